@@ -1,0 +1,27 @@
+#include "platform/component.h"
+
+#include <algorithm>
+
+namespace plat {
+
+TComponent::TComponent(TComponent* owner) { SetOwner(owner); }
+
+TComponent::~TComponent() {
+    // Children are destroyed newest first; each one unlinks itself as it goes.
+    while (!owned_.empty()) delete owned_.back();
+    if (owner_) owner_->Remove(this);
+}
+
+void TComponent::SetOwner(TComponent* owner) {
+    if (owner_ == owner) return;
+    if (owner_) owner_->Remove(this);
+    owner_ = owner;
+    if (owner_) owner_->owned_.push_back(this);
+}
+
+void TComponent::Remove(TComponent* c) {
+    auto it = std::find(owned_.begin(), owned_.end(), c);
+    if (it != owned_.end()) owned_.erase(it);
+}
+
+}  // namespace plat

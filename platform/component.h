@@ -1,0 +1,30 @@
+// Components with owners: an owner destroys what it owns when it is destroyed, and a
+// component destroyed by someone else leaves its owner's list first.
+#pragma once
+#include <cstddef>
+#include <vector>
+
+namespace plat {
+
+class TComponent {
+public:
+    explicit TComponent(TComponent* owner = nullptr);
+    virtual ~TComponent();
+    TComponent(const TComponent&) = delete;
+    TComponent& operator=(const TComponent&) = delete;
+
+    TComponent* GetOwner() const { return owner_; }
+    int ComponentCount() const { return static_cast<int>(owned_.size()); }
+    TComponent* Component(int index) const { return owned_.at(static_cast<size_t>(index)); }
+
+    // Moves the component to another owner (or none).
+    void SetOwner(TComponent* owner);
+
+private:
+    void Remove(TComponent* c);
+
+    TComponent* owner_ = nullptr;
+    std::vector<TComponent*> owned_;
+};
+
+}  // namespace plat
