@@ -10,6 +10,18 @@ TComponent::~TComponent() {
     // Children are destroyed newest first; each one unlinks itself as it goes.
     while (!owned_.empty()) delete owned_.back();
     if (owner_) owner_->Remove(this);
+    std::vector<ComponentWatcher*> w;
+    w.swap(watchers_);
+    for (ComponentWatcher* x : w) x->ComponentDestroyed(this);
+}
+
+void TComponent::AddWatcher(ComponentWatcher* w) {
+    if (std::find(watchers_.begin(), watchers_.end(), w) == watchers_.end()) watchers_.push_back(w);
+}
+
+void TComponent::RemoveWatcher(ComponentWatcher* w) {
+    auto it = std::find(watchers_.begin(), watchers_.end(), w);
+    if (it != watchers_.end()) watchers_.erase(it);
 }
 
 void TComponent::SetOwner(TComponent* owner) {

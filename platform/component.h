@@ -6,6 +6,17 @@
 
 namespace plat {
 
+class TComponent;
+
+// Told when a component it watches is destroyed, whoever destroys it.
+class ComponentWatcher {
+public:
+    virtual void ComponentDestroyed(TComponent* c) = 0;
+
+protected:
+    ~ComponentWatcher() = default;
+};
+
 class TComponent {
 public:
     explicit TComponent(TComponent* owner = nullptr);
@@ -20,9 +31,13 @@ public:
     // Moves the component to another owner (or none).
     void SetOwner(TComponent* owner);
 
+    void AddWatcher(ComponentWatcher* w);
+    void RemoveWatcher(ComponentWatcher* w);
+
 private:
     void Remove(TComponent* c);
 
+    std::vector<ComponentWatcher*> watchers_;
     TComponent* owner_ = nullptr;
     std::vector<TComponent*> owned_;
 };

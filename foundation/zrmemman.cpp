@@ -1,0 +1,85 @@
+#include "foundation/zrmemman.h"
+
+#include <algorithm>
+#include <cstdarg>
+
+void ZRMemMan::Report(const char* format, ...) {
+    if (!OnError.IsSet()) return;
+    ZRString msg;
+    va_list ap;
+    va_start(ap, format);
+    msg.vprintf(format, ap);
+    va_end(ap);
+    OnError.Call(this, msg);
+}
+
+bool ZRMemMan::AddPointerList(ZRMemPointer record) {
+    records_.push_back(record);
+    try {
+        if (OnAddPointer.IsSet()) OnAddPointer.Call(this, record);
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
+bool ZRMemMan::DelPointerList(ZRMemPointer request) {
+    try {
+        auto it = std::find_if(records_.begin(), records_.end(),
+                               [&](const ZRMemPointer& r) { return r.pointer == request.pointer; });
+        if (it == records_.end()) {
+            Report("Pointer is not found Delete(%016" PRIxPTR ")", request.caller);
+            return false;
+        }
+        if (it->kind != kAdded && it->kind != request.kind) {
+            Report("TypeDiffers %016" PRIxPTR ":Create(%016" PRIxPTR ") Delete(%016" PRIxPTR ")",
+                   it->pointer, it->caller, request.caller);
+            return false;
+        }
+        records_.erase(it);
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
+void ZRMemMan::Watch(plat::TComponent* c) {
+    c->AddWatcher(this);
+    watched_.push_back(c);
+}
+
+void ZRMemMan::Unwatch(plat::TComponent* c) {
+    auto it = std::find(watched_.begin(), watched_.end(), c);
+    if (it == watched_.end()) return;
+    watched_.erase(it);
+    c->RemoveWatcher(this);
+}
+
+// A watched component destroyed by its owner is released: its record goes quietly, and a
+// later Delete through a stale pointer finds nothing to free.
+void ZRMemMan::ComponentDestroyed(plat::TComponent* c) {
+    auto w = std::find(watched_.begin(), watched_.end(), c);
+    if (w != watched_.end()) watched_.erase(w);
+    auto p = reinterpret_cast<uintptr_t>(c);
+    auto it = std::find_if(records_.begin(), records_.end(),
+                           [&](const ZRMemPointer& r) { return r.pointer == p; });
+    if (it != records_.end()) records_.erase(it);
+}
+
+ZRMemMan::~ZRMemMan() {
+    for (plat::TComponent* c : watched_) c->RemoveWatcher(this);
+    watched_.clear();
+    if (!OnError.IsSet() && !OnNotRelease.IsSet()) return;
+    while (!records_.empty()) {
+        ZRMemPointer r = records_.back();
+        try {
+            Report("NotRelease %016" PRIxPTR ":Call(%016" PRIxPTR ")", r.pointer, r.caller);
+        } catch (...) {
+        }
+        try {
+            if (OnNotRelease.IsSet()) OnNotRelease.Call(this, r);
+        } catch (...) {
+        }
+        records_.pop_back();
+    }
+}
