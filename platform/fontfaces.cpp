@@ -1,0 +1,53 @@
+#include "platform/fontfaces.h"
+
+#include <cstring>
+#include <strings.h>
+
+#include "platform/codepage.h"
+
+namespace plat {
+namespace {
+
+// Face names as written in the layouts (UTF-8 here, compared after decoding) and the free
+// faces that stand in for them.
+struct FaceMapping {
+    const char* requested;
+    const char* installed;
+};
+
+constexpr FaceMapping kFaces[] = {
+    {"ＭＳ ゴシック", "IPAGothic"},
+    {"ＭＳ Ｐゴシック", "IPAPGothic"},
+    {"MS Gothic", "IPAGothic"},
+    {"MS PGothic", "IPAPGothic"},
+    {"MS UI Gothic", "IPAPGothic"},
+    {"黑体", "WenQuanYi Zen Hei"},
+    {"SimHei", "WenQuanYi Zen Hei"},
+};
+
+constexpr const char* kJapaneseDefault = "IPAGothic";
+constexpr const char* kChineseDefault = "WenQuanYi Zen Hei";
+
+}  // namespace
+
+std::string InstalledFamilyFor(const std::string& face_bytes, uint8_t charset) {
+    // A face name's bytes may be in either code page whatever the font's character set.
+    const std::string decoded[] = {ToUtf8(face_bytes, CodePageForCharset(charset)),
+                                   ToUtf8(face_bytes, CodePage::ShiftJis),
+                                   ToUtf8(face_bytes, CodePage::Gbk)};
+    for (const FaceMapping& m : kFaces) {
+        for (const std::string& d : decoded) {
+            if (strcasecmp(d.c_str(), m.requested) == 0) return m.installed;
+        }
+    }
+    if (face_bytes.empty() || strcasecmp(face_bytes.c_str(), "DEFAULT") == 0) {
+        return CodePageForCharset(charset) == CodePage::ShiftJis ? kJapaneseDefault : kChineseDefault;
+    }
+    return decoded[0];
+}
+
+const char* FallbackFamilyFor(const std::string& family) {
+    return family == kChineseDefault ? kJapaneseDefault : kChineseDefault;
+}
+
+}  // namespace plat

@@ -1,0 +1,316 @@
+#include "platform/textrender.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_OUTLINE_H
+#include FT_SYNTHESIS_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+#include "platform/codepage.h"
+#include "platform/fontfaces.h"
+
+namespace plat {
+namespace {
+
+std::mutex& EngineLock() {
+    static std::mutex m;
+    return m;
+}
+
+FT_Library Library() {
+    static FT_Library lib = [] {
+        FT_Library l = nullptr;
+        if (FT_Init_FreeType(&l) != 0) l = nullptr;
+        return l;
+    }();
+    return lib;
+}
+
+// Finds the file of the installed face that best matches a family name.
+bool LocateFace(const std::string& family, bool bold, bool italic, std::string& file, int& index,
+                std::string& found_family) {
+    FcPattern* pat = FcPatternCreate();
+    if (!pat) return false;
+    FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    FcPatternAddInteger(pat, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pat, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcConfigSubstitute(nullptr, pat, FcMatchPattern);
+    FcDefaultSubstitute(pat);
+    FcResult result;
+    FcPattern* match = FcFontMatch(nullptr, pat, &result);
+    FcPatternDestroy(pat);
+    if (!match) return false;
+    FcChar8* path = nullptr;
+    FcChar8* fam = nullptr;
+    int idx = 0;
+    bool ok = FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch;
+    if (ok) {
+        file = reinterpret_cast<const char*>(path);
+        if (FcPatternGetInteger(match, FC_INDEX, 0, &idx) != FcResultMatch) idx = 0;
+        index = idx;
+        found_family = FcPatternGetString(match, FC_FAMILY, 0, &fam) == FcResultMatch
+                           ? reinterpret_cast<const char*>(fam)
+                           : family;
+    }
+    FcPatternDestroy(match);
+    return ok;
+}
+
+struct FaceCloser {
+    void operator()(FT_Face f) const { FT_Done_Face(f); }
+};
+using FacePtr = std::unique_ptr<FT_FaceRec_, FaceCloser>;
+
+}  // namespace
+
+class RasterFont {
+public:
+    FontSpec spec;
+    std::string family;
+    FacePtr face;
+    FacePtr fallback;
+    bool fallback_tried = false;
+    int32_t ascent = 0;
+    int32_t descent = 0;
+    int32_t em = 0;  // pixels per em
+
+    bool Open();
+    FT_Face FaceFor(char32_t cp, FT_UInt& glyph);
+    bool SizeFace(FT_Face f) const { return FT_Set_Pixel_Sizes(f, 0, static_cast<FT_UInt>(em)) == 0; }
+    FT_Int32 LoadFlags() const {
+        return spec.quality == 3 ? (FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME) : FT_LOAD_TARGET_NORMAL;
+    }
+    int32_t BoldStrength() const { return spec.bold ? std::max(1, em / 24) : 0; }
+};
+
+namespace {
+
+FacePtr OpenFace(const std::string& family, bool bold, bool italic, std::string* found) {
+    std::string file, fam;
+    int index = 0;
+    if (!LocateFace(family, bold, italic, file, index, fam)) return nullptr;
+    FT_Face f = nullptr;
+    if (FT_New_Face(Library(), file.c_str(), index, &f) != 0) return nullptr;
+    if (found) *found = fam;
+    return FacePtr(f);
+}
+
+// The face's cell in font units: the Windows ascent and descent when the face has them.
+void CellUnits(FT_Face f, int32_t& asc, int32_t& desc) {
+    auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(f, FT_SFNT_OS2));
+    if (os2 && os2->usWinAscent + os2->usWinDescent > 0) {
+        asc = os2->usWinAscent;
+        desc = os2->usWinDescent;
+    } else {
+        asc = f->ascender;
+        desc = -f->descender;
+    }
+    if (asc + desc <= 0) {
+        asc = f->units_per_EM * 7 / 8;
+        desc = f->units_per_EM - asc;
+    }
+}
+
+}  // namespace
+
+bool RasterFont::Open() {
+    std::string wanted = InstalledFamilyFor(spec.face, spec.charset);
+    face = OpenFace(wanted, spec.bold, spec.italic, &family);
+    if (!face) return false;
+    int32_t asc_u, desc_u;
+    CellUnits(face.get(), asc_u, desc_u);
+    int32_t upem = face->units_per_EM ? face->units_per_EM : 1000;
+    int32_t h = spec.height == 0 ? -16 : spec.height;
+    if (h < 0) {
+        em = -h;
+    } else {
+        em = std::max<int32_t>(1, static_cast<int32_t>(std::lround(double(h) * upem / (asc_u + desc_u))));
+    }
+    ascent = static_cast<int32_t>(std::lround(double(asc_u) * em / upem));
+    descent = static_cast<int32_t>(std::lround(double(desc_u) * em / upem));
+    if (h > 0) descent = h - ascent;  // the cell is exactly the height asked for
+    return SizeFace(face.get());
+}
+
+FT_Face RasterFont::FaceFor(char32_t cp, FT_UInt& glyph) {
+    glyph = FT_Get_Char_Index(face.get(), cp);
+    if (glyph != 0) return face.get();
+    if (!fallback_tried) {
+        fallback_tried = true;
+        fallback = OpenFace(FallbackFamilyFor(family), spec.bold, spec.italic, nullptr);
+        if (fallback && !SizeFace(fallback.get())) fallback.reset();
+    }
+    if (fallback) {
+        FT_UInt g = FT_Get_Char_Index(fallback.get(), cp);
+        if (g != 0) {
+            glyph = g;
+            return fallback.get();
+        }
+    }
+    return face.get();  // glyph 0: the face's own missing-character box
+}
+
+RasterFont* CreateRasterFont(const FontSpec& spec) {
+    std::lock_guard<std::mutex> g(EngineLock());
+    if (!Library()) return nullptr;
+    auto font = std::make_unique<RasterFont>();
+    font->spec = spec;
+    if (!font->Open()) return nullptr;
+    return font.release();
+}
+
+void DeleteRasterFont(RasterFont* font) {
+    std::lock_guard<std::mutex> g(EngineLock());
+    delete font;
+}
+
+std::string RasterFontFamily(const RasterFont* font) { return font ? font->family : std::string(); }
+
+namespace {
+
+// Loads a glyph with the font's synthetic styles applied; the slot then holds its outline
+// (or bitmap) and the advance in pixels.
+bool LoadStyled(RasterFont& f, char32_t cp, FT_GlyphSlot& slot, int32_t& advance) {
+    FT_UInt glyph;
+    FT_Face face = f.FaceFor(cp, glyph);
+    if (FT_Load_Glyph(face, glyph, f.LoadFlags() | FT_LOAD_NO_BITMAP) != 0 &&
+        FT_Load_Glyph(face, glyph, f.LoadFlags()) != 0) {
+        return false;
+    }
+    slot = face->glyph;
+    if (f.spec.italic && slot->format == FT_GLYPH_FORMAT_OUTLINE) FT_GlyphSlot_Oblique(slot);
+    if (f.spec.bold && slot->format == FT_GLYPH_FORMAT_OUTLINE) {
+        FT_Outline_Embolden(&slot->outline, f.BoldStrength() * 64);
+    }
+    advance = static_cast<int32_t>((slot->advance.x + 32) >> 6) + f.BoldStrength();
+    return true;
+}
+
+struct Rgb {
+    uint8_t r, g, b;
+};
+
+Rgb FromColourRef(uint32_t c) {
+    return Rgb{static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c >> 16)};
+}
+
+uint8_t Mix(uint8_t d, uint8_t s, int a) { return static_cast<uint8_t>(d + ((s - d) * a + 127) / 255); }
+
+void PutPixel(DrawSurface& s, int32_t x, int32_t y, Rgb c, int a) {
+    if (x < 0 || y < 0 || x >= s.width || y >= s.height || a <= 0) return;
+    uint8_t* row = s.pixels + static_cast<int64_t>(y) * s.pitch;
+    switch (s.kind) {
+        case SurfaceKind::Grey8: {
+            uint8_t v = static_cast<uint8_t>((c.r + c.g + c.b + 1) / 3);
+            row[x] = Mix(row[x], v, a);
+            break;
+        }
+        case SurfaceKind::Bgr24:
+        case SurfaceKind::Bgrx32: {
+            uint8_t* p = row + x * (s.kind == SurfaceKind::Bgr24 ? 3 : 4);
+            p[0] = Mix(p[0], c.b, a);
+            p[1] = Mix(p[1], c.g, a);
+            p[2] = Mix(p[2], c.r, a);
+            break;
+        }
+        case SurfaceKind::Rgb565:
+        case SurfaceKind::Rgb555: {
+            uint8_t* p = row + x * 2;
+            uint16_t v = static_cast<uint16_t>(p[0] | (p[1] << 8));
+            bool g6 = s.kind == SurfaceKind::Rgb565;
+            int gbits = g6 ? 6 : 5;
+            int rshift = g6 ? 11 : 10;
+            auto expand = [](int val, int bits) { return static_cast<uint8_t>((val << (8 - bits)) | (val >> (2 * bits - 8))); };
+            uint8_t dr = expand((v >> rshift) & 0x1F, 5);
+            uint8_t dg = expand((v >> 5) & ((1 << gbits) - 1), gbits);
+            uint8_t db = expand(v & 0x1F, 5);
+            uint8_t r = Mix(dr, c.r, a), gg = Mix(dg, c.g, a), b = Mix(db, c.b, a);
+            v = static_cast<uint16_t>(((r >> 3) << rshift) | ((gg >> (8 - gbits)) << 5) | (b >> 3));
+            p[0] = static_cast<uint8_t>(v);
+            p[1] = static_cast<uint8_t>(v >> 8);
+            break;
+        }
+    }
+}
+
+void FillBox(DrawSurface& s, int32_t x0, int32_t y0, int32_t x1, int32_t y1, Rgb c) {
+    for (int32_t y = std::max(0, y0); y < std::min(s.height, y1); ++y) {
+        for (int32_t x = std::max(0, x0); x < std::min(s.width, x1); ++x) PutPixel(s, x, y, c, 255);
+    }
+}
+
+void BlitGlyph(DrawSurface& s, const FT_Bitmap& bm, int32_t left, int32_t top, Rgb c) {
+    for (uint32_t row = 0; row < bm.rows; ++row) {
+        const uint8_t* src = bm.buffer + static_cast<int64_t>(row) * bm.pitch;
+        for (uint32_t col = 0; col < bm.width; ++col) {
+            int a = bm.pixel_mode == FT_PIXEL_MODE_MONO ? ((src[col >> 3] >> (7 - (col & 7))) & 1) * 255
+                                                        : src[col];
+            PutPixel(s, left + static_cast<int32_t>(col), top + static_cast<int32_t>(row), c, a);
+        }
+    }
+}
+
+}  // namespace
+
+bool MeasureText(const RasterFont* cfont, std::string_view bytes, TextExtent& out) {
+    if (!cfont) return false;
+    std::lock_guard<std::mutex> g(EngineLock());
+    RasterFont& f = const_cast<RasterFont&>(*cfont);
+    int32_t cx = 0;
+    for (char32_t cp : ToCodePoints(bytes, CodePageForCharset(f.spec.charset))) {
+        FT_GlyphSlot slot;
+        int32_t adv = 0;
+        if (LoadStyled(f, cp, slot, adv)) cx += adv;
+    }
+    out.cx = cx;
+    out.cy = f.ascent + f.descent;
+    return true;
+}
+
+bool DrawText(DrawSurface& s, int32_t x, int32_t y, std::string_view bytes) {
+    if (!s.font || !s.pixels) return false;
+    std::lock_guard<std::mutex> g(EngineLock());
+    RasterFont& f = *s.font;
+    Rgb colour = FromColourRef(s.text_colour);
+    auto cps = ToCodePoints(bytes, CodePageForCharset(f.spec.charset));
+    int32_t baseline = y + f.ascent;
+    int32_t pen = x;
+    if (!s.transparent) {
+        int32_t width = 0;
+        for (char32_t cp : cps) {
+            FT_GlyphSlot slot;
+            int32_t adv = 0;
+            if (LoadStyled(f, cp, slot, adv)) width += adv;
+        }
+        FillBox(s, x, y, x + width, y + f.ascent + f.descent, FromColourRef(s.back_colour));
+    }
+    for (char32_t cp : cps) {
+        FT_GlyphSlot slot;
+        int32_t adv = 0;
+        if (!LoadStyled(f, cp, slot, adv)) continue;
+        FT_Render_Mode mode = f.spec.quality == 3 ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL;
+        if (slot->format == FT_GLYPH_FORMAT_BITMAP || FT_Render_Glyph(slot, mode) == 0) {
+            BlitGlyph(s, slot->bitmap, pen + slot->bitmap_left, baseline - slot->bitmap_top, colour);
+        }
+        pen += adv;
+    }
+    int32_t thickness = std::max(1, f.em / 16);
+    if (f.spec.underline) {
+        int32_t uy = baseline + std::max(1, f.descent / 2);
+        FillBox(s, x, uy, pen, uy + thickness, colour);
+    }
+    if (f.spec.strikeout) {
+        int32_t sy = baseline - f.ascent * 3 / 10;
+        FillBox(s, x, sy, pen, sy + thickness, colour);
+    }
+    return true;
+}
+
+}  // namespace plat

@@ -1,0 +1,181 @@
+#include "platform/textrender.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <vector>
+
+#include "platform/codepage.h"
+#include "platform/fontfaces.h"
+
+namespace {
+
+struct FontDeleter {
+    void operator()(plat::RasterFont* f) const { plat::DeleteRasterFont(f); }
+};
+using FontPtr = std::unique_ptr<plat::RasterFont, FontDeleter>;
+
+FontPtr MakeFont(const std::string& face, int height, uint8_t charset = 128, uint8_t quality = 4) {
+    plat::FontSpec spec;
+    spec.face = face;
+    spec.height = height;
+    spec.charset = charset;
+    spec.quality = quality;
+    return FontPtr(plat::CreateRasterFont(spec));
+}
+
+struct Canvas {
+    int w, h, bpp;
+    std::vector<uint8_t> mem;
+    plat::DrawSurface s;
+    Canvas(int w_, int h_, plat::SurfaceKind kind, bool bottom_up = false) : w(w_), h(h_) {
+        bpp = kind == plat::SurfaceKind::Grey8 ? 1 : kind == plat::SurfaceKind::Bgr24 ? 3
+              : kind == plat::SurfaceKind::Bgrx32                                    ? 4
+                                                                                     : 2;
+        int stride = (w * bpp + 3) & ~3;
+        mem.assign(static_cast<size_t>(stride * h), 0);
+        s.kind = kind;
+        s.width = w;
+        s.height = h;
+        s.pitch = bottom_up ? -stride : stride;
+        s.pixels = bottom_up ? mem.data() + static_cast<size_t>(stride * (h - 1)) : mem.data();
+    }
+    const uint8_t* Px(int x, int y) const { return s.pixels + static_cast<ptrdiff_t>(y) * s.pitch + x * bpp; }
+    bool Inked(int x, int y) const {
+        const uint8_t* p = Px(x, y);
+        for (int i = 0; i < bpp; ++i)
+            if (p[i]) return true;
+        return false;
+    }
+    // Bounding box of every changed pixel: {x0, y0, x1, y1} exclusive, or empty.
+    std::vector<int> InkBox() const {
+        int x0 = w, y0 = h, x1 = -1, y1 = -1;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                if (Inked(x, y)) {
+                    x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
+                }
+        if (x1 < 0) return {};
+        return {x0, y0, x1 + 1, y1 + 1};
+    }
+};
+
+TEST(FontFaces, LayoutFaceNamesMapToInstalledFaces) {
+    EXPECT_EQ(plat::InstalledFamilyFor(plat::SjisText("ＭＳ ゴシック"), 128), "IPAGothic");
+    EXPECT_EQ(plat::InstalledFamilyFor(plat::SjisText("ＭＳ Ｐゴシック"), 134), "IPAPGothic");
+    EXPECT_EQ(plat::InstalledFamilyFor(plat::GbkText("黑体"), 134), "WenQuanYi Zen Hei");
+    EXPECT_EQ(plat::InstalledFamilyFor("MS UI Gothic", 134), "IPAPGothic");
+    EXPECT_EQ(plat::InstalledFamilyFor("", 134), "WenQuanYi Zen Hei");
+    auto f = MakeFont(plat::SjisText("ＭＳ ゴシック"), -24);
+    ASSERT_TRUE(f);
+    EXPECT_EQ(plat::RasterFontFamily(f.get()), "IPAGothic");
+}
+
+TEST(TextRender, ExtentsCountHalfAndFullWidthCells) {
+    auto f = MakeFont(plat::SjisText("ＭＳ ゴシック"), -24);
+    ASSERT_TRUE(f);
+    plat::TextExtent e;
+    ASSERT_TRUE(plat::MeasureText(f.get(), "ABCD", e));
+    EXPECT_EQ(e.cx, 48);  // a fixed-pitch face: half-width cells of 12 pixels
+    EXPECT_GE(e.cy, 24);
+    EXPECT_LE(e.cy, 28);
+    ASSERT_TRUE(plat::MeasureText(f.get(), plat::SjisText("初期化"), e));
+    EXPECT_EQ(e.cx, 72);
+    EXPECT_FALSE(plat::MeasureText(nullptr, "x", e));
+    auto cell = MakeFont(plat::SjisText("ＭＳ ゴシック"), 30);
+    ASSERT_TRUE(plat::MeasureText(cell.get(), "A", e));
+    EXPECT_EQ(e.cy, 30);  // a positive height is the cell height
+}
+
+TEST(TextRender, TextLandsInsideItsCellInTheTextColour) {
+    for (uint8_t quality : {3, 4}) {
+        auto f = MakeFont(plat::SjisText("ＭＳ ゴシック"), -24, 128, quality);
+        ASSERT_TRUE(f);
+        Canvas c(200, 60, plat::SurfaceKind::Bgrx32);
+        c.s.font = f.get();
+        c.s.text_colour = 0x0000FF;  // red, in the graphics interface's order
+        ASSERT_TRUE(plat::DrawText(c.s, 10, 20, plat::SjisText("あA")));
+        auto box = c.InkBox();
+        ASSERT_EQ(box.size(), 4u);
+        EXPECT_GE(box[0], 10);
+        EXPECT_GE(box[1], 20);
+        EXPECT_LE(box[2], 10 + 36);
+        EXPECT_LE(box[3], 20 + 28);
+        bool saw_full = false;
+        for (int y = 0; y < c.h; ++y)
+            for (int x = 0; x < c.w; ++x) {
+                const uint8_t* p = c.Px(x, y);
+                EXPECT_EQ(p[0], 0);  // blue
+                EXPECT_EQ(p[1], 0);  // green
+                if (p[2] == 255) saw_full = true;
+                if (quality == 3) {
+                    EXPECT_TRUE(p[2] == 0 || p[2] == 255);
+                }
+            }
+        EXPECT_TRUE(saw_full);
+    }
+}
+
+TEST(TextRender, BottomUpSurfacesAndGreyPlanes) {
+    auto f = MakeFont("", -16, 134);
+    ASSERT_TRUE(f);
+    Canvas c(64, 20, plat::SurfaceKind::Grey8, true);
+    c.s.font = f.get();
+    c.s.text_colour = 0xFFFFFF;
+    ASSERT_TRUE(plat::DrawText(c.s, 0, 0, plat::GbkText("确定")));
+    auto box = c.InkBox();
+    ASSERT_EQ(box.size(), 4u);
+    EXPECT_LE(box[3], 20);
+    // Row 0 is the top row: the ink sits in the last rows of memory.
+    bool ink_in_last_memory_row = false;
+    for (int x = 0; x < 64; ++x) ink_in_last_memory_row |= c.mem[c.mem.size() - 64 + x] != 0;
+    bool ink_in_first_memory_row = false;
+    for (int x = 0; x < 64; ++x) ink_in_first_memory_row |= c.mem[x] != 0;
+    EXPECT_FALSE(ink_in_first_memory_row);
+    (void)ink_in_last_memory_row;
+    uint8_t maxv = 0;
+    for (uint8_t v : c.mem) maxv = std::max(maxv, v);
+    EXPECT_EQ(maxv, 255);
+    // Grey of a colour is its nearest grey level.
+    auto mono = MakeFont("", -16, 134, 3);
+    Canvas g(40, 20, plat::SurfaceKind::Grey8);
+    g.s.font = mono.get();
+    g.s.text_colour = 0x0000FF;
+    g.s.transparent = false;
+    g.s.back_colour = 0x000000;
+    ASSERT_TRUE(plat::DrawText(g.s, 0, 0, "I"));
+    uint8_t gmax = 0;
+    for (uint8_t v : g.mem) gmax = std::max(gmax, v);
+    EXPECT_EQ(gmax, 85);
+}
+
+TEST(TextRender, ClippedAtTheSurfaceEdgesAndStylesWiden) {
+    auto f = MakeFont(plat::SjisText("ＭＳ ゴシック"), -24);
+    Canvas c(20, 10, plat::SurfaceKind::Rgb565);
+    c.s.font = f.get();
+    c.s.text_colour = 0xFFFFFF;
+    ASSERT_TRUE(plat::DrawText(c.s, -5, -8, "WWWWWW"));  // ASan checks nothing spills
+    plat::FontSpec spec;
+    spec.face = plat::SjisText("ＭＳ ゴシック");
+    spec.height = -24;
+    spec.charset = 128;
+    spec.underline = true;
+    FontPtr u(plat::CreateRasterFont(spec));
+    Canvas cu(60, 30, plat::SurfaceKind::Bgr24);
+    cu.s.font = u.get();
+    cu.s.text_colour = 0xFFFFFF;
+    ASSERT_TRUE(plat::DrawText(cu.s, 0, 0, "__"));
+    ASSERT_TRUE(plat::DrawText(cu.s, 0, 0, ".."));
+    int underline_rows = 0;
+    for (int y = 0; y < 30; ++y) {
+        bool full = true;
+        for (int x = 0; x < 24; ++x) full &= cu.Inked(x, y);
+        underline_rows += full;
+    }
+    EXPECT_GE(underline_rows, 1);
+    plat::DrawSurface none;
+    EXPECT_FALSE(plat::DrawText(none, 0, 0, "x"));
+}
+
+}  // namespace
