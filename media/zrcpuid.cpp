@@ -117,6 +117,12 @@ namespace {
 std::atomic<bool> g_mmxKernels{true};
 }
 
-void SetMmxKernels(bool enabled) { g_mmxKernels.store(enabled, std::memory_order_relaxed); }
-bool MmxKernelsEnabled() { return g_mmxKernels.load(std::memory_order_relaxed); }
-bool UseMmxKernels(const CPUID& cpu) { return MmxKernelsEnabled() && cpu.IsMmxSupport(); }
+void SetMmxKernels(bool enabled) {
+    g_mmxKernels.store(enabled, std::memory_order_relaxed);
+}
+bool MmxKernelsEnabled() {
+    return g_mmxKernels.load(std::memory_order_relaxed);
+}
+bool UseMmxKernels(const CPUID& cpu) {
+    return MmxKernelsEnabled() && cpu.IsMmxSupport();
+}

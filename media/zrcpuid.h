@@ -14,7 +14,7 @@ struct CpuidRegs {
 using CpuidQuery = std::function<CpuidRegs(uint32_t leaf)>;
 
 class CPUID {
-public:
+  public:
     // Probes the processor this program runs on.
     CPUID();
     // Decodes the answers of query as if they came from the processor.
@@ -47,7 +47,7 @@ public:
     // Leaf 3 ECX, leaf 3 EDX and the signature; set only for a serial-numbered processor.
     uint32_t Serial(int i) const { return serial_[i]; }
 
-private:
+  private:
     static constexpr char kIntel[] = "GenuineIntel";
     static constexpr char kAmd[] = "AuthenticAMD";
     static constexpr char kCyrix[] = "CyrixInstead";

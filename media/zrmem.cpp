@@ -9,7 +9,9 @@ void* ZRMemcpy(void* dst, const void* src, unsigned int n) {
     return dst;
 }
 
-void* ZRMemcpyS(void* dst, const void* src, unsigned int n) { return ZRMemcpy(dst, src, n); }
+void* ZRMemcpyS(void* dst, const void* src, unsigned int n) {
+    return ZRMemcpy(dst, src, n);
+}
 
 void* ZRMemcpyB(void* dst, const void* src, unsigned int n) {
     // memmove gives the backward copy its defined result for dst at or above src.
@@ -231,6 +233,6 @@ const ZRKeyColorProc RGBRevKeyColorProcTable[5] = {nullptr, ZRMemcpyRK, ZRMemcpy
                                                    ZRMemcpy4RK};
 const ZRMaskColorProc RGBMaskColorProcTable[5] = {nullptr, ZRMemcpyM, ZRMemcpy2M, ZRMemcpy3M,
                                                   ZRMemcpy4M};
-const ZRMaskColorProc RGBRevMaskColorProcTable[5] = {nullptr, ZRMemcpyRM, ZRMemcpy2RM,
-                                                     ZRMemcpy3RM, ZRMemcpy4RM};
+const ZRMaskColorProc RGBRevMaskColorProcTable[5] = {nullptr, ZRMemcpyRM, ZRMemcpy2RM, ZRMemcpy3RM,
+                                                     ZRMemcpy4RM};
 const ZRFillProc RGBFillProcTable[5] = {nullptr, ZRMemset, ZRMemset2, ZRMemset3, ZRMemset4};

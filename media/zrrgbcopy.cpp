@@ -17,22 +17,36 @@ uint32_t RGBto16_555(uint32_t c) {
     return a << 16 | (r >> 3) << 10 | (g >> 3) << 5 | b >> 3;
 }
 
-uint32_t RGBto16_5551(uint32_t c) { return RGBto16_555(c); }
+uint32_t RGBto16_5551(uint32_t c) {
+    return RGBto16_555(c);
+}
 
 uint32_t RGBto16_4444(uint32_t c) {
     const uint32_t a = c >> 24, r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, b = c & 0xFF;
     return (a >> 4) << 12 | (r >> 4) << 8 | (g >> 4) << 4 | b >> 4;
 }
 
-uint32_t RGBto24_888(uint32_t c) { return c; }
-uint32_t RGBto32_888(uint32_t c) { return c; }
-uint32_t RGBto32_8888(uint32_t c) { return c; }
+uint32_t RGBto24_888(uint32_t c) {
+    return c;
+}
+uint32_t RGBto32_888(uint32_t c) {
+    return c;
+}
+uint32_t RGBto32_8888(uint32_t c) {
+    return c;
+}
 
 namespace {
 
-inline uint32_t Widen5(uint32_t v) { return v << 3 | v >> 2; }
-inline uint32_t Widen6(uint32_t v) { return v << 2 | v >> 4; }
-inline uint32_t Widen4(uint32_t v) { return v * 17; }
+inline uint32_t Widen5(uint32_t v) {
+    return v << 3 | v >> 2;
+}
+inline uint32_t Widen6(uint32_t v) {
+    return v << 2 | v >> 4;
+}
+inline uint32_t Widen4(uint32_t v) {
+    return v * 17;
+}
 
 }  // namespace
 
@@ -45,16 +59,24 @@ uint32_t RGBfrom16_555(uint32_t p) {
            Widen5(p & 31);
 }
 
-uint32_t RGBfrom16_5551(uint32_t p) { return RGBfrom16_555(p); }
+uint32_t RGBfrom16_5551(uint32_t p) {
+    return RGBfrom16_555(p);
+}
 
 uint32_t RGBfrom16_4444(uint32_t p) {
     return Widen4((p >> 12) & 15) << 24 | Widen4((p >> 8) & 15) << 16 | Widen4((p >> 4) & 15) << 8 |
            Widen4(p & 15);
 }
 
-uint32_t RGBfrom24_888(uint32_t p) { return p; }
-uint32_t RGBfrom32_888(uint32_t p) { return p; }
-uint32_t RGBfrom32_8888(uint32_t p) { return p & 0x00FFFFFF; }
+uint32_t RGBfrom24_888(uint32_t p) {
+    return p;
+}
+uint32_t RGBfrom32_888(uint32_t p) {
+    return p;
+}
+uint32_t RGBfrom32_8888(uint32_t p) {
+    return p & 0x00FFFFFF;
+}
 
 namespace {
 
@@ -63,7 +85,9 @@ inline uint32_t Load4(const uint8_t* p) {
     std::memcpy(&v, p, 4);
     return v;
 }
-inline void Store4(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+inline void Store4(uint8_t* p, uint32_t v) {
+    std::memcpy(p, &v, 4);
+}
 inline uint32_t Load3(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
 }
@@ -72,7 +96,9 @@ inline void Store3(uint8_t* p, uint32_t v) {
     p[1] = static_cast<uint8_t>(v >> 8);
     p[2] = static_cast<uint8_t>(v >> 16);
 }
-inline uint32_t Load2(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
+inline uint32_t Load2(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8;
+}
 inline void Store2(uint8_t* p, uint32_t v) {
     const uint16_t w = static_cast<uint16_t>(v);
     std::memcpy(p, &w, 2);
@@ -97,7 +123,9 @@ void* ConvertRow(void* dst, const void* src, unsigned int count, Fn fn) {
     return dst;
 }
 
-inline uint32_t Rgb(uint32_t v) { return v & 0x00FFFFFF; }
+inline uint32_t Rgb(uint32_t v) {
+    return v & 0x00FFFFFF;
+}
 
 }  // namespace
 
@@ -205,27 +233,41 @@ void* RGBTRIPLEcpyFrom8(void* dst, const void* src, const void* palette, unsigne
     return dst;
 }
 
-const ZRConvertProc ConvertRGBtoProcTable[8] = {
-    nullptr,     RGBto16_565, RGBto16_555, RGBto16_5551, RGBto16_4444,
-    RGBto24_888, RGBto32_888, RGBto32_8888};
-const ZRConvertProc ConvertRGBfromProcTable[8] = {
-    nullptr,       RGBfrom16_565, RGBfrom16_555, RGBfrom16_5551, RGBfrom16_4444,
-    RGBfrom24_888, RGBfrom32_888, RGBfrom32_8888};
-const ZRRowConvertProc RGBQUADcpyToProcTable[8] = {
-    nullptr,            RGBQUADcpyTo16_565, RGBQUADcpyTo16_555, RGBQUADcpyTo16_5551,
-    RGBQUADcpyTo16_4444, RGBQUADcpyTo24_888, RGBQUADcpyTo32_888, RGBQUADcpyTo32_8888};
-const ZRRowConvertProc RGBQUADcpyFromProcTable[8] = {
-    nullptr,              RGBQUADcpyFrom16_565, RGBQUADcpyFrom16_555, RGBQUADcpyFrom16_5551,
-    RGBQUADcpyFrom16_4444, RGBQUADcpyFrom24_888, RGBQUADcpyFrom32_888, RGBQUADcpyFrom32_8888};
-const ZRRowConvertProc RGBTRIPLEcpyToProcTable[8] = {
-    nullptr,              RGBTRIPLEcpyTo16_565, RGBTRIPLEcpyTo16_555, RGBTRIPLEcpyTo16_5551,
-    RGBTRIPLEcpyTo16_4444, RGBTRIPLEcpyTo24_888, RGBTRIPLEcpyTo32_888, RGBTRIPLEcpyTo32_8888};
-const ZRRowConvertProc RGBTRIPLEcpyFromProcTable[8] = {
-    nullptr,
-    RGBTRIPLEcpyFrom16_565,
-    RGBTRIPLEcpyFrom16_555,
-    RGBTRIPLEcpyFrom16_5551,
-    RGBTRIPLEcpyFrom16_4444,
-    RGBTRIPLEcpyFrom24_888,
-    RGBTRIPLEcpyFrom32_888,
-    RGBTRIPLEcpyFrom32_8888};
+const ZRConvertProc ConvertRGBtoProcTable[8] = {nullptr,      RGBto16_565,  RGBto16_555,
+                                                RGBto16_5551, RGBto16_4444, RGBto24_888,
+                                                RGBto32_888,  RGBto32_8888};
+const ZRConvertProc ConvertRGBfromProcTable[8] = {nullptr,        RGBfrom16_565,  RGBfrom16_555,
+                                                  RGBfrom16_5551, RGBfrom16_4444, RGBfrom24_888,
+                                                  RGBfrom32_888,  RGBfrom32_8888};
+const ZRRowConvertProc RGBQUADcpyToProcTable[8] = {nullptr,
+                                                   RGBQUADcpyTo16_565,
+                                                   RGBQUADcpyTo16_555,
+                                                   RGBQUADcpyTo16_5551,
+                                                   RGBQUADcpyTo16_4444,
+                                                   RGBQUADcpyTo24_888,
+                                                   RGBQUADcpyTo32_888,
+                                                   RGBQUADcpyTo32_8888};
+const ZRRowConvertProc RGBQUADcpyFromProcTable[8] = {nullptr,
+                                                     RGBQUADcpyFrom16_565,
+                                                     RGBQUADcpyFrom16_555,
+                                                     RGBQUADcpyFrom16_5551,
+                                                     RGBQUADcpyFrom16_4444,
+                                                     RGBQUADcpyFrom24_888,
+                                                     RGBQUADcpyFrom32_888,
+                                                     RGBQUADcpyFrom32_8888};
+const ZRRowConvertProc RGBTRIPLEcpyToProcTable[8] = {nullptr,
+                                                     RGBTRIPLEcpyTo16_565,
+                                                     RGBTRIPLEcpyTo16_555,
+                                                     RGBTRIPLEcpyTo16_5551,
+                                                     RGBTRIPLEcpyTo16_4444,
+                                                     RGBTRIPLEcpyTo24_888,
+                                                     RGBTRIPLEcpyTo32_888,
+                                                     RGBTRIPLEcpyTo32_8888};
+const ZRRowConvertProc RGBTRIPLEcpyFromProcTable[8] = {nullptr,
+                                                       RGBTRIPLEcpyFrom16_565,
+                                                       RGBTRIPLEcpyFrom16_555,
+                                                       RGBTRIPLEcpyFrom16_5551,
+                                                       RGBTRIPLEcpyFrom16_4444,
+                                                       RGBTRIPLEcpyFrom24_888,
+                                                       RGBTRIPLEcpyFrom32_888,
+                                                       RGBTRIPLEcpyFrom32_8888};

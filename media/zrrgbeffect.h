@@ -99,11 +99,9 @@ void* RGBAlphaInChannelR_MMX(void* dst, const void* src, unsigned int count);
 void SetDoubleAlphaParam(int rate);
 
 void* RGBDoubleAlphaOutChannel(void* dst, const void* src, const void* alpha, unsigned int count);
-void* RGBDoubleAlphaOutChannel32(void* dst, const void* src, const void* alpha,
-                                 unsigned int count);
+void* RGBDoubleAlphaOutChannel32(void* dst, const void* src, const void* alpha, unsigned int count);
 void* RGBDoubleAlphaInChannel(void* dst, const void* src, unsigned int count);
-void* RGBDoubleAlphaOutChannelR(void* dst, const void* src, const void* alpha,
-                                unsigned int count);
+void* RGBDoubleAlphaOutChannelR(void* dst, const void* src, const void* alpha, unsigned int count);
 void* RGBDoubleAlphaOutChannelR32(void* dst, const void* src, const void* alpha,
                                   unsigned int count);
 void* RGBDoubleAlphaInChannelR(void* dst, const void* src, unsigned int count);

@@ -76,8 +76,12 @@ void* AlphaRow(void* dst, const void* src, const void* alpha, unsigned int count
     return dst;
 }
 
-inline int SingleWeight(int a) { return (a + 1) >> 1; }
-inline int DoubleWeight(int a) { return g_doubleAlphaWeights[a]; }
+inline int SingleWeight(int a) {
+    return (a + 1) >> 1;
+}
+inline int DoubleWeight(int a) {
+    return g_doubleAlphaWeights[a];
+}
 
 }  // namespace
 
@@ -110,8 +114,7 @@ void* RGBDoubleAlphaOutChannel32(void* dst, const void* src, const void* alpha,
 void* RGBDoubleAlphaInChannel(void* dst, const void* src, unsigned int count) {
     return AlphaRow<4, true, false>(dst, src, nullptr, count, DoubleWeight);
 }
-void* RGBDoubleAlphaOutChannelR(void* dst, const void* src, const void* alpha,
-                                unsigned int count) {
+void* RGBDoubleAlphaOutChannelR(void* dst, const void* src, const void* alpha, unsigned int count) {
     return AlphaRow<3, false, true>(dst, src, alpha, count, DoubleWeight);
 }
 void* RGBDoubleAlphaOutChannelR32(void* dst, const void* src, const void* alpha,

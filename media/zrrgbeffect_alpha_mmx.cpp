@@ -14,8 +14,12 @@ using namespace zr_effect;
 
 namespace {
 
-inline __m128i Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-inline void Store(uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+inline __m128i Load(const uint8_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+inline void Store(uint8_t* p, __m128i v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
 inline uint32_t Load32(const uint8_t* p) {
     uint32_t v;
     std::memcpy(&v, p, 4);
@@ -74,7 +78,8 @@ unsigned int Alpha32Blocks(uint8_t* d, const uint8_t* s, const uint8_t* a, unsig
             const __m128i packed = _mm_packs_epi32(alpha32, alpha32);
             alphaBytes = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(packed, packed)));
         } else {
-            alphaBytes = Mirror ? __builtin_bswap32(Load32(a - std::ptrdiff_t(i + 3))) : Load32(a + i);
+            alphaBytes =
+                Mirror ? __builtin_bswap32(Load32(a - std::ptrdiff_t(i + 3))) : Load32(a + i);
             const __m128i bytes = _mm_cvtsi32_si128(static_cast<int>(alphaBytes));
             alpha32 = _mm_unpacklo_epi16(_mm_unpacklo_epi8(bytes, zero), zero);
         }
@@ -123,8 +128,8 @@ unsigned int Alpha24Blocks(uint8_t* d, const uint8_t* s, const uint8_t* a, unsig
 // The pixels before `fast` go through the block loop (whole groups of four) or one at a time
 // with the fast weighting; the rest through the plain member.
 template <unsigned PS, Weighting W, bool InChannel, bool Mirror, typename Plain>
-void* AlphaRow(void* dst, const void* src, const void* alpha, unsigned int count,
-               unsigned int fast, Plain plain) {
+void* AlphaRow(void* dst, const void* src, const void* alpha, unsigned int count, unsigned int fast,
+               Plain plain) {
     uint8_t* d = static_cast<uint8_t*>(dst);
     const uint8_t* s = static_cast<const uint8_t*>(src);
     const uint8_t* a = static_cast<const uint8_t*>(alpha);
@@ -149,14 +154,16 @@ void* AlphaRow(void* dst, const void* src, const void* alpha, unsigned int count
     }
     if (i < count) {
         const std::ptrdiff_t off = Mirror ? -std::ptrdiff_t(i) : std::ptrdiff_t(i);
-        plain(d + std::size_t(i) * PS, s + off * std::ptrdiff_t(PS),
-              InChannel ? nullptr : a + off, count - i);
+        plain(d + std::size_t(i) * PS, s + off * std::ptrdiff_t(PS), InChannel ? nullptr : a + off,
+              count - i);
     }
     return dst;
 }
 
 // Single alpha: the leading pairs get the pair weighting, the last one or two pixels the plain.
-inline unsigned int Paired(unsigned int count) { return count ? (count - 1) / 2 * 2 : 0; }
+inline unsigned int Paired(unsigned int count) {
+    return count ? (count - 1) / 2 * 2 : 0;
+}
 
 }  // namespace
 
@@ -171,21 +178,24 @@ void* RGBAlphaOutChannel32_MMX(void* dst, const void* src, const void* alpha, un
 void* RGBAlphaInChannel_MMX(void* dst, const void* src, unsigned int count) {
     return AlphaRow<4, Weighting::Single, true, false>(
         dst, src, nullptr, count, Paired(count),
-        [](void* d, const void* s, const void*, unsigned int n) { return RGBAlphaInChannel(d, s, n); });
+        [](void* d, const void* s, const void*, unsigned int n) {
+            return RGBAlphaInChannel(d, s, n);
+        });
 }
 void* RGBAlphaOutChannelR_MMX(void* dst, const void* src, const void* alpha, unsigned int count) {
     return AlphaRow<3, Weighting::Single, false, true>(dst, src, alpha, count, Paired(count),
                                                        RGBAlphaOutChannelR);
 }
-void* RGBAlphaOutChannelR32_MMX(void* dst, const void* src, const void* alpha,
-                                unsigned int count) {
+void* RGBAlphaOutChannelR32_MMX(void* dst, const void* src, const void* alpha, unsigned int count) {
     return AlphaRow<4, Weighting::Single, false, true>(dst, src, alpha, count, Paired(count),
                                                        RGBAlphaOutChannelR32);
 }
 void* RGBAlphaInChannelR_MMX(void* dst, const void* src, unsigned int count) {
     return AlphaRow<4, Weighting::Single, true, true>(
         dst, src, nullptr, count, Paired(count),
-        [](void* d, const void* s, const void*, unsigned int n) { return RGBAlphaInChannelR(d, s, n); });
+        [](void* d, const void* s, const void*, unsigned int n) {
+            return RGBAlphaInChannelR(d, s, n);
+        });
 }
 
 // Double alpha: twice the weight in a 16-bit product gives exactly the plain step, so the block
@@ -258,7 +268,8 @@ void* RGBTone24_MMX(void* dst, const void* src, uint32_t tone, unsigned int coun
     unsigned int i = 0;
     for (; i + 16 <= count; i += 16) {
         const std::size_t o = std::size_t(i) * 3;
-        for (int r = 0; r < 3; ++r) Store(d + o + 16 * r, Tone16(Load(s + o + 16 * r), fl[r], fh[r]));
+        for (int r = 0; r < 3; ++r)
+            Store(d + o + 16 * r, Tone16(Load(s + o + 16 * r), fl[r], fh[r]));
     }
     if (i < count) RGBTone24(d + std::size_t(i) * 3, s + std::size_t(i) * 3, tone, count - i);
     return dst;
@@ -303,17 +314,20 @@ void* RGBExtractAlpha_MMX(void* dst, const void* src, const int value, unsigned 
     return PlaneRow(
         dst, src, value, count,
         [](__m128i s, __m128i v) {
-            const __m128i u = _mm_subs_epu8(_mm_adds_epu8(s, v), _mm_set1_epi8(static_cast<char>(240)));
+            const __m128i u =
+                _mm_subs_epu8(_mm_adds_epu8(s, v), _mm_set1_epi8(static_cast<char>(240)));
             // u is below 16, so the shift cannot carry into the next byte.
             return _mm_or_si128(u, _mm_slli_epi16(u, 4));
         },
         RGBExtractAlpha);
 }
 void* RGBSAddAlpha_MMX(void* dst, const void* src, const int value, unsigned int count) {
-    return PlaneRow(dst, src, value, count, [](__m128i s, __m128i v) { return _mm_adds_epu8(s, v); },
-                    RGBSAddAlpha);
+    return PlaneRow(
+        dst, src, value, count, [](__m128i s, __m128i v) { return _mm_adds_epu8(s, v); },
+        RGBSAddAlpha);
 }
 void* RGBSSubAlpha_MMX(void* dst, const void* src, const int value, unsigned int count) {
-    return PlaneRow(dst, src, value, count, [](__m128i s, __m128i v) { return _mm_subs_epu8(s, v); },
-                    RGBSSubAlpha);
+    return PlaneRow(
+        dst, src, value, count, [](__m128i s, __m128i v) { return _mm_subs_epu8(s, v); },
+        RGBSSubAlpha);
 }

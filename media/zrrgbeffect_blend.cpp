@@ -36,7 +36,9 @@ inline uint32_t Load32(const uint8_t* p) {
     std::memcpy(&v, p, 4);
     return v;
 }
-inline void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+inline void Store32(uint8_t* p, uint32_t v) {
+    std::memcpy(p, &v, 4);
+}
 
 // Field layout of a 16-bit format: the top bit of each colour field (Tops), the bits of the
 // colour fields (Fields), and the bottom bit of the field whose top bit is set in c.
@@ -162,7 +164,8 @@ void* AddBytes(void* dst, const void* src, std::size_t n) {
 }
 
 void* SubBytes(void* dst, const void* src, std::size_t n) {
-    return ByteRows(dst, dst, src, n, SubWord, [](uint32_t x, uint32_t y) { return x > y ? x - y : 0; });
+    return ByteRows(dst, dst, src, n, SubWord,
+                    [](uint32_t x, uint32_t y) { return x > y ? x - y : 0; });
 }
 
 }  // namespace
@@ -261,27 +264,25 @@ void* RGBSub32_8888(void* dst, const void* src, unsigned int count) {
     return SubBytes(dst, src, std::size_t(count) * 4);
 }
 
-const ZRBlendProc RGBAlphaProcTable[8] = {
-    nullptr,        RGBAlpha16_565, RGBAlpha16_555, RGBAlpha16_5551, RGBAlpha16_4444,
-    RGBAlpha24_888, RGBAlpha32_888, RGBAlpha32_8888};
+const ZRBlendProc RGBAlphaProcTable[8] = {nullptr,         RGBAlpha16_565,  RGBAlpha16_555,
+                                          RGBAlpha16_5551, RGBAlpha16_4444, RGBAlpha24_888,
+                                          RGBAlpha32_888,  RGBAlpha32_8888};
 const ZRBlendProc RGBAlphaMMXProcTable[8] = {
-    nullptr,           RGBAlpha16_565,     RGBAlpha16_555,     RGBAlpha16_5551, RGBAlpha16_4444,
-    RGBAlpha24_888_MMX, RGBAlpha32_888_MMX, RGBAlpha32_8888_MMX};
-const ZRBlendProc RGBHalfProcTable[8] = {
-    nullptr,       RGBHalf16_565, RGBHalf16_555, RGBHalf16_5551, RGBHalf16_4444,
-    RGBHalf24_888, RGBHalf32_888, RGBHalf32_8888};
-const ZRBlendProc RGBHalfMMXProcTable[8] = {
-    nullptr,          RGBHalf16_565,     RGBHalf16_555,     RGBHalf16_5551, RGBHalf16_4444,
-    RGBHalf24_888_MMX, RGBHalf32_888_MMX, RGBHalf32_8888_MMX};
-const ZRCombineProc RGBAddProcTable[8] = {
-    nullptr,      RGBAdd16_565, RGBAdd16_555, RGBAdd16_5551, RGBAdd16_4444,
-    RGBAdd24_888, RGBAdd32_888, RGBAdd32_8888};
-const ZRCombineProc RGBAddMMXProcTable[8] = {
-    nullptr,         RGBAdd16_565,     RGBAdd16_555,     RGBAdd16_5551, RGBAdd16_4444,
-    RGBAdd24_888_MMX, RGBAdd32_888_MMX, RGBAdd32_8888_MMX};
-const ZRCombineProc RGBSubProcTable[8] = {
-    nullptr,      RGBSub16_565, RGBSub16_555, RGBSub16_5551, RGBSub16_4444,
-    RGBSub24_888, RGBSub32_888, RGBSub32_8888};
-const ZRCombineProc RGBSubMMXProcTable[8] = {
-    nullptr,         RGBSub16_565,     RGBSub16_555,     RGBSub16_5551, RGBSub16_4444,
-    RGBSub24_888_MMX, RGBSub32_888_MMX, RGBSub32_8888_MMX};
+    nullptr,         RGBAlpha16_565,     RGBAlpha16_555,     RGBAlpha16_5551,
+    RGBAlpha16_4444, RGBAlpha24_888_MMX, RGBAlpha32_888_MMX, RGBAlpha32_8888_MMX};
+const ZRBlendProc RGBHalfProcTable[8] = {nullptr,        RGBHalf16_565,  RGBHalf16_555,
+                                         RGBHalf16_5551, RGBHalf16_4444, RGBHalf24_888,
+                                         RGBHalf32_888,  RGBHalf32_8888};
+const ZRBlendProc RGBHalfMMXProcTable[8] = {nullptr,           RGBHalf16_565,     RGBHalf16_555,
+                                            RGBHalf16_5551,    RGBHalf16_4444,    RGBHalf24_888_MMX,
+                                            RGBHalf32_888_MMX, RGBHalf32_8888_MMX};
+const ZRCombineProc RGBAddProcTable[8] = {nullptr,       RGBAdd16_565, RGBAdd16_555, RGBAdd16_5551,
+                                          RGBAdd16_4444, RGBAdd24_888, RGBAdd32_888, RGBAdd32_8888};
+const ZRCombineProc RGBAddMMXProcTable[8] = {nullptr,          RGBAdd16_565,     RGBAdd16_555,
+                                             RGBAdd16_5551,    RGBAdd16_4444,    RGBAdd24_888_MMX,
+                                             RGBAdd32_888_MMX, RGBAdd32_8888_MMX};
+const ZRCombineProc RGBSubProcTable[8] = {nullptr,       RGBSub16_565, RGBSub16_555, RGBSub16_5551,
+                                          RGBSub16_4444, RGBSub24_888, RGBSub32_888, RGBSub32_8888};
+const ZRCombineProc RGBSubMMXProcTable[8] = {nullptr,          RGBSub16_565,     RGBSub16_555,
+                                             RGBSub16_5551,    RGBSub16_4444,    RGBSub24_888_MMX,
+                                             RGBSub32_888_MMX, RGBSub32_8888_MMX};

@@ -17,8 +17,8 @@ const uint32_t RGBBitMask[8][4] = {
 const ZRBitDepth FormatAndDepthTable[8] = {bdNone, bd16, bd16, bd16, bd16, bd24, bd32, bd32};
 
 const int32_t ScreenSizeTable[12][2] = {
-    {320, 240},   {640, 480},   {800, 600},   {1024, 768},   {1152, 864},   {1280, 720},
-    {1280, 768},  {1280, 800},  {1280, 960},  {1280, 1024},  {1920, 1080},  {1920, 1440},
+    {320, 240},  {640, 480},  {800, 600},  {1024, 768},  {1152, 864},  {1280, 720},
+    {1280, 768}, {1280, 800}, {1280, 960}, {1280, 1024}, {1920, 1080}, {1920, 1440},
 };
 
 const ZRPointSetProc PointSetProcTable[5] = {nullptr, PointSet8Bit, PointSet16Bit, PointSet24Bit,
@@ -48,7 +48,9 @@ bool ChkDepthAndFormat(ZRBitDepth depth, ZRPixFormat format) {
 
 bool CompatibleFormat(ZRPixFormat a, ZRPixFormat b) {
     if (a == b) return true;
-    auto pair = [&](ZRPixFormat x, ZRPixFormat y) { return (a == x && b == y) || (a == y && b == x); };
+    auto pair = [&](ZRPixFormat x, ZRPixFormat y) {
+        return (a == x && b == y) || (a == y && b == x);
+    };
     return pair(pf32_888, pf32_8888) || pair(pf16_555, pf16_5551);
 }
 
@@ -71,7 +73,9 @@ bool ScreenSizeToPixel(ZRScreenSize size, int& width, int& height) {
     return true;
 }
 
-void PointSet8Bit(void* p, uint32_t value) { *static_cast<uint8_t*>(p) = static_cast<uint8_t>(value); }
+void PointSet8Bit(void* p, uint32_t value) {
+    *static_cast<uint8_t*>(p) = static_cast<uint8_t>(value);
+}
 
 void PointSet16Bit(void* p, uint32_t value) {
     uint8_t b[2] = {uint8_t(value), uint8_t(value >> 8)};
@@ -84,11 +88,14 @@ void PointSet24Bit(void* p, uint32_t value) {
 }
 
 void PointSet32Bit(void* p, uint32_t value) {
-    uint8_t b[4] = {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
+    uint8_t b[4] = {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16),
+                    uint8_t(value >> 24)};
     std::memcpy(p, b, 4);
 }
 
-uint32_t PointGet8Bit(const void* p) { return *static_cast<const uint8_t*>(p); }
+uint32_t PointGet8Bit(const void* p) {
+    return *static_cast<const uint8_t*>(p);
+}
 
 uint32_t PointGet16Bit(const void* p) {
     const uint8_t* b = static_cast<const uint8_t*>(p);
@@ -105,18 +112,26 @@ uint32_t PointGet32Bit(const void* p) {
     return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
 }
 
-void PointMov8Bit(void* dst, const void* src) { std::memcpy(dst, src, 1); }
-void PointMov16Bit(void* dst, const void* src) { std::memcpy(dst, src, 2); }
-void PointMov24Bit(void* dst, const void* src) { std::memcpy(dst, src, 3); }
-void PointMov32Bit(void* dst, const void* src) { std::memcpy(dst, src, 4); }
+void PointMov8Bit(void* dst, const void* src) {
+    std::memcpy(dst, src, 1);
+}
+void PointMov16Bit(void* dst, const void* src) {
+    std::memcpy(dst, src, 2);
+}
+void PointMov24Bit(void* dst, const void* src) {
+    std::memcpy(dst, src, 3);
+}
+void PointMov32Bit(void* dst, const void* src) {
+    std::memcpy(dst, src, 4);
+}
 
 namespace {
 
 // Walks the error-accumulator grid without any division; Pixel is the element copied and the
 // pitches count elements.
 template <typename Pixel>
-void ZoomGrid(Pixel* src, int srcWidth, int srcHeight, std::ptrdiff_t srcPitch, Pixel* dst, int dstWidth,
-              int dstHeight, std::ptrdiff_t dstPitch) {
+void ZoomGrid(Pixel* src, int srcWidth, int srcHeight, std::ptrdiff_t srcPitch, Pixel* dst,
+              int dstWidth, int dstHeight, std::ptrdiff_t dstPitch) {
     const int w = srcWidth > dstWidth ? srcWidth : dstWidth;
     const int h = srcHeight > dstHeight ? srcHeight : dstHeight;
     std::ptrdiff_t srcRow = 0, dstRow = 0;

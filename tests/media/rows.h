@@ -10,7 +10,7 @@
 namespace testrows {
 
 class Row {
-public:
+  public:
     explicit Row(std::size_t n) : n_(n), p_(new uint8_t[n ? n : 1]) {}
     Row(const Row& o) : Row(o.n_) { std::memcpy(p_.get(), o.p_.get(), n_); }
     Row(const std::vector<uint8_t>& v) : Row(v.size()) {
@@ -24,7 +24,7 @@ public:
     uint8_t operator[](std::size_t i) const { return p_[i]; }
     std::vector<uint8_t> bytes() const { return std::vector<uint8_t>(p_.get(), p_.get() + n_); }
 
-private:
+  private:
     std::size_t n_;
     std::unique_ptr<uint8_t[]> p_;
 };

@@ -1,3 +1,5 @@
+#include "media/zrcpuid.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -5,8 +7,6 @@
 #include <map>
 #include <string>
 #include <vector>
-
-#include "media/zrcpuid.h"
 
 namespace {
 

@@ -1,8 +1,9 @@
+#include "media/zrmem.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "media/zrmem.h"
 #include "media/zrrgbraw.h"
 #include "rows.h"
 
@@ -45,7 +46,8 @@ TEST(ZRMemcpy, PixelCopiesMatchTheirModelAtEveryDepth) {
             const std::size_t n = std::size_t(count) * bpp;
             Row src = testrows::Random(n, rng), before = testrows::Random(n, rng);
             // Make about a third of the source pixels equal the key.
-            const uint32_t key = (count ? Pixel(src.data(), bpp) : 0) & (bpp == 4 ? 0xFFFFFFFF : (1u << (8 * bpp)) - 1);
+            const uint32_t key = (count ? Pixel(src.data(), bpp) : 0) &
+                                 (bpp == 4 ? 0xFFFFFFFF : (1u << (8 * bpp)) - 1);
             for (unsigned i = 0; i < count; ++i)
                 if (rng() % 3 == 0 && count) std::memcpy(src.data() + i * bpp, &key, bpp);
             const uint8_t mask[3] = {static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng()),

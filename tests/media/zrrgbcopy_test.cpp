@@ -1,8 +1,9 @@
+#include "media/zrrgbcopy.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "media/zrrgbcopy.h"
 #include "rows.h"
 
 using testrows::Row;
@@ -57,7 +58,8 @@ TEST(RowConversion, EveryConverterMatchesThePerPixelArithmetic) {
     for (int f = 1; f < 8; ++f) {
         const unsigned px = kBytes[f];
         for (unsigned count = 0; count <= 70; ++count) {
-            Row quads = testrows::Random(count * 4, rng), triples = testrows::Random(count * 3, rng);
+            Row quads = testrows::Random(count * 4, rng),
+                triples = testrows::Random(count * 3, rng);
             Row pixels = testrows::Random(count * px, rng);
             Row toFromQuad(count * px), toFromTriple(count * px);
             Row quadFrom(count * 4), tripleFrom(count * 3);
@@ -73,12 +75,14 @@ TEST(RowConversion, EveryConverterMatchesThePerPixelArithmetic) {
                 // Quads to 5551 write alpha bit 0; to 24 bits drop the fourth byte.
                 uint32_t wantQ = ConvertRGBtoProcTable[f](q) & pxMask;
                 ASSERT_EQ(Get(toFromQuad.data() + px * i, px), wantQ) << f << " " << count;
-                ASSERT_EQ(Get(toFromTriple.data() + px * i, px), ConvertRGBtoProcTable[f](t) & pxMask);
+                ASSERT_EQ(Get(toFromTriple.data() + px * i, px),
+                          ConvertRGBtoProcTable[f](t) & pxMask);
                 uint32_t wantFromQ = ConvertRGBfromProcTable[f](p);
                 if (f == pf16_555 || f == pf16_5551 || f == pf16_565) wantFromQ &= 0x00FFFFFF;
                 if (f == pf32_8888) wantFromQ = p;  // a whole-quad copy keeps alpha
                 ASSERT_EQ(Get(quadFrom.data() + 4 * i, 4), wantFromQ) << f << " " << count;
-                ASSERT_EQ(Get(tripleFrom.data() + 3 * i, 3), ConvertRGBfromProcTable[f](p) & 0xFFFFFF);
+                ASSERT_EQ(Get(tripleFrom.data() + 3 * i, 3),
+                          ConvertRGBfromProcTable[f](p) & 0xFFFFFF);
             }
         }
     }
@@ -109,7 +113,8 @@ TEST(RowConversion, EveryPairOfFormatsOnBoundaryColours) {
     for (int a = 1; a < 8; ++a) {
         for (int b = 1; b < 8; ++b) {
             for (uint32_t c : colours) {
-                uint8_t pa[4] = {}, quad[4] = {}, triple[3] = {}, viaQuad[4] = {}, viaTriple[4] = {};
+                uint8_t pa[4] = {}, quad[4] = {}, triple[3] = {}, viaQuad[4] = {},
+                        viaTriple[4] = {};
                 const uint32_t packed = ConvertRGBtoProcTable[a](c);
                 std::memcpy(pa, &packed, kBytes[a]);
                 RGBQUADcpyFromProcTable[a](quad, pa, 1);

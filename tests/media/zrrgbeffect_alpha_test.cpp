@@ -10,7 +10,9 @@ using testrows::Row;
 namespace {
 
 // Plain weight: (a + 1) >> 1 out of 128.
-uint8_t PlainStep(int d, int s, int a) { return static_cast<uint8_t>(d + (((s - d) * ((a + 1) >> 1)) >> 7)); }
+uint8_t PlainStep(int d, int s, int a) {
+    return static_cast<uint8_t>(d + (((s - d) * ((a + 1) >> 1)) >> 7));
+}
 // Pair weight of the fast members: a out of 256, 256 for a = 255.
 uint8_t PairStep(int d, int s, int a) {
     return static_cast<uint8_t>(d + (((s - d) * (a == 255 ? 256 : a)) >> 8));
@@ -35,7 +37,8 @@ const AlphaMember kSingle[] = {
     {"InR", 4, true, true, nullptr, nullptr, RGBAlphaInChannelR, RGBAlphaInChannelR_MMX},
 };
 const AlphaMember kDouble[] = {
-    {"DOut", 3, false, false, RGBDoubleAlphaOutChannel, RGBDoubleAlphaOutChannel_MMX, nullptr, nullptr},
+    {"DOut", 3, false, false, RGBDoubleAlphaOutChannel, RGBDoubleAlphaOutChannel_MMX, nullptr,
+     nullptr},
     {"DOut32", 4, false, false, RGBDoubleAlphaOutChannel32, RGBDoubleAlphaOutChannel32_MMX, nullptr,
      nullptr},
     {"DIn", 4, true, false, nullptr, nullptr, RGBDoubleAlphaInChannel, RGBDoubleAlphaInChannel_MMX},
@@ -50,7 +53,7 @@ const AlphaMember kDouble[] = {
 // Runs a member on exact-size rows; mirrored members get pointers to the last source pixel and
 // the last alpha byte.
 void RunMember(const AlphaMember& m, bool fast, Row& dst, const Row& src, const Row& alpha,
-         unsigned count) {
+               unsigned count) {
     const uint8_t* s = src.data();
     const uint8_t* a = alpha.data();
     if (m.mirror && count) {
@@ -75,9 +78,9 @@ void Check(const AlphaMember& m, const Row& before, const Row& after, const Row&
         for (unsigned c = 0; c < m.px; ++c) {
             const int d = before[i * m.px + c];
             const int want = c == 3 ? d : step(d, sp[c], a, i);
-            ASSERT_EQ(after[i * m.px + c], want) << what << " " << m.name << " count " << count
-                                                 << " pixel " << i << " channel " << c
-                                                 << " alpha " << a;
+            ASSERT_EQ(after[i * m.px + c], want)
+                << what << " " << m.name << " count " << count << " pixel " << i << " channel " << c
+                << " alpha " << a;
         }
     }
 }
@@ -95,14 +98,16 @@ TEST(RGBAlphaChannel, FastMembersDifferOnlyWhereThePairWeightSaysSo) {
             Row plain(before), fast(before);
             RunMember(m, false, plain, src, alpha, count);
             RunMember(m, true, fast, src, alpha, count);
-            Check(m, before, plain, src, alpha, count,
-                  [](int d, int s, int a, unsigned) { return PlainStep(d, s, a); }, "plain");
+            Check(
+                m, before, plain, src, alpha, count,
+                [](int d, int s, int a, unsigned) { return PlainStep(d, s, a); }, "plain");
             const unsigned paired = count ? (count - 1) / 2 * 2 : 0;
-            Check(m, before, fast, src, alpha, count,
-                  [paired](int d, int s, int a, unsigned i) {
-                      return i < paired ? PairStep(d, s, a) : PlainStep(d, s, a);
-                  },
-                  "fast");
+            Check(
+                m, before, fast, src, alpha, count,
+                [paired](int d, int s, int a, unsigned i) {
+                    return i < paired ? PairStep(d, s, a) : PlainStep(d, s, a);
+                },
+                "fast");
         }
     }
 }
@@ -152,7 +157,8 @@ TEST(RGBDoubleAlpha, FastEqualsPlainForEveryRate) {
                     return static_cast<uint8_t>(d + (((s - d) * k) >> 7));
                 };
                 Check(m, before, plain, src, alpha, count, step, "plain");
-                ASSERT_EQ(plain.bytes(), fast.bytes()) << m.name << " rate " << rate << " " << count;
+                ASSERT_EQ(plain.bytes(), fast.bytes())
+                    << m.name << " rate " << rate << " " << count;
             }
         }
     }

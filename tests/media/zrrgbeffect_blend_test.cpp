@@ -10,7 +10,9 @@ using testrows::Row;
 
 namespace {
 
-int FloorDiv128(int x) { return x >= 0 ? x / 128 : -((-x + 127) / 128); }
+int FloorDiv128(int x) {
+    return x >= 0 ? x / 128 : -((-x + 127) / 128);
+}
 
 struct Field {
     int shift, width;
@@ -37,10 +39,18 @@ uint32_t Model16(const Layout& l, Op op, uint32_t a, uint32_t b, int rate) {
         const int x = (a >> f.shift) & max, y = (b >> f.shift) & max;
         int v = 0;
         switch (op) {
-            case kAlpha: v = x + FloorDiv128((y - x) * rate); break;
-            case kHalf: v = (x + y) / 2; break;
-            case kAdd: v = std::min(x + y, max); break;
-            case kSub: v = std::max(x - y, 0); break;
+            case kAlpha:
+                v = x + FloorDiv128((y - x) * rate);
+                break;
+            case kHalf:
+                v = (x + y) / 2;
+                break;
+            case kAdd:
+                v = std::min(x + y, max);
+                break;
+            case kSub:
+                v = std::max(x - y, 0);
+                break;
         }
         r |= uint32_t(v) << f.shift;
     }
@@ -102,10 +112,14 @@ TEST(RGBBlend16, DocumentedValues) {
 
 uint8_t ModelByte(Op op, int x, int y, int rate) {
     switch (op) {
-        case kAlpha: return static_cast<uint8_t>(x + FloorDiv128((y - x) * rate));
-        case kHalf: return static_cast<uint8_t>((x + y) / 2);
-        case kAdd: return static_cast<uint8_t>(std::min(x + y, 255));
-        case kSub: return static_cast<uint8_t>(std::max(x - y, 0));
+        case kAlpha:
+            return static_cast<uint8_t>(x + FloorDiv128((y - x) * rate));
+        case kHalf:
+            return static_cast<uint8_t>((x + y) / 2);
+        case kAdd:
+            return static_cast<uint8_t>(std::min(x + y, 255));
+        case kSub:
+            return static_cast<uint8_t>(std::max(x - y, 0));
     }
     return 0;
 }

@@ -1,8 +1,8 @@
+#include "media/zrrgbraw.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
-
-#include "media/zrrgbraw.h"
 
 namespace {
 

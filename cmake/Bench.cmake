@@ -1,0 +1,7 @@
+# Extra link libraries of single benchmarks; zr_benchmarks() calls zr_bench_extra_<name>(target).
+
+# The pixel kernels are measured beside pixman's nearest operations.
+function(zr_bench_extra_media_kernels target)
+  pkg_check_modules(ZRBENCH_PIXMAN REQUIRED IMPORTED_TARGET pixman-1)
+  target_link_libraries(${target} PRIVATE PkgConfig::ZRBENCH_PIXMAN)
+endfunction()
