@@ -126,3 +126,12 @@ bool MmxKernelsEnabled() {
 bool UseMmxKernels(const CPUID& cpu) {
     return MmxKernelsEnabled() && cpu.IsMmxSupport();
 }
+
+bool ProcessorHasAvx2() {
+#if defined(__x86_64__) || defined(__i386__)
+    // Also checks that the operating system saves the wide registers.
+    return __builtin_cpu_supports("avx2");
+#else
+    return false;
+#endif
+}

@@ -81,3 +81,6 @@ void SetMmxKernels(bool enabled);
 bool MmxKernelsEnabled();
 // What a bitmap or an alpha plane keeps as its choice of kernel set.
 bool UseMmxKernels(const CPUID& cpu);
+
+// Whether this processor and its operating system support the 32-byte AVX2 registers.
+bool ProcessorHasAvx2();

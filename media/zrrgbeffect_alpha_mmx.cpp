@@ -25,6 +25,16 @@ inline uint32_t Load32(const uint8_t* p) {
     std::memcpy(&v, p, 4);
     return v;
 }
+// Exactly twelve bytes, as an 8-byte and a 4-byte access; the top four bytes are zero.
+inline __m128i Load12(const uint8_t* p) {
+    const __m128i lo = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+    return _mm_unpacklo_epi64(lo, _mm_cvtsi32_si128(static_cast<int>(Load32(p + 8))));
+}
+inline void Store12(uint8_t* p, __m128i v) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v);
+    const uint32_t top = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(v, 8)));
+    std::memcpy(p + 8, &top, 4);
+}
 
 enum class Weighting { Single, Double };
 
@@ -63,7 +73,8 @@ template <Weighting W, bool InChannel, bool Mirror>
 unsigned int Alpha32Blocks(uint8_t* d, const uint8_t* s, const uint8_t* a, unsigned int n) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i rgbMask = _mm_set1_epi32(0x00FFFFFF);
-    unsigned int i = 0;
+    unsigned int i =
+        WideVectors() ? Alpha32Wide(d, s, a, n, W == Weighting::Double, InChannel, Mirror) : 0;
     for (; i + 4 <= n; i += 4) {
         __m128i vs;
         uint32_t alphaBytes;
@@ -96,31 +107,44 @@ unsigned int Alpha32Blocks(uint8_t* d, const uint8_t* s, const uint8_t* a, unsig
     return i;
 }
 
-// The first n pixels of a 24-bit row, four (twelve bytes) at a time, each group gathered into a
-// register with exact 3-byte accesses so nothing outside either row is touched.
+// The first n pixels of a 24-bit row, four (twelve bytes) at a time, loaded and stored with
+// exact accesses so nothing outside either row is touched. The weights are spread over the
+// 3-byte stride: even bytes take w0 w0 w1 w2 w2 w3, odd bytes w0 w1 w1 w2 w3 w3; the four bytes
+// above the group are zero on both sides, so their step is zero.
 template <Weighting W, bool Mirror>
 unsigned int Alpha24Blocks(uint8_t* d, const uint8_t* s, const uint8_t* a, unsigned int n) {
     const __m128i zero = _mm_setzero_si128();
+    const __m128i low = _mm_set1_epi16(0x00FF);
     unsigned int i = 0;
     for (; i + 4 <= n; i += 4) {
         const uint32_t alphaBytes =
             Mirror ? __builtin_bswap32(Load32(a - std::ptrdiff_t(i + 3))) : Load32(a + i);
         if (alphaBytes == 0) continue;
-        alignas(16) uint8_t src4[16] = {}, dst4[16] = {};
         uint8_t* dp = d + std::size_t(i) * 3;
-        // Widen to 32-bit pixels with a zero fourth byte, blend, narrow back.
-        for (int p = 0; p < 4; ++p) {
-            const uint8_t* sp = Mirror ? s - std::ptrdiff_t(i + p) * 3 : s + std::size_t(i + p) * 3;
-            std::memcpy(src4 + 4 * p, sp, 3);
-            std::memcpy(dst4 + 4 * p, dp + 3 * p, 3);
+        __m128i vs;
+        if constexpr (Mirror) {
+            alignas(16) uint8_t src4[16] = {};
+            for (int p = 0; p < 4; ++p) std::memcpy(src4 + 3 * p, s - std::ptrdiff_t(i + p) * 3, 3);
+            vs = _mm_load_si128(reinterpret_cast<const __m128i*>(src4));
+        } else {
+            vs = Load12(s + std::size_t(i) * 3);
         }
+        const __m128i vd = Load12(dp);
         const __m128i bytes = _mm_cvtsi32_si128(static_cast<int>(alphaBytes));
-        const __m128i alpha32 = _mm_unpacklo_epi16(_mm_unpacklo_epi8(bytes, zero), zero);
-        const __m128i r = Blend4(_mm_load_si128(reinterpret_cast<const __m128i*>(dst4)),
-                                 _mm_load_si128(reinterpret_cast<const __m128i*>(src4)),
-                                 Multipliers<W>(alpha32, alphaBytes));
-        _mm_store_si128(reinterpret_cast<__m128i*>(dst4), r);
-        for (int p = 0; p < 4; ++p) std::memcpy(dp + 3 * p, dst4 + 4 * p, 3);
+        const __m128i m32 =
+            Multipliers<W>(_mm_unpacklo_epi16(_mm_unpacklo_epi8(bytes, zero), zero), alphaBytes);
+        const __m128i mw = _mm_packs_epi32(m32, zero);  // m0 m1 m2 m3 as words
+        const __m128i mEven =
+            _mm_or_si128(_mm_shufflelo_epi16(mw, _MM_SHUFFLE(2, 1, 0, 0)),
+                         _mm_slli_si128(_mm_shufflelo_epi16(mw, _MM_SHUFFLE(3, 3, 3, 2)), 8));
+        const __m128i mOdd =
+            _mm_or_si128(_mm_shufflelo_epi16(mw, _MM_SHUFFLE(2, 1, 1, 0)),
+                         _mm_slli_si128(_mm_shufflelo_epi16(mw, _MM_SHUFFLE(3, 3, 3, 3)), 8));
+        const __m128i evenDiff = _mm_sub_epi16(_mm_and_si128(vs, low), _mm_and_si128(vd, low));
+        const __m128i oddDiff = _mm_sub_epi16(_mm_srli_epi16(vs, 8), _mm_srli_epi16(vd, 8));
+        const __m128i evenStep = _mm_srli_epi16(_mm_mullo_epi16(evenDiff, mEven), 8);
+        const __m128i oddStep = _mm_andnot_si128(low, _mm_mullo_epi16(oddDiff, mOdd));
+        Store12(dp, _mm_add_epi8(vd, _mm_or_si128(evenStep, oddStep)));
     }
     return i;
 }

@@ -29,7 +29,7 @@ void* AlphaBytes(void* dst, const void* a, const void* b, std::size_t n) {
     const __m128i rate2 = _mm_set1_epi16(static_cast<short>(g_alphaRate * 2));
     const __m128i low = _mm_set1_epi16(0x00FF);
     const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF00));
-    std::size_t i = 0;
+    std::size_t i = WideVectors() ? AlphaBytesWide(d, pa, pb, n) : 0;
     for (; i + 16 <= n; i += 16) {
         const __m128i va = Load(pa + i), vb = Load(pb + i);
         const __m128i evenDiff = _mm_sub_epi16(_mm_and_si128(vb, low), _mm_and_si128(va, low));
@@ -49,7 +49,7 @@ void* HalfBytes(void* dst, const void* a, const void* b, std::size_t n) {
     const uint8_t* pa = static_cast<const uint8_t*>(a);
     const uint8_t* pb = static_cast<const uint8_t*>(b);
     const __m128i one = _mm_set1_epi8(1);
-    std::size_t i = 0;
+    std::size_t i = WideVectors() ? HalfBytesWide(d, pa, pb, n) : 0;
     for (; i + 16 <= n; i += 16) {
         const __m128i va = Load(pa + i), vb = Load(pb + i);
         const __m128i odd = _mm_and_si128(_mm_xor_si128(va, vb), one);
@@ -62,7 +62,7 @@ void* HalfBytes(void* dst, const void* a, const void* b, std::size_t n) {
 void* AddBytes(void* dst, const void* src, std::size_t n) {
     uint8_t* d = static_cast<uint8_t*>(dst);
     const uint8_t* s = static_cast<const uint8_t*>(src);
-    std::size_t i = 0;
+    std::size_t i = WideVectors() ? AddBytesWide(d, s, n) : 0;
     for (; i + 16 <= n; i += 16) Store(d + i, _mm_adds_epu8(Load(d + i), Load(s + i)));
     for (; i < n; ++i) {
         const unsigned v = d[i] + s[i];
@@ -74,7 +74,7 @@ void* AddBytes(void* dst, const void* src, std::size_t n) {
 void* SubBytes(void* dst, const void* src, std::size_t n) {
     uint8_t* d = static_cast<uint8_t*>(dst);
     const uint8_t* s = static_cast<const uint8_t*>(src);
-    std::size_t i = 0;
+    std::size_t i = WideVectors() ? SubBytesWide(d, s, n) : 0;
     for (; i + 16 <= n; i += 16) Store(d + i, _mm_subs_epu8(Load(d + i), Load(s + i)));
     for (; i < n; ++i) d[i] = static_cast<uint8_t>(d[i] > s[i] ? d[i] - s[i] : 0);
     return dst;

@@ -3,6 +3,7 @@
 #include <random>
 
 #include "media/zrrgbeffect.h"
+#include "media/zrrgbeffect_state.h"
 #include "rows.h"
 
 using testrows::Row;
@@ -87,7 +88,7 @@ void Check(const AlphaMember& m, const Row& before, const Row& after, const Row&
 
 // The plain members follow the plain weight everywhere; the fast ones the pair weight on the
 // leading (count - 1) / 2 pairs and the plain weight on the last one or two pixels.
-TEST(RGBAlphaChannel, FastMembersDifferOnlyWhereThePairWeightSaysSo) {
+void FastMembersDifferOnlyWhereThePairWeightSaysSoBody() {
     std::mt19937 rng(7);
     for (const AlphaMember& m : kSingle) {
         for (unsigned count = 0; count <= 70; ++count) {
@@ -109,6 +110,15 @@ TEST(RGBAlphaChannel, FastMembersDifferOnlyWhereThePairWeightSaysSo) {
                 },
                 "fast");
         }
+    }
+}
+
+// Both the 16-byte and, where the processor has them, the 32-byte block loops.
+TEST(RGBAlphaChannel, FastMembersDifferOnlyWhereThePairWeightSaysSo) {
+    for (bool wide : {false, true}) {
+        SCOPED_TRACE(wide ? "wide" : "16-byte");
+        zr_effect::SetWideVectors(wide);
+        FastMembersDifferOnlyWhereThePairWeightSaysSoBody();
     }
 }
 
@@ -138,7 +148,7 @@ TEST(RGBAlphaChannel, OddAlphaStaysOneLevelCloserInsidePairs) {
 }
 
 // Double alpha: fast and plain agree byte for byte for rates on and off the constant tables.
-TEST(RGBDoubleAlpha, FastEqualsPlainForEveryRate) {
+void FastEqualsPlainForEveryRateBody() {
     std::mt19937 rng(8);
     for (int rate : {0, 16, 50, 64, 100, 112, 127, 128, 200, -3}) {
         SetDoubleAlphaParam(rate);
@@ -173,6 +183,15 @@ TEST(RGBDoubleAlpha, FastEqualsPlainForEveryRate) {
     uint8_t e[3] = {0, 0, 0}, f[3] = {255, 255, 255};
     RGBDoubleAlphaOutChannel(e, f, &a, 1);
     EXPECT_EQ(e[0], (255 * 50 / 255 * 255) >> 7);
+}
+
+// Both the 16-byte and, where the processor has them, the 32-byte block loops.
+TEST(RGBDoubleAlpha, FastEqualsPlainForEveryRate) {
+    for (bool wide : {false, true}) {
+        SCOPED_TRACE(wide ? "wide" : "16-byte");
+        zr_effect::SetWideVectors(wide);
+        FastEqualsPlainForEveryRateBody();
+    }
 }
 
 TEST(RGBTone, FastMatchesPlainAndTonesByte3Only32) {

@@ -3,6 +3,7 @@
 #include <random>
 
 #include "media/zrrgbeffect.h"
+#include "media/zrrgbeffect_state.h"
 #include "media/zrrgbraw.h"
 #include "rows.h"
 
@@ -150,7 +151,7 @@ const ByteMember kByteMembers[] = {
 
 // Fast and plain byte-row members give the model's bytes for every length 0..70, on separate
 // rows and with the destination being one of the operands.
-TEST(RGBBlendBytes, FastAndPlainMatchTheModelAtEveryLength) {
+void FastAndPlainMatchTheModelAtEveryLengthBody() {
     std::mt19937 rng(6);
     for (int rate : {0, 1, 63, 64, 65, 127, 128}) {
         SetAlphaParam(rate);
@@ -178,6 +179,15 @@ TEST(RGBBlendBytes, FastAndPlainMatchTheModelAtEveryLength) {
                 }
             }
         }
+    }
+}
+
+// Both the 16-byte and, where the processor has them, the 32-byte block loops.
+TEST(RGBBlendBytes, FastAndPlainMatchTheModelAtEveryLength) {
+    for (bool wide : {false, true}) {
+        SCOPED_TRACE(wide ? "wide" : "16-byte");
+        zr_effect::SetWideVectors(wide);
+        FastAndPlainMatchTheModelAtEveryLengthBody();
     }
 }
 
