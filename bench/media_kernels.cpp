@@ -119,7 +119,8 @@ std::vector<Kernel> Kernels() {
     using Tone = void* (*)(void*, const void*, uint32_t, unsigned);
     auto tone = [](Tone f) { return [f](U d, U a, U, U, unsigned n) { f(d, a, 0x00A08060, n); }; };
     using Plane = void* (*)(void*, const void*, int, unsigned);
-    auto plane = [](Plane f) { return [f](U, U, U, U al, unsigned n) { f(al, al, 7, n); }; };
+    // Into the destination buffer, so the shared alpha planes stay random for the other kernels.
+    auto plane = [](Plane f) { return [f](U d, U, U, U al, unsigned n) { f(d, al, 7, n); }; };
     using Conv = ZRRowConvertProc;
     auto conv = [](Conv f) { return [f](U d, U a, U, U, unsigned n) { f(d, a, n); }; };
     const uint8_t* mask = reinterpret_cast<const uint8_t*>("\xF0\x0F\xAA\x55\xFF\x00\x81\x7E");
