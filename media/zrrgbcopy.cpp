@@ -4,6 +4,9 @@
 #include <cstring>
 
 #include "media/zrmem.h"
+#include "media/zrpixelio.h"
+
+using namespace zr_pix;
 
 // The 16-bit packers other than 4444 carry the colour's alpha byte through in bits 16-23, so
 // only the low 16 bits of their result are the pixel.
@@ -80,30 +83,6 @@ uint32_t RGBfrom32_8888(uint32_t p) {
 
 namespace {
 
-inline uint32_t Load4(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-inline void Store4(uint8_t* p, uint32_t v) {
-    std::memcpy(p, &v, 4);
-}
-inline uint32_t Load3(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
-}
-inline void Store3(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-}
-inline uint32_t Load2(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8;
-}
-inline void Store2(uint8_t* p, uint32_t v) {
-    const uint16_t w = static_cast<uint16_t>(v);
-    std::memcpy(p, &w, 2);
-}
-
 // One loop shape for every converter: In and Out are the byte sizes of a source and a
 // destination pixel, Fn maps the source pixel value to the destination pixel value.
 template <unsigned In, unsigned Out, typename Fn>
@@ -112,13 +91,13 @@ void* ConvertRow(void* dst, const void* src, unsigned int count, Fn fn) {
     uint8_t* d = static_cast<uint8_t*>(dst);
     for (unsigned int i = 0; i < count; ++i, s += In, d += Out) {
         uint32_t v;
-        if constexpr (In == 2) v = Load2(s);
-        if constexpr (In == 3) v = Load3(s);
-        if constexpr (In == 4) v = Load4(s);
+        if constexpr (In == 2) v = Load16(s);
+        if constexpr (In == 3) v = Load24(s);
+        if constexpr (In == 4) v = Load32(s);
         const uint32_t r = fn(v);
-        if constexpr (Out == 2) Store2(d, r);
-        if constexpr (Out == 3) Store3(d, r);
-        if constexpr (Out == 4) Store4(d, r);
+        if constexpr (Out == 2) Store16(d, r);
+        if constexpr (Out == 3) Store24(d, r);
+        if constexpr (Out == 4) Store32(d, r);
     }
     return dst;
 }

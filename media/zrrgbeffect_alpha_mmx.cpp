@@ -7,24 +7,15 @@
 #include <cstddef>
 #include <cstring>
 
+#include "media/zrpixelio.h"
 #include "media/zrrgbeffect.h"
 #include "media/zrrgbeffect_state.h"
 
 using namespace zr_effect;
+using namespace zr_pix;
 
 namespace {
 
-inline __m128i Load(const uint8_t* p) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-}
-inline void Store(uint8_t* p, __m128i v) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
-}
-inline uint32_t Load32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
 // Exactly twelve bytes, as an 8-byte and a 4-byte access; the top four bytes are zero.
 inline __m128i Load12(const uint8_t* p) {
     const __m128i lo = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));

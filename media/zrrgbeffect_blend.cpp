@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "media/zrpixelio.h"
 #include "media/zrrgbeffect.h"
 #include "media/zrrgbeffect_state.h"
 
@@ -12,6 +13,7 @@ int8_t g_alphaTable[512] = {};
 }  // namespace zr_effect
 
 using namespace zr_effect;
+using namespace zr_pix;
 
 void SetAlphaParam(int rate) {
     if (rate < 0) rate = 0;
@@ -21,24 +23,6 @@ void SetAlphaParam(int rate) {
 }
 
 namespace {
-
-inline uint32_t Load16(const uint8_t* p) {
-    uint16_t v;
-    std::memcpy(&v, p, 2);
-    return v;
-}
-inline void Store16(uint8_t* p, uint32_t v) {
-    const uint16_t w = static_cast<uint16_t>(v);
-    std::memcpy(p, &w, 2);
-}
-inline uint32_t Load32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-inline void Store32(uint8_t* p, uint32_t v) {
-    std::memcpy(p, &v, 4);
-}
 
 // Field layout of a 16-bit format: the top bit of each colour field (Tops), the bits of the
 // colour fields (Fields), and the bottom bit of the field whose top bit is set in c.

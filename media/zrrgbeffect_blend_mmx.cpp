@@ -5,19 +5,14 @@
 #include <cstddef>
 #include <cstring>
 
+#include "media/zrpixelio.h"
 #include "media/zrrgbeffect.h"
 #include "media/zrrgbeffect_state.h"
 
 using namespace zr_effect;
+using namespace zr_pix;
 
 namespace {
-
-inline __m128i Load(const uint8_t* p) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-}
-inline void Store(uint8_t* p, __m128i v) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
-}
 
 // A + floor((B - A) x rate / 128) mod 256 per byte: the difference times twice the rate as a
 // 16-bit product, whose high byte is the step modulo 256. Even and odd bytes go in separate

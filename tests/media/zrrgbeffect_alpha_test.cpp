@@ -68,6 +68,23 @@ void RunMember(const AlphaMember& m, bool fast, Row& dst, const Row& src, const 
     }
 }
 
+// One random run of a member, plain and fast, from the same rows (InChannel sources carry the
+// alpha bytes in byte 3).
+struct Trial {
+    Row src, alpha, before, plain, fast;
+    Trial(const AlphaMember& m, unsigned count, std::mt19937& rng)
+        : src(testrows::Random(count * m.px, rng)),
+          alpha(testrows::Alphas(count, rng)),
+          before(testrows::Random(count * m.px, rng)),
+          plain(before),
+          fast(before) {
+        if (m.in)
+            for (unsigned i = 0; i < count; ++i) src[i * 4 + 3] = alpha[i];
+        RunMember(m, false, plain, src, alpha, count);
+        RunMember(m, true, fast, src, alpha, count);
+    }
+};
+
 // Checks every destination pixel against step(D, S, alpha, fastPixel).
 template <typename Step>
 void Check(const AlphaMember& m, const Row& before, const Row& after, const Row& src,
@@ -92,13 +109,9 @@ void FastMembersDifferOnlyWhereThePairWeightSaysSoBody() {
     std::mt19937 rng(7);
     for (const AlphaMember& m : kSingle) {
         for (unsigned count = 0; count <= 70; ++count) {
-            Row src = testrows::Random(count * m.px, rng), alpha = testrows::Alphas(count, rng);
-            if (m.in)
-                for (unsigned i = 0; i < count; ++i) src[i * 4 + 3] = alpha[i];
-            Row before = testrows::Random(count * m.px, rng);
-            Row plain(before), fast(before);
-            RunMember(m, false, plain, src, alpha, count);
-            RunMember(m, true, fast, src, alpha, count);
+            Trial t(m, count, rng);
+            const Row &src = t.src, &alpha = t.alpha, &before = t.before, &plain = t.plain,
+                      &fast = t.fast;
             Check(
                 m, before, plain, src, alpha, count,
                 [](int d, int s, int a, unsigned) { return PlainStep(d, s, a); }, "plain");
@@ -155,13 +168,9 @@ void FastEqualsPlainForEveryRateBody() {
         const int r = std::clamp(rate, 0, 128);
         for (const AlphaMember& m : kDouble) {
             for (unsigned count = 0; count <= 70; ++count) {
-                Row src = testrows::Random(count * m.px, rng), alpha = testrows::Alphas(count, rng);
-                if (m.in)
-                    for (unsigned i = 0; i < count; ++i) src[i * 4 + 3] = alpha[i];
-                Row before = testrows::Random(count * m.px, rng);
-                Row plain(before), fast(before);
-                RunMember(m, false, plain, src, alpha, count);
-                RunMember(m, true, fast, src, alpha, count);
+                Trial t(m, count, rng);
+                const Row &src = t.src, &alpha = t.alpha, &before = t.before, &plain = t.plain,
+                          &fast = t.fast;
                 auto step = [r](int d, int s, int a, unsigned) {
                     const int k = a * r / 255;
                     return static_cast<uint8_t>(d + (((s - d) * k) >> 7));
