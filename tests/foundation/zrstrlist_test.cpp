@@ -92,7 +92,8 @@ TEST(ZRStringList, CarriageReturnAddedByAddSurvivesAndIsSavedBeforeCrLf) {
 }
 
 TEST(ZRStringList, LoadsFromTheStreamPositionAndSavesCrLf) {
-    ZRMemoryStream in("skip|one\r\ntwo\n\nthree\rfour", 26);
+    std::string text = "skip|one\r\ntwo\n\nthree\rfour";
+    ZRMemoryStream in(text.data(), static_cast<int>(text.size()));
     in.Seek(5, zrSeekSet);
     ZRStringList l;
     l.Add("old");
