@@ -1,0 +1,167 @@
+#include "platform/periodic_timer.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <exception>
+#include <mutex>
+#include <set>
+#include <system_error>
+#include <thread>
+
+namespace plat {
+
+namespace {
+
+constexpr TimerCaps kCaps{1, 1000000};
+
+std::mutex periodsMutex;
+std::multiset<uint32_t> periods;
+
+}  // namespace
+
+TimerCaps GetTimerCaps() { return kCaps; }
+
+bool BeginTimerPeriod(uint32_t ms) {
+    if (ms < kCaps.minPeriod || ms > kCaps.maxPeriod) return false;
+    std::lock_guard lock(periodsMutex);
+    periods.insert(ms);
+    return true;
+}
+
+bool EndTimerPeriod(uint32_t ms) {
+    std::lock_guard lock(periodsMutex);
+    auto it = periods.find(ms);
+    if (it == periods.end()) return false;
+    periods.erase(it);
+    return true;
+}
+
+std::vector<uint32_t> TimerPeriodsInForce() {
+    std::lock_guard lock(periodsMutex);
+    return std::vector<uint32_t>(periods.begin(), periods.end());
+}
+
+struct PeriodicTimer::Run {
+    std::mutex mutex;
+    std::condition_variable clockWake;
+    std::condition_variable runnerWake;
+    bool stop = false;
+    bool handed = false;  // the runner has a tick and has not finished it
+    std::chrono::milliseconds interval{0};
+    std::function<void()> proc;
+    std::thread clock;
+    std::thread runner;
+
+    bool OnOwnThread() const {
+        auto self = std::this_thread::get_id();
+        return clock.get_id() == self || runner.get_id() == self;
+    }
+    void Join() {
+        if (clock.joinable()) clock.join();
+        if (runner.joinable()) runner.join();
+    }
+};
+
+namespace {
+
+void CallProc(const std::function<void()>& proc) {
+    try {
+        proc();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "periodic timer: tick dropped: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "periodic timer: tick dropped: unknown exception\n");
+    }
+}
+
+}  // namespace
+
+bool PeriodicTimer::Start(uint32_t intervalMs, std::function<void()> proc) {
+    Stop();
+    if (intervalMs == 0) return false;
+    auto run = std::make_shared<Run>();
+    run->interval = std::chrono::milliseconds(intervalMs);
+    run->proc = std::move(proc);
+
+    auto clockLoop = [run] {
+        using Clock = std::chrono::steady_clock;
+        const auto maxLag = std::max<Clock::duration>(std::chrono::seconds(1), run->interval);
+        auto next = Clock::now() + run->interval;
+        std::unique_lock lock(run->mutex);
+        while (!run->clockWake.wait_until(lock, next, [&] { return run->stop; })) {
+            next += run->interval;
+            auto now = Clock::now();
+            if (now - next > maxLag) next = now + run->interval;
+            if (!run->handed) {
+                run->handed = true;
+                run->runnerWake.notify_one();
+            } else {
+                lock.unlock();
+                CallProc(run->proc);
+                lock.lock();
+            }
+        }
+    };
+    auto runnerLoop = [run] {
+        std::unique_lock lock(run->mutex);
+        for (;;) {
+            run->runnerWake.wait(lock, [&] { return run->stop || run->handed; });
+            if (run->stop) return;
+            lock.unlock();
+            CallProc(run->proc);
+            lock.lock();
+            run->handed = false;
+        }
+    };
+    try {
+        // Both threads wait for the mutex, so neither runs before both handles are stored.
+        std::lock_guard lock(run->mutex);
+        run->runner = std::thread(runnerLoop);
+        run->clock = std::thread(clockLoop);
+    } catch (const std::system_error&) {
+        {
+            std::lock_guard lock(run->mutex);
+            run->stop = true;
+        }
+        run->runnerWake.notify_all();
+        run->Join();
+        return false;
+    }
+    run_ = std::move(run);
+    return true;
+}
+
+void PeriodicTimer::Stop() {
+    if (run_) {
+        {
+            std::lock_guard lock(run_->mutex);
+            run_->stop = true;
+        }
+        run_->clockWake.notify_all();
+        run_->runnerWake.notify_all();
+        retired_.push_back(std::move(run_));
+        run_.reset();
+    }
+    Collect();
+}
+
+void PeriodicTimer::Collect() {
+    std::erase_if(retired_, [](const std::shared_ptr<Run>& r) {
+        if (r->OnOwnThread()) return false;
+        r->Join();
+        return true;
+    });
+}
+
+PeriodicTimer::~PeriodicTimer() {
+    Stop();
+    // Left only when destroyed from the procedure: its thread ends by itself, holding the run.
+    for (auto& r : retired_) {
+        if (r->clock.joinable()) r->clock.detach();
+        if (r->runner.joinable()) r->runner.detach();
+    }
+}
+
+}  // namespace plat

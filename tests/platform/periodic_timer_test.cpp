@@ -1,0 +1,112 @@
+#include "platform/periodic_timer.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// Waits up to five seconds for a condition that the timer thread makes true.
+template <typename F>
+bool WaitFor(F done) {
+    auto until = Clock::now() + 5s;
+    while (!done()) {
+        if (Clock::now() > until) return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+TEST(TimerDevice, ReportsOneMillisecondAndRecordsPeriods) {
+    plat::TimerCaps caps = plat::GetTimerCaps();
+    EXPECT_EQ(caps.minPeriod, 1u);
+    EXPECT_GE(caps.maxPeriod, 100u);
+    EXPECT_FALSE(plat::BeginTimerPeriod(0));
+    EXPECT_TRUE(plat::BeginTimerPeriod(5));
+    EXPECT_TRUE(plat::BeginTimerPeriod(1));
+    EXPECT_TRUE(plat::BeginTimerPeriod(5));
+    EXPECT_EQ(plat::TimerPeriodsInForce(), (std::vector<uint32_t>{1, 5, 5}));
+    EXPECT_TRUE(plat::EndTimerPeriod(5));
+    EXPECT_FALSE(plat::EndTimerPeriod(7));
+    EXPECT_TRUE(plat::EndTimerPeriod(1));
+    EXPECT_TRUE(plat::EndTimerPeriod(5));
+    EXPECT_TRUE(plat::TimerPeriodsInForce().empty());
+}
+
+TEST(PeriodicTimer, TicksAtTheIntervalAndStopsForGood) {
+    plat::PeriodicTimer t;
+    std::atomic<int> ticks{0};
+    EXPECT_FALSE(t.Start(0, [&] { ++ticks; }));
+    EXPECT_FALSE(t.IsRunning());
+    auto start = Clock::now();
+    ASSERT_TRUE(t.Start(10, [&] { ++ticks; }));
+    std::this_thread::sleep_for(300ms);
+    t.Stop();
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    int seen = ticks.load();
+    EXPECT_LE(seen, ms / 10 + 1);
+    EXPECT_GE(seen, 300 / 10 / 3);
+    std::this_thread::sleep_for(40ms);
+    EXPECT_EQ(ticks.load(), seen);
+}
+
+TEST(PeriodicTimer, TicksKeepComingWhileACallIsSlow) {
+    plat::PeriodicTimer t;
+    std::atomic<int> calls{0}, inside{0}, most{0};
+    ASSERT_TRUE(t.Start(2, [&] {
+        int now = ++inside;
+        int m = most.load();
+        while (now > m && !most.compare_exchange_weak(m, now)) {
+        }
+        if (++calls == 1) std::this_thread::sleep_for(100ms);
+        --inside;
+    }));
+    EXPECT_TRUE(WaitFor([&] { return most.load() >= 2; }));
+    t.Stop();
+    EXPECT_EQ(inside.load(), 0);
+}
+
+TEST(PeriodicTimer, StopOrRestartFromTheProcedureDoesNotWaitForItself) {
+    plat::PeriodicTimer t;
+    std::atomic<int> calls{0}, after{0};
+    ASSERT_TRUE(t.Start(1, [&] {
+        if (++calls == 3) t.Stop();
+    }));
+    ASSERT_TRUE(WaitFor([&] { return !t.IsRunning(); }));
+    std::this_thread::sleep_for(30ms);
+    EXPECT_EQ(calls.load(), 3);
+
+    ASSERT_TRUE(t.Start(1, [&] {
+        if (++calls == 4) t.Start(1, [&] { ++after; });
+    }));
+    EXPECT_TRUE(WaitFor([&] { return after.load() >= 3; }));
+    t.Stop();
+}
+
+TEST(PeriodicTimer, ExceptionsStayOnTheTimerThread) {
+    plat::PeriodicTimer t;
+    std::atomic<int> calls{0};
+    ASSERT_TRUE(t.Start(1, [&] {
+        ++calls;
+        throw std::runtime_error("boom");
+    }));
+    EXPECT_TRUE(WaitFor([&] { return calls.load() >= 3; }));
+}
+
+TEST(PeriodicTimer, DestroyedFromItsOwnProcedure) {
+    auto* t = new plat::PeriodicTimer;
+    std::atomic<bool> gone{false};
+    ASSERT_TRUE(t->Start(1, [&] {
+        if (!gone.exchange(true)) delete t;
+    }));
+    EXPECT_TRUE(WaitFor([&] { return gone.load(); }));
+    std::this_thread::sleep_for(20ms);
+}
+
+}  // namespace
