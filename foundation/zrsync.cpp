@@ -2,47 +2,36 @@
 
 void ZRCriticalSectionEx::Acquire() {
     uint32_t me = plat::CurrentThreadId();
-    guard_.Lock();
+    std::unique_lock lock(guard_);
     if (count_ > 0 && owner_ == me) {
         ++count_;
-        guard_.Unlock();
         return;
     }
-    if (count_ == 0 && waiting_ == 0) {
-        // Free with nobody queued: the lock is taken at once, so holding the guard is brief.
-        lock_.Lock();
-    } else {
+    if (count_ > 0 || waiting_ > 0) {
         ++waiting_;
-        guard_.Unlock();
-        lock_.Lock();
-        guard_.Lock();
+        freed_.wait(lock, [&] { return count_ == 0; });
         --waiting_;
     }
     owner_ = me;
     count_ = 1;
-    guard_.Unlock();
 }
 
 bool ZRCriticalSectionEx::Check() {
     uint32_t me = plat::CurrentThreadId();
-    guard_.Lock();
-    bool taken = true;
+    std::lock_guard lock(guard_);
     if (count_ > 0 && owner_ == me) {
         ++count_;
-    } else if (count_ == 0 && waiting_ == 0) {
-        lock_.Lock();
-        owner_ = me;
-        count_ = 1;
-    } else {
-        taken = false;
+        return true;
     }
-    guard_.Unlock();
-    return taken;
+    if (count_ > 0 || waiting_ > 0) return false;
+    owner_ = me;
+    count_ = 1;
+    return true;
 }
 
 void ZRCriticalSectionEx::Release() {
     uint32_t me = plat::CurrentThreadId();
-    guard_.Lock();
-    if (count_ > 0 && owner_ == me && --count_ == 0) lock_.Unlock();
-    guard_.Unlock();
+    std::lock_guard lock(guard_);
+    if (count_ == 0 || owner_ != me) return;
+    if (--count_ == 0 && waiting_ > 0) freed_.notify_one();
 }

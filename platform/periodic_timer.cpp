@@ -115,16 +115,14 @@ bool PeriodicTimer::Start(uint32_t intervalMs, std::function<void()> proc) {
             run->handed = false;
         }
     };
+    // Both threads wait for the mutex, so neither runs before the timer records its run.
+    std::unique_lock lock(run->mutex);
     try {
-        // Both threads wait for the mutex, so neither runs before both handles are stored.
-        std::lock_guard lock(run->mutex);
         run->runner = std::thread(runnerLoop);
         run->clock = std::thread(clockLoop);
     } catch (const std::system_error&) {
-        {
-            std::lock_guard lock(run->mutex);
-            run->stop = true;
-        }
+        run->stop = true;
+        lock.unlock();
         run->runnerWake.notify_all();
         run->Join();
         return false;

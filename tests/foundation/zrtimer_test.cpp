@@ -184,7 +184,8 @@ TEST(ZRTimer, DisableOrRestartFromInsideTheCallback) {
         t.SetOnTimer(sink.Callback());
         t.SetInterval(1);
         t.SetEnabled(true);
-        ASSERT_TRUE(WaitFor([&] { return !t.IsRunning(); }));
+        ASSERT_TRUE(WaitFor([&] { return sink.calls.load() >= 3 && sink.inside.load() == 0; }));
+        EXPECT_FALSE(t.IsRunning());
         EXPECT_FALSE(t.GetEnabled());
         EXPECT_EQ(t.GetPeriod(), 0u);
         std::this_thread::sleep_for(20ms);
@@ -193,7 +194,7 @@ TEST(ZRTimer, DisableOrRestartFromInsideTheCallback) {
         sink.disableOnCall = 0;
         sink.restartOnCall = 5;
         t.SetEnabled(true);
-        ASSERT_TRUE(WaitFor([&] { return sink.calls.load() >= 10; }));
+        ASSERT_TRUE(WaitFor([&] { return sink.calls.load() >= 10 && sink.inside.load() == 0; }));
         EXPECT_EQ(t.GetInterval(), 2u);
         EXPECT_TRUE(t.IsRunning());
     }

@@ -75,10 +75,15 @@ TEST(PeriodicTimer, TicksKeepComingWhileACallIsSlow) {
 TEST(PeriodicTimer, StopOrRestartFromTheProcedureDoesNotWaitForItself) {
     plat::PeriodicTimer t;
     std::atomic<int> calls{0}, after{0};
+    std::atomic<bool> stopped{false};
     ASSERT_TRUE(t.Start(1, [&] {
-        if (++calls == 3) t.Stop();
+        if (++calls == 3) {
+            t.Stop();
+            stopped = true;
+        }
     }));
-    ASSERT_TRUE(WaitFor([&] { return !t.IsRunning(); }));
+    ASSERT_TRUE(WaitFor([&] { return stopped.load(); }));
+    EXPECT_FALSE(t.IsRunning());
     std::this_thread::sleep_for(30ms);
     EXPECT_EQ(calls.load(), 3);
 
