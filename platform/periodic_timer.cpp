@@ -43,24 +43,36 @@ std::vector<uint32_t> TimerPeriodsInForce() {
     return std::vector<uint32_t>(periods.begin(), periods.end());
 }
 
+// Two workers take the ticks, so a slow call holds back no tick: while one worker is in
+// a long call, the other delivers the ticks that fall due meanwhile.
 struct PeriodicTimer::Run {
     std::mutex mutex;
     std::condition_variable clockWake;
-    std::condition_variable runnerWake;
+    std::condition_variable workerWake;
     bool stop = false;
-    bool handed = false;  // the runner has a tick and has not finished it
+    int64_t pending = 0;  // ticks due and not yet taken by a worker
+    int64_t maxPending = 0;
     std::chrono::milliseconds interval{0};
     std::function<void()> proc;
     std::thread clock;
-    std::thread runner;
+    std::thread workers[2];
 
     bool OnOwnThread() const {
         auto self = std::this_thread::get_id();
-        return clock.get_id() == self || runner.get_id() == self;
+        return clock.get_id() == self || workers[0].get_id() == self ||
+               workers[1].get_id() == self;
     }
     void Join() {
         if (clock.joinable()) clock.join();
-        if (runner.joinable()) runner.join();
+        for (auto& w : workers) {
+            if (w.joinable()) w.join();
+        }
+    }
+    void Detach() {
+        if (clock.joinable()) clock.detach();
+        for (auto& w : workers) {
+            if (w.joinable()) w.detach();
+        }
     }
 };
 
@@ -83,47 +95,40 @@ bool PeriodicTimer::Start(uint32_t intervalMs, std::function<void()> proc) {
     if (intervalMs == 0) return false;
     auto run = std::make_shared<Run>();
     run->interval = std::chrono::milliseconds(intervalMs);
+    run->maxPending = std::max<int64_t>(1, 1000 / intervalMs);
     run->proc = std::move(proc);
 
     auto clockLoop = [run] {
         using Clock = std::chrono::steady_clock;
-        const auto maxLag = std::max<Clock::duration>(std::chrono::seconds(1), run->interval);
         auto next = Clock::now() + run->interval;
         std::unique_lock lock(run->mutex);
         while (!run->clockWake.wait_until(lock, next, [&] { return run->stop; })) {
             next += run->interval;
-            auto now = Clock::now();
-            if (now - next > maxLag) next = now + run->interval;
-            if (!run->handed) {
-                run->handed = true;
-                run->runnerWake.notify_one();
-            } else {
-                lock.unlock();
-                CallProc(run->proc);
-                lock.lock();
-            }
+            // Late wake-ups still deliver every deadline passed, up to a second's worth.
+            if (run->pending < run->maxPending) ++run->pending;
+            run->workerWake.notify_one();
         }
     };
-    auto runnerLoop = [run] {
+    auto workerLoop = [run] {
         std::unique_lock lock(run->mutex);
         for (;;) {
-            run->runnerWake.wait(lock, [&] { return run->stop || run->handed; });
+            run->workerWake.wait(lock, [&] { return run->stop || run->pending > 0; });
             if (run->stop) return;
+            --run->pending;
             lock.unlock();
             CallProc(run->proc);
             lock.lock();
-            run->handed = false;
         }
     };
-    // Both threads wait for the mutex, so neither runs before the timer records its run.
+    // The threads wait for the mutex, so none runs before the timer records its run.
     std::unique_lock lock(run->mutex);
     try {
-        run->runner = std::thread(runnerLoop);
+        for (auto& w : run->workers) w = std::thread(workerLoop);
         run->clock = std::thread(clockLoop);
     } catch (const std::system_error&) {
         run->stop = true;
         lock.unlock();
-        run->runnerWake.notify_all();
+        run->workerWake.notify_all();
         run->Join();
         return false;
     }
@@ -138,7 +143,7 @@ void PeriodicTimer::Stop() {
             run_->stop = true;
         }
         run_->clockWake.notify_all();
-        run_->runnerWake.notify_all();
+        run_->workerWake.notify_all();
         retired_.push_back(std::move(run_));
         run_.reset();
     }
@@ -156,10 +161,7 @@ void PeriodicTimer::Collect() {
 PeriodicTimer::~PeriodicTimer() {
     Stop();
     // Left only when destroyed from the procedure: its thread ends by itself, holding the run.
-    for (auto& r : retired_) {
-        if (r->clock.joinable()) r->clock.detach();
-        if (r->runner.joinable()) r->runner.detach();
-    }
+    for (auto& r : retired_) r->Detach();
 }
 
 }  // namespace plat
