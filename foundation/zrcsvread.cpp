@@ -14,7 +14,9 @@ char TagOf(const char* s, size_t length) {
     return s[0];
 }
 
-bool IsDataRow(const ZRString& line) { return TagOf(line.c_str(), line.Length()) == '#'; }
+bool IsDataRow(const ZRString& line) {
+    return TagOf(line.c_str(), line.Length()) == '#';
+}
 
 bool LastCharIs(const ZRString& s, char c) {
     return !s.IsEmpty() && s.AnsiLastChar()[0] == c;
@@ -154,8 +156,8 @@ const ZRCsvRead::Cell* ZRCsvRead::FindCell(int column, int row) const {
     if (column < 0 || column >= sizeX_ || row < 0 || row >= sizeY_ || grid_.empty()) {
         return nullptr;
     }
-    const Cell& c = grid_[static_cast<size_t>(row) * static_cast<size_t>(sizeX_) +
-                          static_cast<size_t>(column)];
+    const Cell& c =
+        grid_[static_cast<size_t>(row) * static_cast<size_t>(sizeX_) + static_cast<size_t>(column)];
     return c.position > 0 ? &c : nullptr;
 }
 

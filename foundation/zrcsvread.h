@@ -12,7 +12,7 @@
 #include "foundation/zrstrlist.h"
 
 class ZRCsvRead {
-public:
+  public:
     ZRCsvRead() = default;
     ~ZRCsvRead();
     ZRCsvRead(const ZRCsvRead&) = delete;
@@ -46,7 +46,7 @@ public:
     // Text of the cell starting at `position`, without one surrounding pair of quotes.
     static ZRString CutCell(const ZRString& line, int position);
 
-private:
+  private:
     struct Cell {
         int position;  // in its line, from 1; 0 = missing
         int line;

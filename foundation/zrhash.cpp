@@ -22,23 +22,39 @@ uint32_t Mul(const unsigned char* p, size_t n) {
     return h;
 }
 
-const unsigned char* Bytes(const char* s) { return reinterpret_cast<const unsigned char*>(s); }
-size_t Count(int n) { return n < 1 ? 0 : static_cast<size_t>(n); }
+const unsigned char* Bytes(const char* s) {
+    return reinterpret_cast<const unsigned char*>(s);
+}
+size_t Count(int n) {
+    return n < 1 ? 0 : static_cast<size_t>(n);
+}
 
 // Record layout.
 constexpr size_t kSlotAt = 0, kNextAt = 2, kParamAt = 4, kLengthAt = 8, kNameAt = 12;
 constexpr int64_t kRecordOverhead = 13;
 
-const char* NameOf(const uint8_t* record) { return reinterpret_cast<const char*>(record + kNameAt); }
-int64_t SizeOf(const uint8_t* record) { return kRecordOverhead + ZRGetLE16(record + kLengthAt); }
+const char* NameOf(const uint8_t* record) {
+    return reinterpret_cast<const char*>(record + kNameAt);
+}
+int64_t SizeOf(const uint8_t* record) {
+    return kRecordOverhead + ZRGetLE16(record + kLengthAt);
+}
 
-[[noreturn]] void ThrowIncorrect() { throw std::logic_error("ZRHashTable Data Incorrect"); }
+[[noreturn]] void ThrowIncorrect() {
+    throw std::logic_error("ZRHashTable Data Incorrect");
+}
 
 }  // namespace
 
-uint8_t ZRCalcHashSum8(const char* s) { return static_cast<uint8_t>(Sum(Bytes(s), std::strlen(s))); }
-uint8_t ZRCalcHashSum8(const unsigned char* p, int n) { return static_cast<uint8_t>(Sum(p, Count(n))); }
-uint8_t ZRCalcHashMul8(const char* s) { return static_cast<uint8_t>(Mul(Bytes(s), std::strlen(s)) % 251u); }
+uint8_t ZRCalcHashSum8(const char* s) {
+    return static_cast<uint8_t>(Sum(Bytes(s), std::strlen(s)));
+}
+uint8_t ZRCalcHashSum8(const unsigned char* p, int n) {
+    return static_cast<uint8_t>(Sum(p, Count(n)));
+}
+uint8_t ZRCalcHashMul8(const char* s) {
+    return static_cast<uint8_t>(Mul(Bytes(s), std::strlen(s)) % 251u);
+}
 uint8_t ZRCalcHashMul8(const unsigned char* p, int n) {
     return static_cast<uint8_t>(Mul(p, Count(n)) % 251u);
 }
@@ -58,7 +74,9 @@ ZRHashTable::ZRHashTable() {
     }
 }
 
-ZRHashTable::ZRHashTable(int capacity) : ZRHashTable() { Alloc(capacity); }
+ZRHashTable::ZRHashTable(int capacity) : ZRHashTable() {
+    Alloc(capacity);
+}
 
 void ZRHashTable::Alloc(int n) {
     if (n > kMaxSlots) n = kMaxSlots;
@@ -206,4 +224,6 @@ bool ZRHashTable::SetParam(int index, uint32_t param) {
     return true;
 }
 
-bool ZRHashTable::IsValid(int index) const { return Record(index) != nullptr; }
+bool ZRHashTable::IsValid(int index) const {
+    return Record(index) != nullptr;
+}

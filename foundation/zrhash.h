@@ -16,7 +16,7 @@ uint16_t ZRCalcHashMul16(const char* s);
 uint16_t ZRCalcHashMul16(const unsigned char* p, int n);
 
 class ZRHashTable {
-public:
+  public:
     static constexpr int kMaxSlots = 0xFFFF;
 
     ZRHashTable();
@@ -45,7 +45,7 @@ public:
     bool SetParam(int index, uint32_t param);
     bool IsValid(int index) const;
 
-private:
+  private:
     static constexpr uint16_t kEnd = 0xFFFF;
     static constexpr int32_t kPoolBlock = 256;
 

@@ -10,7 +10,7 @@
 #include "foundation/zrstring.h"
 
 class ZRStringList {
-public:
+  public:
     ZRStringList() = default;
     ZRStringList(const ZRStringList&) = delete;
     ZRStringList& operator=(const ZRStringList&) = delete;
@@ -41,7 +41,7 @@ public:
     // Writes every line followed by CR LF.
     void SaveToStream(ZRStream* stream);
 
-private:
+  private:
     static std::string PrepareLine(const ZRString& line);
 
     std::string text_;  // never holds a NUL: the text ends at its first NUL

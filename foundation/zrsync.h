@@ -10,7 +10,7 @@
 #include "platform/locks.h"
 
 class ZRCriticalSection {
-public:
+  public:
     ZRCriticalSection() = default;
     ZRCriticalSection(const ZRCriticalSection&) = delete;
     ZRCriticalSection& operator=(const ZRCriticalSection&) = delete;
@@ -18,12 +18,12 @@ public:
     void Enter() { lock_.Lock(); }
     void Leave() { lock_.Unlock(); }
 
-private:
+  private:
     plat::RecursiveLock lock_;
 };
 
 class ZRCriticalSectionEx {
-public:
+  public:
     ZRCriticalSectionEx() = default;
     ZRCriticalSectionEx(const ZRCriticalSectionEx&) = delete;
     ZRCriticalSectionEx& operator=(const ZRCriticalSectionEx&) = delete;
@@ -38,7 +38,7 @@ public:
     // when the lock is free. The last level hands the lock to one waiting thread.
     void Release();
 
-private:
+  private:
     uint32_t owner_ = 0;  // the last holder stays here after the final release
     uint32_t count_ = 0;  // depth of the hold; 0 = free
     uint32_t waiting_ = 0;

@@ -4,7 +4,9 @@
 
 #include "platform/codepage.h"
 
-ZRTimer::ZRTimer() : caps_(plat::GetTimerCaps()) { resolution_ = ClampResolution(100); }
+ZRTimer::ZRTimer() : caps_(plat::GetTimerCaps()) {
+    resolution_ = ClampResolution(100);
+}
 
 ZRTimer::~ZRTimer() {
     enabled_ = false;
@@ -75,8 +77,7 @@ void ZRTimer::UpdateTimer() {
         } else if (plat::BeginTimerPeriod(100)) {
             period_ = 100;
         } else {
-            throw std::runtime_error(
-                plat::SjisText("ﾏﾙﾁﾒﾃﾞｨｱﾀｲﾏｰの最小分解能を設定できません"));
+            throw std::runtime_error(plat::SjisText("ﾏﾙﾁﾒﾃﾞｨｱﾀｲﾏｰの最小分解能を設定できません"));
         }
     }
     if (!tick_.Start(interval_, [this] { Timer(); })) {

@@ -14,7 +14,7 @@
 #include "platform/periodic_timer.h"
 
 class ZRTimer {
-public:
+  public:
     ZRTimer();
     ~ZRTimer();
     ZRTimer(const ZRTimer&) = delete;
@@ -50,7 +50,7 @@ public:
     // no timer.
     void UpdateTimer();
 
-private:
+  private:
     uint32_t ClampResolution(uint32_t ms) const;
 
     uint32_t interval_ = 1000;

@@ -8,11 +8,11 @@ namespace plat {
 // A lock the holding thread may take again; each take needs its own release, from the same
 // thread.
 class RecursiveLock {
-public:
+  public:
     void Lock() { mutex_.lock(); }
     void Unlock() { mutex_.unlock(); }
 
-private:
+  private:
     std::recursive_mutex mutex_;
 };
 

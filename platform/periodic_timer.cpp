@@ -21,7 +21,9 @@ std::multiset<uint32_t> periods;
 
 }  // namespace
 
-TimerCaps GetTimerCaps() { return kCaps; }
+TimerCaps GetTimerCaps() {
+    return kCaps;
+}
 
 bool BeginTimerPeriod(uint32_t ms) {
     if (ms < kCaps.minPeriod || ms > kCaps.maxPeriod) return false;
@@ -59,8 +61,7 @@ struct PeriodicTimer::Run {
 
     bool OnOwnThread() const {
         auto self = std::this_thread::get_id();
-        return clock.get_id() == self || workers[0].get_id() == self ||
-               workers[1].get_id() == self;
+        return clock.get_id() == self || workers[0].get_id() == self || workers[1].get_id() == self;
     }
     void Join() {
         if (clock.joinable()) clock.join();

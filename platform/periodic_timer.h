@@ -30,7 +30,7 @@ bool EndTimerPeriod(uint32_t ms);
 std::vector<uint32_t> TimerPeriodsInForce();
 
 class PeriodicTimer {
-public:
+  public:
     PeriodicTimer() = default;
     // Stops the timer. Destroying it from its own procedure leaves that call to finish on its
     // own; nothing else of the timer is touched afterwards.
@@ -48,7 +48,7 @@ public:
     void Stop();
     bool IsRunning() const { return run_ != nullptr; }
 
-private:
+  private:
     struct Run;
     void Collect();
 

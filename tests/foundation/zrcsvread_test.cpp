@@ -13,7 +13,9 @@ bool ReadTable(ZRCsvRead& csv, const std::string& text) {
     return csv.Read(&m);
 }
 
-std::string Text(const ZRCsvRead& csv, int x, int y) { return csv.GetZRString(x, y).c_str(); }
+std::string Text(const ZRCsvRead& csv, int x, int y) {
+    return csv.GetZRString(x, y).c_str();
+}
 
 TEST(ZRCsvRead, TagsPickColumnsAndRows) {
     ZRCsvRead csv;

@@ -9,7 +9,9 @@
 
 namespace {
 
-const unsigned char* U(const char* s) { return reinterpret_cast<const unsigned char*>(s); }
+const unsigned char* U(const char* s) {
+    return reinterpret_cast<const unsigned char*>(s);
+}
 
 TEST(ZRHash, KnownValuesAndBothForms) {
     EXPECT_EQ(ZRCalcHashSum8("abc"), 38);

@@ -14,11 +14,12 @@ using namespace std::chrono_literals;
 
 // Check from a thread of its own; a successful take is given back there too.
 bool CheckElsewhere(ZRCriticalSectionEx& cs) {
-    return std::async(std::launch::async, [&] {
-               bool ok = cs.Check();
-               if (ok) cs.Release();
-               return ok;
-           })
+    return std::async(std::launch::async,
+                      [&] {
+                          bool ok = cs.Check();
+                          if (ok) cs.Release();
+                          return ok;
+                      })
         .get();
 }
 

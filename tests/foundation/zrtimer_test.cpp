@@ -7,20 +7,12 @@
 #include <stdexcept>
 #include <thread>
 
+#include "wait_for.h"
+
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-template <typename F>
-bool WaitFor(F done) {
-    auto until = Clock::now() + 5s;
-    while (!done()) {
-        if (Clock::now() > until) return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 // An OnTimer target whose behaviour each test picks.
 struct Sink {

@@ -7,21 +7,12 @@
 #include <stdexcept>
 #include <thread>
 
+#include "wait_for.h"
+
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-// Waits up to five seconds for a condition that the timer thread makes true.
-template <typename F>
-bool WaitFor(F done) {
-    auto until = Clock::now() + 5s;
-    while (!done()) {
-        if (Clock::now() > until) return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 TEST(TimerDevice, ReportsOneMillisecondAndRecordsPeriods) {
     plat::TimerCaps caps = plat::GetTimerCaps();
