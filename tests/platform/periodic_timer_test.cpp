@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <stdexcept>
 #include <thread>
 
 #include "wait_for.h"
@@ -62,38 +61,6 @@ TEST(PeriodicTimer, TicksKeepComingWhileACallIsSlow) {
     EXPECT_TRUE(WaitFor([&] { return most.load() >= 2; }));
     t.Stop();
     EXPECT_EQ(inside.load(), 0);
-}
-
-TEST(PeriodicTimer, StopOrRestartFromTheProcedureDoesNotWaitForItself) {
-    plat::PeriodicTimer t;
-    std::atomic<int> calls{0}, after{0};
-    std::atomic<bool> stopped{false};
-    ASSERT_TRUE(t.Start(1, [&] {
-        if (++calls == 3) {
-            t.Stop();
-            stopped = true;
-        }
-    }));
-    ASSERT_TRUE(WaitFor([&] { return stopped.load(); }));
-    EXPECT_FALSE(t.IsRunning());
-    std::this_thread::sleep_for(30ms);
-    EXPECT_EQ(calls.load(), 3);
-
-    ASSERT_TRUE(t.Start(1, [&] {
-        if (++calls == 4) t.Start(1, [&] { ++after; });
-    }));
-    EXPECT_TRUE(WaitFor([&] { return after.load() >= 3; }));
-    t.Stop();
-}
-
-TEST(PeriodicTimer, ExceptionsStayOnTheTimerThread) {
-    plat::PeriodicTimer t;
-    std::atomic<int> calls{0};
-    ASSERT_TRUE(t.Start(1, [&] {
-        ++calls;
-        throw std::runtime_error("boom");
-    }));
-    EXPECT_TRUE(WaitFor([&] { return calls.load() >= 3; }));
 }
 
 TEST(PeriodicTimer, DestroyedFromItsOwnProcedure) {
