@@ -1,0 +1,49 @@
+// Locks of the game core. ZRCriticalSection is a plain re-entrant lock. ZRCriticalSectionEx
+// also knows which thread holds it and how deeply, and offers Check, a take that never blocks
+// and gives way to threads already waiting: the frame loop uses it to skip a frame instead of
+// waiting for the lock.
+#pragma once
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+#include "platform/locks.h"
+
+class ZRCriticalSection {
+  public:
+    ZRCriticalSection() = default;
+    ZRCriticalSection(const ZRCriticalSection&) = delete;
+    ZRCriticalSection& operator=(const ZRCriticalSection&) = delete;
+
+    void Enter() { lock_.Lock(); }
+    void Leave() { lock_.Unlock(); }
+
+  private:
+    plat::RecursiveLock lock_;
+};
+
+class ZRCriticalSectionEx {
+  public:
+    ZRCriticalSectionEx() = default;
+    ZRCriticalSectionEx(const ZRCriticalSectionEx&) = delete;
+    ZRCriticalSectionEx& operator=(const ZRCriticalSectionEx&) = delete;
+
+    // Blocks until the calling thread holds the lock; a holder only counts up. A newcomer
+    // queues behind threads already waiting.
+    void Acquire();
+    // True when the calling thread now holds the lock (first take or one level deeper);
+    // false at once when another thread holds it or threads wait for it.
+    bool Check();
+    // Gives up one level of the calling thread's hold; does nothing for other threads or
+    // when the lock is free. The last level hands the lock to one waiting thread.
+    void Release();
+
+  private:
+    uint32_t owner_ = 0;  // the last holder stays here after the final release
+    uint32_t count_ = 0;  // depth of the hold; 0 = free
+    uint32_t waiting_ = 0;
+    // Guards the three fields and is held only while they change, never while holding the
+    // lock they describe.
+    std::mutex guard_;
+    std::condition_variable freed_;
+};
