@@ -1,0 +1,262 @@
+#include "devices/dinputu.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+struct KeyCase {
+    uint8_t scan, vk;
+    int button;
+};
+
+// The keys of every logical button, by scan code and by virtual-key code.
+const KeyCase kKeys[] = {
+    {0x2D, 'X', 0},   {0x39, ' ', 0},   {0x1C, 0x0D, 0},  {0x2C, 'Z', 1},   {0x01, 0x1B, 1},
+    {0x1F, 'S', 2},   {0x1E, 'A', 3},   {0x10, 'Q', 4},   {0xC9, 0x21, 4},  {0x3B, 0x70, 4},
+    {0x11, 'W', 5},   {0xD1, 0x22, 5},  {0x3C, 0x71, 5},  {0x3D, 0x72, 6},  {0x3E, 0x73, 7},
+    {0x3F, 0x74, 8},  {0x40, 0x75, 9},  {0x41, 0x76, 10}, {0x42, 0x77, 11}, {0x43, 0x78, 12},
+    {0x44, 0x79, 13}, {0x57, 0x7A, 14}, {0x58, 0x7B, 15}, {0x35, 0xBF, 16},
+};
+
+class InputUnit : public ::testing::Test {
+protected:
+    void SetUp() override {
+        plat::SetInputBackend(&fake);
+        unit = std::make_unique<TDInputUnit>();
+        ASSERT_TRUE(unit->Initialize(nullptr));
+    }
+    void TearDown() override {
+        unit.reset();
+        plat::SetInputBackend(nullptr);
+    }
+    std::vector<int> Pressed() const {
+        std::vector<int> v;
+        for (int b = 0; b < TDInputUnit::kButtons; ++b)
+            if (unit->IsPress(b)) v.push_back(b);
+        return v;
+    }
+
+    plat::FakeInput fake;
+    std::unique_ptr<TDInputUnit> unit;
+};
+
+TEST_F(InputUnit, EveryKeyMakesItsLogicalButtonThroughEitherKeyArray) {
+    for (bool device : {false, true}) {
+        EXPECT_EQ(unit->SetKeyboardEnable(device), device);
+        for (const KeyCase& k : kKeys) {
+            fake.Press(k.scan, k.vk, true);
+            unit->Update(1);
+            EXPECT_EQ(Pressed(), std::vector<int>{k.button}) << device << " key " << int(k.vk);
+            EXPECT_TRUE(unit->IsPush(k.button));
+            fake.Press(k.scan, k.vk, false);
+            unit->Update(1);
+            EXPECT_TRUE(Pressed().empty());
+        }
+    }
+    // With the device on, the system array is not looked at, and the other way round.
+    fake.vk['X'] = 0x80;
+    unit->Update(1);
+    EXPECT_FALSE(unit->IsPress(0));
+    unit->SetKeyboardEnable(false);
+    fake.vk['X'] = 0;
+    fake.scan[0x2D] = 0x80;
+    unit->Update(1);
+    EXPECT_FALSE(unit->IsPress(0));
+}
+
+TEST_F(InputUnit, JoystickButtonsFollowTheMapAndOnlyTheFirstTenAreMapped) {
+    fake.joystickAttached = true;
+    ASSERT_TRUE(unit->SetJoypadEnable(true));
+    for (int j = 0; j < 32; ++j) {
+        fake.joystick.buttons[j] = 0x80;
+        unit->Update(1);
+        if (j < 10)
+            EXPECT_EQ(Pressed(), std::vector<int>{j});
+        else
+            EXPECT_TRUE(Pressed().empty()) << j;
+        fake.joystick.buttons[j] = 0;
+    }
+    unit->SetButtonMap(12, 3);
+    unit->SetButtonMap(0, 40);  // names no button
+    unit->SetButtonMap(17, 0);  // no such logical button
+    fake.joystick.buttons[3] = 0x80;
+    fake.joystick.buttons[0] = 0x80;
+    unit->Update(1);
+    EXPECT_EQ(Pressed(), std::vector<int>({3, 12}));
+}
+
+TEST_F(InputUnit, RepeatFiresOnTheFirstFrameThenAfterFifteenTicksThenEveryTwo) {
+    fake.vk['X'] = 0x80;
+    std::string fired;
+    for (int frame = 1; frame <= 17; ++frame) {
+        unit->Update(1);
+        fired += unit->IsRepeat(0) ? '1' : '0';
+    }
+    unit->Update(1);
+    fired += unit->IsRepeat(0) ? '1' : '0';
+    EXPECT_EQ(fired, "100000000000000101");
+    EXPECT_FALSE(unit->IsPush(0));
+
+    // Ticks beyond a threshold carry over: 20 at once from state 1 leave 5.
+    fake.vk['X'] = 0;
+    unit->Update(1);
+    fake.vk['X'] = 0x80;
+    unit->Update(1);
+    unit->Update(20);
+    EXPECT_TRUE(unit->IsRepeat(0));  // state 2, counter 5
+    unit->Update(0);
+    EXPECT_TRUE(unit->IsRepeat(0));  // 5 >= 2 in state 3: fires again, counter 1
+    unit->Update(0);
+    EXPECT_FALSE(unit->IsRepeat(0));
+}
+
+TEST_F(InputUnit, DirectionsFromArrowsKeypadAndStick) {
+    struct Case {
+        std::vector<uint8_t> keys;
+        int32_t dir;
+    };
+    const Case cases[] = {
+        {{0x26}, 0},       {{0x27}, 2},       {{0x28}, 4},       {{0x25}, 6},
+        {{0x68}, 0},       {{0x66}, 2},       {{0x62}, 4},       {{0x64}, 6},
+        {{0x26, 0x27}, 1}, {{0x28, 0x25}, 5}, {{0x25, 0x27}, 6}, {{0x26, 0x28}, 4},
+        {{0x67}, 7},       {{0x69}, 1},       {{0x61}, 5},       {{0x63}, 3},
+        {{0x65}, -1},      {{0x67, 0x27}, 2},
+    };
+    for (const Case& c : cases) {
+        for (uint8_t k : c.keys) fake.vk[k] = 0x80;
+        unit->Update(1);
+        EXPECT_EQ(unit->GetDirectionRepeat(), c.dir) << int(c.keys[0]);
+        for (uint8_t k : c.keys) fake.vk[k] = 0;
+        unit->Update(1);
+    }
+    unit->SetKeyboardEnable(true);
+    fake.scan[0xC8] = 0x80;  // up by scan code
+    unit->Update(1);
+    EXPECT_EQ(unit->GetDirectionRepeat(), 0);
+    unit->Update(1);
+    EXPECT_EQ(unit->GetDirectionRepeat(), -1);  // held: waits for the repeat
+    fake.scan[0xCD] = 0x80;                     // adding right restarts at once
+    unit->Update(1);
+    EXPECT_EQ(unit->GetDirectionRepeat(), 1);
+    for (int i = 0; i < 14; ++i) unit->Update(1);
+    EXPECT_EQ(unit->GetDirectionRepeat(), -1);
+    unit->Update(1);
+    EXPECT_EQ(unit->GetDirectionRepeat(), 1);
+
+    // The stick wins over the keys; its dead zone is -10..10.
+    fake.joystickAttached = true;
+    ASSERT_TRUE(unit->SetJoypadEnable(true));
+    fake.joystick.x = -11;
+    fake.joystick.y = 11;
+    unit->Update(1);
+    EXPECT_EQ(unit->GetDirectionRepeat(), 5);
+    fake.joystick.x = -10;
+    fake.joystick.y = -10;
+    unit->Update(1);
+    EXPECT_EQ(unit->GetDirectionRepeat(), 1);  // stick centred: the keys again
+    fake.scan[0xC8] = fake.scan[0xCD] = 0;
+    fake.joystick.y = -100;
+    unit->Update(1);
+    EXPECT_EQ(unit->GetDirectionRepeat(), 0);
+}
+
+TEST_F(InputUnit, FocusLossClearsKeysAndTheKeyboardIsAcquiredAgainOnReturn) {
+    unit->SetKeyboardEnable(true);
+    EXPECT_EQ(fake.acquireCalls, 1);
+    fake.scan[0x2D] = 0x80;
+    unit->Update(1);
+    EXPECT_TRUE(unit->IsPress(0));
+
+    fake.active = false;
+    fake.acquired = false;  // the backend drops the keyboard with the focus
+    unit->Update(1);
+    EXPECT_FALSE(unit->IsPress(0));
+    EXPECT_EQ(fake.acquireCalls, 1);  // not while inactive
+    fake.active = true;
+    unit->Update(1);
+    EXPECT_EQ(fake.acquireCalls, 2);
+    EXPECT_FALSE(unit->IsPress(0));  // this frame's read had failed
+    unit->Update(1);
+    EXPECT_TRUE(unit->IsPush(0));
+
+    unit->SetKeyboardEnable(false);
+    fake.vk[0x20] = 0x80;
+    fake.active = false;
+    unit->Update(1);
+    EXPECT_FALSE(unit->IsPress(0));
+    fake.active = true;
+    fake.virtualKeysFail = true;
+    unit->Update(1);
+    EXPECT_FALSE(unit->IsPress(0));
+}
+
+TEST_F(InputUnit, SwitchingTheKeyboardDeviceOffKeepsAHeldButtonHeld) {
+    unit->SetKeyboardEnable(true);
+    fake.Press(0x1C, 0x0D, true);
+    unit->Update(1);
+    EXPECT_TRUE(unit->IsPush(0));
+    EXPECT_FALSE(unit->SetKeyboardEnable(false));
+    EXPECT_FALSE(fake.acquired);
+    unit->Update(1);
+    EXPECT_TRUE(unit->IsPress(0));
+    EXPECT_FALSE(unit->IsPush(0));
+}
+
+TEST_F(InputUnit, LostJoystickSwitchesItselfOffAndComesBackWhenFound) {
+    EXPECT_FALSE(unit->FindJoypad());
+    EXPECT_FALSE(unit->SetJoypadEnable(true));
+    fake.joystickAttached = true;
+    EXPECT_TRUE(unit->FindJoypad());
+    EXPECT_TRUE(unit->SetJoypadEnable(true));
+    EXPECT_TRUE(unit->IsJoypadEnable());
+    fake.joystick.buttons[1] = 0x80;
+    fake.joystick.x = 50;
+    unit->Update(1);
+    EXPECT_TRUE(unit->IsPress(1));
+
+    // A failed read keeps the last state.
+    fake.joystickResult = plat::InputResult::Failed;
+    fake.joystick.buttons[1] = 0;
+    unit->Update(1);
+    EXPECT_TRUE(unit->IsPress(1));
+    EXPECT_TRUE(unit->IsJoypadEnable());
+
+    fake.joystickResult = plat::InputResult::InputLost;
+    fake.joystickAttached = false;
+    unit->Update(1);
+    EXPECT_FALSE(unit->IsJoypadEnable());
+    EXPECT_FALSE(fake.joystickOpen);
+    EXPECT_FALSE(unit->IsPress(1));
+    EXPECT_EQ(unit->GetDirectionRepeat(), -1);
+
+    fake.joystickResult = plat::InputResult::Ok;
+    fake.joystickAttached = true;
+    EXPECT_TRUE(unit->SetJoypadEnable(true));
+}
+
+TEST_F(InputUnit, ControlFromEitherSideOrTheSystemArray) {
+    unit->Update(1);
+    EXPECT_FALSE(unit->IsCtrlDown());
+    fake.vk[0x11] = 0x80;
+    unit->Update(1);
+    EXPECT_TRUE(unit->IsCtrlDown());
+    fake.vk[0x11] = 0;
+    unit->SetKeyboardEnable(true);
+    fake.scan[0x9D] = 0x80;
+    unit->Update(1);
+    EXPECT_TRUE(unit->IsCtrlDown());
+}
+
+TEST(InputUnitWithoutBackend, FlagsOnlyAndSystemKeysNeverRead) {
+    TDInputUnit unit;
+    EXPECT_TRUE(unit.SetKeyboardEnable(true));
+    EXPECT_FALSE(unit.IsKeyboardEnable());
+    EXPECT_FALSE(unit.FindJoypad());
+    unit.Update(1);  // reads nothing, touches no device
+    EXPECT_FALSE(unit.IsPress(0));
+    EXPECT_EQ(unit.GetDirectionRepeat(), -1);
+}
+
+}  // namespace

@@ -1,0 +1,94 @@
+#include "platform/inputbackend.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include "platform/keymap.h"
+
+namespace {
+
+SDL_Event Key(SDL_Scancode sc, bool down) {
+    SDL_Event e{};
+    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    e.key.keysym.scancode = sc;
+    return e;
+}
+
+SDL_Event Focus(bool gained) {
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.event = gained ? SDL_WINDOWEVENT_FOCUS_GAINED : SDL_WINDOWEVENT_FOCUS_LOST;
+    return e;
+}
+
+TEST(KeyMap, SdlKeysMapToScanCodesAndVirtualKeys) {
+    EXPECT_EQ(plat::ScanCodeFromSdl(SDL_SCANCODE_X), 0x2D);
+    EXPECT_EQ(plat::VirtualKeyFromSdl(SDL_SCANCODE_X), 'X');
+    EXPECT_EQ(plat::ScanCodeFromSdl(SDL_SCANCODE_SLASH), 0x35);
+    EXPECT_EQ(plat::VirtualKeyFromSdl(SDL_SCANCODE_SLASH), 0xBF);
+    EXPECT_EQ(plat::ScanCodeFromSdl(SDL_SCANCODE_F11), 0x57);
+    EXPECT_EQ(plat::ScanCodeFromSdl(SDL_SCANCODE_PAGEDOWN), 0xD1);
+    EXPECT_EQ(plat::ScanCodeFromSdl(SDL_SCANCODE_KP_7), 0x47);
+    EXPECT_EQ(plat::VirtualKeyFromSdl(SDL_SCANCODE_KP_7), 0x67);
+    EXPECT_EQ(plat::ScanCodeFromSdl(SDL_SCANCODE_RCTRL), 0x9D);
+    EXPECT_EQ(plat::ScanCodeFromSdl(SDL_SCANCODE_UP), 0xC8);
+    EXPECT_EQ(plat::VirtualKeyFromSdl(SDL_SCANCODE_UP), 0x26);
+    EXPECT_EQ(plat::ScanCodeFromSdl(-1), 0);
+    EXPECT_EQ(plat::VirtualKeyFromSdl(100000), 0);
+    // No two SDL keys share a scan code.
+    int seen[256] = {};
+    for (int sc = 0; sc < SDL_NUM_SCANCODES; ++sc)
+        if (uint8_t c = plat::ScanCodeFromSdl(sc)) EXPECT_EQ(seen[c]++, 0) << sc;
+}
+
+TEST(SdlInput, SnapshotsFollowKeyEventsModifiersEitherSideAndFocus) {
+    plat::SdlInput& in = plat::SdlInput::Instance();
+    in.HandleEvent(Focus(true));
+    ASSERT_TRUE(in.AcquireKeyboard());
+    uint8_t scan[256], vk[256];
+
+    in.HandleEvent(Key(SDL_SCANCODE_RCTRL, true));
+    in.HandleEvent(Key(SDL_SCANCODE_LCTRL, true));
+    in.HandleEvent(Key(SDL_SCANCODE_RETURN, true));
+    in.HandleEvent(Key(SDL_SCANCODE_KP_ENTER, true));
+    ASSERT_EQ(in.ReadScanCodes(scan), plat::InputResult::Ok);
+    ASSERT_TRUE(in.ReadVirtualKeys(vk));
+    EXPECT_EQ(scan[0x1D], 0x80);
+    EXPECT_EQ(scan[0x9D], 0x80);
+    EXPECT_EQ(vk[plat::kVkControl], 0x80);
+    EXPECT_EQ(vk[0x0D], 0x80);
+
+    in.HandleEvent(Key(SDL_SCANCODE_LCTRL, false));
+    in.HandleEvent(Key(SDL_SCANCODE_RETURN, false));
+    in.ReadVirtualKeys(vk);
+    EXPECT_EQ(vk[plat::kVkControl], 0x80);  // the right one is still down
+    EXPECT_EQ(vk[0x0D], 0x80);              // and so is keypad Enter
+    in.HandleEvent(Key(SDL_SCANCODE_RCTRL, false));
+    in.ReadVirtualKeys(vk);
+    EXPECT_EQ(vk[plat::kVkControl], 0);
+
+    in.HandleEvent(Key(SDL_SCANCODE_LALT, true));
+    in.HandleEvent(Focus(false));
+    EXPECT_FALSE(in.AppActive());
+    EXPECT_EQ(in.ReadScanCodes(scan), plat::InputResult::NotAcquired);
+    EXPECT_FALSE(in.AcquireKeyboard());
+    in.ReadVirtualKeys(vk);
+    EXPECT_EQ(vk[plat::kVkAlt], 0);
+    EXPECT_EQ(vk[0x0D], 0);
+    in.HandleEvent(Focus(true));
+    ASSERT_TRUE(in.AcquireKeyboard());
+    ASSERT_EQ(in.ReadScanCodes(scan), plat::InputResult::Ok);
+    EXPECT_EQ(scan[0x38], 0);
+    EXPECT_EQ(scan[0x9C], 0);
+    in.UnacquireKeyboard();
+}
+
+TEST(SdlInput, NoJoystickUnderTheDummyDrivers) {
+    plat::SdlInput& in = plat::SdlInput::Instance();
+    ASSERT_TRUE(in.Start());
+    plat::JoystickState st;
+    EXPECT_EQ(in.ReadJoystick(&st), plat::InputResult::NotAcquired);
+    EXPECT_FALSE(in.OpenJoystick(12345));
+}
+
+}  // namespace
