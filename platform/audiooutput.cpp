@@ -9,7 +9,6 @@ namespace plat {
 namespace {
 
 constexpr int kOutputRate = 48000;
-constexpr int kPeriodFrames = 1024;
 
 std::mutex& FactoryMutex() {
     static std::mutex m;
@@ -30,7 +29,7 @@ bool SdlAudioOutput::Open(SoundMixer* mixer) {
     want.freq = kOutputRate;
     want.format = AUDIO_S16SYS;
     want.channels = 2;
-    want.samples = kPeriodFrames;
+    want.samples = kOutputPeriodFrames;
     want.callback = &SdlAudioOutput::Callback;
     want.userdata = this;
     SDL_AudioSpec have{};

@@ -11,6 +11,9 @@
 
 namespace plat {
 
+// Frames the SDL output asks for at a time.
+constexpr uint32_t kOutputPeriodFrames = 1024;
+
 // What the mixer offers, for the sound device's capability query.
 struct SoundCaps {
     uint32_t minRate = kFrequencyMin;

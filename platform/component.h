@@ -2,6 +2,7 @@
 // component destroyed by someone else leaves its owner's list first.
 #pragma once
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 namespace plat {
@@ -41,5 +42,8 @@ private:
     TComponent* owner_ = nullptr;
     std::vector<TComponent*> owned_;
 };
+
+// The class library's notify event: a handler told which component it concerns.
+using TNotifyEvent = std::function<void(TComponent* sender)>;
 
 }  // namespace plat

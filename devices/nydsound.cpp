@@ -1,0 +1,163 @@
+// The sound device: the mixer and its output, the primary buffer and the buffer list.
+#include "devices/nydsound.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace DirectX {
+
+TDSound::TDSound(plat::TComponent* owner) : plat::TComponent(owner), window_(owner) {}
+
+TDSound::~TDSound() {
+    if (enabled_) DSoundRelease();
+}
+
+void TDSound::SetChannels(uint16_t v) {
+    if ((v != 1 && v != 2) || v == channels_) return;
+    channels_ = v;
+    if (enabled_) FormatPriBuffer();
+}
+
+void TDSound::SetSamplesPerSec(uint32_t v) {
+    if (v == 0 || v == samplesPerSec_) return;
+    samplesPerSec_ = v;
+    if (enabled_) FormatPriBuffer();
+}
+
+void TDSound::SetBitsPerSample(uint16_t v) {
+    if ((v != 8 && v != 16) || v == bitsPerSample_) return;
+    bitsPerSample_ = v;
+    if (enabled_) FormatPriBuffer();
+}
+
+void TDSound::SetUse3D(bool v) {
+    if (!enabled_) use3D_ = v;
+}
+
+void TDSound::SetEnabled(bool on) {
+    if (on == enabled_) return;
+    if (on)
+        DSoundCreate();
+    else
+        DSoundRelease();
+}
+
+bool TDSound::DSoundCreate() {
+    // Any owner stands for the window the device plays for.
+    if (!window_) return false;
+    if (enabled_) return true;
+    buffers_.clear();
+    mixer_ = std::make_unique<plat::SoundMixer>(48000);
+    output_ = plat::MakeAudioOutput();
+    if (!output_ || !output_->Open(mixer_.get())) {
+        output_.reset();
+        mixer_.reset();
+        return false;
+    }
+    primary_ = new TDSoundBuffer(this, TDSVoiceRef{mixer_.get(), 0, true});
+    if (!primary_->IsCreated()) {
+        delete primary_;
+        primary_ = nullptr;
+        output_->Close();
+        output_.reset();
+        mixer_.reset();
+        return false;
+    }
+    FormatPriBuffer();
+    if (use3D_) {
+        plat::ListenerParams l;
+        l.front = {0, 0, 0};
+        l.top = {0, 0, 0};
+        mixer_->SetListener(l);
+        listener_ = true;
+    }
+    primary_->Play(true);
+    enabled_ = true;
+    return true;
+}
+
+bool TDSound::FormatPriBuffer() {
+    if (!primary_) return false;
+    const bool playing = primary_->IsPlay();
+    if (playing) primary_->Stop();
+    if (!primary_->SetFormat(channels_, samplesPerSec_, bitsPerSample_)) return false;
+    if (playing) primary_->Play(true);
+    return true;
+}
+
+void TDSound::DSoundRelease() {
+    if (!enabled_) return;
+    enabled_ = false;
+    listener_ = false;
+    if (primary_->IsPlay()) primary_->Stop();
+    delete primary_;
+    primary_ = nullptr;
+    while (!buffers_.empty()) delete buffers_.back();
+    output_->Close();
+    output_.reset();
+    mixer_.reset();
+}
+
+bool TDSound::IsPlay() { return enabled_ && primary_->IsPlay(); }
+
+void TDSound::Play() {
+    if (enabled_) primary_->Play(true);
+}
+
+void TDSound::Stop() {
+    if (enabled_) primary_->Stop();
+}
+
+TDSoundBuffer* TDSound::CreateBuffer(unsigned long length) {
+    return CreateBuffer(channels_, samplesPerSec_, bitsPerSample_, static_cast<uint32_t>(length),
+                        false, false, false);
+}
+
+TDSoundBuffer* TDSound::CreateBuffer(uint16_t channels, uint32_t rate, uint16_t bits,
+                                     uint32_t length, bool staticBuffer, bool pan, bool freq) {
+    if (!enabled_) return nullptr;
+    auto* b = new TDSoundBuffer(this);
+    b->SetStaticFlag(staticBuffer);
+    if (!b->Create(channels, rate, bits, length, pan, freq)) {
+        delete b;
+        return nullptr;
+    }
+    return b;
+}
+
+TDSoundBuffer* TDSound::CreateBufferMute(int seconds) {
+    if (!enabled_) return nullptr;
+    const uint32_t length = static_cast<uint32_t>(channels_) * samplesPerSec_ * bitsPerSample_ / 8 *
+                            static_cast<uint32_t>(seconds);
+    TDSoundBuffer* b =
+        CreateBuffer(channels_, samplesPerSec_, bitsPerSample_, length, false, false, false);
+    if (!b) return nullptr;
+    std::unique_ptr<uint8_t[]> silence(new (std::nothrow) uint8_t[length]);
+    if (silence) {
+        std::memset(silence.get(), bitsPerSample_ == 8 ? 0x80 : 0, length);
+        b->WriteBuffer(0, silence.get(), length);
+    }
+    return b;
+}
+
+bool TDSound::RestoreAllBuffers() {
+    if (!enabled_) return false;
+    for (TCustomDSoundBuffer* b : std::vector<TCustomDSoundBuffer*>(buffers_)) b->IsLostAndRestore();
+    return true;
+}
+
+bool TDSound::GetCaps(plat::SoundCaps* caps) {
+    if (!caps) return false;
+    *caps = plat::SoundCaps{};
+    return true;
+}
+
+void TDSound::AddBufferList(TCustomDSoundBuffer* b) { buffers_.push_back(b); }
+
+void TDSound::DelBufferList(TCustomDSoundBuffer* b) {
+    auto it = std::find(buffers_.begin(), buffers_.end(), b);
+    if (it != buffers_.end()) buffers_.erase(it);
+}
+
+}  // namespace DirectX

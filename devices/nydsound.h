@@ -1,0 +1,390 @@
+// The sound device and its buffers. TDSound opens the mixer and an audio output, keeps the
+// primary buffer (the output itself) and every buffer made through it; TDSoundBuffer holds a
+// whole sound, TDSoundBuffer3D a positional one, TDSoundStream plays a decoded source of any
+// length through a four-second ring refilled a second at a time by its notification thread.
+// Failures are false, 0 or null results; nothing is shown.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "foundation/zrcallback.h"
+#include "foundation/zrstream.h"
+#include "platform/audiooutput.h"
+#include "platform/component.h"
+#include "platform/eventgroup.h"
+#include "platform/soundmixer.h"
+#include "platform/tstream.h"
+
+class ZRPcmStream;
+
+namespace DirectX {
+
+class TDSound;
+class TDSoundThread;
+class TCustomDSoundBuffer;
+
+// What a buffer object holds of the mixer: one of its voices, or the primary output.
+struct TDSVoiceRef {
+    plat::SoundMixer* mixer = nullptr;
+    plat::VoiceId voice = 0;
+    bool primary = false;
+};
+
+struct TDSBufferParam {
+    plat::VoiceId buffer = 0;  // out
+    uint16_t channels = 2;
+    uint32_t samplesPerSec = 44100;
+    uint16_t bitsPerSample = 16;
+    uint32_t length = 0;
+    bool staticBuffer = false;
+    bool pan = false;
+    bool frequency = false;
+};
+
+using TDSNotifyCallback = ZRBaseCallback2<void, TDSoundThread*, int>;
+
+struct TDSNotifyParam {
+    std::shared_ptr<plat::EventGroup> events;  // out
+    uint32_t count = 1;                        // in: 1 or 5; out: events made
+    TDSoundThread* thread = nullptr;           // out
+    TDSNotifyCallback callback;                // in
+};
+
+// Waits on a buffer's notification events and calls the buffer back on this thread. Made held
+// at its start gate; the destructor asks it to end and joins it.
+class TDSoundThread {
+public:
+    TDSoundThread(TCustomDSoundBuffer* owner, TDSNotifyParam* param);
+    ~TDSoundThread();
+    TDSoundThread(const TDSoundThread&) = delete;
+    TDSoundThread& operator=(const TDSoundThread&) = delete;
+
+    void Resume();
+    void Terminate() { terminated_.store(true); }
+    void WaitFor();
+    int LastIndex() const { return lastIndex_.load(); }
+    TCustomDSoundBuffer* Owner() const { return owner_; }
+
+private:
+    void Execute();
+
+    TCustomDSoundBuffer* owner_;
+    std::shared_ptr<plat::EventGroup> events_;
+    int count_;
+    TDSNotifyCallback callback_;
+    std::atomic<int> lastIndex_{-1};
+    std::atomic<bool> terminated_{false};
+    std::thread thread_;
+};
+
+class TCustomDSoundBuffer : public plat::TComponent {
+public:
+    explicit TCustomDSoundBuffer(plat::TComponent* owner);
+    ~TCustomDSoundBuffer() override;
+
+    virtual void SetOnNotify(plat::TNotifyEvent e) = 0;
+    virtual bool Create() = 0;
+    virtual void Release() = 0;
+    virtual bool Play(bool loop) = 0;
+    virtual bool Stop() = 0;
+    virtual unsigned long GetPosition() = 0;
+
+    uint16_t GetChannels() const { return channels_; }
+    void SetChannels(uint16_t v);
+    uint32_t GetSamplesPerSec() const { return samplesPerSec_; }
+    void SetSamplesPerSec(uint32_t v);
+    uint16_t GetBitsPerSample() const { return bitsPerSample_; }
+    void SetBitsPerSample(uint16_t v);
+    uint32_t GetLength() const { return length_; }
+    void SetLength(uint32_t v);
+    bool GetStaticFlag() const { return staticFlag_; }
+    void SetStaticFlag(bool v);
+    bool GetPanEnabled() const { return panEnabled_; }
+    void SetPanEnabled(bool v);
+    bool GetFreqEnabled() const { return freqEnabled_; }
+    void SetFreqEnabled(bool v);
+    void SetOnRestore(plat::TNotifyEvent e) { onRestore_ = std::move(e); }
+    const plat::TNotifyEvent& GetOnNotify() const { return onNotify_; }
+
+    bool IsCreated() const { return created_; }
+    TDSound* GetDevice() const { return device_; }
+
+    long GetVolume();
+    bool SetVolume(long volume);
+    long GetPan();
+    bool SetPan(long pan);
+    unsigned long GetFrequency();
+    bool SetFrequency(unsigned long hz);
+    bool IsPlay();
+    bool IsLost();
+    bool Restore();
+    bool IsLostAndRestore();
+    void PrimaryPlayCheck();
+
+protected:
+    bool CreateBuffer(TDSBufferParam* param, TDSNotifyParam* notify);
+    bool CreateBuffer3D(TDSBufferParam* param, TDSNotifyParam* notify);
+    bool CreateEventThread(TDSBufferParam* param, TDSNotifyParam* notify);
+    // Ends the notification thread (joined before anything it calls goes), then drops the
+    // voice.
+    void ReleaseVoice();
+    void RestoreIfLost();
+    // Stops the mixer's voice (or the primary output); false when there is none.
+    bool StopVoice();
+
+    uint16_t channels_ = 2;
+    uint32_t samplesPerSec_ = 44100;
+    uint16_t bitsPerSample_ = 16;
+    uint32_t length_ = 0;
+    bool staticFlag_ = false;
+    bool panEnabled_ = false;
+    bool freqEnabled_ = false;
+    plat::TNotifyEvent onRestore_;
+    plat::TNotifyEvent onNotify_;
+
+    bool created_ = false;
+    TDSound* device_ = nullptr;
+    TDSVoiceRef voice_;
+    std::shared_ptr<plat::EventGroup> events_;
+    TDSoundThread* thread_ = nullptr;
+    std::atomic<bool> stopRequested_{false};
+};
+
+class TDSoundBuffer : public TCustomDSoundBuffer {
+public:
+    explicit TDSoundBuffer(plat::TComponent* owner);
+    TDSoundBuffer(plat::TComponent* owner, uint16_t channels, uint32_t rate, uint16_t bits,
+                  uint32_t length, bool pan, bool freq);
+    TDSoundBuffer(plat::TComponent* owner, TDSVoiceRef buffer);
+    ~TDSoundBuffer() override;
+
+    bool Create() override;
+    bool Create(uint16_t channels, uint32_t rate, uint16_t bits, uint32_t length, bool pan,
+                bool freq);
+    bool Attach(TDSVoiceRef buffer);
+    void Release() override;
+    TDSoundBuffer* Duplicate();
+    bool SetFormat(uint16_t channels, uint32_t rate, uint16_t bits);
+    bool WriteBuffer(unsigned long offset, const unsigned char* data, unsigned long size);
+    bool Play(bool loop) override;
+    bool Stop() override;
+    unsigned long GetPosition() override;
+    void SetOnNotify(plat::TNotifyEvent e) override;
+    void NotifyCallBack(TDSoundThread* thread, int index);
+
+    bool IsPrimary() const { return primary_; }
+
+protected:
+    bool primary_ = false;
+};
+
+class TDSoundBuffer3D : public TDSoundBuffer {
+public:
+    explicit TDSoundBuffer3D(plat::TComponent* owner);
+    TDSoundBuffer3D(plat::TComponent* owner, uint16_t channels, uint32_t rate, uint16_t bits,
+                    uint32_t length, bool freq);
+    TDSoundBuffer3D(plat::TComponent* owner, TDSVoiceRef buffer);
+    ~TDSoundBuffer3D() override;
+
+    bool Create() override;
+    bool Create(uint16_t channels, uint32_t rate, uint16_t bits, uint32_t length, bool freq);
+    void Release() override;
+    bool SetPosition(float x, float y, float z);
+
+private:
+    bool has3D_ = false;
+};
+
+class TDSoundStream : public TCustomDSoundBuffer {
+public:
+    explicit TDSoundStream(plat::TComponent* owner);
+    TDSoundStream(plat::TComponent* owner, uint16_t channels, uint32_t rate, uint16_t bits, bool pan,
+                  bool freq);
+    TDSoundStream(plat::TComponent* owner, plat::TStream* stream, bool pan, bool freq);
+    TDSoundStream(plat::TComponent* owner, ZRStream* stream, bool pan, bool freq);
+    ~TDSoundStream() override;
+
+    bool Create() override;
+    bool Create(ZRStream* stream, bool pan, bool freq);
+    bool Create(plat::TStream* stream, bool pan, bool freq);
+    bool CreateMp3(ZRStream* stream, bool pan, bool freq);
+    bool CreateMp3(plat::TStream* stream, bool pan, bool freq);
+    bool CreateAdp(ZRStream* stream, bool pan, bool freq);
+    bool CreateAdp(plat::TStream* stream, bool pan, bool freq);
+    bool CreateOgg(ZRStream* stream, bool pan, bool freq);
+    bool CreateOgg(plat::TStream* stream, bool pan, bool freq);
+
+    bool OpenPcmStream(ZRPcmStream* decoder);
+    bool OpenStream(ZRStream* source);
+    bool OpenStream(plat::TStream* source);
+    bool OpenStreamMp3(ZRStream* source);
+    bool OpenStreamMp3(plat::TStream* source);
+    bool OpenStreamAdp(ZRStream* source);
+    bool OpenStreamAdp(plat::TStream* source);
+    bool OpenStreamOgg(ZRStream* source);
+    bool OpenStreamOgg(plat::TStream* source);
+    void CloseStream();
+
+    void Release() override;
+    bool Play(bool loop, unsigned long position);
+    bool Play(bool loop) override { return Play(loop, 0); }
+    bool Seek(unsigned long position) { return Play(loop_, position); }
+    bool Stop() override;
+    bool StopInSync();
+    unsigned long GetPosition() override;
+    unsigned long GetStreamSize();
+    void SetLoopPoint(unsigned long start);
+    void SetLoopPoint(unsigned long start, unsigned long end);
+    void SetOnNotify(plat::TNotifyEvent e) override { onNotify_ = std::move(e); }
+
+    void FillMute(unsigned char* p, int n);
+    bool BlockCopy(unsigned long offset, unsigned long size);
+    void StreamCallBack(TDSoundThread* thread, int index);
+
+    bool IsStreamOpen() const { return streamOpen_; }
+    bool GetLoop() const { return loop_; }
+    uint32_t GetLoopStart() const { return loopStart_; }
+    uint32_t GetLoopEnd() const { return loopEnd_; }
+    uint32_t GetBlockStart(int block) const { return blockStart_[block]; }
+    bool GetBlockEnd(int block) const { return blockEnd_[block]; }
+
+protected:
+    bool CreateWith(bool (TDSoundStream::*open)(ZRStream*), ZRStream* stream, bool pan, bool freq);
+    bool CreateWith(bool (TDSoundStream::*open)(plat::TStream*), plat::TStream* stream, bool pan,
+                    bool freq);
+    bool OpenDecoder(ZRPcmStream* decoder, ZRStream* source);
+    bool OpenAdapted(bool (TDSoundStream::*open)(ZRStream*), plat::TStream* source);
+    // Makes the ring and its five notifications; the 3D form asks for a positional voice.
+    virtual bool CreateRing(TDSBufferParam* param, TDSNotifyParam* notify);
+    void ReleaseStream();
+
+    bool streamOpen_ = false;
+    bool ownsSource_ = false;
+    ZRStream* source_ = nullptr;
+    ZRPcmStream* decoder_ = nullptr;
+    std::vector<uint8_t> block_;
+    bool loop_ = false;
+    uint32_t blockStart_[4] = {};
+    bool blockEnd_[4] = {};
+    std::mutex fillLock_;
+    std::mutex positionLock_;
+    std::atomic<bool> stopping_{false};
+    uint32_t loopStart_ = 0;
+    uint32_t loopEnd_ = 0;
+    uint32_t wrapPoint_ = 0;
+};
+
+class TDSoundStream3D : public TDSoundStream {
+public:
+    explicit TDSoundStream3D(plat::TComponent* owner);
+    TDSoundStream3D(plat::TComponent* owner, uint16_t channels, uint32_t rate, uint16_t bits,
+                    bool freq);
+    TDSoundStream3D(plat::TComponent* owner, plat::TStream* stream, bool freq);
+    TDSoundStream3D(plat::TComponent* owner, ZRStream* stream, bool freq);
+    ~TDSoundStream3D() override;
+
+    void Release() override;
+    bool SetPosition(float x, float y, float z);
+
+protected:
+    bool CreateRing(TDSBufferParam* param, TDSNotifyParam* notify) override;
+
+private:
+    bool has3D_ = false;
+};
+
+class TDSound : public plat::TComponent {
+public:
+    explicit TDSound(plat::TComponent* owner);
+    ~TDSound() override;
+
+    uint16_t GetChannels() const { return channels_; }
+    void SetChannels(uint16_t v);
+    uint32_t GetSamplesPerSec() const { return samplesPerSec_; }
+    void SetSamplesPerSec(uint32_t v);
+    uint16_t GetBitsPerSample() const { return bitsPerSample_; }
+    void SetBitsPerSample(uint16_t v);
+    bool GetUse3D() const { return use3D_; }
+    void SetUse3D(bool v);
+
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool on);
+    bool DSoundCreate();
+    void DSoundRelease();
+    bool FormatPriBuffer();
+
+    bool IsPlay();
+    void Play();
+    void Stop();
+
+    TDSoundBuffer* CreateBuffer(unsigned long length);
+    TDSoundBuffer* CreateBuffer(uint16_t channels, uint32_t rate, uint16_t bits, uint32_t length,
+                                bool staticBuffer, bool pan, bool freq);
+    TDSoundBuffer* CreateBufferFromPcmStream(ZRPcmStream* stream, bool pan, bool freq,
+                                             bool staticBuffer);
+    TDSoundBuffer3D* CreateBuffer3DFromPcmStream(ZRPcmStream* stream, bool freq);
+
+    TDSoundBuffer* CreateBufferFromWave(ZRStream* s, bool pan, bool freq, bool staticBuffer);
+    TDSoundBuffer* CreateBufferFromWave(plat::TStream* s, bool pan, bool freq, bool staticBuffer);
+    TDSoundBuffer* CreateBufferFromMp3(ZRStream* s, bool pan, bool freq, bool staticBuffer);
+    TDSoundBuffer* CreateBufferFromMp3(plat::TStream* s, bool pan, bool freq, bool staticBuffer);
+    TDSoundBuffer* CreateBufferFromAdp(ZRStream* s, bool pan, bool freq, bool staticBuffer);
+    TDSoundBuffer* CreateBufferFromAdp(plat::TStream* s, bool pan, bool freq, bool staticBuffer);
+    TDSoundBuffer* CreateBufferFromOgg(ZRStream* s, bool pan, bool freq, bool staticBuffer);
+    TDSoundBuffer* CreateBufferFromOgg(plat::TStream* s, bool pan, bool freq, bool staticBuffer);
+    TDSoundBuffer3D* CreateBuffer3DFromWave(ZRStream* s, bool freq);
+    TDSoundBuffer3D* CreateBuffer3DFromWave(plat::TStream* s, bool freq);
+    TDSoundBuffer3D* CreateBuffer3DFromMp3(ZRStream* s, bool freq);
+    TDSoundBuffer3D* CreateBuffer3DFromMp3(plat::TStream* s, bool freq);
+    TDSoundBuffer3D* CreateBuffer3DFromAdp(ZRStream* s, bool freq);
+    TDSoundBuffer3D* CreateBuffer3DFromAdp(plat::TStream* s, bool freq);
+    TDSoundBuffer3D* CreateBuffer3DFromOgg(ZRStream* s, bool freq);
+    TDSoundBuffer3D* CreateBuffer3DFromOgg(plat::TStream* s, bool freq);
+
+    TDSoundStream* CreateStreamFromWave(ZRStream* s, bool pan, bool freq);
+    TDSoundStream* CreateStreamFromWave(plat::TStream* s, bool pan, bool freq);
+    TDSoundStream* CreateStreamFromMp3(ZRStream* s, bool pan, bool freq);
+    TDSoundStream* CreateStreamFromMp3(plat::TStream* s, bool pan, bool freq);
+    TDSoundStream* CreateStreamFromAdp(ZRStream* s, bool pan, bool freq);
+    TDSoundStream* CreateStreamFromAdp(plat::TStream* s, bool pan, bool freq);
+    TDSoundStream* CreateStreamFromOgg(ZRStream* s, bool pan, bool freq);
+    TDSoundStream* CreateStreamFromOgg(plat::TStream* s, bool pan, bool freq);
+
+    TDSoundBuffer* CreateBufferMute(int seconds);
+    bool RestoreAllBuffers();
+    bool GetCaps(plat::SoundCaps* caps);
+
+    void AddBufferList(TCustomDSoundBuffer* b);
+    void DelBufferList(TCustomDSoundBuffer* b);
+    int BufferCount() const { return static_cast<int>(buffers_.size()); }
+
+    // The mixer while enabled, else null; buffers make their voices in it.
+    plat::SoundMixer* Mixer() const { return mixer_.get(); }
+    TDSoundBuffer* GetPrimary() const { return primary_; }
+    bool HasListener() const { return listener_; }
+
+private:
+    template <typename Decoder, typename Buffer, typename Make>
+    Buffer* FromDecoder(ZRStream* s, Make make);
+    template <typename Decoder>
+    TDSoundStream* StreamFrom(ZRStream* s, bool pan, bool freq,
+                              bool (TDSoundStream::*create)(ZRStream*, bool, bool));
+
+    uint16_t channels_ = 2;
+    uint32_t samplesPerSec_ = 44100;
+    uint16_t bitsPerSample_ = 16;
+    bool use3D_ = false;
+    plat::TComponent* window_ = nullptr;
+    bool enabled_ = false;
+    std::unique_ptr<plat::SoundMixer> mixer_;
+    std::unique_ptr<plat::AudioOutput> output_;
+    bool listener_ = false;
+    TDSoundBuffer* primary_ = nullptr;
+    std::vector<TCustomDSoundBuffer*> buffers_;
+};
+
+}  // namespace DirectX

@@ -1,0 +1,492 @@
+// The notification thread, the buffer base and the whole-sound buffers.
+#include <algorithm>
+
+#include "devices/nydsound.h"
+
+namespace DirectX {
+
+namespace {
+
+constexpr uint32_t kMinLength = 4;
+
+bool ValidFormat(uint16_t channels, uint32_t rate, uint16_t bits) {
+    return (channels == 1 || channels == 2) && rate != 0 && (bits == 8 || bits == 16);
+}
+
+}  // namespace
+
+// ---- TDSoundThread ----
+
+TDSoundThread::TDSoundThread(TCustomDSoundBuffer* owner, TDSNotifyParam* param)
+    : owner_(owner),
+      events_(std::make_shared<plat::EventGroup>(param->count)),
+      count_(events_->Count()),
+      callback_(param->callback) {
+    param->events = events_;
+    param->count = static_cast<uint32_t>(count_);
+}
+
+TDSoundThread::~TDSoundThread() {
+    Terminate();
+    WaitFor();
+}
+
+void TDSoundThread::Resume() {
+    if (!thread_.joinable()) thread_ = std::thread([this] { Execute(); });
+}
+
+void TDSoundThread::WaitFor() {
+    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+}
+
+void TDSoundThread::Execute() {
+    while (count_ > 0 && !terminated_.load()) {
+        const int i = events_->WaitAny(100);
+        if (i < 0) continue;
+        lastIndex_.store(i);
+        if (callback_.IsSet()) callback_.Call(this, i);
+    }
+}
+
+// ---- TCustomDSoundBuffer ----
+
+TCustomDSoundBuffer::TCustomDSoundBuffer(plat::TComponent* owner) : plat::TComponent(owner) {
+    device_ = dynamic_cast<TDSound*>(owner);
+    if (device_) device_->AddBufferList(this);
+}
+
+TCustomDSoundBuffer::~TCustomDSoundBuffer() {
+    if (device_) device_->DelBufferList(this);
+}
+
+void TCustomDSoundBuffer::SetChannels(uint16_t v) {
+    if (!created_ && (v == 1 || v == 2)) channels_ = v;
+}
+void TCustomDSoundBuffer::SetSamplesPerSec(uint32_t v) {
+    if (!created_ && v != 0) samplesPerSec_ = v;
+}
+void TCustomDSoundBuffer::SetBitsPerSample(uint16_t v) {
+    if (!created_ && (v == 8 || v == 16)) bitsPerSample_ = v;
+}
+void TCustomDSoundBuffer::SetLength(uint32_t v) {
+    if (!created_ && v >= kMinLength && v <= plat::kMaxVoiceBytes) length_ = v;
+}
+void TCustomDSoundBuffer::SetStaticFlag(bool v) {
+    if (!created_) staticFlag_ = v;
+}
+void TCustomDSoundBuffer::SetPanEnabled(bool v) {
+    if (!created_) panEnabled_ = v;
+}
+void TCustomDSoundBuffer::SetFreqEnabled(bool v) {
+    if (!created_) freqEnabled_ = v;
+}
+
+// A buffer that was never created has no voice: these report failure instead of reaching for
+// one.
+long TCustomDSoundBuffer::GetVolume() {
+    int32_t v = 0;
+    if (!created_) return 0;
+    if (voice_.primary) return voice_.mixer->MasterVolume();
+    return voice_.mixer->GetVolume(voice_.voice, &v) ? v : 0;
+}
+
+bool TCustomDSoundBuffer::SetVolume(long volume) {
+    if (!created_ || volume < plat::kVolumeSilent || volume > 0) return false;
+    if (voice_.primary) {
+        voice_.mixer->SetMasterVolume(static_cast<int32_t>(volume));
+        return true;
+    }
+    return voice_.mixer->SetVolume(voice_.voice, static_cast<int32_t>(volume));
+}
+
+long TCustomDSoundBuffer::GetPan() {
+    int32_t v = 0;
+    if (!created_ || !panEnabled_ || voice_.primary) return 0;
+    return voice_.mixer->GetPan(voice_.voice, &v) ? v : 0;
+}
+
+bool TCustomDSoundBuffer::SetPan(long pan) {
+    if (!created_ || !panEnabled_ || voice_.primary) return false;
+    if (pan < plat::kPanLeft || pan > plat::kPanRight) return false;
+    return voice_.mixer->SetPan(voice_.voice, static_cast<int32_t>(pan));
+}
+
+unsigned long TCustomDSoundBuffer::GetFrequency() {
+    uint32_t v = 0;
+    if (!created_ || !freqEnabled_ || voice_.primary) return 0;
+    return voice_.mixer->GetFrequency(voice_.voice, &v) ? v : 0;
+}
+
+bool TCustomDSoundBuffer::SetFrequency(unsigned long hz) {
+    if (!created_ || !freqEnabled_ || voice_.primary || hz > plat::kFrequencyMax) return false;
+    return voice_.mixer->SetFrequency(voice_.voice, static_cast<uint32_t>(hz));
+}
+
+bool TCustomDSoundBuffer::IsPlay() {
+    if (!created_) return false;
+    if (voice_.primary) return voice_.mixer->Running();
+    plat::VoiceStatus st;
+    return voice_.mixer->GetStatus(voice_.voice, &st) && st.playing;
+}
+
+bool TCustomDSoundBuffer::IsLost() {
+    if (!created_ || voice_.primary) return false;
+    plat::VoiceStatus st;
+    return voice_.mixer->GetStatus(voice_.voice, &st) && st.lost;
+}
+
+bool TCustomDSoundBuffer::Restore() {
+    if (!created_) return false;
+    if (!voice_.primary && !voice_.mixer->Restore(voice_.voice)) return false;
+    if (onRestore_) onRestore_(this);
+    return true;
+}
+
+bool TCustomDSoundBuffer::IsLostAndRestore() {
+    if (!created_) return false;
+    return IsLost() ? Restore() : true;
+}
+
+void TCustomDSoundBuffer::RestoreIfLost() {
+    if (IsLost()) Restore();
+}
+
+void TCustomDSoundBuffer::PrimaryPlayCheck() {
+    if (device_ && device_->GetPrimary() && !device_->GetPrimary()->IsPlay()) device_->Play();
+}
+
+bool TCustomDSoundBuffer::StopVoice() {
+    if (voice_.primary) {
+        voice_.mixer->SetRunning(false);
+        return true;
+    }
+    return voice_.mixer->Stop(voice_.voice);
+}
+
+bool TCustomDSoundBuffer::CreateBuffer(TDSBufferParam* param, TDSNotifyParam* notify) {
+    if (!device_ || !device_->Mixer()) return false;
+    uint32_t controls = 0;
+    if (notify)
+        controls |= plat::kControlNotify;
+    else if (param->staticBuffer)
+        controls |= plat::kControlStatic;
+    if (param->pan) controls |= plat::kControlPan;
+    if (param->frequency) controls |= plat::kControlFrequency;
+    plat::SoundMixer* mixer = device_->Mixer();
+    param->buffer = mixer->CreateVoice({param->channels, param->samplesPerSec, param->bitsPerSample},
+                                       param->length, controls);
+    if (!param->buffer) return false;
+    voice_ = {mixer, param->buffer, false};
+    if (notify && !CreateEventThread(param, notify)) {
+        mixer->DestroyVoice(param->buffer);
+        voice_ = {};
+        param->buffer = 0;
+        return false;
+    }
+    return true;
+}
+
+bool TCustomDSoundBuffer::CreateBuffer3D(TDSBufferParam* param, TDSNotifyParam* notify) {
+    if (!device_ || !device_->Mixer()) return false;
+    uint32_t controls = plat::kControl3D;
+    if (notify)
+        controls |= plat::kControlNotify;
+    else if (param->staticBuffer)
+        controls |= plat::kControlStatic;
+    if (param->frequency) controls |= plat::kControlFrequency;
+    plat::SoundMixer* mixer = device_->Mixer();
+    param->buffer = mixer->CreateVoice({param->channels, param->samplesPerSec, param->bitsPerSample},
+                                       param->length, controls);
+    if (!param->buffer) return false;
+    voice_ = {mixer, param->buffer, false};
+    if (notify && !CreateEventThread(param, notify)) {
+        mixer->DestroyVoice(param->buffer);
+        voice_ = {};
+        param->buffer = 0;
+        return false;
+    }
+    mixer->Set3D(param->buffer, plat::Voice3DParams{});
+    return true;
+}
+
+bool TCustomDSoundBuffer::CreateEventThread(TDSBufferParam* param, TDSNotifyParam* notify) {
+    if (notify->count != 1 && notify->count != 5) notify->count = 1;
+    const uint32_t asked = notify->count;
+    auto thread = std::make_unique<TDSoundThread>(this, notify);
+    if (notify->count != asked) return false;
+    plat::SoundMixer* mixer = voice_.mixer;
+    std::vector<plat::NotifyPoint> points;
+    std::shared_ptr<plat::EventGroup> events = notify->events;
+    auto signal = [events](int i) { return [events, i] { events->Set(i); }; };
+    points.push_back({plat::NotifyPoint::kAtStop, signal(0)});
+    if (notify->count == 5) {
+        const uint32_t len = param->length;
+        points.push_back({0, signal(1)});
+        points.push_back({len / 4, signal(2)});
+        points.push_back({(len / 2) & ~1u, signal(3)});
+        points.push_back({3 * (len / 4), signal(4)});
+    }
+    if (!mixer->SetNotifications(param->buffer, std::move(points))) return false;
+    thread->Resume();
+    notify->thread = thread.release();
+    thread_ = notify->thread;
+    events_ = events;
+    return true;
+}
+
+void TCustomDSoundBuffer::ReleaseVoice() {
+    if (thread_) {
+        thread_->Terminate();
+        thread_->WaitFor();
+        delete thread_;
+        thread_ = nullptr;
+    }
+    events_.reset();
+    if (voice_.mixer && !voice_.primary) voice_.mixer->DestroyVoice(voice_.voice);
+    voice_ = {};
+}
+
+// ---- TDSoundBuffer ----
+
+TDSoundBuffer::TDSoundBuffer(plat::TComponent* owner) : TCustomDSoundBuffer(owner) {}
+
+TDSoundBuffer::TDSoundBuffer(plat::TComponent* owner, uint16_t channels, uint32_t rate,
+                             uint16_t bits, uint32_t length, bool pan, bool freq)
+    : TCustomDSoundBuffer(owner) {
+    Create(channels, rate, bits, length, pan, freq);
+}
+
+TDSoundBuffer::TDSoundBuffer(plat::TComponent* owner, TDSVoiceRef buffer)
+    : TCustomDSoundBuffer(owner) {
+    Attach(buffer);
+}
+
+TDSoundBuffer::~TDSoundBuffer() { Release(); }
+
+bool TDSoundBuffer::Create() {
+    if (created_) return false;
+    if (!ValidFormat(channels_, samplesPerSec_, bitsPerSample_)) return false;
+    if (length_ < kMinLength || length_ > plat::kMaxVoiceBytes) return false;
+    TDSBufferParam p;
+    p.channels = channels_;
+    p.samplesPerSec = samplesPerSec_;
+    p.bitsPerSample = bitsPerSample_;
+    p.length = length_;
+    p.staticBuffer = staticFlag_;
+    p.pan = panEnabled_;
+    p.frequency = freqEnabled_;
+    TDSNotifyParam n;
+    n.count = 1;
+    n.callback = TDSNotifyCallback(this, &TDSoundBuffer::NotifyCallBack);
+    if (!CreateBuffer(&p, onNotify_ ? &n : nullptr)) return false;
+    created_ = true;
+    primary_ = false;
+    return true;
+}
+
+bool TDSoundBuffer::Create(uint16_t channels, uint32_t rate, uint16_t bits, uint32_t length,
+                           bool pan, bool freq) {
+    if (created_) return false;
+    channels_ = channels;
+    samplesPerSec_ = rate;
+    bitsPerSample_ = bits;
+    length_ = length;
+    panEnabled_ = pan;
+    freqEnabled_ = freq;
+    return Create();
+}
+
+bool TDSoundBuffer::Attach(TDSVoiceRef buffer) {
+    if (created_ || !buffer.mixer) return false;
+    voice_ = buffer;
+    if (buffer.primary) {
+        length_ = plat::kOutputPeriodFrames * 4;
+        staticFlag_ = panEnabled_ = freqEnabled_ = false;
+        primary_ = true;
+        created_ = true;
+        return true;
+    }
+    plat::PcmFormat f;
+    uint32_t bytes = 0, controls = 0;
+    if (!buffer.mixer->GetFormat(buffer.voice, &f, &bytes, &controls)) {
+        voice_ = {};
+        return false;
+    }
+    channels_ = f.channels;
+    samplesPerSec_ = f.rate;
+    bitsPerSample_ = f.bits;
+    length_ = bytes;
+    staticFlag_ = (controls & plat::kControlStatic) != 0;
+    panEnabled_ = (controls & plat::kControlPan) != 0;
+    freqEnabled_ = (controls & plat::kControlFrequency) != 0;
+    primary_ = false;
+    if ((controls & plat::kControlNotify) && onNotify_) {
+        TDSBufferParam p;
+        p.buffer = buffer.voice;
+        p.length = bytes;
+        TDSNotifyParam n;
+        n.callback = TDSNotifyCallback(this, &TDSoundBuffer::NotifyCallBack);
+        if (!CreateEventThread(&p, &n)) {
+            buffer.mixer->DestroyVoice(buffer.voice);
+            voice_ = {};
+            return false;
+        }
+    }
+    created_ = true;
+    return true;
+}
+
+void TDSoundBuffer::Release() {
+    if (!created_) return;
+    Stop();
+    created_ = false;
+    ReleaseVoice();
+}
+
+TDSoundBuffer* TDSoundBuffer::Duplicate() {
+    if (!created_ || !device_ || primary_) return nullptr;
+    const plat::VoiceId copy = voice_.mixer->Duplicate(voice_.voice);
+    if (!copy) return nullptr;
+    auto* b = new TDSoundBuffer(device_, TDSVoiceRef{voice_.mixer, copy, false});
+    if (!b->IsCreated()) {
+        delete b;
+        return nullptr;
+    }
+    return b;
+}
+
+bool TDSoundBuffer::SetFormat(uint16_t channels, uint32_t rate, uint16_t bits) {
+    if (!primary_ && created_) return false;
+    channels_ = channels;
+    samplesPerSec_ = rate;
+    bitsPerSample_ = bits;
+    if (!primary_) return true;
+    // The output stays 48 kHz 16-bit stereo; the primary format is kept for those who ask.
+    return ValidFormat(channels, rate, bits) && rate >= plat::kFrequencyMin &&
+           rate <= plat::kFrequencyMax;
+}
+
+bool TDSoundBuffer::WriteBuffer(unsigned long offset, const unsigned char* data,
+                                unsigned long size) {
+    if (!created_ || length_ == 0 || primary_) return false;
+    Stop();
+    size = std::min<unsigned long>(size, length_);
+    RestoreIfLost();
+    if (offset >= length_) return false;
+    return voice_.mixer->Write(voice_.voice, static_cast<uint32_t>(offset), data,
+                               static_cast<uint32_t>(size));
+}
+
+bool TDSoundBuffer::Play(bool loop) {
+    if (!created_) return false;
+    if (primary_) {
+        voice_.mixer->SetRunning(true);
+        return true;
+    }
+    PrimaryPlayCheck();
+    Stop();
+    RestoreIfLost();
+    voice_.mixer->SetPlayCursor(voice_.voice, 0);
+    stopRequested_.store(false);
+    return voice_.mixer->Play(voice_.voice, loop);
+}
+
+bool TDSoundBuffer::Stop() {
+    if (!created_) return false;
+    RestoreIfLost();
+    if (!primary_) stopRequested_.store(true);
+    return StopVoice();
+}
+
+unsigned long TDSoundBuffer::GetPosition() {
+    uint32_t play = 0;
+    if (!created_ || primary_ || !voice_.mixer->GetCursors(voice_.voice, &play, nullptr)) return 0;
+    return play;
+}
+
+void TDSoundBuffer::SetOnNotify(plat::TNotifyEvent e) {
+    if (!created_) {
+        onNotify_ = std::move(e);
+        return;
+    }
+    if (staticFlag_ || primary_ || IsPlay()) return;
+    if (thread_) {
+        onNotify_ = std::move(e);
+        return;
+    }
+    TDSBufferParam p;
+    p.buffer = voice_.voice;
+    p.length = length_;
+    TDSNotifyParam n;
+    n.callback = TDSNotifyCallback(this, &TDSoundBuffer::NotifyCallBack);
+    if (CreateEventThread(&p, &n)) onNotify_ = std::move(e);
+}
+
+void TDSoundBuffer::NotifyCallBack(TDSoundThread*, int index) {
+    if (created_ && index == 0 && !stopRequested_.load() && onNotify_) onNotify_(this);
+}
+
+// ---- TDSoundBuffer3D ----
+
+TDSoundBuffer3D::TDSoundBuffer3D(plat::TComponent* owner) : TDSoundBuffer(owner) {}
+
+TDSoundBuffer3D::TDSoundBuffer3D(plat::TComponent* owner, uint16_t channels, uint32_t rate,
+                                 uint16_t bits, uint32_t length, bool freq)
+    : TDSoundBuffer(owner) {
+    Create(channels, rate, bits, length, freq);
+}
+
+TDSoundBuffer3D::TDSoundBuffer3D(plat::TComponent* owner, TDSVoiceRef buffer)
+    : TDSoundBuffer(owner) {
+    if (!Attach(buffer)) return;
+    uint32_t controls = 0;
+    voice_.mixer->GetFormat(voice_.voice, nullptr, nullptr, &controls);
+    has3D_ = (controls & plat::kControl3D) != 0;
+}
+
+TDSoundBuffer3D::~TDSoundBuffer3D() { Release(); }
+
+bool TDSoundBuffer3D::Create() {
+    if (created_) return false;
+    if (!ValidFormat(channels_, samplesPerSec_, bitsPerSample_)) return false;
+    if (length_ < kMinLength || length_ > plat::kMaxVoiceBytes) return false;
+    TDSBufferParam p;
+    p.channels = channels_;
+    p.samplesPerSec = samplesPerSec_;
+    p.bitsPerSample = bitsPerSample_;
+    p.length = length_;
+    p.staticBuffer = staticFlag_;
+    p.frequency = freqEnabled_;
+    TDSNotifyParam n;
+    n.callback = TDSNotifyCallback(static_cast<TDSoundBuffer*>(this), &TDSoundBuffer::NotifyCallBack);
+    if (!CreateBuffer3D(&p, onNotify_ ? &n : nullptr)) return false;
+    has3D_ = true;
+    created_ = true;
+    primary_ = false;
+    return true;
+}
+
+bool TDSoundBuffer3D::Create(uint16_t channels, uint32_t rate, uint16_t bits, uint32_t length,
+                             bool freq) {
+    if (created_) return false;
+    channels_ = channels;
+    samplesPerSec_ = rate;
+    bitsPerSample_ = bits;
+    length_ = length;
+    freqEnabled_ = freq;
+    return Create();
+}
+
+void TDSoundBuffer3D::Release() {
+    has3D_ = false;
+    TDSoundBuffer::Release();
+}
+
+bool TDSoundBuffer3D::SetPosition(float x, float y, float z) {
+    plat::Voice3DParams p;
+    if (!created_ || !has3D_ || !voice_.mixer->Get3D(voice_.voice, &p)) return false;
+    p.position = {x, y, z};
+    return voice_.mixer->Set3D(voice_.voice, p);
+}
+
+}  // namespace DirectX

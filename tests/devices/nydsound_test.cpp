@@ -1,0 +1,291 @@
+#include "devices/nydsound.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+
+#include "sound_fixture.h"
+
+namespace {
+
+using DirectX::TDSound;
+using DirectX::TDSoundBuffer;
+
+std::vector<uint8_t> Ramp16(int frames, int channels) {
+    std::vector<uint8_t> b(static_cast<size_t>(frames) * channels * 2);
+    for (int i = 0; i < frames * channels; ++i) {
+        const int16_t v = static_cast<int16_t>((i / channels + 1) * 10);
+        b[2 * i] = static_cast<uint8_t>(v & 0xFF);
+        b[2 * i + 1] = static_cast<uint8_t>(v >> 8);
+    }
+    return b;
+}
+
+TEST_F(SoundTest, DeviceNeedsAWindowAndAnOutputAndKeepsItsSettingsValid) {
+    TDSound orphan(nullptr);
+    orphan.SetEnabled(true);
+    EXPECT_FALSE(orphan.Enabled());
+    EXPECT_EQ(orphan.CreateBuffer(100), nullptr);
+    EXPECT_EQ(orphan.CreateBufferMute(1), nullptr);
+    EXPECT_FALSE(orphan.RestoreAllBuffers());
+    EXPECT_FALSE(orphan.IsPlay());
+
+    failOpen = true;
+    EXPECT_FALSE(Enable());
+    failOpen = false;
+
+    device->SetChannels(3);
+    device->SetBitsPerSample(12);
+    device->SetSamplesPerSec(0);
+    EXPECT_EQ(device->GetChannels(), 2);
+    EXPECT_EQ(device->GetBitsPerSample(), 16);
+    EXPECT_EQ(device->GetSamplesPerSec(), 48000u);
+    device->SetUse3D(true);
+    ASSERT_TRUE(Enable());
+    EXPECT_TRUE(device->HasListener());
+    EXPECT_TRUE(device->IsPlay());
+    device->SetUse3D(false);  // only while not enabled
+    EXPECT_TRUE(device->GetUse3D());
+
+    // A format change while enabled reaches the primary buffer.
+    device->SetChannels(1);
+    EXPECT_EQ(device->GetPrimary()->GetChannels(), 1);
+    EXPECT_TRUE(device->IsPlay());
+    EXPECT_TRUE(device->GetPrimary()->IsPrimary());
+    plat::SoundCaps caps;
+    EXPECT_TRUE(device->GetCaps(&caps));
+    EXPECT_EQ(caps.outputRate, 48000u);
+}
+
+TEST_F(SoundTest, MuteBufferOfOneSecondIs192000BytesOfZeros) {
+    ASSERT_TRUE(Enable());
+    TDSoundBuffer* b = device->CreateBufferMute(1);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->GetLength(), 192000u);
+    EXPECT_EQ(b->GetChannels(), 2);
+    EXPECT_EQ(b->GetBitsPerSample(), 16);
+    std::vector<uint8_t> bytes(192000, 0xEE);
+    EXPECT_TRUE(b->Play(true));
+    for (int16_t s : Render(4800)) ASSERT_EQ(s, 0);
+
+    device->SetBitsPerSample(8);
+    TDSoundBuffer* m8 = device->CreateBufferMute(2);
+    ASSERT_NE(m8, nullptr);
+    EXPECT_EQ(m8->GetLength(), 192000u);  // 2 channels x 48000 x 1 byte x 2 s
+    m8->Play(false);
+    for (int16_t s : Render(4800)) ASSERT_EQ(s, 0);  // 0x80 is 8-bit silence
+}
+
+TEST_F(SoundTest, CallsOnABufferNeverCreatedReportFailure) {
+    ASSERT_TRUE(Enable());
+    auto* b = new TDSoundBuffer(device);
+    EXPECT_EQ(b->GetVolume(), 0);
+    EXPECT_FALSE(b->SetVolume(-100));
+    EXPECT_FALSE(b->SetPan(0));
+    EXPECT_EQ(b->GetFrequency(), 0u);
+    EXPECT_FALSE(b->IsPlay());
+    EXPECT_FALSE(b->IsLost());
+    EXPECT_FALSE(b->IsLostAndRestore());
+    EXPECT_FALSE(b->Play(false));
+    EXPECT_FALSE(b->Stop());
+    const uint8_t x = 1;
+    EXPECT_FALSE(b->WriteBuffer(0, &x, 1));
+    EXPECT_EQ(b->GetPosition(), 0u);
+    EXPECT_EQ(b->Duplicate(), nullptr);
+    // Bad formats are refused at creation.
+    EXPECT_FALSE(b->Create(3, 48000, 16, 100, false, false));
+    EXPECT_FALSE(b->Create(2, 0, 16, 100, false, false));
+    EXPECT_FALSE(b->Create(2, 48000, 12, 100, false, false));
+    EXPECT_FALSE(b->Create(2, 48000, 16, 3, false, false));
+    EXPECT_FALSE(b->Create(2, 48000, 16, 0x10000000, false, false));
+    EXPECT_TRUE(b->Create(2, 48000, 16, 400, false, false));
+    EXPECT_FALSE(b->Create(2, 48000, 16, 400, false, false));
+    b->SetLength(800);  // ignored while created
+    EXPECT_EQ(b->GetLength(), 400u);
+    delete b;
+}
+
+TEST_F(SoundTest, PlayRestartsFromTheFirstSampleAndWritesAreCutToTheLength) {
+    ASSERT_TRUE(Enable());
+    TDSoundBuffer* b = device->CreateBuffer(2, 48000, 16, 4000, false, false, false);
+    ASSERT_NE(b, nullptr);
+    auto ramp = Ramp16(2000, 2);  // twice the length
+    ASSERT_TRUE(b->WriteBuffer(0, ramp.data(), static_cast<unsigned long>(ramp.size())));
+    ASSERT_TRUE(b->Play(false));
+    auto out = Render(300);
+    EXPECT_EQ(out[0], 10);
+    EXPECT_EQ(out[2 * 299], 3000);
+    EXPECT_EQ(b->GetPosition(), 1200u);
+    ASSERT_TRUE(b->Play(false));
+    EXPECT_EQ(b->GetPosition(), 0u);
+    out = Render(1100);
+    EXPECT_EQ(out[0], 10);
+    EXPECT_EQ(out[2 * 999], 10000);  // the last of the 1000 frames that fit
+    EXPECT_EQ(out[2 * 1000], 0);     // then it ended
+    EXPECT_FALSE(b->IsPlay());
+
+    // The primary buffer is the output: stopped, nothing moves; playing it always loops.
+    ASSERT_TRUE(b->Play(true));
+    device->Stop();
+    EXPECT_FALSE(device->IsPlay());
+    for (int16_t s : Render(10)) ASSERT_EQ(s, 0);
+    EXPECT_EQ(b->GetPosition(), 0u);
+    EXPECT_TRUE(device->GetPrimary()->Play(false));
+    EXPECT_TRUE(device->IsPlay());
+    device->Stop();
+    ASSERT_TRUE(b->Play(true));  // a buffer starting starts the output too
+    EXPECT_TRUE(device->IsPlay());
+}
+
+TEST_F(SoundTest, VolumePanAndFrequencyOnlyWithTheirControls) {
+    ASSERT_TRUE(Enable());
+    TDSoundBuffer* plain = device->CreateBuffer(1, 48000, 16, 100, false, false, false);
+    TDSoundBuffer* full = device->CreateBuffer(1, 22050, 16, 100, true, true, true);
+    ASSERT_TRUE(plain && full);
+    EXPECT_TRUE(full->GetStaticFlag());
+    EXPECT_TRUE(plain->SetVolume(-1500));
+    EXPECT_EQ(plain->GetVolume(), -1500);
+    EXPECT_FALSE(plain->SetVolume(-10001));
+    EXPECT_FALSE(plain->SetPan(100));
+    EXPECT_EQ(plain->GetPan(), 0);
+    EXPECT_FALSE(plain->SetFrequency(44100));
+    EXPECT_TRUE(full->SetPan(-300));
+    EXPECT_EQ(full->GetPan(), -300);
+    EXPECT_EQ(full->GetFrequency(), 22050u);
+    EXPECT_TRUE(full->SetFrequency(44100));
+    EXPECT_EQ(full->GetFrequency(), 44100u);
+    EXPECT_TRUE(device->GetPrimary()->SetVolume(-600));
+    EXPECT_EQ(device->GetPrimary()->GetVolume(), -600);
+}
+
+TEST_F(SoundTest, OnNotifyReportsAnEndByItselfButNotAStop) {
+    ASSERT_TRUE(Enable());
+    auto* b = new TDSoundBuffer(device);
+    std::atomic<int> ends{0};
+    b->SetOnNotify([&](plat::TComponent* sender) {
+        EXPECT_EQ(sender, b);
+        ++ends;
+    });
+    ASSERT_TRUE(b->Create(1, 48000, 16, 200, false, false));
+    ASSERT_TRUE(b->Play(false));
+    Render(50);
+    b->Stop();
+    Render(200);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_EQ(ends.load(), 0);
+    ASSERT_TRUE(b->Play(false));
+    Render(200);
+    EXPECT_TRUE(Eventually([&] { return ends.load() == 1; }));
+
+    // Made without notification: a created buffer cannot take one later, and a static one
+    // keeps its old event.
+    TDSoundBuffer* quiet = device->CreateBuffer(1, 48000, 16, 200, false, false, false);
+    quiet->SetOnNotify([](plat::TComponent*) {});
+    EXPECT_FALSE(quiet->GetOnNotify());
+    TDSoundBuffer* fixed = device->CreateBuffer(1, 48000, 16, 200, true, false, false);
+    fixed->SetOnNotify([](plat::TComponent*) {});
+    EXPECT_FALSE(fixed->GetOnNotify());
+    delete b;
+}
+
+TEST_F(SoundTest, ReleaseJoinsTheNotificationThreadBeforeTheBufferGoes) {
+    ASSERT_TRUE(Enable());
+    auto* b = new TDSoundBuffer(device);
+    std::atomic<bool> inside{false};
+    std::atomic<uint32_t> seen{0};
+    b->SetOnNotify([&](plat::TComponent* sender) {
+        inside = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        // Still a whole buffer: the destructor waits for this handler.
+        seen = static_cast<TDSoundBuffer*>(sender)->GetLength();
+    });
+    ASSERT_TRUE(b->Create(1, 48000, 16, 200, false, false));
+    b->Play(false);
+    Render(200);
+    ASSERT_TRUE(Eventually([&] { return inside.load(); }));
+    delete b;
+    EXPECT_EQ(seen.load(), 200u);
+}
+
+TEST_F(SoundTest, ReleasingTheDeviceDeletesEveryBufferMadeThroughIt) {
+    ASSERT_TRUE(Enable());
+    struct Watch : plat::ComponentWatcher {
+        int gone = 0;
+        void ComponentDestroyed(plat::TComponent*) override { ++gone; }
+    } watch;
+    for (int i = 0; i < 3; ++i) device->CreateBuffer(100)->AddWatcher(&watch);
+    TDSoundBuffer* dup = device->CreateBuffer(100)->Duplicate();
+    ASSERT_NE(dup, nullptr);
+    dup->AddWatcher(&watch);
+    EXPECT_EQ(device->BufferCount(), 6);  // primary, four made, one duplicate
+    device->SetEnabled(false);
+    EXPECT_EQ(watch.gone, 4);
+    EXPECT_EQ(device->BufferCount(), 0);
+    EXPECT_EQ(device->Mixer(), nullptr);
+    ASSERT_TRUE(Enable());
+    EXPECT_EQ(device->Mixer()->VoiceCount(), 0);
+}
+
+TEST_F(SoundTest, DuplicateSharesTheSoundAndPlaysOnItsOwn) {
+    ASSERT_TRUE(Enable());
+    TDSoundBuffer* b = device->CreateBuffer(1, 48000, 16, 2000, false, false, false);
+    auto ramp = Ramp16(1000, 1);
+    b->WriteBuffer(0, ramp.data(), 2000);
+    TDSoundBuffer* d = b->Duplicate();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->GetLength(), 2000u);
+    EXPECT_EQ(d->GetOwner(), device);
+    b->Play(false);
+    Render(100);
+    d->Play(false);
+    auto out = Render(1);
+    EXPECT_EQ(out[0], 1010 + 10);  // frame 100 of one, frame 0 of the other
+    EXPECT_EQ(device->GetPrimary()->Duplicate(), nullptr);
+}
+
+TEST_F(SoundTest, LostBuffersAreRestoredByTheNextPlayOrByTheDevice) {
+    ASSERT_TRUE(Enable());
+    TDSoundBuffer* a = device->CreateBuffer(100);
+    TDSoundBuffer* b = device->CreateBuffer(100);
+    int restored = 0;
+    a->SetOnRestore([&](plat::TComponent*) { ++restored; });
+    b->SetOnRestore([&](plat::TComponent*) { ++restored; });
+    a->Play(true);
+    device->Mixer()->LoseAll();
+    EXPECT_TRUE(a->IsLost());
+    EXPECT_FALSE(a->IsPlay());
+    EXPECT_TRUE(a->Play(true));
+    EXPECT_EQ(restored, 1);
+    EXPECT_FALSE(a->IsLost());
+    EXPECT_TRUE(b->IsLost());
+    EXPECT_TRUE(device->RestoreAllBuffers());
+    EXPECT_EQ(restored, 2);
+    EXPECT_FALSE(b->IsLost());
+    EXPECT_TRUE(a->IsLostAndRestore());
+    EXPECT_EQ(restored, 2);
+}
+
+TEST_F(SoundTest, PositionalBufferFollowsItsPosition) {
+    device->SetUse3D(true);
+    ASSERT_TRUE(Enable());
+    auto* b = new DirectX::TDSoundBuffer3D(device);
+    ASSERT_TRUE(b->Create(1, 48000, 16, 200, false));
+    std::vector<uint8_t> loud(200);
+    for (size_t i = 0; i < loud.size(); i += 2) loud[i + 1] = 0x20;  // 8192
+    b->WriteBuffer(0, loud.data(), 200);
+    b->Play(true);
+    auto out = Render(1);
+    EXPECT_EQ(out[0], 8192);
+    EXPECT_EQ(out[1], 8192);
+    ASSERT_TRUE(b->SetPosition(2, 0, 0));  // the listener has no orientation yet: no side
+    out = Render(1);
+    EXPECT_EQ(out[0], 4096);
+    EXPECT_EQ(out[1], 4096);
+    EXPECT_FALSE(b->SetPan(0));
+    delete b;
+    DirectX::TDSoundBuffer3D never(device);
+    EXPECT_FALSE(never.SetPosition(1, 1, 1));
+}
+
+}  // namespace
