@@ -6,7 +6,6 @@
 #pragma once
 #include <cstdint>
 
-#include "foundation/zrstring.h"
 #include "platform/inputbackend.h"
 
 class TDInputUnit {
@@ -28,8 +27,6 @@ public:
     bool IsJoypadEnable() const { return input_ && joystickOn_; }
     bool FindJoypad();
 
-    // Reads the joystick button map from the [Joypad] section of an INI file.
-    void LoadConfig(const ZRString& path);
     void SetButtonMap(int32_t button, int32_t joystickButton);
 
     void Update(int32_t ticks);

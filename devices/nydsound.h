@@ -129,6 +129,9 @@ protected:
     bool CreateBuffer(TDSBufferParam* param, TDSNotifyParam* notify);
     bool CreateBuffer3D(TDSBufferParam* param, TDSNotifyParam* notify);
     bool CreateEventThread(TDSBufferParam* param, TDSNotifyParam* notify);
+    bool MakeVoice(TDSBufferParam* param, TDSNotifyParam* notify, uint32_t controls);
+    TDSBufferParam BufferParam() const;
+    bool ValidSettings() const;
     // Ends the notification thread (joined before anything it calls goes), then drops the
     // voice.
     void ReleaseVoice();
@@ -253,9 +256,8 @@ public:
     bool GetBlockEnd(int block) const { return blockEnd_[block]; }
 
 protected:
-    bool CreateWith(bool (TDSoundStream::*open)(ZRStream*), ZRStream* stream, bool pan, bool freq);
-    bool CreateWith(bool (TDSoundStream::*open)(plat::TStream*), plat::TStream* stream, bool pan,
-                    bool freq);
+    template <typename Source>
+    bool CreateWith(bool (TDSoundStream::*open)(Source*), Source* stream, bool pan, bool freq);
     bool OpenDecoder(ZRPcmStream* decoder, ZRStream* source);
     bool OpenAdapted(bool (TDSoundStream::*open)(ZRStream*), plat::TStream* source);
     // Makes the ring and its five notifications; the 3D form asks for a positional voice.
@@ -368,11 +370,13 @@ public:
     bool HasListener() const { return listener_; }
 
 private:
-    template <typename Decoder, typename Buffer, typename Make>
-    Buffer* FromDecoder(ZRStream* s, Make make);
     template <typename Decoder>
-    TDSoundStream* StreamFrom(ZRStream* s, bool pan, bool freq,
-                              bool (TDSoundStream::*create)(ZRStream*, bool, bool));
+    TDSoundBuffer* BufferFrom(ZRStream* s);
+    template <typename Decoder>
+    TDSoundBuffer3D* Buffer3DFrom(ZRStream* s);
+    template <typename Source>
+    TDSoundStream* StreamFrom(bool (TDSoundStream::*create)(Source*, bool, bool), Source* s,
+                              bool pan, bool freq);
 
     uint16_t channels_ = 2;
     uint32_t samplesPerSec_ = 44100;

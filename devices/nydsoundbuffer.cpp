@@ -164,13 +164,22 @@ bool TCustomDSoundBuffer::StopVoice() {
 }
 
 bool TCustomDSoundBuffer::CreateBuffer(TDSBufferParam* param, TDSNotifyParam* notify) {
+    return MakeVoice(param, notify, param->pan ? plat::kControlPan : 0u);
+}
+
+bool TCustomDSoundBuffer::CreateBuffer3D(TDSBufferParam* param, TDSNotifyParam* notify) {
+    if (!MakeVoice(param, notify, plat::kControl3D)) return false;
+    voice_.mixer->Set3D(param->buffer, plat::Voice3DParams{});
+    return true;
+}
+
+bool TCustomDSoundBuffer::MakeVoice(TDSBufferParam* param, TDSNotifyParam* notify,
+                                    uint32_t controls) {
     if (!device_ || !device_->Mixer()) return false;
-    uint32_t controls = 0;
     if (notify)
         controls |= plat::kControlNotify;
     else if (param->staticBuffer)
         controls |= plat::kControlStatic;
-    if (param->pan) controls |= plat::kControlPan;
     if (param->frequency) controls |= plat::kControlFrequency;
     plat::SoundMixer* mixer = device_->Mixer();
     param->buffer = mixer->CreateVoice({param->channels, param->samplesPerSec, param->bitsPerSample},
@@ -186,27 +195,21 @@ bool TCustomDSoundBuffer::CreateBuffer(TDSBufferParam* param, TDSNotifyParam* no
     return true;
 }
 
-bool TCustomDSoundBuffer::CreateBuffer3D(TDSBufferParam* param, TDSNotifyParam* notify) {
-    if (!device_ || !device_->Mixer()) return false;
-    uint32_t controls = plat::kControl3D;
-    if (notify)
-        controls |= plat::kControlNotify;
-    else if (param->staticBuffer)
-        controls |= plat::kControlStatic;
-    if (param->frequency) controls |= plat::kControlFrequency;
-    plat::SoundMixer* mixer = device_->Mixer();
-    param->buffer = mixer->CreateVoice({param->channels, param->samplesPerSec, param->bitsPerSample},
-                                       param->length, controls);
-    if (!param->buffer) return false;
-    voice_ = {mixer, param->buffer, false};
-    if (notify && !CreateEventThread(param, notify)) {
-        mixer->DestroyVoice(param->buffer);
-        voice_ = {};
-        param->buffer = 0;
-        return false;
-    }
-    mixer->Set3D(param->buffer, plat::Voice3DParams{});
-    return true;
+TDSBufferParam TCustomDSoundBuffer::BufferParam() const {
+    TDSBufferParam p;
+    p.channels = channels_;
+    p.samplesPerSec = samplesPerSec_;
+    p.bitsPerSample = bitsPerSample_;
+    p.length = length_;
+    p.staticBuffer = staticFlag_;
+    p.pan = panEnabled_;
+    p.frequency = freqEnabled_;
+    return p;
+}
+
+bool TCustomDSoundBuffer::ValidSettings() const {
+    return ValidFormat(channels_, samplesPerSec_, bitsPerSample_) && length_ >= kMinLength &&
+           length_ <= plat::kMaxVoiceBytes;
 }
 
 bool TCustomDSoundBuffer::CreateEventThread(TDSBufferParam* param, TDSNotifyParam* notify) {
@@ -264,17 +267,8 @@ TDSoundBuffer::TDSoundBuffer(plat::TComponent* owner, TDSVoiceRef buffer)
 TDSoundBuffer::~TDSoundBuffer() { Release(); }
 
 bool TDSoundBuffer::Create() {
-    if (created_) return false;
-    if (!ValidFormat(channels_, samplesPerSec_, bitsPerSample_)) return false;
-    if (length_ < kMinLength || length_ > plat::kMaxVoiceBytes) return false;
-    TDSBufferParam p;
-    p.channels = channels_;
-    p.samplesPerSec = samplesPerSec_;
-    p.bitsPerSample = bitsPerSample_;
-    p.length = length_;
-    p.staticBuffer = staticFlag_;
-    p.pan = panEnabled_;
-    p.frequency = freqEnabled_;
+    if (created_ || !ValidSettings()) return false;
+    TDSBufferParam p = BufferParam();
     TDSNotifyParam n;
     n.count = 1;
     n.callback = TDSNotifyCallback(this, &TDSoundBuffer::NotifyCallBack);
@@ -447,16 +441,8 @@ TDSoundBuffer3D::TDSoundBuffer3D(plat::TComponent* owner, TDSVoiceRef buffer)
 TDSoundBuffer3D::~TDSoundBuffer3D() { Release(); }
 
 bool TDSoundBuffer3D::Create() {
-    if (created_) return false;
-    if (!ValidFormat(channels_, samplesPerSec_, bitsPerSample_)) return false;
-    if (length_ < kMinLength || length_ > plat::kMaxVoiceBytes) return false;
-    TDSBufferParam p;
-    p.channels = channels_;
-    p.samplesPerSec = samplesPerSec_;
-    p.bitsPerSample = bitsPerSample_;
-    p.length = length_;
-    p.staticBuffer = staticFlag_;
-    p.frequency = freqEnabled_;
+    if (created_ || !ValidSettings()) return false;
+    TDSBufferParam p = BufferParam();
     TDSNotifyParam n;
     n.callback = TDSNotifyCallback(static_cast<TDSoundBuffer*>(this), &TDSoundBuffer::NotifyCallBack);
     if (!CreateBuffer3D(&p, onNotify_ ? &n : nullptr)) return false;

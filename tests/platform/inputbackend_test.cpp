@@ -37,8 +37,11 @@ TEST(KeyMap, SdlKeysMapToScanCodesAndVirtualKeys) {
     EXPECT_EQ(plat::VirtualKeyFromSdl(100000), 0);
     // No two SDL keys share a scan code.
     int seen[256] = {};
-    for (int sc = 0; sc < SDL_NUM_SCANCODES; ++sc)
-        if (uint8_t c = plat::ScanCodeFromSdl(sc)) EXPECT_EQ(seen[c]++, 0) << sc;
+    for (int sc = 0; sc < SDL_NUM_SCANCODES; ++sc) {
+        if (uint8_t c = plat::ScanCodeFromSdl(sc)) {
+            EXPECT_EQ(seen[c]++, 0) << sc;
+        }
+    }
 }
 
 TEST(SdlInput, SnapshotsFollowKeyEventsModifiersEitherSideAndFocus) {
