@@ -1,0 +1,264 @@
+#include "media/zrlwavestream.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "foundation/zrstd.h"
+
+namespace {
+
+// A second of any real format is far below this; it bounds what a lying header can allocate.
+constexpr uint32_t kMaxChunk = 4u << 20;
+constexpr uint32_t kFormatBufferSize = 256;
+
+bool IsId(const uint8_t* p, const char* id) { return std::memcmp(p, id, 4) == 0; }
+
+}  // namespace
+
+// ---- ZRAcmStream ----
+
+bool ZRAcmStream::AcmOpen(const plat::AudioFormat& format, uint32_t dataSize, uint16_t channels,
+                          uint32_t rate, uint16_t bits, bool /*realTime: no priorities here*/) {
+    AcmClose();
+    if (!code_ || format.channels == 0) return false;
+    const int start = code_->GetPosition();
+    if (start < 0) return false;
+    dataStart_ = static_cast<uint32_t>(start);
+    dataSize_ = dataSize;
+    if (format.tag == plat::afPcm && (!channels || channels == format.channels) &&
+        (!rate || rate == format.rate) && (!bits || bits == format.bits)) {
+        if (format.bits < 8) return false;
+        converting_ = false;
+        destFormat_ = format;
+        destFormat_.extra.clear();
+        channels_ = format.channels;
+        rate_ = format.rate;
+        bits_ = format.bits;
+        samples_ = dataSize / BlockSize();
+        decodeLength_ = samples_ * BlockSize();
+        if (decodeLength_ > INT32_MAX) return false;
+        seekable_ = code_->IsSeekable();
+        open_ = true;
+        end_ = false;
+        return true;
+    }
+    converting_ = true;
+    uint32_t chunk = format.blockAlign ? format.bytesPerSecond / format.blockAlign : 0;
+    chunk = std::min(chunk, kMaxChunk / std::max<uint32_t>(format.blockAlign, 1)) *
+            format.blockAlign;
+    uint32_t destSize = 0;
+    if (chunk == 0 || !plat::SuggestPcmFormat(format, channels, rate, bits, &destFormat_) ||
+        !(converter_ = plat::AudioConverter::Open(format, destFormat_)) ||
+        !converter_->DestinationSize(dataSize, &decodeLength_) || decodeLength_ == 0 ||
+        decodeLength_ > INT32_MAX || !converter_->DestinationSize(chunk, &destSize)) {
+        AcmClose();
+        return false;
+    }
+    channels_ = destFormat_.channels;
+    rate_ = destFormat_.rate;
+    bits_ = destFormat_.bits;
+    samples_ = decodeLength_ / destFormat_.blockAlign;
+    decodeLength_ = samples_ * destFormat_.blockAlign;
+    if (!pipe_.Allocate(chunk, destSize) || !pipe_.Start(code_, dataSize)) {
+        AcmClose();
+        return false;
+    }
+    seekable_ = false;
+    open_ = true;
+    end_ = false;
+    return true;
+}
+
+void ZRAcmStream::AcmClose() {
+    converter_.reset();
+    pipe_.Free();
+    converting_ = open_ = seekable_ = false;
+    end_ = true;
+    consumed_ = decodePoint_ = decodeLength_ = lastCount_ = 0;
+    channels_ = rate_ = bits_ = samples_ = 0;
+}
+
+bool ZRAcmStream::AcmReset() {
+    if (!open_) return false;
+    consumed_ = decodePoint_ = 0;
+    end_ = false;
+    if (!CodeSeekForward(static_cast<int>(dataStart_)) ||
+        (converting_ && !pipe_.Start(code_, dataSize_))) {
+        AcmClose();
+        return false;
+    }
+    return true;
+}
+
+bool ZRAcmStream::AcmSeek(int sample) {
+    if (!open_ || sample < 0 || static_cast<uint32_t>(sample) > samples_ || !seekable_ ||
+        converting_)
+        return false;
+    if (static_cast<uint32_t>(sample) == samples_) {
+        decodePoint_ = consumed_ = decodeLength_;
+        end_ = true;
+        return true;
+    }
+    const uint32_t byte = static_cast<uint32_t>(sample) * BlockSize();
+    const int64_t position = int64_t{dataStart_} + byte;
+    if (position > INT32_MAX || !code_->SetPosition(static_cast<int>(position))) return false;
+    consumed_ = decodePoint_ = byte;
+    end_ = false;
+    return true;
+}
+
+int ZRAcmStream::Decode(void* buffer, int bytes) {
+    lastCount_ = 0;
+    if (!open_ || !buffer || bytes <= 0) return 0;
+    uint8_t* out = static_cast<uint8_t*>(buffer);
+    const uint32_t n = static_cast<uint32_t>(bytes);
+    if (!(converting_ ? AcmConvert(out, n) : PcmRead(out, n))) {
+        // Retrying would fail the same way; let the caller see the end.
+        end_ = true;
+        lastCount_ = 0;
+    }
+    return static_cast<int>(lastCount_);
+}
+
+bool ZRAcmStream::PcmRead(uint8_t* buffer, uint32_t n) {
+    n = std::min({n, dataSize_ - consumed_, decodeLength_ - decodePoint_});
+    if (n > 0 && code_->Read(buffer, static_cast<int>(n)) < static_cast<int>(n)) return false;
+    consumed_ += n;
+    decodePoint_ += n;
+    if (consumed_ >= dataSize_ || decodePoint_ >= decodeLength_) end_ = true;
+    lastCount_ = n;
+    return true;
+}
+
+bool ZRAcmStream::ConvertPiece(void* self, plat::ConvertBuffers& io, bool first, bool last) {
+    uint32_t flags = last ? plat::cvEnd : plat::cvWholeBlocks;
+    if (first) flags |= plat::cvStart;
+    return static_cast<ZRAcmStream*>(self)->converter_->Convert(io, flags);
+}
+
+bool ZRAcmStream::AcmConvert(uint8_t* buffer, uint32_t n) {
+    n = std::min(n, decodeLength_ - decodePoint_);
+    uint32_t delivered = 0;
+    if (n > 0 && !pipe_.Convert(buffer, n, &delivered, &ConvertPiece, this)) return false;
+    decodePoint_ += delivered;
+    if (pipe_.Drained() || decodePoint_ >= decodeLength_) end_ = true;
+    lastCount_ = delivered;
+    return true;
+}
+
+// ---- ZRWaveStream ----
+
+ZRWaveStream::ZRWaveStream(ZRStream* source, bool realTime) : ZRAcmStream(source),
+                                                              realTime_(realTime) {
+    WaveFileOpen();
+}
+
+bool ZRWaveStream::WaveHeaderAnalysis(ZRStream* source, plat::AudioFormat* format,
+                                      uint32_t* dataSize, uint32_t* dataOffset,
+                                      uint32_t formatBufferSize) {
+    if (!source) return false;
+    const int64_t size = source->GetSize();
+    uint8_t head[12];
+    if (size < 12 || !source->Reset() || source->Read(head, 12) < 12 || !IsId(head, "RIFF") ||
+        !IsId(head + 8, "WAVE"))
+        return false;
+    const int64_t riffEnd = int64_t{ZRGetLE32(head + 4)} + 8;
+    std::array<uint8_t, kFormatBufferSize> body;
+    formatBufferSize = std::min<uint32_t>(formatBufferSize, body.size());
+    bool haveFormat = false, haveData = false;
+    for (int64_t offset = 12; !haveData && offset < riffEnd && offset + 8 <= size;) {
+        uint8_t chunk[8];
+        if (!source->SetPosition(static_cast<int>(offset)) || source->Read(chunk, 8) < 8) break;
+        const uint32_t length = ZRGetLE32(chunk + 4);
+        if (IsId(chunk, "fmt ")) {
+            if (length < 14 || length > formatBufferSize ||
+                source->Read(body.data(), static_cast<int>(length)) < static_cast<int>(length) ||
+                !plat::ParseAudioFormat(body.data(), length, format))
+                return false;
+            haveFormat = true;
+        } else if (IsId(chunk, "data")) {
+            *dataOffset = static_cast<uint32_t>(offset + 8);
+            *dataSize = static_cast<uint32_t>(std::min<int64_t>(length, size - (offset + 8)));
+            haveData = true;
+        }
+        offset += 8 + int64_t{length} + (length & 1);
+    }
+    return haveFormat && haveData && *dataSize != 0;
+}
+
+bool ZRWaveStream::WaveFileOpen() {
+    plat::AudioFormat format;
+    uint32_t dataSize = 0, dataOffset = 0;
+    return WaveHeaderAnalysis(code_, &format, &dataSize, &dataOffset, kFormatBufferSize) &&
+           code_->SetPosition(static_cast<int>(dataOffset)) &&
+           AcmOpen(format, dataSize, 0, 0, 0, realTime_);
+}
+
+// ---- ZRMp3Stream ----
+
+namespace {
+
+// kbit/s by [MPEG-1 layers 1-3, MPEG-2 layers 1-3][index]; 0 = free format or invalid.
+constexpr uint16_t kBitrates[6][16] = {
+    {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},
+    {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0},
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},
+    {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
+    {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
+};
+constexpr uint32_t kRates[2][3] = {{44100, 48000, 32000}, {22050, 24000, 16000}};
+constexpr uint16_t kMpegCodecDelay = 1393;
+
+}  // namespace
+
+ZRMp3Stream::ZRMp3Stream(ZRStream* source, bool realTime) : ZRAcmStream(source),
+                                                            realTime_(realTime) {
+    Mp3FileOpen();
+}
+
+uint32_t ZRMp3Stream::Mp3HeaderFormat(const uint8_t header[4], plat::AudioFormat* format) {
+    const uint32_t layerField = (header[1] >> 1) & 3;
+    const uint32_t rateIndex = (header[2] >> 2) & 3;
+    if (header[0] != 0xFF || layerField == 0 || rateIndex == 3) return 0;
+    const uint32_t layer = 4 - layerField;
+    const uint32_t version = (header[1] & 0x08) ? 0 : 1;  // 0: MPEG-1, 1: MPEG-2
+    const uint32_t bitrate = kBitrates[version * 3 + layer - 1][header[2] >> 4];
+    if (bitrate == 0) return 0;
+    const uint32_t rate = kRates[version][rateIndex];
+    const uint32_t frameLength = 144000 * bitrate / rate;
+
+    *format = {};
+    format->tag = plat::afMpegLayer3;
+    format->channels = (header[3] >> 6) == 3 ? 1 : 2;
+    format->rate = rate;
+    format->bytesPerSecond = bitrate * 1000 / 8;
+    format->blockAlign = 1;
+    format->extra.resize(12);
+    uint8_t* x = format->extra.data();
+    ZRPutLE16(x, 1);  // MPEG
+    ZRPutLE32(x + 2, 2);  // padding off
+    ZRPutLE16(x + 6, static_cast<uint16_t>(frameLength));
+    ZRPutLE16(x + 8, 1);  // frames per block
+    ZRPutLE16(x + 10, kMpegCodecDelay);
+    return frameLength;
+}
+
+bool ZRMp3Stream::Mp3FileOpen() {
+    if (!code_) return false;
+    int size = code_->GetSize();
+    uint8_t header[4];
+    plat::AudioFormat format;
+    if (size <= 128 || !code_->Reset() || code_->Read(header, 4) < 4 ||
+        Mp3HeaderFormat(header, &format) == 0)
+        return false;
+    if (code_->IsSeekable()) {
+        uint8_t tag[3];
+        if (code_->SetPosition(size - 128) && code_->Read(tag, 3) == 3 &&
+            std::memcmp(tag, "TAG", 3) == 0)
+            size -= 128;
+    }
+    // The decoder gets the file from its first frame header on, so the first frame is heard.
+    return code_->Reset() && AcmOpen(format, static_cast<uint32_t>(size), 0, 0, 0, realTime_);
+}

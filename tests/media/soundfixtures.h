@@ -1,0 +1,72 @@
+// Sound fixtures made by the tests themselves: tones, RIFF WAVE files from a small writer,
+// Ogg Vorbis files through libvorbisenc, ADPCM and MP3 files through sox, and source streams
+// with awkward behaviour.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "foundation/zrstream.h"
+
+namespace fixtures {
+
+using Bytes = std::vector<uint8_t>;
+
+// Interleaved 16-bit sine, the same tone on every channel.
+std::vector<int16_t> Tone(uint32_t frames, uint32_t channels, uint32_t rate, double hz = 440.0,
+                          double amplitude = 12000.0);
+Bytes ToBytes(const std::vector<int16_t>& samples);
+std::vector<int16_t> ToSamples(const Bytes& bytes);
+
+struct Chunk {
+    std::string id;
+    Bytes body;
+};
+Bytes PcmFormatBody(uint16_t channels, uint32_t rate, uint16_t bits);
+// "RIFF" <size> "WAVE" and the chunks, each padded to an even size.
+Bytes Riff(const std::vector<Chunk>& chunks);
+Bytes PcmWave(uint16_t channels, uint32_t rate, uint16_t bits, const Bytes& data);
+
+Bytes EncodeVorbis(const std::vector<int16_t>& samples, uint32_t channels, uint32_t rate,
+                   int serial = 1);
+
+// True when sox made the file; `args` go between the input and output options.
+bool HaveSox();
+Bytes Sox(const std::string& outputOptions, const std::string& extension, double seconds = 1.0);
+
+// Share of the signal's energy that lies at `hz` (0..1), per channel of interleaved samples.
+double ToneShare(const std::vector<int16_t>& samples, uint32_t channels, uint32_t channel,
+                 uint32_t rate, double hz);
+double Rms(const std::vector<int16_t>& samples);
+
+// Reads everything a stream delivers in pieces of `piece` bytes.
+Bytes ReadAll(ZRStream& s, int piece = 4096);
+
+// A memory stream that refuses to seek; Reset still starts it over. When `errnoAtEnd` is set,
+// reads at the end leave errno set as a failing system call would.
+class ForwardStream : public ZRMemoryStream {
+public:
+    ForwardStream(const Bytes& data, bool errnoAtEnd = false)
+        : ZRMemoryStream(data.data(), static_cast<int>(data.size())), errnoAtEnd_(errnoAtEnd) {}
+    bool IsSeekable() override { return false; }
+    int Seek(int, ZRSeekWhence) override { return -1; }
+    int Read(void* buffer, int count) override;
+    int resets = 0;
+    bool Reset() override {
+        ++resets;
+        return ZRMemoryStream::Reset();
+    }
+
+private:
+    bool errnoAtEnd_;
+};
+
+// Claims to seek but every seek fails.
+class BrokenSeekStream : public ZRMemoryStream {
+public:
+    explicit BrokenSeekStream(const Bytes& data)
+        : ZRMemoryStream(data.data(), static_cast<int>(data.size())) {}
+    int Seek(int, ZRSeekWhence) override { return -1; }
+};
+
+}  // namespace fixtures
