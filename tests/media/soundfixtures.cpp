@@ -3,7 +3,6 @@
 #include <unistd.h>
 #include <vorbis/vorbisenc.h>
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -184,12 +183,6 @@ Bytes ReadAll(ZRStream& s, int piece) {
     Bytes buf(piece);
     for (int n; (n = s.Read(buf.data(), piece)) > 0;) out.insert(out.end(), buf.data(), buf.data() + n);
     return out;
-}
-
-int ForwardStream::Read(void* buffer, int count) {
-    const int n = ZRMemoryStream::Read(buffer, count);
-    if (n == 0 && errnoAtEnd_) errno = EIO;
-    return n;
 }
 
 }  // namespace fixtures

@@ -42,23 +42,18 @@ double Rms(const std::vector<int16_t>& samples);
 // Reads everything a stream delivers in pieces of `piece` bytes.
 Bytes ReadAll(ZRStream& s, int piece = 4096);
 
-// A memory stream that refuses to seek; Reset still starts it over. When `errnoAtEnd` is set,
-// reads at the end leave errno set as a failing system call would.
+// A memory stream that refuses to seek; Reset still starts it over.
 class ForwardStream : public ZRMemoryStream {
 public:
-    ForwardStream(const Bytes& data, bool errnoAtEnd = false)
-        : ZRMemoryStream(data.data(), static_cast<int>(data.size())), errnoAtEnd_(errnoAtEnd) {}
+    explicit ForwardStream(const Bytes& data)
+        : ZRMemoryStream(data.data(), static_cast<int>(data.size())) {}
     bool IsSeekable() override { return false; }
     int Seek(int, ZRSeekWhence) override { return -1; }
-    int Read(void* buffer, int count) override;
     int resets = 0;
     bool Reset() override {
         ++resets;
         return ZRMemoryStream::Reset();
     }
-
-private:
-    bool errnoAtEnd_;
 };
 
 // Claims to seek but every seek fails.

@@ -102,13 +102,14 @@ TEST(ZROggStream, FailingSeeksMakeTheSourceForwardOnly) {
     EXPECT_GT(ToneShare(pcm, 1, 0, 22050, 440), 0.95);
 }
 
-TEST(ZROggStream, ReadErrorsAtTheEndFinishTheStream) {
-    // vorbisfile reports a stale errno at the end of data as a read error on every call.
-    ForwardStream src(MonoSecond(), true);
+TEST(ZROggStream, CutForwardOnlyFileEnds) {
+    const Bytes& full = MonoSecond();
+    ForwardStream src(Bytes(full.begin(), full.end() - 100));
     ZROggStream s(&src);
     ASSERT_TRUE(s.IsOpen());
     const Bytes all = ReadAll(s);
-    EXPECT_LE(all.size(), 44100u);
+    EXPECT_GT(all.size(), 0u);
+    EXPECT_LT(all.size(), 44100u);
     EXPECT_TRUE(s.IsEnd());
     Bytes buf(16);
     EXPECT_EQ(s.Read(buf.data(), 16), 0);
