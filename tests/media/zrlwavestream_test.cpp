@@ -1,0 +1,292 @@
+#include "media/zrlwavestream.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "foundation/zrstd.h"
+#include "soundfixtures.h"
+
+using namespace fixtures;
+
+namespace {
+
+struct Source {
+    explicit Source(const Bytes& b) : bytes(b), stream(bytes.data(), static_cast<int>(b.size())) {}
+    Bytes bytes;
+    ZRMemoryStream stream;
+};
+
+TEST(ZRWaveStream, PcmFilesInEveryShapeReadBackExactly) {
+    struct Case {
+        uint16_t channels, bits;
+    };
+    for (Case c : {Case{1, 8}, Case{2, 8}, Case{1, 16}, Case{2, 16}}) {
+        Bytes data(c.channels * c.bits / 8 * 1000);
+        for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + 3);
+        Source src(PcmWave(c.channels, 11025, c.bits, data));
+        ZRWaveStream s(&src.stream);
+        ASSERT_TRUE(s.IsOpen()) << c.channels << "x" << c.bits;
+        EXPECT_EQ(s.GetChannels(), c.channels);
+        EXPECT_EQ(s.GetRate(), 11025u);
+        EXPECT_EQ(s.GetBits(), c.bits);
+        EXPECT_EQ(s.GetSamples(), 1000u);
+        EXPECT_EQ(s.GetSize(), static_cast<int>(data.size()));
+        EXPECT_TRUE(s.IsSeekable());
+        EXPECT_EQ(ReadAll(s, 333), data);
+        EXPECT_TRUE(s.IsEnd());
+        EXPECT_TRUE(s.Reset());
+        EXPECT_FALSE(s.IsEnd());
+        EXPECT_EQ(ReadAll(s, 4096), data);
+    }
+}
+
+TEST(ZRWaveStream, SeeksByWholeSampleFrames) {
+    Bytes data(4 * 1000);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i);
+    Source src(PcmWave(2, 22050, 16, data));
+    ZRWaveStream s(&src.stream);
+    ASSERT_TRUE(s.IsOpen());
+    EXPECT_EQ(s.Seek(1001, zrSeekSet), 1000);
+    uint8_t b[8];
+    ASSERT_EQ(s.Read(b, 8), 8);
+    EXPECT_TRUE(std::equal(b, b + 8, data.begin() + 1000));
+    EXPECT_EQ(s.Seek(-9, zrSeekCur), 996);
+    EXPECT_EQ(s.Seek(-4, zrSeekEnd), 3996);
+    EXPECT_EQ(s.Seek(0, zrSeekEnd), 4000);
+    EXPECT_TRUE(s.IsEnd());
+    EXPECT_EQ(s.Read(b, 8), 0);
+    EXPECT_EQ(s.Seek(4, zrSeekEnd), -1);
+    EXPECT_EQ(s.Seek(0, zrSeekSet), 0);
+    ASSERT_EQ(s.Read(b, 8), 8);
+    EXPECT_TRUE(std::equal(b, b + 8, data.begin()));
+    EXPECT_EQ(s.Write(b, 8), 0);
+    EXPECT_FALSE(s.SetSize(2));
+    EXPECT_EQ(s.GetSize(), 4000);
+}
+
+TEST(ZRWaveStream, WalksOddAndUnknownChunks) {
+    const Bytes data(200, 0x55);
+    // A 7-byte chunk is followed by a pad byte; the data chunk starts after it.
+    Source src(Riff({{"fmt ", PcmFormatBody(1, 8000, 8)},
+                     {"LIST", Bytes(7, 'x')},
+                     {"junk", Bytes(1, 0)},
+                     {"data", data}}));
+    ZRWaveStream s(&src.stream);
+    ASSERT_TRUE(s.IsOpen());
+    EXPECT_EQ(ReadAll(s), data);
+
+    // An extended format chunk (size 18 with extra size 0) is read too.
+    Bytes fmt = PcmFormatBody(1, 8000, 16);
+    fmt.push_back(0);
+    fmt.push_back(0);
+    Source ext(Riff({{"fmt ", fmt}, {"data", Bytes(10, 1)}}));
+    ZRWaveStream e(&ext.stream);
+    ASSERT_TRUE(e.IsOpen());
+    EXPECT_EQ(e.GetSize(), 10);
+}
+
+TEST(ZRWaveStream, MalformedHeadersStayClosed) {
+    const Bytes data(64, 1);
+    Bytes noChannels = PcmFormatBody(1, 8000, 16);
+    ZRPutLE16(&noChannels[2], 0);
+    Bytes fourBits = PcmFormatBody(1, 8000, 16);
+    ZRPutLE16(&fourBits[14], 4);
+    Bytes badRiff = PcmWave(1, 8000, 8, data);
+    badRiff[0] = 'X';
+    Bytes badWave = PcmWave(1, 8000, 8, data);
+    badWave[8] = 'X';
+    Bytes shortRiff = PcmWave(1, 8000, 8, data);
+    ZRPutLE32(&shortRiff[4], 20);  // ends inside the format chunk
+    Bytes hugeChunk = Riff({{"LIST", Bytes(4, 0)}, {"fmt ", PcmFormatBody(1, 8000, 8)},
+                            {"data", data}});
+    ZRPutLE32(&hugeChunk[16], 0xFFFFFFF0u);  // would wrap a 32-bit offset back to the start
+
+    const std::vector<std::pair<const char*, Bytes>> cases = {
+        {"empty", {}},
+        {"11 bytes", Bytes(11, 'R')},
+        {"no channels", Riff({{"fmt ", noChannels}, {"data", data}})},
+        {"4 bits", Riff({{"fmt ", fourBits}, {"data", data}})},
+        {"format of 13", Riff({{"fmt ", Bytes(13, 1)}, {"data", data}})},
+        {"format over 256", Riff({{"fmt ", Bytes(258, 1)}, {"data", data}})},
+        {"no format", Riff({{"data", data}})},
+        {"format after data", Riff({{"data", data}, {"fmt ", PcmFormatBody(1, 8000, 8)}})},
+        {"no data", Riff({{"fmt ", PcmFormatBody(1, 8000, 8)}})},
+        {"empty data", Riff({{"fmt ", PcmFormatBody(1, 8000, 8)}, {"data", {}}})},
+        {"unknown codec", Riff({{"fmt ", Bytes{0x99, 0, 1, 0, 0x40, 0x1F, 0, 0, 0x40, 0x1F, 0,
+                                               0, 1, 0, 8, 0}},
+                                {"data", data}})},
+        {"not RIFF", badRiff},
+        {"not WAVE", badWave},
+        {"RIFF ends early", shortRiff},
+        {"chunk size wraps", hugeChunk},
+    };
+    for (const auto& [name, bytes] : cases) {
+        Source src(bytes);
+        ZRWaveStream s(&src.stream);
+        EXPECT_FALSE(s.IsOpen()) << name;
+        uint8_t b[16];
+        EXPECT_EQ(s.Read(b, 16), 0) << name;
+        EXPECT_TRUE(s.IsEnd()) << name;
+    }
+    ZRWaveStream none(nullptr);
+    EXPECT_FALSE(none.IsOpen());
+}
+
+TEST(ZRWaveStream, DataCutShortIsMeasuredByWhatIsThere) {
+    Bytes data(1000);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i);
+    Bytes file = PcmWave(1, 8000, 16, data);
+    file.resize(file.size() - 301);
+    Source src(file);
+    ZRWaveStream s(&src.stream);
+    ASSERT_TRUE(s.IsOpen());
+    EXPECT_EQ(s.GetSize(), 698);
+    EXPECT_EQ(ReadAll(s), Bytes(data.begin(), data.begin() + 698));
+    EXPECT_TRUE(s.IsEnd());
+}
+
+TEST(ZRWaveStream, ForwardOnlySourceCannotBeParsed) {
+    // The chunk walk positions the source, so a source that cannot seek is refused cleanly.
+    ForwardStream src(PcmWave(1, 8000, 8, Bytes(3000, 9)));
+    ZRWaveStream s(&src);
+    EXPECT_FALSE(s.IsOpen());
+}
+
+double Energy440(const Bytes& pcm, uint32_t channels, uint32_t rate) {
+    return ToneShare(ToSamples(pcm), channels, channels - 1, rate, 440);
+}
+
+TEST(ZRWaveStream, AdpcmFilesDecodeToTheToneAndCannotSeek) {
+    if (!HaveSox()) GTEST_SKIP() << "sox is not installed";
+    struct Case {
+        const char* encoding;
+        uint16_t channels;
+        uint32_t rate;
+    };
+    for (Case c : {Case{"ms-adpcm", 1, 22050}, Case{"ms-adpcm", 2, 44100},
+                   Case{"ima-adpcm", 1, 22050}, Case{"ima-adpcm", 2, 8000}}) {
+        const std::string opts = "-r " + std::to_string(c.rate) + " -c " +
+                                 std::to_string(c.channels) + " -e " + c.encoding;
+        Source src(Sox(opts, "wav"));
+        ASSERT_FALSE(src.bytes.empty()) << opts;
+        ZRWaveStream s(&src.stream);
+        ASSERT_TRUE(s.IsOpen()) << opts;
+        EXPECT_FALSE(s.IsSeekable());
+        EXPECT_EQ(s.Seek(0, zrSeekSet), -1);
+        EXPECT_EQ(s.GetChannels(), c.channels);
+        EXPECT_EQ(s.GetRate(), c.rate);
+        EXPECT_EQ(s.GetBits(), 16u);
+        const Bytes pcm = ReadAll(s, 5000);
+        const double seconds = pcm.size() / (2.0 * c.channels * c.rate);
+        EXPECT_NEAR(seconds, 1.0, 0.05) << opts;
+        EXPECT_EQ(pcm.size(), static_cast<size_t>(s.GetSize())) << opts;
+        EXPECT_TRUE(s.IsEnd());
+        EXPECT_GT(Energy440(pcm, c.channels, c.rate), 0.9) << opts;
+        EXPECT_NEAR(Rms(ToSamples(pcm)), 0.4 * 32767 / std::sqrt(2.0), 800) << opts;
+        // Rewinding decodes the same bytes again, in other piece sizes.
+        EXPECT_TRUE(s.Reset());
+        EXPECT_EQ(ReadAll(s, 777), pcm) << opts;
+    }
+}
+
+TEST(ZRWaveStream, AdpcmWithBytesRateBelowItsBlockIsRefused) {
+    if (!HaveSox()) GTEST_SKIP() << "sox is not installed";
+    Source src(Sox("-r 8000 -c 1 -e ms-adpcm", "wav"));
+    ASSERT_GT(src.bytes.size(), 40u);
+    // Bytes a second sit at offset 28, the block size at 32.
+    ZRPutLE32(&src.bytes[28], ZRGetLE16(&src.bytes[32]) - 1);
+    ZRMemoryStream stream(src.bytes.data(), static_cast<int>(src.bytes.size()));
+    ZRWaveStream s(&stream);
+    EXPECT_FALSE(s.IsOpen());
+}
+
+// ---- MP3 ----
+
+TEST(ZRMp3Stream, FrameHeaderGivesTheFormat) {
+    plat::AudioFormat f;
+    const uint8_t mpeg1[4] = {0xFF, 0xFB, 0x90, 0x44};  // layer 3, 128 kbit/s, 44,100 Hz
+    EXPECT_EQ(ZRMp3Stream::Mp3HeaderFormat(mpeg1, &f), 417u);
+    EXPECT_EQ(f.tag, plat::afMpegLayer3);
+    EXPECT_EQ(f.channels, 2);
+    EXPECT_EQ(f.rate, 44100u);
+    EXPECT_EQ(f.bytesPerSecond, 16000u);
+    EXPECT_EQ(f.blockAlign, 1);
+    ASSERT_EQ(f.extra.size(), 12u);
+    EXPECT_EQ(ZRGetLE16(&f.extra[6]), 417);
+    EXPECT_EQ(ZRGetLE16(&f.extra[10]), 1393);
+
+    const uint8_t mpeg2mono[4] = {0xFF, 0xF3, 0x40, 0xC4};  // layer 3, 32 kbit/s, 22,050 Hz
+    EXPECT_EQ(ZRMp3Stream::Mp3HeaderFormat(mpeg2mono, &f), 208u);
+    EXPECT_EQ(f.channels, 1);
+    EXPECT_EQ(f.rate, 22050u);
+
+    const uint8_t freeFormat[4] = {0xFF, 0xFB, 0x00, 0x44};
+    const uint8_t badBitrate[4] = {0xFF, 0xFB, 0xF0, 0x44};
+    const uint8_t badRate[4] = {0xFF, 0xFB, 0x9C, 0x44};
+    const uint8_t noLayer[4] = {0xFF, 0xF9, 0x90, 0x44};
+    const uint8_t noSync[4] = {0xFE, 0xFB, 0x90, 0x44};
+    for (const uint8_t* h : {freeFormat, badBitrate, badRate, noLayer, noSync})
+        EXPECT_EQ(ZRMp3Stream::Mp3HeaderFormat(h, &f), 0u);
+}
+
+TEST(ZRMp3Stream, RefusesShortTaggedAndUnframedFiles) {
+    Bytes tiny = {0xFF, 0xFB, 0x90, 0x44};
+    tiny.resize(128, 0);
+    Bytes id3 = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 0};
+    id3.resize(4000, 0);
+    Bytes freeFormat = {0xFF, 0xFB, 0x00, 0x44};
+    freeFormat.resize(4000, 0);
+    for (const Bytes& b : {tiny, id3, freeFormat, Bytes{}}) {
+        Source src(b);
+        ZRMp3Stream s(&src.stream);
+        EXPECT_FALSE(s.IsOpen());
+        uint8_t out[16];
+        EXPECT_EQ(s.Read(out, 16), 0);
+    }
+}
+
+TEST(ZRMp3Stream, DecodesTheToneWithOrWithoutATrailingTag) {
+    if (!HaveSox()) GTEST_SKIP() << "sox is not installed";
+    for (const char* opts : {"-r 44100 -c 1 -C 128", "-r 22050 -c 2 -C 64"}) {
+        Bytes file = Sox(opts, "mp3");
+        ASSERT_GT(file.size(), 1000u) << opts;
+        const uint32_t channels = std::string(opts).find("-c 2") != std::string::npos ? 2 : 1;
+        const uint32_t rate = std::string(opts).find("22050") != std::string::npos ? 22050 : 44100;
+        for (bool tagged : {false, true}) {
+            if (tagged) {
+                Bytes tag(128, ' ');
+                tag[0] = 'T', tag[1] = 'A', tag[2] = 'G';
+                file.insert(file.end(), tag.begin(), tag.end());
+            }
+            Source src(file);
+            ZRMp3Stream s(&src.stream);
+            ASSERT_TRUE(s.IsOpen()) << opts;
+            EXPECT_FALSE(s.IsSeekable());
+            EXPECT_EQ(s.GetChannels(), channels);
+            EXPECT_EQ(s.GetRate(), rate);
+            const Bytes pcm = ReadAll(s, 6000);
+            EXPECT_TRUE(s.IsEnd());
+            const double seconds = pcm.size() / (2.0 * channels * rate);
+            EXPECT_NEAR(seconds, 1.0, 0.1) << opts;  // encoder and decoder delays
+            EXPECT_LE(pcm.size(), static_cast<size_t>(s.GetSize()));
+            EXPECT_GT(Energy440(pcm, channels, rate), 0.9) << opts;
+            EXPECT_TRUE(s.Reset());
+            EXPECT_EQ(ReadAll(s, 1000), pcm) << opts;
+        }
+    }
+}
+
+TEST(ZRMp3Stream, ForwardOnlySourceDecodesAndRewinds) {
+    if (!HaveSox()) GTEST_SKIP() << "sox is not installed";
+    const Bytes file = Sox("-r 44100 -c 2 -C 96", "mp3");
+    ForwardStream src(file);
+    ZRMp3Stream s(&src);
+    ASSERT_TRUE(s.IsOpen());
+    const Bytes pcm = ReadAll(s);
+    EXPECT_NEAR(pcm.size() / 176400.0, 1.0, 0.06);
+    EXPECT_TRUE(s.Reset());
+    EXPECT_EQ(ReadAll(s), pcm);
+}
+
+}  // namespace
