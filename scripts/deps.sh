@@ -11,7 +11,7 @@ PACKAGES=(
   fonts-ipafont-gothic fonts-wqy-zenhei
   libgtest-dev libgmock-dev xvfb xauth
   libbenchmark-dev libbz2-dev libpixman-1-dev libclang-rt-14-dev
-  sox libsox-fmt-mp3
+  sox libsox-fmt-mp3  # makes the ADPCM and MP3 sound fixtures of the tests
 )
 
 missing=()
