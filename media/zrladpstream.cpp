@@ -96,11 +96,6 @@ bool ZRAdpStream::ConvertPiece(void* self, plat::ConvertBuffers& io, bool first,
 }
 
 bool ZRAdpStream::AdpConvert(uint8_t* buffer, uint32_t n) {
-    n = std::min(n, decodeLength_ - decodePoint_);
-    uint32_t delivered = 0;
-    if (n > 0 && !pipe_.Convert(buffer, n, &delivered, &ConvertPiece, this)) return false;
-    decodePoint_ += delivered;
-    if (pipe_.Drained() || decodePoint_ >= decodeLength_) end_ = true;
-    lastCount_ = delivered;
-    return true;
+    return pipe_.Decode(buffer, n, decodeLength_, decodePoint_, end_, lastCount_, &ConvertPiece,
+                        this);
 }

@@ -124,3 +124,14 @@ bool ZRChunkPipe::Convert(uint8_t* out, uint32_t wanted, uint32_t* delivered, Co
     }
     return true;
 }
+
+bool ZRChunkPipe::Decode(uint8_t* out, uint32_t wanted, uint32_t decodeLength,
+                         uint32_t& decodePoint, bool& end, uint32_t& delivered, ConvertFn fn,
+                         void* owner) {
+    wanted = std::min(wanted, decodeLength - decodePoint);
+    delivered = 0;
+    if (wanted > 0 && !Convert(out, wanted, &delivered, fn, owner)) return false;
+    decodePoint += delivered;
+    if (Drained() || decodePoint >= decodeLength) end = true;
+    return true;
+}

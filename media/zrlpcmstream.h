@@ -79,14 +79,18 @@ public:
     bool Start(ZRStream* code, uint32_t dataSize);
     // Refills the source buffer behind `keep` bytes already there; false on a short read.
     bool ReadData(uint32_t keep);
-    // Delivers up to `wanted` bytes of converted PCM; false on a read or conversion failure.
+    // Delivers up to `wanted` bytes of converted PCM, no further than `decodeLength`, and
+    // advances `decodePoint`; `end` is set once everything was delivered. False on a read or
+    // conversion failure.
+    bool Decode(uint8_t* out, uint32_t wanted, uint32_t decodeLength, uint32_t& decodePoint,
+                bool& end, uint32_t& delivered, ConvertFn fn, void* owner);
+private:
     bool Convert(uint8_t* out, uint32_t wanted, uint32_t* delivered, ConvertFn fn, void* owner);
     // All data read in and converted, and nothing held over.
     bool Drained() const {
         return consumed_ >= dataSize_ && io_.sourceUsed >= io_.sourceLength && leftover_ == 0;
     }
 
-private:
     ZRStream* code_ = nullptr;
     plat::ConvertBuffers io_;
     uint8_t* source_ = nullptr;

@@ -34,6 +34,16 @@ Bytes EncodeAdp1(const std::vector<int16_t>& pcm, uint32_t channels, uint32_t ra
     return Adp1(frames, rate, channels, data);
 }
 
+std::vector<int16_t> DecodeAdp1Data(const Bytes& file, uint32_t channels, uint32_t frames) {
+    std::vector<int16_t> pcm(size_t{frames} * channels);
+    Msm6258Codec codec;
+    if (channels == 2)
+        codec.AdpcmToPcmStereo(file.data() + 16, pcm.data(), static_cast<int>(frames));
+    else
+        codec.AdpcmToPcm(file.data() + 16, pcm.data(), static_cast<int>(frames));
+    return pcm;
+}
+
 TEST(Msm6258Codec, DecodesTheHandVectors) {
     Msm6258Codec codec;
     const uint8_t byte = 0x07;
@@ -83,12 +93,7 @@ TEST(Msm6258Codec, EncoderFollowsTheToneInMonoAndStereo) {
     for (uint32_t channels : {1u, 2u}) {
         const auto tone = Tone(8000, channels, 16000, 440, 8000);
         const Bytes file = EncodeAdp1(tone, channels, 16000);
-        std::vector<int16_t> back(tone.size());
-        Msm6258Codec codec;
-        if (channels == 2)
-            codec.AdpcmToPcmStereo(file.data() + 16, back.data(), 8000);
-        else
-            codec.AdpcmToPcm(file.data() + 16, back.data(), 8000);
+        const auto back = DecodeAdp1Data(file, channels, 8000);
         double err = 0, sig = 0;
         for (size_t i = 0; i < tone.size(); ++i) {
             err += std::pow(back[i] - tone[i], 2.0);
@@ -137,14 +142,7 @@ TEST(ZRAdpStream, DecodesFilesMadeByTheCodec) {
         const Bytes pcm = ReadAll(s, 3001);
         ASSERT_EQ(pcm.size(), 27000u * channels * 2);
         EXPECT_TRUE(s.IsEnd());
-
-        std::vector<int16_t> expect(tone.size());
-        Msm6258Codec codec;
-        if (channels == 2)
-            codec.AdpcmToPcmStereo(file.data() + 16, expect.data(), 27000);
-        else
-            codec.AdpcmToPcm(file.data() + 16, expect.data(), 27000);
-        EXPECT_EQ(ToSamples(pcm), expect);
+        EXPECT_EQ(ToSamples(pcm), DecodeAdp1Data(file, channels, 27000));
 
         EXPECT_EQ(s.Seek(0, zrSeekSet), -1);
         EXPECT_FALSE(s.SeekSample(0));
