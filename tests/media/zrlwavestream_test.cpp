@@ -263,6 +263,8 @@ TEST(ZRMp3Stream, DecodesTheToneWithOrWithoutATrailingTag) {
             ZRMp3Stream s(&src.stream);
             ASSERT_TRUE(s.IsOpen()) << opts;
             EXPECT_FALSE(s.IsSeekable());
+            EXPECT_EQ(s.Seek(0, zrSeekSet), -1);
+            EXPECT_FALSE(s.SeekSample(0));
             EXPECT_EQ(s.GetChannels(), channels);
             EXPECT_EQ(s.GetRate(), rate);
             const Bytes pcm = ReadAll(s, 6000);
