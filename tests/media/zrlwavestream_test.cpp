@@ -137,7 +137,7 @@ TEST(ZRWaveStream, DataCutShortIsMeasuredByWhatIsThere) {
     Bytes data(1000);
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i);
     Bytes file = PcmWave(1, 8000, 16, data);
-    file.resize(file.size() - 301);
+    file.erase(file.end() - 301, file.end());
     Source src(file);
     ZRWaveStream s(&src.stream);
     ASSERT_TRUE(s.IsOpen());
