@@ -27,7 +27,7 @@ function(zr_layer_tests name)
   target_link_libraries(test_${name} PRIVATE ${name} GTest::gtest GTest::gtest_main)
   target_include_directories(test_${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy")
+    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp")
 endfunction()
 
 # bench/<layer>_<name>.cpp links against <layer> (and everything below it).
