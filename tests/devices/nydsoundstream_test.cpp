@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "devices/nydsound.h"
+#include "media/soundfixtures.h"
+#include "media/zrlwavestream.h"
+#include "sound_fixture.h"
+
+namespace {
+
+using DirectX::TDSoundStream;
+
+// 8 kHz mono 16-bit: one block of the ring is 16,000 bytes and each source frame lasts six
+// output frames, so output frame 6k is source frame k exactly.
+constexpr uint32_t kRate = 8000;
+
+std::vector<int16_t> Counting(uint32_t frames) {
+    std::vector<int16_t> s(frames);
+    for (uint32_t i = 0; i < frames; ++i) s[i] = static_cast<int16_t>(i % 30000 + 1);
+    return s;
+}
+
+class StreamTest : public SoundTest {
+protected:
+    void SetUp() override {
+        SoundTest::SetUp();
+        ASSERT_TRUE(Enable());
+    }
+    // Renders in tenths of a second of output, giving the notification thread time to refill.
+    std::vector<int16_t> Play(uint32_t seconds10) {
+        std::vector<int16_t> all;
+        for (uint32_t i = 0; i < seconds10; ++i) {
+            auto out = Render(4800);
+            all.insert(all.end(), out.begin(), out.end());
+            std::this_thread::sleep_for(std::chrono::milliseconds(15));
+        }
+        return all;
+    }
+    // The source lives as long as the test, past the stream made over it.
+    TDSoundStream* Open(const std::vector<int16_t>& samples) {
+        wave = fixtures::PcmWave(1, kRate, 16, fixtures::ToBytes(samples));
+        source = std::make_unique<ZRMemoryStream>(wave.data(), static_cast<int>(wave.size()));
+        return device->CreateStreamFromWave(source.get(), false, false);
+    }
+
+    fixtures::Bytes wave;
+    std::unique_ptr<ZRStream> source;
+};
+
+TEST_F(StreamTest, RingHoldsFourSecondsInFourBlocks) {
+    auto* s = new TDSoundStream(device, 2, 48000, 16, false, false);
+    EXPECT_TRUE(s->IsCreated());
+    EXPECT_EQ(s->GetLength(), 768000u);
+    EXPECT_FALSE(s->Play(false));  // no source
+    EXPECT_EQ(s->GetStreamSize(), 0u);
+    delete s;
+    auto* bad = new TDSoundStream(device, 3, 48000, 16, false, false);
+    EXPECT_FALSE(bad->IsCreated());
+    delete bad;
+}
+
+TEST_F(StreamTest, ShortSourceEndsWhenTheCursorReachesTheSecondBlock) {
+    TDSoundStream* s = Open(Counting(4000));
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->GetLength(), 64000u);
+    std::atomic<int> ends{0};
+    s->SetOnNotify([&](plat::TComponent*) { ++ends; });
+    ASSERT_TRUE(s->Play(false));
+    EXPECT_TRUE(s->GetBlockEnd(1));
+    EXPECT_EQ(s->GetBlockStart(0), 0u);
+    auto out = Play(12);
+    for (uint32_t k = 0; k < 4000; k += 97) ASSERT_EQ(out[2 * 6 * k], k + 1) << k;
+    EXPECT_EQ(out[2 * 6 * 4001], 0);
+    EXPECT_TRUE(Eventually([&] { return ends.load() == 1; }));
+    EXPECT_FALSE(s->IsPlay());
+}
+
+TEST_F(StreamTest, LongSourceIsRefilledBlockByBlockAheadOfTheCursor) {
+    const auto src = Counting(kRate * 7 / 2);  // 3.5 s: every block is refilled at least once
+    TDSoundStream* s = Open(src);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->GetStreamSize(), src.size() * 2);
+    std::atomic<int> ends{0};
+    s->SetOnNotify([&](plat::TComponent*) { ++ends; });
+    ASSERT_TRUE(s->Play(false));
+    EXPECT_EQ(s->GetBlockStart(1), 16000u);
+    auto out = Play(5);
+    EXPECT_NEAR(static_cast<double>(s->GetPosition()), 0.5 * kRate * 2, 2 * 6);
+    auto rest = Play(40);
+    out.insert(out.end(), rest.begin(), rest.end());
+    for (uint32_t k = 0; k < src.size(); ++k) ASSERT_EQ(out[2 * 6 * k], src[k]) << k;
+    for (size_t i = 2 * 6 * (src.size() + 1); i < out.size(); ++i) ASSERT_EQ(out[i], 0) << i;
+    EXPECT_TRUE(Eventually([&] { return ends.load() == 1; }));
+
+    // Stopped by the caller: no end report, and a late position event refills nothing.
+    ASSERT_TRUE(s->Play(false));
+    Play(3);
+    ASSERT_TRUE(s->Stop());
+    const uint32_t before = s->GetBlockStart(2);
+    s->StreamCallBack(nullptr, 1);
+    EXPECT_EQ(s->GetBlockStart(2), before);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_EQ(ends.load(), 1);
+}
+
+TEST_F(StreamTest, LoopingStreamWrapsAndCountsItsPositionFromTheLoopStart) {
+    const auto src = Counting(kRate * 2);
+    TDSoundStream* s = Open(src);
+    ASSERT_NE(s, nullptr);
+    s->SetLoopPoint(4000, 4000 + 63999);  // shorter than the ring: no loop end
+    EXPECT_EQ(s->GetLoopStart(), 4000u);
+    EXPECT_EQ(s->GetLoopEnd(), 0u);
+    s->SetLoopPoint(0);
+    ASSERT_TRUE(s->Play(true));
+    auto out = Play(50);
+    for (uint32_t k = 0; k < 5 * kRate - 1; k += 13) ASSERT_EQ(out[2 * 6 * k], src[k % src.size()]) << k;
+    EXPECT_LT(s->GetPosition(), src.size() * 2);
+    s->SetLoopPoint(1 << 30);  // past the end: back to 0
+    EXPECT_EQ(s->GetLoopStart(), 0u);
+}
+
+TEST_F(StreamTest, SeekMovesASeekableSourceAndRestartsAForwardOne) {
+    TDSoundStream* s = Open(Counting(kRate * 3));
+    ASSERT_NE(s, nullptr);
+    ASSERT_TRUE(s->Seek(1000));
+    EXPECT_EQ(s->GetBlockStart(0), 1000u);
+    EXPECT_EQ(Render(1)[0], 501);
+    s->Stop();
+
+    const auto ogg = fixtures::EncodeVorbis(fixtures::Tone(kRate * 3, 1, kRate), 1, kRate);
+    fixtures::ForwardStream forward(ogg);
+    TDSoundStream* f = device->CreateStreamFromOgg(&forward, false, false);
+    ASSERT_NE(f, nullptr);
+    ASSERT_TRUE(f->Play(false));
+    ASSERT_TRUE(f->Seek(1000));
+    EXPECT_EQ(f->GetBlockStart(0), 0u);
+    EXPECT_EQ(f->GetBlockStart(1), 16000u);
+    delete f;
+}
+
+TEST_F(StreamTest, ReleasedWithItsSourceOpenAndFromAClassLibraryStream) {
+    plat::TMemoryStream mem;
+    const auto w = fixtures::PcmWave(1, kRate, 16, fixtures::ToBytes(Counting(kRate)));
+    mem.Write(w.data(), static_cast<int32_t>(w.size()));
+    mem.SetPosition(0);
+    TDSoundStream* s = device->CreateStreamFromWave(&mem, false, false);
+    ASSERT_NE(s, nullptr);
+    ASSERT_TRUE(s->Play(true));
+    Play(2);
+    delete s;  // joins the thread, then lets go of the decoder and the adapter it made
+    EXPECT_EQ(device->CreateStreamFromWave(static_cast<ZRStream*>(nullptr), false, false),
+              nullptr);
+    fixtures::Bytes junk(64, 7);
+    ZRMemoryStream bad(junk.data(), 64);
+    EXPECT_EQ(device->CreateStreamFromOgg(&bad, false, false), nullptr);
+}
+
+TEST_F(StreamTest, OggFactoriesDecodeWholeSoundsIntoPlainBuffers) {
+    const auto tone = fixtures::Tone(22050, 1, 22050);
+    const auto ogg = fixtures::EncodeVorbis(tone, 1, 22050);
+    ZRMemoryStream src(ogg.data(), static_cast<int>(ogg.size()));
+    DirectX::TDSoundBuffer* b = device->CreateBufferFromOgg(&src, true, true, true);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->GetLength(), 44100u);
+    EXPECT_EQ(b->GetChannels(), 1);
+    EXPECT_EQ(b->GetSamplesPerSec(), 22050u);
+    EXPECT_FALSE(b->GetPanEnabled());
+    EXPECT_FALSE(b->GetFreqEnabled());
+    EXPECT_FALSE(b->GetStaticFlag());
+    // The same open source decodes again for the next buffer.
+    DirectX::TDSoundBuffer* again = device->CreateBufferFromOgg(&src, false, false, false);
+    ASSERT_NE(again, nullptr);
+    ASSERT_TRUE(b->Play(false));
+    auto out = Render(48010);  // one second and the step past its last frame
+    EXPECT_GT(fixtures::Rms(out), 4000.0);
+    EXPECT_FALSE(b->IsPlay());
+
+    auto* b3 = device->CreateBuffer3DFromOgg(&src, true);
+    ASSERT_NE(b3, nullptr);
+    EXPECT_TRUE(b3->GetStaticFlag());
+    EXPECT_TRUE(b3->SetPosition(0, 0, 3));
+
+    TDSoundStream* st = device->CreateStreamFromOgg(&src, false, false);
+    ASSERT_NE(st, nullptr);
+    EXPECT_EQ(st->GetLength(), 4u * 44100u);
+    EXPECT_EQ(st->GetStreamSize(), 44100u);
+
+    const auto empty = fixtures::PcmWave(1, 22050, 16, {});
+    ZRMemoryStream none(empty.data(), static_cast<int>(empty.size()));
+    EXPECT_EQ(device->CreateBufferFromWave(&none, false, false, false), nullptr);
+}
+
+TEST_F(StreamTest, PositionalStreamMakesAPositionalRing) {
+    auto* s = new DirectX::TDSoundStream3D(device, 1, kRate, 16, false);
+    EXPECT_TRUE(s->IsCreated());
+    EXPECT_TRUE(s->SetPosition(1, 2, 3));
+    s->Release();
+    EXPECT_FALSE(s->SetPosition(1, 2, 3));
+    delete s;
+}
+
+}  // namespace
