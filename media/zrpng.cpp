@@ -347,3 +347,8 @@ bool SavePng(ZRStream* stream, const unsigned char* colour, const unsigned char*
     if (!job.info) return false;
     return Settle(job, WriteImage(job, rows, width, height, alpha != nullptr));
 }
+
+bool SavePng(ZRStream* stream, const unsigned char* colour, int width, int height,
+             ZRPixFormat format) {
+    return SavePng(stream, colour, nullptr, width, height, format);
+}
