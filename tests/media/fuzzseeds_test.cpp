@@ -1,0 +1,85 @@
+// Writes the seed corpora of the image-reader fuzz targets when ZR_FUZZ_SEEDS names the
+// corpus folder (scripts/fuzz_seeds.sh); skipped otherwise. Each seed is a selector byte
+// (pixel format and options, see the targets) followed by a small file.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "foundation/zrstd.h"
+#include "media/imagefixtures.h"
+
+namespace {
+
+using imgfix::Bytes;
+
+void WriteSeed(const std::string& target, const std::string& name, uint8_t selector,
+               const Bytes& file) {
+    const std::filesystem::path dir = std::filesystem::path(std::getenv("ZR_FUZZ_SEEDS")) / target;
+    std::filesystem::create_directories(dir);
+    std::ofstream out(dir / name, std::ios::binary);
+    out.put(static_cast<char>(selector));
+    out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+}
+
+Bytes Bmp(int w, int h, int bits, int colours) {
+    Bytes out(54, 0);
+    out[0] = 'B';
+    out[1] = 'M';
+    ZRPutLE32(&out[14], 40);
+    ZRPutLE32(&out[18], w);
+    ZRPutLE32(&out[22], h);
+    ZRPutLE16(&out[26], 1);
+    ZRPutLE16(&out[28], static_cast<uint16_t>(bits));
+    ZRPutLE32(&out[46], colours == 256 ? 0 : colours);
+    if (bits == 8)
+        for (int i = 0; i < colours; ++i) out.insert(out.end(), {uint8_t(i), uint8_t(i * 3), 9, 0});
+    const int row = ((w * bits / 8) + 3) & ~3;
+    for (int i = 0; i < row * h; ++i) out.push_back(uint8_t(i * 5 % colours));
+    return out;
+}
+
+TEST(FuzzSeeds, Write) {
+    if (!std::getenv("ZR_FUZZ_SEEDS")) GTEST_SKIP() << "ZR_FUZZ_SEEDS not set";
+
+    WriteSeed("media_bmp", "pal16", 7, Bmp(3, 2, 8, 16));
+    WriteSeed("media_bmp", "pal256", 1, Bmp(2, 2, 8, 256));
+    WriteSeed("media_bmp", "rgb24", 5, Bmp(3, 2, 24, 256));
+
+    Bytes gny = {3, 0, 0, 0, 2, 0, 0, 0};
+    for (int i = 0; i < 18; ++i) gny.push_back(uint8_t(i * 13));
+    WriteSeed("media_gny", "plain", 8 | 6, gny);
+    for (size_t k = 0; k < gny.size(); ++k) gny[k] ^= uint8_t(k * 37 + 11);
+    WriteSeed("media_gny", "keyed", 2, gny);
+
+    Bytes rgb;
+    for (int i = 0; i < 16 * 8 * 4; ++i) rgb.push_back(uint8_t(i * 7));
+    WriteSeed("media_jpeg", "baseline420", 6, imgfix::EncodeJpeg({16, 8, 3, false, 2, 2}, rgb));
+    WriteSeed("media_jpeg", "progressive444", 1,
+              imgfix::EncodeJpeg({8, 8, 3, true, 1, 1}, rgb));
+    WriteSeed("media_jpeg", "grey", 4, imgfix::EncodeJpeg({8, 8, 1, false, 1, 1}, rgb));
+
+    imgfix::PngSpec spec;
+    spec.width = 4;
+    spec.height = 3;
+    WriteSeed("media_png", "rgb", 5, imgfix::EncodePng(spec, std::vector<Bytes>(3, Bytes(12, 77))));
+    spec.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
+    spec.bitDepth = 16;
+    spec.interlaced = true;
+    WriteSeed("media_png", "rgba16i", 7 | 8 | 16,
+              imgfix::EncodePng(spec, std::vector<Bytes>(3, Bytes(32, 200))));
+    spec = imgfix::PngSpec();
+    spec.width = 3;
+    spec.colourType = PNG_COLOR_TYPE_PALETTE;
+    spec.palette = {{1, 2, 3}, {4, 5, 6}};
+    spec.trns = {0};
+    WriteSeed("media_png", "palette", 4 | 16, imgfix::EncodePng(spec, {{0, 1, 1}}));
+    spec.colourType = PNG_COLOR_TYPE_GRAY;
+    spec.palette.clear();
+    spec.trns.clear();
+    WriteSeed("media_png", "grey", 1, imgfix::EncodePng(spec, {{0, 1, 1}}));
+}
+
+}  // namespace
