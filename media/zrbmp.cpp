@@ -36,10 +36,12 @@ BmpHeader ReadHeaders(ZRStream* stream, int* width, int* height) {
     return h;
 }
 
-// Bytes of one stored row padded to four, or -1 when the image cannot be held: a negative
-// side, or an output of width x height x bpp bytes beyond 32 bits.
+// Bytes of one stored row padded to four, or -1 when the image cannot be held: a side that
+// is not positive (an empty image would still loop over millions of rows), or an output of
+// width x height x bpp bytes beyond 32 bits.
 int64_t StoredRowBytes(const BmpHeader& h, int bytesPerPixel, int outputBpp) {
-    if (ZRImageBytes(h.width, h.height, outputBpp) < 0) return -1;
+    if (h.width <= 0 || h.height <= 0 || ZRImageBytes(h.width, h.height, outputBpp) < 0)
+        return -1;
     const int64_t row = (static_cast<int64_t>(h.width) * bytesPerPixel + 3) & ~int64_t{3};
     return row > INT32_MAX ? -1 : row;
 }

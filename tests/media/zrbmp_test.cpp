@@ -161,6 +161,13 @@ TEST(LoadBmp, RefusesWhatCannotBeHeld) {
     negativeWidth.height = 2;
     negativeWidth.width = -2;
     EXPECT_TRUE(refused(negativeWidth, pf16_565));
+    BmpFile empty;
+    empty.height = 0x1000000;
+    empty.width = 0;
+    EXPECT_TRUE(refused(empty, pf24_888));
+    empty.width = 5;
+    empty.height = 0;
+    EXPECT_TRUE(refused(empty, pf24_888));
     BmpFile huge;
     huge.bits = 24;
     huge.width = 0x10000;
