@@ -67,9 +67,8 @@ std::vector<Set>& Sets() {
             s.psrc = pixman_image_create_bits(PIXMAN_x8r8g8b8, kW, kH,
                                               reinterpret_cast<uint32_t*>(s.src->Bits()),
                                               s.src->Pitch());
-            s.pmask = pixman_image_create_bits(PIXMAN_a8, kW, kH,
-                                               reinterpret_cast<uint32_t*>(s.plane->Bits()),
-                                               s.plane->Pitch());
+            s.pmask = pixman_image_create_bits(
+                PIXMAN_a8, kW, kH, reinterpret_cast<uint32_t*>(s.plane->Bits()), s.plane->Pitch());
         }
         return v;
     }();

@@ -8,7 +8,7 @@
 namespace plat {
 
 class Exception : public std::runtime_error {
-public:
+  public:
     explicit Exception(const std::string& message) : std::runtime_error(message) {}
 };
 

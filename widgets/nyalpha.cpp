@@ -19,8 +19,12 @@ TNyAlpha::~TNyAlpha() {
     if (FCreated) TNyAlpha::Release();
 }
 
-void TNyAlpha::SetID(const plat::AnsiString& id) { ny_unit::SetID(FID, id); }
-plat::AnsiString TNyAlpha::GetID() const { return plat::AnsiString(FID, sizeof FID); }
+void TNyAlpha::SetID(const plat::AnsiString& id) {
+    ny_unit::SetID(FID, id);
+}
+plat::AnsiString TNyAlpha::GetID() const {
+    return plat::AnsiString(FID, sizeof FID);
+}
 
 namespace {
 
@@ -77,10 +81,16 @@ bool TNyAlpha::Resize(int w, int h) {
     return true;
 }
 
-bool TNyAlpha::GetDC(void**) { return false; }
-bool TNyAlpha::ReleaseDC(void*) { return true; }
+bool TNyAlpha::GetDC(void**) {
+    return false;
+}
+bool TNyAlpha::ReleaseDC(void*) {
+    return true;
+}
 
-void TNyAlpha::Cls() { Fill(255); }
+void TNyAlpha::Cls() {
+    Fill(255);
+}
 
 void TNyAlpha::Fill(unsigned char value) {
     if (!FCreated) return;
@@ -125,8 +135,7 @@ bool TNyAlpha::PutAlpha(int x, int y, int w, int h, const unsigned char* src) {
     return PutAlphaPitch(x, y, w, h, src, w);
 }
 
-bool TNyAlpha::PutAlphaPitch(int x, int y, int w, int h, const unsigned char* src,
-                             int srcPitch) {
+bool TNyAlpha::PutAlphaPitch(int x, int y, int w, int h, const unsigned char* src, int srcPitch) {
     if (!FCreated) return false;
     Cuts cuts;
     cuts.Against(x, y, w, h, FWidth, FHeight);
@@ -135,7 +144,8 @@ bool TNyAlpha::PutAlphaPitch(int x, int y, int w, int h, const unsigned char* sr
     if (a.Empty()) return true;
     return Guarded([&] {
         const unsigned char* s = src + a.sy * srcPitch + a.sx;
-        for (int j = 0; j < a.h; ++j, s += srcPitch) ZRMemcpy(ValueAt(a.x, a.y + j), s, unsigned(a.w));
+        for (int j = 0; j < a.h; ++j, s += srcPitch)
+            ZRMemcpy(ValueAt(a.x, a.y + j), s, unsigned(a.w));
         return true;
     });
 }
@@ -222,7 +232,8 @@ bool TNyAlpha::LevelKernel(LevelProc proc, int x, int y, int w, int h, const uns
     if (a.Empty()) return true;
     return Guarded([&] {
         const unsigned char* s = src + a.sy * srcPitch + a.sx;
-        for (int j = 0; j < a.h; ++j, s += srcPitch) proc(ValueAt(a.x, a.y + j), s, level, unsigned(a.w));
+        for (int j = 0; j < a.h; ++j, s += srcPitch)
+            proc(ValueAt(a.x, a.y + j), s, level, unsigned(a.w));
         return true;
     });
 }
@@ -243,8 +254,8 @@ bool TNyAlpha::NySSub(int x, int y, int w, int h, const unsigned char* src, int 
     return LevelKernel(FMmx ? RGBSSubAlpha_MMX : RGBSSubAlpha, x, y, w, h, src, srcPitch, level);
 }
 
-bool TNyAlpha::LevelFrom(LevelProc proc, int x, int y, TNyAlpha* src, int sx, int sy, int w,
-                         int h, int level) {
+bool TNyAlpha::LevelFrom(LevelProc proc, int x, int y, TNyAlpha* src, int sx, int sy, int w, int h,
+                         int level) {
     if (!src || !src->Created()) return false;
     level = std::clamp(level, 0, 255);
     if (!InsidePlane(src, sx, sy, w, h)) return false;
@@ -252,8 +263,7 @@ bool TNyAlpha::LevelFrom(LevelProc proc, int x, int y, TNyAlpha* src, int sx, in
 }
 
 bool TNyAlpha::Extract(int x, int y, TNyAlpha* src, int sx, int sy, int w, int h, int level) {
-    return LevelFrom(FMmx ? RGBExtractAlpha_MMX : RGBExtractAlpha, x, y, src, sx, sy, w, h,
-                     level);
+    return LevelFrom(FMmx ? RGBExtractAlpha_MMX : RGBExtractAlpha, x, y, src, sx, sy, w, h, level);
 }
 
 bool TNyAlpha::SAdd(int x, int y, TNyAlpha* src, int sx, int sy, int w, int h, int level) {

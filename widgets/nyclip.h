@@ -53,7 +53,7 @@ struct Area {
         Store(nx, ny, nw, nh);
     }
 
-private:
+  private:
     void Store(int64_t nx, int64_t ny, int64_t nw, int64_t nh) {
         if (nw <= 0 || nh <= 0) {
             w = h = 0;
@@ -64,7 +64,9 @@ private:
     }
 };
 
-inline int Clamp16(int v) { return std::clamp(v, -32768, 32768); }
+inline int Clamp16(int v) {
+    return std::clamp(v, -32768, 32768);
+}
 
 // Two inclusive corners clamped, ordered and clipped to (0, 0)-(width - 1, height - 1); false
 // when nothing is left.
@@ -104,7 +106,7 @@ void WalkLine(int x1, int y1, int x2, int y2, Plot plot) {
 // Takes a Lock of an object with Lock/Unlock and gives it back when it goes out of scope.
 template <typename T>
 class LockGuard {
-public:
+  public:
     explicit LockGuard(T* t) : t_(t), held_(t->Lock()) {}
     ~LockGuard() {
         if (held_) t_->Unlock();
@@ -113,7 +115,7 @@ public:
     LockGuard& operator=(const LockGuard&) = delete;
     bool Held() const { return held_; }
 
-private:
+  private:
     T* t_;
     bool held_;
 };
@@ -131,7 +133,8 @@ bool Guarded(F&& body) {
 // A row buffer that may be absent when allocation fails.
 using Buffer = std::unique_ptr<unsigned char[]>;
 inline Buffer NewBuffer(int64_t bytes) {
-    return Buffer(new (std::nothrow) unsigned char[static_cast<size_t>(std::max<int64_t>(bytes, 1))]);
+    return Buffer(
+        new (std::nothrow) unsigned char[static_cast<size_t>(std::max<int64_t>(bytes, 1))]);
 }
 
 // Bytes of a w x h block of bpp bytes a pixel plus the guard, or -1 when the block cannot be

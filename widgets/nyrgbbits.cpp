@@ -51,8 +51,12 @@ void SetID(char (&field)[16], const plat::AnsiString& id) {
 
 }  // namespace ny_unit
 
-void SetOnBitsBufferOverRun(TNotifyEvent handler) { ny_unit::BitsOverRunHandler() = handler; }
-void SetOnAlphaBufferOverRun(TNotifyEvent handler) { ny_unit::AlphaOverRunHandler() = handler; }
+void SetOnBitsBufferOverRun(TNotifyEvent handler) {
+    ny_unit::BitsOverRunHandler() = handler;
+}
+void SetOnAlphaBufferOverRun(TNotifyEvent handler) {
+    ny_unit::AlphaOverRunHandler() = handler;
+}
 
 TNyRGBBits::TNyRGBBits(plat::TComponent* owner)
     : plat::TComponent(owner), FMmx(UseMmxKernels(ny_unit::Cpu())) {}
@@ -61,19 +65,32 @@ TNyRGBBits::~TNyRGBBits() {
     if (FCreated) TNyRGBBits::Release();
 }
 
-void TNyRGBBits::SetID(const plat::AnsiString& id) { ny_unit::SetID(FID, id); }
-plat::AnsiString TNyRGBBits::GetID() const { return plat::AnsiString(FID, sizeof FID); }
+void TNyRGBBits::SetID(const plat::AnsiString& id) {
+    ny_unit::SetID(FID, id);
+}
+plat::AnsiString TNyRGBBits::GetID() const {
+    return plat::AnsiString(FID, sizeof FID);
+}
 
 void TNyRGBBits::SetBitDepth(ZRBitDepth depth) {
     if (FCreated) return;
     FBitDepth = depth;
     if (ChkDepthAndFormat(depth, FPixFormat)) return;
     switch (depth) {
-        case bd8: FPixFormat = pfNone; break;
-        case bd16: FPixFormat = pf16_565; break;
-        case bd24: FPixFormat = pf24_888; break;
-        case bd32: FPixFormat = pf32_888; break;
-        default: break;
+        case bd8:
+            FPixFormat = pfNone;
+            break;
+        case bd16:
+            FPixFormat = pf16_565;
+            break;
+        case bd24:
+            FPixFormat = pf24_888;
+            break;
+        case bd32:
+            FPixFormat = pf32_888;
+            break;
+        default:
+            break;
     }
 }
 
@@ -85,11 +102,18 @@ void TNyRGBBits::SetPixFormat(ZRPixFormat format) {
         case pf16_565:
         case pf16_555:
         case pf16_5551:
-        case pf16_4444: FBitDepth = bd16; break;
-        case pf24_888: FBitDepth = bd24; break;
+        case pf16_4444:
+            FBitDepth = bd16;
+            break;
+        case pf24_888:
+            FBitDepth = bd24;
+            break;
         case pf32_888:
-        case pf32_8888: FBitDepth = bd32; break;
-        default: break;
+        case pf32_8888:
+            FBitDepth = bd32;
+            break;
+        default:
+            break;
     }
 }
 
@@ -183,9 +207,15 @@ bool TNyRGBBits::Unlock() {
     return true;
 }
 
-bool TNyRGBBits::HaveDC() { return false; }
-bool TNyRGBBits::GetDC(void**) { return false; }
-bool TNyRGBBits::ReleaseDC(void*) { return true; }
+bool TNyRGBBits::HaveDC() {
+    return false;
+}
+bool TNyRGBBits::GetDC(void**) {
+    return false;
+}
+bool TNyRGBBits::ReleaseDC(void*) {
+    return true;
+}
 
 void TNyRGBBits::Change() {
     if (OnChange.IsSet()) OnChange.Call(this);
@@ -213,13 +243,16 @@ void TNyRGBBits::SetModified(int x1, int y1, int x2, int y2) {
                        Saturate(int64_t(std::max(y1, y2)) + 1)});
 }
 
-void TNyRGBBits::SetModified() { SetModified(ZRRect{0, 0, FWidth, FHeight}); }
+void TNyRGBBits::SetModified() {
+    SetModified(ZRRect{0, 0, FWidth, FHeight});
+}
 
 void TNyRGBBits::SetModifiedBlock(int x, int y, int w, int h) {
     // The inclusive corners (x, y) and (x + w - 1, y + h - 1), ordered as SetModified orders them.
     const int64_t x2 = int64_t(x) + w - 1, y2 = int64_t(y) + h - 1;
     SetModified(ZRRect{Saturate(std::min<int64_t>(x, x2)), Saturate(std::min<int64_t>(y, y2)),
-                       Saturate(std::max<int64_t>(x, x2) + 1), Saturate(std::max<int64_t>(y, y2) + 1)});
+                       Saturate(std::max<int64_t>(x, x2) + 1),
+                       Saturate(std::max<int64_t>(y, y2) + 1)});
 }
 
 void TNyRGBBits::ChgModifiedSw(bool on) {

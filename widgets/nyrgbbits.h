@@ -31,7 +31,7 @@ constexpr int kNyGuardBytes = 256;
 class TNyAlpha;
 
 class TNyRGBBits : public plat::TComponent {
-public:
+  public:
     explicit TNyRGBBits(plat::TComponent* owner = nullptr);
     ~TNyRGBBits() override;
 
@@ -96,8 +96,8 @@ public:
     bool NyBoxFill(int x1, int y1, int x2, int y2, uint32_t pixel);
     bool NyPutPat(int x, int y, int w, int h, const unsigned char* src, int srcPitch, bool useKey,
                   uint32_t key);
-    bool NyPutPatR(int x, int y, int w, int h, const unsigned char* src, int srcPitch,
-                   bool useKey, uint32_t key);
+    bool NyPutPatR(int x, int y, int w, int h, const unsigned char* src, int srcPitch, bool useKey,
+                   uint32_t key);
     bool NyPutPatM(int x, int y, int w, int h, const unsigned char* src, int srcPitch,
                    const unsigned char* mask, int maskWidth, int maskHeight);
     bool NyPutPatMR(int x, int y, int w, int h, const unsigned char* src, int srcPitch,
@@ -134,8 +134,8 @@ public:
     bool PasPat(int x, int y, int w, int h, const unsigned char* block, uint32_t key);
     bool PasPatPitch(int x, int y, int w, int h, const unsigned char* block, int rowStep,
                      uint32_t key);
-    bool PasMPat(int x, int y, int w, int h, const unsigned char* block,
-                 const unsigned char* mask, int maskWidth, int maskHeight);
+    bool PasMPat(int x, int y, int w, int h, const unsigned char* block, const unsigned char* mask,
+                 int maskWidth, int maskHeight);
     bool GetPat(int x, int y, int w, int h, unsigned char* block);
     bool IndexColorCopy(int x, int y, const unsigned char* indices, const ZRQuad* palette, int sx,
                         int sy, int w, int h, int rowStep);
@@ -163,8 +163,8 @@ public:
     bool DrawDoubleAlphaMask(int x, int y, TNyRGBBits* src, int sx, int sy, int w, int h,
                              TNyAlpha* alpha, int rate);
     bool AlphaFill(int x, int y, uint32_t colour, int ax, int ay, int w, int h, TNyAlpha* alpha);
-    bool AlphaFillRate(int x, int y, uint32_t colour, int ax, int ay, int w, int h,
-                       TNyAlpha* alpha, int rate);
+    bool AlphaFillRate(int x, int y, uint32_t colour, int ax, int ay, int w, int h, TNyAlpha* alpha,
+                       int rate);
 
     // In-place colour effects on a rectangle given by inclusive corners in either order.
     bool ToneChange(int x1, int y1, int x2, int y2, uint32_t tone);
@@ -187,7 +187,7 @@ public:
 
     TNotifyEvent OnChange;
 
-protected:
+  protected:
     // Address of pixel (x, y); rows are Pitch bytes apart, which may be negative.
     unsigned char* PixelAt(int64_t x, int64_t y) const {
         return FBits + y * FPitch + x * FBitDepth;
@@ -215,7 +215,7 @@ protected:
     bool FMmx = false;
     bool FBufferOverRun = false;
 
-private:
+  private:
     using RowCombine = void* (*)(void*, const void*, unsigned int);
     bool NyCombine(RowCombine combine, int x, int y, int w, int h, const unsigned char* src,
                    int srcPitch);
@@ -225,8 +225,8 @@ private:
                      const unsigned char* srcB, int pitchB, ZRPixFormat srcFormat,
                      const unsigned char* alpha, int alphaPitch, bool scaled);
     // AlphaFill at rate 128, AlphaFillRate below it.
-    bool AlphaFillRows(int x, int y, uint32_t colour, int ax, int ay, int w, int h,
-                       TNyAlpha* alpha, int rate);
+    bool AlphaFillRows(int x, int y, uint32_t colour, int ax, int ay, int w, int h, TNyAlpha* alpha,
+                       int rate);
     // The four colour effects: rows is given each row's first pixel (or the row buffer) and
     // its pixel count and byte step.
     using EffectRow = void (*)(unsigned char* row, unsigned count, int step, uint32_t tone,
@@ -239,7 +239,7 @@ private:
 };
 
 class TNyAlpha : public plat::TComponent {
-public:
+  public:
     explicit TNyAlpha(plat::TComponent* owner = nullptr);
     ~TNyAlpha() override;
 
@@ -284,8 +284,8 @@ public:
 
     bool NyAlphaBlend(int x, int y, int w, int h, const unsigned char* srcA, int pitchA,
                       const unsigned char* srcB, int pitchB, int rate);
-    bool AlphaBlend(int x, int y, TNyAlpha* a, int ax, int ay, TNyAlpha* b, int bx, int by,
-                    int w, int h, int rate);
+    bool AlphaBlend(int x, int y, TNyAlpha* a, int ax, int ay, TNyAlpha* b, int bx, int by, int w,
+                    int h, int rate);
     bool AlphaBlend(int x, int y, TNyAlpha* src, int sx, int sy, int w, int h, int rate);
 
     bool LoadAlphaStream(ZRStream* stream, int x, int y);
@@ -303,7 +303,7 @@ public:
 
     bool CheckBufferOverRun() const { return FBufferOverRun; }
 
-protected:
+  protected:
     void GuardCheck();
 
     char FID[16] = {};
@@ -315,7 +315,7 @@ protected:
     bool FMmx = false;
     bool FBufferOverRun = false;
 
-private:
+  private:
     using LevelProc = void* (*)(void*, const void*, const int, unsigned int);
     bool LevelKernel(LevelProc proc, int x, int y, int w, int h, const unsigned char* src,
                      int srcPitch, int level);

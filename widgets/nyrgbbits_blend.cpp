@@ -16,10 +16,16 @@ const unsigned char* PixelOf(const TNyRGBBits* b, int64_t x, int64_t y) {
     return b->Bits() + y * b->Pitch() + x * b->BitDepth();
 }
 
-const unsigned char* ValueOf(const TNyAlpha* a, int64_t x, int64_t y) { return a->ValueAt(x, y); }
+const unsigned char* ValueOf(const TNyAlpha* a, int64_t x, int64_t y) {
+    return a->ValueAt(x, y);
+}
 
-bool Usable(const TNyRGBBits* b) { return b && b->Created(); }
-bool Usable(const TNyAlpha* a) { return a && a->Created(); }
+bool Usable(const TNyRGBBits* b) {
+    return b && b->Created();
+}
+bool Usable(const TNyAlpha* a) {
+    return a && a->Created();
+}
 
 }  // namespace
 
@@ -43,8 +49,10 @@ bool TNyRGBBits::AlphaBlend(int x, int y, TNyRGBBits* src1, int x1, int y1, TNyR
     if (!lock2.Held()) return false;
     return Guarded([&] {
         // Both sources are addressed with this bitmap's depth; their formats are compatible.
-        const unsigned char* p1 = src1->Bits() + (y1 + a.sy) * src1->Pitch() + (x1 + a.sx) * FBitDepth;
-        const unsigned char* p2 = src2->Bits() + (y2 + a.sy) * src2->Pitch() + (x2 + a.sx) * FBitDepth;
+        const unsigned char* p1 =
+            src1->Bits() + (y1 + a.sy) * src1->Pitch() + (x1 + a.sx) * FBitDepth;
+        const unsigned char* p2 =
+            src2->Bits() + (y2 + a.sy) * src2->Pitch() + (x2 + a.sx) * FBitDepth;
         if (!NyAlphaBlend(a.x, a.y, a.w, a.h, p1, src1->Pitch(), p2, src2->Pitch(), rate))
             return false;
         SetModifiedBlock(a.x, a.y, a.w, a.h);
@@ -52,8 +60,7 @@ bool TNyRGBBits::AlphaBlend(int x, int y, TNyRGBBits* src1, int x1, int y1, TNyR
     });
 }
 
-bool TNyRGBBits::AlphaBlend(int x, int y, TNyRGBBits* src, int sx, int sy, int w, int h,
-                            int rate) {
+bool TNyRGBBits::AlphaBlend(int x, int y, TNyRGBBits* src, int sx, int sy, int w, int h, int rate) {
     if (rate == 0) return true;
     if (rate == 128) return Draw(x, y, src, sx, sy, w, h);
     return AlphaBlend(x, y, this, x, y, src, sx, sy, w, h, rate);
@@ -141,9 +148,9 @@ bool TNyRGBBits::DrawDoubleAlphaMask(int x, int y, TNyRGBBits* src, int sx, int 
     LockGuard lock(src);
     if (!lock.Held()) return false;
     return Guarded([&] {
-        if (!NyDoubleAlphaMask(a.x, a.y, a.w, a.h, PixelOf(src, sx + a.sx, sy + a.sy),
-                               src->Pitch(), src->PixFormat(),
-                               ValueOf(alpha, sx + a.sx, sy + a.sy), alpha->Pitch(), rate))
+        if (!NyDoubleAlphaMask(a.x, a.y, a.w, a.h, PixelOf(src, sx + a.sx, sy + a.sy), src->Pitch(),
+                               src->PixFormat(), ValueOf(alpha, sx + a.sx, sy + a.sy),
+                               alpha->Pitch(), rate))
             return false;
         SetModifiedBlock(a.x, a.y, a.w, a.h);
         return true;
@@ -168,11 +175,10 @@ bool TNyRGBBits::AlphaFillRows(int x, int y, uint32_t colour, int ax, int ay, in
     return Guarded([&] {
         fill(row.get(), colour, unsigned(a.w));
         const unsigned char* plane = ValueOf(alpha, ax + a.sx, ay + a.sy);
-        const bool done =
-            rate == 128 ? NyAlphaMask(a.x, a.y, a.w, a.h, row.get(), 0, FPixFormat, plane,
-                                      alpha->Pitch())
-                        : NyDoubleAlphaMask(a.x, a.y, a.w, a.h, row.get(), 0, FPixFormat, plane,
-                                            alpha->Pitch(), rate);
+        const bool done = rate == 128 ? NyAlphaMask(a.x, a.y, a.w, a.h, row.get(), 0, FPixFormat,
+                                                    plane, alpha->Pitch())
+                                      : NyDoubleAlphaMask(a.x, a.y, a.w, a.h, row.get(), 0,
+                                                          FPixFormat, plane, alpha->Pitch(), rate);
         if (!done) return false;
         SetModifiedBlock(a.x, a.y, a.w, a.h);
         return true;

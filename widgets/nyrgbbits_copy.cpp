@@ -49,8 +49,7 @@ bool TNyRGBBits::Draw(int x, int y, TNyRGBBits* src, int sx, int sy, int w, int 
     });
 }
 
-bool TNyRGBBits::DrawKey(int x, int y, TNyRGBBits* src, int sx, int sy, int w, int h,
-                         ZRRGB key) {
+bool TNyRGBBits::DrawKey(int x, int y, TNyRGBBits* src, int sx, int sy, int w, int h, ZRRGB key) {
     const uint32_t pixel = TNyRGBtoPixel(key);
     return StrictCopy(this, src, sx, sy, w, h, [&](const unsigned char* s, int pitch) {
         if (!NyPutPat(x, y, w, h, s, pitch, true, pixel)) return false;

@@ -71,7 +71,6 @@ bool TNyRGBBits::Effect(int x1, int y1, int x2, int y2, EffectRow rowEffect, uin
     return true;
 }
 
-
 bool TNyRGBBits::ToneChange(int x1, int y1, int x2, int y2, uint32_t tone) {
     return Effect(x1, y1, x2, y2, ToneRow, tone);
 }

@@ -85,8 +85,7 @@ bool TNyRGBBits::PutPat(int x, int y, int w, int h, const unsigned char* block) 
     return PutPatPitch(x, y, w, h, block, FBitDepth * w);
 }
 
-bool TNyRGBBits::PutPatPitch(int x, int y, int w, int h, const unsigned char* block,
-                             int rowStep) {
+bool TNyRGBBits::PutPatPitch(int x, int y, int w, int h, const unsigned char* block, int rowStep) {
     if (!NyPutPat(x, y, w, h, block, rowStep, false, 0)) return false;
     SetModifiedBlock(x, y, w, h);
     return true;
@@ -96,8 +95,8 @@ bool TNyRGBBits::PasPat(int x, int y, int w, int h, const unsigned char* block, 
     return PasPatPitch(x, y, w, h, block, FBitDepth * w, key);
 }
 
-bool TNyRGBBits::PasPatPitch(int x, int y, int w, int h, const unsigned char* block,
-                             int rowStep, uint32_t key) {
+bool TNyRGBBits::PasPatPitch(int x, int y, int w, int h, const unsigned char* block, int rowStep,
+                             uint32_t key) {
     if (!NyPutPat(x, y, w, h, block, rowStep, true, key)) return false;
     SetModifiedBlock(x, y, w, h);
     return true;
@@ -114,9 +113,8 @@ bool TNyRGBBits::GetPat(int x, int y, int w, int h, unsigned char* block) {
     return NyGetPat(x, y, w, h, block);
 }
 
-bool TNyRGBBits::IndexColorCopy(int x, int y, const unsigned char* indices,
-                                const ZRQuad* palette, int sx, int sy, int w, int h,
-                                int rowStep) {
+bool TNyRGBBits::IndexColorCopy(int x, int y, const unsigned char* indices, const ZRQuad* palette,
+                                int sx, int sy, int w, int h, int rowStep) {
     if (!FCreated || !indices) return false;
     try {
         if (!NyIndexColor(x, y, w, h, indices + int64_t(sy) * rowStep + sx, palette, rowStep))

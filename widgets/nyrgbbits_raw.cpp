@@ -16,7 +16,9 @@ using namespace ny_clip;
 
 namespace {
 
-int SourceBytes(ZRPixFormat f) { return f <= pf32_8888 ? FormatAndDepthTable[f] : 0; }
+int SourceBytes(ZRPixFormat f) {
+    return f <= pf32_8888 ? FormatAndDepthTable[f] : 0;
+}
 
 using AlphaRowProc = void* (*)(void*, const void*, const void*, unsigned int);
 
@@ -312,8 +314,8 @@ bool TNyRGBBits::NyAlphaBlend(int x, int y, int w, int h, const unsigned char* s
     });
 }
 
-bool TNyRGBBits::NyCombine(RowCombine combine, int x, int y, int w, int h,
-                           const unsigned char* src, int srcPitch) {
+bool TNyRGBBits::NyCombine(RowCombine combine, int x, int y, int w, int h, const unsigned char* src,
+                           int srcPitch) {
     Area a{x, y, w, h};
     a.Direct(FWidth, FHeight);
     if (a.Empty()) return true;
@@ -321,7 +323,8 @@ bool TNyRGBBits::NyCombine(RowCombine combine, int x, int y, int w, int h,
     if (!lock.Held()) return false;
     return Guarded([&] {
         const unsigned char* s = src + a.sy * srcPitch + a.sx * FBitDepth;
-        for (int j = 0; j < a.h; ++j, s += srcPitch) combine(PixelAt(a.x, a.y + j), s, unsigned(a.w));
+        for (int j = 0; j < a.h; ++j, s += srcPitch)
+            combine(PixelAt(a.x, a.y + j), s, unsigned(a.w));
         return true;
     });
 }
@@ -399,23 +402,20 @@ bool TNyRGBBits::NyAlphaRows(int x, int y, int w, int h, const unsigned char* sr
 
 bool TNyRGBBits::NyAlphaMask(int x, int y, int w, int h, const unsigned char* src, int srcPitch,
                              ZRPixFormat srcFormat, const unsigned char* alpha, int alphaPitch) {
-    return NyAlphaRows(x, y, w, h, nullptr, 0, src, srcPitch, srcFormat, alpha, alphaPitch,
-                       false);
+    return NyAlphaRows(x, y, w, h, nullptr, 0, src, srcPitch, srcFormat, alpha, alphaPitch, false);
 }
 
 bool TNyRGBBits::NyAlphaMask(int x, int y, int w, int h, const unsigned char* srcA, int pitchA,
                              const unsigned char* srcB, int pitchB, ZRPixFormat srcFormat,
                              const unsigned char* alpha, int alphaPitch) {
-    return NyAlphaRows(x, y, w, h, srcA, pitchA, srcB, pitchB, srcFormat, alpha, alphaPitch,
-                       false);
+    return NyAlphaRows(x, y, w, h, srcA, pitchA, srcB, pitchB, srcFormat, alpha, alphaPitch, false);
 }
 
 bool TNyRGBBits::NyDoubleAlphaMask(int x, int y, int w, int h, const unsigned char* src,
-                                   int srcPitch, ZRPixFormat srcFormat,
-                                   const unsigned char* alpha, int alphaPitch, int rate) {
+                                   int srcPitch, ZRPixFormat srcFormat, const unsigned char* alpha,
+                                   int alphaPitch, int rate) {
     SetDoubleAlphaParam(rate);
-    return NyAlphaRows(x, y, w, h, nullptr, 0, src, srcPitch, srcFormat, alpha, alphaPitch,
-                       true);
+    return NyAlphaRows(x, y, w, h, nullptr, 0, src, srcPitch, srcFormat, alpha, alphaPitch, true);
 }
 
 bool TNyRGBBits::NyAlphaMask(int x, int y, int w, int h, const unsigned char* src, int srcPitch,

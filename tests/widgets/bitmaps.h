@@ -20,7 +20,7 @@ constexpr ZRPixFormat kFormats[] = {pf16_565, pf16_555, pf16_5551, pf16_4444,
 
 // Rows bottom to top, each padded by 5 bytes: Bits is the top row and Pitch is negative.
 class BottomUpBits : public TNyRGBBits {
-public:
+  public:
     using TNyRGBBits::TNyRGBBits;
     ~BottomUpBits() override { BottomUpBits::Release(); }
 
@@ -41,7 +41,7 @@ public:
         FCreated = false;
     }
 
-private:
+  private:
     unsigned char* mem_ = nullptr;
 };
 
@@ -50,7 +50,9 @@ inline uint32_t ReadPixel(const unsigned char* p, int bpp) {
     std::memcpy(&v, p, size_t(bpp));
     return v;
 }
-inline void WritePixel(unsigned char* p, int bpp, uint32_t v) { std::memcpy(p, &v, size_t(bpp)); }
+inline void WritePixel(unsigned char* p, int bpp, uint32_t v) {
+    std::memcpy(p, &v, size_t(bpp));
+}
 
 // A bitmap's pixels as values, row-major, for models to edit and compare.
 struct Image {
@@ -69,7 +71,8 @@ inline Image Snap(const TNyRGBBits& b) {
     im.px.resize(size_t(im.w) * im.h);
     for (int y = 0; y < im.h; ++y)
         for (int x = 0; x < im.w; ++x)
-            im.at(x, y) = ReadPixel(b.Bits() + int64_t(y) * b.Pitch() + int64_t(x) * im.bpp, im.bpp);
+            im.at(x, y) =
+                ReadPixel(b.Bits() + int64_t(y) * b.Pitch() + int64_t(x) * im.bpp, im.bpp);
     return im;
 }
 
@@ -108,7 +111,7 @@ inline std::unique_ptr<TNyAlpha> MakePlane(int w, int h, std::mt19937& rng) {
 // Runs a test with the plain kernels (false) and the fast ones (true); bitmaps take the set
 // when they are constructed.
 class BothKernels : public ::testing::TestWithParam<bool> {
-protected:
+  protected:
     void SetUp() override { SetMmxKernels(GetParam()); }
     void TearDown() override { SetMmxKernels(true); }
     bool Fast() const { return GetParam() && UseMmxKernels(CPUID()); }

@@ -131,14 +131,14 @@ TEST(NyAlpha, ComposeRecordsTheSecondPlanesShare) {
     auto a = MakePlane(5, 5, rng), b = MakePlane(3, 3, rng);
     auto dst = MakePlane(5, 5, rng), ratio = MakePlane(4, 4, rng);
     ratio->Fill(9);
-    ASSERT_TRUE(ComposeAlphaChannel(dst.get(), 0, 0, ratio.get(), a.get(), 0, 0, b.get(), 0, 0, 5,
-                                    5, 0));
+    ASSERT_TRUE(
+        ComposeAlphaChannel(dst.get(), 0, 0, ratio.get(), a.get(), 0, 0, b.get(), 0, 0, 5, 5, 0));
     EXPECT_EQ(Values(*dst), Values(*a));
     EXPECT_EQ(ratio->PGet(2, 2), 0);
     EXPECT_EQ(ratio->PGet(3, 3), 9) << "only where b exists";
 
-    ASSERT_TRUE(ComposeAlphaChannel(dst.get(), -1, 0, ratio.get(), a.get(), 0, 0, b.get(), 0, 0,
-                                    5, 5, 128));
+    ASSERT_TRUE(ComposeAlphaChannel(dst.get(), -1, 0, ratio.get(), a.get(), 0, 0, b.get(), 0, 0, 5,
+                                    5, 128));
     for (int y = 0; y < 5; ++y)
         for (int x = 0; x < 4; ++x) {
             const int bx = x + 1;
@@ -149,10 +149,10 @@ TEST(NyAlpha, ComposeRecordsTheSecondPlanesShare) {
             }
         }
     auto tiny = MakePlane(2, 2, rng);
-    EXPECT_FALSE(ComposeAlphaChannel(dst.get(), 0, 0, tiny.get(), a.get(), 0, 0, b.get(), 0, 0, 1,
-                                     1, 64));
-    EXPECT_FALSE(ComposeAlphaChannel(dst.get(), 0, 0, ratio.get(), a.get(), 0, 0, b.get(), 0, 0,
-                                     1, 1, 129));
+    EXPECT_FALSE(
+        ComposeAlphaChannel(dst.get(), 0, 0, tiny.get(), a.get(), 0, 0, b.get(), 0, 0, 1, 1, 64));
+    EXPECT_FALSE(
+        ComposeAlphaChannel(dst.get(), 0, 0, ratio.get(), a.get(), 0, 0, b.get(), 0, 0, 1, 1, 129));
 }
 
 }  // namespace

@@ -60,8 +60,7 @@ Placement RandomPlacement(std::mt19937& rng) {
 }
 
 // Visible columns of a row as the kernel sees them, for the fast kernels' pair rule.
-int VisibleColumns(const Image& dst, const Image& src, const Placement& p, int alphaW,
-                   int alphaH) {
+int VisibleColumns(const Image& dst, const Image& src, const Placement& p, int alphaW, int alphaH) {
     int n = 0;
     for (int i = 0; i < p.w; ++i)
         if (dst.Inside(p.x + i, 0) && src.Inside(p.sx + i, 0) && p.sx + i < alphaW && alphaH > 0)
@@ -94,11 +93,10 @@ TEST_P(BothKernels, DrawingThroughAnAlphaPlaneMatchesThePerPixelModel) {
                                                alpha->PGet(sx, sy), rate, lead);
                     }
                 }
-                const bool ok =
-                    rate < 0 ? dst->DrawAlphaMask(p.x, p.y, src.get(), p.sx, p.sy, p.w, p.h,
-                                                  alpha.get())
-                             : dst->DrawDoubleAlphaMask(p.x, p.y, src.get(), p.sx, p.sy, p.w, p.h,
-                                                        alpha.get(), rate);
+                const bool ok = rate < 0 ? dst->DrawAlphaMask(p.x, p.y, src.get(), p.sx, p.sy, p.w,
+                                                              p.h, alpha.get())
+                                         : dst->DrawDoubleAlphaMask(p.x, p.y, src.get(), p.sx, p.sy,
+                                                                    p.w, p.h, alpha.get(), rate);
                 ASSERT_TRUE(ok);
                 ASSERT_EQ(Snap(*dst), want) << int(sf) << "->" << int(df) << " rate " << rate;
             }
@@ -134,8 +132,8 @@ TEST_P(BothKernels, TwoSourcesThroughAPlaneAndOwnAlpha) {
                                  0);
                 }
             }
-            ASSERT_TRUE(dst->DrawAlphaMask(x, y, s1.get(), x1, y1, s2.get(), x2, y2, w, h,
-                                           alpha.get()));
+            ASSERT_TRUE(
+                dst->DrawAlphaMask(x, y, s1.get(), x1, y1, s2.get(), x2, y2, w, h, alpha.get()));
             ASSERT_EQ(Snap(*dst), want) << int(f) << "->" << int(df);
         }
 

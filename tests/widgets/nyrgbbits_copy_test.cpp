@@ -40,7 +40,8 @@ TEST(NyRGBBitsCopy, StrictCopiesRefuseSourcesLeavingTheSourceClipDrawCutsThem) {
     auto dst = Blank(pf24_888, 20, 10);
     const Image before = Snap(*dst);
     bool ok;
-    ZRRect r = Reported(*dst, [&] { return dst->Draw(0, 0, src.get(), 1, 0, 10, 6); }, &ok);
+    ZRRect r = Reported(
+        *dst, [&] { return dst->Draw(0, 0, src.get(), 1, 0, 10, 6); }, &ok);
     EXPECT_FALSE(ok);
     EXPECT_EQ(r.left, -1) << "nothing reported";
     EXPECT_EQ(Snap(*dst), before);
@@ -53,11 +54,13 @@ TEST(NyRGBBitsCopy, StrictCopiesRefuseSourcesLeavingTheSourceClipDrawCutsThem) {
     ASSERT_TRUE(dst->ClipDraw(2, 1, src.get(), -10, 0, 100, 3));
     EXPECT_EQ(dst->PGet(12, 1), src->PGet(0, 0));
     EXPECT_EQ(dst->PGet(11, 1), 0u);
-    r = Reported(*dst, [&] { return dst->ClipDraw(0, 0, src.get(), 50, 50, 4, 4); }, &ok);
+    r = Reported(
+        *dst, [&] { return dst->ClipDraw(0, 0, src.get(), 50, 50, 4, 4); }, &ok);
     EXPECT_TRUE(ok);
     EXPECT_EQ(r.left, -1);
 
-    r = Reported(*dst, [&] { return dst->Draw(15, 8, src.get(), 0, 0, 10, 6); }, &ok);
+    r = Reported(
+        *dst, [&] { return dst->Draw(15, 8, src.get(), 0, 0, 10, 6); }, &ok);
     EXPECT_TRUE(ok);
     EXPECT_EQ(r.right, 20);
     EXPECT_EQ(r.bottom, 10);
@@ -170,7 +173,10 @@ TEST_P(BothKernels, RateBlendsAndSaturatingSumsMatchThePerPixelModel) {
     std::mt19937 rng(12);
     for (ZRPixFormat f : kFormats) {
         for (int trial = 0; trial < 12; ++trial) {
-            const int rate = trial == 0 ? 64 : trial == 1 ? 1 : trial == 2 ? 127 : 1 + int(rng() % 127);
+            const int rate = trial == 0   ? 64
+                             : trial == 1 ? 1
+                             : trial == 2 ? 127
+                                          : 1 + int(rng() % 127);
             auto s1 = Make(f, 9, 8, rng, trial % 2);
             auto s2 = Make(f, 7, 9, rng);
             auto dst = Make(f, 10, 7, rng, trial % 3 == 0);
