@@ -26,21 +26,9 @@ plat::AnsiString TNyAlpha::GetID() const {
     return plat::AnsiString(FID, sizeof FID);
 }
 
-namespace {
-
-unsigned char* NewPlane(int w, int h) {
-    const int64_t bytes = BlockBytes(1, w, h, kNyGuardBytes);
-    if (bytes < 0) return nullptr;
-    auto* mem = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(bytes)));
-    if (mem) std::memset(mem + (bytes - kNyGuardBytes), 0x55, kNyGuardBytes);
-    return mem;
-}
-
-}  // namespace
-
 bool TNyAlpha::Create() {
     if (FCreated || FWidth <= 0 || FHeight <= 0) return false;
-    FBits = NewPlane(FWidth, FHeight);
+    FBits = ny_unit::NewGuarded(1, FWidth, FHeight);
     if (!FBits) return false;
     FPitch = FWidth;
     FCreated = true;
@@ -69,7 +57,7 @@ bool TNyAlpha::Resize(int w, int h) {
         FHeight = h;
         return true;
     }
-    unsigned char* mem = NewPlane(w, h);
+    unsigned char* mem = ny_unit::NewGuarded(1, w, h);
     if (!mem) return false;
     GuardCheck();
     std::free(FBits);

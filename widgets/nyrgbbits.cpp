@@ -38,6 +38,17 @@ TNotifyEvent& AlphaOverRunHandler() {
     return h;
 }
 
+unsigned char* NewGuarded(int bpp, int w, int h) {
+    const int64_t bytes = BlockBytes(bpp, w, h, kNyGuardBytes);
+    if (bytes < 0) return nullptr;
+    auto* mem = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(bytes)));
+    if (!mem) return nullptr;
+    const size_t pixels = static_cast<size_t>(bytes - kNyGuardBytes);
+    std::memset(mem + pixels, 0x55, kNyGuardBytes);
+    std::memset(mem, 0, pixels);
+    return mem;
+}
+
 bool GuardIntact(const unsigned char* guard) {
     for (int i = 0; i < kNyGuardBytes; ++i)
         if (guard[i] != 0x55) return false;
@@ -127,14 +138,8 @@ bool TNyRGBBits::Create() {
     if (FWidth <= 0 || FHeight <= 0 || FBitDepth < bd8 || FBitDepth > bd32 ||
         FPixFormat < pf16_565 || FPixFormat > pf32_8888)
         return false;
-    const int64_t bytes = BlockBytes(FBitDepth, FWidth, FHeight, kNyGuardBytes);
-    if (bytes < 0) return false;
-    auto* mem = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(bytes)));
-    if (!mem) return false;
-    const size_t pixels = static_cast<size_t>(bytes - kNyGuardBytes);
-    std::memset(mem + pixels, 0x55, kNyGuardBytes);
-    std::memset(mem, 0, pixels);
-    FBits = mem;
+    FBits = ny_unit::NewGuarded(FBitDepth, FWidth, FHeight);
+    if (!FBits) return false;
     FPitch = FBitDepth * FWidth;
     if (!SetProcs()) {
         std::free(FBits);
@@ -175,13 +180,8 @@ bool TNyRGBBits::Resize(int w, int h) {
         return true;
     }
     if (FAttached || FLocked) return false;
-    const int64_t bytes = BlockBytes(FBitDepth, w, h, kNyGuardBytes);
-    if (bytes < 0) return false;
-    auto* mem = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(bytes)));
+    unsigned char* mem = ny_unit::NewGuarded(FBitDepth, w, h);
     if (!mem) return false;
-    const size_t pixels = static_cast<size_t>(bytes - kNyGuardBytes);
-    std::memset(mem + pixels, 0x55, kNyGuardBytes);
-    std::memset(mem, 0, pixels);
     GuardCheck();
     std::free(FBits);
     FBits = mem;

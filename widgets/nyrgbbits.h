@@ -217,6 +217,8 @@ class TNyRGBBits : public plat::TComponent {
 
   private:
     using RowCombine = void* (*)(void*, const void*, unsigned int);
+    bool PutMasked(int x, int y, int w, int h, const unsigned char* src, int srcPitch,
+                   const unsigned char* mask, int maskWidth, int maskHeight, bool mirror);
     bool NyCombine(RowCombine combine, int x, int y, int w, int h, const unsigned char* src,
                    int srcPitch);
     // Draws srcB through the alpha rows over srcA (or over the bitmap itself when srcA is
@@ -224,6 +226,9 @@ class TNyRGBBits : public plat::TComponent {
     bool NyAlphaRows(int x, int y, int w, int h, const unsigned char* srcA, int pitchA,
                      const unsigned char* srcB, int pitchB, ZRPixFormat srcFormat,
                      const unsigned char* alpha, int alphaPitch, bool scaled);
+    // Draws src through alpha (its own alpha when null), scaled by rate below 128.
+    bool ThroughAlpha(int x, int y, TNyRGBBits* src, int sx, int sy, int w, int h, TNyAlpha* alpha,
+                      int rate);
     // AlphaFill at rate 128, AlphaFillRate below it.
     bool AlphaFillRows(int x, int y, uint32_t colour, int ax, int ay, int w, int h, TNyAlpha* alpha,
                        int rate);

@@ -66,42 +66,44 @@ bool TNyRGBBits::AlphaBlend(int x, int y, TNyRGBBits* src, int sx, int sy, int w
     return AlphaBlend(x, y, this, x, y, src, sx, sy, w, h, rate);
 }
 
-bool TNyRGBBits::DrawAlphaMask(int x, int y, TNyRGBBits* src, int sx, int sy, int w, int h,
-                               TNyAlpha* alpha) {
-    if (!FCreated || !Usable(src) || !Usable(alpha)) return false;
+bool TNyRGBBits::ThroughAlpha(int x, int y, TNyRGBBits* src, int sx, int sy, int w, int h,
+                              TNyAlpha* alpha, int rate) {
     Cuts cuts;
     cuts.Against(sx, sy, w, h, src->Width(), src->Height());
-    cuts.Against(sx, sy, w, h, alpha->Width(), alpha->Height());
+    if (alpha) cuts.Against(sx, sy, w, h, alpha->Width(), alpha->Height());
     Area a{x, y, w, h};
     a.Apply(cuts);
     if (a.Empty()) return true;
     LockGuard lock(src);
     if (!lock.Held()) return false;
     return Guarded([&] {
-        if (!NyAlphaMask(a.x, a.y, a.w, a.h, PixelOf(src, sx + a.sx, sy + a.sy), src->Pitch(),
-                         src->PixFormat(), ValueOf(alpha, sx + a.sx, sy + a.sy), alpha->Pitch()))
-            return false;
+        const unsigned char* s = PixelOf(src, sx + a.sx, sy + a.sy);
+        const ZRPixFormat f = src->PixFormat();
+        bool done;
+        if (!alpha) {
+            done = NyAlphaMask(a.x, a.y, a.w, a.h, s, src->Pitch(), f);
+        } else {
+            const unsigned char* plane = ValueOf(alpha, sx + a.sx, sy + a.sy);
+            done = rate == 128
+                       ? NyAlphaMask(a.x, a.y, a.w, a.h, s, src->Pitch(), f, plane, alpha->Pitch())
+                       : NyDoubleAlphaMask(a.x, a.y, a.w, a.h, s, src->Pitch(), f, plane,
+                                           alpha->Pitch(), rate);
+        }
+        if (!done) return false;
         SetModifiedBlock(a.x, a.y, a.w, a.h);
         return true;
     });
 }
 
+bool TNyRGBBits::DrawAlphaMask(int x, int y, TNyRGBBits* src, int sx, int sy, int w, int h,
+                               TNyAlpha* alpha) {
+    if (!FCreated || !Usable(src) || !Usable(alpha)) return false;
+    return ThroughAlpha(x, y, src, sx, sy, w, h, alpha, 128);
+}
+
 bool TNyRGBBits::DrawAlphaMask(int x, int y, TNyRGBBits* src, int sx, int sy, int w, int h) {
     if (!FCreated || !Usable(src)) return false;
-    Cuts cuts;
-    cuts.Against(sx, sy, w, h, src->Width(), src->Height());
-    Area a{x, y, w, h};
-    a.Apply(cuts);
-    if (a.Empty()) return true;
-    LockGuard lock(src);
-    if (!lock.Held()) return false;
-    return Guarded([&] {
-        if (!NyAlphaMask(a.x, a.y, a.w, a.h, PixelOf(src, sx + a.sx, sy + a.sy), src->Pitch(),
-                         src->PixFormat()))
-            return false;
-        SetModifiedBlock(a.x, a.y, a.w, a.h);
-        return true;
-    });
+    return ThroughAlpha(x, y, src, sx, sy, w, h, nullptr, 128);
 }
 
 bool TNyRGBBits::DrawAlphaMask(int x, int y, TNyRGBBits* src1, int x1, int y1, TNyRGBBits* src2,
@@ -137,24 +139,8 @@ bool TNyRGBBits::DrawDoubleAlphaMask(int x, int y, TNyRGBBits* src, int sx, int 
                                      TNyAlpha* alpha, int rate) {
     if (!FCreated || !Usable(src) || !Usable(alpha)) return false;
     if (rate == 0) return true;
-    if (rate == 128) return DrawAlphaMask(x, y, src, sx, sy, w, h, alpha);
     if (rate < 0 || rate > 128) return false;
-    Cuts cuts;
-    cuts.Against(sx, sy, w, h, src->Width(), src->Height());
-    cuts.Against(sx, sy, w, h, alpha->Width(), alpha->Height());
-    Area a{x, y, w, h};
-    a.Apply(cuts);
-    if (a.Empty()) return true;
-    LockGuard lock(src);
-    if (!lock.Held()) return false;
-    return Guarded([&] {
-        if (!NyDoubleAlphaMask(a.x, a.y, a.w, a.h, PixelOf(src, sx + a.sx, sy + a.sy), src->Pitch(),
-                               src->PixFormat(), ValueOf(alpha, sx + a.sx, sy + a.sy),
-                               alpha->Pitch(), rate))
-            return false;
-        SetModifiedBlock(a.x, a.y, a.w, a.h);
-        return true;
-    });
+    return ThroughAlpha(x, y, src, sx, sy, w, h, alpha, rate);
 }
 
 bool TNyRGBBits::AlphaFillRows(int x, int y, uint32_t colour, int ax, int ay, int w, int h,

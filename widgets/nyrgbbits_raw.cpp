@@ -134,41 +134,22 @@ bool MaskBit(const unsigned char* maskRow, int64_t i, int maskWidth) {
 bool TNyRGBBits::NyPutPatM(int x, int y, int w, int h, const unsigned char* src, int srcPitch,
                            const unsigned char* mask, int maskWidth, int maskHeight) {
     if (FReverse) return NyPutPatMR(x, y, w, h, src, srcPitch, mask, maskWidth, maskHeight);
-    if (!mask || maskWidth <= 0 || maskHeight <= 0 || !FCreated) return false;
-    const ZRMaskColorProc maskCopy = RGBMaskColorProcTable[FBitDepth];
-    const ZRPointMovProc move = PointMovProcTable[FBitDepth];
-    if (!maskCopy || !move) return false;
-    LockGuard lock(this);
-    if (!lock.Held()) return false;
-    return Guarded([&] {
-        const int64_t maskPitch = (int64_t(maskWidth) + 7) / 8;
-        const bool inside =
-            x >= 0 && int64_t(x) + w <= FWidth && y >= 0 && int64_t(y) + h <= FHeight;
-        const int64_t x0 = std::max(x, 0), x1 = std::min<int64_t>(int64_t(x) + w, FWidth);
-        for (int64_t j = 0; j < h; ++j) {
-            const int64_t dy = y + j;
-            if (!inside && (dy < 0 || dy >= FHeight)) continue;
-            const unsigned char* s = src + j * srcPitch;
-            const unsigned char* m = mask + (j % maskHeight) * maskPitch;
-            if (inside) {
-                maskCopy(PixelAt(x, dy), s, unsigned(w), m, unsigned(maskWidth));
-                continue;
-            }
-            for (int64_t dx = x0; dx < x1; ++dx) {
-                const int64_t i = dx - x;
-                if (MaskBit(m, i, maskWidth)) move(PixelAt(dx, dy), s + i * FBitDepth);
-            }
-        }
-        return true;
-    });
+    return PutMasked(x, y, w, h, src, srcPitch, mask, maskWidth, maskHeight, false);
 }
 
 bool TNyRGBBits::NyPutPatMR(int x, int y, int w, int h, const unsigned char* src, int srcPitch,
                             const unsigned char* mask, int maskWidth, int maskHeight) {
-    if (!FReverse || !mask || maskWidth <= 0 || maskHeight <= 0 || !FCreated) return false;
-    const ZRMaskColorProc maskMirror = RGBRevMaskColorProcTable[FBitDepth];
+    if (!FReverse) return false;
+    return PutMasked(x, y, w, h, src, srcPitch, mask, maskWidth, maskHeight, true);
+}
+
+bool TNyRGBBits::PutMasked(int x, int y, int w, int h, const unsigned char* src, int srcPitch,
+                           const unsigned char* mask, int maskWidth, int maskHeight, bool mirror) {
+    if (!mask || maskWidth <= 0 || maskHeight <= 0 || !FCreated) return false;
+    const ZRMaskColorProc rowCopy =
+        (mirror ? RGBRevMaskColorProcTable : RGBMaskColorProcTable)[FBitDepth];
     const ZRPointMovProc move = PointMovProcTable[FBitDepth];
-    if (!maskMirror || !move) return false;
+    if (!rowCopy || !move) return false;
     LockGuard lock(this);
     if (!lock.Held()) return false;
     return Guarded([&] {
@@ -176,18 +157,18 @@ bool TNyRGBBits::NyPutPatMR(int x, int y, int w, int h, const unsigned char* src
         const bool inside =
             x >= 0 && int64_t(x) + w <= FWidth && y >= 0 && int64_t(y) + h <= FHeight;
         const int64_t x0 = std::max(x, 0), x1 = std::min<int64_t>(int64_t(x) + w, FWidth);
-        const int64_t last = int64_t(x) + w - 1;  // where block column 0 lands
+        const int64_t last = int64_t(x) + w - 1;  // where block column 0 lands when mirrored
         for (int64_t j = 0; j < h; ++j) {
             const int64_t dy = y + j;
             if (!inside && (dy < 0 || dy >= FHeight)) continue;
             const unsigned char* s = src + j * srcPitch;
             const unsigned char* m = mask + (j % maskHeight) * maskPitch;
             if (inside) {
-                maskMirror(PixelAt(x, dy), s, unsigned(w), m, unsigned(maskWidth));
+                rowCopy(PixelAt(x, dy), s, unsigned(w), m, unsigned(maskWidth));
                 continue;
             }
-            for (int64_t dx = x1 - 1; dx >= x0; --dx) {
-                const int64_t i = last - dx;
+            for (int64_t dx = x0; dx < x1; ++dx) {
+                const int64_t i = mirror ? last - dx : dx - x;
                 if (MaskBit(m, i, maskWidth)) move(PixelAt(dx, dy), s + i * FBitDepth);
             }
         }

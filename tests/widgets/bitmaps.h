@@ -95,6 +95,16 @@ inline std::unique_ptr<TNyRGBBits> Make(ZRPixFormat f, int w, int h, std::mt1993
     return b;
 }
 
+// A created bitmap of black pixels.
+inline std::unique_ptr<TNyRGBBits> Blank(ZRPixFormat f, int w, int h) {
+    auto b = std::make_unique<TNyRGBBits>();
+    b->SetPixFormat(f);
+    b->SetWidth(w);
+    b->SetHeight(h);
+    EXPECT_TRUE(b->Create());
+    return b;
+}
+
 inline std::unique_ptr<TNyAlpha> MakePlane(int w, int h, std::mt19937& rng) {
     auto a = std::make_unique<TNyAlpha>();
     a->SetWidth(w);

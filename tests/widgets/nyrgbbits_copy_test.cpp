@@ -10,15 +10,6 @@ using namespace testbits;
 
 namespace {
 
-std::unique_ptr<TNyRGBBits> Blank(ZRPixFormat f, int w, int h) {
-    auto b = std::make_unique<TNyRGBBits>();
-    b->SetPixFormat(f);
-    b->SetWidth(w);
-    b->SetHeight(h);
-    EXPECT_TRUE(b->Create());
-    return b;
-}
-
 ZRRect Reported(TNyRGBBits& b, const std::function<bool()>& draw, bool* result) {
     struct Grab {
         ZRRect r{0, 0, 0, 0};

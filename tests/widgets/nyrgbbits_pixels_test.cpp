@@ -18,15 +18,6 @@ std::set<std::pair<int, int>> SetPoints(TNyRGBBits& b) {
     return s;
 }
 
-std::unique_ptr<TNyRGBBits> Blank(ZRPixFormat f, int w, int h) {
-    auto b = std::make_unique<TNyRGBBits>();
-    b->SetPixFormat(f);
-    b->SetWidth(w);
-    b->SetHeight(h);
-    EXPECT_TRUE(b->Create());
-    return b;
-}
-
 TEST(NyRGBBitsPixels, LinesWalkPixelCountsFromTheTopEnd) {
     auto b = Blank(pf24_888, 640, 8);
     ASSERT_TRUE(b->Line(0, 0, 3, 1, 1));
