@@ -5,3 +5,9 @@ function(zr_bench_extra_media_kernels target)
   pkg_check_modules(ZRBENCH_PIXMAN REQUIRED IMPORTED_TARGET pixman-1)
   target_link_libraries(${target} PRIVATE PkgConfig::ZRBENCH_PIXMAN)
 endfunction()
+
+# Whole-frame drawing calls are measured beside pixman's compositing.
+function(zr_bench_extra_widgets_drawing target)
+  pkg_check_modules(ZRBENCH_PIXMAN_W REQUIRED IMPORTED_TARGET pixman-1)
+  target_link_libraries(${target} PRIVATE PkgConfig::ZRBENCH_PIXMAN_W)
+endfunction()
