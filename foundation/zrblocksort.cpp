@@ -5,14 +5,7 @@
 #include <cstring>
 #include <new>
 
-namespace {
-
-void PutLE16(unsigned char* p, uint32_t v) {
-    p[0] = static_cast<unsigned char>(v);
-    p[1] = static_cast<unsigned char>(v >> 8);
-}
-
-}  // namespace
+#include "foundation/zrstd.h"
 
 bool ZRBWTEncode::Create() {
     if (created_) return true;
@@ -58,13 +51,13 @@ bool ZRBWTEncode::Encode(const unsigned char* src, unsigned char* dst, int n) {
     int i = 1;
     while (i < n && src[i] == src[0]) ++i;
     if (i == n) {
-        PutLE16(dst, 0);
+        ZRPutLE16(dst, 0);
         std::memset(dst + 2, src[0], n);
     } else {
         SortRotations();
         for (int row = 0; row < n; ++row) {
             const int start = order_[row];
-            if (start == 0) PutLE16(dst, row);
+            if (start == 0) ZRPutLE16(dst, static_cast<uint16_t>(row));
             dst[2 + row] = src[start == 0 ? n - 1 : start - 1];
         }
     }
@@ -154,7 +147,7 @@ void ZRBWTDecode::Release() {
 bool ZRBWTDecode::Decode(const unsigned char* src, unsigned char* dst, int size) {
     if (size <= 2 || !created_ || size > capacity_ + 2 || busy_) return false;
     const int n = size - 2;
-    const int primary = src[0] | (src[1] << 8);
+    const int primary = ZRGetLE16(src);
     if (primary >= n) return false;
     busy_ = 1;
     n_ = n;

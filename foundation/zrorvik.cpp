@@ -6,6 +6,8 @@
 #include <new>
 #include <stdexcept>
 
+#include "foundation/zrstd.h"
+
 namespace {
 
 constexpr int kHistory = 1536;          // bytes kept before the current position
@@ -18,18 +20,6 @@ constexpr int kEncOutSize = kBlock + 2560;
 constexpr int kDecInSize = kBlock + 256;
 constexpr int kDecOutSize = kHistory + 2 * kBlock;
 constexpr int kHashKeys = 65536;
-
-uint32_t GetLE32(const unsigned char* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-void PutLE32(unsigned char* p, uint32_t v) {
-    p[0] = static_cast<unsigned char>(v);
-    p[1] = static_cast<unsigned char>(v >> 8);
-    p[2] = static_cast<unsigned char>(v >> 16);
-    p[3] = static_cast<unsigned char>(v >> 24);
-}
 
 int Percent(int64_t done, int64_t total) {
     return total <= 0 ? 100 : static_cast<int>(done * 100 / total);
@@ -200,7 +190,7 @@ void ZROrvikEncode::Run() {
         }
         const bool exhausted = srcpos_ >= srcsize_;
         if (exhausted || tokens_ == 32) {
-            PutLE32(flagptr_, flag_);
+            ZRPutLE32(flagptr_, flag_);
             completed_ = outpos_;
             if (!exhausted) {
                 flagptr_ = outptr_;
@@ -350,7 +340,7 @@ void ZROrvikDecode::Run() {
     while (written_ + (op - obase) < size_) {
         if (count == 0) {
             if (iend - ip < 4) corrupt();
-            flag = GetLE32(ip);
+            flag = ZRGetLE32(ip);
             ip += 4;
             bit = 0x80000000u;
         }
@@ -364,7 +354,7 @@ void ZROrvikDecode::Run() {
             if (lnib == 14) {
                 length = *ip++;
             } else if (lnib == 15) {
-                length = ip[0] | (ip[1] << 8);
+                length = ZRGetLE16(ip);
                 ip += 2;
             }
             const int distance = dnib < 10 ? dnib + 1 : (dnib - 10) * 256 + *ip++;
