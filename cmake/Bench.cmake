@@ -5,3 +5,10 @@ function(zr_bench_extra_media_kernels target)
   pkg_check_modules(ZRBENCH_PIXMAN REQUIRED IMPORTED_TARGET pixman-1)
   target_link_libraries(${target} PRIVATE PkgConfig::ZRBENCH_PIXMAN)
 endfunction()
+
+# The in-house codecs measured beside libbz2 and zlib.
+function(zr_bench_extra_foundation_codecs target)
+  find_package(BZip2 REQUIRED)
+  find_package(ZLIB REQUIRED)
+  target_link_libraries(${target} PRIVATE BZip2::BZip2 ZLIB::ZLIB)
+endfunction()

@@ -207,7 +207,12 @@ bool ZRMTFDecode::Decode(unsigned char* buf, int length) {
         const int r = buf[i];
         if (r > 0) {
             const unsigned char b = list_[r];
-            std::memmove(list_ + 1, list_, r);
+            // Most positions are small after a block sort; a call would cost more than the move.
+            if (r < 16) {
+                for (int j = r; j > 0; --j) list_[j] = list_[j - 1];
+            } else {
+                std::memmove(list_ + 1, list_, r);
+            }
             list_[0] = b;
         }
         buf[i] = list_[0];

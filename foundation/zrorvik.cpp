@@ -337,12 +337,35 @@ void ZROrvikDecode::Run() {
         outptr_ = op;
         outpos_ = written_ + static_cast<int32_t>(op - obase);
     };
+    const auto service = [&] {
+        if (iend - ip < 256 && bytesread_ < compsize_) {
+            sync();
+            ReadInBuffer();
+            ip = inptr_;
+            iend = inbuf_ + (bytesread_ - inbase_);
+            ProgressCallback();
+        }
+        if (op - obase > kBlock) {
+            sync();
+            WriteOutBuffer();
+            op = outptr_;
+            done_ = outpos_;
+        }
+    };
     while (written_ + (op - obase) < size_) {
         if (count == 0) {
             if (iend - ip < 4) corrupt();
             flag = ZRGetLE32(ip);
             ip += 4;
             bit = 0x80000000u;
+            // A whole packet of literals, as incompressible stretches give, goes in one copy.
+            if (flag == 0 && iend - ip >= 32 && size_ - (written_ + (op - obase)) >= 32) {
+                std::memcpy(op, ip, 32);
+                op += 32;
+                ip += 32;
+                service();
+                continue;
+            }
         }
         if (flag & bit) {
             if (ip == iend) corrupt();
@@ -383,19 +406,7 @@ void ZROrvikDecode::Run() {
         } else {
             count = 0;
         }
-        if (iend - ip < 256 && bytesread_ < compsize_) {
-            sync();
-            ReadInBuffer();
-            ip = inptr_;
-            iend = inbuf_ + (bytesread_ - inbase_);
-            ProgressCallback();
-        }
-        if (op - obase > kBlock) {
-            sync();
-            WriteOutBuffer();
-            op = outptr_;
-            done_ = outpos_;
-        }
+        service();
     }
     sync();
     flag_ = flag;

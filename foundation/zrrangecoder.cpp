@@ -352,16 +352,8 @@ bool ZRRangeDecode::Decode(const unsigned char* input, unsigned char* output, in
         if (StartDecoding() < 0) {
             overflow_ = 1;
         } else {
+            DecodeSymbols();
             int sy_f, lt_f;
-            while (outcount_ < outlimit_ && !overflow_) {
-                const int v = static_cast<int>(DecodeCulShift(kLgTotal));
-                const int s = model_.QSGetSym(v);
-                if (s == kEndSymbol) break;
-                output_[outcount_++] = static_cast<unsigned char>(s);
-                model_.QSGetFreq(s, &sy_f, &lt_f);
-                DecodeUpdate(sy_f, lt_f, 1u << kLgTotal);
-                model_.QSUpdate(s);
-            }
             model_.QSGetFreq(kEndSymbol, &sy_f, &lt_f);
             DecodeUpdate(sy_f, lt_f, 1u << kLgTotal);
             DoneDecoding();
@@ -375,4 +367,54 @@ bool ZRRangeDecode::Decode(const unsigned char* input, unsigned char* output, in
     if (overflow_ && incount_ >= insize_) resultsize_ = 0;
     busy_ = 0;
     return ok;
+}
+
+// The loop of Decode with the coder state in locals: stores to the output may alias any
+// member, which would otherwise reload the whole state after every byte. The steps are those
+// of DecodeCulShift, DecodeUpdate and DecNormalize, whose range never reaches zero here (help
+// is at least 2,048 and every symbol's frequency at least 1).
+void ZRRangeDecode::DecodeSymbols() {
+    const unsigned char* const in = input_;
+    const int insize = insize_;
+    int incount = incount_;
+    unsigned char* const out = output_;
+    const int limit = outlimit_;
+    int outcount = outcount_;
+    bool overflow = overflow_ != 0;
+    uint32_t low = low_, range = range_, help = help_;
+    uint32_t buffer = buffer_;
+    while (outcount < limit && !overflow) {
+        while (range <= kBottom) {
+            low = (low << 8) | ((buffer << kExtraBits) & 0xFF);
+            if (incount < insize) {
+                buffer = in[incount++];
+            } else {
+                buffer = 0;
+                overflow = true;
+            }
+            low |= buffer >> (8 - kExtraBits);
+            range <<= 8;
+        }
+        help = range >> kLgTotal;
+        uint32_t v = low / help;
+        if (v >> kLgTotal) v = (1u << kLgTotal) - 1;
+        const int s = model_.QSGetSym(static_cast<int>(v));
+        if (s == kEndSymbol) break;
+        out[outcount++] = static_cast<unsigned char>(s);
+        int sy_f, lt_f;
+        model_.QSGetFreq(s, &sy_f, &lt_f);
+        const uint32_t t = help * static_cast<uint32_t>(lt_f);
+        low -= t;
+        range = static_cast<uint32_t>(lt_f + sy_f) < (1u << kLgTotal)
+                    ? help * static_cast<uint32_t>(sy_f)
+                    : range - t;
+        model_.QSUpdate(s);
+    }
+    incount_ = incount;
+    outcount_ = outcount;
+    overflow_ = overflow;
+    low_ = low;
+    range_ = range;
+    help_ = help;
+    buffer_ = static_cast<uint8_t>(buffer);
 }

@@ -123,6 +123,7 @@ public:
     int GetResultSize() const { return resultsize_; }
 
 private:
+    void DecodeSymbols();
     unsigned char InByte() {
         if (incount_ < insize_) return input_[incount_++];
         overflow_ = 1;
