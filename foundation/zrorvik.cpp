@@ -6,6 +6,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "foundation/zrcodecdriver.h"
 #include "foundation/zrstd.h"
 
 namespace {
@@ -20,10 +21,6 @@ constexpr int kEncOutSize = kBlock + 2560;
 constexpr int kDecInSize = kBlock + 256;
 constexpr int kDecOutSize = kHistory + 2 * kBlock;
 constexpr int kHashKeys = 65536;
-
-int Percent(int64_t done, int64_t total) {
-    return total <= 0 ? 100 : static_cast<int>(done * 100 / total);
-}
 
 // Length of the common run of a and b, from 2 (the key bytes match already) up to limit.
 int MatchLength(const unsigned char* a, const unsigned char* b, int limit) {
@@ -96,21 +93,14 @@ bool ZROrvikEncode::Encode(int size, int limit, ZRBaseCallback2<int, void*, int>
                            ZRBaseCallback1<bool, int> progress) {
     if (size == 0) return true;
     if (busy_ || size < 0) return false;
-    busy_ = 1;
-    finished_ = 0;
     srcsize_ = size;
     limit_ = limit;
     read_ = read;
     write_ = write;
     progress_ = progress;
-    try {
-        if (Initialize()) Run();
-    } catch (...) {
-        finished_ = 0;
-    }
-    Finish();
-    busy_ = 0;
-    return finished_ != 0;
+    return ZRRunCodec(
+        busy_, finished_, [this] { return Initialize(); }, [this] { Run(); },
+        [this] { Finish(); });
 }
 
 bool ZROrvikEncode::CreateBuffer() {
@@ -264,7 +254,7 @@ void ZROrvikEncode::WriteOutBuffer() {
 }
 
 void ZROrvikEncode::ProgressCallback() {
-    if (progress_.IsSet()) progress_.Call(Percent(srcpos_, srcsize_));
+    if (progress_.IsSet()) progress_.Call(ZRCodecPercent(srcpos_, srcsize_));
 }
 
 bool ZROrvikDecode::Decode(int compsize, int size, ZRBaseCallback2<int, void*, int> read,
@@ -272,21 +262,14 @@ bool ZROrvikDecode::Decode(int compsize, int size, ZRBaseCallback2<int, void*, i
                            ZRBaseCallback1<bool, int> progress) {
     if (compsize == 0) return true;
     if (busy_ || compsize < 0 || size < 0) return false;
-    busy_ = 1;
-    finished_ = 0;
     compsize_ = compsize;
     size_ = size;
     read_ = read;
     write_ = write;
     progress_ = progress;
-    try {
-        if (Initialize()) Run();
-    } catch (...) {
-        finished_ = 0;
-    }
-    Finish();
-    busy_ = 0;
-    return finished_ != 0;
+    return ZRRunCodec(
+        busy_, finished_, [this] { return Initialize(); }, [this] { Run(); },
+        [this] { Finish(); });
 }
 
 bool ZROrvikDecode::CreateBuffer() {
@@ -445,5 +428,5 @@ void ZROrvikDecode::WriteOutBuffer() {
 }
 
 void ZROrvikDecode::ProgressCallback() {
-    if (progress_.IsSet()) progress_.Call(Percent(inpos_, compsize_));
+    if (progress_.IsSet()) progress_.Call(ZRCodecPercent(inpos_, compsize_));
 }

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "foundation/zrcodecdriver.h"
 #include "foundation/zrstd.h"
 
 namespace {
@@ -16,10 +17,6 @@ constexpr int kHeader = 4;
 constexpr int kMinRecord = kHeader + 2;  // header and the two index bytes of a stored block
 constexpr int kRecordCapacity = 65540;
 
-int Percent(int64_t done, int64_t total) {
-    return total <= 0 ? 100 : static_cast<int>(done * 100 / total);
-}
-
 }  // namespace
 
 bool ZRPellumEncode::Encode(int size, int limit, ZRBaseCallback2<int, void*, int> read,
@@ -27,21 +24,14 @@ bool ZRPellumEncode::Encode(int size, int limit, ZRBaseCallback2<int, void*, int
                             ZRBaseCallback1<bool, int> progress) {
     if (size == 0) return true;
     if (busy_ || size < 0) return false;
-    busy_ = 1;
-    finished_ = 0;
     srcsize_ = size;
     limit_ = limit;
     read_ = read;
     write_ = write;
     progress_ = progress;
-    try {
-        if (Initialize()) Run();
-    } catch (...) {
-        finished_ = 0;
-    }
-    Finish();
-    busy_ = 0;
-    return finished_ != 0;
+    return ZRRunCodec(
+        busy_, finished_, [this] { return Initialize(); }, [this] { Run(); },
+        [this] { Finish(); });
 }
 
 void ZRPellumEncode::Fail(const char* step) const {
@@ -121,7 +111,7 @@ void ZRPellumEncode::WriteOutBuffer() {
 }
 
 void ZRPellumEncode::ProgressCallback() {
-    if (progress_.IsSet()) progress_.Call(Percent(srcpos_, srcsize_));
+    if (progress_.IsSet()) progress_.Call(ZRCodecPercent(srcpos_, srcsize_));
 }
 
 bool ZRPellumDecode::Decode(int compsize, int size, ZRBaseCallback2<int, void*, int> read,
@@ -129,21 +119,14 @@ bool ZRPellumDecode::Decode(int compsize, int size, ZRBaseCallback2<int, void*, 
                             ZRBaseCallback1<bool, int> progress) {
     if (compsize == 0) return true;
     if (busy_ || compsize < 0 || size < 0) return false;
-    busy_ = 1;
-    finished_ = 0;
     compsize_ = compsize;
     size_ = size;
     read_ = read;
     write_ = write;
     progress_ = progress;
-    try {
-        if (Initialize()) Run();
-    } catch (...) {
-        finished_ = 0;
-    }
-    Finish();
-    busy_ = 0;
-    return finished_ != 0;
+    return ZRRunCodec(
+        busy_, finished_, [this] { return Initialize(); }, [this] { Run(); },
+        [this] { Finish(); });
 }
 
 bool ZRPellumDecode::CreateBuffer() {
@@ -230,5 +213,5 @@ void ZRPellumDecode::WriteOutBuffer() {
 }
 
 void ZRPellumDecode::ProgressCallback() {
-    if (progress_.IsSet()) progress_.Call(Percent(inpos_, compsize_));
+    if (progress_.IsSet()) progress_.Call(ZRCodecPercent(inpos_, compsize_));
 }
