@@ -11,3 +11,10 @@ function(zr_bench_extra_widgets_drawing target)
   pkg_check_modules(ZRBENCH_PIXMAN_W REQUIRED IMPORTED_TARGET pixman-1)
   target_link_libraries(${target} PRIVATE PkgConfig::ZRBENCH_PIXMAN_W)
 endfunction()
+
+# The in-house codecs measured beside libbz2 and zlib.
+function(zr_bench_extra_foundation_codecs target)
+  find_package(BZip2 REQUIRED)
+  find_package(ZLIB REQUIRED)
+  target_link_libraries(${target} PRIVATE BZip2::BZip2 ZLIB::ZLIB)
+endfunction()

@@ -1,0 +1,420 @@
+#include "foundation/zrrangecoder.h"
+
+#include <cstdlib>
+#include <stdexcept>
+
+namespace {
+
+constexpr uint32_t kTop = 0x80000000u;
+constexpr uint32_t kBottom = kTop >> 8;
+constexpr uint32_t kShiftBits = 23;
+constexpr uint32_t kExtraBits = 7;
+constexpr uint32_t kCarryThreshold = 0xFFu << kShiftBits;
+
+constexpr int kSymbols = 257;  // bytes and the end symbol
+constexpr int kEndSymbol = 256;
+constexpr int kLgTotal = 12;
+constexpr int kTargetRescale = 2000;
+
+// Skewed towards small values, which is what move-to-front output mostly holds.
+struct InitialTable {
+    int freq[kSymbols];
+    constexpr InitialTable() : freq() {
+        const int head[12] = {1400, 640, 320, 240, 160, 120, 80, 64, 48, 40, 32, 24};
+        for (int i = 0; i < 12; ++i) freq[i] = head[i];
+        struct Span {
+            int first, last, f;
+        };
+        const Span spans[] = {{12, 15, 20}, {16, 19, 16}, {20, 25, 12}, {26, 31, 8},
+                              {32, 47, 6},  {48, 63, 5},  {64, 95, 4},  {96, 133, 3},
+                              {134, 256, 2}};
+        for (const Span& s : spans)
+            for (int i = s.first; i <= s.last; ++i) freq[i] = s.f;
+    }
+};
+constexpr InitialTable kInitial;
+
+constexpr int TableSum() {
+    int sum = 0;
+    for (int f : kInitial.freq) sum += f;
+    return sum;
+}
+static_assert(TableSum() == 1 << kLgTotal, "initial frequencies must fill the total");
+
+}  // namespace
+
+bool ZRQSModel::InitQSModel(int n, int lg_totf, int rescale, const int* init, int compress) {
+    DeleteQSModel();
+    if (n < 1 || lg_totf < 1 || lg_totf > 15 || (1 << lg_totf) < n) return false;
+    n_ = n;
+    targetrescale_ = rescale;
+    searchshift_ = lg_totf - 9 > 0 ? lg_totf - 9 : 0;
+    cf_ = static_cast<uint16_t*>(std::calloc(n + 1, sizeof(uint16_t)));
+    newf_ = static_cast<uint16_t*>(std::calloc(n + 1, sizeof(uint16_t)));
+    if (!compress) search_ = static_cast<uint16_t*>(std::calloc(513, sizeof(uint16_t)));
+    if (!cf_ || !newf_ || (!compress && !search_)) {
+        DeleteQSModel();
+        return false;
+    }
+    cf_[n] = static_cast<uint16_t>(1 << lg_totf);
+    cf_[0] = 0;
+    if (search_) search_[512] = static_cast<uint16_t>(n - 1);
+    ResetQSModel(init);
+    created_ = 1;
+    return true;
+}
+
+void ZRQSModel::ResetQSModel(const int* init) {
+    rescale_ = (n_ >> 4) | 2;
+    nextleft_ = 0;
+    const int total = cf_[n_];
+    bool even = init == nullptr;
+    if (init) {
+        int sum = 0;
+        for (int i = 0; i < n_; ++i) {
+            newf_[i] = static_cast<uint16_t>(init[i]);
+            sum += init[i];
+        }
+        even = sum != total;
+    }
+    if (even) {
+        const int share = total / n_;
+        const int extra = total % n_;
+        for (int i = 0; i < n_; ++i) newf_[i] = static_cast<uint16_t>(share + (i < extra));
+    }
+    DoRescale();
+}
+
+void ZRQSModel::DeleteQSModel() {
+    std::free(cf_);
+    std::free(newf_);
+    std::free(search_);
+    cf_ = newf_ = search_ = nullptr;
+    created_ = 0;
+}
+
+void ZRQSModel::DoRescale() {
+    if (nextleft_) {
+        // The remainder of the last split goes out one larger step at a time.
+        ++incr_;
+        left_ = nextleft_;
+        nextleft_ = 0;
+        return;
+    }
+    if (rescale_ < targetrescale_) {
+        rescale_ <<= 1;
+        if (rescale_ > targetrescale_) rescale_ = targetrescale_;
+    }
+    int c = cf_[n_];
+    int missing = c;
+    for (int i = n_ - 1; i > 0; --i) {
+        c -= newf_[i];
+        cf_[i] = static_cast<uint16_t>(c);
+        newf_[i] = static_cast<uint16_t>((newf_[i] >> 1) | 1);
+        missing -= newf_[i];
+    }
+    if (c != newf_[0]) {
+        DeleteQSModel();
+        throw std::logic_error("ZRQSModel : Error in rescale frequency counts");
+    }
+    newf_[0] = static_cast<uint16_t>((newf_[0] >> 1) | 1);
+    missing -= newf_[0];
+    incr_ = missing / rescale_;
+    nextleft_ = missing % rescale_;
+    left_ = rescale_ - nextleft_;
+    if (search_) {
+        for (int i = n_; i > 0; --i) {
+            const int start = cf_[i - 1] >> searchshift_;
+            const int end = (cf_[i] - 1) >> searchshift_;
+            for (int j = start; j <= end; ++j) search_[j] = static_cast<uint16_t>(i - 1);
+        }
+    }
+}
+
+int ZRQSModel::QSGetSym(int cumfreq) const {
+    const int slot = cumfreq >> searchshift_;
+    int lo = search_[slot];
+    int hi = search_[slot + 1] + 1;
+    while (lo + 1 < hi) {
+        const int mid = (lo + hi) >> 1;
+        if (cumfreq < cf_[mid])
+            hi = mid;
+        else
+            lo = mid;
+    }
+    return lo;
+}
+
+bool ZRRangeEncode::Create() {
+    if (created_) return true;
+    if (!model_.InitQSModel(kSymbols, kLgTotal, kTargetRescale, kInitial.freq, 1)) return false;
+    created_ = 1;
+    return true;
+}
+
+void ZRRangeEncode::Release() {
+    model_.DeleteQSModel();
+    created_ = 0;
+}
+
+bool ZRRangeEncode::Reset() {
+    Release();
+    return Create();
+}
+
+void ZRRangeEncode::StartEncoding(unsigned char c, int initlength) {
+    low_ = 0;
+    range_ = kTop;
+    buffer_ = c;
+    help_ = 0;
+    bytecount_ = static_cast<uint32_t>(initlength);
+}
+
+void ZRRangeEncode::EncNormalize() {
+    if (range_ == 0) throw std::logic_error("ZRRangeEncode : Range Is Zero");
+    while (range_ <= kBottom) {
+        if (low_ < kCarryThreshold) {
+            OutByte(buffer_);
+            for (; help_; --help_) OutByte(0xFF);
+            buffer_ = static_cast<uint8_t>(low_ >> kShiftBits);
+        } else if (low_ & kTop) {
+            OutByte(static_cast<unsigned char>(buffer_ + 1));
+            for (; help_; --help_) OutByte(0x00);
+            buffer_ = static_cast<uint8_t>(low_ >> kShiftBits);
+        } else {
+            ++help_;
+        }
+        range_ <<= 8;
+        low_ = (low_ << 8) & (kTop - 1);
+        ++bytecount_;
+    }
+}
+
+void ZRRangeEncode::EncodeFreq(uint32_t sy_f, uint32_t lt_f, uint32_t tot_f) {
+    EncNormalize();
+    if (tot_f == 0) throw std::logic_error("ZRRangeEncode : Total Is Zero");
+    const uint32_t r = range_ / tot_f;
+    const uint32_t t = r * lt_f;
+    low_ += t;
+    range_ = lt_f + sy_f < tot_f ? r * sy_f : range_ - t;
+}
+
+void ZRRangeEncode::EncodeShift(uint32_t sy_f, uint32_t lt_f, uint32_t shift) {
+    EncNormalize();
+    const uint32_t r = range_ >> shift;
+    const uint32_t t = r * lt_f;
+    low_ += t;
+    range_ = ((lt_f + sy_f) >> shift) ? range_ - t : r * sy_f;
+}
+
+uint32_t ZRRangeEncode::DoneEncoding() {
+    EncNormalize();
+    bytecount_ += 5;
+    uint32_t t = low_ >> kShiftBits;
+    if ((low_ & (kBottom - 1)) >= (bytecount_ >> 1)) ++t;
+    if (t > 0xFF) {
+        OutByte(static_cast<unsigned char>(buffer_ + 1));
+        for (; help_; --help_) OutByte(0x00);
+    } else {
+        OutByte(buffer_);
+        for (; help_; --help_) OutByte(0xFF);
+    }
+    OutByte(static_cast<unsigned char>(t));
+    OutByte(static_cast<unsigned char>(bytecount_ >> 16));
+    OutByte(static_cast<unsigned char>(bytecount_ >> 8));
+    OutByte(static_cast<unsigned char>(bytecount_));
+    return bytecount_;
+}
+
+bool ZRRangeEncode::Encode(const unsigned char* input, unsigned char* output, int size,
+                           int limit) {
+    if (size < 1) {
+        resultsize_ = 0;
+        return true;
+    }
+    if (!created_ || busy_) return false;
+    busy_ = 1;
+    bool ok = false;
+    try {
+        input_ = input;
+        output_ = output;
+        incount_ = outcount_ = 0;
+        insize_ = size;
+        outlimit_ = limit;
+        overflow_ = 0;
+        StartEncoding(0, 0);
+        int sy_f, lt_f;
+        while (incount_ < insize_ && !overflow_) {
+            const int b = input_[incount_++];
+            model_.QSGetFreq(b, &sy_f, &lt_f);
+            EncodeShift(sy_f, lt_f, kLgTotal);
+            model_.QSUpdate(b);
+        }
+        model_.QSGetFreq(kEndSymbol, &sy_f, &lt_f);
+        EncodeShift(sy_f, lt_f, kLgTotal);
+        DoneEncoding();
+        ok = !overflow_;
+    } catch (...) {
+        ok = false;
+        // A failed rescale deletes the model; the object is then no longer usable.
+        if (!model_.IsCreated()) created_ = 0;
+    }
+    resultsize_ = ok ? outcount_ : 0;
+    busy_ = 0;
+    return ok;
+}
+
+bool ZRRangeDecode::Create() {
+    if (created_) return true;
+    if (!model_.InitQSModel(kSymbols, kLgTotal, kTargetRescale, kInitial.freq, 0)) return false;
+    created_ = 1;
+    return true;
+}
+
+void ZRRangeDecode::Release() {
+    model_.DeleteQSModel();
+    created_ = 0;
+}
+
+bool ZRRangeDecode::Reset() {
+    Release();
+    return Create();
+}
+
+int ZRRangeDecode::StartDecoding() {
+    if (insize_ - incount_ < 2) return -1;
+    const int c = InByte();
+    buffer_ = InByte();
+    low_ = buffer_ >> (8 - kExtraBits);
+    range_ = 1u << kExtraBits;
+    return c;
+}
+
+void ZRRangeDecode::DecNormalize() {
+    if (range_ == 0) throw std::logic_error("ZRRangeDecode : Range Is Zero");
+    while (range_ <= kBottom) {
+        low_ = (low_ << 8) | ((static_cast<uint32_t>(buffer_) << kExtraBits) & 0xFF);
+        buffer_ = InByte();
+        low_ |= buffer_ >> (8 - kExtraBits);
+        range_ <<= 8;
+    }
+}
+
+uint32_t ZRRangeDecode::DecodeCulFreq(uint32_t tot_f) {
+    DecNormalize();
+    if (tot_f == 0) throw std::logic_error("ZRRangeDecode : Total Is Zero");
+    help_ = range_ / tot_f;
+    const uint32_t t = low_ / help_;
+    return t < tot_f - 1 ? t : tot_f - 1;
+}
+
+uint32_t ZRRangeDecode::DecodeCulShift(uint32_t shift) {
+    DecNormalize();
+    help_ = range_ >> shift;
+    const uint32_t t = low_ / help_;
+    return (t >> shift) ? (1u << shift) - 1 : t;
+}
+
+void ZRRangeDecode::DecodeUpdate(uint32_t sy_f, uint32_t lt_f, uint32_t tot_f) {
+    const uint32_t t = help_ * lt_f;
+    low_ -= t;
+    range_ = lt_f + sy_f < tot_f ? help_ * sy_f : range_ - t;
+}
+
+unsigned char ZRRangeDecode::DecodeByte() {
+    const uint32_t v = DecodeCulShift(8);
+    DecodeUpdate(1, v, 1u << 8);
+    return static_cast<unsigned char>(v);
+}
+
+unsigned short ZRRangeDecode::DecodeShort() {
+    const uint32_t v = DecodeCulShift(16);
+    DecodeUpdate(1, v, 1u << 16);
+    return static_cast<unsigned short>(v);
+}
+
+bool ZRRangeDecode::Decode(const unsigned char* input, unsigned char* output, int size,
+                           int limit) {
+    if (size < 1) {
+        resultsize_ = 0;
+        return true;
+    }
+    if (!created_ || busy_) return false;
+    busy_ = 1;
+    bool ok = false;
+    try {
+        input_ = input;
+        output_ = output;
+        incount_ = outcount_ = 0;
+        insize_ = size;
+        outlimit_ = limit;
+        overflow_ = 0;
+        if (StartDecoding() < 0) {
+            overflow_ = 1;
+        } else {
+            DecodeSymbols();
+            int sy_f, lt_f;
+            model_.QSGetFreq(kEndSymbol, &sy_f, &lt_f);
+            DecodeUpdate(sy_f, lt_f, 1u << kLgTotal);
+            DoneDecoding();
+        }
+        ok = !overflow_;
+    } catch (...) {
+        ok = false;
+        if (!model_.IsCreated()) created_ = 0;
+    }
+    resultsize_ = outcount_;
+    if (overflow_ && incount_ >= insize_) resultsize_ = 0;
+    busy_ = 0;
+    return ok;
+}
+
+// The loop of Decode with the coder state in locals: stores to the output may alias any
+// member, which would otherwise reload the whole state after every byte. The steps are those
+// of DecodeCulShift, DecodeUpdate and DecNormalize, whose range never reaches zero here (help
+// is at least 2,048 and every symbol's frequency at least 1).
+void ZRRangeDecode::DecodeSymbols() {
+    const unsigned char* const in = input_;
+    const int insize = insize_;
+    int incount = incount_;
+    unsigned char* const out = output_;
+    const int limit = outlimit_;
+    int outcount = outcount_;
+    bool overflow = overflow_ != 0;
+    uint32_t low = low_, range = range_, help = help_;
+    uint32_t buffer = buffer_;
+    while (outcount < limit && !overflow) {
+        while (range <= kBottom) {
+            low = (low << 8) | ((buffer << kExtraBits) & 0xFF);
+            if (incount < insize) {
+                buffer = in[incount++];
+            } else {
+                buffer = 0;
+                overflow = true;
+            }
+            low |= buffer >> (8 - kExtraBits);
+            range <<= 8;
+        }
+        help = range >> kLgTotal;
+        uint32_t v = low / help;
+        if (v >> kLgTotal) v = (1u << kLgTotal) - 1;
+        const int s = model_.QSGetSym(static_cast<int>(v));
+        if (s == kEndSymbol) break;
+        out[outcount++] = static_cast<unsigned char>(s);
+        int sy_f, lt_f;
+        model_.QSGetFreq(s, &sy_f, &lt_f);
+        const uint32_t t = help * static_cast<uint32_t>(lt_f);
+        low -= t;
+        range = static_cast<uint32_t>(lt_f + sy_f) < (1u << kLgTotal)
+                    ? help * static_cast<uint32_t>(sy_f)
+                    : range - t;
+        model_.QSUpdate(s);
+    }
+    incount_ = incount;
+    outcount_ = outcount;
+    overflow_ = overflow;
+    low_ = low;
+    range_ = range;
+    help_ = help;
+    buffer_ = static_cast<uint8_t>(buffer);
+}
