@@ -5,6 +5,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/hostfs.h"
+
 void ZRStream::ReadBuffer(void* buffer, int count) {
     if (Read(buffer, count) < count) throw std::runtime_error("Read Error");
 }
@@ -24,7 +26,7 @@ ZRFileStream::~ZRFileStream() {
 void ZRFileStream::Open(const char* path, ZRFileMode mode) {
     static const char* const kModes[] = {"w+b", "rb", "r+b"};
     if (!path || mode < 0 || mode > 2) return;
-    file_ = std::fopen(path, kModes[mode]);
+    file_ = plat::OpenFile(path, kModes[mode]);
 }
 
 int ZRFileStream::Read(void* buffer, int count) {

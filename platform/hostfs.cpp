@@ -1,0 +1,187 @@
+#include "platform/hostfs.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace plat {
+
+std::string HostPath(const char* path) {
+    std::string out = path ? path : "";
+    for (size_t i = 0; i < out.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(out[i]);
+        if (IsDoubleByteLead(c)) {
+            ++i;
+        } else if (c == '\\') {
+            out[i] = '/';
+        }
+    }
+    return out;
+}
+
+std::string GamePath(const std::string& host) {
+    std::string out = host;
+    for (char& c : out) {
+        if (c == '/') c = '\\';
+    }
+    return out;
+}
+
+namespace {
+
+bool Exists(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+char FoldAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+
+// Equal but for ASCII letter case; the second byte of a double-byte character compares exactly.
+bool SameNameIgnoringCase(const char* a, const std::string& b) {
+    size_t n = std::strlen(a);
+    if (n != b.size()) return false;
+    for (size_t i = 0; i < n; ++i) {
+        if (IsDoubleByteLead(static_cast<unsigned char>(a[i]))) {
+            if (a[i] != b[i] || (i + 1 < n && a[i + 1] != b[i + 1])) return false;
+            ++i;
+        } else if (FoldAscii(a[i]) != FoldAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string Join(const std::string& dir, const std::string& name) {
+    if (dir.empty()) return name;
+    if (dir.back() == '/') return dir + name;
+    return dir + "/" + name;
+}
+
+struct DirCloser {
+    void operator()(DIR* d) const { closedir(d); }
+};
+
+bool FindIgnoringCase(const std::string& dir, const std::string& name, std::string* found) {
+    std::unique_ptr<DIR, DirCloser> d(opendir(dir.empty() ? "." : dir.c_str()));
+    if (!d) return false;
+    while (dirent* e = readdir(d.get())) {
+        if (SameNameIgnoringCase(e->d_name, name)) {
+            *found = e->d_name;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string ResolveHostPath(const std::string& host) {
+    if (host.empty() || Exists(host)) return host;
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= host.size()) {
+        size_t slash = host.find('/', start);
+        if (slash == std::string::npos) slash = host.size();
+        parts.push_back(host.substr(start, slash - start));
+        start = slash + 1;
+    }
+    std::string current = host[0] == '/' ? "/" : "";
+    bool matching = true;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        const std::string& part = parts[i];
+        if (part.empty()) continue;
+        std::string candidate = Join(current, part);
+        std::string found;
+        if (matching && !Exists(candidate) && part != "." && part != ".." &&
+            FindIgnoringCase(current, part, &found)) {
+            candidate = Join(current, found);
+        } else if (matching && !Exists(candidate)) {
+            matching = false;
+        }
+        current = candidate;
+    }
+    if (host.back() == '/' && current.back() != '/') current += '/';
+    return current;
+}
+
+std::string ToHost(const char* path) { return ResolveHostPath(HostPath(path)); }
+
+FILE* OpenFile(const char* path, const char* mode) {
+    if (!path || !*path) return nullptr;
+    return std::fopen(ToHost(path).c_str(), mode);
+}
+
+EntryKind KindOf(const char* path) {
+    if (!path || !*path) return EntryKind::kNone;
+    struct stat st;
+    if (stat(ToHost(path).c_str(), &st) != 0) return EntryKind::kNone;
+    return S_ISDIR(st.st_mode) ? EntryKind::kDirectory : EntryKind::kFile;
+}
+
+bool RemoveFile(const char* path) {
+    return path && *path && unlink(ToHost(path).c_str()) == 0;
+}
+
+bool CreateFileExclusive(const char* path) {
+    if (!path || !*path) return false;
+    int fd = open(ToHost(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    close(fd);
+    return true;
+}
+
+bool GetWriteTime(const char* path, FileTime* time) {
+    if (!path || !*path || !time) return false;
+    struct stat st;
+    if (stat(ToHost(path).c_str(), &st) != 0) return false;
+    *time = FileTimeFromUnix(st.st_mtim.tv_sec, static_cast<int32_t>(st.st_mtim.tv_nsec));
+    return true;
+}
+
+bool SetWriteTime(const char* path, const FileTime& time) {
+    if (!path || !*path) return false;
+    int32_t ns = 0;
+    int64_t s = UnixFromFileTime(time, &ns);
+    timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = static_cast<time_t>(s);
+    times[1].tv_nsec = ns;
+    return utimensat(AT_FDCWD, ToHost(path).c_str(), times, 0) == 0;
+}
+
+bool ListDirectory(const char* path, std::vector<DirEntry>* entries) {
+    entries->clear();
+    std::string dir = (path && *path) ? ToHost(path) : std::string(".");
+    std::unique_ptr<DIR, DirCloser> d(opendir(dir.c_str()));
+    if (!d) return false;
+    while (dirent* e = readdir(d.get())) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+        DirEntry entry;
+        entry.name = e->d_name;
+        struct stat st;
+        if (e->d_type == DT_DIR) {
+            entry.directory = true;
+        } else if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+            entry.directory = stat(Join(dir, entry.name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        }
+        entries->push_back(std::move(entry));
+    }
+    return true;
+}
+
+std::string TempDirectory() {
+    std::string dir = "/tmp";
+    const char* env = std::getenv("TMPDIR");
+    struct stat st;
+    if (env && *env && stat(env, &st) == 0 && S_ISDIR(st.st_mode)) dir = env;
+    if (dir.back() != '/') dir += '/';
+    return GamePath(dir);
+}
+
+}  // namespace plat
