@@ -486,6 +486,12 @@ ZRStream* ZRPack::ZRMakeStream(const char* name) {
         delete h;
         return s;
     }
+    // An entry that stores fewer bytes than it claims cannot be read whole; find that out
+    // before sizing memory for the claim.
+    if (Readable(*h) < h->size) {
+        ZRfclose(h);
+        return nullptr;
+    }
     auto* memory = new ZRMemoryStream();
     bool ok = memory->SetSize(h->size);
     ZRfseek(h, 0, 0);
