@@ -493,7 +493,8 @@ ZRStream* ZRPack::ZRMakeStream(const char* name) {
         return nullptr;
     }
     auto* memory = new ZRMemoryStream();
-    bool ok = memory->SetSize(h->size);
+    // Every byte is about to be read over, so the block is sized without zero-filling it.
+    bool ok = memory->SetMemorySize(h->size);
     ZRfseek(h, 0, 0);
     if (ok && h->size > 0) {
         ok = ZRfread(memory->GetMemory(), static_cast<unsigned>(h->size), 1, h) == 1;
