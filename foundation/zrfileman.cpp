@@ -47,7 +47,11 @@ bool ZRFileMan::InitPack(ZRString path) {
     if (ready_) Finish();
     if (!ZRFileIsExist(path.c_str())) return false;
     auto* pack = new ZRPack();
-    if (!pack->OpenPack(path.c_str())) {
+    return Adopt(pack, pack->OpenPack(path.c_str()));
+}
+
+bool ZRFileMan::Adopt(ZRPack* pack, bool opened) {
+    if (!opened) {
         delete pack;
         return false;
     }
@@ -69,14 +73,7 @@ bool ZRFileMan::InitPack(ZRPack* pack) {
 bool ZRFileMan::InitPack(ZRStream* stream) {
     if (ready_) Finish();
     auto* pack = new ZRPack();
-    if (!pack->LoadPackStream(stream)) {
-        delete pack;
-        return false;
-    }
-    pack_ = pack;
-    ownsPack_ = true;
-    ready_ = true;
-    return true;
+    return Adopt(pack, pack->LoadPackStream(stream));
 }
 
 void ZRFileMan::Finish() {

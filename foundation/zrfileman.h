@@ -63,6 +63,8 @@ public:
     int OpenCount() const { return static_cast<int>(list_.size()); }
 
 private:
+    // Takes ownership of an archive this manager made; deletes it when it did not open.
+    bool Adopt(ZRPack* pack, bool opened);
     ZRStream* Hand(ZRStream* stream, uintptr_t caller, const ZRString& name);
     bool NextDirectoryHit(ZRString& name);
 
