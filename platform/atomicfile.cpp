@@ -1,0 +1,104 @@
+// Atomic file rewrite through a temporary file and rename.
+#include "platform/atomicfile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <mutex>
+
+namespace plat {
+
+namespace {
+
+std::mutex g_hookMutex;
+std::function<void(const std::string&)> g_hook;
+
+bool WriteAll(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// The file a rename must replace: the link's target when path is a symbolic link.
+std::string RealTarget(const std::string& path) {
+    struct stat st{};
+    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char* real = realpath(path.c_str(), nullptr)) {
+            std::string out = real;
+            free(real);
+            return out;
+        }
+    }
+    return path;
+}
+
+}  // namespace
+
+bool WriteFileAtomic(const std::string& path, const std::string& bytes) {
+    const std::string target = RealTarget(path);
+    std::string temp = target + ".tmpXXXXXX";
+    const int fd = mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+
+    // mkostemp makes the file private; give it the old file's mode, or the usual one.
+    struct stat st{};
+    mode_t mode;
+    if (stat(target.c_str(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+    bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, bytes) && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    if (ok) {
+        std::function<void(const std::string&)> hook;
+        {
+            std::lock_guard lock(g_hookMutex);
+            hook = g_hook;
+        }
+        if (hook) hook(temp);
+        ok = rename(temp.c_str(), target.c_str()) == 0;
+    }
+    if (!ok) unlink(temp.c_str());
+    return ok;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    std::string out;
+    char buf[8192];
+    for (;;) {
+        const ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        out.append(buf, static_cast<size_t>(n));
+    }
+    close(fd);
+    bytes.swap(out);
+    return true;
+}
+
+void SetAtomicWriteHook(std::function<void(const std::string&)> hook) {
+    std::lock_guard lock(g_hookMutex);
+    g_hook = std::move(hook);
+}
+
+}  // namespace plat

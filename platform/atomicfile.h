@@ -1,0 +1,21 @@
+// Whole-file rewrites that cannot be seen half done: the new bytes go to a temporary file
+// beside the target, which is flushed and then renamed over it. A crash at any moment leaves
+// either the old file or the new one.
+#pragma once
+#include <functional>
+#include <string>
+
+namespace plat {
+
+// False when any step fails; the target is then untouched and the temporary file removed.
+// A target that is a symbolic link is replaced where the link points.
+bool WriteFileAtomic(const std::string& path, const std::string& bytes);
+
+// Reads a whole file; false when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string& bytes);
+
+// Tests only: called with the temporary file's path after it is complete and before the
+// rename, so a test can end the process there. An empty hook removes it.
+void SetAtomicWriteHook(std::function<void(const std::string&)> hook);
+
+}  // namespace plat
