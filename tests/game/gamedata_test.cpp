@@ -9,14 +9,14 @@
 #include "game/gamedef.h"
 #include "platform/atomicfile.h"
 #include "platform/inifile.h"
-#include "../platform/tempdir.h"
+#include "tempdir.h"
 
 namespace {
 
 class Settings : public ::testing::Test {
 protected:
     void SetUp() override {
-        path_ = dir_.File("Solvane.ini");
+        path_ = dir_.Host("Solvane.ini");
         SetConfigFilePath(path_.c_str());
         DisplayKind = kDisplayWindow;
         FullScreenHeight = 1024;
@@ -254,11 +254,11 @@ TEST_F(Settings, WritersCreateTheFileAndGiveUpQuietlyWhereTheyCannot) {
     UserConfig u;
     u.Save();
     EXPECT_TRUE(FileExists());
-    SetConfigFilePath((dir_.File("missing") + "/Solvane.ini").c_str());
+    SetConfigFilePath((dir_.Host("missing") + "/Solvane.ini").c_str());
     u.Save();
     SaveWindowMode();
     SaveFormSettings(FormSettings{});
-    EXPECT_FALSE(std::filesystem::exists(dir_.File("missing")));
+    EXPECT_FALSE(std::filesystem::exists(dir_.Host("missing")));
 }
 
 }  // namespace

@@ -114,18 +114,18 @@ TEST(IniDocument, RefusesTextThatWouldChangeTheFilesStructure) {
 
 TEST(IniFile, MissingFileReadsDefaultsAndTheFirstWriteCreatesIt) {
     TempDir dir;
-    plat::IniFile ini(dir.File("a.ini"));
+    plat::IniFile ini(dir.Host("a.ini"));
     EXPECT_EQ(ini.ReadString("Game", "K", "def"), "def");
     EXPECT_FALSE(ini.SectionExists("Game"));
     ASSERT_TRUE(ini.WriteString("Game", "K", "v"));
-    EXPECT_EQ(Slurp(dir.File("a.ini")), "[Game]\nK=v\n");
+    EXPECT_EQ(Slurp(dir.Host("a.ini")), "[Game]\nK=v\n");
     EXPECT_EQ(ini.ReadString("game", "k", "def"), "v");
     EXPECT_TRUE(ini.SectionExists("GAME"));
 }
 
 TEST(IniFile, EveryWriteGoesThroughAndOtherObjectsSeeIt) {
     TempDir dir;
-    const std::string path = dir.File("b.ini");
+    const std::string path = dir.Host("b.ini");
     Spit(path, kSample);
     plat::IniFile one(path), two(path);
     ASSERT_TRUE(one.WriteString("Game", "WindowMode", "OFF"));
@@ -139,7 +139,7 @@ TEST(IniFile, EveryWriteGoesThroughAndOtherObjectsSeeIt) {
 
 TEST(IniFile, UnreadableFileIsNotReplaced) {
     TempDir dir;
-    const std::string folder = dir.File("folder.ini");
+    const std::string folder = dir.Host("folder.ini");
     std::filesystem::create_directory(folder);
     EXPECT_FALSE(plat::IniFile(folder).WriteString("s", "k", "v"));
     EXPECT_TRUE(std::filesystem::is_directory(folder));
@@ -147,7 +147,7 @@ TEST(IniFile, UnreadableFileIsNotReplaced) {
 
 TEST(IniFile, ACrashDuringTheRewriteLeavesTheOldFile) {
     TempDir dir;
-    const std::string path = dir.File("d.ini");
+    const std::string path = dir.Host("d.ini");
     Spit(path, kSample);
     const pid_t child = fork();
     ASSERT_GE(child, 0);
@@ -164,7 +164,7 @@ TEST(IniFile, ACrashDuringTheRewriteLeavesTheOldFile) {
     EXPECT_EQ(Slurp(path), kSample);
     // The abandoned temporary file is all that is left over, and readers ignore it.
     int files = 0;
-    for (const auto& e : std::filesystem::directory_iterator(dir.Path())) {
+    for (const auto& e : std::filesystem::directory_iterator(dir.Host())) {
         (void)e;
         ++files;
     }
@@ -174,10 +174,10 @@ TEST(IniFile, ACrashDuringTheRewriteLeavesTheOldFile) {
 
 TEST(AtomicFile, KeepsTheModeAndWritesThroughASymbolicLink) {
     TempDir dir;
-    const std::string real = dir.File("real.ini");
+    const std::string real = dir.Host("real.ini");
     Spit(real, "old");
     ASSERT_EQ(chmod(real.c_str(), 0640), 0);
-    const std::string link = dir.File("link.ini");
+    const std::string link = dir.Host("link.ini");
     std::filesystem::create_symlink(real, link);
     Spit(link, "new");
     EXPECT_TRUE(std::filesystem::is_symlink(link));
@@ -185,7 +185,7 @@ TEST(AtomicFile, KeepsTheModeAndWritesThroughASymbolicLink) {
     struct stat st{};
     ASSERT_EQ(stat(real.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
-    EXPECT_FALSE(plat::WriteFileAtomic(dir.File("no/such/dir.ini"), "x"));
+    EXPECT_FALSE(plat::WriteFileAtomic(dir.Host("no/such/dir.ini"), "x"));
 }
 
 }  // namespace
