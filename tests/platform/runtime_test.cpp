@@ -11,6 +11,7 @@
 #include "platform/event.h"
 #include "platform/mainqueue.h"
 #include "platform/thread.h"
+#include "wait_for.h"
 
 namespace {
 
@@ -29,15 +30,6 @@ protected:
 private:
     std::function<void(FnThread&)> fn_;
 };
-
-// Polls until the predicate holds or a generous limit passes.
-bool Eventually(const std::function<bool()>& pred) {
-    for (int i = 0; i < 2000; ++i) {
-        if (pred()) return true;
-        std::this_thread::sleep_for(1ms);
-    }
-    return pred();
-}
 
 // Starts n threads that each wait on the event once and count their release.
 struct Waiters {
@@ -59,7 +51,7 @@ struct Waiters {
 TEST(Event, ManualPulseReleasesEveryWaiterAndLeavesTheEventClear) {
     plat::Event ev(true, false);
     Waiters w(ev, 3);
-    ASSERT_TRUE(Eventually([&] { return ev.Waiters() == 3; }));
+    ASSERT_TRUE(WaitFor([&] { return ev.Waiters() == 3; }));
     ev.Pulse();
     w.Join();
     EXPECT_EQ(w.released.load(), 3);
@@ -69,9 +61,9 @@ TEST(Event, ManualPulseReleasesEveryWaiterAndLeavesTheEventClear) {
 TEST(Event, AutoPulseReleasesOneWaiterPerPulse) {
     plat::Event ev(false, false);
     Waiters w(ev, 3);
-    ASSERT_TRUE(Eventually([&] { return ev.Waiters() == 3; }));
+    ASSERT_TRUE(WaitFor([&] { return ev.Waiters() == 3; }));
     ev.Pulse();
-    ASSERT_TRUE(Eventually([&] { return w.released.load() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return w.released.load() == 1; }));
     std::this_thread::sleep_for(20ms);
     EXPECT_EQ(w.released.load(), 1);
     EXPECT_EQ(ev.Waiters(), 2);
@@ -96,20 +88,20 @@ TEST(Event, PulseWithNobodyWaitingIsLost) {
 TEST(Event, SetReleasesOneAutoWaiterOrEveryManualWaiter) {
     plat::Event autoEv(false, false);
     Waiters a(autoEv, 3);
-    ASSERT_TRUE(Eventually([&] { return autoEv.Waiters() == 3; }));
+    ASSERT_TRUE(WaitFor([&] { return autoEv.Waiters() == 3; }));
     autoEv.Set();
-    ASSERT_TRUE(Eventually([&] { return a.released.load() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return a.released.load() == 1; }));
     std::this_thread::sleep_for(20ms);
     EXPECT_EQ(a.released.load(), 1);
     autoEv.Set();
-    ASSERT_TRUE(Eventually([&] { return a.released.load() == 2; }));
+    ASSERT_TRUE(WaitFor([&] { return a.released.load() == 2; }));
     autoEv.Set();
     a.Join();
     EXPECT_FALSE(autoEv.WaitFor(0));
 
     plat::Event manualEv(true, false);
     Waiters m(manualEv, 3);
-    ASSERT_TRUE(Eventually([&] { return manualEv.Waiters() == 3; }));
+    ASSERT_TRUE(WaitFor([&] { return manualEv.Waiters() == 3; }));
     manualEv.Set();
     m.Join();
     EXPECT_EQ(m.released.load(), 3);
