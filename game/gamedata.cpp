@@ -71,7 +71,9 @@ void WriteSwitch(plat::IniFile& ini, const char* key, bool on) {
     ini.WriteString(kGame, key, on ? "ON" : "OFF");
 }
 
-void WriteWindowMode(plat::IniFile& ini) { WriteSwitch(ini, "WindowMode", DisplayKind == kDisplayWindow); }
+void WriteWindowMode(plat::IniFile& ini) {
+    WriteSwitch(ini, "WindowMode", DisplayKind == kDisplayWindow);
+}
 
 }  // namespace
 
@@ -80,7 +82,9 @@ ZRString ConfigFilePath() {
     return ZRExtractFilePath(ZRGetExePath()) + "Solvane.ini";
 }
 
-void SetConfigFilePath(const ZRString& path) { g_pathOverride = path; }
+void SetConfigFilePath(const ZRString& path) {
+    g_pathOverride = path;
+}
 
 UserConfig::UserConfig()
     : MesBoxTrans(0),

@@ -11,16 +11,16 @@
 // The user settings of the [Game] section, edited by the configuration menu and read by the
 // scenes. Written only on the flow thread; no lock.
 class UserConfig {
-public:
+  public:
     UserConfig();
     // Reads the settings file; keys that are missing or unusable leave their field alone.
     void Load();
     // Writes every field, creating the file when it is missing.
     void Save() const;
 
-    int32_t MesBoxTrans;     // stored only
-    int32_t UserTextSpeed;   // percent, 0-200
-    int32_t AutoSkipWait;    // auto mode wait in milliseconds, 0-5000
+    int32_t MesBoxTrans;    // stored only
+    int32_t UserTextSpeed;  // percent, 0-200
+    int32_t AutoSkipWait;   // auto mode wait in milliseconds, 0-5000
     bool SimpleDisplay;
     bool ShowPlaceName;
     bool AllTextSkip;
@@ -28,7 +28,7 @@ public:
     int32_t RightClickType;  // 0-4
     bool ExitConfirm;
     bool SaveConfirm;
-    bool LoadConfirm;        // stored only
+    bool LoadConfirm;  // stored only
 };
 
 // The program's one user settings record.

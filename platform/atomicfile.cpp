@@ -32,7 +32,7 @@ bool WriteAll(int fd, const std::string& bytes) {
 
 // The file a rename must replace: the link's target when path is a symbolic link.
 std::string RealTarget(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
         if (char* real = realpath(path.c_str(), nullptr)) {
             std::string out = real;
@@ -52,7 +52,7 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes) {
     if (fd < 0) return false;
 
     // mkostemp makes the file private; give it the old file's mode, or the usual one.
-    struct stat st{};
+    struct stat st {};
     mode_t mode;
     if (stat(target.c_str(), &st) == 0) {
         mode = st.st_mode & 07777;

@@ -13,13 +13,17 @@ std::atomic<TickSource*> g_source{&g_monotonic};
 uint32_t MonotonicTicks::Ticks() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    const uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u +
-                        static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+    const uint64_t ms =
+        static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
     return static_cast<uint32_t>(ms);
 }
 
-uint32_t GetTickCount() { return g_source.load()->Ticks(); }
+uint32_t GetTickCount() {
+    return g_source.load()->Ticks();
+}
 
-void SetTickSource(TickSource* source) { g_source.store(source ? source : &g_monotonic); }
+void SetTickSource(TickSource* source) {
+    g_source.store(source ? source : &g_monotonic);
+}
 
 }  // namespace plat

@@ -7,26 +7,26 @@
 namespace plat {
 
 class TickSource {
-public:
+  public:
     virtual ~TickSource() = default;
     virtual uint32_t Ticks() = 0;
 };
 
 // Milliseconds of CLOCK_MONOTONIC, cut to 32 bits.
 class MonotonicTicks : public TickSource {
-public:
+  public:
     uint32_t Ticks() override;
 };
 
 // A tick count that only moves when told to.
 class ManualTicks : public TickSource {
-public:
+  public:
     explicit ManualTicks(uint32_t start = 0) : now_(start) {}
     uint32_t Ticks() override { return now_.load(); }
     void Set(uint32_t t) { now_.store(t); }
     void Advance(uint32_t ms) { now_.fetch_add(ms); }
 
-private:
+  private:
     std::atomic<uint32_t> now_;
 };
 

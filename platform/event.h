@@ -10,7 +10,7 @@
 namespace plat {
 
 class Event {
-public:
+  public:
     static constexpr uint32_t kInfinite = 0xFFFFFFFFu;
 
     Event(bool manualReset, bool initiallySet);
@@ -26,7 +26,7 @@ public:
     // Threads waiting now.
     int Waiters();
 
-private:
+  private:
     struct Waiter {
         uint64_t pulseSeen;
     };
@@ -38,8 +38,8 @@ private:
     std::mutex mutex_;
     std::condition_variable cond_;
     bool set_;
-    uint64_t pulses_ = 0;     // manual reset: each pulse releases those waiting before it
-    int autoReleases_ = 0;    // auto reset: waiters a pulse may still release
+    uint64_t pulses_ = 0;   // manual reset: each pulse releases those waiting before it
+    int autoReleases_ = 0;  // auto reset: waiters a pulse may still release
     int waiters_ = 0;
     int mainWaiters_ = 0;
 };

@@ -10,7 +10,9 @@ namespace plat {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
@@ -18,7 +20,9 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -33,7 +37,9 @@ std::string Folded(std::string_view s) {
     return out;
 }
 
-bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+bool HasLineBreak(std::string_view s) {
+    return s.find_first_of("\r\n") != std::string_view::npos;
+}
 
 }  // namespace
 
@@ -47,8 +53,8 @@ IniDocument::IniDocument(std::string_view text) {
             pos = text.size();
         } else {
             line.text = text.substr(pos, br - pos);
-            const size_t len = text[br] == '\r' && br + 1 < text.size() && text[br + 1] == '\n'
-                                   ? 2 : 1;
+            const size_t len =
+                text[br] == '\r' && br + 1 < text.size() && text[br + 1] == '\n' ? 2 : 1;
             line.ending = text.substr(br, len);
             pos = br + len;
         }
@@ -109,7 +115,9 @@ bool IniDocument::Find(std::string_view section, std::string_view key, std::stri
     return false;
 }
 
-bool IniDocument::HasSection(std::string_view section) const { return FindSection(section) >= 0; }
+bool IniDocument::HasSection(std::string_view section) const {
+    return FindSection(section) >= 0;
+}
 
 std::vector<std::string> IniDocument::Sections() const {
     std::vector<std::string> out;
@@ -141,7 +149,9 @@ bool IniDocument::ValidKey(std::string_view k) {
            k.find('=') == std::string_view::npos && k.front() != ';' && k.front() != '[';
 }
 
-bool IniDocument::ValidValue(std::string_view v) { return !HasLineBreak(v); }
+bool IniDocument::ValidValue(std::string_view v) {
+    return !HasLineBreak(v);
+}
 
 std::string IniDocument::ReadForm(std::string_view stored) {
     std::string_view v = Trim(stored);

@@ -13,7 +13,7 @@
 namespace plat {
 
 class IniDocument {
-public:
+  public:
     IniDocument() = default;
     explicit IniDocument(std::string_view text);
 
@@ -37,7 +37,7 @@ public:
     // What reading gives back for a stored value: blanks trimmed, enclosing quotes dropped.
     static std::string ReadForm(std::string_view stored);
 
-private:
+  private:
     enum class Kind { Other, Section, Key };
     struct Line {
         Kind kind = Kind::Other;
@@ -56,7 +56,7 @@ private:
 };
 
 class IniFile {
-public:
+  public:
     explicit IniFile(std::string path) : path_(std::move(path)) {}
     const std::string& FileName() const { return path_; }
 
@@ -68,7 +68,7 @@ public:
     bool WriteString(std::string_view section, std::string_view key, std::string_view value);
     bool SectionExists(std::string_view section) const;
 
-private:
+  private:
     // False when the file exists but cannot be read.
     bool Load(IniDocument& doc) const;
 

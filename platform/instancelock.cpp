@@ -32,7 +32,9 @@ InstanceLock::InstanceLock(std::string name) {
     path_ = base + "/" + SafeName(name) + "." + std::to_string(getuid()) + ".lock";
 }
 
-InstanceLock::~InstanceLock() { Release(); }
+InstanceLock::~InstanceLock() {
+    Release();
+}
 
 bool InstanceLock::Acquire() {
     if (fd_ >= 0) return true;

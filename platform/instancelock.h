@@ -8,7 +8,7 @@
 namespace plat {
 
 class InstanceLock {
-public:
+  public:
     explicit InstanceLock(std::string name);
     ~InstanceLock();
     InstanceLock(const InstanceLock&) = delete;
@@ -22,7 +22,7 @@ public:
     // The lock file's path, after the environment override.
     const std::string& Path() const { return path_; }
 
-private:
+  private:
     std::string path_;
     int fd_ = -1;
 };

@@ -12,8 +12,12 @@ namespace {
 std::atomic<std::thread::id> g_mainThread{std::this_thread::get_id()};
 }  // namespace
 
-void SetMainThread() { g_mainThread.store(std::this_thread::get_id()); }
-bool IsMainThread() { return g_mainThread.load() == std::this_thread::get_id(); }
+void SetMainThread() {
+    g_mainThread.store(std::this_thread::get_id());
+}
+bool IsMainThread() {
+    return g_mainThread.load() == std::this_thread::get_id();
+}
 
 MainQueue& MainQueue::Instance() {
     static MainQueue queue;

@@ -20,7 +20,7 @@ void SetMainThread();
 bool IsMainThread();
 
 class MainQueue {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
 
     static MainQueue& Instance();
@@ -43,7 +43,7 @@ public:
     // its event loop. An empty hook removes it.
     void SetPostHook(std::function<void()> hook);
 
-private:
+  private:
     MainQueue() = default;
 
     std::mutex mutex_;

@@ -16,9 +16,12 @@ namespace plat {
 
 MsgAnswer DismissAnswer(MsgButtons buttons) {
     switch (buttons) {
-        case MsgButtons::Ok: return MsgAnswer::Ok;
-        case MsgButtons::YesNo: return MsgAnswer::No;
-        default: return MsgAnswer::Cancel;
+        case MsgButtons::Ok:
+            return MsgAnswer::Ok;
+        case MsgButtons::YesNo:
+            return MsgAnswer::No;
+        default:
+            return MsgAnswer::Cancel;
     }
 }
 
@@ -29,10 +32,14 @@ MsgAnswer FirstAnswer(MsgButtons buttons) {
 
 bool Offers(MsgButtons buttons, MsgAnswer answer) {
     switch (buttons) {
-        case MsgButtons::Ok: return answer == MsgAnswer::Ok;
-        case MsgButtons::OkCancel: return answer == MsgAnswer::Ok || answer == MsgAnswer::Cancel;
-        case MsgButtons::YesNo: return answer == MsgAnswer::Yes || answer == MsgAnswer::No;
-        case MsgButtons::YesNoCancel: return answer != MsgAnswer::Ok;
+        case MsgButtons::Ok:
+            return answer == MsgAnswer::Ok;
+        case MsgButtons::OkCancel:
+            return answer == MsgAnswer::Ok || answer == MsgAnswer::Cancel;
+        case MsgButtons::YesNo:
+            return answer == MsgAnswer::Yes || answer == MsgAnswer::No;
+        case MsgButtons::YesNoCancel:
+            return answer != MsgAnswer::Ok;
     }
     return false;
 }
@@ -61,9 +68,12 @@ struct ButtonSpec {
 
 std::vector<ButtonSpec> ButtonsOf(MsgButtons buttons) {
     switch (buttons) {
-        case MsgButtons::Ok: return {{MsgAnswer::Ok, "OK"}};
-        case MsgButtons::OkCancel: return {{MsgAnswer::Ok, "OK"}, {MsgAnswer::Cancel, "Cancel"}};
-        case MsgButtons::YesNo: return {{MsgAnswer::Yes, "Yes"}, {MsgAnswer::No, "No"}};
+        case MsgButtons::Ok:
+            return {{MsgAnswer::Ok, "OK"}};
+        case MsgButtons::OkCancel:
+            return {{MsgAnswer::Ok, "OK"}, {MsgAnswer::Cancel, "Cancel"}};
+        case MsgButtons::YesNo:
+            return {{MsgAnswer::Yes, "Yes"}, {MsgAnswer::No, "No"}};
         case MsgButtons::YesNoCancel:
             return {{MsgAnswer::Yes, "Yes"}, {MsgAnswer::No, "No"}, {MsgAnswer::Cancel, "Cancel"}};
     }
@@ -84,9 +94,15 @@ MsgAnswer AskSdl(const MsgRequest& request) {
     }
     SDL_MessageBoxData box{};
     switch (request.icon) {
-        case MsgIcon::Error: box.flags = SDL_MESSAGEBOX_ERROR; break;
-        case MsgIcon::Warning: box.flags = SDL_MESSAGEBOX_WARNING; break;
-        default: box.flags = SDL_MESSAGEBOX_INFORMATION; break;
+        case MsgIcon::Error:
+            box.flags = SDL_MESSAGEBOX_ERROR;
+            break;
+        case MsgIcon::Warning:
+            box.flags = SDL_MESSAGEBOX_WARNING;
+            break;
+        default:
+            box.flags = SDL_MESSAGEBOX_INFORMATION;
+            break;
     }
     box.title = request.caption.c_str();
     box.message = request.text.c_str();
@@ -130,7 +146,9 @@ MessageResponder& GetMessageResponder() {
     return sdlResponder;
 }
 
-void SetMessageResponder(MessageResponder* responder) { g_installed.store(responder); }
+void SetMessageResponder(MessageResponder* responder) {
+    g_installed.store(responder);
+}
 
 MsgAnswer ShowMessage(const std::string& text, const std::string& caption, CodePage cp,
                       MsgButtons buttons, MsgIcon icon) {

@@ -23,7 +23,7 @@ struct MsgRequest {
 };
 
 class MessageResponder {
-public:
+  public:
     virtual ~MessageResponder() = default;
     virtual MsgAnswer Ask(const MsgRequest& request) = 0;
 };
@@ -31,19 +31,19 @@ public:
 // Shows the box with SDL on the main thread (the calling thread waits when it is another).
 // A box that cannot be shown answers as closing it would: Cancel or No where offered.
 class SdlMessageResponder : public MessageResponder {
-public:
+  public:
     MsgAnswer Ask(const MsgRequest& request) override;
 };
 
 // Logs "caption: text" as one line through the sink (stderr when none) and answers with
 // the configured button; when the box does not offer that button, with its first one.
 class HeadlessMessageResponder : public MessageResponder {
-public:
+  public:
     explicit HeadlessMessageResponder(MsgAnswer answer = MsgAnswer::Ok,
                                       std::function<void(const std::string&)> sink = {});
     MsgAnswer Ask(const MsgRequest& request) override;
 
-private:
+  private:
     MsgAnswer answer_;
     std::function<void(const std::string&)> sink_;
 };

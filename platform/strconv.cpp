@@ -37,6 +37,8 @@ int32_t StrToIntDef(std::string_view s, int32_t def) {
     return static_cast<int32_t>(bits);
 }
 
-std::string IntToStr(int32_t value) { return std::to_string(value); }
+std::string IntToStr(int32_t value) {
+    return std::to_string(value);
+}
 
 }  // namespace plat

@@ -5,9 +5,13 @@
 
 namespace plat {
 
-Thread::Thread() : thread_([this] { Run(); }) { id_ = thread_.get_id(); }
+Thread::Thread() : thread_([this] { Run(); }) {
+    id_ = thread_.get_id();
+}
 
-Thread::~Thread() { Shutdown(); }
+Thread::~Thread() {
+    Shutdown();
+}
 
 void Thread::Shutdown() {
     {

@@ -15,7 +15,7 @@
 namespace plat {
 
 class Thread {
-public:
+  public:
     Thread();
     // Shuts the thread down. A derived class whose Execute uses its own members must call
     // Shutdown in its own destructor, before those members go.
@@ -40,11 +40,11 @@ public:
     // What escaped Execute, if anything; the thread ends quietly and keeps it here.
     std::exception_ptr FatalException();
 
-protected:
+  protected:
     virtual void Execute() = 0;
     void SetReturnValue(int v) { returnValue_.store(v); }
 
-private:
+  private:
     void Run();
 
     std::mutex mutex_;

@@ -32,8 +32,8 @@ WindowHost::~WindowHost() {
 SDL_Window* WindowHost::CreateWindow(const std::string& title, int width, int height,
                                      uint32_t flags) {
     DestroyWindow();
-    window_ = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                               width, height, flags);
+    window_ = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
+                               height, flags);
     if (!window_) throw std::runtime_error(std::string("window failed: ") + SDL_GetError());
     return window_;
 }

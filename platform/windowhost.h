@@ -11,7 +11,7 @@
 namespace plat {
 
 class WindowHost {
-public:
+  public:
     // Returns true when idle work is done for now and the loop may sleep until the next
     // event; false asks to be called again at once.
     using IdleHandler = std::function<bool()>;
@@ -37,7 +37,7 @@ public:
     // Ends Run after the event being handled; any thread may call it.
     void Quit(int code = 0);
 
-private:
+  private:
     void Dispatch(const SDL_Event& e);
 
     SDL_Window* window_ = nullptr;

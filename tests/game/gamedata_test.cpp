@@ -1,3 +1,5 @@
+#include "game/gamedata.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -5,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "game/gamedata.h"
 #include "game/gamedef.h"
 #include "platform/atomicfile.h"
 #include "platform/inifile.h"
@@ -14,7 +15,7 @@
 namespace {
 
 class Settings : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         path_ = dir_.Host("Solvane.ini");
         SetConfigFilePath(path_.c_str());
@@ -49,13 +50,20 @@ struct IntKey {
 
 const std::vector<IntKey>& IntKeys() {
     static const std::vector<IntKey> keys = {
-        {"VolumeBGM", [](UserConfig&, FormSettings& f) -> int32_t& { return f.VolumeBGM; }, 50, 0, 100},
-        {"VolumeVoice", [](UserConfig&, FormSettings& f) -> int32_t& { return f.VolumeVoice; }, 100, 0, 100},
-        {"VolumeSE", [](UserConfig&, FormSettings& f) -> int32_t& { return f.VolumeSE; }, 80, 0, 100},
-        {"VolumeRear", [](UserConfig&, FormSettings& f) -> int32_t& { return f.VolumeRear; }, 90, 0, 100},
-        {"UserTextSpeed", [](UserConfig& u, FormSettings&) -> int32_t& { return u.UserTextSpeed; }, 100, 0, 200},
-        {"AutoSkipWait", [](UserConfig& u, FormSettings&) -> int32_t& { return u.AutoSkipWait; }, 500, 0, 5000},
-        {"RightClickType", [](UserConfig& u, FormSettings&) -> int32_t& { return u.RightClickType; }, 0, 0, 4},
+        {"VolumeBGM", [](UserConfig&, FormSettings& f) -> int32_t& { return f.VolumeBGM; }, 50, 0,
+         100},
+        {"VolumeVoice", [](UserConfig&, FormSettings& f) -> int32_t& { return f.VolumeVoice; }, 100,
+         0, 100},
+        {"VolumeSE", [](UserConfig&, FormSettings& f) -> int32_t& { return f.VolumeSE; }, 80, 0,
+         100},
+        {"VolumeRear", [](UserConfig&, FormSettings& f) -> int32_t& { return f.VolumeRear; }, 90, 0,
+         100},
+        {"UserTextSpeed", [](UserConfig& u, FormSettings&) -> int32_t& { return u.UserTextSpeed; },
+         100, 0, 200},
+        {"AutoSkipWait", [](UserConfig& u, FormSettings&) -> int32_t& { return u.AutoSkipWait; },
+         500, 0, 5000},
+        {"RightClickType",
+         [](UserConfig& u, FormSettings&) -> int32_t& { return u.RightClickType; }, 0, 0, 4},
     };
     return keys;
 }
@@ -97,8 +105,9 @@ TEST_F(Settings, SwitchesReadOnAndOffInAnyCaseAndIgnoreOtherText) {
     };
     for (int i = 0; i < 7; ++i) {
         for (bool start : {false, true}) {
-            const std::vector<std::pair<std::string, bool>> cases = {
-                {"on", true}, {"ON", true}, {"Off", false}, {"yes", start}, {"1", start}, {"", start}};
+            const std::vector<std::pair<std::string, bool>> cases = {{"on", true},   {"ON", true},
+                                                                     {"Off", false}, {"yes", start},
+                                                                     {"1", start},   {"", start}};
             for (const auto& [text, want] : cases) {
                 WriteFile(std::string("[game]\n") + keys[i] + " = " + text + "\n");
                 UserConfig u;
@@ -137,8 +146,9 @@ TEST_F(Settings, FrameRateModeIsReadUpperCasedAndWrittenInItsOwnSpelling) {
 }
 
 TEST_F(Settings, StartUpKeysOnlySwitchOnAndHeightIsRaisedTo720) {
-    WriteFile("[Game]\nWindowMode=on\n[Game Debug]\nShowFPS=ON\nCapEnable=on\nAlbumShowAll=On\n"
-              "[Fullscreen]\nHeight=1080\n");
+    WriteFile(
+        "[Game]\nWindowMode=on\n[Game Debug]\nShowFPS=ON\nCapEnable=on\nAlbumShowAll=On\n"
+        "[Fullscreen]\nHeight=1080\n");
     DisplayKind = 0;
     LoadConfigFile();
     EXPECT_EQ(DisplayKind, kDisplayWindow);
@@ -242,8 +252,9 @@ TEST_F(Settings, WindowModeIsWrittenFromTheDisplayKind) {
 }
 
 TEST_F(Settings, JoypadMapEntriesOutsideTheButtonRangeKeepTheirDefault) {
-    WriteFile("[Joypad]\nButton1=5\nButton2=-1\nButton3=x\nButton4=\nButton5=31\nButton6=32\n"
-              "Button7=-2\nButton8=2147483647\nButton10=0\nButton11=4\n");
+    WriteFile(
+        "[Joypad]\nButton1=5\nButton2=-1\nButton3=x\nButton4=\nButton5=31\nButton6=32\n"
+        "Button7=-2\nButton8=2147483647\nButton10=0\nButton11=4\n");
     JoypadButtonMap map;
     map.fill(20);
     LoadJoypadButtonMap(path_.c_str(), map);

@@ -1,3 +1,5 @@
+#include "platform/inifile.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -6,7 +8,6 @@
 #include <filesystem>
 
 #include "platform/atomicfile.h"
-#include "platform/inifile.h"
 #include "tempdir.h"
 
 namespace {
@@ -182,7 +183,7 @@ TEST(AtomicFile, KeepsTheModeAndWritesThroughASymbolicLink) {
     Spit(link, "new");
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(Slurp(real), "new");
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(stat(real.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_FALSE(plat::WriteFileAtomic(dir.Host("no/such/dir.ini"), "x"));

@@ -19,15 +19,15 @@ using namespace std::chrono_literals;
 
 // A thread running a given function; shuts down before the function goes.
 class FnThread : public plat::Thread {
-public:
+  public:
     explicit FnThread(std::function<void(FnThread&)> fn) : fn_(std::move(fn)) {}
     ~FnThread() override { Shutdown(); }
     using plat::Thread::SetReturnValue;
 
-protected:
+  protected:
     void Execute() override { fn_(*this); }
 
-private:
+  private:
     std::function<void(FnThread&)> fn_;
 };
 
@@ -135,7 +135,9 @@ TEST(Thread, RunsOnlyAfterItsGateOpensAndOnlyOnce) {
 
 TEST(Thread, NeverStartedThreadEndsWithoutRunning) {
     std::atomic<int> runs{0};
-    { FnThread t([&](FnThread&) { ++runs; }); }
+    {
+        FnThread t([&](FnThread&) { ++runs; });
+    }
     EXPECT_EQ(runs.load(), 0);
 }
 

@@ -30,7 +30,9 @@ int InChild(const std::function<int()>& fn) {
 
 TEST(InstanceLock, SecondProcessIsRefusedUntilTheFirstReleases) {
     const std::string name = UniqueLockName();
-    auto tryInChild = [&] { return InChild([&] { return plat::InstanceLock(name).Acquire() ? 1 : 0; }); };
+    auto tryInChild = [&] {
+        return InChild([&] { return plat::InstanceLock(name).Acquire() ? 1 : 0; });
+    };
     EXPECT_EQ(tryInChild(), 1) << "nobody holds it yet";
     plat::InstanceLock mine(name);
     ASSERT_TRUE(mine.Acquire());
@@ -68,10 +70,12 @@ const std::string kGbk = "\xD6\xD0\xCE\xC4";
 
 TEST(MessageBox, HeadlessResponderLogsTheTextAsUtf8AndAnswersAtOnce) {
     std::vector<std::string> log;
-    plat::HeadlessMessageResponder no(plat::MsgAnswer::No, [&](const std::string& s) { log.push_back(s); });
+    plat::HeadlessMessageResponder no(plat::MsgAnswer::No,
+                                      [&](const std::string& s) { log.push_back(s); });
     plat::SetMessageResponder(&no);
-    EXPECT_EQ(plat::ShowMessage(kGbk + "\n" + kGbk, kGbk, plat::CodePage::Gbk, plat::MsgButtons::YesNo),
-              plat::MsgAnswer::No);
+    EXPECT_EQ(
+        plat::ShowMessage(kGbk + "\n" + kGbk, kGbk, plat::CodePage::Gbk, plat::MsgButtons::YesNo),
+        plat::MsgAnswer::No);
     // An answer the box does not offer falls back to its first button.
     EXPECT_EQ(plat::ShowMessage(kSjis, kSjis, plat::CodePage::ShiftJis), plat::MsgAnswer::Ok);
     plat::SetMessageResponder(nullptr);
@@ -83,8 +87,9 @@ TEST(MessageBox, HeadlessResponderLogsTheTextAsUtf8AndAnswersAtOnce) {
 TEST(MessageBox, TheAutomaticChoiceUnderTheDummyDriverNeverWaits) {
     ASSERT_STREQ(std::getenv("SDL_VIDEODRIVER"), "dummy");
     // Must return without anyone pressing a button.
-    EXPECT_EQ(plat::ShowMessage("hello", "caption", plat::CodePage::ShiftJis, plat::MsgButtons::OkCancel),
-              plat::MsgAnswer::Ok);
+    EXPECT_EQ(
+        plat::ShowMessage("hello", "caption", plat::CodePage::ShiftJis, plat::MsgButtons::OkCancel),
+        plat::MsgAnswer::Ok);
 }
 
 TEST(MessageBox, ButtonSetsKnowTheirAnswers) {
@@ -103,13 +108,32 @@ TEST(StrConv, ConvertsLikeTheClassLibrary) {
         const char* text;
         int32_t want;
     } cases[] = {
-        {"0", 0}, {"42", 42}, {"  42", 42}, {"+7", 7}, {"-15", -15}, {"$1F", 31}, {"0x10", 16},
-        {"2147483647", 2147483647}, {"-2147483648", INT32_MIN}, {"$FFFFFFFF", -1},
-        {"2147483648", -99}, {"99999999999999999999", -99}, {"", -99}, {" ", -99}, {"-", -99},
-        {"42 ", -99}, {"4x2", -99}, {"\t1", -99}, {"abc", -99}, {"$", -99}, {"0x", -99},
-        {"$100000000", -99}, {"1.5", -99},
+        {"0", 0},
+        {"42", 42},
+        {"  42", 42},
+        {"+7", 7},
+        {"-15", -15},
+        {"$1F", 31},
+        {"0x10", 16},
+        {"2147483647", 2147483647},
+        {"-2147483648", INT32_MIN},
+        {"$FFFFFFFF", -1},
+        {"2147483648", -99},
+        {"99999999999999999999", -99},
+        {"", -99},
+        {" ", -99},
+        {"-", -99},
+        {"42 ", -99},
+        {"4x2", -99},
+        {"\t1", -99},
+        {"abc", -99},
+        {"$", -99},
+        {"0x", -99},
+        {"$100000000", -99},
+        {"1.5", -99},
     };
-    for (const auto& c : cases) EXPECT_EQ(plat::StrToIntDef(c.text, -99), c.want) << '"' << c.text << '"';
+    for (const auto& c : cases)
+        EXPECT_EQ(plat::StrToIntDef(c.text, -99), c.want) << '"' << c.text << '"';
     EXPECT_EQ(plat::IntToStr(INT32_MIN), "-2147483648");
     EXPECT_EQ(plat::IntToStr(500), "500");
 }

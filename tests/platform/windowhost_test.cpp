@@ -1,10 +1,11 @@
+#include "platform/windowhost.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 
 #include "platform/mainqueue.h"
-#include "platform/windowhost.h"
 
 namespace {
 
