@@ -1,6 +1,12 @@
 #include "devices/dinputu.h"
 
 #include <cstring>
+#include <string>
+
+#include "foundation/zrsys.h"
+#include "platform/hostfs.h"
+#include "platform/inifile.h"
+#include "platform/strconv.h"
 
 namespace {
 
@@ -155,6 +161,17 @@ bool TDInputUnit::SetJoypadEnable(bool on) {
     joystickDirection_ = -1;
     std::memset(joystickButtons_, 0, sizeof joystickButtons_);
     return joystickOn_;
+}
+
+void TDInputUnit::LoadConfig(const ZRString& path) {
+    if (!ZRFileIsExist(path.c_str())) return;
+    const plat::IniFile ini(plat::ToHost(path.c_str()));
+    for (int32_t i = 0; i < 10; ++i) {
+        const std::string value = ini.ReadString("Joypad", "Button" + std::to_string(i + 1), "");
+        if (value.empty()) continue;
+        const int32_t b = plat::StrToIntDef(value, i);
+        buttonMap_[i] = b < -1 || b >= kJoystickButtons ? i : b;
+    }
 }
 
 void TDInputUnit::SetButtonMap(int32_t button, int32_t joystickButton) {

@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 
+#include "foundation/zrstring.h"
 #include "platform/inputbackend.h"
 
 class TDInputUnit {
@@ -28,6 +29,11 @@ public:
     bool FindJoypad();
 
     void SetButtonMap(int32_t button, int32_t joystickButton);
+    // Maps logical buttons 0-9 from [Joypad] Button1-Button10 of the settings file at path (a
+    // game path). An empty or missing value leaves the entry; one that does not convert, or
+    // that names no joystick button (outside -1..31, -1 mapping none), gives the entry its
+    // default, the logical button's own number.
+    void LoadConfig(const ZRString& path);
 
     void Update(int32_t ticks);
     bool IsPress(int32_t button) const { return (current_[button] & 0x80) != 0; }

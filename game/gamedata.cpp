@@ -19,7 +19,6 @@ namespace {
 const char* const kGame = "Game";
 const char* const kGameDebug = "Game Debug";
 const char* const kFullscreen = "Fullscreen";
-const char* const kJoypad = "Joypad";
 
 ZRString g_pathOverride;
 
@@ -174,14 +173,4 @@ void SaveFormSettings(const FormSettings& s) {
     WriteInt(*ini, "VolumeVoice", s.VolumeVoice);
     WriteInt(*ini, "VolumeSE", s.VolumeSE);
     WriteInt(*ini, "VolumeRear", s.VolumeRear);
-}
-
-void LoadJoypadButtonMap(const ZRString& path, JoypadButtonMap& map) {
-    auto ini = OpenExisting(path);
-    if (!ini) return;
-    for (int i = 0; i < kJoypadMappedButtons; ++i) {
-        const std::string key = "Button" + std::to_string(i + 1);
-        // The entry indexes the 32 joystick buttons; -1 maps nothing.
-        ReadInt(*ini, kJoypad, key.c_str(), map[static_cast<size_t>(i)], i, -1, 31);
-    }
 }

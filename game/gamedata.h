@@ -3,7 +3,6 @@
 // value that does not convert keeps the setting as it was or takes the key's default; the
 // writers create the file when it is missing. Nothing here is ever reported to the player.
 #pragma once
-#include <array>
 #include <cstdint>
 
 #include "foundation/zrstring.h"
@@ -44,10 +43,6 @@ struct FormSettings {
     int32_t VolumeRear = 90;
 };
 
-// Logical buttons 0-9 that the file may map, to joystick buttons 0-31 or -1 (none).
-inline constexpr int kJoypadMappedButtons = 10;
-using JoypadButtonMap = std::array<int32_t, kJoypadMappedButtons>;
-
 // The settings file: the executable's directory followed by "Solvane.ini" (a game path).
 ZRString ConfigFilePath();
 // Tests only: puts the settings file elsewhere; an empty path restores the usual place.
@@ -62,7 +57,3 @@ void SaveWindowMode();
 void LoadFormSettings(FormSettings& s);
 // [Game] WindowMode from DisplayKind, then FPSMode and the four volumes.
 void SaveFormSettings(const FormSettings& s);
-// [Joypad] Button1-Button10 of the given settings file into the map's entries 0-9. A value
-// that does not convert, or that lies outside -1..31, sets the entry to its default (the
-// logical button's own number).
-void LoadJoypadButtonMap(const ZRString& path, JoypadButtonMap& map);

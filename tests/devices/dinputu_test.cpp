@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "tempdir.h"
+
 namespace {
 
 struct KeyCase {
@@ -21,7 +23,7 @@ const KeyCase kKeys[] = {
 };
 
 class InputUnit : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         plat::SetInputBackend(&fake);
         unit = std::make_unique<TDInputUnit>();
@@ -85,6 +87,31 @@ TEST_F(InputUnit, JoystickButtonsFollowTheMapAndOnlyTheFirstTenAreMapped) {
     fake.joystick.buttons[0] = 0x80;
     unit->Update(1);
     EXPECT_EQ(Pressed(), std::vector<int>({3, 12}));
+}
+
+TEST_F(InputUnit, SettingsFileMapsTheFirstTenButtonsWithinTheJoysticksRange) {
+    TempDir dir;
+    dir.Write("Solvane.ini",
+              "[joypad]\nButton1=5\nButton2=-1\nButton3=x\nButton4=\nButton5=31\nButton6=32\n"
+              "Button7=-2\nBUTTON8=2147483647\nButton10=0\nButton11=4\n");
+    unit->SetButtonMap(3, 20);
+    unit->SetButtonMap(8, 21);
+    unit->SetButtonMap(10, 22);
+    unit->LoadConfig((dir.Game() + "\\SOLVANE.INI").c_str());
+    unit->LoadConfig((dir.Game() + "\\Missing.ini").c_str());
+    // Logical button -> joystick button after loading; -1 maps none.
+    const int32_t want[] = {5, -1, 2, 20, 31, 5, 6, 7, 21, 0, 22};
+    fake.joystickAttached = true;
+    ASSERT_TRUE(unit->SetJoypadEnable(true));
+    for (int j = 0; j < 32; ++j) {
+        fake.joystick.buttons[j] = 0x80;
+        unit->Update(1);
+        std::vector<int> expected;
+        for (int b = 0; b < 11; ++b)
+            if (want[b] == j) expected.push_back(b);
+        EXPECT_EQ(Pressed(), expected) << "joystick button " << j;
+        fake.joystick.buttons[j] = 0;
+    }
 }
 
 TEST_F(InputUnit, RepeatFiresOnTheFirstFrameThenAfterFifteenTicksThenEveryTwo) {

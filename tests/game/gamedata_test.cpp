@@ -175,12 +175,9 @@ TEST_F(Settings, StartUpKeysOnlySwitchOnAndHeightIsRaisedTo720) {
 TEST_F(Settings, NoFileKeepsEveryDefaultAndANormalRunWritesTheGameSection) {
     UserConfig u;
     FormSettings f;
-    JoypadButtonMap map{};
-    map.fill(7);
     LoadConfigFile();
     u.Load();
     LoadFormSettings(f);
-    LoadJoypadButtonMap(path_.c_str(), map);
     EXPECT_FALSE(FileExists()) << "readers never create the file";
     EXPECT_EQ(DisplayKind, kDisplayWindow);
     EXPECT_EQ(FullScreenHeight, 1024);
@@ -192,7 +189,6 @@ TEST_F(Settings, NoFileKeepsEveryDefaultAndANormalRunWritesTheGameSection) {
     EXPECT_EQ(u.RightClickType, 0);
     EXPECT_EQ(f.FpsMode, 2);
     EXPECT_EQ(f.VolumeBGM, 50);
-    EXPECT_EQ(map[3], 7);
 
     // Shut-down order: user settings, main window, window mode.
     u.Save();
@@ -249,16 +245,6 @@ TEST_F(Settings, WindowModeIsWrittenFromTheDisplayKind) {
     DisplayKind = kDisplayWindow;
     SaveWindowMode();
     EXPECT_EQ(Value("Game", "WindowMode"), "ON");
-}
-
-TEST_F(Settings, JoypadMapEntriesOutsideTheButtonRangeKeepTheirDefault) {
-    WriteFile(
-        "[Joypad]\nButton1=5\nButton2=-1\nButton3=x\nButton4=\nButton5=31\nButton6=32\n"
-        "Button7=-2\nButton8=2147483647\nButton10=0\nButton11=4\n");
-    JoypadButtonMap map;
-    map.fill(20);
-    LoadJoypadButtonMap(path_.c_str(), map);
-    EXPECT_EQ(map, (JoypadButtonMap{5, -1, 2, 20, 31, 5, 6, 7, 20, 0}));
 }
 
 TEST_F(Settings, WritersCreateTheFileAndGiveUpQuietlyWhereTheyCannot) {
