@@ -150,3 +150,26 @@ TEST(RowConversion, PaletteExpansion) {
 }
 
 }  // namespace
+
+namespace {
+
+// The triple-to-quad converters take four pixels at a time: every length around that step,
+// with rows ending exactly at their allocation.
+TEST(RowConversion, TriplesToQuadsAtEveryLengthAroundTheFourPixelStep) {
+    std::mt19937 rng(7);
+    for (unsigned n = 0; n <= 21; ++n) {
+        Row src = testrows::Random(n * 3, rng);
+        for (auto fn : {RGBTRIPLEcpyTo32_888, RGBTRIPLEcpyTo32_8888}) {
+            Row dst(n * 4);
+            fn(dst.data(), src.data(), n);
+            for (unsigned i = 0; i < n; ++i) {
+                ASSERT_EQ(dst[i * 4 + 0], src[i * 3 + 0]) << n << ":" << i;
+                ASSERT_EQ(dst[i * 4 + 1], src[i * 3 + 1]) << n << ":" << i;
+                ASSERT_EQ(dst[i * 4 + 2], src[i * 3 + 2]) << n << ":" << i;
+                ASSERT_EQ(dst[i * 4 + 3], 0) << n << ":" << i;
+            }
+        }
+    }
+}
+
+}  // namespace
