@@ -16,8 +16,8 @@ std::vector<TNyRGBPanel*> Children(const TNyRGBPanel* p) {
 }
 
 TEST(PanelTree, DefaultsAndConstructionFireNothing) {
-    plat::TComponent owner;
     Log log;
+    plat::TComponent owner;
     auto* root = new TNyRGBPanel(&owner);
     auto* child = new TNyRGBPanel(&owner, root);
     Watch(root, "root", log);
@@ -38,8 +38,8 @@ TEST(PanelTree, DefaultsAndConstructionFireNothing) {
 }
 
 TEST(PanelTree, AllCreateFiresParentFirstAndAllReleaseChildrenFirst) {
-    plat::TComponent owner;
     Log log;
+    plat::TComponent owner;
     auto* root = new TNyRGBPanel(&owner);
     auto* a = new TNyRGBPanel(&owner, root);
     auto* b = new TNyRGBPanel(&owner, root);
@@ -77,8 +77,8 @@ TEST(PanelTree, AllCreateFiresParentFirstAndAllReleaseChildrenFirst) {
 }
 
 TEST(PanelTree, ThrowingCreateHandlerLeavesThePanelReleased) {
-    plat::TComponent owner;
     Log log;
+    plat::TComponent owner;
     auto* root = new TNyRGBPanel(&owner);
     auto* bad = new TNyRGBPanel(&owner, root);
     auto* after = new TNyRGBPanel(&owner, root);
@@ -170,8 +170,8 @@ TEST(PanelTree, DestroyingDetachesFromBothSides) {
 }
 
 TEST(PanelTree, ActiveChainFollowsTheFrontMostShownChildren) {
-    plat::TComponent owner;
     Log log;
+    plat::TComponent owner;
     auto* root = new TNyRGBPanel(&owner);
     auto* a = new TNyRGBPanel(&owner, root);
     auto* b = new TNyRGBPanel(&owner, root);
@@ -252,8 +252,8 @@ TEST(PanelTree, SettersAutoSizeAndBlocks) {
 }
 
 TEST(PanelTree, AnimeTicksCreatedSubtreesChildrenFirstEvenWhenHidden) {
-    plat::TComponent owner;
     Log log;
+    plat::TComponent owner;
     auto* root = new TNyRGBPanel(&owner);
     auto* a = new TNyRGBPanel(&owner, root);
     auto* b = new TNyRGBPanel(&owner, root);
