@@ -22,17 +22,8 @@ void TNyRGBParts::SetBitDepth(ZRBitDepth depth) {
 void TNyRGBParts::SetPixFormat(ZRPixFormat format) {
     if (FSet) return;
     FPixFormat = format;
-    if (ChkDepthAndFormat(FBitDepth, format)) return;
-    switch (format) {
-        case pf16_565:
-        case pf16_555:
-        case pf16_5551:
-        case pf16_4444: FBitDepth = bd16; break;
-        case pf24_888: FBitDepth = bd24; break;
-        case pf32_888:
-        case pf32_8888: FBitDepth = bd32; break;
-        default: break;
-    }
+    if (!ChkDepthAndFormat(FBitDepth, format) && format != pfNone && format <= pf32_8888)
+        FBitDepth = FormatAndDepthTable[format];
 }
 
 bool TNyRGBParts::SetParts(TNyRGBBits* image, TNyAlpha* alpha, const TNyPartsData* table, int n) {
