@@ -171,6 +171,12 @@ void DeleteRasterFont(RasterFont* font) {
     delete font;
 }
 
+bool DescribeRasterFont(const RasterFont* font, FontSpec& out) {
+    if (!font) return false;
+    out = font->spec;
+    return true;
+}
+
 std::string RasterFontFamily(const RasterFont* font) { return font ? font->family : std::string(); }
 
 namespace {

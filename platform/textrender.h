@@ -29,6 +29,8 @@ class RasterFont;
 // Null when no face can be found or opened.
 RasterFont* CreateRasterFont(const FontSpec& spec);
 void DeleteRasterFont(RasterFont* font);
+// The logical description a font was made from; false for a null font.
+bool DescribeRasterFont(const RasterFont* font, FontSpec& out);
 // The installed face a font was made from (family name, for diagnostics and tests).
 std::string RasterFontFamily(const RasterFont* font);
 
