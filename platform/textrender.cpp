@@ -207,7 +207,9 @@ Rgb FromColourRef(uint32_t c) {
     return Rgb{static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c >> 16)};
 }
 
-uint8_t Mix(uint8_t d, uint8_t s, int a) { return static_cast<uint8_t>(d + ((s - d) * a + 127) / 255); }
+// Weighted on both sides so that full coverage gives the text colour exactly, whichever of
+// the two is darker.
+uint8_t Mix(uint8_t d, uint8_t s, int a) { return static_cast<uint8_t>((d * (255 - a) + s * a + 127) / 255); }
 
 void PutPixel(DrawSurface& s, int32_t x, int32_t y, Rgb c, int a) {
     if (x < 0 || y < 0 || x >= s.width || y >= s.height || a <= 0) return;

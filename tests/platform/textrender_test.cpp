@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <vector>
@@ -89,55 +90,73 @@ TEST(TextRender, ExtentsCountHalfAndFullWidthCells) {
 }
 
 TEST(TextRender, TextLandsInsideItsCellInTheTextColour) {
-    for (uint8_t quality : {3, 4}) {
-        auto f = MakeFont(plat::SjisText("ＭＳ ゴシック"), -24, 128, quality);
+    struct Case {
+        uint8_t quality;
+        uint32_t text;  // graphics-interface order 0x00BBGGRR
+        uint8_t back;   // every channel of the background
+    };
+    // Light text on dark and dark text on light: full coverage must reach the text colour
+    // exactly from either side.
+    for (Case k : {Case{3, 0x0000FF, 0}, Case{4, 0x0000FF, 0}, Case{3, 0x000000, 255},
+                   Case{4, 0x000000, 255}}) {
+        SCOPED_TRACE(testing::Message() << "quality " << int(k.quality) << " back " << int(k.back));
+        auto f = MakeFont(plat::SjisText("ＭＳ ゴシック"), -24, 128, k.quality);
         ASSERT_TRUE(f);
         Canvas c(200, 60, plat::SurfaceKind::Bgrx32);
+        std::fill(c.mem.begin(), c.mem.end(), k.back);
         c.s.font = f.get();
-        c.s.text_colour = 0x0000FF;  // red, in the graphics interface's order
+        c.s.text_colour = k.text;
         ASSERT_TRUE(plat::DrawText(c.s, 10, 20, plat::SjisText("あA")));
-        auto box = c.InkBox();
-        ASSERT_EQ(box.size(), 4u);
-        EXPECT_GE(box[0], 10);
-        EXPECT_GE(box[1], 20);
-        EXPECT_LE(box[2], 10 + 36);
-        EXPECT_LE(box[3], 20 + 28);
+        const uint8_t want[3] = {uint8_t(k.text >> 16), uint8_t(k.text >> 8), uint8_t(k.text)};
+        int x0 = c.w, y0 = c.h, x1 = -1, y1 = -1;
         bool saw_full = false;
         for (int y = 0; y < c.h; ++y)
             for (int x = 0; x < c.w; ++x) {
                 const uint8_t* p = c.Px(x, y);
-                EXPECT_EQ(p[0], 0);  // blue
-                EXPECT_EQ(p[1], 0);  // green
-                if (p[2] == 255) saw_full = true;
-                if (quality == 3) {
-                    EXPECT_TRUE(p[2] == 0 || p[2] == 255);
+                bool changed = false;
+                for (int ch = 0; ch < 3; ++ch) {
+                    // Every channel lies between the background and the text colour.
+                    EXPECT_GE(p[ch], std::min(k.back, want[ch]));
+                    EXPECT_LE(p[ch], std::max(k.back, want[ch]));
+                    changed |= p[ch] != k.back;
+                }
+                if (!changed) continue;
+                x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
+                bool full = p[0] == want[0] && p[1] == want[1] && p[2] == want[2];
+                saw_full |= full;
+                if (k.quality == 3) {
+                    EXPECT_TRUE(full) << x << "," << y;
                 }
             }
         EXPECT_TRUE(saw_full);
+        ASSERT_GE(x1, 0);
+        EXPECT_GE(x0, 10);
+        EXPECT_GE(y0, 20);
+        EXPECT_LT(x1, 10 + 36);
+        EXPECT_LT(y1, 20 + 28);
     }
 }
 
 TEST(TextRender, BottomUpSurfacesAndGreyPlanes) {
     auto f = MakeFont("", -16, 134);
     ASSERT_TRUE(f);
-    Canvas c(64, 20, plat::SurfaceKind::Grey8, true);
-    c.s.font = f.get();
-    c.s.text_colour = 0xFFFFFF;
-    ASSERT_TRUE(plat::DrawText(c.s, 0, 0, plat::GbkText("确定")));
-    auto box = c.InkBox();
+    Canvas down(64, 20, plat::SurfaceKind::Grey8);
+    Canvas up(64, 20, plat::SurfaceKind::Grey8, true);
+    for (Canvas* c : {&down, &up}) {
+        c->s.font = f.get();
+        c->s.text_colour = 0xFFFFFF;
+        ASSERT_TRUE(plat::DrawText(c->s, 0, 0, plat::GbkText("确定")));
+    }
+    // Row 0 is the top row either way: the same picture, with the rows of memory reversed.
+    auto box = up.InkBox();
     ASSERT_EQ(box.size(), 4u);
-    EXPECT_LE(box[3], 20);
-    // Row 0 is the top row: the ink sits in the last rows of memory.
-    bool ink_in_last_memory_row = false;
-    for (int x = 0; x < 64; ++x) ink_in_last_memory_row |= c.mem[c.mem.size() - 64 + x] != 0;
-    bool ink_in_first_memory_row = false;
-    for (int x = 0; x < 64; ++x) ink_in_first_memory_row |= c.mem[x] != 0;
-    EXPECT_FALSE(ink_in_first_memory_row);
-    (void)ink_in_last_memory_row;
-    uint8_t maxv = 0;
-    for (uint8_t v : c.mem) maxv = std::max(maxv, v);
-    EXPECT_EQ(maxv, 255);
-    // Grey of a colour is its nearest grey level.
+    EXPECT_EQ(box, down.InkBox());
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 64; ++x) ASSERT_EQ(*up.Px(x, y), *down.Px(x, y));
+    EXPECT_NE(up.mem, down.mem);
+    for (int x = 0; x < 64; ++x) EXPECT_EQ(up.mem[size_t(19 - box[1]) * 64 + size_t(x)], *down.Px(x, box[1]));
+    EXPECT_EQ(*std::max_element(up.mem.begin(), up.mem.end()), 255);
+    // On a grey plane a colour becomes its nearest grey level.
     auto mono = MakeFont("", -16, 134, 3);
     Canvas g(40, 20, plat::SurfaceKind::Grey8);
     g.s.font = mono.get();
@@ -145,9 +164,7 @@ TEST(TextRender, BottomUpSurfacesAndGreyPlanes) {
     g.s.transparent = false;
     g.s.back_colour = 0x000000;
     ASSERT_TRUE(plat::DrawText(g.s, 0, 0, "I"));
-    uint8_t gmax = 0;
-    for (uint8_t v : g.mem) gmax = std::max(gmax, v);
-    EXPECT_EQ(gmax, 85);
+    EXPECT_EQ(*std::max_element(g.mem.begin(), g.mem.end()), 85);
 }
 
 TEST(TextRender, ClippedAtTheSurfaceEdgesAndStylesWiden) {
