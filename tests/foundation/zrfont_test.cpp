@@ -115,4 +115,40 @@ TEST(ZRFont, TextOutputOnlyBetweenStartAndEnd) {
     EXPECT_TRUE(red);
 }
 
+TEST(ZRFont, ChangesInsideTextOutputSwapTheSelectedFontAndEndPutsBackThePrevious) {
+    ZRFont other(Gothic(-12));
+    ASSERT_TRUE(other.Create());
+    std::vector<uint8_t> px(32 * 32, 0);
+    plat::DrawSurface dc;
+    dc.pixels = px.data();
+    dc.pitch = 32;
+    dc.width = dc.height = 32;
+    dc.kind = plat::SurfaceKind::Grey8;
+    dc.font = other.GetHandle();  // what the context held before
+    int before = _ZRDBG_GetFontSize();
+    ZRFont f(Gothic(-16));
+    ASSERT_TRUE(f.Create());
+    ASSERT_TRUE(f.StartTextOut(&dc, 0x123456));
+    EXPECT_EQ(dc.text_colour, 0x563412u);  // the graphics interface's colour order
+    f.SetColor(0x0000FF);
+    EXPECT_EQ(dc.text_colour, 0xFF0000u);
+    f.SetHeight(-20);
+    EXPECT_EQ(dc.font, f.GetHandle());
+    EXPECT_EQ(_ZRDBG_GetFontSize(), before + 1);  // the -16 entry went with its last user
+    ZRFont g(Gothic(-24));
+    ASSERT_TRUE(g.Create());
+    f = g;
+    EXPECT_EQ(f.GetHeight(), -24);
+    EXPECT_EQ(dc.font, g.GetHandle());
+    EXPECT_EQ(_ZRDBG_GetFontSize(), before + 1);
+    ZRFont none;
+    f = none;  // a font without a handle: the text output ends
+    EXPECT_FALSE(f.IsCreated());
+    EXPECT_EQ(dc.font, other.GetHandle());
+    EXPECT_FALSE(f.Write(0, 0, "A"));
+    ASSERT_TRUE(g.StartTextOut(&dc, 0));
+    g.Release();
+    EXPECT_EQ(dc.font, other.GetHandle());
+}
+
 }  // namespace
