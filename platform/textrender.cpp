@@ -229,20 +229,24 @@ void PutPixel(DrawSurface& s, int32_t x, int32_t y, Rgb c, int a) {
             break;
         }
         case SurfaceKind::Rgb565:
-        case SurfaceKind::Rgb555: {
+        case SurfaceKind::Rgb555:
+        case SurfaceKind::Rgb444: {
+            // Field widths and positions of red, green and blue.
+            const int rb = s.kind == SurfaceKind::Rgb444 ? 4 : 5;
+            const int gb = s.kind == SurfaceKind::Rgb565 ? 6 : rb;
+            const int gs = rb, rs = rb + gb;
             uint8_t* p = row + x * 2;
             uint16_t v = static_cast<uint16_t>(p[0] | (p[1] << 8));
-            bool g6 = s.kind == SurfaceKind::Rgb565;
-            int gbits = g6 ? 6 : 5;
-            int rshift = g6 ? 11 : 10;
-            auto expand = [](int val, int bits) { return static_cast<uint8_t>((val << (8 - bits)) | (val >> (2 * bits - 8))); };
-            uint8_t dr = expand((v >> rshift) & 0x1F, 5);
-            uint8_t dg = expand((v >> 5) & ((1 << gbits) - 1), gbits);
-            uint8_t db = expand(v & 0x1F, 5);
-            uint8_t r = Mix(dr, c.r, a), gg = Mix(dg, c.g, a), b = Mix(db, c.b, a);
-            v = static_cast<uint16_t>(((r >> 3) << rshift) | ((gg >> (8 - gbits)) << 5) | (b >> 3));
-            p[0] = static_cast<uint8_t>(v);
-            p[1] = static_cast<uint8_t>(v >> 8);
+            auto get = [v](int shift, int bits) {
+                int f = (v >> shift) & ((1 << bits) - 1);
+                return static_cast<uint8_t>((f << (8 - bits)) | (f >> (2 * bits - 8)));
+            };
+            auto put = [](uint8_t c8, int shift, int bits) { return (c8 >> (8 - bits)) << shift; };
+            const int fields = (((1 << rb) - 1) << rs) | (((1 << gb) - 1) << gs) | ((1 << rb) - 1);
+            int out = (v & ~fields) | put(Mix(get(rs, rb), c.r, a), rs, rb) |
+                      put(Mix(get(gs, gb), c.g, a), gs, gb) | put(Mix(get(0, rb), c.b, a), 0, rb);
+            p[0] = static_cast<uint8_t>(out);
+            p[1] = static_cast<uint8_t>(out >> 8);
             break;
         }
     }

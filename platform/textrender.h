@@ -34,7 +34,9 @@ bool DescribeRasterFont(const RasterFont* font, FontSpec& out);
 // The installed face a font was made from (family name, for diagnostics and tests).
 std::string RasterFontFamily(const RasterFont* font);
 
-enum class SurfaceKind : uint8_t { Grey8, Rgb565, Rgb555, Bgr24, Bgrx32 };
+// Pixel layouts a surface may have. The 16-bit ones keep the bits outside their colour
+// fields (an alpha bit or nibble) as they are.
+enum class SurfaceKind : uint8_t { Grey8, Rgb565, Rgb555, Rgb444, Bgr24, Bgrx32 };
 
 struct DrawSurface {
     uint8_t* pixels = nullptr;  // row 0; rows are `pitch` bytes apart (negative: bottom-up)
