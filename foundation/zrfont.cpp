@@ -61,7 +61,8 @@ ZRFontHandle Acquire(uint8_t charset, const ZRString& name, int height, ZRFontPi
     std::lock_guard<std::mutex> g(c.lock);
     for (CacheEntry& x : c.entries) {
         if (x.charset == e.charset && x.hash == e.hash && std::strcmp(x.face, e.face) == 0 &&
-            x.height == e.height && x.pitch == e.pitch && x.style == e.style && x.quality == e.quality) {
+            x.height == e.height && x.pitch == e.pitch && x.style == e.style &&
+            x.quality == e.quality) {
             ++x.refs;
             return x.handle;
         }
@@ -108,9 +109,13 @@ ZRFont::ZRFont(const ZRFont& f) {
     }
 }
 
-ZRFont::ZRFont(const ZRFontParam& p) { TakeAttributes(p); }
+ZRFont::ZRFont(const ZRFontParam& p) {
+    TakeAttributes(p);
+}
 
-ZRFont::~ZRFont() { Release(); }
+ZRFont::~ZRFont() {
+    Release();
+}
 
 void ZRFont::CopyAttributes(const ZRFont& f) {
     charset_ = f.GetCharset();
@@ -216,8 +221,8 @@ void ZRFont::CopyFromTFont(const plat::TFont* f) {
     pitch_ = f->pitch == plat::FontPitch::Variable ? fpVariable
              : f->pitch == plat::FontPitch::Fixed  ? fpFixed
                                                    : fpDefault;
-    style_ = static_cast<ZRFontStyle>((f->bold ? 1 : 0) | (f->italic ? 2 : 0) | (f->underline ? 4 : 0) |
-                                      (f->strikeout ? 8 : 0));
+    style_ = static_cast<ZRFontStyle>((f->bold ? 1 : 0) | (f->italic ? 2 : 0) |
+                                      (f->underline ? 4 : 0) | (f->strikeout ? 8 : 0));
     RenewHandle();
 }
 
@@ -233,9 +238,10 @@ void ZRFont::CopyFromHandle(ZRFontHandle h) {
     name_ = ZRString(spec.face.c_str());
     height_ = spec.height;
     pitch_ = spec.pitch == 2 ? fpFixed : spec.pitch == 1 ? fpVariable : fpDefault;
-    style_ = static_cast<ZRFontStyle>((spec.bold ? 1 : 0) | (spec.italic ? 2 : 0) | (spec.underline ? 4 : 0) |
-                                      (spec.strikeout ? 8 : 0));
-    quality_ = spec.quality >= 1 && spec.quality <= 4 ? static_cast<ZRFontQuality>(spec.quality) : fqDefault;
+    style_ = static_cast<ZRFontStyle>((spec.bold ? 1 : 0) | (spec.italic ? 2 : 0) |
+                                      (spec.underline ? 4 : 0) | (spec.strikeout ? 8 : 0));
+    quality_ = spec.quality >= 1 && spec.quality <= 4 ? static_cast<ZRFontQuality>(spec.quality)
+                                                      : fqDefault;
     RenewHandle();
 }
 
@@ -264,7 +270,8 @@ void ZRFont::SetColor(uint32_t rgb) {
 bool ZRFont::GetExtentPoint(const char* text, int length, ZRSize* size) const {
     if (!dc_ || !text || !size || length < 0) return false;
     plat::TextExtent e;
-    if (!plat::MeasureText(handle_, std::string_view(text, static_cast<size_t>(length)), e)) return false;
+    if (!plat::MeasureText(handle_, std::string_view(text, static_cast<size_t>(length)), e))
+        return false;
     size->cx = e.cx;
     size->cy = e.cy;
     return true;
@@ -279,7 +286,9 @@ bool ZRFont::Write(int x, int y, const char* text, int length) {
     return plat::DrawText(*dc_, x, y, std::string_view(text, static_cast<size_t>(length)));
 }
 
-bool ZRFont::Write(int x, int y, const ZRString& text) { return Write(x, y, text.c_str(), text.Length()); }
+bool ZRFont::Write(int x, int y, const ZRString& text) {
+    return Write(x, y, text.c_str(), text.Length());
+}
 
 int _ZRDBG_GetFontSize() {
     FontCache& c = Cache();

@@ -34,7 +34,7 @@ struct ZRFontParam {
 using ZRFontHandle = plat::RasterFont*;
 
 class ZRFont {
-public:
+  public:
     ZRFont() = default;
     ZRFont(const ZRFont& f);
     explicit ZRFont(const ZRFontParam& p);
@@ -77,7 +77,7 @@ public:
     bool Write(int x, int y, const char* text, int length);
     bool Write(int x, int y, const ZRString& text);
 
-private:
+  private:
     void CopyAttributes(const ZRFont& f);
     void TakeAttributes(const ZRFontParam& p);
     void Select(ZRFontHandle h);

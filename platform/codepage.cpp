@@ -10,11 +10,13 @@
 namespace plat {
 namespace {
 
-const char* IconvName(CodePage cp) { return cp == CodePage::ShiftJis ? "CP932" : "CP936"; }
+const char* IconvName(CodePage cp) {
+    return cp == CodePage::ShiftJis ? "CP932" : "CP936";
+}
 
 // iconv descriptors are not safe to share between threads: each call opens its own.
 class Converter {
-public:
+  public:
     Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
         if (cd_ == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open failed");
     }
@@ -39,7 +41,7 @@ public:
         return true;
     }
 
-private:
+  private:
     iconv_t cd_;
 };
 
@@ -96,8 +98,12 @@ const std::string& Cached(const char* utf8, CodePage cp) {
 }
 }  // namespace
 
-const std::string& SjisText(const char* utf8_literal) { return Cached(utf8_literal, CodePage::ShiftJis); }
-const std::string& GbkText(const char* utf8_literal) { return Cached(utf8_literal, CodePage::Gbk); }
+const std::string& SjisText(const char* utf8_literal) {
+    return Cached(utf8_literal, CodePage::ShiftJis);
+}
+const std::string& GbkText(const char* utf8_literal) {
+    return Cached(utf8_literal, CodePage::Gbk);
+}
 
 CodePage CodePageForCharset(uint8_t charset) {
     return charset == 128 ? CodePage::ShiftJis : CodePage::Gbk;

@@ -1,7 +1,8 @@
 #include "platform/fontfaces.h"
 
-#include <cstring>
 #include <strings.h>
+
+#include <cstring>
 
 #include "platform/codepage.h"
 
@@ -16,12 +17,9 @@ struct FaceMapping {
 };
 
 constexpr FaceMapping kFaces[] = {
-    {"ＭＳ ゴシック", "IPAGothic"},
-    {"ＭＳ Ｐゴシック", "IPAPGothic"},
-    {"MS Gothic", "IPAGothic"},
-    {"MS PGothic", "IPAPGothic"},
-    {"MS UI Gothic", "IPAPGothic"},
-    {"黑体", "WenQuanYi Zen Hei"},
+    {"ＭＳ ゴシック", "IPAGothic"},  {"ＭＳ Ｐゴシック", "IPAPGothic"},
+    {"MS Gothic", "IPAGothic"},      {"MS PGothic", "IPAPGothic"},
+    {"MS UI Gothic", "IPAPGothic"},  {"黑体", "WenQuanYi Zen Hei"},
     {"SimHei", "WenQuanYi Zen Hei"},
 };
 
@@ -41,7 +39,8 @@ std::string InstalledFamilyFor(const std::string& face_bytes, uint8_t charset) {
         }
     }
     if (face_bytes.empty() || strcasecmp(face_bytes.c_str(), "DEFAULT") == 0) {
-        return CodePageForCharset(charset) == CodePage::ShiftJis ? kJapaneseDefault : kChineseDefault;
+        return CodePageForCharset(charset) == CodePage::ShiftJis ? kJapaneseDefault
+                                                                 : kChineseDefault;
     }
     return decoded[0];
 }

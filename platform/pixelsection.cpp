@@ -39,11 +39,14 @@ std::unique_ptr<PixelSection> PixelSection::Create(int32_t width, int32_t height
     s->kind_ = kind;
     s->stride_ = static_cast<int32_t>(stride);
     s->pitch_ = top_down ? s->stride_ : -s->stride_;
-    s->top_ = top_down ? s->memory_ : s->memory_ + static_cast<size_t>(stride) * static_cast<size_t>(height - 1);
+    s->top_ = top_down ? s->memory_
+                       : s->memory_ + static_cast<size_t>(stride) * static_cast<size_t>(height - 1);
     return s;
 }
 
-PixelSection::~PixelSection() { std::free(memory_); }
+PixelSection::~PixelSection() {
+    std::free(memory_);
+}
 
 void PixelSection::Select(DrawSurface& dc) const {
     dc.pixels = top_;

@@ -16,7 +16,7 @@ int BytesPerPixel(SurfaceKind kind);
 int64_t SectionStride(int64_t width, SurfaceKind kind);
 
 class PixelSection {
-public:
+  public:
     // Null when a side is not positive, a row is too long for a 32-bit pitch, or memory runs out.
     static std::unique_ptr<PixelSection> Create(int32_t width, int32_t height, SurfaceKind kind,
                                                 bool top_down);
@@ -37,7 +37,7 @@ public:
     // Points a drawing surface at this section; its font, colours and mode are left alone.
     void Select(DrawSurface& dc) const;
 
-private:
+  private:
     PixelSection() = default;
 
     uint8_t* memory_ = nullptr;

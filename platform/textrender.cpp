@@ -71,7 +71,7 @@ using FacePtr = std::unique_ptr<FT_FaceRec_, FaceCloser>;
 }  // namespace
 
 class RasterFont {
-public:
+  public:
     FontSpec spec;
     std::string family;
     FacePtr face;
@@ -83,9 +83,12 @@ public:
 
     bool Open();
     FT_Face FaceFor(char32_t cp, FT_UInt& glyph);
-    bool SizeFace(FT_Face f) const { return FT_Set_Pixel_Sizes(f, 0, static_cast<FT_UInt>(em)) == 0; }
+    bool SizeFace(FT_Face f) const {
+        return FT_Set_Pixel_Sizes(f, 0, static_cast<FT_UInt>(em)) == 0;
+    }
     FT_Int32 LoadFlags() const {
-        return spec.quality == 3 ? (FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME) : FT_LOAD_TARGET_NORMAL;
+        return spec.quality == 3 ? (FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME)
+                                 : FT_LOAD_TARGET_NORMAL;
     }
     int32_t BoldStrength() const { return spec.bold ? std::max(1, em / 24) : 0; }
 };
@@ -131,7 +134,8 @@ bool RasterFont::Open() {
     if (h < 0) {
         em = -h;
     } else {
-        em = std::max<int32_t>(1, static_cast<int32_t>(std::lround(double(h) * upem / (asc_u + desc_u))));
+        em = std::max<int32_t>(
+            1, static_cast<int32_t>(std::lround(double(h) * upem / (asc_u + desc_u))));
     }
     ascent = static_cast<int32_t>(std::lround(double(asc_u) * em / upem));
     descent = static_cast<int32_t>(std::lround(double(desc_u) * em / upem));
@@ -177,7 +181,9 @@ bool DescribeRasterFont(const RasterFont* font, FontSpec& out) {
     return true;
 }
 
-std::string RasterFontFamily(const RasterFont* font) { return font ? font->family : std::string(); }
+std::string RasterFontFamily(const RasterFont* font) {
+    return font ? font->family : std::string();
+}
 
 namespace {
 
@@ -204,12 +210,15 @@ struct Rgb {
 };
 
 Rgb FromColourRef(uint32_t c) {
-    return Rgb{static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c >> 16)};
+    return Rgb{static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8),
+               static_cast<uint8_t>(c >> 16)};
 }
 
 // Weighted on both sides so that full coverage gives the text colour exactly, whichever of
 // the two is darker.
-uint8_t Mix(uint8_t d, uint8_t s, int a) { return static_cast<uint8_t>((d * (255 - a) + s * a + 127) / 255); }
+uint8_t Mix(uint8_t d, uint8_t s, int a) {
+    return static_cast<uint8_t>((d * (255 - a) + s * a + 127) / 255);
+}
 
 void PutPixel(DrawSurface& s, int32_t x, int32_t y, Rgb c, int a) {
     if (x < 0 || y < 0 || x >= s.width || y >= s.height || a <= 0) return;
@@ -262,8 +271,9 @@ void BlitGlyph(DrawSurface& s, const FT_Bitmap& bm, int32_t left, int32_t top, R
     for (uint32_t row = 0; row < bm.rows; ++row) {
         const uint8_t* src = bm.buffer + static_cast<int64_t>(row) * bm.pitch;
         for (uint32_t col = 0; col < bm.width; ++col) {
-            int a = bm.pixel_mode == FT_PIXEL_MODE_MONO ? ((src[col >> 3] >> (7 - (col & 7))) & 1) * 255
-                                                        : src[col];
+            int a = bm.pixel_mode == FT_PIXEL_MODE_MONO
+                        ? ((src[col >> 3] >> (7 - (col & 7))) & 1) * 255
+                        : src[col];
             PutPixel(s, left + static_cast<int32_t>(col), top + static_cast<int32_t>(row), c, a);
         }
     }
@@ -309,7 +319,8 @@ bool DrawText(DrawSurface& s, int32_t x, int32_t y, std::string_view bytes) {
         if (!LoadStyled(f, cp, slot, adv)) continue;
         FT_Render_Mode mode = f.spec.quality == 3 ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL;
         if (slot->format == FT_GLYPH_FORMAT_BITMAP || FT_Render_Glyph(slot, mode) == 0) {
-            BlitGlyph(s, slot->bitmap, pen + slot->bitmap_left, baseline - slot->bitmap_top, colour);
+            BlitGlyph(s, slot->bitmap, pen + slot->bitmap_left, baseline - slot->bitmap_top,
+                      colour);
         }
         pen += adv;
     }

@@ -14,8 +14,8 @@ namespace plat {
 
 struct FontSpec {
     uint8_t charset = 134;
-    std::string face;     // bytes of the face name, in the character set's code page
-    int32_t height = 0;   // negative: character height in pixels; positive: cell height
+    std::string face;    // bytes of the face name, in the character set's code page
+    int32_t height = 0;  // negative: character height in pixels; positive: cell height
     bool bold = false;
     bool italic = false;
     bool underline = false;
@@ -45,7 +45,7 @@ struct DrawSurface {
     int32_t height = 0;
     SurfaceKind kind = SurfaceKind::Bgrx32;
     RasterFont* font = nullptr;
-    uint32_t text_colour = 0;   // 0x00BBGGRR
+    uint32_t text_colour = 0;  // 0x00BBGGRR
     bool transparent = true;
     uint32_t back_colour = 0xFFFFFF;  // 0x00BBGGRR, filled behind the text when not transparent
 };

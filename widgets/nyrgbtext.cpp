@@ -8,8 +8,7 @@ TNyRGBText::TNyRGBText(plat::TComponent* owner) : TNyRGBPanel(owner) {
     Init();
 }
 
-TNyRGBText::TNyRGBText(plat::TComponent* owner, TNyRGBPanel* parent)
-    : TNyRGBPanel(owner, parent) {
+TNyRGBText::TNyRGBText(plat::TComponent* owner, TNyRGBPanel* parent) : TNyRGBPanel(owner, parent) {
     Init();
 }
 

@@ -21,7 +21,11 @@ TEST(CodePage, DecodesShiftJisAndGbkToTheExpectedCharacters) {
 
 TEST(CodePage, BrokenBytesBecomeReplacementCharactersAndDecodingGoesOn) {
     EXPECT_EQ(plat::ToUtf8("a\x81", plat::CodePage::ShiftJis), "a\xEF\xBF\xBD");
-    EXPECT_EQ(plat::ToUtf8("\xFF" "b", plat::CodePage::Gbk), "\xEF\xBF\xBD" "b");
+    EXPECT_EQ(plat::ToUtf8("\xFF"
+                           "b",
+                           plat::CodePage::Gbk),
+              "\xEF\xBF\xBD"
+              "b");
 }
 
 TEST(CodePage, EncodesBackAndReplacesWhatTheCodePageLacks) {

@@ -31,9 +31,10 @@ struct Canvas {
     std::vector<uint8_t> mem;
     plat::DrawSurface s;
     Canvas(int w_, int h_, plat::SurfaceKind kind, bool bottom_up = false) : w(w_), h(h_) {
-        bpp = kind == plat::SurfaceKind::Grey8 ? 1 : kind == plat::SurfaceKind::Bgr24 ? 3
-              : kind == plat::SurfaceKind::Bgrx32                                    ? 4
-                                                                                     : 2;
+        bpp = kind == plat::SurfaceKind::Grey8    ? 1
+              : kind == plat::SurfaceKind::Bgr24  ? 3
+              : kind == plat::SurfaceKind::Bgrx32 ? 4
+                                                  : 2;
         int stride = (w * bpp + 3) & ~3;
         mem.assign(static_cast<size_t>(stride * h), 0);
         s.kind = kind;
@@ -42,7 +43,9 @@ struct Canvas {
         s.pitch = bottom_up ? -stride : stride;
         s.pixels = bottom_up ? mem.data() + static_cast<size_t>(stride * (h - 1)) : mem.data();
     }
-    const uint8_t* Px(int x, int y) const { return s.pixels + static_cast<ptrdiff_t>(y) * s.pitch + x * bpp; }
+    const uint8_t* Px(int x, int y) const {
+        return s.pixels + static_cast<ptrdiff_t>(y) * s.pitch + x * bpp;
+    }
     bool Inked(int x, int y) const {
         const uint8_t* p = Px(x, y);
         for (int i = 0; i < bpp; ++i)
@@ -55,7 +58,8 @@ struct Canvas {
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
                 if (Inked(x, y)) {
-                    x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
+                    x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x),
+                    y1 = std::max(y1, y);
                 }
         if (x1 < 0) return {};
         return {x0, y0, x1 + 1, y1 + 1};
@@ -121,7 +125,8 @@ TEST(TextRender, TextLandsInsideItsCellInTheTextColour) {
                     changed |= p[ch] != k.back;
                 }
                 if (!changed) continue;
-                x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
+                x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x),
+                y1 = std::max(y1, y);
                 bool full = p[0] == want[0] && p[1] == want[1] && p[2] == want[2];
                 saw_full |= full;
                 if (k.quality == 3) {
@@ -154,7 +159,8 @@ TEST(TextRender, BottomUpSurfacesAndGreyPlanes) {
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 64; ++x) ASSERT_EQ(*up.Px(x, y), *down.Px(x, y));
     EXPECT_NE(up.mem, down.mem);
-    for (int x = 0; x < 64; ++x) EXPECT_EQ(up.mem[size_t(19 - box[1]) * 64 + size_t(x)], *down.Px(x, box[1]));
+    for (int x = 0; x < 64; ++x)
+        EXPECT_EQ(up.mem[size_t(19 - box[1]) * 64 + size_t(x)], *down.Px(x, box[1]));
     EXPECT_EQ(*std::max_element(up.mem.begin(), up.mem.end()), 255);
     // On a grey plane a colour becomes its nearest grey level.
     auto mono = MakeFont("", -16, 134, 3);

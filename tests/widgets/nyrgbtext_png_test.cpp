@@ -28,11 +28,16 @@ struct Line {
 TEST(TNyRGBTextPicture, AScreenOfTextPanelsWrittenAsPng) {
     const int W = 480, rowH = 40;
     const std::vector<Line> lines = {
-        {"plain", plat::SjisText("初期化 Plain 24px"), 128, "ＭＳ ゴシック", false, 0, false, 0xFFFFFF},
-        {"centred", plat::SjisText("センター Centred"), 128, "ＭＳ Ｐゴシック", false, 0, true, 0xFFE040},
-        {"aa0", plat::SjisText("滑らか AA shade 0"), 128, "ＭＳ ゴシック", true, 0, false, 0xFFFFFF},
-        {"aa1", plat::SjisText("滑らか AA shade 1"), 128, "ＭＳ ゴシック", true, 1, false, 0xFFFFFF},
-        {"aa2", plat::SjisText("滑らか AA shade 2"), 128, "ＭＳ ゴシック", true, 2, false, 0xFFFFFF},
+        {"plain", plat::SjisText("初期化 Plain 24px"), 128, "ＭＳ ゴシック", false, 0, false,
+         0xFFFFFF},
+        {"centred", plat::SjisText("センター Centred"), 128, "ＭＳ Ｐゴシック", false, 0, true,
+         0xFFE040},
+        {"aa0", plat::SjisText("滑らか AA shade 0"), 128, "ＭＳ ゴシック", true, 0, false,
+         0xFFFFFF},
+        {"aa1", plat::SjisText("滑らか AA shade 1"), 128, "ＭＳ ゴシック", true, 1, false,
+         0xFFFFFF},
+        {"aa2", plat::SjisText("滑らか AA shade 2"), 128, "ＭＳ ゴシック", true, 2, false,
+         0xFFFFFF},
         {"gbk", plat::GbkText("确定吗？ GBK centred"), 134, "黑体", true, 1, true, 0x80FF80},
     };
     auto screen = testpanels::Picture(W, rowH * int(lines.size()), 0x202848, pf32_888);

@@ -14,7 +14,8 @@ struct Box {
     int x0 = 1 << 30, y0 = 1 << 30, x1 = -1, y1 = -1;  // x1, y1 exclusive
     bool Empty() const { return x1 < 0; }
     void Add(int x, int y) {
-        x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x + 1), y1 = std::max(y1, y + 1);
+        x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x + 1),
+        y1 = std::max(y1, y + 1);
     }
     bool operator==(const Box&) const = default;
 };
@@ -238,7 +239,7 @@ TEST(TNyRGBText, SwitchingRenderingsRebuildsAndRendersTheBuffers) {
     EXPECT_EQ(t.GetImage(), nullptr);
     ASSERT_NE(t.GetAlpha(), nullptr);
     EXPECT_FALSE(InkOf(*t.GetAlpha()).Empty());  // rendered, not left empty
-    EXPECT_EQ(_ZRDBG_GetFontSize(), fonts);  // the -24 font went, the -48 one came
+    EXPECT_EQ(_ZRDBG_GetFontSize(), fonts);      // the -24 font went, the -48 one came
     t.SetAntiAliase(false);
     ASSERT_NE(t.GetImage(), nullptr);
     EXPECT_EQ(t.GetAlpha(), nullptr);
