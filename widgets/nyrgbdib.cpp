@@ -28,24 +28,32 @@ bool MakeSection(int w, int h, plat::SurfaceKind kind, TDIBDirection direction, 
     return true;
 }
 
-// The device context of a section: one at a time.
-bool HandOut(const plat::PixelSection& section, std::unique_ptr<plat::DrawSurface>& dc,
-             void** out) {
-    if (dc || !out) return false;
-    dc = std::make_unique<plat::DrawSurface>();
-    section.Select(*dc);
-    *out = dc.get();
-    return true;
-}
-
-bool TakeBack(std::unique_ptr<plat::DrawSurface>& dc, void* given) {
-    if (!dc) return true;
-    if (given != dc.get()) return false;
-    dc.reset();
-    return true;
-}
-
 }  // namespace
+
+void NyDibSection::Adopt(std::unique_ptr<plat::PixelSection> section) {
+    if (dc_) section->Select(*dc_);
+    section_ = std::move(section);
+}
+
+void NyDibSection::Drop() {
+    dc_.reset();
+    section_.reset();
+}
+
+bool NyDibSection::GetDC(void** dc) {
+    if (!section_ || dc_ || !dc) return false;
+    dc_ = std::make_unique<plat::DrawSurface>();
+    section_->Select(*dc_);
+    *dc = dc_.get();
+    return true;
+}
+
+bool NyDibSection::ReleaseDC(void* dc) {
+    if (!dc_) return true;
+    if (dc != dc_.get()) return false;
+    dc_.reset();
+    return true;
+}
 
 TNyRGBDib::TNyRGBDib(plat::TComponent* owner) : TNyRGBBits(owner) {}
 
@@ -72,24 +80,24 @@ bool TNyRGBDib::CreateDIB(int w, int h, int* pitch, unsigned char** pixels,
     return MakeSection(w, h, KindOf(FPixFormat), FDirection, pitch, pixels, section);
 }
 
+bool TNyRGBDib::NewSection(int w, int h) {
+    std::unique_ptr<plat::PixelSection> section;
+    if (!CreateDIB(w, h, &FPitch, &FBits, &section)) return false;
+    FDib.Adopt(std::move(section));
+    FModified = false;
+    FModifiedSw = true;
+    FModifiedOffCount = 0;
+    return true;
+}
+
 bool TNyRGBDib::Create() {
     if (FCreated) return false;
     if (!ChkDepthAndFormat(FBitDepth, FPixFormat) || FWidth <= 0 || FHeight < 1 ||
         FBitDepth < bd16 || FBitDepth > bd32 || FPixFormat < pf16_565 || FPixFormat > pf32_8888)
         return false;
-    std::unique_ptr<plat::PixelSection> section;
-    int pitch = 0;
-    unsigned char* pixels = nullptr;
-    if (!CreateDIB(FWidth, FHeight, &pitch, &pixels, &section)) return false;
-    if (!SetProcs()) return false;
-    FSection = std::move(section);
-    FBits = pixels;
-    FPitch = pitch;
+    if (!SetProcs() || !NewSection(FWidth, FHeight)) return false;
     FLocked = false;
     FLockCount = 0;
-    FModified = false;
-    FModifiedSw = true;
-    FModifiedOffCount = 0;
     FAttached = false;
     FCreated = true;
     return true;
@@ -99,8 +107,7 @@ void TNyRGBDib::Release() {
     if (!FCreated) return;
     while (FLocked)
         if (!Unlock()) break;
-    FDC.reset();
-    FSection.reset();
+    FDib.Drop();
     FBits = nullptr;
     FPitch = 0;
     FCreated = false;
@@ -108,20 +115,7 @@ void TNyRGBDib::Release() {
 
 bool TNyRGBDib::Resize(int w, int h) {
     if (w < 1 || h <= 0) return false;
-    if (FCreated) {
-        if (FLocked) return false;
-        std::unique_ptr<plat::PixelSection> section;
-        int pitch = 0;
-        unsigned char* pixels = nullptr;
-        if (!CreateDIB(w, h, &pitch, &pixels, &section)) return false;
-        if (FDC) section->Select(*FDC);
-        FSection = std::move(section);
-        FBits = pixels;
-        FPitch = pitch;
-        FModified = false;
-        FModifiedSw = true;
-        FModifiedOffCount = 0;
-    }
+    if (FCreated && (FLocked || !NewSection(w, h))) return false;
     FWidth = w;
     FHeight = h;
     return true;
@@ -132,11 +126,11 @@ bool TNyRGBDib::HaveDC() {
 }
 
 bool TNyRGBDib::GetDC(void** dc) {
-    return FCreated && HandOut(*FSection, FDC, dc);
+    return FCreated && FDib.GetDC(dc);
 }
 
 bool TNyRGBDib::ReleaseDC(void* dc) {
-    return TakeBack(FDC, dc);
+    return FDib.ReleaseDC(dc);
 }
 
 void TNyRGBDib::Loaded() {
@@ -158,17 +152,22 @@ bool TNyAlphaDib::CreateDIB(int w, int h, int* pitch, unsigned char** pixels,
     return MakeSection(w, h, plat::SurfaceKind::Grey8, FDirection, pitch, pixels, section);
 }
 
+bool TNyAlphaDib::NewSection(int w, int h) {
+    std::unique_ptr<plat::PixelSection> section;
+    if (!CreateDIB(w, h, &FPitch, &FBits, &section)) return false;
+    FDib.Adopt(std::move(section));
+    return true;
+}
+
 bool TNyAlphaDib::Create() {
-    if (FCreated || FWidth <= 0 || FHeight <= 0) return false;
-    if (!CreateDIB(FWidth, FHeight, &FPitch, &FBits, &FSection)) return false;
+    if (FCreated || FWidth <= 0 || FHeight <= 0 || !NewSection(FWidth, FHeight)) return false;
     FCreated = true;
     return true;
 }
 
 void TNyAlphaDib::Release() {
     if (!FCreated) return;
-    FDC.reset();
-    FSection.reset();
+    FDib.Drop();
     FBits = nullptr;
     FPitch = 0;
     FCreated = false;
@@ -176,27 +175,18 @@ void TNyAlphaDib::Release() {
 
 bool TNyAlphaDib::Resize(int w, int h) {
     if (w < 1 || h <= 0) return false;
-    if (FCreated) {
-        std::unique_ptr<plat::PixelSection> section;
-        int pitch = 0;
-        unsigned char* pixels = nullptr;
-        if (!CreateDIB(w, h, &pitch, &pixels, &section)) return false;
-        if (FDC) section->Select(*FDC);
-        FSection = std::move(section);
-        FBits = pixels;
-        FPitch = pitch;
-    }
+    if (FCreated && !NewSection(w, h)) return false;
     FWidth = w;
     FHeight = h;
     return true;
 }
 
 bool TNyAlphaDib::GetDC(void** dc) {
-    return FCreated && HandOut(*FSection, FDC, dc);
+    return FCreated && FDib.GetDC(dc);
 }
 
 bool TNyAlphaDib::ReleaseDC(void* dc) {
-    return TakeBack(FDC, dc);
+    return FDib.ReleaseDC(dc);
 }
 
 void TNyAlphaDib::Loaded() {

@@ -15,6 +15,23 @@
 
 enum TDIBDirection : uint8_t { ddBottomUp = 0, ddTopDown = 1 };
 
+// The section behind a bitmap and the device context handed out over it.
+class NyDibSection {
+  public:
+    // Takes a new section in place of the old one; a context still out draws into it.
+    void Adopt(std::unique_ptr<plat::PixelSection> section);
+    // Takes back a context still out and frees the section.
+    void Drop();
+    // False without a section or while a context is out.
+    bool GetDC(void** dc);
+    // True when no context is out; false for one that was not handed out.
+    bool ReleaseDC(void* dc);
+
+  private:
+    std::unique_ptr<plat::PixelSection> section_;
+    std::unique_ptr<plat::DrawSurface> dc_;
+};
+
 class TNyRGBDib : public TNyRGBBits {
   public:
     explicit TNyRGBDib(plat::TComponent* owner = nullptr);
@@ -44,9 +61,11 @@ class TNyRGBDib : public TNyRGBBits {
     void Loaded();
 
   private:
+    // A zero-filled section of w x h in place of the current one (if any).
+    bool NewSection(int w, int h);
+
     TDIBDirection FDirection = ddBottomUp;
-    std::unique_ptr<plat::PixelSection> FSection;
-    std::unique_ptr<plat::DrawSurface> FDC;
+    NyDibSection FDib;
 };
 
 class TNyAlphaDib : public TNyAlpha {
@@ -69,7 +88,8 @@ class TNyAlphaDib : public TNyAlpha {
     void Loaded();
 
   private:
+    bool NewSection(int w, int h);
+
     TDIBDirection FDirection = ddBottomUp;
-    std::unique_ptr<plat::PixelSection> FSection;
-    std::unique_ptr<plat::DrawSurface> FDC;
+    NyDibSection FDib;
 };

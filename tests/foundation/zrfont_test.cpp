@@ -4,24 +4,15 @@
 
 #include <vector>
 
+#include "gothic_font.h"
 #include "platform/codepage.h"
 
 namespace {
 
-ZRFontParam Gothic(int height) {
-    ZRFontParam p;
-    p.charset = 128;
-    p.name = ZRString(plat::SjisText("ＭＳ ゴシック").c_str());
-    p.height = height;
-    p.pitch = fpFixed;
-    p.quality = fqNonAntialiased;
-    return p;
-}
-
 TEST(ZRFont, EqualAttributesShareOneCountedHandle) {
     int before = _ZRDBG_GetFontSize();
     {
-        ZRFont a(Gothic(-20)), b(Gothic(-20));
+        ZRFont a(GothicFont(-20)), b(GothicFont(-20));
         ASSERT_TRUE(a.Create());
         ASSERT_TRUE(b.Create());
         EXPECT_EQ(a.GetHandle(), b.GetHandle());
@@ -87,7 +78,7 @@ TEST(ZRFont, CopiesFromClassLibraryFontsAndHandles) {
 }
 
 TEST(ZRFont, TextOutputOnlyBetweenStartAndEnd) {
-    ZRFont f(Gothic(-16));
+    ZRFont f(GothicFont(-16));
     std::vector<uint8_t> px(64 * 20 * 4, 0);
     plat::DrawSurface dc;
     dc.pixels = px.data();
@@ -116,7 +107,7 @@ TEST(ZRFont, TextOutputOnlyBetweenStartAndEnd) {
 }
 
 TEST(ZRFont, ChangesInsideTextOutputSwapTheSelectedFontAndEndPutsBackThePrevious) {
-    ZRFont other(Gothic(-12));
+    ZRFont other(GothicFont(-12));
     ASSERT_TRUE(other.Create());
     std::vector<uint8_t> px(32 * 32, 0);
     plat::DrawSurface dc;
@@ -126,7 +117,7 @@ TEST(ZRFont, ChangesInsideTextOutputSwapTheSelectedFontAndEndPutsBackThePrevious
     dc.kind = plat::SurfaceKind::Grey8;
     dc.font = other.GetHandle();  // what the context held before
     int before = _ZRDBG_GetFontSize();
-    ZRFont f(Gothic(-16));
+    ZRFont f(GothicFont(-16));
     ASSERT_TRUE(f.Create());
     ASSERT_TRUE(f.StartTextOut(&dc, 0x123456));
     EXPECT_EQ(dc.text_colour, 0x563412u);  // the graphics interface's colour order
@@ -135,7 +126,7 @@ TEST(ZRFont, ChangesInsideTextOutputSwapTheSelectedFontAndEndPutsBackThePrevious
     f.SetHeight(-20);
     EXPECT_EQ(dc.font, f.GetHandle());
     EXPECT_EQ(_ZRDBG_GetFontSize(), before + 1);  // the -16 entry went with its last user
-    ZRFont g(Gothic(-24));
+    ZRFont g(GothicFont(-24));
     ASSERT_TRUE(g.Create());
     f = g;
     EXPECT_EQ(f.GetHeight(), -24);

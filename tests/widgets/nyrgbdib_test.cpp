@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "foundation/zrfont.h"
+#include "gothic_font.h"
 #include "platform/codepage.h"
 #include "widgets/bitmaps.h"
 
@@ -14,16 +15,6 @@ namespace {
 // bottom-up.
 const unsigned char* StoredStart(const TNyRGBBits& b, bool top_down) {
     return top_down ? b.Bits() : b.Bits() + ptrdiff_t(b.Height() - 1) * b.Pitch();
-}
-
-ZRFontParam Gothic(int height) {
-    ZRFontParam p;
-    p.charset = 128;
-    p.name = ZRString(plat::SjisText("ＭＳ ゴシック").c_str());
-    p.height = height;
-    p.pitch = fpFixed;
-    p.quality = fqNonAntialiased;
-    return p;
 }
 
 TEST(TNyRGBDib, SectionsOfEveryFormatInBothDirections) {
@@ -69,7 +60,7 @@ TEST(TNyRGBDib, SectionsOfEveryFormatInBothDirections) {
 }
 
 TEST(TNyRGBDib, TextDrawnThroughTheContextDecodesToTheTextColourInEveryFormat) {
-    ZRFont font(Gothic(-16));
+    ZRFont font(GothicFont(-16));
     ASSERT_TRUE(font.Create());
     for (ZRPixFormat format : testbits::kFormats) {
         SCOPED_TRACE(testing::Message() << "format " << int(format));
@@ -187,7 +178,7 @@ TEST(TNyAlphaDib, GreyPlanesInBothDirectionsTakeWhiteTextAsFullCoverage) {
         auto* s = static_cast<plat::DrawSurface*>(dc);
         EXPECT_EQ(s->kind, plat::SurfaceKind::Grey8);
         EXPECT_EQ(s->pixels, a.Bits());
-        ZRFont font(Gothic(-20));
+        ZRFont font(GothicFont(-20));
         ASSERT_TRUE(font.Create());
         ASSERT_TRUE(font.StartTextOut(s, 0xFFFFFF));
         ASSERT_TRUE(font.Write(0, 0, plat::SjisText("字").c_str()));
