@@ -38,11 +38,11 @@ const Bytes& PngFile() {
         std::vector<Bytes> rows;
         for (int y = 0; y < kH; ++y)
             rows.emplace_back(px.begin() + y * kW * 4, px.begin() + (y + 1) * kW * 4);
-        imgfix::PngSpec spec;
-        spec.width = kW;
-        spec.height = kH;
-        spec.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
-        return imgfix::EncodePng(spec, rows);
+        imgfix::PngSpec desc;
+        desc.width = kW;
+        desc.height = kH;
+        desc.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
+        return imgfix::EncodePng(desc, rows);
     }();
     return file;
 }

@@ -34,17 +34,17 @@ FontCache& Cache() {
 }
 
 plat::FontSpec LogicalFont(const CacheEntry& e) {
-    plat::FontSpec spec;
-    spec.charset = e.charset;
-    spec.face = ZRString(e.face).UpperCase() == ZRString("DEFAULT") ? "MS UI Gothic" : e.face;
-    spec.height = e.height;
-    spec.bold = e.style & (1u << fsBold);
-    spec.italic = e.style & (1u << fsItalic);
-    spec.underline = e.style & (1u << fsUnderline);
-    spec.strikeout = e.style & (1u << fsStrikeOut);
-    spec.quality = e.quality >= 1 && e.quality <= 4 ? e.quality : 0;
-    spec.pitch = e.pitch <= 2 ? e.pitch : 0;
-    return spec;
+    plat::FontSpec desc;
+    desc.charset = e.charset;
+    desc.face = ZRString(e.face).UpperCase() == ZRString("DEFAULT") ? "MS UI Gothic" : e.face;
+    desc.height = e.height;
+    desc.bold = e.style & (1u << fsBold);
+    desc.italic = e.style & (1u << fsItalic);
+    desc.underline = e.style & (1u << fsUnderline);
+    desc.strikeout = e.style & (1u << fsStrikeOut);
+    desc.quality = e.quality >= 1 && e.quality <= 4 ? e.quality : 0;
+    desc.pitch = e.pitch <= 2 ? e.pitch : 0;
+    return desc;
 }
 
 ZRFontHandle Acquire(uint8_t charset, const ZRString& name, int height, ZRFontPitch pitch,
@@ -232,15 +232,15 @@ void ZRFont::CopyFromTFont(const plat::TFont* f, ZRFontQuality q) {
 }
 
 void ZRFont::CopyFromHandle(ZRFontHandle h) {
-    plat::FontSpec spec;
-    if (!h || h == handle_ || !plat::DescribeRasterFont(h, spec)) return;
-    charset_ = spec.charset;
-    name_ = ZRString(spec.face.c_str());
-    height_ = spec.height;
-    pitch_ = spec.pitch == 2 ? fpFixed : spec.pitch == 1 ? fpVariable : fpDefault;
-    style_ = static_cast<ZRFontStyle>((spec.bold ? 1 : 0) | (spec.italic ? 2 : 0) |
-                                      (spec.underline ? 4 : 0) | (spec.strikeout ? 8 : 0));
-    quality_ = spec.quality >= 1 && spec.quality <= 4 ? static_cast<ZRFontQuality>(spec.quality)
+    plat::FontSpec desc;
+    if (!h || h == handle_ || !plat::DescribeRasterFont(h, desc)) return;
+    charset_ = desc.charset;
+    name_ = ZRString(desc.face.c_str());
+    height_ = desc.height;
+    pitch_ = desc.pitch == 2 ? fpFixed : desc.pitch == 1 ? fpVariable : fpDefault;
+    style_ = static_cast<ZRFontStyle>((desc.bold ? 1 : 0) | (desc.italic ? 2 : 0) |
+                                      (desc.underline ? 4 : 0) | (desc.strikeout ? 8 : 0));
+    quality_ = desc.quality >= 1 && desc.quality <= 4 ? static_cast<ZRFontQuality>(desc.quality)
                                                       : fqDefault;
     RenewHandle();
 }

@@ -72,7 +72,7 @@ using FacePtr = std::unique_ptr<FT_FaceRec_, FaceCloser>;
 
 class RasterFont {
   public:
-    FontSpec spec;
+    FontSpec desc;
     std::string family;
     FacePtr face;
     FacePtr fallback;
@@ -87,10 +87,10 @@ class RasterFont {
         return FT_Set_Pixel_Sizes(f, 0, static_cast<FT_UInt>(em)) == 0;
     }
     FT_Int32 LoadFlags() const {
-        return spec.quality == 3 ? (FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME)
+        return desc.quality == 3 ? (FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME)
                                  : FT_LOAD_TARGET_NORMAL;
     }
-    int32_t BoldStrength() const { return spec.bold ? std::max(1, em / 24) : 0; }
+    int32_t BoldStrength() const { return desc.bold ? std::max(1, em / 24) : 0; }
 };
 
 namespace {
@@ -124,13 +124,13 @@ void CellUnits(FT_Face f, int32_t& asc, int32_t& desc) {
 }  // namespace
 
 bool RasterFont::Open() {
-    std::string wanted = InstalledFamilyFor(spec.face, spec.charset);
-    face = OpenFace(wanted, spec.bold, spec.italic, &family);
+    std::string wanted = InstalledFamilyFor(desc.face, desc.charset);
+    face = OpenFace(wanted, desc.bold, desc.italic, &family);
     if (!face) return false;
     int32_t asc_u, desc_u;
     CellUnits(face.get(), asc_u, desc_u);
     int32_t upem = face->units_per_EM ? face->units_per_EM : 1000;
-    int32_t h = spec.height == 0 ? -16 : spec.height;
+    int32_t h = desc.height == 0 ? -16 : desc.height;
     if (h < 0) {
         em = -h;
     } else {
@@ -148,7 +148,7 @@ FT_Face RasterFont::FaceFor(char32_t cp, FT_UInt& glyph) {
     if (glyph != 0) return face.get();
     if (!fallback_tried) {
         fallback_tried = true;
-        fallback = OpenFace(FallbackFamilyFor(family), spec.bold, spec.italic, nullptr);
+        fallback = OpenFace(FallbackFamilyFor(family), desc.bold, desc.italic, nullptr);
         if (fallback && !SizeFace(fallback.get())) fallback.reset();
     }
     if (fallback) {
@@ -161,11 +161,11 @@ FT_Face RasterFont::FaceFor(char32_t cp, FT_UInt& glyph) {
     return face.get();  // glyph 0: the face's own missing-character box
 }
 
-RasterFont* CreateRasterFont(const FontSpec& spec) {
+RasterFont* CreateRasterFont(const FontSpec& desc) {
     std::lock_guard<std::mutex> g(EngineLock());
     if (!Library()) return nullptr;
     auto font = std::make_unique<RasterFont>();
-    font->spec = spec;
+    font->desc = desc;
     if (!font->Open()) return nullptr;
     return font.release();
 }
@@ -177,7 +177,7 @@ void DeleteRasterFont(RasterFont* font) {
 
 bool DescribeRasterFont(const RasterFont* font, FontSpec& out) {
     if (!font) return false;
-    out = font->spec;
+    out = font->desc;
     return true;
 }
 
@@ -197,8 +197,8 @@ bool LoadStyled(RasterFont& f, char32_t cp, FT_GlyphSlot& slot, int32_t& advance
         return false;
     }
     slot = face->glyph;
-    if (f.spec.italic && slot->format == FT_GLYPH_FORMAT_OUTLINE) FT_GlyphSlot_Oblique(slot);
-    if (f.spec.bold && slot->format == FT_GLYPH_FORMAT_OUTLINE) {
+    if (f.desc.italic && slot->format == FT_GLYPH_FORMAT_OUTLINE) FT_GlyphSlot_Oblique(slot);
+    if (f.desc.bold && slot->format == FT_GLYPH_FORMAT_OUTLINE) {
         FT_Outline_Embolden(&slot->outline, f.BoldStrength() * 64);
     }
     advance = static_cast<int32_t>((slot->advance.x + 32) >> 6) + f.BoldStrength();
@@ -286,7 +286,7 @@ bool MeasureText(const RasterFont* cfont, std::string_view bytes, TextExtent& ou
     std::lock_guard<std::mutex> g(EngineLock());
     RasterFont& f = const_cast<RasterFont&>(*cfont);
     int32_t cx = 0;
-    for (char32_t cp : ToCodePoints(bytes, CodePageForCharset(f.spec.charset))) {
+    for (char32_t cp : ToCodePoints(bytes, CodePageForCharset(f.desc.charset))) {
         FT_GlyphSlot slot;
         int32_t adv = 0;
         if (LoadStyled(f, cp, slot, adv)) cx += adv;
@@ -301,7 +301,7 @@ bool DrawText(DrawSurface& s, int32_t x, int32_t y, std::string_view bytes) {
     std::lock_guard<std::mutex> g(EngineLock());
     RasterFont& f = *s.font;
     Rgb colour = FromColourRef(s.text_colour);
-    auto cps = ToCodePoints(bytes, CodePageForCharset(f.spec.charset));
+    auto cps = ToCodePoints(bytes, CodePageForCharset(f.desc.charset));
     int32_t baseline = y + f.ascent;
     int32_t pen = x;
     if (!s.transparent) {
@@ -317,7 +317,7 @@ bool DrawText(DrawSurface& s, int32_t x, int32_t y, std::string_view bytes) {
         FT_GlyphSlot slot;
         int32_t adv = 0;
         if (!LoadStyled(f, cp, slot, adv)) continue;
-        FT_Render_Mode mode = f.spec.quality == 3 ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL;
+        FT_Render_Mode mode = f.desc.quality == 3 ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL;
         if (slot->format == FT_GLYPH_FORMAT_BITMAP || FT_Render_Glyph(slot, mode) == 0) {
             BlitGlyph(s, slot->bitmap, pen + slot->bitmap_left, baseline - slot->bitmap_top,
                       colour);
@@ -325,11 +325,11 @@ bool DrawText(DrawSurface& s, int32_t x, int32_t y, std::string_view bytes) {
         pen += adv;
     }
     int32_t thickness = std::max(1, f.em / 16);
-    if (f.spec.underline) {
+    if (f.desc.underline) {
         int32_t uy = baseline + std::max(1, f.descent / 2);
         FillBox(s, x, uy, pen, uy + thickness, colour);
     }
-    if (f.spec.strikeout) {
+    if (f.desc.strikeout) {
         int32_t sy = baseline - f.ascent * 3 / 10;
         FillBox(s, x, sy, pen, sy + thickness, colour);
     }

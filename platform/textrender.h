@@ -27,7 +27,7 @@ struct FontSpec {
 class RasterFont;
 
 // Null when no face can be found or opened.
-RasterFont* CreateRasterFont(const FontSpec& spec);
+RasterFont* CreateRasterFont(const FontSpec& desc);
 void DeleteRasterFont(RasterFont* font);
 // The logical description a font was made from; false for a null font.
 bool DescribeRasterFont(const RasterFont* font, FontSpec& out);

@@ -42,9 +42,9 @@ TEST(ZRFont, SettersMoveACreatedFontToTheMatchingEntry) {
     EXPECT_EQ(plat::RasterFontFamily(g.GetHandle()), plat::RasterFontFamily(first));
     f.SetCharset(128);
     EXPECT_EQ(f.GetCharset(), 128);
-    plat::FontSpec spec;
-    ASSERT_TRUE(plat::DescribeRasterFont(f.GetHandle(), spec));
-    EXPECT_EQ(spec.charset, 128);
+    plat::FontSpec desc;
+    ASSERT_TRUE(plat::DescribeRasterFont(f.GetHandle(), desc));
+    EXPECT_EQ(desc.charset, 128);
     f.AddStyle(4);
     EXPECT_EQ(f.GetStyle(), 0);
     f.AddStyle(fsBold);

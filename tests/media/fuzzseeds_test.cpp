@@ -61,25 +61,25 @@ TEST(FuzzSeeds, Write) {
               imgfix::EncodeJpeg({8, 8, 3, true, 1, 1}, rgb));
     WriteSeed("media_jpeg", "grey", 4, imgfix::EncodeJpeg({8, 8, 1, false, 1, 1}, rgb));
 
-    imgfix::PngSpec spec;
-    spec.width = 4;
-    spec.height = 3;
-    WriteSeed("media_png", "rgb", 5, imgfix::EncodePng(spec, std::vector<Bytes>(3, Bytes(12, 77))));
-    spec.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
-    spec.bitDepth = 16;
-    spec.interlaced = true;
+    imgfix::PngSpec desc;
+    desc.width = 4;
+    desc.height = 3;
+    WriteSeed("media_png", "rgb", 5, imgfix::EncodePng(desc, std::vector<Bytes>(3, Bytes(12, 77))));
+    desc.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
+    desc.bitDepth = 16;
+    desc.interlaced = true;
     WriteSeed("media_png", "rgba16i", 7 | 8 | 16,
-              imgfix::EncodePng(spec, std::vector<Bytes>(3, Bytes(32, 200))));
-    spec = imgfix::PngSpec();
-    spec.width = 3;
-    spec.colourType = PNG_COLOR_TYPE_PALETTE;
-    spec.palette = {{1, 2, 3}, {4, 5, 6}};
-    spec.trns = {0};
-    WriteSeed("media_png", "palette", 4 | 16, imgfix::EncodePng(spec, {{0, 1, 1}}));
-    spec.colourType = PNG_COLOR_TYPE_GRAY;
-    spec.palette.clear();
-    spec.trns.clear();
-    WriteSeed("media_png", "grey", 1, imgfix::EncodePng(spec, {{0, 1, 1}}));
+              imgfix::EncodePng(desc, std::vector<Bytes>(3, Bytes(32, 200))));
+    desc = imgfix::PngSpec();
+    desc.width = 3;
+    desc.colourType = PNG_COLOR_TYPE_PALETTE;
+    desc.palette = {{1, 2, 3}, {4, 5, 6}};
+    desc.trns = {0};
+    WriteSeed("media_png", "palette", 4 | 16, imgfix::EncodePng(desc, {{0, 1, 1}}));
+    desc.colourType = PNG_COLOR_TYPE_GRAY;
+    desc.palette.clear();
+    desc.trns.clear();
+    WriteSeed("media_png", "grey", 1, imgfix::EncodePng(desc, {{0, 1, 1}}));
 }
 
 }  // namespace

@@ -100,7 +100,7 @@ struct PngSpec {
 };
 
 // Encodes rows of packed samples (rowBytes each, as libpng expects them) into a PNG file.
-inline Bytes EncodePng(const PngSpec& spec, const std::vector<Bytes>& rows) {
+inline Bytes EncodePng(const PngSpec& desc, const std::vector<Bytes>& rows) {
     Bytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -115,15 +115,15 @@ inline Bytes EncodePng(const PngSpec& spec, const std::vector<Bytes>& rows) {
             o->insert(o->end(), data, data + n);
         },
         nullptr);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colourType,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, desc.width, desc.height, desc.bitDepth, desc.colourType,
+                 desc.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!spec.palette.empty())
-        png_set_PLTE(png, info, spec.palette.data(), static_cast<int>(spec.palette.size()));
-    if (!spec.trns.empty())
-        png_set_tRNS(png, info, spec.trns.data(), static_cast<int>(spec.trns.size()), nullptr);
+    if (!desc.palette.empty())
+        png_set_PLTE(png, info, desc.palette.data(), static_cast<int>(desc.palette.size()));
+    if (!desc.trns.empty())
+        png_set_tRNS(png, info, desc.trns.data(), static_cast<int>(desc.trns.size()), nullptr);
     png_write_info(png, info);
-    if (spec.interlaced) png_set_interlace_handling(png);
+    if (desc.interlaced) png_set_interlace_handling(png);
     std::vector<png_bytep> pointers;
     for (const Bytes& r : rows) pointers.push_back(const_cast<png_bytep>(r.data()));
     png_write_image(png, pointers.data());
@@ -142,7 +142,7 @@ struct JpegSpec {
 };
 
 // Encodes interleaved samples (red, green, blue / grey / CMYK) with libjpeg's compressor.
-inline Bytes EncodeJpeg(const JpegSpec& spec, const Bytes& samples) {
+inline Bytes EncodeJpeg(const JpegSpec& desc, const Bytes& samples) {
     jpeg_compress_struct c{};
     jpeg_error_mgr err{};
     c.err = jpeg_std_error(&err);
@@ -150,20 +150,20 @@ inline Bytes EncodeJpeg(const JpegSpec& spec, const Bytes& samples) {
     unsigned char* mem = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&c, &mem, &size);
-    c.image_width = spec.width;
-    c.image_height = spec.height;
-    c.input_components = spec.components;
+    c.image_width = desc.width;
+    c.image_height = desc.height;
+    c.input_components = desc.components;
     c.in_color_space =
-        spec.components == 1 ? JCS_GRAYSCALE : spec.components == 4 ? JCS_CMYK : JCS_RGB;
+        desc.components == 1 ? JCS_GRAYSCALE : desc.components == 4 ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&c);
     jpeg_set_quality(&c, 90, TRUE);
-    if (spec.components == 3) {
-        c.comp_info[0].h_samp_factor = spec.hSampling;
-        c.comp_info[0].v_samp_factor = spec.vSampling;
+    if (desc.components == 3) {
+        c.comp_info[0].h_samp_factor = desc.hSampling;
+        c.comp_info[0].v_samp_factor = desc.vSampling;
     }
-    if (spec.progressive) jpeg_simple_progression(&c);
+    if (desc.progressive) jpeg_simple_progression(&c);
     jpeg_start_compress(&c, TRUE);
-    const size_t stride = static_cast<size_t>(spec.width) * spec.components;
+    const size_t stride = static_cast<size_t>(desc.width) * desc.components;
     while (c.next_scanline < c.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(samples.data() + c.next_scanline * stride);
         jpeg_write_scanlines(&c, &row, 1);

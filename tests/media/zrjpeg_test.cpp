@@ -38,7 +38,7 @@ std::string LoadMessage(const Bytes& file) {
 TEST(LoadJpeg, MatchesADirectDecodeForEveryKindOfFile) {
     const struct {
         const char* name;
-        imgfix::JpegSpec spec;
+        imgfix::JpegSpec desc;
     } kinds[] = {
         {"baseline 4:4:4", {37, 21, 3, false, 1, 1}},
         {"baseline 4:2:2", {37, 21, 3, false, 2, 1}},
@@ -49,8 +49,8 @@ TEST(LoadJpeg, MatchesADirectDecodeForEveryKindOfFile) {
         {"3 x 2", {3, 2, 3, false, 2, 2}},
     };
     for (const auto& k : kinds) {
-        const Bytes file = imgfix::EncodeJpeg(k.spec, Gradient(k.spec.width, k.spec.height,
-                                                               k.spec.components));
+        const Bytes file = imgfix::EncodeJpeg(k.desc, Gradient(k.desc.width, k.desc.height,
+                                                               k.desc.components));
         int rw = 0, rh = 0;
         const Bytes rgb = imgfix::DecodeJpegRgb(file, &rw, &rh);
         for (ZRPixFormat fmt : imgfix::kFormats) {
@@ -58,8 +58,8 @@ TEST(LoadJpeg, MatchesADirectDecodeForEveryKindOfFile) {
             Owned img;
             int w = 0, h = 0;
             ASSERT_TRUE(LoadJpeg(&s, &img.p, &w, &h, fmt)) << k.name;
-            ASSERT_EQ(w, k.spec.width);
-            ASSERT_EQ(h, k.spec.height);
+            ASSERT_EQ(w, k.desc.width);
+            ASSERT_EQ(h, k.desc.height);
             for (int i = 0; i < w * h; ++i)
                 ASSERT_EQ(imgfix::Pixel(img.p, i, fmt),
                           imgfix::FromTriple(fmt, rgb[i * 3 + 2], rgb[i * 3 + 1], rgb[i * 3]))

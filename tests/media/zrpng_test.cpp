@@ -70,13 +70,13 @@ TEST(LoadPng, TrueColourOfEveryDepthInterlacedOrNotInEveryFormat) {
         for (int depth : {8, 16})
             for (bool interlaced : {false, true}) {
                 const Source src = RandomSource(13, 11, rng);
-                PngSpec spec;
-                spec.width = src.w;
-                spec.height = src.h;
-                spec.bitDepth = depth;
-                spec.colourType = channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
-                spec.interlaced = interlaced;
-                const Bytes file = imgfix::EncodePng(spec, TrueColourRows(src, channels, depth));
+                PngSpec desc;
+                desc.width = src.w;
+                desc.height = src.h;
+                desc.bitDepth = depth;
+                desc.colourType = channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
+                desc.interlaced = interlaced;
+                const Bytes file = imgfix::EncodePng(desc, TrueColourRows(src, channels, depth));
                 for (ZRPixFormat fmt : imgfix::kFormats) {
                     Decoded d;
                     Decode(file, fmt, false, d);
@@ -98,21 +98,21 @@ TEST(LoadPng, TrueColourOfEveryDepthInterlacedOrNotInEveryFormat) {
 
 TEST(LoadPng, PaletteImagesLookUpAZeroedTableAndIgnoreTransparency) {
     for (bool interlaced : {false, true}) {
-        PngSpec spec;
-        spec.width = 5;
-        spec.height = 2;
-        spec.colourType = PNG_COLOR_TYPE_PALETTE;
-        spec.interlaced = interlaced;
-        spec.palette = {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}};
-        spec.trns = {0, 128};
-        const Bytes file = imgfix::EncodePng(spec, {{0, 1, 2, 1, 0}, {2, 2, 1, 0, 0}});
+        PngSpec desc;
+        desc.width = 5;
+        desc.height = 2;
+        desc.colourType = PNG_COLOR_TYPE_PALETTE;
+        desc.interlaced = interlaced;
+        desc.palette = {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}};
+        desc.trns = {0, 128};
+        const Bytes file = imgfix::EncodePng(desc, {{0, 1, 2, 1, 0}, {2, 2, 1, 0, 0}});
         const Bytes indices = {0, 1, 2, 1, 0, 2, 2, 1, 0, 0};
         for (ZRPixFormat fmt : imgfix::kFormats) {
             Decoded d;
             Decode(file, fmt, true, d);
             ASSERT_TRUE(d.ok) << d.error;
             for (int i = 0; i < 10; ++i) {
-                const png_color& c = spec.palette[indices[i]];
+                const png_color& c = desc.palette[indices[i]];
                 ASSERT_EQ(imgfix::Pixel(d.colour.p, i, fmt),
                           imgfix::FromQuad(fmt, c.blue, c.green, c.red, KeepsAlpha(fmt) ? 255 : 0));
                 ASSERT_EQ(d.alpha.p[i], 255);
@@ -161,11 +161,11 @@ Bytes Join(const std::vector<Bytes>& chunks) {
 }
 
 TEST(LoadPng, IndicesPastThePaletteGiveBlack) {
-    PngSpec spec;
-    spec.width = 3;
-    spec.colourType = PNG_COLOR_TYPE_PALETTE;
-    spec.palette.assign(256, png_color{200, 150, 100});
-    std::vector<Bytes> chunks = Chunks(imgfix::EncodePng(spec, {{1, 7, 255}}));
+    PngSpec desc;
+    desc.width = 3;
+    desc.colourType = PNG_COLOR_TYPE_PALETTE;
+    desc.palette.assign(256, png_color{200, 150, 100});
+    std::vector<Bytes> chunks = Chunks(imgfix::EncodePng(desc, {{1, 7, 255}}));
     ASSERT_EQ(std::string(chunks[2].begin() + 4, chunks[2].begin() + 8), "PLTE");
     chunks[2] = Chunk("PLTE", {1, 2, 3, 4, 5, 6});
     Decoded d;
@@ -189,15 +189,15 @@ TEST(LoadPng, GreyImagesAndNarrowPalettesAreRefusedWithTheirMessages) {
         {PNG_COLOR_TYPE_PALETTE, 4, "LoadPng Error:Bit Depth.Not Support"},
     };
     for (const auto& c : cases) {
-        PngSpec spec;
-        spec.width = 4;
-        spec.height = 2;
-        spec.colourType = c.type;
-        spec.bitDepth = c.depth;
-        if (c.type == PNG_COLOR_TYPE_PALETTE) spec.palette.assign(2, png_color{1, 2, 3});
+        PngSpec desc;
+        desc.width = 4;
+        desc.height = 2;
+        desc.colourType = c.type;
+        desc.bitDepth = c.depth;
+        if (c.type == PNG_COLOR_TYPE_PALETTE) desc.palette.assign(2, png_color{1, 2, 3});
         const int channels = c.type == PNG_COLOR_TYPE_GRAY_ALPHA ? 2 : 1;
         const Bytes row(static_cast<size_t>(4 * channels * c.depth + 7) / 8, 0);
-        const Bytes file = imgfix::EncodePng(spec, {row, row});
+        const Bytes file = imgfix::EncodePng(desc, {row, row});
         Decoded d;
         Decode(file, pf24_888, false, d);
         EXPECT_EQ(d.error, c.message) << c.type << "/" << c.depth;
@@ -221,10 +221,10 @@ TEST(LoadPngWhiteMat, RgbaColoursAreCorrectedThroughTheTable) {
     const int n = static_cast<int>(std::size(cases));
     Bytes row;
     for (const auto& c : cases) row.insert(row.end(), {c.c, c.c, c.c, c.a});
-    PngSpec spec;
-    spec.width = n;
-    spec.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
-    const Bytes file = imgfix::EncodePng(spec, {row});
+    PngSpec desc;
+    desc.width = n;
+    desc.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
+    const Bytes file = imgfix::EncodePng(desc, {row});
     Decoded d;
     Decode(file, pf32_8888, true, d);
     ASSERT_TRUE(d.ok) << d.error;
@@ -241,10 +241,10 @@ TEST(LoadPngWhiteMat, RgbaColoursAreCorrectedThroughTheTable) {
 }
 
 TEST(LoadPng, BrokenInputIsFalseOrAReadError) {
-    PngSpec spec;
-    spec.width = 4;
-    spec.height = 4;
-    const Bytes good = imgfix::EncodePng(spec, std::vector<Bytes>(4, Bytes(12, 99)));
+    PngSpec desc;
+    desc.width = 4;
+    desc.height = 4;
+    const Bytes good = imgfix::EncodePng(desc, std::vector<Bytes>(4, Bytes(12, 99)));
     auto decode = [](const Bytes& file, Decoded& d) { Decode(file, pf24_888, false, d); };
 
     Decoded notPng;
@@ -291,11 +291,11 @@ TEST(LoadPng, BrokenInputIsFalseOrAReadError) {
 TEST(LoadPng, AStreamExceptionLeavesThroughTheLibraryUnchanged) {
     std::mt19937 rng(42);
     const Source src = RandomSource(64, 64, rng);
-    PngSpec spec;
-    spec.width = 64;
-    spec.height = 64;
-    spec.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
-    const Bytes file = imgfix::EncodePng(spec, TrueColourRows(src, 4, 8));
+    PngSpec desc;
+    desc.width = 64;
+    desc.height = 64;
+    desc.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
+    const Bytes file = imgfix::EncodePng(desc, TrueColourRows(src, 4, 8));
     for (int limit : {4, 20, static_cast<int>(file.size()) - 20}) {
         imgfix::FailingStream s(file, limit, true);
         Owned colour;
@@ -309,11 +309,11 @@ TEST(LoadPng, AStreamExceptionLeavesThroughTheLibraryUnchanged) {
 
 TEST(ChkChannelPng, CountsChannelsOfEachColourType) {
     auto channels = [](int type, int depth) {
-        PngSpec spec;
-        spec.colourType = type;
-        spec.bitDepth = depth;
-        if (type == PNG_COLOR_TYPE_PALETTE) spec.palette.assign(1, png_color{1, 2, 3});
-        const Bytes file = imgfix::EncodePng(spec, {Bytes(8, 0)});
+        PngSpec desc;
+        desc.colourType = type;
+        desc.bitDepth = depth;
+        if (type == PNG_COLOR_TYPE_PALETTE) desc.palette.assign(1, png_color{1, 2, 3});
+        const Bytes file = imgfix::EncodePng(desc, {Bytes(8, 0)});
         ZRMemoryStream s(file.data(), static_cast<int>(file.size()));
         return ChkChannelPng(&s);
     };
@@ -328,8 +328,8 @@ TEST(ChkChannelPng, CountsChannelsOfEachColourType) {
     ZRMemoryStream notPng(text.data(), static_cast<int>(text.size()));
     EXPECT_EQ(ChkChannelPng(&notPng), 0);
 
-    PngSpec spec;
-    std::vector<Bytes> chunks = Chunks(imgfix::EncodePng(spec, {Bytes(3, 0)}));
+    PngSpec desc;
+    std::vector<Bytes> chunks = Chunks(imgfix::EncodePng(desc, {Bytes(3, 0)}));
     chunks[1][20] ^= 1;  // IHDR CRC
     const Bytes bad = Join(chunks);
     ZRMemoryStream s(bad.data(), static_cast<int>(bad.size()));

@@ -18,12 +18,12 @@ struct FontDeleter {
 using FontPtr = std::unique_ptr<plat::RasterFont, FontDeleter>;
 
 FontPtr MakeFont(const std::string& face, int height, uint8_t charset = 128, uint8_t quality = 4) {
-    plat::FontSpec spec;
-    spec.face = face;
-    spec.height = height;
-    spec.charset = charset;
-    spec.quality = quality;
-    return FontPtr(plat::CreateRasterFont(spec));
+    plat::FontSpec desc;
+    desc.face = face;
+    desc.height = height;
+    desc.charset = charset;
+    desc.quality = quality;
+    return FontPtr(plat::CreateRasterFont(desc));
 }
 
 struct Canvas {
@@ -179,12 +179,12 @@ TEST(TextRender, ClippedAtTheSurfaceEdgesAndStylesWiden) {
     c.s.font = f.get();
     c.s.text_colour = 0xFFFFFF;
     ASSERT_TRUE(plat::DrawText(c.s, -5, -8, "WWWWWW"));  // ASan checks nothing spills
-    plat::FontSpec spec;
-    spec.face = plat::SjisText("ＭＳ ゴシック");
-    spec.height = -24;
-    spec.charset = 128;
-    spec.underline = true;
-    FontPtr u(plat::CreateRasterFont(spec));
+    plat::FontSpec desc;
+    desc.face = plat::SjisText("ＭＳ ゴシック");
+    desc.height = -24;
+    desc.charset = 128;
+    desc.underline = true;
+    FontPtr u(plat::CreateRasterFont(desc));
     Canvas cu(60, 30, plat::SurfaceKind::Bgr24);
     cu.s.font = u.get();
     cu.s.text_colour = 0xFFFFFF;

@@ -30,10 +30,10 @@ struct Embedded {
 };
 
 Bytes RgbaPng() {
-    imgfix::PngSpec spec;
-    spec.width = 2;
-    spec.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
-    return imgfix::EncodePng(spec, {{10, 20, 30, 40, 50, 60, 70, 80}});
+    imgfix::PngSpec desc;
+    desc.width = 2;
+    desc.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
+    return imgfix::EncodePng(desc, {{10, 20, 30, 40, 50, 60, 70, 80}});
 }
 
 TEST(ImageGlue, PngFromTheMiddleOfAClassLibraryStream) {
