@@ -1,0 +1,564 @@
+#include "platform/display.h"
+
+#include <algorithm>
+#include <utility>
+#include <cstring>
+#include <new>
+#include <thread>
+
+#include "platform/displaycore.h"
+#include "platform/textrender.h"
+#include "platform/windowcomponent.h"
+
+namespace plat {
+
+PixelFormatDesc Xrgb8888() {
+    return {PixelFormatDesc::kRgb, 32, 0xFF0000, 0x00FF00, 0x0000FF, 0};
+}
+PixelFormatDesc Rgb565() {
+    return {PixelFormatDesc::kRgb, 16, 0xF800, 0x07E0, 0x001F, 0};
+}
+
+const uint32_t* SystemPaletteColours() {
+    static const uint32_t kColours[20] = {
+        0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080,
+        0xC0C0C0, 0xC0D0C0, 0xA0C0E0, 0xFFF8F0, 0xA0A0A4, 0x808080, 0xFF0000,
+        0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF,
+    };
+    return kColours;
+}
+
+// ---- rectangle list
+
+void RectList::Add(const DisplayRect& r) {
+    if (r.Empty()) return;
+    for (const DisplayRect& m : rects_)
+        if (m.Contains(r)) return;
+    std::erase_if(rects_, [&](const DisplayRect& m) { return r.Contains(m); });
+    rects_.push_back(r);
+    if (rects_.size() > kMaxRects) {
+        DisplayRect all = rects_[0];
+        for (const DisplayRect& m : rects_) {
+            all.left = std::min(all.left, m.left);
+            all.top = std::min(all.top, m.top);
+            all.right = std::max(all.right, m.right);
+            all.bottom = std::max(all.bottom, m.bottom);
+        }
+        rects_.assign(1, all);
+    }
+}
+
+int64_t RectList::Area() const {
+    int64_t a = 0;
+    for (const DisplayRect& r : rects_) a += int64_t(r.Width()) * r.Height();
+    return a;
+}
+
+// ---- presenter hand-off
+
+uint64_t Presenter::Hand(const uint8_t* pixels, int32_t pitch, const PixelFormatDesc& format,
+                         const DisplayRect& visible, const RectList& rects, bool vsync) {
+    uint64_t ticket;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        // A newer buffer replaces one not started: its owed area already covers everything
+        // the older one would have changed on the screen.
+        if (hasPending_ && pending_.pixels == pixels) {
+            pending_.rects.Add(rects);
+        } else {
+            pending_ = Job{pixels, pitch, format, visible, rects, vsync, 0};
+            hasPending_ = true;
+        }
+        pending_.vsync = vsync;
+        pending_.ticket = ticket = nextTicket_++;
+    }
+    Handed();
+    return ticket;
+}
+
+bool Presenter::Acknowledged(uint64_t ticket) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return ackedTicket_ >= ticket;
+}
+
+bool Presenter::WaitAcknowledged(uint64_t ticket, std::chrono::microseconds limit) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return acked_.wait_for(lock, limit, [&] { return ackedTicket_ >= ticket; });
+}
+
+uint64_t Presenter::LastTicket() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return nextTicket_ - 1;
+}
+
+bool Presenter::BeginWrite(const uint8_t* pixels) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (reading_ == pixels) return false;
+    writing_.push_back(pixels);
+    return true;
+}
+
+void Presenter::EndWrite(const uint8_t* pixels) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = std::find(writing_.begin(), writing_.end(), pixels);
+        if (it != writing_.end()) writing_.erase(it);
+    }
+}
+
+bool Presenter::TakeScreenLost() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::exchange(screenLost_, false);
+}
+
+void Presenter::MarkScreenLost() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    screenLost_ = true;
+}
+
+bool Presenter::TakeJob(Job& job) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!hasPending_ || reading_) return false;
+    if (std::find(writing_.begin(), writing_.end(), pending_.pixels) != writing_.end())
+        return false;
+    job = std::move(pending_);
+    hasPending_ = false;
+    reading_ = job.pixels;
+    return true;
+}
+
+void Presenter::FinishJob(const Job& job) {
+    Upload(job);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        reading_ = nullptr;
+        ackedTicket_ = std::max(ackedTicket_, job.ticket);
+    }
+    acked_.notify_all();
+}
+
+bool Presenter::Service() {
+    Job job;
+    if (!TakeJob(job)) return false;
+    FinishJob(job);
+    return true;
+}
+
+// ---- connection state
+
+DisplayRect DisplayCore::VisibleRect() const {
+    if (exclusive || !window) return {0, 0, PrimaryWidth(), PrimaryHeight()};
+    int32_t x = offer.primaryIsClient ? 0 : offer.clientX;
+    int32_t y = offer.primaryIsClient ? 0 : offer.clientY;
+    return DisplayRect{x, y, x + window->ClientWidth(), y + window->ClientHeight()}.Intersect(
+        {0, 0, PrimaryWidth(), PrimaryHeight()});
+}
+
+int32_t DisplayCore::PrimaryWidth() const {
+    if (exclusive) return mode.width;
+    if (offer.primaryIsClient) return window ? window->ClientWidth() : 0;
+    return offer.desktopWidth;
+}
+
+int32_t DisplayCore::PrimaryHeight() const {
+    if (exclusive) return mode.height;
+    if (offer.primaryIsClient) return window ? window->ClientHeight() : 0;
+    return offer.desktopHeight;
+}
+
+void DisplayCore::LoseAll() {
+    for (const auto& w : stores)
+        if (auto s = w.lock()) s->lost = true;
+}
+
+SurfaceStore::SurfaceStore(std::shared_ptr<DisplayCore> c, int32_t w, int32_t h,
+                           const PixelFormatDesc& f, bool v, bool vis, int count)
+    : core(std::move(c)), width(w), height(h), format(f), video(v), visible(vis) {
+    const int64_t bpp = f.BytesPerPixel();
+    const int64_t rowBytes = (int64_t(w) * bpp + 3) & ~int64_t(3);
+    if (w <= 0 || h <= 0 || bpp <= 0 || rowBytes > INT32_MAX) return;
+    pitch = int32_t(rowBytes);
+    for (int i = 0; i < count; ++i) {
+        blocks.emplace_back(new (std::nothrow) uint8_t[size_t(rowBytes * h)]());
+        if (!blocks.back()) return;
+    }
+    owed.resize(size_t(count));
+    if (visible)
+        for (RectList& o : owed) o.Add(Whole());
+    if (video) core->videoUsed += uint64_t(rowBytes) * uint64_t(h) * uint64_t(count);
+    ok = true;
+}
+
+SurfaceStore::~SurfaceStore() {
+    if (ok && video) core->videoUsed -= uint64_t(pitch) * uint64_t(height) * blocks.size();
+}
+
+bool SurfaceStore::CheckLost() {
+    if (visible && !lost && core->presenter->TakeScreenLost()) lost = true;
+    return lost;
+}
+
+uint64_t SurfaceStore::ShowFront(const RectList& extra) {
+    RectList shown = owed[front];
+    shown.Add(extra);
+    owed[front].Clear();
+    for (size_t i = 0; i < owed.size(); ++i)
+        if (i != front) owed[i].Add(shown);
+    return core->presenter->Hand(blocks[front].get(), pitch, format, core->VisibleRect(), shown,
+                                 core->vsync);
+}
+
+// ---- surfaces
+
+namespace {
+
+constexpr auto kPoll = std::chrono::microseconds(200);
+
+uint32_t KeyMask(const PixelFormatDesc& f) {
+    if (f.flags & PixelFormatDesc::kRgb) return f.redMask | f.greenMask | f.blueMask;
+    return f.bitCount >= 32 ? 0xFFFFFFFFu : (1u << f.bitCount) - 1;
+}
+
+uint32_t ReadPixel(const uint8_t* p, uint32_t bpp) {
+    uint32_t v = 0;
+    std::memcpy(&v, p, bpp);
+    return v;
+}
+
+// Copies a w x h block row by row in the direction that survives an overlap.
+void CopyBlock(uint8_t* dst, int32_t dstPitch, const uint8_t* src, int32_t srcPitch, int32_t w,
+               int32_t h, uint32_t bpp, bool keyed, uint32_t key, uint32_t keyMask) {
+    const size_t rowBytes = size_t(w) * bpp;
+    const bool upward = dst > src;
+    for (int32_t i = 0; i < h; ++i) {
+        const int32_t row = upward ? h - 1 - i : i;
+        uint8_t* d = dst + int64_t(row) * dstPitch;
+        const uint8_t* s = src + int64_t(row) * srcPitch;
+        if (!keyed) {
+            std::memmove(d, s, rowBytes);
+            continue;
+        }
+        for (int32_t x = 0; x < w; ++x, d += bpp, s += bpp)
+            if ((ReadPixel(s, bpp) & keyMask) != (key & keyMask)) std::memcpy(d, s, bpp);
+    }
+}
+
+}  // namespace
+
+DisplaySurface::DisplaySurface(std::shared_ptr<SurfaceStore> store, int position)
+    : store_(std::move(store)), position_(position) {}
+
+DisplaySurface::~DisplaySurface() {
+    while (locks_ > 0) Unlock();
+}
+
+int32_t DisplaySurface::Width() const { return store_->width; }
+int32_t DisplaySurface::Height() const { return store_->height; }
+const PixelFormatDesc& DisplaySurface::Format() const { return store_->format; }
+bool DisplaySurface::InVideoMemory() const { return store_->video; }
+bool DisplaySurface::IsPrimary() const { return store_->visible && position_ == 0; }
+uint8_t* DisplaySurface::Pixels() const { return store_->Block(position_); }
+
+bool DisplaySurface::IsLost() const { return store_->CheckLost(); }
+
+bool DisplaySurface::Restore() {
+    SurfaceStore& s = *store_;
+    if (!s.CheckLost()) return true;
+    if (s.core->refuseRestore) return false;
+    // Restored pixels are undefined; a recognisable pattern shows who forgets to redraw.
+    for (auto& b : s.blocks) std::memset(b.get(), 0xA5, size_t(s.pitch) * size_t(s.height));
+    for (RectList& o : s.owed) o.Add(s.Whole());
+    s.lost = false;
+    return true;
+}
+
+bool DisplaySurface::BlitDone() const {
+    Presenter* p = store_->core->presenter;
+    if (!p->BeginWrite(Pixels())) return false;
+    p->EndWrite(Pixels());
+    return true;
+}
+
+bool DisplaySurface::Lock(uint8_t** bits, int32_t* pitch) {
+    if (IsLost()) return false;
+    Presenter* p = store_->core->presenter;
+    const auto deadline = std::chrono::steady_clock::now() + p->FramePeriod();
+    while (!p->BeginWrite(Pixels())) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(kPoll);
+    }
+    ++locks_;
+    ++store_->locks;
+    *bits = Pixels();
+    *pitch = store_->pitch;
+    return true;
+}
+
+void DisplaySurface::Unlock() {
+    if (locks_ == 0) return;
+    --locks_;
+    --store_->locks;
+    store_->core->presenter->EndWrite(Pixels());
+    Written(store_->Whole());
+}
+
+bool DisplaySurface::GetDrawSurface(DrawSurface** dc) {
+    if (dc_) return false;
+    const PixelFormatDesc& f = store_->format;
+    SurfaceKind kind;
+    if (f == Rgb565())
+        kind = SurfaceKind::Rgb565;
+    else if (f == PixelFormatDesc{PixelFormatDesc::kRgb, 16, 0x7C00, 0x03E0, 0x001F, 0})
+        kind = SurfaceKind::Rgb555;
+    else if (f.bitCount == 24 && f.redMask == 0xFF0000 && f.blueMask == 0xFF)
+        kind = SurfaceKind::Bgr24;
+    else if (f.bitCount == 32 && f.redMask == 0xFF0000 && f.blueMask == 0xFF)
+        kind = SurfaceKind::Bgrx32;
+    else
+        return false;
+    uint8_t* bits;
+    int32_t pitch;
+    if (!Lock(&bits, &pitch)) return false;
+    dc_ = std::make_unique<DrawSurface>();
+    dc_->pixels = bits;
+    dc_->pitch = pitch;
+    dc_->width = store_->width;
+    dc_->height = store_->height;
+    dc_->kind = kind;
+    *dc = dc_.get();
+    return true;
+}
+
+bool DisplaySurface::ReleaseDrawSurface(DrawSurface* dc) {
+    if (!dc_ || dc != dc_.get()) return false;
+    dc_.reset();
+    Unlock();
+    return true;
+}
+
+bool DisplaySurface::SetPalette(std::shared_ptr<DisplayPalette> palette) {
+    if (palette && !(store_->format.flags & PixelFormatDesc::kPalette8)) return false;
+    palette_ = std::move(palette);
+    return true;
+}
+
+void DisplaySurface::Written(const DisplayRect& r) {
+    SurfaceStore& s = *store_;
+    if (!s.visible) return;
+    const size_t block = s.BlockIndex(position_);
+    if (block != s.front) {
+        s.owed[block].Add(r);
+        return;
+    }
+    RectList one;
+    one.Add(r);
+    s.ShowFront(one);
+}
+
+std::vector<DisplayRect> DisplayClipper::ClipList() const {
+    if (window_) return {core_->VisibleRect()};
+    return rects_;
+}
+
+BlitResult DisplaySurface::Blit(const DisplayRect* dst, DisplaySurface& src,
+                                const DisplayRect* srcRect, bool keyed) {
+    SurfaceStore& d = *store_;
+    SurfaceStore& s = *src.store_;
+    if (IsLost() || src.IsLost()) return BlitResult::Lost;
+    if (d.format.bitCount != s.format.bitCount) return BlitResult::Invalid;
+    const DisplayRect from = srcRect ? *srcRect : s.Whole();
+    const DisplayRect to = dst ? *dst : d.Whole();
+    if (from.Empty() || !s.Whole().Contains(from)) return BlitResult::Invalid;
+    if (to.Width() != from.Width() || to.Height() != from.Height()) return BlitResult::Invalid;
+    std::vector<DisplayRect> areas;
+    if (clipper_) {
+        for (const DisplayRect& c : clipper_->ClipList()) areas.push_back(to.Intersect(c));
+    } else {
+        if (!d.Whole().Contains(to)) return BlitResult::Invalid;
+        areas.push_back(to);
+    }
+    Presenter* p = d.core->presenter;
+    if (!p->BeginWrite(Pixels())) return BlitResult::Busy;
+    const uint32_t bpp = d.format.BytesPerPixel();
+    for (DisplayRect a : areas) {
+        a = a.Intersect(d.Whole());
+        if (a.Empty()) continue;
+        const int32_t sx = from.left + (a.left - to.left);
+        const int32_t sy = from.top + (a.top - to.top);
+        CopyBlock(Pixels() + int64_t(a.top) * d.pitch + int64_t(a.left) * bpp, d.pitch,
+                  src.Pixels() + int64_t(sy) * s.pitch + int64_t(sx) * bpp, s.pitch, a.Width(),
+                  a.Height(), bpp, keyed, src.key_, KeyMask(s.format));
+    }
+    p->EndWrite(Pixels());
+    for (const DisplayRect& a : areas)
+        if (!a.Intersect(d.Whole()).Empty()) Written(a.Intersect(d.Whole()));
+    return BlitResult::Ok;
+}
+
+BlitResult DisplaySurface::BlitFast(int32_t x, int32_t y, DisplaySurface& src,
+                                    const DisplayRect& srcRect) {
+    const int64_t right = int64_t(x) + srcRect.Width();
+    const int64_t bottom = int64_t(y) + srcRect.Height();
+    if (right > INT32_MAX || bottom > INT32_MAX) return BlitResult::Invalid;
+    const DisplayRect to{x, y, int32_t(right), int32_t(bottom)};
+    auto saved = std::move(clipper_);
+    const BlitResult r = Blit(&to, src, &srcRect);
+    clipper_ = std::move(saved);
+    return r;
+}
+
+BlitResult DisplaySurface::Fill(const DisplayRect* dst, uint32_t pixel) {
+    SurfaceStore& d = *store_;
+    if (IsLost()) return BlitResult::Lost;
+    const DisplayRect to = dst ? *dst : d.Whole();
+    std::vector<DisplayRect> areas;
+    if (clipper_) {
+        for (const DisplayRect& c : clipper_->ClipList()) areas.push_back(to.Intersect(c));
+    } else {
+        if (!d.Whole().Contains(to)) return BlitResult::Invalid;
+        areas.push_back(to);
+    }
+    Presenter* p = d.core->presenter;
+    if (!p->BeginWrite(Pixels())) return BlitResult::Busy;
+    const uint32_t bpp = d.format.BytesPerPixel();
+    for (DisplayRect& a : areas) {
+        a = a.Intersect(d.Whole());
+        for (int32_t yy = a.top; yy < a.bottom; ++yy) {
+            uint8_t* row = Pixels() + int64_t(yy) * d.pitch + int64_t(a.left) * bpp;
+            for (int32_t xx = a.left; xx < a.right; ++xx, row += bpp) std::memcpy(row, &pixel, bpp);
+        }
+    }
+    p->EndWrite(Pixels());
+    for (const DisplayRect& a : areas)
+        if (!a.Empty()) Written(a);
+    return BlitResult::Ok;
+}
+
+std::shared_ptr<DisplaySurface> DisplaySurface::BackBuffer() {
+    if (!IsPrimary() || store_->blocks.size() < 2) return nullptr;
+    return std::make_shared<DisplaySurface>(store_, 1);
+}
+
+BlitResult DisplaySurface::Flip(bool wait, bool vsync) {
+    SurfaceStore& s = *store_;
+    if (!IsPrimary() || s.blocks.size() < 2) return BlitResult::Invalid;
+    if (IsLost()) return BlitResult::Lost;
+    if (s.locks > 0) return BlitResult::Busy;
+    s.front = (s.front + 1) % s.blocks.size();
+    s.core->vsync = vsync;
+    const uint64_t ticket = s.ShowFront(RectList{});
+    if (wait) s.core->presenter->WaitAcknowledged(ticket, s.core->presenter->FramePeriod());
+    return BlitResult::Ok;
+}
+
+bool DisplaySurface::CanFlip() const {
+    Presenter* p = store_->core->presenter;
+    return p->Acknowledged(p->LastTicket());
+}
+
+// ---- connection
+
+DisplayConnection::DisplayConnection(std::shared_ptr<DisplayCore> core) : core_(std::move(core)) {}
+DisplayConnection::~DisplayConnection() = default;
+
+void DisplayConnection::SetCooperation(WindowComponent* window, bool exclusive) {
+    core_->window = window;
+    core_->exclusive = exclusive;
+}
+
+bool DisplayConnection::SetDisplayMode(int32_t width, int32_t height, int32_t bitsPerPixel,
+                                       int32_t) {
+    if (!core_->exclusive) return false;
+    for (const DisplayMode& m : core_->offer.modes) {
+        if (m.width == width && m.height == height && int32_t(m.format.bitCount) == bitsPerPixel) {
+            core_->mode = m;
+            return true;
+        }
+    }
+    return false;
+}
+
+SurfaceRef DisplayConnection::CreatePrimary(int backBuffers) {
+    DisplayCore& c = *core_;
+    if (backBuffers < 0 || backBuffers > c.offer.maxBackBuffers) return nullptr;
+    if (backBuffers > 0 && !c.exclusive) return nullptr;
+    if (c.exclusive && c.mode.width <= 0) return nullptr;
+    if (!c.exclusive && !c.window) return nullptr;
+    auto store = std::make_shared<SurfaceStore>(core_, c.PrimaryWidth(), c.PrimaryHeight(),
+                                                c.PrimaryFormat(), true, true, 1 + backBuffers);
+    if (!store->ok) return nullptr;
+    c.stores.push_back(store);
+    const DisplayRect v = c.VisibleRect();
+    c.presenter->SetScreen(c.window, v.Width(), v.Height(), c.exclusive);
+    return std::make_shared<DisplaySurface>(store, 0);
+}
+
+SurfaceRef DisplayConnection::CreateSurface(int32_t width, int32_t height,
+                                            const PixelFormatDesc* format, bool video) {
+    DisplayCore& c = *core_;
+    const PixelFormatDesc f = format ? *format : c.PrimaryFormat();
+    const bool rgb = (f.flags & PixelFormatDesc::kRgb) &&
+                     (f.bitCount == 16 || f.bitCount == 24 || f.bitCount == 32);
+    const bool indexed = (f.flags & PixelFormatDesc::kPalette8) && f.bitCount == 8;
+    if (!rgb && !indexed) return nullptr;
+    if (width <= 0 || height <= 0) return nullptr;
+    if (video) {
+        const uint64_t bytes = ((uint64_t(width) * f.BytesPerPixel() + 3) & ~uint64_t(3)) *
+                               uint64_t(height);
+        if (c.videoUsed + bytes > c.offer.videoMemory) {
+            if (!c.offer.videoFallsBack) return nullptr;
+            video = false;
+        }
+    }
+    auto store = std::make_shared<SurfaceStore>(core_, width, height, f, video, false, 1);
+    if (!store->ok) return nullptr;
+    std::erase_if(c.stores, [](const std::weak_ptr<SurfaceStore>& w) { return w.expired(); });
+    c.stores.push_back(store);
+    return std::make_shared<DisplaySurface>(store, 0);
+}
+
+std::shared_ptr<DisplayClipper> DisplayConnection::CreateClipper() {
+    return std::make_shared<DisplayClipper>(core_);
+}
+
+std::shared_ptr<DisplayPalette> DisplayConnection::CreatePalette(const uint32_t entries[256]) {
+    auto p = std::make_shared<DisplayPalette>();
+    std::memcpy(p->entries, entries, sizeof p->entries);
+    return p;
+}
+
+bool DisplayConnection::EnumModes(std::vector<DisplayMode>& out) const {
+    out = core_->offer.modes;
+    return true;
+}
+
+bool DisplayConnection::VideoMemory(uint64_t& total, uint64_t& free) const {
+    total = core_->offer.videoMemory;
+    free = total - std::min(total, core_->videoUsed);
+    return true;
+}
+
+bool DisplayConnection::Caps(DisplayCaps* driver, DisplayCaps* emulation) const {
+    for (DisplayCaps* c : {driver, emulation}) {
+        if (!c || c->size != DisplayCaps::kRecordSize) return false;
+    }
+    uint64_t total, free;
+    VideoMemory(total, free);
+    const uint32_t all = DisplayCaps::kCanBlit | DisplayCaps::kCanColourKey |
+                         DisplayCaps::kCanFlip | DisplayCaps::kCanFill;
+    *driver = DisplayCaps{DisplayCaps::kRecordSize, all, total, free};
+    *emulation = DisplayCaps{DisplayCaps::kRecordSize, all, 0, 0};
+    return true;
+}
+
+bool DisplayConnection::ReadScreen(std::vector<uint32_t>& pixels, int32_t& w, int32_t& h) const {
+    return core_->presenter->ReadScreen(pixels, w, h);
+}
+
+void DisplayConnection::ClientOrigin(int32_t& x, int32_t& y) const {
+    const DisplayRect v = core_->VisibleRect();
+    x = core_->exclusive ? 0 : v.left;
+    y = core_->exclusive ? 0 : v.top;
+}
+
+}  // namespace plat

@@ -1,0 +1,84 @@
+// The display backend over SDL2. Surfaces stay in system memory; the front buffer's changed
+// rectangles reach an SDL_PIXELFORMAT_ARGB8888 streaming texture (the byte order of the
+// engine's 32-bit pixels) whose logical size is the screen's, scaled into the window and
+// letterboxed. Full screen is the desktop's full screen; any listed mode is shown scaled.
+// Hand-offs from other threads wait in a mailbox for the main thread's Pump and never block
+// the drawing thread; a hand-off on the main thread is shown at once.
+#pragma once
+#include <SDL.h>
+
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "platform/display.h"
+
+namespace plat {
+
+class SdlPresenter : public Presenter {
+public:
+    void SetScreen(WindowComponent* window, int32_t width, int32_t height, bool fullScreen) override;
+    bool ReadScreen(std::vector<uint32_t>& pixels, int32_t& w, int32_t& h) override;
+    std::chrono::microseconds FramePeriod() const override { return period_; }
+
+    // Main thread: applies a new screen, uploads and shows the waiting hand-off, answers a
+    // waiting read-back. Returns whether it showed anything.
+    bool Pump();
+    void HandleEvent(const SDL_Event& e);
+    void SetWakeHook(std::function<void()> hook);
+    void SetMainThread(std::thread::id id) { main_ = id; }
+    void SetFramePeriod(std::chrono::microseconds p) { period_ = p; }
+    void Shutdown();
+
+protected:
+    void Handed() override;
+    void Upload(const Job& job) override;
+
+private:
+    bool ApplyScreen();
+    void Render();
+
+    std::thread::id main_ = std::this_thread::get_id();
+    std::chrono::microseconds period_{16667};
+    std::mutex stateMutex_;
+    std::function<void()> wake_;
+    SDL_Window* wantWindow_ = nullptr;
+    SDL_Window* window_ = nullptr;
+    bool screenKnown_ = false;
+    SDL_Renderer* renderer_ = nullptr;
+    SDL_Texture* texture_ = nullptr;
+    int32_t texW_ = 0, texH_ = 0;
+    bool texFullScreen_ = false;
+    int32_t wantW_ = 0, wantH_ = 0;
+    bool wantFullScreen_ = false;
+    bool vsync_ = true;
+    bool readRequest_ = false;
+    bool readDone_ = false;
+    bool readOk_ = false;
+    std::vector<uint32_t> readPixels_;
+    int32_t readW_ = 0, readH_ = 0;
+    std::condition_variable readCv_;
+};
+
+class SdlDisplay : public DisplayBackend {
+public:
+    static SdlDisplay& Instance();
+    // Main thread: starts SDL's video part when needed and makes this thread the one that
+    // presents. False when SDL video cannot start.
+    bool Start();
+    bool Started() const { return started_; }
+
+    std::unique_ptr<DisplayConnection> Open() override;
+    DisplayProbe Probe() override;
+    int32_t DesktopBitsPerPixel() override;
+
+    SdlPresenter& Presenter() { return presenter_; }
+
+private:
+    SdlDisplay() = default;
+    bool started_ = false;
+    SdlPresenter presenter_;
+};
+
+}  // namespace plat
