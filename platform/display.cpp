@@ -61,14 +61,12 @@ uint64_t Presenter::Hand(const uint8_t* pixels, int32_t pitch, const PixelFormat
     uint64_t ticket;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        // A newer buffer replaces one not started: its owed area already covers everything
-        // the older one would have changed on the screen.
-        if (hasPending_ && pending_.pixels == pixels) {
-            pending_.rects.Add(rects);
-        } else {
-            pending_ = Job{pixels, pitch, format, visible, rects, vsync, 0};
-            hasPending_ = true;
-        }
+        // A newer hand-off replaces one not started. The screen never got the older areas,
+        // so they are sent from the newer pixels, which hold the same or newer contents.
+        RectList all = rects;
+        if (hasPending_) all.Add(pending_.rects);
+        pending_ = Job{pixels, pitch, format, visible, std::move(all), vsync, 0};
+        hasPending_ = true;
         pending_.vsync = vsync;
         pending_.ticket = ticket = nextTicket_++;
     }
@@ -182,15 +180,17 @@ SurfaceStore::SurfaceStore(std::shared_ptr<DisplayCore> c, int32_t w, int32_t h,
         blocks.emplace_back(new (std::nothrow) uint8_t[size_t(rowBytes * h)]());
         if (!blocks.back()) return;
     }
-    owed.resize(size_t(count));
+    written.resize(size_t(count));
+    screenChanged.resize(size_t(count));
     if (visible)
-        for (RectList& o : owed) o.Add(Whole());
-    if (video) core->videoUsed += uint64_t(rowBytes) * uint64_t(h) * uint64_t(count);
+        for (RectList& w : written) w.Add(Whole());
+    // The display buffers are the display's own; only off-screen surfaces use the budget.
+    if (video && !visible) core->videoUsed += uint64_t(rowBytes) * uint64_t(h) * uint64_t(count);
     ok = true;
 }
 
 SurfaceStore::~SurfaceStore() {
-    if (ok && video) core->videoUsed -= uint64_t(pitch) * uint64_t(height) * blocks.size();
+    if (ok && video && !visible) core->videoUsed -= uint64_t(pitch) * uint64_t(height) * blocks.size();
 }
 
 bool SurfaceStore::CheckLost() {
@@ -198,14 +198,38 @@ bool SurfaceStore::CheckLost() {
     return lost;
 }
 
-uint64_t SurfaceStore::ShowFront(const RectList& extra) {
-    RectList shown = owed[front];
-    shown.Add(extra);
-    owed[front].Clear();
-    for (size_t i = 0; i < owed.size(); ++i)
-        if (i != front) owed[i].Add(shown);
-    return core->presenter->Hand(blocks[front].get(), pitch, format, core->VisibleRect(), shown,
+uint64_t SurfaceStore::HandFront(const RectList& rects) {
+    for (size_t i = 0; i < blocks.size(); ++i)
+        if (i != front) screenChanged[i].Add(rects);
+    return core->presenter->Hand(blocks[front].get(), pitch, format, core->VisibleRect(), rects,
                                  core->vsync);
+}
+
+DisplayRect SurfaceStore::DifferingRows(size_t a, size_t b, const DisplayRect& r) const {
+    const size_t bytes = size_t(r.Width()) * format.BytesPerPixel();
+    const int64_t offset = int64_t(r.left) * format.BytesPerPixel();
+    auto differs = [&](int32_t y) {
+        return std::memcmp(blocks[a].get() + int64_t(y) * pitch + offset,
+                           blocks[b].get() + int64_t(y) * pitch + offset, bytes) != 0;
+    };
+    int32_t top = r.top, bottom = r.bottom;
+    while (top < bottom && !differs(top)) ++top;
+    while (bottom > top && !differs(bottom - 1)) --bottom;
+    return DisplayRect{r.left, top, r.right, bottom};
+}
+
+uint64_t SurfaceStore::FlipFront() {
+    const size_t shown = front;
+    front = (front + 1) % blocks.size();
+    // The screen shows the block shown before; where only the screen changed since this
+    // block was last shown, the two blocks often hold the same pixels (the same frame was
+    // copied into both), and those areas need not be sent again.
+    RectList send = written[front];
+    for (const DisplayRect& r : screenChanged[front].Rects())
+        send.Add(DifferingRows(front, shown, r.Intersect(Whole())));
+    written[front].Clear();
+    screenChanged[front].Clear();
+    return HandFront(send);
 }
 
 // ---- surfaces
@@ -267,7 +291,7 @@ bool DisplaySurface::Restore() {
     if (s.core->refuseRestore) return false;
     // Restored pixels are undefined; a recognisable pattern shows who forgets to redraw.
     for (auto& b : s.blocks) std::memset(b.get(), 0xA5, size_t(s.pitch) * size_t(s.height));
-    for (RectList& o : s.owed) o.Add(s.Whole());
+    for (RectList& w : s.written) w.Add(s.Whole());
     s.lost = false;
     return true;
 }
@@ -347,12 +371,12 @@ void DisplaySurface::Written(const DisplayRect& r) {
     if (!s.visible) return;
     const size_t block = s.BlockIndex(position_);
     if (block != s.front) {
-        s.owed[block].Add(r);
+        s.written[block].Add(r);
         return;
     }
     RectList one;
     one.Add(r);
-    s.ShowFront(one);
+    s.HandFront(one);
 }
 
 std::vector<DisplayRect> DisplayClipper::ClipList() const {
@@ -444,9 +468,8 @@ BlitResult DisplaySurface::Flip(bool wait, bool vsync) {
     if (!IsPrimary() || s.blocks.size() < 2) return BlitResult::Invalid;
     if (IsLost()) return BlitResult::Lost;
     if (s.locks > 0) return BlitResult::Busy;
-    s.front = (s.front + 1) % s.blocks.size();
     s.core->vsync = vsync;
-    const uint64_t ticket = s.ShowFront(RectList{});
+    const uint64_t ticket = s.FlipFront();
     if (wait) s.core->presenter->WaitAcknowledged(ticket, s.core->presenter->FramePeriod());
     return BlitResult::Ok;
 }

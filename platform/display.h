@@ -65,6 +65,23 @@ struct DisplayCaps {
     uint64_t videoMemoryFree = 0;
 };
 
+// What a backend offers: its modes, the desktop, how long a flip chain may be and where
+// surfaces asked for in video memory go.
+struct DisplayOffer {
+    std::vector<DisplayMode> modes;
+    PixelFormatDesc desktopFormat = Xrgb8888();
+    int32_t desktopWidth = 1920;
+    int32_t desktopHeight = 1080;
+    // In window mode the primary is only the window's client area (at the origin).
+    bool primaryIsClient = false;
+    int32_t clientX = 0;
+    int32_t clientY = 0;
+    int maxBackBuffers = 2;
+    uint64_t videoMemory = 0;
+    // A video request that does not fit goes to system memory instead of failing.
+    bool videoFallsBack = true;
+};
+
 enum class BlitResult { Ok, Busy, Lost, Invalid };
 
 class DisplayCore;

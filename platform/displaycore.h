@@ -11,21 +11,6 @@
 
 namespace plat {
 
-struct DisplayOffer {
-    std::vector<DisplayMode> modes;
-    PixelFormatDesc desktopFormat = Xrgb8888();
-    int32_t desktopWidth = 1920;
-    int32_t desktopHeight = 1080;
-    // In window mode the primary is only the window's client area (at the origin).
-    bool primaryIsClient = false;
-    int32_t clientX = 0;
-    int32_t clientY = 0;
-    int maxBackBuffers = 2;
-    uint64_t videoMemory = 0;
-    // A video request that does not fit goes to system memory instead of failing.
-    bool videoFallsBack = true;
-};
-
 class DisplayCore {
 public:
     DisplayCore(Presenter* presenter, DisplayOffer offer)
@@ -58,8 +43,13 @@ struct SurfaceStore {
     uint8_t* Block(int position) const { return blocks[BlockIndex(position)].get(); }
     DisplayRect Whole() const { return {0, 0, width, height}; }
     bool CheckLost();
-    // Hands the front block's owed area (plus extra) to the presenter.
-    uint64_t ShowFront(const RectList& extra);
+    // Hands changed areas of the front block to the presenter; every other block may now
+    // differ from the screen there.
+    uint64_t HandFront(const RectList& rects);
+    // Makes the next block the front one and hands what differs from the one shown before.
+    uint64_t FlipFront();
+    // The rows of r in which blocks a and b differ, as one rectangle (empty when none).
+    DisplayRect DifferingRows(size_t a, size_t b, const DisplayRect& r) const;
 
     std::shared_ptr<DisplayCore> core;
     int32_t width;
@@ -70,8 +60,11 @@ struct SurfaceStore {
     int32_t pitch = 0;
     std::vector<std::unique_ptr<uint8_t[]>> blocks;
     size_t front = 0;
-    // Per block: where it may differ from the screen (only for visible stores).
-    std::vector<RectList> owed;
+    // Per block of a visible store, where it may differ from the screen: the areas written
+    // into it since it was last shown (they must be sent), and the areas the screen changed
+    // in since then (sent only where the block differs from the one shown before it).
+    std::vector<RectList> written;
+    std::vector<RectList> screenChanged;
     bool lost = false;
     int locks = 0;
     bool ok = false;

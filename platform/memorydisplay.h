@@ -14,7 +14,6 @@
 namespace plat {
 
 class DisplayCore;
-struct DisplayOffer;
 
 class MemoryPresenter : public Presenter {
 public:
