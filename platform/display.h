@@ -208,7 +208,8 @@ public:
     // them. A hand-off of pixels being written waits until the writer is done.
     bool BeginWrite(const uint8_t* pixels);
     void EndWrite(const uint8_t* pixels);
-    // The shown screen as 32-bit pixels (blue, green, red, unused), its size in w and h.
+    // The shown screen as 32-bit pixels (blue, green, red, unused), its size in w and h; a
+    // window shows it scaled to its own size.
     virtual bool ReadScreen(std::vector<uint32_t>& pixels, int32_t& w, int32_t& h) = 0;
     // The shown screen lost its contents since the last call (it must be drawn whole again).
     bool TakeScreenLost();

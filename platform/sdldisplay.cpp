@@ -133,15 +133,25 @@ void SdlPresenter::Render() {
         read = readRequest_;
     }
     if (read) {
-        std::vector<uint32_t> pixels(size_t(texW_) * size_t(texH_));
-        const bool ok = SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_ARGB8888,
-                                             pixels.data(), texW_ * 4) == 0;
+        // The whole output as the window shows it, bars included: without the logical size
+        // the read covers the output exactly, whatever the scale.
+        int ow = 0, oh = 0;
+        SDL_GetRendererOutputSize(renderer_, &ow, &oh);
+        std::vector<uint32_t> pixels(size_t(std::max(ow, 0)) * size_t(std::max(oh, 0)));
+        SDL_RenderSetLogicalSize(renderer_, 0, 0);
+        SDL_RenderSetViewport(renderer_, nullptr);
+        const bool ok = !pixels.empty() &&
+                        SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_ARGB8888,
+                                             pixels.data(), ow * 4) == 0;
+        SDL_RenderSetLogicalSize(renderer_, texW_, texH_);
         {
             std::lock_guard<std::mutex> lock(stateMutex_);
             readRequest_ = false;
             readDone_ = true;
             readOk_ = ok;
             readPixels_ = std::move(pixels);
+            readW_ = ow;
+            readH_ = oh;
         }
         readCv_.notify_all();
     }
@@ -173,8 +183,8 @@ bool SdlPresenter::ReadScreen(std::vector<uint32_t>& pixels, int32_t& w, int32_t
     }
     if (!readOk_) return false;
     pixels = std::move(readPixels_);
-    w = texW_;
-    h = texH_;
+    w = readW_;
+    h = readH_;
     return true;
 }
 

@@ -1,0 +1,7 @@
+#!/bin/sh
+# Runs a window test on a virtual X server; exit code 77 tells CTest it was skipped.
+if ! command -v xvfb-run >/dev/null 2>&1; then
+    echo "skipped: xvfb-run is not installed"
+    exit 77
+fi
+SDL_VIDEODRIVER=x11 exec xvfb-run -a -s "-screen 0 1920x1080x24" "$@"
