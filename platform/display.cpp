@@ -226,7 +226,7 @@ uint64_t SurfaceStore::FlipFront() {
     // copied into both), and those areas need not be sent again.
     RectList send = written[front];
     for (const DisplayRect& r : screenChanged[front].Rects())
-        send.Add(DifferingRows(front, shown, r.Intersect(Whole())));
+        if (!send.Covers(r)) send.Add(DifferingRows(front, shown, r.Intersect(Whole())));
     written[front].Clear();
     screenChanged[front].Clear();
     return HandFront(send);

@@ -41,6 +41,11 @@ public:
         for (const DisplayRect& r : other.rects_) Add(r);
     }
     void Clear() { rects_.clear(); }
+    // One member holds all of r.
+    bool Covers(const DisplayRect& r) const {
+        return std::any_of(rects_.begin(), rects_.end(),
+                           [&](const DisplayRect& m) { return m.Contains(r); });
+    }
     bool Empty() const { return rects_.empty(); }
     const std::vector<DisplayRect>& Rects() const { return rects_; }
     // Total area, counting overlaps twice.
