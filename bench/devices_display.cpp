@@ -95,10 +95,18 @@ void PresentRect(benchmark::State& state, bool sdl) {
     }
 }
 
-void BM_PresentFullMemory(benchmark::State& s) { PresentFull(s, false); }
-void BM_PresentRect64Memory(benchmark::State& s) { PresentRect(s, false); }
-void BM_PresentFullSdl(benchmark::State& s) { PresentFull(s, true); }
-void BM_PresentRect64Sdl(benchmark::State& s) { PresentRect(s, true); }
+void BM_PresentFullMemory(benchmark::State& s) {
+    PresentFull(s, false);
+}
+void BM_PresentRect64Memory(benchmark::State& s) {
+    PresentRect(s, false);
+}
+void BM_PresentFullSdl(benchmark::State& s) {
+    PresentFull(s, true);
+}
+void BM_PresentRect64Sdl(benchmark::State& s) {
+    PresentRect(s, true);
+}
 BENCHMARK(BM_PresentFullMemory);
 BENCHMARK(BM_PresentRect64Memory);
 BENCHMARK(BM_PresentFullSdl);

@@ -313,7 +313,8 @@ void TDDraw::ENumDisplayModes(std::vector<TDisplayMode>* list, bool) {
         d.RBitMask = m.format.redMask;
         d.GBitMask = m.format.greenMask;
         d.BBitMask = m.format.blueMask;
-        d.ABitMask = (m.format.flags & plat::PixelFormatDesc::kAlphaPixels) ? m.format.alphaMask : 0;
+        d.ABitMask =
+            (m.format.flags & plat::PixelFormatDesc::kAlphaPixels) ? m.format.alphaMask : 0;
         DDPixelFormatToFormat(m.format, d.BitDepth, d.PixFormat);
         if (!PixelToScreenSize(m.width, m.height, d.ScreenSize)) d.BitDepth = bdNone;
         if (d.BitDepth != bdNone) list->push_back(d);

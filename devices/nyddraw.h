@@ -46,7 +46,7 @@ void DDPixelFormatToFormat(const plat::PixelFormatDesc& pf, ZRBitDepth& depth, Z
 void FormatToDDPixelFormat(plat::PixelFormatDesc& pf, ZRBitDepth depth, ZRPixFormat format);
 
 class TDSurface : public TNyRGBBits {
-public:
+  public:
     explicit TDSurface(plat::TComponent* owner);
     TDSurface(plat::TComponent* owner, ZRBitDepth depth, ZRPixFormat format, int w, int h,
               bool video);
@@ -87,7 +87,7 @@ public:
 
     TNotifyEvent OnRestore;
 
-private:
+  private:
     friend class TDDraw;
     // A display-service surface of the given size and format (bdNone: the display's own);
     // depth, format and video are replaced by what was made.
@@ -121,7 +121,7 @@ struct TSpSprite {
 };
 
 class TDDraw : public plat::TComponent {
-public:
+  public:
     static constexpr int kPatterns = 1024;
     static constexpr int kSprites = 1024;
     static constexpr int kLayers = 16;
@@ -236,7 +236,7 @@ public:
     bool SpriteDraw(TNyRGBBits* dest, TNyRGBBits** pages);
     bool SpritePatternWrite(TNyRGBBits* dest, TNyRGBBits** pages, int pattern, int x, int y);
 
-private:
+  private:
     // The open connection, or a temporary one for a query while not Enabled.
     plat::DisplayConnection* QueryConnection(std::unique_ptr<plat::DisplayConnection>& temporary);
     bool CreateBackSurface();

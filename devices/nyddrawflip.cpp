@@ -131,7 +131,8 @@ bool TDDraw::WriteDisplayFast(TDSurface* src) {
     if (Blt4Div) return WriteDisplayFast4Div(src);
     RestorePrimary();
     const plat::DisplayRect screen = ToDisplay(ScreenRect());
-    if (FBufferCount > 0) return Copied(PresentTarget()->Surface()->BlitFast(0, 0, *src->Surface(), screen));
+    if (FBufferCount > 0)
+        return Copied(PresentTarget()->Surface()->BlitFast(0, 0, *src->Surface(), screen));
     int x, y;
     ClientOrigin(x, y);
     const plat::DisplayRect dest = screen.Offset(x, y);

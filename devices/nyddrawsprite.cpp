@@ -142,7 +142,8 @@ void TDDraw::SpSetModifySprite(int sprite) {
     const TSpSprite& s = FSpriteTable[sprite];
     if (!InRange(s.Pattern, kPatterns)) return;
     const TSpPattern& p = FPatternTable[s.Pattern];
-    SetModifyRect(ZRRect{s.X, s.Y, int32_t(int64_t(s.X) + p.Width), int32_t(int64_t(s.Y) + p.Height)});
+    SetModifyRect(
+        ZRRect{s.X, s.Y, int32_t(int64_t(s.X) + p.Width), int32_t(int64_t(s.Y) + p.Height)});
 }
 
 bool TDDraw::SpSetSprite(int sprite, int x, int y, int pattern, int layer) {

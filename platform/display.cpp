@@ -1,10 +1,10 @@
 #include "platform/display.h"
 
 #include <algorithm>
-#include <utility>
 #include <cstring>
 #include <new>
 #include <thread>
+#include <utility>
 
 #include "platform/displaycore.h"
 #include "platform/textrender.h"
@@ -190,7 +190,8 @@ SurfaceStore::SurfaceStore(std::shared_ptr<DisplayCore> c, int32_t w, int32_t h,
 }
 
 SurfaceStore::~SurfaceStore() {
-    if (ok && video && !visible) core->videoUsed -= uint64_t(pitch) * uint64_t(height) * blocks.size();
+    if (ok && video && !visible)
+        core->videoUsed -= uint64_t(pitch) * uint64_t(height) * blocks.size();
 }
 
 bool SurfaceStore::CheckLost() {
@@ -276,14 +277,28 @@ DisplaySurface::~DisplaySurface() {
     while (locks_ > 0) Unlock();
 }
 
-int32_t DisplaySurface::Width() const { return store_->width; }
-int32_t DisplaySurface::Height() const { return store_->height; }
-const PixelFormatDesc& DisplaySurface::Format() const { return store_->format; }
-bool DisplaySurface::InVideoMemory() const { return store_->video; }
-bool DisplaySurface::IsPrimary() const { return store_->visible && position_ == 0; }
-uint8_t* DisplaySurface::Pixels() const { return store_->Block(position_); }
+int32_t DisplaySurface::Width() const {
+    return store_->width;
+}
+int32_t DisplaySurface::Height() const {
+    return store_->height;
+}
+const PixelFormatDesc& DisplaySurface::Format() const {
+    return store_->format;
+}
+bool DisplaySurface::InVideoMemory() const {
+    return store_->video;
+}
+bool DisplaySurface::IsPrimary() const {
+    return store_->visible && position_ == 0;
+}
+uint8_t* DisplaySurface::Pixels() const {
+    return store_->Block(position_);
+}
 
-bool DisplaySurface::IsLost() const { return store_->CheckLost(); }
+bool DisplaySurface::IsLost() const {
+    return store_->CheckLost();
+}
 
 bool DisplaySurface::Restore() {
     SurfaceStore& s = *store_;
@@ -384,6 +399,18 @@ std::vector<DisplayRect> DisplayClipper::ClipList() const {
     return rects_;
 }
 
+bool DisplaySurface::TargetAreas(const DisplayRect& to, std::vector<DisplayRect>& areas) const {
+    const DisplayRect whole = store_->Whole();
+    if (!clipper_) {
+        areas.assign(1, to);
+        return whole.Contains(to);
+    }
+    areas.clear();
+    for (const DisplayRect& c : clipper_->ClipList())
+        areas.push_back(to.Intersect(c).Intersect(whole));
+    return true;
+}
+
 BlitResult DisplaySurface::Blit(const DisplayRect* dst, DisplaySurface& src,
                                 const DisplayRect* srcRect, bool keyed) {
     SurfaceStore& d = *store_;
@@ -395,12 +422,7 @@ BlitResult DisplaySurface::Blit(const DisplayRect* dst, DisplaySurface& src,
     if (from.Empty() || !s.Whole().Contains(from)) return BlitResult::Invalid;
     if (to.Width() != from.Width() || to.Height() != from.Height()) return BlitResult::Invalid;
     std::vector<DisplayRect> areas;
-    if (clipper_) {
-        for (const DisplayRect& c : clipper_->ClipList()) areas.push_back(to.Intersect(c));
-    } else {
-        if (!d.Whole().Contains(to)) return BlitResult::Invalid;
-        areas.push_back(to);
-    }
+    if (!TargetAreas(to, areas)) return BlitResult::Invalid;
     Presenter* p = d.core->presenter;
     if (!p->BeginWrite(Pixels())) return BlitResult::Busy;
     const uint32_t bpp = d.format.BytesPerPixel();
@@ -436,12 +458,7 @@ BlitResult DisplaySurface::Fill(const DisplayRect* dst, uint32_t pixel) {
     if (IsLost()) return BlitResult::Lost;
     const DisplayRect to = dst ? *dst : d.Whole();
     std::vector<DisplayRect> areas;
-    if (clipper_) {
-        for (const DisplayRect& c : clipper_->ClipList()) areas.push_back(to.Intersect(c));
-    } else {
-        if (!d.Whole().Contains(to)) return BlitResult::Invalid;
-        areas.push_back(to);
-    }
+    if (!TargetAreas(to, areas)) return BlitResult::Invalid;
     Presenter* p = d.core->presenter;
     if (!p->BeginWrite(Pixels())) return BlitResult::Busy;
     const uint32_t bpp = d.format.BytesPerPixel();
@@ -526,8 +543,8 @@ SurfaceRef DisplayConnection::CreateSurface(int32_t width, int32_t height,
     if (!rgb && !indexed) return nullptr;
     if (width <= 0 || height <= 0) return nullptr;
     if (video) {
-        const uint64_t bytes = ((uint64_t(width) * f.BytesPerPixel() + 3) & ~uint64_t(3)) *
-                               uint64_t(height);
+        const uint64_t bytes =
+            ((uint64_t(width) * f.BytesPerPixel() + 3) & ~uint64_t(3)) * uint64_t(height);
         if (c.videoUsed + bytes > c.offer.videoMemory) {
             if (!c.offer.videoFallsBack) return nullptr;
             video = false;

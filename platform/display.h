@@ -88,7 +88,7 @@ class DisplayCore;
 struct SurfaceStore;
 
 class DisplayPalette {
-public:
+  public:
     uint32_t entries[256] = {};  // 0x00RRGGBB
 };
 
@@ -98,7 +98,7 @@ const uint32_t* SystemPaletteColours();
 // Limits blits into the surface it is attached to: to the client area of its window, or to
 // a list of rectangles.
 class DisplayClipper {
-public:
+  public:
     explicit DisplayClipper(std::shared_ptr<DisplayCore> core) : core_(std::move(core)) {}
     void SetWindow(WindowComponent* window) { window_ = window; }
     void SetClipList(std::vector<DisplayRect> rects) {
@@ -108,14 +108,14 @@ public:
     // In the coordinates of the surface it is attached to.
     std::vector<DisplayRect> ClipList() const;
 
-private:
+  private:
     std::shared_ptr<DisplayCore> core_;
     WindowComponent* window_ = nullptr;
     std::vector<DisplayRect> rects_;
 };
 
 class DisplaySurface {
-public:
+  public:
     DisplaySurface(std::shared_ptr<SurfaceStore> store, int position);
     ~DisplaySurface();
     DisplaySurface(const DisplaySurface&) = delete;
@@ -165,9 +165,11 @@ public:
     BlitResult Flip(bool wait, bool vsync);
     bool CanFlip() const;
 
-private:
+  private:
     uint8_t* Pixels() const;
     void Written(const DisplayRect& r);
+    // Where a write to `to` lands: clipped by the clipper, or whole when it fits (else false).
+    bool TargetAreas(const DisplayRect& to, std::vector<DisplayRect>& areas) const;
 
     std::shared_ptr<SurfaceStore> store_;
     int position_;
@@ -184,7 +186,7 @@ using SurfaceRef = std::shared_ptr<DisplaySurface>;
 // rectangles (clipped to visible, moved so that visible's corner is the screen's) before it
 // acknowledges the ticket. A newer hand-off replaces one not yet started.
 class Presenter {
-public:
+  public:
     struct Job {
         const uint8_t* pixels = nullptr;
         int32_t pitch = 0;
@@ -197,7 +199,8 @@ public:
 
     virtual ~Presenter() = default;
     // The screen shown from now on: its logical size and full screen or window.
-    virtual void SetScreen(WindowComponent* window, int32_t width, int32_t height, bool fullScreen) = 0;
+    virtual void SetScreen(WindowComponent* window, int32_t width, int32_t height,
+                           bool fullScreen) = 0;
     uint64_t Hand(const uint8_t* pixels, int32_t pitch, const PixelFormatDesc& format,
                   const DisplayRect& visible, const RectList& rects, bool vsync);
     bool Acknowledged(uint64_t ticket);
@@ -214,9 +217,11 @@ public:
     // The shown screen lost its contents since the last call (it must be drawn whole again).
     bool TakeScreenLost();
     // How long a waiting flip waits at most.
-    virtual std::chrono::microseconds FramePeriod() const { return std::chrono::microseconds(16667); }
+    virtual std::chrono::microseconds FramePeriod() const {
+        return std::chrono::microseconds(16667);
+    }
 
-protected:
+  protected:
     // Told after each hand-off; the presenter arranges for Service to run.
     virtual void Handed() = 0;
     // Takes the waiting job (if any), copies it with Upload and acknowledges it.
@@ -227,7 +232,7 @@ protected:
     virtual void Upload(const Job& job) = 0;
     void MarkScreenLost();
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable acked_;
     Job pending_;
@@ -242,7 +247,7 @@ private:
 // One open use of the display: its cooperation with a window, the display mode and every
 // surface made through it.
 class DisplayConnection {
-public:
+  public:
     explicit DisplayConnection(std::shared_ptr<DisplayCore> core);
     ~DisplayConnection();
 
@@ -269,7 +274,7 @@ public:
 
     const std::shared_ptr<DisplayCore>& Core() const { return core_; }
 
-private:
+  private:
     std::shared_ptr<DisplayCore> core_;
 };
 
@@ -292,7 +297,7 @@ struct DisplayProbe {
 };
 
 class DisplayBackend {
-public:
+  public:
     virtual ~DisplayBackend() = default;
     // Null when the display cannot be used.
     virtual std::unique_ptr<DisplayConnection> Open() = 0;

@@ -12,7 +12,7 @@
 namespace plat {
 
 class DisplayCore {
-public:
+  public:
     DisplayCore(Presenter* presenter, DisplayOffer offer)
         : presenter(presenter), offer(std::move(offer)) {}
 

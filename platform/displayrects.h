@@ -33,7 +33,7 @@ struct DisplayRect {
 };
 
 class RectList {
-public:
+  public:
     static constexpr size_t kMaxRects = 32;
 
     void Add(const DisplayRect& r);
@@ -51,7 +51,7 @@ public:
     // Total area, counting overlaps twice.
     int64_t Area() const;
 
-private:
+  private:
     std::vector<DisplayRect> rects_;
 };
 

@@ -58,7 +58,8 @@ void MemoryPresenter::Upload(const Job& job) {
         ++uploads_;
         uploadedArea_ += int64_t(to.Width()) * to.Height();
         for (int32_t y = 0; y < to.Height(); ++y) {
-            const uint8_t* src = job.pixels + int64_t(r.top + y) * job.pitch + int64_t(r.left) * bpp;
+            const uint8_t* src =
+                job.pixels + int64_t(r.top + y) * job.pitch + int64_t(r.left) * bpp;
             uint32_t* dst = &screen_[size_t(to.top + y) * size_t(width_) + size_t(to.left)];
             if (direct) {
                 std::memcpy(dst, src, size_t(to.Width()) * 4);

@@ -16,10 +16,13 @@ namespace plat {
 class DisplayCore;
 
 class MemoryPresenter : public Presenter {
-public:
-    void SetScreen(WindowComponent* window, int32_t width, int32_t height, bool fullScreen) override;
+  public:
+    void SetScreen(WindowComponent* window, int32_t width, int32_t height,
+                   bool fullScreen) override;
     bool ReadScreen(std::vector<uint32_t>& pixels, int32_t& w, int32_t& h) override;
-    std::chrono::microseconds FramePeriod() const override { return std::chrono::microseconds(2000); }
+    std::chrono::microseconds FramePeriod() const override {
+        return std::chrono::microseconds(2000);
+    }
 
     // Held: hand-offs wait until Release (all of them) or StartReading/FinishReading.
     void Hold(bool on) { hold_ = on; }
@@ -32,11 +35,11 @@ public:
     int64_t UploadedArea() const { return uploadedArea_; }
     void ResetCounts() { uploads_ = 0, uploadedArea_ = 0; }
 
-protected:
+  protected:
     void Handed() override;
     void Upload(const Job& job) override;
 
-private:
+  private:
     bool hold_ = false;
     Job reading_;
     int32_t width_ = 0;
@@ -48,7 +51,7 @@ private:
 };
 
 class MemoryDisplay : public DisplayBackend {
-public:
+  public:
     MemoryDisplay();
     ~MemoryDisplay() override;
 
@@ -66,7 +69,7 @@ public:
     int32_t desktopBits = 32;
     DisplayProbe probe;
 
-private:
+  private:
     MemoryPresenter presenter_;
     std::unique_ptr<DisplayOffer> offer_;
     std::weak_ptr<DisplayCore> last_;

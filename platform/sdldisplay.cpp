@@ -140,9 +140,9 @@ void SdlPresenter::Render() {
         std::vector<uint32_t> pixels(size_t(std::max(ow, 0)) * size_t(std::max(oh, 0)));
         SDL_RenderSetLogicalSize(renderer_, 0, 0);
         SDL_RenderSetViewport(renderer_, nullptr);
-        const bool ok = !pixels.empty() &&
-                        SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_ARGB8888,
-                                             pixels.data(), ow * 4) == 0;
+        const bool ok =
+            !pixels.empty() && SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_ARGB8888,
+                                                    pixels.data(), ow * 4) == 0;
         SDL_RenderSetLogicalSize(renderer_, texW_, texH_);
         {
             std::lock_guard<std::mutex> lock(stateMutex_);

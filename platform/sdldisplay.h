@@ -17,8 +17,9 @@
 namespace plat {
 
 class SdlPresenter : public Presenter {
-public:
-    void SetScreen(WindowComponent* window, int32_t width, int32_t height, bool fullScreen) override;
+  public:
+    void SetScreen(WindowComponent* window, int32_t width, int32_t height,
+                   bool fullScreen) override;
     bool ReadScreen(std::vector<uint32_t>& pixels, int32_t& w, int32_t& h) override;
     std::chrono::microseconds FramePeriod() const override { return period_; }
 
@@ -31,11 +32,11 @@ public:
     void SetFramePeriod(std::chrono::microseconds p) { period_ = p; }
     void Shutdown();
 
-protected:
+  protected:
     void Handed() override;
     void Upload(const Job& job) override;
 
-private:
+  private:
     bool ApplyScreen();
     void Render();
 
@@ -62,7 +63,7 @@ private:
 };
 
 class SdlDisplay : public DisplayBackend {
-public:
+  public:
     static SdlDisplay& Instance();
     // Main thread: starts SDL's video part when needed and makes this thread the one that
     // presents. False when SDL video cannot start.
@@ -75,7 +76,7 @@ public:
 
     SdlPresenter& Presenter() { return presenter_; }
 
-private:
+  private:
     SdlDisplay() = default;
     bool started_ = false;
     SdlPresenter presenter_;

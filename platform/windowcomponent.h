@@ -12,7 +12,7 @@ struct SDL_Window;
 namespace plat {
 
 class WindowComponent : public TComponent {
-public:
+  public:
     explicit WindowComponent(TComponent* owner = nullptr, SDL_Window* native = nullptr)
         : TComponent(owner), native_(native) {}
 
@@ -26,7 +26,7 @@ public:
         clientHeight_ = h;
     }
 
-private:
+  private:
     SDL_Window* native_;
     int32_t clientWidth_ = 1280;
     int32_t clientHeight_ = 720;

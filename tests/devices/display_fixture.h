@@ -12,7 +12,7 @@
 #include "platform/windowcomponent.h"
 
 class DisplayTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         plat::SetDisplayBackend(&display);
         window = std::make_unique<plat::WindowComponent>();
@@ -45,8 +45,8 @@ protected:
     std::vector<uint32_t> Drawn() {
         DirectX::TDSurface* s = device->DrawSurface();
         std::vector<uint32_t> out(size_t(s->Width()) * size_t(s->Height()));
-        EXPECT_TRUE(s->GetPat(0, 0, s->Width(), s->Height(),
-                              reinterpret_cast<unsigned char*>(out.data())));
+        EXPECT_TRUE(
+            s->GetPat(0, 0, s->Width(), s->Height(), reinterpret_cast<unsigned char*>(out.data())));
         for (uint32_t& p : out) p &= 0xFFFFFF;
         return out;
     }
@@ -71,7 +71,7 @@ protected:
 
 // Counts destructions of the components it watches.
 class DeathCounter : public plat::ComponentWatcher {
-public:
+  public:
     void Watch(plat::TComponent* c) { c->AddWatcher(this); }
     void ComponentDestroyed(plat::TComponent*) override { ++deaths; }
     int deaths = 0;

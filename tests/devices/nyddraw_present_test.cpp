@@ -3,9 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "media/zrpng.h"
-
 #include "display_fixture.h"
+#include "media/zrpng.h"
 
 namespace {
 
@@ -61,7 +60,8 @@ TEST_P(ChainTest, LostSurfacesAreRestoredAndTheWholeScreenRepainted) {
         void OnRestore(plat::TComponent* sender) {
             ++calls;
             auto* s = static_cast<TDSurface*>(sender);
-            s->PutPat(0, 0, s->Width(), s->Height(), reinterpret_cast<unsigned char*>(frame.data()));
+            s->PutPat(0, 0, s->Width(), s->Height(),
+                      reinterpret_cast<unsigned char*>(frame.data()));
         }
     } redraw;
     device->DrawSurface()->OnRestore = TNotifyEvent(&redraw, &Redraw::OnRestore);

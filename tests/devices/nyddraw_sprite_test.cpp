@@ -9,7 +9,7 @@ using DirectX::TDSurface;
 constexpr uint32_t kKey = 0xFF00FF;
 
 class SpriteTest : public DisplayTest {
-protected:
+  protected:
     void SetUp() override {
         DisplayTest::SetUp();
         device->SetSpritePage(2);
@@ -76,7 +76,7 @@ TEST_F(SpriteTest, OutOfRangeNumbersChangeNothing) {
     EXPECT_FALSE(device->SpMoveSprite(-1, 0, 0));
     EXPECT_FALSE(device->SpChangeSprite(0, -1));
     EXPECT_FALSE(device->SpClrPattern(1024));
-    EXPECT_FALSE(device->SpSetPattern(2, 2, 0, 0, 8, 8, ZRRGB()));   // no page 2
+    EXPECT_FALSE(device->SpSetPattern(2, 2, 0, 0, 8, 8, ZRRGB()));  // no page 2
     EXPECT_FALSE(device->SpSetPattern(2, 0, -1, 0, 8, 8, ZRRGB()));
     EXPECT_FALSE(device->SpSetPattern(2, 0, 0, 0, 641, 8, ZRRGB()));  // wider than the page
     EXPECT_FALSE(device->SpritePatternWrite(device->DrawSurface(), 1024, 0, 0));
@@ -134,8 +134,7 @@ TEST_F(SpriteTest, TheSoftwareFormDrawsTheSameAsTheDisplayForm) {
     ASSERT_TRUE(device->SpriteDraw(shown));
     for (int y = 0; y < 80; ++y)
         for (int x = 0; x < 100; ++x)
-            ASSERT_EQ(dest.PGet(x, y) & 0xFFFFFF, shown->PGet(x, y) & 0xFFFFFF)
-                << x << "," << y;
+            ASSERT_EQ(dest.PGet(x, y) & 0xFFFFFF, shown->PGet(x, y) & 0xFFFFFF) << x << "," << y;
     EXPECT_EQ(dest.PGet(22, 10) & 0xFFFFFF, 0x0000FFu);
     EXPECT_EQ(dest.PGet(0, 10) & 0xFFFFFF, 0xFF0000u);
     // A smaller page than the pattern was defined on is read only where it exists.

@@ -103,9 +103,9 @@ TEST_F(DisplayTest, SurfacesComeInEveryFormatTheDepthsAllow) {
         ZRBitDepth depth;
         ZRPixFormat format;
     };
-    for (Case c : {Case{bd16, pf16_565}, Case{bd16, pf16_555}, Case{bd16, pf16_5551},
-                   Case{bd16, pf16_4444}, Case{bd24, pf24_888}, Case{bd32, pf32_888},
-                   Case{bd32, pf32_8888}}) {
+    for (Case c :
+         {Case{bd16, pf16_565}, Case{bd16, pf16_555}, Case{bd16, pf16_5551}, Case{bd16, pf16_4444},
+          Case{bd24, pf24_888}, Case{bd32, pf32_888}, Case{bd32, pf32_8888}}) {
         SCOPED_TRACE(int(c.format));
         TDSurface* s = device->CreateSurface(c.depth, c.format, 33, 17, false);
         ASSERT_NE(s, nullptr);
@@ -220,7 +220,8 @@ TEST_F(DisplayTest, CopiesAreClippedAndKeyed) {
     const plat::DisplayRect small{0, 0, 5, 5};
     EXPECT_EQ(dst->Surface()->Blit(&small, *src->Surface(), &all), plat::BlitResult::Invalid);
     TDSurface* narrow = device->CreateSurface(bd16, pf16_565, 20, 20, false);
-    EXPECT_EQ(narrow->Surface()->Blit(nullptr, *src->Surface(), nullptr), plat::BlitResult::Invalid);
+    EXPECT_EQ(narrow->Surface()->Blit(nullptr, *src->Surface(), nullptr),
+              plat::BlitResult::Invalid);
     // A copy onto itself that overlaps moves the pixels intact.
     src->BoxFill(0, 0, 19, 0, 0x111111);
     const plat::DisplayRect down{0, 1, 20, 20};
@@ -333,12 +334,12 @@ TEST(DisplayProbeTest, EachMissingInterfaceLowersTheVersion) {
         uint32_t version;
     };
     using P = plat::DisplayProbe;
-    for (Step s : {Step{&P::displayLibrary, 0}, Step{&P::displayEntry, 0}, Step{&P::displayCreate, 0},
-                   Step{&P::display2, 0x100}, Step{&P::inputLibrary, 0x200},
-                   Step{&P::inputEntry, 0x200}, Step{&P::cooperation, 0}, Step{&P::primary, 0},
-                   Step{&P::surface3, 0x300}, Step{&P::surface4, 0x500}, Step{&P::music, 0x600},
-                   Step{&P::displayEntryEx, 0x601}, Step{&P::display7, 0x601},
-                   Step{&P::library3d8, 0x700}}) {
+    for (Step s :
+         {Step{&P::displayLibrary, 0}, Step{&P::displayEntry, 0}, Step{&P::displayCreate, 0},
+          Step{&P::display2, 0x100}, Step{&P::inputLibrary, 0x200}, Step{&P::inputEntry, 0x200},
+          Step{&P::cooperation, 0}, Step{&P::primary, 0}, Step{&P::surface3, 0x300},
+          Step{&P::surface4, 0x500}, Step{&P::music, 0x600}, Step{&P::displayEntryEx, 0x601},
+          Step{&P::display7, 0x601}, Step{&P::library3d8, 0x700}}) {
         display.probe = P{};
         display.probe.*s.answer = false;
         EXPECT_EQ(GetDXVersion(), s.version);

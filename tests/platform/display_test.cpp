@@ -30,8 +30,8 @@ TEST(PixelConversionTest, ChannelsWidenToEightBits) {
     EXPECT_EQ(plat::ToXrgb(0xFFFF, plat::Rgb565()), 0xFFFFFFu);
     EXPECT_EQ(plat::ToXrgb(0xF800, plat::Rgb565()), 0xFF0000u);
     EXPECT_EQ(plat::ToXrgb(0x0010, plat::Rgb565()), 0x000084u);  // 10000b -> 10000100b
-    const plat::PixelFormatDesc argb4444{plat::PixelFormatDesc::kRgb, 16, 0x0F00, 0x00F0, 0x000F,
-                                         0xF000};
+    const plat::PixelFormatDesc argb4444{
+        plat::PixelFormatDesc::kRgb, 16, 0x0F00, 0x00F0, 0x000F, 0xF000};
     EXPECT_EQ(plat::ToXrgb(0xF1A2, argb4444), 0x11AA22u);
 }
 

@@ -12,7 +12,7 @@
 namespace {
 
 class WindowDisplayTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
         ASSERT_TRUE(plat::SdlDisplay::Instance().Start());
@@ -48,7 +48,8 @@ TEST_F(WindowDisplayTest, AWindowShowsTheFrameExactly) {
     ASSERT_TRUE(device->Enabled());
     EXPECT_EQ(device->DesktopBitDepth(), bd32);
     DirectX::TDSurface* s = device->DrawSurface();
-    for (int i = 0; i < 16; ++i) s->BoxFill(i * 80, 0, i * 80 + 79, 719, uint32_t(i * 0x0F0F0F) ^ 0x40);
+    for (int i = 0; i < 16; ++i)
+        s->BoxFill(i * 80, 0, i * 80 + 79, 719, uint32_t(i * 0x0F0F0F) ^ 0x40);
     s->BoxFill(300, 300, 363, 363, 0xFF8000);
     device->FlipModifyRect(ZRRectSet{});
     std::vector<uint32_t> px;
