@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <chrono>
 #include <thread>
 
@@ -64,12 +65,14 @@ TEST(PeriodicTimer, TicksKeepComingWhileACallIsSlow) {
 }
 
 TEST(PeriodicTimer, DestroyedFromItsOwnProcedure) {
+    // The procedure's state lives on the heap: a detached worker may still be leaving the
+    // procedure when the test returns.
     auto* t = new plat::PeriodicTimer;
-    std::atomic<bool> gone{false};
-    ASSERT_TRUE(t->Start(1, [&] {
-        if (!gone.exchange(true)) delete t;
+    auto gone = std::make_shared<std::atomic<bool>>(false);
+    ASSERT_TRUE(t->Start(1, [gone, t] {
+        if (!gone->exchange(true)) delete t;
     }));
-    EXPECT_TRUE(WaitFor([&] { return gone.load(); }));
+    EXPECT_TRUE(WaitFor([&] { return gone->load(); }));
     std::this_thread::sleep_for(20ms);
 }
 
