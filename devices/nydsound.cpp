@@ -109,7 +109,7 @@ void TDSound::Stop() {
     if (enabled_) primary_->Stop();
 }
 
-TDSoundBuffer* TDSound::CreateBuffer(unsigned long length) {
+TDSoundBuffer* TDSound::CreateBuffer(uint32_t length) {
     return CreateBuffer(channels_, samplesPerSec_, bitsPerSample_, static_cast<uint32_t>(length),
                         false, false, false);
 }

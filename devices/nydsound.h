@@ -91,7 +91,7 @@ public:
     virtual void Release() = 0;
     virtual bool Play(bool loop) = 0;
     virtual bool Stop() = 0;
-    virtual unsigned long GetPosition() = 0;
+    virtual uint32_t GetPosition() = 0;
 
     uint16_t GetChannels() const { return channels_; }
     void SetChannels(uint16_t v);
@@ -113,12 +113,12 @@ public:
     bool IsCreated() const { return created_; }
     TDSound* GetDevice() const { return device_; }
 
-    long GetVolume();
-    bool SetVolume(long volume);
-    long GetPan();
-    bool SetPan(long pan);
-    unsigned long GetFrequency();
-    bool SetFrequency(unsigned long hz);
+    int32_t GetVolume();
+    bool SetVolume(int32_t volume);
+    int32_t GetPan();
+    bool SetPan(int32_t pan);
+    uint32_t GetFrequency();
+    bool SetFrequency(uint32_t hz);
     bool IsPlay();
     bool IsLost();
     bool Restore();
@@ -172,10 +172,10 @@ public:
     void Release() override;
     TDSoundBuffer* Duplicate();
     bool SetFormat(uint16_t channels, uint32_t rate, uint16_t bits);
-    bool WriteBuffer(unsigned long offset, const unsigned char* data, unsigned long size);
+    bool WriteBuffer(uint32_t offset, const unsigned char* data, uint32_t size);
     bool Play(bool loop) override;
     bool Stop() override;
-    unsigned long GetPosition() override;
+    uint32_t GetPosition() override;
     void SetOnNotify(plat::TNotifyEvent e) override;
     void NotifyCallBack(TDSoundThread* thread, int index);
 
@@ -233,19 +233,19 @@ public:
     void CloseStream();
 
     void Release() override;
-    bool Play(bool loop, unsigned long position);
+    bool Play(bool loop, uint32_t position);
     bool Play(bool loop) override { return Play(loop, 0); }
-    bool Seek(unsigned long position) { return Play(loop_, position); }
+    bool Seek(uint32_t position) { return Play(loop_, position); }
     bool Stop() override;
     bool StopInSync();
-    unsigned long GetPosition() override;
-    unsigned long GetStreamSize();
-    void SetLoopPoint(unsigned long start);
-    void SetLoopPoint(unsigned long start, unsigned long end);
+    uint32_t GetPosition() override;
+    uint32_t GetStreamSize();
+    void SetLoopPoint(uint32_t start);
+    void SetLoopPoint(uint32_t start, uint32_t end);
     void SetOnNotify(plat::TNotifyEvent e) override { onNotify_ = std::move(e); }
 
     void FillMute(unsigned char* p, int n);
-    bool BlockCopy(unsigned long offset, unsigned long size);
+    bool BlockCopy(uint32_t offset, uint32_t size);
     void StreamCallBack(TDSoundThread* thread, int index);
 
     bool IsStreamOpen() const { return streamOpen_; }
@@ -323,7 +323,7 @@ public:
     void Play();
     void Stop();
 
-    TDSoundBuffer* CreateBuffer(unsigned long length);
+    TDSoundBuffer* CreateBuffer(uint32_t length);
     TDSoundBuffer* CreateBuffer(uint16_t channels, uint32_t rate, uint16_t bits, uint32_t length,
                                 bool staticBuffer, bool pan, bool freq);
     TDSoundBuffer* CreateBufferFromPcmStream(ZRPcmStream* stream, bool pan, bool freq,

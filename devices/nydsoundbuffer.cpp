@@ -83,14 +83,14 @@ void TCustomDSoundBuffer::SetFreqEnabled(bool v) {
 
 // A buffer that was never created has no voice: these report failure instead of reaching for
 // one.
-long TCustomDSoundBuffer::GetVolume() {
+int32_t TCustomDSoundBuffer::GetVolume() {
     int32_t v = 0;
     if (!created_) return 0;
     if (voice_.primary) return voice_.mixer->MasterVolume();
     return voice_.mixer->GetVolume(voice_.voice, &v) ? v : 0;
 }
 
-bool TCustomDSoundBuffer::SetVolume(long volume) {
+bool TCustomDSoundBuffer::SetVolume(int32_t volume) {
     if (!created_ || volume < plat::kVolumeSilent || volume > 0) return false;
     if (voice_.primary) {
         voice_.mixer->SetMasterVolume(static_cast<int32_t>(volume));
@@ -99,25 +99,25 @@ bool TCustomDSoundBuffer::SetVolume(long volume) {
     return voice_.mixer->SetVolume(voice_.voice, static_cast<int32_t>(volume));
 }
 
-long TCustomDSoundBuffer::GetPan() {
+int32_t TCustomDSoundBuffer::GetPan() {
     int32_t v = 0;
     if (!created_ || !panEnabled_ || voice_.primary) return 0;
     return voice_.mixer->GetPan(voice_.voice, &v) ? v : 0;
 }
 
-bool TCustomDSoundBuffer::SetPan(long pan) {
+bool TCustomDSoundBuffer::SetPan(int32_t pan) {
     if (!created_ || !panEnabled_ || voice_.primary) return false;
     if (pan < plat::kPanLeft || pan > plat::kPanRight) return false;
     return voice_.mixer->SetPan(voice_.voice, static_cast<int32_t>(pan));
 }
 
-unsigned long TCustomDSoundBuffer::GetFrequency() {
+uint32_t TCustomDSoundBuffer::GetFrequency() {
     uint32_t v = 0;
     if (!created_ || !freqEnabled_ || voice_.primary) return 0;
     return voice_.mixer->GetFrequency(voice_.voice, &v) ? v : 0;
 }
 
-bool TCustomDSoundBuffer::SetFrequency(unsigned long hz) {
+bool TCustomDSoundBuffer::SetFrequency(uint32_t hz) {
     if (!created_ || !freqEnabled_ || voice_.primary || hz > plat::kFrequencyMax) return false;
     return voice_.mixer->SetFrequency(voice_.voice, static_cast<uint32_t>(hz));
 }
@@ -360,11 +360,11 @@ bool TDSoundBuffer::SetFormat(uint16_t channels, uint32_t rate, uint16_t bits) {
            rate <= plat::kFrequencyMax;
 }
 
-bool TDSoundBuffer::WriteBuffer(unsigned long offset, const unsigned char* data,
-                                unsigned long size) {
+bool TDSoundBuffer::WriteBuffer(uint32_t offset, const unsigned char* data,
+                                uint32_t size) {
     if (!created_ || length_ == 0 || primary_) return false;
     Stop();
-    size = std::min<unsigned long>(size, length_);
+    size = std::min<uint32_t>(size, length_);
     RestoreIfLost();
     if (offset >= length_) return false;
     return voice_.mixer->Write(voice_.voice, static_cast<uint32_t>(offset), data,
@@ -392,7 +392,7 @@ bool TDSoundBuffer::Stop() {
     return StopVoice();
 }
 
-unsigned long TDSoundBuffer::GetPosition() {
+uint32_t TDSoundBuffer::GetPosition() {
     uint32_t play = 0;
     if (!created_ || primary_ || !voice_.mixer->GetCursors(voice_.voice, &play, nullptr)) return 0;
     return play;

@@ -36,7 +36,7 @@ TDSoundBuffer* TDSound::CreateBufferFromPcmStream(ZRPcmStream* stream, bool pan,
     if (!b->Create(static_cast<uint16_t>(stream->GetChannels()), stream->GetRate(),
                    static_cast<uint16_t>(stream->GetBits()), static_cast<uint32_t>(bytes), pan,
                    freq) ||
-        !b->WriteBuffer(0, data.get(), static_cast<unsigned long>(bytes))) {
+        !b->WriteBuffer(0, data.get(), static_cast<uint32_t>(bytes))) {
         delete b;
         return nullptr;
     }
@@ -52,7 +52,7 @@ TDSoundBuffer3D* TDSound::CreateBuffer3DFromPcmStream(ZRPcmStream* stream, bool 
     b->SetStaticFlag(true);
     if (!b->Create(static_cast<uint16_t>(stream->GetChannels()), stream->GetRate(),
                    static_cast<uint16_t>(stream->GetBits()), static_cast<uint32_t>(bytes), freq) ||
-        !b->WriteBuffer(0, data.get(), static_cast<unsigned long>(bytes))) {
+        !b->WriteBuffer(0, data.get(), static_cast<uint32_t>(bytes))) {
         delete b;
         return nullptr;
     }

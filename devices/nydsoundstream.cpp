@@ -192,7 +192,7 @@ void TDSoundStream::ReleaseStream() {
 
 void TDSoundStream::Release() { ReleaseStream(); }
 
-bool TDSoundStream::Play(bool loop, unsigned long position) {
+bool TDSoundStream::Play(bool loop, uint32_t position) {
     if (!created_ || !streamOpen_) return false;
     PrimaryPlayCheck();
     Stop();
@@ -200,7 +200,7 @@ bool TDSoundStream::Play(bool loop, unsigned long position) {
     loop_ = loop;
     std::fill(std::begin(blockStart_), std::end(blockStart_), 0u);
     std::fill(std::begin(blockEnd_), std::end(blockEnd_), false);
-    if (position != static_cast<unsigned long>(decoder_->GetPosition())) {
+    if (position != static_cast<uint32_t>(decoder_->GetPosition())) {
         if (position > 0 && decoder_->IsSeekable())
             decoder_->Seek(static_cast<int>(position), zrSeekSet);
         else
@@ -223,7 +223,7 @@ void TDSoundStream::FillMute(unsigned char* p, int n) {
     if (n > 0) std::memset(p, bitsPerSample_ == 8 ? 0x80 : 0, static_cast<size_t>(n));
 }
 
-bool TDSoundStream::BlockCopy(unsigned long offset, unsigned long size) {
+bool TDSoundStream::BlockCopy(uint32_t offset, uint32_t size) {
     if (!created_ || !streamOpen_ || size > block_.size()) return false;
     RestoreIfLost();
     uint32_t filled = 0;
@@ -302,7 +302,7 @@ bool TDSoundStream::StopInSync() {
     return ok;
 }
 
-unsigned long TDSoundStream::GetPosition() {
+uint32_t TDSoundStream::GetPosition() {
     if (!created_) return 0;
     std::lock_guard<std::mutex> position(positionLock_);
     uint32_t cursor = 0;
@@ -314,17 +314,17 @@ unsigned long TDSoundStream::GetPosition() {
     return pos;
 }
 
-unsigned long TDSoundStream::GetStreamSize() {
+uint32_t TDSoundStream::GetStreamSize() {
     if (!created_ || !streamOpen_) return 0;
-    return static_cast<unsigned long>(std::max(0, decoder_->GetSize()));
+    return static_cast<uint32_t>(std::max(0, decoder_->GetSize()));
 }
 
-void TDSoundStream::SetLoopPoint(unsigned long start) {
+void TDSoundStream::SetLoopPoint(uint32_t start) {
     if (!created_ || !streamOpen_) return;
     loopStart_ = start < GetStreamSize() ? static_cast<uint32_t>(start) : 0;
 }
 
-void TDSoundStream::SetLoopPoint(unsigned long start, unsigned long end) {
+void TDSoundStream::SetLoopPoint(uint32_t start, uint32_t end) {
     if (!created_ || !streamOpen_) return;
     const bool inside = start < GetStreamSize();
     loopStart_ = inside ? static_cast<uint32_t>(start) : 0;

@@ -111,7 +111,7 @@ TEST_F(SoundTest, PlayRestartsFromTheFirstSampleAndWritesAreCutToTheLength) {
     TDSoundBuffer* b = device->CreateBuffer(2, 48000, 16, 4000, false, false, false);
     ASSERT_NE(b, nullptr);
     auto ramp = Ramp16(2000, 2);  // twice the length
-    ASSERT_TRUE(b->WriteBuffer(0, ramp.data(), static_cast<unsigned long>(ramp.size())));
+    ASSERT_TRUE(b->WriteBuffer(0, ramp.data(), static_cast<uint32_t>(ramp.size())));
     ASSERT_TRUE(b->Play(false));
     auto out = Render(300);
     EXPECT_EQ(out[0], 10);
