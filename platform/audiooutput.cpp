@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <cstdio>
 #include <mutex>
 
 namespace plat {
@@ -22,8 +23,7 @@ AudioOutputFactory& Factory() {
 
 }  // namespace
 
-bool SdlAudioOutput::Open(SoundMixer* mixer) {
-    if (device_ || !mixer) return false;
+bool SdlAudioOutput::OpenDevice(uint32_t& periodFrames) {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     SDL_AudioSpec want{};
     want.freq = kOutputRate;
@@ -33,15 +33,32 @@ bool SdlAudioOutput::Open(SoundMixer* mixer) {
     want.callback = &SdlAudioOutput::Callback;
     want.userdata = this;
     SDL_AudioSpec have{};
-    mixer_ = mixer;
     // No changes allowed: SDL converts to whatever the card takes, the mixer stays at 48 kHz.
     device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (!device_) {
-        mixer_ = nullptr;
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
-    mixer->SetOutputLatency(have.samples);
+    periodFrames = have.samples;
+    return true;
+}
+
+bool SdlAudioOutput::Open(SoundMixer* mixer) {
+    if (device_ || !mixer) return false;
+    mixer_ = mixer;
+    uint32_t period = 0;
+    if (!OpenDevice(period)) {
+        // A machine without a sound card still runs the game: the mixer is pulled at the
+        // real rate by SDL's silent driver, so streams, cursors and notifications go on.
+        std::fprintf(stderr, "sound: no audio device (%s); playing silently\n", SDL_GetError());
+        SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+        silent_ = true;
+        if (!OpenDevice(period)) {
+            mixer_ = nullptr;
+            return false;
+        }
+    }
+    mixer->SetOutputLatency(period);
     SDL_PauseAudioDevice(device_, 0);
     return true;
 }

@@ -37,11 +37,16 @@ class SdlAudioOutput : public AudioOutput {
 public:
     SdlAudioOutput() = default;
     ~SdlAudioOutput() override { Close(); }
+    // Falls back to SDL's silent driver when no audio device can be opened.
     bool Open(SoundMixer* mixer) override;
     void Close() override;
+    // True once the output fell back to the silent driver.
+    bool IsSilent() const { return silent_; }
 
 private:
+    bool OpenDevice(uint32_t& periodFrames);
     static void Callback(void* self, uint8_t* stream, int len);
+    bool silent_ = false;
     SoundMixer* mixer_ = nullptr;
     uint32_t device_ = 0;
     std::vector<SignalFn> fired_;
