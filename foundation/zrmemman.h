@@ -30,7 +30,7 @@ using ZRMemPointerCallback = ZRBaseCallback2<void, ZRMemMan*, ZRMemPointer>;
 
 #define ZR_CALLER_ADDRESS() (reinterpret_cast<uintptr_t>(__builtin_return_address(0)) - 5)
 
-class ZRMemMan : private plat::ComponentWatcher {
+class ZRMemMan final : private plat::ComponentWatcher {
 public:
     enum : uint8_t { kAdded = 0, kObject = 1, kBlock = 3 };
 

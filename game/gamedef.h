@@ -16,3 +16,22 @@ extern bool ShowFps;
 extern bool CapEnable;
 // The album shows every entry.
 extern bool AlbumShowAll;
+
+#include "foundation/zrstd.h"
+#include "media/zrrgbraw.h"
+
+// Screen size of display kind 1.
+extern ZRScreenSize FullScreenSize;
+// Row at which the 1280x720 picture sits in display kind 1: (FullScreenHeight - 720) / 2.
+extern int32_t PictureOffsetY;
+// Colour depth chosen for full screen; bdNone when no full-screen mode fits.
+extern ZRBitDepth DisplayBitDepth;
+// A full-screen mode of DisplayBitDepth exists at 1280x720 / at FullScreenSize.
+extern bool Has720Mode;
+extern bool HasTallMode;
+// Depth of every working bitmap. It stays bdNone until the display probe succeeds, so a
+// failed probe refuses the start.
+extern ZRBitDepth WorkBitDepth;
+
+// The program's one random generator.
+extern ZRRandom GameRandom;

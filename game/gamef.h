@@ -1,0 +1,287 @@
+// TGameForm: the game's one window and the owner of everything the frame loop needs: the
+// memory and file managers (globals), the frame clock and its event, the display, sound and
+// input devices, the root widget panel, the locks, the fonts, the cursor and the recorded
+// window input. It runs the frame step (paced by the clock, driven by the logic thread or the
+// wait thread), renders the picture whole or by changed rectangles, and starts and shuts down
+// the game's threads in order.
+//
+// Lock order, where several are held: FrameLock, then LogicLock, then DrawLock. SoundLock and
+// InputLock are always taken alone. RenderGate is only ever tried, never waited for: a render
+// that finds it taken is skipped.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "devices/dinputu.h"
+#include "devices/nyddraw.h"
+#include "devices/nydsound.h"
+#include "foundation/zrcallback.h"
+#include "foundation/zrfileman.h"
+#include "foundation/zrfont.h"
+#include "foundation/zrmemman.h"
+#include "foundation/zrrect.h"
+#include "foundation/zrstream.h"
+#include "foundation/zrstring.h"
+#include "foundation/zrsync.h"
+#include "foundation/zrtimer.h"
+#include "game/gamedata.h"
+#include "platform/event.h"
+#include "platform/windowcomponent.h"
+#include "widgets/nyrgbbits.h"
+#include "widgets/nyrgbpanel.h"
+
+union SDL_Event;
+class TMainThread;
+class TWaitThread;
+
+// Screen modes of the main window.
+enum : uint8_t {
+    smCreated = 0,
+    smAbandoned = 1,
+    smStarted = 2,
+    smMenu = 3,
+    smBattle = 4,
+    smAdventure = 5,
+    smMovie = 6,
+    smWait = 7,
+    smHold = 8,
+    smTransition = 9,
+    smClosing = 10,
+};
+
+// One window input event queued for the frame update. Fields a kind does not use are zero.
+struct InputRecord {
+    enum Kind : uint8_t {
+        MouseMove = 0,
+        MouseDown = 1,
+        MouseUp = 2,
+        MouseWheel = 3,
+        MouseEnter = 4,
+        MouseLeave = 5,
+        KeyDown = 6,
+        KeyUp = 7,
+        KeyPress = 8,
+    };
+    uint8_t kind = 0;
+    int32_t x = 0;
+    int32_t y = 0;
+    TShiftState shift = 0;
+    TMouseButton button = mbLeft;
+    int32_t delta = 0;
+    uint16_t key = 0;
+};
+
+// Frames rendered in the last four complete quarter seconds.
+class FpsCounter {
+  public:
+    void Reset();
+    int32_t Count();
+    int32_t Value() const { return value_; }
+
+  private:
+    uint32_t start_[5] = {};
+    int32_t count_[5] = {};
+    int32_t index_ = 0;
+    int32_t value_ = 0;
+};
+
+class TGameForm : public plat::WindowComponent {
+  public:
+    // The logic thread the show handler starts; replaced by tests and by the game flow.
+    using ThreadFactory = std::function<TMainThread*(TGameForm*)>;
+
+    explicit TGameForm(plat::TComponent* owner);
+    TGameForm(plat::TComponent* owner, bool hosted, ZRString gameArchive, ZRString scriptArchive);
+    ~TGameForm() override;
+
+    // Life cycle, in the order the window host calls them.
+    void FormCreate();
+    void FormShow();
+    // True when the window may close now.
+    bool FormCloseQuery();
+    void FormHide();
+    void FormDestroy();
+    // The window's close button and every close request: asks, then shuts down.
+    void Close();
+
+    bool SetupDisplay(uint8_t kind);
+    bool ResetDisplay(uint8_t kind);
+    void RequestClose();
+    void CloseGame(bool ask);
+    void QuitApplication();
+    void PlayMuteBuffer();
+
+    uint8_t GetScreenMode() const { return ScreenMode.load(); }
+    void SetScreenMode(uint8_t mode);
+
+    // Mode entry for the modes the logic thread's wrappers ask for.
+    void BeginMenuMode();
+    void BeginWaitMode();
+    void BeginHoldMode();
+
+    // Frame clock and step.
+    void TimerTick();
+    void OnTimerTick(void* timer);
+    void ResetFrameClock();
+    void FrameStep();
+    void Update(int ticks);
+    void SetJoypadEnabled(bool on);
+    void SetOnFrame(const ZRBaseCallback1<void, int>& r) { OnFrame = r; }
+    void SetOnInput(const ZRBaseCallback2<void, int, TDInputUnit*>& r) { OnInput = r; }
+    void SetOnDraw(const ZRBaseCallback2<void, TNyRGBBits*, int>& r) { OnDraw = r; }
+    void SetOnDrawModified(const ZRBaseCallback3<void, TNyRGBBits*, int, ZRRectSet*>& r) {
+        OnDrawModified = r;
+    }
+    TGameForm* SetOnMovieDraw(const ZRBaseCallback2<void, TNyRGBBits*, int>& r) {
+        OnMovieDraw = r;
+        return this;
+    }
+
+    // Rendering.
+    void RenderFull();
+    void RenderModified(int ticks);
+    void RenderMovie();
+    bool WaitCanDraw();
+    void ClearBorders();
+    void GetMousePos(TPoint& p);
+    void SetCursorPosition(int x, int y);
+    int32_t GetCursorType() const { return CursorType.load(); }
+    void SetCursorType(int32_t type);
+    bool PushCursorType();
+    bool PopCursorType();
+
+    // Window input.
+    void FormMouseMove(TShiftState shift, int x, int y);
+    void FormMouseDown(TMouseButton button, TShiftState shift, int x, int y);
+    void FormMouseUp(TMouseButton button, TShiftState shift, int x, int y);
+    void FormMouseWheel(TShiftState shift, int delta, bool& handled);
+    void FormMouseEnter();
+    void FormMouseLeave();
+    void FormKeyDown(uint16_t key, TShiftState shift);
+    void FormKeyUp(uint16_t key, TShiftState shift);
+    void FormKeyPress(char key);
+    void PushInput(const InputRecord& r);
+    void ProcessInput();
+    void FlushInput();
+    size_t QueuedInput();
+    // Window thread: turns one window event into handler calls.
+    void HandleWindowEvent(const SDL_Event& e);
+
+    // Whether the window has the input focus (the application is active).
+    bool ApplicationActive() const { return Active.load(); }
+
+    const bool Hosted;
+    const ZRString GameArchiveName;
+    const ZRString ScriptArchiveName;
+    std::atomic<uint8_t> ScreenMode{smCreated};
+    std::atomic<bool> WaitEnded{true};
+    std::unique_ptr<plat::Event> FrameEvent;
+    const bool KeyboardEnabled = false;
+    std::atomic<bool> JoypadEnabled{false};
+    int32_t DeviceCheckTicks = 0;
+    std::atomic<bool> FullRenderPending{false};
+    uint8_t FrameRateMode = 2;
+    int32_t TimerPeriod = 10;
+    std::atomic<int32_t> SubTick{0};
+    FpsCounter Fps;
+    DirectX::TDSurface* ConvertBits = nullptr;
+    TNyRGBBits* CursorBits = nullptr;
+    TNyAlpha* CursorAlpha = nullptr;
+    std::atomic<int32_t> CursorType{-1};
+    int32_t CursorStack[16] = {};
+    int32_t CursorDepth = 0;
+    int32_t CursorX = -100;
+    int32_t CursorY = -100;
+    TNyRGBBits* CursorSave = nullptr;
+    TNyRGBBits* FpsSave = nullptr;
+    TNyRGBBits* WaitBits = nullptr;
+    int32_t WaitLevel = 0;
+    int32_t WaitCount = 0;
+    int32_t WaitCell = 0;
+    TNyRGBBits* LogoBits = nullptr;
+    TNyAlpha* LogoAlpha = nullptr;
+    TNyRGBBits* CopyBits = nullptr;
+    TNyAlpha* CopyAlpha = nullptr;
+    std::deque<InputRecord> InputQueue;
+    DirectX::TDSoundBuffer* MuteBuffer = nullptr;
+    // The six system sounds, kept open for the whole run.
+    ZRStream* SysSEStream[6] = {};
+    ZRCriticalSectionEx* RenderGate = nullptr;
+    ZRCriticalSection* SoundLock = nullptr;
+    ZRCriticalSection* InputLock = nullptr;
+    ZRBaseCallback1<void, int> OnFrame;
+    ZRBaseCallback2<void, int, TDInputUnit*> OnInput;
+    ZRBaseCallback2<void, TNyRGBBits*, int> OnDraw;
+    ZRBaseCallback3<void, TNyRGBBits*, int, ZRRectSet*> OnDrawModified;
+    ZRBaseCallback2<void, TNyRGBBits*, int> OnMovieDraw;
+    ZRBaseCallback0<void> OnIdle;
+    FormSettings Volumes;
+    std::vector<ZRBaseCallback1<void, bool>> RestoreHandlers;
+    ZRTimer* Timer = nullptr;
+    DirectX::TDDraw* Display = nullptr;
+    DirectX::TDSound* Sound = nullptr;
+    TDInputUnit* InputUnit = nullptr;
+    TNyRGBPanel* RootPanel = nullptr;
+    ZRCriticalSection* LogicLock = nullptr;
+    ZRCriticalSection* DrawLock = nullptr;
+    ZRCriticalSection* FrameLock = nullptr;
+    std::atomic<int32_t> FrameTicks{0};
+    std::atomic<int32_t> ConsumedTicks{0};
+    ZRFont* SmallFont = nullptr;
+    ZRFont* LargeFont = nullptr;
+    std::atomic<bool> Started{false};
+
+    TWaitThread* WaitThread = nullptr;
+    ThreadFactory MakeLogicThread;
+    // Called by QuitApplication outside hosted use: ends the message loop.
+    std::function<void()> OnQuit;
+    // Called by RequestClose and CloseGame: asks the window host to close the window.
+    std::function<void()> OnCloseRequest;
+    // Mouse position in client coordinates, as the window thread last saw it.
+    std::atomic<int32_t> MouseX{0};
+    std::atomic<int32_t> MouseY{0};
+    std::atomic<bool> Active{true};
+    // The probe's verdict; the create handler refuses to start when it failed.
+    bool ProbeOk = false;
+
+  private:
+    void Init();
+    void PostClose();
+    bool ProbeDisplay();
+    bool CreateFailed(const char* text, const char* caption);
+    bool CreateDevices();
+    bool ShowSteps();
+    void ReleaseDisplayMembers();
+    void BeginMode(uint8_t mode);
+    TNyRGBBits* RenderTarget() const;
+    int32_t PictureY() const;
+    bool RenderOpen(bool& logicTaken);
+    void RenderClose(bool logicTaken);
+    void DrawWaitCell(TNyRGBBits* target, int yoff);
+    void WaitStep(TNyRGBBits* target, int yoff, ZRRectSet& rects);
+    void DrawFpsBox(TNyRGBBits* target);
+    bool DrawCursor(TNyRGBBits* target, int yoff);
+    void TakeAway(TNyRGBBits* target, int yoff);
+    TNyRGBBits* MakeBits(int w, int h);
+    bool LoadPicture(const char* name, TNyRGBBits*& bits, TNyAlpha** alpha, ZRBitDepth depth);
+    void DeleteBits(TNyRGBBits*& bits);
+    void DeleteAlpha(TNyAlpha*& alpha);
+
+    bool hideRan_ = false;
+    bool destroyRan_ = false;
+};
+
+// The application's title (GBK): the window caption and the exit question's caption.
+const std::string& ApplicationTitle();
+
+// The main window once it exists.
+extern TGameForm* GameForm;
+// The game's data and scripts, the music, and the scripts' own manager.
+extern ZRMemMan* MemMan;
+extern ZRFileMan* GameFileMan;
+extern ZRFileMan* MusicFileMan;
+extern ZRFileMan* ScriptFileMan;

@@ -1,0 +1,182 @@
+// The frame clock, the frame step and the frame update, and the screen-mode entries the logic
+// thread uses.
+#include <chrono>
+#include <thread>
+
+#include "game/gamedef.h"
+#include "game/gamef.h"
+#include "game/maint.h"
+#include "platform/exception.h"
+
+namespace {
+
+// Counter values beyond this are folded back so the tick counts never overflow.
+constexpr int32_t kTickWrap = 1000000;
+
+struct Hold {
+    explicit Hold(ZRCriticalSection* l) : lock(l) { lock->Enter(); }
+    ~Hold() { lock->Leave(); }
+    ZRCriticalSection* lock;
+};
+
+}  // namespace
+
+void TGameForm::OnTimerTick(void*) { TimerTick(); }
+
+void TGameForm::TimerTick() {
+    const uint8_t mode = GetScreenMode();
+    if (mode < smAbandoned || mode > smTransition) return;
+    // Three ticks in every 100 ms, 30, 30 and 40 ms apart.
+    const int32_t n = SubTick.load() + 1;
+    bool tick;
+    int32_t next = n;
+    if (TimerPeriod == 10) {
+        tick = n == 3 || n == 6 || n == 10;
+        if (n >= 10) next = 0;
+    } else {
+        tick = n == 6 || n == 13 || n == 20;
+        if (n >= 20) next = 0;
+    }
+    SubTick.store(next);
+    if (tick) {
+        FrameTicks.fetch_add(1);
+        if (FrameEvent) FrameEvent->Pulse();
+    }
+}
+
+void TGameForm::ResetFrameClock() {
+    SubTick.store(0);
+    FrameTicks.store(0);
+    ConsumedTicks.store(0);
+}
+
+void TGameForm::SetJoypadEnabled(bool on) {
+    JoypadEnabled.store(on);
+    if (InputUnit) InputUnit->SetJoypadEnable(on);
+}
+
+void TGameForm::FrameStep() {
+    Hold frame(FrameLock);
+    if (FrameRateMode <= 1)
+        FrameEvent->WaitFor(100);
+    else
+        std::this_thread::sleep_for(std::chrono::milliseconds(3));
+    if (GetScreenMode() == smClosing) return;
+
+    // The timer only ever adds, so folding the consumed count out of the produced one in a
+    // single subtraction loses no tick that arrives meanwhile.
+    const int32_t consumed = ConsumedTicks.load();
+    if (consumed > kTickWrap) {
+        FrameTicks.fetch_sub(consumed);
+        ConsumedTicks.store(0);
+    }
+    const int32_t produced = FrameTicks.load();
+    const int32_t d = produced - ConsumedTicks.load();
+    bool due;
+    switch (FrameRateMode) {
+        case 0: due = d >= 2; break;
+        case 1: due = d != 0; break;
+        default: due = true; break;
+    }
+    DeviceCheckTicks += d;
+    if (DeviceCheckTicks > 30) {
+        DeviceCheckTicks = 0;
+        if (JoypadEnabled.load() && InputUnit && !InputUnit->IsJoypadEnable() &&
+            InputUnit->FindJoypad())
+            InputUnit->SetJoypadEnable(true);
+    }
+    const uint8_t mode = GetScreenMode();
+    if (!due && mode != smMovie) return;
+    ConsumedTicks.store(produced);
+
+    try {
+        if (GetScreenMode() != smClosing) {
+            Update(d);
+            if (GetScreenMode() == smMovie)
+                RenderMovie();
+            else if (FullRenderPending.load())
+                RenderFull();
+            else
+                RenderModified(d);
+        }
+    } catch (...) {
+        if (GetScreenMode() != smClosing) CloseGame(false);
+    }
+}
+
+void TGameForm::Update(int d) {
+    if (GetScreenMode() != smTransition) ProcessInput();
+    const uint8_t mode = GetScreenMode();
+    if ((mode == smMenu || mode == smBattle || mode == smAdventure) && !WaitEnded.load() &&
+        d > 0) {
+        Hold logic(LogicLock);
+        for (int i = 0; i < d; ++i) RootPanel->Anime();
+    }
+    if (GetScreenMode() != smTransition) {
+        if (!WaitEnded.load()) {
+            try {
+                if (InputUnit) InputUnit->Update(d);
+                if (OnInput.IsSet()) OnInput.Call(d, InputUnit);
+            } catch (const plat::Exception&) {
+            }
+        }
+        if (!WaitEnded.load() && OnFrame.IsSet()) {
+            try {
+                OnFrame.Call(d);
+            } catch (const plat::Exception&) {
+            }
+        }
+    }
+}
+
+void TGameForm::BeginMode(uint8_t mode) {
+    if (RootPanel) RootPanel->SetVisible(true);
+    if (GetScreenMode() == mode) return;
+    if (RootPanel) {
+        RootPanel->StatusClear();
+        TPoint p;
+        GetMousePos(p);
+        RootPanel->MouseEnter(p.x, p.y);
+    }
+    FlushInput();
+    ResetFrameClock();
+    SetScreenMode(mode);
+}
+
+void TGameForm::BeginMenuMode() {
+    const bool already = GetScreenMode() == smMenu;
+    BeginMode(smMenu);
+    if (!already) RenderFull();
+}
+
+void TGameForm::BeginHoldMode() {
+    const bool already = GetScreenMode() == smHold;
+    BeginMode(smHold);
+    if (!already && WaitThread) WaitThread->Resume();
+}
+
+void TGameForm::BeginWaitMode() {
+    if (GetScreenMode() == smWait) {
+        if (RootPanel) RootPanel->SetVisible(true);
+        return;
+    }
+    BeginMode(smWait);
+    WaitLevel = WaitCount = WaitCell = 0;
+    {
+        Hold draw(DrawLock);
+        if (Display && Display->Enabled() && WaitCanDraw()) {
+            TNyRGBBits* surface = Display->DrawSurface();
+            if (DisplayKind == 1) {
+                surface->BoxFill(0, PictureOffsetY, 1279, PictureOffsetY + 719, 0);
+                ClearBorders();
+                Display->SetModifyRect(ZRRect{0, 0, 1280, FullScreenHeight});
+            } else {
+                surface->Cls();
+                Display->SetModifyRect(ZRRect{0, 0, 1280, 720});
+            }
+            if (ConvertBits) ConvertBits->Cls();
+        }
+    }
+    RenderFull();
+    if (WaitThread) WaitThread->Resume();
+}

@@ -1,0 +1,249 @@
+// Window input: the window thread records each mouse and key event in a queue, and the frame
+// update feeds the records to the widget tree in order, stopping as soon as a handler ends the
+// wait so that the rest waits for the next one.
+#include <SDL.h>
+
+#include "game/gamedef.h"
+#include "game/gamef.h"
+#include "platform/codepage.h"
+#include "platform/inputbackend.h"
+#include "platform/keymap.h"
+
+namespace {
+
+// Windows' virtual keys for the keys that also type a character.
+constexpr uint16_t kVkBack = 0x08;
+constexpr uint16_t kVkReturn = 0x0D;
+constexpr uint16_t kVkEscape = 0x1B;
+
+TShiftState ShiftFromSdl() {
+    const SDL_Keymod mod = SDL_GetModState();
+    const uint32_t buttons = SDL_GetMouseState(nullptr, nullptr);
+    TShiftState s = 0;
+    if (mod & KMOD_SHIFT) s |= kShiftKey;
+    if (mod & KMOD_ALT) s |= kAltKey;
+    if (mod & KMOD_CTRL) s |= kCtrlKey;
+    if (buttons & SDL_BUTTON(SDL_BUTTON_LEFT)) s |= kLeftHeld;
+    if (buttons & SDL_BUTTON(SDL_BUTTON_RIGHT)) s |= kRightHeld;
+    if (buttons & SDL_BUTTON(SDL_BUTTON_MIDDLE)) s |= kMiddleHeld;
+    return s;
+}
+
+bool ButtonFromSdl(uint8_t sdl, TMouseButton& b) {
+    switch (sdl) {
+        case SDL_BUTTON_LEFT: b = mbLeft; return true;
+        case SDL_BUTTON_RIGHT: b = mbRight; return true;
+        case SDL_BUTTON_MIDDLE: b = mbMiddle; return true;
+        default: return false;
+    }
+}
+
+}  // namespace
+
+void TGameForm::PushInput(const InputRecord& r) {
+    InputLock->Enter();
+    InputQueue.push_back(r);
+    InputLock->Leave();
+}
+
+void TGameForm::FlushInput() {
+    InputLock->Enter();
+    InputQueue.clear();
+    InputLock->Leave();
+}
+
+size_t TGameForm::QueuedInput() {
+    InputLock->Enter();
+    const size_t n = InputQueue.size();
+    InputLock->Leave();
+    return n;
+}
+
+void TGameForm::FormMouseMove(TShiftState shift, int x, int y) {
+    InputRecord r;
+    r.kind = InputRecord::MouseMove;
+    r.x = x;
+    r.y = DisplayKind == 1 ? y - PictureOffsetY : y;
+    r.shift = shift;
+    PushInput(r);
+}
+
+void TGameForm::FormMouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+    InputRecord r;
+    r.kind = InputRecord::MouseDown;
+    r.x = x;
+    r.y = DisplayKind == 1 ? y - PictureOffsetY : y;
+    r.shift = shift;
+    r.button = button;
+    PushInput(r);
+}
+
+void TGameForm::FormMouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+    InputRecord r;
+    r.kind = InputRecord::MouseUp;
+    r.x = x;
+    r.y = DisplayKind == 1 ? y - PictureOffsetY : y;
+    r.shift = shift;
+    r.button = button;
+    PushInput(r);
+}
+
+void TGameForm::FormMouseWheel(TShiftState shift, int delta, bool& handled) {
+    InputRecord r;
+    r.kind = InputRecord::MouseWheel;
+    r.shift = shift;
+    r.delta = delta;
+    TPoint p;
+    GetMousePos(p);
+    r.x = p.x;
+    r.y = p.y;
+    PushInput(r);
+    handled = true;
+}
+
+void TGameForm::FormMouseEnter() {
+    InputRecord r;
+    r.kind = InputRecord::MouseEnter;
+    TPoint p;
+    GetMousePos(p);
+    r.x = p.x;
+    r.y = p.y;
+    PushInput(r);
+}
+
+void TGameForm::FormMouseLeave() {
+    InputRecord r;
+    r.kind = InputRecord::MouseLeave;
+    PushInput(r);
+}
+
+void TGameForm::FormKeyDown(uint16_t key, TShiftState shift) {
+    InputRecord r;
+    r.kind = InputRecord::KeyDown;
+    r.key = key;
+    r.shift = shift;
+    PushInput(r);
+}
+
+void TGameForm::FormKeyUp(uint16_t key, TShiftState shift) {
+    InputRecord r;
+    r.kind = InputRecord::KeyUp;
+    r.key = key;
+    r.shift = shift;
+    PushInput(r);
+}
+
+void TGameForm::FormKeyPress(char key) {
+    InputRecord r;
+    r.kind = InputRecord::KeyPress;
+    r.key = static_cast<uint16_t>(static_cast<int16_t>(static_cast<signed char>(key)));
+    PushInput(r);
+}
+
+void TGameForm::ProcessInput() {
+    while (!WaitEnded.load()) {
+        InputRecord r;
+        {
+            InputLock->Enter();
+            if (InputQueue.empty()) {
+                InputLock->Leave();
+                return;
+            }
+            r = InputQueue.front();
+            InputQueue.pop_front();
+            InputLock->Leave();
+        }
+        const bool mouse = CursorType.load() >= -1;
+        uint16_t key = r.key;
+        switch (r.kind) {
+            case InputRecord::MouseMove:
+                if (mouse) RootPanel->MouseMove(r.shift, r.x, r.y);
+                break;
+            case InputRecord::MouseDown:
+                if (mouse) RootPanel->MouseDown(r.button, r.shift, r.x, r.y);
+                break;
+            case InputRecord::MouseUp:
+                if (mouse) RootPanel->MouseUp(r.button, r.shift, r.x, r.y);
+                break;
+            case InputRecord::MouseWheel:
+                if (mouse) {
+                    bool handled = false;
+                    RootPanel->MouseWheel(r.shift, r.delta, TPoint{r.x, r.y}, handled);
+                }
+                break;
+            case InputRecord::MouseEnter:
+                if (mouse) RootPanel->MouseEnter(r.x, r.y);
+                break;
+            case InputRecord::MouseLeave:
+                if (mouse) RootPanel->MouseLeave();
+                break;
+            case InputRecord::KeyDown: RootPanel->KeyDown(key, r.shift); break;
+            case InputRecord::KeyUp: RootPanel->KeyUp(key, r.shift); break;
+            case InputRecord::KeyPress: {
+                char c = static_cast<char>(r.key & 0xFF);
+                RootPanel->KeyPress(c);
+                break;
+            }
+            default: break;
+        }
+    }
+}
+
+void TGameForm::HandleWindowEvent(const SDL_Event& e) {
+    plat::SdlInput::Instance().HandleEvent(e);
+    switch (e.type) {
+        case SDL_MOUSEMOTION:
+            MouseX.store(e.motion.x);
+            MouseY.store(e.motion.y);
+            FormMouseMove(ShiftFromSdl(), e.motion.x, e.motion.y);
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP: {
+            TMouseButton b;
+            if (!ButtonFromSdl(e.button.button, b)) break;
+            MouseX.store(e.button.x);
+            MouseY.store(e.button.y);
+            TShiftState s = ShiftFromSdl();
+            if (e.button.clicks == 2) s |= kDoubleClick;
+            if (e.type == SDL_MOUSEBUTTONDOWN)
+                FormMouseDown(b, s, e.button.x, e.button.y);
+            else
+                FormMouseUp(b, s, e.button.x, e.button.y);
+            break;
+        }
+        case SDL_MOUSEWHEEL: {
+            bool handled = false;
+            const int dir = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1 : 1;
+            FormMouseWheel(ShiftFromSdl(), e.wheel.y * 120 * dir, handled);
+            break;
+        }
+        case SDL_KEYDOWN:
+        case SDL_KEYUP: {
+            const uint16_t vk = plat::VirtualKeyFromSdl(e.key.keysym.scancode);
+            if (!vk) break;
+            if (e.type == SDL_KEYDOWN) {
+                FormKeyDown(vk, ShiftFromSdl());
+                if (vk == kVkBack || vk == kVkReturn || vk == kVkEscape)
+                    FormKeyPress(static_cast<char>(vk));
+            } else {
+                FormKeyUp(vk, ShiftFromSdl());
+            }
+            break;
+        }
+        case SDL_TEXTINPUT:
+            for (char c : plat::FromUtf8(e.text.text, plat::CodePage::ShiftJis)) FormKeyPress(c);
+            break;
+        case SDL_WINDOWEVENT:
+            switch (e.window.event) {
+                case SDL_WINDOWEVENT_ENTER: FormMouseEnter(); break;
+                case SDL_WINDOWEVENT_LEAVE: FormMouseLeave(); break;
+                case SDL_WINDOWEVENT_FOCUS_GAINED: Active.store(true); break;
+                case SDL_WINDOWEVENT_FOCUS_LOST: Active.store(false); break;
+                case SDL_WINDOWEVENT_CLOSE: Close(); break;
+                default: break;
+            }
+            break;
+        case SDL_QUIT: Close(); break;
+        default: break;
+    }
+}

@@ -1,0 +1,324 @@
+// Rendering: the whole picture or only its changed rectangles, the movie frame, and on top of
+// the picture the frame-rate box and the game's own cursor, taken away again after presenting
+// so that the render target always holds the clean picture.
+//
+// With a conversion bitmap the picture is drawn at row 0 of it in every display kind; the
+// picture's row on the display is added only when copying to the display.
+#include <thread>
+
+#include "game/gamedef.h"
+#include "game/gamef.h"
+#include "platform/clock.h"
+#include "platform/textrender.h"
+
+namespace {
+
+constexpr int kFpsX = 1184;
+constexpr int kFpsW = 96;
+constexpr int kFpsH = 26;
+constexpr int kCursorSize = 32;
+
+}  // namespace
+
+void FpsCounter::Reset() {
+    for (int i = 0; i < 5; ++i) start_[i] = 0, count_[i] = 0;
+    index_ = 0;
+    value_ = 0;
+}
+
+int32_t FpsCounter::Count() {
+    const uint32_t now = plat::GetTickCount();
+    if (now - start_[index_] >= 1000) {
+        start_[index_] = now;
+        count_[index_] = 1;
+        value_ = 0;
+    } else if (now - start_[index_] < 250) {
+        ++count_[index_];
+    } else {
+        const uint32_t previous = start_[index_];
+        index_ = (index_ + 1) % 5;
+        start_[index_] = previous + 250;
+        count_[index_] = 1;
+        int32_t sum = 0;
+        for (int i = 0; i < 5; ++i)
+            if (i != index_) sum += count_[i];
+        value_ = sum > 999 ? 999 : sum;
+    }
+    return value_;
+}
+
+TNyRGBBits* TGameForm::RenderTarget() const {
+    if (ConvertBits) return ConvertBits;
+    return Display ? Display->DrawSurface() : nullptr;
+}
+
+int32_t TGameForm::PictureY() const {
+    return DisplayKind == 1 && !ConvertBits ? PictureOffsetY : 0;
+}
+
+bool TGameForm::WaitCanDraw() {
+    DrawLock->Enter();
+    const uint32_t start = plat::GetTickCount();
+    bool ok = false;
+    while (Display && Display->Enabled()) {
+        if (Display->CanDraw() && Display->CanFlip()) {
+            ok = true;
+            break;
+        }
+        if (plat::GetTickCount() - start > 1000) break;
+        std::this_thread::yield();
+    }
+    DrawLock->Leave();
+    return ok;
+}
+
+void TGameForm::ClearBorders() {
+    if (DisplayKind != 1 || !Display || !Display->DrawSurface()) return;
+    TNyRGBBits* s = Display->DrawSurface();
+    if (PictureOffsetY > 0) s->BoxFill(0, 0, 1279, PictureOffsetY - 1, 0);
+    if (PictureOffsetY + 720 < FullScreenHeight)
+        s->BoxFill(0, PictureOffsetY + 720, 1279, FullScreenHeight - 1, 0);
+}
+
+void TGameForm::GetMousePos(TPoint& p) {
+    p.x = MouseX.load();
+    p.y = MouseY.load();
+    if (DisplayKind == 1) p.y -= PictureOffsetY;
+    if (DisplayKind != kDisplayWindow) {
+        p.x = p.x < 0 ? 0 : p.x > 1279 ? 1279 : p.x;
+        p.y = p.y < 0 ? 0 : p.y > 719 ? 719 : p.y;
+    }
+}
+
+void TGameForm::SetCursorPosition(int x, int y) {
+    const int h = CursorType.load() >= 4 ? 15 : 0;
+    CursorX = x - h;
+    CursorY = y - h;
+}
+
+void TGameForm::SetCursorType(int32_t type) {
+    if (type < -2 || type > 7) return;
+    DrawLock->Enter();
+    CursorType.store(type);
+    DrawLock->Leave();
+}
+
+bool TGameForm::PushCursorType() {
+    DrawLock->Enter();
+    const bool ok = CursorDepth < 16;
+    if (ok) CursorStack[CursorDepth] = CursorType.load();
+    ++CursorDepth;
+    DrawLock->Leave();
+    return ok;
+}
+
+bool TGameForm::PopCursorType() {
+    DrawLock->Enter();
+    bool ok = false;
+    if (CursorDepth > 0) {
+        --CursorDepth;
+        if (CursorDepth < 16) {
+            SetCursorType(CursorStack[CursorDepth]);
+            ok = true;
+        }
+    }
+    DrawLock->Leave();
+    return ok;
+}
+
+bool TGameForm::RenderOpen(bool& logicTaken) {
+    logicTaken = false;
+    if (!RenderGate || !RenderGate->Check()) return false;
+    const uint8_t mode = GetScreenMode();
+    if (mode != smWait && mode != smHold) {
+        LogicLock->Enter();
+        logicTaken = true;
+    }
+    DrawLock->Enter();
+    return true;
+}
+
+void TGameForm::RenderClose(bool logicTaken) {
+    DrawLock->Leave();
+    if (logicTaken) LogicLock->Leave();
+    RenderGate->Release();
+}
+
+void TGameForm::DrawWaitCell(TNyRGBBits* target, int yoff) {
+    if (!WaitBits || !WaitBits->Created() || WaitCell < 0) return;
+    const int rate = WaitLevel < 32 ? WaitLevel * 4 : 128;
+    if (rate < 128) target->Cls();
+    target->AlphaBlend(1024, 632 + yoff, WaitBits, 0, WaitCell * 72, 240, 72, rate);
+}
+
+void TGameForm::WaitStep(TNyRGBBits* target, int yoff, ZRRectSet& rects) {
+    ++WaitCount;
+    bool due = false;
+    if (WaitLevel == 0) {
+        if (WaitCount > 150) {
+            WaitLevel = 1;
+            WaitCount = 0;
+            due = true;
+        }
+    } else if (WaitCount >= 2) {
+        if (WaitLevel < 32) ++WaitLevel;
+        WaitCount = 0;
+        ++WaitCell;
+        due = true;
+    }
+    if (!due) return;
+    WaitCount = 0;
+    if (++WaitCell >= 10) WaitCell = 0;
+    DrawWaitCell(target, yoff);
+    rects.UnionRect(ZRRect{0, yoff, 1280, yoff + 720});
+}
+
+void TGameForm::DrawFpsBox(TNyRGBBits* target) {
+    if (!FpsSave || !FpsSave->Created()) return;
+    FpsSave->Draw(0, 0, target, kFpsX, 0, kFpsW, kFpsH);
+    target->ToneChange(kFpsX, 0, 1279, kFpsH - 1, 0x404040);
+    ZRString text;
+    text.sprintf("%2d FPS", Fps.Value());
+    void* dc = nullptr;
+    if (!LargeFont || !target->GetDC(&dc)) return;
+    auto* surface = static_cast<plat::DrawSurface*>(dc);
+    ZRSize size{0, 0};
+    LargeFont->GetExtentPoint(text, &size);
+    const int w = size.cx > kFpsW ? kFpsW : size.cx;
+    if (LargeFont->StartTextOut(surface, 0x000000)) {
+        LargeFont->Write(1275 - w, 1, text);
+        LargeFont->SetColor(0xFFFFFF);
+        LargeFont->Write(1274 - w, 0, text);
+        LargeFont->EndTextOut();
+    }
+    target->ReleaseDC(dc);
+}
+
+bool TGameForm::DrawCursor(TNyRGBBits* target, int yoff) {
+    TPoint p;
+    GetMousePos(p);
+    SetCursorPosition(p.x, p.y);
+    const int32_t type = CursorType.load();
+    if (type < 0 || !CursorSave || !CursorSave->Created() || !CursorBits) return false;
+    CursorSave->Cls();
+    CursorSave->ClipDraw(0, 0, target, CursorX, CursorY + yoff, kCursorSize, kCursorSize);
+    target->DrawAlphaMask(CursorX, CursorY + yoff, CursorBits, type * kCursorSize, 0, kCursorSize,
+                          kCursorSize, CursorAlpha);
+    return true;
+}
+
+void TGameForm::TakeAway(TNyRGBBits* target, int yoff) {
+    if (CursorType.load() >= 0 && CursorSave && CursorSave->Created())
+        target->ClipDraw(CursorX, CursorY + yoff, CursorSave, 0, 0, kCursorSize, kCursorSize);
+    if (ShowFps && FpsSave && FpsSave->Created())
+        target->Draw(kFpsX, 0, FpsSave, 0, 0, kFpsW, kFpsH);
+}
+
+void TGameForm::RenderFull() {
+    bool logic;
+    if (!RenderOpen(logic)) return;
+    if (GetScreenMode() != smClosing && WaitCanDraw()) {
+        Fps.Count();
+        TNyRGBBits* target = RenderTarget();
+        const int yoff = PictureY();
+        const uint8_t mode = GetScreenMode();
+        if (OnDraw.IsSet()) {
+            if (target->Lock()) {
+                OnDraw.Call(target, yoff);
+                target->Unlock();
+            }
+        } else if (mode == smMenu || mode == smBattle || mode == smAdventure) {
+            if (target->Lock()) {
+                RootPanel->Draw(target, 0, yoff);
+                target->Unlock();
+            }
+        } else if (mode == smWait) {
+            target->Cls();
+            if (WaitLevel > 0) DrawWaitCell(target, yoff);
+        }
+        if (ShowFps) DrawFpsBox(target);
+        DrawCursor(target, yoff);
+        const int displayY = DisplayKind == 1 ? PictureOffsetY : 0;
+        if (ConvertBits) Display->DrawSurface()->ConvertCopy(0, displayY, ConvertBits, 0, 0, 1280, 720);
+        if (DisplayKind == kDisplayWindow || ApplicationActive()) {
+            if (DisplayKind == 1) ClearBorders();
+            Display->Flip();
+            FullRenderPending.store(false);
+        }
+        TakeAway(target, yoff);
+    }
+    RenderClose(logic);
+}
+
+void TGameForm::RenderModified(int ticks) {
+    bool logic;
+    if (!RenderOpen(logic)) return;
+    if (WaitCanDraw()) {
+        Fps.Count();
+        TNyRGBBits* target = RenderTarget();
+        const int yoff = PictureY();
+        const uint8_t mode = GetScreenMode();
+        ZRRectSet rects;
+        if (CursorX > -kCursorSize && CursorX < 1280 && CursorY > -kCursorSize && CursorY < 720)
+            rects.UnionRect(ZRRect{CursorX, CursorY + yoff, CursorX + kCursorSize,
+                                   CursorY + yoff + kCursorSize});
+        if (OnDrawModified.IsSet()) {
+            if (target->Lock()) {
+                OnDrawModified.Call(target, yoff, &rects);
+                target->Unlock();
+            }
+        } else if (mode == smMenu || mode == smBattle || mode == smAdventure) {
+            ZRRectSet changed;
+            RootPanel->GetModifiedRectSet(&changed);
+            if (!changed.IsRectEmpty()) {
+                if (target->Lock()) {
+                    RootPanel->Update(target, 0, yoff);
+                    target->Unlock();
+                }
+                changed.OffsetRect(0, yoff);
+                rects.UnionRectSet(changed);
+            }
+        } else if (mode == smWait && ticks > 0) {
+            WaitStep(target, yoff, rects);
+        }
+        if (ShowFps) {
+            DrawFpsBox(target);
+            rects.UnionRect(ZRRect{kFpsX, 0, 1280, kFpsH});
+        }
+        if (DrawCursor(target, yoff))
+            rects.UnionRect(ZRRect{CursorX, CursorY + yoff, CursorX + kCursorSize,
+                                   CursorY + yoff + kCursorSize});
+        const int displayY = DisplayKind == 1 ? PictureOffsetY : 0;
+        rects.IntersectRect(ZRRect{0, 0, 1280, ConvertBits ? 720 : Display->Height()});
+        if (ConvertBits && !rects.IsRectEmpty()) {
+            TNyRGBBits* surface = Display->DrawSurface();
+            if (surface->Lock()) {
+                for (const ZRRect& r : rects)
+                    surface->ConvertCopy(r.left, r.top + displayY, ConvertBits, r.left, r.top,
+                                         r.right - r.left, r.bottom - r.top);
+                surface->Unlock();
+            }
+        }
+        if (DisplayKind == kDisplayWindow || ApplicationActive()) {
+            ZRRectSet shown = rects;
+            shown.OffsetRect(0, displayY - yoff);
+            Display->FlipModifyRect(shown);
+        }
+        TakeAway(target, yoff);
+    }
+    RenderClose(logic);
+}
+
+void TGameForm::RenderMovie() {
+    bool logic;
+    if (!RenderOpen(logic)) return;
+    if (GetScreenMode() != smClosing && WaitCanDraw()) {
+        Fps.Count();
+        if (OnMovieDraw.IsSet()) OnMovieDraw.Call(Display->DrawSurface(), DisplayKind == 1 ? PictureOffsetY : 0);
+        if (DisplayKind == kDisplayWindow || ApplicationActive()) {
+            if (DisplayKind == 1) ClearBorders();
+            Display->Flip();
+        }
+    }
+    RenderClose(logic);
+}

@@ -1,0 +1,287 @@
+// mkdemo: builds the demo game's data from nothing. It draws the pictures the main window
+// loads at start-up, encodes the system sounds as Ogg Vorbis, packs everything into the game
+// archive "scr_c.pak" and writes a default "Solvane.ini" beside it (an existing one is kept).
+//
+//   mkdemo OUTDIR
+#include <vorbis/vorbisenc.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "foundation/zrpack.h"
+#include "foundation/zrstream.h"
+#include "media/zrpng.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A picture as blue, green, red bytes with an optional alpha plane.
+struct Picture {
+    int w, h;
+    std::vector<unsigned char> bgr;
+    std::vector<unsigned char> alpha;
+    Picture(int width, int height) : w(width), h(height), bgr(size_t(width) * height * 3), alpha(size_t(width) * height) {}
+    void Set(int x, int y, uint32_t rgb, unsigned char a = 255) {
+        if (x < 0 || y < 0 || x >= w || y >= h) return;
+        const size_t i = size_t(y) * w + x;
+        bgr[i * 3] = rgb & 0xFF;
+        bgr[i * 3 + 1] = (rgb >> 8) & 0xFF;
+        bgr[i * 3 + 2] = (rgb >> 16) & 0xFF;
+        alpha[i] = a;
+    }
+};
+
+bool WritePng(const fs::path& path, const Picture& p, bool withAlpha) {
+    ZRFileStream out(path.string().c_str(), zrfmCreate);
+    if (!out.IsOpen()) return false;
+    return withAlpha ? SavePng(&out, p.bgr.data(), p.alpha.data(), p.w, p.h, pf24_888)
+                     : SavePng(&out, p.bgr.data(), p.w, p.h, pf24_888);
+}
+
+void Put16(std::ofstream& f, uint16_t v) {
+    const char b[2] = {char(v & 0xFF), char(v >> 8)};
+    f.write(b, 2);
+}
+void Put32(std::ofstream& f, uint32_t v) {
+    const char b[4] = {char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF), char(v >> 24)};
+    f.write(b, 4);
+}
+
+// A 24-bit bottom-up BMP.
+bool WriteBmp(const fs::path& path, const Picture& p) {
+    std::ofstream f(path, std::ios::binary);
+    if (!f) return false;
+    const uint32_t row = (uint32_t(p.w) * 3 + 3) & ~3u;
+    const uint32_t size = row * uint32_t(p.h);
+    f.write("BM", 2);
+    Put32(f, 54 + size);
+    Put32(f, 0);
+    Put32(f, 54);
+    Put32(f, 40);
+    Put32(f, uint32_t(p.w));
+    Put32(f, uint32_t(p.h));
+    Put16(f, 1);
+    Put16(f, 24);
+    for (int i = 0; i < 6; ++i) Put32(f, 0);
+    std::vector<char> line(row, 0);
+    for (int y = p.h - 1; y >= 0; --y) {
+        std::copy_n(reinterpret_cast<const char*>(&p.bgr[size_t(y) * p.w * 3]), size_t(p.w) * 3, line.begin());
+        f.write(line.data(), row);
+    }
+    return bool(f);
+}
+
+// Eight 32x32 pointers side by side: four arrows (hot spot top-left) and four rings (centre).
+Picture DrawCursor() {
+    Picture p(256, 32);
+    const uint32_t tints[8] = {0xFFFFFF, 0xFFE080, 0x80E0FF, 0xFF9090,
+                               0xFFFFFF, 0xFFE080, 0x80E0FF, 0xFF9090};
+    for (int cell = 0; cell < 8; ++cell) {
+        const int ox = cell * 32;
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x) {
+                if (cell < 4) {
+                    // A filled arrow with a dark rim.
+                    const bool inside = x <= y && x + y / 2 < 24 && y < 26;
+                    const bool rim = inside && (x == 0 || x == y || x + y / 2 >= 22 || y >= 24);
+                    if (inside) p.Set(ox + x, y, rim ? 0x202020 : tints[cell]);
+                } else {
+                    const double d = std::hypot(x - 15.0, y - 15.0);
+                    if (d <= 12.0 && d >= 6.0) p.Set(ox + x, y, d > 11.0 || d < 7.0 ? 0x202020 : tints[cell]);
+                    else if (d < 2.0) p.Set(ox + x, y, tints[cell]);
+                }
+            }
+    }
+    return p;
+}
+
+// Ten 240x72 cells: "now loading" dots, one more lit in each cell.
+Picture DrawWait() {
+    Picture p(240, 720);
+    for (int cell = 0; cell < 10; ++cell)
+        for (int y = 0; y < 72; ++y)
+            for (int x = 0; x < 240; ++x) {
+                uint32_t c = 0x000000;
+                for (int dot = 0; dot < 10; ++dot) {
+                    const double d = std::hypot(x - (21.0 + dot * 22), y - 36.0);
+                    if (d < 7.0) c = dot == cell ? 0xFFF0C0 : dot < cell ? 0x806830 : 0x303040;
+                }
+                p.Set(x, cell * 72 + y, c);
+            }
+    return p;
+}
+
+// A stamp: a rounded badge of the given colour with a striped inside.
+Picture DrawStamp(int w, int h, uint32_t colour) {
+    Picture p(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int dx = std::max(0, std::max(8 - x, x - (w - 9)));
+            const int dy = std::max(0, std::max(8 - y, y - (h - 9)));
+            if (dx * dx + dy * dy > 64) continue;
+            const uint32_t c = ((x + y) / 6) % 2 ? colour : (colour >> 1) & 0x7F7F7F;
+            p.Set(x, y, c, 200);
+        }
+    return p;
+}
+
+// A short sound: a tone sweep with a soft envelope, as Ogg Vorbis, mono, 44.1 kHz.
+bool WriteOgg(const fs::path& path, double f0, double f1, double seconds, bool noise) {
+    std::ofstream f(path, std::ios::binary);
+    if (!f) return false;
+    const int rate = 44100;
+    vorbis_info vi;
+    vorbis_info_init(&vi);
+    if (vorbis_encode_init_vbr(&vi, 1, rate, 0.4f) != 0) return false;
+    vorbis_comment vc;
+    vorbis_comment_init(&vc);
+    vorbis_dsp_state vd;
+    vorbis_block vb;
+    vorbis_analysis_init(&vd, &vi);
+    vorbis_block_init(&vd, &vb);
+    ogg_stream_state os;
+    ogg_stream_init(&os, 1);
+    ogg_packet h0, h1, h2;
+    vorbis_analysis_headerout(&vd, &vc, &h0, &h1, &h2);
+    ogg_stream_packetin(&os, &h0);
+    ogg_stream_packetin(&os, &h1);
+    ogg_stream_packetin(&os, &h2);
+    ogg_page page;
+    auto emit = [&](ogg_page& pg) {
+        f.write(reinterpret_cast<const char*>(pg.header), pg.header_len);
+        f.write(reinterpret_cast<const char*>(pg.body), pg.body_len);
+    };
+    while (ogg_stream_flush(&os, &page)) emit(page);
+
+    const int total = int(seconds * rate);
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> white(-1.f, 1.f);
+    double phase = 0;
+    int done = 0;
+    bool eos = false;
+    while (!eos) {
+        const int n = std::min(1024, total - done);
+        if (n <= 0) {
+            vorbis_analysis_wrote(&vd, 0);
+        } else {
+            float** buf = vorbis_analysis_buffer(&vd, n);
+            for (int i = 0; i < n; ++i) {
+                const double t = double(done + i) / total;
+                phase += 2 * M_PI * (f0 + (f1 - f0) * t) / rate;
+                const double env = std::min(1.0, t * 40) * (1 - t);
+                buf[0][i] = float((noise ? 0.5 * white(rng) : std::sin(phase)) * 0.5 * env);
+            }
+            vorbis_analysis_wrote(&vd, n);
+            done += n;
+        }
+        while (vorbis_analysis_blockout(&vd, &vb) == 1) {
+            vorbis_analysis(&vb, nullptr);
+            vorbis_bitrate_addblock(&vb);
+            ogg_packet op;
+            while (vorbis_bitrate_flushpacket(&vd, &op)) {
+                ogg_stream_packetin(&os, &op);
+                while (ogg_stream_pageout(&os, &page)) {
+                    emit(page);
+                    if (ogg_page_eos(&page)) eos = true;
+                }
+            }
+        }
+    }
+    ogg_stream_clear(&os);
+    vorbis_block_clear(&vb);
+    vorbis_dsp_clear(&vd);
+    vorbis_comment_clear(&vc);
+    vorbis_info_clear(&vi);
+    return bool(f);
+}
+
+const char kDefaultIni[] =
+    "[Game]\r\n"
+    "WindowMode=ON\r\n"
+    "FPSMode=FULL\r\n"
+    "VolumeBGM=50\r\n"
+    "VolumeVoice=100\r\n"
+    "VolumeSE=80\r\n"
+    "VolumeRear=90\r\n"
+    "[Game Debug]\r\n"
+    "ShowFPS=OFF\r\n"
+    "CapEnable=OFF\r\n"
+    "AlbumShowAll=OFF\r\n"
+    "[Fullscreen]\r\n"
+    "Height=1024\r\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: mkdemo OUTDIR\n");
+        return 2;
+    }
+    const fs::path out = argv[1];
+    const fs::path stage = out / "mkdemo.staging";
+    std::error_code ec;
+    fs::create_directories(stage, ec);
+    if (ec) {
+        std::fprintf(stderr, "mkdemo: cannot make %s\n", stage.c_str());
+        return 1;
+    }
+
+    struct Sound {
+        const char* name;
+        double f0, f1, seconds;
+        bool noise;
+    };
+    const Sound sounds[6] = {{"SysSE_OK", 880, 1320, 0.18, false},   {"SysSE_Cancel", 660, 330, 0.2, false},
+                             {"SysSE_Error", 220, 180, 0.35, false}, {"SysSE_Cursor", 1500, 1500, 0.05, false},
+                             {"SysSE_Open", 440, 990, 0.25, false},  {"SysSE_Close", 0, 0, 0.2, true}};
+    bool ok = WritePng(stage / "Cursor.png", DrawCursor(), true) && WriteBmp(stage / "Wait.bmp", DrawWait()) &&
+              WritePng(stage / "Cap_Logo.png", DrawStamp(240, 64, 0x4060C0), true) &&
+              WritePng(stage / "Cap_Copy.png", DrawStamp(320, 24, 0x808080), true);
+    for (const Sound& s : sounds)
+        ok = ok && WriteOgg(stage / (std::string(s.name) + ".ogg"), s.f0, s.f1, s.seconds, s.noise);
+    if (!ok) {
+        std::fprintf(stderr, "mkdemo: writing the demo files failed\n");
+        return 1;
+    }
+
+    const fs::path archive = out / "scr_c.pak";
+    ZRPack pack;
+    pack.SetReadOnly(false);
+    if (!pack.NewPack(archive.string().c_str())) {
+        std::fprintf(stderr, "mkdemo: cannot create %s\n", archive.c_str());
+        return 1;
+    }
+    for (const auto& entry : fs::directory_iterator(stage)) {
+        const std::string name = entry.path().filename().string();
+        if (!pack.AddFile(name.c_str(), entry.path().string().c_str(), true)) {
+            std::fprintf(stderr, "mkdemo: cannot add %s\n", name.c_str());
+            ok = false;
+        }
+    }
+    if (!pack.EndPack() || !ok) {
+        std::fprintf(stderr, "mkdemo: writing %s failed\n", archive.c_str());
+        return 1;
+    }
+    fs::remove_all(stage, ec);
+
+    const fs::path ini = out / "Solvane.ini";
+    if (!fs::exists(ini)) {
+        std::ofstream f(ini, std::ios::binary);
+        f << kDefaultIni;
+        if (!f) {
+            std::fprintf(stderr, "mkdemo: cannot write %s\n", ini.c_str());
+            return 1;
+        }
+    }
+    std::printf("mkdemo: %s and %s written\n", archive.c_str(), ini.c_str());
+    return 0;
+}
