@@ -182,10 +182,10 @@ void TGameForm::DrawFpsBox(TNyRGBBits* target) {
     void* dc = nullptr;
     if (!LargeFont || !target->GetDC(&dc)) return;
     auto* surface = static_cast<plat::DrawSurface*>(dc);
-    ZRSize size{0, 0};
-    LargeFont->GetExtentPoint(text, &size);
-    const int w = size.cx > kFpsW ? kFpsW : size.cx;
     if (LargeFont->StartTextOut(surface, 0x000000)) {
+        ZRSize size{0, 0};
+        LargeFont->GetExtentPoint(text, &size);
+        const int w = size.cx > kFpsW ? kFpsW : size.cx;
         LargeFont->Write(1275 - w, 1, text);
         LargeFont->SetColor(0xFFFFFF);
         LargeFont->Write(1274 - w, 0, text);

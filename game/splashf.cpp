@@ -63,8 +63,8 @@ void TSplashForm::PaintPicture() {
         font.SetName("Serif");
         font.SetHeight(-40);
         ZRSize size{0, 0};
-        if (font.Create() && font.GetExtentPoint("Solvane", &size) &&
-            font.StartTextOut(static_cast<plat::DrawSurface*>(dc), 0xF0E6C8)) {
+        if (font.Create() && font.StartTextOut(static_cast<plat::DrawSurface*>(dc), 0xF0E6C8)) {
+            font.GetExtentPoint("Solvane", &size);
             font.Write((kWidth - size.cx) / 2, 18, "Solvane");
             font.EndTextOut();
         }
