@@ -1,0 +1,163 @@
+// The frame clock and the frame step, driven in lock step.
+#include <stdexcept>
+
+#include "form_harness.h"
+#include "platform/clock.h"
+#include "platform/exception.h"
+
+namespace {
+
+// Counts the frame callbacks and remembers the last elapsed-tick argument.
+struct FrameProbe {
+    void OnFrame(int d) {
+        ++frames;
+        last = d;
+        if (throwClassLibrary) throw plat::Exception("dropped");
+        if (throwOther) throw std::runtime_error("fatal");
+    }
+    void OnMovie(TNyRGBBits*, int) { ++movies; }
+    int frames = 0;
+    int last = -1;
+    int movies = 0;
+    bool throwClassLibrary = false;
+    bool throwOther = false;
+};
+
+class FrameTest : public FormHarness {
+  protected:
+    void SetUp() override {
+        FormHarness::SetUp();
+        WriteData();
+        Start();
+        form->SetOnFrame(ZRBaseCallback1<void, int>(&probe, &FrameProbe::OnFrame));
+        form->WaitEnded.store(false);
+    }
+    FrameProbe probe;
+};
+
+TEST_F(FrameTest, TimerMakesThirtyTicksASecondInEitherPeriod) {
+    for (int period : {10, 5, 7}) {
+        form->TimerPeriod = period;
+        form->ResetFrameClock();
+        const int calls = period == 10 ? 100 : 200;
+        std::vector<int> at;
+        for (int i = 1; i <= calls; ++i) {
+            const int32_t before = form->FrameTicks.load();
+            form->TimerTick();
+            if (form->FrameTicks.load() != before) at.push_back(i);
+        }
+        ASSERT_EQ(at.size(), 30u) << period;
+        if (period == 10)
+            EXPECT_EQ((std::vector<int>{at[0], at[1], at[2], at[3]}), (std::vector<int>{3, 6, 10, 13}));
+        else
+            EXPECT_EQ((std::vector<int>{at[0], at[1], at[2], at[3]}), (std::vector<int>{6, 13, 20, 26}));
+    }
+    // Created and closing windows produce no ticks.
+    for (uint8_t mode : {smCreated, smClosing}) {
+        form->ScreenMode.store(mode);
+        form->ResetFrameClock();
+        for (int i = 0; i < 50; ++i) form->TimerTick();
+        EXPECT_EQ(form->FrameTicks.load(), 0);
+        EXPECT_EQ(form->SubTick.load(), 0);
+    }
+    form->ScreenMode.store(smStarted);
+}
+
+TEST_F(FrameTest, FrameRateModesDecideWhichStepsRun) {
+    // 15 fps: one tick is not enough, the second brings d = 2.
+    form->FrameRateMode = 0;
+    Tick(1);
+    form->FrameStep();
+    EXPECT_EQ(probe.frames, 0);
+    EXPECT_EQ(form->ConsumedTicks.load(), 0);
+    Tick(1);
+    form->FrameStep();
+    EXPECT_EQ(probe.frames, 1);
+    EXPECT_EQ(probe.last, 2);
+
+    // 30 fps: every tick, nothing without one.
+    form->FrameRateMode = 1;
+    form->FrameStep();
+    EXPECT_EQ(probe.frames, 1);
+    Tick(1);
+    form->FrameStep();
+    EXPECT_EQ(probe.frames, 2);
+    EXPECT_EQ(probe.last, 1);
+
+    // Full speed: every step, with whatever ticks passed.
+    form->FrameRateMode = 2;
+    form->FrameStep();
+    EXPECT_EQ(probe.frames, 3);
+    EXPECT_EQ(probe.last, 0);
+    Tick(3);
+    form->FrameStep();
+    EXPECT_EQ(probe.last, 3);
+}
+
+TEST_F(FrameTest, MovieModeRunsEveryStepAndRendersTheMovie) {
+    form->FrameRateMode = 1;
+    form->SetOnMovieDraw(ZRBaseCallback2<void, TNyRGBBits*, int>(&probe, &FrameProbe::OnMovie));
+    form->ScreenMode.store(smMovie);
+    form->FrameStep();
+    EXPECT_EQ(probe.frames, 1);
+    EXPECT_EQ(probe.last, 0);
+    EXPECT_EQ(probe.movies, 1);
+}
+
+TEST_F(FrameTest, CounterWrapKeepsTicksThatArrived) {
+    form->FrameRateMode = 1;
+    form->ConsumedTicks.store(1000001);
+    form->FrameTicks.store(1000004);
+    form->FrameStep();
+    EXPECT_EQ(probe.last, 3);
+    EXPECT_EQ(form->FrameTicks.load(), 3);
+    EXPECT_EQ(form->ConsumedTicks.load(), 3);
+}
+
+TEST_F(FrameTest, ExceptionsOutOfAFrame) {
+    // The class library's exceptions from a callback are dropped; the game goes on.
+    probe.throwClassLibrary = true;
+    form->FrameStep();
+    EXPECT_EQ(probe.frames, 1);
+    EXPECT_EQ(form->GetScreenMode(), smStarted);
+    // Anything else closes the game, and the frame lock is free again.
+    probe.throwClassLibrary = false;
+    probe.throwOther = true;
+    form->FrameStep();
+    EXPECT_EQ(form->GetScreenMode(), smClosing);
+    form->FrameStep();
+    EXPECT_EQ(probe.frames, 2);
+    std::thread other([this] { form->FrameStep(); });
+    other.join();
+}
+
+TEST_F(FrameTest, NoCallbacksAfterTheWaitEnded) {
+    form->WaitEnded.store(true);
+    form->FrameStep();
+    EXPECT_EQ(probe.frames, 0);
+    // An empty slot is never called, so no "Invalid Callback" comes out of a frame.
+    form->SetOnFrame(ZRBaseCallback1<void, int>());
+    form->WaitEnded.store(false);
+    form->FrameStep();
+    EXPECT_EQ(form->GetScreenMode(), smStarted);
+}
+
+TEST(FpsCounterTest, CountsFramesOfTheLastFourQuarterSeconds) {
+    plat::ManualTicks ticks(10000);
+    plat::SetTickSource(&ticks);
+    FpsCounter fps;
+    fps.Reset();
+    // 10 frames in each quarter second for two seconds.
+    for (int q = 0; q < 8; ++q)
+        for (int i = 0; i < 10; ++i) {
+            fps.Count();
+            ticks.Advance(25);
+        }
+    EXPECT_EQ(fps.Count(), 40);
+    // A pause of a second starts it over.
+    ticks.Advance(1500);
+    EXPECT_EQ(fps.Count(), 0);
+    plat::SetTickSource(nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,161 @@
+// Window input: recording, feeding in order, stopping at the end of a wait, cursor rules.
+#include "form_harness.h"
+
+namespace {
+
+// A full-size panel that records what reaches it and may end the wait on a click.
+struct Target {
+    explicit Target(TGameForm* form) : panel(nullptr) {
+        panel.SetSizeX(1280);
+        panel.SetSizeY(720);
+        panel.SetParent(form->RootPanel);
+        panel.SetCreated(true);
+        panel.SetVisible(true);
+        panel.SetKeyControl(true);
+        panel.SetActive();
+        panel.OnMouseDown = [this](TNyRGBPanel*, TMouseButton b, TShiftState, int x, int y) {
+            log.push_back("down" + std::to_string(b) + "@" + std::to_string(x) + "," + std::to_string(y));
+            if (endOnClick) EndWait(7);
+        };
+        panel.OnKeyDown = [this](TNyRGBPanel*, uint16_t& key, TShiftState) {
+            log.push_back("key" + std::to_string(key));
+            key = 0;
+        };
+        panel.OnMouseWheel = [this](TNyRGBPanel*, TShiftState, int delta, const TPoint& p, bool&) {
+            log.push_back("wheel" + std::to_string(delta) + "@" + std::to_string(p.x) + "," + std::to_string(p.y));
+        };
+    }
+    ~Target() { panel.SetParent(nullptr); }
+    TNyRGBPanel panel;
+    std::vector<std::string> log;
+    bool endOnClick = false;
+};
+
+// A logic thread that never runs, so EndWait has a thread to end.
+class IdleThread : public TMainThread {
+  public:
+    using TMainThread::TMainThread;
+    ~IdleThread() override { Shutdown(); }
+
+  protected:
+    void Execute() override {}
+};
+
+class InputTest : public FormHarness {
+  protected:
+    void SetUp() override {
+        FormHarness::SetUp();
+        WriteData();
+        Start();
+        form->BeginMenuMode();
+        target = std::make_unique<Target>(form);
+        thread = std::make_unique<IdleThread>(form);
+        MainThread.store(thread.get());
+        form->WaitEnded.store(false);
+        form->FrameRateMode = 2;
+    }
+    void TearDown() override {
+        MainThread.store(nullptr);
+        target.reset();
+        FormHarness::TearDown();
+    }
+    std::unique_ptr<Target> target;
+    std::unique_ptr<IdleThread> thread;
+};
+
+TEST_F(InputTest, ClickThatEndsTheWaitLeavesTheNextQueued) {
+    target->endOnClick = true;
+    form->FormMouseDown(mbLeft, 0, 10, 20);
+    form->FormMouseDown(mbRight, 0, 30, 40);
+    form->FrameStep();
+    EXPECT_EQ(target->log, (std::vector<std::string>{"down0@10,20"}));
+    EXPECT_EQ(thread->Result.load(), 7);
+    EXPECT_TRUE(thread->Done.load());
+    EXPECT_EQ(form->QueuedInput(), 1u);
+    // The next wait receives it.
+    form->WaitEnded.store(false);
+    form->FrameStep();
+    EXPECT_EQ(target->log.back(), "down1@30,40");
+    EXPECT_EQ(form->QueuedInput(), 0u);
+}
+
+TEST_F(InputTest, NothingIsFedWhileNoWaitRuns) {
+    form->WaitEnded.store(true);
+    form->FormKeyDown(0x41, 0);
+    form->FrameStep();
+    EXPECT_TRUE(target->log.empty());
+    EXPECT_EQ(form->QueuedInput(), 1u);
+}
+
+TEST_F(InputTest, HiddenMouseDropsMouseButKeepsKeys) {
+    form->SetCursorType(-2);
+    form->FormMouseDown(mbLeft, 0, 1, 1);
+    bool handled = false;
+    form->FormMouseWheel(0, -120, handled);
+    EXPECT_TRUE(handled);
+    form->FormKeyDown(0x0D, 0);
+    form->FrameStep();
+    EXPECT_EQ(target->log, (std::vector<std::string>{"key13"}));
+    EXPECT_EQ(form->QueuedInput(), 0u);
+    // A cursor of -1 only hides the picture; the mouse still works.
+    form->SetCursorType(-1);
+    form->FormMouseDown(mbLeft, 0, 2, 3);
+    form->FrameStep();
+    EXPECT_EQ(target->log.back(), "down0@2,3");
+}
+
+TEST_F(InputTest, TransitionModeTakesNothingOut) {
+    form->FormMouseDown(mbLeft, 0, 1, 1);
+    form->ScreenMode.store(smTransition);
+    form->FrameStep();
+    EXPECT_TRUE(target->log.empty());
+    EXPECT_EQ(form->QueuedInput(), 1u);
+    form->ScreenMode.store(smMenu);
+    form->FlushInput();
+    EXPECT_EQ(form->QueuedInput(), 0u);
+}
+
+TEST_F(InputTest, TallFullScreenShiftsClicksAndClampsTheWheel) {
+    DisplayKind = 1;
+    PictureOffsetY = 152;
+    form->FormMouseDown(mbLeft, 0, 5, 152);
+    form->FormMouseDown(mbLeft, 0, 5, 10);  // above the picture: not clamped
+    form->MouseX.store(2000);
+    form->MouseY.store(5);
+    bool handled = false;
+    form->FormMouseWheel(0, 120, handled);
+    form->FrameStep();
+    DisplayKind = kDisplayWindow;
+    ASSERT_EQ(target->log.size(), 2u);  // the click at y -142 misses every panel
+    EXPECT_EQ(target->log[0], "down0@5,0");
+    EXPECT_EQ(target->log[1], "wheel120@1279,0");
+}
+
+TEST_F(InputTest, RecordsKeepTheirFields) {
+    form->FormKeyPress(static_cast<char>(0x82));
+    form->FormMouseLeave();
+    ASSERT_EQ(form->InputQueue.size(), 2u);
+    EXPECT_EQ(form->InputQueue[0].kind, InputRecord::KeyPress);
+    EXPECT_EQ(form->InputQueue[0].key, 0xFF82);  // sign-extended from its byte
+    EXPECT_EQ(form->InputQueue[1].kind, InputRecord::MouseLeave);
+    EXPECT_EQ(form->InputQueue[1].x, 0);
+}
+
+TEST_F(InputTest, CursorStackKeepsSixteen) {
+    for (int i = 0; i < 17; ++i) {
+        form->SetCursorType(i % 8);
+        EXPECT_EQ(form->PushCursorType(), i < 16);
+    }
+    form->SetCursorType(7);
+    EXPECT_FALSE(form->PopCursorType());
+    EXPECT_EQ(form->GetCursorType(), 7);
+    for (int i = 15; i >= 0; --i) {
+        EXPECT_TRUE(form->PopCursorType());
+        EXPECT_EQ(form->GetCursorType(), i % 8);
+    }
+    EXPECT_FALSE(form->PopCursorType());
+    form->SetCursorType(9);
+    EXPECT_EQ(form->GetCursorType(), 0);
+}
+
+}  // namespace

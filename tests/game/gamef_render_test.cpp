@@ -1,0 +1,150 @@
+// Rendering probed on the presented screen: the widget picture, the cursor drawn on top and
+// taken away again, the frame-rate box, and the wait animation's cells.
+#include "form_harness.h"
+
+namespace {
+
+class RenderTest : public FormHarness {
+  protected:
+    void SetUp() override {
+        FormHarness::SetUp();
+        WriteData();
+        Start();
+        form->FrameRateMode = 2;
+    }
+
+    // A red 200x100 picture panel at (100, 50) under the root.
+    void AddPicture() {
+        picture.SetBitDepth(bd32);
+        picture.SetPixFormat(pf32_888);
+        picture.Resize(200, 100);
+        ASSERT_TRUE(picture.Create());
+        picture.BoxFill(0, 0, 199, 99, picture.TNyRGBtoPixel(ZRRGB{255, 0, 0}));
+        panel.SetImage(&picture);
+        panel.SetSizeX(200);
+        panel.SetSizeY(100);
+        panel.SetOffsetX(100);
+        panel.SetOffsetY(50);
+        panel.SetParent(form->RootPanel);
+        panel.SetCreated(true);
+        panel.SetVisible(true);
+    }
+    void TearDown() override {
+        panel.SetParent(nullptr);
+        FormHarness::TearDown();
+    }
+
+    TNyRGBBits picture;
+    TNyRGBPanel panel{nullptr};
+};
+
+TEST_F(RenderTest, WidgetPictureAndCursorReachTheScreen) {
+    AddPicture();
+    form->MouseX.store(400);
+    form->MouseY.store(300);
+    form->BeginMenuMode();
+    EXPECT_EQ(ScreenAt(150, 100), 0xFF0000u);
+    EXPECT_EQ(ScreenAt(99, 49), 0x000000u);
+    // The cursor's opaque corner is drawn at the mouse; the render target stays clean.
+    EXPECT_EQ(ScreenAt(405, 305), kCursorColour);
+    EXPECT_EQ(ScreenAt(425, 325), 0x000000u);
+    ASSERT_NE(form->ConvertBits, nullptr);
+    EXPECT_EQ(form->ConvertBits->PGet(405, 305) & 0xFFFFFF, 0u);
+
+    // Moving the mouse over the picture: the old place is repaired, the new one shows it.
+    form->MouseX.store(150);
+    form->MouseY.store(100);
+    Tick(1);
+    form->FrameStep();
+    EXPECT_EQ(ScreenAt(405, 305), 0x000000u);
+    EXPECT_EQ(ScreenAt(155, 105), kCursorColour);
+    EXPECT_EQ(ScreenAt(175, 125), 0xFF0000u);
+    EXPECT_EQ(form->ConvertBits->PGet(155, 105) & 0xFFFFFF, 0xFF0000u);
+
+    // A changed widget is repainted by the dirty-rectangle render.
+    picture.BoxFill(0, 0, 199, 99, picture.TNyRGBtoPixel(ZRRGB{0, 0, 255}));
+    panel.SetModify();
+    Tick(1);
+    form->FrameStep();
+    EXPECT_EQ(ScreenAt(250, 120), 0x0000FFu);
+
+    // Hidden cursor: nothing drawn, but its old place is still repaired.
+    form->SetCursorType(-1);
+    Tick(1);
+    form->FrameStep();
+    EXPECT_EQ(ScreenAt(155, 105), 0x0000FFu);
+}
+
+TEST_F(RenderTest, FrameRateBoxDarkensTheCornerAndComesOffTheTarget) {
+    AddPicture();
+    panel.SetOffsetX(1080);
+    panel.SetOffsetY(0);
+    ShowFps = true;
+    form->BeginMenuMode();
+    const uint32_t shown = ScreenAt(1200, 24);
+    EXPECT_EQ(shown, 0x7F0000u);  // red at tone 0x40 is halved, rounded down
+    EXPECT_EQ(ScreenAt(1180, 10), 0xFF0000u);
+    EXPECT_EQ(form->ConvertBits->PGet(1200, 24) & 0xFFFFFF, 0xFF0000u);
+    ShowFps = false;
+}
+
+struct DrawCounter {
+    void Draw(TNyRGBBits*, int) { ++count; }
+    int count = 0;
+};
+
+TEST_F(RenderTest, RenderGateSkipsAConcurrentRender) {
+    DrawCounter draws;
+    form->SetOnDraw(ZRBaseCallback2<void, TNyRGBBits*, int>(&draws, &DrawCounter::Draw));
+    form->RenderFull();
+    EXPECT_EQ(draws.count, 1);
+    form->RenderGate->Acquire();
+    std::thread other([this] { form->RenderFull(); });
+    other.join();
+    EXPECT_EQ(draws.count, 1);
+    // The holder itself may render inside its hold.
+    form->RenderFull();
+    EXPECT_EQ(draws.count, 2);
+    form->RenderGate->Release();
+    form->SetOnDraw(ZRBaseCallback2<void, TNyRGBBits*, int>());
+}
+
+TEST_F(RenderTest, WaitAnimationStepsTwoCellsAtATime) {
+    form->ScreenMode.store(smWait);  // kept off the wait thread: no mode entry
+    form->WaitLevel = form->WaitCount = form->WaitCell = 0;
+    // Without elapsed ticks nothing advances.
+    form->RenderModified(0);
+    EXPECT_EQ(form->WaitCount, 0);
+    for (int i = 0; i < 150; ++i) form->RenderModified(1);
+    EXPECT_EQ(form->WaitLevel, 0);
+    form->RenderModified(1);
+    EXPECT_EQ(form->WaitLevel, 1);
+    EXPECT_EQ(form->WaitCell, 1);
+    std::vector<int> cells;
+    for (int i = 0; i < 12; ++i) {
+        form->RenderModified(1);
+        form->RenderModified(1);
+        cells.push_back(form->WaitCell);
+    }
+    EXPECT_EQ(cells, (std::vector<int>{3, 5, 7, 9, 0, 2, 4, 6, 8, 0, 2, 4}));
+    EXPECT_EQ(form->WaitLevel, 13);
+    // The cell is blended in at the lower right at a quarter of the level.
+    const uint32_t px = ScreenAt(1100, 660);
+    EXPECT_NE(px, 0u);
+    EXPECT_LT(px & 0xFF, kWaitColour & 0xFF);
+    form->ScreenMode.store(smStarted);
+}
+
+TEST_F(RenderTest, InactiveFullScreenKeepsTheFullRenderPending) {
+    form->FullRenderPending.store(true);
+    DisplayKind = 0;
+    form->Active.store(false);
+    form->RenderFull();
+    EXPECT_TRUE(form->FullRenderPending.load());
+    DisplayKind = kDisplayWindow;
+    form->RenderFull();
+    EXPECT_FALSE(form->FullRenderPending.load());
+    form->Active.store(true);
+}
+
+}  // namespace

@@ -1,0 +1,182 @@
+// The wait-for-frame protocol on a real logic thread, the wait thread, the low-memory warning
+// and the command-line switches.
+#include "form_harness.h"
+#include "game/splashf.h"
+#include "wait_for.h"
+
+namespace {
+
+// A logic thread that runs a test's body with the logic lock held, as the game's threads do.
+class ScriptThread : public TMainThread {
+  public:
+    ScriptThread(TGameForm* form, std::function<void(ScriptThread&)> body)
+        : TMainThread(form), body_(std::move(body)) {}
+    ~ScriptThread() override { Shutdown(); }
+
+    TGameForm* GetForm() { return Form; }
+    std::atomic<bool> ended{false};
+    std::atomic<bool> heldAfterEnd{false};
+
+  protected:
+    void Execute() override {
+        Form->LogicLock->Enter();
+        try {
+            body_(*this);
+        } catch (const EGameEnd& e) {
+            ended = std::string(e.what()) == "GameEnd";
+            // The lock is ours again: a second take from this thread nests without waiting.
+            heldAfterEnd = true;
+        }
+        Form->LogicLock->Leave();
+        Form->RequestClose();
+    }
+
+  private:
+    std::function<void(ScriptThread&)> body_;
+};
+
+// Ends every wait from inside the frame, twice, and counts the frames that ran.
+struct Ender {
+    ScriptThread* thread = nullptr;
+    std::atomic<int> frames{0};
+    void OnFrame(int) {
+        ++frames;
+        EndWait(1);
+        EndWait(2);
+    }
+};
+
+class MainThreadTest : public FormHarness {
+  protected:
+    void SetUp() override {
+        FormHarness::SetUp();
+        WriteData();
+    }
+    ScriptThread* StartWith(std::function<void(ScriptThread&)> body) {
+        form = new TGameForm(nullptr, true, "scr_c", "scr_c");
+        GameForm = form;
+        form->MakeLogicThread = [body](TGameForm* f) { return new ScriptThread(f, body); };
+        form->FormCreate();
+        form->FormShow();
+        return static_cast<ScriptThread*>(MainThread.load());
+    }
+};
+
+TEST_F(MainThreadTest, EndWaitTwiceInAFrameEndsTheWaitOnceWithTheLastResult) {
+    Ender ender;
+    std::atomic<int> results{-1};
+    std::atomic<int> framesAtEnd{0};
+    StartWith([&](ScriptThread& t) {
+        t.GetForm()->SetOnFrame(ZRBaseCallback1<void, int>(&ender, &Ender::OnFrame));
+        t.WaitFrame();
+        results = t.Result.load();
+        framesAtEnd = ender.frames.load();
+        t.GetForm()->SetOnFrame(ZRBaseCallback1<void, int>());
+    });
+    ASSERT_TRUE(ServiceUntil([&] { return results.load() != -1; }));
+    EXPECT_EQ(results.load(), 2);
+    EXPECT_EQ(framesAtEnd.load(), 1);
+}
+
+TEST_F(MainThreadTest, TerminatedThreadLeavesTheWaitWithoutAFrame) {
+    std::atomic<bool> go{false};
+    std::atomic<int32_t> consumedBefore{-1};
+    ScriptThread* t = StartWith([&](ScriptThread& self) {
+        while (!go.load()) std::this_thread::yield();
+        consumedBefore = self.GetForm()->ConsumedTicks.load();
+        self.WaitFrame();
+    });
+    ASSERT_NE(t, nullptr);
+    t->Terminate();
+    go = true;
+    ASSERT_TRUE(ServiceUntil([&] { return t->ended.load(); }));
+    EXPECT_TRUE(t->heldAfterEnd.load());
+    EXPECT_EQ(form->ConsumedTicks.load(), consumedBefore.load());
+    // The thread asked for the close itself.
+    ASSERT_TRUE(ServiceUntil([&] { return !MainThread.load(); }));
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST_F(MainThreadTest, LowMemoryIsReportedOncePerThread) {
+    SetAvailableMemoryProbe([] { return kLowMemoryBytes - 1; });
+    std::atomic<int> waits{0};
+    StartWith([&](ScriptThread& self) {
+        for (int i = 0; i < 5; ++i) {
+            self.GetForm()->WaitEnded.store(false);
+            // Each wait runs several frames before the clock's tick ends it.
+            struct Once {
+                void OnFrame(int d) {
+                    if (d > 0) EndWait(0);
+                }
+            } once;
+            self.GetForm()->SetOnFrame(ZRBaseCallback1<void, int>(&once, &Once::OnFrame));
+            self.WaitFrame();
+            self.GetForm()->SetOnFrame(ZRBaseCallback1<void, int>());
+            ++waits;
+        }
+    });
+    ASSERT_TRUE(ServiceUntil([&] { return waits.load() == 5; }));
+    const auto b = boxes.Boxes();
+    ASSERT_EQ(b.size(), 1u);
+    EXPECT_EQ(b[0], "警告|メモリの残り容量が少なくなりました。\nゲームを再起動してください。");
+}
+
+TEST_F(MainThreadTest, WaitThreadRunsFramesOnlyInWaitAndHold) {
+    std::atomic<int> stage{0};
+    StartWith([&](ScriptThread& self) {
+        self.BeginHoldMode();
+        stage = 1;
+        while (stage.load() != 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        self.BeginMenuMode();
+        stage = 3;
+        while (!self.Terminated()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    ASSERT_TRUE(ServiceUntil([&] { return stage.load() == 1; }));
+    // The logic thread holds its lock and does not wait, yet frames run.
+    const int32_t before = form->ConsumedTicks.load();
+    ASSERT_TRUE(ServiceUntil([&] { return form->ConsumedTicks.load() > before + 2; }));
+    stage = 2;
+    ASSERT_TRUE(ServiceUntil([&] { return stage.load() == 3; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const int32_t after = form->ConsumedTicks.load();
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_EQ(form->ConsumedTicks.load(), after);
+    // Waking the sleeping wait thread many times over never loses the next wait mode.
+    for (int i = 0; i < 100; ++i) form->WaitThread->Resume();
+}
+
+TEST(GameErrorTest, Messages) {
+    EXPECT_STREQ(EGameEnd().what(), "GameEnd");
+    EGameEnd copy = EGameEnd();
+    EXPECT_STREQ(copy.what(), "GameEnd");
+    EXPECT_STREQ(EGameErr().what(), "GameErr");
+    // EndWait without a logic thread is ignored.
+    MainThread.store(nullptr);
+    EndWait(5);
+}
+
+TEST(SwitchTest, WindowAndFpsAfterDashOrSlashInAnyCase) {
+    struct Case {
+        const char* arg;
+        bool window;
+        bool fps;
+    };
+    const Case cases[] = {{"-WINDOW", true, false}, {"/window", true, false}, {"-WiNdOw", true, false},
+                          {"/fps", false, true},    {"WINDOW", false, false}, {"-", false, false},
+                          {"/", false, false},      {"-WINDOWS", false, false}, {"", false, false}};
+    for (const Case& c : cases) {
+        DisplayKind = 0;
+        ShowFps = false;
+        ApplySwitch(c.arg);
+        EXPECT_EQ(DisplayKind == kDisplayWindow, c.window) << c.arg;
+        EXPECT_EQ(ShowFps, c.fps) << c.arg;
+    }
+    DisplayKind = 0;
+    ApplySwitch("-window");
+    ApplySwitch("-FPS");
+    EXPECT_EQ(DisplayKind, kDisplayWindow);
+    EXPECT_TRUE(ShowFps);
+    ShowFps = false;
+}
+
+}  // namespace
