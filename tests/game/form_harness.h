@@ -142,6 +142,11 @@ class FormHarness : public ::testing::Test {
             form->Timer->SetEnabled(false);
             form->ResetFrameClock();
         }
+        // In lock step the test alone runs frames, in every screen mode.
+        if (!logicThread && form->WaitThread) {
+            form->WaitThread->Stop();
+            form->WaitThread->WaitFor();
+        }
         return form;
     }
 

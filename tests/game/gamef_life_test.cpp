@@ -44,7 +44,12 @@ TEST_F(LifeTest, CancelKeepsTheGameAndFullScreenAsksNothing) {
     EXPECT_EQ(form->GetScreenMode(), smWait);
     EXPECT_EQ(boxes.Boxes().size(), 1u);
 
+    // The display kind changes under the logic and draw locks, as a display reset does.
+    form->LogicLock->Enter();
+    form->DrawLock->Enter();
     DisplayKind = 0;
+    form->DrawLock->Leave();
+    form->LogicLock->Leave();
     form->Close();
     ASSERT_TRUE(ServiceUntil([this] { return !MainThread.load(); }));
     EXPECT_EQ(boxes.Boxes().size(), 1u);

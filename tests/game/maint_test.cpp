@@ -14,18 +14,13 @@ class ScriptThread : public TMainThread {
     ~ScriptThread() override { Shutdown(); }
 
     TGameForm* GetForm() { return Form; }
-    std::atomic<bool> ended{false};
-    std::atomic<bool> heldAfterEnd{false};
 
   protected:
     void Execute() override {
         Form->LogicLock->Enter();
         try {
             body_(*this);
-        } catch (const EGameEnd& e) {
-            ended = std::string(e.what()) == "GameEnd";
-            // The lock is ours again: a second take from this thread nests without waiting.
-            heldAfterEnd = true;
+        } catch (const EGameEnd&) {
         }
         Form->LogicLock->Leave();
         Form->RequestClose();
@@ -79,21 +74,36 @@ TEST_F(MainThreadTest, EndWaitTwiceInAFrameEndsTheWaitOnceWithTheLastResult) {
 }
 
 TEST_F(MainThreadTest, TerminatedThreadLeavesTheWaitWithoutAFrame) {
-    std::atomic<bool> go{false};
+    std::atomic<bool> go{false}, ended{false}, otherGotLock{false}, checked{false};
     std::atomic<int32_t> consumedBefore{-1};
+    std::thread other;
     ScriptThread* t = StartWith([&](ScriptThread& self) {
         while (!go.load()) std::this_thread::yield();
         consumedBefore = self.GetForm()->ConsumedTicks.load();
-        self.WaitFrame();
+        try {
+            self.WaitFrame();
+        } catch (const EGameEnd& e) {
+            ended = std::string(e.what()) == "GameEnd";
+            // The logic lock is this thread's again: another thread cannot have it now.
+            TGameForm* f = self.GetForm();
+            other = std::thread([f, &otherGotLock] {
+                f->LogicLock->Enter();
+                otherGotLock = true;
+                f->LogicLock->Leave();
+            });
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            checked = !otherGotLock.load();
+        }
     });
     ASSERT_NE(t, nullptr);
     t->Terminate();
     go = true;
-    ASSERT_TRUE(ServiceUntil([&] { return t->ended.load(); }));
-    EXPECT_TRUE(t->heldAfterEnd.load());
-    EXPECT_EQ(form->ConsumedTicks.load(), consumedBefore.load());
-    // The thread asked for the close itself.
     ASSERT_TRUE(ServiceUntil([&] { return !MainThread.load(); }));
+    other.join();
+    EXPECT_TRUE(ended.load());
+    EXPECT_TRUE(checked.load());
+    EXPECT_TRUE(otherGotLock.load());
+    EXPECT_EQ(form->ConsumedTicks.load(), consumedBefore.load());
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
