@@ -122,7 +122,7 @@ void ZRStringList::SaveToStream(ZRStream* stream) {
     if (!stream) return;
     int n = GetCount();
     for (int i = 0; i < n; ++i) {
-        int start, length;
+        int start = 0, length = 0;
         GetStringPos(i, start, length);
         stream->Write(text_.data() + start, length);
         stream->Write("\r\n", 2);

@@ -196,6 +196,8 @@ class TGameForm : public plat::WindowComponent {
     int32_t CursorDepth = 0;
     int32_t CursorX = -100;
     int32_t CursorY = -100;
+    // The cursor type the last render drew (-3 before any).
+    int32_t ShownCursorType = -3;
     TNyRGBBits* CursorSave = nullptr;
     TNyRGBBits* FpsSave = nullptr;
     TNyRGBBits* WaitBits = nullptr;
@@ -265,6 +267,8 @@ class TGameForm : public plat::WindowComponent {
     void WaitStep(TNyRGBBits* target, int yoff, ZRRectSet& rects);
     void DrawFpsBox(TNyRGBBits* target);
     bool DrawCursor(TNyRGBBits* target, int yoff);
+    // The frame's changed set is only the cursor's place, and the cursor is as last drawn.
+    bool PictureUnchanged(const ZRRectSet& rects);
     void TakeAway(TNyRGBBits* target, int yoff);
     TNyRGBBits* MakeBits(int w, int h);
     bool LoadPicture(const char* name, TNyRGBBits*& bits, TNyAlpha** alpha, ZRBitDepth depth);

@@ -194,11 +194,30 @@ void TGameForm::DrawFpsBox(TNyRGBBits* target) {
     target->ReleaseDC(dc);
 }
 
+bool TGameForm::PictureUnchanged(const ZRRectSet& rects) {
+    const int yoff = PictureY();
+    ZRRectSet old;
+    if (CursorX > -kCursorSize && CursorX < 1280 && CursorY > -kCursorSize && CursorY < 720)
+        old.UnionRect(ZRRect{CursorX, CursorY + yoff, CursorX + kCursorSize,
+                             CursorY + yoff + kCursorSize});
+    if (rects.size() != old.size()) return false;
+    for (size_t i = 0; i < rects.size(); ++i) {
+        const ZRRect &a = rects[i], &b = old[i];
+        if (a.left != b.left || a.top != b.top || a.right != b.right || a.bottom != b.bottom)
+            return false;
+    }
+    TPoint p;
+    GetMousePos(p);
+    const int h = CursorType.load() >= 4 ? 15 : 0;
+    return p.x - h == CursorX && p.y - h == CursorY && CursorType.load() == ShownCursorType;
+}
+
 bool TGameForm::DrawCursor(TNyRGBBits* target, int yoff) {
     TPoint p;
     GetMousePos(p);
     SetCursorPosition(p.x, p.y);
     const int32_t type = CursorType.load();
+    ShownCursorType = type;
     if (type < 0 || !CursorSave || !CursorSave->Created() || !CursorBits) return false;
     CursorSave->Cls();
     CursorSave->ClipDraw(0, 0, target, CursorX, CursorY + yoff, kCursorSize, kCursorSize);
@@ -280,6 +299,12 @@ void TGameForm::RenderModified(int ticks) {
             }
         } else if (mode == smWait && ticks > 0) {
             WaitStep(target, yoff, rects);
+        }
+        // Nothing but a cursor that stayed where it was shown: the display already holds this
+        // very frame, and presenting it again would only cost the machine a full upload.
+        if (!ShowFps && PictureUnchanged(rects)) {
+            RenderClose(logic);
+            return;
         }
         if (ShowFps) {
             DrawFpsBox(target);

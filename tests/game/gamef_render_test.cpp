@@ -75,6 +75,31 @@ TEST_F(RenderTest, WidgetPictureAndCursorReachTheScreen) {
     EXPECT_EQ(ScreenAt(155, 105), 0x0000FFu);
 }
 
+TEST_F(RenderTest, UnchangedFrameIsNotPresentedAgain) {
+    form->MouseX.store(400);
+    form->MouseY.store(300);
+    form->BeginMenuMode();
+    Tick(1);
+    form->FrameStep();
+    display.Screen().ResetCounts();
+    Tick(1);
+    form->FrameStep();
+    EXPECT_EQ(display.Screen().Uploads(), 0);
+    // A moved cursor, or a cursor of another type, is presented.
+    form->MouseX.store(410);
+    Tick(1);
+    form->FrameStep();
+    EXPECT_GT(display.Screen().Uploads(), 0);
+    EXPECT_EQ(ScreenAt(415, 305), kCursorColour);
+    EXPECT_EQ(ScreenAt(405, 305), 0u);
+    display.Screen().ResetCounts();
+    form->SetCursorType(-1);
+    Tick(1);
+    form->FrameStep();
+    EXPECT_GT(display.Screen().Uploads(), 0);
+    EXPECT_EQ(ScreenAt(415, 305), 0u);
+}
+
 TEST_F(RenderTest, FrameRateBoxDarkensTheCornerAndComesOffTheTarget) {
     AddPicture();
     panel.SetOffsetX(1080);
