@@ -161,3 +161,38 @@ TEST(FpsCounterTest, CountsFramesOfTheLastFourQuarterSeconds) {
 }
 
 }  // namespace
+
+namespace {
+
+// The real clock: frames run at the mode's rate when the frame step is called in a loop.
+class PacingTest : public FormHarness {
+  protected:
+    int FramesInASecond(uint8_t mode) {
+        FrameProbe probe;
+        form->SetOnFrame(ZRBaseCallback1<void, int>(&probe, &FrameProbe::OnFrame));
+        form->FrameRateMode = mode;
+        form->WaitEnded.store(false);
+        form->ResetFrameClock();
+        form->Timer->SetEnabled(true);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        while (std::chrono::steady_clock::now() < until) form->FrameStep();
+        form->Timer->SetEnabled(false);
+        form->SetOnFrame(ZRBaseCallback1<void, int>());
+        return probe.frames;
+    }
+};
+
+TEST_F(PacingTest, ModesRunAtTheirRates) {
+    WriteData();
+    Start();
+    const int thirty = FramesInASecond(1);
+    EXPECT_GE(thirty, 24);
+    EXPECT_LE(thirty, 32);
+    const int fifteen = FramesInASecond(0);
+    EXPECT_GE(fifteen, 11);
+    EXPECT_LE(fifteen, 16);
+    // Full speed is bounded by the 3 ms pause only.
+    EXPECT_GT(FramesInASecond(2), 60);
+}
+
+}  // namespace
