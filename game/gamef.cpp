@@ -29,7 +29,9 @@ void Message(const std::string& text, const char* caption) {
                       plat::MsgIcon::Error);
 }
 
-const std::string& InitFailedText() { return plat::SjisText("初期化に失敗しました。"); }
+const std::string& InitFailedText() {
+    return plat::SjisText("初期化に失敗しました。");
+}
 
 }  // namespace
 
@@ -52,7 +54,9 @@ void TGameForm::Init() {
     ProbeOk = ProbeDisplay();
 }
 
-TGameForm::~TGameForm() { FormDestroy(); }
+TGameForm::~TGameForm() {
+    FormDestroy();
+}
 
 bool TGameForm::ProbeDisplay() {
     WorkBitDepth = bdNone;
@@ -102,8 +106,8 @@ bool TGameForm::ProbeDisplay() {
         DisplayKind = kDisplayWindow;
     } else {
         Has720Mode = at720[DisplayBitDepth];
-        HasTallMode = atTall[DisplayBitDepth] ||
-                      (FullScreenSize == ss1280x720 && at720[DisplayBitDepth]);
+        HasTallMode =
+            atTall[DisplayBitDepth] || (FullScreenSize == ss1280x720 && at720[DisplayBitDepth]);
     }
     if (DisplayBitDepth == bd16 || DisplayBitDepth == bd24) {
         WorkBitDepth = bd24;
@@ -157,7 +161,8 @@ bool TGameForm::CreateDevices() {
     ScriptFileMan = new (std::nothrow) ZRFileMan();
     if (!MemMan || !GameFileMan || !MusicFileMan || !ScriptFileMan) return false;
 
-    if (!GameFileMan->InitPack(GameArchiveName + ".pak")) GameFileMan->InitDir(GameArchiveName + "_Pak");
+    if (!GameFileMan->InitPack(GameArchiveName + ".pak"))
+        GameFileMan->InitDir(GameArchiveName + "_Pak");
     MusicFileMan->InitDir("BGM");
     if (!ScriptArchiveName.IsEmpty()) {
         if (Hosted || !ScriptFileMan->InitPack(ScriptArchiveName + ".pak"))
@@ -472,4 +477,6 @@ void TGameForm::PlayMuteBuffer() {
     if (MuteBuffer) MuteBuffer->Play(false);
 }
 
-const std::string& ApplicationTitle() { return plat::GbkText("Solvane ～星辰回廊～"); }
+const std::string& ApplicationTitle() {
+    return plat::GbkText("Solvane ～星辰回廊～");
+}

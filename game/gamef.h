@@ -253,6 +253,7 @@ class TGameForm : public plat::WindowComponent {
   private:
     void Init();
     void PostClose();
+    void PushButton(uint8_t kind, TMouseButton button, TShiftState shift, int x, int y);
     bool ProbeDisplay();
     bool CreateFailed(const char* text, const char* caption);
     bool CreateDevices();

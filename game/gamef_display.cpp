@@ -42,7 +42,8 @@ bool TGameForm::SetupDisplay(uint8_t kind) {
 
     if (!Display->Enabled() && kind == kDisplayWindow && (Has720Mode || HasTallMode)) {
         const plat::MsgAnswer a = plat::ShowMessage(
-            plat::SjisText("ウィンドウモードでの初期化に失敗しました。\nフルスクリーンにしますか？"),
+            plat::SjisText(
+                "ウィンドウモードでの初期化に失敗しました。\nフルスクリーンにしますか？"),
             "Error", plat::CodePage::ShiftJis, plat::MsgButtons::OkCancel, plat::MsgIcon::Error);
         if (a == plat::MsgAnswer::Ok) return SetupDisplay(Has720Mode ? 0 : 1);
     }
@@ -51,8 +52,8 @@ bool TGameForm::SetupDisplay(uint8_t kind) {
     FullRenderPending.store(true);
     if (kind == kDisplayWindow || Display->BitDepth() != WorkBitDepth) {
         const bool deep = WorkBitDepth == bd32;
-        ConvertBits =
-            Display->CreateSurface(deep ? bd32 : bd24, deep ? pf32_888 : pf24_888, 1280, 720, false);
+        ConvertBits = Display->CreateSurface(deep ? bd32 : bd24, deep ? pf32_888 : pf24_888, 1280,
+                                             720, false);
         if (!ConvertBits) return false;
         MemMan->AddPtr(ConvertBits);
     }

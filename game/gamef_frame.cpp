@@ -21,7 +21,9 @@ struct Hold {
 
 }  // namespace
 
-void TGameForm::OnTimerTick(void*) { TimerTick(); }
+void TGameForm::OnTimerTick(void*) {
+    TimerTick();
+}
 
 void TGameForm::TimerTick() {
     const uint8_t mode = GetScreenMode();
@@ -74,9 +76,15 @@ void TGameForm::FrameStep() {
     const int32_t d = produced - ConsumedTicks.load();
     bool due;
     switch (FrameRateMode) {
-        case 0: due = d >= 2; break;
-        case 1: due = d != 0; break;
-        default: due = true; break;
+        case 0:
+            due = d >= 2;
+            break;
+        case 1:
+            due = d != 0;
+            break;
+        default:
+            due = true;
+            break;
     }
     DeviceCheckTicks += d;
     if (DeviceCheckTicks > 30) {
@@ -107,8 +115,7 @@ void TGameForm::FrameStep() {
 void TGameForm::Update(int d) {
     if (GetScreenMode() != smTransition) ProcessInput();
     const uint8_t mode = GetScreenMode();
-    if ((mode == smMenu || mode == smBattle || mode == smAdventure) && !WaitEnded.load() &&
-        d > 0) {
+    if ((mode == smMenu || mode == smBattle || mode == smAdventure) && !WaitEnded.load() && d > 0) {
         Hold logic(LogicLock);
         for (int i = 0; i < d; ++i) RootPanel->Anime();
     }

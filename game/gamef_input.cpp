@@ -31,10 +31,17 @@ TShiftState ShiftFromSdl() {
 
 bool ButtonFromSdl(uint8_t sdl, TMouseButton& b) {
     switch (sdl) {
-        case SDL_BUTTON_LEFT: b = mbLeft; return true;
-        case SDL_BUTTON_RIGHT: b = mbRight; return true;
-        case SDL_BUTTON_MIDDLE: b = mbMiddle; return true;
-        default: return false;
+        case SDL_BUTTON_LEFT:
+            b = mbLeft;
+            return true;
+        case SDL_BUTTON_RIGHT:
+            b = mbRight;
+            return true;
+        case SDL_BUTTON_MIDDLE:
+            b = mbMiddle;
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -69,18 +76,16 @@ void TGameForm::FormMouseMove(TShiftState shift, int x, int y) {
 }
 
 void TGameForm::FormMouseDown(TMouseButton button, TShiftState shift, int x, int y) {
-    InputRecord r;
-    r.kind = InputRecord::MouseDown;
-    r.x = x;
-    r.y = DisplayKind == 1 ? y - PictureOffsetY : y;
-    r.shift = shift;
-    r.button = button;
-    PushInput(r);
+    PushButton(InputRecord::MouseDown, button, shift, x, y);
 }
 
 void TGameForm::FormMouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+    PushButton(InputRecord::MouseUp, button, shift, x, y);
+}
+
+void TGameForm::PushButton(uint8_t kind, TMouseButton button, TShiftState shift, int x, int y) {
     InputRecord r;
-    r.kind = InputRecord::MouseUp;
+    r.kind = kind;
     r.x = x;
     r.y = DisplayKind == 1 ? y - PictureOffsetY : y;
     r.shift = shift;
@@ -177,14 +182,19 @@ void TGameForm::ProcessInput() {
             case InputRecord::MouseLeave:
                 if (mouse) RootPanel->MouseLeave();
                 break;
-            case InputRecord::KeyDown: RootPanel->KeyDown(key, r.shift); break;
-            case InputRecord::KeyUp: RootPanel->KeyUp(key, r.shift); break;
+            case InputRecord::KeyDown:
+                RootPanel->KeyDown(key, r.shift);
+                break;
+            case InputRecord::KeyUp:
+                RootPanel->KeyUp(key, r.shift);
+                break;
             case InputRecord::KeyPress: {
                 char c = static_cast<char>(r.key & 0xFF);
                 RootPanel->KeyPress(c);
                 break;
             }
-            default: break;
+            default:
+                break;
         }
     }
 }
@@ -235,15 +245,29 @@ void TGameForm::HandleWindowEvent(const SDL_Event& e) {
             break;
         case SDL_WINDOWEVENT:
             switch (e.window.event) {
-                case SDL_WINDOWEVENT_ENTER: FormMouseEnter(); break;
-                case SDL_WINDOWEVENT_LEAVE: FormMouseLeave(); break;
-                case SDL_WINDOWEVENT_FOCUS_GAINED: Active.store(true); break;
-                case SDL_WINDOWEVENT_FOCUS_LOST: Active.store(false); break;
-                case SDL_WINDOWEVENT_CLOSE: Close(); break;
-                default: break;
+                case SDL_WINDOWEVENT_ENTER:
+                    FormMouseEnter();
+                    break;
+                case SDL_WINDOWEVENT_LEAVE:
+                    FormMouseLeave();
+                    break;
+                case SDL_WINDOWEVENT_FOCUS_GAINED:
+                    Active.store(true);
+                    break;
+                case SDL_WINDOWEVENT_FOCUS_LOST:
+                    Active.store(false);
+                    break;
+                case SDL_WINDOWEVENT_CLOSE:
+                    Close();
+                    break;
+                default:
+                    break;
             }
             break;
-        case SDL_QUIT: Close(); break;
-        default: break;
+        case SDL_QUIT:
+            Close();
+            break;
+        default:
+            break;
     }
 }

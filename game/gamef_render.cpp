@@ -198,8 +198,8 @@ bool TGameForm::PictureUnchanged(const ZRRectSet& rects) {
     const int yoff = PictureY();
     ZRRectSet old;
     if (CursorX > -kCursorSize && CursorX < 1280 && CursorY > -kCursorSize && CursorY < 720)
-        old.UnionRect(ZRRect{CursorX, CursorY + yoff, CursorX + kCursorSize,
-                             CursorY + yoff + kCursorSize});
+        old.UnionRect(
+            ZRRect{CursorX, CursorY + yoff, CursorX + kCursorSize, CursorY + yoff + kCursorSize});
     if (rects.size() != old.size()) return false;
     for (size_t i = 0; i < rects.size(); ++i) {
         const ZRRect &a = rects[i], &b = old[i];
@@ -258,7 +258,8 @@ void TGameForm::RenderFull() {
         if (ShowFps) DrawFpsBox(target);
         DrawCursor(target, yoff);
         const int displayY = DisplayKind == 1 ? PictureOffsetY : 0;
-        if (ConvertBits) Display->DrawSurface()->ConvertCopy(0, displayY, ConvertBits, 0, 0, 1280, 720);
+        if (ConvertBits)
+            Display->DrawSurface()->ConvertCopy(0, displayY, ConvertBits, 0, 0, 1280, 720);
         if (DisplayKind == kDisplayWindow || ApplicationActive()) {
             if (DisplayKind == 1) ClearBorders();
             Display->Flip();
@@ -339,7 +340,8 @@ void TGameForm::RenderMovie() {
     if (!RenderOpen(logic)) return;
     if (GetScreenMode() != smClosing && WaitCanDraw()) {
         Fps.Count();
-        if (OnMovieDraw.IsSet()) OnMovieDraw.Call(Display->DrawSurface(), DisplayKind == 1 ? PictureOffsetY : 0);
+        if (OnMovieDraw.IsSet())
+            OnMovieDraw.Call(Display->DrawSurface(), DisplayKind == 1 ? PictureOffsetY : 0);
         if (DisplayKind == kDisplayWindow || ApplicationActive()) {
             if (DisplayKind == 1) ClearBorders();
             Display->Flip();

@@ -45,7 +45,9 @@ TMainThread::TMainThread(TGameForm* form) : Form(form) {
     for (uint32_t i = 0; i < draws; ++i) GameRandom.Rnd();
 }
 
-TMainThread::~TMainThread() { Shutdown(); }
+TMainThread::~TMainThread() {
+    Shutdown();
+}
 
 template <typename F>
 void TMainThread::Unlocked(F&& call) {
@@ -88,7 +90,9 @@ void TMainThread::CheckTerminated() {
     if (Terminated()) ThrowGameEnd();
 }
 
-void TMainThread::ThrowGameEnd() { throw EGameEnd(); }
+void TMainThread::ThrowGameEnd() {
+    throw EGameEnd();
+}
 
 void TMainThread::TerminateAndEnd() {
     Terminate();

@@ -24,7 +24,9 @@ TSplashForm* SplashForm = nullptr;
 TSplashForm::TSplashForm(plat::TComponent* owner, plat::WindowHost* host)
     : plat::TComponent(owner), Host(host) {}
 
-TSplashForm::~TSplashForm() { FormDestroy(); }
+TSplashForm::~TSplashForm() {
+    FormDestroy();
+}
 
 void TSplashForm::FormCreate() {
     Host->CreateWindow(plat::ToUtf8(ApplicationTitle(), plat::CodePage::Gbk), kWidth, kHeight,
@@ -47,7 +49,8 @@ void TSplashForm::PaintPicture() {
     pic.Resize(kWidth, kHeight);
     if (!pic.Create() || !pic.Lock()) return;
     for (int y = 0; y < kHeight; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(pic.Bits() + static_cast<ptrdiff_t>(y) * pic.Pitch());
+        auto* row =
+            reinterpret_cast<uint32_t*>(pic.Bits() + static_cast<ptrdiff_t>(y) * pic.Pitch());
         for (int x = 0; x < kWidth; ++x) {
             const uint32_t r = 10 + y / 6, g = 16 + y / 4, b = 48 + y + x / 12;
             row[x] = (r << 16) | (g << 8) | b;
@@ -138,8 +141,10 @@ int WinMain() {
         plat::WindowHost host;
         plat::SdlDisplay& display = plat::SdlDisplay::Instance();
         display.Start();
-        display.Presenter().SetWakeHook(
-            [] { plat::MainQueue::Instance().Post([] { plat::SdlDisplay::Instance().Presenter().Pump(); }); });
+        display.Presenter().SetWakeHook([] {
+            plat::MainQueue::Instance().Post(
+                [] { plat::SdlDisplay::Instance().Presenter().Pump(); });
+        });
         host.SetEventHandler([&host, &display](const SDL_Event& e) {
             display.Presenter().HandleEvent(e);
             if (GameForm)

@@ -29,7 +29,8 @@ struct Picture {
     int w, h;
     std::vector<unsigned char> bgr;
     std::vector<unsigned char> alpha;
-    Picture(int width, int height) : w(width), h(height), bgr(size_t(width) * height * 3), alpha(size_t(width) * height) {}
+    Picture(int width, int height)
+        : w(width), h(height), bgr(size_t(width) * height * 3), alpha(size_t(width) * height) {}
     void Set(int x, int y, uint32_t rgb, unsigned char a = 255) {
         if (x < 0 || y < 0 || x >= w || y >= h) return;
         const size_t i = size_t(y) * w + x;
@@ -52,7 +53,8 @@ void Put16(std::ofstream& f, uint16_t v) {
     f.write(b, 2);
 }
 void Put32(std::ofstream& f, uint32_t v) {
-    const char b[4] = {char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF), char(v >> 24)};
+    const char b[4] = {char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF),
+                       char(v >> 24)};
     f.write(b, 4);
 }
 
@@ -74,7 +76,8 @@ bool WriteBmp(const fs::path& path, const Picture& p) {
     for (int i = 0; i < 6; ++i) Put32(f, 0);
     std::vector<char> line(row, 0);
     for (int y = p.h - 1; y >= 0; --y) {
-        std::copy_n(reinterpret_cast<const char*>(&p.bgr[size_t(y) * p.w * 3]), size_t(p.w) * 3, line.begin());
+        std::copy_n(reinterpret_cast<const char*>(&p.bgr[size_t(y) * p.w * 3]), size_t(p.w) * 3,
+                    line.begin());
         f.write(line.data(), row);
     }
     return bool(f);
@@ -96,8 +99,10 @@ Picture DrawCursor() {
                     if (inside) p.Set(ox + x, y, rim ? 0x202020 : tints[cell]);
                 } else {
                     const double d = std::hypot(x - 15.0, y - 15.0);
-                    if (d <= 12.0 && d >= 6.0) p.Set(ox + x, y, d > 11.0 || d < 7.0 ? 0x202020 : tints[cell]);
-                    else if (d < 2.0) p.Set(ox + x, y, tints[cell]);
+                    if (d <= 12.0 && d >= 6.0)
+                        p.Set(ox + x, y, d > 11.0 || d < 7.0 ? 0x202020 : tints[cell]);
+                    else if (d < 2.0)
+                        p.Set(ox + x, y, tints[cell]);
                 }
             }
     }
@@ -240,10 +245,12 @@ int main(int argc, char** argv) {
         double f0, f1, seconds;
         bool noise;
     };
-    const Sound sounds[6] = {{"SysSE_OK", 880, 1320, 0.18, false},   {"SysSE_Cancel", 660, 330, 0.2, false},
-                             {"SysSE_Error", 220, 180, 0.35, false}, {"SysSE_Cursor", 1500, 1500, 0.05, false},
-                             {"SysSE_Open", 440, 990, 0.25, false},  {"SysSE_Close", 0, 0, 0.2, true}};
-    bool ok = WritePng(stage / "Cursor.png", DrawCursor(), true) && WriteBmp(stage / "Wait.bmp", DrawWait()) &&
+    const Sound sounds[6] = {
+        {"SysSE_OK", 880, 1320, 0.18, false},   {"SysSE_Cancel", 660, 330, 0.2, false},
+        {"SysSE_Error", 220, 180, 0.35, false}, {"SysSE_Cursor", 1500, 1500, 0.05, false},
+        {"SysSE_Open", 440, 990, 0.25, false},  {"SysSE_Close", 0, 0, 0.2, true}};
+    bool ok = WritePng(stage / "Cursor.png", DrawCursor(), true) &&
+              WriteBmp(stage / "Wait.bmp", DrawWait()) &&
               WritePng(stage / "Cap_Logo.png", DrawStamp(240, 64, 0x4060C0), true) &&
               WritePng(stage / "Cap_Copy.png", DrawStamp(320, 24, 0x808080), true);
     for (const Sound& s : sounds)

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "foundation/zrstream.h"

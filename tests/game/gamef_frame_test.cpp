@@ -48,9 +48,11 @@ TEST_F(FrameTest, TimerMakesThirtyTicksASecondInEitherPeriod) {
         }
         ASSERT_EQ(at.size(), 30u) << period;
         if (period == 10)
-            EXPECT_EQ((std::vector<int>{at[0], at[1], at[2], at[3]}), (std::vector<int>{3, 6, 10, 13}));
+            EXPECT_EQ((std::vector<int>{at[0], at[1], at[2], at[3]}),
+                      (std::vector<int>{3, 6, 10, 13}));
         else
-            EXPECT_EQ((std::vector<int>{at[0], at[1], at[2], at[3]}), (std::vector<int>{6, 13, 20, 26}));
+            EXPECT_EQ((std::vector<int>{at[0], at[1], at[2], at[3]}),
+                      (std::vector<int>{6, 13, 20, 26}));
     }
     // Created and closing windows produce no ticks.
     for (uint8_t mode : {smCreated, smClosing}) {

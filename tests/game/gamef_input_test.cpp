@@ -14,7 +14,8 @@ struct Target {
         panel.SetKeyControl(true);
         panel.SetActive();
         panel.OnMouseDown = [this](TNyRGBPanel*, TMouseButton b, TShiftState, int x, int y) {
-            log.push_back("down" + std::to_string(b) + "@" + std::to_string(x) + "," + std::to_string(y));
+            log.push_back("down" + std::to_string(b) + "@" + std::to_string(x) + "," +
+                          std::to_string(y));
             if (endOnClick) EndWait(7);
         };
         panel.OnKeyDown = [this](TNyRGBPanel*, uint16_t& key, TShiftState) {
@@ -22,7 +23,8 @@ struct Target {
             key = 0;
         };
         panel.OnMouseWheel = [this](TNyRGBPanel*, TShiftState, int delta, const TPoint& p, bool&) {
-            log.push_back("wheel" + std::to_string(delta) + "@" + std::to_string(p.x) + "," + std::to_string(p.y));
+            log.push_back("wheel" + std::to_string(delta) + "@" + std::to_string(p.x) + "," +
+                          std::to_string(p.y));
         };
     }
     ~Target() { panel.SetParent(nullptr); }

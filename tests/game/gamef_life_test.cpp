@@ -8,7 +8,9 @@
 
 namespace {
 
-std::string Utf8(const std::string& caption, const char* text) { return caption + "|" + text; }
+std::string Utf8(const std::string& caption, const char* text) {
+    return caption + "|" + text;
+}
 
 class LifeTest : public FormHarness {};
 
@@ -24,7 +26,8 @@ TEST_F(LifeTest, GameThreadWaitsForFramesUntilTheWindowCloses) {
     EXPECT_NE(form->SysSEStream[0], nullptr);
 
     form->Close();
-    ASSERT_TRUE(ServiceUntil([this] { return form->GetScreenMode() == smClosing && !MainThread.load(); }));
+    ASSERT_TRUE(
+        ServiceUntil([this] { return form->GetScreenMode() == smClosing && !MainThread.load(); }));
     const auto b = boxes.Boxes();
     ASSERT_EQ(b.size(), 1u);
     EXPECT_EQ(b[0], Utf8("Solvane ～星辰回廊～", "确定要退出游戏吗？"));

@@ -171,9 +171,10 @@ TEST(SwitchTest, WindowAndFpsAfterDashOrSlashInAnyCase) {
         bool window;
         bool fps;
     };
-    const Case cases[] = {{"-WINDOW", true, false}, {"/window", true, false}, {"-WiNdOw", true, false},
-                          {"/fps", false, true},    {"WINDOW", false, false}, {"-", false, false},
-                          {"/", false, false},      {"-WINDOWS", false, false}, {"", false, false}};
+    const Case cases[] = {
+        {"-WINDOW", true, false}, {"/window", true, false},   {"-WiNdOw", true, false},
+        {"/fps", false, true},    {"WINDOW", false, false},   {"-", false, false},
+        {"/", false, false},      {"-WINDOWS", false, false}, {"", false, false}};
     for (const Case& c : cases) {
         DisplayKind = 0;
         ShowFps = false;
