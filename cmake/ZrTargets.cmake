@@ -23,11 +23,10 @@ function(zr_layer_tests name)
   if(NOT _src)
     return()
   endif()
-  add_executable(test_${name} ${_src})
+  add_executable(test_${name} ${_src} ${PROJECT_SOURCE_DIR}/tests/support/test_env.cpp)
   target_link_libraries(test_${name} PRIVATE ${name} GTest::gtest GTest::gtest_main)
   target_include_directories(test_${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-  gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp")
+  gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60)
 endfunction()
 
 # bench/<layer>_<name>.cpp links against <layer> (and everything below it).
