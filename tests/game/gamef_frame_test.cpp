@@ -187,14 +187,16 @@ class PacingTest : public FormHarness {
 TEST_F(PacingTest, ModesRunAtTheirRates) {
     WriteData();
     Start();
+    // The upper bounds are the pacing; the lower ones only say the loop kept going, and are
+    // loose because a loaded test machine may stall the loop for whole frames.
     const int thirty = FramesInASecond(1);
-    EXPECT_GE(thirty, 24);
+    EXPECT_GE(thirty, 15);
     EXPECT_LE(thirty, 32);
     const int fifteen = FramesInASecond(0);
-    EXPECT_GE(fifteen, 11);
+    EXPECT_GE(fifteen, 8);
     EXPECT_LE(fifteen, 16);
-    // Full speed is bounded by the 3 ms pause only.
-    EXPECT_GT(FramesInASecond(2), 60);
+    // Full speed is bounded by the 3 ms pause only, so it outruns the clocked modes.
+    EXPECT_GT(FramesInASecond(2), 40);
 }
 
 }  // namespace
