@@ -70,6 +70,15 @@ std::string FromUtf8(std::string_view utf8, CodePage cp) {
     return out;
 }
 
+bool FromUtf8Strict(std::string_view utf8, CodePage cp, std::string& out, size_t& bad) {
+    Converter c(IconvName(cp), "UTF-8");
+    out.clear();
+    const size_t total = utf8.size();
+    if (c.Run(utf8, out)) return true;
+    bad = total - utf8.size();
+    return false;
+}
+
 std::vector<char32_t> ToCodePoints(std::string_view bytes, CodePage cp) {
     std::string u = ToUtf8(bytes, cp);
     std::vector<char32_t> out;

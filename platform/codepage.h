@@ -18,6 +18,11 @@ std::string ToUtf8(std::string_view bytes, CodePage cp);
 // Encodes UTF-8 into the code page; characters the code page lacks become '?'.
 std::string FromUtf8(std::string_view utf8, CodePage cp);
 
+// Encodes UTF-8 into the code page, refusing what FromUtf8 would replace: false at the first
+// character the code page lacks or the first malformed UTF-8 sequence, with `bad` set to its
+// byte offset in `utf8` and `out` holding what was encoded before it.
+bool FromUtf8Strict(std::string_view utf8, CodePage cp, std::string& out, size_t& bad);
+
 // Decodes bytes to Unicode code points, with the same replacement rule as ToUtf8.
 std::vector<char32_t> ToCodePoints(std::string_view bytes, CodePage cp);
 

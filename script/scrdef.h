@@ -1,0 +1,86 @@
+// The script machine's vocabulary, shared by the engine, the assembler and the disassembler:
+// the names of the built-in operations (opcodes 0-48), the descriptors of the commands
+// (opcodes 64-187: name, how many arguments they pop, whether they push a result), and
+// ScriptHost, the narrow face of the scene that owns the engine.
+#pragma once
+#include <cstdint>
+
+// Opcodes are u16 in the code, but only 0-191 have handler slots.
+inline constexpr int kScriptHandlerCount = 192;
+inline constexpr int kScriptFirstCommand = 64;
+inline constexpr int kScriptLastCommand = 187;
+
+enum ScriptOp : uint16_t {
+    opNOP = 0,
+    opPUSH = 1,
+    opPOP = 2,
+    opJMP = 3,
+    opJZ = 4,
+    opJNZ = 5,
+    opCALL = 6,
+    opDUP = 8,
+    opSWAP = 9,
+    opDUP2 = 10,
+    opSWAP2 = 11,
+    opRET = 14,
+    opEXIT = 15,
+    opLNOT = 16,
+    opMUL = 19,
+    opDIV = 20,
+    opREM = 21,
+    opADD = 22,
+    opSUB = 23,
+    opLT = 24,
+    opLE = 25,
+    opGT = 26,
+    opGE = 27,
+    opEQ = 28,
+    opNE = 29,
+    opLAND = 30,
+    opLOR = 31,
+    opSETF = 32,
+    opGETF = 33,
+    opSETSF = 34,
+    opGETSF = 35,
+    opSETV = 36,
+    opGETV = 37,
+    opSETSV = 38,
+    opINCSV = 39,
+    opSETSTR = 40,
+    opGETSTR = 41,
+    opSETRES = 42,
+    opGETRES = 43,
+    opGETCF = 44,
+    opGETCV = 45,
+    opGETARG = 46,
+    opSCNCHG = 48,
+};
+
+// Name of a built-in operation, or null for an opcode that is none.
+const char* ScriptOpName(int op);
+// The opcode of a built-in operation's name (exact case), or -1.
+int ScriptOpByName(const char* name);
+// PUSH and the three jumps carry a u32 operand.
+inline bool ScriptOpHasOperand(int op) { return op >= opPUSH && op <= opJNZ; }
+// Bytes the instruction with this opcode occupies in the code.
+inline int ScriptOpLength(int op) { return ScriptOpHasOperand(op) ? 6 : 2; }
+
+struct ScriptCommandDesc {
+    const char* name;
+    uint32_t args;
+    uint32_t returns;  // 0 or 1
+};
+
+// Descriptor of a command opcode, or null (outside 64-187 or one of the unused opcodes).
+const ScriptCommandDesc* ScriptCommand(int op);
+// The opcode of a command's name (exact case), or -1.
+int ScriptCommandByName(const char* name);
+
+// What a script reaches of the scene that owns its engine. The adventure scene implements it;
+// the engine only ever holds a pointer, which may be null while no scene exists (tests, tools).
+class ScriptHost {
+  public:
+    virtual ~ScriptHost() = default;
+    // After a scene change: rebuild the stage and the text windows from the game state.
+    virtual void RebuildScene() = 0;
+};
