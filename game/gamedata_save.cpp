@@ -1,0 +1,215 @@
+// The system save and the slot saves: an 8-byte header and one range-coded block. Files are
+// built whole in memory and then replace the old file atomically, so a failed or interrupted
+// save keeps the previous one.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "foundation/zrrangecoder.h"
+#include "foundation/zrstd.h"
+#include "foundation/zrsys.h"
+#include "game/gamedata.h"
+#include "platform/atomicfile.h"
+#include "platform/hostfs.h"
+
+namespace {
+
+constexpr size_t kHeaderSize = 8;
+constexpr uint16_t kSystemVersion = 0x0100;
+constexpr uint16_t kSlotVersion = 0x0103;
+// The plain size of a system save: the system data and at least the history's head, at most
+// all the history a loaded block may hold.
+constexpr uint32_t kSystemPlainMin = kSystemDataSize + 8;
+constexpr uint32_t kSystemPlainMax = kSystemDataSize + kReadHistorySize - 1;
+// Coded buffers the format was made with; a file whose coded part does not fit (with the
+// four bytes the decoder may look past the end) is not one of ours.
+constexpr size_t kSystemCodedMax = 0x100110;
+constexpr size_t kSlotCodedMax = 4 * kSlotPlainSize;
+// The decoder may read this many bytes past the coded data; they are zeros.
+constexpr size_t kDecoderSlack = 4;
+constexpr size_t kThumbOffset = 2 * kGameStateSize + 4;
+
+ZRString g_dirOverride;
+
+void PutHeader(std::string& out, uint16_t version) {
+    uint8_t h[kHeaderSize] = {'S', 'O', 'L', 'V', 0, 0, 0, 0};
+    ZRPutLE16(h + 4, version);
+    out.assign(reinterpret_cast<const char*>(h), kHeaderSize);
+}
+
+bool HeaderMatches(const uint8_t* data, size_t size, uint16_t version) {
+    return size >= kHeaderSize && std::memcmp(data, "SOLV", 4) == 0 && ZRGetLE16(data + 4) == version;
+}
+
+// Codes plain into out after what it already holds.
+bool EncodeBlock(const uint8_t* plain, size_t plainSize, size_t codedMax, std::string& out) {
+    ZRRangeEncode enc;
+    if (!enc.Create()) return false;
+    std::vector<uint8_t> coded(codedMax);
+    if (!enc.Encode(plain, coded.data(), static_cast<int>(plainSize), static_cast<int>(codedMax)))
+        return false;
+    out.append(reinterpret_cast<const char*>(coded.data()), static_cast<size_t>(enc.GetResultSize()));
+    return true;
+}
+
+// Decodes exactly plainSize bytes from a coded part that must fit codedMax with the slack.
+bool DecodeBlock(const uint8_t* coded, size_t codedSize, size_t codedMax, uint8_t* plain,
+                 size_t plainSize) {
+    if (codedSize + kDecoderSlack > codedMax) return false;
+    std::vector<uint8_t> in(codedSize + kDecoderSlack, 0);
+    if (codedSize > 0) std::memcpy(in.data(), coded, codedSize);
+    ZRRangeDecode dec;
+    if (!dec.Create()) return false;
+    if (!dec.Decode(in.data(), plain, static_cast<int>(in.size()), static_cast<int>(plainSize)))
+        return false;
+    return static_cast<size_t>(dec.GetResultSize()) == plainSize;
+}
+
+std::string HostOf(const ZRString& path) { return plat::ToHost(path.c_str()); }
+
+bool ReadFile(const ZRString& path, std::string& bytes) {
+    return plat::ReadWholeFile(HostOf(path), bytes);
+}
+
+const uint8_t* Bytes(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
+
+}  // namespace
+
+ZRString SaveDirectory() {
+    if (!g_dirOverride.IsEmpty()) return g_dirOverride;
+    return ZRExtractFilePath(ZRGetExePath());
+}
+
+void SetSaveDirectory(const ZRString& dir) { g_dirOverride = dir; }
+
+ZRString SystemSavePath() { return SaveDirectory() + "SVSys.sav"; }
+
+ZRString SlotSavePath(int32_t slot) {
+    ZRString name;
+    name.sprintf("SV%02d.sav", slot);
+    return SaveDirectory() + name;
+}
+
+// ---- images ----
+
+bool EncodeSystemSave(const SystemData& sys, const ReadHistory& hist, std::string& out) {
+    const uint32_t used = hist.GetSize();
+    const uint32_t plainSize = static_cast<uint32_t>(kSystemDataSize) + used;
+    std::vector<uint8_t> plain(plainSize);
+    sys.Encode(plain.data());
+    std::memcpy(plain.data() + kSystemDataSize, hist.GetBuffer(), used);
+    PutHeader(out, kSystemVersion);
+    uint8_t p[4];
+    ZRPutLE32(p, plainSize);
+    out.append(reinterpret_cast<const char*>(p), 4);
+    return EncodeBlock(plain.data(), plainSize, kSystemCodedMax, out);
+}
+
+bool DecodeSystemSave(const uint8_t* data, size_t size, SystemData& sys, ReadHistory& hist) {
+    if (!data || !HeaderMatches(data, size, kSystemVersion) || size < kHeaderSize + 4) return false;
+    const uint32_t plainSize = ZRGetLE32(data + kHeaderSize);
+    if (plainSize < kSystemPlainMin || plainSize > kSystemPlainMax) return false;
+    std::vector<uint8_t> plain(plainSize);
+    if (!DecodeBlock(data + kHeaderSize + 4, size - kHeaderSize - 4, kSystemCodedMax, plain.data(),
+                     plainSize))
+        return false;
+    sys.Decode(plain.data());
+    hist.Load(plain.data() + kSystemDataSize, plainSize - kSystemDataSize);
+    return true;
+}
+
+bool EncodeSlotSave(const GameState& current, const GameState& snapshot, uint32_t thumbSize,
+                    const uint8_t* thumb, std::string& out) {
+    if (thumbSize > kThumbnailMaxSize || (thumbSize > 0 && !thumb)) return false;
+    std::vector<uint8_t> plain(kSlotPlainSize, 0);
+    current.Encode(plain.data());
+    snapshot.Encode(plain.data() + kGameStateSize);
+    ZRPutLE32(plain.data() + 2 * kGameStateSize, thumbSize);
+    if (thumbSize > 0) std::memcpy(plain.data() + kThumbOffset, thumb, thumbSize);
+    PutHeader(out, kSlotVersion);
+    return EncodeBlock(plain.data(), kSlotPlainSize, kSlotCodedMax, out);
+}
+
+bool DecodeSlotSave(const uint8_t* data, size_t size, GameState* current, GameState* snapshot,
+                    uint32_t& thumbSize, uint8_t* thumb) {
+    if (!data || !HeaderMatches(data, size, kSlotVersion)) return false;
+    std::vector<uint8_t> plain(kSlotPlainSize);
+    if (!DecodeBlock(data + kHeaderSize, size - kHeaderSize, kSlotCodedMax, plain.data(), kSlotPlainSize))
+        return false;
+    // A slot is usable only whole: both states are checked even when the caller wants only
+    // the thumbnail, so the list never offers a slot that cannot load.
+    GameState cur, snap;
+    if (!cur.Decode(plain.data(), kGameStateSize) ||
+        !snap.Decode(plain.data() + kGameStateSize, kGameStateSize))
+        return false;
+    const uint32_t t = ZRGetLE32(plain.data() + 2 * kGameStateSize);
+    if (t > kThumbnailMaxSize) return false;
+    thumbSize = t;
+    if (current) *current = cur;
+    if (snapshot) *snapshot = snap;
+    if (thumb && t > 0) std::memcpy(thumb, plain.data() + kThumbOffset, t);
+    return true;
+}
+
+// ---- files ----
+
+bool SaveSystemData() {
+    std::string bytes;
+    if (!EncodeSystemSave(SysData, ReadHist, bytes)) return false;
+    return plat::WriteFileAtomic(HostOf(SystemSavePath()), bytes);
+}
+
+bool LoadSystemData() {
+    const ZRString path = SystemSavePath();
+    std::string bytes;
+    if (!ReadFile(path, bytes)) return false;
+    SystemData sys;
+    ReadHistory hist;
+    if (!DecodeSystemSave(Bytes(bytes), bytes.size(), sys, hist)) {
+        // The next save would overwrite the album and flags for good; keep the first file
+        // that could not be read beside it, for the player or for us to look at.
+        const std::string host = HostOf(path);
+        const std::string bad = host + ".bad";
+        std::error_code ec;
+        if (!std::filesystem::exists(bad, ec) && plat::WriteFileAtomic(bad, bytes))
+            std::fprintf(stderr, "%s could not be read; kept as %s\n", host.c_str(), bad.c_str());
+        else
+            std::fprintf(stderr, "%s could not be read\n", host.c_str());
+        return false;
+    }
+    SysData = sys;
+    ReadHist = hist;
+    return true;
+}
+
+bool SaveGameData(int32_t slot, const GameState& current, const GameState& snapshot,
+                  uint32_t thumbSize, const uint8_t* thumb) {
+    if (slot < 0 || thumbSize > kThumbnailMaxSize) return false;
+    std::string bytes;
+    if (!EncodeSlotSave(current, snapshot, thumbSize, thumb, bytes)) return false;
+    return plat::WriteFileAtomic(HostOf(SlotSavePath(slot)), bytes);
+}
+
+bool SaveGameSlot(int32_t slot) { return SaveGameData(slot, CurrentState, SceneSnapshot, 0, nullptr); }
+
+bool SaveGameSlotThumb(int32_t slot, const uint8_t* thumb, uint32_t thumbSize) {
+    return SaveGameData(slot, CurrentState, SceneSnapshot, thumbSize, thumb);
+}
+
+bool LoadGameSlotData(int32_t slot, GameState* current, GameState* snapshot, uint32_t& thumbSize,
+                      uint8_t* thumb) {
+    if (slot < 0) return false;
+    std::string bytes;
+    if (!ReadFile(SlotSavePath(slot), bytes)) return false;
+    return DecodeSlotSave(Bytes(bytes), bytes.size(), current, snapshot, thumbSize, thumb);
+}
+
+bool LoadGameSlot(int32_t slot) {
+    GameState cur, snap;
+    uint32_t thumbSize = 0;
+    if (!LoadGameSlotData(slot, &cur, &snap, thumbSize, nullptr)) return false;
+    CurrentState = cur;
+    SceneSnapshot = snap;
+    return true;
+}
