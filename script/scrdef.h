@@ -5,6 +5,8 @@
 #pragma once
 #include <cstdint>
 
+#include "foundation/zrstring.h"
+
 // Opcodes are u16 in the code, but only 0-191 have handler slots.
 inline constexpr int kScriptHandlerCount = 192;
 inline constexpr int kScriptFirstCommand = 64;
@@ -83,4 +85,52 @@ class ScriptHost {
     virtual ~ScriptHost() = default;
     // After a scene change: rebuild the stage and the text windows from the game state.
     virtual void RebuildScene() = 0;
+
+    // ---- What the commands and the text processor ask the scene to show or play. The game
+    // state is already changed when these are called; a host that lacks a part leaves it at
+    // rest. Operations that start something visible make the scene leave its run state.
+    // Text windows.
+    virtual void MesShow(const ZRString& text, int32_t cost) { (void)text, (void)cost; }
+    virtual void MesNewLine() {}
+    virtual void MesNewPage() {}
+    virtual void MesWinShowHide() {}
+    virtual void MesRestore() {}
+    virtual void ChangeNovelMode() {}
+    virtual void UpdateCursorMode() {}
+    // Waits.
+    virtual void WaitTime(int32_t ms) { (void)ms; }
+    virtual void WaitClick() {}
+    // Sound; the position pairs are handed on unchanged.
+    virtual void VoicePlay(uint32_t number, int32_t a, int32_t b) { (void)number, (void)a, (void)b; }
+    virtual void VoiceVolume() {}
+    virtual void BgmPlay(int32_t track, bool loop, bool fade) { (void)track, (void)loop, (void)fade; }
+    virtual void BgmStop(bool fade) { (void)fade; }
+    virtual void BgmVolume() {}
+    virtual void SePlay(int32_t n, int32_t a, int32_t b) { (void)n, (void)a, (void)b; }
+    virtual void SeStop() {}
+    virtual void SeVolume() {}
+    virtual void EnvPlay(int32_t n, bool fade, int32_t a, int32_t b) { (void)n, (void)fade, (void)a, (void)b; }
+    virtual void EnvStop(bool fade) { (void)fade; }
+    virtual void EnvVolume() {}
+    virtual void RainSoundUpdate(int32_t level) { (void)level; }
+    virtual void RainVolume() {}
+    virtual void RainPowerChanged() {}
+    // Stage.
+    virtual void StageTransition(int32_t effect) { (void)effect; }
+    virtual void StageApply() {}
+    virtual void StageEffect(int32_t n) { (void)n; }
+    virtual void SpeakStart(int32_t ms) { (void)ms; }
+    virtual void SpeakStop() {}
+    // Plates, choice, movies, battle.
+    virtual void DateShow(bool instant) { (void)instant; }
+    virtual void DateHide(bool instant) { (void)instant; }
+    virtual void TimeShow(bool instant) { (void)instant; }
+    virtual void TimeHide(bool instant) { (void)instant; }
+    virtual void DateTimeUpdate() {}
+    virtual void PlaceShow() {}
+    virtual void SelectStart() {}
+    virtual void OpeningPlay() {}
+    virtual void EndingPlay() {}
+    virtual void MoviePlay(int32_t n) { (void)n; }
+    virtual void BattleStart() {}
 };
