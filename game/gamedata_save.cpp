@@ -57,6 +57,14 @@ bool EncodeBlock(const uint8_t* plain, size_t plainSize, size_t codedMax, std::s
 bool DecodeBlock(const uint8_t* coded, size_t codedSize, size_t codedMax, uint8_t* plain,
                  size_t plainSize) {
     if (codedSize + kDecoderSlack > codedMax) return false;
+    // The coder ends its output with its own length in three bytes. The decoder never needs
+    // them (it reads zeros in their place), so without this check a file that lost its tail
+    // would still load.
+    if (codedSize < 3) return false;
+    const uint8_t* tail = coded + codedSize - 3;
+    if ((static_cast<size_t>(tail[0]) << 16 | static_cast<size_t>(tail[1]) << 8 | tail[2]) !=
+        (codedSize & 0xFFFFFF))
+        return false;
     std::vector<uint8_t> in(codedSize + kDecoderSlack, 0);
     if (codedSize > 0) std::memcpy(in.data(), coded, codedSize);
     ZRRangeDecode dec;

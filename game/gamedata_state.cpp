@@ -382,7 +382,8 @@ bool GameState::IsValid() const {
     if (!InRange(BacklogHead, 0, kBacklogLines - 1) || !InRange(BacklogTail, 0, kBacklogLines - 1))
         return false;
     if (!InRange(Weather, 0, 5)) return false;
-    if (!InRange(Month, 1, 12) || !InRange(Day, 1, 31) || !InRange(Hour, 0, 23) ||
+    // Day 0 is what a limit set without its day leaves when an advance is held at it.
+    if (!InRange(Month, 1, 12) || !InRange(Day, 0, 31) || !InRange(Hour, 0, 23) ||
         !InRange(Minute, 0, 59) || Millis > static_cast<uint32_t>(kMaxMillis))
         return false;
     if (!InRange(LimitMonth, 0, 12) || !InRange(LimitDay, 0, 31) || !InRange(LimitHour, 0, 23) ||

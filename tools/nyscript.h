@@ -63,7 +63,7 @@ bool Assemble(const std::string& path, std::string_view source, Unit& out, std::
 // Cross-file checks: script numbers and scene names unique, far calls and scene changes
 // reaching something that exists among the units.
 void Link(const std::vector<Unit>& units, std::vector<Diag>& errors);
-// The scene index of all units' scenes, in unit order.
+// The scene index of all units' scenes, by script number and then in source order.
 std::vector<uint8_t> BuildSceneTable(const std::vector<Unit>& units);
 
 // Source that assembles to exactly `vnx`; the scenes of its number in `sceneTable` (may be

@@ -1,6 +1,7 @@
 // The assembler: source lines to one script file, and the scene index of several files.
 #include <zlib.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -780,8 +781,12 @@ void Link(const std::vector<Unit>& units, std::vector<Diag>& errors) {
 std::vector<uint8_t> BuildSceneTable(const std::vector<Unit>& units) {
     std::vector<uint8_t> block;
     uint32_t count = 0;
-    for (const Unit& u : units) {
-        for (const SceneDef& s : u.scenes) {
+    // By script number, so the index does not depend on the order the files were named in.
+    std::vector<const Unit*> order;
+    for (const Unit& u : units) order.push_back(&u);
+    std::stable_sort(order.begin(), order.end(), [](const Unit* a, const Unit* b) { return a->number < b->number; });
+    for (const Unit* u : order) {
+        for (const SceneDef& s : u->scenes) {
             const size_t at = block.size();
             const size_t len = 22 + s.name.size() + 1;
             block.resize(at + len);

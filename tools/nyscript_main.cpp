@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "foundation/zrfileman.h"
 #include "script/scripte.h"
 #include "tools/nyscript.h"
@@ -50,7 +52,8 @@ bool WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
 }
 
 void Print(const std::vector<nys::Diag>& ds, const char* kind) {
-    for (const nys::Diag& d : ds) std::fprintf(stderr, "%s: %s\n", d.Format().c_str(), kind);
+    for (const nys::Diag& d : ds)
+        std::fprintf(stderr, "%s:%d:%d: %s: %s\n", d.file.c_str(), d.line, d.column, kind, d.message.c_str());
 }
 
 // Assembles and links every source; false when any error came out.
@@ -167,6 +170,50 @@ bool CheckBuilt(const std::string& file) {
     return true;
 }
 
+// What was assembled must also pass the engine's own load checks, every scene start included.
+bool LoadBuilt(const std::vector<nys::Unit>& units) {
+    std::error_code ec;
+    const fs::path dir = fs::temp_directory_path(ec) / ("nyscript-check-" + std::to_string(::getpid()));
+    fs::create_directories(dir, ec);
+    bool ok = !ec;
+    for (const nys::Unit& u : units) {
+        char name[32];
+        std::snprintf(name, sizeof name, "scr%05u.vnx", u.number);
+        ok = ok && WriteFile(dir / name, u.vnx);
+    }
+    ok = ok && WriteFile(dir / "Scene.tbl", nys::BuildSceneTable(units));
+    if (ok) {
+        ZRFileMan files;
+        files.InitDir(dir.string().c_str());
+        TScriptEngine engine;
+        engine.BindFiles(&files, &files);
+        for (const nys::Unit& u : units) {
+            if (!engine.LoadScript(static_cast<int32_t>(u.number))) {
+                std::fprintf(stderr, "%s:1:1: error: the engine refuses the built file\n", u.path.c_str());
+                ok = false;
+            }
+        }
+        try {
+            engine.LoadSceneTable();
+            for (const nys::Unit& u : units)
+                for (const nys::SceneDef& s : u.scenes) {
+                    TScriptEngine::SceneEntry e;
+                    if (!engine.FindScene(s.name.c_str(), e) || !engine.LoadScript(static_cast<int32_t>(e.script)) ||
+                        engine.GetLabelPc(static_cast<int32_t>(e.label)) < 0) {
+                        std::fprintf(stderr, "%s:%d:%d: error: the engine cannot start this scene\n", u.path.c_str(),
+                                     s.line, s.column);
+                        ok = false;
+                    }
+                }
+        } catch (const std::exception&) {
+            std::fprintf(stderr, "nyscript: error: the engine refuses the built scene index\n");
+            ok = false;
+        }
+    }
+    fs::remove_all(dir, ec);
+    return ok;
+}
+
 int Check(const std::vector<std::string>& files) {
     if (files.empty()) return Usage("check needs files");
     std::vector<std::string> sources;
@@ -180,9 +227,10 @@ int Check(const std::vector<std::string>& files) {
     if (!sources.empty()) {
         std::vector<nys::Unit> units;
         std::vector<nys::Diag> lints;
-        ok = AssembleAll(sources, units, lints) && ok;
+        const bool built = AssembleAll(sources, units, lints);
         Print(lints, "lint");
-        ok = ok && lints.empty();
+        ok = built && ok && lints.empty();
+        if (built && !LoadBuilt(units)) ok = false;
     }
     return ok ? 0 : 1;
 }

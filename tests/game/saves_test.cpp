@@ -1,0 +1,288 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "foundation/zrrangecoder.h"
+#include "foundation/zrstd.h"
+#include "game/gamedata.h"
+#include "platform/atomicfile.h"
+#include "tempdir.h"
+#include "tests/game/savefixture.h"
+
+namespace {
+
+using Image = std::vector<uint8_t>;
+namespace fx = savefixture;
+
+Image Encoded(const GameState& s) {
+    Image img(kGameStateSize);
+    s.Encode(img.data());
+    return img;
+}
+
+const uint8_t* U8(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
+
+// A file image with the given plain block coded behind the header (and the plain size, for
+// a system save), so tests can build files the writers would never make.
+std::string Coded(const std::string& header, const Image& plain) {
+    ZRRangeEncode enc;
+    EXPECT_TRUE(enc.Create());
+    Image coded(plain.size() * 2 + 64);
+    EXPECT_TRUE(enc.Encode(plain.data(), coded.data(), static_cast<int>(plain.size()), static_cast<int>(coded.size())));
+    return header + std::string(reinterpret_cast<const char*>(coded.data()), enc.GetResultSize());
+}
+
+std::string SlotHeader() { return std::string("SOLV\x03\x01\0\0", 8); }
+std::string SysHeader(uint32_t p) {
+    std::string h("SOLV\x00\x01\0\0", 8);
+    uint8_t b[4];
+    ZRPutLE32(b, p);
+    return h + std::string(reinterpret_cast<const char*>(b), 4);
+}
+
+class Saves : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        SetSaveDirectory((dir_.Game() + "\\").c_str());
+        CurrentState = fx::FullState(3);
+        SceneSnapshot = fx::RandomState(4);
+        SysData = fx::SampleSystem();
+        ReadHist = fx::SampleHistory();
+    }
+    void TearDown() override {
+        SetSaveDirectory("");
+        CurrentState = GameState();
+        SceneSnapshot = GameState();
+        SysData = SystemData();
+        ReadHist.Clear();
+    }
+    // The globals a failed load must leave alone.
+    std::string Globals() {
+        const Image a = Encoded(CurrentState), b = Encoded(SceneSnapshot);
+        Image sys(kSystemDataSize);
+        SysData.Encode(sys.data());
+        return std::string(a.begin(), a.end()) + std::string(b.begin(), b.end()) +
+               std::string(sys.begin(), sys.end()) +
+               std::string(reinterpret_cast<const char*>(ReadHist.GetBuffer()), ReadHist.GetSize());
+    }
+    TempDir dir_;
+};
+
+TEST_F(Saves, SlotRoundTripsOfStatesTheGameMakes) {
+    const std::vector<uint8_t> thumb = fx::Thumbnail();
+    for (uint32_t seed = 1; seed <= 12; ++seed) {
+        const GameState cur = fx::RandomState(seed), snap = fx::RandomState(seed + 100);
+        const std::vector<uint8_t> t(thumb.begin(), thumb.begin() + seed * 5000 % (thumb.size() + 1));
+        ASSERT_TRUE(SaveGameData(static_cast<int32_t>(seed), cur, snap, static_cast<uint32_t>(t.size()), t.data()));
+        GameState a, b;
+        uint32_t size = 1;
+        std::vector<uint8_t> got(kThumbnailMaxSize, 0xEE);
+        ASSERT_TRUE(LoadGameSlotData(static_cast<int32_t>(seed), &a, &b, size, got.data())) << seed;
+        EXPECT_EQ(Encoded(a), Encoded(cur));
+        EXPECT_EQ(Encoded(b), Encoded(snap));
+        ASSERT_EQ(size, t.size());
+        EXPECT_TRUE(std::equal(t.begin(), t.end(), got.begin()));
+    }
+    // Without a thumbnail: size 0, zeros in the area, nothing copied.
+    ASSERT_TRUE(SaveGameSlot(0));
+    std::string file = dir_.Read("SV00.sav");
+    EXPECT_EQ(file.substr(0, 8), SlotHeader());
+    uint32_t size = 9;
+    std::vector<uint8_t> got(kThumbnailMaxSize, 0xEE);
+    ASSERT_TRUE(LoadGameSlotData(0, nullptr, nullptr, size, got.data()));
+    EXPECT_EQ(size, 0u);
+    EXPECT_EQ(got[0], 0xEE);
+    const std::string before = Globals();
+    CurrentState.Reset();
+    ASSERT_TRUE(LoadGameSlot(0));
+    EXPECT_EQ(Globals(), before);
+    // The full state with a full thumbnail: the coder's own file, reread whole.
+    ASSERT_TRUE(SaveGameSlotThumb(7, thumb.data(), kThumbnailMaxSize));
+    EXPECT_FALSE(SaveGameSlotThumb(20, thumb.data(), kThumbnailMaxSize + 1));
+    EXPECT_FALSE(std::filesystem::exists(dir_.Host("SV20.sav")));
+    EXPECT_FALSE(SaveGameSlot(-1));
+    EXPECT_FALSE(LoadGameSlot(-1));
+    EXPECT_FALSE(LoadGameSlot(21));
+}
+
+TEST_F(Saves, SystemSaveRoundTripAndPlainSize) {
+    ASSERT_TRUE(SaveSystemData());
+    const SystemData sys = SysData;
+    const ReadHistory hist = ReadHist;
+    SysData = SystemData();
+    ReadHist.Clear();
+    ASSERT_TRUE(LoadSystemData());
+    EXPECT_TRUE(SysData == sys);
+    ASSERT_EQ(ReadHist.GetSize(), hist.GetSize());
+    EXPECT_EQ(std::memcmp(ReadHist.GetBuffer(), hist.GetBuffer(), hist.GetSize()), 0);
+
+    ReadHist.Clear();
+    ASSERT_TRUE(SaveSystemData());
+    const std::string file = dir_.Read("SVSys.sav");
+    EXPECT_EQ(file.substr(0, 8), std::string("SOLV\x00\x01\0\0", 8));
+    EXPECT_EQ(ZRGetLE32(U8(file) + 8), 76u);
+    // A system save is not a slot, nor the other way round.
+    uint32_t size = 0;
+    EXPECT_FALSE(DecodeSlotSave(U8(file), file.size(), nullptr, nullptr, size, nullptr));
+    const std::string slot = fx::SlotFile(GameState(), GameState());
+    SystemData d;
+    ReadHistory h;
+    EXPECT_FALSE(DecodeSystemSave(U8(slot), slot.size(), d, h));
+}
+
+// Files cut at any length, with their plain size or coded length out of bounds, or decoding
+// short: refused, and nothing the game holds changes.
+TEST_F(Saves, MalformedFilesAreRefusedAndTheGlobalsUntouched) {
+    const std::string slot = fx::SlotFile(GameState(), GameState());
+    const std::string full = fx::SlotFile(fx::FullState(), fx::FullState(9), fx::Thumbnail());
+    const std::string sys = fx::SystemFile(fx::SampleSystem(), fx::SampleHistory(2));
+    ASSERT_FALSE(slot.empty());
+    ASSERT_FALSE(full.empty());
+    const std::string before = Globals();
+    auto loadsSlot = [&](const std::string& bytes) {
+        dir_.Write("SV03.sav", bytes);
+        return LoadGameSlot(3);
+    };
+    auto loadsSys = [&](const std::string& bytes) {
+        dir_.Write("SVSys.sav", bytes);
+        std::filesystem::remove(dir_.Host("SVSys.sav.bad"));
+        return LoadSystemData();
+    };
+    for (size_t n = 0; n < slot.size(); ++n) ASSERT_FALSE(loadsSlot(slot.substr(0, n))) << n;
+    for (size_t n = 0; n < full.size(); n += 211) ASSERT_FALSE(loadsSlot(full.substr(0, n))) << n;
+    for (size_t n = 0; n < sys.size(); n += 7) ASSERT_FALSE(loadsSys(sys.substr(0, n))) << n;
+    EXPECT_EQ(Globals(), before);
+
+    struct Case {
+        const char* name;
+        std::string bytes;
+        bool slot;
+    };
+    Image plain(kSlotPlainSize, 0);
+    GameState().Encode(plain.data());
+    GameState().Encode(plain.data() + kGameStateSize);
+    Image bigThumb = plain;
+    ZRPutLE32(bigThumb.data() + 2 * kGameStateSize, kThumbnailMaxSize + 1);
+    Image sysPlain(kSystemDataSize + 8, 0);
+    ZRPutLE32(sysPlain.data() + kSystemDataSize, 8);
+    const std::vector<Case> cases = {
+        {"slot: byte 4 of a system save", std::string(slot).replace(4, 1, 1, '\0'), true},
+        {"slot: other magic", std::string(slot).replace(0, 1, 1, 'X'), true},
+        {"slot: coded part past the buffer", slot + std::string(4 * kSlotPlainSize, '\0'), true},
+        {"slot: decodes short", Coded(SlotHeader(), Image(plain.begin(), plain.end() - 1)), true},
+        {"slot: thumbnail size", Coded(SlotHeader(), bigThumb), true},
+        {"sys: P below 76", Coded(SysHeader(75), sysPlain), false},
+        {"sys: P above the history", Coded(SysHeader(kSystemDataSize + kReadHistorySize), sysPlain), false},
+        {"sys: P larger than the block", Coded(SysHeader(77), sysPlain), false},
+        {"sys: coded part past the buffer", sys + std::string(0x100110, '\0'), false},
+        {"sys: header only", SysHeader(76).substr(0, 8), false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_FALSE(c.slot ? loadsSlot(c.bytes) : loadsSys(c.bytes)) << c.name;
+        EXPECT_EQ(Globals(), before) << c.name;
+    }
+    // The same builder makes files that do load, so the cases above fail for their reason.
+    EXPECT_TRUE(loadsSlot(Coded(SlotHeader(), plain)));
+    EXPECT_TRUE(loadsSys(Coded(SysHeader(76), sysPlain)));
+}
+
+// A field of either state outside what the game makes refuses the whole slot.
+TEST_F(Saves, AnInvalidFieldInEitherStateRefusesTheSlot) {
+    const std::vector<std::pair<size_t, uint32_t>> bad = {
+        {0, 9},         {2424, 13},    {3536, 300},   {5348, 65},   {5352, 6},
+        {5364, 0},      {6776, 5000},  {59780, 1000}, {2440, 256},  {5640, 4}};
+    for (size_t which : {0u, 1u}) {
+        for (auto [off, v] : bad) {
+            Image plain(kSlotPlainSize, 0);
+            GameState().Encode(plain.data());
+            GameState().Encode(plain.data() + kGameStateSize);
+            uint8_t* field = plain.data() + which * kGameStateSize + off;
+            if (off == 0 || off == 2424)
+                *field = static_cast<uint8_t>(v);
+            else
+                ZRPutLE32(field, v);
+            const std::string file = Coded(SlotHeader(), plain);
+            dir_.Write("SV05.sav", file);
+            const std::string before = Globals();
+            uint32_t size = 77;
+            GameState a;
+            EXPECT_FALSE(LoadGameSlotData(5, &a, nullptr, size, nullptr)) << which << " " << off;
+            EXPECT_FALSE(LoadGameSlot(5));
+            EXPECT_EQ(Globals(), before);
+        }
+    }
+}
+
+// The writers never leave a broken file: a process killed between the temporary file and
+// the rename, or a directory that cannot be written, leaves the old save loadable.
+TEST_F(Saves, InterruptedOrRefusedWritesKeepTheOldSave) {
+    ASSERT_TRUE(SaveGameSlot(1));
+    ASSERT_TRUE(SaveSystemData());
+    const std::string oldSlot = dir_.Read("SV01.sav"), oldSys = dir_.Read("SVSys.sav");
+    CurrentState = fx::RandomState(77);
+    SysData.SetValue(0, 12345);
+
+    for (int kind = 0; kind < 3; ++kind) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            if (kind < 2) {
+                plat::SetAtomicWriteHook([](const std::string&) { _exit(3); });
+                if (kind == 0) SaveGameSlot(1);
+                if (kind == 1) SaveSystemData();
+                _exit(0);
+            }
+            // An unwritable directory; as root, give up the rights that would ignore it.
+            chmod(dir_.Host().c_str(), 0555);
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(4);
+            _exit(!SaveGameSlot(1) && !SaveSystemData() ? 5 : 6);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), kind < 2 ? 3 : 5) << kind;
+        chmod(dir_.Host().c_str(), 0755);
+        EXPECT_EQ(dir_.Read("SV01.sav"), oldSlot);
+        EXPECT_EQ(dir_.Read("SVSys.sav"), oldSys);
+    }
+    GameState a;
+    uint32_t size = 0;
+    EXPECT_TRUE(LoadGameSlotData(1, &a, nullptr, size, nullptr));
+    EXPECT_TRUE(LoadSystemData());
+    EXPECT_NE(SysData.GetValue(0), 12345u);
+    // No temporary files are left behind by the writers that finished.
+    size_t files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir_.Host())) files += e.is_regular_file();
+    EXPECT_GE(files, 2u);
+}
+
+TEST_F(Saves, AnUnreadableSystemSaveIsKeptOnceBesideIt) {
+    dir_.Write("SVSys.sav", "SOLV broken");
+    EXPECT_FALSE(LoadSystemData());
+    EXPECT_EQ(dir_.Read("SVSys.sav.bad"), "SOLV broken");
+    dir_.Write("SVSys.sav", "second broken");
+    EXPECT_FALSE(LoadSystemData());
+    EXPECT_EQ(dir_.Read("SVSys.sav.bad"), "SOLV broken");
+    EXPECT_TRUE(SaveSystemData());
+    EXPECT_TRUE(LoadSystemData());
+
+    // A malformed history loads empty; the flags, values and album still load.
+    Image plain(kSystemDataSize + 12, 0);
+    fx::SampleSystem().Encode(plain.data());
+    ZRPutLE32(plain.data() + kSystemDataSize, 12);  // one record claimed, none there
+    ZRPutLE32(plain.data() + kSystemDataSize + 4, 1);
+    dir_.Write("SVSys.sav", Coded(SysHeader(static_cast<uint32_t>(plain.size())), plain));
+    SysData = SystemData();
+    EXPECT_TRUE(LoadSystemData());
+    EXPECT_TRUE(SysData == fx::SampleSystem());
+    EXPECT_EQ(ReadHist.GetSize(), 8u);
+}
+
+}  // namespace
