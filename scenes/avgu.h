@@ -1,0 +1,177 @@
+// TAvgUnit: the adventure scene host, the screen module of the story. It owns the script
+// engine and reaches its stage, text windows, sound channels and movie player through the
+// parts in avgseams.h. The operations here are what the script commands and the text
+// processor ask for while the machine runs inside the scene's run state; each one that starts
+// something visible moves the scene to another state, which ends the machine's run for this
+// frame. Everything runs on the logic thread.
+#pragma once
+#include <cstdint>
+#include <memory>
+
+#include "foundation/zrcallback.h"
+#include "scenes/avgseams.h"
+#include "script/scrdef.h"
+
+class GameState;
+class TNyRGBPanel;
+class TScriptEngine;
+
+// Scene states; the per-frame state machine gives their meaning.
+enum AvgSceneState : uint8_t {
+    asNone = 0,
+    asRun = 1,
+    asTimedWait = 2,
+    asClickWait = 3,
+    asStageMoving = 4,
+    asWindowMoving = 5,
+    asChoiceAppearing = 6,
+    asChoiceDisappearing = 7,
+    asChoiceWaiting = 8,
+    asExSelAppearing = 9,
+    asExSelClosing = 10,
+    asExSelWaiting = 11,
+    asExSelChosen = 12,
+    asMovie = 13,
+};
+
+class TAvgUnit : public ScriptHost {
+  public:
+    TAvgUnit();
+    ~TAvgUnit() override;
+    TAvgUnit(const TAvgUnit&) = delete;
+    TAvgUnit& operator=(const TAvgUnit&) = delete;
+
+    // The parts. Null puts a part back at rest. The unit does not own what it is given.
+    void SetWindows(AvgWindows* w) { windows_ = w ? w : &restWindows_; }
+    void SetStage(AvgStage* s) { stage_ = s ? s : &restStage_; }
+    void SetAudio(AvgAudio* a) { audio_ = a ? a : &restAudio_; }
+    void SetMovies(AvgMovies* m) { movies_ = m ? m : &restMovies_; }
+    void SetSystem(AvgSystem* s) { system_ = s ? s : &defaultSystem_; }
+    // The game state the scene shows; the program's current state unless a test binds one.
+    void BindState(GameState* state);
+    GameState& State() const { return *state_; }
+
+    // ---- Scene state and the host's bookkeeping ----
+    void SetSceneState(uint8_t state);
+    uint8_t GetSceneState() const { return SceneState; }
+    void RecomputeOverlay();
+    // Skip mode or hold skip with nothing over the scene and the script's skip-lock off.
+    bool IsSkipping() const;
+    // Skipping, and the player lets effects be skipped.
+    bool IsEffectSkipping() const;
+    // The speaking animation follows the speaking flag, its frames, a playing voice and typing.
+    void UpdateSpeaking();
+    // Frames for a time in milliseconds: at least 1, and never wrapped.
+    static int32_t FramesFromMs(int64_t ms);
+
+    // ---- What the commands and the text processor call ----
+    void RebuildScene() override;
+    void MesShow(const ZRString& text, int32_t cost) override;
+    void MesNewLine() override;
+    void MesNewPage() override;
+    void MesWinShowHide() override;
+    void MesRestore() override;
+    void ChangeNovelMode() override;
+    void UpdateCursorMode() override;
+    void WaitTime(int32_t ms) override;
+    void WaitClick() override;
+    void VoicePlay(uint32_t number, int32_t a, int32_t b) override;
+    void VoiceVolume() override;
+    void BgmPlay(int32_t track, bool loop, bool fade) override;
+    void BgmStop(bool fade) override;
+    void BgmVolume() override;
+    void SePlay(int32_t n, int32_t a, int32_t b) override;
+    void SeStop() override;
+    void SeVolume() override;
+    void EnvPlay(int32_t n, bool fade, int32_t a, int32_t b) override;
+    void EnvStop(bool fade) override;
+    void EnvVolume() override;
+    void RainSoundUpdate(int32_t level) override;
+    void RainVolume() override;
+    void RainPowerChanged() override;
+    void StageTransition(int32_t effect) override;
+    void StageApply() override;
+    void StageEffect(int32_t n) override;
+    void SpeakStart(int32_t ms) override;
+    void SpeakStop() override;
+    void DateShow(bool instant) override;
+    void DateHide(bool instant) override;
+    void TimeShow(bool instant) override;
+    void TimeHide(bool instant) override;
+    void DateTimeUpdate() override;
+    void PlaceShow() override;
+    void SelectStart() override;
+    void OpeningPlay() override;
+    void EndingPlay() override;
+    void MoviePlay(int32_t n) override;
+    void BattleStart() override;
+
+    // ---- For the battle, which borrows the stage and the sound channels ----
+    bool LendStage(TNyRGBPanel* parent, const ZRBaseCallback1<void, int>& stageCallback);
+    void ReturnStage();
+    void StageFrame(int32_t ticks, bool skipping);
+    void BattleBgmPlay(int32_t track);
+    void BattleBgmStop();
+    void SetBattleChar(int32_t character, bool instant);
+    void StageEffectStart(int32_t n);
+    bool IsStageBusy() const;
+
+    // The stage values of the game state, and whether the stage last saw the same period,
+    // weather and rain power.
+    AvgStageValues StageValues() const;
+    void TakeStageSnapshot();
+    bool StageSnapshotDiffers() const;
+
+    // ---- Fields ----
+    TNyRGBPanel* RootPanel = nullptr;
+    // Where the stage reports its clicks while it is the scene's.
+    ZRBaseCallback1<void, int> StageCallback;
+    TScriptEngine* Engine = nullptr;
+    uint8_t SceneState = asNone;
+    bool Running = false;
+    int32_t StageSnapshot[3] = {};  // period, weather, rain power last handed to the stage
+    bool SpeakFlag = false;
+    int32_t SpeakFrames = 0;
+    bool SpeakingShown = false;
+    uint8_t ClickPending = 0;
+    bool SkipMode = false;
+    bool AutoMode = false;
+    bool HoldSkip = false;
+    int32_t OverlayLevel = 0;
+    uint32_t OverlayBits = 0;
+    bool MayHideWindows = false;
+    uint8_t HideState = 0;
+    bool MayOpenBacklog = false;
+    uint8_t BacklogState = 0;
+    bool MenuAllowed = false;
+    uint8_t MenuBarState = 0;
+    uint8_t TitleConfirmState = 0;
+    bool MayConfigure = false;
+    uint8_t ConfigState = 0;
+    bool MaySave = false;
+    uint8_t SaveMenuState = 0;
+    uint8_t MovieState = 0;
+    int32_t WaitCounter = 0;
+
+  private:
+    void PlayMovie(const ZRString& file);
+    // Plates after a stage transition or a change of window mode.
+    void ResetPlates(bool instant);
+    // Every character slot of the stage takes its speaking value now.
+    void ApplySpeaking();
+
+    GameState* state_;
+    AvgWindows restWindows_;
+    AvgStage restStage_;
+    AvgAudio restAudio_;
+    AvgMovies restMovies_;
+    AvgSystem defaultSystem_;
+    AvgWindows* windows_ = &restWindows_;
+    AvgStage* stage_ = &restStage_;
+    AvgAudio* audio_ = &restAudio_;
+    AvgMovies* movies_ = &restMovies_;
+    AvgSystem* system_ = &defaultSystem_;
+};
+
+// The one adventure scene, null while it does not exist.
+extern TAvgUnit* AvgUnit;
