@@ -2,6 +2,7 @@
 #include "script/scripte_text.h"
 
 #include <climits>
+#include <cstring>
 #include <string>
 
 #include "game/gamedata.h"
@@ -110,14 +111,15 @@ ZRString ExpandMessageVars(const GameState& state, const ZRString& text) {
 void ProcessMessageText(TScriptEngine& engine) {
     GameState& st = engine.State();
     if (st.IsMessageTextEmpty()) return;
-    std::string t = st.GetMessageText().GetConstStr();
+    // Worked on in place: what is left is always shorter than what was stored.
+    char* const field = st.MessageText;
+    const std::string t(field, strnlen(field, sizeof st.MessageText));
     size_t newline, newpage;
     FindSequences(t, newline, newpage);
+    size_t consumed = 2;
     if (newline == 0) {
-        t.erase(0, 2);
         TextNewLine(engine);
     } else if (newpage == 0) {
-        t.erase(0, 2);
         TextNewPage(engine);
     } else {
         size_t cut = t.size();
@@ -126,7 +128,7 @@ void ProcessMessageText(TScriptEngine& engine) {
         else if (newline != std::string::npos)
             cut = newline;
         const ZRString piece(t.data(), static_cast<unsigned>(cut));
-        t.erase(0, cut);
+        consumed = cut;
         st.AddText(piece);
         int32_t cost = st.TextSpeed;
         if (cut >= 2 && static_cast<unsigned char>(piece[1]) == 0x81 && static_cast<unsigned char>(piece[2]) == 0x79)
@@ -139,7 +141,9 @@ void ProcessMessageText(TScriptEngine& engine) {
         if (st.TextWindowShown == 0) st.TextWindowShown = 1;
         engine.SetBreak();
     }
-    st.SetMessageText(ZRString(t.c_str(), static_cast<unsigned>(t.size())));
+    const size_t rest = t.size() - consumed;
+    std::memmove(field, field + consumed, rest);
+    std::memset(field + rest, 0, sizeof st.MessageText - rest);
 }
 
 void TextNewLine(TScriptEngine& engine) {
