@@ -18,3 +18,8 @@ function(zr_bench_extra_foundation_codecs target)
   find_package(ZLIB REQUIRED)
   target_link_libraries(${target} PRIVATE BZip2::BZip2 ZLIB::ZLIB)
 endfunction()
+
+# The script machine's benchmarks assemble their programs with the script tool's library.
+function(zr_bench_extra_script_vm target)
+  target_link_libraries(${target} PRIVATE nyscriptlib)
+endfunction()

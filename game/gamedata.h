@@ -358,7 +358,7 @@ class SystemData {
 
 // Which message lines of which script have been read. The buffer keeps the stored layout:
 // u32 bytes in use (head included), u32 record count, then per scene u32 R, u32 scene id,
-// u32 version and R / 4 ranges of u16 first and last line, ascending and disjoint.
+// u32 version and R / 4 ranges of u16 first and last line, ascending, neither overlapping nor touching.
 class ReadHistory {
   public:
     ReadHistory();

@@ -120,10 +120,11 @@ bool ReadHistory::Load(const uint8_t* bytes, size_t size) {
                 ok = false;
                 break;
             }
-            int64_t prevLast = -1;
+            // Ranges that touch would let MarkRead extend one into the next.
+            int64_t prevLast = -2;
             for (size_t p = at + kRecordHead; p < at + kRecordHead + r; p += 4) {
                 const uint16_t first = ZRGetLE16(bytes + p), last = ZRGetLE16(bytes + p + 2);
-                if (first > last || first <= prevLast) {
+                if (first > last || first <= prevLast + 1) {
                     ok = false;
                     break;
                 }

@@ -9,16 +9,20 @@
 // damaged data halts the script or raises "GameErr" instead of reading out of bounds.
 #pragma once
 #include <cstdint>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "foundation/zrhash.h"
 #include "foundation/zrstring.h"
+#include "platform/filetime.h"
 #include "script/scrdef.h"
 
 class GameState;
 class SystemData;
 class ReadHistory;
 class ZRFileMan;
+class ZRStream;
 class TScriptEngine;
 
 // One opcode's handler. Commands (64-187) are bound by the scene layer; an empty slot raises
@@ -27,6 +31,28 @@ using ScriptHandler = void (*)(TScriptEngine& engine);
 // Shows the current message text (or part of it) and leaves the rest in the state; bound by
 // the text layer. Without one the text counts as shown at once.
 using ScriptTextProcessor = void (*)(TScriptEngine& engine);
+
+// A byte buffer whose growth leaves the new bytes as they are: a file's blocks are read
+// straight over them, so filling them with zeros first would only cost time.
+template <typename T>
+struct UninitAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UninitAllocator<U>;
+    };
+    UninitAllocator() = default;
+    template <typename U>
+    UninitAllocator(const UninitAllocator<U>&) noexcept {}
+    template <typename U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... A>
+    void construct(U* p, A&&... a) {
+        ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
+    }
+};
+using ScriptBytes = std::vector<uint8_t, UninitAllocator<uint8_t>>;
 
 class TScriptEngine {
   public:
@@ -50,8 +76,12 @@ class TScriptEngine {
     // --- Scene index and script files -------------------------------------------------
     // Loads "Scene.tbl" and "SpeakTbl.csv". Any failure raises EGameErr after logging why.
     bool LoadSceneTable();
+    // The same from streams the caller opened; a null index is a missing file.
+    bool LoadSceneTable(ZRStream* index, ZRStream* speakers);
     bool IsSceneTableLoaded() const { return loaded_; }
     bool LoadScript(int32_t number);
+    // Makes the file read from the stream the loaded script `number`.
+    bool LoadScript(int32_t number, ZRStream* file);
     int32_t LoadedScript() const { return scriptNo_; }
     // The header checksum of file `number`; all bits set when it is missing, short or names
     // another number.
@@ -91,7 +121,7 @@ class TScriptEngine {
     bool ReloadScript();
     void SceneStartReset();
     // Refills the instruction budget; the host calls it once per frame before Run.
-    void BeginFrame() { budget_ = kFrameBudget; }
+    void BeginFrame(int32_t budget = kFrameBudget) { budget_ = budget; }
     // Run gave the frame back because the budget ran out: call Run again next frame.
     bool BudgetSpent() const { return budget_ <= 0; }
 
@@ -117,10 +147,24 @@ class TScriptEngine {
         int32_t offset;
         int32_t pc;
     };
+    // A loaded file kept aside so that calls back and forth between files do not read and
+    // decompress them again; valid while the file's time in its source is unchanged.
+    struct Image {
+        int32_t number;
+        plat::FileTime time;
+        uint8_t header[64];
+        ScriptBytes code, calls, pool;
+        std::vector<uint32_t> strOffsets;
+        std::vector<Label> labels;
+    };
+    static constexpr size_t kCachedImages = 3;  // besides the loaded one
     void FreeScript();
-    bool LoadScriptFile(int32_t number);
-    void LoadIndex();
-    void LoadSpeakers();
+    // Moves the loaded file into the cache (when its time is known) and unloads it.
+    void StashScript();
+    void DropCachedScripts() { cache_.clear(); }
+    bool LoadScriptFile(ZRStream* s);
+    void LoadIndex(ZRStream* s);
+    void LoadSpeakers(ZRStream* s);
     // The call record at a popped offset: kind, or 0 when the record does not fit the table.
     uint16_t CallKind(uint32_t offset) const;
     // The NUL-terminated text at table offset `at`, cut at the table's end.
@@ -138,11 +182,14 @@ class TScriptEngine {
     int sceneCount_ = 0;
     int32_t scriptNo_ = -1;
     uint8_t header_[64] = {};
-    std::vector<uint8_t> code_;
-    std::vector<uint8_t> calls_;
-    std::vector<uint8_t> pool_;
+    ScriptBytes code_;
+    ScriptBytes calls_;
+    ScriptBytes pool_;
     std::vector<uint32_t> strOffsets_;
     std::vector<Label> labels_;
+    plat::FileTime fileTime_;
+    bool fileTimeKnown_ = false;
+    std::vector<Image> cache_;  // most recently used first
     uint8_t break_ = 0;
     uint32_t nextPc_ = 0;
     std::vector<int32_t> speakers_;

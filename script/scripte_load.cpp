@@ -46,14 +46,25 @@ class OpenFile {
     ZRStream* stream_ = nullptr;
 };
 
+// A NUL within the first n bytes. Writers end the field with it, so the last byte answers
+// at once in all but odd files.
+inline bool Terminated(const uint8_t* p, size_t n) { return p[n - 1] == 0 || std::memchr(p, 0, n - 1); }
+
 ZRString ScriptFileName(int32_t number) { return ZRString().sprintf("scr%05d.vnx", number); }
 
 }  // namespace
 
 bool TScriptEngine::LoadSceneTable() {
+    OpenFile index(scriptFiles_, "Scene.tbl");
+    OpenFile speakers(gameFiles_, "SpeakTbl.csv");
+    return LoadSceneTable(index.get(), speakers.get());
+}
+
+bool TScriptEngine::LoadSceneTable(ZRStream* index, ZRStream* speakers) {
+    loaded_ = false;
     try {
-        LoadIndex();
-        LoadSpeakers();
+        LoadIndex(index);
+        LoadSpeakers(speakers);
         loaded_ = true;
         return true;
     } catch (const std::exception& e) {
@@ -62,12 +73,10 @@ bool TScriptEngine::LoadSceneTable() {
     }
 }
 
-void TScriptEngine::LoadIndex() {
+void TScriptEngine::LoadIndex(ZRStream* s) {
     scenes_.AllClear();
     sceneCount_ = 0;
     index_.clear();
-    OpenFile f(scriptFiles_, "Scene.tbl");
-    ZRStream* s = f.get();
     if (!s) Fail("Scene.tblが開けません。");
     uint8_t head[12];
     if (!ReadAll(s, head, sizeof head) || std::memcmp(head, "SV01", 4) != 0) Fail("Scene.tblが不正です。");
@@ -108,12 +117,11 @@ void TScriptEngine::LoadIndex() {
     }
 }
 
-void TScriptEngine::LoadSpeakers() {
+void TScriptEngine::LoadSpeakers(ZRStream* s) {
     speakers_.assign(kSpeakerCount, -1);
-    OpenFile f(gameFiles_, "SpeakTbl.csv");
-    if (!f.get()) return;
+    if (!s) return;
     ZRCsvRead csv;
-    if (!csv.Read(f.get())) return;
+    if (!csv.Read(s)) return;
     for (int y = 0; y < csv.GetSizeY(); ++y) {
         const int id = csv.GetValue(0, y);
         if (id >= 0 && id < kSpeakerCount) speakers_[id] = csv.GetValue(1, y);
@@ -147,12 +155,64 @@ void TScriptEngine::FreeScript() {
     labels_.clear();
     std::memset(header_, 0, sizeof header_);
     scriptNo_ = -1;
+    fileTimeKnown_ = false;
+}
+
+void TScriptEngine::StashScript() {
+    if (scriptNo_ >= 0 && fileTimeKnown_) {
+        Image im{scriptNo_, fileTime_, {}, std::move(code_), std::move(calls_), std::move(pool_),
+                 std::move(strOffsets_), std::move(labels_)};
+        std::memcpy(im.header, header_, sizeof header_);
+        cache_.insert(cache_.begin(), std::move(im));
+        if (cache_.size() > kCachedImages) {
+            // The evicted file's buffers serve the next load: no fresh pages to fault in.
+            Image& old = cache_.back();
+            code_ = std::move(old.code);
+            calls_ = std::move(old.calls);
+            pool_ = std::move(old.pool);
+            strOffsets_ = std::move(old.strOffsets);
+            labels_ = std::move(old.labels);
+            cache_.pop_back();
+        }
+    }
+    FreeScript();
 }
 
 bool TScriptEngine::LoadScript(int32_t number) {
     if (scriptNo_ >= 0 && number == scriptNo_) return true;
+    StashScript();
+    if (number < 0) return false;
+    const ZRString name = ScriptFileName(number);
+    plat::FileTime time;
+    const bool timed = scriptFiles_ && scriptFiles_->GetFileTime(name, &time);
+    if (timed) {
+        for (auto it = cache_.begin(); it != cache_.end(); ++it) {
+            if (it->number != number || !(it->time == time)) continue;
+            code_ = std::move(it->code);
+            calls_ = std::move(it->calls);
+            pool_ = std::move(it->pool);
+            strOffsets_ = std::move(it->strOffsets);
+            labels_ = std::move(it->labels);
+            std::memcpy(header_, it->header, sizeof header_);
+            cache_.erase(it);
+            scriptNo_ = number;
+            fileTime_ = time;
+            fileTimeKnown_ = true;
+            // Each switch tells the read history, as a load from the file would.
+            if (history_) history_->RegisterScene(HeaderNumber(), HeaderChecksum());
+            return true;
+        }
+    }
+    OpenFile f(scriptFiles_, name);
+    if (!LoadScript(number, f.get())) return false;
+    fileTime_ = time;
+    fileTimeKnown_ = timed;
+    return true;
+}
+
+bool TScriptEngine::LoadScript(int32_t number, ZRStream* s) {
     FreeScript();
-    if (number < 0 || !LoadScriptFile(number)) {
+    if (number < 0 || !s || !LoadScriptFile(s)) {
         FreeScript();
         return false;
     }
@@ -162,62 +222,81 @@ bool TScriptEngine::LoadScript(int32_t number) {
     return true;
 }
 
-bool TScriptEngine::LoadScriptFile(int32_t number) {
-    OpenFile f(scriptFiles_, ScriptFileName(number));
-    ZRStream* s = f.get();
-    if (!s || !ReadAll(s, header_, sizeof header_)) return false;
+bool TScriptEngine::LoadScriptFile(ZRStream* s) {
+    if (!ReadAll(s, header_, sizeof header_)) return false;
     const int64_t fileSize = s->GetSize();
     if (fileSize < 64) return false;
+    const uint32_t labelCount = ZRGetLE32(header_ + 36);
+    const uint32_t strCount = ZRGetLE32(header_ + 60);
+
+    // Label records: each inside the code block, long enough for its own head and name, the
+    // name terminated within its length. Their offsets are the only valid call targets.
+    uint64_t labelAt = 0;
+    auto walkLabels = [&](uint64_t avail, bool all) {
+        const uint64_t codeSize = code_.size();
+        while (labels_.size() < labelCount) {
+            const uint64_t off = labelAt;
+            if (off + kLabelHead > avail) return !all;
+            const uint32_t len = ZRGetLE32(&code_[off]);
+            const uint32_t nameLen = ZRGetLE16(&code_[off + 4]);
+            if (off + kLabelHead + nameLen > avail && !all) return true;
+            if (nameLen == 0 || len < kLabelHead + nameLen || off + len > codeSize) return false;
+            if (!Terminated(&code_[off + kLabelHead], nameLen)) return false;
+            labels_.push_back({static_cast<int32_t>(off), static_cast<int32_t>(off + kLabelHead + nameLen)});
+            labelAt = off + len;
+        }
+        return true;
+    };
+    // Pool records: u16 size counting itself, then the text with its NUL inside the record.
+    uint64_t poolAt = 0;
+    auto walkPool = [&](uint64_t avail, bool all) {
+        const uint64_t poolSize = pool_.size();
+        while (strOffsets_.size() < strCount) {
+            const uint64_t off = poolAt;
+            if (off + 2 > avail) return !all;
+            const uint32_t size = ZRGetLE16(&pool_[off]);
+            if (size < 3 || off + size > poolSize) return false;
+            if (off + size > avail && !all) return true;
+            if (!Terminated(&pool_[off + 2], size - 2)) return false;
+            strOffsets_.push_back(static_cast<uint32_t>(off + 2));
+            poolAt = off + size;
+        }
+        return true;
+    };
+    auto walkNothing = [](uint64_t, bool) { return true; };
+
+    // Each block is read in pieces and walked while a piece is still in the cache: a second
+    // pass over a large code block would wait on memory at every record.
     struct Block {
-        std::vector<uint8_t>* to;
+        ScriptBytes* to;
         uint32_t offset, size;
     };
     const Block blocks[3] = {{&code_, ZRGetLE32(header_ + 28), ZRGetLE32(header_ + 32)},
                              {&calls_, ZRGetLE32(header_ + 40), ZRGetLE32(header_ + 44)},
                              {&pool_, ZRGetLE32(header_ + 52), ZRGetLE32(header_ + 56)}};
-    for (const Block& b : blocks) {
+    for (const Block& b : blocks)
         if (static_cast<uint64_t>(b.offset) + b.size > static_cast<uint64_t>(fileSize)) return false;
-        if (b.size == 0 && b.to != &code_) continue;
+    if (labelCount > blocks[0].size / (kLabelHead + 1) || strCount > blocks[2].size / 3) return false;
+    labels_.reserve(labelCount);
+    strOffsets_.reserve(strCount);
+    auto readBlock = [&](const Block& b, auto&& walk) {
         try {
             b.to->resize(b.size);
         } catch (const std::bad_alloc&) {
             return false;
         }
-        if (b.offset > INT32_MAX || !s->SetPosition(static_cast<int>(b.offset)) || !ReadAll(s, b.to->data(), b.size))
-            return false;
-    }
-
-    // Label records: each inside the code block, long enough for its own head and name, the
-    // name terminated within its length. Their offsets are the only valid call targets.
-    const uint32_t labelCount = ZRGetLE32(header_ + 36);
-    const uint64_t codeSize = code_.size();
-    if (labelCount > codeSize / (kLabelHead + 1)) return false;
-    labels_.reserve(labelCount);
-    uint64_t off = 0;
-    for (uint32_t i = 0; i < labelCount; ++i) {
-        if (off + kLabelHead > codeSize) return false;
-        const uint32_t len = ZRGetLE32(&code_[off]);
-        const uint32_t nameLen = ZRGetLE16(&code_[off + 4]);
-        if (nameLen == 0 || len < kLabelHead + nameLen || off + len > codeSize) return false;
-        if (!std::memchr(&code_[off + kLabelHead], 0, nameLen)) return false;
-        labels_.push_back({static_cast<int32_t>(off), static_cast<int32_t>(off + kLabelHead + nameLen)});
-        off += len;
-    }
-
-    // Pool records: u16 size counting itself, then the text with its NUL inside the record.
-    const uint32_t strCount = ZRGetLE32(header_ + 60);
-    const uint64_t poolSize = pool_.size();
-    if (strCount > poolSize / 3) return false;
-    strOffsets_.reserve(strCount);
-    off = 0;
-    for (uint32_t k = 0; k < strCount; ++k) {
-        if (off + 2 > poolSize) return false;
-        const uint32_t size = ZRGetLE16(&pool_[off]);
-        if (size < 3 || off + size > poolSize || !std::memchr(&pool_[off + 2], 0, size - 2)) return false;
-        strOffsets_.push_back(static_cast<uint32_t>(off + 2));
-        off += size;
-    }
-    return true;
+        if (b.size == 0) return walk(0, true);
+        if (b.offset > INT32_MAX || !s->SetPosition(static_cast<int>(b.offset))) return false;
+        constexpr uint32_t kPiece = 64 << 10;
+        for (uint32_t got = 0; got < b.size;) {
+            const uint32_t n = b.size - got < kPiece ? b.size - got : kPiece;
+            if (!ReadAll(s, b.to->data() + got, n)) return false;
+            got += n;
+            if (!walk(got, got == b.size)) return false;
+        }
+        return true;
+    };
+    return readBlock(blocks[0], walkLabels) && readBlock(blocks[1], walkNothing) && readBlock(blocks[2], walkPool);
 }
 
 uint32_t TScriptEngine::HeaderNumber() const { return ZRGetLE32(header_ + 8); }

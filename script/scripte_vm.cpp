@@ -164,7 +164,10 @@ bool TScriptEngine::ReloadScript() {
     if (!loaded_ || s.Halted) return false;
     // A copy loaded before the file changed on disk must not keep running.
     if (s.ScriptNo == scriptNo_ && HeaderChecksum() == s.ScriptSum) return true;
-    if (s.ScriptNo == scriptNo_) FreeScript();
+    if (s.ScriptNo == scriptNo_) {
+        FreeScript();
+        DropCachedScripts();
+    }
     return LoadScript(s.ScriptNo);
 }
 
@@ -179,6 +182,7 @@ bool TScriptEngine::ResumeLoadedGame() {
     s = *snapshot_;
     // The loaded copy may be the old file: the restart must read the new one.
     FreeScript();
+    DropCachedScripts();
     return StartScene(name.c_str());
 }
 

@@ -226,6 +226,9 @@ const char kDefaultIni[] =
 
 }  // namespace
 
+// The demo story's scripts, scene index and speaker table (mkdemo_scripts.cpp).
+bool WriteDemoScripts(const fs::path& stage);
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: mkdemo OUTDIR\n");
@@ -255,6 +258,7 @@ int main(int argc, char** argv) {
               WritePng(stage / "Cap_Copy.png", DrawStamp(320, 24, 0x808080), true);
     for (const Sound& s : sounds)
         ok = ok && WriteOgg(stage / (std::string(s.name) + ".ogg"), s.f0, s.f1, s.seconds, s.noise);
+    ok = ok && WriteDemoScripts(stage);
     if (!ok) {
         std::fprintf(stderr, "mkdemo: writing the demo files failed\n");
         return 1;

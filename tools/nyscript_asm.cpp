@@ -357,8 +357,8 @@ class Assembler {
 
     void DefineLabel(const Token& name) {
         if (name.text.size() > 0xFFFE) return Error(name, "label name too long");
-        for (const LabelRec& l : labels_)
-            if (l.name == name.text) return Error(name, "label '" + name.text + "' defined twice");
+        if (!labelIndex_.emplace(name.text, labels_.size()).second)
+            return Error(name, "label '" + name.text + "' defined twice");
         labels_.push_back({});
         current_ = &labels_.back();
         current_->name = name.text;
@@ -384,9 +384,13 @@ class Assembler {
     }
 
     size_t CallRecord(uint16_t kind, const std::string& text, const Token& at) {
-        for (size_t i = 0; i < calls_.size(); ++i)
-            if (calls_[i].kind == kind && calls_[i].text == text) return i;
+        auto it = callIndex_.find({kind, text});
+        if (it != callIndex_.end()) return it->second;
+        return AddCall(kind, text, at);
+    }
+    size_t AddCall(uint16_t kind, const std::string& text, const Token& at) {
         calls_.push_back({kind, text, 0, line_, at.column});
+        callIndex_.emplace(std::make_pair(kind, text), calls_.size() - 1);
         return calls_.size() - 1;
     }
 
@@ -401,12 +405,12 @@ class Assembler {
             return;
         }
         if (d == "near" && t.size() == 2 && t[1].kind == Tok::Ident) {
-            calls_.push_back({1, t[1].text, 0, line_, t[1].column});
+            AddCall(1, t[1].text, t[1]);
             return;
         }
         if ((d == "far" || d == "scene") && oneString) {
             if (!CheckRecordText(t[1])) return;
-            calls_.push_back({static_cast<uint16_t>(d == "far" ? 2 : 3), t[1].text, 0, line_, t[1].column});
+            AddCall(static_cast<uint16_t>(d == "far" ? 2 : 3), t[1].text, t[1]);
             return;
         }
         if ((d == "u16" || d == "u8") && t.size() == 2 && t[1].kind == Tok::Number) {
@@ -603,9 +607,8 @@ class Assembler {
     }
 
     const LabelRec* FindLabel(const std::string& name) const {
-        for (const LabelRec& l : labels_)
-            if (l.name == name) return &l;
-        return nullptr;
+        auto it = labelIndex_.find(name);
+        return it == labelIndex_.end() ? nullptr : &labels_[it->second];
     }
     static uint32_t FirstPc(const LabelRec& l) { return l.offset + 10 + static_cast<uint32_t>(l.name.size()) + 1; }
 
@@ -720,6 +723,7 @@ class Assembler {
     bool haveNumber_ = false;
     bool afterTerminator_ = false;
     std::vector<LabelRec> labels_;  // reserved below so current_ stays valid
+    std::map<std::string, size_t> labelIndex_;
     LabelRec* current_ = nullptr;
     struct SceneLabel {
         std::string name;
@@ -729,6 +733,7 @@ class Assembler {
     std::vector<std::string> pool_;
     std::map<std::string, uint32_t> poolIds_;
     std::vector<CallRec> calls_;
+    std::map<std::pair<uint16_t, std::string>, size_t> callIndex_;  // first record of each content
     uint32_t codeSize_ = 0, callSize_ = 0;
 
   public:
@@ -802,11 +807,11 @@ std::vector<uint8_t> BuildSceneTable(const std::vector<Unit>& units) {
             ++count;
         }
     }
-    std::vector<uint8_t> out(12);
+    std::vector<uint8_t> out(12 + block.size());
     std::memcpy(out.data(), "SV01", 4);
     ZRPutLE32(&out[4], static_cast<uint32_t>(block.size()));
     ZRPutLE32(&out[8], count);
-    out.insert(out.end(), block.begin(), block.end());
+    if (!block.empty()) std::memcpy(&out[12], block.data(), block.size());
     return out;
 }
 

@@ -187,6 +187,7 @@ TEST(ReadHistory, LoadRefusesMalformedBlocks) {
         {"R past the end", [&](std::string& b) { put32(b, 8, 0x7FFFFFF0); }},
         {"first after last", [&](std::string& b) { put16(b, 20, 500); }},
         {"ranges overlap", [&](std::string& b) { put16(b, 24, ZRGetLE16(reinterpret_cast<uint8_t*>(&b[22]))); }},
+        {"ranges touch", [&](std::string& b) { put16(b, 24, static_cast<uint16_t>(ZRGetLE16(reinterpret_cast<uint8_t*>(&b[22])) + 1)); }},
         {"ranges descend", [&](std::string& b) { put16(b, 24, 0); put16(b, 26, 0); }},
         {"record cut short", [&](std::string& b) { b.resize(b.size() - 4); put32(b, 0, static_cast<uint32_t>(b.size())); }},
         {"trailing bytes", [&](std::string& b) { b += std::string(4, '\0'); put32(b, 0, static_cast<uint32_t>(b.size())); }},

@@ -40,4 +40,28 @@ TEST(CodePage, EncodesBackAndReplacesWhatTheCodePageLacks) {
     EXPECT_EQ(plat::CodePageForCharset(134), plat::CodePage::Gbk);
 }
 
+TEST(CodePage, StrictEncodingStopsAtTheFirstMissingCharacter) {
+    const struct {
+        const char* utf8;
+        bool ok;
+        size_t bad;
+        const char* encoded;  // what came out before the stop
+    } cases[] = {
+        {"确定", true, 0, "\xC8\xB7\xB6\xA8"},
+        {"ab\xF0\x9F\x98\x80" "cd", false, 2, "ab"},
+        {"确\xE2\x82", false, 3, "\xC8\xB7"},  // cut UTF-8 sequence
+        {"x\xFFy", false, 1, "x"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.utf8);
+        std::string out;
+        size_t bad = 99;
+        EXPECT_EQ(plat::FromUtf8Strict(c.utf8, plat::CodePage::Gbk, out, bad), c.ok);
+        EXPECT_EQ(out, c.encoded);
+        if (!c.ok) {
+            EXPECT_EQ(bad, c.bad);
+        }
+    }
+}
+
 }  // namespace

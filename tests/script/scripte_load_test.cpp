@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <chrono>
+#include <filesystem>
 #include <functional>
 
 #include "foundation/zrstd.h"
@@ -180,6 +182,34 @@ TEST(SceneIndex, ManyScenesAllFoundAndOverlongNamesLeftOut) {
     EXPECT_EQ(rig.engine->Speaker(999), 4);
     EXPECT_EQ(rig.engine->Speaker(0), -1);
     EXPECT_EQ(rig.engine->Speaker(1000), -1);
+}
+
+}  // namespace
+
+namespace {
+
+// Files kept loaded for calls between files answer exactly as a fresh load would: a file
+// changed or removed since is read again or refused.
+TEST(ScriptFile, KeptFilesFollowTheirSource) {
+    ScriptRig rig;
+    auto build = [&](uint32_t n, const char* text) {
+        rig.WriteVnx(n, Assembled(("script " + std::to_string(n) + "\nA:\n    Text \"" + text + "\"\n").c_str()));
+    };
+    for (uint32_t n = 1; n <= 3; ++n) build(n, "old");
+    TScriptEngine& e = *rig.engine;
+    for (int32_t n : {1, 2, 3, 1, 2}) ASSERT_TRUE(e.LoadScript(n));
+    build(1, "new");
+    const auto path = rig.dir.Host("scr00001.vnx");
+    std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + std::chrono::seconds(5));
+    ASSERT_TRUE(e.LoadScript(1));
+    EXPECT_EQ(e.GetString(1), ZRString("new"));
+    EXPECT_TRUE(e.LoadScript(3));
+    EXPECT_EQ(e.GetString(1), ZRString("old"));
+    std::remove(rig.dir.Host("scr00002.vnx").c_str());
+    EXPECT_FALSE(e.LoadScript(2));
+    EXPECT_EQ(e.LoadedScript(), -1);
+    EXPECT_TRUE(e.LoadScript(1));
+    EXPECT_EQ(e.GetString(1), ZRString("new"));
 }
 
 }  // namespace
