@@ -228,6 +228,8 @@ const char kDefaultIni[] =
 
 // The demo story's scripts, scene index and speaker table (mkdemo_scripts.cpp).
 bool WriteDemoScripts(const fs::path& stage);
+// The story's effect archive and voice pack beside the game archive (mkdemo_story.cpp).
+bool WriteStorySounds(const fs::path& out, bool (*writeOgg)(const fs::path&, double, double, double, bool));
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -259,6 +261,7 @@ int main(int argc, char** argv) {
     for (const Sound& s : sounds)
         ok = ok && WriteOgg(stage / (std::string(s.name) + ".ogg"), s.f0, s.f1, s.seconds, s.noise);
     ok = ok && WriteDemoScripts(stage);
+    ok = ok && WriteStorySounds(out, WriteOgg);
     if (!ok) {
         std::fprintf(stderr, "mkdemo: writing the demo files failed\n");
         return 1;
