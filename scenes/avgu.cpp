@@ -12,13 +12,7 @@ TAvgUnit::~TAvgUnit() = default;
 
 void TAvgUnit::BindState(GameState* state) { state_ = state ? state : &CurrentState; }
 
-void TAvgUnit::SetSceneState(uint8_t state) {
-    SceneState = state;
-    MayHideWindows = MayOpenBacklog = state == asClickWait || state == asChoiceWaiting;
-    MenuAllowed = MayConfigure = MaySave =
-        state == asClickWait || state == asChoiceWaiting || state == asExSelWaiting;
-    UpdateCursorMode();
-}
+void TAvgUnit::SetSceneState(uint8_t state) { SceneState = state; }
 
 void TAvgUnit::RecomputeOverlay() {
     OverlayLevel = 0;

@@ -344,7 +344,6 @@ TEST_F(AvgOps, MoviesStartOnlyOverTheMenuBarInTheAdventureMode) {
         if (c.state == asMovie) {
             EXPECT_EQ(unit.OverlayLevel, 3);
             EXPECT_EQ(unit.MovieState, 2);
-            if (c.menuBar == 0) EXPECT_EQ(system.cursor, -1);
         }
     }
     log.calls.clear();
@@ -358,12 +357,29 @@ TEST_F(AvgOps, MoviesStartOnlyOverTheMenuBarInTheAdventureMode) {
     EXPECT_EQ(log.Joined(), "Open(SVOP.sfd,1) ShowPanel Start Open(SVED.sfd,1) ShowPanel Start");
 }
 
+TEST_F(AvgOps, CursorFollowsOverlaysMoviesStatesAndTheScript) {
+    const struct {
+        uint8_t cursorFlag, menuBar, movie, sceneState;
+        int32_t type;
+    } cases[] = {
+        {1, 0, 0, asRun, 0}, {0, 0, 0, asRun, -1}, {0, 2, 2, asRun, 0},
+        {1, 0, 2, asRun, -1}, {0, 0, 0, asChoiceWaiting, 0}, {0, 1, 0, asExSelWaiting, 0},
+    };
+    for (const auto& c : cases) {
+        state->CursorShown = c.cursorFlag;
+        unit.MenuBarState = c.menuBar;
+        unit.MovieState = c.movie;
+        unit.SetSceneState(c.sceneState);
+        unit.UpdateCursorMode();
+        EXPECT_EQ(system.cursor, c.type) << int(c.cursorFlag) << int(c.menuBar) << int(c.movie) << int(c.sceneState);
+    }
+}
+
 TEST_F(AvgOps, ChoicesPlatesAndBattle) {
     state->SetSelectText(0, "yes");
     state->SetSelectText(1, "no");
     unit.SelectStart();
     EXPECT_EQ(unit.GetSceneState(), asChoiceWaiting);
-    EXPECT_EQ(system.cursor, 0);
     EXPECT_EQ(log.Joined(), "SelectClear SelectAdd(0,yes) SelectAdd(1,no) SelectAdd(2,) SelectAdd(3,) SystemSound(4) SelectShow");
     windows.selectMoving = true;
     unit.SelectStart();
