@@ -253,15 +253,19 @@ TEST(ScriptVm, LoadedGameResumesOrRestarts) {
         rig.Start("S");
         EXPECT_FALSE(rig.engine->Run());
         ASSERT_EQ(rig.state->CallDepth, 1);
-        const GameState saved = *rig.state, savedSnap = *rig.snapshot;
+        // The save's byte images of the state and the snapshot.
+        std::vector<uint8_t> image(2 * kGameStateSize);
+        rig.state->Encode(image.data());
+        rig.snapshot->Encode(image.data() + kGameStateSize);
+        const GameState saved = *rig.state;
 
         if (rebuild) rig.Build({caller, "script 2\nF:\n    PUSH 9\n    Select 1, 2, 3, 4\n    RET\n"});
         rig.state->Reset();
         rig.NewEngine();
         rig.engine->SetHandler(143, SelectCommand);
         rig.engine->LoadSceneTable();
-        *rig.state = saved;
-        *rig.snapshot = savedSnap;
+        ASSERT_TRUE(rig.state->Decode(image.data(), kGameStateSize));
+        ASSERT_TRUE(rig.snapshot->Decode(image.data() + kGameStateSize, kGameStateSize));
         ASSERT_TRUE(rig.engine->ResumeLoadedGame());
         if (!rebuild) {
             EXPECT_EQ(rig.state->Pc, saved.Pc);
