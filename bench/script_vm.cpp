@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -194,16 +195,28 @@ void BM_PeerNearCallReturn(benchmark::State& st) { CallAndReturn(st, "Near"); }
 BENCHMARK(BM_FarCallReturn64KiB)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PeerNearCallReturn)->Unit(benchmark::kMicrosecond);
 
-// A 1 MiB script in a directory, five times.
+// A script of about 1 MiB in a directory, five times. Story-like: a label every 40 lines of
+// about 60 bytes of text each. Dense: a label and a text every 170 bytes, more records than
+// story files hold (the checks walk every record).
 struct BigFile {
     static constexpr uint8_t kFiles = 5;
-    BigFile() {
+    explicit BigFile(bool dense) {
         std::string src = "script 1\n";
         std::mt19937 rng(3);
-        for (int l = 0; src.size() < (1u << 20) * 3 / 2; ++l) {
-            src += "L" + std::to_string(l) + ":\n";
-            for (int i = 0; i < 12; ++i) src += "    PUSH " + std::to_string(rng() % 1000) + "\n    POP\n";
-            src += "    Text \"line " + std::to_string(l) + "\"\n    RET\n";
+        size_t size = 0;
+        for (int l = 0; size < (1u << 20); ++l) {
+            std::string part = "L" + std::to_string(l) + ":\n";
+            const int lines = dense ? 1 : 40;
+            for (int i = 0; i < lines; ++i) {
+                if (dense)
+                    for (int k = 0; k < 10; ++k) part += "    PUSH " + std::to_string(rng() % 1000) + "\n    POP\n";
+                part += "    Text \"";
+                for (int k = dense ? 10 : 60; k > 0; --k) part += static_cast<char>('a' + rng() % 26);
+                part += "\"\n";
+            }
+            part += "    RET\n";
+            size += dense ? 170 : 40 * 70;
+            src += part;
         }
         bytes = Assemble(src).vnx;
         // One more file than the engine keeps loaded, so that every load in turn reads.
@@ -222,7 +235,7 @@ struct BigFile {
 };
 
 void BM_LoadScript1MiB(benchmark::State& st) {
-    BigFile f;
+    BigFile f(st.range(0) != 0);
     int32_t n = 1;
     for (auto _ : st) {
         if (!f.m.engine.LoadScript(n)) st.SkipWithError("load failed");
@@ -231,11 +244,11 @@ void BM_LoadScript1MiB(benchmark::State& st) {
     st.SetBytesProcessed(static_cast<int64_t>(st.iterations()) * static_cast<int64_t>(f.bytes.size()));
     st.counters["file_bytes"] = static_cast<double>(f.bytes.size());
 }
-BENCHMARK(BM_LoadScript1MiB)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LoadScript1MiB)->ArgName("dense")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 // Peer: opening the same file through the file manager and reading all of it.
 void BM_PeerReadFile1MiB(benchmark::State& st) {
-    BigFile f;
+    BigFile f(st.range(0) != 0);
     std::vector<uint8_t> buf(f.bytes.size());
     for (auto _ : st) {
         ZRStream* s = f.files.Open("scr00001.vnx");
@@ -246,8 +259,9 @@ void BM_PeerReadFile1MiB(benchmark::State& st) {
     }
     st.SetBytesProcessed(static_cast<int64_t>(st.iterations()) * static_cast<int64_t>(f.bytes.size()));
 }
-BENCHMARK(BM_PeerReadFile1MiB)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PeerReadFile1MiB)->ArgName("dense")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
+
 
 BENCHMARK_MAIN();

@@ -31,8 +31,9 @@ bool ReadAll(ZRStream* s, void* to, uint64_t n) {
 // Closes a stream handed out by a file manager on every way out.
 class OpenFile {
   public:
-    OpenFile(ZRFileMan* man, const ZRString& name) : man_(man) {
-        if (man_ && man_->FileIsExist(name)) stream_ = man_->Open(name);
+    // A missing file is asked about first, so the manager reports no failed open for it.
+    OpenFile(ZRFileMan* man, const ZRString& name, bool known = false) : man_(man) {
+        if (man_ && (known || man_->FileIsExist(name))) stream_ = man_->Open(name);
     }
     ~OpenFile() {
         if (stream_) man_->Close(stream_);
@@ -203,7 +204,7 @@ bool TScriptEngine::LoadScript(int32_t number) {
             return true;
         }
     }
-    OpenFile f(scriptFiles_, name);
+    OpenFile f(scriptFiles_, name, timed);
     if (!LoadScript(number, f.get())) return false;
     fileTime_ = time;
     fileTimeKnown_ = timed;
@@ -287,7 +288,7 @@ bool TScriptEngine::LoadScriptFile(ZRStream* s) {
         }
         if (b.size == 0) return walk(0, true);
         if (b.offset > INT32_MAX || !s->SetPosition(static_cast<int>(b.offset))) return false;
-        constexpr uint32_t kPiece = 64 << 10;
+        constexpr uint32_t kPiece = 256 << 10;
         for (uint32_t got = 0; got < b.size;) {
             const uint32_t n = b.size - got < kPiece ? b.size - got : kPiece;
             if (!ReadAll(s, b.to->data() + got, n)) return false;
