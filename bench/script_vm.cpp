@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -37,8 +38,9 @@ struct Dir {
         fs::remove_all(path, ec);
     }
     void Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-        std::ofstream(path / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                            static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
     }
     fs::path path;
 };
@@ -105,8 +107,9 @@ void BM_Vm10kInstructions(benchmark::State& st) {
         m.engine.Run();
     }
     if (m.state->Halted) st.SkipWithError("the loop halted");
-    st.counters["ns_per_instr"] = benchmark::Counter(10000.0 * static_cast<double>(st.iterations()),
-                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    st.counters["ns_per_instr"] =
+        benchmark::Counter(10000.0 * static_cast<double>(st.iterations()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_Vm10kInstructions)->Unit(benchmark::kMicrosecond);
 
@@ -126,44 +129,72 @@ void BM_PeerBareInterpreter(benchmark::State& st) {
             const uint16_t op = ZRGetLE16(code + pc);
             uint32_t next = pc + (op >= opPUSH && op <= opJNZ ? 6 : 2);
             switch (op) {
-            case opPUSH: stack[top++] = ZRGetLE32(code + pc + 2); break;
-            case opPOP: --top; break;
-            case opJMP: next = pc + ZRGetLE32(code + pc + 2); break;
-            case opJZ: if (stack[--top] == 0) next = pc + ZRGetLE32(code + pc + 2); break;
-            case opADD: --top, stack[top - 1] += stack[top]; break;
-            case opMUL: --top, stack[top - 1] *= stack[top]; break;
-            case opSETRES: result = static_cast<int32_t>(stack[--top]); break;
-            case opSETF: top -= 2, flags[stack[top] & 63] = stack[top + 1] != 0; break;
-            case opGETF: stack[top - 1] = flags[stack[top - 1] & 63]; break;
-            case opSETV: top -= 2, values[stack[top] & 63] = static_cast<int32_t>(stack[top + 1]); break;
-            case opGETV: stack[top - 1] = static_cast<uint32_t>(values[stack[top - 1] & 63]); break;
-            case opCALL: {
-                const uint32_t label = ZRGetLE32(calls + stack[--top] + 4);
-                frames[depth++] = next;
-                next = label + 10 + ZRGetLE16(code + label + 4);
-                break;
-            }
-            case opRET: next = frames[--depth]; break;
-            default: break;
+                case opPUSH:
+                    stack[top++] = ZRGetLE32(code + pc + 2);
+                    break;
+                case opPOP:
+                    --top;
+                    break;
+                case opJMP:
+                    next = pc + ZRGetLE32(code + pc + 2);
+                    break;
+                case opJZ:
+                    if (stack[--top] == 0) next = pc + ZRGetLE32(code + pc + 2);
+                    break;
+                case opADD:
+                    --top, stack[top - 1] += stack[top];
+                    break;
+                case opMUL:
+                    --top, stack[top - 1] *= stack[top];
+                    break;
+                case opSETRES:
+                    result = static_cast<int32_t>(stack[--top]);
+                    break;
+                case opSETF:
+                    top -= 2, flags[stack[top] & 63] = stack[top + 1] != 0;
+                    break;
+                case opGETF:
+                    stack[top - 1] = flags[stack[top - 1] & 63];
+                    break;
+                case opSETV:
+                    top -= 2, values[stack[top] & 63] = static_cast<int32_t>(stack[top + 1]);
+                    break;
+                case opGETV:
+                    stack[top - 1] = static_cast<uint32_t>(values[stack[top - 1] & 63]);
+                    break;
+                case opCALL: {
+                    const uint32_t label = ZRGetLE32(calls + stack[--top] + 4);
+                    frames[depth++] = next;
+                    next = label + 10 + ZRGetLE16(code + label + 4);
+                    break;
+                }
+                case opRET:
+                    next = frames[--depth];
+                    break;
+                default:
+                    break;
             }
             pc = next;
         }
         benchmark::DoNotOptimize(result);
         benchmark::DoNotOptimize(values);
     }
-    st.counters["ns_per_instr"] = benchmark::Counter(10000.0 * static_cast<double>(st.iterations()),
-                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    st.counters["ns_per_instr"] =
+        benchmark::Counter(10000.0 * static_cast<double>(st.iterations()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_PeerBareInterpreter)->Unit(benchmark::kMicrosecond);
 
 // Two 64 KiB scripts, Orvik-compressed in one archive.
 struct CallPack {
     CallPack() {
-        dir.Write("scr00001.vnx", Assemble("script 1\nMain:\n.top:\n    CALL scr2::F\n    POP\n    JMP .top\n"
-                                           "Near:\n.n:\n    CALL F\n    POP\n    JMP .n\nF:\n    RET\nPad:\n" +
-                                           Filler(64 << 10, 1))
-                                      .vnx);
-        dir.Write("scr00002.vnx", Assemble("script 2\nF:\n    RET\nPad:\n" + Filler(64 << 10, 2)).vnx);
+        dir.Write("scr00001.vnx",
+                  Assemble("script 1\nMain:\n.top:\n    CALL scr2::F\n    POP\n    JMP .top\n"
+                           "Near:\n.n:\n    CALL F\n    POP\n    JMP .n\nF:\n    RET\nPad:\n" +
+                           Filler(64 << 10, 1))
+                      .vnx);
+        dir.Write("scr00002.vnx",
+                  Assemble("script 2\nF:\n    RET\nPad:\n" + Filler(64 << 10, 2)).vnx);
         const std::string pak = (dir.path / "scr_c.pak").string();
         ZRPack pack;
         pack.SetReadOnly(false);
@@ -189,21 +220,39 @@ void CallAndReturn(benchmark::State& st, const char* label) {
     }
     if (p.m.state->Halted) st.SkipWithError("the call halted");
 }
-void BM_FarCallReturn64KiB(benchmark::State& st) { CallAndReturn(st, "Main"); }
-void BM_PeerNearCallReturn(benchmark::State& st) { CallAndReturn(st, "Near"); }
+void BM_FarCallReturn64KiB(benchmark::State& st) {
+    CallAndReturn(st, "Main");
+}
+void BM_PeerNearCallReturn(benchmark::State& st) {
+    CallAndReturn(st, "Near");
+}
 BENCHMARK(BM_FarCallReturn64KiB)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PeerNearCallReturn)->Unit(benchmark::kMicrosecond);
 
-// A 1 MiB script in a directory, five times.
+// A script of about 1 MiB in a directory, five times. Story-like: a label every 40 lines of
+// about 60 bytes of text each. Dense: a label and a text every 170 bytes, more records than
+// story files hold (the checks walk every record).
 struct BigFile {
     static constexpr uint8_t kFiles = 5;
-    BigFile() {
+    explicit BigFile(bool dense) {
         std::string src = "script 1\n";
         std::mt19937 rng(3);
-        for (int l = 0; src.size() < (1u << 20) * 3 / 2; ++l) {
-            src += "L" + std::to_string(l) + ":\n";
-            for (int i = 0; i < 12; ++i) src += "    PUSH " + std::to_string(rng() % 1000) + "\n    POP\n";
-            src += "    Text \"line " + std::to_string(l) + "\"\n    RET\n";
+        size_t size = 0;
+        for (int l = 0; size < (1u << 20); ++l) {
+            std::string part = "L" + std::to_string(l) + ":\n";
+            const int lines = dense ? 1 : 40;
+            for (int i = 0; i < lines; ++i) {
+                if (dense)
+                    for (int k = 0; k < 10; ++k)
+                        part += "    PUSH " + std::to_string(rng() % 1000) + "\n    POP\n";
+                part += "    Text \"";
+                for (int k = dense ? 10 : 60; k > 0; --k)
+                    part += static_cast<char>('a' + rng() % 26);
+                part += "\"\n";
+            }
+            part += "    RET\n";
+            size += dense ? 170 : 40 * 70;
+            src += part;
         }
         bytes = Assemble(src).vnx;
         // One more file than the engine keeps loaded, so that every load in turn reads.
@@ -222,20 +271,21 @@ struct BigFile {
 };
 
 void BM_LoadScript1MiB(benchmark::State& st) {
-    BigFile f;
+    BigFile f(st.range(0) != 0);
     int32_t n = 1;
     for (auto _ : st) {
         if (!f.m.engine.LoadScript(n)) st.SkipWithError("load failed");
         n = n % BigFile::kFiles + 1;
     }
-    st.SetBytesProcessed(static_cast<int64_t>(st.iterations()) * static_cast<int64_t>(f.bytes.size()));
+    st.SetBytesProcessed(static_cast<int64_t>(st.iterations()) *
+                         static_cast<int64_t>(f.bytes.size()));
     st.counters["file_bytes"] = static_cast<double>(f.bytes.size());
 }
-BENCHMARK(BM_LoadScript1MiB)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LoadScript1MiB)->ArgName("dense")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 // Peer: opening the same file through the file manager and reading all of it.
 void BM_PeerReadFile1MiB(benchmark::State& st) {
-    BigFile f;
+    BigFile f(st.range(0) != 0);
     std::vector<uint8_t> buf(f.bytes.size());
     for (auto _ : st) {
         ZRStream* s = f.files.Open("scr00001.vnx");
@@ -244,9 +294,10 @@ void BM_PeerReadFile1MiB(benchmark::State& st) {
         f.files.Close(s);
         benchmark::DoNotOptimize(buf.data());
     }
-    st.SetBytesProcessed(static_cast<int64_t>(st.iterations()) * static_cast<int64_t>(f.bytes.size()));
+    st.SetBytesProcessed(static_cast<int64_t>(st.iterations()) *
+                         static_cast<int64_t>(f.bytes.size()));
 }
-BENCHMARK(BM_PeerReadFile1MiB)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PeerReadFile1MiB)->ArgName("dense")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -63,9 +63,13 @@ const char* ScriptOpName(int op);
 // The opcode of a built-in operation's name (exact case), or -1.
 int ScriptOpByName(const char* name);
 // PUSH and the three jumps carry a u32 operand.
-inline bool ScriptOpHasOperand(int op) { return op >= opPUSH && op <= opJNZ; }
+inline bool ScriptOpHasOperand(int op) {
+    return op >= opPUSH && op <= opJNZ;
+}
 // Bytes the instruction with this opcode occupies in the code.
-inline int ScriptOpLength(int op) { return ScriptOpHasOperand(op) ? 6 : 2; }
+inline int ScriptOpLength(int op) {
+    return ScriptOpHasOperand(op) ? 6 : 2;
+}
 
 struct ScriptCommandDesc {
     const char* name;

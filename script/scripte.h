@@ -69,7 +69,8 @@ class TScriptEngine {
     // Where files and state come from. By default the script and game archives' managers
     // and the game-data globals; tests and tools bind their own before loading.
     void BindFiles(ZRFileMan* scripts, ZRFileMan* game);
-    void BindState(GameState* current, GameState* snapshot, SystemData* system, ReadHistory* history);
+    void BindState(GameState* current, GameState* snapshot, SystemData* system,
+                   ReadHistory* history);
     void SetHost(ScriptHost* host) { host_ = host; }
     ScriptHost* Host() const { return host_; }
 

@@ -21,7 +21,9 @@ constexpr uint32_t kMaxSceneName = 63;
 constexpr uint32_t kLabelHead = 10;
 constexpr uint32_t kMaxScenes = 0xFFFF;
 
-[[noreturn]] void Fail(const char* utf8Message) { throw plat::Exception(plat::SjisText(utf8Message)); }
+[[noreturn]] void Fail(const char* utf8Message) {
+    throw plat::Exception(plat::SjisText(utf8Message));
+}
 
 // Reads exactly n bytes at the stream's position.
 bool ReadAll(ZRStream* s, void* to, uint64_t n) {
@@ -31,8 +33,9 @@ bool ReadAll(ZRStream* s, void* to, uint64_t n) {
 // Closes a stream handed out by a file manager on every way out.
 class OpenFile {
   public:
-    OpenFile(ZRFileMan* man, const ZRString& name) : man_(man) {
-        if (man_ && man_->FileIsExist(name)) stream_ = man_->Open(name);
+    // A missing file is asked about first, so the manager reports no failed open for it.
+    OpenFile(ZRFileMan* man, const ZRString& name, bool known = false) : man_(man) {
+        if (man_ && (known || man_->FileIsExist(name))) stream_ = man_->Open(name);
     }
     ~OpenFile() {
         if (stream_) man_->Close(stream_);
@@ -48,9 +51,13 @@ class OpenFile {
 
 // A NUL within the first n bytes. Writers end the field with it, so the last byte answers
 // at once in all but odd files.
-inline bool Terminated(const uint8_t* p, size_t n) { return p[n - 1] == 0 || std::memchr(p, 0, n - 1); }
+inline bool Terminated(const uint8_t* p, size_t n) {
+    return p[n - 1] == 0 || std::memchr(p, 0, n - 1);
+}
 
-ZRString ScriptFileName(int32_t number) { return ZRString().sprintf("scr%05d.vnx", number); }
+ZRString ScriptFileName(int32_t number) {
+    return ZRString().sprintf("scr%05d.vnx", number);
+}
 
 }  // namespace
 
@@ -68,7 +75,8 @@ bool TScriptEngine::LoadSceneTable(ZRStream* index, ZRStream* speakers) {
         loaded_ = true;
         return true;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "script: scene index: %s\n", plat::ToUtf8(e.what(), plat::CodePage::ShiftJis).c_str());
+        std::fprintf(stderr, "script: scene index: %s\n",
+                     plat::ToUtf8(e.what(), plat::CodePage::ShiftJis).c_str());
         throw EGameErr();
     }
 }
@@ -79,7 +87,8 @@ void TScriptEngine::LoadIndex(ZRStream* s) {
     index_.clear();
     if (!s) Fail("Scene.tblが開けません。");
     uint8_t head[12];
-    if (!ReadAll(s, head, sizeof head) || std::memcmp(head, "SV01", 4) != 0) Fail("Scene.tblが不正です。");
+    if (!ReadAll(s, head, sizeof head) || std::memcmp(head, "SV01", 4) != 0)
+        Fail("Scene.tblが不正です。");
     const uint32_t blockSize = ZRGetLE32(head + 4);
     const uint32_t count = ZRGetLE32(head + 8);
     // The hash table holds at most 65,535 names and never grows by itself.
@@ -106,7 +115,8 @@ void TScriptEngine::LoadIndex(ZRStream* s) {
         const size_t nameLen = static_cast<const char*>(nul) - name;
         if (nameLen > kMaxSceneName) {
             // One bad scene must not stop the story: the others stay reachable.
-            std::fprintf(stderr, "script: Scene.tbl entry %u: name longer than %u bytes, left out\n", i,
+            std::fprintf(stderr,
+                         "script: Scene.tbl entry %u: name longer than %u bytes, left out\n", i,
                          kMaxSceneName);
         } else if (scenes_.AddData(name, static_cast<uint32_t>(off)) < 0) {
             Fail("Scene.tblが不正です。");
@@ -160,8 +170,14 @@ void TScriptEngine::FreeScript() {
 
 void TScriptEngine::StashScript() {
     if (scriptNo_ >= 0 && fileTimeKnown_) {
-        Image im{scriptNo_, fileTime_, {}, std::move(code_), std::move(calls_), std::move(pool_),
-                 std::move(strOffsets_), std::move(labels_)};
+        Image im{scriptNo_,
+                 fileTime_,
+                 {},
+                 std::move(code_),
+                 std::move(calls_),
+                 std::move(pool_),
+                 std::move(strOffsets_),
+                 std::move(labels_)};
         std::memcpy(im.header, header_, sizeof header_);
         cache_.insert(cache_.begin(), std::move(im));
         if (cache_.size() > kCachedImages) {
@@ -203,7 +219,7 @@ bool TScriptEngine::LoadScript(int32_t number) {
             return true;
         }
     }
-    OpenFile f(scriptFiles_, name);
+    OpenFile f(scriptFiles_, name, timed);
     if (!LoadScript(number, f.get())) return false;
     fileTime_ = time;
     fileTimeKnown_ = timed;
@@ -242,7 +258,8 @@ bool TScriptEngine::LoadScriptFile(ZRStream* s) {
             if (off + kLabelHead + nameLen > avail && !all) return true;
             if (nameLen == 0 || len < kLabelHead + nameLen || off + len > codeSize) return false;
             if (!Terminated(&code_[off + kLabelHead], nameLen)) return false;
-            labels_.push_back({static_cast<int32_t>(off), static_cast<int32_t>(off + kLabelHead + nameLen)});
+            labels_.push_back(
+                {static_cast<int32_t>(off), static_cast<int32_t>(off + kLabelHead + nameLen)});
             labelAt = off + len;
         }
         return true;
@@ -275,8 +292,10 @@ bool TScriptEngine::LoadScriptFile(ZRStream* s) {
                              {&calls_, ZRGetLE32(header_ + 40), ZRGetLE32(header_ + 44)},
                              {&pool_, ZRGetLE32(header_ + 52), ZRGetLE32(header_ + 56)}};
     for (const Block& b : blocks)
-        if (static_cast<uint64_t>(b.offset) + b.size > static_cast<uint64_t>(fileSize)) return false;
-    if (labelCount > blocks[0].size / (kLabelHead + 1) || strCount > blocks[2].size / 3) return false;
+        if (static_cast<uint64_t>(b.offset) + b.size > static_cast<uint64_t>(fileSize))
+            return false;
+    if (labelCount > blocks[0].size / (kLabelHead + 1) || strCount > blocks[2].size / 3)
+        return false;
     labels_.reserve(labelCount);
     strOffsets_.reserve(strCount);
     auto readBlock = [&](const Block& b, auto&& walk) {
@@ -287,7 +306,7 @@ bool TScriptEngine::LoadScriptFile(ZRStream* s) {
         }
         if (b.size == 0) return walk(0, true);
         if (b.offset > INT32_MAX || !s->SetPosition(static_cast<int>(b.offset))) return false;
-        constexpr uint32_t kPiece = 64 << 10;
+        constexpr uint32_t kPiece = 256 << 10;
         for (uint32_t got = 0; got < b.size;) {
             const uint32_t n = b.size - got < kPiece ? b.size - got : kPiece;
             if (!ReadAll(s, b.to->data() + got, n)) return false;
@@ -296,11 +315,16 @@ bool TScriptEngine::LoadScriptFile(ZRStream* s) {
         }
         return true;
     };
-    return readBlock(blocks[0], walkLabels) && readBlock(blocks[1], walkNothing) && readBlock(blocks[2], walkPool);
+    return readBlock(blocks[0], walkLabels) && readBlock(blocks[1], walkNothing) &&
+           readBlock(blocks[2], walkPool);
 }
 
-uint32_t TScriptEngine::HeaderNumber() const { return ZRGetLE32(header_ + 8); }
-uint32_t TScriptEngine::HeaderChecksum() const { return ZRGetLE32(header_ + 12); }
+uint32_t TScriptEngine::HeaderNumber() const {
+    return ZRGetLE32(header_ + 8);
+}
+uint32_t TScriptEngine::HeaderChecksum() const {
+    return ZRGetLE32(header_ + 12);
+}
 
 uint32_t TScriptEngine::GetScriptChecksum(int32_t number) {
     if (number < 0) return 0xFFFFFFFFu;
@@ -314,7 +338,8 @@ uint32_t TScriptEngine::GetScriptChecksum(int32_t number) {
 int32_t TScriptEngine::FindLabel(const char* name) const {
     if (!name) return -1;
     for (const Label& l : labels_)
-        if (std::strcmp(reinterpret_cast<const char*>(&code_[l.offset + kLabelHead]), name) == 0) return l.offset;
+        if (std::strcmp(reinterpret_cast<const char*>(&code_[l.offset + kLabelHead]), name) == 0)
+            return l.offset;
     return -1;
 }
 
@@ -331,12 +356,14 @@ int32_t TScriptEngine::GetLabelPc(int32_t offset) const {
 }
 
 uint16_t TScriptEngine::ReadCodeU16(uint32_t pc) const {
-    if (scriptNo_ < 0 || static_cast<uint64_t>(pc) + 2 > code_.size()) Fault("code read past the end");
+    if (scriptNo_ < 0 || static_cast<uint64_t>(pc) + 2 > code_.size())
+        Fault("code read past the end");
     return ZRGetLE16(&code_[pc]);
 }
 
 uint32_t TScriptEngine::ReadCodeU32(uint32_t pc) const {
-    if (scriptNo_ < 0 || static_cast<uint64_t>(pc) + 4 > code_.size()) Fault("code read past the end");
+    if (scriptNo_ < 0 || static_cast<uint64_t>(pc) + 4 > code_.size())
+        Fault("code read past the end");
     return ZRGetLE32(&code_[pc]);
 }
 

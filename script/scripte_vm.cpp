@@ -33,7 +33,8 @@ void TScriptEngine::BindFiles(ZRFileMan* scripts, ZRFileMan* game) {
     gameFiles_ = game;
 }
 
-void TScriptEngine::BindState(GameState* current, GameState* snapshot, SystemData* system, ReadHistory* history) {
+void TScriptEngine::BindState(GameState* current, GameState* snapshot, SystemData* system,
+                              ReadHistory* history) {
     state_ = current;
     snapshot_ = snapshot;
     system_ = system;
@@ -49,7 +50,9 @@ void TScriptEngine::Fault(const char* why) const {
     throw EGameErr();
 }
 
-uint32_t TScriptEngine::Pc() const { return state_->Pc; }
+uint32_t TScriptEngine::Pc() const {
+    return state_->Pc;
+}
 
 void TScriptEngine::Halt(const char* why) {
     std::fprintf(stderr, "script %d pc %u: halted: %s\n", state_->ScriptNo, state_->Pc, why);
@@ -84,9 +87,11 @@ bool TScriptEngine::Run() {
             }
         }
     } catch (const std::exception& e) {
-        const uint16_t op = static_cast<uint64_t>(s.Pc) + 2 <= code_.size() ? ZRGetLE16(&code_[s.Pc]) : 0xFFFF;
-        std::fprintf(stderr, "script %d pc %u op %u: %s\n", s.ScriptNo, s.Pc, op,
-                     faultReason ? faultReason : plat::ToUtf8(e.what(), plat::CodePage::ShiftJis).c_str());
+        const uint16_t op =
+            static_cast<uint64_t>(s.Pc) + 2 <= code_.size() ? ZRGetLE16(&code_[s.Pc]) : 0xFFFF;
+        std::fprintf(
+            stderr, "script %d pc %u op %u: %s\n", s.ScriptNo, s.Pc, op,
+            faultReason ? faultReason : plat::ToUtf8(e.what(), plat::CodePage::ShiftJis).c_str());
         faultReason = nullptr;
         throw EGameErr();
     }
@@ -127,7 +132,8 @@ bool TScriptEngine::StartScene(const char* name) {
     SceneEntry e;
     if (std::strlen(name) >= GameState::kSceneNameSize || !FindScene(name, e)) return false;
     if (e.script > INT32_MAX) return false;
-    if (static_cast<int32_t>(e.script) != scriptNo_ && !LoadScript(static_cast<int32_t>(e.script))) return false;
+    if (static_cast<int32_t>(e.script) != scriptNo_ && !LoadScript(static_cast<int32_t>(e.script)))
+        return false;
     // Checked before the snapshot is taken and the screen reset: a scene that cannot start
     // leaves the state as it was.
     const int32_t pc = e.label <= INT32_MAX ? GetLabelPc(static_cast<int32_t>(e.label)) : -1;
@@ -174,7 +180,9 @@ bool TScriptEngine::ReloadScript() {
 bool TScriptEngine::ResumeLoadedGame() {
     GameState& s = *state_;
     bool same = GetScriptChecksum(s.ScriptNo) == s.ScriptSum;
-    const int32_t depth = s.CallDepth < 0 ? 0 : s.CallDepth > GameState::kMaxCallDepth ? GameState::kMaxCallDepth : s.CallDepth;
+    const int32_t depth = s.CallDepth < 0                          ? 0
+                          : s.CallDepth > GameState::kMaxCallDepth ? GameState::kMaxCallDepth
+                                                                   : s.CallDepth;
     for (int32_t i = 0; same && i < depth; ++i)
         same = GetScriptChecksum(s.Frames[i].ScriptNo) == s.Frames[i].Checksum;
     if (same) return ReloadScript();
@@ -191,7 +199,8 @@ bool TScriptEngine::ResumeLoadedGame() {
 
 void TScriptEngine::EnterFrame() {
     GameState& s = *state_;
-    s.PushFrame(s.ScriptNo, s.ScriptSum, nextPc_, s.StackBase, s.StackTop, s.GetResult(), s.GetArg());
+    s.PushFrame(s.ScriptNo, s.ScriptSum, nextPc_, s.StackBase, s.StackTop, s.GetResult(),
+                s.GetArg());
     s.SetResult(0);
     s.SetArg(0);
 }
@@ -207,7 +216,8 @@ void TScriptEngine::FarCall(const ZRString& text) {
         const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(t[i])));
         if (i < 3) {
             if (c != "scr"[i]) return Halt("far call text does not name a script");
-        } else if (c < '0' || c > '9' || (number = number * 10 + static_cast<uint32_t>(c - '0')) > 0xFFFF) {
+        } else if (c < '0' || c > '9' ||
+                   (number = number * 10 + static_cast<uint32_t>(c - '0')) > 0xFFFF) {
             return Halt("far call script number is not 0-65535");
         }
     }
@@ -241,7 +251,8 @@ struct ScriptOps {
         const uint32_t off = S(e).Pop();
         const uint16_t kind = e.CallKind(off);
         if (kind == 1) {
-            if (static_cast<uint64_t>(off) + 8 > e.calls_.size()) return e.Halt("call record past the table");
+            if (static_cast<uint64_t>(off) + 8 > e.calls_.size())
+                return e.Halt("call record past the table");
             const uint32_t label = ZRGetLE32(&e.calls_[off + 4]);
             const int32_t pc = label <= INT32_MAX ? e.GetLabelPc(static_cast<int32_t>(label)) : -1;
             if (pc < 0) return e.Halt("call to no label record");
@@ -296,32 +307,56 @@ struct ScriptOps {
     }
     // Signed overflow is undefined in C++: wrap through unsigned arithmetic.
     static void Mul(TScriptEngine& e) {
-        Binary(e, [](int32_t b, int32_t a) { return static_cast<int32_t>(static_cast<uint32_t>(b) * static_cast<uint32_t>(a)); });
+        Binary(e, [](int32_t b, int32_t a) {
+            return static_cast<int32_t>(static_cast<uint32_t>(b) * static_cast<uint32_t>(a));
+        });
     }
     static void Add(TScriptEngine& e) {
-        Binary(e, [](int32_t b, int32_t a) { return static_cast<int32_t>(static_cast<uint32_t>(b) + static_cast<uint32_t>(a)); });
+        Binary(e, [](int32_t b, int32_t a) {
+            return static_cast<int32_t>(static_cast<uint32_t>(b) + static_cast<uint32_t>(a));
+        });
     }
     static void Sub(TScriptEngine& e) {
-        Binary(e, [](int32_t b, int32_t a) { return static_cast<int32_t>(static_cast<uint32_t>(b) - static_cast<uint32_t>(a)); });
+        Binary(e, [](int32_t b, int32_t a) {
+            return static_cast<int32_t>(static_cast<uint32_t>(b) - static_cast<uint32_t>(a));
+        });
     }
     static void Div(TScriptEngine& e) {
         Binary(e, [](int32_t b, int32_t a) {
             if (a == 0) return b >= 0 ? -1 : 0;
-            if (a == -1) return static_cast<int32_t>(0u - static_cast<uint32_t>(b));  // INT_MIN stays INT_MIN
+            if (a == -1)
+                return static_cast<int32_t>(0u -
+                                            static_cast<uint32_t>(b));  // INT_MIN stays INT_MIN
             return b / a;
         });
     }
     static void Rem(TScriptEngine& e) {
         Binary(e, [](int32_t b, int32_t a) { return a == 0 || a == -1 ? 0 : b % a; });
     }
-    static void Lt(TScriptEngine& e) { Binary(e, [](int32_t b, int32_t a) { return int32_t{b < a}; }); }
-    static void Le(TScriptEngine& e) { Binary(e, [](int32_t b, int32_t a) { return int32_t{b <= a}; }); }
-    static void Gt(TScriptEngine& e) { Binary(e, [](int32_t b, int32_t a) { return int32_t{b > a}; }); }
-    static void Ge(TScriptEngine& e) { Binary(e, [](int32_t b, int32_t a) { return int32_t{b >= a}; }); }
-    static void Eq(TScriptEngine& e) { Binary(e, [](int32_t b, int32_t a) { return int32_t{b == a}; }); }
-    static void Ne(TScriptEngine& e) { Binary(e, [](int32_t b, int32_t a) { return int32_t{b != a}; }); }
-    static void Land(TScriptEngine& e) { Binary(e, [](int32_t b, int32_t a) { return int32_t{b != 0 && a != 0}; }); }
-    static void Lor(TScriptEngine& e) { Binary(e, [](int32_t b, int32_t a) { return int32_t{b != 0 || a != 0}; }); }
+    static void Lt(TScriptEngine& e) {
+        Binary(e, [](int32_t b, int32_t a) { return int32_t{b < a}; });
+    }
+    static void Le(TScriptEngine& e) {
+        Binary(e, [](int32_t b, int32_t a) { return int32_t{b <= a}; });
+    }
+    static void Gt(TScriptEngine& e) {
+        Binary(e, [](int32_t b, int32_t a) { return int32_t{b > a}; });
+    }
+    static void Ge(TScriptEngine& e) {
+        Binary(e, [](int32_t b, int32_t a) { return int32_t{b >= a}; });
+    }
+    static void Eq(TScriptEngine& e) {
+        Binary(e, [](int32_t b, int32_t a) { return int32_t{b == a}; });
+    }
+    static void Ne(TScriptEngine& e) {
+        Binary(e, [](int32_t b, int32_t a) { return int32_t{b != a}; });
+    }
+    static void Land(TScriptEngine& e) {
+        Binary(e, [](int32_t b, int32_t a) { return int32_t{b != 0 && a != 0}; });
+    }
+    static void Lor(TScriptEngine& e) {
+        Binary(e, [](int32_t b, int32_t a) { return int32_t{b != 0 || a != 0}; });
+    }
 
     static void SetF(TScriptEngine& e) {
         const int32_t v = Pop(e), n = Pop(e);
@@ -356,7 +391,8 @@ struct ScriptOps {
     static void GetArg(TScriptEngine& e) { Push(e, S(e).GetArg()); }
     static void ScnChg(TScriptEngine& e) {
         const uint32_t off = S(e).Pop();
-        if (static_cast<uint64_t>(off) + 4 > e.calls_.size()) return e.Halt("scene record past the table");
+        if (static_cast<uint64_t>(off) + 4 > e.calls_.size())
+            return e.Halt("scene record past the table");
         const ZRString name = e.CallText(off + 4);
         if (!e.StartScene(name.c_str())) return e.Halt("scene does not start");
         if (e.host_) e.host_->RebuildScene();

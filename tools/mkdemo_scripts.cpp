@@ -43,7 +43,8 @@ bool WriteDemoScripts(const fs::path& stage) {
     std::vector<nys::Diag> errors;
     for (const fs::path& p : sources) {
         std::ifstream in(p, std::ios::binary);
-        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string text((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
         nys::Unit u;
         if (nys::Assemble(p.string(), text, u, errors)) units.push_back(std::move(u));
     }

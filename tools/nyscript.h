@@ -49,8 +49,8 @@ struct Unit {
     std::vector<SceneDef> scenes;
     std::vector<std::string> labels;  // GBK names, in file order
     struct Ref {
-        uint32_t script;       // far calls
-        std::string name;      // label (far call) or scene (scene change), GBK
+        uint32_t script;   // far calls
+        std::string name;  // label (far call) or scene (scene change), GBK
         bool scene;
         int line, column;
     };
@@ -59,7 +59,8 @@ struct Unit {
 };
 
 // Assembles one source. False with at least one error in `errors` when it cannot be built.
-bool Assemble(const std::string& path, std::string_view source, Unit& out, std::vector<Diag>& errors);
+bool Assemble(const std::string& path, std::string_view source, Unit& out,
+              std::vector<Diag>& errors);
 // Cross-file checks: script numbers and scene names unique, far calls and scene changes
 // reaching something that exists among the units.
 void Link(const std::vector<Unit>& units, std::vector<Diag>& errors);
@@ -69,8 +70,8 @@ std::vector<uint8_t> BuildSceneTable(const std::vector<Unit>& units);
 // Source that assembles to exactly `vnx`; the scenes of its number in `sceneTable` (may be
 // empty) become scene lines. False with a reason when the file is malformed or holds what
 // the source cannot express.
-bool Disassemble(const std::vector<uint8_t>& vnx, const std::vector<uint8_t>& sceneTable, std::string& out,
-                 std::string& error);
+bool Disassemble(const std::vector<uint8_t>& vnx, const std::vector<uint8_t>& sceneTable,
+                 std::string& out, std::string& error);
 
 // CRC-32 of the bytes after the header, moved off all bits set (a missing file's checksum).
 uint32_t Checksum(const uint8_t* body, size_t size);

@@ -76,7 +76,9 @@ struct CallRec {
     int line = 0, column = 0;
 };
 
-bool IsIdentByte(unsigned char c) { return c >= 0x80 || std::isalnum(c) || c == '_'; }
+bool IsIdentByte(unsigned char c) {
+    return c >= 0x80 || std::isalnum(c) || c == '_';
+}
 
 class Assembler {
   public:
@@ -99,7 +101,8 @@ class Assembler {
             pos = end + 1;
         }
         if (!haveNumber_) Error(1, 1, "missing 'script N' line");
-        if (labels_.empty() && errorCount_ == 0) Error(1, 1, "no label: the code block needs at least one");
+        if (labels_.empty() && errorCount_ == 0)
+            Error(1, 1, "no label: the code block needs at least one");
         if (errorCount_) return false;
         Layout();
         Resolve();
@@ -150,7 +153,8 @@ class Assembler {
                 size_t j = i + 1;
                 while (j < line.size() && IsIdentByte(static_cast<unsigned char>(line[j]))) ++j;
                 if (j == i + 1) {
-                    Error(line_, col, std::string("expected a name after '") + static_cast<char>(c) + "'");
+                    Error(line_, col,
+                          std::string("expected a name after '") + static_cast<char>(c) + "'");
                     return false;
                 }
                 std::string name(line.substr(i + 1, j - i - 1));
@@ -186,7 +190,8 @@ class Assembler {
                 out.push_back(std::move(t));
                 i = j;
             } else {
-                Error(line_, col, std::string("unexpected character '") + static_cast<char>(c) + "'");
+                Error(line_, col,
+                      std::string("unexpected character '") + static_cast<char>(c) + "'");
                 return false;
             }
         }
@@ -206,7 +211,9 @@ class Assembler {
         uint64_t acc = 0;
         for (; i < text.size(); ++i) {
             const char ch = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
-            int d = ch >= '0' && ch <= '9' ? ch - '0' : base == 16 && ch >= 'a' && ch <= 'f' ? ch - 'a' + 10 : -1;
+            int d = ch >= '0' && ch <= '9'                 ? ch - '0'
+                    : base == 16 && ch >= 'a' && ch <= 'f' ? ch - 'a' + 10
+                                                           : -1;
             if (d < 0) return false;
             acc = acc * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
             if (acc > 0xFFFFFFFFull) return false;
@@ -237,7 +244,8 @@ class Assembler {
                 return false;
             }
             if (static_cast<unsigned char>(bytes[0]) > 0xF7) {
-                Error(line_, col, "character '" + std::string(ch) + "' encodes with a lead byte above 0xF7");
+                Error(line_, col,
+                      "character '" + std::string(ch) + "' encodes with a lead byte above 0xF7");
                 return false;
             }
             out += bytes;
@@ -268,9 +276,11 @@ class Assembler {
                 if (e == '"' || e == '\\') {
                     out += e;
                     i += 2;
-                } else if (e == 'x' && i + 3 < line.size() && std::isxdigit(static_cast<unsigned char>(line[i + 2])) &&
+                } else if (e == 'x' && i + 3 < line.size() &&
+                           std::isxdigit(static_cast<unsigned char>(line[i + 2])) &&
                            std::isxdigit(static_cast<unsigned char>(line[i + 3]))) {
-                    out += static_cast<char>(std::stoi(std::string(line.substr(i + 2, 2)), nullptr, 16));
+                    out += static_cast<char>(
+                        std::stoi(std::string(line.substr(i + 2, 2)), nullptr, 16));
                     i += 4;
                 } else {
                     // "\n", "\p" and the other pairs belong to the text processor.
@@ -290,8 +300,10 @@ class Assembler {
     // --- Statements ---------------------------------------------------------------------
     void Statement(const std::vector<Token>& t) {
         const Token& first = t[0];
-        if (first.kind == Tok::Ident && t.size() == 2 && t[1].kind == Tok::Colon) return DefineLabel(first);
-        if (first.kind == Tok::Local && t.size() == 2 && t[1].kind == Tok::Colon) return DefineLocal(first);
+        if (first.kind == Tok::Ident && t.size() == 2 && t[1].kind == Tok::Colon)
+            return DefineLabel(first);
+        if (first.kind == Tok::Local && t.size() == 2 && t[1].kind == Tok::Colon)
+            return DefineLocal(first);
         if (first.kind == Tok::Local) return Directive(t);
         if (first.kind != Tok::Ident) return Error(first, "expected a statement");
         if (first.text == "script") return ScriptNumber(t);
@@ -321,7 +333,9 @@ class Assembler {
 
     void Scene(const std::vector<Token>& t) {
         if (t.size() < 3 || t[1].kind != Tok::String || t[2].kind != Tok::Ident)
-            return Error(t[0], "expected 'scene \"Name\" Label [date MMDD time HHMM] [limit MMDD time HHMM]'");
+            return Error(
+                t[0],
+                "expected 'scene \"Name\" Label [date MMDD time HHMM] [limit MMDD time HHMM]'");
         SceneDef s;
         s.name = t[1].text;
         s.line = line_;
@@ -331,8 +345,8 @@ class Assembler {
         sceneLabels_.push_back({t[2].text, line_, t[2].column});
         size_t i = 3;
         auto pair = [&](const char* word, uint16_t& date, uint16_t& time) {
-            if (i + 4 > t.size() || t[i].text != word || t[i + 1].kind != Tok::Number || t[i + 2].text != "time" ||
-                t[i + 3].kind != Tok::Number)
+            if (i + 4 > t.size() || t[i].text != word || t[i + 1].kind != Tok::Number ||
+                t[i + 2].text != "time" || t[i + 3].kind != Tok::Number)
                 return false;
             if (!ValidDate(t[i + 1].value)) {
                 Error(t[i + 1], "not a date MMDD");
@@ -369,7 +383,8 @@ class Assembler {
 
     void DefineLocal(const Token& name) {
         if (!current_) return Error(name, "local target before the first label");
-        if (current_->locals.count(name.text)) return Error(name, "target '." + name.text + "' defined twice");
+        if (current_->locals.count(name.text))
+            return Error(name, "target '." + name.text + "' defined twice");
         current_->locals[name.text] = {current_->items.size(), line_, name.column};
         afterTerminator_ = false;
     }
@@ -443,7 +458,8 @@ class Assembler {
     }
 
     static bool Terminates(const Item& it) {
-        return it.kind == Item::Op && (it.op == opJMP || it.op == opRET || it.op == opEXIT || it.op == opSCNCHG);
+        return it.kind == Item::Op &&
+               (it.op == opJMP || it.op == opRET || it.op == opEXIT || it.op == opSCNCHG);
     }
 
     void Push(int64_t value, const Token& at) {
@@ -470,22 +486,23 @@ class Assembler {
     // A value for PUSH or a command argument; false after reporting.
     bool Value(const Token& t, int64_t& v) {
         switch (t.kind) {
-        case Tok::Number:
-        case Tok::Rel:
-            if (t.value < INT32_MIN || t.value > 0xFFFFFFFFll) break;
-            v = t.value;
-            return true;
-        case Tok::String:
-            if (t.text.find('\0') != std::string::npos || t.text.size() > 0xFFFC) break;
-            if (t.text.size() > 255) Lint(line_, t.column, "text longer than 255 bytes is cut when shown");
-            v = PoolId(t.text);
-            return true;
-        case Tok::Var:
-            if (t.value > 15) Lint(line_, t.column, "string variables are $0 to $15");
-            v = 0x80000000ll | t.value;
-            return true;
-        default:
-            break;
+            case Tok::Number:
+            case Tok::Rel:
+                if (t.value < INT32_MIN || t.value > 0xFFFFFFFFll) break;
+                v = t.value;
+                return true;
+            case Tok::String:
+                if (t.text.find('\0') != std::string::npos || t.text.size() > 0xFFFC) break;
+                if (t.text.size() > 255)
+                    Lint(line_, t.column, "text longer than 255 bytes is cut when shown");
+                v = PoolId(t.text);
+                return true;
+            case Tok::Var:
+                if (t.value > 15) Lint(line_, t.column, "string variables are $0 to $15");
+                v = 0x80000000ll | t.value;
+                return true;
+            default:
+                break;
         }
         Error(t, "expected a number, a text or a string variable");
         return false;
@@ -500,7 +517,8 @@ class Assembler {
             return;
         }
         if (op == opJMP || op == opJZ || op == opJNZ) {
-            if (t.size() != 2) return Error(at, std::string(ScriptOpName(op)) + " takes one target");
+            if (t.size() != 2)
+                return Error(at, std::string(ScriptOpName(op)) + " takes one target");
             Item it;
             it.op = static_cast<uint16_t>(op);
             if (t[1].kind == Tok::Local) {
@@ -510,7 +528,8 @@ class Assembler {
                 it.operand = Operand::LabelTarget;
                 it.name = t[1].text;
             } else if (t[1].kind == Tok::Rel) {
-                if (t[1].value < INT32_MIN || t[1].value > INT32_MAX) return Error(t[1], "jump out of range");
+                if (t[1].value < INT32_MIN || t[1].value > INT32_MAX)
+                    return Error(t[1], "jump out of range");
                 it.operand = Operand::Rel;
                 it.value = t[1].value;
             } else {
@@ -538,7 +557,8 @@ class Assembler {
                 char text[16];
                 std::snprintf(text, sizeof text, "scr%05d::", static_cast<int>(n));
                 rec = CallRecord(2, text + t[3].text, t[1]);
-                unit_.refs.push_back({static_cast<uint32_t>(n), t[3].text, false, line_, t[1].column});
+                unit_.refs.push_back(
+                    {static_cast<uint32_t>(n), t[3].text, false, line_, t[1].column});
             } else {
                 return Error(t[1], "expected CALL Label, CALL scrN::Label or CALL \"text\"");
             }
@@ -547,7 +567,8 @@ class Assembler {
             return;
         }
         if (op == opSCNCHG && t.size() > 1) {
-            if (t.size() != 2 || t[1].kind != Tok::String) return Error(t[1], "expected SCNCHG \"Scene\"");
+            if (t.size() != 2 || t[1].kind != Tok::String)
+                return Error(t[1], "expected SCNCHG \"Scene\"");
             if (!CheckRecordText(t[1])) return;
             unit_.refs.push_back({0, t[1].text, true, line_, t[1].column});
             PushCall(CallRecord(3, t[1].text, t[1]), at);
@@ -566,12 +587,14 @@ class Assembler {
             int64_t v;
             if (!Value(t[i], v)) return;
             args.push_back(v);
-            if (i + 1 < t.size() && t[i + 1].kind != Tok::Comma) return Error(t[i + 1], "expected ','");
+            if (i + 1 < t.size() && t[i + 1].kind != Tok::Comma)
+                return Error(t[i + 1], "expected ','");
             if (i + 1 == t.size() - 1) return Error(t[i + 1], "argument missing after ','");
         }
         if (args.size() != d->args)
-            return Error(t[0], std::string(d->name) + " takes " + std::to_string(d->args) + " argument" +
-                                   (d->args == 1 ? "" : "s") + ", given " + std::to_string(args.size()));
+            return Error(t[0], std::string(d->name) + " takes " + std::to_string(d->args) +
+                                   " argument" + (d->args == 1 ? "" : "s") + ", given " +
+                                   std::to_string(args.size()));
         for (int64_t v : args) Push(v, t[0]);
         Plain(op, t[0]);
     }
@@ -610,7 +633,9 @@ class Assembler {
         auto it = labelIndex_.find(name);
         return it == labelIndex_.end() ? nullptr : &labels_[it->second];
     }
-    static uint32_t FirstPc(const LabelRec& l) { return l.offset + 10 + static_cast<uint32_t>(l.name.size()) + 1; }
+    static uint32_t FirstPc(const LabelRec& l) {
+        return l.offset + 10 + static_cast<uint32_t>(l.name.size()) + 1;
+    }
 
     void Resolve() {
         for (LabelRec& l : labels_) {
@@ -618,7 +643,8 @@ class Assembler {
                 if (it.operand == Operand::LocalTarget) {
                     auto f = l.locals.find(it.name);
                     if (f == l.locals.end()) {
-                        Error(it.line, it.column, "no target '." + it.name + "' in label '" + l.name + "'");
+                        Error(it.line, it.column,
+                              "no target '." + it.name + "' in label '" + l.name + "'");
                         continue;
                     }
                     f->second.used = true;
@@ -635,10 +661,12 @@ class Assembler {
                 }
             }
             for (const auto& [name, local] : l.locals)
-                if (!local.used) Lint(local.line, local.column, "target '." + name + "' is never jumped to");
+                if (!local.used)
+                    Lint(local.line, local.column, "target '." + name + "' is never jumped to");
         }
         for (const CallRec& r : calls_)
-            if (r.kind == 1 && !FindLabel(r.text)) Error(r.line, r.column, "no label '" + r.text + "'");
+            if (r.kind == 1 && !FindLabel(r.text))
+                Error(r.line, r.column, "no label '" + r.text + "'");
         for (size_t i = 0; i < unit_.scenes.size(); ++i) {
             const auto& sl = sceneLabels_[i];
             const LabelRec* l = FindLabel(sl.name);
@@ -675,8 +703,9 @@ class Assembler {
                 }
                 ZRPutLE16(p, it.op);
                 if (!ScriptOpHasOperand(it.op)) continue;
-                const uint32_t v = it.operand == Operand::CallRec ? calls_[static_cast<size_t>(it.value)].offset
-                                                                   : static_cast<uint32_t>(it.value);
+                const uint32_t v = it.operand == Operand::CallRec
+                                       ? calls_[static_cast<size_t>(it.value)].offset
+                                       : static_cast<uint32_t>(it.value);
                 ZRPutLE32(p + 2, v);
             }
         }
@@ -742,7 +771,8 @@ class Assembler {
 
 }  // namespace
 
-bool Assemble(const std::string& path, std::string_view source, Unit& out, std::vector<Diag>& errors) {
+bool Assemble(const std::string& path, std::string_view source, Unit& out,
+              std::vector<Diag>& errors) {
     out = Unit();
     out.path = path;
     Assembler a(path, errors, out);
@@ -758,27 +788,37 @@ void Link(const std::vector<Unit>& units, std::vector<Diag>& errors) {
     std::map<std::string, const SceneDef*> scenes;
     for (const Unit& u : units) {
         auto [it, fresh] = byNumber.emplace(u.number, &u);
-        if (!fresh) errors.push_back({u.path, 1, 1, "script " + std::to_string(u.number) + " also built from " + it->second->path});
+        if (!fresh)
+            errors.push_back(
+                {u.path, 1, 1,
+                 "script " + std::to_string(u.number) + " also built from " + it->second->path});
         for (const SceneDef& s : u.scenes)
             if (!scenes.emplace(s.name, &s).second)
-                errors.push_back({u.path, s.line, s.column, "scene \"" + plat::ToUtf8(s.name, plat::CodePage::Gbk) + "\" defined twice"});
+                errors.push_back(
+                    {u.path, s.line, s.column,
+                     "scene \"" + plat::ToUtf8(s.name, plat::CodePage::Gbk) + "\" defined twice"});
     }
     for (const Unit& u : units) {
         for (const Unit::Ref& r : u.refs) {
             const std::string shown = plat::ToUtf8(r.name, plat::CodePage::Gbk);
             if (r.scene) {
-                if (!scenes.count(r.name)) errors.push_back({u.path, r.line, r.column, "no scene \"" + shown + "\""});
+                if (!scenes.count(r.name))
+                    errors.push_back({u.path, r.line, r.column, "no scene \"" + shown + "\""});
                 continue;
             }
             auto f = byNumber.find(r.script);
             if (f == byNumber.end()) {
-                errors.push_back({u.path, r.line, r.column, "script " + std::to_string(r.script) + " is not among the files"});
+                errors.push_back(
+                    {u.path, r.line, r.column,
+                     "script " + std::to_string(r.script) + " is not among the files"});
                 continue;
             }
             bool found = false;
             for (const std::string& l : f->second->labels) found = found || l == r.name;
             if (!found)
-                errors.push_back({u.path, r.line, r.column, "no label '" + shown + "' in script " + std::to_string(r.script)});
+                errors.push_back(
+                    {u.path, r.line, r.column,
+                     "no label '" + shown + "' in script " + std::to_string(r.script)});
         }
     }
 }
@@ -789,7 +829,8 @@ std::vector<uint8_t> BuildSceneTable(const std::vector<Unit>& units) {
     // By script number, so the index does not depend on the order the files were named in.
     std::vector<const Unit*> order;
     for (const Unit& u : units) order.push_back(&u);
-    std::stable_sort(order.begin(), order.end(), [](const Unit* a, const Unit* b) { return a->number < b->number; });
+    std::stable_sort(order.begin(), order.end(),
+                     [](const Unit* a, const Unit* b) { return a->number < b->number; });
     for (const Unit* u : order) {
         for (const SceneDef& s : u->scenes) {
             const size_t at = block.size();

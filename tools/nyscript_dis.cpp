@@ -39,8 +39,8 @@ std::string Quote(std::string_view bytes) {
             const std::string u = plat::ToUtf8(ch, plat::CodePage::Gbk);
             std::string back;
             size_t bad;
-            if (u.find("\xEF\xBF\xBD") == std::string::npos && plat::FromUtf8Strict(u, plat::CodePage::Gbk, back, bad) &&
-                back == ch) {
+            if (u.find("\xEF\xBF\xBD") == std::string::npos &&
+                plat::FromUtf8Strict(u, plat::CodePage::Gbk, back, bad) && back == ch) {
                 out += u;
                 i += 2;
                 continue;
@@ -61,8 +61,8 @@ bool IsName(const std::string& s) {
     const std::string u = plat::ToUtf8(s, plat::CodePage::Gbk);
     std::string back;
     size_t bad;
-    return u.find("\xEF\xBF\xBD") == std::string::npos && plat::FromUtf8Strict(u, plat::CodePage::Gbk, back, bad) &&
-           back == s;
+    return u.find("\xEF\xBF\xBD") == std::string::npos &&
+           plat::FromUtf8Strict(u, plat::CodePage::Gbk, back, bad) && back == s;
 }
 
 struct Instr {
@@ -113,8 +113,8 @@ class Disassembler {
     bool Header() {
         if (f_.size() < 64) return Fail("shorter than its header");
         number_ = U32(8);
-        const uint32_t codeAt = U32(28), codeSize = U32(32), callAt = U32(40), callSize = U32(44), poolAt = U32(52),
-                       poolSize = U32(56);
+        const uint32_t codeAt = U32(28), codeSize = U32(32), callAt = U32(40), callSize = U32(44),
+                       poolAt = U32(52), poolSize = U32(56);
         uint8_t zero[20] = {};
         if (std::memcmp(f_.data(), "NYSCRIPT", 8) != 0 || std::memcmp(&f_[16], zero, 12) != 0 ||
             std::memcmp(&f_[48], zero, 4) != 0)
@@ -123,7 +123,8 @@ class Disassembler {
             f_.size() != 64ull + codeSize + callSize + poolSize)
             return Fail("blocks not back to back after the header");
         if (number_ > 0xFFFF) return Fail("script number above 65535");
-        if (U32(12) != Checksum(f_.data() + 64, f_.size() - 64)) return Fail("checksum does not match the contents");
+        if (U32(12) != Checksum(f_.data() + 64, f_.size() - 64))
+            return Fail("checksum does not match the contents");
         code_ = {f_.data() + 64, codeSize};
         calls_.clear();
         callBlock_ = {f_.data() + callAt, callSize};
@@ -139,12 +140,16 @@ class Disassembler {
             if (off + 10 > code_.size()) return Fail("label record past the code block");
             const uint32_t len = ZRGetLE32(&code_[off]);
             const uint32_t nameLen = ZRGetLE16(&code_[off + 4]);
-            if (nameLen == 0 || len < 10 + nameLen || off + len > code_.size() || ZRGetLE32(&code_[off + 6]) != 0)
+            if (nameLen == 0 || len < 10 + nameLen || off + len > code_.size() ||
+                ZRGetLE32(&code_[off + 6]) != 0)
                 return Fail("malformed label record at " + std::to_string(off));
             std::string name(reinterpret_cast<const char*>(&code_[off + 10]), nameLen - 1);
-            if (code_[off + 10 + nameLen - 1] != 0 || name.find('\0') != std::string::npos || !IsName(name))
-                return Fail("label name at " + std::to_string(off) + " cannot be written in source");
-            labels_.push_back({static_cast<uint32_t>(off), static_cast<uint32_t>(off + 10 + nameLen),
+            if (code_[off + 10 + nameLen - 1] != 0 || name.find('\0') != std::string::npos ||
+                !IsName(name))
+                return Fail("label name at " + std::to_string(off) +
+                            " cannot be written in source");
+            labels_.push_back({static_cast<uint32_t>(off),
+                               static_cast<uint32_t>(off + 10 + nameLen),
                                static_cast<uint32_t>(off + len), name});
             off += len;
         }
@@ -179,9 +184,11 @@ class Disassembler {
                 if (size != 8) return Fail("near call record of the wrong size");
                 r.label = ZRGetLE32(&callBlock_[off + 4]);
             } else if (r.kind == 2 || r.kind == 3) {
-                if (size < 5 || callBlock_[off + size - 1] != 0) return Fail("call text not terminated");
+                if (size < 5 || callBlock_[off + size - 1] != 0)
+                    return Fail("call text not terminated");
                 r.text.assign(reinterpret_cast<const char*>(&callBlock_[off + 4]), size - 5);
-                if (r.text.find('\0') != std::string::npos) return Fail("call text with a NUL inside");
+                if (r.text.find('\0') != std::string::npos)
+                    return Fail("call text with a NUL inside");
             } else {
                 return Fail("call record of kind " + std::to_string(r.kind));
             }
@@ -212,18 +219,22 @@ class Disassembler {
                 const std::string* label = LabelAt(ZRGetLE32(e + 10));
                 char when[64] = "";
                 if (ZRGetLE16(e + 14))
-                    std::snprintf(when + std::strlen(when), 32, " date %04u time %04u", ZRGetLE16(e + 14), ZRGetLE16(e + 16));
+                    std::snprintf(when + std::strlen(when), 32, " date %04u time %04u",
+                                  ZRGetLE16(e + 14), ZRGetLE16(e + 16));
                 if (ZRGetLE16(e + 18))
-                    std::snprintf(when + std::strlen(when), 32, " limit %04u time %04u", ZRGetLE16(e + 18), ZRGetLE16(e + 20));
+                    std::snprintf(when + std::strlen(when), 32, " limit %04u time %04u",
+                                  ZRGetLE16(e + 18), ZRGetLE16(e + 20));
                 if (label)
-                    out += "scene " + Quote(std::string(name, static_cast<const char*>(nul) - name)) + " " + *label +
-                           when + "\n";
+                    out += "scene " +
+                           Quote(std::string(name, static_cast<const char*>(nul) - name)) + " " +
+                           *label + when + "\n";
             }
             off += len;
         }
     }
 
-    std::string Target(uint32_t from, uint32_t to, size_t label, const std::set<uint32_t>& locals) const {
+    std::string Target(uint32_t from, uint32_t to, size_t label,
+                       const std::set<uint32_t>& locals) const {
         if (locals.count(to)) return LocalName(to);
         for (size_t i = 0; i < labels_.size(); ++i)
             if (labels_[i].first == to && i != label) return labels_[i].name;
@@ -265,13 +276,12 @@ class Disassembler {
         for (const Instr& i : ins)
             if (i.kind == 0 && i.op >= opJMP && i.op <= opJNZ) {
                 const uint32_t to = i.pc + i.operand;
-                if (to >= l.first && to <= l.end && starts.count(to))
-                    locals.insert(to);
+                if (to >= l.first && to <= l.end && starts.count(to)) locals.insert(to);
             }
-        const bool fallsThrough = li + 1 < labels_.size() &&
-                                  (ins.empty() || ins.back().kind != 0 ||
-                                   !(ins.back().op == opJMP || ins.back().op == opRET || ins.back().op == opEXIT ||
-                                     ins.back().op == opSCNCHG));
+        const bool fallsThrough =
+            li + 1 < labels_.size() && (ins.empty() || ins.back().kind != 0 ||
+                                        !(ins.back().op == opJMP || ins.back().op == opRET ||
+                                          ins.back().op == opEXIT || ins.back().op == opSCNCHG));
         if (fallsThrough) return Fail("label '" + l.name + "' runs on into the next record");
 
         out += l.name + ":\n";
@@ -287,7 +297,8 @@ class Disassembler {
                 continue;
             }
             // PUSH of a call record followed by its CALL or SCNCHG reads as one line.
-            if (i.op == opPUSH && k + 1 < ins.size() && ins[k + 1].kind == 0 && !locals.count(ins[k + 1].pc) &&
+            if (i.op == opPUSH && k + 1 < ins.size() && ins[k + 1].kind == 0 &&
+                !locals.count(ins[k + 1].pc) &&
                 (ins[k + 1].op == opCALL || ins[k + 1].op == opSCNCHG)) {
                 std::string folded;
                 if (FoldCall(i.operand, ins[k + 1].op, folded)) {
@@ -303,7 +314,8 @@ class Disassembler {
             if (!Fold(ins, k, locals, out)) {
                 std::string line = "    " + std::string(ScriptOpName(i.op));
                 if (i.op == opPUSH) line += " " + std::to_string(static_cast<int32_t>(i.operand));
-                if (i.op >= opJMP && i.op <= opJNZ) line += " " + Target(i.pc, i.pc + i.operand, li, locals);
+                if (i.op >= opJMP && i.op <= opJNZ)
+                    line += " " + Target(i.pc, i.pc + i.operand, li, locals);
                 out += line + "\n";
             }
         }
@@ -312,7 +324,8 @@ class Disassembler {
     }
 
     // PUSHes that feed a command's arguments fold into the command's line.
-    bool Fold(const std::vector<Instr>& ins, size_t& k, const std::set<uint32_t>& locals, std::string& out) const {
+    bool Fold(const std::vector<Instr>& ins, size_t& k, const std::set<uint32_t>& locals,
+              std::string& out) const {
         if (ins[k].op != opPUSH) return false;
         size_t j = k;
         while (j < ins.size() && ins[j].kind == 0 && ins[j].op == opPUSH) ++j;
@@ -328,8 +341,10 @@ class Disassembler {
         for (size_t m = first; m < j; ++m) {
             const uint32_t v = ins[m].operand;
             std::string arg = std::to_string(static_cast<int32_t>(v));
-            if (texts && v >= 1 && v <= pool_.size() && FirstId(pool_[v - 1]) == v) arg = Quote(pool_[v - 1]);
-            if (texts && (v & 0x80000000u) && (v & 0x7FFFFFFFu) <= 15) arg = "$" + std::to_string(v & 0x7FFFFFFFu);
+            if (texts && v >= 1 && v <= pool_.size() && FirstId(pool_[v - 1]) == v)
+                arg = Quote(pool_[v - 1]);
+            if (texts && (v & 0x80000000u) && (v & 0x7FFFFFFFu) <= 15)
+                arg = "$" + std::to_string(v & 0x7FFFFFFFu);
             line += (m == first ? " " : ", ") + arg;
         }
         out += line + "\n";
@@ -367,8 +382,8 @@ class Disassembler {
         if (r->kind != 2) return false;
         unsigned n;
         char tail[2];
-        if (r->text.size() > 10 && std::sscanf(r->text.c_str(), "scr%5u%1[:]", &n, tail) == 2 && r->text[8] == ':' &&
-            r->text[9] == ':') {
+        if (r->text.size() > 10 && std::sscanf(r->text.c_str(), "scr%5u%1[:]", &n, tail) == 2 &&
+            r->text[8] == ':' && r->text[9] == ':') {
             char head[16];
             std::snprintf(head, sizeof head, "scr%05u::", n);
             const std::string label = r->text.substr(10);
@@ -396,8 +411,8 @@ class Disassembler {
 
 }  // namespace
 
-bool Disassemble(const std::vector<uint8_t>& vnx, const std::vector<uint8_t>& sceneTable, std::string& out,
-                 std::string& error) {
+bool Disassemble(const std::vector<uint8_t>& vnx, const std::vector<uint8_t>& sceneTable,
+                 std::string& out, std::string& error) {
     Disassembler d(vnx, error);
     out.clear();
     return d.Run(sceneTable, out);

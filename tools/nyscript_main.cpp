@@ -1,5 +1,7 @@
 // nyscript: builds script files and the scene index from source, prints source back from a
 // script file, and checks sources and built files the way the engine loads them.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -7,8 +9,6 @@
 #include <iterator>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "foundation/zrfileman.h"
 #include "script/scripte.h"
@@ -47,17 +47,20 @@ bool ReadFile(const std::string& path, std::string& out) {
 
 bool WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
 }
 
 void Print(const std::vector<nys::Diag>& ds, const char* kind) {
     for (const nys::Diag& d : ds)
-        std::fprintf(stderr, "%s:%d:%d: %s: %s\n", d.file.c_str(), d.line, d.column, kind, d.message.c_str());
+        std::fprintf(stderr, "%s:%d:%d: %s: %s\n", d.file.c_str(), d.line, d.column, kind,
+                     d.message.c_str());
 }
 
 // Assembles and links every source; false when any error came out.
-bool AssembleAll(const std::vector<std::string>& files, std::vector<nys::Unit>& units, std::vector<nys::Diag>& lints) {
+bool AssembleAll(const std::vector<std::string>& files, std::vector<nys::Unit>& units,
+                 std::vector<nys::Diag>& lints) {
     std::vector<nys::Diag> errors;
     for (const std::string& f : files) {
         std::string text;
@@ -148,7 +151,8 @@ bool CheckBuilt(const std::string& file) {
         try {
             engine.LoadSceneTable();
         } catch (const std::exception&) {
-            std::fprintf(stderr, "%s:0:0: error: the engine refuses this scene index\n", file.c_str());
+            std::fprintf(stderr, "%s:0:0: error: the engine refuses this scene index\n",
+                         file.c_str());
             return false;
         }
         return true;
@@ -164,7 +168,8 @@ bool CheckBuilt(const std::string& file) {
         return false;
     }
     if (engine.HeaderNumber() != n) {
-        std::fprintf(stderr, "%s:0:0: error: header names script %u\n", file.c_str(), engine.HeaderNumber());
+        std::fprintf(stderr, "%s:0:0: error: header names script %u\n", file.c_str(),
+                     engine.HeaderNumber());
         return false;
     }
     return true;
@@ -173,7 +178,8 @@ bool CheckBuilt(const std::string& file) {
 // What was assembled must also pass the engine's own load checks, every scene start included.
 bool LoadBuilt(const std::vector<nys::Unit>& units) {
     std::error_code ec;
-    const fs::path dir = fs::temp_directory_path(ec) / ("nyscript-check-" + std::to_string(::getpid()));
+    const fs::path dir =
+        fs::temp_directory_path(ec) / ("nyscript-check-" + std::to_string(::getpid()));
     fs::create_directories(dir, ec);
     bool ok = !ec;
     for (const nys::Unit& u : units) {
@@ -189,7 +195,8 @@ bool LoadBuilt(const std::vector<nys::Unit>& units) {
         engine.BindFiles(&files, &files);
         for (const nys::Unit& u : units) {
             if (!engine.LoadScript(static_cast<int32_t>(u.number))) {
-                std::fprintf(stderr, "%s:1:1: error: the engine refuses the built file\n", u.path.c_str());
+                std::fprintf(stderr, "%s:1:1: error: the engine refuses the built file\n",
+                             u.path.c_str());
                 ok = false;
             }
         }
@@ -198,10 +205,12 @@ bool LoadBuilt(const std::vector<nys::Unit>& units) {
             for (const nys::Unit& u : units)
                 for (const nys::SceneDef& s : u.scenes) {
                     TScriptEngine::SceneEntry e;
-                    if (!engine.FindScene(s.name.c_str(), e) || !engine.LoadScript(static_cast<int32_t>(e.script)) ||
+                    if (!engine.FindScene(s.name.c_str(), e) ||
+                        !engine.LoadScript(static_cast<int32_t>(e.script)) ||
                         engine.GetLabelPc(static_cast<int32_t>(e.label)) < 0) {
-                        std::fprintf(stderr, "%s:%d:%d: error: the engine cannot start this scene\n", u.path.c_str(),
-                                     s.line, s.column);
+                        std::fprintf(stderr,
+                                     "%s:%d:%d: error: the engine cannot start this scene\n",
+                                     u.path.c_str(), s.line, s.column);
                         ok = false;
                     }
                 }

@@ -19,7 +19,8 @@ std::string HighLeadCharacter() {
         u += static_cast<char>(0x80 | (c & 0x3F));
         std::string g;
         size_t bad;
-        if (plat::FromUtf8Strict(u, plat::CodePage::Gbk, g, bad) && !g.empty() && static_cast<unsigned char>(g[0]) > 0xF7)
+        if (plat::FromUtf8Strict(u, plat::CodePage::Gbk, g, bad) && !g.empty() &&
+            static_cast<unsigned char>(g[0]) > 0xF7)
             return u;
     }
     return "";
@@ -65,7 +66,8 @@ TEST(Nyscript, ErrorsNameLineAndColumn) {
 TEST(Nyscript, LintsAndLinkErrors) {
     nys::Unit u;
     std::vector<nys::Diag> errors;
-    ASSERT_TRUE(nys::Assemble("l.nys", "script 1\nA:\n.unused:\n    EXIT\n    PUSH $16\n", u, errors));
+    ASSERT_TRUE(
+        nys::Assemble("l.nys", "script 1\nA:\n.unused:\n    EXIT\n    PUSH $16\n", u, errors));
     ASSERT_EQ(u.lints.size(), 3u);
     std::vector<std::string> got;
     for (const nys::Diag& d : u.lints) got.push_back(d.Format());
@@ -75,8 +77,11 @@ TEST(Nyscript, LintsAndLinkErrors) {
     EXPECT_EQ(got[2], "l.nys:5:5: unreachable code");
 
     std::vector<nys::Unit> units(2);
-    ASSERT_TRUE(nys::Assemble("a.nys", "script 1\nscene \"S\" A\nA:\n    CALL scr2::Gone\n    SCNCHG \"T\"\n", units[0], errors));
-    ASSERT_TRUE(nys::Assemble("b.nys", "script 2\nscene \"S\" B\nB:\n    EXIT\n", units[1], errors));
+    ASSERT_TRUE(nys::Assemble(
+        "a.nys", "script 1\nscene \"S\" A\nA:\n    CALL scr2::Gone\n    SCNCHG \"T\"\n", units[0],
+        errors));
+    ASSERT_TRUE(
+        nys::Assemble("b.nys", "script 2\nscene \"S\" B\nB:\n    EXIT\n", units[1], errors));
     nys::Link(units, errors);
     ASSERT_EQ(errors.size(), 3u);
     EXPECT_EQ(errors[0].Format(), "b.nys:2:7: scene \"S\" defined twice");
@@ -94,26 +99,47 @@ TEST(Nyscript, TextsKeepTheTextProcessorsEscapes) {
 // Random programs of every statement kind, across two files.
 std::string RandomProgram(std::mt19937& rng, int number, int labels) {
     auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-    const char* ops[] = {"NOP", "POP", "DUP", "SWAP", "DUP2", "SWAP2", "LNOT", "MUL", "DIV", "REM", "ADD", "SUB",
-                         "LT", "LE", "GT", "GE", "EQ", "NE", "LAND", "LOR", "SETF", "GETF", "SETV", "GETV",
-                         "SETSTR", "GETSTR", "SETRES", "GETRES", "GETCF", "GETCV", "GETARG", "RET", "EXIT"};
+    const char* ops[] = {"NOP",   "POP",   "DUP",    "SWAP",   "DUP2",   "SWAP2",  "LNOT",
+                         "MUL",   "DIV",   "REM",    "ADD",    "SUB",    "LT",     "LE",
+                         "GT",    "GE",    "EQ",     "NE",     "LAND",   "LOR",    "SETF",
+                         "GETF",  "SETV",  "GETV",   "SETSTR", "GETSTR", "SETRES", "GETRES",
+                         "GETCF", "GETCV", "GETARG", "RET",    "EXIT"};
     std::string s = "script " + std::to_string(number) + "\n";
-    s += "scene \"Scene" + std::to_string(number) + "\" L0 date 0" + std::to_string(1 + pick(9)) + "15 time 1200\n";
+    s += "scene \"Scene" + std::to_string(number) + "\" L0 date 0" + std::to_string(1 + pick(9)) +
+         "15 time 1200\n";
     for (int l = 0; l < labels; ++l) {
         s += "L" + std::to_string(l) + ":\n";
         const int n = 1 + pick(12);
         for (int i = 0; i < n; ++i) {
             if (pick(6) == 0) s += ".t" + std::to_string(i) + ":\n";
             switch (pick(9)) {
-            case 0: s += "    PUSH " + std::to_string(static_cast<int32_t>(rng())) + "\n"; break;
-            case 1: s += "    PUSH \"文" + std::to_string(pick(5)) + "\"\n"; break;
-            case 2: s += "    JZ L" + std::to_string(pick(labels)) + "\n"; break;
-            case 3: s += "    CALL L" + std::to_string(pick(labels)) + "\n"; break;
-            case 4: s += "    CALL scr" + std::to_string(number == 1 ? 2 : 1) + "::L0\n"; break;
-            case 5: s += "    Text \"行" + std::to_string(pick(3)) + "\"\n"; break;
-            case 6: s += "    SetShowChar " + std::to_string(pick(9)) + ", 1, 0x208, 4096\n"; break;
-            case 7: s += "    SetBG ...\n"; break;
-            default: s += std::string("    ") + ops[pick(33)] + "\n"; break;
+                case 0:
+                    s += "    PUSH " + std::to_string(static_cast<int32_t>(rng())) + "\n";
+                    break;
+                case 1:
+                    s += "    PUSH \"文" + std::to_string(pick(5)) + "\"\n";
+                    break;
+                case 2:
+                    s += "    JZ L" + std::to_string(pick(labels)) + "\n";
+                    break;
+                case 3:
+                    s += "    CALL L" + std::to_string(pick(labels)) + "\n";
+                    break;
+                case 4:
+                    s += "    CALL scr" + std::to_string(number == 1 ? 2 : 1) + "::L0\n";
+                    break;
+                case 5:
+                    s += "    Text \"行" + std::to_string(pick(3)) + "\"\n";
+                    break;
+                case 6:
+                    s += "    SetShowChar " + std::to_string(pick(9)) + ", 1, 0x208, 4096\n";
+                    break;
+                case 7:
+                    s += "    SetBG ...\n";
+                    break;
+                default:
+                    s += std::string("    ") + ops[pick(33)] + "\n";
+                    break;
             }
         }
         if (pick(3) == 0) s += "    SCNCHG \"Scene" + std::to_string(number == 1 ? 2 : 1) + "\"\n";
@@ -130,7 +156,8 @@ TEST(Nyscript, RandomProgramsSurviveDisAndBuild) {
         std::vector<nys::Diag> errors;
         for (int f = 0; f < 2; ++f) {
             const std::string src = RandomProgram(rng, f + 1, 1 + round % 6);
-            ASSERT_TRUE(nys::Assemble("r.nys", src, units[f], errors)) << errors[0].Format() << "\n" << src;
+            ASSERT_TRUE(nys::Assemble("r.nys", src, units[f], errors)) << errors[0].Format() << "\n"
+                                                                       << src;
         }
         nys::Link(units, errors);
         ASSERT_TRUE(errors.empty()) << errors[0].Format();
@@ -139,7 +166,9 @@ TEST(Nyscript, RandomProgramsSurviveDisAndBuild) {
         for (int f = 0; f < 2; ++f) {
             std::string text, why;
             ASSERT_TRUE(nys::Disassemble(units[f].vnx, table, text, why)) << why;
-            ASSERT_TRUE(nys::Assemble("d.nys", text, again[f], errors)) << errors[0].Format() << "\n" << text;
+            ASSERT_TRUE(nys::Assemble("d.nys", text, again[f], errors))
+                << errors[0].Format() << "\n"
+                << text;
             EXPECT_EQ(again[f].vnx, units[f].vnx) << text;
             rig.WriteVnx(units[f].number, units[f].vnx);
         }

@@ -67,4 +67,6 @@ struct ScriptRig {
 };
 
 // One file, script 1, scene "S" at its first label.
-inline std::string OneLabel(const std::string& body) { return "script 1\nscene \"S\" Main\nMain:\n" + body; }
+inline std::string OneLabel(const std::string& body) {
+    return "script 1\nscene \"S\" Main\nMain:\n" + body;
+}

@@ -3,8 +3,8 @@
 // open, and what loads answers label, code and string queries exactly.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 
@@ -32,9 +32,15 @@ std::vector<uint8_t> Assembled(const char* source) {
     return u.vnx;
 }
 
-void Put32(std::vector<uint8_t>& f, size_t at, uint32_t v) { ZRPutLE32(&f[at], v); }
-void Put16(std::vector<uint8_t>& f, size_t at, uint16_t v) { ZRPutLE16(&f[at], v); }
-uint32_t Get32(const std::vector<uint8_t>& f, size_t at) { return ZRGetLE32(&f[at]); }
+void Put32(std::vector<uint8_t>& f, size_t at, uint32_t v) {
+    ZRPutLE32(&f[at], v);
+}
+void Put16(std::vector<uint8_t>& f, size_t at, uint16_t v) {
+    ZRPutLE16(&f[at], v);
+}
+uint32_t Get32(const std::vector<uint8_t>& f, size_t at) {
+    return ZRGetLE32(&f[at]);
+}
 
 TEST(ScriptFile, DamagedFilesAreRefusedAndLeaveNothingLoaded) {
     const std::vector<uint8_t> good = Assembled(kSource);
@@ -44,8 +50,10 @@ TEST(ScriptFile, DamagedFilesAreRefusedAndLeaveNothingLoaded) {
         std::function<void(std::vector<uint8_t>&)> damage;
     } cases[] = {
         {"header cut short", [](auto& f) { f.resize(40); }},
-        {"code block past the end", [&](auto& f) { Put32(f, 32, static_cast<uint32_t>(f.size())); }},
-        {"offset and size wrap 32 bits", [](auto& f) { Put32(f, 28, 0xFFFFFFF0u), Put32(f, 32, 0x20); }},
+        {"code block past the end",
+         [&](auto& f) { Put32(f, 32, static_cast<uint32_t>(f.size())); }},
+        {"offset and size wrap 32 bits",
+         [](auto& f) { Put32(f, 28, 0xFFFFFFF0u), Put32(f, 32, 0x20); }},
         {"call table past the end", [](auto& f) { Put32(f, 44, 0x7FFFFFFF); }},
         {"pool past the end", [](auto& f) { Put32(f, 56, static_cast<uint32_t>(f.size())); }},
         {"more labels than records", [](auto& f) { Put32(f, 36, 3); }},
@@ -117,7 +125,8 @@ TEST(ScriptFile, QueriesOnALoadedFile) {
 
 std::string Entry(uint32_t script, uint32_t label, const std::string& name, uint16_t len = 0) {
     std::string e(22, '\0');
-    ZRPutLE16(reinterpret_cast<uint8_t*>(&e[0]), len ? len : static_cast<uint16_t>(22 + name.size() + 1));
+    ZRPutLE16(reinterpret_cast<uint8_t*>(&e[0]),
+              len ? len : static_cast<uint16_t>(22 + name.size() + 1));
     ZRPutLE32(reinterpret_cast<uint8_t*>(&e[2]), script);
     ZRPutLE32(reinterpret_cast<uint8_t*>(&e[10]), label);
     return e + name + std::string(1, '\0');
@@ -125,7 +134,8 @@ std::string Entry(uint32_t script, uint32_t label, const std::string& name, uint
 
 std::string Index(const std::string& block, uint32_t count, int64_t blockSize = -1) {
     std::string h = "SV01" + std::string(8, '\0');
-    ZRPutLE32(reinterpret_cast<uint8_t*>(&h[4]), blockSize < 0 ? static_cast<uint32_t>(block.size()) : static_cast<uint32_t>(blockSize));
+    ZRPutLE32(reinterpret_cast<uint8_t*>(&h[4]), blockSize < 0 ? static_cast<uint32_t>(block.size())
+                                                               : static_cast<uint32_t>(blockSize));
     ZRPutLE32(reinterpret_cast<uint8_t*>(&h[8]), count);
     return h + block;
 }
@@ -144,7 +154,7 @@ TEST(SceneIndex, MalformedIndexesRaiseGameErr) {
         {"more entries than the block holds", Index(a, 2)},
         {"entry shorter than its head", Index(Entry(1, 0, "A", 20), 1)},
         {"entry past the block", Index(Entry(1, 0, "A", 200), 1)},
-        {"name not terminated in its entry", Index(Entry(1, 0, "A", 23) .substr(0, 22) + "AB", 1)},
+        {"name not terminated in its entry", Index(Entry(1, 0, "A", 23).substr(0, 22) + "AB", 1)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -162,7 +172,9 @@ TEST(SceneIndex, ManyScenesAllFoundAndOverlongNamesLeftOut) {
     ScriptRig rig;
     std::string block;
     const int n = 2000;
-    for (int i = 0; i < n; ++i) block += Entry(static_cast<uint32_t>(i), static_cast<uint32_t>(i * 2), "Scene" + std::to_string(i));
+    for (int i = 0; i < n; ++i)
+        block += Entry(static_cast<uint32_t>(i), static_cast<uint32_t>(i * 2),
+                       "Scene" + std::to_string(i));
     block += Entry(9, 0, std::string(64, 'L'));
     block += Entry(9, 0, std::string(63, 'K'));
     rig.dir.Write("Scene.tbl", Index(block, n + 2));
@@ -193,14 +205,17 @@ namespace {
 TEST(ScriptFile, KeptFilesFollowTheirSource) {
     ScriptRig rig;
     auto build = [&](uint32_t n, const char* text) {
-        rig.WriteVnx(n, Assembled(("script " + std::to_string(n) + "\nA:\n    Text \"" + text + "\"\n").c_str()));
+        rig.WriteVnx(
+            n, Assembled(
+                   ("script " + std::to_string(n) + "\nA:\n    Text \"" + text + "\"\n").c_str()));
     };
     for (uint32_t n = 1; n <= 3; ++n) build(n, "old");
     TScriptEngine& e = *rig.engine;
     for (int32_t n : {1, 2, 3, 1, 2}) ASSERT_TRUE(e.LoadScript(n));
     build(1, "new");
     const auto path = rig.dir.Host("scr00001.vnx");
-    std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + std::chrono::seconds(5));
+    std::filesystem::last_write_time(
+        path, std::filesystem::last_write_time(path) + std::chrono::seconds(5));
     ASSERT_TRUE(e.LoadScript(1));
     EXPECT_EQ(e.GetString(1), ZRString("new"));
     EXPECT_TRUE(e.LoadScript(3));

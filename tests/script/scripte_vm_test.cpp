@@ -35,7 +35,8 @@ TEST(ScriptVm, Operations) {
         {"PUSH -2147483648\nPUSH 1\nSUB", {INT_MAX}},
         {"PUSH 65536\nPUSH 65536\nMUL", {0}},
         {"PUSH -3\nPUSH 5\nMUL", {-15}},
-        {"PUSH -1\nPUSH 1\nLT\nPUSH 1\nPUSH 1\nLE\nPUSH 2\nPUSH 1\nGT\nPUSH 1\nPUSH 2\nGE", {1, 1, 1, 0}},
+        {"PUSH -1\nPUSH 1\nLT\nPUSH 1\nPUSH 1\nLE\nPUSH 2\nPUSH 1\nGT\nPUSH 1\nPUSH 2\nGE",
+         {1, 1, 1, 0}},
         {"PUSH 4\nPUSH 4\nEQ\nPUSH 4\nPUSH 4\nNE", {1, 0}},
         {"PUSH 5\nPUSH 0\nLAND\nPUSH 0\nPUSH -2\nLOR\nPUSH 9\nLNOT\nPUSH 0\nLNOT", {0, 1, 0, 1}},
         {"PUSH 1\nPUSH 2\nPUSH 3\nSWAP2", {2, 1, 3}},
@@ -74,8 +75,13 @@ TEST(ScriptVm, StateOperationsReachTheirRecords) {
 
 TEST(ScriptVm, FaultsRaiseGameErr) {
     const char* programs[] = {
-        ".u16 7", ".u16 200", ".u16 92", "POP",  "DUP", "PUSH 1\nSWAP",
-        "Text \"x\"",  // commands are not bound yet
+        ".u16 7",
+        ".u16 200",
+        ".u16 92",
+        "POP",
+        "DUP",
+        "PUSH 1\nSWAP",
+        "Text \"x\"",              // commands are not bound yet
         "PUSH 1\nPUSH 9\nSETSTR",  // string id past the pool
     };
     for (const char* p : programs) {
@@ -94,11 +100,12 @@ TEST(ScriptVm, FaultsRaiseGameErr) {
 
 TEST(ScriptVm, NearAndFarCallsReturnValues) {
     ScriptRig rig;
-    rig.Build({"script 1\nscene \"S\" Main\nMain:\n"
-               "    PUSH 4\n    CALL Twice\n    CALL Nothing\n    CALL scr2::Far\n    EXIT\n"
-               "Twice:\n    PUSH 2\n    MUL\n    RET\n"
-               "Nothing:\n    RET\n",
-               "script 2\nFiller:\n    EXIT\nFar:\n    PUSH 40\n    PUSH 2\n    ADD\n    RET\n"});
+    rig.Build(
+        {"script 1\nscene \"S\" Main\nMain:\n"
+         "    PUSH 4\n    CALL Twice\n    CALL Nothing\n    CALL scr2::Far\n    EXIT\n"
+         "Twice:\n    PUSH 2\n    MUL\n    RET\n"
+         "Nothing:\n    RET\n",
+         "script 2\nFiller:\n    EXIT\nFar:\n    PUSH 40\n    PUSH 2\n    ADD\n    RET\n"});
     rig.Start("S");
     EXPECT_TRUE(rig.engine->Run());
     // Twice works in place on its caller's stack, so its top is not above the saved one and
@@ -151,7 +158,8 @@ TEST(ScriptVm, BrokenCallsHalt) {
         const GameState before = *rig.snapshot;
         EXPECT_TRUE(rig.engine->Run());
         EXPECT_TRUE(rig.Stack().empty());
-        EXPECT_EQ(std::memcmp(rig.snapshot->SceneName, before.SceneName, sizeof before.SceneName), 0);
+        EXPECT_EQ(std::memcmp(rig.snapshot->SceneName, before.SceneName, sizeof before.SceneName),
+                  0);
     }
 }
 
@@ -164,12 +172,13 @@ TEST(ScriptVm, SceneChangeTakesTheSnapshotAndAppliesDateAndLimit) {
     ScriptRig rig;
     CountingHost host;
     rig.engine->SetHost(&host);
-    rig.Build({"script 1\nscene \"A\" A date 0401 time 0800 limit 0405 time 1200\n"
-               "scene \"C\" C\n"
-               "A:\n    PUSH 1\n    PUSH 5\n    SETV\n    PUSH 7\n    SCNCHG \"B\"\n"
-               "C:\n    EXIT\n",
-               "script 2\nscene \"B\" B date 0410 time 1530\n"
-               "B:\n    PUSH 2\n    PUSH 6\n    SETV\n    SCNCHG \"C\"\n"});
+    rig.Build(
+        {"script 1\nscene \"A\" A date 0401 time 0800 limit 0405 time 1200\n"
+         "scene \"C\" C\n"
+         "A:\n    PUSH 1\n    PUSH 5\n    SETV\n    PUSH 7\n    SCNCHG \"B\"\n"
+         "C:\n    EXIT\n",
+         "script 2\nscene \"B\" B date 0410 time 1530\n"
+         "B:\n    PUSH 2\n    PUSH 6\n    SETV\n    SCNCHG \"C\"\n"});
     rig.engine->LoadSceneTable();
     rig.state->Reset();
     rig.state->Halted = 0;
@@ -243,7 +252,8 @@ TEST(ScriptVm, BudgetGivesTheFrameBackFromAnEndlessLoop) {
 // A save taken inside a far call: with both files unchanged the game goes on at the same pc;
 // once a file is rebuilt the scene starts again from its snapshot.
 TEST(ScriptVm, LoadedGameResumesOrRestarts) {
-    const std::string caller = "script 1\nscene \"S\" Main\nMain:\n    PUSH 3\n    SETRES\n    CALL scr2::F\n    EXIT\n";
+    const std::string caller =
+        "script 1\nscene \"S\" Main\nMain:\n    PUSH 3\n    SETRES\n    CALL scr2::F\n    EXIT\n";
     const std::string callee = "script 2\nF:\n    Select 1, 2, 3, 4\n    RET\n";
     for (bool rebuild : {false, true}) {
         SCOPED_TRACE(rebuild ? "rebuilt" : "unchanged");
@@ -253,15 +263,20 @@ TEST(ScriptVm, LoadedGameResumesOrRestarts) {
         rig.Start("S");
         EXPECT_FALSE(rig.engine->Run());
         ASSERT_EQ(rig.state->CallDepth, 1);
-        const GameState saved = *rig.state, savedSnap = *rig.snapshot;
+        // The save's byte images of the state and the snapshot.
+        std::vector<uint8_t> image(2 * kGameStateSize);
+        rig.state->Encode(image.data());
+        rig.snapshot->Encode(image.data() + kGameStateSize);
+        const GameState saved = *rig.state;
 
-        if (rebuild) rig.Build({caller, "script 2\nF:\n    PUSH 9\n    Select 1, 2, 3, 4\n    RET\n"});
+        if (rebuild)
+            rig.Build({caller, "script 2\nF:\n    PUSH 9\n    Select 1, 2, 3, 4\n    RET\n"});
         rig.state->Reset();
         rig.NewEngine();
         rig.engine->SetHandler(143, SelectCommand);
         rig.engine->LoadSceneTable();
-        *rig.state = saved;
-        *rig.snapshot = savedSnap;
+        ASSERT_TRUE(rig.state->Decode(image.data(), kGameStateSize));
+        ASSERT_TRUE(rig.snapshot->Decode(image.data() + kGameStateSize, kGameStateSize));
         ASSERT_TRUE(rig.engine->ResumeLoadedGame());
         if (!rebuild) {
             EXPECT_EQ(rig.state->Pc, saved.Pc);
