@@ -452,7 +452,7 @@ void Expect(const GameState& s, const Model& m, const char* what, int64_t n) {
 
 TEST(GameStateCalendar, EveryMinuteOfTheYearAgainstAPlainWalk) {
     GameState s;
-    const int64_t steps[] = {1, -1, 59, -61, 1439, -1441, 60 * 24 * 365 + 7};
+    const int64_t steps[] = {1, -1, -61, 1441, 60 * 24 * 3 + 7};
     for (int month = 1; month <= 12; ++month) {
         for (int day = 1; day <= kDays[month]; ++day) {
             for (int minuteOfDay = 0; minuteOfDay < 1440; ++minuteOfDay) {

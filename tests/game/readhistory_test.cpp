@@ -146,22 +146,36 @@ TEST(ReadHistory, AgainstAModelUnderRandomOperations) {
 }
 
 TEST(ReadHistory, AFullBufferStopsRecordingAndKeepsAnswering) {
+    // A block one range short of full: scene 0 with [5, 5], then empty scenes.
+    std::string b(kReadHistorySize - 8, '\0');
+    auto put32 = [&](size_t at, uint32_t v) { ZRPutLE32(reinterpret_cast<uint8_t*>(&b[at]), v); };
+    size_t at = 8;
+    uint32_t count = 0;
+    put32(at, 4);
+    put32(at + 4, 0);
+    ZRPutLE16(reinterpret_cast<uint8_t*>(&b[at + 12]), 5);
+    ZRPutLE16(reinterpret_cast<uint8_t*>(&b[at + 14]), 5);
+    at += 16;
+    for (++count; at + 12 <= b.size() - 4; at += 12) put32(at + 4, ++count);
+    b.resize(at);
+    put32(0, static_cast<uint32_t>(at));
+    put32(4, count);
     ReadHistory h;
-    uint32_t scene = 0;
-    while (h.GetSize() + 12 < kReadHistorySize) h.RegisterScene(scene++, 1);
-    const uint32_t size = h.GetSize();
-    h.RegisterScene(scene + 1, 1);
-    EXPECT_EQ(h.GetSize(), size);
-    h.MarkRead(0u << 16 | 5);
-    if (h.GetSize() + 4 < kReadHistorySize) h.MarkRead(0u << 16 | 9);
-    for (uint32_t line = 2; h.GetSize() + 4 < kReadHistorySize; line += 2) h.MarkRead((scene - 1) << 16 | line);
+    ASSERT_TRUE(h.Load(reinterpret_cast<const uint8_t*>(b.data()), b.size()));
+
+    uint32_t line = 20;
+    for (; h.GetSize() + 4 < kReadHistorySize; line += 2) h.MarkRead(0u << 16 | line);
+    EXPECT_TRUE(h.IsRead(0u << 16 | (line - 2)));  // the last range that fitted
     const uint32_t full = h.GetSize();
-    h.MarkRead(3u << 16 | 100);
+    h.MarkRead(0u << 16 | 100);
+    h.RegisterScene(count + 5, 1);
     EXPECT_EQ(h.GetSize(), full);
-    EXPECT_FALSE(h.IsRead(3u << 16 | 100));
+    EXPECT_FALSE(h.IsRead(0u << 16 | 100));
     EXPECT_TRUE(h.IsRead(0u << 16 | 5));
     h.MarkRead(0u << 16 | 6);  // extending a range needs no room
     EXPECT_TRUE(h.IsRead(0u << 16 | 6));
+    h.MarkRead((count - 1) << 16 | 6);  // nor does a scene's fresh record refuse reading
+    EXPECT_FALSE(h.IsRead((count - 1) << 16 | 6));
     Reloaded(h);
 }
 
