@@ -36,11 +36,13 @@ struct Fixture {
         std::copy(thumb.begin(), thumb.end(), plain.begin() + 2 * kGameStateSize + 4);
         coded.resize(4 * kSlotPlainSize);
         EncodeSlotSave(cur, snap, kThumbnailMaxSize, thumb.data(), file);
-        for (int slot = 1; slot <= 12; ++slot) SaveGameData(slot, cur, snap, kThumbnailMaxSize, thumb.data());
+        for (int slot = 1; slot <= 12; ++slot)
+            SaveGameData(slot, cur, snap, kThumbnailMaxSize, thumb.data());
     }
     ~Fixture() {
         std::string cmd = "rm -rf " + dir;
-        if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir.c_str());
+        if (std::system(cmd.c_str()) != 0)
+            std::fprintf(stderr, "could not remove %s\n", dir.c_str());
     }
     std::string dir;
     GameState cur, snap;
@@ -57,7 +59,8 @@ void BM_SlotEncode(benchmark::State& state) {
     std::string out;
     for (auto _ : state) {
         out.clear();
-        benchmark::DoNotOptimize(EncodeSlotSave(F().cur, F().snap, kThumbnailMaxSize, F().thumb.data(), out));
+        benchmark::DoNotOptimize(
+            EncodeSlotSave(F().cur, F().snap, kThumbnailMaxSize, F().thumb.data(), out));
     }
     state.counters["coded_bytes"] = static_cast<double>(out.size());
 }
@@ -67,7 +70,8 @@ void BM_PeerRangeEncode(benchmark::State& state) {
     for (auto _ : state) {
         ZRRangeEncode enc;
         enc.Create();
-        benchmark::DoNotOptimize(enc.Encode(F().plain.data(), F().coded.data(), static_cast<int>(kSlotPlainSize),
+        benchmark::DoNotOptimize(enc.Encode(F().plain.data(), F().coded.data(),
+                                            static_cast<int>(kSlotPlainSize),
                                             static_cast<int>(F().coded.size())));
     }
 }
@@ -78,8 +82,8 @@ void BM_SlotDecode(benchmark::State& state) {
     uint32_t size = 0;
     std::vector<uint8_t> thumb(kThumbnailMaxSize);
     for (auto _ : state)
-        benchmark::DoNotOptimize(DecodeSlotSave(reinterpret_cast<const uint8_t*>(F().file.data()), F().file.size(),
-                                                &a, &b, size, thumb.data()));
+        benchmark::DoNotOptimize(DecodeSlotSave(reinterpret_cast<const uint8_t*>(F().file.data()),
+                                                F().file.size(), &a, &b, size, thumb.data()));
 }
 BENCHMARK(BM_SlotDecode)->Unit(benchmark::kMillisecond);
 
@@ -89,8 +93,8 @@ void BM_PeerRangeDecode(benchmark::State& state) {
     for (auto _ : state) {
         ZRRangeDecode dec;
         dec.Create();
-        benchmark::DoNotOptimize(
-            dec.Decode(in.data(), out.data(), static_cast<int>(in.size()), static_cast<int>(kSlotPlainSize)));
+        benchmark::DoNotOptimize(dec.Decode(in.data(), out.data(), static_cast<int>(in.size()),
+                                            static_cast<int>(kSlotPlainSize)));
     }
 }
 BENCHMARK(BM_PeerRangeDecode)->Unit(benchmark::kMillisecond);
@@ -98,7 +102,8 @@ BENCHMARK(BM_PeerRangeDecode)->Unit(benchmark::kMillisecond);
 // The whole save, file included: encoding, temporary file, fsync, rename, directory fsync.
 void BM_SaveGameData(benchmark::State& state) {
     for (auto _ : state)
-        benchmark::DoNotOptimize(SaveGameData(20, F().cur, F().snap, kThumbnailMaxSize, F().thumb.data()));
+        benchmark::DoNotOptimize(
+            SaveGameData(20, F().cur, F().snap, kThumbnailMaxSize, F().thumb.data()));
 }
 BENCHMARK(BM_SaveGameData)->Unit(benchmark::kMillisecond);
 

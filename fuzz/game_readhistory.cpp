@@ -19,7 +19,8 @@ struct Scene {
 };
 
 // The model read back from a buffer the loader accepted.
-bool ReadModel(const ReadHistory& h, std::vector<uint32_t>& order, std::map<uint32_t, Scene>& model) {
+bool ReadModel(const ReadHistory& h, std::vector<uint32_t>& order,
+               std::map<uint32_t, Scene>& model) {
     const uint8_t* b = h.GetBuffer();
     size_t at = 8;
     order.clear();
@@ -84,6 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!fresh.Load(h.GetBuffer(), h.GetSize())) __builtin_trap();
     for (uint32_t scene : order)
         for (uint32_t line : model[scene].lines)
-            if (!h.IsRead(scene << 16 | line) || !fresh.IsRead(scene << 16 | line)) __builtin_trap();
+            if (!h.IsRead(scene << 16 | line) || !fresh.IsRead(scene << 16 | line))
+                __builtin_trap();
     return 0;
 }

@@ -41,7 +41,8 @@ void PutHeader(std::string& out, uint16_t version) {
 }
 
 bool HeaderMatches(const uint8_t* data, size_t size, uint16_t version) {
-    return size >= kHeaderSize && std::memcmp(data, "SOLV", 4) == 0 && ZRGetLE16(data + 4) == version;
+    return size >= kHeaderSize && std::memcmp(data, "SOLV", 4) == 0 &&
+           ZRGetLE16(data + 4) == version;
 }
 
 // Codes plain into out after what it already holds.
@@ -54,7 +55,8 @@ bool EncodeBlock(const uint8_t* plain, size_t plainSize, size_t codedMax, std::s
     if (!coded) return false;
     if (!enc.Encode(plain, coded.get(), static_cast<int>(plainSize), static_cast<int>(codedMax)))
         return false;
-    out.append(reinterpret_cast<const char*>(coded.get()), static_cast<size_t>(enc.GetResultSize()));
+    out.append(reinterpret_cast<const char*>(coded.get()),
+               static_cast<size_t>(enc.GetResultSize()));
     return true;
 }
 
@@ -80,13 +82,17 @@ bool DecodeBlock(const uint8_t* coded, size_t codedSize, uint8_t* plain, size_t 
     return static_cast<size_t>(dec.GetResultSize()) == plainSize;
 }
 
-std::string HostOf(const ZRString& path) { return plat::ToHost(path.c_str()); }
+std::string HostOf(const ZRString& path) {
+    return plat::ToHost(path.c_str());
+}
 
 bool ReadFile(const ZRString& path, std::string& bytes) {
     return plat::ReadWholeFile(HostOf(path), bytes);
 }
 
-const uint8_t* Bytes(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
+const uint8_t* Bytes(const std::string& s) {
+    return reinterpret_cast<const uint8_t*>(s.data());
+}
 
 }  // namespace
 
@@ -95,9 +101,13 @@ ZRString SaveDirectory() {
     return ZRExtractFilePath(ZRGetExePath());
 }
 
-void SetSaveDirectory(const ZRString& dir) { g_dirOverride = dir; }
+void SetSaveDirectory(const ZRString& dir) {
+    g_dirOverride = dir;
+}
 
-ZRString SystemSavePath() { return SaveDirectory() + "SVSys.sav"; }
+ZRString SystemSavePath() {
+    return SaveDirectory() + "SVSys.sav";
+}
 
 ZRString SlotSavePath(int32_t slot) {
     ZRString name;
@@ -208,7 +218,9 @@ bool SaveGameData(int32_t slot, const GameState& current, const GameState& snaps
     return plat::WriteFileAtomic(HostOf(SlotSavePath(slot)), bytes);
 }
 
-bool SaveGameSlot(int32_t slot) { return SaveGameData(slot, CurrentState, SceneSnapshot, 0, nullptr); }
+bool SaveGameSlot(int32_t slot) {
+    return SaveGameData(slot, CurrentState, SceneSnapshot, 0, nullptr);
+}
 
 bool SaveGameSlotThumb(int32_t slot, const uint8_t* thumb, uint32_t thumbSize) {
     return SaveGameData(slot, CurrentState, SceneSnapshot, thumbSize, thumb);

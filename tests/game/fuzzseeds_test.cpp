@@ -32,7 +32,8 @@ TEST(GameFuzzSeeds, Write) {
     auto thumb = fx::Thumbnail();
     thumb.resize(4000);
     WriteSeed("game_slotsave", "empty", fx::SlotFile(GameState(), GameState()));
-    WriteSeed("game_slotsave", "random", fx::SlotFile(fx::RandomState(5), fx::RandomState(6), thumb));
+    WriteSeed("game_slotsave", "random",
+              fx::SlotFile(fx::RandomState(5), fx::RandomState(6), thumb));
     WriteSeed("game_syssave", "empty", fx::SystemFile(SystemData(), ReadHistory()));
     WriteSeed("game_syssave", "sample", fx::SystemFile(fx::SampleSystem(), fx::SampleHistory(6)));
     // Read history: u16 block length, the block, then operations of 4 bytes.
@@ -41,7 +42,8 @@ TEST(GameFuzzSeeds, Write) {
         std::string b(2, '\0');
         ZRPutLE16(reinterpret_cast<uint8_t*>(b.data()), static_cast<uint16_t>(h.GetSize()));
         b.append(reinterpret_cast<const char*>(h.GetBuffer()), h.GetSize());
-        for (int i = 0; i < 40; ++i) b += std::string{char(i * 7), char(i % 5), char(i * 3 % 50), '\0'};
+        for (int i = 0; i < 40; ++i)
+            b += std::string{char(i * 7), char(i % 5), char(i * 3 % 50), '\0'};
         WriteSeed("game_readhistory", "scenes" + std::to_string(scenes), b);
     }
     // State images followed by one byte per operation.
