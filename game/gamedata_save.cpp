@@ -147,6 +147,8 @@ bool DecodeSystemSave(const uint8_t* data, size_t size, SystemData& sys, ReadHis
 bool EncodeSlotSave(const GameState& current, const GameState& snapshot, uint32_t thumbSize,
                     const uint8_t* thumb, std::string& out) {
     if (thumbSize > kThumbnailMaxSize || (thumbSize > 0 && !thumb)) return false;
+    // A slot the reader would refuse must not replace one it accepts.
+    if (!current.IsValid() || !snapshot.IsValid()) return false;
     std::vector<uint8_t> plain(kSlotPlainSize, 0);
     current.Encode(plain.data());
     snapshot.Encode(plain.data() + kGameStateSize);

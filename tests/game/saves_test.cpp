@@ -82,6 +82,7 @@ class Saves : public ::testing::Test {
 
 TEST_F(Saves, SlotRoundTripsOfStatesTheGameMakes) {
     const std::vector<uint8_t> thumb = fx::Thumbnail();
+    const GameState snap0;
     for (uint32_t seed = 1; seed <= 12; ++seed) {
         const GameState cur = fx::RandomState(seed), snap = fx::RandomState(seed + 100);
         const std::vector<uint8_t> t(thumb.begin(),
@@ -114,6 +115,13 @@ TEST_F(Saves, SlotRoundTripsOfStatesTheGameMakes) {
     ASSERT_TRUE(SaveGameSlotThumb(7, thumb.data(), kThumbnailMaxSize));
     EXPECT_FALSE(SaveGameSlotThumb(20, thumb.data(), kThumbnailMaxSize + 1));
     EXPECT_FALSE(std::filesystem::exists(dir_.Host("SV20.sav")));
+    // A state the reader would refuse is not written over a good slot.
+    GameState broken = fx::RandomState(3);
+    broken.FadeSpeed = 0;
+    EXPECT_FALSE(SaveGameData(7, broken, snap0, 0, nullptr));
+    EXPECT_FALSE(SaveGameData(7, snap0, broken, 0, nullptr));
+    EXPECT_TRUE(LoadGameSlotData(7, nullptr, nullptr, size, nullptr));
+    EXPECT_EQ(size, kThumbnailMaxSize);
     EXPECT_FALSE(SaveGameSlot(-1));
     EXPECT_FALSE(LoadGameSlot(-1));
     EXPECT_FALSE(LoadGameSlot(21));
