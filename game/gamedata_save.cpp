@@ -168,15 +168,15 @@ bool DecodeSlotSave(const uint8_t* data, size_t size, GameState* current, GameSt
     if (!DecodeBlock(coded, codedSize, plain.data(), kSlotPlainSize)) return false;
     // A slot is usable only whole: both states are checked even when the caller wants only
     // the thumbnail, so the list never offers a slot that cannot load.
-    GameState cur, snap;
-    if (!cur.Decode(plain.data(), kGameStateSize) ||
-        !snap.Decode(plain.data() + kGameStateSize, kGameStateSize))
+    auto cur = std::make_unique<GameState>(), snap = std::make_unique<GameState>();
+    if (!cur->Decode(plain.data(), kGameStateSize) ||
+        !snap->Decode(plain.data() + kGameStateSize, kGameStateSize))
         return false;
     const uint32_t t = ZRGetLE32(plain.data() + 2 * kGameStateSize);
     if (t > kThumbnailMaxSize) return false;
     thumbSize = t;
-    if (current) *current = cur;
-    if (snapshot) *snapshot = snap;
+    if (current) *current = *cur;
+    if (snapshot) *snapshot = *snap;
     if (thumb && t > 0) std::memcpy(thumb, plain.data() + kThumbOffset, t);
     return true;
 }
@@ -237,10 +237,10 @@ bool LoadGameSlotData(int32_t slot, GameState* current, GameState* snapshot, uin
 }
 
 bool LoadGameSlot(int32_t slot) {
-    GameState cur, snap;
+    auto cur = std::make_unique<GameState>(), snap = std::make_unique<GameState>();
     uint32_t thumbSize = 0;
-    if (!LoadGameSlotData(slot, &cur, &snap, thumbSize, nullptr)) return false;
-    CurrentState = cur;
-    SceneSnapshot = snap;
+    if (!LoadGameSlotData(slot, cur.get(), snap.get(), thumbSize, nullptr)) return false;
+    CurrentState = *cur;
+    SceneSnapshot = *snap;
     return true;
 }

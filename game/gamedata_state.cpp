@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "foundation/zrstd.h"
 #include "game/gamedata.h"
@@ -287,7 +288,9 @@ void GameState::Encode(uint8_t* out) const {
 
 bool GameState::Decode(const uint8_t* image, size_t size) {
     if (!image || size != kGameStateSize) return false;
-    GameState s;
+    // Built aside (and on the heap: the record is 60 KB) so that a refused image changes nothing.
+    auto temp = std::make_unique<GameState>();
+    GameState& s = *temp;
     In in(image);
     s.WaitKind = in.U8();
     in.Bytes(s.Flags, sizeof s.Flags);
