@@ -59,13 +59,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int32_t c = Code(p[4], p[5]);
         const int32_t mode = 4096 + p[6] % 4;
         switch (p[0] % 7) {
-        case 0: CharShow(st, a, b, mode, c); break;
-        case 1: CharHide(st, b, c, mode); break;
-        case 2: CharMove(st, b, c, mode); break;
-        case 3: CharAllMove(st, c); break;
-        case 4: CharAllHide(st); break;
-        case 5: CharChange(st, b, a); break;
-        default: st.CharStaged.ClearMoves(); break;
+            case 0:
+                CharShow(st, a, b, mode, c);
+                break;
+            case 1:
+                CharHide(st, b, c, mode);
+                break;
+            case 2:
+                CharMove(st, b, c, mode);
+                break;
+            case 3:
+                CharAllMove(st, c);
+                break;
+            case 4:
+                CharAllHide(st);
+                break;
+            case 5:
+                CharChange(st, b, a);
+                break;
+            default:
+                st.CharStaged.ClearMoves();
+                break;
         }
         Check(st);
     }

@@ -33,9 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1 || size > 4096) return 0;
     *state = GameState();
     const size_t varLen = data[0] % 128 < size - 1 ? data[0] % 128 : size - 1;
-    state->SetStringVar(static_cast<int32_t>(data[0] >> 4 & 15),
-                        ZRString(reinterpret_cast<const char*>(data + 1), static_cast<unsigned>(varLen)));
-    for (int i = 0; i < GameState::kValues; ++i) state->SetValue(i, static_cast<int32_t>(0x9E3779B9u * static_cast<uint32_t>(i)));
+    state->SetStringVar(
+        static_cast<int32_t>(data[0] >> 4 & 15),
+        ZRString(reinterpret_cast<const char*>(data + 1), static_cast<unsigned>(varLen)));
+    for (int i = 0; i < GameState::kValues; ++i)
+        state->SetValue(i, static_cast<int32_t>(0x9E3779B9u * static_cast<uint32_t>(i)));
     state->SetResult(static_cast<int32_t>(size) - 2048);
     state->TextSpeed = static_cast<int32_t>(data[0]) * 11;
     const size_t at = 1 + varLen;

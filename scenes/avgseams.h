@@ -28,10 +28,14 @@ class AvgWindows {
   public:
     virtual ~AvgWindows() = default;
     // Adds text to the window; cost 0 shows it at once.
-    virtual void AddText(bool novel, const ZRString& text, int32_t cost) { (void)novel, (void)text, (void)cost; }
+    virtual void AddText(bool novel, const ZRString& text, int32_t cost) {
+        (void)novel, (void)text, (void)cost;
+    }
     virtual void NewLine(bool novel) { (void)novel; }
     virtual void Clear(bool novel) { (void)novel; }
-    virtual void Show(bool novel, bool show, bool instant) { (void)novel, (void)show, (void)instant; }
+    virtual void Show(bool novel, bool show, bool instant) {
+        (void)novel, (void)show, (void)instant;
+    }
     // Typing, or sliding in or out.
     virtual bool IsMoving(bool novel) const { return (void)novel, false; }
     virtual bool IsTyping(bool novel) const { return (void)novel, false; }
@@ -67,14 +71,20 @@ class AvgStage {
     virtual bool Exists() const { return false; }
     virtual void SetValues(const AvgStageValues& v) { (void)v; }
     // Each gives true when something starts moving.
-    virtual bool StartTransition(int32_t effect, int32_t speed) { return (void)effect, (void)speed, false; }
+    virtual bool StartTransition(int32_t effect, int32_t speed) {
+        return (void)effect, (void)speed, false;
+    }
     virtual bool ApplyChars() { return false; }
     virtual bool StartEffect(int32_t n) { return (void)n, false; }
     virtual void ApplyWeather(bool animate) { (void)animate; }
     virtual void SetSpeaking(int slot, bool on) { (void)slot, (void)on; }
     virtual bool IsBusy() const { return false; }
-    virtual void Frame(int32_t ticks, bool skipping, bool effectCanSkip) { (void)ticks, (void)skipping, (void)effectCanSkip; }
-    virtual void Attach(TNyRGBPanel* parent, const ZRBaseCallback1<void, int>& callback) { (void)parent, (void)callback; }
+    virtual void Frame(int32_t ticks, bool skipping, bool effectCanSkip) {
+        (void)ticks, (void)skipping, (void)effectCanSkip;
+    }
+    virtual void Attach(TNyRGBPanel* parent, const ZRBaseCallback1<void, int>& callback) {
+        (void)parent, (void)callback;
+    }
     virtual void Detach() {}
 };
 
@@ -84,18 +94,26 @@ class AvgAudio {
   public:
     virtual ~AvgAudio() = default;
     // Finds the voice's pack and entry and plays it; true when it plays.
-    virtual bool PlayVoice(uint32_t number, int32_t a, int32_t b) { return (void)number, (void)a, (void)b, false; }
+    virtual bool PlayVoice(uint32_t number, int32_t a, int32_t b) {
+        return (void)number, (void)a, (void)b, false;
+    }
     virtual bool IsVoicePlaying() const { return false; }
     virtual void StopVoice() {}
     virtual void SetVoiceVol(int32_t v) { (void)v; }
-    virtual void PlayBGM(int32_t track, bool loop, bool fade) { (void)track, (void)loop, (void)fade; }
+    virtual void PlayBGM(int32_t track, bool loop, bool fade) {
+        (void)track, (void)loop, (void)fade;
+    }
     virtual void StopBGM(bool fade) { (void)fade; }
     virtual void SetBGMVol(int32_t v) { (void)v; }
     // Effect and environment sounds come from the effect archive by name ("se001").
-    virtual void PlaySE(const ZRString& name, int32_t a, int32_t b) { (void)name, (void)a, (void)b; }
+    virtual void PlaySE(const ZRString& name, int32_t a, int32_t b) {
+        (void)name, (void)a, (void)b;
+    }
     virtual void StopSE() {}
     virtual void SetSEVol(int32_t v) { (void)v; }
-    virtual void PlayEnv(const ZRString& name, int32_t a, int32_t b, bool fade) { (void)name, (void)a, (void)b, (void)fade; }
+    virtual void PlayEnv(const ZRString& name, int32_t a, int32_t b, bool fade) {
+        (void)name, (void)a, (void)b, (void)fade;
+    }
     virtual void StopEnv(bool fade) { (void)fade; }
     virtual void SetEnvVol(int32_t v) { (void)v; }
     virtual void PlayRain(int32_t level) { (void)level; }
@@ -108,7 +126,9 @@ class AvgAudio {
 class AvgMovies {
   public:
     virtual ~AvgMovies() = default;
-    virtual bool Open(const ZRString& file, bool canSkip) { return (void)file, (void)canSkip, false; }
+    virtual bool Open(const ZRString& file, bool canSkip) {
+        return (void)file, (void)canSkip, false;
+    }
     // Puts the movie's panel in place of the scene's.
     virtual void ShowPanel() {}
     virtual void Start() {}

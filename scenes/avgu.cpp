@@ -10,9 +10,13 @@ TAvgUnit::TAvgUnit() : state_(&CurrentState) {}
 
 TAvgUnit::~TAvgUnit() = default;
 
-void TAvgUnit::BindState(GameState* state) { state_ = state ? state : &CurrentState; }
+void TAvgUnit::BindState(GameState* state) {
+    state_ = state ? state : &CurrentState;
+}
 
-void TAvgUnit::SetSceneState(uint8_t state) { SceneState = state; }
+void TAvgUnit::SetSceneState(uint8_t state) {
+    SceneState = state;
+}
 
 void TAvgUnit::RecomputeOverlay() {
     OverlayLevel = 0;

@@ -15,7 +15,9 @@ bool TAvgUnit::IsSkipping() const {
     return OverlayLevel == 0 && State().SkipDisabled == 0 && (SkipMode || HoldSkip);
 }
 
-bool TAvgUnit::IsEffectSkipping() const { return IsSkipping() && UserSettings.EffectCanSkip; }
+bool TAvgUnit::IsEffectSkipping() const {
+    return IsSkipping() && UserSettings.EffectCanSkip;
+}
 
 AvgStageValues TAvgUnit::StageValues() const {
     const GameState& st = State();
@@ -39,8 +41,8 @@ void TAvgUnit::ApplySpeaking() {
 }
 
 void TAvgUnit::UpdateSpeaking() {
-    const bool on = SpeakFlag && (SpeakFrames >= 1 || audio_->IsVoicePlaying() || windows_->IsTyping(false) ||
-                                  windows_->IsTyping(true));
+    const bool on = SpeakFlag && (SpeakFrames >= 1 || audio_->IsVoicePlaying() ||
+                                  windows_->IsTyping(false) || windows_->IsTyping(true));
     if (on == SpeakingShown) return;
     SpeakingShown = on;
     ApplySpeaking();
@@ -73,7 +75,8 @@ void TAvgUnit::MesShow(const ZRString& text, int32_t cost) {
     if (cost > 0 && !locked) {
         const int32_t speed = UserSettings.UserTextSpeed;
         if (speed > 0)
-            cost = static_cast<int32_t>(std::clamp<int64_t>(int64_t{cost} * speed / 100, 1, INT32_MAX));
+            cost = static_cast<int32_t>(
+                std::clamp<int64_t>(int64_t{cost} * speed / 100, 1, INT32_MAX));
         else
             cost = 0;
     }
@@ -89,9 +92,13 @@ void TAvgUnit::MesShow(const ZRString& text, int32_t cost) {
     }
 }
 
-void TAvgUnit::MesNewLine() { windows_->NewLine(State().NovelMode != 0); }
+void TAvgUnit::MesNewLine() {
+    windows_->NewLine(State().NovelMode != 0);
+}
 
-void TAvgUnit::MesNewPage() { windows_->Clear(State().NovelMode != 0); }
+void TAvgUnit::MesNewPage() {
+    windows_->Clear(State().NovelMode != 0);
+}
 
 void TAvgUnit::MesWinShowHide() {
     const bool novel = State().NovelMode != 0;
@@ -160,25 +167,41 @@ void TAvgUnit::VoicePlay(uint32_t number, int32_t a, int32_t b) {
     if (audio_->PlayVoice(number, a, b)) SpeakStart(0);
 }
 
-void TAvgUnit::VoiceVolume() { audio_->SetVoiceVol(State().VoiceVolume); }
-void TAvgUnit::BgmPlay(int32_t track, bool loop, bool fade) { audio_->PlayBGM(track, loop, fade); }
-void TAvgUnit::BgmStop(bool fade) { audio_->StopBGM(fade); }
-void TAvgUnit::BgmVolume() { audio_->SetBGMVol(State().MusicVolume); }
+void TAvgUnit::VoiceVolume() {
+    audio_->SetVoiceVol(State().VoiceVolume);
+}
+void TAvgUnit::BgmPlay(int32_t track, bool loop, bool fade) {
+    audio_->PlayBGM(track, loop, fade);
+}
+void TAvgUnit::BgmStop(bool fade) {
+    audio_->StopBGM(fade);
+}
+void TAvgUnit::BgmVolume() {
+    audio_->SetBGMVol(State().MusicVolume);
+}
 
 void TAvgUnit::SePlay(int32_t n, int32_t a, int32_t b) {
     if (IsSkipping()) return;
     audio_->PlaySE(ZRString().sprintf("se%03d", n), a, b);
 }
 
-void TAvgUnit::SeStop() { audio_->StopSE(); }
-void TAvgUnit::SeVolume() { audio_->SetSEVol(State().SeVolume); }
+void TAvgUnit::SeStop() {
+    audio_->StopSE();
+}
+void TAvgUnit::SeVolume() {
+    audio_->SetSEVol(State().SeVolume);
+}
 
 void TAvgUnit::EnvPlay(int32_t n, bool fade, int32_t a, int32_t b) {
     audio_->PlayEnv(ZRString().sprintf("se%03d", n), a, b, fade);
 }
 
-void TAvgUnit::EnvStop(bool fade) { audio_->StopEnv(fade); }
-void TAvgUnit::EnvVolume() { audio_->SetEnvVol(State().EnvVolume); }
+void TAvgUnit::EnvStop(bool fade) {
+    audio_->StopEnv(fade);
+}
+void TAvgUnit::EnvVolume() {
+    audio_->SetEnvVol(State().EnvVolume);
+}
 
 void TAvgUnit::RainSoundUpdate(int32_t level) {
     if (level >= 0)
@@ -187,7 +210,9 @@ void TAvgUnit::RainSoundUpdate(int32_t level) {
         audio_->StopRain();
 }
 
-void TAvgUnit::RainVolume() { audio_->SetRainVol(State().RainVolume); }
+void TAvgUnit::RainVolume() {
+    audio_->SetRainVol(State().RainVolume);
+}
 void TAvgUnit::RainPowerChanged() {}
 
 // ---- stage ----
@@ -250,14 +275,20 @@ void TAvgUnit::DateShow(bool instant) {
     if (!State().NovelMode) windows_->DateShow(instant);
 }
 
-void TAvgUnit::DateHide(bool instant) { windows_->DateHide(instant); }
+void TAvgUnit::DateHide(bool instant) {
+    windows_->DateHide(instant);
+}
 
 void TAvgUnit::TimeShow(bool instant) {
     if (!State().NovelMode) windows_->TimeShow(instant);
 }
 
-void TAvgUnit::TimeHide(bool instant) { windows_->TimeHide(instant); }
-void TAvgUnit::DateTimeUpdate() { windows_->PlatesRefresh(); }
+void TAvgUnit::TimeHide(bool instant) {
+    windows_->TimeHide(instant);
+}
+void TAvgUnit::DateTimeUpdate() {
+    windows_->PlatesRefresh();
+}
 
 void TAvgUnit::PlaceShow() {
     if (UserSettings.ShowPlaceName) windows_->PlaceShow(State().PlaceCard);
@@ -265,7 +296,8 @@ void TAvgUnit::PlaceShow() {
 
 void TAvgUnit::SelectStart() {
     windows_->SelectClear();
-    for (int i = 0; i < GameState::kSelectTexts; ++i) windows_->SelectAdd(i, State().GetSelectText(i));
+    for (int i = 0; i < GameState::kSelectTexts; ++i)
+        windows_->SelectAdd(i, State().GetSelectText(i));
     audio_->PlaySystemSound(4);
     windows_->SelectShow();
     SetSceneState(windows_->IsSelectMoving() ? asChoiceAppearing : asChoiceWaiting);
@@ -282,9 +314,15 @@ void TAvgUnit::PlayMovie(const ZRString& file) {
     RecomputeOverlay();
 }
 
-void TAvgUnit::OpeningPlay() { PlayMovie("SVOP.sfd"); }
-void TAvgUnit::EndingPlay() { PlayMovie("SVED.sfd"); }
-void TAvgUnit::MoviePlay(int32_t n) { PlayMovie(ZRString().sprintf("SV%02d.sfd", n)); }
+void TAvgUnit::OpeningPlay() {
+    PlayMovie("SVOP.sfd");
+}
+void TAvgUnit::EndingPlay() {
+    PlayMovie("SVED.sfd");
+}
+void TAvgUnit::MoviePlay(int32_t n) {
+    PlayMovie(ZRString().sprintf("SV%02d.sfd", n));
+}
 
 void TAvgUnit::BattleStart() {
     system_->EndWait(1);
@@ -313,8 +351,12 @@ void TAvgUnit::StageFrame(int32_t ticks, bool skipping) {
     stage_->Frame(ticks, skipping, UserSettings.EffectCanSkip);
 }
 
-void TAvgUnit::BattleBgmPlay(int32_t track) { BgmPlay(track, true, true); }
-void TAvgUnit::BattleBgmStop() { BgmStop(true); }
+void TAvgUnit::BattleBgmPlay(int32_t track) {
+    BgmPlay(track, true, true);
+}
+void TAvgUnit::BattleBgmStop() {
+    BgmStop(true);
+}
 
 void TAvgUnit::SetBattleChar(int32_t character, bool instant) {
     GameState& st = State();
@@ -331,5 +373,9 @@ void TAvgUnit::SetBattleChar(int32_t character, bool instant) {
     for (int i = 0; i < CharSlots::kSlots; ++i) stage_->SetSpeaking(i, false);
 }
 
-void TAvgUnit::StageEffectStart(int32_t n) { stage_->StartEffect(n); }
-bool TAvgUnit::IsStageBusy() const { return stage_->IsBusy(); }
+void TAvgUnit::StageEffectStart(int32_t n) {
+    stage_->StartEffect(n);
+}
+bool TAvgUnit::IsStageBusy() const {
+    return stage_->IsBusy();
+}

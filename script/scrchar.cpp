@@ -9,7 +9,9 @@ namespace {
 
 constexpr int32_t kSlots = CharSlots::kSlots;
 
-bool InSlots(int32_t v) { return v >= 0 && v < kSlots; }
+bool InSlots(int32_t v) {
+    return v >= 0 && v < kSlots;
+}
 
 // Results of the sliding codes that run past an edge leave by that edge.
 int32_t Edge(int32_t v) {
@@ -20,29 +22,34 @@ int32_t Edge(int32_t v) {
 
 // Layouts by the number of characters on stage, left to right.
 constexpr int32_t kLayouts[7][6] = {
-    {},
-    {3},
-    {1, 5},
-    {1, 3, 5},
-    {0, 2, 4, 6},
-    {1, 2, 3, 4, 5},
-    {0, 1, 2, 4, 5, 6},
+    {}, {3}, {1, 5}, {1, 3, 5}, {0, 2, 4, 6}, {1, 2, 3, 4, 5}, {0, 1, 2, 4, 5, 6},
 };
 
 // Where a hide (move = false) or a move sends a character standing in slot s.
 bool LeaveTo(int32_t code, int32_t s, bool move, int32_t& to) {
     if (code < 0x200 || code > 0x2FF || code == 544 || code == 608) return false;
-    if (code == 512) to = Edge(s - 2);
-    else if (code >= 513 && code <= 519) to = Edge(s - 1 - (code - 513));
-    else if (code == 520) to = -1;
-    else if (code == 528) to = Edge(s + 2);
-    else if (code >= 529 && code <= 535) to = Edge(s + (code - 528));
-    else if (code == 536) to = 7;
-    else if (code == 560) to = s + 20;
-    else if (code == 576) to = s + 30;
-    else if (code == 592) to = s + 40;
-    else if (code == 624) to = s <= 1 ? -1 : s <= 4 ? s + 20 : 7;
-    else to = move ? s : s + 20;
+    if (code == 512)
+        to = Edge(s - 2);
+    else if (code >= 513 && code <= 519)
+        to = Edge(s - 1 - (code - 513));
+    else if (code == 520)
+        to = -1;
+    else if (code == 528)
+        to = Edge(s + 2);
+    else if (code >= 529 && code <= 535)
+        to = Edge(s + (code - 528));
+    else if (code == 536)
+        to = 7;
+    else if (code == 560)
+        to = s + 20;
+    else if (code == 576)
+        to = s + 30;
+    else if (code == 592)
+        to = s + 40;
+    else if (code == 624)
+        to = s <= 1 ? -1 : s <= 4 ? s + 20 : 7;
+    else
+        to = move ? s : s + 20;
     return true;
 }
 
@@ -51,34 +58,54 @@ bool LeaveTo(int32_t code, int32_t s, bool move, int32_t& to) {
 bool CharShowFrom(int32_t code, int32_t s, int32_t& from) {
     if (code < 0x200 || code > 0x2FF) return false;
     switch (code) {
-    case 520:
-    case 536:
-    case 560:
-    case 624:
-        return false;
-    case 512: from = 7; return true;
-    case 528: from = -1; return true;
-    case 544: from = s + 20; return true;
-    case 576: from = s + 40; return true;
-    case 592: from = s + 30; return true;
-    case 608: from = s <= 1 ? -1 : s <= 4 ? s + 20 : 7; return true;
-    default: break;
+        case 520:
+        case 536:
+        case 560:
+        case 624:
+            return false;
+        case 512:
+            from = 7;
+            return true;
+        case 528:
+            from = -1;
+            return true;
+        case 544:
+            from = s + 20;
+            return true;
+        case 576:
+            from = s + 40;
+            return true;
+        case 592:
+            from = s + 30;
+            return true;
+        case 608:
+            from = s <= 1 ? -1 : s <= 4 ? s + 20 : 7;
+            return true;
+        default:
+            break;
     }
-    if (code >= 513 && code <= 519) from = Edge(s + 1 + (code - 513));
-    else if (code >= 529 && code <= 535) from = Edge(s - 1 - (code - 529));
-    else from = s + 20;
+    if (code >= 513 && code <= 519)
+        from = Edge(s + 1 + (code - 513));
+    else if (code >= 529 && code <= 535)
+        from = Edge(s - 1 - (code - 529));
+    else
+        from = s + 20;
     return true;
 }
 
-bool CharHideTo(int32_t code, int32_t s, int32_t& to) { return LeaveTo(code, s, false, to); }
-bool CharMoveTo(int32_t code, int32_t s, int32_t& to) { return LeaveTo(code, s, true, to); }
+bool CharHideTo(int32_t code, int32_t s, int32_t& to) {
+    return LeaveTo(code, s, false, to);
+}
+bool CharMoveTo(int32_t code, int32_t s, int32_t& to) {
+    return LeaveTo(code, s, true, to);
+}
 
 void CharDisplayList::Build(const CharSlots& c, const uint8_t speaking[7]) {
     entries_.clear();
     for (int32_t i = 0; i < kSlots; ++i)
         if (c.ShowId[i] >= 0)
-            entries_.push_back({c.ShowId[i], c.MoveFrom[i] == -100 ? i : c.MoveFrom[i], i, c.ShowFlag[i],
-                                speaking[i]});
+            entries_.push_back({c.ShowId[i], c.MoveFrom[i] == -100 ? i : c.MoveFrom[i], i,
+                                c.ShowFlag[i], speaking[i]});
     for (int32_t i = 0; i < kSlots; ++i)
         if (c.LeaveId[i] >= 0) {
             // A leaving half that claims to end inside the stage would stand on a shown
@@ -148,11 +175,16 @@ void CharDisplayList::Displace(int32_t slot, int32_t from, int keep) {
 void CharDisplayList::MakeRoom(int32_t s, int32_t c) {
     if (c == 608) c = s <= 1 ? 528 : s <= 4 ? 544 : 512;
     int32_t d;
-    if (c >= 512 && c <= 527) d = 512;
-    else if (c >= 528 && c <= 543) d = 528;
-    else if (c == 576) d = 592;
-    else if (c == 592) d = 576;
-    else d = 560;
+    if (c >= 512 && c <= 527)
+        d = 512;
+    else if (c >= 528 && c <= 543)
+        d = 528;
+    else if (c == 576)
+        d = 592;
+    else if (c == 592)
+        d = 576;
+    else
+        d = 560;
 
     if (d == 560 || d == 576 || d == 592) {
         const int i = StandingIn(s);
@@ -162,11 +194,15 @@ void CharDisplayList::MakeRoom(int32_t s, int32_t c) {
         }
     }
     int32_t j = -1;
-    if (d == 512 && StandingIn(s) >= 0) j = s;
-    else if (s - 1 >= 0 && StandingIn(s - 1) >= 0) j = s - 1;
+    if (d == 512 && StandingIn(s) >= 0)
+        j = s;
+    else if (s - 1 >= 0 && StandingIn(s - 1) >= 0)
+        j = s - 1;
     int32_t r = -1;
-    if (d == 528 && StandingIn(s) >= 0) r = s;
-    else if (s + 1 < kSlots && StandingIn(s + 1) >= 0) r = s + 1;
+    if (d == 528 && StandingIn(s) >= 0)
+        r = s;
+    else if (s + 1 < kSlots && StandingIn(s + 1) >= 0)
+        r = s + 1;
     const int32_t L = j >= 0 ? 2 - (s - j) : 0;
     const int32_t R = r >= 0 ? 2 - (r - s) : 0;
     for (CharEntry& e : entries_) {
@@ -230,7 +266,8 @@ bool CharDisplayList::Hide(int32_t reference, int32_t position, int32_t mode) {
 bool CharDisplayList::Move(int32_t reference, int32_t position, int32_t mode) {
     if (mode != kCharModeMakeRoom && mode != kCharModeInPlace) return false;
     const bool slotCode = position >= 0 && position <= 0xFF;
-    if (!slotCode && (position < 0x200 || position > 0x2FF || position == 544 || position == 608)) return false;
+    if (!slotCode && (position < 0x200 || position > 0x2FF || position == 544 || position == 608))
+        return false;
     const int i = Find(reference);
     if (i < 0) return false;
     const int32_t s = entries_[static_cast<size_t>(i)].to;

@@ -14,9 +14,9 @@
 class CharSlots;
 class GameState;
 
-inline constexpr int32_t kCharRefSlot = 0x100;    // + slot: the entry standing in that slot
-inline constexpr int32_t kCharRefNth = 0x110;     // + k: the k-th standing entry from the left
-inline constexpr int32_t kCharRefMiddle = 0x130;  // the middle standing entry
+inline constexpr int32_t kCharRefSlot = 0x100;      // + slot: the entry standing in that slot
+inline constexpr int32_t kCharRefNth = 0x110;       // + k: the k-th standing entry from the left
+inline constexpr int32_t kCharRefMiddle = 0x130;    // the middle standing entry
 inline constexpr int32_t kCharModeMakeRoom = 4096;  // others make room or close ranks
 inline constexpr int32_t kCharModeInPlace = 4097;   // others stay (a move swaps)
 inline constexpr int32_t kCharModeAlone = 4098;     // a hide leaves the others where they are

@@ -105,15 +105,21 @@ class ScriptHost {
     virtual void WaitTime(int32_t ms) { (void)ms; }
     virtual void WaitClick() {}
     // Sound; the position pairs are handed on unchanged.
-    virtual void VoicePlay(uint32_t number, int32_t a, int32_t b) { (void)number, (void)a, (void)b; }
+    virtual void VoicePlay(uint32_t number, int32_t a, int32_t b) {
+        (void)number, (void)a, (void)b;
+    }
     virtual void VoiceVolume() {}
-    virtual void BgmPlay(int32_t track, bool loop, bool fade) { (void)track, (void)loop, (void)fade; }
+    virtual void BgmPlay(int32_t track, bool loop, bool fade) {
+        (void)track, (void)loop, (void)fade;
+    }
     virtual void BgmStop(bool fade) { (void)fade; }
     virtual void BgmVolume() {}
     virtual void SePlay(int32_t n, int32_t a, int32_t b) { (void)n, (void)a, (void)b; }
     virtual void SeStop() {}
     virtual void SeVolume() {}
-    virtual void EnvPlay(int32_t n, bool fade, int32_t a, int32_t b) { (void)n, (void)fade, (void)a, (void)b; }
+    virtual void EnvPlay(int32_t n, bool fade, int32_t a, int32_t b) {
+        (void)n, (void)fade, (void)a, (void)b;
+    }
     virtual void EnvStop(bool fade) { (void)fade; }
     virtual void EnvVolume() {}
     virtual void RainSoundUpdate(int32_t level) { (void)level; }

@@ -14,9 +14,15 @@ namespace {
 
 using E = TScriptEngine;
 
-int32_t Pop(E& e) { return static_cast<int32_t>(e.State().Pop()); }
-void Push(E& e, int32_t v) { e.State().Push(static_cast<uint32_t>(v)); }
-GameState& St(E& e) { return e.State(); }
+int32_t Pop(E& e) {
+    return static_cast<int32_t>(e.State().Pop());
+}
+void Push(E& e, int32_t v) {
+    e.State().Push(static_cast<uint32_t>(v));
+}
+GameState& St(E& e) {
+    return e.State();
+}
 
 // Calls a host operation when the engine has a host.
 template <typename F>
@@ -24,7 +30,9 @@ void Host(E& e, F f) {
     if (ScriptHost* h = e.Host()) f(*h);
 }
 
-bool Volume(int32_t v) { return v >= 0 && v <= 100; }
+bool Volume(int32_t v) {
+    return v >= 0 && v <= 100;
+}
 
 void SetAlbum(E& e, int64_t bit) {
     if (bit >= 0 && bit < SystemData::kAlbumBits) e.System().SetAlbumBit(static_cast<int32_t>(bit));
@@ -40,7 +48,9 @@ void SetRain(E& e, int64_t power) {
     RainUpdate(e);
 }
 
-void CharCommit(E& e) { CommitChars(e); }
+void CharCommit(E& e) {
+    CommitChars(e);
+}
 
 // ---- text ----
 void cmdText(E& e) {
@@ -49,10 +59,18 @@ void cmdText(E& e) {
     st.SetMessage(id, ExpandMessageVars(st, e.GetString(static_cast<uint32_t>(id))));
     if (st.TextWindowShown == 0) TextShow(e);
 }
-void cmdNewLine(E& e) { TextNewLine(e); }
-void cmdNewPage(E& e) { TextNewPage(e); }
-void cmdTextShow(E& e) { TextShow(e); }
-void cmdTextHide(E& e) { TextHide(e); }
+void cmdNewLine(E& e) {
+    TextNewLine(e);
+}
+void cmdNewPage(E& e) {
+    TextNewPage(e);
+}
+void cmdTextShow(E& e) {
+    TextShow(e);
+}
+void cmdTextHide(E& e) {
+    TextHide(e);
+}
 void cmdTextSpeed(E& e) {
     const int32_t v = Pop(e);
     if (v >= 0 && v <= 3000) St(e).TextSpeed = v;
@@ -82,7 +100,9 @@ void cmdKeyWait(E& e) {
     St(e).SetWaitState(1);
     e.SetBreak();
 }
-void cmdSkipDisable(E& e) { St(e).SkipDisabled = Pop(e) != 0; }
+void cmdSkipDisable(E& e) {
+    St(e).SkipDisabled = Pop(e) != 0;
+}
 
 // ---- sound ----
 void cmdVoice(E& e) {
@@ -125,15 +145,21 @@ void cmdSongPlayF(E& e) {
     const bool fade = Pop(e) != 0;
     PlayMusic(e, Pop(e), true, fade);
 }
-void cmdMusicStopF(E& e) { StopMusic(e, Pop(e) != 0); }
-void cmdMusicVol(E& e) { MusicVolume(e); }
+void cmdMusicStopF(E& e) {
+    StopMusic(e, Pop(e) != 0);
+}
+void cmdMusicVol(E& e) {
+    MusicVolume(e);
+}
 void cmdSEPlay(E& e) {
     const int32_t n = Pop(e);
     GameState& st = St(e);
     Host(e, [&](ScriptHost& h) { h.SePlay(n, st.SePos[0], st.SePos[1]); });
     st.SePos[0] = st.SePos[1] = 0;
 }
-void cmdSEStop(E& e) { Host(e, [](ScriptHost& h) { h.SeStop(); }); }
+void cmdSEStop(E& e) {
+    Host(e, [](ScriptHost& h) { h.SeStop(); });
+}
 void cmdSEVol(E& e) {
     const int32_t v = Pop(e);
     if (!Volume(v)) return;
@@ -161,7 +187,9 @@ void cmdEnvPlayF(E& e) {
     const bool fade = Pop(e) != 0;
     PlayEnv(e, Pop(e), fade);
 }
-void cmdEnvStopF(E& e) { StopEnv(e, Pop(e) != 0); }
+void cmdEnvStopF(E& e) {
+    StopEnv(e, Pop(e) != 0);
+}
 void cmdEnvVol(E& e) {
     const int32_t v = Pop(e);
     if (!Volume(v)) return;
@@ -175,10 +203,18 @@ void cmdEnvPos(E& e) {
 }
 
 // ---- stage ----
-void cmdSetBG(E& e) { SetStagedBG(St(e), Pop(e)); }
-void cmdSetWhite(E& e) { SetStagedBG(St(e), 998); }
-void cmdSetBlack(E& e) { SetStagedBG(St(e), 999); }
-void cmdFade(E& e) { CommitStage(e, Pop(e)); }
+void cmdSetBG(E& e) {
+    SetStagedBG(St(e), Pop(e));
+}
+void cmdSetWhite(E& e) {
+    SetStagedBG(St(e), 998);
+}
+void cmdSetBlack(E& e) {
+    SetStagedBG(St(e), 999);
+}
+void cmdFade(E& e) {
+    CommitStage(e, Pop(e));
+}
 void cmdFadeBG(E& e) {
     const int32_t effect = Pop(e);
     SetStagedBG(St(e), Pop(e));
@@ -194,7 +230,9 @@ void cmdBlackOut(E& e) {
     SetStagedBG(St(e), 999);
     CommitStage(e, effect);
 }
-void cmdActionChar(E& e) { CommitChars(e); }
+void cmdActionChar(E& e) {
+    CommitChars(e);
+}
 void cmdSetShowChar(E& e) {
     const int32_t mode = Pop(e);
     const int32_t position = Pop(e);
@@ -207,9 +245,15 @@ void ShowCommit(E& e, int32_t mode) {
     const int32_t character = Pop(e);
     if (CharShow(St(e), character, slot, mode, 608)) CharCommit(e);
 }
-void cmdShowCharIL(E& e) { ShowCommit(e, kCharModeMakeRoom); }
-void cmdShowCharCH(E& e) { ShowCommit(e, kCharModeInPlace); }
-bool IsReference(int32_t r) { return r >= 0x100 && r <= 0x1FF; }
+void cmdShowCharIL(E& e) {
+    ShowCommit(e, kCharModeMakeRoom);
+}
+void cmdShowCharCH(E& e) {
+    ShowCommit(e, kCharModeInPlace);
+}
+bool IsReference(int32_t r) {
+    return r >= 0x100 && r <= 0x1FF;
+}
 void cmdSetHideChar(E& e) {
     const int32_t mode = Pop(e);
     const int32_t position = Pop(e);
@@ -221,8 +265,12 @@ void HideCommit(E& e, int32_t mode) {
     CharHide(St(e), ref, 624, mode);
     CharCommit(e);
 }
-void cmdHideCharIL(E& e) { HideCommit(e, kCharModeMakeRoom); }
-void cmdHideCharID(E& e) { HideCommit(e, kCharModeAlone); }
+void cmdHideCharIL(E& e) {
+    HideCommit(e, kCharModeMakeRoom);
+}
+void cmdHideCharID(E& e) {
+    HideCommit(e, kCharModeAlone);
+}
 void cmdSetMoveChar(E& e) {
     const int32_t mode = Pop(e);
     const int32_t position = Pop(e);
@@ -233,8 +281,12 @@ void MoveCommit(E& e, int32_t mode) {
     CharMove(St(e), Pop(e), position, mode);
     CharCommit(e);
 }
-void cmdMoveCharIL(E& e) { MoveCommit(e, kCharModeMakeRoom); }
-void cmdMoveCharCH(E& e) { MoveCommit(e, kCharModeInPlace); }
+void cmdMoveCharIL(E& e) {
+    MoveCommit(e, kCharModeMakeRoom);
+}
+void cmdMoveCharCH(E& e) {
+    MoveCommit(e, kCharModeInPlace);
+}
 void cmdAllMoveChar(E& e) {
     CharAllMove(St(e), Pop(e));
     CharCommit(e);
@@ -276,24 +328,44 @@ void cmdShowPlace(E& e) {
     St(e).PlaceCard = Pop(e);
     Host(e, [](ScriptHost& h) { h.PlaceShow(); });
 }
-void DateTimeUpdate(E& e) { Host(e, [](ScriptHost& h) { h.DateTimeUpdate(); }); }
+void DateTimeUpdate(E& e) {
+    Host(e, [](ScriptHost& h) { h.DateTimeUpdate(); });
+}
 void cmdSetDate(E& e) {
     St(e).SetDate(Pop(e));
     DateTimeUpdate(e);
 }
-void cmdGetDate(E& e) { Push(e, St(e).Month * 100 + St(e).Day); }
-void cmdGetMonth(E& e) { Push(e, St(e).Month); }
-void cmdGetDay(E& e) { Push(e, St(e).Day); }
-void cmdGetWeek(E& e) { Push(e, St(e).GetWeekday()); }
+void cmdGetDate(E& e) {
+    Push(e, St(e).Month * 100 + St(e).Day);
+}
+void cmdGetMonth(E& e) {
+    Push(e, St(e).Month);
+}
+void cmdGetDay(E& e) {
+    Push(e, St(e).Day);
+}
+void cmdGetWeek(E& e) {
+    Push(e, St(e).GetWeekday());
+}
 void cmdSetTime(E& e) {
     St(e).SetTime(Pop(e));
     DateTimeUpdate(e);
 }
-void cmdGetTime(E& e) { Push(e, St(e).Hour * 100 + St(e).Minute); }
-void cmdGetHour(E& e) { Push(e, St(e).Hour); }
-void cmdGetMin(E& e) { Push(e, St(e).Minute); }
-void cmdSetWeather(E& e) { St(e).SetWeather(Pop(e)); }
-void cmdGetWeather(E& e) { Push(e, St(e).GetWeather()); }
+void cmdGetTime(E& e) {
+    Push(e, St(e).Hour * 100 + St(e).Minute);
+}
+void cmdGetHour(E& e) {
+    Push(e, St(e).Hour);
+}
+void cmdGetMin(E& e) {
+    Push(e, St(e).Minute);
+}
+void cmdSetWeather(E& e) {
+    St(e).SetWeather(Pop(e));
+}
+void cmdGetWeather(E& e) {
+    Push(e, St(e).GetWeather());
+}
 void cmdAddDay(E& e) {
     St(e).AddDays(Pop(e));
     DateTimeUpdate(e);
@@ -325,7 +397,9 @@ void cmdShowEnding(E& e) {
     Host(e, [](ScriptHost& h) { h.EndingPlay(); });
     e.SetBreak();
 }
-void cmdGoTitle(E& e) { St(e).Halted = 1; }
+void cmdGoTitle(E& e) {
+    St(e).Halted = 1;
+}
 void cmdGoBattle(E& e) {
     St(e).MovieNo = Pop(e);
     e.Suspend(4);
@@ -360,12 +434,24 @@ void cmdTimeHide(E& e) {
     const bool instant = Pop(e) != 0;
     Host(e, [&](ScriptHost& h) { h.TimeHide(instant); });
 }
-void cmdBGMPlay(E& e) { PlayMusic(e, Pop(e), false, true); }
-void cmdBGMStop(E& e) { StopMusic(e, true); }
-void cmdSongPlay(E& e) { PlayMusic(e, Pop(e), true, true); }
-void cmdEnvPlay(E& e) { PlayEnv(e, Pop(e), false); }
-void cmdEnvStop(E& e) { StopEnv(e, true); }
-void cmdFreePlayEnable(E& e) { Pop(e); }
+void cmdBGMPlay(E& e) {
+    PlayMusic(e, Pop(e), false, true);
+}
+void cmdBGMStop(E& e) {
+    StopMusic(e, true);
+}
+void cmdSongPlay(E& e) {
+    PlayMusic(e, Pop(e), true, true);
+}
+void cmdEnvPlay(E& e) {
+    PlayEnv(e, Pop(e), false);
+}
+void cmdEnvStop(E& e) {
+    StopEnv(e, true);
+}
+void cmdFreePlayEnable(E& e) {
+    Pop(e);
+}
 
 // ---- rain ----
 void cmdRainVol(E& e) {
@@ -374,13 +460,19 @@ void cmdRainVol(E& e) {
     St(e).RainVolume = v;
     Host(e, [](ScriptHost& h) { h.RainVolume(); });
 }
-void cmdSetRainPower(E& e) { SetRain(e, Pop(e)); }
-void cmdGetRainPower(E& e) { Push(e, St(e).GetRainPower()); }
+void cmdSetRainPower(E& e) {
+    SetRain(e, Pop(e));
+}
+void cmdGetRainPower(E& e) {
+    Push(e, St(e).GetRainPower());
+}
 void cmdSetRainLevel(E& e) {
     const int32_t level = Pop(e);
     if (level >= 0 && level <= 3) SetRain(e, level * 50);
 }
-void cmdGetRainLevel(E& e) { Push(e, St(e).GetRainLevel()); }
+void cmdGetRainLevel(E& e) {
+    Push(e, St(e).GetRainLevel());
+}
 // Sums in 64 bits: a script may pass any 32-bit amount.
 void cmdAddRainPower(E& e) {
     const int64_t d = Pop(e);
@@ -416,10 +508,14 @@ void cmdSubRainPowLv(E& e) {
     }
     RainUpdate(e);
 }
-void cmdSetStage(E& e) { St(e).SetStage(Pop(e)); }
+void cmdSetStage(E& e) {
+    St(e).SetStage(Pop(e));
+}
 
 // ---- speaking ----
-void SpeakStop(E& e) { Host(e, [](ScriptHost& h) { h.SpeakStop(); }); }
+void SpeakStop(E& e) {
+    Host(e, [](ScriptHost& h) { h.SpeakStop(); });
+}
 void SetSpeaking(E& e, int i, uint8_t on) {
     St(e).SpeakShown[i] = on;
     St(e).SpeakStaged[i] = on;
@@ -441,7 +537,9 @@ void cmdSpeakOn(E& e) {
     const int32_t ms = std::max(0, Pop(e));
     Host(e, [&](ScriptHost& h) { h.SpeakStart(ms); });
 }
-void cmdSpeakOff(E& e) { SpeakStop(e); }
+void cmdSpeakOff(E& e) {
+    SpeakStop(e);
+}
 void cmdSpeakChar(E& e) {
     const int32_t k = Pop(e);
     for (int i = 0; i < CharSlots::kSlots; ++i) {
@@ -450,7 +548,9 @@ void cmdSpeakChar(E& e) {
     }
     SpeakStop(e);
 }
-void cmdFadeSpeed(E& e) { St(e).FadeSpeed = std::max(1, Pop(e)); }
+void cmdFadeSpeed(E& e) {
+    St(e).FadeSpeed = std::max(1, Pop(e));
+}
 
 // ---- odds and ends ----
 void cmdRandom(E& e) {
@@ -461,7 +561,9 @@ void cmdSetAlbum(E& e) {
     const int32_t m = Pop(e) % 1000;
     if (m >= 500 && m < 700) SetAlbum(e, m - 500);
 }
-void cmdBacklogClear(E& e) { St(e).ClearBacklog(); }
+void cmdBacklogClear(E& e) {
+    St(e).ClearBacklog();
+}
 
 struct Binding {
     int op;
@@ -469,32 +571,110 @@ struct Binding {
 };
 
 constexpr Binding kBindings[] = {
-    {64, cmdText},          {65, cmdNewLine},        {66, cmdNewPage},       {67, cmdTextShow},
-    {68, cmdTextHide},      {69, cmdTextSpeed},      {70, cmdNovelMode},     {71, cmdLocate},
-    {72, cmdWait},          {73, cmdKeyWait},        {74, cmdSkipDisable},   {75, cmdVoice},
-    {76, cmdVoiceVol},      {77, cmdVoicePos},       {78, cmdBGMPlayF},      {79, cmdMusicStopF},
-    {80, cmdMusicVol},      {81, cmdSongPlayF},      {82, cmdMusicStopF},    {83, cmdMusicVol},
-    {84, cmdSEPlay},        {85, cmdSEStop},         {86, cmdSEVol},         {87, cmdSEPos},
-    {88, cmdEnvPlayF},      {89, cmdEnvStopF},       {90, cmdEnvVol},        {91, cmdEnvPos},
-    {96, cmdSetBG},         {97, cmdSetWhite},       {98, cmdSetBlack},      {99, cmdFade},
-    {100, cmdFadeBG},       {101, cmdWhiteOut},      {102, cmdBlackOut},     {103, cmdActionChar},
-    {104, cmdSetShowChar},  {105, cmdShowCharIL},    {106, cmdShowCharCH},   {107, cmdSetHideChar},
-    {108, cmdHideCharIL},   {109, cmdHideCharID},    {110, cmdSetMoveChar},  {111, cmdMoveCharIL},
-    {112, cmdMoveCharCH},   {113, cmdAllMoveChar},   {114, cmdAllHideChar},  {115, cmdSetChangeChar},
-    {116, cmdChangeChar},   {117, cmdSetPriority},   {128, cmdEffect},       {129, cmdShowCursor},
-    {130, cmdHideCursor},   {131, cmdShowPlace},     {132, cmdSetDate},      {133, cmdGetDate},
-    {134, cmdGetMonth},     {135, cmdGetDay},        {136, cmdGetWeek},      {137, cmdSetTime},
-    {138, cmdGetTime},      {139, cmdGetHour},       {140, cmdGetMin},       {141, cmdSetWeather},
-    {142, cmdGetWeather},   {143, cmdSelect},        {144, cmdShowOpening},  {145, cmdShowEnding},
-    {146, cmdGoTitle},      {147, cmdGoBattle},      {148, cmdExSelect},     {152, cmdAddDay},
-    {153, cmdAddMin},       {154, cmdRainVol},       {157, cmdDateShow},     {158, cmdDateHide},
-    {159, cmdTimeShow},     {160, cmdTimeHide},      {161, cmdBGMPlay},      {162, cmdBGMStop},
-    {163, cmdSongPlay},     {164, cmdBGMStop},       {165, cmdEnvPlay},      {166, cmdEnvStop},
-    {167, cmdFreePlayEnable}, {168, cmdSetRainPower}, {169, cmdGetRainPower}, {170, cmdSetRainLevel},
-    {171, cmdGetRainLevel}, {172, cmdAddRainPower},  {173, cmdSubRainPower}, {174, cmdAddRainPowLv},
-    {175, cmdSubRainPowLv}, {176, cmdSetStage},      {177, cmdSpeakPos},     {178, cmdSpeakPosAll},
-    {179, cmdSpeakClear},   {180, cmdSpeakOn},       {181, cmdSpeakOff},     {182, cmdFadeSpeed},
-    {183, cmdShowMovie},    {184, cmdRandom},        {185, cmdSpeakChar},    {186, cmdSetAlbum},
+    {64, cmdText},
+    {65, cmdNewLine},
+    {66, cmdNewPage},
+    {67, cmdTextShow},
+    {68, cmdTextHide},
+    {69, cmdTextSpeed},
+    {70, cmdNovelMode},
+    {71, cmdLocate},
+    {72, cmdWait},
+    {73, cmdKeyWait},
+    {74, cmdSkipDisable},
+    {75, cmdVoice},
+    {76, cmdVoiceVol},
+    {77, cmdVoicePos},
+    {78, cmdBGMPlayF},
+    {79, cmdMusicStopF},
+    {80, cmdMusicVol},
+    {81, cmdSongPlayF},
+    {82, cmdMusicStopF},
+    {83, cmdMusicVol},
+    {84, cmdSEPlay},
+    {85, cmdSEStop},
+    {86, cmdSEVol},
+    {87, cmdSEPos},
+    {88, cmdEnvPlayF},
+    {89, cmdEnvStopF},
+    {90, cmdEnvVol},
+    {91, cmdEnvPos},
+    {96, cmdSetBG},
+    {97, cmdSetWhite},
+    {98, cmdSetBlack},
+    {99, cmdFade},
+    {100, cmdFadeBG},
+    {101, cmdWhiteOut},
+    {102, cmdBlackOut},
+    {103, cmdActionChar},
+    {104, cmdSetShowChar},
+    {105, cmdShowCharIL},
+    {106, cmdShowCharCH},
+    {107, cmdSetHideChar},
+    {108, cmdHideCharIL},
+    {109, cmdHideCharID},
+    {110, cmdSetMoveChar},
+    {111, cmdMoveCharIL},
+    {112, cmdMoveCharCH},
+    {113, cmdAllMoveChar},
+    {114, cmdAllHideChar},
+    {115, cmdSetChangeChar},
+    {116, cmdChangeChar},
+    {117, cmdSetPriority},
+    {128, cmdEffect},
+    {129, cmdShowCursor},
+    {130, cmdHideCursor},
+    {131, cmdShowPlace},
+    {132, cmdSetDate},
+    {133, cmdGetDate},
+    {134, cmdGetMonth},
+    {135, cmdGetDay},
+    {136, cmdGetWeek},
+    {137, cmdSetTime},
+    {138, cmdGetTime},
+    {139, cmdGetHour},
+    {140, cmdGetMin},
+    {141, cmdSetWeather},
+    {142, cmdGetWeather},
+    {143, cmdSelect},
+    {144, cmdShowOpening},
+    {145, cmdShowEnding},
+    {146, cmdGoTitle},
+    {147, cmdGoBattle},
+    {148, cmdExSelect},
+    {152, cmdAddDay},
+    {153, cmdAddMin},
+    {154, cmdRainVol},
+    {157, cmdDateShow},
+    {158, cmdDateHide},
+    {159, cmdTimeShow},
+    {160, cmdTimeHide},
+    {161, cmdBGMPlay},
+    {162, cmdBGMStop},
+    {163, cmdSongPlay},
+    {164, cmdBGMStop},
+    {165, cmdEnvPlay},
+    {166, cmdEnvStop},
+    {167, cmdFreePlayEnable},
+    {168, cmdSetRainPower},
+    {169, cmdGetRainPower},
+    {170, cmdSetRainLevel},
+    {171, cmdGetRainLevel},
+    {172, cmdAddRainPower},
+    {173, cmdSubRainPower},
+    {174, cmdAddRainPowLv},
+    {175, cmdSubRainPowLv},
+    {176, cmdSetStage},
+    {177, cmdSpeakPos},
+    {178, cmdSpeakPosAll},
+    {179, cmdSpeakClear},
+    {180, cmdSpeakOn},
+    {181, cmdSpeakOff},
+    {182, cmdFadeSpeed},
+    {183, cmdShowMovie},
+    {184, cmdRandom},
+    {185, cmdSpeakChar},
+    {186, cmdSetAlbum},
     {187, cmdBacklogClear},
 };
 static_assert(sizeof kBindings / sizeof kBindings[0] == 105);

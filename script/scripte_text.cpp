@@ -10,8 +10,12 @@
 
 namespace {
 
-bool IsSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool IsSpace(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+bool IsDigit(unsigned char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Where "\n" and "\p" first stand as characters of their own (a backslash may be the trail
 // byte of a double-byte character, and is then no control sequence).
@@ -131,7 +135,8 @@ void ProcessMessageText(TScriptEngine& engine) {
         consumed = cut;
         st.AddText(piece);
         int32_t cost = st.TextSpeed;
-        if (cut >= 2 && static_cast<unsigned char>(piece[1]) == 0x81 && static_cast<unsigned char>(piece[2]) == 0x79)
+        if (cut >= 2 && static_cast<unsigned char>(piece[1]) == 0x81 &&
+            static_cast<unsigned char>(piece[2]) == 0x79)
             cost = 0;  // a name line appears at once
         else if (cost > 0)
             cost = 30000 / cost;
@@ -177,7 +182,9 @@ void TextLocate(TScriptEngine& engine, int32_t col, int32_t line) {
     if (ScriptHost* h = engine.Host()) h->MesRestore();
 }
 
-void SetStagedBG(GameState& state, int32_t id) { state.BgStaged = id; }
+void SetStagedBG(GameState& state, int32_t id) {
+    state.BgStaged = id;
+}
 
 namespace {
 

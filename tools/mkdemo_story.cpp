@@ -20,18 +20,21 @@ struct Tone {
     bool noise;
 };
 
-bool Pack(const fs::path& archive, const fs::path& stage, const Tone* tones, int count, OggWriter writeOgg) {
+bool Pack(const fs::path& archive, const fs::path& stage, const Tone* tones, int count,
+          OggWriter writeOgg) {
     std::error_code ec;
     fs::remove_all(stage, ec);
     fs::create_directories(stage, ec);
     fs::create_directories(archive.parent_path(), ec);
     bool ok = !ec;
     for (int i = 0; ok && i < count; ++i)
-        ok = writeOgg(stage / tones[i].name, tones[i].f0, tones[i].f1, tones[i].seconds, tones[i].noise);
+        ok = writeOgg(stage / tones[i].name, tones[i].f0, tones[i].f1, tones[i].seconds,
+                      tones[i].noise);
     ZRPack pack;
     pack.SetReadOnly(false);
     ok = ok && pack.NewPack(archive.string().c_str());
-    for (int i = 0; ok && i < count; ++i) ok = pack.AddFile(tones[i].name, (stage / tones[i].name).string().c_str(), true);
+    for (int i = 0; ok && i < count; ++i)
+        ok = pack.AddFile(tones[i].name, (stage / tones[i].name).string().c_str(), true);
     ok = pack.EndPack() && ok;
     fs::remove_all(stage, ec);
     if (!ok) std::fprintf(stderr, "mkdemo: writing %s failed\n", archive.c_str());

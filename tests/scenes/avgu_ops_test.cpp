@@ -23,7 +23,9 @@ struct Log {
         return out;
     }
 };
-std::string N(long long v) { return std::to_string(v); }
+std::string N(long long v) {
+    return std::to_string(v);
+}
 
 struct FakeWindows : AvgWindows {
     Log& log;
@@ -39,10 +41,14 @@ struct FakeWindows : AvgWindows {
     }
     bool IsMoving(bool) const override { return moving; }
     void NamePlateJump() override { log("NamePlateJump"); }
-    void WaitIcon(bool novel, bool show) override { log("WaitIcon(" + N(novel) + "," + N(show) + ")"); }
+    void WaitIcon(bool novel, bool show) override {
+        log("WaitIcon(" + N(novel) + "," + N(show) + ")");
+    }
     void SetModeButtons(bool a, bool s) override { log("ModeButtons(" + N(a) + "," + N(s) + ")"); }
     void SelectClear() override { log("SelectClear"); }
-    void SelectAdd(int i, const ZRString& t) override { log("SelectAdd(" + N(i) + "," + t.c_str() + ")"); }
+    void SelectAdd(int i, const ZRString& t) override {
+        log("SelectAdd(" + N(i) + "," + t.c_str() + ")");
+    }
     void SelectShow() override { log("SelectShow"); }
     bool IsSelectMoving() const override { return selectMoving; }
     void DateShow(bool i) override { log("DateShow(" + N(i) + ")"); }
@@ -167,8 +173,12 @@ TEST_F(AvgOps, TimedWaitsCountFramesWithoutWrapping) {
         bool skip, lock;
         int32_t frames;
     } cases[] = {
-        {20, false, false, 1},       {1000, false, false, 30},        {-5, false, false, 1},
-        {100000000, false, false, 3000000}, {INT_MAX, false, false, 64424509}, {1000, true, false, 1},
+        {20, false, false, 1},
+        {1000, false, false, 30},
+        {-5, false, false, 1},
+        {100000000, false, false, 3000000},
+        {INT_MAX, false, false, 64424509},
+        {1000, true, false, 1},
         {1000, true, true, 30},
     };
     for (const auto& c : cases) {
@@ -191,8 +201,9 @@ TEST_F(AvgOps, TextCostsFollowTheSpeedSettingAndSkipping) {
         bool skip, lock;
         int32_t sent;
     } cases[] = {
-        {50, 1, false, false, 1}, {0, 300, false, false, 0}, {200, 300, false, false, 600},
-        {100, 300, true, false, 0}, {0, 300, true, true, 300}, {200, INT_MAX, false, false, INT_MAX},
+        {50, 1, false, false, 1},      {0, 300, false, false, 0},
+        {200, 300, false, false, 600}, {100, 300, true, false, 0},
+        {0, 300, true, true, 300},     {200, INT_MAX, false, false, INT_MAX},
     };
     for (const auto& c : cases) {
         log.calls.clear();
@@ -201,7 +212,8 @@ TEST_F(AvgOps, TextCostsFollowTheSpeedSettingAndSkipping) {
         state->SkipDisabled = c.lock;
         state->MessageRead = 1;
         unit.MesShow("t", c.cost);
-        EXPECT_EQ(log.calls.back(), "AddText(0,t," + N(c.sent) + ")") << c.userSpeed << " " << c.cost;
+        EXPECT_EQ(log.calls.back(), "AddText(0,t," + N(c.sent) + ")")
+            << c.userSpeed << " " << c.cost;
     }
 }
 
@@ -328,7 +340,8 @@ TEST_F(AvgOps, MoviesStartOnlyOverTheMenuBarInTheAdventureMode) {
         {5, 0, 0, false, false, "Open(SV07.sfd,1)", asRun},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << int(c.mode) << int(c.menuBar) << int(c.config) << c.opens);
+        SCOPED_TRACE(testing::Message()
+                     << int(c.mode) << int(c.menuBar) << int(c.config) << c.opens);
         log.calls.clear();
         unit.MovieState = 0;
         unit.SetSceneState(asRun);
@@ -362,7 +375,7 @@ TEST_F(AvgOps, CursorFollowsOverlaysMoviesStatesAndTheScript) {
         uint8_t cursorFlag, menuBar, movie, sceneState;
         int32_t type;
     } cases[] = {
-        {1, 0, 0, asRun, 0}, {0, 0, 0, asRun, -1}, {0, 2, 2, asRun, 0},
+        {1, 0, 0, asRun, 0},  {0, 0, 0, asRun, -1},          {0, 2, 2, asRun, 0},
         {1, 0, 2, asRun, -1}, {0, 0, 0, asChoiceWaiting, 0}, {0, 1, 0, asExSelWaiting, 0},
     };
     for (const auto& c : cases) {
@@ -371,7 +384,8 @@ TEST_F(AvgOps, CursorFollowsOverlaysMoviesStatesAndTheScript) {
         unit.MovieState = c.movie;
         unit.SetSceneState(c.sceneState);
         unit.UpdateCursorMode();
-        EXPECT_EQ(system.cursor, c.type) << int(c.cursorFlag) << int(c.menuBar) << int(c.movie) << int(c.sceneState);
+        EXPECT_EQ(system.cursor, c.type)
+            << int(c.cursorFlag) << int(c.menuBar) << int(c.movie) << int(c.sceneState);
     }
 }
 
@@ -380,7 +394,9 @@ TEST_F(AvgOps, ChoicesPlatesAndBattle) {
     state->SetSelectText(1, "no");
     unit.SelectStart();
     EXPECT_EQ(unit.GetSceneState(), asChoiceWaiting);
-    EXPECT_EQ(log.Joined(), "SelectClear SelectAdd(0,yes) SelectAdd(1,no) SelectAdd(2,) SelectAdd(3,) SystemSound(4) SelectShow");
+    EXPECT_EQ(log.Joined(),
+              "SelectClear SelectAdd(0,yes) SelectAdd(1,no) SelectAdd(2,) SelectAdd(3,) "
+              "SystemSound(4) SelectShow");
     windows.selectMoving = true;
     unit.SelectStart();
     EXPECT_EQ(unit.GetSceneState(), asChoiceAppearing);
@@ -437,7 +453,9 @@ TEST_F(AvgOps, AScriptDrivesTheSceneStates) {
     BindScriptCommands(*rig.engine);
     rig.engine->SetHost(&unit);
     unit.BindState(rig.state.get());
-    rig.Build({OneLabel("    Wait 1000\n    KeyWait\n    Select \"a\", \"b\", \"c\", \"d\"\n    SETRES\n    EXIT\n")});
+    rig.Build(
+        {OneLabel("    Wait 1000\n    KeyWait\n    Select \"a\", \"b\", \"c\", \"d\"\n    SETRES\n "
+                  "   EXIT\n")});
     rig.Start("S");
     unit.SetSceneState(asRun);
     EXPECT_FALSE(rig.engine->Run());
@@ -478,12 +496,15 @@ TEST_F(AvgOps, TheDemoStoryPlaysToItsEnd) {
     bool halted = false;
     for (; frames < 500 && !halted; ++frames) {
         switch (unit.GetSceneState()) {
-        case asChoiceWaiting:
-            ++choices;
-            rig.engine->Resume(1);
-            break;
-        case asClickWait: ++clicks; break;
-        default: break;
+            case asChoiceWaiting:
+                ++choices;
+                rig.engine->Resume(1);
+                break;
+            case asClickWait:
+                ++clicks;
+                break;
+            default:
+                break;
         }
         unit.SetSceneState(asRun);
         rig.engine->BeginFrame();

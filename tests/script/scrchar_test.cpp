@@ -1,6 +1,8 @@
 // The character display list: references, layouts, the room each show code makes, swaps, the
 // refused slots 7-15, and random sequences of operations that must never put two characters
 // in one slot or lose one on the way back into the slots.
+#include "script/scrchar.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -8,7 +10,6 @@
 #include <set>
 
 #include "game/gamedata.h"
-#include "script/scrchar.h"
 
 namespace {
 
@@ -53,12 +54,14 @@ TEST(CharList, HideSendsOffTheNearEdgeOrFadesInPlace) {
     ASSERT_TRUE(c.Hide(0x104, 512, kCharModeAlone));
     EXPECT_EQ(Leaves(c), (std::map<int, int>{{14, 22}}));
     // Codes a hide does not take.
-    for (int code : {544, 608, 0x1FF, 0x300, 5}) EXPECT_FALSE(Standing({3}).Hide(0x103, code, kCharModeAlone)) << code;
+    for (int code : {544, 608, 0x1FF, 0x300, 5})
+        EXPECT_FALSE(Standing({3}).Hide(0x103, code, kCharModeAlone)) << code;
     EXPECT_FALSE(Standing({3}).Hide(0x103, 624, kCharModeInPlace));
 }
 
 TEST(CharList, LayoutsForOneToSixCharacters) {
-    const std::vector<int> layouts[] = {{}, {3}, {1, 5}, {1, 3, 5}, {0, 2, 4, 6}, {1, 2, 3, 4, 5}, {0, 1, 2, 4, 5, 6}};
+    const std::vector<int> layouts[] = {
+        {}, {3}, {1, 5}, {1, 3, 5}, {0, 2, 4, 6}, {1, 2, 3, 4, 5}, {0, 1, 2, 4, 5, 6}};
     for (int n = 1; n <= 6; ++n) {
         SCOPED_TRACE(n);
         // n + 1 characters side by side; the rightmost leaves and the rest close ranks.
@@ -79,7 +82,10 @@ TEST(CharList, LayoutsForOneToSixCharacters) {
 
 TEST(CharList, References) {
     const CharDisplayList l = Standing({1, 2, 5, 6});
-    auto id = [&](int ref) { const int i = l.Find(ref); return i < 0 ? -1 : l.Entries()[static_cast<size_t>(i)].id; };
+    auto id = [&](int ref) {
+        const int i = l.Find(ref);
+        return i < 0 ? -1 : l.Entries()[static_cast<size_t>(i)].id;
+    };
     EXPECT_EQ(id(0x102), 12);
     EXPECT_EQ(id(0x103), -1);
     EXPECT_EQ(id(0x110), 11);
@@ -105,7 +111,12 @@ TEST(CharList, RoomForEachShowCode) {
         {{1, 3, 5}, 3, 512, kCharModeMakeRoom, {{3, X}, {5, 15}}, {{11, -1}, {13, 7}}},
         {{2, 3}, 3, 528, kCharModeMakeRoom, {{2, 12}, {3, X}}, {{13, -1}}},
         {{2, 3, 4}, 3, 544, kCharModeMakeRoom, {{2, 12}, {3, X}, {4, 14}}, {{13, 23}}},
-        {{0, 1, 2, 4, 5}, 3, 608, kCharModeMakeRoom, {{0, 11}, {2, 12}, {3, X}, {4, 14}, {6, 15}}, {{10, -1}}},
+        {{0, 1, 2, 4, 5},
+         3,
+         608,
+         kCharModeMakeRoom,
+         {{0, 11}, {2, 12}, {3, X}, {4, 14}, {6, 15}},
+         {{10, -1}}},
         {{5, 6}, 6, 608, kCharModeMakeRoom, {{3, 15}, {6, X}}, {{16, 7}}},
         {{0, 1}, 0, 608, kCharModeMakeRoom, {{0, X}, {3, 11}}, {{10, -1}}},
         {{4}, 4, 576, kCharModeMakeRoom, {{4, X}}, {{14, 44}}},
@@ -118,7 +129,8 @@ TEST(CharList, RoomForEachShowCode) {
         {{}, 2, 529, kCharModeInPlace, {{2, X}}, {}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "slot " << c.slot << " code " << c.code << " mode " << c.mode);
+        SCOPED_TRACE(testing::Message()
+                     << "slot " << c.slot << " code " << c.code << " mode " << c.mode);
         CharDisplayList l = Standing(c.standing);
         ASSERT_TRUE(l.Show(X, c.slot, c.mode, c.code));
         EXPECT_EQ(Stands(l), c.stands);
@@ -176,19 +188,33 @@ TEST(CharList, RandomSequencesKeepOneCharacterPerSlotAndWriteBackFaithfully) {
         GameState st;
         st.CharStaged.Reset();
         for (int step = 0; step < 12; ++step) {
-            const int code = rng() % 3 ? 0x200 + static_cast<int>(rng() % 0x50) : static_cast<int>(rng() % 0x300);
+            const int code = rng() % 3 ? 0x200 + static_cast<int>(rng() % 0x50)
+                                       : static_cast<int>(rng() % 0x300);
             const int ref = pick({0x100, 0x110, 0x130}) + static_cast<int>(rng() % 16);
             const int mode = pick({4096, 4097, 4098});
             switch (rng() % 7) {
-            case 0:
-            case 1: CharShow(st, static_cast<int>(rng() % 20), static_cast<int>(rng() % 20), mode, code); break;
-            case 2: CharHide(st, ref, code, mode); break;
-            case 3: CharMove(st, ref, code, mode); break;
-            case 4: CharAllMove(st, code); break;
-            case 5: CharChange(st, ref, static_cast<int>(rng() % 20)); break;
-            default:
-                if (rng() % 4 == 0) CharAllHide(st);
-                else st.CharStaged.ClearMoves();  // a commit in between
+                case 0:
+                case 1:
+                    CharShow(st, static_cast<int>(rng() % 20), static_cast<int>(rng() % 20), mode,
+                             code);
+                    break;
+                case 2:
+                    CharHide(st, ref, code, mode);
+                    break;
+                case 3:
+                    CharMove(st, ref, code, mode);
+                    break;
+                case 4:
+                    CharAllMove(st, code);
+                    break;
+                case 5:
+                    CharChange(st, ref, static_cast<int>(rng() % 20));
+                    break;
+                default:
+                    if (rng() % 4 == 0)
+                        CharAllHide(st);
+                    else
+                        st.CharStaged.ClearMoves();  // a commit in between
             }
             CharDisplayList l;
             l.Build(st.CharStaged, st.SpeakStaged);

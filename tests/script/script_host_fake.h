@@ -37,7 +37,9 @@ struct RecordingHost : ScriptHost {
     }
     void BgmStop(bool fade) override { Log("BgmStop(" + N(fade) + ")"); }
     void BgmVolume() override { Log("BgmVolume"); }
-    void SePlay(int32_t n, int32_t a, int32_t b) override { Log("SePlay(" + N(n) + "," + N(a) + "," + N(b) + ")"); }
+    void SePlay(int32_t n, int32_t a, int32_t b) override {
+        Log("SePlay(" + N(n) + "," + N(a) + "," + N(b) + ")");
+    }
     void SeStop() override { Log("SeStop"); }
     void SeVolume() override { Log("SeVolume"); }
     void EnvPlay(int32_t n, bool fade, int32_t a, int32_t b) override {

@@ -89,9 +89,10 @@ TEST(ScriptCommands, TextWindowAndWaits) {
              EXPECT_EQ(s.TextWindowShown, 1);
              EXPECT_EQ(s.GetPageLine(0), ZRString("ab"));
          }},
-        {"TextSpeed 100\nTextShow\nText \"x\\ny\"", "MesWinShowHide | MesShow(x,300) | MesNewLine MesShow(y,300) |",
-         nullptr},
-        {"TextSpeed 3001\nTextSpeed 3000\nTextShow\nTextShow\nTextHide\nTextHide", "MesWinShowHide | MesWinShowHide |",
+        {"TextSpeed 100\nTextShow\nText \"x\\ny\"",
+         "MesWinShowHide | MesShow(x,300) | MesNewLine MesShow(y,300) |", nullptr},
+        {"TextSpeed 3001\nTextSpeed 3000\nTextShow\nTextShow\nTextHide\nTextHide",
+         "MesWinShowHide | MesWinShowHide |",
          [](const GameState& s, const SystemData&) {
              EXPECT_EQ(s.TextSpeed, 3000);
              EXPECT_EQ(s.TextWindowShown, 0);
@@ -106,8 +107,10 @@ TEST(ScriptCommands, TextWindowAndWaits) {
              EXPECT_EQ(s.SkipDisabled, 0);
              EXPECT_EQ(s.GetWaitState(), 0);  // the next frame's run clears it
          }},
-        {"SkipDisable 7", "", [](const GameState& s, const SystemData&) { EXPECT_EQ(s.SkipDisabled, 1); }},
-        {"HideCursor\nHideCursor\nShowCursor\nShowCursor", "UpdateCursorMode UpdateCursorMode", nullptr},
+        {"SkipDisable 7", "",
+         [](const GameState& s, const SystemData&) { EXPECT_EQ(s.SkipDisabled, 1); }},
+        {"HideCursor\nHideCursor\nShowCursor\nShowCursor", "UpdateCursorMode UpdateCursorMode",
+         nullptr},
         {"Effect 3", "StageEffect(3) |", nullptr},
     };
     RunCases(cases, std::size(cases));
@@ -115,10 +118,12 @@ TEST(ScriptCommands, TextWindowAndWaits) {
 
 TEST(ScriptCommands, Sound) {
     const Case cases[] = {
-        {"VoicePos 3, 4\nVoice 12345678\nVoice 5", "VoicePlay(12345678,3,4) VoicePlay(5,0,0)", nullptr},
+        {"VoicePos 3, 4\nVoice 12345678\nVoice 5", "VoicePlay(12345678,3,4) VoicePlay(5,0,0)",
+         nullptr},
         {"VoiceVol 101\nVoiceVol -1\nVoiceVol 60", "VoiceVolume",
          [](const GameState& s, const SystemData&) { EXPECT_EQ(s.VoiceVolume, 60); }},
-        {"BGMPlayF 5, 1", "BgmPlay(5,1,1)", [](const GameState& s, const SystemData&) { EXPECT_EQ(s.MusicTrack, 5); }},
+        {"BGMPlayF 5, 1", "BgmPlay(5,1,1)",
+         [](const GameState& s, const SystemData&) { EXPECT_EQ(s.MusicTrack, 5); }},
         {"BGMPlayF -5, 0", "BgmPlay(-5,1,0)",
          [](const GameState& s, const SystemData&) { EXPECT_EQ(s.MusicTrack, -1); }},
         {"BGMPlay 3\nSongPlayF 7, 0", "BgmPlay(3,1,1) BgmPlay(7,0,0)",
@@ -128,7 +133,8 @@ TEST(ScriptCommands, Sound) {
          [](const GameState& s, const SystemData&) { EXPECT_EQ(s.MusicTrack, -1); }},
         {"BGMVol 40\nSongVol 30\nSongVol 101", "BgmVolume BgmVolume",
          [](const GameState& s, const SystemData&) { EXPECT_EQ(s.MusicVolume, 30); }},
-        {"SEPos 5, 6\nSEPlay 3\nSEPlay 4\nSEStop\nSEVol 50", "SePlay(3,5,6) SePlay(4,0,0) SeStop SeVolume",
+        {"SEPos 5, 6\nSEPlay 3\nSEPlay 4\nSEStop\nSEVol 50",
+         "SePlay(3,5,6) SePlay(4,0,0) SeStop SeVolume",
          [](const GameState& s, const SystemData&) { EXPECT_EQ(s.SeVolume, 50); }},
         {"EnvPos 1, 2\nEnvPlayF 9, 1", "EnvPlay(9,1,1,2)",
          [](const GameState& s, const SystemData&) {
@@ -137,13 +143,15 @@ TEST(ScriptCommands, Sound) {
              EXPECT_EQ(s.EnvPos[1], 2);
              EXPECT_EQ(s.EnvNextPos[0], 0);
          }},
-        {"EnvPos 1, 2\nEnvPlay 4\nEnvPlay 6\nEnvStopF 0\nEnvVol 7", "EnvPlay(4,0,1,2) EnvPlay(6,0,0,0) EnvStop(0) EnvVolume",
+        {"EnvPos 1, 2\nEnvPlay 4\nEnvPlay 6\nEnvStopF 0\nEnvVol 7",
+         "EnvPlay(4,0,1,2) EnvPlay(6,0,0,0) EnvStop(0) EnvVolume",
          [](const GameState& s, const SystemData&) {
              EXPECT_EQ(s.EnvTrack, -1);
              EXPECT_EQ(s.EnvPos[0], 0);
              EXPECT_EQ(s.EnvVolume, 7);
          }},
-        {"EnvPlay 2\nEnvStop\nRainVol 100\nRainVol 101\nFreePlayEnable 5", "EnvPlay(2,0,0,0) EnvStop(1) RainVolume",
+        {"EnvPlay 2\nEnvStop\nRainVol 100\nRainVol 101\nFreePlayEnable 5",
+         "EnvPlay(2,0,0,0) EnvStop(1) RainVolume",
          [](const GameState& s, const SystemData&) { EXPECT_EQ(s.RainVolume, 100); }},
     };
     RunCases(cases, std::size(cases));
@@ -158,8 +166,10 @@ TEST(ScriptCommands, StageAndCharacters) {
              EXPECT_EQ(s.FadeSpeed, 100);
              EXPECT_TRUE(sys.GetAlbumBit(23));
          }},
-        {"FadeSpeed 0", "", [](const GameState& s, const SystemData&) { EXPECT_EQ(s.FadeSpeed, 1); }},
-        {"FadeBG 12, 1\nWhiteOut 2\nSetBlack\nSetWhite\nBlackOut 0", "StageTransition(1) | StageTransition(2) | StageTransition(0) |",
+        {"FadeSpeed 0", "",
+         [](const GameState& s, const SystemData&) { EXPECT_EQ(s.FadeSpeed, 1); }},
+        {"FadeBG 12, 1\nWhiteOut 2\nSetBlack\nSetWhite\nBlackOut 0",
+         "StageTransition(1) | StageTransition(2) | StageTransition(0) |",
          [](const GameState& s, const SystemData&) { EXPECT_EQ(s.BgShown, 999); }},
         {"SetShowChar 4, 3, 0x210, 4097\nActionChar", "StageApply |",
          [](const GameState& s, const SystemData&) {
@@ -177,15 +187,18 @@ TEST(ScriptCommands, StageAndCharacters) {
              EXPECT_EQ(s.CharShown.ShowId[3], 4);
              EXPECT_EQ(s.CharShown.ShowId[1], 5);
          }},
-        {"ShowCharIL -1, 3\nHideCharIL 0x99\nHideCharID 0x200\nSetHideChar 0x103, 0x200, 4097", "", nullptr},
+        {"ShowCharIL -1, 3\nHideCharIL 0x99\nHideCharID 0x200\nSetHideChar 0x103, 0x200, 4097", "",
+         nullptr},
         // The commands that commit in any case.
         {"MoveCharIL 0x105, 0x201\nMoveCharCH 0x105, 0x201\nAllMoveChar 0\nAllHideChar",
          "StageApply | StageApply | StageApply | StageApply |", nullptr},
         {"HideCharIL 0x103", "StageApply |", nullptr},
         {"ChangeChar 0x103, 9\nSetChangeChar 0x103, 9", "", nullptr},
-        {"ShowCharCH 4, 3\nSetChangeChar 0x103, -1\nChangeChar 0x103, 9", "StageApply | StageTransition(2) |",
+        {"ShowCharCH 4, 3\nSetChangeChar 0x103, -1\nChangeChar 0x103, 9",
+         "StageApply | StageTransition(2) |",
          [](const GameState& s, const SystemData&) { EXPECT_EQ(s.CharShown.ShowId[3], 9); }},
-        {"ShowCharCH 4, 1\nShowCharCH 5, 5\nSetMoveChar 0x101, 5, 4097\nActionChar", "StageApply | StageApply | StageApply |",
+        {"ShowCharCH 4, 1\nShowCharCH 5, 5\nSetMoveChar 0x101, 5, 4097\nActionChar",
+         "StageApply | StageApply | StageApply |",
          [](const GameState& s, const SystemData&) {
              EXPECT_EQ(s.CharShown.ShowId[5], 4);
              EXPECT_EQ(s.CharShown.ShowId[1], 5);
@@ -196,7 +209,8 @@ TEST(ScriptCommands, StageAndCharacters) {
 
 TEST(ScriptCommands, CalendarWeatherAndRain) {
     const Case cases[] = {
-        {"SetDate 1231\nSetTime 2359\nAddMin 1\nGetDate\nGetMonth\nGetDay\nGetTime\nGetHour\nGetMin\nSETRES",
+        {"SetDate 1231\nSetTime 2359\nAddMin "
+         "1\nGetDate\nGetMonth\nGetDay\nGetTime\nGetHour\nGetMin\nSETRES",
          "DateTimeUpdate DateTimeUpdate DateTimeUpdate",
          [](const GameState& s, const SystemData&) {
              EXPECT_EQ(s.Month, 1);
@@ -204,11 +218,16 @@ TEST(ScriptCommands, CalendarWeatherAndRain) {
              EXPECT_EQ(s.GetResult(), 0);
          }},
         {"SetDate 0101\nAddDay 1\nGetWeek\nSETRES", "DateTimeUpdate DateTimeUpdate",
-         [](const GameState& s, const SystemData&) { EXPECT_EQ(s.GetResult(), GetWeekdayOf(1, 2)); }},
-        {"DateShow 1\nDateHide 0\nTimeShow 0\nTimeHide 5\nShowPlace 4", "DateShow(1) DateHide(0) TimeShow(0) TimeHide(1) PlaceShow",
+         [](const GameState& s, const SystemData&) {
+             EXPECT_EQ(s.GetResult(), GetWeekdayOf(1, 2));
+         }},
+        {"DateShow 1\nDateHide 0\nTimeShow 0\nTimeHide 5\nShowPlace 4",
+         "DateShow(1) DateHide(0) TimeShow(0) TimeHide(1) PlaceShow",
          [](const GameState& s, const SystemData&) { EXPECT_EQ(s.PlaceCard, 4); }},
-        {"SetWeather 2\nGetWeather\nSETRES", "", [](const GameState& s, const SystemData&) { EXPECT_EQ(s.GetResult(), 2); }},
-        {"SetRainPower 10\nSetRainLevel 4", "RainPowerChanged", [](const GameState& s, const SystemData&) { EXPECT_EQ(s.RainPower, 10); }},
+        {"SetWeather 2\nGetWeather\nSETRES", "",
+         [](const GameState& s, const SystemData&) { EXPECT_EQ(s.GetResult(), 2); }},
+        {"SetRainPower 10\nSetRainLevel 4", "RainPowerChanged",
+         [](const GameState& s, const SystemData&) { EXPECT_EQ(s.RainPower, 10); }},
         {"SetRainLevel 3\nGetRainLevel\nSETRES", "RainPowerChanged",
          [](const GameState& s, const SystemData&) {
              EXPECT_EQ(s.RainPower, 150);
@@ -220,18 +239,21 @@ TEST(ScriptCommands, CalendarWeatherAndRain) {
          [](const GameState& s, const SystemData&) { EXPECT_EQ(s.RainPower, 255); }},
         {"SetRainPower 150\nSubRainPowLv 1", "RainPowerChanged RainPowerChanged",
          [](const GameState& s, const SystemData&) { EXPECT_EQ(s.RainPower, 149); }},
-        {"SetRainPower 20\nSubRainPowLv 1\nSubRainPowLv -1\nAddRainPowLv -1", "RainPowerChanged RainPowerChanged",
+        {"SetRainPower 20\nSubRainPowLv 1\nSubRainPowLv -1\nAddRainPowLv -1",
+         "RainPowerChanged RainPowerChanged",
          [](const GameState& s, const SystemData&) { EXPECT_EQ(s.RainPower, 0); }},
         {"SetRainPower 20\nAddRainPowLv 100", "RainPowerChanged RainPowerChanged",
          [](const GameState& s, const SystemData&) { EXPECT_EQ(s.RainPower, 120); }},
         // Sums that would wrap in 32 bits.
-        {"SetRainPower 200\nAddRainPower 2147483647\nGetRainPower\nSubRainPower 2147483647\nGetRainPower\n"
+        {"SetRainPower 200\nAddRainPower 2147483647\nGetRainPower\nSubRainPower "
+         "2147483647\nGetRainPower\n"
          "SubRainPower -2147483648\nGetRainPower\nADD\nADD\nSETRES",
          "RainPowerChanged RainPowerChanged RainPowerChanged RainPowerChanged",
          [](const GameState& s, const SystemData&) { EXPECT_EQ(s.GetResult(), 255 + 0 + 255); }},
         // With rain on, the sound level follows the power and the host hears of changes only.
         {"SetBG 1005\nFade 0\nSetWeather 2\nSetRainPower 120\nSetRainPower 121\nSetWhite\nFade 0",
-         "StageTransition(0) | RainPowerChanged RainSoundUpdate(7) RainPowerChanged StageTransition(0) |",
+         "StageTransition(0) | RainPowerChanged RainSoundUpdate(7) RainPowerChanged "
+         "StageTransition(0) |",
          [](const GameState& s, const SystemData&) { EXPECT_EQ(s.RainSoundLevel, 7); }},
         {"SetStage 12", "", [](const GameState& s, const SystemData&) { EXPECT_EQ(s.Stage, 12); }},
     };
@@ -242,9 +264,11 @@ TEST(ScriptCommands, ChoiceBattleMoviesAndOddsAndEnds) {
     const Case cases[] = {
         {"SetAlbum 1523\nSetAlbum 700\nSetAlbum -1523", "",
          [](const GameState&, const SystemData& sys) {
-             for (int b = 0; b < SystemData::kAlbumBits; ++b) EXPECT_EQ(sys.GetAlbumBit(b), b == 23) << b;
+             for (int b = 0; b < SystemData::kAlbumBits; ++b)
+                 EXPECT_EQ(sys.GetAlbumBit(b), b == 23) << b;
          }},
-        {"ShowMovie 0\nShowMovie 2147483647\nShowMovie -182", "MoviePlay(0) | MoviePlay(2147483647) | MoviePlay(-182) |",
+        {"ShowMovie 0\nShowMovie 2147483647\nShowMovie -182",
+         "MoviePlay(0) | MoviePlay(2147483647) | MoviePlay(-182) |",
          [](const GameState& s, const SystemData& sys) {
              EXPECT_TRUE(sys.GetAlbumBit(181));
              EXPECT_EQ(s.MovieNo, -182);
@@ -265,11 +289,14 @@ TEST(ScriptCommands, ChoiceBattleMoviesAndOddsAndEnds) {
          }},
         {"SpeakPos 17", "SpeakStop",
          [](const GameState& s, const SystemData&) {
-             for (int i = 0; i < 7; ++i) EXPECT_EQ(s.SpeakShown[i] + s.SpeakStaged[i], i == 1 ? 2 : 0);
+             for (int i = 0; i < 7; ++i)
+                 EXPECT_EQ(s.SpeakShown[i] + s.SpeakStaged[i], i == 1 ? 2 : 0);
          }},
-        {"SpeakPosAll\nSpeakClear\nSpeakOn -5\nSpeakOn 1000\nSpeakOff", "SpeakStop SpeakStop SpeakStart(0) SpeakStart(1000) SpeakStop",
+        {"SpeakPosAll\nSpeakClear\nSpeakOn -5\nSpeakOn 1000\nSpeakOff",
+         "SpeakStop SpeakStop SpeakStart(0) SpeakStart(1000) SpeakStop",
          [](const GameState& s, const SystemData&) { EXPECT_EQ(s.SpeakShown[3], 0); }},
-        {"GoTitle\nPUSH 1\nSETRES", "", [](const GameState& s, const SystemData&) {
+        {"GoTitle\nPUSH 1\nSETRES", "",
+         [](const GameState& s, const SystemData&) {
              EXPECT_TRUE(s.Halted);
              EXPECT_EQ(s.GetResult(), 0);
          }},
@@ -281,8 +308,11 @@ TEST(ScriptCommands, ChoiceBattleMoviesAndOddsAndEnds) {
 
 TEST(ScriptCommands, SpeakCharFollowsTheSpeakerTable) {
     CommandRig rig;
-    rig.Play("ShowCharCH 4, 1\nShowCharCH 5, 3\nShowCharCH 6, 5\nSpeakChar 2", "x,#,#\n#,4,2\n#,5,3\n#,6,2\n");
-    for (int i = 0; i < 7; ++i) EXPECT_EQ(rig.state->SpeakShown[i] + rig.state->SpeakStaged[i], i == 1 || i == 5 ? 2 : 0) << i;
+    rig.Play("ShowCharCH 4, 1\nShowCharCH 5, 3\nShowCharCH 6, 5\nSpeakChar 2",
+             "x,#,#\n#,4,2\n#,5,3\n#,6,2\n");
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(rig.state->SpeakShown[i] + rig.state->SpeakStaged[i], i == 1 || i == 5 ? 2 : 0)
+            << i;
     CommandRig none;
     none.Play("ShowCharCH 4, 1\nSpeakPosAll\nSpeakChar -1", "x,#,#\n#,4,-1\n");
     EXPECT_EQ(none.state->SpeakShown[1], 0);

@@ -1,16 +1,19 @@
 // Message variables, the cutting of a message into pieces and control sequences, text speeds,
 // read marking and the rain-sound level.
+#include "script/scripte_text.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
 
-#include "script/scripte_text.h"
 #include "script_host_fake.h"
 #include "script_rig.h"
 
 namespace {
 
-std::string Expand(const GameState& st, const char* text) { return ExpandMessageVars(st, text).GetConstStr(); }
+std::string Expand(const GameState& st, const char* text) {
+    return ExpandMessageVars(st, text).GetConstStr();
+}
 
 TEST(MessageText, ExpandsVariablesInGbkDigits) {
     GameState st;
@@ -25,7 +28,9 @@ TEST(MessageText, ExpandsVariablesInGbkDigits) {
         {"a b\tc\r\n", "abc"},
         {"%v12", "\xA3\xB3\xA3\xB4\xA3\xB5"},
         {"[%v1]", "[\xA3\xAD\xA3\xB7]"},
-        {"%r", "\xA3\xAD\xA3\xB2\xA3\xB1\xA3\xB4\xA3\xB7\xA3\xB4\xA3\xB8\xA3\xB3\xA3\xB6\xA3\xB4\xA3\xB8"},
+        {"%r",
+         "\xA3\xAD\xA3\xB2\xA3\xB1\xA3\xB4\xA3\xB7\xA3\xB4\xA3\xB8\xA3\xB3\xA3\xB6\xA3\xB4\xA3"
+         "\xB8"},
         {"%q", "q"},
         {"x%v", "xv"},
         {"%vx", "x"},
@@ -101,7 +106,8 @@ TEST(MessageText, ATextIsMarkedReadOnceShown) {
     TextRig rig;
     // The state marks what was read in the program's history.
     rig.engine->BindState(rig.state.get(), rig.snapshot.get(), &rig.system, &ReadHist);
-    rig.Build({OneLabel("    PUSH \"skip\"\n    POP\n    Text \"hello\\nworld\"\n    KeyWait\n    EXIT\n")});
+    rig.Build({OneLabel(
+        "    PUSH \"skip\"\n    POP\n    Text \"hello\\nworld\"\n    KeyWait\n    EXIT\n")});
     rig.Start("S");
     EXPECT_FALSE(rig.state->MessageRead);
     int frames = 0;
@@ -124,11 +130,12 @@ TEST(MessageText, RainSoundLevel) {
     const struct {
         int weather, power, bg, stored, level;
     } cases[] = {
-        {2, 120, 1005, -1, 7}, {2, 120, 5, -1, 2},  {2, 120, 2005, 3, 2}, {2, 120, 998, 7, 7},
-        {2, 120, 998, 3, 2},   {2, 120, 1999, -1, -1}, {2, 0, 5, -1, 0},   {1, 120, 5, 2, -1},
+        {2, 120, 1005, -1, 7}, {2, 120, 5, -1, 2},     {2, 120, 2005, 3, 2}, {2, 120, 998, 7, 7},
+        {2, 120, 998, 3, 2},   {2, 120, 1999, -1, -1}, {2, 0, 5, -1, 0},     {1, 120, 5, 2, -1},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.weather << " " << c.power << " " << c.bg << " " << c.stored);
+        SCOPED_TRACE(testing::Message()
+                     << c.weather << " " << c.power << " " << c.bg << " " << c.stored);
         TextRig rig;
         rig.state->Weather = c.weather;
         rig.state->RainPower = c.power;
@@ -136,7 +143,8 @@ TEST(MessageText, RainSoundLevel) {
         rig.state->RainSoundLevel = c.stored;
         UpdateRainSoundLevel(*rig.engine);
         EXPECT_EQ(rig.state->RainSoundLevel, c.level);
-        EXPECT_EQ(rig.host.Joined(), c.level == c.stored ? "" : "RainSoundUpdate(" + std::to_string(c.level) + ")");
+        EXPECT_EQ(rig.host.Joined(),
+                  c.level == c.stored ? "" : "RainSoundUpdate(" + std::to_string(c.level) + ")");
     }
 }
 
