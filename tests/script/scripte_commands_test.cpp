@@ -209,13 +209,14 @@ TEST(ScriptCommands, StageAndCharacters) {
 
 TEST(ScriptCommands, CalendarWeatherAndRain) {
     const Case cases[] = {
-        {"SetDate 1231\nSetTime 2359\nAddMin "
-         "1\nGetDate\nGetMonth\nGetDay\nGetTime\nGetHour\nGetMin\nSETRES",
+        {"SetDate 1224\nSetTime 1830\nPUSH 0\nGetDate\nSETV\nPUSH 1\nGetMonth\nSETV\nPUSH 2\nGetDay\nSETV\n"
+         "PUSH 3\nGetTime\nSETV\nPUSH 4\nGetHour\nSETV\nPUSH 5\nGetMin\nSETV\nAddMin 5790",
          "DateTimeUpdate DateTimeUpdate DateTimeUpdate",
          [](const GameState& s, const SystemData&) {
-             EXPECT_EQ(s.Month, 1);
-             EXPECT_EQ(s.Day, 1);
-             EXPECT_EQ(s.GetResult(), 0);
+             const int32_t want[6] = {1224, 12, 24, 1830, 18, 30};
+             for (int i = 0; i < 6; ++i) EXPECT_EQ(s.GetValue(i), want[i]) << i;
+             EXPECT_EQ(s.Month * 100 + s.Day, 1228);  // 96.5 hours later
+             EXPECT_EQ(s.Hour * 100 + s.Minute, 1900);
          }},
         {"SetDate 0101\nAddDay 1\nGetWeek\nSETRES", "DateTimeUpdate DateTimeUpdate",
          [](const GameState& s, const SystemData&) {
