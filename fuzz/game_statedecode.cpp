@@ -26,18 +26,50 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const uint8_t op = data[p];
         try {
             switch (op % 12) {
-                case 0: s.Pop(); break;
-                case 1: s.Peek(); break;
-                case 2: { CallFrame f; s.PopFrame(f); s.StackBase = f.Base; s.StackTop = f.Top; break; }
-                case 3: s.AddText(text); break;
-                case 4: s.NewLine(); break;
-                case 5: s.ClearPage(); break;
-                case 6: s.LocateText(op / 12 % 26, op / 12 % 16); break;
-                case 7: s.NewBacklogLine(); break;
-                case 8: s.AppendBacklogLine(text); break;
-                case 9: (void)s.GetBacklogLine(op / 12); s.SetBacklogLine(op / 12, text); break;
-                case 10: s.AddMinutes(op * 1000003); s.AddDays(op - 128); break;
-                default: s.MarkMessageRead(); (void)s.GetWeekday(); (void)s.GetStringVar(op % 16); break;
+                case 0:
+                    s.Pop();
+                    break;
+                case 1:
+                    s.Peek();
+                    break;
+                case 2: {
+                    CallFrame f;
+                    s.PopFrame(f);
+                    s.StackBase = f.Base;
+                    s.StackTop = f.Top;
+                    break;
+                }
+                case 3:
+                    s.AddText(text);
+                    break;
+                case 4:
+                    s.NewLine();
+                    break;
+                case 5:
+                    s.ClearPage();
+                    break;
+                case 6:
+                    s.LocateText(op / 12 % 26, op / 12 % 16);
+                    break;
+                case 7:
+                    s.NewBacklogLine();
+                    break;
+                case 8:
+                    s.AppendBacklogLine(text);
+                    break;
+                case 9:
+                    (void)s.GetBacklogLine(op / 12);
+                    s.SetBacklogLine(op / 12, text);
+                    break;
+                case 10:
+                    s.AddMinutes(op * 1000003);
+                    s.AddDays(op - 128);
+                    break;
+                default:
+                    s.MarkMessageRead();
+                    (void)s.GetWeekday();
+                    (void)s.GetStringVar(op % 16);
+                    break;
             }
         } catch (const EGameErr&) {
         }

@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!EncodeSystemSave(sys, hist, again)) __builtin_trap();
     SystemData sys2;
     ReadHistory hist2;
-    if (!DecodeSystemSave(reinterpret_cast<const uint8_t*>(again.data()), again.size(), sys2, hist2))
+    if (!DecodeSystemSave(reinterpret_cast<const uint8_t*>(again.data()), again.size(), sys2,
+                          hist2))
         __builtin_trap();
     if (!(sys == sys2) || hist.GetSize() != hist2.GetSize() ||
         std::memcmp(hist.GetBuffer(), hist2.GetBuffer(), hist.GetSize()) != 0)

@@ -116,8 +116,8 @@ class CharSlots {
 
 // -1, 0 or 1 as date and time a is earlier than, equal to or later than b (month, day, hour,
 // minute compared in that order).
-int CompareDateTime(int32_t aMonth, int32_t aDay, int32_t aHour, int32_t aMinute,
-                    int32_t bMonth, int32_t bDay, int32_t bHour, int32_t bMinute);
+int CompareDateTime(int32_t aMonth, int32_t aDay, int32_t aHour, int32_t aMinute, int32_t bMonth,
+                    int32_t bDay, int32_t bHour, int32_t bMinute);
 // Weekday of a date of the story's calendar (365 days, no leap years); 0 is the weekday of
 // 1 January. A month outside 1-12 gives 0.
 int32_t GetWeekdayOf(int32_t month, int32_t day);
@@ -261,8 +261,8 @@ class GameState {
     int8_t Day;
     int8_t Hour;
     int8_t Minute;
-    uint32_t Millis;  // elapsed within the current minute
-    int32_t Period;   // 0 day, 1 evening, 2 night, 3 morning
+    uint32_t Millis;    // elapsed within the current minute
+    int32_t Period;     // 0 day, 1 evening, 2 night, 3 morning
     int8_t LimitMonth;  // 0 no limit
     int8_t LimitDay;
     int8_t LimitHour;
@@ -358,7 +358,8 @@ class SystemData {
 
 // Which message lines of which script have been read. The buffer keeps the stored layout:
 // u32 bytes in use (head included), u32 record count, then per scene u32 R, u32 scene id,
-// u32 version and R / 4 ranges of u16 first and last line, ascending, neither overlapping nor touching.
+// u32 version and R / 4 ranges of u16 first and last line, ascending, neither overlapping nor
+// touching.
 class ReadHistory {
   public:
     ReadHistory();
@@ -426,6 +427,6 @@ bool SaveGameData(int32_t slot, const GameState& current, const GameState& snaps
                   uint32_t thumbSize, const uint8_t* thumb);
 bool SaveGameSlot(int32_t slot);
 bool SaveGameSlotThumb(int32_t slot, const uint8_t* thumb, uint32_t thumbSize);
-bool LoadGameSlotData(int32_t slot, GameState* current, GameState* snapshot,
-                      uint32_t& thumbSize, uint8_t* thumb);
+bool LoadGameSlotData(int32_t slot, GameState* current, GameState* snapshot, uint32_t& thumbSize,
+                      uint8_t* thumb);
 bool LoadGameSlot(int32_t slot);

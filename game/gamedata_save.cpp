@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "foundation/zrrangecoder.h"
@@ -39,34 +41,40 @@ void PutHeader(std::string& out, uint16_t version) {
 }
 
 bool HeaderMatches(const uint8_t* data, size_t size, uint16_t version) {
-    return size >= kHeaderSize && std::memcmp(data, "SOLV", 4) == 0 && ZRGetLE16(data + 4) == version;
+    return size >= kHeaderSize && std::memcmp(data, "SOLV", 4) == 0 &&
+           ZRGetLE16(data + 4) == version;
 }
 
 // Codes plain into out after what it already holds.
 bool EncodeBlock(const uint8_t* plain, size_t plainSize, size_t codedMax, std::string& out) {
     ZRRangeEncode enc;
     if (!enc.Create()) return false;
-    std::vector<uint8_t> coded(codedMax);
-    if (!enc.Encode(plain, coded.data(), static_cast<int>(plainSize), static_cast<int>(codedMax)))
+    // Left uninitialised: the coder writes what is used, and clearing 0.7 MB each save would
+    // cost a fifth of the coder's own time.
+    std::unique_ptr<uint8_t[]> coded(new (std::nothrow) uint8_t[codedMax]);
+    if (!coded) return false;
+    if (!enc.Encode(plain, coded.get(), static_cast<int>(plainSize), static_cast<int>(codedMax)))
         return false;
-    out.append(reinterpret_cast<const char*>(coded.data()), static_cast<size_t>(enc.GetResultSize()));
+    out.append(reinterpret_cast<const char*>(coded.get()),
+               static_cast<size_t>(enc.GetResultSize()));
     return true;
 }
 
-// Decodes exactly plainSize bytes from a coded part that must fit codedMax with the slack.
-bool DecodeBlock(const uint8_t* coded, size_t codedSize, size_t codedMax, uint8_t* plain,
-                 size_t plainSize) {
-    if (codedSize + kDecoderSlack > codedMax) return false;
-    // The coder ends its output with its own length in three bytes. The decoder never needs
-    // them (it reads zeros in their place), so without this check a file that lost its tail
-    // would still load.
-    if (codedSize < 3) return false;
+// A coded part that fits the format's buffer (with the bytes the decoder may look past its
+// end) and ends with the coder's own length in three bytes. The decoder never needs those
+// three bytes (it reads zeros in their place), so without this a file that lost its tail
+// would still load.
+bool CodedPartFits(const uint8_t* coded, size_t codedSize, size_t codedMax) {
+    if (codedSize < 3 || codedSize + kDecoderSlack > codedMax) return false;
     const uint8_t* tail = coded + codedSize - 3;
-    if ((static_cast<size_t>(tail[0]) << 16 | static_cast<size_t>(tail[1]) << 8 | tail[2]) !=
-        (codedSize & 0xFFFFFF))
-        return false;
+    return (static_cast<size_t>(tail[0]) << 16 | static_cast<size_t>(tail[1]) << 8 | tail[2]) ==
+           (codedSize & 0xFFFFFF);
+}
+
+// Decodes exactly plainSize bytes from a coded part that CodedPartFits accepted.
+bool DecodeBlock(const uint8_t* coded, size_t codedSize, uint8_t* plain, size_t plainSize) {
     std::vector<uint8_t> in(codedSize + kDecoderSlack, 0);
-    if (codedSize > 0) std::memcpy(in.data(), coded, codedSize);
+    std::memcpy(in.data(), coded, codedSize);
     ZRRangeDecode dec;
     if (!dec.Create()) return false;
     if (!dec.Decode(in.data(), plain, static_cast<int>(in.size()), static_cast<int>(plainSize)))
@@ -74,13 +82,17 @@ bool DecodeBlock(const uint8_t* coded, size_t codedSize, size_t codedMax, uint8_
     return static_cast<size_t>(dec.GetResultSize()) == plainSize;
 }
 
-std::string HostOf(const ZRString& path) { return plat::ToHost(path.c_str()); }
+std::string HostOf(const ZRString& path) {
+    return plat::ToHost(path.c_str());
+}
 
 bool ReadFile(const ZRString& path, std::string& bytes) {
     return plat::ReadWholeFile(HostOf(path), bytes);
 }
 
-const uint8_t* Bytes(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
+const uint8_t* Bytes(const std::string& s) {
+    return reinterpret_cast<const uint8_t*>(s.data());
+}
 
 }  // namespace
 
@@ -89,9 +101,13 @@ ZRString SaveDirectory() {
     return ZRExtractFilePath(ZRGetExePath());
 }
 
-void SetSaveDirectory(const ZRString& dir) { g_dirOverride = dir; }
+void SetSaveDirectory(const ZRString& dir) {
+    g_dirOverride = dir;
+}
 
-ZRString SystemSavePath() { return SaveDirectory() + "SVSys.sav"; }
+ZRString SystemSavePath() {
+    return SaveDirectory() + "SVSys.sav";
+}
 
 ZRString SlotSavePath(int32_t slot) {
     ZRString name;
@@ -118,10 +134,11 @@ bool DecodeSystemSave(const uint8_t* data, size_t size, SystemData& sys, ReadHis
     if (!data || !HeaderMatches(data, size, kSystemVersion) || size < kHeaderSize + 4) return false;
     const uint32_t plainSize = ZRGetLE32(data + kHeaderSize);
     if (plainSize < kSystemPlainMin || plainSize > kSystemPlainMax) return false;
+    const uint8_t* coded = data + kHeaderSize + 4;
+    const size_t codedSize = size - kHeaderSize - 4;
+    if (!CodedPartFits(coded, codedSize, kSystemCodedMax)) return false;
     std::vector<uint8_t> plain(plainSize);
-    if (!DecodeBlock(data + kHeaderSize + 4, size - kHeaderSize - 4, kSystemCodedMax, plain.data(),
-                     plainSize))
-        return false;
+    if (!DecodeBlock(coded, codedSize, plain.data(), plainSize)) return false;
     sys.Decode(plain.data());
     hist.Load(plain.data() + kSystemDataSize, plainSize - kSystemDataSize);
     return true;
@@ -130,6 +147,8 @@ bool DecodeSystemSave(const uint8_t* data, size_t size, SystemData& sys, ReadHis
 bool EncodeSlotSave(const GameState& current, const GameState& snapshot, uint32_t thumbSize,
                     const uint8_t* thumb, std::string& out) {
     if (thumbSize > kThumbnailMaxSize || (thumbSize > 0 && !thumb)) return false;
+    // A slot the reader would refuse must not replace one it accepts.
+    if (!current.IsValid() || !snapshot.IsValid()) return false;
     std::vector<uint8_t> plain(kSlotPlainSize, 0);
     current.Encode(plain.data());
     snapshot.Encode(plain.data() + kGameStateSize);
@@ -142,20 +161,22 @@ bool EncodeSlotSave(const GameState& current, const GameState& snapshot, uint32_
 bool DecodeSlotSave(const uint8_t* data, size_t size, GameState* current, GameState* snapshot,
                     uint32_t& thumbSize, uint8_t* thumb) {
     if (!data || !HeaderMatches(data, size, kSlotVersion)) return false;
+    const uint8_t* coded = data + kHeaderSize;
+    const size_t codedSize = size - kHeaderSize;
+    if (!CodedPartFits(coded, codedSize, kSlotCodedMax)) return false;
     std::vector<uint8_t> plain(kSlotPlainSize);
-    if (!DecodeBlock(data + kHeaderSize, size - kHeaderSize, kSlotCodedMax, plain.data(), kSlotPlainSize))
-        return false;
+    if (!DecodeBlock(coded, codedSize, plain.data(), kSlotPlainSize)) return false;
     // A slot is usable only whole: both states are checked even when the caller wants only
     // the thumbnail, so the list never offers a slot that cannot load.
-    GameState cur, snap;
-    if (!cur.Decode(plain.data(), kGameStateSize) ||
-        !snap.Decode(plain.data() + kGameStateSize, kGameStateSize))
+    auto cur = std::make_unique<GameState>(), snap = std::make_unique<GameState>();
+    if (!cur->Decode(plain.data(), kGameStateSize) ||
+        !snap->Decode(plain.data() + kGameStateSize, kGameStateSize))
         return false;
     const uint32_t t = ZRGetLE32(plain.data() + 2 * kGameStateSize);
     if (t > kThumbnailMaxSize) return false;
     thumbSize = t;
-    if (current) *current = cur;
-    if (snapshot) *snapshot = snap;
+    if (current) *current = *cur;
+    if (snapshot) *snapshot = *snap;
     if (thumb && t > 0) std::memcpy(thumb, plain.data() + kThumbOffset, t);
     return true;
 }
@@ -199,7 +220,9 @@ bool SaveGameData(int32_t slot, const GameState& current, const GameState& snaps
     return plat::WriteFileAtomic(HostOf(SlotSavePath(slot)), bytes);
 }
 
-bool SaveGameSlot(int32_t slot) { return SaveGameData(slot, CurrentState, SceneSnapshot, 0, nullptr); }
+bool SaveGameSlot(int32_t slot) {
+    return SaveGameData(slot, CurrentState, SceneSnapshot, 0, nullptr);
+}
 
 bool SaveGameSlotThumb(int32_t slot, const uint8_t* thumb, uint32_t thumbSize) {
     return SaveGameData(slot, CurrentState, SceneSnapshot, thumbSize, thumb);
@@ -214,10 +237,10 @@ bool LoadGameSlotData(int32_t slot, GameState* current, GameState* snapshot, uin
 }
 
 bool LoadGameSlot(int32_t slot) {
-    GameState cur, snap;
+    auto cur = std::make_unique<GameState>(), snap = std::make_unique<GameState>();
     uint32_t thumbSize = 0;
-    if (!LoadGameSlotData(slot, &cur, &snap, thumbSize, nullptr)) return false;
-    CurrentState = cur;
-    SceneSnapshot = snap;
+    if (!LoadGameSlotData(slot, cur.get(), snap.get(), thumbSize, nullptr)) return false;
+    CurrentState = *cur;
+    SceneSnapshot = *snap;
     return true;
 }

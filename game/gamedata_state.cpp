@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "foundation/zrstd.h"
 #include "game/gamedata.h"
@@ -14,7 +15,9 @@ constexpr int32_t kDaysBefore[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273
 constexpr int32_t kMaxMillis = 59999 * 1000;
 constexpr int kLineText = GameState::kLineSize - 1;
 
-int32_t DaysOf(int32_t month) { return month >= 1 && month <= 12 ? kDaysOfMonth[month - 1] : 31; }
+int32_t DaysOf(int32_t month) {
+    return month >= 1 && month <= 12 ? kDaysOfMonth[month - 1] : 31;
+}
 
 int32_t PeriodOf(int32_t hour) {
     if (hour >= 17 && hour <= 18) return 1;
@@ -41,9 +44,13 @@ ZRString Text(const char* field, size_t fieldSize) {
     return ZRString(field, static_cast<unsigned int>(strnlen(field, fieldSize)));
 }
 
-void StoreLine(char* line, const ZRString& text) { Store(line, GameState::kLineSize, Cut(text, kLineText)); }
+void StoreLine(char* line, const ZRString& text) {
+    Store(line, GameState::kLineSize, Cut(text, kLineText));
+}
 
-bool HasNul(const char* field, size_t size) { return std::memchr(field, 0, size) != nullptr; }
+bool HasNul(const char* field, size_t size) {
+    return std::memchr(field, 0, size) != nullptr;
+}
 
 // Byte writer and reader over the stored image; offsets advance field by field so that the
 // order of the calls is the layout, and each block ends with a check of its offset.
@@ -137,7 +144,9 @@ void GetSlots(In& in, CharSlots& c) {
     in.Skip(1);
 }
 
-bool InRange(int64_t v, int64_t lo, int64_t hi) { return v >= lo && v <= hi; }
+bool InRange(int64_t v, int64_t lo, int64_t hi) {
+    return v >= lo && v <= hi;
+}
 
 }  // namespace
 
@@ -158,9 +167,12 @@ int32_t GetWeekdayOf(int32_t month, int32_t day) {
     return ((d % 7) + 7) % 7;
 }
 
-CallFrame::CallFrame() : ScriptNo(0), Checksum(0), ReturnPc(0), Base(0), Top(0), Result(0), Arg(0) {}
+CallFrame::CallFrame()
+    : ScriptNo(0), Checksum(0), ReturnPc(0), Base(0), Top(0), Result(0), Arg(0) {}
 
-CharSlots::CharSlots() { Reset(); }
+CharSlots::CharSlots() {
+    Reset();
+}
 
 void CharSlots::Reset() {
     for (int i = 0; i < kSlots; ++i) {
@@ -276,7 +288,9 @@ void GameState::Encode(uint8_t* out) const {
 
 bool GameState::Decode(const uint8_t* image, size_t size) {
     if (!image || size != kGameStateSize) return false;
-    GameState s;
+    // Built aside (and on the heap: the record is 60 KB) so that a refused image changes nothing.
+    auto temp = std::make_unique<GameState>();
+    GameState& s = *temp;
     In in(image);
     s.WaitKind = in.U8();
     in.Bytes(s.Flags, sizeof s.Flags);
@@ -372,7 +386,8 @@ bool GameState::Decode(const uint8_t* image, size_t size) {
 bool GameState::IsValid() const {
     // Every number the game later uses as an index, a divisor or a bound.
     if (WaitKind > 4) return false;
-    if (!InRange(StackBase, 0, kStackSlots) || !InRange(StackTop, StackBase, kStackSlots)) return false;
+    if (!InRange(StackBase, 0, kStackSlots) || !InRange(StackTop, StackBase, kStackSlots))
+        return false;
     if (!InRange(CallDepth, 0, kMaxCallDepth)) return false;
     for (int i = 0; i < CallDepth; ++i) {
         const CallFrame& f = Frames[i];
@@ -422,7 +437,9 @@ bool GameState::GetFlag(int32_t n) const {
     return (Flags[n >> 3] >> (n & 7)) & 1;
 }
 
-void GameState::CopySysFlags(const SystemData& sys) { sys.GetFlags(SysFlagCopy); }
+void GameState::CopySysFlags(const SystemData& sys) {
+    sys.GetFlags(SysFlagCopy);
+}
 
 bool GameState::GetSysFlagCopy(int32_t n) const {
     if (n < 0 || n >= 64) return false;
@@ -435,13 +452,17 @@ void GameState::CopySysValues(const SystemData& sys) {
     for (int i = 0; i < 8; ++i) SysValueCopy[i] = static_cast<int32_t>(v[i]);
 }
 
-int32_t GameState::GetSysValueCopy(int32_t n) const { return n >= 0 && n < 8 ? SysValueCopy[n] : 0; }
+int32_t GameState::GetSysValueCopy(int32_t n) const {
+    return n >= 0 && n < 8 ? SysValueCopy[n] : 0;
+}
 
 void GameState::SetValue(int32_t n, int32_t v) {
     if (n >= 0 && n < kValues) Values[n] = v;
 }
 
-int32_t GameState::GetValue(int32_t n) const { return n >= 0 && n < kValues ? Values[n] : 0; }
+int32_t GameState::GetValue(int32_t n) const {
+    return n >= 0 && n < kValues ? Values[n] : 0;
+}
 
 void GameState::SetStringVar(int32_t n, const ZRString& s) {
     if (n < 0 || n >= kStringVars) return;
@@ -532,7 +553,9 @@ void GameState::AddHours64(int64_t n) {
     Period = PeriodOf(Hour);
 }
 
-void GameState::AddHours(int32_t n) { AddHours64(n); }
+void GameState::AddHours(int32_t n) {
+    AddHours64(n);
+}
 
 void GameState::ClampToLimit() {
     if (IsWithinLimit()) return;
@@ -559,11 +582,14 @@ void GameState::AddMinutes(int32_t n) {
     ClampToLimit();
 }
 
-int32_t GameState::GetWeekday() const { return GetWeekdayOf(Month, Day); }
+int32_t GameState::GetWeekday() const {
+    return GetWeekdayOf(Month, Day);
+}
 
 bool GameState::IsWithinLimit() const {
     if (LimitMonth == 0) return true;
-    return CompareDateTime(Month, Day, Hour, Minute, LimitMonth, LimitDay, LimitHour, LimitMinute) <= 0;
+    return CompareDateTime(Month, Day, Hour, Minute, LimitMonth, LimitDay, LimitHour,
+                           LimitMinute) <= 0;
 }
 
 void GameState::SetLimitMonth(int32_t m) {
@@ -600,16 +626,22 @@ void GameState::SetWeather(int32_t n) {
     if (n >= 0 && n <= 5) Weather = n;
 }
 
-void GameState::SetRainPower(int32_t v) { RainPower = std::clamp(v, 0, 255); }
+void GameState::SetRainPower(int32_t v) {
+    RainPower = std::clamp(v, 0, 255);
+}
 
-int32_t GameState::GetRainLevel() const { return std::min(RainPower / 50, 4); }
+int32_t GameState::GetRainLevel() const {
+    return std::min(RainPower / 50, 4);
+}
 
 void GameState::SetSceneName(const ZRString& s) {
     if (s.Length() > kSceneNameSize - 1) throw EGameErr();
     Store(SceneName, sizeof SceneName, s.GetConstStr());
 }
 
-ZRString GameState::GetSceneName() const { return Text(SceneName, sizeof SceneName); }
+ZRString GameState::GetSceneName() const {
+    return Text(SceneName, sizeof SceneName);
+}
 
 // ---- value stack and call frames ----
 
@@ -676,10 +708,13 @@ void GameState::SetMessage(int32_t id, const ZRString& text) {
     MessageId = id;
     SetMessageText(text);
     const bool keyed = id >= 1 && id <= 65535 && ScriptNo >= 0 && ScriptNo <= 65535;
-    MessageRead = keyed && ReadHist.IsRead(static_cast<uint32_t>(ScriptNo) << 16 | static_cast<uint32_t>(id));
+    MessageRead =
+        keyed && ReadHist.IsRead(static_cast<uint32_t>(ScriptNo) << 16 | static_cast<uint32_t>(id));
 }
 
-ZRString GameState::GetMessageText() const { return Text(MessageText, sizeof MessageText); }
+ZRString GameState::GetMessageText() const {
+    return Text(MessageText, sizeof MessageText);
+}
 
 void GameState::MarkMessageRead() {
     if (MessageRead != 0 || MessageId <= 0) return;
@@ -727,7 +762,8 @@ void GameState::ClearPage() {
 
 void GameState::LocateText(int32_t col, int32_t line) {
     if (col < 0 || col > 25 || line < 0 || line >= kPageLines) return;
-    if (line < PageLine || (line == PageLine && strnlen(PageLines[line], kLineSize) > static_cast<size_t>(col * 2)))
+    if (line < PageLine ||
+        (line == PageLine && strnlen(PageLines[line], kLineSize) > static_cast<size_t>(col * 2)))
         ClearPage();
     PageLine = line;
     std::string spaces;
@@ -779,7 +815,9 @@ ZRString GameState::GetSelectText(int32_t i) const {
     return Text(SelectTexts[i], kLineSize);
 }
 
-void GameState::ClearSelectTexts() { std::memset(SelectTexts, 0, sizeof SelectTexts); }
+void GameState::ClearSelectTexts() {
+    std::memset(SelectTexts, 0, sizeof SelectTexts);
+}
 
 // ---- resets ----
 

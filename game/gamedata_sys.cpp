@@ -45,15 +45,21 @@ bool SystemData::GetFlag(int32_t n) const {
     return (Flags[n >> 3] >> (n & 7)) & 1;
 }
 
-void SystemData::GetFlags(uint8_t out[8]) const { std::memcpy(out, Flags, sizeof Flags); }
+void SystemData::GetFlags(uint8_t out[8]) const {
+    std::memcpy(out, Flags, sizeof Flags);
+}
 
-void SystemData::GetValues(uint32_t out[8]) const { std::memcpy(out, Values, sizeof Values); }
+void SystemData::GetValues(uint32_t out[8]) const {
+    std::memcpy(out, Values, sizeof Values);
+}
 
 void SystemData::SetValue(int32_t n, uint32_t v) {
     if (n >= 0 && n < kValues) Values[n] = v;
 }
 
-uint32_t SystemData::GetValue(int32_t n) const { return n >= 0 && n < kValues ? Values[n] : 0; }
+uint32_t SystemData::GetValue(int32_t n) const {
+    return n >= 0 && n < kValues ? Values[n] : 0;
+}
 
 void SystemData::SetAlbumBit(int32_t n) {
     if (n >= 0 && n < kAlbumBits) Album[n >> 3] |= static_cast<uint8_t>(1u << (n & 7));
@@ -73,7 +79,9 @@ constexpr size_t kRecordHead = 12;
 
 }  // namespace
 
-ReadHistory::ReadHistory() : buf_(new uint8_t[kReadHistorySize]) { Clear(); }
+ReadHistory::ReadHistory() : buf_(new uint8_t[kReadHistorySize]) {
+    Clear();
+}
 
 ReadHistory::ReadHistory(const ReadHistory& o) : buf_(new uint8_t[kReadHistorySize]) {
     std::memcpy(buf_.get(), o.buf_.get(), o.GetSize());
@@ -87,13 +95,21 @@ ReadHistory& ReadHistory::operator=(const ReadHistory& o) {
     return *this;
 }
 
-uint32_t ReadHistory::Get32(size_t at) const { return ZRGetLE32(buf_.get() + at); }
+uint32_t ReadHistory::Get32(size_t at) const {
+    return ZRGetLE32(buf_.get() + at);
+}
 
-void ReadHistory::Put32(size_t at, uint32_t v) { ZRPutLE32(buf_.get() + at, v); }
+void ReadHistory::Put32(size_t at, uint32_t v) {
+    ZRPutLE32(buf_.get() + at, v);
+}
 
-uint32_t ReadHistory::GetSize() const { return Get32(0); }
+uint32_t ReadHistory::GetSize() const {
+    return Get32(0);
+}
 
-uint32_t ReadHistory::GetCount() const { return Get32(4); }
+uint32_t ReadHistory::GetCount() const {
+    return Get32(4);
+}
 
 void ReadHistory::Clear() {
     std::memset(buf_.get(), 0, kReadHistorySize);

@@ -43,6 +43,17 @@ std::string RealTarget(const std::string& path) {
     return path;
 }
 
+// The rename is durable only once the directory entry is on disk. Some file systems refuse
+// fsync on a directory; the new file is in place either way, so that is not a failure.
+void SyncDirectoryOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
 }  // namespace
 
 bool WriteFileAtomic(const std::string& path, const std::string& bytes) {
@@ -72,8 +83,12 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes) {
         if (hook) hook(temp);
         ok = rename(temp.c_str(), target.c_str()) == 0;
     }
-    if (!ok) unlink(temp.c_str());
-    return ok;
+    if (!ok) {
+        unlink(temp.c_str());
+        return false;
+    }
+    SyncDirectoryOf(target);
+    return true;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {

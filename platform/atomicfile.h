@@ -1,6 +1,6 @@
 // Whole-file rewrites that cannot be seen half done: the new bytes go to a temporary file
-// beside the target, which is flushed and then renamed over it. A crash at any moment leaves
-// either the old file or the new one.
+// beside the target, which is flushed and then renamed over it; the directory is flushed
+// after the rename. A crash at any moment leaves either the old file or the new one.
 #pragma once
 #include <functional>
 #include <string>

@@ -28,7 +28,8 @@ std::vector<Record> Records(const ReadHistory& h) {
     for (uint32_t i = 0; i < ZRGetLE32(b + 4); ++i) {
         Record r{ZRGetLE32(b + at + 4), ZRGetLE32(b + at + 8), {}};
         const uint32_t len = ZRGetLE32(b + at);
-        for (size_t p = at + 12; p < at + 12 + len; p += 4) r.ranges.push_back({ZRGetLE16(b + p), ZRGetLE16(b + p + 2)});
+        for (size_t p = at + 12; p < at + 12 + len; p += 4)
+            r.ranges.push_back({ZRGetLE16(b + p), ZRGetLE16(b + p + 2)});
         out.push_back(r);
         at += 12 + len;
     }
@@ -105,7 +106,8 @@ TEST(ReadHistory, AgainstAModelUnderRandomOperations) {
         std::vector<uint32_t> order;
         for (int step = 0; step < 1500; ++step) {
             const uint32_t scene = rng() % 6;
-            const uint16_t line = static_cast<uint16_t>(rng() % 8 == 0 ? 65535 - rng() % 3 : rng() % 60);
+            const uint16_t line =
+                static_cast<uint16_t>(rng() % 8 == 0 ? 65535 - rng() % 3 : rng() % 60);
             const uint32_t key = scene << 16 | line;
             switch (rng() % 10) {
                 case 0: {
@@ -120,7 +122,12 @@ TEST(ReadHistory, AgainstAModelUnderRandomOperations) {
                     }
                     break;
                 }
-                case 1: case 2: case 3: case 4: case 5: case 6:
+                case 1:
+                case 2:
+                case 3:
+                case 4:
+                case 5:
+                case 6:
                     h.MarkRead(key);
                     if (model.count(scene) && line != 0) model[scene].second.insert(line);
                     break;
@@ -134,34 +141,50 @@ TEST(ReadHistory, AgainstAModelUnderRandomOperations) {
             for (size_t i = 0; i < recs.size(); ++i) {
                 ASSERT_EQ(recs[i].scene, order[i]);
                 ASSERT_EQ(recs[i].version, model[order[i]].first);
-                ASSERT_EQ(recs[i].ranges, Compress(model[order[i]].second)) << "seed " << seed << " step " << step;
+                ASSERT_EQ(recs[i].ranges, Compress(model[order[i]].second))
+                    << "seed " << seed << " step " << step;
             }
             if (step % 50 == 0) {
                 const ReadHistory fresh = Reloaded(h);
                 for (uint32_t k = 0; k < 6; ++k)
-                    for (uint32_t l = 0; l < 62; ++l) ASSERT_EQ(h.IsRead(k << 16 | l), fresh.IsRead(k << 16 | l));
+                    for (uint32_t l = 0; l < 62; ++l)
+                        ASSERT_EQ(h.IsRead(k << 16 | l), fresh.IsRead(k << 16 | l));
             }
         }
     }
 }
 
 TEST(ReadHistory, AFullBufferStopsRecordingAndKeepsAnswering) {
+    // A block one range short of full: scene 0 with [5, 5], then empty scenes.
+    std::string b(kReadHistorySize - 8, '\0');
+    auto put32 = [&](size_t at, uint32_t v) { ZRPutLE32(reinterpret_cast<uint8_t*>(&b[at]), v); };
+    size_t at = 8;
+    uint32_t count = 0;
+    put32(at, 4);
+    put32(at + 4, 0);
+    ZRPutLE16(reinterpret_cast<uint8_t*>(&b[at + 12]), 5);
+    ZRPutLE16(reinterpret_cast<uint8_t*>(&b[at + 14]), 5);
+    at += 16;
+    for (++count; at + 12 <= b.size() - 4; at += 12) put32(at + 4, ++count);
+    b.resize(at);
+    put32(0, static_cast<uint32_t>(at));
+    put32(4, count);
     ReadHistory h;
-    uint32_t scene = 0;
-    while (h.GetSize() + 12 < kReadHistorySize) h.RegisterScene(scene++, 1);
-    const uint32_t size = h.GetSize();
-    h.RegisterScene(scene + 1, 1);
-    EXPECT_EQ(h.GetSize(), size);
-    h.MarkRead(0u << 16 | 5);
-    if (h.GetSize() + 4 < kReadHistorySize) h.MarkRead(0u << 16 | 9);
-    for (uint32_t line = 2; h.GetSize() + 4 < kReadHistorySize; line += 2) h.MarkRead((scene - 1) << 16 | line);
+    ASSERT_TRUE(h.Load(reinterpret_cast<const uint8_t*>(b.data()), b.size()));
+
+    uint32_t line = 20;
+    for (; h.GetSize() + 4 < kReadHistorySize; line += 2) h.MarkRead(0u << 16 | line);
+    EXPECT_TRUE(h.IsRead(0u << 16 | (line - 2)));  // the last range that fitted
     const uint32_t full = h.GetSize();
-    h.MarkRead(3u << 16 | 100);
+    h.MarkRead(0u << 16 | 100);
+    h.RegisterScene(count + 5, 1);
     EXPECT_EQ(h.GetSize(), full);
-    EXPECT_FALSE(h.IsRead(3u << 16 | 100));
+    EXPECT_FALSE(h.IsRead(0u << 16 | 100));
     EXPECT_TRUE(h.IsRead(0u << 16 | 5));
     h.MarkRead(0u << 16 | 6);  // extending a range needs no room
     EXPECT_TRUE(h.IsRead(0u << 16 | 6));
+    h.MarkRead((count - 1) << 16 | 6);  // nor does a scene's fresh record refuse reading
+    EXPECT_FALSE(h.IsRead((count - 1) << 16 | 6));
     Reloaded(h);
 }
 
@@ -169,8 +192,12 @@ TEST(ReadHistory, AFullBufferStopsRecordingAndKeepsAnswering) {
 TEST(ReadHistory, LoadRefusesMalformedBlocks) {
     const ReadHistory good = savefixture::SampleHistory(3);
     const std::string block(reinterpret_cast<const char*>(good.GetBuffer()), good.GetSize());
-    auto put32 = [](std::string& b, size_t at, uint32_t v) { ZRPutLE32(reinterpret_cast<uint8_t*>(&b[at]), v); };
-    auto put16 = [](std::string& b, size_t at, uint16_t v) { ZRPutLE16(reinterpret_cast<uint8_t*>(&b[at]), v); };
+    auto put32 = [](std::string& b, size_t at, uint32_t v) {
+        ZRPutLE32(reinterpret_cast<uint8_t*>(&b[at]), v);
+    };
+    auto put16 = [](std::string& b, size_t at, uint16_t v) {
+        ZRPutLE16(reinterpret_cast<uint8_t*>(&b[at]), v);
+    };
     const uint32_t r0 = ZRGetLE32(good.GetBuffer() + 8);
     ASSERT_GE(r0, 8u);
     struct Case {
@@ -178,19 +205,37 @@ TEST(ReadHistory, LoadRefusesMalformedBlocks) {
         std::function<void(std::string&)> edit;
     };
     const std::vector<Case> cases = {
-        {"size field larger", [&](std::string& b) { put32(b, 0, static_cast<uint32_t>(b.size() + 4)); }},
-        {"size field smaller", [&](std::string& b) { put32(b, 0, static_cast<uint32_t>(b.size() - 4)); }},
+        {"size field larger",
+         [&](std::string& b) { put32(b, 0, static_cast<uint32_t>(b.size() + 4)); }},
+        {"size field smaller",
+         [&](std::string& b) { put32(b, 0, static_cast<uint32_t>(b.size() - 4)); }},
         {"shorter than a head", [&](std::string& b) { b.resize(6); }},
         {"count too high", [&](std::string& b) { put32(b, 4, 4); }},
         {"count too low", [&](std::string& b) { put32(b, 4, 2); }},
         {"R not a multiple of 4", [&](std::string& b) { put32(b, 8, r0 - 2); }},
         {"R past the end", [&](std::string& b) { put32(b, 8, 0x7FFFFFF0); }},
         {"first after last", [&](std::string& b) { put16(b, 20, 500); }},
-        {"ranges overlap", [&](std::string& b) { put16(b, 24, ZRGetLE16(reinterpret_cast<uint8_t*>(&b[22]))); }},
-        {"ranges touch", [&](std::string& b) { put16(b, 24, static_cast<uint16_t>(ZRGetLE16(reinterpret_cast<uint8_t*>(&b[22])) + 1)); }},
-        {"ranges descend", [&](std::string& b) { put16(b, 24, 0); put16(b, 26, 0); }},
-        {"record cut short", [&](std::string& b) { b.resize(b.size() - 4); put32(b, 0, static_cast<uint32_t>(b.size())); }},
-        {"trailing bytes", [&](std::string& b) { b += std::string(4, '\0'); put32(b, 0, static_cast<uint32_t>(b.size())); }},
+        {"ranges overlap",
+         [&](std::string& b) { put16(b, 24, ZRGetLE16(reinterpret_cast<uint8_t*>(&b[22]))); }},
+        {"ranges touch",
+         [&](std::string& b) {
+             put16(b, 24, static_cast<uint16_t>(ZRGetLE16(reinterpret_cast<uint8_t*>(&b[22])) + 1));
+         }},
+        {"ranges descend",
+         [&](std::string& b) {
+             put16(b, 24, 0);
+             put16(b, 26, 0);
+         }},
+        {"record cut short",
+         [&](std::string& b) {
+             b.resize(b.size() - 4);
+             put32(b, 0, static_cast<uint32_t>(b.size()));
+         }},
+        {"trailing bytes",
+         [&](std::string& b) {
+             b += std::string(4, '\0');
+             put32(b, 0, static_cast<uint32_t>(b.size()));
+         }},
     };
     for (const Case& c : cases) {
         std::string b = block;

@@ -25,7 +25,9 @@ inline std::string Gbk(size_t n, uint32_t seed = 1) {
     return s;
 }
 
-inline ZRString Z(const std::string& s) { return ZRString(s.c_str()); }
+inline ZRString Z(const std::string& s) {
+    return ZRString(s.c_str());
+}
 
 // A state with every field in use and every text field filled to its limit.
 inline GameState FullState(uint32_t seed = 7) {
@@ -89,34 +91,94 @@ inline void RandomOp(GameState& s, std::mt19937& rng) {
     };
     try {
         switch (r(0, 27)) {
-            case 0: s.SetFlag(r(-2, 520), r(0, 1)); break;
-            case 1: s.SetValue(r(-1, 65), r(INT32_MIN, INT32_MAX)); break;
-            case 2: s.SetStringVar(r(-1, 16), Z(Gbk(static_cast<size_t>(r(0, 130)), rng()))); break;
-            case 3: s.SetDate(r(-100, 20000)); break;
-            case 4: s.SetTime(r(-100, 3000)); break;
-            case 5: s.SetLimitDate(r(0, 1300)); break;
-            case 6: s.SetLimitTime(r(0, 2500)); break;
-            case 7: s.AddDays(r(-800, 800)); break;
-            case 8: s.AddHours(r(INT32_MIN, INT32_MAX)); break;
-            case 9: s.AddMinutes(r(-5000, 5000)); break;
-            case 10: s.SetSeconds(r(-1, 70000)); break;
-            case 11: s.SetWeather(r(-1, 7)); break;
-            case 12: s.SetRainPower(r(-50, 400)); break;
-            case 13: s.Push(rng()); break;
-            case 14: s.Pop(); break;
-            case 15: s.PushFrame(r(0, 9), rng(), rng(), s.StackBase, s.StackTop, s.GetResult(), s.GetArg()); break;
-            case 16: { CallFrame f; s.PopFrame(f); break; }
-            case 17: s.SetMessage(r(-2, 70000), Z(Gbk(static_cast<size_t>(r(0, 300)), rng()))); break;
-            case 18: s.MarkMessageRead(); break;
-            case 19: s.AddText(Z(Gbk(static_cast<size_t>(r(0, 60)), rng()))); break;
-            case 20: s.NewLine(); break;
-            case 21: s.ClearPage(); break;
-            case 22: s.LocateText(r(-1, 27), r(-1, 17)); break;
-            case 23: for (int i = r(0, 1200); i > 0; --i) s.NewBacklogLine(); break;
-            case 24: s.SetSelectText(r(-1, 4), Z(Gbk(static_cast<size_t>(r(0, 60)), rng()))); break;
-            case 25: s.SetSceneName(Z(Gbk(static_cast<size_t>(r(0, 70)), rng()))); break;
-            case 26: s.ResetScreen(); break;
-            case 27: s.SetMonth(r(0, 13)); s.SetDay(r(0, 32)); break;
+            case 0:
+                s.SetFlag(r(-2, 520), r(0, 1));
+                break;
+            case 1:
+                s.SetValue(r(-1, 65), r(INT32_MIN, INT32_MAX));
+                break;
+            case 2:
+                s.SetStringVar(r(-1, 16), Z(Gbk(static_cast<size_t>(r(0, 130)), rng())));
+                break;
+            case 3:
+                s.SetDate(r(-100, 20000));
+                break;
+            case 4:
+                s.SetTime(r(-100, 3000));
+                break;
+            case 5:
+                s.SetLimitDate(r(0, 1300));
+                break;
+            case 6:
+                s.SetLimitTime(r(0, 2500));
+                break;
+            case 7:
+                s.AddDays(r(-800, 800));
+                break;
+            case 8:
+                s.AddHours(r(INT32_MIN, INT32_MAX));
+                break;
+            case 9:
+                s.AddMinutes(r(-5000, 5000));
+                break;
+            case 10:
+                s.SetSeconds(r(-1, 70000));
+                break;
+            case 11:
+                s.SetWeather(r(-1, 7));
+                break;
+            case 12:
+                s.SetRainPower(r(-50, 400));
+                break;
+            case 13:
+                s.Push(rng());
+                break;
+            case 14:
+                s.Pop();
+                break;
+            case 15:
+                s.PushFrame(r(0, 9), rng(), rng(), s.StackBase, s.StackTop, s.GetResult(),
+                            s.GetArg());
+                break;
+            case 16: {
+                CallFrame f;
+                s.PopFrame(f);
+                break;
+            }
+            case 17:
+                s.SetMessage(r(-2, 70000), Z(Gbk(static_cast<size_t>(r(0, 300)), rng())));
+                break;
+            case 18:
+                s.MarkMessageRead();
+                break;
+            case 19:
+                s.AddText(Z(Gbk(static_cast<size_t>(r(0, 60)), rng())));
+                break;
+            case 20:
+                s.NewLine();
+                break;
+            case 21:
+                s.ClearPage();
+                break;
+            case 22:
+                s.LocateText(r(-1, 27), r(-1, 17));
+                break;
+            case 23:
+                for (int i = r(0, 1200); i > 0; --i) s.NewBacklogLine();
+                break;
+            case 24:
+                s.SetSelectText(r(-1, 4), Z(Gbk(static_cast<size_t>(r(0, 60)), rng())));
+                break;
+            case 25:
+                s.SetSceneName(Z(Gbk(static_cast<size_t>(r(0, 70)), rng())));
+                break;
+            case 26:
+                s.ResetScreen();
+                break;
+            case 27:
+                s.SetMonth(r(0, 13));
+                s.SetDay(r(0, 32));
+                break;
         }
     } catch (const EGameErr&) {
     }
@@ -165,7 +227,8 @@ inline SystemData SampleSystem() {
 inline std::string SlotFile(const GameState& cur, const GameState& snap,
                             const std::vector<uint8_t>& thumb = {}) {
     std::string out;
-    if (!EncodeSlotSave(cur, snap, static_cast<uint32_t>(thumb.size()), thumb.data(), out)) out.clear();
+    if (!EncodeSlotSave(cur, snap, static_cast<uint32_t>(thumb.size()), thumb.data(), out))
+        out.clear();
     return out;
 }
 

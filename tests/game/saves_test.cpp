@@ -27,7 +27,9 @@ Image Encoded(const GameState& s) {
     return img;
 }
 
-const uint8_t* U8(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
+const uint8_t* U8(const std::string& s) {
+    return reinterpret_cast<const uint8_t*>(s.data());
+}
 
 // A file image with the given plain block coded behind the header (and the plain size, for
 // a system save), so tests can build files the writers would never make.
@@ -35,11 +37,14 @@ std::string Coded(const std::string& header, const Image& plain) {
     ZRRangeEncode enc;
     EXPECT_TRUE(enc.Create());
     Image coded(plain.size() * 2 + 64);
-    EXPECT_TRUE(enc.Encode(plain.data(), coded.data(), static_cast<int>(plain.size()), static_cast<int>(coded.size())));
+    EXPECT_TRUE(enc.Encode(plain.data(), coded.data(), static_cast<int>(plain.size()),
+                           static_cast<int>(coded.size())));
     return header + std::string(reinterpret_cast<const char*>(coded.data()), enc.GetResultSize());
 }
 
-std::string SlotHeader() { return std::string("SOLV\x03\x01\0\0", 8); }
+std::string SlotHeader() {
+    return std::string("SOLV\x03\x01\0\0", 8);
+}
 std::string SysHeader(uint32_t p) {
     std::string h("SOLV\x00\x01\0\0", 8);
     uint8_t b[4];
@@ -77,10 +82,13 @@ class Saves : public ::testing::Test {
 
 TEST_F(Saves, SlotRoundTripsOfStatesTheGameMakes) {
     const std::vector<uint8_t> thumb = fx::Thumbnail();
+    const GameState snap0;
     for (uint32_t seed = 1; seed <= 12; ++seed) {
         const GameState cur = fx::RandomState(seed), snap = fx::RandomState(seed + 100);
-        const std::vector<uint8_t> t(thumb.begin(), thumb.begin() + seed * 5000 % (thumb.size() + 1));
-        ASSERT_TRUE(SaveGameData(static_cast<int32_t>(seed), cur, snap, static_cast<uint32_t>(t.size()), t.data()));
+        const std::vector<uint8_t> t(thumb.begin(),
+                                     thumb.begin() + seed * 5000 % (thumb.size() + 1));
+        ASSERT_TRUE(SaveGameData(static_cast<int32_t>(seed), cur, snap,
+                                 static_cast<uint32_t>(t.size()), t.data()));
         GameState a, b;
         uint32_t size = 1;
         std::vector<uint8_t> got(kThumbnailMaxSize, 0xEE);
@@ -107,6 +115,13 @@ TEST_F(Saves, SlotRoundTripsOfStatesTheGameMakes) {
     ASSERT_TRUE(SaveGameSlotThumb(7, thumb.data(), kThumbnailMaxSize));
     EXPECT_FALSE(SaveGameSlotThumb(20, thumb.data(), kThumbnailMaxSize + 1));
     EXPECT_FALSE(std::filesystem::exists(dir_.Host("SV20.sav")));
+    // A state the reader would refuse is not written over a good slot.
+    GameState broken = fx::RandomState(3);
+    broken.FadeSpeed = 0;
+    EXPECT_FALSE(SaveGameData(7, broken, snap0, 0, nullptr));
+    EXPECT_FALSE(SaveGameData(7, snap0, broken, 0, nullptr));
+    EXPECT_TRUE(LoadGameSlotData(7, nullptr, nullptr, size, nullptr));
+    EXPECT_EQ(size, kThumbnailMaxSize);
     EXPECT_FALSE(SaveGameSlot(-1));
     EXPECT_FALSE(LoadGameSlot(-1));
     EXPECT_FALSE(LoadGameSlot(21));
@@ -145,6 +160,26 @@ TEST_F(Saves, MalformedFilesAreRefusedAndTheGlobalsUntouched) {
     const std::string sys = fx::SystemFile(fx::SampleSystem(), fx::SampleHistory(2));
     ASSERT_FALSE(slot.empty());
     ASSERT_FALSE(full.empty());
+    // Cut at every length: the buffer readers, whose outputs must stay as they were.
+    const Image curBefore = Encoded(CurrentState);
+    const Image sysBefore = [] {
+        Image b(kSystemDataSize);
+        SysData.Encode(b.data());
+        return b;
+    }();
+    uint32_t size = 0;
+    for (size_t n = 0; n < slot.size(); ++n)
+        ASSERT_FALSE(DecodeSlotSave(U8(slot), n, &CurrentState, nullptr, size, nullptr)) << n;
+    for (size_t n = 0; n < full.size(); n += 97)
+        ASSERT_FALSE(DecodeSlotSave(U8(full), n, &CurrentState, nullptr, size, nullptr)) << n;
+    for (size_t n = 0; n < sys.size(); ++n)
+        ASSERT_FALSE(DecodeSystemSave(U8(sys), n, SysData, ReadHist)) << n;
+    EXPECT_EQ(Encoded(CurrentState), curBefore);
+    Image sysAfter(kSystemDataSize);
+    SysData.Encode(sysAfter.data());
+    EXPECT_EQ(sysAfter, sysBefore);
+
+    // Whole files through the loaders: the globals stay as they were.
     const std::string before = Globals();
     auto loadsSlot = [&](const std::string& bytes) {
         dir_.Write("SV03.sav", bytes);
@@ -155,10 +190,6 @@ TEST_F(Saves, MalformedFilesAreRefusedAndTheGlobalsUntouched) {
         std::filesystem::remove(dir_.Host("SVSys.sav.bad"));
         return LoadSystemData();
     };
-    for (size_t n = 0; n < slot.size(); ++n) ASSERT_FALSE(loadsSlot(slot.substr(0, n))) << n;
-    for (size_t n = 0; n < full.size(); n += 211) ASSERT_FALSE(loadsSlot(full.substr(0, n))) << n;
-    for (size_t n = 0; n < sys.size(); n += 7) ASSERT_FALSE(loadsSys(sys.substr(0, n))) << n;
-    EXPECT_EQ(Globals(), before);
 
     struct Case {
         const char* name;
@@ -179,7 +210,8 @@ TEST_F(Saves, MalformedFilesAreRefusedAndTheGlobalsUntouched) {
         {"slot: decodes short", Coded(SlotHeader(), Image(plain.begin(), plain.end() - 1)), true},
         {"slot: thumbnail size", Coded(SlotHeader(), bigThumb), true},
         {"sys: P below 76", Coded(SysHeader(75), sysPlain), false},
-        {"sys: P above the history", Coded(SysHeader(kSystemDataSize + kReadHistorySize), sysPlain), false},
+        {"sys: P above the history", Coded(SysHeader(kSystemDataSize + kReadHistorySize), sysPlain),
+         false},
         {"sys: P larger than the block", Coded(SysHeader(77), sysPlain), false},
         {"sys: coded part past the buffer", sys + std::string(0x100110, '\0'), false},
         {"sys: header only", SysHeader(76).substr(0, 8), false},
@@ -196,8 +228,8 @@ TEST_F(Saves, MalformedFilesAreRefusedAndTheGlobalsUntouched) {
 // A field of either state outside what the game makes refuses the whole slot.
 TEST_F(Saves, AnInvalidFieldInEitherStateRefusesTheSlot) {
     const std::vector<std::pair<size_t, uint32_t>> bad = {
-        {0, 9},         {2424, 13},    {3536, 300},   {5348, 65},   {5352, 6},
-        {5364, 0},      {6776, 5000},  {59780, 1000}, {2440, 256},  {5640, 4}};
+        {0, 9},    {2424, 13},   {3536, 300},   {5348, 65},  {5352, 6},
+        {5364, 0}, {6776, 5000}, {59780, 1000}, {2440, 256}, {5640, 4}};
     for (size_t which : {0u, 1u}) {
         for (auto [off, v] : bad) {
             Image plain(kSlotPlainSize, 0);
@@ -259,7 +291,8 @@ TEST_F(Saves, InterruptedOrRefusedWritesKeepTheOldSave) {
     EXPECT_NE(SysData.GetValue(0), 12345u);
     // No temporary files are left behind by the writers that finished.
     size_t files = 0;
-    for (const auto& e : std::filesystem::directory_iterator(dir_.Host())) files += e.is_regular_file();
+    for (const auto& e : std::filesystem::directory_iterator(dir_.Host()))
+        files += e.is_regular_file();
     EXPECT_GE(files, 2u);
 }
 
