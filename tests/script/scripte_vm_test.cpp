@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <fstream>
+#include <iterator>
 
 #include "game/maint.h"
+#include "platform/codepage.h"
 #include "script_rig.h"
 
 namespace {
@@ -292,6 +295,36 @@ TEST(ScriptVm, LoadedGameResumesOrRestarts) {
             EXPECT_EQ(rig.Stack(), (std::vector<int32_t>{9}));  // the new file runs
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The demo story as mkdemo packs it: GameStart counts down, calls near and far, changes
+// scene, and the second scene ends the script.
+TEST(ScriptVm, DemoStoryRunsToItsEnd) {
+    std::vector<std::string> sources;
+    for (const char* name : {"start.nys", "campus.nys"}) {
+        std::ifstream in(std::string(ZR_DEMO_SCRIPTS) + "/" + name, std::ios::binary);
+        sources.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        ASSERT_FALSE(sources.back().empty()) << name;
+    }
+    ScriptRig rig;
+    CountingHost host;
+    rig.engine->SetHost(&host);
+    rig.Build(sources);
+    rig.Start("GameStart");
+    EXPECT_TRUE(rig.engine->Run());
+    EXPECT_EQ(host.rebuilds, 1);
+    EXPECT_EQ(rig.state->GetSceneName(), ZRString("Campus"));
+    EXPECT_EQ(rig.snapshot->GetValue(0), 0);
+    EXPECT_EQ(rig.snapshot->GetResult(), 1);
+    EXPECT_EQ(rig.snapshot->GetStringVar(1),
+              ZRString(plat::FromUtf8("ようこそ", plat::CodePage::Gbk).c_str()));
+    EXPECT_TRUE(rig.state->GetFlag(10));
+    EXPECT_EQ(rig.state->Day, 2);
+    EXPECT_EQ(rig.state->LimitDay, 5);
 }
 
 }  // namespace
