@@ -72,10 +72,12 @@ bool TScriptEngine::Run() {
     s.SetWaitState(0);
     break_ = 0;
     try {
+        // Text handed to the processor counts against the budget too: one that neither
+        // empties the text nor breaks must not hold the frame for ever either.
         while (!s.Halted && !s.Waiting && !break_) {
             if (budget_ <= 0) break;
+            --budget_;
             if (s.IsMessageTextEmpty()) {
-                --budget_;
                 Step();
                 if (s.Halted) s.MarkMessageRead();
             } else {

@@ -328,3 +328,24 @@ TEST(ScriptVm, DemoStoryRunsToItsEnd) {
 }
 
 }  // namespace
+
+namespace {
+
+void StuckTextProcessor(TScriptEngine&) {}
+
+// A processor that keeps the text and never breaks still gives the frame back.
+TEST(ScriptVm, BudgetAlsoBoundsTextThatNeverEnds) {
+    ScriptRig rig;
+    rig.Build({OneLabel("EXIT\n")});
+    rig.Start("S");
+    rig.engine->SetTextProcessor(StuckTextProcessor);
+    rig.state->SetMessageText("never shown");
+    rig.engine->BeginFrame(50);
+    EXPECT_FALSE(rig.engine->Run());
+    EXPECT_TRUE(rig.engine->BudgetSpent());
+    rig.engine->SetTextProcessor(nullptr);
+    rig.engine->BeginFrame();
+    EXPECT_TRUE(rig.engine->Run());
+}
+
+}  // namespace
