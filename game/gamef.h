@@ -14,6 +14,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "devices/dinputu.h"
@@ -215,6 +216,13 @@ class TGameForm : public plat::WindowComponent {
     void AlphaBufferOverRun(plat::TComponent* sender);
     // Whether the window is minimised; hot keys do nothing then.
     std::atomic<bool> Minimized{false};
+    // Runs TakeScreenshot on a worker, so the window thread never waits for the picture.
+    void StartScreenshot(bool withCursor);
+    void JoinScreenshot();
+    // ResetDisplay from the window thread, running the main queue while it waits for locks.
+    bool ResetDisplayServicing(uint8_t kind);
+    std::thread ScreenshotThread;
+    std::atomic<bool> ScreenshotBusy{false};
 
     const bool Hosted;
     const ZRString GameArchiveName;
