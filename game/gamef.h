@@ -202,7 +202,12 @@ class TGameForm : public plat::WindowComponent {
     TNyRGBBits* TransitionTo = nullptr;
 
     // Screenshots, in-window hot keys and the display-mode messages.
-    enum HotKey : int32_t { hkNone = -1, hkScreenshot = 0, hkScreenshotCursor = 1, hkToggleDisplay = 2 };
+    enum HotKey : int32_t {
+        hkNone = -1,
+        hkScreenshot = 0,
+        hkScreenshotCursor = 1,
+        hkToggleDisplay = 2,
+    };
     // Window thread: the hot key a key-down event is (hkNone for any other event).
     static HotKey HotKeyOf(const SDL_Event& e);
     // Window thread: acts on a hot key; true when handled (never queued as input then).

@@ -16,9 +16,9 @@
 #include "game/gamef.h"
 #include "media/zrpng.h"
 #include "platform/clipboard.h"
+#include "platform/codepage.h"
 #include "platform/mainqueue.h"
 #include "platform/messagebox.h"
-#include "platform/codepage.h"
 
 namespace {
 
@@ -181,8 +181,8 @@ void TGameForm::TakeScreenshot(bool withCursor) {
             TPoint p;
             GetMousePos(p);
             const int h = cursor >= 4 ? 15 : 0;
-            shot->DrawAlphaMask(p.x - h, p.y - h, CursorBits, cursor * kCursorCell, 0,
-                                kCursorCell, kCursorCell, CursorAlpha);
+            shot->DrawAlphaMask(p.x - h, p.y - h, CursorBits, cursor * kCursorCell, 0, kCursorCell,
+                                kCursorCell, CursorAlpha);
         }
         if (CapEnable) {
             std::string name;

@@ -54,8 +54,8 @@ void ClearPanelImage(TNyRGBPanel* panel);
 // Panel frames: (x, y) in the target, (sx, sy) inside the panel's current frame, w x h.
 bool DrawPanelImage(TNyRGBPanel* panel, TNyRGBBits* target, int x, int y, int sx, int sy, int w,
                     int h, int rate);
-bool DrawPanelImageAdd(TNyRGBPanel* panel, TNyRGBBits* target, int x, int y, int sx, int sy,
-                       int w, int h);
+bool DrawPanelImageAdd(TNyRGBPanel* panel, TNyRGBBits* target, int x, int y, int sx, int sy, int w,
+                       int h);
 bool FillPanelAlpha(TNyRGBPanel* panel, TNyRGBBits* target, int x, int y, int sx, int sy, int w,
                     int h, uint32_t colour, int rate);
 
@@ -64,8 +64,7 @@ bool DrawLineAddClip(TNyRGBBits* bits, int x1, int y1, int x2, int y2, uint32_t 
                      ZRRect clip);
 bool DrawLineAddRateClip(TNyRGBBits* bits, int x1, int y1, int x2, int y2, uint32_t colour,
                          ZRRect clip, TNyAlpha* intensity);
-bool DrawLineClip(TNyRGBBits* bits, int x1, int y1, int x2, int y2, uint32_t colour,
-                  ZRRect clip);
+bool DrawLineClip(TNyRGBBits* bits, int x1, int y1, int x2, int y2, uint32_t colour, ZRRect clip);
 
 // Day-and-time label of a stage (GBK), cut to at most maxBytes without splitting a character.
 ZRString GetStageLabel(int stage, int maxBytes);

@@ -160,8 +160,8 @@ bool DrawPanelImage(TNyRGBPanel* panel, TNyRGBBits* target, int x, int y, int sx
     return true;
 }
 
-bool DrawPanelImageAdd(TNyRGBPanel* panel, TNyRGBBits* target, int x, int y, int sx, int sy,
-                       int w, int h) {
+bool DrawPanelImageAdd(TNyRGBPanel* panel, TNyRGBBits* target, int x, int y, int sx, int sy, int w,
+                       int h) {
     TNyRGBBits* image = panel->GetImage();
     if (!image) return false;
     if (FrameRect(panel, image->Width(), image->Height(), sx, sy, w, h))
@@ -193,8 +193,7 @@ bool DrawLineAddRateClip(TNyRGBBits* bits, int x1, int y1, int x2, int y2, uint3
     return WalkLine(bits, x1, y1, x2, y2, clip, rule);
 }
 
-bool DrawLineClip(TNyRGBBits* bits, int x1, int y1, int x2, int y2, uint32_t colour,
-                  ZRRect clip) {
+bool DrawLineClip(TNyRGBBits* bits, int x1, int y1, int x2, int y2, uint32_t colour, ZRRect clip) {
     return WalkLine(bits, x1, y1, x2, y2, clip, Colour<SubRule>(colour));
 }
 
@@ -206,15 +205,24 @@ struct StageLabel {
 };
 
 constexpr StageLabel kStageLabels[] = {
-    {1, "第1天/夜晚"},    {2, "第2天/早晨"},    {3, "第2天/白天"},  {4, "第2天/放学后"},
-    {5, "第3天/早晨"},    {6, "第3天/放学后"},  {7, "第3天/夜晚"},  {8, "第4天/白天"},
-    {9, "第4天/白天"},    {10, "第4天/放学后"}, {11, "第4天/放学后"}, {12, "第4天/夜晚"},
-    {13, "第4天/夜晚"},   {14, "第5天/白天"},   {15, "第6天/早晨"}, {16, "第6天/白天"},
-    {17, "第6天/放学后"}, {18, "第7天/早晨"},   {19, "第7天/白天"}, {20, "第7天/白天"},
-    {21, "第7天/白天"},   {22, "第7天/白天"},   {23, "第7天/白天"}, {24, "第7天/白天"},
-    {25, "第7天/白天"},   {26, "第7天/傍晚"},   {27, "第7天/傍晚"}, {28, "之后/放学后"},
-    {29, "第2天/夜晚"},   {30, "第3天/白天"},   {31, "第4天/早晨"}, {32, "第5天/早晨"},
-    {33, "第5天/白天"},   {34, "第5天/放学后"}, {35, "第5天/夜晚"}, {36, "第6天/夜晚"},
+    {1, "第1天/夜晚"},    {2, "第2天/早晨"},
+    {3, "第2天/白天"},    {4, "第2天/放学后"},
+    {5, "第3天/早晨"},    {6, "第3天/放学后"},
+    {7, "第3天/夜晚"},    {8, "第4天/白天"},
+    {9, "第4天/白天"},    {10, "第4天/放学后"},
+    {11, "第4天/放学后"}, {12, "第4天/夜晚"},
+    {13, "第4天/夜晚"},   {14, "第5天/白天"},
+    {15, "第6天/早晨"},   {16, "第6天/白天"},
+    {17, "第6天/放学后"}, {18, "第7天/早晨"},
+    {19, "第7天/白天"},   {20, "第7天/白天"},
+    {21, "第7天/白天"},   {22, "第7天/白天"},
+    {23, "第7天/白天"},   {24, "第7天/白天"},
+    {25, "第7天/白天"},   {26, "第7天/傍晚"},
+    {27, "第7天/傍晚"},   {28, "之后/放学后"},
+    {29, "第2天/夜晚"},   {30, "第3天/白天"},
+    {31, "第4天/早晨"},   {32, "第5天/早晨"},
+    {33, "第5天/白天"},   {34, "第5天/放学后"},
+    {35, "第5天/夜晚"},   {36, "第6天/夜晚"},
     {37, "第7天/白天"},   {-1, ""},
 };
 
