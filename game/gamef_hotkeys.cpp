@@ -172,17 +172,18 @@ void TGameForm::TakeScreenshot(bool withCursor) {
         copied = shot->ConvertCopy(0, 0, source, 0, y, kShotW, kShotH);
         source->Unlock();
     }
+    // Read under the lock: a display switch changes the display kind the position depends on.
     const int32_t cursor = CursorType.load();
+    TPoint mouse;
+    GetMousePos(mouse);
     DrawLock->Leave();
 
     if (copied) {
         // The cursor and the stamps go into the copy only: the live picture stays as it was.
         if (withCursor && cursor >= 0 && CursorBits && CursorBits->Created()) {
-            TPoint p;
-            GetMousePos(p);
             const int h = cursor >= 4 ? 15 : 0;
-            shot->DrawAlphaMask(p.x - h, p.y - h, CursorBits, cursor * kCursorCell, 0, kCursorCell,
-                                kCursorCell, CursorAlpha);
+            shot->DrawAlphaMask(mouse.x - h, mouse.y - h, CursorBits, cursor * kCursorCell, 0,
+                                kCursorCell, kCursorCell, CursorAlpha);
         }
         if (CapEnable) {
             std::string name;
