@@ -23,3 +23,9 @@ endfunction()
 function(zr_bench_extra_script_vm target)
   target_link_libraries(${target} PRIVATE nyscriptlib)
 endfunction()
+
+# The save thumbnail is measured beside libswscale's area scaler.
+function(zr_bench_extra_game_thumbnail target)
+  pkg_check_modules(ZRBENCH_SWSCALE REQUIRED IMPORTED_TARGET libswscale libavutil)
+  target_link_libraries(${target} PRIVATE PkgConfig::ZRBENCH_SWSCALE)
+endfunction()
