@@ -49,7 +49,7 @@ bool ParseAdxHeader(const uint8_t* data, size_t size, AdxHeader* header, std::st
     if (Be16(data) != 0x8000) return Fail(error, "not an ADX stream");
     AdxHeader h;
     h.dataOffset = static_cast<uint32_t>(Be16(data + 2)) + 4;
-    if (data[4] == 0x08 || data[4] == 0x09 || data[19] == 0x08 || data[19] == 0x09)
+    if (data[19] == 0x08 || data[19] == 0x09)
         return Fail(error, "encrypted ADX streams are not supported");
     if (data[4] != 3) return Fail(error, "unsupported ADX coding");
     if (data[5] != kAdxBlockBytes || data[6] != 4) return Fail(error, "unsupported ADX block size");
