@@ -165,7 +165,7 @@ struct MovieDecoder::Impl {
     size_t pcmRead = 0;
     uint32_t voiceRate = 0;
     uint16_t voiceChannels = 0;
-    VoiceId voice = 0;
+    std::atomic<VoiceId> voice{0};
     std::atomic<uint64_t> framesTaken{0};
     std::atomic<bool> audioDead{false};
     std::atomic<bool> audioDrained{false};
@@ -203,6 +203,9 @@ struct MovieDecoder::Impl {
     }
 
     bool Open(std::string* error) {
+        // Damaged movies are answered with a false result, not with lines on the console.
+        static std::once_flag quiet;
+        std::call_once(quiet, [] { av_log_set_level(AV_LOG_FATAL); });
         auto fail = [&](const char* why) {
             if (error) *error = why;
             return false;
@@ -219,17 +222,24 @@ struct MovieDecoder::Impl {
         if (options.frameBits != 24) options.frameBits = 32;
         bytesPerPixel = options.frameBits / 8;
 
+        thread = std::thread([this] { Run(); });
+        return true;
+    }
+
+    // The part of the open that reads more than the head runs on the decode thread, so a slow
+    // or stuck source never holds up the caller.
+    bool OpenStreams() {
         format = avformat_alloc_context();
         auto* ioBuffer = static_cast<uint8_t*>(av_malloc(kIoBufferBytes));
         if (!format || !ioBuffer) {
             av_free(ioBuffer);
-            return fail("out of memory");
+            return Fail("out of memory");
         }
         io = avio_alloc_context(ioBuffer, kIoBufferBytes, 0, source.get(), &ByteSource::Read, nullptr,
                                 &ByteSource::Seek);
         if (!io) {
             av_free(ioBuffer);
-            return fail("out of memory");
+            return Fail("out of memory");
         }
         format->pb = io;
         format->flags |= AVFMT_FLAG_CUSTOM_IO;
@@ -237,9 +247,9 @@ struct MovieDecoder::Impl {
         format->max_analyze_duration = AV_TIME_BASE;
         if (avformat_open_input(&format, nullptr, av_find_input_format("mpeg"), nullptr) < 0) {
             format = nullptr;  // freed by the failed open
-            return fail("not an MPEG program stream");
+            return Fail("not an MPEG program stream");
         }
-        if (avformat_find_stream_info(format, nullptr) < 0) return fail("cannot read the movie's streams");
+        if (avformat_find_stream_info(format, nullptr) < 0) return Fail("cannot read the movie's streams");
         for (unsigned i = 0; i < format->nb_streams; ++i) {
             const AVCodecParameters* p = format->streams[i]->codecpar;
             if (videoIndex < 0 && p->codec_type == AVMEDIA_TYPE_VIDEO &&
@@ -247,15 +257,15 @@ struct MovieDecoder::Impl {
                 videoIndex = static_cast<int>(i);
             if (audioIndex < 0 && p->codec_type == AVMEDIA_TYPE_AUDIO) audioIndex = static_cast<int>(i);
         }
-        if (videoIndex < 0 || !OpenCodec(videoIndex, &video)) return fail("no MPEG video in the movie");
+        if (videoIndex < 0 || !OpenCodec(videoIndex, &video)) return Fail("no MPEG video in the movie");
         const AVRational rate = format->streams[videoIndex]->r_frame_rate;
         if (rate.num > 0 && rate.den > 0 && av_q2d(rate) >= 1 && av_q2d(rate) <= 120) frameSeconds = 1.0 / av_q2d(rate);
         if (audioIndex >= 0 && !OpenCodec(audioIndex, &audio)) audioIndex = -1;
         packet = av_packet_alloc();
         frame = av_frame_alloc();
-        if (!packet || !frame) return fail("out of memory");
+        if (!packet || !frame) return Fail("out of memory");
 
-        if (audio && options.mixer) {
+        if (audio && options.mixer && !quitRequested()) {
             const int ch = audio->ch_layout.nb_channels;
             const int sr = audio->sample_rate;
             if ((ch == 1 || ch == 2) && sr >= 1000 && sr <= 192000) {
@@ -272,7 +282,6 @@ struct MovieDecoder::Impl {
                 }
             }
         }
-        thread = std::thread([this] { Run(); });
         return true;
     }
 
@@ -424,9 +433,16 @@ struct MovieDecoder::Impl {
         return true;
     }
 
+    bool quitRequested() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return quit || stopped;
+    }
+
+    static bool Fail(const char*) { return false; }
+
     void Run() {
         uint64_t picturesAtPass = 0;
-        for (;;) {
+        for (bool opened = OpenStreams(); opened;) {
             {
                 std::unique_lock<std::mutex> lock(mutex);
                 wake.wait(lock, [&] { return quit || stopped || !ShouldSleep(); });
