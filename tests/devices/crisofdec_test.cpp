@@ -425,3 +425,33 @@ TEST_F(GlueTest, APictureSizeChangingMidFileIsScaledToTheHead) {
     EXPECT_GT(drawn, 12);  // pictures of the larger part came through
     EXPECT_GE(lastBars, 10);  // and still read, scaled to the head's size
 }
+
+TEST_F(GlueTest, WaitingForTheFirstPictureGivesUpAfterThreeSeconds) {
+    ASSERT_TRUE(Start());
+    // A source that delivers the head and then nothing, like a stalled drive.
+    const auto movie = MakeMovie({160, 96, 30, false});
+    std::filesystem::create_directories(dir.Host("Movie"));
+    ASSERT_EQ(mkfifo(dir.Host("Movie/Stuck.sfd").c_str(), 0600), 0);
+    std::thread writer([&] {
+        std::ofstream out(dir.Host("Movie/Stuck.sfd"), std::ios::binary);
+        // The head and the start of the first picture, then a padding packet as long as the
+        // head the reader takes first.
+        out.write(reinterpret_cast<const char*>(movie->data()), 120);
+        std::vector<char> padding(4 + 2 + 30000, '\xFF');
+        padding[0] = 0, padding[1] = 0, padding[2] = 1, padding[3] = '\xBE';
+        padding[4] = static_cast<char>(30000 >> 8), padding[5] = static_cast<char>(30000 & 0xFF);
+        out.write(padding.data(), static_cast<std::streamsize>(padding.size()));
+        out.flush();
+        std::this_thread::sleep_for(3600ms);
+    });
+    const uint32_t h = ThePlayback().OpenMovie("Movie\\Stuck.sfd", false, 0, 1000);
+    ASSERT_NE(h, 0u);
+    const auto t0 = Clock::now();
+    ThePlayback().WaitStart(h);
+    const auto waited = Clock::now() - t0;
+    EXPECT_GE(waited, 2900ms);
+    EXPECT_LT(waited, 3500ms);
+    EXPECT_FALSE(ThePlayback().MovieIsPlay(h));
+    writer.join();
+    ThePlayback().CloseMovie(h);
+}
