@@ -317,7 +317,7 @@ TEST_F(GlueTest, LoopingMoviesStartAgainAndNeverEnd) {
 TEST_F(GlueTest, StopAndCloseWakeTheWaitingDecoderAndLeaveNoThread) {
     ASSERT_TRUE(Start());
     PutMovie("Movie\\A.sfd", {160, 96, 90});
-    const int threads = ThreadCount();
+    int threads = 0;
     {
         CriMovie m;
         ASSERT_TRUE(m.Open(nullptr, true, "Movie\\A.sfd"));
@@ -335,6 +335,8 @@ TEST_F(GlueTest, StopAndCloseWakeTheWaitingDecoderAndLeaveNoThread) {
         std::this_thread::sleep_for(100ms);
         m.Close();
         EXPECT_LT(Clock::now() - t0, 2s);
+        // Counted once a movie has come and gone: sanitizer runtimes start threads of their own.
+        threads = ThreadCount();
     }
     for (int i = 0; i < 100; ++i) {
         CriMovie m;
