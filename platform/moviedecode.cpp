@@ -262,13 +262,13 @@ struct MovieDecoder::Impl {
         auto* ioBuffer = static_cast<uint8_t*>(av_malloc(kIoBufferBytes));
         if (!format || !ioBuffer) {
             av_free(ioBuffer);
-            return Fail("out of memory");
+            return false;  // out of memory
         }
         io = avio_alloc_context(ioBuffer, kIoBufferBytes, 0, source.get(), &ByteSource::Read, nullptr,
                                 &ByteSource::Seek);
         if (!io) {
             av_free(ioBuffer);
-            return Fail("out of memory");
+            return false;  // out of memory
         }
         format->pb = io;
         format->flags |= AVFMT_FLAG_CUSTOM_IO;
@@ -276,9 +276,9 @@ struct MovieDecoder::Impl {
         format->max_analyze_duration = AV_TIME_BASE;
         if (avformat_open_input(&format, nullptr, av_find_input_format("mpeg"), nullptr) < 0) {
             format = nullptr;  // freed by the failed open
-            return Fail("not an MPEG program stream");
+            return false;  // not an MPEG program stream
         }
-        if (avformat_find_stream_info(format, nullptr) < 0) return Fail("cannot read the movie's streams");
+        if (avformat_find_stream_info(format, nullptr) < 0) return false;  // cannot read the movie's streams
         for (unsigned i = 0; i < format->nb_streams; ++i) {
             const AVCodecParameters* p = format->streams[i]->codecpar;
             if (videoIndex < 0 && p->codec_type == AVMEDIA_TYPE_VIDEO &&
@@ -286,13 +286,13 @@ struct MovieDecoder::Impl {
                 videoIndex = static_cast<int>(i);
             if (audioIndex < 0 && p->codec_type == AVMEDIA_TYPE_AUDIO) audioIndex = static_cast<int>(i);
         }
-        if (videoIndex < 0 || !OpenCodec(videoIndex, &video)) return Fail("no MPEG video in the movie");
+        if (videoIndex < 0 || !OpenCodec(videoIndex, &video)) return false;  // no MPEG video in the movie
         const AVRational rate = format->streams[videoIndex]->r_frame_rate;
         if (rate.num > 0 && rate.den > 0 && av_q2d(rate) >= 1 && av_q2d(rate) <= 120) frameSeconds = 1.0 / av_q2d(rate);
         if (audioIndex >= 0 && !OpenCodec(audioIndex, &audio)) audioIndex = -1;
         packet = av_packet_alloc();
         frame = av_frame_alloc();
-        if (!packet || !frame) return Fail("out of memory");
+        if (!packet || !frame) return false;  // out of memory
 
         if (audio && options.mixer && !quitRequested()) {
             const int ch = audio->ch_layout.nb_channels;
@@ -466,8 +466,6 @@ struct MovieDecoder::Impl {
         std::lock_guard<std::mutex> lock(mutex);
         return quit || stopped;
     }
-
-    static bool Fail(const char*) { return false; }
 
     void Run() {
         uint64_t picturesAtPass = 0;
