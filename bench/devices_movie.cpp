@@ -171,7 +171,8 @@ void BM_MemcpyOf720pPicture(benchmark::State& state) {
         benchmark::DoNotOptimize(b.data());
         benchmark::ClobberMemory();
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(a.size()));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(a.size()));
 }
 BENCHMARK(BM_MemcpyOf720pPicture)->Unit(benchmark::kMicrosecond);
 
@@ -181,7 +182,8 @@ void PlayOneSecond(benchmark::State& state, bool stopped) {
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "zrbench_movie";
     std::filesystem::create_directories(dir);
     std::ofstream(dir / "m.sfd", std::ios::binary)
-        .write(reinterpret_cast<const char*>(Movie()->data()), static_cast<std::streamsize>(Movie()->size()));
+        .write(reinterpret_cast<const char*>(Movie()->data()),
+               static_cast<std::streamsize>(Movie()->size()));
     CriMwSystemInitAt(dir.string(), nullptr, bd32);
     TNyRGBBits screen(nullptr);
     screen.SetBitDepth(bd32);
@@ -207,10 +209,14 @@ void PlayOneSecond(benchmark::State& state, bool stopped) {
     std::filesystem::remove_all(dir);
 }
 
-void BM_PlayOneSecondCpu(benchmark::State& state) { PlayOneSecond(state, false); }
+void BM_PlayOneSecondCpu(benchmark::State& state) {
+    PlayOneSecond(state, false);
+}
 BENCHMARK(BM_PlayOneSecondCpu)->Iterations(3)->Unit(benchmark::kMillisecond);
 
-void BM_StoppedMovieOneSecondCpu(benchmark::State& state) { PlayOneSecond(state, true); }
+void BM_StoppedMovieOneSecondCpu(benchmark::State& state) {
+    PlayOneSecond(state, true);
+}
 BENCHMARK(BM_StoppedMovieOneSecondCpu)->Iterations(2)->Unit(benchmark::kMillisecond);
 
 // The peer: the CPU of the plain decode of one second (30 pictures) of the same movie.

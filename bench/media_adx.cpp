@@ -26,7 +26,8 @@ void BM_AdxDecodeOneSecondStereo(benchmark::State& state) {
     const auto pcm = Pcm();
     AdxEncodeOptions o;
     o.rate = kRate;
-    auto file = std::make_shared<std::vector<uint8_t>>(EncodeAdx(pcm.data(), static_cast<uint32_t>(pcm.size() / 2), o));
+    auto file = std::make_shared<std::vector<uint8_t>>(
+        EncodeAdx(pcm.data(), static_cast<uint32_t>(pcm.size() / 2), o));
     AdxDecoder d;
     d.Open(file, false, nullptr);
     std::vector<int16_t> out(1024 * 2);
@@ -42,13 +43,13 @@ void BM_MixerMixesTheStreamOneSecond(benchmark::State& state) {
     const auto pcm = Pcm();
     plat::SoundMixer mixer(48000);
     size_t at = 0;
-    const plat::VoiceId v = mixer.CreateStreamVoice(plat::PcmFormat{2, kRate, 16}, plat::kControlFrequency,
-                                                    [&](void* dest, uint32_t bytes) {
-                                                        const size_t n = std::min<size_t>(bytes / 2, pcm.size() - at);
-                                                        std::memcpy(dest, pcm.data() + at, n * 2);
-                                                        at = (at + n) % pcm.size();
-                                                        return static_cast<uint32_t>(n * 2);
-                                                    });
+    const plat::VoiceId v = mixer.CreateStreamVoice(
+        plat::PcmFormat{2, kRate, 16}, plat::kControlFrequency, [&](void* dest, uint32_t bytes) {
+            const size_t n = std::min<size_t>(bytes / 2, pcm.size() - at);
+            std::memcpy(dest, pcm.data() + at, n * 2);
+            at = (at + n) % pcm.size();
+            return static_cast<uint32_t>(n * 2);
+        });
     mixer.SetVolume(v, -600);
     mixer.Play(v, false);
     std::vector<int16_t> out(1024 * 2);

@@ -1,3 +1,5 @@
+#include "devices/crisofdec.h"
+
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -7,7 +9,6 @@
 #include <fstream>
 #include <thread>
 
-#include "devices/crisofdec.h"
 #include "devices/crisofdec_service.h"
 #include "devices/movie_fixture.h"
 #include "platform/audiooutput.h"
@@ -32,20 +33,24 @@ int ThreadCount() {
 }
 
 class GlueTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { output.Open(&mixer); }
     void TearDown() override {
         while (CriMwSystemCount() > 0) CriMwSystemFinish();
     }
-    bool Start(bool sound = true) { return CriMwSystemInitAt(dir.Game(), sound ? &mixer : nullptr, bd32); }
+    bool Start(bool sound = true) {
+        return CriMwSystemInitAt(dir.Game(), sound ? &mixer : nullptr, bd32);
+    }
     void Put(std::string name, const std::vector<uint8_t>& bytes) {
         std::replace(name.begin(), name.end(), '\\', '/');
         std::filesystem::create_directories(std::filesystem::path(dir.Host(name)).parent_path());
         std::ofstream(dir.Host(name), std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
     }
     void PutMovie(const std::string& name, const MovieSpec& spec) { Put(name, *MakeMovie(spec)); }
-    std::vector<uint8_t> Music(bool loop, double seconds, uint32_t loopStart = 0, uint32_t loopEnd = 0) {
+    std::vector<uint8_t> Music(bool loop, double seconds, uint32_t loopStart = 0,
+                               uint32_t loopEnd = 0) {
         const auto pcm = Tone(44100, 2, seconds);
         AdxEncodeOptions o;
         o.rate = 44100;
@@ -61,8 +66,8 @@ protected:
         int got = -1;
         for (int i = 0; i < 100 && !m.IsEnd(); ++i) {
             if (m.Draw())
-                got = static_cast<int>(
-                    plat::ReadFrameBars(m.Frame()->Bits(), m.Frame()->Pitch(), 32, m.Width(), m.Height()));
+                got = static_cast<int>(plat::ReadFrameBars(m.Frame()->Bits(), m.Frame()->Pitch(),
+                                                           32, m.Width(), m.Height()));
             else if (got >= 0 && i > 10)
                 break;
             std::this_thread::sleep_for(2ms);
@@ -113,7 +118,8 @@ TEST_F(GlueTest, MusicVolumesPassInTenthsTruncatedTowardsZero) {
     const uint32_t h = CriMwSoundOpen("BGM\\Track01.adx", false);
     ASSERT_NE(h, 0u);
     const uint32_t voice = ThePlayback().SoundVoice(h);
-    for (auto [given, heard] : {std::pair{-6644, -6640}, {-5, 0}, {-1500, -1500}, {0, 0}, {-20000, -10000}}) {
+    for (auto [given, heard] :
+         {std::pair{-6644, -6640}, {-5, 0}, {-1500, -1500}, {0, 0}, {-20000, -10000}}) {
         CriMwSoundSetVolume(h, given);
         EXPECT_EQ(VoiceVolume(voice), heard) << given;
     }
@@ -123,7 +129,8 @@ TEST_F(GlueTest, MusicPlaysToItsEndOrLoopsAndStaleHandlesDoNothing) {
     ASSERT_TRUE(Start());
     Put("BGM\\Track02.adx", Music(false, 0.2));
     Put("BGM\\Track01.adx", Music(true, 0.3, 2000, 12000));
-    const uint32_t once = CriMwSoundOpen("BGM\\Track02.adx", true);  // no loop in the file: plays once
+    const uint32_t once =
+        CriMwSoundOpen("BGM\\Track02.adx", true);  // no loop in the file: plays once
     const uint32_t looped = CriMwSoundOpen("BGM\\Track01.adx", true);
     ASSERT_NE(once, 0u);
     ASSERT_NE(looped, 0u);
@@ -133,14 +140,15 @@ TEST_F(GlueTest, MusicPlaysToItsEndOrLoopsAndStaleHandlesDoNothing) {
     EXPECT_TRUE(CriMwSoundPlay(looped));
     EXPECT_TRUE(CriMwSoundIsPlay(once));
     const auto first = output.Render(4800);
-    EXPECT_NE(std::count(first.begin(), first.end(), 0), static_cast<long>(first.size()));  // sound came out
-    output.Render(48000);  // a second: past the end of the short one
+    EXPECT_NE(std::count(first.begin(), first.end(), 0),
+              static_cast<long>(first.size()));  // sound came out
+    output.Render(48000);                        // a second: past the end of the short one
     EXPECT_FALSE(CriMwSoundIsPlay(once));
     EXPECT_TRUE(CriMwSoundIsPlay(looped));
     CriMwSystemExec();
     plat::VoiceStatus st;
     ASSERT_TRUE(mixer.GetStatus(ThePlayback().SoundVoice(once), &st));
-    EXPECT_FALSE(st.playing);  // the service let go of the ended voice
+    EXPECT_FALSE(st.playing);           // the service let go of the ended voice
     EXPECT_TRUE(CriMwSoundPlay(once));  // and plays it again from the start
     EXPECT_TRUE(CriMwSoundIsPlay(once));
     CriMwSoundStop(looped);
@@ -171,7 +179,8 @@ TEST_F(GlueTest, MusicThatCannotBePlayedIsRefused) {
     for (const char* name : {"BGM\\Missing.adx", "BGM\\Bad.adx", "BGM\\Huge.adx", "BGM\\Empty.adx"})
         EXPECT_EQ(CriMwSoundOpen(name, true), 0u) << name;
     Put("BGM\\Track01.adx", Music(false, 0.1));
-    EXPECT_NE(CriMwSoundOpen("bgm\\TRACK01.ADX", true), 0u);  // letter case as on the game's file system
+    EXPECT_NE(CriMwSoundOpen("bgm\\TRACK01.ADX", true),
+              0u);  // letter case as on the game's file system
     CriMwSystemFinish();
     EXPECT_EQ(CriMwSoundOpen("BGM\\Track01.adx", true), 0u);  // the service is down
 }
@@ -191,9 +200,11 @@ TEST_F(GlueTest, OpenEdgeCases) {
     // Heads cut short: the bytes that came are still parsed; no sequence header, no movie.
     const auto full = MakeMovie({});
     for (size_t cut : {size_t{1}, size_t{40}, size_t{100}, size_t{300}, size_t{5000}}) {
-        Put("Movie\\Cut.sfd", std::vector<uint8_t>(full->begin(), full->begin() + static_cast<long>(cut)));
+        Put("Movie\\Cut.sfd",
+            std::vector<uint8_t>(full->begin(), full->begin() + static_cast<long>(cut)));
         MovieStreamInfo info;
-        const bool parsed = MediaPlayback::GetMovieInfo(full->data(), static_cast<int32_t>(cut), &info);
+        const bool parsed =
+            MediaPlayback::GetMovieInfo(full->data(), static_cast<int32_t>(cut), &info);
         const bool opened = m.Open(nullptr, true, "Movie\\Cut.sfd");
         EXPECT_FALSE(opened) << cut;  // no whole picture in any of them
         EXPECT_EQ(m.Handle(), 0u);
@@ -232,8 +243,8 @@ TEST_F(GlueTest, VolumeAndSpeedReachTheMovieVoice) {
         int32_t heard;
         uint32_t hz;
     };
-    for (const Case& c : {Case{-1500, 1000, -1500, 48000}, Case{-1505, 1000, -1500, 48000}, Case{0, 1000, 0, 48000},
-                          Case{-1500, 2000, 0, 96000}}) {
+    for (const Case& c : {Case{-1500, 1000, -1500, 48000}, Case{-1505, 1000, -1500, 48000},
+                          Case{0, 1000, 0, 48000}, Case{-1500, 2000, 0, 96000}}) {
         CriMovie m;
         ASSERT_TRUE(m.OpenCore(nullptr, false, "Movie\\A.sfd", c.volume, c.speed, true));
         const uint32_t voice = ThePlayback().MovieVoice(m.Handle());
@@ -257,7 +268,8 @@ TEST_F(GlueTest, PicturesFollowTheAudioClock) {
     uint64_t rendered = 0;
     int seen = 0;
     // Uneven periods, as a sound card's are.
-    for (uint32_t step : {1600u, 800u, 2400u, 1600u, 3200u, 1600u, 1600u, 4800u, 1600u, 1600u, 800u, 1600u}) {
+    for (uint32_t step :
+         {1600u, 800u, 2400u, 1600u, 3200u, 1600u, 1600u, 4800u, 1600u, 1600u, 800u, 1600u}) {
         const int got = NextPicture(m, step);
         rendered += step;
         const int named = static_cast<int>(std::max(0.0, (rendered - latency) / 48000.0 * 30));
@@ -283,7 +295,9 @@ TEST_F(GlueTest, WithoutSoundPicturesFollowASteadyClock) {
     const auto after = Clock::now();
     int got = -1;
     while (Clock::now() - after < 400ms) {
-        if (m.Draw()) got = static_cast<int>(plat::ReadFrameBars(m.Frame()->Bits(), m.Frame()->Pitch(), 32, 160, 96));
+        if (m.Draw())
+            got = static_cast<int>(
+                plat::ReadFrameBars(m.Frame()->Bits(), m.Frame()->Pitch(), 32, 160, 96));
         std::this_thread::sleep_for(2ms);
     }
     const double lo = std::chrono::duration<double>(Clock::now() - after).count() * 60;
@@ -351,7 +365,8 @@ TEST_F(GlueTest, DrawToIsClippedToTheBitmapOnEverySide) {
     ASSERT_TRUE(Start(false));
     PutMovie("Movie\\A.sfd", {160, 96, 200, false});
     CriMovie m;
-    ASSERT_TRUE(m.OpenCore(nullptr, true, "Movie\\A.sfd", 0, 30000, true));  // a new picture at every turn
+    ASSERT_TRUE(
+        m.OpenCore(nullptr, true, "Movie\\A.sfd", 0, 30000, true));  // a new picture at every turn
     for (ZRBitDepth depth : {bd24, bd32}) {
         TNyRGBBits bits(nullptr);
         bits.SetBitDepth(depth);
@@ -362,8 +377,8 @@ TEST_F(GlueTest, DrawToIsClippedToTheBitmapOnEverySide) {
         struct Place {
             int x, y;
         };
-        for (Place p : {Place{-50, -30}, Place{80, 50}, Place{-159, 59}, Place{99, -95}, Place{1000, 0},
-                        Place{-1000, -1000}, Place{0, 0}, Place{-30, 10}}) {
+        for (Place p : {Place{-50, -30}, Place{80, 50}, Place{-159, 59}, Place{99, -95},
+                        Place{1000, 0}, Place{-1000, -1000}, Place{0, 0}, Place{-30, 10}}) {
             std::memset(bits.Bits(), 0x7E, static_cast<size_t>(bits.Pitch()) * 60);
             bool drawn = false;
             for (int i = 0; i < 200 && !drawn; ++i) {
@@ -376,8 +391,11 @@ TEST_F(GlueTest, DrawToIsClippedToTheBitmapOnEverySide) {
                 for (int x = 0; x < 100; ++x) {
                     const bool inside = x >= p.x && x < p.x + 160 && y >= p.y && y < p.y + 96;
                     const uint8_t b = bits.Bits()[y * bits.Pitch() + x * bpp];
-                    if (!inside) ASSERT_EQ(b, 0x7E) << x << "," << y;
-                    if (inside && (y - p.y < 20)) ASSERT_LT(b, 0x40) << x << "," << y;
+                    if (!inside) {
+                        ASSERT_EQ(b, 0x7E) << x << "," << y;
+                    } else if (y - p.y < 20) {
+                        ASSERT_LT(b, 0x40) << x << "," << y;
+                    }
                 }
         }
     }
@@ -394,8 +412,8 @@ TEST_F(GlueTest, AlphaMoviesReportHalfTheHeightAndDecodeTheirAlpha) {
     EXPECT_EQ(m.Frame()->PixFormat(), pf32_8888);
     EXPECT_EQ(panel.GetMaskMode(), 1);
     const uint8_t* row = m.Frame()->Bits() + 10 * m.Frame()->Pitch();
-    EXPECT_LT(row[2 * 4 + 3], 24);      // alpha rises from left
-    EXPECT_GT(row[125 * 4 + 3], 230);   // to right
+    EXPECT_LT(row[2 * 4 + 3], 24);     // alpha rises from left
+    EXPECT_GT(row[125 * 4 + 3], 230);  // to right
     EXPECT_NEAR(row[64 * 4 + 3], 128, 16);
     EXPECT_EQ(plat::ReadFrameBars(m.Frame()->Bits(), m.Frame()->Pitch(), 32, 128, 64), 0u);
     m.Close();
@@ -420,11 +438,12 @@ TEST_F(GlueTest, APictureSizeChangingMidFileIsScaledToTheHead) {
     for (int i = 0; i < 400 && !m.IsEnd(); ++i) {
         if (m.Draw()) {
             ++drawn;
-            lastBars = static_cast<int>(plat::ReadFrameBars(m.Frame()->Bits(), m.Frame()->Pitch(), 32, 160, 96));
+            lastBars = static_cast<int>(
+                plat::ReadFrameBars(m.Frame()->Bits(), m.Frame()->Pitch(), 32, 160, 96));
         }
         std::this_thread::sleep_for(3ms);
     }
-    EXPECT_GT(drawn, 12);  // pictures of the larger part came through
+    EXPECT_GT(drawn, 12);     // pictures of the larger part came through
     EXPECT_GE(lastBars, 10);  // and still read, scaled to the head's size
 }
 
