@@ -684,6 +684,10 @@ bool MovieDecoder::Draw(uint8_t* dest, int32_t pitch, int32_t bits, int32_t srcX
     const int src = m.bytesPerPixel;
     const int dst = bits / 8;
     const size_t stride = static_cast<size_t>(m.head.width) * src;
+    if (src == dst && srcX == 0 && w == m.head.width && static_cast<size_t>(pitch) == stride) {
+        std::memcpy(dest, m.shown->pixels.data() + srcY * stride, stride * static_cast<size_t>(h));
+        return true;
+    }
     for (int32_t y = 0; y < h; ++y) {
         const uint8_t* s =
             m.shown->pixels.data() + (srcY + y) * stride + static_cast<size_t>(srcX) * src;
