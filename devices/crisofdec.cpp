@@ -158,23 +158,33 @@ bool CriMovie::Draw() {
 }
 
 bool CriMovie::DrawTo(TNyRGBBits* bits, int32_t x, int32_t y) {
-    if (!handle_ || !bits || !bits->Bits()) return false;
+    if (!handle_ || !bits) return false;
     MediaPlayback& service = ThePlayback();
     if (service.MovieIsEnd(handle_) || service.MovieIsStop(handle_)) return false;
-    const int32_t bpp = bits->BitDepth() == bd24 ? 3 : 4;
-    // The movie cut to the bitmap on every side.
-    const int32_t left = std::max(x, 0), top = std::max(y, 0);
-    const int32_t right = std::min<int64_t>(int64_t{x} + width_, bits->Width());
-    const int32_t bottom = std::min<int64_t>(int64_t{y} + height_, bits->Height());
-    if (right <= left || bottom <= top) {
-        // Nothing shows, but the picture still moves on.
-        uint8_t scratch[4];
-        return service.DrawMovie(handle_, scratch, 0, bpp * 8, 0, 0, 0, 0);
+    // A display surface hands out its pixels only while locked.
+    if (!bits->Lock()) return false;
+    bool drawn = false;
+    if (bits->Bits()) {
+        const int32_t bpp = bits->BitDepth() == bd24 ? 3 : 4;
+        // The movie cut to the bitmap on every side.
+        const int32_t left = std::max(x, 0), top = std::max(y, 0);
+        const int32_t right =
+            static_cast<int32_t>(std::min<int64_t>(int64_t{x} + width_, bits->Width()));
+        const int32_t bottom =
+            static_cast<int32_t>(std::min<int64_t>(int64_t{y} + height_, bits->Height()));
+        if (right <= left || bottom <= top) {
+            // Nothing shows, but the picture still moves on.
+            uint8_t scratch[4];
+            drawn = service.DrawMovie(handle_, scratch, 0, bpp * 8, 0, 0, 0, 0);
+        } else {
+            uint8_t* dest = bits->Bits() + static_cast<ptrdiff_t>(top) * bits->Pitch() +
+                            static_cast<ptrdiff_t>(left) * bpp;
+            drawn = service.DrawMovie(handle_, dest, bits->Pitch(), bpp * 8, left - x, top - y,
+                                      right - left, bottom - top);
+        }
     }
-    uint8_t* dest = bits->Bits() + static_cast<ptrdiff_t>(top) * bits->Pitch() +
-                    static_cast<ptrdiff_t>(left) * bpp;
-    return service.DrawMovie(handle_, dest, bits->Pitch(), bpp * 8, left - x, top - y, right - left,
-                             bottom - top);
+    bits->Unlock();
+    return drawn;
 }
 
 void CriMovie::Stop() {

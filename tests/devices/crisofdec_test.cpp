@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "devices/crisofdec_service.h"
+#include "devices/display_fixture.h"
 #include "devices/movie_fixture.h"
 #include "platform/audiooutput.h"
 #include "platform/moviedecode.h"
@@ -475,4 +476,38 @@ TEST_F(GlueTest, WaitingForTheFirstPictureGivesUpAfterThreeSeconds) {
     EXPECT_FALSE(ThePlayback().MovieIsPlay(h));
     writer.join();
     ThePlayback().CloseMovie(h);
+}
+
+// The movie scene draws straight into the display's draw surface, which hands out its pixels
+// only while locked.
+TEST_F(DisplayTest, MoviesDrawStraightIntoTheDisplaysDrawSurface) {
+    ASSERT_TRUE(Enable(0));
+    TempDir dir;
+    const auto movie = MakeMovie({160, 96, 30, false});
+    std::ofstream(dir.Host("m.sfd"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(movie->data()),
+               static_cast<std::streamsize>(movie->size()));
+    ASSERT_TRUE(CriMwSystemInitAt(dir.Game(), nullptr, bd32));
+    {
+        CriMovie m;
+        ASSERT_TRUE(m.Open(nullptr, true, "m.sfd"));
+        DirectX::TDSurface* surface = device->DrawSurface();
+        ASSERT_FALSE(surface->Locked());
+        bool drawn = false;
+        for (int i = 0; i < 200 && !drawn; ++i) {
+            drawn = m.DrawTo(surface, 100, 50);
+            if (!drawn) std::this_thread::sleep_for(2ms);
+        }
+        EXPECT_TRUE(drawn);
+        EXPECT_FALSE(surface->Locked());
+        const auto pixels = Drawn();
+        std::vector<uint32_t> picture(160 * 96);
+        for (int y = 0; y < 96; ++y)
+            std::memcpy(&picture[y * 160], &pixels[(y + 50) * surface->Width() + 100], 160 * 4);
+        EXPECT_LT(plat::ReadFrameBars(reinterpret_cast<const uint8_t*>(picture.data()), 160 * 4, 32,
+                                      160, 96),
+                  30u);
+        EXPECT_EQ(pixels[40 * surface->Width() + 100], 0u);  // above the movie: untouched
+    }
+    CriMwSystemFinish();
 }
