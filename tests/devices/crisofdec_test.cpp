@@ -49,7 +49,9 @@ class GlueTest : public ::testing::Test {
             .write(reinterpret_cast<const char*>(bytes.data()),
                    static_cast<std::streamsize>(bytes.size()));
     }
-    void PutMovie(const std::string& name, const MovieSpec& spec) { Put(name, *MakeMovie(spec)); }
+    void PutMovie(const std::string& name, const MovieShape& shape) {
+        Put(name, *MakeMovie(shape));
+    }
     std::vector<uint8_t> Music(bool loop, double seconds, uint32_t loopStart = 0,
                                uint32_t loopEnd = 0) {
         const auto pcm = Tone(44100, 2, seconds);
