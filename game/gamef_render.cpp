@@ -194,18 +194,7 @@ void TGameForm::DrawFpsBox(TNyRGBBits* target) {
     target->ReleaseDC(dc);
 }
 
-bool TGameForm::PictureUnchanged(const ZRRectSet& rects) {
-    const int yoff = PictureY();
-    ZRRectSet old;
-    if (CursorX > -kCursorSize && CursorX < 1280 && CursorY > -kCursorSize && CursorY < 720)
-        old.UnionRect(
-            ZRRect{CursorX, CursorY + yoff, CursorX + kCursorSize, CursorY + yoff + kCursorSize});
-    if (rects.size() != old.size()) return false;
-    for (size_t i = 0; i < rects.size(); ++i) {
-        const ZRRect &a = rects[i], &b = old[i];
-        if (a.left != b.left || a.top != b.top || a.right != b.right || a.bottom != b.bottom)
-            return false;
-    }
+bool TGameForm::CursorAtRest() {
     TPoint p;
     GetMousePos(p);
     const int h = CursorType.load() >= 4 ? 15 : 0;
@@ -282,6 +271,7 @@ void TGameForm::RenderModified(int ticks) {
         if (CursorX > -kCursorSize && CursorX < 1280 && CursorY > -kCursorSize && CursorY < 720)
             rects.UnionRect(ZRRect{CursorX, CursorY + yoff, CursorX + kCursorSize,
                                    CursorY + yoff + kCursorSize});
+        const uint32_t beforePicture = rects.Additions();
         if (OnDrawModified.IsSet()) {
             if (target->Lock()) {
                 OnDrawModified.Call(target, yoff, &rects);
@@ -301,9 +291,10 @@ void TGameForm::RenderModified(int ticks) {
         } else if (mode == smWait && ticks > 0) {
             WaitStep(target, yoff, rects);
         }
-        // Nothing but a cursor that stayed where it was shown: the display already holds this
-        // very frame, and presenting it again would only cost the machine a full upload.
-        if (!ShowFps && PictureUnchanged(rects)) {
+        // Nothing drawn and a cursor that stayed where it was shown: the display already holds
+        // this very frame. Whether anything was drawn is what the picture reported, never the
+        // area: a change inside the cursor's box leaves the area as it was.
+        if (!ShowFps && rects.Additions() == beforePicture && CursorAtRest()) {
             RenderClose(logic);
             return;
         }
