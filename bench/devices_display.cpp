@@ -33,11 +33,12 @@ void BM_MemcpyFrame(benchmark::State& state) {
 BENCHMARK(BM_MemcpyFrame);
 
 struct Rig {
-    explicit Rig(bool sdl) {
+    explicit Rig(bool sdl, plat::SdlPresenter::Path path = plat::SdlPresenter::Path::Automatic) {
         if (sdl) {
             setenv("SDL_VIDEODRIVER", "dummy", 0);
             SDL_Init(SDL_INIT_VIDEO);
             plat::SdlDisplay::Instance().Start();
+            plat::SdlDisplay::Instance().Presenter().SetPath(path);
             native = SDL_CreateWindow("bench", 0, 0, 1280, 720, 0);
             plat::SetDisplayBackend(nullptr);
         } else {
@@ -67,8 +68,10 @@ struct Rig {
     DirectX::TDDraw* device = nullptr;
 };
 
-void PresentFull(benchmark::State& state, bool sdl) {
-    Rig rig(sdl);
+using Path = plat::SdlPresenter::Path;
+
+void PresentFull(benchmark::State& state, bool sdl, Path path = Path::Automatic) {
+    Rig rig(sdl, path);
     if (!rig.device->Enabled()) {
         state.SkipWithError("display did not open");
         return;
@@ -77,8 +80,8 @@ void PresentFull(benchmark::State& state, bool sdl) {
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kFrame));
 }
 
-void PresentRect(benchmark::State& state, bool sdl) {
-    Rig rig(sdl);
+void PresentRect(benchmark::State& state, bool sdl, Path path = Path::Automatic) {
+    Rig rig(sdl, path);
     if (!rig.device->Enabled()) {
         state.SkipWithError("display did not open");
         return;
@@ -101,16 +104,26 @@ void BM_PresentFullMemory(benchmark::State& s) {
 void BM_PresentRect64Memory(benchmark::State& s) {
     PresentRect(s, false);
 }
+// SDL's dummy driver has only the software renderer, so the automatic choice is the window
+// surface; the renderer path is measured beside it.
 void BM_PresentFullSdl(benchmark::State& s) {
     PresentFull(s, true);
 }
 void BM_PresentRect64Sdl(benchmark::State& s) {
     PresentRect(s, true);
 }
+void BM_PresentFullSdlRenderer(benchmark::State& s) {
+    PresentFull(s, true, Path::Renderer);
+}
+void BM_PresentRect64SdlRenderer(benchmark::State& s) {
+    PresentRect(s, true, Path::Renderer);
+}
 BENCHMARK(BM_PresentFullMemory);
 BENCHMARK(BM_PresentRect64Memory);
 BENCHMARK(BM_PresentFullSdl);
 BENCHMARK(BM_PresentRect64Sdl);
+BENCHMARK(BM_PresentFullSdlRenderer);
+BENCHMARK(BM_PresentRect64SdlRenderer);
 
 }  // namespace
 
