@@ -181,35 +181,38 @@ void SdlPresenter::Upload(const Job& job) {
     }
 }
 
-void SdlPresenter::ScaleToSurface(SDL_Surface* surface, const DisplayRect& r) {
-    const DisplayRect& v = viewport_;
-    const int64_t vw = v.Width(), vh = v.Height();
+DisplayRect SdlPresenter::WindowArea(const DisplayRect& r) const {
     // Window pixels whose nearest picture pixel lies in r: the same mapping for every
     // rectangle, so neighbouring updates meet without seams.
-    auto first = [](int64_t at, int64_t out, int64_t in) { return (at * out + in - 1) / in; };
-    const int32_t x0 = int32_t(first(r.left, vw, texW_)), x1 = int32_t(first(r.right, vw, texW_));
-    const int32_t y0 = int32_t(first(r.top, vh, texH_)), y1 = int32_t(first(r.bottom, vh, texH_));
-    if (x1 <= x0 || y1 <= y0) return;
-    const bool direct = surface->format->BytesPerPixel == 4 && surface->format->Rmask == 0xFF0000 &&
-                        surface->format->Gmask == 0x00FF00 && surface->format->Bmask == 0x0000FF;
-    std::vector<uint32_t> row(direct ? 0 : size_t(x1 - x0));
-    const bool same = vw == texW_ && vh == texH_;
-    for (int32_t dy = y0; dy < y1; ++dy) {
+    const int64_t vw = viewport_.Width(), vh = viewport_.Height();
+    auto first = [](int64_t at, int64_t out, int64_t in) { return int32_t((at * out + in - 1) / in); };
+    return DisplayRect{first(r.left, vw, texW_), first(r.top, vh, texH_), first(r.right, vw, texW_),
+                       first(r.bottom, vh, texH_)};
+}
+
+void SdlPresenter::ScaleToSurface(SDL_Surface* surface, const DisplayRect& r) {
+    const DisplayRect a = WindowArea(r);
+    if (a.Empty()) return;
+    const DisplayRect& v = viewport_;
+    const int64_t vh = v.Height();
+    const SDL_PixelFormat* f = surface->format;
+    const bool direct =
+        f->BytesPerPixel == 4 && f->Rmask == 0xFF0000 && f->Gmask == 0x00FF00 && f->Bmask == 0x0000FF;
+    std::vector<uint32_t> row(direct ? 0 : size_t(a.Width()));
+    const bool same = v.Width() == texW_ && vh == texH_;
+    for (int32_t dy = a.top; dy < a.bottom; ++dy) {
         const int32_t sy = same ? dy : int32_t(int64_t(dy) * texH_ / vh);
         const uint32_t* src = &shadow_[size_t(sy) * size_t(texW_)];
-        uint8_t* line = static_cast<uint8_t*>(surface->pixels) +
-                        int64_t(v.top + dy) * surface->pitch + int64_t(v.left + x0) * 4;
-        uint32_t* out = direct ? reinterpret_cast<uint32_t*>(line) : row.data();
+        uint8_t* to = static_cast<uint8_t*>(surface->pixels) + int64_t(v.top + dy) * surface->pitch +
+                      int64_t(v.left + a.left) * f->BytesPerPixel;
+        uint32_t* out = direct ? reinterpret_cast<uint32_t*>(to) : row.data();
         if (same)
-            std::memcpy(out, src + x0, size_t(x1 - x0) * 4);
+            std::memcpy(out, src + a.left, size_t(a.Width()) * 4);
         else
-            for (int32_t dx = x0; dx < x1; ++dx) out[dx - x0] = src[columns_[size_t(dx)]];
-        if (!direct) {
-            uint8_t* to = static_cast<uint8_t*>(surface->pixels) + int64_t(v.top + dy) * surface->pitch +
-                          int64_t(v.left + x0) * surface->format->BytesPerPixel;
-            SDL_ConvertPixels(x1 - x0, 1, SDL_PIXELFORMAT_RGB888, row.data(), (x1 - x0) * 4,
-                              surface->format->format, to, surface->pitch);
-        }
+            for (int32_t dx = a.left; dx < a.right; ++dx) out[dx - a.left] = src[columns_[size_t(dx)]];
+        if (!direct)
+            SDL_ConvertPixels(a.Width(), 1, SDL_PIXELFORMAT_RGB888, row.data(), a.Width() * 4,
+                              f->format, to, surface->pitch);
     }
 }
 
@@ -239,14 +242,12 @@ void SdlPresenter::RenderSurface(bool whole) {
         SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
         ScaleToSurface(surface, DisplayRect{0, 0, texW_, texH_});
     } else {
-        const int64_t vw = viewport_.Width(), vh = viewport_.Height();
-        auto first = [](int64_t at, int64_t out, int64_t in) { return (at * out + in - 1) / in; };
         for (const DisplayRect& r : dirty_.Rects()) {
             ScaleToSurface(surface, r);
-            const int32_t x0 = int32_t(first(r.left, vw, texW_)), x1 = int32_t(first(r.right, vw, texW_));
-            const int32_t y0 = int32_t(first(r.top, vh, texH_)), y1 = int32_t(first(r.bottom, vh, texH_));
-            if (x1 > x0 && y1 > y0)
-                sent.push_back(SDL_Rect{viewport_.left + x0, viewport_.top + y0, x1 - x0, y1 - y0});
+            const DisplayRect a = WindowArea(r);
+            if (!a.Empty())
+                sent.push_back(SDL_Rect{viewport_.left + a.left, viewport_.top + a.top, a.Width(),
+                                        a.Height()});
         }
     }
     dirty_.Clear();

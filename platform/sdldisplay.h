@@ -53,6 +53,8 @@ class SdlPresenter : public Presenter {
     // window's size changed or `whole`) and only those are sent.
     void RenderSurface(bool whole);
     void ScaleToSurface(SDL_Surface* surface, const DisplayRect& r);
+    // The window pixels (from the viewport's corner) that show the picture's rectangle r.
+    DisplayRect WindowArea(const DisplayRect& r) const;
     void AnswerRead(std::vector<uint32_t> pixels, int32_t w, int32_t h, bool ok);
 
     std::thread::id main_ = std::this_thread::get_id();

@@ -53,7 +53,7 @@ TEST_F(WindowDisplayTest, AWindowShowsTheFrameExactly) {
     for (int i = 0; i < 16; ++i)
         s->BoxFill(i * 80, 0, i * 80 + 79, 719, uint32_t(i * 0x0F0F0F) ^ 0x40);
     s->BoxFill(300, 300, 363, 363, 0xFF8000);
-    device->FlipModifyRect(ZRRectSet{});
+    device->Flip();
     std::vector<uint32_t> px;
     int32_t w = 0, h = 0;
     ASSERT_TRUE(Read(px, w, h));
@@ -168,7 +168,7 @@ TEST_F(WindowDisplayTest, RendererAndWindowSurfaceShowTheSamePicture) {
             for (int tries = 0; tries < 100; ++tries) {
                 SDL_Event e;
                 while (SDL_PollEvent(&e)) presenter.HandleEvent(e);
-                device->FlipModifyRect(ZRRectSet{});
+                device->Flip();
                 ASSERT_TRUE(Read(px, w, h)) << what;
                 if (w == wantW && (px[size_t(h / 2) * size_t(w) + size_t(w * 600 / 1280)] &
                                    0xFFFFFF) == (s->PGet(600, 360) & 0xFFFFFF))
