@@ -170,7 +170,12 @@ void TGameForm::WaitStep(TNyRGBBits* target, int yoff, ZRRectSet& rects) {
     WaitCount = 0;
     if (++WaitCell >= 10) WaitCell = 0;
     DrawWaitCell(target, yoff);
-    rects.UnionRect(ZRRect{0, yoff, 1280, yoff + 720});
+    // While fading in the whole picture is cleared; at full strength only the cell changed,
+    // and presenting the whole picture for it would cost a whole frame fifteen times a second.
+    if (WaitLevel < 32)
+        rects.UnionRect(ZRRect{0, yoff, 1280, yoff + 720});
+    else
+        rects.UnionRect(ZRRect{1024, 632 + yoff, 1264, 704 + yoff});
 }
 
 void TGameForm::DrawFpsBox(TNyRGBBits* target) {

@@ -175,6 +175,14 @@ TEST_F(RenderTest, WaitAnimationStepsTwoCellsAtATime) {
     const uint32_t px = ScreenAt(1100, 660);
     EXPECT_NE(px, 0u);
     EXPECT_LT(px & 0xFF, kWaitColour & 0xFF);
+    // At full strength a step shows the whole cell and sends nothing but the cell.
+    while (form->WaitLevel < 32) form->RenderModified(1);
+    form->RenderModified(1);
+    display.Screen().ResetCounts();
+    for (int i = 0; i < 4; ++i) form->RenderModified(1);
+    EXPECT_EQ(ScreenAt(1100, 660), kWaitColour);
+    EXPECT_GT(display.Screen().Uploads(), 0);
+    EXPECT_LE(display.Screen().UploadedArea(), 2 * (240 * 72 + 2 * 32 * 32));
     form->ScreenMode.store(smStarted);
 }
 
