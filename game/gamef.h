@@ -198,6 +198,8 @@ class TGameForm : public plat::WindowComponent {
     int32_t CursorY = -100;
     // The cursor type the last render drew (-3 before any).
     int32_t ShownCursorType = -3;
+    // The frame-rate value the screen's box shows, -1 when the screen shows no box.
+    int32_t ShownFps = -1;
     TNyRGBBits* CursorSave = nullptr;
     TNyRGBBits* FpsSave = nullptr;
     TNyRGBBits* WaitBits = nullptr;

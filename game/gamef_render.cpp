@@ -258,6 +258,7 @@ void TGameForm::RenderFull() {
             if (DisplayKind == 1) ClearBorders();
             Display->Flip();
             FullRenderPending.store(false);
+            ShownFps = ShowFps ? Fps.Value() : -1;
         }
         TakeAway(target, yoff);
     }
@@ -296,10 +297,12 @@ void TGameForm::RenderModified(int ticks) {
         } else if (mode == smWait && ticks > 0) {
             WaitStep(target, yoff, rects);
         }
-        // Nothing drawn and a cursor that stayed where it was shown: the display already holds
-        // this very frame. Whether anything was drawn is what the picture reported, never the
-        // area: a change inside the cursor's box leaves the area as it was.
-        if (!ShowFps && rects.Additions() == beforePicture && CursorAtRest()) {
+        // Nothing drawn, a cursor that stayed where it was shown and a frame-rate box (if any)
+        // with the value it shows: the display already holds this very frame. Whether anything
+        // was drawn is what the picture reported, never the area: a change inside the
+        // cursor's box leaves the area as it was.
+        const int32_t fps = ShowFps ? Fps.Value() : -1;
+        if (fps == ShownFps && rects.Additions() == beforePicture && CursorAtRest()) {
             RenderClose(logic);
             return;
         }
@@ -325,6 +328,7 @@ void TGameForm::RenderModified(int ticks) {
             ZRRectSet shown = rects;
             shown.OffsetRect(0, displayY - yoff);
             Display->FlipModifyRect(shown);
+            ShownFps = fps;
         }
         TakeAway(target, yoff);
     }
@@ -341,6 +345,7 @@ void TGameForm::RenderMovie() {
         if (DisplayKind == kDisplayWindow || ApplicationActive()) {
             if (DisplayKind == 1) ClearBorders();
             Display->Flip();
+            ShownFps = -1;
         }
     }
     RenderClose(logic);

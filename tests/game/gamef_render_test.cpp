@@ -1,6 +1,7 @@
 // Rendering probed on the presented screen: the widget picture, the cursor drawn on top and
 // taken away again, the frame-rate box, and the wait animation's cells.
 #include "form_harness.h"
+#include "platform/clock.h"
 
 namespace {
 
@@ -98,6 +99,24 @@ TEST_F(RenderTest, UnchangedFrameIsNotPresentedAgain) {
     form->FrameStep();
     EXPECT_GT(display.Screen().Uploads(), 0);
     EXPECT_EQ(ScreenAt(415, 305), 0u);
+
+    // The frame-rate box is presented again only when its value changes.
+    plat::ManualTicks clock(50000);
+    plat::SetTickSource(&clock);
+    ShowFps = true;
+    form->RenderModified(1);
+    display.Screen().ResetCounts();
+    form->RenderModified(1);
+    EXPECT_EQ(display.Screen().Uploads(), 0);
+    // Frames in the next quarter seconds change the value.
+    for (int i = 0; i < 3; ++i) {
+        clock.Advance(250);
+        form->RenderModified(1);
+    }
+    EXPECT_GT(form->Fps.Value(), 0);
+    EXPECT_GT(display.Screen().Uploads(), 0);
+    ShowFps = false;
+    plat::SetTickSource(nullptr);
 }
 
 // A widget change wholly inside the resting cursor's box adds nothing to the changed area,
