@@ -33,7 +33,7 @@ void BM_MemcpyFrame(benchmark::State& state) {
 BENCHMARK(BM_MemcpyFrame);
 
 struct Rig {
-    explicit Rig(bool sdl, plat::SdlPresenter::Path path = plat::SdlPresenter::Path::Automatic) {
+    Rig(bool sdl, plat::SdlPresenter::Path path, bool fullScreen) {
         if (sdl) {
             setenv("SDL_VIDEODRIVER", "dummy", 0);
             SDL_Init(SDL_INIT_VIDEO);
@@ -45,11 +45,12 @@ struct Rig {
             plat::SetDisplayBackend(&memory);
         }
         window = std::make_unique<plat::WindowComponent>(nullptr, native);
+        window->SetClientSize(1280, 720);
         device = new DirectX::TDDraw(window.get());
         device->SetScreenSize(ss1280x720);
         device->SetBitDepth(bd32);
         device->SetBackType(DirectX::btSystem);
-        device->SetFullScreen(true);
+        device->SetFullScreen(fullScreen);
         device->NoVSync = true;
         device->SetEnabled(true);
         device->DrawSurface()->BoxFill(0, 0, 1279, 719, 0x336699);
@@ -70,8 +71,9 @@ struct Rig {
 
 using Path = plat::SdlPresenter::Path;
 
+// Argument 1: full screen with its chain of three display buffers; 0: a window.
 void PresentFull(benchmark::State& state, bool sdl, Path path = Path::Automatic) {
-    Rig rig(sdl, path);
+    Rig rig(sdl, path, state.range(0) != 0);
     if (!rig.device->Enabled()) {
         state.SkipWithError("display did not open");
         return;
@@ -81,7 +83,7 @@ void PresentFull(benchmark::State& state, bool sdl, Path path = Path::Automatic)
 }
 
 void PresentRect(benchmark::State& state, bool sdl, Path path = Path::Automatic) {
-    Rig rig(sdl, path);
+    Rig rig(sdl, path, state.range(0) != 0);
     if (!rig.device->Enabled()) {
         state.SkipWithError("display did not open");
         return;
@@ -118,12 +120,12 @@ void BM_PresentFullSdlRenderer(benchmark::State& s) {
 void BM_PresentRect64SdlRenderer(benchmark::State& s) {
     PresentRect(s, true, Path::Renderer);
 }
-BENCHMARK(BM_PresentFullMemory);
-BENCHMARK(BM_PresentRect64Memory);
-BENCHMARK(BM_PresentFullSdl);
-BENCHMARK(BM_PresentRect64Sdl);
-BENCHMARK(BM_PresentFullSdlRenderer);
-BENCHMARK(BM_PresentRect64SdlRenderer);
+BENCHMARK(BM_PresentFullMemory)->ArgName("fullscreen")->Arg(1)->Arg(0);
+BENCHMARK(BM_PresentRect64Memory)->ArgName("fullscreen")->Arg(1)->Arg(0);
+BENCHMARK(BM_PresentFullSdl)->ArgName("fullscreen")->Arg(1)->Arg(0);
+BENCHMARK(BM_PresentRect64Sdl)->ArgName("fullscreen")->Arg(1)->Arg(0);
+BENCHMARK(BM_PresentFullSdlRenderer)->ArgName("fullscreen")->Arg(1)->Arg(0);
+BENCHMARK(BM_PresentRect64SdlRenderer)->ArgName("fullscreen")->Arg(1)->Arg(0);
 
 }  // namespace
 
