@@ -103,15 +103,24 @@ char TypedCharacter(int32_t sym, uint16_t mod) {
     if (sym >= SDLK_KP_1 && sym <= SDLK_KP_9)
         return (mod & KMOD_NUM) ? static_cast<char>('1' + (sym - SDLK_KP_1)) : 0;
     switch (sym) {
-        case SDLK_KP_0: return (mod & KMOD_NUM) ? '0' : 0;
-        case SDLK_KP_PERIOD: return (mod & KMOD_NUM) ? '.' : 0;
-        case SDLK_KP_DIVIDE: return '/';
-        case SDLK_KP_MULTIPLY: return '*';
-        case SDLK_KP_MINUS: return '-';
-        case SDLK_KP_PLUS: return '+';
-        case SDLK_TAB: return '\t';
-        case SDLK_SPACE: return ' ';
-        default: break;
+        case SDLK_KP_0:
+            return (mod & KMOD_NUM) ? '0' : 0;
+        case SDLK_KP_PERIOD:
+            return (mod & KMOD_NUM) ? '.' : 0;
+        case SDLK_KP_DIVIDE:
+            return '/';
+        case SDLK_KP_MULTIPLY:
+            return '*';
+        case SDLK_KP_MINUS:
+            return '-';
+        case SDLK_KP_PLUS:
+            return '+';
+        case SDLK_TAB:
+            return '\t';
+        case SDLK_SPACE:
+            return ' ';
+        default:
+            break;
     }
     static constexpr char kPlain[] = "`1234567890-=[]\\;',./";
     static constexpr char kShifted[] = "~!@#$%^&*()_+{}|:\"<>?";

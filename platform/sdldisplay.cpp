@@ -185,7 +185,9 @@ DisplayRect SdlPresenter::WindowArea(const DisplayRect& r) const {
     // Window pixels whose nearest picture pixel lies in r: the same mapping for every
     // rectangle, so neighbouring updates meet without seams.
     const int64_t vw = viewport_.Width(), vh = viewport_.Height();
-    auto first = [](int64_t at, int64_t out, int64_t in) { return int32_t((at * out + in - 1) / in); };
+    auto first = [](int64_t at, int64_t out, int64_t in) {
+        return int32_t((at * out + in - 1) / in);
+    };
     return DisplayRect{first(r.left, vw, texW_), first(r.top, vh, texH_), first(r.right, vw, texW_),
                        first(r.bottom, vh, texH_)};
 }
@@ -196,20 +198,22 @@ void SdlPresenter::ScaleToSurface(SDL_Surface* surface, const DisplayRect& r) {
     const DisplayRect& v = viewport_;
     const int64_t vh = v.Height();
     const SDL_PixelFormat* f = surface->format;
-    const bool direct =
-        f->BytesPerPixel == 4 && f->Rmask == 0xFF0000 && f->Gmask == 0x00FF00 && f->Bmask == 0x0000FF;
+    const bool direct = f->BytesPerPixel == 4 && f->Rmask == 0xFF0000 && f->Gmask == 0x00FF00 &&
+                        f->Bmask == 0x0000FF;
     std::vector<uint32_t> row(direct ? 0 : size_t(a.Width()));
     const bool same = v.Width() == texW_ && vh == texH_;
     for (int32_t dy = a.top; dy < a.bottom; ++dy) {
         const int32_t sy = same ? dy : int32_t(int64_t(dy) * texH_ / vh);
         const uint32_t* src = &shadow_[size_t(sy) * size_t(texW_)];
-        uint8_t* to = static_cast<uint8_t*>(surface->pixels) + int64_t(v.top + dy) * surface->pitch +
+        uint8_t* to = static_cast<uint8_t*>(surface->pixels) +
+                      int64_t(v.top + dy) * surface->pitch +
                       int64_t(v.left + a.left) * f->BytesPerPixel;
         uint32_t* out = direct ? reinterpret_cast<uint32_t*>(to) : row.data();
         if (same)
             std::memcpy(out, src + a.left, size_t(a.Width()) * 4);
         else
-            for (int32_t dx = a.left; dx < a.right; ++dx) out[dx - a.left] = src[columns_[size_t(dx)]];
+            for (int32_t dx = a.left; dx < a.right; ++dx)
+                out[dx - a.left] = src[columns_[size_t(dx)]];
         if (!direct)
             SDL_ConvertPixels(a.Width(), 1, SDL_PIXELFORMAT_RGB888, row.data(), a.Width() * 4,
                               f->format, to, surface->pitch);

@@ -1,11 +1,12 @@
 // The program entry when a copy of the game already runs.
+#include "game/splashf.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <string>
 
-#include "game/splashf.h"
 #include "platform/instancelock.h"
 
 TEST(ProgramEntry, SecondCopySaysWhyAndEndsWithStatusZero) {

@@ -307,7 +307,8 @@ TEST(ZRMp3Stream, VariableBitrateFileDecodesWhole) {
         const char* opts;
         uint32_t channels, rate;
     };
-    for (Case c : {Case{"-r 22050 -c 1 -C -4.2", 1, 22050}, Case{"-r 44100 -c 2 -C -6.5", 2, 44100}}) {
+    for (Case c :
+         {Case{"-r 22050 -c 1 -C -4.2", 1, 22050}, Case{"-r 44100 -c 2 -C -6.5", 2, 44100}}) {
         const Bytes file = Sox(c.opts, "mp3", 2.0);
         ASSERT_GT(file.size(), 1000u) << c.opts;
         const size_t reference = SoxDecode(file, "mp3").size();
