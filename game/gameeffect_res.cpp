@@ -1,0 +1,208 @@
+// Loading and freeing the transition resources.
+#include "game/gameeffect_res.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "foundation/zrfileman.h"
+#include "foundation/zrmemman.h"
+#include "foundation/zrstream.h"
+#include "game/gamedef.h"
+#include "game/gamef.h"
+#include "game/maint.h"
+
+namespace {
+
+// The reason goes to stderr: EGameErr itself only ever says "GameErr".
+[[noreturn]] void Fail(const char* what, const char* name) {
+    std::fprintf(stderr, "GameErr: %s \"%s\"\n", what, name);
+    throw EGameErr();
+}
+
+// Reads exactly n bytes; false on a short stream.
+bool ReadAll(ZRStream* s, void* dst, int n) {
+    if (!s) return false;
+    auto* p = static_cast<unsigned char*>(dst);
+    int got = 0;
+    while (got < n) {
+        const int r = s->Read(p + got, n - got);
+        if (r <= 0) return false;
+        got += r;
+    }
+    return true;
+}
+
+ZRPixFormat FormatOf(ZRBitDepth depth) {
+    return depth == bd32 ? pf32_888 : pf24_888;
+}
+
+}  // namespace
+
+// ---- water tables ----
+
+void TNYWaterTable::LoadTables(ZRFileMan* files) {
+    if (loaded) return;
+    ZRStream* s[3] = {};
+    static const char* const names[3] = {"WaterDistTbl.bin", "WaterSinTbl.bin",
+                                         "WaterMultiTbl.bin"};
+    if (files)
+        for (int i = 0; i < 3; ++i) s[i] = files->Open(names[i]);
+    try {
+        LoadFrom(s[0], s[1], s[2]);
+    } catch (...) {
+        for (auto& x : s)
+            if (x) files->Close(x);
+        throw;
+    }
+    for (auto& x : s)
+        if (x) files->Close(x);
+}
+
+void TNYWaterTable::LoadFrom(ZRStream* dist, ZRStream* sineSrc, ZRStream* amp) {
+    if (loaded) return;
+    distance = new (std::nothrow) uint16_t[kWaterQuadW * kWaterQuadH];
+    sine = new (std::nothrow) uint8_t[kWaterSinBytes];
+    amplitude = new (std::nothrow) uint8_t[kWaterMultiBytes];
+    if (!distance || !sine || !amplitude) {
+        loaded = 1;
+        Free();
+        Fail("cannot allocate", "water tables");
+    }
+    {
+        // Stored little-endian whatever the host.
+        auto* raw = reinterpret_cast<uint8_t*>(distance);
+        if (ReadAll(dist, raw, kWaterDistBytes)) {
+            for (int i = 0; i < kWaterQuadW * kWaterQuadH; ++i)
+                distance[i] = uint16_t(raw[2 * i] | (raw[2 * i + 1] << 8));
+        } else {
+            std::memset(distance, 0, kWaterDistBytes);
+        }
+    }
+    if (!ReadAll(sineSrc, sine, kWaterSinBytes)) std::memset(sine, kWaterNeutral, kWaterSinBytes);
+    if (!ReadAll(amp, amplitude, kWaterMultiBytes))
+        std::memset(amplitude, kWaterNeutral, kWaterMultiBytes);
+    loaded = 1;
+}
+
+void TNYWaterTable::Free() {
+    if (!loaded) return;
+    delete[] distance;
+    delete[] sine;
+    delete[] amplitude;
+    distance = nullptr;
+    sine = nullptr;
+    amplitude = nullptr;
+    loaded = 0;
+}
+
+// ---- fade masks ----
+
+void TNYFadeAlphaMask::Load(ZRFileMan* files, ZRString name) {
+    ZRStream* s = files ? files->Open(name) : nullptr;
+    try {
+        LoadStream(s);
+    } catch (const EGameErr&) {
+        if (s) files->Close(s);
+        Fail("cannot load fade mask", name.c_str());
+    }
+    if (s) files->Close(s);
+}
+
+void TNYFadeAlphaMask::LoadStream(ZRStream* stream) {
+    Free();
+    mask = new (std::nothrow) TNyAlpha(nullptr);
+    work = new (std::nothrow) TNyAlpha(nullptr);
+    loaded = 1;
+    if (mask && work && stream) mask->LoadAlphaStream(stream, 0, 0);
+    const bool ok = mask && work && mask->Created() && mask->Width() == 1280 &&
+                    mask->Height() == 720 && work->Resize(1280, 720) && work->Create();
+    if (!ok) {
+        Free();
+        throw EGameErr();
+    }
+}
+
+void TNYFadeAlphaMask::Free() {
+    if (!loaded) return;
+    delete mask;
+    delete work;
+    mask = nullptr;
+    work = nullptr;
+    loaded = 0;
+}
+
+void TNYFadeAlphaMask::Extract(int32_t level) {
+    if (!loaded) return;
+    level = level < 0 ? 0 : level > 255 ? 255 : level;
+    work->Extract(0, 0, mask, 0, 0, mask->Width(), mask->Height(), level);
+}
+
+void TNYFadeAlphaMask::SAdd(int32_t level) {
+    if (!loaded) return;
+    level = level < 0 ? 0 : level > 255 ? 255 : level;
+    work->SAdd(0, 0, mask, 0, 0, mask->Width(), mask->Height(), level);
+}
+
+void TNYFadeAlphaMask::SSub(int32_t level) {
+    if (!loaded) return;
+    level = level < 0 ? 0 : level > 255 ? 255 : level;
+    work->SSub(0, 0, mask, 0, 0, mask->Width(), mask->Height(), level);
+}
+
+// ---- halo pictures ----
+
+const char* const TNYHalationImage::kFiles[1 + kHaloLayers] = {
+    "HaloBack.bmp",    "HaloBlueB.bmp", "HaloYellowB.bmp",
+    "HaloYellowS.bmp", "HaloBlueS.bmp", "HaloGreen.bmp"};
+const int32_t TNYHalationImage::kSpeed[kHaloLayers] = {240, 84, 366, 160, 292};
+
+void TNYHalationImage::Load(ZRFileMan* files, ZRBitDepth depth) {
+    Free();
+    TNyRGBBits** slot[1 + kHaloLayers] = {&back};
+    for (int i = 0; i < kHaloLayers; ++i) slot[1 + i] = &layer[i];
+    loaded = 1;
+    for (int i = 0; i <= kHaloLayers; ++i) {
+        TNyRGBBits* b = new (std::nothrow) TNyRGBBits(nullptr);
+        *slot[i] = b;
+        if (!b) {
+            Free();
+            Fail("cannot allocate", kFiles[i]);
+        }
+        b->SetBitDepth(depth);
+        b->SetPixFormat(FormatOf(depth));
+        ZRStream* s = files ? files->Open(kFiles[i]) : nullptr;
+        if (!s) continue;
+        const bool ok = b->DrawBmpStream(s, 0, 0);
+        files->Close(s);
+        if (!ok) {
+            Free();
+            Fail("cannot decode halo picture", kFiles[i]);
+        }
+    }
+}
+
+void TNYHalationImage::Free() {
+    if (!loaded) return;
+    delete back;
+    back = nullptr;
+    for (auto& l : layer) {
+        delete l;
+        l = nullptr;
+    }
+    loaded = 0;
+}
+
+// ---- work bitmaps ----
+
+TNyRGBBits* CreateScreenBits() {
+    TNyRGBBits* b = MemMan ? MemMan->CreateVCL<TNyRGBBits>(nullptr) : nullptr;
+    if (b) {
+        b->SetBitDepth(WorkBitDepth);
+        b->SetPixFormat(FormatOf(WorkBitDepth));
+        b->Resize(1280, 720);
+        if (!b->Create()) MemMan->Delete(b);
+    }
+    if (!b) Fail("cannot make", "screen bitmap");
+    return b;
+}
