@@ -11,6 +11,7 @@
 #include "game/gamedef.h"
 #include "game/gamef.h"
 #include "game/maint.h"
+#include "media/zrbmp.h"
 
 namespace {
 
@@ -114,7 +115,15 @@ void TNYFadeAlphaMask::LoadStream(ZRStream* stream) {
     mask = new (std::nothrow) TNyAlpha(nullptr);
     work = new (std::nothrow) TNyAlpha(nullptr);
     loaded = 1;
-    if (mask && work && stream) mask->LoadAlphaStream(stream, 0, 0);
+    try {
+        // The size is checked from the headers first, so no other size is ever decoded.
+        int w = 0, h = 0;
+        if (mask && work && stream && LoadAlpha(stream, nullptr, &w, &h) && w == 1280 &&
+            h == 720 && stream->Seek(0, zrSeekSet) == 0)
+            mask->LoadAlphaStream(stream, 0, 0);
+    } catch (...) {
+        // A damaged picture leaves the mask uncreated, refused below.
+    }
     const bool ok = mask && work && mask->Created() && mask->Width() == 1280 &&
                     mask->Height() == 720 && work->Resize(1280, 720) && work->Create();
     if (!ok) {
@@ -173,7 +182,11 @@ void TNYHalationImage::Load(ZRFileMan* files, ZRBitDepth depth) {
         b->SetPixFormat(FormatOf(depth));
         ZRStream* s = files ? files->Open(kFiles[i]) : nullptr;
         if (!s) continue;
-        const bool ok = b->DrawBmpStream(s, 0, 0);
+        bool ok = false;
+        try {
+            ok = b->DrawBmpStream(s, 0, 0);
+        } catch (...) {
+        }
         files->Close(s);
         if (!ok) {
             Free();
