@@ -402,6 +402,7 @@ void TGameForm::FormDestroy() {
     if (MemMan && GameFileMan) {
         for (ZRStream*& s : SysSEStream)
             if (s) GameFileMan->Close(s);
+        StopTransition();
         // A window that never showed may still hold pictures and the mute buffer.
         ReleaseDisplayMembers();
         if (MuteBuffer) MemMan->Delete(MuteBuffer);

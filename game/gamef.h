@@ -29,6 +29,7 @@
 #include "foundation/zrsync.h"
 #include "foundation/zrtimer.h"
 #include "game/gamedata.h"
+#include "game/gameeffect.h"
 #include "platform/event.h"
 #include "platform/windowcomponent.h"
 #include "widgets/nyrgbbits.h"
@@ -173,6 +174,47 @@ class TGameForm : public plat::WindowComponent {
 
     // Whether the window has the input focus (the application is active).
     bool ApplicationActive() const { return Active.load(); }
+
+    // Layers, mode entries, screen capture and transition control. The window owns every
+    // picture pair handed to a transition start, refused or not, until the next start, a stop
+    // or its destruction.
+    void AttachLayer(TNyRGBPanel* layer);
+    void DetachLayer(TNyRGBPanel* layer);
+    void SetRootVisible(bool visible);
+    void RefreshMouseEnter();
+    void BeginBattleMode();
+    void BeginAvgMode();
+    void BeginMovieMode();
+    bool BeginTransitionMode(int32_t kind, TNyRGBBits* from, int32_t speed, TNyRGBBits* to);
+    void CaptureScreen(TNyRGBBits* dest);
+    void DrawPanelsTo(TNyRGBBits* dest);
+    void ClearBitsLocked(TNyRGBBits* bits);
+    bool StartTransition(int32_t kind, TNyRGBBits* from, TNyRGBBits* to);
+    bool StartTransitionEx(int32_t kind, TNyRGBBits* from, int32_t speed, TNyRGBBits* to);
+    int32_t AdvanceTransition(int32_t ticks);
+    bool IsTransitionIdle() const;
+    void StopTransition();
+    void DrawTransition(TNyRGBBits* target, int32_t yoff, ZRRectSet* dirty);
+    void PulseFrameEvent();
+    TransitionEffect Transition;
+    TNyRGBBits* TransitionFrom = nullptr;
+    TNyRGBBits* TransitionTo = nullptr;
+
+    // Screenshots, in-window hot keys and the display-mode messages.
+    enum HotKey : int32_t { hkNone = -1, hkScreenshot = 0, hkScreenshotCursor = 1, hkToggleDisplay = 2 };
+    // Window thread: the hot key a key-down event is (hkNone for any other event).
+    static HotKey HotKeyOf(const SDL_Event& e);
+    // Window thread: acts on a hot key; true when handled (never queued as input then).
+    bool HandleHotKey(HotKey id);
+    void TakeScreenshot(bool withCursor);
+    // Posts a display-mode request (0, 1 or 2) to the main queue.
+    void PostDisplayModeRequest(int32_t mode);
+    void WMChangeDisplayMode(int32_t mode);
+    void WMDisplayChange(int32_t bitsPerPixel);
+    void BitsBufferOverRun(plat::TComponent* sender);
+    void AlphaBufferOverRun(plat::TComponent* sender);
+    // Whether the window is minimised; hot keys do nothing then.
+    std::atomic<bool> Minimized{false};
 
     const bool Hosted;
     const ZRString GameArchiveName;

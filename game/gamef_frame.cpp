@@ -134,6 +134,15 @@ void TGameForm::Update(int d) {
             }
         }
     }
+    if (GetScreenMode() == smTransition && !WaitEnded.load()) {
+        if (IsTransitionIdle()) {
+            StopTransition();
+            SetScreenMode(smStarted);
+            EndWait(0);
+        } else {
+            AdvanceTransition(d);
+        }
+    }
 }
 
 void TGameForm::BeginMode(uint8_t mode) {

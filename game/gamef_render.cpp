@@ -254,6 +254,11 @@ void TGameForm::RenderFull() {
         } else if (mode == smWait) {
             target->Cls();
             if (WaitLevel > 0) DrawWaitCell(target, yoff);
+        } else if (mode == smTransition) {
+            if (target->Lock()) {
+                DrawTransition(target, yoff, nullptr);
+                target->Unlock();
+            }
         }
         if (ShowFps) DrawFpsBox(target);
         DrawCursor(target, yoff);
@@ -300,6 +305,11 @@ void TGameForm::RenderModified(int ticks) {
             }
         } else if (mode == smWait && ticks > 0) {
             WaitStep(target, yoff, rects);
+        } else if (mode == smTransition) {
+            if (target->Lock()) {
+                DrawTransition(target, yoff, &rects);
+                target->Unlock();
+            }
         }
         // Nothing but a cursor that stayed where it was shown: the display already holds this
         // very frame, and presenting it again would only cost the machine a full upload.
