@@ -9,6 +9,7 @@
 
 #include "foundation/zrstream.h"
 #include "game/gameeffect_kinds.h"
+#include "game/gameeffect_res.h"
 #include "game/maint.h"
 
 namespace {
@@ -65,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TNYFadeAlphaMask mask;
     ZRMemoryStream s(bytes.data(), int(bytes.size()));
     try {
-        mask.LoadStream(&s);
+        LoadMaskStream(mask, &s);
     } catch (const EGameErr&) {
         return 0;
     }

@@ -10,6 +10,7 @@
 
 #include "foundation/zrstream.h"
 #include "game/gameeffect_kinds.h"
+#include "game/gameeffect_res.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ZRMemoryStream amp(p + sineLen, int(ampLen));
     ZRMemoryStream dist(p + sineLen + ampLen, int(distLen));
     TNYWaterTable water;
-    water.LoadFrom(distLen ? &dist : nullptr, sineLen ? &sine : nullptr, ampLen ? &amp : nullptr);
+    LoadWaterStreams(water, distLen ? &dist : nullptr, sineLen ? &sine : nullptr, ampLen ? &amp : nullptr);
     const effect::PixelRect s = effect::RectOf(&pics.src, 0, 0, 1280, 720);
     const effect::PixelRect d = effect::RectOf(&pics.dst, 0, 0, 1280, 720);
     effect::WaterRipple(d, effect::Clip{0, 0, 1280, 720}, s, water, a, phase);

@@ -4,6 +4,7 @@
 
 #include "game/gamedef.h"
 #include "game/gamef.h"
+#include "game/gameeffect_kinds.h"
 #include "game/maint.h"
 
 namespace {
@@ -26,10 +27,7 @@ constexpr KindPace kPace[15] = {
 }  // namespace
 
 TransitionRoutine TransitionRoutineOf(uint8_t kind) {
-    switch (kind) {
-        default:
-            return nullptr;
-    }
+    return effect::RoutineOf(kind);
 }
 
 void DrawWholePicture(TNyRGBBits* target, int32_t yoff, TNyRGBBits* picture) {
@@ -90,8 +88,8 @@ void TransitionEffect::Draw(TNyRGBBits* target, int32_t yoff, ZRRectSet* dirty) 
     if (pace.factor == 0) {
         ++step;
         const int32_t level = step < pace.final ? step : pace.final;
-        routine(*this, target, yoff, level);
-        done = level >= pace.final;
+        // A routine also ends early when its kind's resource is missing.
+        done = routine(*this, target, yoff, level) || level >= pace.final;
     } else {
         const int64_t wide = int64_t(progress) * pace.factor;
         const int32_t level = wide >= pace.final ? pace.final : wide < 0 ? 0 : int32_t(wide);

@@ -3,6 +3,8 @@
 #include "game/gameeffect_kinds.h"
 
 #include <algorithm>
+#include <array>
+#include <utility>
 
 #include "game/gameeffect_pixels.h"
 
@@ -86,6 +88,27 @@ bool DrawKind(uint8_t kind, const Frame& f, const Resources& r, int32_t level) {
         case 13: return SoftMaskWipe(f, *r.mask, level);
         default: return EdgeMaskWipe(f, *r.mask, level);
     }
+}
+
+namespace {
+
+template <uint8_t Kind>
+bool Routine(TransitionEffect& e, TNyRGBBits* target, int32_t yoff, int32_t level) {
+    return DrawKind(Kind, Frame{target, yoff, e.from, e.to}, Resources{&e.water, &e.mask, &e.halo},
+                    level);
+}
+
+template <size_t... K>
+constexpr std::array<TransitionRoutine, sizeof...(K)> Table(std::index_sequence<K...>) {
+    return {&Routine<uint8_t(K)>...};
+}
+
+constexpr auto kRoutines = Table(std::make_index_sequence<15>());
+
+}  // namespace
+
+TransitionRoutine RoutineOf(uint8_t kind) {
+    return kind < kRoutines.size() ? kRoutines[kind] : nullptr;
 }
 
 }  // namespace effect

@@ -65,6 +65,9 @@ bool HasResource(uint8_t kind, const Resources& r);
 // 0-14, or a missing resource at a level above 0, draws `to` and reports true.
 bool DrawKind(uint8_t kind, const Frame& f, const Resources& r, int32_t level);
 
+// The routine of each kind 0-14 for the effect's dispatch; null for any other kind.
+TransitionRoutine RoutineOf(uint8_t kind);
+
 // The pictures of f all usable together (see above).
 bool Usable(const Frame& f);
 // Whole `from` or `to` into the target window.

@@ -1,4 +1,4 @@
-// Loading and freeing the transition resources.
+// Loading the transition resources.
 #include "game/gameeffect_res.h"
 
 #include <cstdio>
@@ -50,7 +50,7 @@ void TNYWaterTable::LoadTables(ZRFileMan* files) {
     if (files)
         for (int i = 0; i < 3; ++i) s[i] = files->Open(names[i]);
     try {
-        LoadFrom(s[0], s[1], s[2]);
+        LoadWaterStreams(*this, s[0], s[1], s[2]);
     } catch (...) {
         for (auto& x : s)
             if (x) files->Close(x);
@@ -60,14 +60,17 @@ void TNYWaterTable::LoadTables(ZRFileMan* files) {
         if (x) files->Close(x);
 }
 
-void TNYWaterTable::LoadFrom(ZRStream* dist, ZRStream* sineSrc, ZRStream* amp) {
-    if (loaded) return;
+void LoadWaterStreams(TNYWaterTable& w, ZRStream* dist, ZRStream* sineSrc, ZRStream* amp) {
+    if (w.loaded) return;
+    uint16_t*& distance = w.distance;
+    uint8_t*& sine = w.sine;
+    uint8_t*& amplitude = w.amplitude;
     distance = new (std::nothrow) uint16_t[kWaterQuadW * kWaterQuadH];
     sine = new (std::nothrow) uint8_t[kWaterSinBytes];
     amplitude = new (std::nothrow) uint8_t[kWaterMultiBytes];
     if (!distance || !sine || !amplitude) {
-        loaded = 1;
-        Free();
+        w.loaded = 1;
+        w.Free();
         Fail("cannot allocate", "water tables");
     }
     {
@@ -83,26 +86,15 @@ void TNYWaterTable::LoadFrom(ZRStream* dist, ZRStream* sineSrc, ZRStream* amp) {
     if (!ReadAll(sineSrc, sine, kWaterSinBytes)) std::memset(sine, kWaterNeutral, kWaterSinBytes);
     if (!ReadAll(amp, amplitude, kWaterMultiBytes))
         std::memset(amplitude, kWaterNeutral, kWaterMultiBytes);
-    loaded = 1;
-}
-
-void TNYWaterTable::Free() {
-    if (!loaded) return;
-    delete[] distance;
-    delete[] sine;
-    delete[] amplitude;
-    distance = nullptr;
-    sine = nullptr;
-    amplitude = nullptr;
-    loaded = 0;
+    w.loaded = 1;
 }
 
 // ---- fade masks ----
 
-void TNYFadeAlphaMask::Load(ZRFileMan* files, ZRString name) {
+void TNYFadeAlphaMask::Load(ZRFileMan* files, const ZRString& name) {
     ZRStream* s = files ? files->Open(name) : nullptr;
     try {
-        LoadStream(s);
+        LoadMaskStream(*this, s);
     } catch (const EGameErr&) {
         if (s) files->Close(s);
         Fail("cannot load fade mask", name.c_str());
@@ -110,11 +102,13 @@ void TNYFadeAlphaMask::Load(ZRFileMan* files, ZRString name) {
     if (s) files->Close(s);
 }
 
-void TNYFadeAlphaMask::LoadStream(ZRStream* stream) {
-    Free();
+void LoadMaskStream(TNYFadeAlphaMask& m, ZRStream* stream) {
+    m.Free();
+    TNyAlpha*& mask = m.mask;
+    TNyAlpha*& work = m.work;
     mask = new (std::nothrow) TNyAlpha(nullptr);
     work = new (std::nothrow) TNyAlpha(nullptr);
-    loaded = 1;
+    m.loaded = 1;
     try {
         // The size is checked from the headers first, so no other size is ever decoded.
         int w = 0, h = 0;
@@ -127,18 +121,9 @@ void TNYFadeAlphaMask::LoadStream(ZRStream* stream) {
     const bool ok = mask && work && mask->Created() && mask->Width() == 1280 &&
                     mask->Height() == 720 && work->Resize(1280, 720) && work->Create();
     if (!ok) {
-        Free();
+        m.Free();
         throw EGameErr();
     }
-}
-
-void TNYFadeAlphaMask::Free() {
-    if (!loaded) return;
-    delete mask;
-    delete work;
-    mask = nullptr;
-    work = nullptr;
-    loaded = 0;
 }
 
 void TNYFadeAlphaMask::Extract(int32_t level) {
@@ -161,11 +146,6 @@ void TNYFadeAlphaMask::SSub(int32_t level) {
 
 // ---- halo pictures ----
 
-const char* const TNYHalationImage::kFiles[1 + kHaloLayers] = {
-    "HaloBack.bmp",    "HaloBlueB.bmp", "HaloYellowB.bmp",
-    "HaloYellowS.bmp", "HaloBlueS.bmp", "HaloGreen.bmp"};
-const int32_t TNYHalationImage::kSpeed[kHaloLayers] = {240, 84, 366, 160, 292};
-
 void TNYHalationImage::Load(ZRFileMan* files, ZRBitDepth depth) {
     Free();
     TNyRGBBits** slot[1 + kHaloLayers] = {&back};
@@ -176,11 +156,11 @@ void TNYHalationImage::Load(ZRFileMan* files, ZRBitDepth depth) {
         *slot[i] = b;
         if (!b) {
             Free();
-            Fail("cannot allocate", kFiles[i]);
+            Fail("cannot allocate", kHaloFiles[i]);
         }
         b->SetBitDepth(depth);
         b->SetPixFormat(FormatOf(depth));
-        ZRStream* s = files ? files->Open(kFiles[i]) : nullptr;
+        ZRStream* s = files ? files->Open(kHaloFiles[i]) : nullptr;
         if (!s) continue;
         bool ok = false;
         try {
@@ -190,32 +170,7 @@ void TNYHalationImage::Load(ZRFileMan* files, ZRBitDepth depth) {
         files->Close(s);
         if (!ok) {
             Free();
-            Fail("cannot decode halo picture", kFiles[i]);
+            Fail("cannot decode halo picture", kHaloFiles[i]);
         }
     }
-}
-
-void TNYHalationImage::Free() {
-    if (!loaded) return;
-    delete back;
-    back = nullptr;
-    for (auto& l : layer) {
-        delete l;
-        l = nullptr;
-    }
-    loaded = 0;
-}
-
-// ---- work bitmaps ----
-
-TNyRGBBits* CreateScreenBits() {
-    TNyRGBBits* b = MemMan ? MemMan->CreateVCL<TNyRGBBits>(nullptr) : nullptr;
-    if (b) {
-        b->SetBitDepth(WorkBitDepth);
-        b->SetPixFormat(FormatOf(WorkBitDepth));
-        b->Resize(1280, 720);
-        if (!b->Create()) MemMan->Delete(b);
-    }
-    if (!b) Fail("cannot make", "screen bitmap");
-    return b;
 }

@@ -53,7 +53,7 @@ bool Halo(const Frame& f, const TNYHalationImage& halo, int32_t level) {
     for (int i = 0; i < kHaloLayers; ++i) {
         TNyRGBBits* l = halo.layer[i];
         if (!l || !l->Created() || l->BitDepth() != t->BitDepth()) continue;
-        const int32_t s = TNYHalationImage::kSpeed[i] * (level - 5) / 32;
+        const int32_t s = kHaloSpeed[i] * (level - 5) / 32;
         const int32_t x = 4 * s / 3 - l->Width() / 2;
         const int32_t y = s - l->Height() / 2;
         // Cut to the window, not only to the target, so a glow never spills over the bars

@@ -537,18 +537,18 @@ TEST(TransitionResources, MasksOfTheScreenSizeOnly) {
         TNYFadeAlphaMask m;
         ZRMemoryStream s(c.bytes.data(), int(c.bytes.size()));
         if (c.loads) {
-            m.LoadStream(&s);
+            LoadMaskStream(m, &s);
             ASSERT_TRUE(m.loaded);
             EXPECT_EQ(m.mask->PGet(1279, 719), 99);
             EXPECT_TRUE(m.work->Created());
         } else {
-            EXPECT_THROW(m.LoadStream(&s), EGameErr) << c.bytes.size();
+            EXPECT_THROW(LoadMaskStream(m, &s), EGameErr) << c.bytes.size();
             EXPECT_FALSE(m.loaded);
             EXPECT_EQ(m.mask, nullptr);
         }
     }
     TNYFadeAlphaMask missing;
-    EXPECT_THROW(missing.LoadStream(nullptr), EGameErr);
+    EXPECT_THROW(LoadMaskStream(missing, nullptr), EGameErr);
 }
 
 // Missing and short tables leave every pixel where it was; wave values of 255 stay inside the
@@ -564,7 +564,7 @@ TEST(TransitionResources, WaterTablesAndRippleEdges) {
     std::string shortSine(100, char(200));
     ZRMemoryStream sineStream(shortSine.data(), int(shortSine.size()));
     TNYWaterTable neutral;
-    neutral.LoadFrom(nullptr, &sineStream, nullptr);
+    LoadWaterStreams(neutral, nullptr, &sineStream, nullptr);
     ASSERT_TRUE(neutral.loaded);
     effect::WaterRipple(d, all, s, neutral, 31, 77);
     for (auto [x, y] : {std::pair{0, 0}, {1279, 719}, {640, 360}, {17, 500}})
@@ -573,7 +573,7 @@ TEST(TransitionResources, WaterTablesAndRippleEdges) {
     std::string dist(kWaterDistBytes, '\0'), sine(256, char(255)), amp(kWaterMultiBytes, char(127 + 100));
     ZRMemoryStream ds(dist.data(), int(dist.size())), ss(sine.data(), 256), as(amp.data(), int(amp.size()));
     TNYWaterTable far;
-    far.LoadFrom(&ds, &ss, &as);
+    LoadWaterStreams(far, &ds, &ss, &as);
     effect::WaterRipple(d, all, s, far, 31, 0);  // every pixel moves 100 right and down
     EXPECT_EQ(dst->PGet(0, 0), src->PGet(100, 100));
     EXPECT_EQ(dst->PGet(1200, 10), src->PGet(1279, 110));
@@ -582,7 +582,7 @@ TEST(TransitionResources, WaterTablesAndRippleEdges) {
     std::fill(amp.begin(), amp.end(), char(0));  // 127 left and up
     ZRMemoryStream ds2(dist.data(), int(dist.size())), ss2(sine.data(), 256), as2(amp.data(), int(amp.size()));
     TNYWaterTable back;
-    back.LoadFrom(&ds2, &ss2, &as2);
+    LoadWaterStreams(back, &ds2, &ss2, &as2);
     effect::WaterRipple(d, all, s, back, 5, 3);
     EXPECT_EQ(dst->PGet(0, 0), src->PGet(0, 0));
     EXPECT_EQ(dst->PGet(100, 500), src->PGet(0, 373));
