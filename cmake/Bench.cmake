@@ -18,3 +18,9 @@ function(zr_bench_extra_foundation_codecs target)
   find_package(ZLIB REQUIRED)
   target_link_libraries(${target} PRIVATE BZip2::BZip2 ZLIB::ZLIB)
 endfunction()
+
+# The save thumbnail is measured beside libswscale's area scaler.
+function(zr_bench_extra_game_thumbnail target)
+  pkg_check_modules(ZRBENCH_SWSCALE REQUIRED IMPORTED_TARGET libswscale libavutil)
+  target_link_libraries(${target} PRIVATE PkgConfig::ZRBENCH_SWSCALE)
+endfunction()

@@ -17,6 +17,7 @@ class ZRCriticalSection {
 
     void Enter() { lock_.Lock(); }
     void Leave() { lock_.Unlock(); }
+    bool TryEnter() { return lock_.TryLock(); }
 
   private:
     plat::RecursiveLock lock_;

@@ -17,11 +17,11 @@ struct KindPace {
 };
 
 constexpr KindPace kPace[15] = {
-    {4, 128}, {8, 128}, {2, 128},                     // cross-fades
-    {1, 160}, {1, 160}, {1, 160}, {1, 160},           // slides
-    {0, 36},  {0, 20},  {0, 36},  {0, 20},  {0, 70},  // zooms, trails, water
-    {0, 37},                                          // halo
-    {16, 511}, {8, 255},                              // mask wipes
+    {4, 128},  {8, 128}, {2, 128},                     // cross-fades
+    {1, 160},  {1, 160}, {1, 160}, {1, 160},           // slides
+    {0, 36},   {0, 20},  {0, 36},  {0, 20},  {0, 70},  // zooms, trails, water
+    {0, 37},                                           // halo
+    {16, 511}, {8, 255},                               // mask wipes
 };
 
 }  // namespace

@@ -82,7 +82,9 @@ class TransitionEffect {
     // Refuses (changing nothing) unless both pictures are created and exactly 1280x720. The
     // pictures stay the caller's.
     bool Start(uint8_t kind, TNyRGBBits* from, int32_t speed, TNyRGBBits* to);
-    bool Start(uint8_t kind, TNyRGBBits* from, TNyRGBBits* to) { return Start(kind, from, 100, to); }
+    bool Start(uint8_t kind, TNyRGBBits* from, TNyRGBBits* to) {
+        return Start(kind, from, 100, to);
+    }
     // Adds elapsed ticks; the progress. An idle effect changes nothing.
     int32_t Advance(int32_t ticks);
     bool IsIdle() const { return kind == kTransitionIdle; }

@@ -147,6 +147,8 @@ void TGameForm::FormCreate() {
     }
     for (int i = 0; i < 6; ++i)
         SysSEStream[i] = GameFileMan->Open(ZRString(kSysSENames[i]) + ".ogg");
+    SetOnBitsBufferOverRun(TNotifyEvent(this, &TGameForm::BitsBufferOverRun));
+    SetOnAlphaBufferOverRun(TNotifyEvent(this, &TGameForm::AlphaBufferOverRun));
     const uint32_t draws = (plat::GetTickCount() & 0xFFF) + 1;
     for (uint32_t i = 0; i < draws; ++i) GameRandom.Rnd();
 }
@@ -344,6 +346,7 @@ void TGameForm::FormHide() {
     if (GetScreenMode() == smAbandoned || hideRan_) return;
     hideRan_ = true;
     ScreenMode.store(smClosing);
+    JoinScreenshot();
     if (Timer) Timer->SetEnabled(false);
 
     if (TMainThread* t = MainThread.load()) {
@@ -398,6 +401,9 @@ void TGameForm::ReleaseDisplayMembers() {
 void TGameForm::FormDestroy() {
     if (destroyRan_) return;
     destroyRan_ = true;
+    JoinScreenshot();
+    SetOnBitsBufferOverRun(TNotifyEvent());
+    SetOnAlphaBufferOverRun(TNotifyEvent());
     if (GetScreenMode() != smCreated) SaveFormSettings(Volumes);
     if (MemMan && GameFileMan) {
         for (ZRStream*& s : SysSEStream)

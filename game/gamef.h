@@ -14,6 +14,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "devices/dinputu.h"
@@ -210,7 +211,12 @@ class TGameForm : public plat::WindowComponent {
     void FreeTransitionMask();
 
     // Screenshots, in-window hot keys and the display-mode messages.
-    enum HotKey : int32_t { hkNone = -1, hkScreenshot = 0, hkScreenshotCursor = 1, hkToggleDisplay = 2 };
+    enum HotKey : int32_t {
+        hkNone = -1,
+        hkScreenshot = 0,
+        hkScreenshotCursor = 1,
+        hkToggleDisplay = 2,
+    };
     // Window thread: the hot key a key-down event is (hkNone for any other event).
     static HotKey HotKeyOf(const SDL_Event& e);
     // Window thread: acts on a hot key; true when handled (never queued as input then).
@@ -224,6 +230,13 @@ class TGameForm : public plat::WindowComponent {
     void AlphaBufferOverRun(plat::TComponent* sender);
     // Whether the window is minimised; hot keys do nothing then.
     std::atomic<bool> Minimized{false};
+    // Runs TakeScreenshot on a worker, so the window thread never waits for the picture.
+    void StartScreenshot(bool withCursor);
+    void JoinScreenshot();
+    // ResetDisplay from the window thread, running the main queue while it waits for locks.
+    bool ResetDisplayServicing(uint8_t kind);
+    std::thread ScreenshotThread;
+    std::atomic<bool> ScreenshotBusy{false};
 
     const bool Hosted;
     const ZRString GameArchiveName;

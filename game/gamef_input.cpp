@@ -229,6 +229,10 @@ void TGameForm::HandleWindowEvent(const SDL_Event& e) {
         }
         case SDL_KEYDOWN:
         case SDL_KEYUP: {
+            if (const HotKey hot = HotKeyOf(e); hot != hkNone) {
+                if (e.type == SDL_KEYDOWN && !e.key.repeat) HandleHotKey(hot);
+                break;
+            }
             const uint16_t vk = plat::VirtualKeyFromSdl(e.key.keysym.scancode);
             if (!vk) break;
             if (e.type == SDL_KEYDOWN) {
@@ -256,6 +260,13 @@ void TGameForm::HandleWindowEvent(const SDL_Event& e) {
                     break;
                 case SDL_WINDOWEVENT_FOCUS_LOST:
                     Active.store(false);
+                    break;
+                case SDL_WINDOWEVENT_MINIMIZED:
+                    Minimized.store(true);
+                    break;
+                case SDL_WINDOWEVENT_RESTORED:
+                case SDL_WINDOWEVENT_MAXIMIZED:
+                    Minimized.store(false);
                     break;
                 case SDL_WINDOWEVENT_CLOSE:
                     Close();

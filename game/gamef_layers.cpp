@@ -54,8 +54,7 @@ void TGameForm::BeginMovieMode() {
     if (!already) RenderMovie();
 }
 
-bool TGameForm::BeginTransitionMode(int32_t kind, TNyRGBBits* from, int32_t speed,
-                                    TNyRGBBits* to) {
+bool TGameForm::BeginTransitionMode(int32_t kind, TNyRGBBits* from, int32_t speed, TNyRGBBits* to) {
     Hold logic(LogicLock);
     SetScreenMode(smTransition);
     if (!StartTransitionEx(kind, from, speed, to)) {
@@ -106,8 +105,7 @@ bool TGameForm::StartTransition(int32_t kind, TNyRGBBits* from, TNyRGBBits* to) 
     return StartTransitionEx(kind, from, 100, to);
 }
 
-bool TGameForm::StartTransitionEx(int32_t kind, TNyRGBBits* from, int32_t speed,
-                                  TNyRGBBits* to) {
+bool TGameForm::StartTransitionEx(int32_t kind, TNyRGBBits* from, int32_t speed, TNyRGBBits* to) {
     Hold logic(LogicLock);
     // The effect forgets the old pair before it is freed, so a refused start below cannot
     // leave it pointing at freed pictures.

@@ -11,6 +11,7 @@ class RecursiveLock {
   public:
     void Lock() { mutex_.lock(); }
     void Unlock() { mutex_.unlock(); }
+    bool TryLock() { return mutex_.try_lock(); }
 
   private:
     std::recursive_mutex mutex_;

@@ -1,0 +1,242 @@
+// Screenshots, the window's own hot keys (Print Screen, Alt+Print Screen, Alt+Enter), the
+// display-mode request the configuration menu posts, the colour-depth warning and the
+// bitmaps' overrun reports.
+//
+// Hot keys are keys of the game window here, not of the whole desktop: they act only while the
+// window has the focus and is not minimised, and they never reach the game as input.
+#include <SDL.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+#include "game/gamedef.h"
+#include "game/gamef.h"
+#include "media/zrpng.h"
+#include "platform/clipboard.h"
+#include "platform/codepage.h"
+#include "platform/mainqueue.h"
+#include "platform/messagebox.h"
+
+namespace {
+
+constexpr int kShotW = 1280;
+constexpr int kShotH = 720;
+constexpr int kCursorCell = 32;
+constexpr int kSnapNames = 999;
+
+// Takes a lock on the main thread without stalling it: the thread that holds the lock may be
+// waiting for a call queued to the main thread.
+void EnterServicing(ZRCriticalSection* lock) {
+    while (!lock->TryEnter()) {
+        plat::MainQueue::Instance().Service();
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+}
+
+// The picture's pixel rows as tightly packed 24-bit bytes, as the PNG writer takes them.
+std::vector<unsigned char> PackedRows(TNyRGBBits* shot) {
+    std::vector<unsigned char> rows(size_t(kShotW) * kShotH * 3);
+    for (int y = 0; y < kShotH; ++y) {
+        const unsigned char* src = shot->Bits() + int64_t(y) * shot->Pitch();
+        std::copy_n(src, size_t(kShotW) * 3, rows.data() + size_t(y) * kShotW * 3);
+    }
+    return rows;
+}
+
+bool EncodePng(TNyRGBBits* shot, std::vector<unsigned char>& out) {
+    const std::vector<unsigned char> rows = PackedRows(shot);
+    ZRMemoryStream stream;
+    if (!SavePng(&stream, rows.data(), kShotW, kShotH, pf24_888)) return false;
+    if (!stream.GetMemory() || stream.GetSize() <= 0) return false;
+    out.assign(stream.GetMemory(), stream.GetMemory() + stream.GetSize());
+    return true;
+}
+
+// Creates the first free "Snap%03d.png" exclusively, so an existing picture is never
+// overwritten even when another process takes a name meanwhile.
+FILE* CreateSnapFile(std::string& name) {
+    for (int i = 0; i < kSnapNames; ++i) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "Snap%03d.png", i);
+        FILE* f = std::fopen(buf, "wxb");
+        if (f) {
+            name = buf;
+            return f;
+        }
+        if (errno != EEXIST) return nullptr;
+    }
+    return nullptr;
+}
+
+bool AnySnapNameFree() {
+    for (int i = 0; i < kSnapNames; ++i) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "Snap%03d.png", i);
+        if (FILE* f = std::fopen(buf, "rb"))
+            std::fclose(f);
+        else
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+TGameForm::HotKey TGameForm::HotKeyOf(const SDL_Event& e) {
+    if (e.type != SDL_KEYDOWN && e.type != SDL_KEYUP) return hkNone;
+    const bool alt = (e.key.keysym.mod & KMOD_ALT) != 0;
+    switch (e.key.keysym.scancode) {
+        case SDL_SCANCODE_PRINTSCREEN:
+            return alt ? hkScreenshotCursor : hkScreenshot;
+        case SDL_SCANCODE_RETURN:
+        case SDL_SCANCODE_KP_ENTER:
+            return alt ? hkToggleDisplay : hkNone;
+        default:
+            return hkNone;
+    }
+}
+
+bool TGameForm::HandleHotKey(HotKey id) {
+    if (id == hkNone) return false;
+    if (!ApplicationActive() || Minimized.load()) return false;
+    if (id == hkScreenshot || id == hkScreenshotCursor) {
+        StartScreenshot(id == hkScreenshotCursor);
+        return true;
+    }
+    if (!Started.load()) return true;
+    uint8_t kind;
+    if (DisplayKind == kDisplayWindow) {
+        if (HasTallMode)
+            kind = 1;
+        else if (Has720Mode)
+            kind = 0;
+        else
+            return true;
+    } else {
+        kind = kDisplayWindow;
+    }
+    if (!ResetDisplayServicing(kind)) CloseGame(false);
+    return true;
+}
+
+bool TGameForm::ResetDisplayServicing(uint8_t kind) {
+    EnterServicing(LogicLock);
+    EnterServicing(DrawLock);
+    const bool ok = ResetDisplay(kind);
+    DrawLock->Leave();
+    LogicLock->Leave();
+    return ok;
+}
+
+void TGameForm::StartScreenshot(bool withCursor) {
+    // One screenshot at a time; a key pressed while one is being written is dropped.
+    if (ScreenshotBusy.exchange(true)) return;
+    if (ScreenshotThread.joinable()) ScreenshotThread.join();
+    ScreenshotThread = std::thread([this, withCursor] {
+        TakeScreenshot(withCursor);
+        ScreenshotBusy.store(false);
+    });
+}
+
+void TGameForm::JoinScreenshot() {
+    if (ScreenshotThread.joinable()) ScreenshotThread.join();
+    ScreenshotBusy.store(false);
+}
+
+void TGameForm::TakeScreenshot(bool withCursor) {
+    if (!MemMan || !DrawLock) return;
+    if (!AnySnapNameFree()) return;
+    TNyRGBBits* shot = MemMan->CreateVCL<TNyRGBBits>(nullptr);
+    if (!shot) return;
+    shot->SetBitDepth(bd24);
+    shot->SetPixFormat(pf24_888);
+    shot->Resize(kShotW, kShotH);
+    if (!shot->Create()) {
+        MemMan->Delete(shot);
+        return;
+    }
+    bool copied = false;
+    DrawLock->Enter();
+    TNyRGBBits* source = ConvertBits;
+    int32_t y = 0;
+    if (!source && Display && Display->Enabled()) {
+        source = Display->DrawSurface();
+        // The conversion bitmap holds the picture at row 0; only the display's own surface has
+        // it at its row on the screen.
+        if (DisplayKind == 1) y = PictureOffsetY;
+    }
+    if (source && source->Lock()) {
+        copied = shot->ConvertCopy(0, 0, source, 0, y, kShotW, kShotH);
+        source->Unlock();
+    }
+    // Read under the lock: a display switch changes the display kind the position depends on.
+    const int32_t cursor = CursorType.load();
+    TPoint mouse;
+    GetMousePos(mouse);
+    DrawLock->Leave();
+
+    if (copied) {
+        // The cursor and the stamps go into the copy only: the live picture stays as it was.
+        if (withCursor && cursor >= 0 && CursorBits && CursorBits->Created()) {
+            const int h = cursor >= 4 ? 15 : 0;
+            shot->DrawAlphaMask(mouse.x - h, mouse.y - h, CursorBits, cursor * kCursorCell, 0,
+                                kCursorCell, kCursorCell, CursorAlpha);
+        }
+        if (CapEnable) {
+            std::string name;
+            std::vector<unsigned char> png;
+            if (FILE* f = CreateSnapFile(name)) {
+                bool ok = EncodePng(shot, png);
+                ok = ok && std::fwrite(png.data(), 1, png.size(), f) == png.size();
+                ok = std::fclose(f) == 0 && ok;
+                // A half-written picture would take the name of a good one.
+                if (!ok) std::remove(name.c_str());
+            }
+        } else {
+            if (LogoBits && LogoBits->Created())
+                shot->DrawAlphaMask(8, kShotH - LogoBits->Height(), LogoBits, 0, 0,
+                                    LogoBits->Width(), LogoBits->Height(), LogoAlpha);
+            if (CopyBits && CopyBits->Created())
+                shot->DrawAlphaMask(kShotW - CopyBits->Width(), kShotH - CopyBits->Height(),
+                                    CopyBits, 0, 0, CopyBits->Width(), CopyBits->Height(),
+                                    CopyAlpha);
+            std::vector<unsigned char> png;
+            if (EncodePng(shot, png)) plat::CopyPngToClipboard(png);
+        }
+    }
+    MemMan->Delete(shot);
+}
+
+void TGameForm::PostDisplayModeRequest(int32_t mode) {
+    TGameForm* self = this;
+    plat::MainQueue::Instance().Post([self, mode] {
+        if (GameForm == self) self->WMChangeDisplayMode(mode);
+    });
+}
+
+void TGameForm::WMChangeDisplayMode(int32_t mode) {
+    if (mode < 0 || mode > 2) return;
+    if ((mode == 0 && !Has720Mode) || (mode == 1 && !HasTallMode)) return;
+    if (!Started.load() || mode == DisplayKind) return;
+    if (!ResetDisplayServicing(static_cast<uint8_t>(mode))) CloseGame(false);
+}
+
+void TGameForm::WMDisplayChange(int32_t bitsPerPixel) {
+    if (DisplayKind != kDisplayWindow || !Display) return;
+    if (int32_t(Display->BitDepth()) * 8 == bitsPerPixel) return;
+    plat::ShowMessage(plat::SjisText("ウィンドウモードで実行中に画面の色を変更しないでください。\n"
+                                     "場合によってはDirectDrawが異常動作します。\n"
+                                     "反応が無くなった場合タスクマネージャから終了させて下さい。"),
+                      plat::SjisText("警告"), plat::CodePage::ShiftJis, plat::MsgButtons::Ok);
+}
+
+void TGameForm::BitsBufferOverRun(plat::TComponent* sender) {
+    std::fprintf(stderr, "bitmap buffer overrun (%p)\n", static_cast<void*>(sender));
+}
+
+void TGameForm::AlphaBufferOverRun(plat::TComponent* sender) {
+    std::fprintf(stderr, "alpha plane buffer overrun (%p)\n", static_cast<void*>(sender));
+}

@@ -1,0 +1,213 @@
+// Screenshots (file numbering, the PNG against the presented frame, a failed write, the
+// clipboard picture with its stamps and cursor) and the window's hot keys and display-mode
+// messages.
+#include <SDL.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <cstdlib>
+
+#include "form_harness.h"
+
+namespace {
+
+std::vector<uint32_t> DecodePng(const std::string& path, int& w, int& h) {
+    std::vector<uint32_t> out;
+    ZRFileStream in(path.c_str(), zrfmRead);
+    unsigned char* rgb = nullptr;
+    if (!LoadPng(&in, &rgb, &w, &h, pf24_888)) return out;
+    out.resize(size_t(w) * h);
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = rgb[i * 3] | (rgb[i * 3 + 1] << 8) | (uint32_t(rgb[i * 3 + 2]) << 16);
+    std::free(rgb);
+    return out;
+}
+
+bool Exists(const std::string& p) {
+    return std::filesystem::exists(p);
+}
+
+class ShotTest : public FormHarness {
+  protected:
+    void SetUp() override {
+        FormHarness::SetUp();
+        WriteData();
+        savedPath_ = std::getenv("PATH") ? std::getenv("PATH") : "";
+        tall_ = HasTallMode, wide_ = Has720Mode;
+        Start();
+        // A gradient, so any shift of rows or columns shows.
+        picture.SetBitDepth(bd32);
+        picture.SetPixFormat(pf32_888);
+        picture.Resize(1280, 720);
+        ASSERT_TRUE(picture.Create());
+        for (int y = 0; y < 720; ++y)
+            picture.BoxFill(0, y, 1279, y, uint32_t(y & 0xFF) << 8 | uint32_t(y >> 2));
+        panel.SetImage(&picture);
+        panel.SetSizeX(1280);
+        panel.SetSizeY(720);
+        panel.SetParent(form->RootPanel);
+        panel.SetCreated(true);
+        form->SetCursorType(-1);
+        form->BeginMenuMode();
+    }
+    void TearDown() override {
+        CapEnable = false;
+        HasTallMode = tall_, Has720Mode = wide_;
+        setenv("PATH", savedPath_.c_str(), 1);
+        panel.SetParent(nullptr);
+        FormHarness::TearDown();
+    }
+
+    // A clipboard tool on PATH that keeps what it is fed.
+    std::string FakeClipboard() {
+        std::filesystem::create_directories(dir.Host("bin"));
+        const std::string out = dir.Host("clip.png");
+        {
+            std::ofstream s(dir.Host("bin/xclip"));
+            s << "#!/bin/sh\ncat > '" << out << "'\n";
+        }
+        std::filesystem::permissions(dir.Host("bin/xclip"), std::filesystem::perms::owner_all);
+        setenv("PATH", (dir.Host("bin") + ":" + savedPath_).c_str(), 1);
+        unsetenv("WAYLAND_DISPLAY");
+        return out;
+    }
+
+    TNyRGBBits picture;
+    TNyRGBPanel panel{nullptr};
+    std::string savedPath_;
+    bool tall_ = false, wide_ = false;
+};
+
+TEST_F(ShotTest, FilesTakeTheFirstFreeNumberAndHoldThePresentedFrame) {
+    CapEnable = true;
+    dir.Write("Snap000.png", "keep");
+    dir.Write("Snap001.png", "keep");
+    form->TakeScreenshot(false);
+    ASSERT_TRUE(Exists(dir.Host("Snap002.png")));
+    std::filesystem::remove(dir.Host("Snap000.png"));
+    form->TakeScreenshot(false);
+    int w = 0, h = 0;
+    const std::vector<uint32_t> shot = DecodePng(dir.Host("Snap000.png"), w, h);
+    ASSERT_EQ(w, 1280);
+    ASSERT_EQ(h, 720);
+    std::vector<uint32_t> screen;
+    int32_t sw = 0, sh = 0;
+    ASSERT_TRUE(display.Screen().ReadScreen(screen, sw, sh));
+    for (uint32_t& p : screen) p &= 0xFFFFFF;
+    EXPECT_TRUE(shot == screen);
+    std::ifstream kept(dir.Host("Snap001.png"));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep");
+}
+
+TEST_F(ShotTest, AFailedWriteLeavesNoFile) {
+    CapEnable = true;
+    rlimit old;
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 1000;
+    setrlimit(RLIMIT_FSIZE, &small);
+    form->TakeScreenshot(false);
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(Exists(dir.Host("Snap000.png")));
+}
+
+TEST_F(ShotTest, ClipboardPictureCarriesStampsAndCursorButTheScreenDoesNot) {
+    const std::string clip = FakeClipboard();
+    form->MouseX.store(400);
+    form->MouseY.store(300);
+    int w = 0, h = 0;
+
+    form->TakeScreenshot(false);
+    const std::vector<uint32_t> plain = DecodePng(clip, w, h);
+    ASSERT_EQ(plain.size(), size_t(1280 * 720));
+    EXPECT_FALSE(Exists(dir.Host("Snap000.png")));
+    // Stamps: bottom left at x 8 and bottom right, each opaque in its 16x16 corner.
+    EXPECT_EQ(plain[size_t(710) * 1280 + 10], 0xFFFFFFu);
+    EXPECT_EQ(plain[size_t(710) * 1280 + 1280 - 64 + 2], 0xFFFFFFu);
+    EXPECT_EQ(plain[size_t(710) * 1280 + 6], picture.PGet(6, 710) & 0xFFFFFF);
+    EXPECT_EQ(plain[size_t(300) * 1280 + 405], picture.PGet(405, 300) & 0xFFFFFF);
+
+    // No cursor row shown: Alt+Print Screen gives the same picture.
+    form->TakeScreenshot(true);
+    EXPECT_TRUE(DecodePng(clip, w, h) == plain);
+
+    form->SetCursorType(0);
+    form->TakeScreenshot(true);
+    const std::vector<uint32_t> withCursor = DecodePng(clip, w, h);
+    ASSERT_EQ(withCursor.size(), plain.size());
+    EXPECT_EQ(withCursor[size_t(305) * 1280 + 405], kCursorColour);
+    // The live picture is untouched by stamps and cursor.
+    EXPECT_EQ(form->ConvertBits->PGet(405, 305), picture.PGet(405, 305));
+    EXPECT_EQ(form->ConvertBits->PGet(10, 710), picture.PGet(10, 710));
+}
+
+TEST_F(ShotTest, HotKeysActOnlyOnAFocusedShownWindowAndAreNeverInput) {
+    CapEnable = true;
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.scancode = SDL_SCANCODE_PRINTSCREEN;
+    form->Active.store(false);
+    form->HandleWindowEvent(e);
+    form->Active.store(true);
+    form->Minimized.store(true);
+    EXPECT_FALSE(form->HandleHotKey(TGameForm::hkScreenshot));
+    form->JoinScreenshot();
+    EXPECT_FALSE(Exists(dir.Host("Snap000.png")));
+    EXPECT_EQ(form->QueuedInput(), 0u);
+
+    form->Minimized.store(false);
+    form->HandleWindowEvent(e);
+    form->JoinScreenshot();
+    EXPECT_TRUE(Exists(dir.Host("Snap000.png")));
+    EXPECT_EQ(form->QueuedInput(), 0u);
+    EXPECT_EQ(TGameForm::HotKeyOf(e), TGameForm::hkScreenshot);
+    e.key.keysym.mod = KMOD_LALT;
+    EXPECT_EQ(TGameForm::HotKeyOf(e), TGameForm::hkScreenshotCursor);
+    e.key.keysym.scancode = SDL_SCANCODE_RETURN;
+    EXPECT_EQ(TGameForm::HotKeyOf(e), TGameForm::hkToggleDisplay);
+    e.key.keysym.mod = 0;
+    EXPECT_EQ(TGameForm::HotKeyOf(e), TGameForm::hkNone) << "plain Enter is game input";
+}
+
+TEST_F(ShotTest, AltEnterAndModeRequestsSwitchOnlyWhereTheyMay) {
+    ASSERT_TRUE(HasTallMode);
+    struct Step {
+        bool started, tall, wide;
+        uint8_t expect;
+    };
+    const Step steps[] = {
+        {false, true, true, kDisplayWindow},  // before the show handler finished: swallowed
+        {true, true, true, 1},                // window to the tall mode
+        {true, true, true, kDisplayWindow},   // and back
+        {true, false, true, 0},               // only 1280x720 is there
+        {true, true, true, kDisplayWindow},
+        {true, false, false, kDisplayWindow},  // neither: nothing
+    };
+    for (const Step& s : steps) {
+        form->Started.store(s.started);
+        HasTallMode = s.tall, Has720Mode = s.wide;
+        EXPECT_TRUE(form->HandleHotKey(TGameForm::hkToggleDisplay));
+        EXPECT_EQ(DisplayKind, s.expect);
+    }
+    HasTallMode = Has720Mode = true;
+    form->Started.store(true);
+    form->WMChangeDisplayMode(3);
+    EXPECT_EQ(DisplayKind, kDisplayWindow);
+    form->PostDisplayModeRequest(1);
+    ASSERT_TRUE(ServiceUntil([] { return DisplayKind == 1; }));
+    EXPECT_EQ(form->GetScreenMode(), smMenu);
+
+    // The depth warning belongs to window mode only, once per differing change.
+    form->WMDisplayChange(16);
+    EXPECT_TRUE(boxes.Boxes().empty());
+    form->WMChangeDisplayMode(kDisplayWindow);
+    form->WMDisplayChange(32);
+    EXPECT_TRUE(boxes.Boxes().empty());
+    form->WMDisplayChange(16);
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].substr(0, 7), "警告|");
+}
+
+}  // namespace
