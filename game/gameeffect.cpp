@@ -2,6 +2,9 @@
 // ends, and the routine table that maps a kind to the code drawing it.
 #include "game/gameeffect.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "game/gamedef.h"
 #include "game/gamef.h"
 #include "game/gameeffect_kinds.h"
@@ -38,7 +41,8 @@ bool TransitionEffect::Start(uint8_t k, TNyRGBBits* f, int32_t s, TNyRGBBits* t)
     auto fits = [](TNyRGBBits* b) {
         return b && b->Created() && b->Width() == kEffectWidth && b->Height() == kEffectHeight;
     };
-    if (!fits(f) || !fits(t)) return false;
+    // At a speed below 1 progress never moves, and the logic thread would wait for ever.
+    if (!fits(f) || !fits(t) || s < 1) return false;
     from = f;
     to = t;
     kind = k;
@@ -51,10 +55,11 @@ bool TransitionEffect::Start(uint8_t k, TNyRGBBits* f, int32_t s, TNyRGBBits* t)
 
 int32_t TransitionEffect::Advance(int32_t ticks) {
     if (IsIdle()) return progress;
-    counter += ticks;
+    counter = int32_t(std::clamp<int64_t>(int64_t(counter) + ticks, 0, INT32_MAX));
     // The product is taken wide so a long-running transition at a high speed cannot overflow;
-    // the truncation toward zero is the one the pace tables assume.
-    progress = int32_t(int64_t(counter) * speed / 100);
+    // the truncation toward zero is the one the pace tables assume. Past the end progress
+    // only has to stay there, so it stops at the largest value rather than wrapping.
+    progress = int32_t(std::min<int64_t>(int64_t(counter) * speed / 100, INT32_MAX));
     return progress;
 }
 

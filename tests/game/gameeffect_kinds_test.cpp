@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "foundation/zrstream.h"
+#include "game/gameeffect.h"
 #include "game/gameeffect_kinds.h"
 #include "game/maint.h"
 #include "media/zrcpuid.h"
@@ -472,6 +473,55 @@ TEST(TransitionKinds, HaloLayersOfAnySizeAndPlace) {
     for (int L = 0; L <= 37; ++L) effect::DrawKind(12, f, {nullptr, nullptr, &halo}, L);
     EXPECT_EQ(tall->PGet(5, 99) & 0xFFFFFF, 0u);  // the bar above the window
     EXPECT_EQ(tall->PGet(5, 820) & 0xFFFFFF, 0u);  // the bar below it
+}
+
+// ---- the frame protocol around the routines ----
+
+TEST(TransitionFrames, FirstFramesUnchangedProgressAndMissingResources) {
+    for (uint8_t kind = 0; kind < 15; ++kind) {
+        SCOPED_TRACE(int(kind));
+        Pair p;
+        TransitionEffect e;
+        ASSERT_TRUE(e.Start(kind, p.from.get(), p.to.get()));
+        e.Draw(p.target.get(), 0, nullptr);
+        EXPECT_EQ(p.At(640, 360), 0x102030u);  // whatever the kind, the first frame is from
+        e.Advance(1);
+        e.Draw(p.target.get(), 0, nullptr);
+        // Kinds that need a resource end on their next frame without it.
+        EXPECT_EQ(e.IsIdle(), kind >= 11);
+        if (kind >= 11) {
+            EXPECT_EQ(p.At(640, 360), 0xA0B0C0u);
+        }
+        // A frame whose progress did not change draws nothing and reports nothing.
+        p.target->BoxFill(0, 0, W - 1, H - 1, 0x777777);
+        e.Advance(0);
+        ZRRectSet dirty;
+        e.Draw(p.target.get(), 0, &dirty);
+        EXPECT_TRUE(dirty.IsRectEmpty());
+        EXPECT_EQ(p.At(640, 360), 0x777777u);
+    }
+}
+
+TEST(TransitionFrames, CrossFadeEndsAtProgress32AndSpeedsBelowOneAreRefused) {
+    Pair p;
+    TransitionEffect e;
+    EXPECT_FALSE(e.Start(0, p.from.get(), 0, p.to.get()));
+    EXPECT_FALSE(e.Start(0, p.from.get(), -5, p.to.get()));
+    EXPECT_TRUE(e.IsIdle());
+    ASSERT_TRUE(e.Start(0, p.from.get(), 100, p.to.get()));
+    e.Draw(p.target.get(), 0, nullptr);
+    for (int frame = 1; frame <= 32; ++frame) {
+        EXPECT_FALSE(e.IsIdle()) << frame;
+        e.Advance(1);
+        e.Draw(p.target.get(), 0, nullptr);
+    }
+    EXPECT_TRUE(e.IsIdle());
+    EXPECT_EQ(p.At(0, 0), 0xA0B0C0u);
+    // However long it runs, progress stops at its largest value instead of wrapping.
+    ASSERT_TRUE(e.Start(14, p.from.get(), 100000, p.to.get()));
+    e.Advance(INT32_MAX);
+    e.Advance(INT32_MAX);
+    EXPECT_EQ(e.progress, INT32_MAX);
 }
 
 // ---- resources ----
