@@ -6,15 +6,18 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "foundation/zrfileman.h"
 #include "foundation/zrstream.h"
 #include "game/gameeffect.h"
 #include "game/gameeffect_kinds.h"
 #include "game/maint.h"
 #include "media/zrcpuid.h"
+#include "tempdir.h"
 
 namespace {
 
@@ -639,6 +642,52 @@ TEST(TransitionResources, WaterTablesAndRippleEdges) {
     back.Free();
     EXPECT_FALSE(back.loaded);
     EXPECT_EQ(back.distance, nullptr);
+}
+
+// Halo files: a missing one is skipped, one that does not decode fails the whole set.
+TEST(TransitionResources, HaloFilesFromAnArchiveDirectory) {
+    std::string bmp = Bmp8(4, 4, 0);
+    TempDir dir;
+    ZRFileMan files;
+    ASSERT_TRUE(files.InitDir((dir.Host() + "/").c_str()));
+    struct Case {
+        std::vector<std::pair<std::string, std::string>> present;
+        bool loads;
+        int created;  // of the six bitmaps
+    } cases[] = {
+        {{}, true, 0},
+        {{{"HaloBack.bmp", bmp}, {"HaloGreen.bmp", bmp}}, true, 2},
+        {{{"HaloBack.bmp", bmp}, {"HaloYellowS.bmp", "BM not a picture"}}, false, 0},
+    };
+    for (const Case& c : cases) {
+        for (const char* f : kHaloFiles) std::filesystem::remove(dir.Host(f));
+        for (const auto& [name, bytes] : c.present) dir.Write(name, bytes);
+        TNYHalationImage halo;
+        if (!c.loads) {
+            EXPECT_THROW(halo.Load(&files, bd32), EGameErr);
+            EXPECT_FALSE(halo.loaded);
+            EXPECT_EQ(halo.back, nullptr);
+            continue;
+        }
+        halo.Load(&files, bd32);
+        ASSERT_TRUE(halo.loaded);
+        int created = halo.back->Created();
+        for (TNyRGBBits* l : halo.layer) created += l->Created();
+        EXPECT_EQ(created, c.created);
+        EXPECT_EQ(files.OpenCount(), 0);
+    }
+    // Missing tables load as neutral ones.
+    TNYWaterTable water;
+    water.LoadTables(&files);
+    ASSERT_TRUE(water.loaded);
+    EXPECT_EQ(water.sine[200], kWaterNeutral);
+    EXPECT_EQ(water.amplitude[31 * 255 + 254], kWaterNeutral);
+    EXPECT_EQ(water.distance[640 * 360 - 1], 0);
+    // A missing mask throws and holds nothing.
+    TNYFadeAlphaMask mask;
+    EXPECT_THROW(mask.Load(&files, "FadeMask04_Circle.bmp"), EGameErr);
+    EXPECT_FALSE(mask.loaded);
+    EXPECT_EQ(files.OpenCount(), 0);
 }
 
 }  // namespace
