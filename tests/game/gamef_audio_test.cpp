@@ -3,8 +3,11 @@
 // mixer's voices.
 #include <climits>
 
+#include "devices/crisofdec.h"
+#include "devices/crisofdec_service.h"
 #include "form_harness.h"
 #include "game/gamefunc_volume.h"
+#include "media/zradx.h"
 #include "media/soundfixtures.h"
 #include "platform/audiooutput.h"
 
@@ -22,6 +25,19 @@ std::string ShortOgg() {
     return bytes;
 }
 
+// Half a second of mono ADX at 22,050 Hz, looped over its second half or not looped.
+std::string ShortAdx(bool loop) {
+    const std::vector<int16_t> tone = fixtures::Tone(11025, 1, 22050);
+    AdxEncodeOptions o;
+    o.channels = 1;
+    o.rate = 22050;
+    o.loop = loop;
+    o.loopStart = loop ? 5504 : 0;
+    o.loopEnd = loop ? 11008 : 0;
+    const std::vector<uint8_t> b = EncodeAdx(tone.data(), 11025, o);
+    return std::string(b.begin(), b.end());
+}
+
 class AudioTest : public FormHarness {
   protected:
     void SetUp() override {
@@ -35,6 +51,13 @@ class AudioTest : public FormHarness {
         for (const char* name : {"Voice", "Voice2", "SE", "Env", "SysSE_OK", "SysSE_Cancel",
                                  "SysSE_Error", "SysSE_Cursor", "SysSE_Open"})
             dir.Write(std::string("scr_c_Pak/") + name + ".ogg", ShortOgg());
+        std::filesystem::create_directories(dir.Host("BGM"));
+        for (int track : {5, 6, 7}) WriteTrack(track, track != 7);
+    }
+    void WriteTrack(int track, bool loop) {
+        char name[32];
+        std::snprintf(name, sizeof name, "BGM/Track%02d.adx", track);
+        dir.Write(name, ShortAdx(loop));
     }
     void TearDown() override {
         FormHarness::TearDown();
@@ -51,6 +74,15 @@ class AudioTest : public FormHarness {
     // Mixes past the end of every short sound.
     void PlayOut() { output->Render(48000); }
     int Voices() { return output->Mixer()->VoiceCount(); }
+    // The level of the music stream in a slot as the mixer applies it; 1 when there is none.
+    int32_t MusicLevel(int slot) {
+        int32_t v = 1;
+        const uint32_t voice = ThePlayback().SoundVoice(form->BGMHandle[slot]);
+        if (voice) output->Mixer()->GetVolume(voice, &v);
+        return v;
+    }
+    // What the music stream of a percentage sounds at: the service takes tenths of a decibel.
+    static int32_t MusicAt(int32_t percent) { return VolumeToDecibel(percent) / 10 * 10; }
 
     plat::ManualAudioOutput* output = nullptr;
 };
@@ -330,6 +362,172 @@ TEST_F(AudioTest, SettingsFileCarriesTheConfigurationVolumes) {
     EXPECT_EQ(back.VolumeVoice, 100);
     EXPECT_EQ(back.VolumeSE, 60);
     EXPECT_EQ(back.VolumeRear, 5);
+}
+
+TEST_F(AudioTest, SameTrackGoesOnAnotherFadesTheOldOneOut) {
+    Start();
+    form->SetVolumeBGM(40);
+    ASSERT_TRUE(form->PlayBGM(5, true, true));
+    const uint32_t five = form->BGMHandle[0];
+    ASSERT_NE(five, 0u);
+    EXPECT_EQ(form->GetBGMTrack(), 5);
+    EXPECT_EQ(MusicLevel(0), MusicAt(40));
+    output->Render(30000);
+    EXPECT_TRUE(form->IsBGMPlaying());
+    ASSERT_TRUE(form->PlayBGM(5, true, true));
+    EXPECT_EQ(form->BGMSlot, 0);
+    EXPECT_EQ(form->BGMHandle[0], five);
+    EXPECT_EQ(form->BGMHandle[1], 0u);
+
+    ASSERT_TRUE(form->PlayBGM(6, true, true));
+    EXPECT_EQ(form->BGMSlot, 1);
+    EXPECT_EQ(form->BGMHandle[0], five);
+    EXPECT_EQ(form->GetBGMTrack(), 6);
+    EXPECT_EQ(MusicLevel(1), MusicAt(40));
+    EXPECT_EQ(MusicLevel(0), MusicAt(40));
+    Frames(1);
+    EXPECT_EQ(form->OldBGMVolume, 38);
+    EXPECT_EQ(MusicLevel(0), MusicAt(38));
+    EXPECT_EQ(MusicLevel(1), MusicAt(40));
+    Frames(18);
+    EXPECT_EQ(form->OldBGMVolume, 2);
+    EXPECT_EQ(ThePlayback().OpenCount(), 2);
+    Frames(1);
+    EXPECT_EQ(form->BGMHandle[0], 0u);
+    EXPECT_EQ(ThePlayback().SoundVoice(five), 0u);
+    EXPECT_EQ(ThePlayback().OpenCount(), 1);
+    EXPECT_TRUE(form->IsBGMPlaying());
+
+    // The same track with another loop flag is another start.
+    ASSERT_TRUE(form->PlayBGM(6, false, true));
+    EXPECT_EQ(form->BGMSlot, 0);
+}
+
+TEST_F(AudioTest, OldTrackClosesAtOnceWithoutFadeOrWhenSilent) {
+    struct Row {
+        const char* name;
+        int32_t volume;
+        bool fade;
+    };
+    const Row rows[] = {{"no fade", 40, false}, {"silent", 0, true}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        Start();
+        form->SetVolumeBGM(r.volume);
+        ASSERT_TRUE(form->PlayBGM(5, true, false));
+        ASSERT_TRUE(form->PlayBGM(6, true, r.fade));
+        EXPECT_EQ(form->BGMSlot, 1);
+        EXPECT_EQ(form->BGMHandle[0], 0u);
+        EXPECT_EQ(form->OldBGMVolume, 0);
+        EXPECT_EQ(ThePlayback().OpenCount(), 1);
+        Stop();
+        EXPECT_EQ(ThePlayback().OpenCount(), 0);
+        EXPECT_EQ(CriMwSystemCount(), 0);
+        std::filesystem::remove(dir.Host("Solvane.ini"));
+    }
+}
+
+TEST_F(AudioTest, OnlyOneTrackFadesAtATime) {
+    Start();
+    ASSERT_TRUE(form->PlayBGM(5, true, true));
+    const uint32_t five = form->BGMHandle[0];
+    ASSERT_TRUE(form->PlayBGM(6, true, true));
+    const uint32_t six = form->BGMHandle[1];
+    Frames(3);
+    ASSERT_TRUE(form->PlayBGM(7, false, true));
+    EXPECT_EQ(ThePlayback().SoundVoice(five), 0u);
+    EXPECT_EQ(form->BGMSlot, 0);
+    EXPECT_EQ(form->BGMHandle[1], six);
+    EXPECT_EQ(form->OldBGMVolume, 50);
+    EXPECT_EQ(ThePlayback().OpenCount(), 2);
+
+    // A stop fades the same way and forgets the track.
+    form->StopBGM(true);
+    EXPECT_EQ(form->GetBGMTrack(), 0);
+    EXPECT_EQ(ThePlayback().SoundVoice(six), 0u);
+    EXPECT_EQ(form->BGMSlot, 1);
+    EXPECT_EQ(form->BGMHandle[1], 0u);
+    EXPECT_FALSE(form->IsBGMPlaying());
+    Frames(25);
+    EXPECT_EQ(ThePlayback().OpenCount(), 0);
+}
+
+TEST_F(AudioTest, SceneVolumeFadesTheConfigurationVolumeActsAtOnce) {
+    Start();
+    ASSERT_TRUE(form->PlayBGM(5, true, false));
+    EXPECT_EQ(form->BGMVolume, 50);
+    form->SetBGMVol(0);
+    Frames(24);
+    EXPECT_EQ(form->BGMVolume, 2);
+    EXPECT_EQ(MusicLevel(0), MusicAt(2));
+    Frames(1);
+    EXPECT_EQ(form->BGMVolume, 0);
+    EXPECT_EQ(MusicLevel(0), -10000);
+    EXPECT_TRUE(form->IsBGMPlaying());
+
+    form->SetBGMVol(100);
+    form->SetVolumeBGM(80);
+    EXPECT_EQ(form->BGMVolume, 80);
+    EXPECT_EQ(MusicLevel(0), MusicAt(80));
+    // A new track starts at the whole target.
+    form->SetBGMVol(50);
+    ASSERT_TRUE(form->PlayBGM(6, true, false));
+    EXPECT_EQ(MusicLevel(form->BGMSlot), MusicAt(40));
+}
+
+TEST_F(AudioTest, MissingTrackLeavesTrackZeroAndIsTriedAgain) {
+    Start();
+    EXPECT_FALSE(form->PlayBGM(9, true, true));
+    EXPECT_EQ(form->GetBGMTrack(), 0);
+    EXPECT_EQ(form->BGMHandle[form->BGMSlot], 0u);
+    ASSERT_TRUE(form->PlayBGM(5, true, true));
+    // A missing track in place of a playing one: the old one fades, no track is current.
+    EXPECT_FALSE(form->PlayBGM(9, true, true));
+    EXPECT_EQ(form->GetBGMTrack(), 0);
+    EXPECT_FALSE(form->IsBGMPlaying());
+    EXPECT_EQ(form->OldBGMVolume, 50);
+    WriteTrack(9, true);
+    ASSERT_TRUE(form->PlayBGM(9, true, true));
+    EXPECT_EQ(form->GetBGMTrack(), 9);
+    EXPECT_TRUE(form->IsBGMPlaying());
+    // A file that is not music is refused the same way.
+    dir.Write("BGM/Track10.adx", "not music at all");
+    EXPECT_FALSE(form->PlayBGM(10, true, false));
+    EXPECT_EQ(form->GetBGMTrack(), 0);
+}
+
+TEST_F(AudioTest, TrackWithoutLoopEndsAndStartsAgain) {
+    Start();
+    ASSERT_TRUE(form->PlayBGM(7, false, false));
+    output->Render(48000);
+    Frames(1);
+    EXPECT_FALSE(form->IsBGMPlaying());
+    EXPECT_EQ(form->GetBGMTrack(), 7);
+    ASSERT_TRUE(form->PlayBGM(7, false, false));
+    EXPECT_TRUE(form->IsBGMPlaying());
+    // The looped track never ends.
+    ASSERT_TRUE(form->PlayBGM(5, true, false));
+    output->Render(96000);
+    Frames(1);
+    EXPECT_TRUE(form->IsBGMPlaying());
+}
+
+// A failed start quits, and the start-up form deletes the window without hiding it. The
+// window still lets go of the stream service, which would otherwise stay up and keep serving
+// the next window with what this one gave it.
+TEST_F(AudioTest, WindowDeletedAfterAFailedStartFinishesTheStreamService) {
+    plat::SetAudioOutputFactory([] {
+        auto o = std::make_unique<plat::ManualAudioOutput>();
+        o->failOpen = true;
+        return std::unique_ptr<plat::AudioOutput>(std::move(o));
+    });
+    Start();
+    ASSERT_FALSE(form->Sound->Enabled());
+    EXPECT_EQ(CriMwSystemCount(), 1);
+    GameForm = nullptr;
+    delete form;
+    form = nullptr;
+    EXPECT_EQ(CriMwSystemCount(), 0);
 }
 
 // A logic thread that plays a voice and waits for its end.
