@@ -276,8 +276,7 @@ bool TGameForm::PlayVoice(ZRFileMan* files, const ZRString& name) {
     return PlayVoiceEx(files, name, 0, 0);
 }
 
-bool TGameForm::PlayVoiceEx(ZRFileMan* files, const ZRString& name, int32_t first,
-                            int32_t second) {
+bool TGameForm::PlayVoiceEx(ZRFileMan* files, const ZRString& name, int32_t first, int32_t second) {
     return PlayChannel(*this, VoiceChannel(*this), files, name, first, second);
 }
 
@@ -341,8 +340,8 @@ DirectX::TDSoundBuffer* TGameForm::LoadSEBuffer(ZRFileMan* files, const ZRString
     return CreateSEBuffer(files, name, 0, 0);
 }
 
-DirectX::TDSoundBuffer* TGameForm::CreateSEBuffer(ZRFileMan* files, const ZRString& name,
-                                                  int32_t, int32_t second) {
+DirectX::TDSoundBuffer* TGameForm::CreateSEBuffer(ZRFileMan* files, const ZRString& name, int32_t,
+                                                  int32_t second) {
     return ChannelBuffer(*this, SEChannel(*this), files, name, second);
 }
 
@@ -515,9 +514,9 @@ void TGameForm::StartStreamService() {
     if (StreamServiceStarted) return;
     plat::SoundMixer* mixer = Sound && Sound->Enabled() ? Sound->Mixer() : nullptr;
     // Hosted use keeps the host's directory for the music, as it does for the archives.
-    StreamServiceStarted = Hosted ? CriMwSystemInitAt(ZRGetCurrentDir().c_str(), mixer,
-                                                      WorkBitDepth)
-                                  : CriMwSystemInit(mixer, WorkBitDepth);
+    StreamServiceStarted = Hosted
+                               ? CriMwSystemInitAt(ZRGetCurrentDir().c_str(), mixer, WorkBitDepth)
+                               : CriMwSystemInit(mixer, WorkBitDepth);
 }
 
 void TGameForm::FinishStreamService() {
