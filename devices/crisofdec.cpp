@@ -102,6 +102,9 @@ bool CriMovie::OpenCore(TNyRGBPanel* panel, bool loop, const ZRString& name, int
         frame_->SetHeight(height_);
         frame_->Create();
         panel_->SetImage(frame_);
+        // A panel that sizes itself from its image would take the rounded width.
+        panel_->SetSizeX(width_);
+        panel_->SetSizeY(height_);
         panel_->SetMaskMode(alpha_ ? 1 : 0);
     }
     if (startNow) {

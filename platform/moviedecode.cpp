@@ -9,6 +9,8 @@
 #include <mutex>
 #include <thread>
 
+#include <sys/stat.h>
+
 #include "platform/soundmixer.h"
 
 extern "C" {
@@ -34,22 +36,36 @@ constexpr int kIoBufferBytes = 32 * 1024;
 
 using Steady = std::chrono::steady_clock;
 
-// Where the bytes come from: a file read as it plays, or a block in memory.
+// Where the bytes come from: a file read as it plays, or a block in memory. The head read
+// before FFmpeg starts is kept and served again, so a source that cannot seek (a pipe) still
+// plays from its first byte.
 struct ByteSource {
     std::shared_ptr<const std::vector<uint8_t>> memory;
     FILE* file = nullptr;
+    std::vector<uint8_t> head;
+    int64_t filePos = 0;  // bytes taken from the file so far
     int64_t pos = 0;
 
     ~ByteSource() {
         if (file) std::fclose(file);
     }
+    // Reads the first bytes; they stay available at the start of the source.
+    int ReadHead(size_t bytes) {
+        if (memory) {
+            const size_t n = std::min(bytes, memory->size());
+            head.assign(memory->begin(), memory->begin() + static_cast<std::ptrdiff_t>(n));
+        } else {
+            head.resize(bytes);
+            head.resize(std::fread(head.data(), 1, bytes, file));
+            filePos = static_cast<int64_t>(head.size());
+        }
+        return static_cast<int>(head.size());
+    }
     int64_t Size() const {
         if (memory) return static_cast<int64_t>(memory->size());
-        const long at = std::ftell(file);
-        std::fseek(file, 0, SEEK_END);
-        const long end = std::ftell(file);
-        std::fseek(file, at, SEEK_SET);
-        return end;
+        struct stat st;
+        if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+        return st.st_size;
     }
     static int Read(void* opaque, uint8_t* buf, int size) {
         auto* s = static_cast<ByteSource*>(opaque);
@@ -62,9 +78,20 @@ struct ByteSource {
             s->pos += n;
             return n;
         }
+        if (s->pos < static_cast<int64_t>(s->head.size())) {
+            const int n = static_cast<int>(std::min<int64_t>(static_cast<int64_t>(s->head.size()) - s->pos, size));
+            std::memcpy(buf, s->head.data() + s->pos, static_cast<size_t>(n));
+            s->pos += n;
+            return n;
+        }
+        if (s->pos != s->filePos) {
+            if (std::fseek(s->file, static_cast<long>(s->pos), SEEK_SET) != 0) return AVERROR(EIO);
+            s->filePos = s->pos;
+        }
         const size_t n = std::fread(buf, 1, static_cast<size_t>(size), s->file);
         if (n == 0) return AVERROR_EOF;
         s->pos += static_cast<int64_t>(n);
+        s->filePos = s->pos;
         return static_cast<int>(n);
     }
     static int64_t Seek(void* opaque, int64_t offset, int whence) {
@@ -75,11 +102,15 @@ struct ByteSource {
         switch (whence & ~AVSEEK_FORCE) {
         case SEEK_SET: break;
         case SEEK_CUR: to = s->pos + offset; break;
-        case SEEK_END: to = size + offset; break;
+        case SEEK_END:
+            if (size < 0) return -1;
+            to = size + offset;
+            break;
         default: return -1;
         }
-        if (to < 0 || to > size) return -1;
-        if (s->file && std::fseek(s->file, static_cast<long>(to), SEEK_SET) != 0) return -1;
+        if (to < 0 || (size >= 0 && to > size)) return -1;
+        // A pipe goes only forward past the head it has kept.
+        if (size < 0 && to > static_cast<int64_t>(s->head.size()) && to != s->filePos) return -1;
         s->pos = to;
         return to;
     }
@@ -165,7 +196,7 @@ struct MovieDecoder::Impl {
     size_t pcmRead = 0;
     uint32_t voiceRate = 0;
     uint16_t voiceChannels = 0;
-    VoiceId voice = 0;
+    std::atomic<VoiceId> voice{0};
     std::atomic<uint64_t> framesTaken{0};
     std::atomic<bool> audioDead{false};
     std::atomic<bool> audioDrained{false};
@@ -203,33 +234,41 @@ struct MovieDecoder::Impl {
     }
 
     bool Open(std::string* error) {
+        // Damaged movies are answered with a false result, not with lines on the console.
+        static std::once_flag quiet;
+        std::call_once(quiet, [] { av_log_set_level(AV_LOG_FATAL); });
         auto fail = [&](const char* why) {
             if (error) *error = why;
             return false;
         };
         // The head decides the size of every picture; it is read before FFmpeg sees the file.
-        std::vector<uint8_t> first(20480);
-        const int got = ByteSource::Read(source.get(), first.data(), static_cast<int>(first.size()));
-        if (got <= 0 || !ParseMovieHead(first.data(), static_cast<size_t>(got), &head))
+        const int got = source->ReadHead(20480);
+        if (got <= 0 || !ParseMovieHead(source->head.data(), static_cast<size_t>(got), &head))
             return fail("no MPEG sequence header at the start of the movie");
-        ByteSource::Seek(source.get(), 0, SEEK_SET);
         codedHeight = head.alpha ? head.height * 2 : head.height;
         if (head.width > kMaxCodedSide || codedHeight > kMaxCodedSide) return fail("movie picture too large");
         if (head.alpha) options.frameBits = 32;
         if (options.frameBits != 24) options.frameBits = 32;
         bytesPerPixel = options.frameBits / 8;
 
+        thread = std::thread([this] { Run(); });
+        return true;
+    }
+
+    // The part of the open that reads more than the head runs on the decode thread, so a slow
+    // or stuck source never holds up the caller.
+    bool OpenStreams() {
         format = avformat_alloc_context();
         auto* ioBuffer = static_cast<uint8_t*>(av_malloc(kIoBufferBytes));
         if (!format || !ioBuffer) {
             av_free(ioBuffer);
-            return fail("out of memory");
+            return Fail("out of memory");
         }
         io = avio_alloc_context(ioBuffer, kIoBufferBytes, 0, source.get(), &ByteSource::Read, nullptr,
                                 &ByteSource::Seek);
         if (!io) {
             av_free(ioBuffer);
-            return fail("out of memory");
+            return Fail("out of memory");
         }
         format->pb = io;
         format->flags |= AVFMT_FLAG_CUSTOM_IO;
@@ -237,9 +276,9 @@ struct MovieDecoder::Impl {
         format->max_analyze_duration = AV_TIME_BASE;
         if (avformat_open_input(&format, nullptr, av_find_input_format("mpeg"), nullptr) < 0) {
             format = nullptr;  // freed by the failed open
-            return fail("not an MPEG program stream");
+            return Fail("not an MPEG program stream");
         }
-        if (avformat_find_stream_info(format, nullptr) < 0) return fail("cannot read the movie's streams");
+        if (avformat_find_stream_info(format, nullptr) < 0) return Fail("cannot read the movie's streams");
         for (unsigned i = 0; i < format->nb_streams; ++i) {
             const AVCodecParameters* p = format->streams[i]->codecpar;
             if (videoIndex < 0 && p->codec_type == AVMEDIA_TYPE_VIDEO &&
@@ -247,15 +286,15 @@ struct MovieDecoder::Impl {
                 videoIndex = static_cast<int>(i);
             if (audioIndex < 0 && p->codec_type == AVMEDIA_TYPE_AUDIO) audioIndex = static_cast<int>(i);
         }
-        if (videoIndex < 0 || !OpenCodec(videoIndex, &video)) return fail("no MPEG video in the movie");
+        if (videoIndex < 0 || !OpenCodec(videoIndex, &video)) return Fail("no MPEG video in the movie");
         const AVRational rate = format->streams[videoIndex]->r_frame_rate;
         if (rate.num > 0 && rate.den > 0 && av_q2d(rate) >= 1 && av_q2d(rate) <= 120) frameSeconds = 1.0 / av_q2d(rate);
         if (audioIndex >= 0 && !OpenCodec(audioIndex, &audio)) audioIndex = -1;
         packet = av_packet_alloc();
         frame = av_frame_alloc();
-        if (!packet || !frame) return fail("out of memory");
+        if (!packet || !frame) return Fail("out of memory");
 
-        if (audio && options.mixer) {
+        if (audio && options.mixer && !quitRequested()) {
             const int ch = audio->ch_layout.nb_channels;
             const int sr = audio->sample_rate;
             if ((ch == 1 || ch == 2) && sr >= 1000 && sr <= 192000) {
@@ -272,7 +311,6 @@ struct MovieDecoder::Impl {
                 }
             }
         }
-        thread = std::thread([this] { Run(); });
         return true;
     }
 
@@ -424,9 +462,16 @@ struct MovieDecoder::Impl {
         return true;
     }
 
+    bool quitRequested() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return quit || stopped;
+    }
+
+    static bool Fail(const char*) { return false; }
+
     void Run() {
         uint64_t picturesAtPass = 0;
-        for (;;) {
+        for (bool opened = OpenStreams(); opened;) {
             {
                 std::unique_lock<std::mutex> lock(mutex);
                 wake.wait(lock, [&] { return quit || stopped || !ShouldSleep(); });
