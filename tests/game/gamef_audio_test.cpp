@@ -230,8 +230,13 @@ TEST_F(AudioTest, EnvironmentFadesInOutAndBack) {
     Frames(1);
     EXPECT_EQ(form->EnvVolume, 80);
     EXPECT_EQ(env->GetVolume(), VolumeToDecibel(80));
-    Frames(5);
+    // A movie runs frames without a tick: nothing fades in them.
+    form->SetEnvVol(0);
+    form->ScreenMode.store(smMovie);
+    for (int i = 0; i < 3; ++i) form->FrameStep();
     EXPECT_EQ(form->EnvVolume, 80);
+    form->ScreenMode.store(smStarted);
+    form->SetEnvVol(100);
     // It loops: mixing far past its length leaves it playing.
     PlayOut();
     EXPECT_TRUE(form->IsEnvPlaying());
