@@ -75,6 +75,9 @@ class TMainThread : public plat::Thread {
     void BeginWaitMode();
     void BeginHoldMode();
     void BeginMenuMode();
+    // The main window's music channel with the logic lock released around the call.
+    void PlayBGM(int32_t track, bool loop, bool fade);
+    void StopBGM(bool fade);
 
     std::atomic<int32_t> Result{0};
     std::atomic<bool> Done{false};
