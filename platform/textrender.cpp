@@ -124,7 +124,7 @@ void CellUnits(FT_Face f, int32_t& asc, int32_t& desc) {
 }  // namespace
 
 bool RasterFont::Open() {
-    std::string wanted = InstalledFamilyFor(desc.face, desc.charset);
+    std::string wanted = InstalledFamilyFor(desc.face, desc.charset, desc.pitch);
     face = OpenFace(wanted, desc.bold, desc.italic, &family);
     if (!face) return false;
     int32_t asc_u, desc_u;

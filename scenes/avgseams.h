@@ -62,6 +62,32 @@ class AvgWindows {
     // window, backlog, choice window, menu bar) off or back on the scene's panel.
     virtual void DetachAll() {}
     virtual void AttachAll() {}
+
+    // ---- What the player's input reaches ----
+    virtual bool IsVisible(bool novel) const { return (void)novel, false; }
+    virtual void ShowBacklogView() {}  // the newest page, the bar at its bottom
+    virtual void BacklogShow(bool show, bool instant) { (void)show, (void)instant; }
+    virtual bool IsBacklogVisible() const { return false; }
+    virtual bool IsBacklogMoving() const { return false; }
+    // False when the first line shown stays where it was.
+    virtual bool BacklogScroll(int32_t delta) { return (void)delta, false; }
+    // The view from the bar's position.
+    virtual void BacklogFromBar() {}
+    virtual bool IsSelectVisible() const { return false; }
+    virtual void SelectHide(bool instant) { (void)instant; }
+    virtual void SelectCursor(bool up) { (void)up; }
+    virtual int32_t SelectFocused() const { return -1; }
+    virtual bool IsDateVisible() const { return false; }
+    virtual bool IsTimeVisible() const { return false; }
+    // The system menu bar: item -1 none.
+    virtual void MenuBarOpenAt(int32_t item) { (void)item; }
+    virtual void MenuBarClose(bool instant) { (void)instant; }
+    virtual void MenuBarEnable(int item, bool on) { (void)item, (void)on; }
+    virtual void MenuBarCursor(bool up) { (void)up; }
+    virtual void MenuBarSelect() {}
+    virtual void MenuBarCancel() {}
+    virtual int32_t MenuBarResult() const { return -1; }
+    virtual bool IsMenuBarMoving() const { return false; }
 };
 
 class AvgStage {
