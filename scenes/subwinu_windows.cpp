@@ -247,7 +247,7 @@ bool TSubWinUnit::SelFrame(int32_t ticks, bool skipping) {
 }
 
 void TSubWinUnit::SelEnter(int i) {
-    if (sel_.state != swRest || !SelBase[i]->GetVisible() || selFocus_ == i) return;
+    if (sel_.state != swRest || !SelBase[i]->GetVisible()) return;
     Sound(3);
     selFocus_ = i;
     for (int k = 0; k < 4; ++k) SelBase[k]->SetFocus(k == i);
