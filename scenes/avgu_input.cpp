@@ -5,6 +5,7 @@
 #include "devices/dinputu.h"
 #include "game/gamedata.h"
 #include "scenes/avgu.h"
+#include "scenes/subwinu.h"
 #include "script/scripte.h"
 
 namespace {
@@ -34,8 +35,8 @@ TAvgUnit::InputFrame TAvgUnit::ReadInput(const TDInputUnit& input) {
     return f;
 }
 
-void TAvgUnit::InputOperation(int32_t ticks, TDInputUnit* input) {
-    if (!input) return;
+void TAvgUnit::Input(int ticks, TDInputUnit* input) {
+    if (ticks <= 0 || !SetUpFlag || !input) return;
     InputOperation(ticks, ReadInput(*input));
 }
 
@@ -85,7 +86,7 @@ void TAvgUnit::InputOperation(int32_t ticks, const InputFrame& in) {
         default:
             if (pushed(0) || pushed(4)) {
                 if (SceneState == asChoiceWaiting) {
-                    if (windows_->SelectFocused() >= 0) {
+                    if (windows_->SelectIndex() >= 0) {
                         audio_->PlaySystemSound(kSndOk);
                         TakeChoice();
                     }
@@ -115,9 +116,9 @@ void TAvgUnit::InputOperation(int32_t ticks, const InputFrame& in) {
                 RefreshModeLooks();
             } else if (SceneState == asChoiceWaiting &&
                        (in.direction == kUp || in.direction == kDown)) {
-                const int32_t before = windows_->SelectFocused();
+                const int32_t before = windows_->SelectIndex();
                 windows_->SelectCursor(in.direction == kUp);
-                if (windows_->SelectFocused() != before) audio_->PlaySystemSound(kSndCursor);
+                if (windows_->SelectIndex() != before) audio_->PlaySystemSound(kSndCursor);
             }
             break;
     }
@@ -137,7 +138,7 @@ void TAvgUnit::Click() {
         if (HideState == 2) RestoreWindows();
         return;
     }
-    if (OverlayLevel != 0) return;
+    if (OverlayLevel != 0 || !Running) return;
     if (SceneState != asChoiceWaiting && SceneState != asExSelWaiting &&
         (SkipMode || AutoMode)) {
         SkipMode = AutoMode = false;
@@ -301,7 +302,7 @@ bool TAvgUnit::HideWindows() {
     HoldSkip = false;
     if (windows_->IsVisible(false)) windows_->Show(false, false, false);
     if (windows_->IsVisible(true)) windows_->Show(true, false, false);
-    if (windows_->IsBacklogVisible()) windows_->BacklogShow(false, false);
+    if (windows_->IsBacklogVisible()) windows_->BacklogHide(false);
     if (windows_->IsSelectVisible()) windows_->SelectHide(false);
     if (windows_->IsDateVisible()) windows_->DateHide(false);
     if (windows_->IsTimeVisible()) windows_->TimeHide(false);
@@ -333,9 +334,9 @@ bool TAvgUnit::OpenBacklog() {
     windows_->ShowBacklogView();
     if (windows_->IsVisible(true)) {
         windows_->Show(true, false, true);
-        windows_->BacklogShow(true, true);
+        windows_->BacklogShow(true);
     } else {
-        windows_->BacklogShow(true, false);
+        windows_->BacklogShow(false);
     }
     audio_->PlaySystemSound(kSndOpen);
     BacklogState = 1;
@@ -350,7 +351,7 @@ bool TAvgUnit::CloseBacklog() {
     const bool novel = st.NovelMode != 0;
     const bool shown = st.TextWindowShown != 0;
     if (shown) windows_->Show(novel, true, novel);
-    windows_->BacklogShow(false, novel && shown);
+    windows_->BacklogHide(novel && shown);
     if (SceneState == asChoiceWaiting) windows_->SelectShow();
     audio_->PlaySystemSound(kSndClose);
     BacklogState = 3;
@@ -395,20 +396,28 @@ void TAvgUnit::CarryOutMenuResult(int32_t result) {
             break;
         case 3: HideWindows(); break;
         case 4: OpenBacklog(); break;
-        case 5: OpenConfigMenu(); break;
-        case 6: AskReturnToTitle(); break;
-        case 100: OpenSaveMenu(0); break;
-        case 101: OpenSaveMenu(1); break;
+        case 5:
+        case 6:
+        case 100:
+        case 101:
+            if (OpenMenu) OpenMenu(result);
+            break;
         default: break;
     }
 }
 
-void TAvgUnit::TakeChoice() {
-    const int32_t index = windows_->SelectFocused();
-    if (index < 0) return;
-    if (Engine) Engine->Resume(index);
-    windows_->SelectHide(false);
-    SetSceneState(windows_->IsSelectMoving() ? asChoiceDisappearing : asRun);
+void TAvgUnit::BindWindowCallbacks() {
+    if (RootPanel)
+        RootPanel->OnMouseWheel = [this](TNyRGBPanel*, TShiftState, int delta, const TPoint&,
+                                         bool& handled) { handled = Wheel(delta); };
+    if (!Windows) return;
+    Windows->BindState(state_);
+    Windows->SetAudio(audio_);
+    Windows->SetMesCallback(ZRBaseCallback1<void, int>(this, &TAvgUnit::OnMesCode));
+    Windows->SetNovelCallback(ZRBaseCallback1<void, int>(this, &TAvgUnit::OnNovelCode));
+    Windows->SetLogCallback(ZRBaseCallback1<void, int>(this, &TAvgUnit::OnLogCode));
+    Windows->SetSelCallback(ZRBaseCallback1<void, int>(this, &TAvgUnit::OnSelCode));
+    Windows->SetMenuCallback(ZRBaseCallback0<void>(this, &TAvgUnit::MenuBarCalled));
 }
 
 // ---- The in-game menus, not built yet: opening any of them does not happen ----

@@ -2,6 +2,7 @@
 // the alpha maps, attach and detach per window, the host's seam and the per-frame step.
 #include "scenes/subwinu.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "game/gamedata.h"
@@ -16,10 +17,6 @@ std::unique_ptr<TNyAlpha> NewMap(int w, int h) {
     if (!m->Resize(w, h) || !m->Create()) return nullptr;
     m->Fill(0);
     return m;
-}
-
-void Panel(TNyRGBPanel* p, bool visible) {
-    if (p && p->GetVisible() != visible) p->SetVisible(visible);
 }
 
 }  // namespace
@@ -182,7 +179,7 @@ TNyRGBPanel* TSubWinUnit::Root(int window) const {
 
 namespace {
 
-void AttachTo(TNyRGBPanel* p, TNyRGBPanel* parent) {
+void Hang(TNyRGBPanel* p, TNyRGBPanel* parent) {
     if (!p) return;
     p->SetVisible(false);
     p->SetParent(parent);
@@ -191,20 +188,20 @@ void AttachTo(TNyRGBPanel* p, TNyRGBPanel* parent) {
 }  // namespace
 
 void TSubWinUnit::MesAttach(TNyRGBPanel* parent) {
-    AttachTo(MesWin, parent), AttachTo(MesWait, parent), AttachTo(MesFF, parent);
+    Hang(MesWin, parent), Hang(MesWait, parent), Hang(MesFF, parent);
 }
 void TSubWinUnit::MesDetach() { MesAttach(nullptr); }
-void TSubWinUnit::NovelAttach(TNyRGBPanel* parent) { AttachTo(NovelWin, parent); }
+void TSubWinUnit::NovelAttach(TNyRGBPanel* parent) { Hang(NovelWin, parent); }
 void TSubWinUnit::NovelDetach() { NovelAttach(nullptr); }
-void TSubWinUnit::LogAttach(TNyRGBPanel* parent) { AttachTo(LogWin, parent); }
+void TSubWinUnit::LogAttach(TNyRGBPanel* parent) { Hang(LogWin, parent); }
 void TSubWinUnit::LogDetach() { LogAttach(nullptr); }
-void TSubWinUnit::SelAttach(TNyRGBPanel* parent) { AttachTo(SelWin, parent); }
+void TSubWinUnit::SelAttach(TNyRGBPanel* parent) { Hang(SelWin, parent); }
 void TSubWinUnit::SelDetach() { SelAttach(nullptr); }
 void TSubWinUnit::PlatesAttach(TNyRGBPanel* parent) {
-    AttachTo(DateWin, parent), AttachTo(TimeWin, parent), AttachTo(PlaceWin, parent);
+    Hang(DateWin, parent), Hang(TimeWin, parent), Hang(PlaceWin, parent);
 }
 void TSubWinUnit::PlatesDetach() { PlatesAttach(nullptr); }
-void TSubWinUnit::MenuAttach(TNyRGBPanel* parent) { AttachTo(MenuWin, parent); }
+void TSubWinUnit::MenuAttach(TNyRGBPanel* parent) { Hang(MenuWin, parent); }
 void TSubWinUnit::MenuDetach() { MenuAttach(nullptr); }
 
 void TSubWinUnit::AttachAll() {
@@ -248,7 +245,7 @@ void TSubWinUnit::SetModeButtons(bool autoMode, bool skipMode) {
     MesFFIcon(skipMode);
 }
 
-bool TSubWinUnit::Frame(int32_t ticks, bool skipping) {
+bool TSubWinUnit::StepAll(int32_t ticks, bool skipping) {
     if (!setup_) return false;
     bool moving = MesFrame(ticks, skipping);
     moving = NovelFrame(ticks, skipping) || moving;
@@ -258,6 +255,10 @@ bool TSubWinUnit::Frame(int32_t ticks, bool skipping) {
     moving = PlaceFrame(ticks, skipping) || moving;
     moving = MenuFrame(ticks, skipping) || moving;
     return moving;
+}
+
+void TSubWinUnit::SetBoxOpacity(int32_t percent) {
+    boxRate_ = (100 - std::clamp(percent, 0, 100)) * 128 / 100;
 }
 
 // ---- Text helpers ----

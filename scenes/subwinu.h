@@ -73,7 +73,7 @@ class TSubWinUnit : public plat::TComponent, public AvgWindows {
     void SetMenuCallback(const ZRBaseCallback0<void>& cb) { menuCb_ = cb; }
 
     // All windows one frame on; true while any of them moves.
-    bool Frame(int32_t ticks, bool skipping);
+    bool StepAll(int32_t ticks, bool skipping);
 
     // ---- Message window ----
     void MesShow(bool instant);
@@ -204,32 +204,42 @@ class TSubWinUnit : public plat::TComponent, public AvgWindows {
     void MenuBarOpen() override { MenuOpenSystem(false); }
     void DetachAll() override;
     void AttachAll() override;
+    void Frame(int32_t ticks, bool skipping) override { StepAll(ticks, skipping); }
+    int32_t SelectIndex() const override { return SelIsVisible() ? selFocus_ : -1; }
+    bool SelectHide(bool instant) override {
+        SelHide(instant);
+        return SelIsMoving();
+    }
+    void BacklogHide(bool instant) override { LogHide(instant); }
+    bool IsBacklogMoving() const override { return LogIsMoving(); }
+    void MenuBarClose(bool instant) override { MenuClose(instant); }
+    bool IsMenuBarMoving() const override { return MenuIsMoving(); }
+    int32_t MenuBarResult() const override { return menuResult_; }
     bool IsVisible(bool novel) const override { return novel ? NovelIsVisible() : MesIsVisible(); }
     void ShowBacklogView() override { LogOpenView(); }
-    void BacklogShow(bool show, bool instant) override {
-        show ? LogShow(instant) : LogHide(instant);
-    }
+    void BacklogShow(bool instant) override { LogShow(instant); }
     bool IsBacklogVisible() const override { return LogIsVisible(); }
-    bool IsBacklogMoving() const override { return LogIsMoving(); }
     bool BacklogScroll(int32_t delta) override { return LogScroll(delta); }
     void BacklogFromBar() override { LogFill(logPos_); }
     bool IsSelectVisible() const override { return SelIsVisible(); }
-    void SelectHide(bool instant) override { SelHide(instant); }
     void SelectCursor(bool up) override { up ? SelCursorUp() : SelCursorDown(); }
-    int32_t SelectFocused() const override { return selFocus_; }
     bool IsDateVisible() const override { return DateIsVisible(); }
     bool IsTimeVisible() const override { return TimeIsVisible(); }
     void MenuBarOpenAt(int32_t item) override {
         MenuSetRequested(item);
         MenuOpenSystem(false);
     }
-    void MenuBarClose(bool instant) override { MenuClose(instant); }
     void MenuBarEnable(int item, bool on) override { MenuEnable(item, on); }
     void MenuBarCursor(bool up) override { up ? MenuCursorUp() : MenuCursorDown(); }
     void MenuBarSelect() override { MenuSelect(); }
     void MenuBarCancel() override { MenuCancel(); }
-    int32_t MenuBarResult() const override { return menuResult_; }
-    bool IsMenuBarMoving() const override { return MenuIsMoving(); }
+
+    // The host's set-up: the windows hang on its root panel.
+    void AttachTo(TNyRGBPanel* root) { SetParentPanel(root); }
+    void SetBacklogRange(int32_t lines) { LogSetRange(lines); }
+    // The box's opacity from the player's transparency percent; kept, not drawn with.
+    void SetBoxOpacity(int32_t percent);
+    int32_t BoxOpacity() const { return boxRate_; }
 
     // ---- Text helpers, public for the tests and the fuzz target ----
     // Appends the double-byte characters of text to a line of at most 26 characters.
