@@ -268,6 +268,27 @@ void FillBox(DrawSurface& s, int32_t x0, int32_t y0, int32_t x1, int32_t y1, Rgb
 }
 
 void BlitGlyph(DrawSurface& s, const FT_Bitmap& bm, int32_t left, int32_t top, Rgb c) {
+    if (s.kind == SurfaceKind::Grey8) {
+        // Text into alpha planes is the common case: clip once and write the grey directly.
+        const uint8_t v = static_cast<uint8_t>((c.r + c.g + c.b + 1) / 3);
+        const int32_t c0 = std::max<int32_t>(0, -left);
+        const int32_t c1 = std::min<int64_t>(bm.width, int64_t(s.width) - left);
+        const int32_t r0 = std::max<int32_t>(0, -top);
+        const int32_t r1 = std::min<int64_t>(bm.rows, int64_t(s.height) - top);
+        const bool mono = bm.pixel_mode == FT_PIXEL_MODE_MONO;
+        for (int32_t row = r0; row < r1; ++row) {
+            const uint8_t* src = bm.buffer + static_cast<int64_t>(row) * bm.pitch;
+            uint8_t* dst = s.pixels + static_cast<int64_t>(top + row) * s.pitch + left;
+            for (int32_t col = c0; col < c1; ++col) {
+                if (mono) {
+                    if ((src[col >> 3] >> (7 - (col & 7))) & 1) dst[col] = v;
+                } else if (src[col] != 0) {
+                    dst[col] = src[col] == 255 ? v : Mix(dst[col], v, src[col]);
+                }
+            }
+        }
+        return;
+    }
     for (uint32_t row = 0; row < bm.rows; ++row) {
         const uint8_t* src = bm.buffer + static_cast<int64_t>(row) * bm.pitch;
         for (uint32_t col = 0; col < bm.width; ++col) {
