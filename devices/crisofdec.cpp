@@ -26,7 +26,8 @@ bool CriMwSystemInit(plat::SoundMixer* mixer, ZRBitDepth frameDepth) {
     return CriMwSystemInitAt(ExecutableDirectory(), mixer, frameDepth);
 }
 
-bool CriMwSystemInitAt(const std::string& directory, plat::SoundMixer* mixer, ZRBitDepth frameDepth) {
+bool CriMwSystemInitAt(const std::string& directory, plat::SoundMixer* mixer,
+                       ZRBitDepth frameDepth) {
     if (gStartCount > 0) {
         ++gStartCount;
         return true;
@@ -41,18 +42,36 @@ void CriMwSystemFinish() {
     if (--gStartCount == 0) ThePlayback().Finish();
 }
 
-void CriMwSystemExec() { ThePlayback().Exec(); }
-int32_t CriMwSystemCount() { return gStartCount; }
+void CriMwSystemExec() {
+    ThePlayback().Exec();
+}
+int32_t CriMwSystemCount() {
+    return gStartCount;
+}
 
-uint32_t CriMwSoundOpen(const char* name, bool loop) { return ThePlayback().OpenSoundStream(name, loop); }
+uint32_t CriMwSoundOpen(const char* name, bool loop) {
+    return ThePlayback().OpenSoundStream(name, loop);
+}
 // Hundredths of a decibel to the service's tenths, truncating towards 0.
-void CriMwSoundSetVolume(uint32_t handle, int32_t volume) { ThePlayback().SetSoundVolume(handle, volume / 10); }
-bool CriMwSoundPlay(uint32_t handle) { return ThePlayback().PlaySound(handle); }
-void CriMwSoundStop(uint32_t handle) { ThePlayback().StopSound(handle); }
-void CriMwSoundClose(uint32_t handle) { ThePlayback().CloseSound(handle); }
-bool CriMwSoundIsPlay(uint32_t handle) { return ThePlayback().SoundIsPlay(handle); }
+void CriMwSoundSetVolume(uint32_t handle, int32_t volume) {
+    ThePlayback().SetSoundVolume(handle, volume / 10);
+}
+bool CriMwSoundPlay(uint32_t handle) {
+    return ThePlayback().PlaySound(handle);
+}
+void CriMwSoundStop(uint32_t handle) {
+    ThePlayback().StopSound(handle);
+}
+void CriMwSoundClose(uint32_t handle) {
+    ThePlayback().CloseSound(handle);
+}
+bool CriMwSoundIsPlay(uint32_t handle) {
+    return ThePlayback().SoundIsPlay(handle);
+}
 
-CriMovie::~CriMovie() { Close(); }
+CriMovie::~CriMovie() {
+    Close();
+}
 
 bool CriMovie::Open(TNyRGBPanel* panel, bool startNow, const ZRString& name) {
     return OpenCore(panel, false, name, 0, 1000, startNow);
@@ -62,12 +81,13 @@ bool CriMovie::OpenVolume(TNyRGBPanel* panel, int32_t volume, const ZRString& na
     return OpenCore(panel, false, name, volume, 1000, startNow);
 }
 
-bool CriMovie::OpenLoopVolume(TNyRGBPanel* panel, int32_t volume, const ZRString& name, bool startNow) {
+bool CriMovie::OpenLoopVolume(TNyRGBPanel* panel, int32_t volume, const ZRString& name,
+                              bool startNow) {
     return OpenCore(panel, true, name, volume, 1000, startNow);
 }
 
-bool CriMovie::OpenCore(TNyRGBPanel* panel, bool loop, const ZRString& name, int32_t volume, int32_t speed,
-                        bool startNow) {
+bool CriMovie::OpenCore(TNyRGBPanel* panel, bool loop, const ZRString& name, int32_t volume,
+                        int32_t speed, bool startNow) {
     if (handle_) Close();
     width_ = 0;
     height_ = 0;
@@ -130,28 +150,41 @@ bool CriMovie::Draw() {
     if (!frame_->Bits()) return false;
     const int32_t bits = frame_->BitDepth() == bd24 ? 24 : 32;
     const int32_t columns = std::min(width_, frame_->Pitch() / (bits / 8));
-    if (!service.DrawMovie(handle_, frame_->Bits(), frame_->Pitch(), bits, 0, 0, columns, frame_->Height()))
+    if (!service.DrawMovie(handle_, frame_->Bits(), frame_->Pitch(), bits, 0, 0, columns,
+                           frame_->Height()))
         return false;
     panel_->SetModify();
     return true;
 }
 
 bool CriMovie::DrawTo(TNyRGBBits* bits, int32_t x, int32_t y) {
-    if (!handle_ || !bits || !bits->Bits()) return false;
+    if (!handle_ || !bits) return false;
     MediaPlayback& service = ThePlayback();
     if (service.MovieIsEnd(handle_) || service.MovieIsStop(handle_)) return false;
-    const int32_t bpp = bits->BitDepth() == bd24 ? 3 : 4;
-    // The movie cut to the bitmap on every side.
-    const int32_t left = std::max(x, 0), top = std::max(y, 0);
-    const int32_t right = std::min<int64_t>(int64_t{x} + width_, bits->Width());
-    const int32_t bottom = std::min<int64_t>(int64_t{y} + height_, bits->Height());
-    if (right <= left || bottom <= top) {
-        // Nothing shows, but the picture still moves on.
-        uint8_t scratch[4];
-        return service.DrawMovie(handle_, scratch, 0, bpp * 8, 0, 0, 0, 0);
+    // A display surface hands out its pixels only while locked.
+    if (!bits->Lock()) return false;
+    bool drawn = false;
+    if (bits->Bits()) {
+        const int32_t bpp = bits->BitDepth() == bd24 ? 3 : 4;
+        // The movie cut to the bitmap on every side.
+        const int32_t left = std::max(x, 0), top = std::max(y, 0);
+        const int32_t right =
+            static_cast<int32_t>(std::min<int64_t>(int64_t{x} + width_, bits->Width()));
+        const int32_t bottom =
+            static_cast<int32_t>(std::min<int64_t>(int64_t{y} + height_, bits->Height()));
+        if (right <= left || bottom <= top) {
+            // Nothing shows, but the picture still moves on.
+            uint8_t scratch[4];
+            drawn = service.DrawMovie(handle_, scratch, 0, bpp * 8, 0, 0, 0, 0);
+        } else {
+            uint8_t* dest = bits->Bits() + static_cast<ptrdiff_t>(top) * bits->Pitch() +
+                            static_cast<ptrdiff_t>(left) * bpp;
+            drawn = service.DrawMovie(handle_, dest, bits->Pitch(), bpp * 8, left - x, top - y,
+                                      right - left, bottom - top);
+        }
     }
-    uint8_t* dest = bits->Bits() + static_cast<ptrdiff_t>(top) * bits->Pitch() + static_cast<ptrdiff_t>(left) * bpp;
-    return service.DrawMovie(handle_, dest, bits->Pitch(), bpp * 8, left - x, top - y, right - left, bottom - top);
+    bits->Unlock();
+    return drawn;
 }
 
 void CriMovie::Stop() {
@@ -172,6 +205,12 @@ void CriMovie::Close() {
     }
 }
 
-bool CriMovie::IsPlay() const { return handle_ && ThePlayback().MovieIsPlay(handle_); }
-bool CriMovie::IsStop() const { return !handle_ || ThePlayback().MovieIsStop(handle_); }
-bool CriMovie::IsEnd() const { return !handle_ || ThePlayback().MovieIsEnd(handle_); }
+bool CriMovie::IsPlay() const {
+    return handle_ && ThePlayback().MovieIsPlay(handle_);
+}
+bool CriMovie::IsStop() const {
+    return !handle_ || ThePlayback().MovieIsStop(handle_);
+}
+bool CriMovie::IsEnd() const {
+    return !handle_ || ThePlayback().MovieIsEnd(handle_);
+}

@@ -24,7 +24,8 @@ class TNyRGBPanel;
 // which decides the frame bitmap of an opaque movie (bd24 or bd32).
 bool CriMwSystemInit(plat::SoundMixer* mixer, ZRBitDepth frameDepth = bd32);
 // The same with the directory names resolve against given in game form (tools and tests).
-bool CriMwSystemInitAt(const std::string& directory, plat::SoundMixer* mixer, ZRBitDepth frameDepth = bd32);
+bool CriMwSystemInitAt(const std::string& directory, plat::SoundMixer* mixer,
+                       ZRBitDepth frameDepth = bd32);
 // Counts a start down; the last closes every movie and stream and joins their threads, so it
 // must run before the mixer goes.
 void CriMwSystemFinish();
@@ -44,7 +45,7 @@ bool CriMwSoundIsPlay(uint32_t handle);
 
 // A movie bound to a widget panel. Plain class; the destructor closes an open movie.
 class CriMovie {
-public:
+  public:
     CriMovie() = default;
     ~CriMovie();
     CriMovie(const CriMovie&) = delete;
@@ -53,8 +54,8 @@ public:
     bool Open(TNyRGBPanel* panel, bool startNow, const ZRString& name);
     bool OpenVolume(TNyRGBPanel* panel, int32_t volume, const ZRString& name, bool startNow);
     bool OpenLoopVolume(TNyRGBPanel* panel, int32_t volume, const ZRString& name, bool startNow);
-    bool OpenCore(TNyRGBPanel* panel, bool loop, const ZRString& name, int32_t volume, int32_t speed,
-                  bool startNow);
+    bool OpenCore(TNyRGBPanel* panel, bool loop, const ZRString& name, int32_t volume,
+                  int32_t speed, bool startNow);
     // Waits (at most 3 s) for the first frame; true when the movie plays.
     bool WaitStart();
     // Next due frame into the own frame bitmap; true when a new frame was written.
@@ -75,7 +76,7 @@ public:
     TNyRGBPanel* Panel() const { return panel_; }
     TNyRGBBits* Frame() const { return frame_; }
 
-private:
+  private:
     uint32_t handle_ = 0;
     int32_t width_ = 0;
     int32_t height_ = 0;

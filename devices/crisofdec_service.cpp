@@ -29,18 +29,22 @@ struct MediaPlayback::Sound {
 };
 
 MediaPlayback::MediaPlayback() = default;
-MediaPlayback::~MediaPlayback() { Finish(); }
+MediaPlayback::~MediaPlayback() {
+    Finish();
+}
 
 MediaPlayback& ThePlayback() {
     static MediaPlayback service;
     return service;
 }
 
-bool MediaPlayback::Start(const std::string& directory, plat::SoundMixer* mixer, ZRBitDepth frameDepth) {
+bool MediaPlayback::Start(const std::string& directory, plat::SoundMixer* mixer,
+                          ZRBitDepth frameDepth) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (running_) return true;
     directory_ = directory;
-    while (!directory_.empty() && (directory_.back() == '\\' || directory_.back() == '/')) directory_.pop_back();
+    while (!directory_.empty() && (directory_.back() == '\\' || directory_.back() == '/'))
+        directory_.pop_back();
     mixer_ = mixer;
     frameDepth_ = frameDepth == bd24 ? bd24 : bd32;
     running_ = true;
@@ -110,7 +114,8 @@ uint32_t MediaPlayback::OpenSoundStream(const char* name, bool loop) {
     auto bytes = std::make_shared<std::vector<uint8_t>>();
     bool ok = std::fseek(f, 0, SEEK_END) == 0;
     const long size = ok ? std::ftell(f) : -1;
-    ok = ok && size >= 0 && static_cast<uint64_t>(size) <= kMaxMusicBytes && std::fseek(f, 0, SEEK_SET) == 0;
+    ok = ok && size >= 0 && static_cast<uint64_t>(size) <= kMaxMusicBytes &&
+         std::fseek(f, 0, SEEK_SET) == 0;
     if (ok) {
         bytes->resize(static_cast<size_t>(size));
         ok = std::fread(bytes->data(), 1, bytes->size(), f) == bytes->size();
@@ -123,8 +128,9 @@ uint32_t MediaPlayback::OpenSoundStream(const char* name, bool loop) {
         const AdxHeader& h = sound->decoder.Header();
         Sound* raw = sound.get();
         sound->mixer = mixer;
-        sound->voice = mixer->CreateStreamVoice(plat::PcmFormat{h.channels, h.rate, 16}, plat::kControlFrequency,
-                                                [raw](void* dest, uint32_t n) { return raw->Pull(dest, n); });
+        sound->voice = mixer->CreateStreamVoice(
+            plat::PcmFormat{h.channels, h.rate, 16}, plat::kControlFrequency,
+            [raw](void* dest, uint32_t n) { return raw->Pull(dest, n); });
         if (!sound->voice) return 0;
     }
     std::lock_guard<std::mutex> lock(mutex_);
@@ -141,7 +147,8 @@ void MediaPlayback::SetSoundVolume(uint32_t handle, int32_t tenthsDb) {
     auto s = FindSound(handle);
     if (!s || !s->voice) return;
     const int64_t hundredths = int64_t{tenthsDb} * 10;
-    s->mixer->SetVolume(s->voice, static_cast<int32_t>(std::clamp<int64_t>(hundredths, plat::kVolumeSilent, 0)));
+    s->mixer->SetVolume(
+        s->voice, static_cast<int32_t>(std::clamp<int64_t>(hundredths, plat::kVolumeSilent, 0)));
 }
 
 bool MediaPlayback::PlaySound(uint32_t handle) {
@@ -184,7 +191,9 @@ bool MediaPlayback::SoundIsPlay(uint32_t handle) {
 
 bool MediaPlayback::GetMovieInfo(const uint8_t* data, int32_t count, MovieStreamInfo* info) {
     plat::MovieHead head;
-    if (!data || count <= 0 || !info || !plat::ParseMovieHead(data, static_cast<size_t>(count), &head)) return false;
+    if (!data || count <= 0 || !info ||
+        !plat::ParseMovieHead(data, static_cast<size_t>(count), &head))
+        return false;
     *info = MovieStreamInfo{};
     info->width = head.width;
     info->height = head.height;
@@ -192,11 +201,13 @@ bool MediaPlayback::GetMovieInfo(const uint8_t* data, int32_t count, MovieStream
     return true;
 }
 
-uint32_t MediaPlayback::OpenMovie(const char* name, bool loop, int32_t volumeTenthsDb, int32_t speed) {
+uint32_t MediaPlayback::OpenMovie(const char* name, bool loop, int32_t volumeTenthsDb,
+                                  int32_t speed) {
     if (!name || !Running() || speed <= 0) return 0;
     plat::MovieOptions o;
     o.loop = loop;
-    o.volume = static_cast<int32_t>(std::clamp<int64_t>(int64_t{volumeTenthsDb} * 10, plat::kVolumeSilent, 0));
+    o.volume = static_cast<int32_t>(
+        std::clamp<int64_t>(int64_t{volumeTenthsDb} * 10, plat::kVolumeSilent, 0));
     o.speed = speed;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -251,8 +262,8 @@ void MediaPlayback::CloseMovie(uint32_t handle) {
     m->Close();
 }
 
-bool MediaPlayback::DrawMovie(uint32_t handle, uint8_t* dest, int32_t pitch, int32_t bits, int32_t srcX,
-                              int32_t srcY, int32_t columns, int32_t rows) {
+bool MediaPlayback::DrawMovie(uint32_t handle, uint8_t* dest, int32_t pitch, int32_t bits,
+                              int32_t srcX, int32_t srcY, int32_t columns, int32_t rows) {
     auto m = FindMovie(handle);
     return m && m->Draw(dest, pitch, bits, srcX, srcY, columns, rows);
 }

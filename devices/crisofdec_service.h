@@ -31,7 +31,7 @@ struct MovieStreamInfo {
 constexpr uint64_t kMaxMusicBytes = 64ull << 20;
 
 class MediaPlayback {
-public:
+  public:
     MediaPlayback();
     ~MediaPlayback();
 
@@ -63,15 +63,15 @@ public:
     void CloseMovie(uint32_t handle);
     // The due picture into `rows` rows of at most `columns` pixels at `pitch` bytes, from the
     // picture's (srcX, srcY); true when a new picture was written.
-    bool DrawMovie(uint32_t handle, uint8_t* dest, int32_t pitch, int32_t bits, int32_t srcX, int32_t srcY,
-                   int32_t columns, int32_t rows);
+    bool DrawMovie(uint32_t handle, uint8_t* dest, int32_t pitch, int32_t bits, int32_t srcX,
+                   int32_t srcY, int32_t columns, int32_t rows);
 
     // The mixer voices behind a stream or a movie (0: none), and the open counts, for tests.
     uint32_t SoundVoice(uint32_t handle);
     uint32_t MovieVoice(uint32_t handle);
     int OpenCount();
 
-private:
+  private:
     struct Sound;
     std::shared_ptr<Sound> FindSound(uint32_t handle);
     std::shared_ptr<plat::MovieDecoder> FindMovie(uint32_t handle);

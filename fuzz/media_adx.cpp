@@ -11,7 +11,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     AdxHeader header;
     ParseAdxHeader(data + 1, size - 1, &header, nullptr);
     AdxDecoder d;
-    if (!d.Open(std::make_shared<std::vector<uint8_t>>(data + 1, data + size), data[0] & 1, nullptr)) return 0;
+    if (!d.Open(std::make_shared<std::vector<uint8_t>>(data + 1, data + size), data[0] & 1,
+                nullptr))
+        return 0;
     std::vector<int16_t> pcm(2 * 1009);
     uint32_t total = 0;
     while (total < 400000) {

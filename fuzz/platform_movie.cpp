@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     o.frameBits = (data[0] & 1) ? 24 : 32;
     o.loop = (data[0] & 2) != 0;
     o.speed = 1000000;
-    auto m = plat::MovieDecoder::OpenMemory(std::make_shared<std::vector<uint8_t>>(data + 1, data + size), o, nullptr);
+    auto m = plat::MovieDecoder::OpenMemory(
+        std::make_shared<std::vector<uint8_t>>(data + 1, data + size), o, nullptr);
     if (!m) return 0;
     const plat::MovieHead& h = m->Head();
     const int bits = o.frameBits;

@@ -12,7 +12,9 @@ constexpr uint32_t kLoopFieldsV4 = 0x38;
 // The tag libavcodec's ADX reader insists on in the six bytes before the first block.
 constexpr uint8_t kTag[6] = {0x28, 0x63, 0x29, 0x43, 0x52, 0x49};
 
-uint16_t Be16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+uint16_t Be16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] << 8 | p[1]);
+}
 uint32_t Be32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
            static_cast<uint32_t>(p[2]) << 8 | p[3];
@@ -26,7 +28,9 @@ void PutBe32(uint8_t* p, uint32_t v) {
     PutBe16(p + 2, v);
 }
 
-int16_t Clip16(int32_t v) { return static_cast<int16_t>(std::clamp(v, -32768, 32767)); }
+int16_t Clip16(int32_t v) {
+    return static_cast<int16_t>(std::clamp(v, -32768, 32767));
+}
 
 bool Fail(std::string* error, const char* why) {
     if (error) *error = why;
@@ -60,13 +64,16 @@ bool ParseAdxHeader(const uint8_t* data, size_t size, AdxHeader* header, std::st
     h.sampleCount = Be32(data + 12);
     h.cutoff = Be16(data + 16);
     h.version = data[18];
-    if (h.version != 3 && h.version != 4 && h.version != 5) return Fail(error, "unsupported ADX version");
+    if (h.version != 3 && h.version != 4 && h.version != 5)
+        return Fail(error, "unsupported ADX version");
     if (data[19] != 0) return Fail(error, "unsupported ADX flags");
-    if (h.dataOffset < kHeadFixed || h.dataOffset > size) return Fail(error, "ADX data offset out of range");
+    if (h.dataOffset < kHeadFixed || h.dataOffset > size)
+        return Fail(error, "ADX data offset out of range");
     if (2u * h.cutoff >= h.rate) return Fail(error, "ADX cutoff out of range");
     const uint32_t loopFields = h.version == 3 ? kLoopFieldsV3 : h.version == 4 ? kLoopFieldsV4 : 0;
     if (loopFields && h.dataOffset >= loopFields) {
-        const uint8_t* l = data + loopFields - 20;  // loop flag, start sample, start byte, end sample, end byte
+        const uint8_t* l =
+            data + loopFields - 20;  // loop flag, start sample, start byte, end sample, end byte
         if (Be32(l) != 0) {
             h.loop = true;
             h.loopStart = Be32(l + 4);
@@ -80,7 +87,8 @@ bool ParseAdxHeader(const uint8_t* data, size_t size, AdxHeader* header, std::st
     return true;
 }
 
-bool AdxDecoder::Open(std::shared_ptr<const std::vector<uint8_t>> file, bool loop, std::string* error) {
+bool AdxDecoder::Open(std::shared_ptr<const std::vector<uint8_t>> file, bool loop,
+                      std::string* error) {
     file_.reset();
     ended_ = true;
     if (!file) return Fail(error, "no ADX data");
@@ -165,8 +173,8 @@ uint32_t AdxDecoder::Decode(int16_t* out, uint32_t frames) {
 }
 
 std::vector<uint8_t> EncodeAdx(const int16_t* frames, uint32_t count, const AdxEncodeOptions& o) {
-    if (o.channels < 1 || o.channels > 2 || o.rate < 1 || o.rate > kAdxMaxRate || 2u * o.cutoff >= o.rate ||
-        (o.version != 3 && o.version != 4 && o.version != 5))
+    if (o.channels < 1 || o.channels > 2 || o.rate < 1 || o.rate > kAdxMaxRate ||
+        2u * o.cutoff >= o.rate || (o.version != 3 && o.version != 4 && o.version != 5))
         return {};
     const bool loop = o.loop && o.version != 5;
     if (loop && !(o.loopStart < o.loopEnd && o.loopEnd <= count)) return {};
@@ -193,7 +201,8 @@ std::vector<uint8_t> EncodeAdx(const int16_t* frames, uint32_t count, const AdxE
         PutBe32(l + 4, o.loopStart);
         PutBe32(l + 8, dataOffset + o.loopStart / kAdxBlockSamples * frameBytes);
         PutBe32(l + 12, o.loopEnd);
-        PutBe32(l + 16, dataOffset + (o.loopEnd + kAdxBlockSamples - 1) / kAdxBlockSamples * frameBytes);
+        PutBe32(l + 16,
+                dataOffset + (o.loopEnd + kAdxBlockSamples - 1) / kAdxBlockSamples * frameBytes);
     }
     std::memcpy(h + dataOffset - 6, kTag, sizeof kTag);
 
@@ -213,7 +222,8 @@ std::vector<uint8_t> EncodeAdx(const int16_t* frames, uint32_t count, const AdxE
             // follows the decoder's own state so errors do not build up.
             int32_t p1 = s1, p2 = s2, peak = 0;
             for (uint32_t i = 0; i < kAdxBlockSamples; ++i) {
-                const int32_t pred = static_cast<int32_t>((int64_t{coeff[0]} * p1 + int64_t{coeff[1]} * p2) >> 12);
+                const int32_t pred =
+                    static_cast<int32_t>((int64_t{coeff[0]} * p1 + int64_t{coeff[1]} * p2) >> 12);
                 peak = std::max(peak, std::abs(x[i] - pred));
                 p2 = p1;
                 p1 = x[i];
@@ -222,7 +232,8 @@ std::vector<uint8_t> EncodeAdx(const int16_t* frames, uint32_t count, const AdxE
             PutBe16(in, static_cast<uint32_t>(scale));
             for (uint32_t i = 0; i < kAdxBlockSamples; ++i) {
                 const int64_t pred = int64_t{coeff[0]} * s1 + int64_t{coeff[1]} * s2;
-                const double want = (static_cast<double>(x[i]) * 4096 - static_cast<double>(pred)) / (4096.0 * scale);
+                const double want = (static_cast<double>(x[i]) * 4096 - static_cast<double>(pred)) /
+                                    (4096.0 * scale);
                 const int32_t d = std::clamp(static_cast<int32_t>(std::lround(want)), -8, 7);
                 in[2 + i / 2] |= static_cast<uint8_t>((d & 0x0F) << ((i & 1) ? 0 : 4));
                 s2 = s1;

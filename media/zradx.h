@@ -39,7 +39,7 @@ bool ParseAdxHeader(const uint8_t* data, size_t size, AdxHeader* header, std::st
 // giving the same samples; otherwise it ends at the sample count, at an end block or where the
 // data stops.
 class AdxDecoder {
-public:
+  public:
     bool Open(std::shared_ptr<const std::vector<uint8_t>> file, bool loop, std::string* error);
     const AdxHeader& Header() const { return header_; }
     // Writes up to `frames` frames; fewer only at the end.
@@ -50,7 +50,7 @@ public:
     // Frames delivered since the open or the last rewind, loop passes included.
     uint64_t FramesDelivered() const { return delivered_; }
 
-private:
+  private:
     struct History {
         int32_t s1 = 0, s2 = 0;
     };
@@ -79,4 +79,5 @@ struct AdxEncodeOptions {
 };
 
 // Encodes interleaved 16-bit frames; empty when the options are out of range.
-std::vector<uint8_t> EncodeAdx(const int16_t* frames, uint32_t count, const AdxEncodeOptions& options);
+std::vector<uint8_t> EncodeAdx(const int16_t* frames, uint32_t count,
+                               const AdxEncodeOptions& options);

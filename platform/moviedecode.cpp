@@ -1,5 +1,7 @@
 #include "platform/moviedecode.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -8,8 +10,6 @@
 #include <deque>
 #include <mutex>
 #include <thread>
-
-#include <sys/stat.h>
 
 #include "platform/soundmixer.h"
 
@@ -79,7 +79,8 @@ struct ByteSource {
             return n;
         }
         if (s->pos < static_cast<int64_t>(s->head.size())) {
-            const int n = static_cast<int>(std::min<int64_t>(static_cast<int64_t>(s->head.size()) - s->pos, size));
+            const int n = static_cast<int>(
+                std::min<int64_t>(static_cast<int64_t>(s->head.size()) - s->pos, size));
             std::memcpy(buf, s->head.data() + s->pos, static_cast<size_t>(n));
             s->pos += n;
             return n;
@@ -100,13 +101,17 @@ struct ByteSource {
         if (whence & AVSEEK_SIZE) return size;
         int64_t to = offset;
         switch (whence & ~AVSEEK_FORCE) {
-        case SEEK_SET: break;
-        case SEEK_CUR: to = s->pos + offset; break;
-        case SEEK_END:
-            if (size < 0) return -1;
-            to = size + offset;
-            break;
-        default: return -1;
+            case SEEK_SET:
+                break;
+            case SEEK_CUR:
+                to = s->pos + offset;
+                break;
+            case SEEK_END:
+                if (size < 0) return -1;
+                to = size + offset;
+                break;
+            default:
+                return -1;
         }
         if (to < 0 || (size >= 0 && to > size)) return -1;
         // A pipe goes only forward past the head it has kept.
@@ -225,7 +230,8 @@ struct MovieDecoder::Impl {
         AVCodecContext* c = avcodec_alloc_context3(codec);
         if (!c) return false;
         c->thread_count = 1;  // one decode thread per movie, no pool behind it
-        if (avcodec_parameters_to_context(c, st->codecpar) < 0 || avcodec_open2(c, codec, nullptr) < 0) {
+        if (avcodec_parameters_to_context(c, st->codecpar) < 0 ||
+            avcodec_open2(c, codec, nullptr) < 0) {
             avcodec_free_context(&c);
             return false;
         }
@@ -246,7 +252,8 @@ struct MovieDecoder::Impl {
         if (got <= 0 || !ParseMovieHead(source->head.data(), static_cast<size_t>(got), &head))
             return fail("no MPEG sequence header at the start of the movie");
         codedHeight = head.alpha ? head.height * 2 : head.height;
-        if (head.width > kMaxCodedSide || codedHeight > kMaxCodedSide) return fail("movie picture too large");
+        if (head.width > kMaxCodedSide || codedHeight > kMaxCodedSide)
+            return fail("movie picture too large");
         if (head.alpha) options.frameBits = 32;
         if (options.frameBits != 24) options.frameBits = 32;
         bytesPerPixel = options.frameBits / 8;
@@ -262,13 +269,13 @@ struct MovieDecoder::Impl {
         auto* ioBuffer = static_cast<uint8_t*>(av_malloc(kIoBufferBytes));
         if (!format || !ioBuffer) {
             av_free(ioBuffer);
-            return Fail("out of memory");
+            return false;  // out of memory
         }
-        io = avio_alloc_context(ioBuffer, kIoBufferBytes, 0, source.get(), &ByteSource::Read, nullptr,
-                                &ByteSource::Seek);
+        io = avio_alloc_context(ioBuffer, kIoBufferBytes, 0, source.get(), &ByteSource::Read,
+                                nullptr, &ByteSource::Seek);
         if (!io) {
             av_free(ioBuffer);
-            return Fail("out of memory");
+            return false;  // out of memory
         }
         format->pb = io;
         format->flags |= AVFMT_FLAG_CUSTOM_IO;
@@ -276,23 +283,27 @@ struct MovieDecoder::Impl {
         format->max_analyze_duration = AV_TIME_BASE;
         if (avformat_open_input(&format, nullptr, av_find_input_format("mpeg"), nullptr) < 0) {
             format = nullptr;  // freed by the failed open
-            return Fail("not an MPEG program stream");
+            return false;      // not an MPEG program stream
         }
-        if (avformat_find_stream_info(format, nullptr) < 0) return Fail("cannot read the movie's streams");
+        if (avformat_find_stream_info(format, nullptr) < 0)
+            return false;  // cannot read the movie's streams
         for (unsigned i = 0; i < format->nb_streams; ++i) {
             const AVCodecParameters* p = format->streams[i]->codecpar;
             if (videoIndex < 0 && p->codec_type == AVMEDIA_TYPE_VIDEO &&
                 (p->codec_id == AV_CODEC_ID_MPEG1VIDEO || p->codec_id == AV_CODEC_ID_MPEG2VIDEO))
                 videoIndex = static_cast<int>(i);
-            if (audioIndex < 0 && p->codec_type == AVMEDIA_TYPE_AUDIO) audioIndex = static_cast<int>(i);
+            if (audioIndex < 0 && p->codec_type == AVMEDIA_TYPE_AUDIO)
+                audioIndex = static_cast<int>(i);
         }
-        if (videoIndex < 0 || !OpenCodec(videoIndex, &video)) return Fail("no MPEG video in the movie");
+        if (videoIndex < 0 || !OpenCodec(videoIndex, &video))
+            return false;  // no MPEG video in the movie
         const AVRational rate = format->streams[videoIndex]->r_frame_rate;
-        if (rate.num > 0 && rate.den > 0 && av_q2d(rate) >= 1 && av_q2d(rate) <= 120) frameSeconds = 1.0 / av_q2d(rate);
+        if (rate.num > 0 && rate.den > 0 && av_q2d(rate) >= 1 && av_q2d(rate) <= 120)
+            frameSeconds = 1.0 / av_q2d(rate);
         if (audioIndex >= 0 && !OpenCodec(audioIndex, &audio)) audioIndex = -1;
         packet = av_packet_alloc();
         frame = av_frame_alloc();
-        if (!packet || !frame) return Fail("out of memory");
+        if (!packet || !frame) return false;  // out of memory
 
         if (audio && options.mixer && !quitRequested()) {
             const int ch = audio->ch_layout.nb_channels;
@@ -301,13 +312,16 @@ struct MovieDecoder::Impl {
                 voiceChannels = static_cast<uint16_t>(ch);
                 voiceRate = static_cast<uint32_t>(sr);
                 PcmFormat f{voiceChannels, voiceRate, 16};
-                voice = options.mixer->CreateStreamVoice(f, kControlFrequency, [this](void* dest, uint32_t bytes) {
-                    return Pull(static_cast<int16_t*>(dest), bytes);
-                });
+                voice = options.mixer->CreateStreamVoice(
+                    f, kControlFrequency, [this](void* dest, uint32_t bytes) {
+                        return Pull(static_cast<int16_t*>(dest), bytes);
+                    });
                 if (voice) {
                     options.mixer->SetVolume(voice, std::clamp(options.volume, kVolumeSilent, 0));
-                    const uint64_t hz = uint64_t{voiceRate} * static_cast<uint64_t>(std::max(options.speed, 1)) / 1000;
-                    options.mixer->SetFrequency(voice, static_cast<uint32_t>(std::clamp<uint64_t>(hz, kFrequencyMin, kFrequencyMax)));
+                    const uint64_t hz = uint64_t{voiceRate} *
+                                        static_cast<uint64_t>(std::max(options.speed, 1)) / 1000;
+                    options.mixer->SetFrequency(voice, static_cast<uint32_t>(std::clamp<uint64_t>(
+                                                           hz, kFrequencyMin, kFrequencyMax)));
                 }
             }
         }
@@ -328,7 +342,8 @@ struct MovieDecoder::Impl {
 
     void PushPcm(const AVFrame* f) {
         if (!voice || audioDead) return;
-        if (f->ch_layout.nb_channels != voiceChannels || static_cast<uint32_t>(f->sample_rate) != voiceRate) {
+        if (f->ch_layout.nb_channels != voiceChannels ||
+            static_cast<uint32_t>(f->sample_rate) != voiceRate) {
             // The sound changed its shape mid-file: the pictures go on by the steady clock.
             audioDead = true;
             return;
@@ -340,17 +355,24 @@ struct MovieDecoder::Impl {
             for (int i = 0; i < n; ++i) {
                 int16_t s = 0;
                 switch (fmt) {
-                case AV_SAMPLE_FMT_S16: s = reinterpret_cast<const int16_t*>(f->data[0])[i * voiceChannels + ch]; break;
-                case AV_SAMPLE_FMT_S16P: s = reinterpret_cast<const int16_t*>(f->extended_data[ch])[i]; break;
-                case AV_SAMPLE_FMT_FLT:
-                case AV_SAMPLE_FMT_FLTP: {
-                    const float v = fmt == AV_SAMPLE_FMT_FLT
-                                        ? reinterpret_cast<const float*>(f->data[0])[i * voiceChannels + ch]
-                                        : reinterpret_cast<const float*>(f->extended_data[ch])[i];
-                    s = static_cast<int16_t>(std::clamp(v * 32767.0f, -32768.0f, 32767.0f));
-                    break;
-                }
-                default: audioDead = true; return;
+                    case AV_SAMPLE_FMT_S16:
+                        s = reinterpret_cast<const int16_t*>(f->data[0])[i * voiceChannels + ch];
+                        break;
+                    case AV_SAMPLE_FMT_S16P:
+                        s = reinterpret_cast<const int16_t*>(f->extended_data[ch])[i];
+                        break;
+                    case AV_SAMPLE_FMT_FLT:
+                    case AV_SAMPLE_FMT_FLTP: {
+                        const float v =
+                            fmt == AV_SAMPLE_FMT_FLT
+                                ? reinterpret_cast<const float*>(f->data[0])[i * voiceChannels + ch]
+                                : reinterpret_cast<const float*>(f->extended_data[ch])[i];
+                        s = static_cast<int16_t>(std::clamp(v * 32767.0f, -32768.0f, 32767.0f));
+                        break;
+                    }
+                    default:
+                        audioDead = true;
+                        return;
                 }
                 out[static_cast<size_t>(i) * voiceChannels + ch] = s;
             }
@@ -368,8 +390,9 @@ struct MovieDecoder::Impl {
         const int srcH = head.alpha ? f->height / 2 : f->height;
         if (f->width <= 0 || srcH <= 0) return false;
         const AVPixelFormat dst = bytesPerPixel == 3 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_BGRA;
-        sws = sws_getCachedContext(sws, f->width, srcH, static_cast<AVPixelFormat>(f->format), head.width,
-                                   head.height, dst, SWS_BILINEAR, nullptr, nullptr, nullptr);
+        sws = sws_getCachedContext(sws, f->width, srcH, static_cast<AVPixelFormat>(f->format),
+                                   head.width, head.height, dst, SWS_BILINEAR, nullptr, nullptr,
+                                   nullptr);
         if (!sws) return false;
         const int stride = head.width * bytesPerPixel;
         pic->pixels.resize(static_cast<size_t>(stride) * head.height);
@@ -467,8 +490,6 @@ struct MovieDecoder::Impl {
         return quit || stopped;
     }
 
-    static bool Fail(const char*) { return false; }
-
     void Run() {
         uint64_t picturesAtPass = 0;
         for (bool opened = OpenStreams(); opened;) {
@@ -533,7 +554,8 @@ struct MovieDecoder::Impl {
 MovieDecoder::MovieDecoder(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 MovieDecoder::~MovieDecoder() = default;
 
-std::unique_ptr<MovieDecoder> MovieDecoder::OpenFile(const std::string& hostPath, const MovieOptions& options,
+std::unique_ptr<MovieDecoder> MovieDecoder::OpenFile(const std::string& hostPath,
+                                                     const MovieOptions& options,
                                                      std::string* error) {
     auto impl = std::make_unique<Impl>();
     impl->options = options;
@@ -547,8 +569,9 @@ std::unique_ptr<MovieDecoder> MovieDecoder::OpenFile(const std::string& hostPath
     return std::unique_ptr<MovieDecoder>(new MovieDecoder(std::move(impl)));
 }
 
-std::unique_ptr<MovieDecoder> MovieDecoder::OpenMemory(std::shared_ptr<const std::vector<uint8_t>> bytes,
-                                                       const MovieOptions& options, std::string* error) {
+std::unique_ptr<MovieDecoder> MovieDecoder::OpenMemory(
+    std::shared_ptr<const std::vector<uint8_t>> bytes, const MovieOptions& options,
+    std::string* error) {
     if (!bytes) return nullptr;
     auto impl = std::make_unique<Impl>();
     impl->options = options;
@@ -558,18 +581,27 @@ std::unique_ptr<MovieDecoder> MovieDecoder::OpenMemory(std::shared_ptr<const std
     return std::unique_ptr<MovieDecoder>(new MovieDecoder(std::move(impl)));
 }
 
-const MovieHead& MovieDecoder::Head() const { return impl_->head; }
+const MovieHead& MovieDecoder::Head() const {
+    return impl_->head;
+}
 
 bool MovieDecoder::WaitStarted(std::chrono::milliseconds limit) {
     Impl& m = *impl_;
     std::unique_lock<std::mutex> lock(m.mutex);
-    m.started.wait_for(lock, limit, [&] { return m.isStarted.load() || m.demuxDone.load() || m.stopped.load(); });
+    m.started.wait_for(
+        lock, limit, [&] { return m.isStarted.load() || m.demuxDone.load() || m.stopped.load(); });
     return m.isStarted;
 }
 
-bool MovieDecoder::Started() const { return impl_->isStarted; }
-bool MovieDecoder::Stopped() const { return impl_->stopped; }
-bool MovieDecoder::Playing() const { return Started() && !Stopped() && !Ended(); }
+bool MovieDecoder::Started() const {
+    return impl_->isStarted;
+}
+bool MovieDecoder::Stopped() const {
+    return impl_->stopped;
+}
+bool MovieDecoder::Playing() const {
+    return Started() && !Stopped() && !Ended();
+}
 
 bool MovieDecoder::Ended() const {
     Impl& m = *impl_;
@@ -589,7 +621,9 @@ void MovieDecoder::Stop() {
     if (m.voice && m.options.mixer) m.options.mixer->Stop(m.voice);
 }
 
-void MovieDecoder::Close() { impl_->Shutdown(); }
+void MovieDecoder::Close() {
+    impl_->Shutdown();
+}
 
 double MovieDecoder::Clock() {
     Impl& m = *impl_;
@@ -603,7 +637,8 @@ double MovieDecoder::Clock() {
     if (m.drainMarked) return m.drainClock + m.SteadySeconds(m.drainTime);
     uint32_t hz = m.voiceRate;
     m.options.mixer->GetFrequency(m.voice, &hz);
-    const double latency = static_cast<double>(m.options.mixer->OutputLatency()) * hz / m.options.mixer->OutputRate();
+    const double latency =
+        static_cast<double>(m.options.mixer->OutputLatency()) * hz / m.options.mixer->OutputRate();
     const double taken = static_cast<double>(m.framesTaken.load());
     const double clock = std::max(0.0, (taken - latency) / m.voiceRate);
     if (m.audioDrained) {
@@ -615,8 +650,8 @@ double MovieDecoder::Clock() {
     return clock;
 }
 
-bool MovieDecoder::Draw(uint8_t* dest, int32_t pitch, int32_t bits, int32_t srcX, int32_t srcY, int32_t w,
-                        int32_t h) {
+bool MovieDecoder::Draw(uint8_t* dest, int32_t pitch, int32_t bits, int32_t srcX, int32_t srcY,
+                        int32_t w, int32_t h) {
     Impl& m = *impl_;
     if (!dest || (bits != 24 && bits != 32) || !m.isStarted || m.stopped) return false;
     const double now = Clock();
@@ -649,8 +684,13 @@ bool MovieDecoder::Draw(uint8_t* dest, int32_t pitch, int32_t bits, int32_t srcX
     const int src = m.bytesPerPixel;
     const int dst = bits / 8;
     const size_t stride = static_cast<size_t>(m.head.width) * src;
+    if (src == dst && srcX == 0 && w == m.head.width && static_cast<size_t>(pitch) == stride) {
+        std::memcpy(dest, m.shown->pixels.data() + srcY * stride, stride * static_cast<size_t>(h));
+        return true;
+    }
     for (int32_t y = 0; y < h; ++y) {
-        const uint8_t* s = m.shown->pixels.data() + (srcY + y) * stride + static_cast<size_t>(srcX) * src;
+        const uint8_t* s =
+            m.shown->pixels.data() + (srcY + y) * stride + static_cast<size_t>(srcX) * src;
         uint8_t* d = dest + static_cast<ptrdiff_t>(y) * pitch;
         if (src == dst) {
             std::memcpy(d, s, static_cast<size_t>(w) * src);
@@ -666,7 +706,11 @@ bool MovieDecoder::Draw(uint8_t* dest, int32_t pitch, int32_t bits, int32_t srcX
     return true;
 }
 
-uint32_t MovieDecoder::Voice() const { return impl_->voice; }
-uint64_t MovieDecoder::PicturesDecoded() const { return impl_->decodedPictures; }
+uint32_t MovieDecoder::Voice() const {
+    return impl_->voice;
+}
+uint64_t MovieDecoder::PicturesDecoded() const {
+    return impl_->decodedPictures;
+}
 
 }  // namespace plat

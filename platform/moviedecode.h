@@ -37,19 +37,20 @@ bool ParseMovieHead(const uint8_t* data, size_t size, MovieHead* head);
 
 struct MovieOptions {
     bool loop = false;
-    int32_t volume = 0;     // hundredths of a decibel
-    int32_t speed = 1000;   // thousandths of normal speed
-    int32_t frameBits = 32; // rows the decode thread converts to: 24 or 32
+    int32_t volume = 0;      // hundredths of a decibel
+    int32_t speed = 1000;    // thousandths of normal speed
+    int32_t frameBits = 32;  // rows the decode thread converts to: 24 or 32
     SoundMixer* mixer = nullptr;
 };
 
 class MovieDecoder {
-public:
+  public:
     // The file at a host path, read as it plays.
-    static std::unique_ptr<MovieDecoder> OpenFile(const std::string& hostPath, const MovieOptions& options,
-                                                  std::string* error);
-    static std::unique_ptr<MovieDecoder> OpenMemory(std::shared_ptr<const std::vector<uint8_t>> bytes,
-                                                    const MovieOptions& options, std::string* error);
+    static std::unique_ptr<MovieDecoder> OpenFile(const std::string& hostPath,
+                                                  const MovieOptions& options, std::string* error);
+    static std::unique_ptr<MovieDecoder> OpenMemory(
+        std::shared_ptr<const std::vector<uint8_t>> bytes, const MovieOptions& options,
+        std::string* error);
     ~MovieDecoder();
     MovieDecoder(const MovieDecoder&) = delete;
     MovieDecoder& operator=(const MovieDecoder&) = delete;
@@ -71,7 +72,8 @@ public:
     // When a picture newer than the last one drawn is due, copies the part of it from
     // (srcX, srcY), w x h pixels, to dest (rows `pitch` bytes apart, `bits` 24 or 32 per pixel)
     // and returns true. The rectangle is cut to the picture.
-    bool Draw(uint8_t* dest, int32_t pitch, int32_t bits, int32_t srcX, int32_t srcY, int32_t w, int32_t h);
+    bool Draw(uint8_t* dest, int32_t pitch, int32_t bits, int32_t srcX, int32_t srcY, int32_t w,
+              int32_t h);
     // Seconds of movie time now.
     double Clock();
     // The mixer's voice of the movie's sound, 0 when it has none.
@@ -79,7 +81,7 @@ public:
     // Pictures the decode thread has converted so far.
     uint64_t PicturesDecoded() const;
 
-private:
+  private:
     struct Impl;
     explicit MovieDecoder(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;

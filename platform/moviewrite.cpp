@@ -81,8 +81,8 @@ struct Encoded {
     int64_t index = 0;
 };
 
-bool EncodeVideo(const MovieWriteOptions& o, const MoviePainter& paint, std::vector<Encoded>* pictures,
-                 std::string* error) {
+bool EncodeVideo(const MovieWriteOptions& o, const MoviePainter& paint,
+                 std::vector<Encoded>* pictures, std::string* error) {
     const int codedH = o.alpha ? o.height * 2 : o.height;
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MPEG1VIDEO);
     AVCodecContext* c = codec ? avcodec_alloc_context3(codec) : nullptr;
@@ -108,8 +108,8 @@ bool EncodeVideo(const MovieWriteOptions& o, const MoviePainter& paint, std::vec
         frame->width = c->width;
         frame->height = c->height;
         ok = av_frame_get_buffer(frame, 0) >= 0;
-        sws = sws_getContext(o.width, codedH, AV_PIX_FMT_BGRA, o.width, codedH, AV_PIX_FMT_YUV420P, SWS_BILINEAR,
-                             nullptr, nullptr, nullptr);
+        sws = sws_getContext(o.width, codedH, AV_PIX_FMT_BGRA, o.width, codedH, AV_PIX_FMT_YUV420P,
+                             SWS_BILINEAR, nullptr, nullptr, nullptr);
         ok = ok && sws;
     }
     const int pitch = o.width * 4;
@@ -157,7 +157,8 @@ bool EncodeVideo(const MovieWriteOptions& o, const MoviePainter& paint, std::vec
 
 }  // namespace
 
-std::vector<uint8_t> WriteMovie(const MovieWriteOptions& o, const MoviePainter& paint, std::string* error) {
+std::vector<uint8_t> WriteMovie(const MovieWriteOptions& o, const MoviePainter& paint,
+                                std::string* error) {
     if (o.width <= 0 || o.height <= 0 || o.fps <= 0 || o.frames <= 0 || !paint) {
         if (error) *error = "bad movie options";
         return {};
@@ -165,11 +166,13 @@ std::vector<uint8_t> WriteMovie(const MovieWriteOptions& o, const MoviePainter& 
     std::vector<Encoded> pictures;
     if (!EncodeVideo(o, paint, &pictures, error)) return {};
 
-    const bool audio = !o.adx.empty() && o.adxRate > 0 && (o.adxChannels == 1 || o.adxChannels == 2) &&
-                       o.adx.size() >= 4;
+    const bool audio = !o.adx.empty() && o.adxRate > 0 &&
+                       (o.adxChannels == 1 || o.adxChannels == 2) && o.adx.size() >= 4;
     // ADX goes out in whole block groups, the header with the first of them.
     const size_t group = 18 * static_cast<size_t>(o.adxChannels ? o.adxChannels : 1);
-    const size_t adxStart = audio ? std::min<size_t>(o.adx.size(), (static_cast<size_t>(o.adx[2]) << 8 | o.adx[3]) + 4) : 0;
+    const size_t adxStart =
+        audio ? std::min<size_t>(o.adx.size(), (static_cast<size_t>(o.adx[2]) << 8 | o.adx[3]) + 4)
+              : 0;
     size_t adxPos = 0;
     int64_t adxSamples = 0;
 
@@ -201,7 +204,8 @@ std::vector<uint8_t> WriteMovie(const MovieWriteOptions& o, const MoviePainter& 
         sendAudioUntil(t + kTicks / 5);
         for (size_t at = 0; at < p.bytes.size(); at += kMaxPayload) {
             m.Pack(t);
-            m.Pes(0xE0, p.bytes.data() + at, std::min(kMaxPayload, p.bytes.size() - at), at == 0 ? t + kTicks / 10 : -1);
+            m.Pes(0xE0, p.bytes.data() + at, std::min(kMaxPayload, p.bytes.size() - at),
+                  at == 0 ? t + kTicks / 10 : -1);
         }
     }
     sendAudioUntil(INT64_MAX / 2);
@@ -210,9 +214,9 @@ std::vector<uint8_t> WriteMovie(const MovieWriteOptions& o, const MoviePainter& 
 }
 
 void PaintFrameBars(uint8_t* bgra, int32_t pitch, int32_t width, int32_t height, uint32_t number) {
-    static const uint8_t kHues[kFrameBarBits][3] = {{255, 64, 64}, {64, 255, 64},  {64, 64, 255}, {255, 255, 64},
-                                                    {255, 64, 255}, {64, 255, 255}, {255, 160, 64}, {160, 255, 64},
-                                                    {64, 160, 255}, {255, 255, 255}};
+    static const uint8_t kHues[kFrameBarBits][3] = {
+        {255, 64, 64},  {64, 255, 64},  {64, 64, 255},  {255, 255, 64}, {255, 64, 255},
+        {64, 255, 255}, {255, 160, 64}, {160, 255, 64}, {64, 160, 255}, {255, 255, 255}};
     const int32_t barW = width / kFrameBarBits;
     for (int32_t y = height / 3; y < height * 2 / 3; ++y) {
         uint8_t* row = bgra + static_cast<ptrdiff_t>(y) * pitch;
@@ -228,7 +232,8 @@ void PaintFrameBars(uint8_t* bgra, int32_t pitch, int32_t width, int32_t height,
     }
 }
 
-uint32_t ReadFrameBars(const uint8_t* pixels, int32_t pitch, int32_t bits, int32_t width, int32_t height) {
+uint32_t ReadFrameBars(const uint8_t* pixels, int32_t pitch, int32_t bits, int32_t width,
+                       int32_t height) {
     const int32_t barW = width / kFrameBarBits;
     const int bpp = bits / 8;
     const uint8_t* row = pixels + static_cast<ptrdiff_t>(height / 2) * pitch;

@@ -28,12 +28,14 @@ struct MovieWriteOptions {
 using MoviePainter = std::function<void(int32_t index, uint8_t* bgra, int32_t pitch)>;
 
 // The program stream, or empty (with a reason) when the encoder refuses.
-std::vector<uint8_t> WriteMovie(const MovieWriteOptions& options, const MoviePainter& paint, std::string* error);
+std::vector<uint8_t> WriteMovie(const MovieWriteOptions& options, const MoviePainter& paint,
+                                std::string* error);
 
 // Ten bars across the picture's middle third; bar i is bright when bit i of the number is set.
 constexpr int kFrameBarBits = 10;
 void PaintFrameBars(uint8_t* bgra, int32_t pitch, int32_t width, int32_t height, uint32_t number);
 // Reads the number back from 24- or 32-bit rows.
-uint32_t ReadFrameBars(const uint8_t* pixels, int32_t pitch, int32_t bits, int32_t width, int32_t height);
+uint32_t ReadFrameBars(const uint8_t* pixels, int32_t pitch, int32_t bits, int32_t width,
+                       int32_t height);
 
 }  // namespace plat

@@ -21,18 +21,21 @@ bool WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
     std::error_code ec;
     fs::create_directories(path.parent_path(), ec);
     std::ofstream f(path, std::ios::binary);
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    f.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(f);
 }
 
 // A plucked note added into stereo frames, panned by `pan` (-1 left .. 1 right).
-void Note(std::vector<int16_t>& pcm, double at, double seconds, double hz, double level, double pan) {
+void Note(std::vector<int16_t>& pcm, double at, double seconds, double hz, double level,
+          double pan) {
     const size_t first = static_cast<size_t>(at * kRate);
     const size_t count = static_cast<size_t>(seconds * kRate);
     for (size_t i = 0; i < count && (first + i) * 2 + 1 < pcm.size(); ++i) {
         const double t = static_cast<double>(i) / kRate;
         const double env = std::exp(-3.0 * t / seconds) * std::min(1.0, t * 200);
-        const double v = level * env * (std::sin(2 * M_PI * hz * t) + 0.3 * std::sin(4 * M_PI * hz * t));
+        const double v =
+            level * env * (std::sin(2 * M_PI * hz * t) + 0.3 * std::sin(4 * M_PI * hz * t));
         for (int c = 0; c < 2; ++c) {
             const double g = c == 0 ? (1 - pan) / 2 : (1 + pan) / 2;
             int32_t s = pcm[(first + i) * 2 + c] + static_cast<int32_t>(v * g * 32767);
@@ -41,7 +44,9 @@ void Note(std::vector<int16_t>& pcm, double at, double seconds, double hz, doubl
     }
 }
 
-double Midi(int n) { return 440.0 * std::pow(2.0, (n - 69) / 12.0); }
+double Midi(int n) {
+    return 440.0 * std::pow(2.0, (n - 69) / 12.0);
+}
 
 // A tune on a chord progression: the bass on each beat, an arpeggio above it.
 std::vector<int16_t> Tune(double seconds, const std::vector<int>& roots, double beat, int seed) {
@@ -52,12 +57,14 @@ std::vector<int16_t> Tune(double seconds, const std::vector<int>& roots, double 
         Note(pcm, t, beat * 1.8, Midi(root - 12), 0.22, -0.3);
         static const int kArp[4] = {0, 4, 7, 12};
         for (int k = 0; k < 2; ++k)
-            Note(pcm, t + k * beat / 2, beat, Midi(root + 12 + kArp[(step * 2 + k + seed) % 4]), 0.12, 0.4);
+            Note(pcm, t + k * beat / 2, beat, Midi(root + 12 + kArp[(step * 2 + k + seed) % 4]),
+                 0.12, 0.4);
     }
     return pcm;
 }
 
-std::vector<uint8_t> Adx(const std::vector<int16_t>& pcm, bool loop, uint32_t loopStart, uint32_t loopEnd) {
+std::vector<uint8_t> Adx(const std::vector<int16_t>& pcm, bool loop, uint32_t loopStart,
+                         uint32_t loopEnd) {
     AdxEncodeOptions o;
     o.rate = kRate;
     o.channels = 2;
@@ -117,7 +124,8 @@ bool WriteDemoMedia(const fs::path& out) {
         const auto body = Tune(8, {60, 57, 53, 55}, 0.25, 1);
         std::vector<int16_t> pcm(intro);
         pcm.insert(pcm.end(), body.begin(), body.end());
-        return Adx(pcm, true, static_cast<uint32_t>(intro.size() / 2), static_cast<uint32_t>(pcm.size() / 2));
+        return Adx(pcm, true, static_cast<uint32_t>(intro.size() / 2),
+                   static_cast<uint32_t>(pcm.size() / 2));
     });
     make("BGM/Track02.adx", [] { return Adx(Tune(6, {62, 59, 55, 57}, 0.3, 2), false, 0, 0); });
     make("Movie/SVOP.sfd", [] {
@@ -131,7 +139,10 @@ bool WriteDemoMedia(const fs::path& out) {
         o.adxRate = kRate;
         o.adxChannels = 2;
         return plat::WriteMovie(
-            o, [&](int32_t i, uint8_t* bgra, int32_t pitch) { PaintOpening(i, bgra, pitch, o.width, o.height); },
+            o,
+            [&](int32_t i, uint8_t* bgra, int32_t pitch) {
+                PaintOpening(i, bgra, pitch, o.width, o.height);
+            },
             nullptr);
     });
     make("Battle/BtlDamageL.sfd", [] {
@@ -141,7 +152,10 @@ bool WriteDemoMedia(const fs::path& out) {
         o.frames = 20;
         o.alpha = true;
         return plat::WriteMovie(
-            o, [&](int32_t i, uint8_t* bgra, int32_t pitch) { PaintBurst(i, o.frames, bgra, pitch, o.width, o.height); },
+            o,
+            [&](int32_t i, uint8_t* bgra, int32_t pitch) {
+                PaintBurst(i, o.frames, bgra, pitch, o.width, o.height);
+            },
             nullptr);
     });
     return ok;

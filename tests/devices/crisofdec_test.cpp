@@ -1,3 +1,5 @@
+#include "devices/crisofdec.h"
+
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -7,8 +9,8 @@
 #include <fstream>
 #include <thread>
 
-#include "devices/crisofdec.h"
 #include "devices/crisofdec_service.h"
+#include "devices/display_fixture.h"
 #include "devices/movie_fixture.h"
 #include "platform/audiooutput.h"
 #include "platform/moviedecode.h"
@@ -32,20 +34,26 @@ int ThreadCount() {
 }
 
 class GlueTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { output.Open(&mixer); }
     void TearDown() override {
         while (CriMwSystemCount() > 0) CriMwSystemFinish();
     }
-    bool Start(bool sound = true) { return CriMwSystemInitAt(dir.Game(), sound ? &mixer : nullptr, bd32); }
+    bool Start(bool sound = true) {
+        return CriMwSystemInitAt(dir.Game(), sound ? &mixer : nullptr, bd32);
+    }
     void Put(std::string name, const std::vector<uint8_t>& bytes) {
         std::replace(name.begin(), name.end(), '\\', '/');
         std::filesystem::create_directories(std::filesystem::path(dir.Host(name)).parent_path());
         std::ofstream(dir.Host(name), std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
     }
-    void PutMovie(const std::string& name, const MovieSpec& spec) { Put(name, *MakeMovie(spec)); }
-    std::vector<uint8_t> Music(bool loop, double seconds, uint32_t loopStart = 0, uint32_t loopEnd = 0) {
+    void PutMovie(const std::string& name, const MovieShape& shape) {
+        Put(name, *MakeMovie(shape));
+    }
+    std::vector<uint8_t> Music(bool loop, double seconds, uint32_t loopStart = 0,
+                               uint32_t loopEnd = 0) {
         const auto pcm = Tone(44100, 2, seconds);
         AdxEncodeOptions o;
         o.rate = 44100;
@@ -54,16 +62,17 @@ protected:
         o.loopEnd = loopEnd;
         return EncodeAdx(pcm.data(), static_cast<uint32_t>(pcm.size() / 2), o);
     }
-    // Renders a period of sound, then draws until the decoder has caught up with the clock; the
-    // number of the last picture drawn, or -1 when none came.
-    int NextPicture(CriMovie& m, uint32_t samples = 1600) {
+    // Renders a period of sound, then draws until the decoder has caught up with the picture
+    // `expected` (or, with none given, until nothing new comes); the number of the last picture
+    // drawn, or -1 when none came.
+    int NextPicture(CriMovie& m, uint32_t samples = 1600, int expected = -1) {
         if (samples) output.Render(samples);
         int got = -1;
-        for (int i = 0; i < 100 && !m.IsEnd(); ++i) {
+        for (int i = 0; i < 250 && !m.IsEnd(); ++i) {
             if (m.Draw())
-                got = static_cast<int>(
-                    plat::ReadFrameBars(m.Frame()->Bits(), m.Frame()->Pitch(), 32, m.Width(), m.Height()));
-            else if (got >= 0 && i > 10)
+                got = static_cast<int>(plat::ReadFrameBars(m.Frame()->Bits(), m.Frame()->Pitch(),
+                                                           32, m.Width(), m.Height()));
+            else if (got >= (expected < 0 ? 0 : expected - 1) && i > 10)
                 break;
             std::this_thread::sleep_for(2ms);
         }
@@ -113,7 +122,8 @@ TEST_F(GlueTest, MusicVolumesPassInTenthsTruncatedTowardsZero) {
     const uint32_t h = CriMwSoundOpen("BGM\\Track01.adx", false);
     ASSERT_NE(h, 0u);
     const uint32_t voice = ThePlayback().SoundVoice(h);
-    for (auto [given, heard] : {std::pair{-6644, -6640}, {-5, 0}, {-1500, -1500}, {0, 0}, {-20000, -10000}}) {
+    for (auto [given, heard] :
+         {std::pair{-6644, -6640}, {-5, 0}, {-1500, -1500}, {0, 0}, {-20000, -10000}}) {
         CriMwSoundSetVolume(h, given);
         EXPECT_EQ(VoiceVolume(voice), heard) << given;
     }
@@ -123,7 +133,8 @@ TEST_F(GlueTest, MusicPlaysToItsEndOrLoopsAndStaleHandlesDoNothing) {
     ASSERT_TRUE(Start());
     Put("BGM\\Track02.adx", Music(false, 0.2));
     Put("BGM\\Track01.adx", Music(true, 0.3, 2000, 12000));
-    const uint32_t once = CriMwSoundOpen("BGM\\Track02.adx", true);  // no loop in the file: plays once
+    const uint32_t once =
+        CriMwSoundOpen("BGM\\Track02.adx", true);  // no loop in the file: plays once
     const uint32_t looped = CriMwSoundOpen("BGM\\Track01.adx", true);
     ASSERT_NE(once, 0u);
     ASSERT_NE(looped, 0u);
@@ -133,14 +144,15 @@ TEST_F(GlueTest, MusicPlaysToItsEndOrLoopsAndStaleHandlesDoNothing) {
     EXPECT_TRUE(CriMwSoundPlay(looped));
     EXPECT_TRUE(CriMwSoundIsPlay(once));
     const auto first = output.Render(4800);
-    EXPECT_NE(std::count(first.begin(), first.end(), 0), static_cast<long>(first.size()));  // sound came out
-    output.Render(48000);  // a second: past the end of the short one
+    EXPECT_NE(std::count(first.begin(), first.end(), 0),
+              static_cast<long>(first.size()));  // sound came out
+    output.Render(48000);                        // a second: past the end of the short one
     EXPECT_FALSE(CriMwSoundIsPlay(once));
     EXPECT_TRUE(CriMwSoundIsPlay(looped));
     CriMwSystemExec();
     plat::VoiceStatus st;
     ASSERT_TRUE(mixer.GetStatus(ThePlayback().SoundVoice(once), &st));
-    EXPECT_FALSE(st.playing);  // the service let go of the ended voice
+    EXPECT_FALSE(st.playing);           // the service let go of the ended voice
     EXPECT_TRUE(CriMwSoundPlay(once));  // and plays it again from the start
     EXPECT_TRUE(CriMwSoundIsPlay(once));
     CriMwSoundStop(looped);
@@ -171,7 +183,8 @@ TEST_F(GlueTest, MusicThatCannotBePlayedIsRefused) {
     for (const char* name : {"BGM\\Missing.adx", "BGM\\Bad.adx", "BGM\\Huge.adx", "BGM\\Empty.adx"})
         EXPECT_EQ(CriMwSoundOpen(name, true), 0u) << name;
     Put("BGM\\Track01.adx", Music(false, 0.1));
-    EXPECT_NE(CriMwSoundOpen("bgm\\TRACK01.ADX", true), 0u);  // letter case as on the game's file system
+    EXPECT_NE(CriMwSoundOpen("bgm\\TRACK01.ADX", true),
+              0u);  // letter case as on the game's file system
     CriMwSystemFinish();
     EXPECT_EQ(CriMwSoundOpen("BGM\\Track01.adx", true), 0u);  // the service is down
 }
@@ -191,9 +204,11 @@ TEST_F(GlueTest, OpenEdgeCases) {
     // Heads cut short: the bytes that came are still parsed; no sequence header, no movie.
     const auto full = MakeMovie({});
     for (size_t cut : {size_t{1}, size_t{40}, size_t{100}, size_t{300}, size_t{5000}}) {
-        Put("Movie\\Cut.sfd", std::vector<uint8_t>(full->begin(), full->begin() + static_cast<long>(cut)));
+        Put("Movie\\Cut.sfd",
+            std::vector<uint8_t>(full->begin(), full->begin() + static_cast<long>(cut)));
         MovieStreamInfo info;
-        const bool parsed = MediaPlayback::GetMovieInfo(full->data(), static_cast<int32_t>(cut), &info);
+        const bool parsed =
+            MediaPlayback::GetMovieInfo(full->data(), static_cast<int32_t>(cut), &info);
         const bool opened = m.Open(nullptr, true, "Movie\\Cut.sfd");
         EXPECT_FALSE(opened) << cut;  // no whole picture in any of them
         EXPECT_EQ(m.Handle(), 0u);
@@ -232,8 +247,8 @@ TEST_F(GlueTest, VolumeAndSpeedReachTheMovieVoice) {
         int32_t heard;
         uint32_t hz;
     };
-    for (const Case& c : {Case{-1500, 1000, -1500, 48000}, Case{-1505, 1000, -1500, 48000}, Case{0, 1000, 0, 48000},
-                          Case{-1500, 2000, 0, 96000}}) {
+    for (const Case& c : {Case{-1500, 1000, -1500, 48000}, Case{-1505, 1000, -1500, 48000},
+                          Case{0, 1000, 0, 48000}, Case{-1500, 2000, 0, 96000}}) {
         CriMovie m;
         ASSERT_TRUE(m.OpenCore(nullptr, false, "Movie\\A.sfd", c.volume, c.speed, true));
         const uint32_t voice = ThePlayback().MovieVoice(m.Handle());
@@ -257,10 +272,11 @@ TEST_F(GlueTest, PicturesFollowTheAudioClock) {
     uint64_t rendered = 0;
     int seen = 0;
     // Uneven periods, as a sound card's are.
-    for (uint32_t step : {1600u, 800u, 2400u, 1600u, 3200u, 1600u, 1600u, 4800u, 1600u, 1600u, 800u, 1600u}) {
-        const int got = NextPicture(m, step);
+    for (uint32_t step :
+         {1600u, 800u, 2400u, 1600u, 3200u, 1600u, 1600u, 4800u, 1600u, 1600u, 800u, 1600u}) {
         rendered += step;
         const int named = static_cast<int>(std::max(0.0, (rendered - latency) / 48000.0 * 30));
+        const int got = NextPicture(m, step, named);
         if (got < 0) continue;  // nothing new was due
         ++seen;
         EXPECT_LE(std::abs(got - named), 1) << "after " << rendered << " samples";
@@ -283,7 +299,9 @@ TEST_F(GlueTest, WithoutSoundPicturesFollowASteadyClock) {
     const auto after = Clock::now();
     int got = -1;
     while (Clock::now() - after < 400ms) {
-        if (m.Draw()) got = static_cast<int>(plat::ReadFrameBars(m.Frame()->Bits(), m.Frame()->Pitch(), 32, 160, 96));
+        if (m.Draw())
+            got = static_cast<int>(
+                plat::ReadFrameBars(m.Frame()->Bits(), m.Frame()->Pitch(), 32, 160, 96));
         std::this_thread::sleep_for(2ms);
     }
     const double lo = std::chrono::duration<double>(Clock::now() - after).count() * 60;
@@ -317,7 +335,7 @@ TEST_F(GlueTest, LoopingMoviesStartAgainAndNeverEnd) {
 TEST_F(GlueTest, StopAndCloseWakeTheWaitingDecoderAndLeaveNoThread) {
     ASSERT_TRUE(Start());
     PutMovie("Movie\\A.sfd", {160, 96, 90});
-    const int threads = ThreadCount();
+    int threads = 0;
     {
         CriMovie m;
         ASSERT_TRUE(m.Open(nullptr, true, "Movie\\A.sfd"));
@@ -334,7 +352,9 @@ TEST_F(GlueTest, StopAndCloseWakeTheWaitingDecoderAndLeaveNoThread) {
         ASSERT_TRUE(m.Open(nullptr, true, "Movie\\A.sfd"));  // closes the stopped one first
         std::this_thread::sleep_for(100ms);
         m.Close();
-        EXPECT_LT(Clock::now() - t0, 2s);
+        EXPECT_LT(Clock::now() - t0, 5s);
+        // Counted once a movie has come and gone: sanitizer runtimes start threads of their own.
+        threads = ThreadCount();
     }
     for (int i = 0; i < 100; ++i) {
         CriMovie m;
@@ -349,7 +369,8 @@ TEST_F(GlueTest, DrawToIsClippedToTheBitmapOnEverySide) {
     ASSERT_TRUE(Start(false));
     PutMovie("Movie\\A.sfd", {160, 96, 200, false});
     CriMovie m;
-    ASSERT_TRUE(m.OpenCore(nullptr, true, "Movie\\A.sfd", 0, 30000, true));  // a new picture at every turn
+    // Looping and fast, so a new picture is due at every turn however slow the turns are.
+    ASSERT_TRUE(m.OpenCore(nullptr, true, "Movie\\A.sfd", 0, 30000, true));
     for (ZRBitDepth depth : {bd24, bd32}) {
         TNyRGBBits bits(nullptr);
         bits.SetBitDepth(depth);
@@ -360,8 +381,8 @@ TEST_F(GlueTest, DrawToIsClippedToTheBitmapOnEverySide) {
         struct Place {
             int x, y;
         };
-        for (Place p : {Place{-50, -30}, Place{80, 50}, Place{-159, 59}, Place{99, -95}, Place{1000, 0},
-                        Place{-1000, -1000}, Place{0, 0}, Place{-30, 10}}) {
+        for (Place p : {Place{-50, -30}, Place{80, 50}, Place{-159, 59}, Place{99, -95},
+                        Place{1000, 0}, Place{-1000, -1000}, Place{0, 0}, Place{-30, 10}}) {
             std::memset(bits.Bits(), 0x7E, static_cast<size_t>(bits.Pitch()) * 60);
             bool drawn = false;
             for (int i = 0; i < 200 && !drawn; ++i) {
@@ -374,8 +395,11 @@ TEST_F(GlueTest, DrawToIsClippedToTheBitmapOnEverySide) {
                 for (int x = 0; x < 100; ++x) {
                     const bool inside = x >= p.x && x < p.x + 160 && y >= p.y && y < p.y + 96;
                     const uint8_t b = bits.Bits()[y * bits.Pitch() + x * bpp];
-                    if (!inside) ASSERT_EQ(b, 0x7E) << x << "," << y;
-                    if (inside && (y - p.y < 20)) ASSERT_LT(b, 0x40) << x << "," << y;
+                    if (!inside) {
+                        ASSERT_EQ(b, 0x7E) << x << "," << y;
+                    } else if (y - p.y < 20) {
+                        ASSERT_LT(b, 0x40) << x << "," << y;
+                    }
                 }
         }
     }
@@ -392,8 +416,8 @@ TEST_F(GlueTest, AlphaMoviesReportHalfTheHeightAndDecodeTheirAlpha) {
     EXPECT_EQ(m.Frame()->PixFormat(), pf32_8888);
     EXPECT_EQ(panel.GetMaskMode(), 1);
     const uint8_t* row = m.Frame()->Bits() + 10 * m.Frame()->Pitch();
-    EXPECT_LT(row[2 * 4 + 3], 24);      // alpha rises from left
-    EXPECT_GT(row[125 * 4 + 3], 230);   // to right
+    EXPECT_LT(row[2 * 4 + 3], 24);     // alpha rises from left
+    EXPECT_GT(row[125 * 4 + 3], 230);  // to right
     EXPECT_NEAR(row[64 * 4 + 3], 128, 16);
     EXPECT_EQ(plat::ReadFrameBars(m.Frame()->Bits(), m.Frame()->Pitch(), 32, 128, 64), 0u);
     m.Close();
@@ -412,18 +436,19 @@ TEST_F(GlueTest, APictureSizeChangingMidFileIsScaledToTheHead) {
     Put("Movie\\Two.sfd", first);
     TNyRGBPanel panel(&owner);
     CriMovie m;
-    ASSERT_TRUE(m.OpenCore(&panel, false, "Movie\\Two.sfd", 0, 8000, true));
+    ASSERT_TRUE(m.OpenCore(&panel, false, "Movie\\Two.sfd", 0, 4000, true));
     EXPECT_EQ(m.Width(), 160);
-    int drawn = 0, lastBars = -1;
-    for (int i = 0; i < 400 && !m.IsEnd(); ++i) {
-        if (m.Draw()) {
-            ++drawn;
-            lastBars = static_cast<int>(plat::ReadFrameBars(m.Frame()->Bits(), m.Frame()->Pitch(), 32, 160, 96));
-        }
-        std::this_thread::sleep_for(3ms);
+    int lastBars = -1;
+    for (int i = 0; i < 2000 && !m.IsEnd(); ++i) {
+        if (m.Draw())
+            lastBars = static_cast<int>(
+                plat::ReadFrameBars(m.Frame()->Bits(), m.Frame()->Pitch(), 32, 160, 96));
+        std::this_thread::sleep_for(2ms);
     }
-    EXPECT_GT(drawn, 12);  // pictures of the larger part came through
-    EXPECT_GE(lastBars, 10);  // and still read, scaled to the head's size
+    EXPECT_TRUE(m.IsEnd());
+    // The larger part's late pictures (numbers 10 to 19, which the first part never reaches)
+    // came through and still read, scaled to the head's size.
+    EXPECT_GE(lastBars, 10);
 }
 
 TEST_F(GlueTest, WaitingForTheFirstPictureGivesUpAfterThreeSeconds) {
@@ -442,7 +467,7 @@ TEST_F(GlueTest, WaitingForTheFirstPictureGivesUpAfterThreeSeconds) {
         padding[4] = static_cast<char>(30000 >> 8), padding[5] = static_cast<char>(30000 & 0xFF);
         out.write(padding.data(), static_cast<std::streamsize>(padding.size()));
         out.flush();
-        std::this_thread::sleep_for(3600ms);
+        std::this_thread::sleep_for(4500ms);
     });
     const uint32_t h = ThePlayback().OpenMovie("Movie\\Stuck.sfd", false, 0, 1000);
     ASSERT_NE(h, 0u);
@@ -450,8 +475,42 @@ TEST_F(GlueTest, WaitingForTheFirstPictureGivesUpAfterThreeSeconds) {
     ThePlayback().WaitStart(h);
     const auto waited = Clock::now() - t0;
     EXPECT_GE(waited, 2900ms);
-    EXPECT_LT(waited, 3500ms);
+    EXPECT_LT(waited, 4200ms);  // the source stalls for 4.5 s
     EXPECT_FALSE(ThePlayback().MovieIsPlay(h));
     writer.join();
     ThePlayback().CloseMovie(h);
+}
+
+// The movie scene draws straight into the display's draw surface, which hands out its pixels
+// only while locked.
+TEST_F(DisplayTest, MoviesDrawStraightIntoTheDisplaysDrawSurface) {
+    ASSERT_TRUE(Enable(0));
+    TempDir dir;
+    const auto movie = MakeMovie({160, 96, 30, false});
+    std::ofstream(dir.Host("m.sfd"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(movie->data()),
+               static_cast<std::streamsize>(movie->size()));
+    ASSERT_TRUE(CriMwSystemInitAt(dir.Game(), nullptr, bd32));
+    {
+        CriMovie m;
+        ASSERT_TRUE(m.Open(nullptr, true, "m.sfd"));
+        DirectX::TDSurface* surface = device->DrawSurface();
+        ASSERT_FALSE(surface->Locked());
+        bool drawn = false;
+        for (int i = 0; i < 200 && !drawn; ++i) {
+            drawn = m.DrawTo(surface, 100, 50);
+            if (!drawn) std::this_thread::sleep_for(2ms);
+        }
+        EXPECT_TRUE(drawn);
+        EXPECT_FALSE(surface->Locked());
+        const auto pixels = Drawn();
+        std::vector<uint32_t> picture(160 * 96);
+        for (int y = 0; y < 96; ++y)
+            std::memcpy(&picture[y * 160], &pixels[(y + 50) * surface->Width() + 100], 160 * 4);
+        EXPECT_LT(plat::ReadFrameBars(reinterpret_cast<const uint8_t*>(picture.data()), 160 * 4, 32,
+                                      160, 96),
+                  30u);
+        EXPECT_EQ(pixels[40 * surface->Width() + 100], 0u);  // above the movie: untouched
+    }
+    CriMwSystemFinish();
 }

@@ -8,7 +8,7 @@
 #include "media/zradx.h"
 #include "platform/moviewrite.h"
 
-struct MovieSpec {
+struct MovieShape {
     int32_t width = 160, height = 96, frames = 30;
     bool sound = true;
     bool alpha = false;
@@ -22,11 +22,12 @@ inline std::vector<int16_t> Tone(uint32_t rate, uint8_t channels, double seconds
     std::vector<int16_t> pcm(static_cast<size_t>(n) * channels);
     for (uint32_t i = 0; i < n; ++i)
         for (uint8_t c = 0; c < channels; ++c)
-            pcm[i * channels + c] = static_cast<int16_t>(8000 * std::sin(2 * M_PI * hz * (c + 1) * i / rate));
+            pcm[i * channels + c] =
+                static_cast<int16_t>(8000 * std::sin(2 * M_PI * hz * (c + 1) * i / rate));
     return pcm;
 }
 
-inline std::shared_ptr<const std::vector<uint8_t>> MakeMovie(const MovieSpec& s) {
+inline std::shared_ptr<const std::vector<uint8_t>> MakeMovie(const MovieShape& s) {
     plat::MovieWriteOptions o;
     o.width = s.width;
     o.height = s.height;
@@ -48,7 +49,8 @@ inline std::shared_ptr<const std::vector<uint8_t>> MakeMovie(const MovieSpec& s)
             plat::PaintFrameBars(bgra, pitch, s.width, s.height, static_cast<uint32_t>(i));
             if (s.alpha)
                 for (int32_t y = 0; y < s.height; ++y)
-                    for (int32_t x = 0; x < s.width; ++x) bgra[y * pitch + x * 4 + 3] = static_cast<uint8_t>(x * 255 / s.width);
+                    for (int32_t x = 0; x < s.width; ++x)
+                        bgra[y * pitch + x * 4 + 3] = static_cast<uint8_t>(x * 255 / s.width);
         },
         nullptr);
     return std::make_shared<const std::vector<uint8_t>>(std::move(bytes));

@@ -1,3 +1,5 @@
+#include "media/zradx.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -6,8 +8,6 @@
 #include <memory>
 #include <random>
 #include <vector>
-
-#include "media/zradx.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -34,7 +34,8 @@ std::vector<int16_t> DecodeAll(const std::vector<uint8_t>& file, bool loop, uint
     uint32_t got = 0;
     // Odd request sizes, so block and loop edges fall inside requests.
     while (got < limit) {
-        const uint32_t n = d.Decode(out.data() + size_t{got} * d.Header().channels, std::min(limit - got, 77u));
+        const uint32_t n =
+            d.Decode(out.data() + size_t{got} * d.Header().channels, std::min(limit - got, 77u));
         if (n == 0) break;
         got += n;
     }
@@ -58,7 +59,8 @@ std::vector<int16_t> ReferenceDecode(const std::vector<uint8_t>& file) {
     while (avcodec_receive_frame(c, frame) == 0) {
         const int ch = frame->ch_layout.nb_channels;
         for (int i = 0; i < frame->nb_samples; ++i)
-            for (int k = 0; k < ch; ++k) out.push_back(reinterpret_cast<int16_t*>(frame->extended_data[k])[i]);
+            for (int k = 0; k < ch; ++k)
+                out.push_back(reinterpret_cast<int16_t*>(frame->extended_data[k])[i]);
         av_frame_unref(frame);
     }
     av_frame_free(&frame);
@@ -121,7 +123,8 @@ TEST(ZRAdx, LoopPassesRepeatTheLoopStartExactly) {
         EXPECT_TRUE(std::equal(looped.begin(), looped.begin() + end * 2, straight.begin()));
         for (uint32_t pass = 1; pass <= 3; ++pass)
             EXPECT_TRUE(std::equal(looped.begin() + (end + (pass - 1) * span) * 2,
-                                   looped.begin() + (end + pass * span) * 2, straight.begin() + start * 2))
+                                   looped.begin() + (end + pass * span) * 2,
+                                   straight.begin() + start * 2))
                 << "pass " << pass;
     }
 }
