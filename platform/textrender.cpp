@@ -12,6 +12,8 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/codepage.h"
 #include "platform/fontfaces.h"
@@ -91,6 +93,19 @@ class RasterFont {
                                  : FT_LOAD_TARGET_NORMAL;
     }
     int32_t BoldStrength() const { return desc.bold ? std::max(1, em / 24) : 0; }
+
+    // Rendered glyphs kept for the font's life: text is drawn again and again from few
+    // characters, and rasterising the outline is most of the cost of drawing it.
+    struct Rendered {
+        bool drawable = false;  // false: the glyph has no bitmap to draw
+        int32_t advance = 0, left = 0, top = 0;
+        uint32_t rows = 0, width = 0;
+        int pitch = 0;
+        unsigned char pixelMode = 0;
+        std::vector<uint8_t> bits;
+    };
+    static constexpr size_t kMaxRendered = 4096;
+    std::unordered_map<char32_t, Rendered> rendered;
 };
 
 namespace {
@@ -335,15 +350,47 @@ bool DrawText(DrawSurface& s, int32_t x, int32_t y, std::string_view bytes) {
         FillBox(s, x, y, x + width, y + f.ascent + f.descent, FromColourRef(s.back_colour));
     }
     for (char32_t cp : cps) {
-        FT_GlyphSlot slot;
-        int32_t adv = 0;
-        if (!LoadStyled(f, cp, slot, adv)) continue;
-        FT_Render_Mode mode = f.desc.quality == 3 ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL;
-        if (slot->format == FT_GLYPH_FORMAT_BITMAP || FT_Render_Glyph(slot, mode) == 0) {
-            BlitGlyph(s, slot->bitmap, pen + slot->bitmap_left, baseline - slot->bitmap_top,
-                      colour);
+        auto it = f.rendered.find(cp);
+        if (it == f.rendered.end()) {
+            FT_GlyphSlot slot;
+            int32_t adv = 0;
+            if (!LoadStyled(f, cp, slot, adv)) continue;
+            RasterFont::Rendered r;
+            r.advance = adv;
+            FT_Render_Mode mode =
+                f.desc.quality == 3 ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL;
+            if (slot->format == FT_GLYPH_FORMAT_BITMAP || FT_Render_Glyph(slot, mode) == 0) {
+                const FT_Bitmap& bm = slot->bitmap;
+                if (bm.pitch < 0) {
+                    // Rows running upward are rare enough to be drawn without keeping them.
+                    BlitGlyph(s, bm, pen + slot->bitmap_left, baseline - slot->bitmap_top,
+                              colour);
+                    pen += adv;
+                    continue;
+                }
+                r.drawable = bm.buffer != nullptr && bm.rows > 0;
+                r.left = slot->bitmap_left;
+                r.top = slot->bitmap_top;
+                r.rows = bm.rows;
+                r.width = bm.width;
+                r.pitch = bm.pitch;
+                r.pixelMode = bm.pixel_mode;
+                if (r.drawable) r.bits.assign(bm.buffer, bm.buffer + size_t(bm.rows) * bm.pitch);
+            }
+            if (f.rendered.size() >= RasterFont::kMaxRendered) f.rendered.clear();
+            it = f.rendered.emplace(cp, std::move(r)).first;
         }
-        pen += adv;
+        const RasterFont::Rendered& r = it->second;
+        if (r.drawable) {
+            FT_Bitmap bm{};
+            bm.rows = r.rows;
+            bm.width = r.width;
+            bm.pitch = r.pitch;
+            bm.pixel_mode = r.pixelMode;
+            bm.buffer = const_cast<uint8_t*>(r.bits.data());
+            BlitGlyph(s, bm, pen + r.left, baseline - r.top, colour);
+        }
+        pen += r.advance;
     }
     int32_t thickness = std::max(1, f.em / 16);
     if (f.desc.underline) {
