@@ -36,3 +36,9 @@ function(zr_bench_extra_flow_game target)
   target_link_libraries(${target} PRIVATE nyscriptlib GTest::gtest)
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
 endfunction()
+
+# The text windows' rendering is measured beside FreeType's own glyph rendering.
+function(zr_bench_extra_scenes_textwin target)
+  pkg_check_modules(ZRBENCH_FT REQUIRED IMPORTED_TARGET freetype2 fontconfig)
+  target_link_libraries(${target} PRIVATE PkgConfig::ZRBENCH_FT)
+endfunction()
