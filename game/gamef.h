@@ -201,6 +201,15 @@ class TGameForm : public plat::WindowComponent {
     TNyRGBBits* TransitionFrom = nullptr;
     TNyRGBBits* TransitionTo = nullptr;
 
+    // Resources of the transition kinds that need one, from the game archive; a missing mask
+    // throws EGameErr, missing water tables are neutral, a missing halo file is skipped.
+    void LoadWaterTables();
+    void FreeWaterTables();
+    void LoadHalo();
+    void FreeHalo();
+    void LoadTransitionMask(const ZRString& name);
+    void FreeTransitionMask();
+
     // Screenshots, in-window hot keys and the display-mode messages.
     enum HotKey : int32_t {
         hkNone = -1,
