@@ -608,7 +608,7 @@ bool TStageUnit::StageApply() {
     ApplyStepNo = 0;
     ApplyRunning = 1;
     ApplyStep();
-    if (StageState == ssIdle) RefreshStage();
+    RefreshStageChanged();
     return IsBusy();
 }
 
@@ -645,8 +645,7 @@ void TStageUnit::ApplyStep() {
         if (total < 0) continue;
         LeaveRate[i] = FadeOut[i] && step >= total - 4 ? (total - step) * 32 : 128;
     }
-    if (StageState != ssApply || !ApplyRunning) {
-        if (StageState == ssApply) StageState = ssIdle;
+    if (StageState != ssApply) {
         for (int i = 0; i < kSlots; ++i) {
             TNyRGBPanel* p = slotPanel_[0][i].get();
             if (p->GetVisible()) {
