@@ -2,6 +2,7 @@
 // character pictures with their definitions, and the per-frame animation of both.
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cstdio>
 #include <string>
 
@@ -169,6 +170,20 @@ bool TStageUnit::ReadCharDefinition(CharRecord& rec, const ZRString& name) {
 
 // ---- Drawing and animating characters ----
 
+namespace {
+
+// The panel rectangle an entry covers with an image, kept inside what an int can hold.
+ZRRect EntryRect(const CharRecord::Entry& en, const CharRecord::Image& im) {
+    auto fit = [](int64_t v) {
+        return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN / 2, INT32_MAX / 2));
+    };
+    const int64_t w = std::clamp(im.w, 0, CharRecord::kMaxSize);
+    const int64_t h = std::clamp(im.h, 0, CharRecord::kMaxSize);
+    return ZRRect{fit(en.x), fit(en.y), fit(int64_t{en.x} + w), fit(int64_t{en.y} + h)};
+}
+
+}  // namespace
+
 void TStageUnit::DrawCharRecord(const CharRecord& rec, TNyRGBBits* dest, int ox, int oy,
                                 const ZRRect& area, int32_t rate) {
     if (!rec.Holds() || !dest) return;
@@ -179,11 +194,15 @@ void TStageUnit::DrawCharRecord(const CharRecord& rec, TNyRGBBits* dest, int ox,
         if (en.image < 0 && en.anim < 0) continue;
         const CharRecord::Image im = rec.EntryImage(e);
         if (im.w <= 0 || im.h <= 0) continue;
-        ZRRect r{en.x, en.y, en.x + std::min(im.w, CharRecord::kMaxSize),
-                 en.y + std::min(im.h, CharRecord::kMaxSize)};
+        ZRRect r = EntryRect(en, im);
         if (!r.IntersectRect(area)) continue;
-        // The bitmap calls themselves refuse or clip a source rectangle outside the picture.
-        const int sx = im.x + (r.left - en.x), sy = im.y + (r.top - en.y);
+        // The bitmap calls themselves refuse or clip a source rectangle outside the picture;
+        // only a source beyond what an int can say is left out here.
+        const int64_t sx64 = int64_t{im.x} + r.left - en.x, sy64 = int64_t{im.y} + r.top - en.y;
+        if (sx64 < INT32_MIN / 2 || sx64 > INT32_MAX / 2 || sy64 < INT32_MIN / 2 ||
+            sy64 > INT32_MAX / 2)
+            continue;
+        const int sx = static_cast<int>(sx64), sy = static_cast<int>(sy64);
         const int w = r.right - r.left, h = r.bottom - r.top;
         const int dx = ox + r.left, dy = oy + r.top;
         if (rate >= 128) {
@@ -229,8 +248,8 @@ bool TStageUnit::EntryAnimTick(CharRecord& rec, int e, TNyRGBPanel* panel) {
     }
     const CharRecord::Image after = rec.EntryImage(e);
     if (panel) {
-        panel->SetModifyRect(ZRRect{en.x, en.y, en.x + before.w, en.y + before.h});
-        panel->SetModifyRect(ZRRect{en.x, en.y, en.x + after.w, en.y + after.h});
+        panel->SetModifyRect(EntryRect(en, before));
+        panel->SetModifyRect(EntryRect(en, after));
     }
     return true;
 }
