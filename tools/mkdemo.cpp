@@ -21,6 +21,7 @@
 #include "media/zrpng.h"
 #include "tools/mkdemo_effects.h"
 #include "tools/mkdemo_images.h"
+#include "tools/mkdemo_media.h"
 
 namespace fs = std::filesystem;
 
@@ -289,6 +290,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     fs::remove_all(stage, ec);
+    if (!WriteDemoMedia(out)) return 1;
 
     const fs::path ini = out / "Solvane.ini";
     if (!fs::exists(ini)) {
