@@ -217,6 +217,7 @@ bool TStageUnit::Setup(ZRFileMan* archive) {
     Transition.Stop();
     StageState = ssIdle;
     SetUpDone = true;
+    Reset();
     return true;
 }
 
