@@ -128,9 +128,9 @@ class StageTest : public ::testing::Test {
     TempDir dir;
     ZRFileMan archive;
     std::unique_ptr<TStageUnit> stage;
+    std::string oldCwd_;
 
   private:
-    std::string oldCwd_;
     ZRBitDepth savedDepth_ = bdNone;
     UserConfig savedSettings_{};
 };
