@@ -138,7 +138,8 @@ void TStageUnit::BuildPanels() {
         weather_[second][1] = make(r, kWidth, kHeight);
         r->OnDraw = [this, second](TNyRGBPanel*, TNyRGBBits* d, int x, int y, int sx, int sy,
                                    int dx, int dy) {
-            const StageRecord& rec = BG[second];
+            // The old picture keeps showing what was there when the background did not change.
+            const StageRecord& rec = second && SecondBG && BG[1].created ? BG[1] : BG[0];
             if (!rec.picture || !rec.picture->Created()) return true;
             const int page = std::clamp(rec.page, 0, std::max(0, rec.pages - 1));
             d->Draw(x, y, rec.picture.get(), sx, sy + page * kHeight, dx, dy);
@@ -169,8 +170,9 @@ void TStageUnit::BuildPanels() {
             p->OnDraw = [this, set, i](TNyRGBPanel*, TNyRGBBits* d, int x, int y, int sx, int sy,
                                        int dx, int dy) {
                 const int32_t rate = set == 0 ? ShownRate[i] : set == 2 ? LeaveRate[i] : 128;
-                DrawCharRecord(Chars[set][i], d, x - sx, y - sy, ZRRect{sx, sy, sx + dx, sy + dy},
-                               rate);
+                // A kept slot shows the record it had; an unchanged one shows the current one.
+                const CharRecord& rec = set == 1 && !PrevSet[i] ? Chars[0][i] : Chars[set][i];
+                DrawCharRecord(rec, d, x - sx, y - sy, ZRRect{sx, sy, sx + dx, sy + dy}, rate);
                 return true;
             };
         }

@@ -272,6 +272,29 @@ TEST_F(StageTransitions, CrossFadeRunsToItsEndAndKeepsTheOldPictureMoving) {
     EXPECT_EQ(stage->SecondBG, 0);
 }
 
+TEST_F(StageTransitions, TheOldPictureKeepsWhatDidNotChange) {
+    CharSlots s;
+    s.ShowId[3] = 1;
+    stage->SetCharSlots(s);
+    Show(10);
+    // Background changes, the character stays: the old side still shows the character.
+    stage->SetBackground(20);
+    ASSERT_TRUE(stage->StageTransition(1));
+    stage->StageFrame(1, false);
+    EXPECT_EQ(At(stage->FromBits, 640, 360), 0xC0C0C0u);
+    EXPECT_EQ(At(stage->FromBits, 100, 100), 0x0000FFu);
+    EXPECT_EQ(At(stage->ToBits, 100, 100), 0xFF0000u);
+    stage->StageFrame(1, true);
+    // Only the character leaves: the old side keeps its background and the one leaving.
+    stage->SetCharSlots(CharSlots());
+    ASSERT_TRUE(stage->StageTransition(1));
+    stage->StageFrame(1, false);
+    EXPECT_EQ(At(stage->FromBits, 100, 100), 0xFF0000u);
+    EXPECT_EQ(At(stage->FromBits, 640, 360), 0xC0C0C0u);
+    EXPECT_EQ(At(stage->ToBits, 640, 360), 0xFF0000u);
+    stage->StageFrame(1, true);
+}
+
 TEST_F(StageTransitions, SimpleDisplayRunsBetweenStillSnapshots) {
     Show(10);
     UserSettings.SimpleDisplay = true;
