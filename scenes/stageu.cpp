@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 
 #include "foundation/zrmemman.h"
 #include "game/gamedef.h"
@@ -183,7 +184,8 @@ bool TStageUnit::Setup(ZRFileMan* archive) {
     Archive = archive;
     auto open = [](const char* pak, const char* dir) {
         auto f = std::make_unique<ZRFileMan>();
-        if (f->InitPack(pak) || f->InitDir(dir)) return f;
+        // The directory manager takes any name; a directory that is not there is no archive.
+        if (f->InitPack(pak) || (std::filesystem::is_directory(dir) && f->InitDir(dir))) return f;
         return std::unique_ptr<ZRFileMan>();
     };
     BGFiles = open("EvBG.pak", "EvBG_Pak");

@@ -392,3 +392,42 @@ TEST_F(StageTransitions, CentreMoves) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(StageMoves, ClicksPlaceholdersAndSetUpFailures) {
+    // The stage panel reports the three buttons as 1, 2 and 3.
+    struct Sink {
+        std::vector<int> codes;
+        void Take(int c) { codes.push_back(c); }
+    } sink;
+    stage->SetClickCallback(ZRBaseCallback1<void, int>(&sink, &Sink::Take));
+    for (TMouseButton b : {mbLeft, mbRight, mbMiddle}) stage->StagePanel()->MouseDown(b, 0, 10, 10);
+    EXPECT_EQ(sink.codes, (std::vector<int>{1, 2, 3}));
+
+    // Character 999 stands in as a transparent 16x16 square; a missing picture hides the slot.
+    CharSlots s;
+    s.ShowId[2] = 999;
+    s.ShowId[4] = 77;
+    stage->SetCharSlots(s);
+    Show(10);
+    EXPECT_EQ(stage->ShownId[2], 999);
+    EXPECT_EQ(P(2)->GetSizeX(), 16);
+    EXPECT_EQ(CentreX(P(2)), 480);
+    EXPECT_EQ(stage->ShownId[4], -1);
+    EXPECT_FALSE(P(4)->GetVisible());
+
+    // Set-up needs both picture archives and the flake sheet.
+    std::filesystem::rename(dir.Host("game/Snow.bmp"), dir.Host("game/Snow.old"));
+    TStageUnit noSnow;
+    EXPECT_FALSE(noSnow.Setup(&archive));
+    EXPECT_FALSE(noSnow.Exists());
+    std::filesystem::rename(dir.Host("game/Snow.old"), dir.Host("game/Snow.bmp"));
+    std::filesystem::rename(dir.Host("EvCG_Pak"), dir.Host("EvCG_Old"));
+    TStageUnit noCharacters;
+    EXPECT_FALSE(noCharacters.Setup(&archive));
+    EXPECT_FALSE(noCharacters.StageTransition(1));
+    std::filesystem::rename(dir.Host("EvCG_Old"), dir.Host("EvCG_Pak"));
+}
+
+}  // namespace
