@@ -16,6 +16,7 @@
 #include "foundation/zrmemman.h"
 #include "foundation/zrstream.h"
 #include "game/gamedef.h"
+#include "game/gameeffect.h"
 #include "game/gamef.h"
 #include "media/zrpng.h"
 #include "scenes/stageu.h"
@@ -162,7 +163,22 @@ void BM_IdleFrame(benchmark::State& state) {
     Rig& r = TheRig();
     const int chars = int(state.range(0)), weather = int(state.range(1));
     r.Scene(chars, weather, 4);
-    for (auto _ : state) r.stage.StageFrame(1, false);
+    // The scene's panel with the stage attached, updated into a screen where it changed, as
+    // the window's render does.
+    TNyRGBPanel scene(nullptr);
+    scene.SetAutoSize(false);
+    scene.SetSizeX(1280);
+    scene.SetSizeY(720);
+    scene.Create();
+    r.stage.AttachStage(&scene);
+    TNyRGBBits* screen = CreateScreenBits();
+    scene.Draw(screen, 0, 0);
+    for (auto _ : state) {
+        r.stage.StageFrame(1, false);
+        scene.Update(screen, 0, 0);
+    }
+    r.stage.DetachStage();
+    MemMan->Delete(screen);
     state.SetLabel(chars ? (weather ? "three blinking, snow" : "three blinking")
                          : "empty stage (unchanged screen)");
 }
