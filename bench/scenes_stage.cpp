@@ -25,7 +25,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void Png(const fs::path& p, int w, int h, uint32_t (*colour)(int, int), uint8_t (*alpha)(int, int)) {
+void Png(const fs::path& p, int w, int h, uint32_t (*colour)(int, int),
+         uint8_t (*alpha)(int, int)) {
     std::vector<unsigned char> bgr(size_t(w) * h * 3), a(size_t(w) * h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
@@ -67,13 +68,18 @@ struct Rig {
         fs::create_directories(root / "EvBG_Pak");
         fs::create_directories(root / "EvCG_Pak");
         fs::create_directories(root / "game");
-        Png(root / "EvBG_Pak" / "bg010.png", 1280, 720,
-            [](int x, int y) { return y < 400 ? 0x4080F0u + uint32_t(y / 4) : 0x306020u + uint32_t(x % 32); },
+        Png(
+            root / "EvBG_Pak" / "bg010.png", 1280, 720,
+            [](int x, int y) {
+                return y < 400 ? 0x4080F0u + uint32_t(y / 4) : 0x306020u + uint32_t(x % 32);
+            },
             [](int, int y) { return uint8_t(y < 400 ? 255 : 0); });
-        Png(root / "EvBG_Pak" / "bg014.png", 1280, 720,
+        Png(
+            root / "EvBG_Pak" / "bg014.png", 1280, 720,
             [](int, int y) { return y < 400 ? 0x708090u : 0x404838u; },
             [](int, int y) { return uint8_t(y < 400 ? 255 : 0); });
-        Png(root / "EvCG_Pak" / "chr001.png", 400, 640,
+        Png(
+            root / "EvCG_Pak" / "chr001.png", 400, 640,
             [](int x, int y) { return 0xC03040u + uint32_t((x ^ y) & 0x1F); },
             [](int x, int y) {
                 const double dx = (x - 160) / 150.0, dy = (y - 320) / 310.0;
@@ -81,7 +87,8 @@ struct Rig {
             });
         std::ofstream(root / "EvCG_Pak" / "chr001.ini")
             << "[BASE]\nWIDTH=320\nHEIGHT=640\n[IMG]\nID=0\nWIDTH=320\nHEIGHT=640\n[IMG]\nID=1\n"
-               "POSX=320\nWIDTH=48\nHEIGHT=16\n[IMG]\nID=2\nPOSX=320\nPOSY=16\nWIDTH=48\nHEIGHT=16\n"
+               "POSX=320\nWIDTH=48\nHEIGHT=16\n[IMG]\nID=2\nPOSX=320\nPOSY=16\nWIDTH=48\nHEIGHT="
+               "16\n"
                "[ANIM]\nID=0\nANIMATION=<1,1><2,4><1,2><END>\n[ENTRY]\nID=0\nIMG_ID=0\n[ENTRY]\n"
                "ID=1\nPOSX=112\nPOSY=116\nANIM_ID=0\n";
         Bmp(root / "game" / "Snow.bmp", 44, 14, 0x909090);
@@ -134,8 +141,9 @@ void BM_FullFrame(benchmark::State& state) {
         r.stage.BGPanel()->SetModify();
         r.stage.RefreshStage();
     }
-    state.SetLabel(weather == 3 ? "three characters, snow" : weather == 2 ? "three characters, rain 4"
-                                                                          : "three characters");
+    state.SetLabel(weather == 3   ? "three characters, snow"
+                   : weather == 2 ? "three characters, rain 4"
+                                  : "three characters");
 }
 BENCHMARK(BM_FullFrame)->Arg(3)->Arg(2)->Arg(0);
 

@@ -8,8 +8,8 @@
 
 #include "foundation/zrmemman.h"
 #include "game/gamedef.h"
-#include "game/gamefunc.h"
 #include "game/gamef.h"
+#include "game/gamefunc.h"
 #include "game/maint.h"
 #include "platform/exception.h"
 
@@ -27,7 +27,9 @@ int32_t StagePosRow(int32_t code) {
     return 0;
 }
 
-int32_t StagePosIsBack(int32_t code) { return code >= 20 && code <= 26 ? 1 : 0; }
+int32_t StagePosIsBack(int32_t code) {
+    return code >= 20 && code <= 26 ? 1 : 0;
+}
 
 void StagePosToXY(int32_t code, int32_t& x, int32_t& y) {
     x = StagePosColumn(code) * 160;
@@ -47,8 +49,8 @@ int32_t StagePosBackDistance(int32_t a, int32_t b) {
     return std::abs(StagePosIsBack(a) - StagePosIsBack(b));
 }
 int32_t StagePosDistance(int32_t a, int32_t b) {
-    return std::max({StagePosColumnDistance(a, b), StagePosRowDistance(a, b),
-                     StagePosBackDistance(a, b)});
+    return std::max(
+        {StagePosColumnDistance(a, b), StagePosRowDistance(a, b), StagePosBackDistance(a, b)});
 }
 
 const int32_t kStagePriority[4][7] = {
@@ -60,7 +62,9 @@ const int32_t kStagePriority[4][7] = {
 
 namespace {
 
-ZRBitDepth StageDepth() { return WorkBitDepth == bd24 ? bd24 : bd32; }
+ZRBitDepth StageDepth() {
+    return WorkBitDepth == bd24 ? bd24 : bd32;
+}
 
 std::unique_ptr<TNyRGBBits> NewBits(int w, int h) {
     auto b = std::make_unique<TNyRGBBits>(nullptr);
@@ -82,12 +86,12 @@ void DeleteTracked(TNyRGBBits*& b) {
 }
 
 const char* const kMaskNames[] = {
-    "FadeMask00_BlindR.bmp",     "FadeMask01_BlindL.bmp",   "FadeMask02_VorelR.bmp",
-    "FadeMask03_VorelL.bmp",     "FadeMask04_Circle.bmp",   "FadeMask05_CircleR.bmp",
-    "FadeMask06_Clock.bmp",      "FadeMask07_Swirl.bmp",    "FadeMask08_Crystal.bmp",
-    "FadeMask09_StripesB.bmp",   "FadeMask10_StripesN.bmp", "FadeMask11_Star.bmp",
-    "FadeMask12_Radiation.bmp",  "FadeMask13_RadiationR.bmp", "FadeMask14_Windmill.bmp",
-    "FadeMask15_Naruto.bmp",     "FadeMask16_Noise.bmp",
+    "FadeMask00_BlindR.bmp",    "FadeMask01_BlindL.bmp",     "FadeMask02_VorelR.bmp",
+    "FadeMask03_VorelL.bmp",    "FadeMask04_Circle.bmp",     "FadeMask05_CircleR.bmp",
+    "FadeMask06_Clock.bmp",     "FadeMask07_Swirl.bmp",      "FadeMask08_Crystal.bmp",
+    "FadeMask09_StripesB.bmp",  "FadeMask10_StripesN.bmp",   "FadeMask11_Star.bmp",
+    "FadeMask12_Radiation.bmp", "FadeMask13_RadiationR.bmp", "FadeMask14_Windmill.bmp",
+    "FadeMask15_Naruto.bmp",    "FadeMask16_Noise.bmp",
 };
 
 }  // namespace
@@ -117,8 +121,8 @@ void TStageUnit::BuildPanels() {
         return p;
     };
     stagePanel_ = make(nullptr, kWidth, kHeight);
-    stagePanel_->OnDraw = [this](TNyRGBPanel*, TNyRGBBits* d, int x, int y, int sx, int sy,
-                                 int dx, int dy) { return StagePanelDraw(d, x, y, sx, sy, dx, dy); };
+    stagePanel_->OnDraw = [this](TNyRGBPanel*, TNyRGBBits* d, int x, int y, int sx, int sy, int dx,
+                                 int dy) { return StagePanelDraw(d, x, y, sx, sy, dx, dy); };
     stagePanel_->OnMouseDown = [this](TNyRGBPanel*, TMouseButton b, TShiftState, int, int) {
         if (Click.IsSet()) Click.Call(b == mbLeft ? 1 : b == mbRight ? 2 : 3);
     };
@@ -151,8 +155,7 @@ void TStageUnit::BuildPanels() {
             weather_[second][front]->OnDraw = [this, second, front](TNyRGBPanel*, TNyRGBBits* d,
                                                                     int x, int y, int sx, int sy,
                                                                     int dx, int dy) {
-                const StageRecord& rec =
-                    second && SecondBG && BG[1].created ? BG[1] : BG[0];
+                const StageRecord& rec = second && SecondBG && BG[1].created ? BG[1] : BG[0];
                 const ZRRect clip{x, y, x + dx, y + dy};
                 if (front)
                     PaintWeatherFront(rec, d, x - sx, y - sy, clip);
@@ -388,18 +391,30 @@ uint8_t TStageUnit::TransitionKindOf(int32_t effect) {
         return kind;
     };
     switch (effect) {
-        case 1: return 0;
-        case 2: return 1;
-        case 4: return mask(2, 14);
-        case 5: return mask(3, 14);
-        case 6: return mask(0, 14);
-        case 7: return mask(1, 14);
-        case 8: return 3;
-        case 9: return 4;
-        case 10: return 5;
-        case 11: return 6;
-        case 12: return 7;
-        case 13: return 9;
+        case 1:
+            return 0;
+        case 2:
+            return 1;
+        case 4:
+            return mask(2, 14);
+        case 5:
+            return mask(3, 14);
+        case 6:
+            return mask(0, 14);
+        case 7:
+            return mask(1, 14);
+        case 8:
+            return 3;
+        case 9:
+            return 4;
+        case 10:
+            return 5;
+        case 11:
+            return 6;
+        case 12:
+            return 7;
+        case 13:
+            return 9;
         case 14:
             // Without its tables the ripple runs flat rather than stopping the story.
             try {
@@ -415,7 +430,8 @@ uint8_t TStageUnit::TransitionKindOf(int32_t effect) {
                 Transition.halo.Free();
             }
             return 12;
-        case 21: return mask(9, 13);
+        case 21:
+            return mask(9, 13);
         default:
             if (effect >= 16 && effect <= 28) return mask(effect - 12, 14);
             return 0;

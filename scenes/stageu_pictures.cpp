@@ -117,8 +117,7 @@ void ParseCharDefinition(CharRecord& rec, std::string_view text) {
         if (section == 1) {
             // Sizes stay within what a panel can place without overflowing.
             if (key == "WIDTH") rec.width = std::clamp(ToInt(value, 0), 0, CharRecord::kMaxSize);
-            if (key == "HEIGHT")
-                rec.height = std::clamp(ToInt(value, 0), 0, CharRecord::kMaxSize);
+            if (key == "HEIGHT") rec.height = std::clamp(ToInt(value, 0), 0, CharRecord::kMaxSize);
             continue;
         }
         if (id < 0) {
@@ -366,11 +365,23 @@ void TStageUnit::UpdateBackground(bool keep) {
         }
         if (found) {
             switch (base) {
-                case 1: tone = A ? 4 : 3; break;
-                case 2: tone = A ? 6 : 5; break;
-                case 4: case 5: case 7: tone = A ? 2 : 1; break;
-                case 6: tone = A ? 6 : 5; break;
-                default: tone = 0; break;
+                case 1:
+                    tone = A ? 4 : 3;
+                    break;
+                case 2:
+                    tone = A ? 6 : 5;
+                    break;
+                case 4:
+                case 5:
+                case 7:
+                    tone = A ? 2 : 1;
+                    break;
+                case 6:
+                    tone = A ? 6 : 5;
+                    break;
+                default:
+                    tone = 0;
+                    break;
             }
         }
         if (W == 4) e = 1;

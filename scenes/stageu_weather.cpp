@@ -11,8 +11,12 @@ namespace {
 constexpr uint32_t kRainColour = 0x202020;
 constexpr uint32_t kScratchColour = 0x404040;
 
-bool IsRain(int32_t v) { return v == 1 || v == 5 || v == 6 || v == 7; }
-bool IsSnow(int32_t v) { return v == 2 || v == 8; }
+bool IsRain(int32_t v) {
+    return v == 1 || v == 5 || v == 6 || v == 7;
+}
+bool IsSnow(int32_t v) {
+    return v == 2 || v == 8;
+}
 
 // Streaks drawn at rain level L: vertical rain, and twice as many in perspective.
 int32_t StreakCount(int32_t variant, int32_t level) {
@@ -33,7 +37,9 @@ bool TStageUnit::VariantShowsBack(int32_t v) {
     return v == 1 || v == 2 || v == 5 || v == 6 || v == 7 || v == 8;
 }
 
-bool TStageUnit::VariantShowsFront(int32_t v) { return v == 1 || v == 2 || v == 3; }
+bool TStageUnit::VariantShowsFront(int32_t v) {
+    return v == 1 || v == 2 || v == 3;
+}
 
 void TStageUnit::WeatherInit(StageRecord& rec) {
     const int32_t v = rec.variant;
@@ -181,8 +187,8 @@ void TStageUnit::PaintWeatherBack(const StageRecord& rec, TNyRGBBits* dest, int 
         }
     } else if (IsSnow(v) && Snow && Snow->Created()) {
         for (int i = 0; i < 156; ++i)
-            AddFlake(dest, Snow.get(), FlakeWork.get(), i < 84 ? kFlake8 : kFlake10,
-                     ox + rec.px[i], oy + rec.py[i], clip, alpha, ox, oy);
+            AddFlake(dest, Snow.get(), FlakeWork.get(), i < 84 ? kFlake8 : kFlake10, ox + rec.px[i],
+                     oy + rec.py[i], clip, alpha, ox, oy);
     }
 }
 

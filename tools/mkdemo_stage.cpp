@@ -5,8 +5,8 @@
 // figures and their definitions (body, blink, mouth, one free animation) and one without; and
 // "Snow.bmp", the four flakes, for the game archive.
 #include <algorithm>
-#include <cstddef>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +14,7 @@
 #include <system_error>
 #include <vector>
 
+// libjpeg's header needs size_t and FILE declared before it.
 #include <jpeglib.h>
 
 #include "foundation/zrpack.h"
@@ -262,8 +263,11 @@ bool WriteStageData(const fs::path& gameStage, const fs::path& out) {
                            {0x80A0D0, 0xFFE0C0, 0x406838, 0x90B070, false, false}};
     for (int p = 0; p < 4; ++p) {
         const Scene& s = fair[p];
-        const Scene grey{Mix(s.skyTop, 0x707070, 2, 3), Mix(s.skyLow, 0x909090, 2, 3),
-                         Mix(s.ground, 0x404040, 1, 2), Mix(s.hill, 0x505050, 1, 2), false,
+        const Scene grey{Mix(s.skyTop, 0x707070, 2, 3),
+                         Mix(s.skyLow, 0x909090, 2, 3),
+                         Mix(s.ground, 0x404040, 1, 2),
+                         Mix(s.hill, 0x505050, 1, 2),
+                         false,
                          false};
         char name[16];
         std::snprintf(name, sizeof name, "bg%03d", 10 + p);
@@ -282,14 +286,15 @@ bool WriteStageData(const fs::path& gameStage, const fs::path& out) {
     ok = ok && SavePngFile(bg / "bg020.png",
                            DrawBackground({0x2060C0, 0xC0E0FF, 0x807050, 0xA09060, true, false}, 5),
                            true);
-    ok = ok && SavePngFile(bg / "bg024.png",
-                           DrawBackground({0x505868, 0x8890A0, 0x484038, 0x605850, false, false}, 5),
-                           true);
+    ok = ok && SavePngFile(
+                   bg / "bg024.png",
+                   DrawBackground({0x505868, 0x8890A0, 0x484038, 0x605850, false, false}, 5), true);
     // A background definition is only recognised; its stand-in picture is what shows.
     ok = ok && WriteText(bg / "an030a.ini", "[BASE]\nPAGES=4\nWAIT=4\n");
     Art dummy(1280, 720);
     for (int y = 0; y < 720; ++y)
-        for (int x = 0; x < 1280; ++x) dummy.Set(x, y, ((x / 80 + y / 80) & 1) ? 0x606060 : 0x404040);
+        for (int x = 0; x < 1280; ++x)
+            dummy.Set(x, y, ((x / 80 + y / 80) & 1) ? 0x606060 : 0x404040);
     ok = ok && SaveJpegFile(bg / "Dammy.jpg", dummy);
     // The event picture: a big warm circle over a dark field.
     Art event(1280, 720);
@@ -300,7 +305,8 @@ bool WriteStageData(const fs::path& gameStage, const fs::path& out) {
         }
     ok = ok && SavePngFile(bg / "bg500.png", event, false);
 
-    const uint32_t dresses[3][2] = {{0xC03040, 0x402010}, {0x3050C0, 0x101010}, {0x30A050, 0xC08030}};
+    const uint32_t dresses[3][2] = {
+        {0xC03040, 0x402010}, {0x3050C0, 0x101010}, {0x30A050, 0xC08030}};
     for (int i = 0; i < 3; ++i) {
         char name[16];
         std::snprintf(name, sizeof name, "chr%03d.png", i + 1);

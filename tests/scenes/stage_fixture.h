@@ -101,9 +101,15 @@ class StageTest : public ::testing::Test {
         WorkBitDepth = savedDepth_;
         UserSettings = savedSettings_;
     }
-    void BG(const std::string& name, const std::string& bytes) { dir.Write("EvBG_Pak/" + name, bytes); }
-    void CG(const std::string& name, const std::string& bytes) { dir.Write("EvCG_Pak/" + name, bytes); }
-    void Game(const std::string& name, const std::string& bytes) { dir.Write("game/" + name, bytes); }
+    void BG(const std::string& name, const std::string& bytes) {
+        dir.Write("EvBG_Pak/" + name, bytes);
+    }
+    void CG(const std::string& name, const std::string& bytes) {
+        dir.Write("EvCG_Pak/" + name, bytes);
+    }
+    void Game(const std::string& name, const std::string& bytes) {
+        dir.Write("game/" + name, bytes);
+    }
     TStageUnit& Make() {
         stage = std::make_unique<TStageUnit>();
         EXPECT_TRUE(stage->Setup(&archive));

@@ -25,22 +25,68 @@ TEST_F(StagePictures, BackgroundsFollowCodeTimeAndWeather) {
         int32_t tone, variant;
         uint32_t pixel;
     } cases[] = {
-        {"night, clear", {{"bg012.jpg", Solid(1280, 720, 0x102030)}}, 12, 2, 0, 12, 0xFF, 5, 0,
-         0},
+        {"night, clear", {{"bg012.jpg", Solid(1280, 720, 0x102030)}}, 12, 2, 0, 12, 0xFF, 5, 0, 0},
         {"evening rain, class 1, fallbacks",
          {{"bg017.bmp", Solid(1280, 720, 0x00FF00)}, {"bg014.bmp", Solid(1280, 720, 0xFF0000)}},
-         1015, 1, 2, 17, 0xFF, 2, 0, 0x00FF00},
+         1015,
+         1,
+         2,
+         17,
+         0xFF,
+         2,
+         0,
+         0x00FF00},
         {"evening rain, the b definition first",
          {{"an015b.ini", "x"}, {"Dammy.jpg", ""}, {"bg017.bmp", Solid(1280, 720, 0x00FF00)}},
-         1015, 1, 2, 15, 1, 2, 0, 0},
-        {"rain, only the a definition", {{"an014a.ini", "x"}, {"Dammy.jpg", ""}}, 14, 0, 2, 14, 0, 1, 1, 0},
+         1015,
+         1,
+         2,
+         15,
+         1,
+         2,
+         0,
+         0},
+        {"rain, only the a definition",
+         {{"an014a.ini", "x"}, {"Dammy.jpg", ""}},
+         14,
+         0,
+         2,
+         14,
+         0,
+         1,
+         1,
+         0},
         {"997 is black without effects", {}, 997, 0, 5, 999, 0xFF, 0, 0, 0},
         {"998 is white", {}, 998, 0, 0, 998, 0xFF, 0, 0, 0xFFFFFF},
-        {"900 and up find nothing", {{"bg900.bmp", Solid(1280, 720, 0xFF0000)}}, 900, 0, 0, 900,
-         0xFF, 0, 0, 0},
-        {"event picture", {{"bg610.bmp", Solid(1280, 720, 0x0000FF)}}, 610, 2, 2, 610, 0xFF, 0, 0,
+        {"900 and up find nothing",
+         {{"bg900.bmp", Solid(1280, 720, 0xFF0000)}},
+         900,
+         0,
+         0,
+         900,
+         0xFF,
+         0,
+         0,
+         0},
+        {"event picture",
+         {{"bg610.bmp", Solid(1280, 720, 0x0000FF)}},
+         610,
+         2,
+         2,
+         610,
+         0xFF,
+         0,
+         0,
          0x0000FF},
-        {"snow, morning", {{"bg047.bmp", Solid(1280, 720, 0x404040)}}, 40, 3, 3, 47, 0xFF, 1, 2,
+        {"snow, morning",
+         {{"bg047.bmp", Solid(1280, 720, 0x404040)}},
+         40,
+         3,
+         3,
+         47,
+         0xFF,
+         1,
+         2,
          0x404040},
         {"nothing found keeps the code's number", {}, 30, 0, 0, 30, 0xFF, 0, 0, 0},
     };
@@ -117,8 +163,7 @@ std::vector<int32_t> Images(CharRecord& r, int e, int frames) {
 }
 
 TEST(CharDefinition, TheReaderTakesWhatTheRecordCanHold) {
-    const std::string loop =
-        "[ANIM]\nID=0\nANIMATION=<0,2><1,2><LOOP>\n[ENTRY]\nID=0\nANIM_ID=0\n";
+    const std::string loop = "[ANIM]\nID=0\nANIMATION=<0,2><1,2><LOOP>\n[ENTRY]\nID=0\nANIM_ID=0\n";
     struct Case {
         const char* what;
         std::string text;
@@ -156,14 +201,14 @@ TEST(CharDefinition, TheReaderTakesWhatTheRecordCanHold) {
                      EXPECT_EQ(r.image[i].x, 0);
                  }
          }},
-        {"a second ID under one header stays on the first image",
-         "[IMG]\nID=1\nID=3\nPOSY=4\n",
+        {"a second ID under one header stays on the first image", "[IMG]\nID=1\nID=3\nPOSY=4\n",
          [](CharRecord& r) {
              EXPECT_EQ(r.image[1].y, 4);
              EXPECT_EQ(r.image[3].y, 0);
          }},
         {"entry ids out of range choose nothing",
-         "[ENTRY]\nID=1\nIMG_ID=16\nANIM_ID=4\n[ENTRY]\nID=2\nIMG_ID=-3\nANIM_ID=-2\n[ENTRY]\nID=4\n"
+         "[ENTRY]\nID=1\nIMG_ID=16\nANIM_ID=4\n[ENTRY]\nID=2\nIMG_ID=-3\nANIM_ID=-2\n[ENTRY]\nID="
+         "4\n"
          "IMG_ID=1\n",
          [](CharRecord& r) {
              for (int e = 0; e < 4; ++e) {
@@ -208,16 +253,18 @@ TEST_F(StagePictures, RectanglesOutsideThePictureAreRefusedOrClipped) {
        "POSX=-2\nPOSY=-2\nWIDTH=4\nHEIGHT=4\n[ENTRY]\nID=0\nPOSX=0\nPOSY=0\nIMG_ID=0\n[ENTRY]\n"
        "ID=3\nPOSX=10\nPOSY=10\nIMG_ID=1\n");
     CG("chr006.png", Png(8, 8, [](int, int) { return 0xFF00FF00u; }));
-    CG("chr006.ini", "[BASE]\nWIDTH=4096\nHEIGHT=4096\n[IMG]\nID=0\nPOSX=2147483000\nPOSY=0\n"
-                     "WIDTH=2147483000\nHEIGHT=2147483000\n[ENTRY]\nID=0\nPOSX=2147483000\n"
-                     "POSY=-2147483000\nIMG_ID=0\n");
+    CG("chr006.ini",
+       "[BASE]\nWIDTH=4096\nHEIGHT=4096\n[IMG]\nID=0\nPOSX=2147483000\nPOSY=0\n"
+       "WIDTH=2147483000\nHEIGHT=2147483000\n[ENTRY]\nID=0\nPOSX=2147483000\n"
+       "POSY=-2147483000\nIMG_ID=0\n");
     Make();
     for (int id : {5, 6}) {
         CharRecord& r = stage->Chars[0][0];
         stage->LoadChar(r, stage->CharPanel(0, 0), 0, id);
         TNyRGBBits* dest = CreateScreenBits();
         dest->Cls();
-        for (int rate : {128, 64}) TStageUnit::DrawCharRecord(r, dest, 100, 100, ZRRect{0, 0, 20, 20}, rate);
+        for (int rate : {128, 64})
+            TStageUnit::DrawCharRecord(r, dest, 100, 100, ZRRect{0, 0, 20, 20}, rate);
         if (id == 5) {
             // With an alpha plane the draw clips to the picture: blue, then nothing past it.
             EXPECT_EQ(dest->PGet(100, 100) & 0xFFFFFF, 0x0000FFu);

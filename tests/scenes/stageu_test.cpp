@@ -47,9 +47,9 @@ std::string Mask8() {
 TEST(StagePos, CodesPlaceAndMeasure) {
     struct Case {
         int32_t code, x, y;
-    } cases[] = {{3, 640, 0}, {33, 640, -720}, {43, 640, 720}, {-1, 0, 0}, {16, 0, 0},
-                 {99, 0, 0},  {0, 160, 0},     {6, 1120, 0},  {23, 640, 0}, {-7, -960, 0},
-                 {13, 2240, 0}, {29, 1600, 0}};
+    } cases[] = {{3, 640, 0},  {33, 640, -720}, {43, 640, 720}, {-1, 0, 0},
+                 {16, 0, 0},   {99, 0, 0},      {0, 160, 0},    {6, 1120, 0},
+                 {23, 640, 0}, {-7, -960, 0},   {13, 2240, 0},  {29, 1600, 0}};
     for (const Case& c : cases) {
         int32_t x, y;
         StagePosToXY(c.code, x, y);
@@ -58,8 +58,8 @@ TEST(StagePos, CodesPlaceAndMeasure) {
     }
     struct Dist {
         int32_t a, b, d;
-    } dists[] = {{0, 6, 6}, {33, 3, 2}, {23, 3, 1}, {30, 46, 6}, {-100, 5, 0}, {5, -100, 0},
-                 {33, 43, 4}};
+    } dists[] = {{0, 6, 6},    {33, 3, 2},   {23, 3, 1}, {30, 46, 6},
+                 {-100, 5, 0}, {5, -100, 0}, {33, 43, 4}};
     for (const Dist& d : dists) EXPECT_EQ(StagePosDistance(d.a, d.b), d.d) << d.a << " " << d.b;
 }
 
@@ -201,8 +201,8 @@ class StageTransitions : public StageTest {
               "FadeMask03_VorelL.bmp", "FadeMask04_Circle.bmp", "FadeMask05_CircleR.bmp",
               "FadeMask06_Clock.bmp", "FadeMask07_Swirl.bmp", "FadeMask08_Crystal.bmp",
               "FadeMask09_StripesB.bmp", "FadeMask10_StripesN.bmp", "FadeMask11_Star.bmp",
-              "FadeMask12_Radiation.bmp", "FadeMask13_RadiationR.bmp",
-              "FadeMask14_Windmill.bmp", "FadeMask15_Naruto.bmp", "FadeMask16_Noise.bmp"})
+              "FadeMask12_Radiation.bmp", "FadeMask13_RadiationR.bmp", "FadeMask14_Windmill.bmp",
+              "FadeMask15_Naruto.bmp", "FadeMask16_Noise.bmp"})
             Game(n, mask);
     }
 };

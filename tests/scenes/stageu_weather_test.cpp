@@ -15,7 +15,8 @@ class StageWeather : public StageTest {
         StageTest::SetUp();
         BG("bg014.bmp", Solid(1280, 720, 0));
         // Class-1 background in bad weather: sky (alpha 255) over ground (alpha 0).
-        BG("bg024.png", Png(1280, 720, [](int, int y) { return y < 360 ? 0xFF000000u : 0x00000000u; }));
+        BG("bg024.png",
+           Png(1280, 720, [](int, int y) { return y < 360 ? 0xFF000000u : 0x00000000u; }));
         Make();
     }
     // Lit columns of one row of a picture.
@@ -29,8 +30,10 @@ class StageWeather : public StageTest {
 TEST_F(StageWeather, SeedingFillsTheVariantsParticles) {
     struct Case {
         int32_t variant, count, x0, x1, y0, y1;
-    } cases[] = {{1, 192, 0, 1279, -180, 539}, {6, 192, 0, 1279, -180, 539},
-                 {2, 256, -32, 1311, -720, -1}, {8, 256, -32, 1311, -720, -1}};
+    } cases[] = {{1, 192, 0, 1279, -180, 539},
+                 {6, 192, 0, 1279, -180, 539},
+                 {2, 256, -32, 1311, -720, -1},
+                 {8, 256, -32, 1311, -720, -1}};
     for (const Case& c : cases) {
         StageRecord r;
         r.variant = c.variant;
@@ -119,8 +122,8 @@ TEST_F(StageWeather, RainOverAClassOneBackgroundNeedsItsAlpha) {
     EXPECT_TRUE(stage->WeatherPanel(false, false)->GetVisible());
     StageRecord& r = stage->BG[0];
     for (int i = 0; i < 256; ++i) r.px[i] = -100, r.py[i] = -100;
-    r.px[0] = 100, r.py[0] = 100;    // 8x8 flake in the sky
-    r.px[1] = 200, r.py[1] = 500;    // 8x8 flake on the ground
+    r.px[0] = 100, r.py[0] = 100;      // 8x8 flake in the sky
+    r.px[1] = 200, r.py[1] = 500;      // 8x8 flake on the ground
     r.px[100] = 300, r.py[100] = 100;  // 10x10 flake in the sky
     r.px[200] = 400, r.py[200] = 100;  // front flake: not drawn for this variant
     TNyRGBBits* b = CreateScreenBits();
