@@ -36,6 +36,7 @@
 #include "game/gamef.h"
 #include "game/maint.h"
 #include "media/zrpng.h"
+#include "scenes/subwin_pictures.h"
 #include "platform/audiooutput.h"
 #include "platform/clock.h"
 #include "platform/inputbackend.h"
@@ -289,6 +290,8 @@ class FlowHarness : public ::testing::Test {
                               "TitleOption.png", "TitleExit.png"})
             WritePicture(Data(b), 100, 40, 0xA0A0A0);
         WriteMenuPictures();
+        for (const subwin_test::PictureSpec& p : subwin_test::Pictures())
+            WritePicture(Data(p.name), p.w, p.h, p.rgb);
         // The title fades in through the noise mask, the configuration through the star.
         for (const char* mask : {"FadeMask16_Noise.bmp", "FadeMask11_Star.bmp"})
             WriteFile(Data(mask), MaskBytes());
