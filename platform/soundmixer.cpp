@@ -128,6 +128,11 @@ void SoundMixer::SetOutputLatency(uint32_t frames) {
     latency_ = frames;
 }
 
+uint32_t SoundMixer::OutputLatency() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return latency_;
+}
+
 SoundMixer::Voice* SoundMixer::Find(VoiceId id) {
     auto it = voices_.find(id);
     return it == voices_.end() ? nullptr : it->second.get();

@@ -91,6 +91,7 @@ public:
     uint32_t OutputRate() const { return outputRate_; }
     // Output frames the device holds after Mix returns; the write cursor leads by as much.
     void SetOutputLatency(uint32_t frames);
+    uint32_t OutputLatency();
 
     // A silent ring of `bytes` bytes (rounded down to whole frames); 0 when the format or
     // size is invalid.

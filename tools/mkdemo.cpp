@@ -20,6 +20,7 @@
 #include "foundation/zrstream.h"
 #include "media/zrpng.h"
 #include "tools/mkdemo_images.h"
+#include "tools/mkdemo_media.h"
 
 namespace fs = std::filesystem;
 
@@ -288,6 +289,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     fs::remove_all(stage, ec);
+    if (!WriteDemoMedia(out)) return 1;
 
     const fs::path ini = out / "Solvane.ini";
     if (!fs::exists(ini)) {

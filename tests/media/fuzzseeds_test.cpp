@@ -10,6 +10,8 @@
 
 #include "foundation/zrstd.h"
 #include "media/imagefixtures.h"
+#include "media/zradx.h"
+#include "platform/moviewrite.h"
 
 namespace {
 
@@ -80,6 +82,37 @@ TEST(FuzzSeeds, Write) {
     desc.palette.clear();
     desc.trns.clear();
     WriteSeed("media_png", "grey", 1, imgfix::EncodePng(desc, {{0, 1, 1}}));
+
+    std::vector<int16_t> pcm(2 * 300);
+    for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = static_cast<int16_t>((i * 977) % 20000 - 10000);
+    AdxEncodeOptions adx;
+    adx.rate = 8000;
+    adx.version = 3;
+    adx.loop = true;
+    adx.loopStart = 40;
+    adx.loopEnd = 250;
+    const Bytes looped = EncodeAdx(pcm.data(), 300, adx);
+    WriteSeed("media_adx", "stereo_v3_loop", 1, looped);
+    adx.channels = 1;
+    adx.version = 5;
+    adx.loop = false;
+    WriteSeed("media_adx", "mono_v5", 0, EncodeAdx(pcm.data(), 300, adx));
+
+    plat::MovieWriteOptions movie;
+    movie.width = 32;
+    movie.height = 16;
+    movie.frames = 3;
+    movie.bitRate = 200000;
+    movie.adx = looped;
+    movie.adxRate = 8000;
+    movie.adxChannels = 2;
+    auto paint = [](int32_t i, uint8_t* bgra, int32_t pitch) {
+        plat::PaintFrameBars(bgra, pitch, 32, 16, static_cast<uint32_t>(i));
+    };
+    WriteSeed("platform_movie", "sound", 0, plat::WriteMovie(movie, paint, nullptr));
+    movie.adx.clear();
+    movie.alpha = true;
+    WriteSeed("platform_movie", "alpha24", 3, plat::WriteMovie(movie, paint, nullptr));
 }
 
 }  // namespace

@@ -1,0 +1,716 @@
+#include "platform/moviedecode.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "platform/soundmixer.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libswscale/swscale.h>
+}
+
+namespace plat {
+
+namespace {
+
+// The bytes libavformat's program-stream reader looks for in the first private-stream-2
+// packet before it takes the MPEG audio stream ids as ADX.
+constexpr uint8_t kMarker[6] = {0x53, 0x6F, 0x66, 0x64, 0x65, 0x63};
+// Larger pictures are refused: the queue holds several converted pictures at a time.
+constexpr int32_t kMaxCodedSide = 2048;
+constexpr size_t kSoftPictures = 4;
+constexpr size_t kHardPictures = 8;
+constexpr double kPcmSeconds = 1.0;
+constexpr int kIoBufferBytes = 32 * 1024;
+
+using Steady = std::chrono::steady_clock;
+
+// Where the bytes come from: a file read as it plays, or a block in memory. The head read
+// before FFmpeg starts is kept and served again, so a source that cannot seek (a pipe) still
+// plays from its first byte.
+struct ByteSource {
+    std::shared_ptr<const std::vector<uint8_t>> memory;
+    FILE* file = nullptr;
+    std::vector<uint8_t> head;
+    int64_t filePos = 0;  // bytes taken from the file so far
+    int64_t pos = 0;
+
+    ~ByteSource() {
+        if (file) std::fclose(file);
+    }
+    // Reads the first bytes; they stay available at the start of the source.
+    int ReadHead(size_t bytes) {
+        if (memory) {
+            const size_t n = std::min(bytes, memory->size());
+            head.assign(memory->begin(), memory->begin() + static_cast<std::ptrdiff_t>(n));
+        } else {
+            head.resize(bytes);
+            head.resize(std::fread(head.data(), 1, bytes, file));
+            filePos = static_cast<int64_t>(head.size());
+        }
+        return static_cast<int>(head.size());
+    }
+    int64_t Size() const {
+        if (memory) return static_cast<int64_t>(memory->size());
+        struct stat st;
+        if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+        return st.st_size;
+    }
+    static int Read(void* opaque, uint8_t* buf, int size) {
+        auto* s = static_cast<ByteSource*>(opaque);
+        if (size <= 0) return 0;
+        if (s->memory) {
+            const int64_t left = static_cast<int64_t>(s->memory->size()) - s->pos;
+            if (left <= 0) return AVERROR_EOF;
+            const int n = static_cast<int>(std::min<int64_t>(left, size));
+            std::memcpy(buf, s->memory->data() + s->pos, static_cast<size_t>(n));
+            s->pos += n;
+            return n;
+        }
+        if (s->pos < static_cast<int64_t>(s->head.size())) {
+            const int n = static_cast<int>(
+                std::min<int64_t>(static_cast<int64_t>(s->head.size()) - s->pos, size));
+            std::memcpy(buf, s->head.data() + s->pos, static_cast<size_t>(n));
+            s->pos += n;
+            return n;
+        }
+        if (s->pos != s->filePos) {
+            if (std::fseek(s->file, static_cast<long>(s->pos), SEEK_SET) != 0) return AVERROR(EIO);
+            s->filePos = s->pos;
+        }
+        const size_t n = std::fread(buf, 1, static_cast<size_t>(size), s->file);
+        if (n == 0) return AVERROR_EOF;
+        s->pos += static_cast<int64_t>(n);
+        s->filePos = s->pos;
+        return static_cast<int>(n);
+    }
+    static int64_t Seek(void* opaque, int64_t offset, int whence) {
+        auto* s = static_cast<ByteSource*>(opaque);
+        const int64_t size = s->Size();
+        if (whence & AVSEEK_SIZE) return size;
+        int64_t to = offset;
+        switch (whence & ~AVSEEK_FORCE) {
+            case SEEK_SET:
+                break;
+            case SEEK_CUR:
+                to = s->pos + offset;
+                break;
+            case SEEK_END:
+                if (size < 0) return -1;
+                to = size + offset;
+                break;
+            default:
+                return -1;
+        }
+        if (to < 0 || (size >= 0 && to > size)) return -1;
+        // A pipe goes only forward past the head it has kept.
+        if (size < 0 && to > static_cast<int64_t>(s->head.size()) && to != s->filePos) return -1;
+        s->pos = to;
+        return to;
+    }
+};
+
+struct Picture {
+    std::vector<uint8_t> pixels;
+    uint64_t index = 0;
+};
+
+bool FindSequenceHeader(const uint8_t* data, size_t size, int32_t* w, int32_t* h) {
+    for (size_t i = 0; i + 7 <= size; ++i) {
+        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1 && data[i + 3] == 0xB3) {
+            *w = (data[i + 4] << 4) | (data[i + 5] >> 4);
+            *h = ((data[i + 5] & 0x0F) << 8) | data[i + 6];
+            return true;
+        }
+    }
+    return false;
+}
+
+uint8_t MarkerFlags(const uint8_t* data, size_t size) {
+    for (size_t i = 0; i + 4 + 2 + sizeof kMarker + sizeof kMovieTag + 1 <= size; ++i) {
+        if (data[i] != 0 || data[i + 1] != 0 || data[i + 2] != 1 || data[i + 3] != 0xBF) continue;
+        const uint8_t* p = data + i + 6;
+        if (std::memcmp(p, kMarker, sizeof kMarker) == 0 &&
+            std::memcmp(p + sizeof kMarker, kMovieTag, sizeof kMovieTag) == 0)
+            return p[sizeof kMarker + sizeof kMovieTag];
+        return 0;  // only the first such packet counts, as for the demuxer
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool ParseMovieHead(const uint8_t* data, size_t size, MovieHead* head) {
+    if (!data || !head) return false;
+    int32_t w = 0, h = 0;
+    if (!FindSequenceHeader(data, size, &w, &h) || w <= 0 || h <= 0) return false;
+    MovieHead out;
+    out.alpha = (MarkerFlags(data, size) & kMovieFlagAlpha) != 0;
+    out.width = w;
+    out.height = out.alpha ? h / 2 : h;
+    out.type = out.alpha ? 0 : kMovieTypeOpaque;
+    if (out.height <= 0) return false;
+    *head = out;
+    return true;
+}
+
+struct MovieDecoder::Impl {
+    MovieOptions options;
+    MovieHead head;
+    int32_t codedHeight = 0;
+    int32_t bytesPerPixel = 4;
+    double frameSeconds = 1.0 / 30;
+
+    std::unique_ptr<ByteSource> source;
+    AVFormatContext* format = nullptr;
+    AVIOContext* io = nullptr;
+    AVCodecContext* video = nullptr;
+    AVCodecContext* audio = nullptr;
+    int videoIndex = -1, audioIndex = -1;
+    SwsContext* sws = nullptr;
+    AVPacket* packet = nullptr;
+    AVFrame* frame = nullptr;
+
+    // Shared with the decode thread.
+    std::mutex mutex;
+    std::condition_variable wake;     // the decode thread: room in the queues, or stop
+    std::condition_variable started;  // waiters for the first picture
+    std::deque<std::unique_ptr<Picture>> ready;
+    std::vector<std::unique_ptr<Picture>> spare;
+    bool quit = false;
+    std::atomic<bool> stopped{false};
+    std::atomic<bool> isStarted{false};
+    std::atomic<bool> demuxDone{false};
+    std::atomic<uint64_t> decodedPictures{0};
+    Steady::time_point startTime;
+
+    // Sound, shared with the mixer's pull callback.
+    std::mutex pcmMutex;
+    std::vector<int16_t> pcm;
+    size_t pcmRead = 0;
+    uint32_t voiceRate = 0;
+    uint16_t voiceChannels = 0;
+    std::atomic<VoiceId> voice{0};
+    std::atomic<uint64_t> framesTaken{0};
+    std::atomic<bool> audioDead{false};
+    std::atomic<bool> audioDrained{false};
+
+    // The drawing side (the caller's thread).
+    std::unique_ptr<Picture> shown;
+    bool drainMarked = false;
+    double drainClock = 0;
+    Steady::time_point drainTime;
+
+    std::thread thread;
+
+    ~Impl() { Shutdown(); }
+
+    bool HasAudio() const { return voice != 0 && !audioDead.load(); }
+
+    size_t PcmFrames() {
+        std::lock_guard<std::mutex> lock(pcmMutex);
+        return voiceChannels ? (pcm.size() - pcmRead) / voiceChannels : 0;
+    }
+
+    bool OpenCodec(int index, AVCodecContext** out) {
+        AVStream* st = format->streams[index];
+        const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
+        if (!codec) return false;
+        AVCodecContext* c = avcodec_alloc_context3(codec);
+        if (!c) return false;
+        c->thread_count = 1;  // one decode thread per movie, no pool behind it
+        if (avcodec_parameters_to_context(c, st->codecpar) < 0 ||
+            avcodec_open2(c, codec, nullptr) < 0) {
+            avcodec_free_context(&c);
+            return false;
+        }
+        *out = c;
+        return true;
+    }
+
+    bool Open(std::string* error) {
+        // Damaged movies are answered with a false result, not with lines on the console.
+        static std::once_flag quiet;
+        std::call_once(quiet, [] { av_log_set_level(AV_LOG_FATAL); });
+        auto fail = [&](const char* why) {
+            if (error) *error = why;
+            return false;
+        };
+        // The head decides the size of every picture; it is read before FFmpeg sees the file.
+        const int got = source->ReadHead(20480);
+        if (got <= 0 || !ParseMovieHead(source->head.data(), static_cast<size_t>(got), &head))
+            return fail("no MPEG sequence header at the start of the movie");
+        codedHeight = head.alpha ? head.height * 2 : head.height;
+        if (head.width > kMaxCodedSide || codedHeight > kMaxCodedSide)
+            return fail("movie picture too large");
+        if (head.alpha) options.frameBits = 32;
+        if (options.frameBits != 24) options.frameBits = 32;
+        bytesPerPixel = options.frameBits / 8;
+
+        thread = std::thread([this] { Run(); });
+        return true;
+    }
+
+    // The part of the open that reads more than the head runs on the decode thread, so a slow
+    // or stuck source never holds up the caller.
+    bool OpenStreams() {
+        format = avformat_alloc_context();
+        auto* ioBuffer = static_cast<uint8_t*>(av_malloc(kIoBufferBytes));
+        if (!format || !ioBuffer) {
+            av_free(ioBuffer);
+            return false;  // out of memory
+        }
+        io = avio_alloc_context(ioBuffer, kIoBufferBytes, 0, source.get(), &ByteSource::Read,
+                                nullptr, &ByteSource::Seek);
+        if (!io) {
+            av_free(ioBuffer);
+            return false;  // out of memory
+        }
+        format->pb = io;
+        format->flags |= AVFMT_FLAG_CUSTOM_IO;
+        format->probesize = 1 << 20;
+        format->max_analyze_duration = AV_TIME_BASE;
+        if (avformat_open_input(&format, nullptr, av_find_input_format("mpeg"), nullptr) < 0) {
+            format = nullptr;  // freed by the failed open
+            return false;      // not an MPEG program stream
+        }
+        if (avformat_find_stream_info(format, nullptr) < 0)
+            return false;  // cannot read the movie's streams
+        for (unsigned i = 0; i < format->nb_streams; ++i) {
+            const AVCodecParameters* p = format->streams[i]->codecpar;
+            if (videoIndex < 0 && p->codec_type == AVMEDIA_TYPE_VIDEO &&
+                (p->codec_id == AV_CODEC_ID_MPEG1VIDEO || p->codec_id == AV_CODEC_ID_MPEG2VIDEO))
+                videoIndex = static_cast<int>(i);
+            if (audioIndex < 0 && p->codec_type == AVMEDIA_TYPE_AUDIO)
+                audioIndex = static_cast<int>(i);
+        }
+        if (videoIndex < 0 || !OpenCodec(videoIndex, &video))
+            return false;  // no MPEG video in the movie
+        const AVRational rate = format->streams[videoIndex]->r_frame_rate;
+        if (rate.num > 0 && rate.den > 0 && av_q2d(rate) >= 1 && av_q2d(rate) <= 120)
+            frameSeconds = 1.0 / av_q2d(rate);
+        if (audioIndex >= 0 && !OpenCodec(audioIndex, &audio)) audioIndex = -1;
+        packet = av_packet_alloc();
+        frame = av_frame_alloc();
+        if (!packet || !frame) return false;  // out of memory
+
+        if (audio && options.mixer && !quitRequested()) {
+            const int ch = audio->ch_layout.nb_channels;
+            const int sr = audio->sample_rate;
+            if ((ch == 1 || ch == 2) && sr >= 1000 && sr <= 192000) {
+                voiceChannels = static_cast<uint16_t>(ch);
+                voiceRate = static_cast<uint32_t>(sr);
+                PcmFormat f{voiceChannels, voiceRate, 16};
+                voice = options.mixer->CreateStreamVoice(
+                    f, kControlFrequency, [this](void* dest, uint32_t bytes) {
+                        return Pull(static_cast<int16_t*>(dest), bytes);
+                    });
+                if (voice) {
+                    options.mixer->SetVolume(voice, std::clamp(options.volume, kVolumeSilent, 0));
+                    const uint64_t hz = uint64_t{voiceRate} *
+                                        static_cast<uint64_t>(std::max(options.speed, 1)) / 1000;
+                    options.mixer->SetFrequency(voice, static_cast<uint32_t>(std::clamp<uint64_t>(
+                                                           hz, kFrequencyMin, kFrequencyMax)));
+                }
+            }
+        }
+        return true;
+    }
+
+    uint32_t Pull(int16_t* dest, uint32_t bytes) {
+        std::lock_guard<std::mutex> lock(pcmMutex);
+        const size_t want = bytes / (2u * voiceChannels) * voiceChannels;
+        const size_t n = std::min(want, pcm.size() - pcmRead);
+        std::memcpy(dest, pcm.data() + pcmRead, n * sizeof(int16_t));
+        pcmRead += n;
+        framesTaken += n / voiceChannels;
+        if (pcmRead == pcm.size() && demuxDone.load()) audioDrained = true;
+        if (n) wake.notify_one();
+        return static_cast<uint32_t>(n * sizeof(int16_t));
+    }
+
+    void PushPcm(const AVFrame* f) {
+        if (!voice || audioDead) return;
+        if (f->ch_layout.nb_channels != voiceChannels ||
+            static_cast<uint32_t>(f->sample_rate) != voiceRate) {
+            // The sound changed its shape mid-file: the pictures go on by the steady clock.
+            audioDead = true;
+            return;
+        }
+        const auto fmt = static_cast<AVSampleFormat>(f->format);
+        const int n = f->nb_samples;
+        std::vector<int16_t> out(static_cast<size_t>(n) * voiceChannels);
+        for (int ch = 0; ch < voiceChannels; ++ch) {
+            for (int i = 0; i < n; ++i) {
+                int16_t s = 0;
+                switch (fmt) {
+                    case AV_SAMPLE_FMT_S16:
+                        s = reinterpret_cast<const int16_t*>(f->data[0])[i * voiceChannels + ch];
+                        break;
+                    case AV_SAMPLE_FMT_S16P:
+                        s = reinterpret_cast<const int16_t*>(f->extended_data[ch])[i];
+                        break;
+                    case AV_SAMPLE_FMT_FLT:
+                    case AV_SAMPLE_FMT_FLTP: {
+                        const float v =
+                            fmt == AV_SAMPLE_FMT_FLT
+                                ? reinterpret_cast<const float*>(f->data[0])[i * voiceChannels + ch]
+                                : reinterpret_cast<const float*>(f->extended_data[ch])[i];
+                        s = static_cast<int16_t>(std::clamp(v * 32767.0f, -32768.0f, 32767.0f));
+                        break;
+                    }
+                    default:
+                        audioDead = true;
+                        return;
+                }
+                out[static_cast<size_t>(i) * voiceChannels + ch] = s;
+            }
+        }
+        std::lock_guard<std::mutex> lock(pcmMutex);
+        if (pcmRead > 0 && pcmRead * 2 >= pcm.size()) {
+            pcm.erase(pcm.begin(), pcm.begin() + static_cast<std::ptrdiff_t>(pcmRead));
+            pcmRead = 0;
+        }
+        pcm.insert(pcm.end(), out.begin(), out.end());
+    }
+
+    // Converts a decoded picture to the head's size in the caller's rows.
+    bool Convert(const AVFrame* f, Picture* pic) {
+        const int srcH = head.alpha ? f->height / 2 : f->height;
+        if (f->width <= 0 || srcH <= 0) return false;
+        const AVPixelFormat dst = bytesPerPixel == 3 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_BGRA;
+        sws = sws_getCachedContext(sws, f->width, srcH, static_cast<AVPixelFormat>(f->format),
+                                   head.width, head.height, dst, SWS_BILINEAR, nullptr, nullptr,
+                                   nullptr);
+        if (!sws) return false;
+        const int stride = head.width * bytesPerPixel;
+        pic->pixels.resize(static_cast<size_t>(stride) * head.height);
+        uint8_t* dstData[4] = {pic->pixels.data(), nullptr, nullptr, nullptr};
+        int dstStride[4] = {stride, 0, 0, 0};
+        if (sws_scale(sws, f->data, f->linesize, 0, srcH, dstData, dstStride) <= 0) return false;
+        if (head.alpha && f->format == AV_PIX_FMT_YUV420P) {
+            // The lower half's luma is the alpha plane, in the video range 16..235.
+            for (int y = 0; y < head.height; ++y) {
+                const int sy = srcH + static_cast<int>(int64_t{y} * srcH / head.height);
+                if (sy >= f->height) break;
+                const uint8_t* luma = f->data[0] + static_cast<ptrdiff_t>(sy) * f->linesize[0];
+                uint8_t* row = pic->pixels.data() + static_cast<size_t>(y) * stride;
+                for (int x = 0; x < head.width; ++x) {
+                    const int v = luma[int64_t{x} * f->width / head.width];
+                    row[x * 4 + 3] = static_cast<uint8_t>(std::clamp((v - 16) * 255 / 219, 0, 255));
+                }
+            }
+        }
+        return true;
+    }
+
+    std::unique_ptr<Picture> TakeSpare() {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (spare.empty()) return std::make_unique<Picture>();
+        auto p = std::move(spare.back());
+        spare.pop_back();
+        return p;
+    }
+
+    void ReceivePictures() {
+        while (avcodec_receive_frame(video, frame) == 0) {
+            auto pic = TakeSpare();
+            if (Convert(frame, pic.get())) {
+                pic->index = decodedPictures.load();
+                {
+                    std::lock_guard<std::mutex> lock(mutex);
+                    ready.push_back(std::move(pic));
+                }
+                if (decodedPictures.fetch_add(1) == 0) Begin();
+            }
+            av_frame_unref(frame);
+        }
+    }
+
+    void ReceiveSound() {
+        while (audio && avcodec_receive_frame(audio, frame) == 0) {
+            PushPcm(frame);
+            av_frame_unref(frame);
+        }
+    }
+
+    // The first picture is ready: the clock starts, and with it the sound.
+    void Begin() {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            startTime = Steady::now();
+            isStarted = true;
+        }
+        started.notify_all();
+        if (voice && !stopped) options.mixer->Play(voice, false);
+    }
+
+    bool ShouldSleep() {
+        const size_t pictures = ready.size();
+        const size_t pcmFrames = PcmFrames();
+        const bool hasAudio = HasAudio();
+        if (hasAudio && pcmFrames >= static_cast<size_t>(voiceRate * kPcmSeconds)) return true;
+        const bool starving = hasAudio && pcmFrames < voiceRate / 4;
+        return pictures >= (starving ? kHardPictures : kSoftPictures);
+    }
+
+    void Drain() {
+        avcodec_send_packet(video, nullptr);
+        ReceivePictures();
+        if (audio) {
+            avcodec_send_packet(audio, nullptr);
+            ReceiveSound();
+        }
+    }
+
+    bool Rewind() {
+        if (avio_seek(io, 0, SEEK_SET) < 0) return false;
+        avformat_flush(format);
+        // Fresh decoders: the sound's header comes again in the first packet of a pass.
+        avcodec_free_context(&video);
+        avcodec_free_context(&audio);
+        if (!OpenCodec(videoIndex, &video)) return false;
+        if (audioIndex >= 0 && !OpenCodec(audioIndex, &audio)) audioDead = true;
+        return true;
+    }
+
+    bool quitRequested() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return quit || stopped;
+    }
+
+    void Run() {
+        uint64_t picturesAtPass = 0;
+        for (bool opened = OpenStreams(); opened;) {
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                wake.wait(lock, [&] { return quit || stopped || !ShouldSleep(); });
+                if (quit || stopped) break;
+            }
+            const int r = av_read_frame(format, packet);
+            if (r < 0) {
+                Drain();
+                const bool passShowedPictures = decodedPictures.load() > picturesAtPass;
+                picturesAtPass = decodedPictures.load();
+                if (options.loop && passShowedPictures && Rewind()) continue;
+                break;
+            }
+            if (packet->stream_index == videoIndex) {
+                avcodec_send_packet(video, packet);
+                ReceivePictures();
+            } else if (packet->stream_index == audioIndex && audio && !audioDead) {
+                avcodec_send_packet(audio, packet);
+                ReceiveSound();
+            }
+            av_packet_unref(packet);
+        }
+        {
+            std::lock_guard<std::mutex> lock(pcmMutex);
+            demuxDone = true;
+            if (pcmRead == pcm.size()) audioDrained = true;
+        }
+        started.notify_all();
+    }
+
+    void Shutdown() {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            quit = true;
+        }
+        wake.notify_all();
+        if (thread.joinable()) thread.join();
+        // The voice goes before anything its pull callback reads.
+        if (voice && options.mixer) options.mixer->DestroyVoice(voice);
+        voice = 0;
+        sws_freeContext(sws);
+        sws = nullptr;
+        av_frame_free(&frame);
+        av_packet_free(&packet);
+        avcodec_free_context(&video);
+        avcodec_free_context(&audio);
+        if (format) avformat_close_input(&format);
+        if (io) {
+            av_freep(&io->buffer);
+            avio_context_free(&io);
+        }
+    }
+
+    double SteadySeconds(Steady::time_point from) const {
+        return std::chrono::duration<double>(Steady::now() - from).count() * options.speed / 1000.0;
+    }
+};
+
+MovieDecoder::MovieDecoder(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+MovieDecoder::~MovieDecoder() = default;
+
+std::unique_ptr<MovieDecoder> MovieDecoder::OpenFile(const std::string& hostPath,
+                                                     const MovieOptions& options,
+                                                     std::string* error) {
+    auto impl = std::make_unique<Impl>();
+    impl->options = options;
+    impl->source = std::make_unique<ByteSource>();
+    impl->source->file = std::fopen(hostPath.c_str(), "rb");
+    if (!impl->source->file) {
+        if (error) *error = "cannot open " + hostPath;
+        return nullptr;
+    }
+    if (!impl->Open(error)) return nullptr;
+    return std::unique_ptr<MovieDecoder>(new MovieDecoder(std::move(impl)));
+}
+
+std::unique_ptr<MovieDecoder> MovieDecoder::OpenMemory(
+    std::shared_ptr<const std::vector<uint8_t>> bytes, const MovieOptions& options,
+    std::string* error) {
+    if (!bytes) return nullptr;
+    auto impl = std::make_unique<Impl>();
+    impl->options = options;
+    impl->source = std::make_unique<ByteSource>();
+    impl->source->memory = std::move(bytes);
+    if (!impl->Open(error)) return nullptr;
+    return std::unique_ptr<MovieDecoder>(new MovieDecoder(std::move(impl)));
+}
+
+const MovieHead& MovieDecoder::Head() const {
+    return impl_->head;
+}
+
+bool MovieDecoder::WaitStarted(std::chrono::milliseconds limit) {
+    Impl& m = *impl_;
+    std::unique_lock<std::mutex> lock(m.mutex);
+    m.started.wait_for(
+        lock, limit, [&] { return m.isStarted.load() || m.demuxDone.load() || m.stopped.load(); });
+    return m.isStarted;
+}
+
+bool MovieDecoder::Started() const {
+    return impl_->isStarted;
+}
+bool MovieDecoder::Stopped() const {
+    return impl_->stopped;
+}
+bool MovieDecoder::Playing() const {
+    return Started() && !Stopped() && !Ended();
+}
+
+bool MovieDecoder::Ended() const {
+    Impl& m = *impl_;
+    if (!m.demuxDone) return false;
+    std::lock_guard<std::mutex> lock(m.mutex);
+    return m.ready.empty() && (!m.HasAudio() || m.audioDrained);
+}
+
+void MovieDecoder::Stop() {
+    Impl& m = *impl_;
+    {
+        std::lock_guard<std::mutex> lock(m.mutex);
+        m.stopped = true;
+    }
+    m.wake.notify_all();
+    m.started.notify_all();
+    if (m.voice && m.options.mixer) m.options.mixer->Stop(m.voice);
+}
+
+void MovieDecoder::Close() {
+    impl_->Shutdown();
+}
+
+double MovieDecoder::Clock() {
+    Impl& m = *impl_;
+    if (!m.isStarted) return 0;
+    Steady::time_point start;
+    {
+        std::lock_guard<std::mutex> lock(m.mutex);
+        start = m.startTime;
+    }
+    if (!m.HasAudio()) return m.SteadySeconds(start);
+    if (m.drainMarked) return m.drainClock + m.SteadySeconds(m.drainTime);
+    uint32_t hz = m.voiceRate;
+    m.options.mixer->GetFrequency(m.voice, &hz);
+    const double latency =
+        static_cast<double>(m.options.mixer->OutputLatency()) * hz / m.options.mixer->OutputRate();
+    const double taken = static_cast<double>(m.framesTaken.load());
+    const double clock = std::max(0.0, (taken - latency) / m.voiceRate);
+    if (m.audioDrained) {
+        // The sound has run out before the pictures: they go on by the steady clock from here.
+        m.drainMarked = true;
+        m.drainClock = clock;
+        m.drainTime = Steady::now();
+    }
+    return clock;
+}
+
+bool MovieDecoder::Draw(uint8_t* dest, int32_t pitch, int32_t bits, int32_t srcX, int32_t srcY,
+                        int32_t w, int32_t h) {
+    Impl& m = *impl_;
+    if (!dest || (bits != 24 && bits != 32) || !m.isStarted || m.stopped) return false;
+    const double now = Clock();
+    bool fresh = false;
+    {
+        std::lock_guard<std::mutex> lock(m.mutex);
+        while (!m.ready.empty()) {
+            const double due = static_cast<double>(m.ready.front()->index) * m.frameSeconds;
+            if (due > now && (m.shown || m.ready.front()->index != 0)) break;
+            if (m.shown) m.spare.push_back(std::move(m.shown));
+            m.shown = std::move(m.ready.front());
+            m.ready.pop_front();
+            fresh = true;
+        }
+    }
+    if (fresh) m.wake.notify_one();
+    if (!fresh || !m.shown) return false;
+    // Cut the rectangle to the picture.
+    if (srcX < 0) {
+        w += srcX;
+        srcX = 0;
+    }
+    if (srcY < 0) {
+        h += srcY;
+        srcY = 0;
+    }
+    w = std::min(w, m.head.width - srcX);
+    h = std::min(h, m.head.height - srcY);
+    if (w <= 0 || h <= 0) return true;
+    const int src = m.bytesPerPixel;
+    const int dst = bits / 8;
+    const size_t stride = static_cast<size_t>(m.head.width) * src;
+    if (src == dst && srcX == 0 && w == m.head.width && static_cast<size_t>(pitch) == stride) {
+        std::memcpy(dest, m.shown->pixels.data() + srcY * stride, stride * static_cast<size_t>(h));
+        return true;
+    }
+    for (int32_t y = 0; y < h; ++y) {
+        const uint8_t* s =
+            m.shown->pixels.data() + (srcY + y) * stride + static_cast<size_t>(srcX) * src;
+        uint8_t* d = dest + static_cast<ptrdiff_t>(y) * pitch;
+        if (src == dst) {
+            std::memcpy(d, s, static_cast<size_t>(w) * src);
+        } else {
+            for (int32_t x = 0; x < w; ++x, s += src, d += dst) {
+                d[0] = s[0];
+                d[1] = s[1];
+                d[2] = s[2];
+                if (dst == 4) d[3] = 0xFF;
+            }
+        }
+    }
+    return true;
+}
+
+uint32_t MovieDecoder::Voice() const {
+    return impl_->voice;
+}
+uint64_t MovieDecoder::PicturesDecoded() const {
+    return impl_->decodedPictures;
+}
+
+}  // namespace plat

@@ -1,0 +1,90 @@
+// Movies: MPEG program streams with MPEG-1 or MPEG-2 video and, when the stream carries the
+// marker packet, ADX sound, decoded by FFmpeg. Each open movie runs one decode thread that
+// fills two bounded queues (pictures already converted to the caller's 24- or 32-bit rows,
+// and PCM) and sleeps while they are full. The pictures are timed by a clock: the samples the
+// mixer has taken from the movie's stream voice, less the output latency; without sound, or
+// without a mixer, a steady clock. An alpha movie is coded twice as high with its alpha plane
+// as the luma of the lower half; it reports half the coded height and decodes to 32-bit
+// pixels with alpha.
+#pragma once
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace plat {
+
+class SoundMixer;
+
+// The tag after the marker of the marker packet; the byte after it carries the flags.
+constexpr uint8_t kMovieTag[4] = {'Z', 'R', 'M', 'V'};
+constexpr uint8_t kMovieFlagAlpha = 1;
+// The type value of a movie without alpha (anything else has alpha).
+constexpr int32_t kMovieTypeOpaque = 17;
+
+struct MovieHead {
+    int32_t width = 0;
+    int32_t height = 0;  // the picture's height: half the coded height for an alpha movie
+    int32_t type = 0;    // kMovieTypeOpaque, or 0 for an alpha movie
+    bool alpha = false;
+};
+
+// Reads the size from the first MPEG sequence header among the bytes and the alpha flag from
+// our marker packet; false when there is no complete sequence header or its size is 0.
+bool ParseMovieHead(const uint8_t* data, size_t size, MovieHead* head);
+
+struct MovieOptions {
+    bool loop = false;
+    int32_t volume = 0;      // hundredths of a decibel
+    int32_t speed = 1000;    // thousandths of normal speed
+    int32_t frameBits = 32;  // rows the decode thread converts to: 24 or 32
+    SoundMixer* mixer = nullptr;
+};
+
+class MovieDecoder {
+  public:
+    // The file at a host path, read as it plays.
+    static std::unique_ptr<MovieDecoder> OpenFile(const std::string& hostPath,
+                                                  const MovieOptions& options, std::string* error);
+    static std::unique_ptr<MovieDecoder> OpenMemory(
+        std::shared_ptr<const std::vector<uint8_t>> bytes, const MovieOptions& options,
+        std::string* error);
+    ~MovieDecoder();
+    MovieDecoder(const MovieDecoder&) = delete;
+    MovieDecoder& operator=(const MovieDecoder&) = delete;
+
+    const MovieHead& Head() const;
+    // Waits until the first picture is ready (and playback has started) or the limit passes.
+    bool WaitStarted(std::chrono::milliseconds limit);
+    bool Started() const;
+    // Playing: started, neither stopped nor at its end.
+    bool Playing() const;
+    bool Stopped() const;
+    // Every picture has been shown and the sound has run out.
+    bool Ended() const;
+    // Ends playback for good: the decode thread ends and the sound stops.
+    void Stop();
+    // Stops, wakes and joins the decode thread and lets go of the mixer's voice.
+    void Close();
+
+    // When a picture newer than the last one drawn is due, copies the part of it from
+    // (srcX, srcY), w x h pixels, to dest (rows `pitch` bytes apart, `bits` 24 or 32 per pixel)
+    // and returns true. The rectangle is cut to the picture.
+    bool Draw(uint8_t* dest, int32_t pitch, int32_t bits, int32_t srcX, int32_t srcY, int32_t w,
+              int32_t h);
+    // Seconds of movie time now.
+    double Clock();
+    // The mixer's voice of the movie's sound, 0 when it has none.
+    uint32_t Voice() const;
+    // Pictures the decode thread has converted so far.
+    uint64_t PicturesDecoded() const;
+
+  private:
+    struct Impl;
+    explicit MovieDecoder(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace plat
