@@ -19,6 +19,7 @@
 #include "foundation/zrpack.h"
 #include "foundation/zrstream.h"
 #include "media/zrpng.h"
+#include "tools/mkdemo_effects.h"
 #include "tools/mkdemo_images.h"
 #include "tools/mkdemo_media.h"
 
@@ -260,7 +261,7 @@ int main(int argc, char** argv) {
               WriteBmp(stage / "Wait.bmp", DrawWait()) &&
               WritePng(stage / "Cap_Logo.png", DrawStamp(240, 64, 0x4060C0), true) &&
               WritePng(stage / "Cap_Copy.png", DrawStamp(320, 24, 0x808080), true) &&
-              WriteDemoImages(stage);
+              WriteDemoImages(stage) && WriteDemoEffects(stage);
     for (const Sound& s : sounds)
         ok = ok && WriteOgg(stage / (std::string(s.name) + ".ogg"), s.f0, s.f1, s.seconds, s.noise);
     ok = ok && WriteDemoScripts(stage);
