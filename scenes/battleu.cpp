@@ -257,6 +257,7 @@ void TBattleUnit::BuildLayout() {
     for (TNyRGBPanel* p : {GaugeStar, GaugeFace, GaugeFaceB}) p->SetMouseTrans(true);
 
     BattlePanel->AllCreate();
+    RootPanel = BattlePanel;
 }
 
 bool TBattleUnit::Setup(ZRFileMan* archive) {
@@ -317,7 +318,7 @@ void TBattleUnit::Release() {
           GaugeStar, GaugeFace, GaugeFaceB, Reel[0], Reel[1], Reel[2]})
         if (p) ReleasePanelImage(p);
     delete BattlePanel;
-    BattlePanel = nullptr;
+    BattlePanel = RootPanel = nullptr;
     setup_ = false;
 }
 
@@ -382,7 +383,7 @@ void TBattleUnit::SetGauge(int side, int32_t value) {
 
 // ---- Frames ----
 
-void TBattleUnit::Frame(int ticks, TDInputUnit* input) {
+void TBattleUnit::Input(int ticks, TDInputUnit* input) {
     BattleInput in;
     if (input) {
         in.confirm = input->IsPush(0);
@@ -397,8 +398,8 @@ void TBattleUnit::FrameInput(int ticks, const BattleInput& input) {
     Sync(ticks);
 }
 
-void TBattleUnit::StageFrame(int ticks) {
-    if (AvgUnit) AvgUnit->StageFrame(ticks, false);
+void TBattleUnit::Frame(int ticks) {
+    if (AvgUnit && stageLent_) AvgUnit->StageFrame(ticks, false);
 }
 
 void TBattleUnit::DrawReel(int i) {

@@ -36,12 +36,15 @@ class TBattleUnit : public plat::TComponent, private BattleView {
     void FreeBattle();
     void SetGauge(int side, int32_t value);
 
-    // The flow's two frame slots: the battle with the input unit, and the lent stage.
-    void Frame(int ticks, TDInputUnit* input);
+    // The flow's two frame slots: the lent stage runs in the frame slot, the battle itself in
+    // the input slot, which has the input unit.
+    void Frame(int ticks);
+    void Input(int ticks, TDInputUnit* input);
+    // The battle's frame with the buttons already read (tests, the fuzzer).
     void FrameInput(int ticks, const BattleInput& input);
-    void StageFrame(int ticks);
 
-    TNyRGBPanel* RootPanel() const { return BattlePanel; }
+    // The layer the flow attaches: BattlePanel.
+    TNyRGBPanel* RootPanel = nullptr;
     BattleCore& Core() { return core_; }
     bool StageLent() const { return stageLent_; }
     // Where the outcome goes: the logic thread's EndWait unless a test listens.

@@ -29,6 +29,7 @@ bool TMovieUnit::Setup(ZRFileMan* archive, bool panelMode, int32_t resultCode) {
         MoviePanelMouseDown();
     };
     MoviePanel->Create();
+    RootPanel = MoviePanel;
     if (!panelMode_ && GameForm)
         GameForm->SetOnMovieDraw(ZRBaseCallback2<void, TNyRGBBits*, int>(this, &TMovieUnit::DrawToBits));
     setup_ = true;
@@ -39,7 +40,7 @@ void TMovieUnit::Release() {
     if (open_) Close();
     if (!panelMode_ && GameForm) GameForm->SetOnMovieDraw(ZRBaseCallback2<void, TNyRGBBits*, int>());
     delete MoviePanel;
-    MoviePanel = nullptr;
+    MoviePanel = RootPanel = nullptr;
     setup_ = false;
 }
 
@@ -48,13 +49,13 @@ bool TMovieUnit::Open(const ZRString& name) {
     const ZRString path = ZRString("Movie\\") + name;
     bool opened;
     if (panelMode_) {
-        opened = movie_.Open(MoviePanel, false, path);
+        opened = movie_.Open(MoviePanel, true, path);
     } else {
         if (MoviePanel) {
             MoviePanel->SetSizeX(1280);
             MoviePanel->SetSizeY(720);
         }
-        opened = movie_.Open(nullptr, false, path);
+        opened = movie_.Open(nullptr, true, path);
     }
     if (opened) {
         open_ = true;

@@ -30,11 +30,13 @@ class TMovieUnit : public plat::TComponent {
     void SetCanSkip(bool on) { canSkip_ = on; }
     bool GetCanSkip() const { return canSkip_; }
 
-    // Opens "Movie\" + name. True even when the file does not open: the next frame then
-    // finds nothing playing and stops, so a missing movie counts as seen.
+    // Opens "Movie\" + name and waits (at most 3 s) for its first picture. True even when the
+    // file does not open: nothing then plays, and a started unit stops at its next frame, so
+    // a missing movie counts as seen.
     bool Open(const ZRString& name);
     void Close();
     void Start() { started_ = true; }
+    // Playing once its first picture is out, until it ends or stops.
     void Stop();
     bool IsPlaying() const { return movie_.IsPlay(); }
     bool IsOpen() const { return open_; }
@@ -58,7 +60,8 @@ class TMovieUnit : public plat::TComponent {
     std::function<void(int32_t)> PostResult;
 
     TNyRGBPanel* MoviePanel = nullptr;
-    TNyRGBPanel* RootPanel() const { return MoviePanel; }
+    // The layer the flow attaches: the movie's panel.
+    TNyRGBPanel* RootPanel = nullptr;
     CriMovie& Movie() { return movie_; }
 
   private:

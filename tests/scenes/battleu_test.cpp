@@ -108,7 +108,7 @@ class BattleUnitTest : public ::testing::Test {
         b->SetHeight(720);
         EXPECT_TRUE(b->Create());
         b->BoxFill(0, 0, 1279, 719, 0);
-        u.RootPanel()->Draw(b.get(), 0, 0);
+        u.RootPanel->Draw(b.get(), 0, 0);
         return b;
     }
     // Plays until the battle ends, stopping reels as soon as they take it and confirming
