@@ -234,6 +234,9 @@ bool WriteDemoScripts(const fs::path& stage);
 // The story's effect archive and voice pack beside the game archive (mkdemo_story.cpp).
 bool WriteStorySounds(const fs::path& out, bool (*writeOgg)(const fs::path&, double, double, double, bool));
 
+// The battle's tables, pictures, sounds and movies (mkdemo_battle.cpp).
+bool WriteBattleData(const fs::path& stage, const fs::path& out,
+                     bool (*writeOgg)(const fs::path&, double, double, double, bool));
 // The stand-in title's picture, voices and music (mkdemo_flow.cpp).
 bool WriteFlowData(const fs::path& stage, const fs::path& out,
                    bool (*writeOgg)(const fs::path&, double, double, double, bool));
@@ -271,6 +274,7 @@ int main(int argc, char** argv) {
     ok = ok && WriteDemoScripts(stage);
     ok = ok && WriteStorySounds(out, WriteOgg);
     ok = ok && WriteFlowData(stage, out, WriteOgg);
+    ok = ok && WriteBattleData(stage, out, WriteOgg);
     if (!ok) {
         std::fprintf(stderr, "mkdemo: writing the demo files failed\n");
         return 1;
