@@ -49,7 +49,9 @@ class GlueTest : public ::testing::Test {
             .write(reinterpret_cast<const char*>(bytes.data()),
                    static_cast<std::streamsize>(bytes.size()));
     }
-    void PutMovie(const std::string& name, const MovieSpec& spec) { Put(name, *MakeMovie(spec)); }
+    void PutMovie(const std::string& name, const MovieShape& shape) {
+        Put(name, *MakeMovie(shape));
+    }
     std::vector<uint8_t> Music(bool loop, double seconds, uint32_t loopStart = 0,
                                uint32_t loopEnd = 0) {
         const auto pcm = Tone(44100, 2, seconds);
@@ -60,16 +62,17 @@ class GlueTest : public ::testing::Test {
         o.loopEnd = loopEnd;
         return EncodeAdx(pcm.data(), static_cast<uint32_t>(pcm.size() / 2), o);
     }
-    // Renders a period of sound, then draws until the decoder has caught up with the clock; the
-    // number of the last picture drawn, or -1 when none came.
-    int NextPicture(CriMovie& m, uint32_t samples = 1600) {
+    // Renders a period of sound, then draws until the decoder has caught up with the picture
+    // `expected` (or, with none given, until nothing new comes); the number of the last picture
+    // drawn, or -1 when none came.
+    int NextPicture(CriMovie& m, uint32_t samples = 1600, int expected = -1) {
         if (samples) output.Render(samples);
         int got = -1;
-        for (int i = 0; i < 100 && !m.IsEnd(); ++i) {
+        for (int i = 0; i < 250 && !m.IsEnd(); ++i) {
             if (m.Draw())
                 got = static_cast<int>(plat::ReadFrameBars(m.Frame()->Bits(), m.Frame()->Pitch(),
                                                            32, m.Width(), m.Height()));
-            else if (got >= 0 && i > 10)
+            else if (got >= (expected < 0 ? 0 : expected - 1) && i > 10)
                 break;
             std::this_thread::sleep_for(2ms);
         }
@@ -271,9 +274,9 @@ TEST_F(GlueTest, PicturesFollowTheAudioClock) {
     // Uneven periods, as a sound card's are.
     for (uint32_t step :
          {1600u, 800u, 2400u, 1600u, 3200u, 1600u, 1600u, 4800u, 1600u, 1600u, 800u, 1600u}) {
-        const int got = NextPicture(m, step);
         rendered += step;
         const int named = static_cast<int>(std::max(0.0, (rendered - latency) / 48000.0 * 30));
+        const int got = NextPicture(m, step, named);
         if (got < 0) continue;  // nothing new was due
         ++seen;
         EXPECT_LE(std::abs(got - named), 1) << "after " << rendered << " samples";
@@ -349,7 +352,7 @@ TEST_F(GlueTest, StopAndCloseWakeTheWaitingDecoderAndLeaveNoThread) {
         ASSERT_TRUE(m.Open(nullptr, true, "Movie\\A.sfd"));  // closes the stopped one first
         std::this_thread::sleep_for(100ms);
         m.Close();
-        EXPECT_LT(Clock::now() - t0, 2s);
+        EXPECT_LT(Clock::now() - t0, 5s);
         // Counted once a movie has come and gone: sanitizer runtimes start threads of their own.
         threads = ThreadCount();
     }
@@ -366,8 +369,8 @@ TEST_F(GlueTest, DrawToIsClippedToTheBitmapOnEverySide) {
     ASSERT_TRUE(Start(false));
     PutMovie("Movie\\A.sfd", {160, 96, 200, false});
     CriMovie m;
-    ASSERT_TRUE(
-        m.OpenCore(nullptr, true, "Movie\\A.sfd", 0, 30000, true));  // a new picture at every turn
+    // Looping and fast, so a new picture is due at every turn however slow the turns are.
+    ASSERT_TRUE(m.OpenCore(nullptr, true, "Movie\\A.sfd", 0, 30000, true));
     for (ZRBitDepth depth : {bd24, bd32}) {
         TNyRGBBits bits(nullptr);
         bits.SetBitDepth(depth);
@@ -433,19 +436,19 @@ TEST_F(GlueTest, APictureSizeChangingMidFileIsScaledToTheHead) {
     Put("Movie\\Two.sfd", first);
     TNyRGBPanel panel(&owner);
     CriMovie m;
-    ASSERT_TRUE(m.OpenCore(&panel, false, "Movie\\Two.sfd", 0, 8000, true));
+    ASSERT_TRUE(m.OpenCore(&panel, false, "Movie\\Two.sfd", 0, 4000, true));
     EXPECT_EQ(m.Width(), 160);
-    int drawn = 0, lastBars = -1;
-    for (int i = 0; i < 400 && !m.IsEnd(); ++i) {
-        if (m.Draw()) {
-            ++drawn;
+    int lastBars = -1;
+    for (int i = 0; i < 2000 && !m.IsEnd(); ++i) {
+        if (m.Draw())
             lastBars = static_cast<int>(
                 plat::ReadFrameBars(m.Frame()->Bits(), m.Frame()->Pitch(), 32, 160, 96));
-        }
-        std::this_thread::sleep_for(3ms);
+        std::this_thread::sleep_for(2ms);
     }
-    EXPECT_GT(drawn, 12);     // pictures of the larger part came through
-    EXPECT_GE(lastBars, 10);  // and still read, scaled to the head's size
+    EXPECT_TRUE(m.IsEnd());
+    // The larger part's late pictures (numbers 10 to 19, which the first part never reaches)
+    // came through and still read, scaled to the head's size.
+    EXPECT_GE(lastBars, 10);
 }
 
 TEST_F(GlueTest, WaitingForTheFirstPictureGivesUpAfterThreeSeconds) {
@@ -464,7 +467,7 @@ TEST_F(GlueTest, WaitingForTheFirstPictureGivesUpAfterThreeSeconds) {
         padding[4] = static_cast<char>(30000 >> 8), padding[5] = static_cast<char>(30000 & 0xFF);
         out.write(padding.data(), static_cast<std::streamsize>(padding.size()));
         out.flush();
-        std::this_thread::sleep_for(3600ms);
+        std::this_thread::sleep_for(4500ms);
     });
     const uint32_t h = ThePlayback().OpenMovie("Movie\\Stuck.sfd", false, 0, 1000);
     ASSERT_NE(h, 0u);
@@ -472,7 +475,7 @@ TEST_F(GlueTest, WaitingForTheFirstPictureGivesUpAfterThreeSeconds) {
     ThePlayback().WaitStart(h);
     const auto waited = Clock::now() - t0;
     EXPECT_GE(waited, 2900ms);
-    EXPECT_LT(waited, 3500ms);
+    EXPECT_LT(waited, 4200ms);  // the source stalls for 4.5 s
     EXPECT_FALSE(ThePlayback().MovieIsPlay(h));
     writer.join();
     ThePlayback().CloseMovie(h);

@@ -8,7 +8,7 @@
 #include "media/zradx.h"
 #include "platform/moviewrite.h"
 
-struct MovieSpec {
+struct MovieShape {
     int32_t width = 160, height = 96, frames = 30;
     bool sound = true;
     bool alpha = false;
@@ -27,7 +27,7 @@ inline std::vector<int16_t> Tone(uint32_t rate, uint8_t channels, double seconds
     return pcm;
 }
 
-inline std::shared_ptr<const std::vector<uint8_t>> MakeMovie(const MovieSpec& s) {
+inline std::shared_ptr<const std::vector<uint8_t>> MakeMovie(const MovieShape& s) {
     plat::MovieWriteOptions o;
     o.width = s.width;
     o.height = s.height;

@@ -142,8 +142,8 @@ TEST(Thread, NeverStartedThreadEndsWithoutRunning) {
 }
 
 TEST(Thread, TerminateIsARequestTheThreadAnswers) {
-    FnThread t([](FnThread& self) {
-        int loops = 0;
+    std::atomic<int> loops{0};
+    FnThread t([&](FnThread& self) {
         while (!self.Terminated()) {
             ++loops;
             std::this_thread::sleep_for(1ms);
@@ -151,7 +151,8 @@ TEST(Thread, TerminateIsARequestTheThreadAnswers) {
         self.SetReturnValue(loops > 0 ? 7 : -1);
     });
     t.Start();
-    std::this_thread::sleep_for(10ms);
+    // A loaded machine may start the thread late: wait until it has looped a few times.
+    ASSERT_TRUE(WaitFor([&] { return loops.load() >= 3; }));
     EXPECT_FALSE(t.Finished());
     t.Terminate();
     EXPECT_EQ(t.WaitFor(), 7);
