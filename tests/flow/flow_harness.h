@@ -252,9 +252,6 @@ class FlowHarness : public ::testing::Test {
         ShowFps = false;
         FramePacer = [this](TGameForm* f) { gate.Pass(f); };
         TTitleMenu::Codes.clear();
-        TBattleUnit::Outcomes.clear();
-        TMovieUnit::PlayFrames = -1;
-        TMovieUnit::Opened.clear();
         TSaveMenu::LoadSlot = -1;
         CurrentState.Reset();
         SceneSnapshot.Reset();
@@ -288,6 +285,26 @@ class FlowHarness : public ::testing::Test {
         for (const char* mask : {"FadeMask16_Noise.bmp", "FadeMask11_Star.bmp"})
             WriteFile(Data(mask), MaskBytes());
         WriteScripts(Data(), scripts);
+        WriteBattleTables();
+    }
+
+    // The battle's two tables, without which the game does not start: every reel shows
+    // `symbol` all round, and each row of `rows` is a battle record.
+    void WriteBattleTables(int symbol = 0,
+                           const std::string& rows =
+                               "#,0,4,100,10,0,-1,100,0,60,60,60,0,0,50,50,50,0,0\r\n") {
+        std::string reels = "reel";
+        for (int c = 0; c < 21; ++c) reels += ",#";
+        reels += ",!\r\n";
+        for (int r = 0; r < 12; ++r) {
+            reels += "#";
+            for (int c = 0; c < 21; ++c) reels += "," + std::to_string(symbol);
+            reels += "\r\n";
+        }
+        WriteFile(Data("BtlReel.csv"), reels);
+        WriteFile(Data("BtlData.csv"),
+                  "no,#n,#ch,#eg,#ed,#miss,#mv,#pg,#set,#r1,#r2,#r3,#rg,#re,#b1,#b2,#b3,#bg,"
+                  "#be,!\r\n" + rows);
     }
 
     // A script file with one scene whose body is `body`.
