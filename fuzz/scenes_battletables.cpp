@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     BattleCore core([&](int n) { return n > 0 ? next() % n : 0; });
     for (int n = -1; n <= kBattles; ++n) {
         const bool ok = core.Prepare(n, reels, records);
-        const bool expect = n >= 0 && n < kBattles && records[n].valid &&
-                            records[n].reelSet >= 0 && records[n].reelSet < kReelSets;
+        const bool expect = n >= 0 && n < kBattles && records[n].valid && records[n].reelSet >= 0 &&
+                            records[n].reelSet < kReelSets;
         if (ok != expect) __builtin_trap();
     }
     int battle = -1;

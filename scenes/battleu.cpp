@@ -118,9 +118,8 @@ void TBattleUnit::BuildLayout() {
     SlotMes->SetVisible(false);
     SlotMes->OnDraw = [this](TNyRGBPanel* s, TNyRGBBits* d, int x, int y, int sx, int sy, int w,
                              int h) {
-        const int rate = core_.state == 2 && core_.step == 1 && core_.counter < 8
-                             ? 16 * core_.counter
-                             : 128;
+        const int rate =
+            core_.state == 2 && core_.step == 1 && core_.counter < 8 ? 16 * core_.counter : 128;
         DrawPanelImage(s, d, x, y, sx, sy, w, h, rate);
         return true;
     };
@@ -139,7 +138,9 @@ void TBattleUnit::BuildLayout() {
     SelectMes->OnDraw = [this](TNyRGBPanel* s, TNyRGBBits* d, int x, int y, int sx, int sy, int w,
                                int h) {
         const int c = core_.selectCounter;
-        const int rate = core_.selectSlide == 1 ? 8 * c : core_.selectSlide == 2 ? (16 - c) * 8 : 128;
+        const int rate = core_.selectSlide == 1   ? 8 * c
+                         : core_.selectSlide == 2 ? (16 - c) * 8
+                                                  : 128;
         DrawPanelImage(s, d, x, y, sx, sy, w, h, std::clamp(rate, 0, 128));
         return true;
     };
@@ -239,7 +240,8 @@ void TBattleUnit::BuildLayout() {
         const int width = s->GetSizeX();
         const int keep = GaugeWidth(core_.playerGauge, core_.playerMax, width);
         const int from = std::max(sx, width - keep);
-        if (sx + w > from) DrawPanelImage(s, d, x + (from - sx), y, from, sy, sx + w - from, h, 128);
+        if (sx + w > from)
+            DrawPanelImage(s, d, x + (from - sx), y, from, sy, sx + w - from, h, 128);
         return true;
     };
     GaugeRight->OnDraw = [this](TNyRGBPanel* s, TNyRGBBits* d, int x, int y, int sx, int sy, int w,
@@ -276,7 +278,8 @@ bool TBattleUnit::Setup(ZRFileMan* archive) {
     }
     LoadPicture(SlotGuide, "BtlSlotGuide.png");
     for (int i = 0; i < kReels; ++i) {
-        if (archive_ && SetPanelAnimeFile(SlotFrame[i], archive_, "BtlSlotFrame.png", "BtlSlotFrame.anm"))
+        if (archive_ &&
+            SetPanelAnimeFile(SlotFrame[i], archive_, "BtlSlotFrame.png", "BtlSlotFrame.anm"))
             SlotFrame[i]->SetNumBlock(4);
         LoadPicture(SlotLight[i], "BtlSlotLight.png");
         LoadPicture(SlotBtn[i], "BtlSlotBtnS.png");
@@ -313,9 +316,9 @@ void TBattleUnit::Release() {
     strip_ = nullptr;
     // Owned panels free their own pictures through the release functions.
     for (TNyRGBPanel* p :
-         {SlotGuide, SlotLight[0], SlotLight[1], SlotLight[2], SlotBtn[0], SlotBtn[1], SlotBtn[2],
-          DmgNum[0], DmgNum[1], DmgNum[2], DmgNum[3], DmgNum[4], GaugePanel, GaugeLeft, GaugeRight,
-          GaugeStar, GaugeFace, GaugeFaceB, Reel[0], Reel[1], Reel[2]})
+         {SlotGuide,  SlotLight[0], SlotLight[1], SlotLight[2], SlotBtn[0], SlotBtn[1], SlotBtn[2],
+          DmgNum[0],  DmgNum[1],    DmgNum[2],    DmgNum[3],    DmgNum[4],  GaugePanel, GaugeLeft,
+          GaugeRight, GaugeStar,    GaugeFace,    GaugeFaceB,   Reel[0],    Reel[1],    Reel[2]})
         if (p) ReleasePanelImage(p);
     delete BattlePanel;
     BattlePanel = RootPanel = nullptr;
@@ -456,7 +459,8 @@ void TBattleUnit::SyncSelect() {
             LoadPicture(SelectMes, heroines ? "BtlSelMes2.png" : "BtlGameOver.png");
             SelectMes->SetOffsetX((kScreenW - SelectMes->GetSizeX()) / 2);
             // The heroines' names are the demo story's.
-            const char* captions[2] = {heroines ? "莉娜" : "重新挑战", heroines ? "贝丝" : "返回标题"};
+            const char* captions[2] = {heroines ? "莉娜" : "重新挑战",
+                                       heroines ? "贝丝" : "返回标题"};
             for (int b = 0; b < 2; ++b) {
                 LoadPicture(SelectBtn[b], heroines ? "SelBase8.png" : "SelBase16.png");
                 SelectBtn[b]->SetNumBlock(3);
@@ -593,17 +597,33 @@ void TBattleUnit::OpenEffectMovie(CriMovie& movie, TNyRGBPanel* panel, const ZRS
 void TBattleUnit::MovieStart(int32_t n) {
     ZRString name;
     switch (n) {
-    case 0: name = "BtlEncounter.sfd"; break;
-    case 1: name = "BtlFight.sfd"; break;
-    case 2:
-        if (core_.record.enemyMovie >= 0) name.sprintf("BtlEnemy%02d.sfd", core_.record.enemyMovie);
-        break;
-    case 10: name = "BtlDamageL.sfd"; break;
-    case 11: name = "BtlDamageH.sfd"; break;
-    case 12: name = "BtlGuard.sfd"; break;
-    case 20: name = Form("BtlHit_SR_Tornado.sfd", "BtlHit_NR_Tornado.sfd"); break;
-    case 21: name = Form("BtlHit_SB_Arrow.sfd", "BtlHit_NB_Arrow.sfd"); break;
-    default: break;
+        case 0:
+            name = "BtlEncounter.sfd";
+            break;
+        case 1:
+            name = "BtlFight.sfd";
+            break;
+        case 2:
+            if (core_.record.enemyMovie >= 0)
+                name.sprintf("BtlEnemy%02d.sfd", core_.record.enemyMovie);
+            break;
+        case 10:
+            name = "BtlDamageL.sfd";
+            break;
+        case 11:
+            name = "BtlDamageH.sfd";
+            break;
+        case 12:
+            name = "BtlGuard.sfd";
+            break;
+        case 20:
+            name = Form("BtlHit_SR_Tornado.sfd", "BtlHit_NR_Tornado.sfd");
+            break;
+        case 21:
+            name = Form("BtlHit_SB_Arrow.sfd", "BtlHit_NB_Arrow.sfd");
+            break;
+        default:
+            break;
     }
     EffectPanel->SetVisible(true);
     BGMoviePanel->SetVisible(false);
@@ -630,29 +650,61 @@ void TBattleUnit::CutinStart(int32_t kind) {
     const char* bg = nullptr;
     ZRString picture, effect;
     switch (kind) {
-    case 0: bg = "BtlCI_BG_Red.sfd", picture = Form("BtlCI_SR_Charge.png", "BtlCI_NR_Charge.png"); break;
-    case 1: bg = "BtlCI_BG_Blue.sfd", picture = Form("BtlCI_SB_Charge.png", "BtlCI_NB_Charge.png"); break;
-    case 10: bg = "BtlCI_BG_Radiation.sfd", picture = Form("BtlCI_SR_Punch.png", "BtlCI_NR_Punch.png"); break;
-    case 11: bg = "BtlCI_BG_Red.sfd", picture = Form("BtlCI_SR_Kick.png", "BtlCI_NR_Kick.png"); break;
-    case 12: bg = "BtlCI_BG_Blue.sfd", picture = Form("BtlCI_SB_Arrow.png", "BtlCI_NB_Arrow.png"); break;
-    case 13: bg = "BtlCI_BG_Blue.sfd", picture = Form("BtlCI_SB_ArrowC.png", "BtlCI_NB_ArrowC.png"); break;
-    case 20: bg = "BtlCI_BG_Red.sfd", picture = s ? "" : "BtlCI_NR_Damage.png", effect = "BtlDamageL.sfd"; break;
-    case 21: bg = "BtlCI_BG_Red.sfd", picture = s ? "" : "BtlCI_NR_Guard.png", effect = "BtlGuard.sfd"; break;
-    case 22: bg = "BtlCI_BG_Red.sfd", picture = s ? "BtlCI_SR_Evade.png" : ""; break;
-    case 23: bg = "BtlCI_BG_Blue.sfd", picture = s ? "" : "BtlCI_NB_Damage.png", effect = "BtlDamageL.sfd"; break;
-    case 24: bg = "BtlCI_BG_Blue.sfd"; break;
-    case 25: bg = "BtlCI_BG_Blue.sfd", picture = Form("BtlCI_SB_Evade.png", "BtlCI_NB_Evade.png"); break;
-    case 30: bg = s ? "BtlCI_SR_Tornado.sfd" : "BtlCI_NR_Tornado.sfd"; break;
-    case 31: bg = s ? "BtlCI_SB_Arrow.sfd" : "BtlCI_NB_Arrow.sfd"; break;
-    default:
-        if (cutinClass_ <= 0) {
-            bg = "BtlCI_BG_Red.sfd";
-            picture = Form("BtlCI_ST_Charge.png", "BtlCI_NT_Charge.png");
-            cutinClass_ = 0;
-        } else if (cutinClass_ == 1) {
+        case 0:
+            bg = "BtlCI_BG_Red.sfd", picture = Form("BtlCI_SR_Charge.png", "BtlCI_NR_Charge.png");
+            break;
+        case 1:
+            bg = "BtlCI_BG_Blue.sfd", picture = Form("BtlCI_SB_Charge.png", "BtlCI_NB_Charge.png");
+            break;
+        case 10:
+            bg = "BtlCI_BG_Radiation.sfd",
+            picture = Form("BtlCI_SR_Punch.png", "BtlCI_NR_Punch.png");
+            break;
+        case 11:
+            bg = "BtlCI_BG_Red.sfd", picture = Form("BtlCI_SR_Kick.png", "BtlCI_NR_Kick.png");
+            break;
+        case 12:
+            bg = "BtlCI_BG_Blue.sfd", picture = Form("BtlCI_SB_Arrow.png", "BtlCI_NB_Arrow.png");
+            break;
+        case 13:
+            bg = "BtlCI_BG_Blue.sfd", picture = Form("BtlCI_SB_ArrowC.png", "BtlCI_NB_ArrowC.png");
+            break;
+        case 20:
+            bg = "BtlCI_BG_Red.sfd", picture = s ? "" : "BtlCI_NR_Damage.png",
+            effect = "BtlDamageL.sfd";
+            break;
+        case 21:
+            bg = "BtlCI_BG_Red.sfd", picture = s ? "" : "BtlCI_NR_Guard.png",
+            effect = "BtlGuard.sfd";
+            break;
+        case 22:
+            bg = "BtlCI_BG_Red.sfd", picture = s ? "BtlCI_SR_Evade.png" : "";
+            break;
+        case 23:
+            bg = "BtlCI_BG_Blue.sfd", picture = s ? "" : "BtlCI_NB_Damage.png",
+            effect = "BtlDamageL.sfd";
+            break;
+        case 24:
             bg = "BtlCI_BG_Blue.sfd";
-        }
-        break;
+            break;
+        case 25:
+            bg = "BtlCI_BG_Blue.sfd", picture = Form("BtlCI_SB_Evade.png", "BtlCI_NB_Evade.png");
+            break;
+        case 30:
+            bg = s ? "BtlCI_SR_Tornado.sfd" : "BtlCI_NR_Tornado.sfd";
+            break;
+        case 31:
+            bg = s ? "BtlCI_SB_Arrow.sfd" : "BtlCI_NB_Arrow.sfd";
+            break;
+        default:
+            if (cutinClass_ <= 0) {
+                bg = "BtlCI_BG_Red.sfd";
+                picture = Form("BtlCI_ST_Charge.png", "BtlCI_NT_Charge.png");
+                cutinClass_ = 0;
+            } else if (cutinClass_ == 1) {
+                bg = "BtlCI_BG_Blue.sfd";
+            }
+            break;
     }
     if (kind == 2) {
         bg = "BtlCI_BG_Red.sfd";
@@ -688,25 +740,29 @@ bool TBattleUnit::CutinStep(int32_t ticks) {
     if (ticks < 1) return false;
     const int f = cutinCounter_++;
     switch (cutinClass_) {
-    case 0:
-    case 1:
-        if (f < 10) CutinChar->SetOffsetX(cutinStart_ + (cutinEnd_ - cutinStart_) * kEase[f] / 45);
-        return f + 1 >= 25;
-    case 2: {
-        const int centre = cutinEnd_;
-        const int motion = (cutinKind_ - 20) % 3;
-        bool moved;
-        if (motion == 2) {
-            CutinChar->SetOffsetX(f <= 3 ? centre + 64 * f : f <= 8 ? centre + (8 - f) * 64 : centre);
-            moved = f + 1 >= 9;
-        } else {
-            const int amp = motion == 0 ? 16 : 4;
-            CutinChar->SetOffsetX(f < 16 ? centre + (f % 2 ? amp : -amp) : centre);
-            moved = f + 1 >= 17;
+        case 0:
+        case 1:
+            if (f < 10)
+                CutinChar->SetOffsetX(cutinStart_ + (cutinEnd_ - cutinStart_) * kEase[f] / 45);
+            return f + 1 >= 25;
+        case 2: {
+            const int centre = cutinEnd_;
+            const int motion = (cutinKind_ - 20) % 3;
+            bool moved;
+            if (motion == 2) {
+                CutinChar->SetOffsetX(f <= 3   ? centre + 64 * f
+                                      : f <= 8 ? centre + (8 - f) * 64
+                                               : centre);
+                moved = f + 1 >= 9;
+            } else {
+                const int amp = motion == 0 ? 16 : 4;
+                CutinChar->SetOffsetX(f < 16 ? centre + (f % 2 ? amp : -amp) : centre);
+                moved = f + 1 >= 17;
+            }
+            return moved && (!efMovie_.IsOpen() || efMovie_.IsEnd());
         }
-        return moved && (!efMovie_.IsOpen() || efMovie_.IsEnd());
-    }
-    default: return !bgMovie_.IsOpen() || bgMovie_.IsEnd();
+        default:
+            return !bgMovie_.IsOpen() || bgMovie_.IsEnd();
     }
 }
 
@@ -727,13 +783,13 @@ ZRString TBattleUnit::VoiceName(int32_t n, int32_t battle, bool secondForm,
         int32_t k;
     };
     static constexpr Entry kTable[] = {
-        {0, "BtlVoSelectR", 2},  {1, "BtlVoSelectB", 2},   {10, "BtlVoChargeR", 4},
-        {11, "BtlVoChargeB", 3}, {12, "BtlVoChargeT00", 0}, {20, "BtlVoPunchR", 3},
-        {21, "BtlVoKickR", 3},   {22, "BtlVoArrowB", 5},    {23, "BtlVoArrowC", 0},
-        {30, "BtlVoDamageR", 4}, {31, "BtlVoGuardR", 3},    {32, "BtlVoEvadeR", 3},
-        {33, "BtlVoDamageB", 3}, {35, "BtlVoEvadeB", 3},    {50, "BtlVoSelectR01", 0},
-        {51, "BtlVoSelectB01", 0}, {60, "BtlVoWinR", 5},    {61, "BtlVoWinB", 4},
-        {70, "BtlVoLoseR", 3},   {71, "BtlVoLoseB", 3},
+        {0, "BtlVoSelectR", 2},    {1, "BtlVoSelectB", 2},    {10, "BtlVoChargeR", 4},
+        {11, "BtlVoChargeB", 3},   {12, "BtlVoChargeT00", 0}, {20, "BtlVoPunchR", 3},
+        {21, "BtlVoKickR", 3},     {22, "BtlVoArrowB", 5},    {23, "BtlVoArrowC", 0},
+        {30, "BtlVoDamageR", 4},   {31, "BtlVoGuardR", 3},    {32, "BtlVoEvadeR", 3},
+        {33, "BtlVoDamageB", 3},   {35, "BtlVoEvadeB", 3},    {50, "BtlVoSelectR01", 0},
+        {51, "BtlVoSelectB01", 0}, {60, "BtlVoWinR", 5},      {61, "BtlVoWinB", 4},
+        {70, "BtlVoLoseR", 3},     {71, "BtlVoLoseB", 3},
     };
     auto suffix = [&](ZRString base, int32_t k) {
         if (k > 0) {
@@ -750,24 +806,26 @@ ZRString TBattleUnit::VoiceName(int32_t n, int32_t battle, bool secondForm,
     const bool main5 = battle == 0 || battle == 3 || battle == 4 || battle == 5 || battle == 7;
     ZRString name;
     switch (n) {
-    case 80:
-        if (main5) name.sprintf("BtlVoFightE%02d", battle);
-        return name;
-    case 81:
-        if (main5) name.sprintf("BtlVoAttackE%02d", battle);
-        return name.Length() ? suffix(name, 2) : name;
-    case 82:
-        if (battle == 3 || battle == 4 || battle == 5 || battle == 7)
-            name.sprintf("BtlVoDamageE%02d", battle);
-        return battle == 3 ? suffix(name, 3) : name;
-    case 83: return battle == 3 ? "BtlVoEvadeE03" : "";
-    case 84:
-        if (main5) name.sprintf("BtlVoWinE%02d", battle);
-        return battle == 4 || battle == 5 ? suffix(name, 2) : name;
-    case 85:
-        if (battle == 0 || battle == 3) name.sprintf("BtlVoLoseE%02d", battle);
-        return name;
-    default: return "";
+        case 80:
+            if (main5) name.sprintf("BtlVoFightE%02d", battle);
+            return name;
+        case 81:
+            if (main5) name.sprintf("BtlVoAttackE%02d", battle);
+            return name.Length() ? suffix(name, 2) : name;
+        case 82:
+            if (battle == 3 || battle == 4 || battle == 5 || battle == 7)
+                name.sprintf("BtlVoDamageE%02d", battle);
+            return battle == 3 ? suffix(name, 3) : name;
+        case 83:
+            return battle == 3 ? "BtlVoEvadeE03" : "";
+        case 84:
+            if (main5) name.sprintf("BtlVoWinE%02d", battle);
+            return battle == 4 || battle == 5 ? suffix(name, 2) : name;
+        case 85:
+            if (battle == 0 || battle == 3) name.sprintf("BtlVoLoseE%02d", battle);
+            return name;
+        default:
+            return "";
     }
 }
 
@@ -784,13 +842,26 @@ bool TBattleUnit::VoiceBusy() {
 void TBattleUnit::Sound(int32_t n) {
     const char* name = nullptr;
     switch (n) {
-    case 0: name = "BtlSEPunch"; break;
-    case 1: name = "BtlSEKick"; break;
-    case 3: name = "BtlSEFinish"; break;
-    case 5: name = "BtlSEGuard"; break;
-    case 7: name = "BtlSEWin"; break;
-    case 8: name = "BtlSELose"; break;
-    default: return;
+        case 0:
+            name = "BtlSEPunch";
+            break;
+        case 1:
+            name = "BtlSEKick";
+            break;
+        case 3:
+            name = "BtlSEFinish";
+            break;
+        case 5:
+            name = "BtlSEGuard";
+            break;
+        case 7:
+            name = "BtlSEWin";
+            break;
+        case 8:
+            name = "BtlSELose";
+            break;
+        default:
+            return;
     }
     if (GameForm) GameForm->PlaySE(archive_, name);
 }
@@ -800,7 +871,7 @@ void TBattleUnit::SlotSound(int32_t n) {
 }
 
 void TBattleUnit::SlotVoice(int32_t side, int32_t k) {
-    DirectX::TDSoundBuffer* b = side == 2 ? barVoice_
+    DirectX::TDSoundBuffer* b = side == 2                                     ? barVoice_
                                 : (side == 0 || side == 1) && k >= 0 && k < 4 ? slotVoices_[side][k]
                                                                               : nullptr;
     if (b) b->Play(false);

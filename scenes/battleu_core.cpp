@@ -107,12 +107,23 @@ void BattleCore::Finish(int32_t result) {
 void BattleCore::Step(int32_t ticks, const BattleInput& input) {
     if (finished) return;
     switch (state) {
-    case 1: IntroStep(ticks); break;
-    case 2: ReelStep(ticks, input); break;
-    case 3: AttackStep(ticks); break;
-    case 4: WinStep(ticks, input); break;
-    case 5: LoseStep(ticks, input); break;
-    default: break;
+        case 1:
+            IntroStep(ticks);
+            break;
+        case 2:
+            ReelStep(ticks, input);
+            break;
+        case 3:
+            AttackStep(ticks);
+            break;
+        case 4:
+            WinStep(ticks, input);
+            break;
+        case 5:
+            LoseStep(ticks, input);
+            break;
+        default:
+            break;
     }
 }
 
@@ -121,34 +132,35 @@ void BattleCore::Step(int32_t ticks, const BattleInput& input) {
 void BattleCore::IntroStep(int32_t ticks) {
     if (ticks < 1) return;
     switch (step) {
-    case 0:
-        view_->MovieStart(0);
-        step = 1;
-        break;
-    case 1:
-        if (!view_->MovieDone()) break;
-        view_->MovieStop();
-        UpdateLeader();
-        gaugeShown = true;
-        step = 2;
-        counter = 0;
-        break;
-    case 2:
-        ++counter;
-        playerGauge = Saturate(int64_t{playerMax} * counter / kIntroFrames);
-        enemyGauge = Saturate(int64_t{enemyMax} * counter / kIntroFrames);
-        if (counter >= kIntroFrames) {
-            view_->MovieStart(1);
-            view_->Voice(80);
-            step = 3;
-        }
-        break;
-    case 3:
-        if (!view_->MovieDone()) break;
-        view_->MovieStop();
-        StartSpin();
-        break;
-    default: break;
+        case 0:
+            view_->MovieStart(0);
+            step = 1;
+            break;
+        case 1:
+            if (!view_->MovieDone()) break;
+            view_->MovieStop();
+            UpdateLeader();
+            gaugeShown = true;
+            step = 2;
+            counter = 0;
+            break;
+        case 2:
+            ++counter;
+            playerGauge = Saturate(int64_t{playerMax} * counter / kIntroFrames);
+            enemyGauge = Saturate(int64_t{enemyMax} * counter / kIntroFrames);
+            if (counter >= kIntroFrames) {
+                view_->MovieStart(1);
+                view_->Voice(80);
+                step = 3;
+            }
+            break;
+        case 3:
+            if (!view_->MovieDone()) break;
+            view_->MovieStop();
+            StartSpin();
+            break;
+        default:
+            break;
     }
 }
 
@@ -245,52 +257,53 @@ void BattleCore::ReelStep(int32_t ticks, const BattleInput& input) {
         for (int i = 0; i < kReels; ++i) {
             ReelRecord& r = reels[i];
             switch (r.state) {
-            case 1:
-                if (--r.counter < 0) {
-                    r.state = 2;
-                    r.counter = 0;
-                }
-                break;
-            case 2:
-                r.position -= r.counter / 2 + 1;
-                if (++r.counter >= 14) {
-                    r.state = 3;
-                    if (i == 0) {
-                        frameGroup[0] = 1;
-                        buttonBlock[0] = 0;
+                case 1:
+                    if (--r.counter < 0) {
+                        r.state = 2;
+                        r.counter = 0;
                     }
-                }
-                break;
-            case 3: {
-                r.position -= 7;
-                const int32_t m = Wrap(r.position, kSymbolUnits);
-                const int32_t d = reelPhase - m;
-                if (m != reelPhase) r.position += (d >= 1 && d <= 14) || d <= -14 ? 1 : -1;
-                break;
-            }
-            case 4:
-                // The counter rests at 1, so the reel creeps one unit a frame to the next
-                // symbol boundary and lands there once its left neighbour has.
-                if (r.counter > 1) --r.counter;
-                r.position -= r.counter;
-                r.position = Wrap(r.position, kReelUnits);
-                if (r.counter == 1 && r.position % kSymbolUnits == 0 &&
-                    (i == 0 || reels[i - 1].state == 0))
-                    LandReel(i);
-                break;
-            case 5:
-                if (++r.counter >= kChangeFrames) {
-                    r.state = 0;
-                    frameGroup[i] = 0;
-                    UpdateLeader();
-                    UpdateLights();
-                    if (i < 2) {
-                        frameGroup[i + 1] = 1;
-                        buttonBlock[i + 1] = 0;
+                    break;
+                case 2:
+                    r.position -= r.counter / 2 + 1;
+                    if (++r.counter >= 14) {
+                        r.state = 3;
+                        if (i == 0) {
+                            frameGroup[0] = 1;
+                            buttonBlock[0] = 0;
+                        }
                     }
+                    break;
+                case 3: {
+                    r.position -= 7;
+                    const int32_t m = Wrap(r.position, kSymbolUnits);
+                    const int32_t d = reelPhase - m;
+                    if (m != reelPhase) r.position += (d >= 1 && d <= 14) || d <= -14 ? 1 : -1;
+                    break;
                 }
-                break;
-            default: break;
+                case 4:
+                    // The counter rests at 1, so the reel creeps one unit a frame to the next
+                    // symbol boundary and lands there once its left neighbour has.
+                    if (r.counter > 1) --r.counter;
+                    r.position -= r.counter;
+                    r.position = Wrap(r.position, kReelUnits);
+                    if (r.counter == 1 && r.position % kSymbolUnits == 0 &&
+                        (i == 0 || reels[i - 1].state == 0))
+                        LandReel(i);
+                    break;
+                case 5:
+                    if (++r.counter >= kChangeFrames) {
+                        r.state = 0;
+                        frameGroup[i] = 0;
+                        UpdateLeader();
+                        UpdateLights();
+                        if (i < 2) {
+                            frameGroup[i + 1] = 1;
+                            buttonBlock[i + 1] = 0;
+                        }
+                    }
+                    break;
+                default:
+                    break;
             }
             r.position = Wrap(r.position, kReelUnits);
             r.redraw = true;
@@ -336,8 +349,7 @@ void BattleCore::UpdateLeader() {
         if (first < 0) first = side;
     }
     leader = red > blue ? 0 : blue > red ? 1 : first;
-    const bool barsOnly =
-        reels[2].state == 0 && (reels[2].special == 7 || reels[2].special == 8);
+    const bool barsOnly = reels[2].state == 0 && (reels[2].special == 7 || reels[2].special == 8);
     face = barsOnly ? -1 : leader;
     faceRunning = state == 2 && reels[2].state != 0;
 }
@@ -378,45 +390,45 @@ void BattleCore::ChooseAttack() {
     const BattleRecord& rec = record;
     hits = 1;
     switch (result) {
-    case 1:
-        attack = r ? 0 : 3;
-        damagePerHit = r ? rec.rDamage[0] : rec.bDamage[0];
-        break;
-    case 2:
-        attack = r ? 1 : 4;
-        damagePerHit = r ? rec.rDamage[1] : rec.bDamage[1];
-        break;
-    case 3:
-    case 8:
-        attack = r ? 2 : 5;
-        damagePerHit = r ? rec.rDamage[2] : rec.bDamage[2];
-        break;
-    case 4:
-        attack = 6;
-        damagePerHit = Saturate(int64_t{rec.rDamage[0]} + rec.bDamage[0]);
-        break;
-    case 5:
-        attack = 7;
-        damagePerHit = Saturate(int64_t{rec.rDamage[1]} + rec.bDamage[1]);
-        break;
-    case 6:
-    case 7: {
-        const int k = result == 6 ? 0 : 1;
-        if (r) {
-            attack = 8 + k;
-            damagePerHit = rec.rDamage[k];
-            hits = Random(100) >= 20 ? 2 : 3;
-        } else {
-            attack = 10 + k;
-            damagePerHit = rec.bDamage[k];
-            hits = Random(100) >= 50 ? 3 : 4;
+        case 1:
+            attack = r ? 0 : 3;
+            damagePerHit = r ? rec.rDamage[0] : rec.bDamage[0];
+            break;
+        case 2:
+            attack = r ? 1 : 4;
+            damagePerHit = r ? rec.rDamage[1] : rec.bDamage[1];
+            break;
+        case 3:
+        case 8:
+            attack = r ? 2 : 5;
+            damagePerHit = r ? rec.rDamage[2] : rec.bDamage[2];
+            break;
+        case 4:
+            attack = 6;
+            damagePerHit = Saturate(int64_t{rec.rDamage[0]} + rec.bDamage[0]);
+            break;
+        case 5:
+            attack = 7;
+            damagePerHit = Saturate(int64_t{rec.rDamage[1]} + rec.bDamage[1]);
+            break;
+        case 6:
+        case 7: {
+            const int k = result == 6 ? 0 : 1;
+            if (r) {
+                attack = 8 + k;
+                damagePerHit = rec.rDamage[k];
+                hits = Random(100) >= 20 ? 2 : 3;
+            } else {
+                attack = 10 + k;
+                damagePerHit = rec.bDamage[k];
+                hits = Random(100) >= 50 ? 3 : 4;
+            }
+            break;
         }
-        break;
-    }
-    default:
-        attack = -1;
-        damagePerHit = 0;
-        break;
+        default:
+            attack = -1;
+            damagePerHit = 0;
+            break;
     }
     enemyDamage = rec.enemyDamage;
     const int32_t guard = r ? rec.rGuard : rec.bGuard;
@@ -458,92 +470,135 @@ bool BattleCore::LeavingOk() const {
 
 void BattleCore::EnterPhase(int32_t next, int32_t value) {
     switch (phase) {
-    case 2: case 3: case 4: case 5: case 12: case 14:
-        if (cutinActive) view_->CutinStop();
-        cutinActive = false;
-        break;
-    case 6: flashCounter = -1; break;
-    case 7: case 8: case 11: view_->MovieStop(); break;
-    case 9: case 13: digitCount = 0; break;
-    default: break;
+        case 2:
+        case 3:
+        case 4:
+        case 5:
+        case 12:
+        case 14:
+            if (cutinActive) view_->CutinStop();
+            cutinActive = false;
+            break;
+        case 6:
+            flashCounter = -1;
+            break;
+        case 7:
+        case 8:
+        case 11:
+            view_->MovieStop();
+            break;
+        case 9:
+        case 13:
+            digitCount = 0;
+            break;
+        default:
+            break;
     }
     phase = next;
     const bool leaderB = leader == 1;
     switch (next) {
-    case 2:
-        if (attack == 6 || attack == 7) {
-            StartCutin(2);
-            view_->Voice(12);
-        } else {
-            StartCutin(leader);
-            view_->Voice(10 + leader);
-        }
-        break;
-    case 3: {
-        int kind = 10, voice = 20;
-        switch (attack) {
-        case 1: kind = 11, voice = 21; break;
-        case 2: kind = 30, voice = 40; break;
-        case 3: case 4: case 10: case 11: kind = 12, voice = 22; break;
-        case 5: kind = 31, voice = 41; break;
-        case 6: case 7:
-            if (leaderB)
-                kind = 12, voice = 22;
-            else if (attack == 7)
-                kind = 11, voice = 21;
+        case 2:
+            if (attack == 6 || attack == 7) {
+                StartCutin(2);
+                view_->Voice(12);
+            } else {
+                StartCutin(leader);
+                view_->Voice(10 + leader);
+            }
             break;
-        default: break;
+        case 3: {
+            int kind = 10, voice = 20;
+            switch (attack) {
+                case 1:
+                    kind = 11, voice = 21;
+                    break;
+                case 2:
+                    kind = 30, voice = 40;
+                    break;
+                case 3:
+                case 4:
+                case 10:
+                case 11:
+                    kind = 12, voice = 22;
+                    break;
+                case 5:
+                    kind = 31, voice = 41;
+                    break;
+                case 6:
+                case 7:
+                    if (leaderB)
+                        kind = 12, voice = 22;
+                    else if (attack == 7)
+                        kind = 11, voice = 21;
+                    break;
+                default:
+                    break;
+            }
+            StartCutin(kind);
+            view_->Voice(voice);
+            break;
         }
-        StartCutin(kind);
-        view_->Voice(voice);
-        break;
-    }
-    case 4:
-        if (leader == 0) {
-            StartCutin(12);
-            view_->Voice(22);
-        } else {
-            StartCutin(attack == 7 ? 11 : 10);
-            view_->Voice(attack == 7 ? 21 : 20);
-        }
-        break;
-    case 5:
-        if (attack == 8 || attack == 9) {
-            StartCutin(11);
-            view_->Voice(21);
-        } else {
-            StartCutin(13);
-            view_->Voice(23);
-        }
-        break;
-    case 6: flashCounter = 0; break;
-    case 7: view_->MovieStart(attack == 2 ? 20 : 21); break;
-    case 8:
-        view_->StageMove(missed ? 1 : 0);
-        view_->MovieStart(attack == 0 || attack == 1 || attack == 3 || attack == 4 ? 10 : 11);
-        if (missed) {
-            view_->Voice(83);
-        } else {
-            if (hitIndex == hits - 1) view_->Voice(82);
-            view_->Sound(attack == 0 ? 0 : attack == 1 || attack == 8 || attack == 9 ? 1 : 3);
-        }
-        break;
-    case 9:
-    case 13: DamageNumberStart(value); break;
-    case 10: target = std::max(0, Saturate(int64_t{enemyGauge} - value)); break;
-    case 11:
-        view_->MovieStart(2);
-        view_->Voice(81);
-        break;
-    case 12:
-        StartCutin(20 + 3 * leader + defence);
-        view_->Voice(30 + 3 * leader + defence);
-        if (defence == 1) view_->Sound(5);
-        break;
-    case 14: target = std::max(0, Saturate(int64_t{playerGauge} - enemyDamage)); break;
-    case 15: view_->Voice(85); break;
-    case 16: view_->Voice(84); break;
-    default: break;
+        case 4:
+            if (leader == 0) {
+                StartCutin(12);
+                view_->Voice(22);
+            } else {
+                StartCutin(attack == 7 ? 11 : 10);
+                view_->Voice(attack == 7 ? 21 : 20);
+            }
+            break;
+        case 5:
+            if (attack == 8 || attack == 9) {
+                StartCutin(11);
+                view_->Voice(21);
+            } else {
+                StartCutin(13);
+                view_->Voice(23);
+            }
+            break;
+        case 6:
+            flashCounter = 0;
+            break;
+        case 7:
+            view_->MovieStart(attack == 2 ? 20 : 21);
+            break;
+        case 8:
+            view_->StageMove(missed ? 1 : 0);
+            view_->MovieStart(attack == 0 || attack == 1 || attack == 3 || attack == 4 ? 10 : 11);
+            if (missed) {
+                view_->Voice(83);
+            } else {
+                if (hitIndex == hits - 1) view_->Voice(82);
+                view_->Sound(attack == 0 ? 0 : attack == 1 || attack == 8 || attack == 9 ? 1 : 3);
+            }
+            break;
+        case 9:
+        case 13:
+            DamageNumberStart(value);
+            break;
+        case 10:
+            target = std::max(0, Saturate(int64_t{enemyGauge} - value));
+            break;
+        case 11:
+            view_->MovieStart(2);
+            view_->Voice(81);
+            break;
+        case 12:
+            StartCutin(20 + 3 * leader + defence);
+            view_->Voice(30 + 3 * leader + defence);
+            if (defence == 1) view_->Sound(5);
+            break;
+        case 14:
+            target = std::max(0, Saturate(int64_t{playerGauge} - enemyDamage));
+            break;
+        case 15:
+            view_->Voice(85);
+            break;
+        case 16:
+            view_->Voice(84);
+            break;
+        default:
+            break;
     }
 }
 
@@ -560,78 +615,79 @@ void BattleCore::AttackStep(int32_t ticks) {
     if (ticks < 1) return;
     const bool cutinOver = !cutinActive || cutinDone;
     switch (phase) {
-    case 2:
-        if (cutinOver && LeavingOk()) EnterPhase(3, 0);
-        break;
-    case 3:
-        if (cutinOver && LeavingOk())
-            EnterPhase(attack == 6 || attack == 7 ? 4 : hits > 1 ? 5 : 6, 0);
-        break;
-    case 4:
-    case 5:
-        if (cutinOver && LeavingOk()) EnterPhase(6, 0);
-        break;
-    case 6:
-        if (++flashCounter >= kFlashFrames) EnterPhase(attack == 2 || attack == 5 ? 7 : 8, 0);
-        break;
-    case 7:
-        if (view_->MovieDone() && LeavingOk()) EnterPhase(8, 0);
-        break;
-    case 8:
-        if (view_->MovieDone() && !view_->StageBusy()) EnterPhase(9, HitDamage(hitIndex));
-        break;
-    case 9:
-        if (DamageNumberStep(ticks)) EnterPhase(10, HitDamage(hitIndex));
-        break;
-    case 10:
-        if (GaugeFall(enemyGauge, enemyMax) && LeavingOk()) {
-            if (enemyGauge == 0) {
-                EnterPhase(15, 0);
-            } else if (++hitIndex < hits) {
-                EnterPhase(8, 0);
-            } else {
-                EnterPhase(11, 0);
+        case 2:
+            if (cutinOver && LeavingOk()) EnterPhase(3, 0);
+            break;
+        case 3:
+            if (cutinOver && LeavingOk())
+                EnterPhase(attack == 6 || attack == 7 ? 4 : hits > 1 ? 5 : 6, 0);
+            break;
+        case 4:
+        case 5:
+            if (cutinOver && LeavingOk()) EnterPhase(6, 0);
+            break;
+        case 6:
+            if (++flashCounter >= kFlashFrames) EnterPhase(attack == 2 || attack == 5 ? 7 : 8, 0);
+            break;
+        case 7:
+            if (view_->MovieDone() && LeavingOk()) EnterPhase(8, 0);
+            break;
+        case 8:
+            if (view_->MovieDone() && !view_->StageBusy()) EnterPhase(9, HitDamage(hitIndex));
+            break;
+        case 9:
+            if (DamageNumberStep(ticks)) EnterPhase(10, HitDamage(hitIndex));
+            break;
+        case 10:
+            if (GaugeFall(enemyGauge, enemyMax) && LeavingOk()) {
+                if (enemyGauge == 0) {
+                    EnterPhase(15, 0);
+                } else if (++hitIndex < hits) {
+                    EnterPhase(8, 0);
+                } else {
+                    EnterPhase(11, 0);
+                }
             }
-        }
-        break;
-    case 11:
-        if (view_->MovieDone() && LeavingOk()) EnterPhase(12, 0);
-        break;
-    case 12:
-        if (cutinOver && LeavingOk()) EnterPhase(13, enemyDamage);
-        break;
-    case 13:
-        if (DamageNumberStep(ticks)) EnterPhase(14, enemyDamage);
-        break;
-    case 14:
-        if (GaugeFall(playerGauge, playerMax) && LeavingOk()) {
-            if (playerGauge == 0) {
-                EnterPhase(16, 0);
-            } else {
+            break;
+        case 11:
+            if (view_->MovieDone() && LeavingOk()) EnterPhase(12, 0);
+            break;
+        case 12:
+            if (cutinOver && LeavingOk()) EnterPhase(13, enemyDamage);
+            break;
+        case 13:
+            if (DamageNumberStep(ticks)) EnterPhase(14, enemyDamage);
+            break;
+        case 14:
+            if (GaugeFall(playerGauge, playerMax) && LeavingOk()) {
+                if (playerGauge == 0) {
+                    EnterPhase(16, 0);
+                } else {
+                    EnterPhase(0, 0);
+                    StartSpin();
+                }
+            }
+            break;
+        case 15:
+            if (LeavingOk()) {
                 EnterPhase(0, 0);
-                StartSpin();
-            }
-        }
-        break;
-    case 15:
-        if (LeavingOk()) {
-            EnterPhase(0, 0);
-            state = 4;
-            step = 0;
-        }
-        break;
-    case 16:
-        if (LeavingOk()) {
-            EnterPhase(0, 0);
-            if (battle == 5) {
-                Finish(1);
-            } else {
-                state = 5;
+                state = 4;
                 step = 0;
             }
-        }
-        break;
-    default: break;
+            break;
+        case 16:
+            if (LeavingOk()) {
+                EnterPhase(0, 0);
+                if (battle == 5) {
+                    Finish(1);
+                } else {
+                    state = 5;
+                    step = 0;
+                }
+            }
+            break;
+        default:
+            break;
     }
 }
 
@@ -699,105 +755,107 @@ void BattleCore::WinClick() {
 
 void BattleCore::WinStep(int32_t ticks, const BattleInput& input) {
     switch (step) {
-    case 0:
-        gaugeShown = false;
-        face = -1;
-        SelectOpen(1);
-        step = 1;
-        break;
-    case 1:
-        if (SelectSlide(ticks)) {
-            selectSlide = 0;
-            step = 2;
-        }
-        break;
-    case 2:
-        if (!SelectInput(input)) break;
-        chosen = selected;
-        view_->Voice(50 + chosen);
-        selectSlide = 2;
-        selectCounter = 0;
-        step = 3;
-        break;
-    case 3:
-        if (!SelectSlide(ticks) || view_->VoiceBusy()) break;
-        selectMode = 0;
-        selectSlide = 0;
-        StartCutin(chosen);
-        view_->Voice(10 + chosen);
-        step = 4;
-        break;
-    case 4:
-    case 5:
-        if (!cutinDone && view_->CutinStep(ticks)) cutinDone = true;
-        if (!cutinDone || view_->VoiceBusy()) break;
-        if (step == 4) {
-            view_->CutinStop();
-            StartCutin(30 + chosen);
-            view_->Voice(40 + chosen);
-            step = 5;
+        case 0:
+            gaugeShown = false;
+            face = -1;
+            SelectOpen(1);
+            step = 1;
             break;
-        }
-        view_->CutinStop();
-        cutinActive = false;
-        view_->Music(false);
-        view_->Sound(7);
-        winShown = true;
-        winCounter = 0;
-        view_->Voice(60 + chosen);
-        step = 6;
-        counter = 0;
-        break;
-    case 6:
-        if (ticks >= 1 && ++winCounter > kSlideSteps) {
-            winCounter = kSlideSteps;
-            step = 7;
-            confirmPending_ = false;
-        }
-        break;
-    case 7:
-        if (input.confirm || confirmPending_) {
-            confirmPending_ = false;
-            view_->SystemSound(0);
-            view_->ClearEnemy();
-            Finish(0);
-        }
-        break;
-    default: break;
+        case 1:
+            if (SelectSlide(ticks)) {
+                selectSlide = 0;
+                step = 2;
+            }
+            break;
+        case 2:
+            if (!SelectInput(input)) break;
+            chosen = selected;
+            view_->Voice(50 + chosen);
+            selectSlide = 2;
+            selectCounter = 0;
+            step = 3;
+            break;
+        case 3:
+            if (!SelectSlide(ticks) || view_->VoiceBusy()) break;
+            selectMode = 0;
+            selectSlide = 0;
+            StartCutin(chosen);
+            view_->Voice(10 + chosen);
+            step = 4;
+            break;
+        case 4:
+        case 5:
+            if (!cutinDone && view_->CutinStep(ticks)) cutinDone = true;
+            if (!cutinDone || view_->VoiceBusy()) break;
+            if (step == 4) {
+                view_->CutinStop();
+                StartCutin(30 + chosen);
+                view_->Voice(40 + chosen);
+                step = 5;
+                break;
+            }
+            view_->CutinStop();
+            cutinActive = false;
+            view_->Music(false);
+            view_->Sound(7);
+            winShown = true;
+            winCounter = 0;
+            view_->Voice(60 + chosen);
+            step = 6;
+            counter = 0;
+            break;
+        case 6:
+            if (ticks >= 1 && ++winCounter > kSlideSteps) {
+                winCounter = kSlideSteps;
+                step = 7;
+                confirmPending_ = false;
+            }
+            break;
+        case 7:
+            if (input.confirm || confirmPending_) {
+                confirmPending_ = false;
+                view_->SystemSound(0);
+                view_->ClearEnemy();
+                Finish(0);
+            }
+            break;
+        default:
+            break;
     }
 }
 
 void BattleCore::LoseStep(int32_t ticks, const BattleInput& input) {
     switch (step) {
-    case 0:
-        gaugeShown = false;
-        face = -1;
-        view_->Music(false);
-        view_->Sound(8);
-        SelectOpen(2);
-        view_->Voice(70 + leader);
-        step = 1;
-        break;
-    case 1:
-        if (SelectSlide(ticks)) {
-            selectSlide = 0;
-            step = 2;
-        }
-        break;
-    case 2:
-        if (!SelectInput(input)) break;
-        if (selected == 0) {
-            HidePanels();
-            playerGauge = enemyGauge = 0;
-            for (ReelRecord& r : reels) {
-                r.special = -1;
-                r.redraw = true;
+        case 0:
+            gaugeShown = false;
+            face = -1;
+            view_->Music(false);
+            view_->Sound(8);
+            SelectOpen(2);
+            view_->Voice(70 + leader);
+            step = 1;
+            break;
+        case 1:
+            if (SelectSlide(ticks)) {
+                selectSlide = 0;
+                step = 2;
             }
-            Start();
-        } else {
-            Finish(2);
-        }
-        break;
-    default: break;
+            break;
+        case 2:
+            if (!SelectInput(input)) break;
+            if (selected == 0) {
+                HidePanels();
+                playerGauge = enemyGauge = 0;
+                for (ReelRecord& r : reels) {
+                    r.special = -1;
+                    r.redraw = true;
+                }
+                Start();
+            } else {
+                Finish(2);
+            }
+            break;
+        default:
+            break;
     }
 }

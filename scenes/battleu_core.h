@@ -122,7 +122,7 @@ class BattleCore {
     void Step(int32_t ticks, const BattleInput& input);
 
     // Player actions outside the keys.
-    bool StopPress();      // the stop key or a left click on the slot
+    bool StopPress();  // the stop key or a left click on the slot
     void SelectClick(int32_t button);
     void SelectHover(int32_t button);
     void WinClick();
@@ -171,7 +171,7 @@ class BattleCore {
     // What is shown.
     bool slotShown = false;
     bool gaugeShown = false;
-    int32_t face = -1;        // leader shown, -1 none
+    int32_t face = -1;         // leader shown, -1 none
     bool faceRunning = false;  // the small face while the reels run
     bool lights[kReels] = {};
     int32_t frameGroup[kReels] = {};

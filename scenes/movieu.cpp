@@ -31,14 +31,16 @@ bool TMovieUnit::Setup(ZRFileMan* archive, bool panelMode, int32_t resultCode) {
     MoviePanel->Create();
     RootPanel = MoviePanel;
     if (!panelMode_ && GameForm)
-        GameForm->SetOnMovieDraw(ZRBaseCallback2<void, TNyRGBBits*, int>(this, &TMovieUnit::DrawToBits));
+        GameForm->SetOnMovieDraw(
+            ZRBaseCallback2<void, TNyRGBBits*, int>(this, &TMovieUnit::DrawToBits));
     setup_ = true;
     return true;
 }
 
 void TMovieUnit::Release() {
     if (open_) Close();
-    if (!panelMode_ && GameForm) GameForm->SetOnMovieDraw(ZRBaseCallback2<void, TNyRGBBits*, int>());
+    if (!panelMode_ && GameForm)
+        GameForm->SetOnMovieDraw(ZRBaseCallback2<void, TNyRGBBits*, int>());
     delete MoviePanel;
     MoviePanel = RootPanel = nullptr;
     setup_ = false;

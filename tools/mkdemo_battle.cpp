@@ -216,7 +216,8 @@ bool WriteMovie(const fs::path& path, int w, int h, int frames, uint32_t a, uint
     std::error_code ec;
     fs::create_directories(path.parent_path(), ec);
     std::ofstream f(path, std::ios::binary);
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    f.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
     return bool(f);
 }
 
@@ -239,7 +240,8 @@ bool WriteBattleData(const fs::path& stage, const fs::path& out,
     {
         const auto anm = SlotFrameAnime();
         std::ofstream f(stage / "BtlSlotFrame.anm", std::ios::binary);
-        f.write(reinterpret_cast<const char*>(anm.data()), static_cast<std::streamsize>(anm.size()));
+        f.write(reinterpret_cast<const char*>(anm.data()),
+                static_cast<std::streamsize>(anm.size()));
         ok = ok && bool(f);
     }
     {
@@ -266,7 +268,8 @@ bool WriteBattleData(const fs::path& stage, const fs::path& out,
     png("BtlSelCharSB.png", Cutin(640, 480, kBlue, true));
     png("BtlSelMes2.png", Banner(640, 80, 0x6040A0, 2));
     png("BtlGameOver.png", Banner(640, 120, 0x802020, 0));
-    for (const auto& sel : {std::pair{"SelBase8.png", 0x4060A0u}, std::pair{"SelBase16.png", 0x804040u}}) {
+    for (const auto& sel :
+         {std::pair{"SelBase8.png", 0x4060A0u}, std::pair{"SelBase16.png", 0x804040u}}) {
         Canvas b(640, 64 * 3, 0, 0);
         const uint32_t shades[3] = {sel.second, sel.second | 0x303030, 0xF0F0F0};
         for (int k = 0; k < 3; ++k) {
@@ -287,7 +290,7 @@ bool WriteBattleData(const fs::path& stage, const fs::path& out,
         int w, h;
     };
     const Cut cuts[] = {
-        {"Charge", 0, 420, 600}, {"Punch", 0, 460, 600}, {"Kick", 0, 460, 600},
+        {"Charge", 0, 420, 600}, {"Punch", 0, 460, 600},  {"Kick", 0, 460, 600},
         {"Arrow", 0, 460, 600},  {"ArrowC", 0, 460, 600}, {"Damage", 0, 400, 520},
         {"Guard", 0, 400, 520},  {"Evade", 0, 400, 520},
     };
@@ -296,7 +299,8 @@ bool WriteBattleData(const fs::path& stage, const fs::path& out,
             for (const Cut& cut : cuts) {
                 const std::string n = cut.name;
                 // Only the pictures some cut-in names.
-                const bool used = (n == "Charge") || (who == 'R' && (n == "Punch" || n == "Kick")) ||
+                const bool used = (n == "Charge") ||
+                                  (who == 'R' && (n == "Punch" || n == "Kick")) ||
                                   (who == 'B' && (n == "Arrow" || n == "ArrowC")) ||
                                   (form == 'N' && (n == "Damage" || n == "Guard") && who != 'T') ||
                                   (n == "Evade" && (who == 'B' || (who == 'R' && form == 'S')));
@@ -312,7 +316,8 @@ bool WriteBattleData(const fs::path& stage, const fs::path& out,
     }
     {
         Canvas bg(1280, 720, 0);
-        for (int y = 0; y < 720; ++y) bg.Fill(0, y, 1280, y + 1, 0x201008 + uint32_t(y / 6) * 0x010100);
+        for (int y = 0; y < 720; ++y)
+            bg.Fill(0, y, 1280, y + 1, 0x201008 + uint32_t(y / 6) * 0x010100);
         png("BtlWinBG.png", bg, false);
     }
     png("BtlWinCharNR.png", Cutin(420, 600, kRed, false));
@@ -346,16 +351,26 @@ bool WriteBattleData(const fs::path& stage, const fs::path& out,
         bool noise;
     };
     const Sound sounds[] = {
-        {"BtlSESlotStart", 440, 880, 0.3, false}, {"BtlSESlotStop", 1200, 900, 0.08, false},
-        {"BtlSESlotChange", 600, 1800, 0.4, false}, {"BtlSEPunch", 0, 0, 0.15, true},
-        {"BtlSEKick", 0, 0, 0.2, true},            {"BtlSEFinish", 200, 80, 0.6, true},
-        {"BtlSEGuard", 900, 900, 0.15, false},     {"BtlSEWin", 520, 1040, 0.8, false},
-        {"BtlSELose", 400, 150, 0.9, false},       {"BtlVoSlot00R", 700, 760, 0.2, false},
-        {"BtlVoSlot01R", 760, 820, 0.2, false},    {"BtlVoSlot02R", 820, 900, 0.25, false},
-        {"BtlVoSlot00B", 500, 540, 0.2, false},    {"BtlVoSlot01B", 540, 600, 0.2, false},
-        {"BtlVoSlot02B", 600, 660, 0.25, false},   {"BtlVoSlotBar", 300, 600, 0.3, false},
-        {"BtlVoFightE00", 180, 140, 0.5, false},   {"BtlVoChargeR00", 700, 1000, 0.35, false},
-        {"BtlVoChargeB00", 500, 800, 0.35, false}, {"BtlVoWinR00", 800, 1200, 0.5, false},
+        {"BtlSESlotStart", 440, 880, 0.3, false},
+        {"BtlSESlotStop", 1200, 900, 0.08, false},
+        {"BtlSESlotChange", 600, 1800, 0.4, false},
+        {"BtlSEPunch", 0, 0, 0.15, true},
+        {"BtlSEKick", 0, 0, 0.2, true},
+        {"BtlSEFinish", 200, 80, 0.6, true},
+        {"BtlSEGuard", 900, 900, 0.15, false},
+        {"BtlSEWin", 520, 1040, 0.8, false},
+        {"BtlSELose", 400, 150, 0.9, false},
+        {"BtlVoSlot00R", 700, 760, 0.2, false},
+        {"BtlVoSlot01R", 760, 820, 0.2, false},
+        {"BtlVoSlot02R", 820, 900, 0.25, false},
+        {"BtlVoSlot00B", 500, 540, 0.2, false},
+        {"BtlVoSlot01B", 540, 600, 0.2, false},
+        {"BtlVoSlot02B", 600, 660, 0.25, false},
+        {"BtlVoSlotBar", 300, 600, 0.3, false},
+        {"BtlVoFightE00", 180, 140, 0.5, false},
+        {"BtlVoChargeR00", 700, 1000, 0.35, false},
+        {"BtlVoChargeB00", 500, 800, 0.35, false},
+        {"BtlVoWinR00", 800, 1200, 0.5, false},
         {"BtlVoWinB00", 600, 900, 0.5, false},
     };
     for (const Sound& s : sounds)

@@ -24,7 +24,8 @@ std::string ReelCsv(int rows, int cols, const std::string& sym = "1") {
     return s;
 }
 
-const char kDataHead[] = "no,#n,#ch,#eg,#ed,#miss,#mv,#pg,#set,#r1,#r2,#r3,#rg,#re,#b1,#b2,#b3,#bg,#be,!\n";
+const char kDataHead[] =
+    "no,#n,#ch,#eg,#ed,#miss,#mv,#pg,#set,#r1,#r2,#r3,#rg,#re,#b1,#b2,#b3,#bg,#be,!\n";
 
 bool ReadReels(const std::string& text, ReelTable& out) {
     ZRMemoryStream s(text.data(), static_cast<int>(text.size()));
@@ -96,7 +97,8 @@ TEST(BattleTables, DataRowsKeysAndRepairs) {
     for (int n = 4; n < kBattles; ++n) EXPECT_FALSE(r[n].valid) << n;
 
     // Negative damages read as 0, so the enemy never heals and the player's gauge can end.
-    const std::string neg = std::string(kDataHead) + "#,1,0,100,-50,0,-1,100,0,-9,-9,-9,0,0,-9,-9,-9,0,0\n";
+    const std::string neg =
+        std::string(kDataHead) + "#,1,0,100,-50,0,-1,100,0,-9,-9,-9,0,0,-9,-9,-9,0,0\n";
     ASSERT_TRUE(ReadData(neg, r));
     EXPECT_EQ(r[1].enemyDamage, 0);
     EXPECT_EQ(r[1].rDamage[0], 0);
@@ -112,7 +114,8 @@ TEST(BattleTables, GaugeStepsAndDigits) {
         int64_t v;
         int32_t n;
         int32_t ones, top;
-    } nums[] = {{0, 1, 0, 0}, {123456, 5, 9, 9}, {99999, 5, 9, 9}, {-5, 1, 0, 0}, {12345, 5, 5, 1}, {70, 2, 0, 7}};
+    } nums[] = {{0, 1, 0, 0},  {123456, 5, 9, 9}, {99999, 5, 9, 9},
+                {-5, 1, 0, 0}, {12345, 5, 5, 1},  {70, 2, 0, 7}};
     for (auto c : nums) {
         int32_t d[5];
         EXPECT_EQ(DamageDigits(c.v, d), c.n) << c.v;
@@ -240,8 +243,7 @@ TEST(BattleCore, DefenceAndMiss) {
     } cases[] = {
         {100, 0, 0, {99, 99}, 1, 20, false},  // guard 100: always guarded and halved
         {0, 100, 0, {0, 99}, 2, 0, false},    // evade 100: always evaded
-        {0, 0, 0, {0, 99}, 0, 40, false},
-        {30, 30, 50, {45, 49}, 2, 0, true},
+        {0, 0, 0, {0, 99}, 0, 40, false},     {30, 30, 50, {45, 49}, 2, 0, true},
         {30, 30, 50, {60, 50}, 0, 40, false},
     };
     for (const Case& c : cases) {
@@ -339,8 +341,10 @@ int Play(BattleCore& c, Recorder& v, int maxFrames, int choice = 0) {
         BattleInput in;
         if (c.state == 2 && c.step == 0) in.confirm = true;
         if ((c.state == 4 && (c.step == 2 || c.step == 7)) || (c.state == 5 && c.step == 2)) {
-            if (c.selected != choice) in.direction = 4;
-            else in.confirm = true;
+            if (c.selected != choice)
+                in.direction = 4;
+            else
+                in.confirm = true;
         }
         c.Step(1, in);
     }

@@ -1,6 +1,8 @@
 // The battle's screen over generated tables and pictures: set-up faults, the stage lent and
 // given back, whole battles where the movies and most pictures are missing, and the reels and
 // gauges as they reach the screen.
+#include "scenes/battleu.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -15,7 +17,6 @@
 #include "game/gamef.h"
 #include "media/zrpng.h"
 #include "scenes/avgu.h"
-#include "scenes/battleu.h"
 #include "widgets/nyrgbbits.h"
 
 namespace {
@@ -43,9 +44,10 @@ class BattleUnitTest : public ::testing::Test {
         MemMan = new ZRMemMan();
         ASSERT_TRUE(files.InitDir(ZRString(dir.Host().c_str())));
         WriteReels(12, 0, 0, 0);
-        WriteData("#,0,4,100,10,0,-1,100,0,60,60,60,0,0,50,50,50,0,0\n"
-                  "#,5,4,100,60,0,-1,100,1,0,0,0,0,0,0,0,0,0,0\n"
-                  "#,6,4,100,10,0,-1,100,4,60,60,60,0,0,50,50,50,0,0\n");
+        WriteData(
+            "#,0,4,100,10,0,-1,100,0,60,60,60,0,0,50,50,50,0,0\n"
+            "#,5,4,100,60,0,-1,100,1,0,0,0,0,0,0,0,0,0,0\n"
+            "#,6,4,100,10,0,-1,100,4,60,60,60,0,0,50,50,50,0,0\n");
         WriteStrip();
         WriteSolid("BtlGaugeL.png", 472, 48, kGaugeL);
         WriteSolid("BtlGaugeR.png", 472, 48, kGaugeR);
@@ -78,7 +80,8 @@ class BattleUnitTest : public ::testing::Test {
     }
     void WriteData(const std::string& rows) {
         Write("BtlData.csv",
-              "no,#n,#ch,#eg,#ed,#miss,#mv,#pg,#set,#r1,#r2,#r3,#rg,#re,#b1,#b2,#b3,#bg,#be,!\n" + rows);
+              "no,#n,#ch,#eg,#ed,#miss,#mv,#pg,#set,#r1,#r2,#r3,#rg,#re,#b1,#b2,#b3,#bg,#be,!\n" +
+                  rows);
     }
     void WriteSolid(const std::string& name, int w, int h, uint32_t rgb) {
         std::vector<unsigned char> bgr(static_cast<size_t>(w) * h * 3);
@@ -267,21 +270,30 @@ TEST(BattleVoices, NamesBySoundNumberAndBattle) {
         bool useLast;
         const char* name;
     } cases[] = {
-        {0, 0, false, true, "BtlVoSelectR01"},  {10, 0, false, true, "BtlVoChargeR03"},
-        {12, 0, false, false, "BtlVoChargeT00"}, {34, 0, false, false, ""},
-        {40, 6, true, false, "BtlVoFinishRS"},   {41, 0, false, false, "BtlVoFinishB"},
-        {80, 3, false, false, "BtlVoFightE03"},  {80, 1, false, false, ""},
-        {81, 7, false, true, "BtlVoAttackE0701"}, {82, 3, false, true, "BtlVoDamageE0302"},
-        {82, 4, false, true, "BtlVoDamageE04"},  {82, 0, false, false, ""},
-        {83, 3, false, false, "BtlVoEvadeE03"},  {83, 4, false, false, ""},
-        {84, 5, false, true, "BtlVoWinE0501"},   {84, 0, false, false, "BtlVoWinE00"},
-        {85, 3, false, false, "BtlVoLoseE03"},   {85, 4, false, false, ""},
+        {0, 0, false, true, "BtlVoSelectR01"},
+        {10, 0, false, true, "BtlVoChargeR03"},
+        {12, 0, false, false, "BtlVoChargeT00"},
+        {34, 0, false, false, ""},
+        {40, 6, true, false, "BtlVoFinishRS"},
+        {41, 0, false, false, "BtlVoFinishB"},
+        {80, 3, false, false, "BtlVoFightE03"},
+        {80, 1, false, false, ""},
+        {81, 7, false, true, "BtlVoAttackE0701"},
+        {82, 3, false, true, "BtlVoDamageE0302"},
+        {82, 4, false, true, "BtlVoDamageE04"},
+        {82, 0, false, false, ""},
+        {83, 3, false, false, "BtlVoEvadeE03"},
+        {83, 4, false, false, ""},
+        {84, 5, false, true, "BtlVoWinE0501"},
+        {84, 0, false, false, "BtlVoWinE00"},
+        {85, 3, false, false, "BtlVoLoseE03"},
+        {85, 4, false, false, ""},
         {99, 0, false, false, ""},
     };
     for (const Case& c : cases) {
-        const ZRString got = TBattleUnit::VoiceName(c.n, c.battle, c.second,
-                                                    c.useLast ? std::function<int(int)>(last)
-                                                              : std::function<int(int)>(first));
+        const ZRString got = TBattleUnit::VoiceName(
+            c.n, c.battle, c.second,
+            c.useLast ? std::function<int(int)>(last) : std::function<int(int)>(first));
         EXPECT_STREQ(got.c_str(), c.name) << c.n << " in battle " << c.battle;
     }
 }

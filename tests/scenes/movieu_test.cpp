@@ -1,5 +1,7 @@
 // The movie scene over real movie files: the skip guard, skipping, result codes, a missing
 // file and both ways of drawing.
+#include "scenes/movieu.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,7 +13,6 @@
 #include "../tempdir.h"
 #include "devices/crisofdec.h"
 #include "platform/moviewrite.h"
-#include "scenes/movieu.h"
 #include "widgets/nyrgbbits.h"
 
 namespace {
@@ -68,11 +69,8 @@ TEST_F(MovieUnitTest, TheGuardHoldsSkipsForThirtyTicks) {
         int32_t code;
         std::vector<int32_t> expect;
     } cases[] = {
-        {true, false, 0, {0}},
-        {true, true, 7, {7}},
-        {true, false, -1, {}},
-        {false, false, 0, {}},
-        {false, true, 0, {}},
+        {true, false, 0, {0}}, {true, true, 7, {7}}, {true, false, -1, {}},
+        {false, false, 0, {}}, {false, true, 0, {}},
     };
     for (const Case& c : cases) {
         posted.clear();
