@@ -73,7 +73,11 @@ ZRString TBattleUnit::Form(const char* s, const char* n) const {
 void TBattleUnit::BuildLayout() {
     BattlePanel = Panel(nullptr, 0, 0, kScreenW, kScreenH);
     AvgPanel = Panel(BattlePanel, 0, 0, kScreenW, kScreenH);
-    AvgPanel->SetMouseTrans(true);
+    // Black under the stage, so nothing a hidden panel left shows where the stage draws none.
+    AvgPanel->OnDraw = [](TNyRGBPanel*, TNyRGBBits* d, int x, int y, int, int, int w, int h) {
+        d->BoxFill(x, y, x + w - 1, y + h - 1, 0);
+        return true;
+    };
 
     SlotPanel = Panel(BattlePanel, 0, 0, kScreenW, kScreenH);
     SlotPanel->SetVisible(false);
@@ -258,6 +262,33 @@ void TBattleUnit::BuildLayout() {
     GaugeFaceB->SetOffsetX(504), GaugeFaceB->SetOffsetY(16), GaugeFaceB->SetVisible(false);
     for (TNyRGBPanel* p : {GaugeStar, GaugeFace, GaugeFaceB}) p->SetMouseTrans(true);
 
+    // Only the slot, the selection buttons and the won screen take clicks; the rest lets
+    // them through to whatever lies below.
+    for (TNyRGBPanel* p : {AvgPanel, EffectPanel, FlashPanel, DamagePanel, GaugePanel})
+        p->SetMouseControl(false);
+    for (TNyRGBPanel* p : {SlotGuide,
+                           Reel[0],
+                           Reel[1],
+                           Reel[2],
+                           ReelChange[0],
+                           ReelChange[1],
+                           static_cast<TNyRGBPanel*>(SlotFrame[0]),
+                           static_cast<TNyRGBPanel*>(SlotFrame[1]),
+                           static_cast<TNyRGBPanel*>(SlotFrame[2]),
+                           SlotLight[0],
+                           SlotLight[1],
+                           SlotLight[2],
+                           SlotBtn[0],
+                           SlotBtn[1],
+                           SlotBtn[2],
+                           SlotMes,
+                           SelCharLeft,
+                           SelCharRight,
+                           SelectMes,
+                           WinCharLeft,
+                           WinCharRight,
+                           WinMes})
+        p->SetMouseControl(false);
     BattlePanel->AllCreate();
     RootPanel = BattlePanel;
 }

@@ -39,7 +39,7 @@ class BattleFlow : public FlowHarness {
     bool InBattle() const { return BattleUnit && Mode() == smBattle && BattleUnit->Core().state; }
     // Plays the running battle: OK stops each reel as soon as one takes it, and `choice`
     // (0 or 1) is confirmed on every selection; stops when the battle ends or `until` holds.
-    bool PlayBattle(int choice, const std::function<bool()>& until = {}) {
+    bool PlayBattle(int choice, const std::function<bool()>& until = {}, bool clicks = false) {
         for (int f = 0; f < 6000; ++f) {
             if (Finished()) return false;
             if (!InBattle()) return true;
@@ -51,7 +51,10 @@ class BattleFlow : public FlowHarness {
                  (c.reels[2].state == 3 && c.reels[1].state == 0));
             const bool select =
                 (c.state == 4 && (c.step == 2 || c.step == 7)) || (c.state == 5 && c.step == 2);
-            if (stop || (select && c.selected == choice)) {
+            if (stop && clicks) {
+                Click();
+                RunFrames(1);
+            } else if (stop || (select && c.selected == choice)) {
                 Press(kOk);
             } else if (select) {
                 input.Press(0xD0, 0x28, true);  // down
@@ -85,7 +88,8 @@ TEST_F(BattleFlow, AWonBattleGoesBackToTheStoryWithZero) {
     ASSERT_NE(stage, nullptr);
     EXPECT_EQ(stage->Parent, BattleUnit->AvgPanel) << "the stage is lent to the battle";
     EXPECT_EQ(stage->Values.chars.ShowId[0], 4) << "the enemy in the centre slot";
-    ASSERT_TRUE(PlayBattle(0));
+    // The reels stopped by clicks on the slot.
+    ASSERT_TRUE(PlayBattle(0, {}, true));
     ASSERT_TRUE(RunUntil([this] { return Mode() == smAdventure && SceneState() == asClickWait; }));
     EXPECT_EQ(CurrentState.GetValue(7), 0);
     EXPECT_EQ(stage->Parent, AvgUnit->RootPanel) << "and given back";
