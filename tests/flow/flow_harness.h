@@ -256,9 +256,6 @@ class FlowHarness : public ::testing::Test {
         ShowFps = false;
         FramePacer = [this](TGameForm* f) { gate.Pass(f); };
         SetAvailableMemoryProbe([] { return uint64_t{1} << 32; });
-        TBattleUnit::Outcomes.clear();
-        TMovieUnit::PlayFrames = -1;
-        TMovieUnit::Opened.clear();
         CurrentState.Reset();
         SceneSnapshot.Reset();
         SysData = SystemData();
@@ -306,6 +303,7 @@ class FlowHarness : public ::testing::Test {
         WriteFile(Data("Snow.bmp"), BmpBytes(44, 14));
         std::filesystem::create_directories(dir.Host("EvBG_Pak"));
         std::filesystem::create_directories(dir.Host("EvCG_Pak"));
+        WriteBattleTables();
     }
 
     // The pictures of the dialog, the configuration menu and the save menu, plain colours.
@@ -329,6 +327,25 @@ class FlowHarness : public ::testing::Test {
             {"SaveNew.png", 40, 20, 0xFFFF00},
         };
         for (const Pic& p : kPics) WritePicture(Data(p.name), p.w, p.h, p.rgb);
+    }
+
+    // The battle's two tables, without which the game does not start: every reel shows
+    // `symbol` all round, and each row of `rows` is a battle record.
+    void WriteBattleTables(int symbol = 0,
+                           const std::string& rows =
+                               "#,0,4,100,10,0,-1,100,0,60,60,60,0,0,50,50,50,0,0\r\n") {
+        std::string reels = "reel";
+        for (int c = 0; c < 21; ++c) reels += ",#";
+        reels += ",!\r\n";
+        for (int r = 0; r < 12; ++r) {
+            reels += "#";
+            for (int c = 0; c < 21; ++c) reels += "," + std::to_string(symbol);
+            reels += "\r\n";
+        }
+        WriteFile(Data("BtlReel.csv"), reels);
+        WriteFile(Data("BtlData.csv"),
+                  "no,#n,#ch,#eg,#ed,#miss,#mv,#pg,#set,#r1,#r2,#r3,#rg,#re,#b1,#b2,#b3,#bg,"
+                  "#be,!\r\n" + rows);
     }
 
     // A script file with one scene whose body is `body`.
