@@ -2,8 +2,12 @@
 // ends, and the routine table that maps a kind to the code drawing it.
 #include "game/gameeffect.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "game/gamedef.h"
 #include "game/gamef.h"
+#include "game/gameeffect_kinds.h"
 #include "game/maint.h"
 
 namespace {
@@ -26,10 +30,7 @@ constexpr KindPace kPace[15] = {
 }  // namespace
 
 TransitionRoutine TransitionRoutineOf(uint8_t kind) {
-    switch (kind) {
-        default:
-            return nullptr;
-    }
+    return effect::RoutineOf(kind);
 }
 
 void DrawWholePicture(TNyRGBBits* target, int32_t yoff, TNyRGBBits* picture) {
@@ -40,7 +41,8 @@ bool TransitionEffect::Start(uint8_t k, TNyRGBBits* f, int32_t s, TNyRGBBits* t)
     auto fits = [](TNyRGBBits* b) {
         return b && b->Created() && b->Width() == kEffectWidth && b->Height() == kEffectHeight;
     };
-    if (!fits(f) || !fits(t)) return false;
+    // At a speed below 1 progress never moves, and the logic thread would wait for ever.
+    if (!fits(f) || !fits(t) || s < 1) return false;
     from = f;
     to = t;
     kind = k;
@@ -53,10 +55,11 @@ bool TransitionEffect::Start(uint8_t k, TNyRGBBits* f, int32_t s, TNyRGBBits* t)
 
 int32_t TransitionEffect::Advance(int32_t ticks) {
     if (IsIdle()) return progress;
-    counter += ticks;
+    counter = int32_t(std::clamp<int64_t>(int64_t(counter) + ticks, 0, INT32_MAX));
     // The product is taken wide so a long-running transition at a high speed cannot overflow;
-    // the truncation toward zero is the one the pace tables assume.
-    progress = int32_t(int64_t(counter) * speed / 100);
+    // the truncation toward zero is the one the pace tables assume. Past the end progress
+    // only has to stay there, so it stops at the largest value rather than wrapping.
+    progress = int32_t(std::min<int64_t>(int64_t(counter) * speed / 100, INT32_MAX));
     return progress;
 }
 
@@ -90,8 +93,8 @@ void TransitionEffect::Draw(TNyRGBBits* target, int32_t yoff, ZRRectSet* dirty) 
     if (pace.factor == 0) {
         ++step;
         const int32_t level = step < pace.final ? step : pace.final;
-        routine(*this, target, yoff, level);
-        done = level >= pace.final;
+        // A routine also ends early when its kind's resource is missing.
+        done = routine(*this, target, yoff, level) || level >= pace.final;
     } else {
         const int64_t wide = int64_t(progress) * pace.factor;
         const int32_t level = wide >= pace.final ? pace.final : wide < 0 ? 0 : int32_t(wide);

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "devices/crisofdec.h"
 #include "game/gamedef.h"
 #include "game/gamef.h"
 #include "game/maint.h"
@@ -20,6 +21,9 @@ struct Hold {
 };
 
 }  // namespace
+
+TGameForm::ThreadFactory DefaultLogicThread;
+std::function<void(TGameForm*)> FramePacer;
 
 void TGameForm::OnTimerTick(void*) {
     TimerTick();
@@ -59,7 +63,9 @@ void TGameForm::SetJoypadEnabled(bool on) {
 
 void TGameForm::FrameStep() {
     Hold frame(FrameLock);
-    if (FrameRateMode <= 1)
+    if (FramePacer)
+        FramePacer(this);
+    else if (FrameRateMode <= 1)
         FrameEvent->WaitFor(100);
     else
         std::this_thread::sleep_for(std::chrono::milliseconds(3));
@@ -93,6 +99,7 @@ void TGameForm::FrameStep() {
             InputUnit->FindJoypad())
             InputUnit->SetJoypadEnable(true);
     }
+    if (d > 0) CriMwSystemExec();
     const uint8_t mode = GetScreenMode();
     if (!due && mode != smMovie) return;
     ConsumedTicks.store(produced);
@@ -143,6 +150,7 @@ void TGameForm::Update(int d) {
             AdvanceTransition(d);
         }
     }
+    if (d > 0) UpdateChannels(d);
 }
 
 void TGameForm::BeginMode(uint8_t mode) {

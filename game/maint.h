@@ -18,6 +18,8 @@
 
 class TGameForm;
 class TDInputUnit;
+class TNyRGBBits;
+class TNyRGBPanel;
 
 // A fault of the game's own logic (stack overflow, bad ids, code read past the end). Not of
 // the class library's exception family, so a frame that lets it out closes the game.
@@ -75,6 +77,20 @@ class TMainThread : public plat::Thread {
     void BeginWaitMode();
     void BeginHoldMode();
     void BeginMenuMode();
+    // The main window's music channel with the logic lock released around the call.
+    void PlayBGM(int32_t track, bool loop, bool fade);
+    void StopBGM(bool fade);
+
+    // Screen changes through the window's transition: the screen now shown turns into a
+    // cleared, black or white screen, into a panel tree, or `from` into `to`, while this
+    // thread waits. The number picks the kind and the resource it needs; the wait's result
+    // from before the transition is kept. The window owns both pictures of FadeTransition
+    // once it is called, whatever happens.
+    void MaskTransitionToClear(int8_t number);
+    void MaskTransitionToBlack(int8_t number);
+    void MaskTransitionToWhite(int8_t number);
+    void MaskTransitionToPanel(int8_t number, TNyRGBPanel* panel);
+    void FadeTransition(int8_t number, TNyRGBBits* from, TNyRGBBits* to);
 
     std::atomic<int32_t> Result{0};
     std::atomic<bool> Done{false};
