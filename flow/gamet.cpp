@@ -275,16 +275,22 @@ void TGameThread::RunAlbum() {
 void TGameThread::RunMusicRoom() {
     SoundMenu = MemMan->Create<TSoundMenu>();
     if (!SoundMenu) TerminateAndEnd();
-    Undo undo([this] {
+    bool attached = false;
+    Undo undo([this, &attached] {
         SetOnInput(ZRBaseCallback2<void, int, TDInputUnit*>());
-        Form->DetachLayer(SoundMenu->RootPanel);
+        if (attached) Form->DetachLayer(SoundMenu->RootPanel);
         ReleaseAndDelete(SoundMenu);
     });
     if (!SoundMenu->Setup(GameFileMan)) {
         std::fprintf(stderr, "GameErr: TSoundMenu cannot be set up\n");
         TerminateAndEnd();
     }
+    SoundMenu->LoadTable();
+    StopBGM(true);
+    SoundMenu->Prepare();
+    MaskTransitionToPanel(27, SoundMenu->RootPanel);
     Form->AttachLayer(SoundMenu->RootPanel);
+    attached = true;
     SetOnInput(ZRBaseCallback2<void, int, TDInputUnit*>(SoundMenu, &TSoundMenu::HandleKeyInput));
     BeginMenuMode();
     WaitFrame();
