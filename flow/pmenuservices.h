@@ -4,6 +4,9 @@
 #pragma once
 #include <cstdint>
 
+class TNyRGBBits;
+class ZRRectSet;
+
 class MenuServices {
   public:
     virtual ~MenuServices() = default;
@@ -14,8 +17,20 @@ class MenuServices {
     virtual void PlaySysSE(int32_t n);
     virtual void EndWait(int32_t result);
 
+    // The album's switch between the grid and a picture: the screen as it is now blends into
+    // the panel tree drawn as it will be (kind 0), drawn by the window while it runs. False
+    // when it cannot start: the caller switches at once.
+    virtual bool StartPanelTransition();
+    // Moves the running transition on; false once it has finished.
+    virtual bool AdvancePanelTransition(int32_t ticks);
+    virtual void EndPanelTransition();
+
     // The shared instance that forwards to the game window.
     static MenuServices* Window();
+
+  private:
+    void DrawFull(TNyRGBBits* target, int yoff);
+    void DrawModified(TNyRGBBits* target, int yoff, ZRRectSet* dirty);
 };
 
 // System sounds by number.

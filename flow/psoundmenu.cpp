@@ -18,7 +18,7 @@ constexpr int kFlagX = 428, kFlagY = 148;
 
 template <class T>
 T* Child(TNyRGBPanel* parent, int x, int y, const char* picture) {
-    T* p = new T(nullptr, parent);
+    T* p = new T(parent, parent);  // owned by the root, which deletes them
     p->SetOffsetX(x);
     p->SetOffsetY(y);
     if (picture) p->SetText(picture);
