@@ -26,7 +26,7 @@ TNyRGBBits* NewBits(int w, int h) {
     auto* b = new TNyRGBBits();
     b->SetBitDepth(WorkBitDepth);
     b->SetPixFormat(WorkBitDepth == bd32 ? pf32_888 : pf24_888);
-    if (!b->Resize(w, h)) {
+    if (!b->Resize(w, h) || !b->Create()) {
         delete b;
         return nullptr;
     }

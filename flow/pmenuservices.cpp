@@ -30,7 +30,7 @@ TNyRGBBits* ScreenBits() {
     if (!b) return nullptr;
     b->SetBitDepth(WorkBitDepth);
     b->SetPixFormat(WorkBitDepth == bd32 ? pf32_888 : pf24_888);
-    b->Resize(1280, 720);
+    if (!b->Resize(1280, 720) || !b->Create()) MemMan->Delete(b);
     return b;
 }
 
