@@ -29,3 +29,9 @@ function(zr_bench_extra_game_thumbnail target)
   pkg_check_modules(ZRBENCH_SWSCALE REQUIRED IMPORTED_TARGET libswscale libavutil)
   target_link_libraries(${target} PRIVATE PkgConfig::ZRBENCH_SWSCALE)
 endfunction()
+
+# The text windows' rendering is measured beside FreeType's own glyph rendering.
+function(zr_bench_extra_scenes_textwin target)
+  pkg_check_modules(ZRBENCH_FT REQUIRED IMPORTED_TARGET freetype2 fontconfig)
+  target_link_libraries(${target} PRIVATE PkgConfig::ZRBENCH_FT)
+endfunction()

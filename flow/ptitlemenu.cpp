@@ -1,52 +1,138 @@
-// The title's stand-in.
+// The title screen.
 #include "flow/ptitlemenu.h"
 
-#include <cstdio>
-
 #include "devices/dinputu.h"
+#include "flow/dialogu.h"
+#include "game/gamedata.h"
+#include "game/gamedef.h"
+#include "game/gameeffect.h"
+#include "game/gamef.h"
 #include "game/gamefunc.h"
 #include "game/maint.h"
-#include "widgets/nyrgbpanel.h"
 
 TTitleMenu* TitleMenu = nullptr;
-std::deque<int32_t> TTitleMenu::Codes;
 
 namespace {
-constexpr const char* kTitlePicture = "Title.png";
+
+constexpr int32_t kMusicRoomFlag = 63;
+// The mode code of each item of the cursor list.
+constexpr int32_t kItemCodes[6] = {1, 2, 4, 5, 6, 8};
+
+void FreeBits(TNyRGBBits* bits) {
+    if (bits && MemMan) MemMan->Delete(bits);
 }
 
-TTitleMenu::TTitleMenu() : TitleCallPanel(new TNyRGBPanel(nullptr)) {
-    TitleCallPanel->SetSizeX(1280);
-    TitleCallPanel->SetSizeY(720);
-    RootPanel->SetMouseControl(true);
-    RootPanel->OnMouseDown = [this](TNyRGBPanel*, TMouseButton b, TShiftState, int, int) {
-        if (b == mbLeft && idle_) {
-            idle_ = false;
-            EndWait(1);
+}  // namespace
+
+TTitleMenu::TTitleMenu() {
+    RootPanel = Make<TNyRGBPanel>(nullptr, 0, 0, 1280, 720);
+    RootPanel->SetKeyControl(true);
+    TitleBack = Make<TNyRGBPanel>(RootPanel, 0, 0, 1280, 720, "TitleBack.png");
+    BtnStart = Make<TMenuSimple>(TitleBack, 486, 289, 0, 0, "TitleStart.png");
+    BtnLoad = Make<TMenuSimple>(TitleBack, 486, 344, 0, 0, "TitleLoad.png");
+    BtnExit = Make<TMenuSimple>(TitleBack, 486, 564, 0, 0, "TitleExit.png");
+    BtnAlbum = Make<TMenuSimple>(TitleBack, 486, 399, 0, 0, "TitleAlbum.png");
+    BtnConfig = Make<TMenuSimple>(TitleBack, 486, 509, 0, 0, "TitleOption.png");
+    BtnSound = Make<TMenuSimple>(TitleBack, 486, 454, 0, 0, "TitleSound.png");
+    TitleCallPanel = Make<TNyRGBPanel>(nullptr, 0, 0, 1280, 720);
+    TitleCallPanel->OnMouseDown = [this](TNyRGBPanel*, TMouseButton, TShiftState, int, int) {
+        CallStep = -1;
+    };
+    TMenuSimple* order[6] = {BtnStart, BtnLoad, BtnAlbum, BtnSound, BtnConfig, BtnExit};
+    for (int i = 0; i < 6; ++i) {
+        TMenuSimple* b = order[i];
+        CursorList[i] = b;
+        b->SetNumBlock(2);
+        b->SetFrameNum(1, 1);
+        b->SetAnimeWait(8);
+        b->OnClick = [this, i](TNyRGBPanel*) { Click(i); };
+        b->OnMouseEnter = [this, i](TNyRGBPanel*) {
+            menu::PlaySound(menu::seCursor);
+            SetCursor(i);
+        };
+    }
+    RootPanel->OnAnime = [this](TNyRGBPanel*) {
+        if (IdleCounter < 0) return;
+        if (++IdleCounter >= kIdleTicks) {
+            StopIdle();
+            EndWait(7);
         }
     };
 }
 
 TTitleMenu::~TTitleMenu() {
     if (SetUp) Release();
-    delete TitleCallPanel;
+    EndTitleCall();
 }
 
 bool TTitleMenu::Setup(ZRFileMan* files) {
-    if (!StandInScreen::Setup(files)) return false;
-    if (!SetPanelImageFile(RootPanel, files, kTitlePicture)) {
-        std::fprintf(stderr, "GameErr: the title cannot load \"%s\"\n", kTitlePicture);
-        StandInScreen::Release();
+    if (!files) return false;
+    Files = files;
+    if (!RootPanel->AllCreate()) {
+        RootPanel->AllRelease();
         return false;
     }
-    TitleCallPanel->AllCreate();
+    SetUp = true;
     return true;
 }
 
 void TTitleMenu::Release() {
-    if (TitleCallPanel->GetCreated()) TitleCallPanel->AllRelease();
-    ReleasePanelImage(RootPanel);
-    StandInScreen::Release();
+    if (SetUp && RootPanel->GetCreated()) RootPanel->AllRelease();
+    SetUp = false;
+}
+
+void TTitleMenu::Prepare() {
+    BtnSound->SetVisible(SysData.GetFlag(kMusicRoomFlag));
+    SetCursor(0);
+}
+
+void TTitleMenu::SetCursor(int32_t n) {
+    Cursor = n >= 0 && n < 6 ? n : -1;
+    for (int i = 0; i < 6; ++i) CursorList[i]->SetGroupIndex(i == Cursor ? 1 : 0);
+}
+
+void TTitleMenu::Click(int32_t item) {
+    if (item == 5) {
+        ExitClick();
+        return;
+    }
+    menu::PlaySound(menu::seOK);
+    EndWait(kItemCodes[item]);
+}
+
+void TTitleMenu::ExitClick() {
+    if (!UserSettings.ExitConfirm) {
+        menu::PlaySound(menu::seOK);
+        EndWait(8);
+        return;
+    }
+    if (!DlgUnit || DlgUnit->IsBusy() || DlgUnit->IsVisible()) return;
+    StopIdle();
+    menu::PlaySound(menu::seOpen);
+    DlgUnit->SetKind(0);
+    DlgUnit->SetCallback(ZRBaseCallback1<void, int>(this, &TTitleMenu::DialogCallback));
+    DlgUnit->Attach(RootPanel);
+    DlgUnit->ShowConfirm(false);
+}
+
+void TTitleMenu::DialogCallback(int code) {
+    switch (code) {
+        case 8: {
+            DlgUnit->Detach();
+            DlgUnit->SetCallback(ZRBaseCallback1<void, int>());
+            if (DlgUnit->GetAnswer()) EndWait(8);
+            break;
+        }
+        case 14:
+            DlgUnit->Hide(false);
+            break;
+        case 15:
+            StartIdle();
+            DlgUnit->Hide(false);
+            break;
+        default:
+            break;
+    }
 }
 
 void TTitleMenu::ConfigMenuCallback(int code) {
@@ -58,34 +144,158 @@ void TTitleMenu::SaveMenuCallback(int code) {
     if (code == 6) EndWait(0);
 }
 
-void TTitleMenu::TitleCallFrame(int ticks) {
-    if (ticks > 0) EndWait(0);
-}
-
-void TTitleMenu::TitleCallInput(int, TDInputUnit*) {}
-
-void TTitleMenu::StartIdle() {
-    idle_ = true;
-    idleFrames_ = 0;
-}
-
-void TTitleMenu::HandleKeyInput(int ticks, TDInputUnit* input) {
-    if (!idle_ || ticks <= 0) return;
-    if (!Codes.empty()) {
-        const int32_t code = Codes.front();
-        Codes.pop_front();
-        idle_ = false;
-        EndWait(code);
+void TTitleMenu::HandleKeyInput(int, TDInputUnit* input) {
+    if (!input) return;
+    const menu::Pad pad = menu::ReadPad(input, true);
+    if (pad.decide) {
+        if (Cursor >= 0 && Cursor < 6) Click(Cursor);
         return;
     }
-    int32_t code = 0;
-    if (input && input->IsPush(0))
-        code = 1;
-    else if (input && input->IsPush(1))
-        code = 8;
-    else if ((idleFrames_ += ticks) >= kIdleFrames)
-        code = 7;
-    if (code == 0) return;
-    idle_ = false;
-    EndWait(code);
+    const int32_t d = pad.direction;
+    if (d < 0) return;
+    if (Cursor < 0) {
+        menu::PlaySound(menu::seCursor);
+        SetCursor(0);
+        return;
+    }
+    if (d != 0 && d != 4) return;
+    menu::PlaySound(menu::seCursor);
+    const int32_t step = d == 0 ? 5 : 1;  // backwards is five forwards in a ring of six
+    int32_t c = Cursor;
+    for (int tries = 0; tries < 6; ++tries) {
+        c = (c + step) % 6;
+        if (CursorList[c]->GetVisible()) {
+            SetCursor(c);
+            return;
+        }
+    }
+}
+
+// ---- The title call ----
+
+void TTitleMenu::SetDrawHooks(bool on) {
+    if (!GameForm) return;
+    GameForm->SetOnDraw(on ? ZRBaseCallback2<void, TNyRGBBits*, int>(this, &TTitleMenu::DrawCall)
+                           : ZRBaseCallback2<void, TNyRGBBits*, int>());
+    GameForm->SetOnDrawModified(
+        on ? ZRBaseCallback3<void, TNyRGBBits*, int, ZRRectSet*>(this,
+                                                                 &TTitleMenu::DrawCallModified)
+           : ZRBaseCallback3<void, TNyRGBBits*, int, ZRRectSet*>());
+}
+
+void TTitleMenu::DrawCall(TNyRGBBits* target, int yoff) {
+    GameForm->DrawTransition(target, yoff, nullptr);
+}
+
+void TTitleMenu::DrawCallModified(TNyRGBBits* target, int yoff, ZRRectSet* dirty) {
+    GameForm->DrawTransition(target, yoff, dirty);
+}
+
+bool TTitleMenu::StartCallTransition(TNyRGBBits* from, TNyRGBBits* to) {
+    // The window owns the pair from here on, started or refused.
+    if (!GameForm->StartTransition(2, from, to)) return false;
+    SetDrawHooks(true);
+    GameForm->ResetFrameClock();
+    return true;
+}
+
+bool TTitleMenu::BeginTitleCall() {
+    CallStep = 0;
+    CallCounter = 0;
+    if (!GameForm) return false;
+    if (!callPanelMade_) {
+        callPanelMade_ = TitleCallPanel->AllCreate();
+        SetPanelImageFile(TitleCallPanel, Files, "TitleCall01.png");
+    }
+    TNyRGBBits* a = CreateScreenBits();
+    TNyRGBBits* b = nullptr;
+    try {
+        b = CreateScreenBits();
+    } catch (...) {
+        FreeBits(a);
+        throw;
+    }
+    a->Cls();
+    b->Cls();
+    TitleCallPanel->Draw(b);
+    // Without the first fade the call goes on from its first voice.
+    return StartCallTransition(a, b);
+}
+
+void TTitleMenu::PlayCallVoice(const char* h, const char* a) {
+    if (GameForm) GameForm->PlayVoice(Files, GameRandom.Random(256) < 128 ? h : a);
+}
+
+void TTitleMenu::TitleCallFrame(int ticks) {
+    if (ticks <= 0 || !GameForm) return;
+    if (CallStep >= 0 && CallStep % 2 == 0) {
+        if (GameForm->IsTransitionIdle()) {
+            SetDrawHooks(false);
+            GameForm->StopTransition();
+            switch (CallStep) {
+                case 0:
+                    PlayCallVoice("TitleVoice01H", "TitleVoice01A");
+                    CallStep = 1;
+                    break;
+                case 2:
+                    PlayCallVoice("TitleVoice02H", "TitleVoice02A");
+                    CallStep = 3;
+                    break;
+                case 4:
+                    CallStep = 5;
+                    break;
+                default:
+                    CallStep = -1;
+                    break;
+            }
+            CallCounter = 0;
+        } else {
+            GameForm->AdvanceTransition(ticks);
+        }
+    } else if (CallStep > 0) {
+        CallCounter += ticks;
+        if (!GameForm->IsVoicePlaying() && CallCounter > kCallPause) {
+            TNyRGBBits* a = CreateScreenBits();
+            TNyRGBBits* b = nullptr;
+            try {
+                b = CreateScreenBits();
+            } catch (...) {
+                FreeBits(a);
+                throw;
+            }
+            a->Cls();
+            TitleCallPanel->Draw(a);
+            if (CallStep == 5) {
+                b->BoxFill(0, 0, 1279, 719, 0);
+            } else {
+                if (TNyRGBBits* pic = TitleCallPanel->GetImage())
+                    DrawImageFile(pic, TitleCallPanel->GetAlpha(),
+                                  CallStep == 1 ? "TitleCall02.png" : "TitleCall03.png", 0, 0,
+                                  Files);
+                b->Cls();
+                TitleCallPanel->Draw(b);
+            }
+            if (StartCallTransition(a, b))
+                ++CallStep;
+            else
+                CallStep = -1;
+        }
+    } else {
+        SetDrawHooks(false);
+        GameForm->StopTransition();
+        CallStep = -1;
+    }
+    if (CallStep < 0) EndWait(0);
+}
+
+void TTitleMenu::TitleCallInput(int, TDInputUnit* input) {
+    if (input && (input->IsPush(0) || input->IsPush(1))) CallStep = -1;
+}
+
+void TTitleMenu::EndTitleCall() {
+    if (!callPanelMade_) return;
+    SetDrawHooks(false);
+    ReleasePanelImage(TitleCallPanel);
+    TitleCallPanel->AllRelease();
+    callPanelMade_ = false;
 }

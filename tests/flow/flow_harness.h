@@ -36,6 +36,7 @@
 #include "game/gamef.h"
 #include "game/maint.h"
 #include "media/zrpng.h"
+#include "scenes/subwin_pictures.h"
 #include "platform/audiooutput.h"
 #include "platform/clock.h"
 #include "platform/inputbackend.h"
@@ -251,11 +252,9 @@ class FlowHarness : public ::testing::Test {
         DisplayKind = kDisplayWindow;
         ShowFps = false;
         FramePacer = [this](TGameForm* f) { gate.Pass(f); };
-        TTitleMenu::Codes.clear();
         TBattleUnit::Outcomes.clear();
         TMovieUnit::PlayFrames = -1;
         TMovieUnit::Opened.clear();
-        TSaveMenu::LoadSlot = -1;
         CurrentState.Reset();
         SceneSnapshot.Reset();
         SysData = SystemData();
@@ -283,11 +282,43 @@ class FlowHarness : public ::testing::Test {
         WriteFile(Data("Wait.bmp"), BmpBytes(240, 720));
         WritePicture(Data("Cap_Logo.png"), 64, 16, 0xFFFFFF);
         WritePicture(Data("Cap_Copy.png"), 64, 16, 0xFFFFFF);
-        WritePicture(Data("Title.png"), 1280, 720, kTitleColour);
+        WritePicture(Data("TitleBack.png"), 1280, 720, kTitleColour);
+        // The start button reaches down over the window's centre, where Click() presses; the
+        // others stay narrow, clear of it.
+        WritePicture(Data("TitleStart.png"), 300, 144, 0xC0C0C0);
+        for (const char* b : {"TitleLoad.png", "TitleAlbum.png", "TitleSound.png",
+                              "TitleOption.png", "TitleExit.png"})
+            WritePicture(Data(b), 100, 40, 0xA0A0A0);
+        WriteMenuPictures();
+        for (const subwin_test::PictureSpec& p : subwin_test::Pictures())
+            WritePicture(Data(p.name), p.w, p.h, p.rgb);
         // The title fades in through the noise mask, the configuration through the star.
         for (const char* mask : {"FadeMask16_Noise.bmp", "FadeMask11_Star.bmp"})
             WriteFile(Data(mask), MaskBytes());
         WriteScripts(Data(), scripts);
+    }
+
+    // The pictures of the dialog, the configuration menu and the save menu, plain colours.
+    void WriteMenuPictures() {
+        struct Pic {
+            const char* name;
+            int w, h;
+            uint32_t rgb;
+        };
+        static const Pic kPics[] = {
+            {"CfmBaseExit.png", 558, 329, 0x404080}, {"CfmBaseSave.png", 558, 329, 0x404080},
+            {"CfmBaseTitle.png", 558, 329, 0x404080}, {"CfmYes.png", 200, 100, 0x80C080},
+            {"CfmNo.png", 200, 100, 0xC08080},        {"CfmLight.png", 200, 50, 0x202020},
+            {"CfgBack.png", 1280, 720, 0x304030},     {"CfgBar.png", 20, 40, 0xE0E0E0},
+            {"CfgBaseBGM.png", 600, 50, 0x405040},    {"CfgBaseVoice.png", 600, 50, 0x405040},
+            {"CfgBaseSE.png", 600, 50, 0x405040},     {"CfgBaseText.png", 600, 50, 0x405040},
+            {"CfgBaseScreen.png", 600, 50, 0x405040}, {"CfgBaseReset.png", 300, 50, 0x405040},
+            {"CfgLight.png", 620, 66, 0x101010},      {"CfgLightS.png", 320, 62, 0x101010},
+            {"CmBtnBack.png", 120, 60, 0x808080},     {"SaveBG_S.png", 1280, 720, 0x302020},
+            {"SaveBG_L.png", 1280, 720, 0x202030},    {"CmTNLight.png", 189, 690, 0x101010},
+            {"SaveNew.png", 40, 20, 0xFFFF00},
+        };
+        for (const Pic& p : kPics) WritePicture(Data(p.name), p.w, p.h, p.rgb);
     }
 
     // A script file with one scene whose body is `body`.

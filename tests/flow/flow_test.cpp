@@ -25,7 +25,8 @@ TEST_F(Flow, NewGameRunsTheSceneAndComesBackToTheTitle) {
     EXPECT_EQ(Mode(), smMenu);
     Click();
     ASSERT_TRUE(RunUntil([this] { return Mode() == smAdventure; }));
-    EXPECT_EQ(SceneState(), asClickWait);
+    // The message window fades in before the click wait.
+    ASSERT_TRUE(RunUntil([this] { return SceneState() == asClickWait; }));
     // A new game starts from a reset state with the system flags copied in.
     EXPECT_FALSE(CurrentState.GetFlag(1));
     EXPECT_TRUE(CurrentState.GetSysFlagCopy(3));

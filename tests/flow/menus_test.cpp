@@ -1,0 +1,306 @@
+// The title, the dialog, the configuration menu and the save menu driven as the player does:
+// keys and clicks through the whole game in lock step, the system sounds recorded.
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/atomicfile.h"
+#include "platform/hostfs.h"
+
+#include "flow/menucommon.h"
+#include "flow_harness.h"
+
+namespace flowtest {
+namespace {
+
+constexpr Key kUp{0xC8, 0x26}, kDown{0xD0, 0x28}, kLeft{0xCB, 0x25}, kRight{0xCD, 0x27};
+constexpr Key kPagePrev{0x10, 0x51}, kPageNext{0x11, 0x57};
+
+class Menus : public FlowHarness {
+  protected:
+    void SetUp() override {
+        FlowHarness::SetUp();
+        menu::SoundTrace = &sounds;
+        WriteGame({Scene(0, "GameStart", "TextShow\nText \"Hi\"\nKeyWait\nEXIT")});
+    }
+    void TearDown() override {
+        FlowHarness::TearDown();
+        menu::SoundTrace = nullptr;
+    }
+    // Starts the game and skips the title call; true once the title waits.
+    bool ToTitle() {
+        Start();
+        if (!InTitleCall()) return false;
+        Tap(kOk);
+        return RunUntil([this] { return OnTitle(); }, 400);
+    }
+    // A logical button held for one frame and released for one, so the next press is new.
+    void Tap(Key k) {
+        Press(k);
+        RunFrames(1);
+    }
+    // Runs until the title call waits for the player.
+    bool InTitleCall() {
+        const bool in = RunUntil([] { return TitleMenu && TitleMenu->CallStep >= 0; }, 100);
+        RunFrames(2);
+        return in;
+    }
+    // The sounds played since the last call.
+    std::vector<int32_t> Sounds() {
+        std::vector<int32_t> s;
+        s.swap(sounds);
+        return s;
+    }
+    // Moves the title cursor down from start, n times.
+    void TitleDowns(int n) {
+        for (int i = 0; i < n; ++i) Tap(kDown);
+    }
+    std::vector<int32_t> sounds;
+};
+
+TEST_F(Menus, TitleCallIsSkippedAndOnlyTheFirstVisitHasOne) {
+    Start();
+    ASSERT_TRUE(InTitleCall());
+    Tap(kOk);
+    // The title follows at once, far sooner than the call's three pauses of two seconds.
+    ASSERT_TRUE(RunUntil([this] { return OnTitle(); }, 120));
+    EXPECT_LT(TitleMenu->CallStep, 0);
+}
+
+TEST_F(Menus, TitleCursorSkipsTheHiddenMusicRoomAndWraps) {
+    ASSERT_TRUE(ToTitle());
+    EXPECT_FALSE(TitleMenu->BtnSound->GetVisible());
+    EXPECT_EQ(TitleMenu->Cursor, 0);
+    struct Step {
+        Key key;
+        int32_t cursor;
+    };
+    // Up from start wraps to exit; down from album skips the music room.
+    const Step steps[] = {{kUp, 5}, {kDown, 0}, {kDown, 1}, {kDown, 2}, {kDown, 4},
+                          {kUp, 2}, {kLeft, 2}};
+    for (const Step& s : steps) {
+        Tap(s.key);
+        EXPECT_EQ(TitleMenu->Cursor, s.cursor);
+    }
+    const std::vector<int32_t> cursorSounds(6, menu::seCursor);
+    EXPECT_EQ(Sounds(), cursorSounds);  // left on the title moves nothing and is silent
+}
+
+TEST_F(Menus, TitleAsksForTheOpeningAfter900IdleTicksDespiteMoves) {
+    ASSERT_TRUE(ToTitle());
+    TTitleMenu* first = TitleMenu;
+    const int64_t start = gate.Frames();
+    for (int i = 0; i < 1000 && TitleMenu == first && OnTitle(); ++i) {
+        if (i % 100 == 50)
+            Tap(kDown);
+        else
+            RunFrames(1);
+    }
+    const int64_t frames = gate.Frames() - start;
+    EXPECT_GE(frames, 895);
+    EXPECT_LE(frames, 905);
+}
+
+TEST_F(Menus, ExitQuestionOpensOnNoIsDeafWhileOpeningAndQuitsOnlyAfterClosing) {
+    ASSERT_TRUE(ToTitle());
+    Tap(kUp);  // exit
+    Sounds();
+    Tap(kOk);
+    ASSERT_NE(DlgUnit, nullptr);
+    EXPECT_EQ(Sounds(), std::vector<int32_t>{menu::seOpen});
+    EXPECT_EQ(DlgUnit->State, 2);
+    EXPECT_LT(TitleMenu->IdleCounter, 0);
+    // Deaf while it opens: a decision now would answer nothing.
+    Tap(kOk);
+    EXPECT_TRUE(Sounds().empty());
+    ASSERT_TRUE(RunUntil([] { return DlgUnit->State == 1; }, 10));
+    EXPECT_EQ(DlgUnit->Selection, 1);
+    // The title's own handlers are paused: down does not move its cursor.
+    Tap(kDown);
+    EXPECT_EQ(TitleMenu->Cursor, 5);
+    // No: the dialog closes, the title waits again with its idle count restarted.
+    Tap(kOk);
+    EXPECT_EQ(Sounds(), std::vector<int32_t>{menu::seOK});
+    ASSERT_TRUE(RunUntil([] { return !DlgUnit->IsVisible() && !DlgUnit->IsBusy(); }, 10));
+    EXPECT_EQ(DlgUnit->RootPanel->GetParent(), nullptr);
+    EXPECT_GE(TitleMenu->IdleCounter, 0);
+    EXPECT_LT(TitleMenu->IdleCounter, 20);
+    EXPECT_FALSE(Finished());
+    // Yes: the game ends only once the dialog has closed.
+    Tap(kOk);
+    ASSERT_TRUE(RunUntil([] { return DlgUnit->State == 1; }, 10));
+    Tap(kRight);
+    EXPECT_EQ(DlgUnit->Selection, 0);
+    Tap(kOk);
+    EXPECT_TRUE(DlgUnit->GetAnswer());
+    EXPECT_EQ(DlgUnit->State, 3);
+    EXPECT_FALSE(Finished());
+    EXPECT_TRUE(RunUntil([this] { return Finished(); }, 40));
+}
+
+TEST_F(Menus, ConfigurationSlidesKeysStopAtTheEndsAndTheSettingsAreWritten) {
+    ASSERT_TRUE(ToTitle());
+    TitleDowns(3);  // the hidden music room is skipped
+    EXPECT_EQ(TitleMenu->Cursor, 4);
+    Tap(kOk);
+    ASSERT_TRUE(RunUntil([this] {
+        return ConfigMenu && ConfigMenu->RootPanel->GetParent() == form->RootPanel &&
+               Mode() == smMenu;
+    }));
+    struct Slide {
+        int row;
+        int x;
+        int32_t value;
+    };
+    // Presses at the far ends of each slide area, which starts at x 642, 7 below its row.
+    const Slide slides[] = {{0, 642 + 9, 0},   {0, 642 + 192, 100}, {1, 642, 0},
+                            {2, 642 + 200, 100}, {3, 642 + 195, 200}, {3, 642 + 100, 99}};
+    for (const Slide& s : slides) {
+        Click(s.x, 202 + 70 * s.row + 7 + 10);
+        RunFrames(1);
+        EXPECT_EQ(ConfigMenu->GetValue(s.row), s.value) << s.row << " at " << s.x;
+        EXPECT_EQ(ConfigMenu->Item, s.row);
+    }
+    EXPECT_EQ(form->VolumeRear, 100);  // the effects slider carries the rear volume
+    // Keys stop at the ends: music at 0 does not go lower.
+    Tap(kUp), Tap(kUp), Tap(kUp);
+    ASSERT_EQ(ConfigMenu->Item, 0);
+    Click(642, 209 + 10);
+    RunFrames(1);
+    Sounds();
+    Tap(kLeft);
+    EXPECT_EQ(ConfigMenu->GetValue(0), 0);
+    EXPECT_TRUE(Sounds().empty());
+    Tap(kRight);
+    EXPECT_EQ(ConfigMenu->GetValue(0), 1);
+    // Text speed at its right end means the fastest text.
+    Click(642 + 195, 412 + 17);
+    RunFrames(1);
+    EXPECT_EQ(UserSettings.UserTextSpeed, 0);
+    // Down stops at the reset item; deciding there restores the defaults.
+    for (int i = 0; i < 7; ++i) Tap(kDown);
+    EXPECT_EQ(ConfigMenu->Item, 5);
+    Tap(kOk);
+    EXPECT_EQ(ConfigMenu->GetValue(0), 50);
+    EXPECT_EQ(ConfigMenu->GetValue(2), 80);
+    EXPECT_EQ(UserSettings.UserTextSpeed, 100);
+    Click(642 + 195, 412 + 17);
+    RunFrames(1);
+    // Closing writes the user settings; the title comes back.
+    Tap(kCancel);
+    ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
+    UserConfig read;
+    read.Load();
+    EXPECT_EQ(read.UserTextSpeed, 0);
+}
+
+TEST_F(Menus, ScreenSwitchRequestsReachTheWindow) {
+    ASSERT_TRUE(ToTitle());
+    TitleDowns(3);  // the hidden music room is skipped
+    EXPECT_EQ(TitleMenu->Cursor, 4);
+    Tap(kOk);
+    ASSERT_TRUE(RunUntil([this] { return ConfigMenu && Mode() == smMenu; }));
+    for (int i = 0; i < 4; ++i) Tap(kDown);
+    ASSERT_EQ(ConfigMenu->Item, 4);
+    Sounds();
+    Tap(kRight);  // already a window: nothing
+    EXPECT_TRUE(Sounds().empty());
+    Tap(kLeft);
+    RunFrames(2);
+    if (!Has720Mode && !HasTallMode) {
+        EXPECT_EQ(Sounds(), std::vector<int32_t>{menu::seOK});
+        EXPECT_EQ(DisplayKind, kDisplayWindow);
+        EXPECT_FALSE(ConfigMenu->FullOnD->GetEnabled());
+        return;
+    }
+    EXPECT_EQ(DisplayKind, HasTallMode ? 1 : 0);
+    Tap(kRight);
+    RunFrames(2);
+    EXPECT_EQ(DisplayKind, kDisplayWindow);
+}
+
+// A slot file with the stage and a thumbnail whose bytes count up.
+void WriteSlot(int32_t slot, int32_t stage, uint32_t thumbSize) {
+    CurrentState.Reset();
+    CurrentState.SetStage(stage);
+    std::vector<uint8_t> thumb(kThumbnailMaxSize);
+    for (size_t i = 0; i < thumb.size(); ++i) thumb[i] = uint8_t(i * 7 + slot);
+    ASSERT_TRUE(thumbSize ? SaveGameSlotThumb(slot, thumb.data(), thumbSize)
+                          : SaveGameSlot(slot));
+}
+
+TEST_F(Menus, SlotRecordsCopyOnlyWholeThumbnailsAndRefuseBrokenFiles) {
+    WriteSlot(1, 0, kThumbnailMaxSize);
+    WriteSlot(2, 0, 0);
+    WriteSlot(3, 0, 100);
+    struct Case {
+        int32_t slot;
+        bool whole;
+    };
+    for (const Case& c : {Case{1, true}, Case{2, false}, Case{3, false}}) {
+        std::string bytes;
+        ASSERT_TRUE(plat::ReadWholeFile(plat::ToHost(SlotSavePath(c.slot).c_str()), bytes));
+        SlotRecord r;
+        r.thumb.fill(0xEE);
+        ASSERT_TRUE(ReadSlotRecord(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), r));
+        EXPECT_EQ(r.title.Length() > 0, true);
+        EXPECT_EQ(r.thumb[5], c.whole ? uint8_t(5 * 7 + c.slot) : 0) << c.slot;
+        EXPECT_EQ(r.thumb[kThumbnailMaxSize - 1], c.whole ? uint8_t((kThumbnailMaxSize - 1) * 7 + c.slot) : 0);
+        // A cut file is refused and leaves the record alone.
+        r.title = "kept";
+        EXPECT_FALSE(ReadSlotRecord(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size() / 2, r));
+        EXPECT_EQ(r.title, ZRString("kept"));
+    }
+}
+
+TEST_F(Menus, LoadMenuWrapsPagesWaitsForACursorAndLoadsOnlyWhatExists) {
+    WriteSlot(2, 0, kThumbnailMaxSize);
+    WriteSlot(5, 0, kThumbnailMaxSize);
+    // Equal file times: the higher slot is the newest.
+    struct timespec times[2] = {{1700000000, 0}, {1700000000, 0}};
+    for (int s : {2, 5})
+        ASSERT_EQ(utimensat(AT_FDCWD, dir.Host(s == 2 ? "SV02.sav" : "SV05.sav").c_str(), times, 0), 0);
+    CurrentState.Reset();
+    TSaveMenu::LastPage = 0;
+    ASSERT_TRUE(ToTitle());
+    TitleDowns(1);
+    Tap(kOk);
+    ASSERT_TRUE(RunUntil([this] { return SaveMenu && SaveMenu->RootPanel->GetParent() && Mode() == smMenu; }));
+    EXPECT_EQ(SaveMenu->Newest, 4);
+    EXPECT_TRUE(SaveMenu->NewIcon->GetVisible());
+    // No cursor after the open: deciding does nothing until a direction sets one.
+    EXPECT_EQ(SaveMenu->Cursor, -1);
+    Sounds();
+    Tap(kOk);
+    EXPECT_TRUE(Sounds().empty());
+    struct Step {
+        Key key;
+        int32_t cursor;
+        int32_t page;
+    };
+    const Step steps[] = {{kDown, 0, 0}, {kUp, 8, 0},    {kDown, 0, 0},      {kLeft, 3, 0}, {kRight, 0, 0},
+                          {kPagePrev, 0, 0}, {kPageNext, 0, 1}, {kRight, 1, 1}, {kPageNext, 0, 2},
+                          {kPageNext, 0, 2}, {kPagePrev, 0, 1}, {kPagePrev, 0, 0}};
+    for (const Step& s : steps) {
+        Tap(s.key);
+        EXPECT_EQ(SaveMenu->Cursor, s.cursor);
+        EXPECT_EQ(SaveMenu->Page, s.page);
+    }
+    // Page buttons at the ends are silent: ten cursor sounds for twelve presses.
+    EXPECT_EQ(Sounds(), std::vector<int32_t>(10, menu::seCursor));
+    // An empty slot does not load; the menu stays.
+    Tap(kOk);
+    EXPECT_EQ(Sounds(), std::vector<int32_t>{menu::seError});
+    EXPECT_NE(SaveMenu, nullptr);
+    // Slot 2 (cursor 1) loads and the game leaves the title.
+    Tap(kRight);
+    Sounds();
+    Tap(kOk);
+    EXPECT_EQ(Sounds(), std::vector<int32_t>{menu::seOK});
+    EXPECT_TRUE(RunUntil([] { return TitleMenu == nullptr; }, 200));
+}
+
+}  // namespace
+}  // namespace flowtest
