@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "devices/dinputu.h"
+#include "flow/menucommon.h"
 #include "flow/pmenuservices.h"
 #include "foundation/zrmemman.h"
 #include "game/gamedata.h"
@@ -44,7 +45,7 @@ TAlbumMenu::TAlbumMenu(MenuServices* services)
         DefaultMouseDown(s, b, sh, x, y);
     };
     auto cursorSound = [this](TNyRGBPanel*) {
-        if (ViewState == vsBrowsing) services_->PlaySysSE(seCursor);
+        if (ViewState == vsBrowsing) services_->PlaySysSE(menu::seCursor);
     };
     auto pictured = [this](TNyRGBPanel* p, const char* picture) {
         if (picture) p->SetText(picture);
@@ -61,10 +62,10 @@ TAlbumMenu::TAlbumMenu(MenuServices* services)
         handled = true;
         if (ViewState != vsBrowsing) return;
         if (delta < 0 && Page < 2) {
-            services_->PlaySysSE(seCursor);
+            services_->PlaySysSE(menu::seCursor);
             ShowPage(Page + 1);
         } else if (delta > 0 && Page > 0) {
-            services_->PlaySysSE(seCursor);
+            services_->PlaySysSE(menu::seCursor);
             ShowPage(Page - 1);
         }
     };
@@ -85,7 +86,7 @@ TAlbumMenu::TAlbumMenu(MenuServices* services)
         };
         t->OnMouseEnter = [this, i](TNyRGBPanel*) {
             if (ViewState != vsBrowsing) return;
-            services_->PlaySysSE(seCursor);
+            services_->PlaySysSE(menu::seCursor);
             SetCursor(i);
         };
         t->OnMouseDown = mouseDown;
@@ -114,7 +115,7 @@ TAlbumMenu::TAlbumMenu(MenuServices* services)
         b->SetOffsetY(113);
         b->OnClick = [this, p](TNyRGBPanel*) {
             if (ViewState != vsBrowsing) return;
-            services_->PlaySysSE(seCursor);
+            services_->PlaySysSE(menu::seCursor);
             ShowPage(p);
         };
         b->OnMouseEnter = cursorSound;
@@ -139,7 +140,7 @@ TAlbumMenu::TAlbumMenu(MenuServices* services)
     PicturePanel->SetVisible(false);
     PicturePanel->OnMouseDown = [this](TNyRGBPanel*, TMouseButton, TShiftState, int, int) {
         if (ViewState == vsShowing && ShownKind == 0) {
-            services_->PlaySysSE(seOk);
+            services_->PlaySysSE(menu::seOK);
             NextItem();
         }
     };
@@ -149,7 +150,7 @@ TAlbumMenu::TAlbumMenu(MenuServices* services)
     MoviePanel->SetVisible(false);
     MoviePanel->OnMouseDown = [this](TNyRGBPanel*, TMouseButton, TShiftState, int, int) {
         if (ViewState == vsShowing && ShownKind == 1 && Movie.IsPlay() && Grace == 0) {
-            services_->PlaySysSE(seOk);
+            services_->PlaySysSE(menu::seOK);
             Movie.Stop();
             NextItem();
         }
@@ -318,7 +319,7 @@ bool TAlbumMenu::ThumbNailDraw(int i, TNyRGBBits* dest, int x, int y, int sx, in
 void TAlbumMenu::MoveCursor(int direction) {
     const int i = Cursor;
     if (i < 0) {
-        services_->PlaySysSE(seCursor);
+        services_->PlaySysSE(menu::seCursor);
         SetCursor(0);
         return;
     }
@@ -330,12 +331,12 @@ void TAlbumMenu::MoveCursor(int direction) {
         case 6: next = i % 4 == 0 ? i + 3 : i - 1; break;
         default: return;
     }
-    services_->PlaySysSE(seCursor);
+    services_->PlaySysSE(menu::seCursor);
     SetCursor(next);
 }
 
 void TAlbumMenu::Decide() {
-    services_->PlaySysSE(seOk);
+    services_->PlaySysSE(menu::seOK);
     if (Cursor >= 0 && Page * kPerPage + Cursor < kAlbumEntries)
         OpenEntry(Page * kPerPage + Cursor);
 }
@@ -439,7 +440,7 @@ void TAlbumMenu::ViewFrame(int ticks, bool decide) {
         case vsShowing:
             if (ShownKind == 0) {
                 if (decide) {
-                    services_->PlaySysSE(seOk);
+                    services_->PlaySysSE(menu::seOK);
                     NextItem();
                 }
                 break;
@@ -447,7 +448,7 @@ void TAlbumMenu::ViewFrame(int ticks, bool decide) {
             Grace = Grace > ticks ? Grace - ticks : 0;
             Movie.Draw();
             if (Movie.IsPlay() && Grace == 0 && decide) {
-                services_->PlaySysSE(seOk);
+                services_->PlaySysSE(menu::seOK);
                 Movie.Stop();
                 NextItem();
             } else if (!Movie.IsPlay()) {
@@ -461,30 +462,30 @@ void TAlbumMenu::ViewFrame(int ticks, bool decide) {
 }
 
 void TAlbumMenu::Leave() {
-    services_->PlaySysSE(seCancel);
+    services_->PlaySysSE(menu::seCancel);
     services_->EndWait(0);
 }
 
 void TAlbumMenu::HandleKeyInput(int ticks, TDInputUnit* input) {
     if (!input) return;
+    const menu::Pad pad = menu::ReadPad(input, false);
     if (ViewState != vsBrowsing) {
-        ViewFrame(ticks, input->IsPush(0));
+        ViewFrame(ticks, pad.decide);
         return;
     }
     [&] {
-        if (input->IsPush(0)) return Decide();
-        if (input->IsPush(1)) return Leave();
-        if (input->IsPush(4) && Page >= 1) {
-            services_->PlaySysSE(seCursor);
+        if (pad.decide) return Decide();
+        if (pad.cancel) return Leave();
+        if (pad.pagePrev && Page >= 1) {
+            services_->PlaySysSE(menu::seCursor);
             return ShowPage(Page - 1);
         }
-        if (input->IsPush(5) && Page <= 1) {
-            services_->PlaySysSE(seCursor);
+        if (pad.pageNext && Page <= 1) {
+            services_->PlaySysSE(menu::seCursor);
             return ShowPage(Page + 1);
         }
         if (input->IsPush(2)) return;
-        const int direction = input->GetDirectionRepeat();
-        if (direction >= 0) MoveCursor(direction);
+        if (pad.direction >= 0) MoveCursor(pad.direction);
     }();
     if (ticks > 0 && FadeCounter >= 0) {
         ++FadeCounter;

@@ -1,6 +1,7 @@
 // The menus' services through the game window.
 #include "flow/pmenuservices.h"
 
+#include "flow/menucommon.h"
 #include "game/gamef.h"
 #include "foundation/zrmemman.h"
 #include "game/gamedef.h"
@@ -16,9 +17,7 @@ void MenuServices::StopBGM(bool fade) {
 }
 bool MenuServices::IsBGMPlaying() { return GameForm && GameForm->IsBGMPlaying(); }
 int32_t MenuServices::GetBGMTrack() { return GameForm ? GameForm->GetBGMTrack() : 0; }
-void MenuServices::PlaySysSE(int32_t n) {
-    if (GameForm) GameForm->PlaySysSE(n);
-}
+void MenuServices::PlaySysSE(int32_t n) { menu::PlaySound(n); }
 void MenuServices::EndWait(int32_t result) { ::EndWait(result); }
 
 namespace {

@@ -1,5 +1,6 @@
 // What the album and the music room ask of the main window: the music channel, the system
-// sounds and the end of the flow thread's wait. The default forwards to the game window; a
+// sounds (menu::PlaySound, numbered as menu::Sound), the end of the flow thread's wait and the
+// album's picture transitions. The default forwards to the game window; a
 // test gives its own to drive a menu without a window.
 #pragma once
 #include <cstdint>
@@ -32,6 +33,3 @@ class MenuServices {
     void DrawFull(TNyRGBBits* target, int yoff);
     void DrawModified(TNyRGBBits* target, int yoff, ZRRectSet* dirty);
 };
-
-// System sounds by number.
-enum MenuSysSE : int32_t { seOk = 0, seCancel = 1, seError = 2, seCursor = 3, seOpen = 4 };

@@ -2,6 +2,7 @@
 #include "flow/psoundmenu.h"
 
 #include "devices/dinputu.h"
+#include "flow/menucommon.h"
 #include "flow/pmenuservices.h"
 #include "game/gamedef.h"
 #include "game/gamefunc.h"
@@ -32,7 +33,7 @@ TSoundMenu::TSoundMenu(MenuServices* services)
     auto mouseDown = [this](TNyRGBPanel* s, TMouseButton b, TShiftState sh, int x, int y) {
         DefaultMouseDown(s, b, sh, x, y);
     };
-    auto cursorSound = [this](TNyRGBPanel*) { services_->PlaySysSE(seCursor); };
+    auto cursorSound = [this](TNyRGBPanel*) { services_->PlaySysSE(menu::seCursor); };
     RootPanel = new TNyRGBPanel(nullptr);
     RootPanel->SetSizeX(1280);
     RootPanel->SetSizeY(720);
@@ -41,7 +42,7 @@ TSoundMenu::TSoundMenu(MenuServices* services)
     RootPanel->OnMouseWheel = [this](TNyRGBPanel*, TShiftState, int delta, const TPoint&,
                                      bool& handled) {
         handled = true;
-        if (ScrollBy(delta < 0 ? 1 : -1)) services_->PlaySysSE(seCursor);
+        if (ScrollBy(delta < 0 ? 1 : -1)) services_->PlaySysSE(menu::seCursor);
     };
     RootPanel->OnAnime = [this](TNyRGBPanel*) { SoundPanelAnime(); };
 
@@ -53,7 +54,7 @@ TSoundMenu::TSoundMenu(MenuServices* services)
         a->SetFrameNum(1, 1);
         a->SetAnimeWait(3);
         a->OnClick = [this, delta](TNyRGBPanel*) {
-            if (ScrollBy(delta)) services_->PlaySysSE(seCursor);
+            if (ScrollBy(delta)) services_->PlaySysSE(menu::seCursor);
         };
         a->OnMouseEnter = cursorSound;
         a->OnMouseDown = mouseDown;
@@ -99,7 +100,7 @@ TSoundMenu::TSoundMenu(MenuServices* services)
         };
         area->OnMouseEnter = [this, r](TNyRGBPanel*) {
             if (!RowHasTrack(r)) return;
-            services_->PlaySysSE(seCursor);
+            services_->PlaySysSE(menu::seCursor);
             SetCursor(r);
         };
         area->OnMouseDown = mouseDown;
@@ -253,7 +254,7 @@ void TSoundMenu::Choose() {
 }
 
 void TSoundMenu::Leave() {
-    services_->PlaySysSE(seCancel);
+    services_->PlaySysSE(menu::seCancel);
     services_->EndWait(0);
 }
 
@@ -271,7 +272,7 @@ bool TSoundMenu::ScrollBy(int delta) {
 void TSoundMenu::MoveCursor(int direction) {
     if (Cursor < 0) {
         if (!RowHasTrack(0)) return;
-        services_->PlaySysSE(seCursor);
+        services_->PlaySysSE(menu::seCursor);
         SetCursor(0);
         return;
     }
@@ -293,7 +294,7 @@ void TSoundMenu::MoveCursor(int direction) {
             moved = ScrollBy(1);
         }
     }
-    if (moved) services_->PlaySysSE(seCursor);
+    if (moved) services_->PlaySysSE(menu::seCursor);
 }
 
 void TSoundMenu::SoundPanelAnime() {
@@ -319,21 +320,12 @@ void TSoundMenu::SoundPanelAnime() {
 
 void TSoundMenu::HandleKeyInput(int ticks, TDInputUnit* input) {
     if (ticks <= 0 || !input) return;
-    if (input->IsPush(0)) {
-        Choose();
-        return;
-    }
-    if (input->IsPush(1)) {
-        Leave();
-        return;
-    }
+    const menu::Pad pad = menu::ReadPad(input, false);
+    if (pad.decide) return Choose();
+    if (pad.cancel) return Leave();
     if (input->IsPush(2)) return;
-    if (input->IsPush(3)) {
-        PlayCursorInSilence();
-        return;
-    }
-    const int direction = input->GetDirectionRepeat();
-    if (direction >= 0) MoveCursor(direction);
+    if (input->IsPush(3)) return PlayCursorInSilence();
+    if (pad.direction >= 0) MoveCursor(pad.direction);
 }
 
 void TSoundMenu::DefaultMouseDown(TNyRGBPanel*, TMouseButton button, TShiftState, int, int) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "flow/palbummenu.h"
+#include "flow/menucommon.h"
 #include "flow/pmenuservices.h"
 #include "flow_harness.h"
 #include "foundation/zrmemman.h"
@@ -132,7 +133,7 @@ TEST_F(Album, LockedEntrySoundsOkAndOpensNothing) {
     album->SetCursor(4);
     album->Decide();
     EXPECT_EQ(album->ViewState, TAlbumMenu::vsBrowsing);
-    EXPECT_EQ(window.sounds, (std::vector<int>{seOk}));
+    EXPECT_EQ(window.sounds, (std::vector<int>{menu::seOK}));
     EXPECT_EQ(window.starts, 0);
     // Positions past entry 38 open nothing either.
     album->ShowPage(2);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "flow/menucommon.h"
 #include "flow/pmenuservices.h"
 #include "flow/pmenutables.h"
 #include "flow/psoundmenu.h"
@@ -246,7 +247,7 @@ TEST_F(MusicRoom, LeavingSoundsCancelAndEndsTheWait) {
     Open(3);
     room.Leave();
     EXPECT_EQ(channel.ended, 0);
-    EXPECT_EQ(channel.sounds, (std::vector<int>{seCancel}));
+    EXPECT_EQ(channel.sounds, (std::vector<int>{menu::seCancel}));
 }
 
 }  // namespace
