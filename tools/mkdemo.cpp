@@ -247,6 +247,10 @@ bool WriteFlowData(const fs::path& stage, const fs::path& out,
 // The text windows' pictures (mkdemo_windows.cpp).
 bool WriteWindowPictures(const fs::path& stage);
 
+// The album's and the music room's pictures, tables, event pictures and tracks
+// (mkdemo_album.cpp).
+bool WriteAlbumData(const fs::path& stage, const fs::path& out);
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: mkdemo OUTDIR\n");
@@ -283,6 +287,7 @@ int main(int argc, char** argv) {
     ok = ok && WriteWindowPictures(stage);
     ok = ok && WriteStageData(stage, out);
     ok = ok && WriteBattleData(stage, out, WriteOgg);
+    ok = ok && WriteAlbumData(stage, out);
     if (!ok) {
         std::fprintf(stderr, "mkdemo: writing the demo files failed\n");
         return 1;
