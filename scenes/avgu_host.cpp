@@ -411,8 +411,9 @@ void TAvgUnit::TakeChoice() {
 
 void TAvgUnit::Input(int ticks, TDInputUnit* input) {
     if (ticks <= 0 || !SetUpFlag || !input) return;
-    HoldSkip = OverlayLevel == 0 && (input->IsCtrlDown() || (input->IsPress(kButtonSkipA) &&
-                                                             input->IsPress(kButtonSkipB)));
+    HoldSkip =
+        OverlayLevel == 0 &&
+        (input->IsCtrlDown() || (input->IsPress(kButtonSkipA) && input->IsPress(kButtonSkipB)));
     if (input->IsPush(kButtonOk)) Click();
 }
 
@@ -455,8 +456,8 @@ void TAvgUnit::ExSelCallback(int code) {
     ClickPending = 0;
     if (ExSel) ExSel->Hide(false);
     if (State().TextWindowShown) windows_->Show(State().NovelMode != 0, true, true);
-    const bool moving = stage_->IsBusy() || windows_->IsMoving(false) ||
-                        windows_->IsMoving(true) || (ExSel && ExSel->IsMoving());
+    const bool moving = stage_->IsBusy() || windows_->IsMoving(false) || windows_->IsMoving(true) ||
+                        (ExSel && ExSel->IsMoving());
     if (moving) {
         system_->ResetFrameClock();
         SetSceneState(asExSelClosing);
