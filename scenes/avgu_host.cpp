@@ -258,7 +258,8 @@ void TAvgUnit::Frame(int ticks) {
     }
     if (OverlayLevel != 0) {
         OverlayFrame(ticks);
-        return;
+        // An overlay that has just closed lets the scene go on in the same frame.
+        if (OverlayLevel != 0 || !Running) return;
     }
     StateFrame(ticks, frameSkipping);
 }
