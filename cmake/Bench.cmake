@@ -35,3 +35,10 @@ function(zr_bench_extra_scenes_textwin target)
   pkg_check_modules(ZRBENCH_FT REQUIRED IMPORTED_TARGET freetype2 fontconfig)
   target_link_libraries(${target} PRIVATE PkgConfig::ZRBENCH_FT)
 endfunction()
+
+# The whole game in lock step runs on the flow tests' harness, which assembles its scripts.
+function(zr_bench_extra_flow_game target)
+  find_package(GTest REQUIRED)
+  target_link_libraries(${target} PRIVATE nyscriptlib GTest::gtest)
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+endfunction()
