@@ -19,7 +19,8 @@ class Game : public FlowHarness {
     void TestBody() override {}
     void Open() {
         SetUp();
-        WriteGame({Scene(0, "GameStart", "    TextShow\n    Text \"Hello\"\n    Wait 100\n    EXIT")});
+        WriteGame(
+            {Scene(0, "GameStart", "    TextShow\n    Text \"Hello\"\n    Wait 100\n    EXIT")});
         Start();
         RunUntil([this] { return OnTitle(); });
     }
@@ -50,7 +51,8 @@ void BM_LockStepTrip(benchmark::State& state) {
         g.Trip();
         frames += g.Frames() - before;
     }
-    state.counters["frames_per_s"] = benchmark::Counter(double(frames), benchmark::Counter::kIsRate);
+    state.counters["frames_per_s"] =
+        benchmark::Counter(double(frames), benchmark::Counter::kIsRate);
     state.counters["frames_per_trip"] = double(frames) / double(state.iterations());
     // Peer: the real clock runs 30 frames a second; the ratio is the speed-up of lock step.
     state.counters["real_clock_fps"] = 30;

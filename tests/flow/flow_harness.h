@@ -58,7 +58,7 @@ class Responder : public plat::MessageResponder {
         std::lock_guard<std::mutex> lock(mutex);
         boxes.push_back(r.caption + "|" + r.text);
         return plat::Offers(r.buttons, plat::MsgAnswer::Ok) ? plat::MsgAnswer::Ok
-                                                             : plat::FirstAnswer(r.buttons);
+                                                            : plat::FirstAnswer(r.buttons);
     }
     size_t Count() {
         std::lock_guard<std::mutex> lock(mutex);
@@ -80,8 +80,7 @@ class FrameGate {
             ++atGate_;
             if (onLogicThread) logicAtGate_ = true;
             cond_.notify_all();
-            while (permits_ == 0 && !open_ && !Terminating() &&
-                   form->GetScreenMode() != smClosing)
+            while (permits_ == 0 && !open_ && !Terminating() && form->GetScreenMode() != smClosing)
                 cond_.wait_for(lock, std::chrono::milliseconds(2));
             --atGate_;
             if (onLogicThread) logicAtGate_ = false;

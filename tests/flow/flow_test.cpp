@@ -287,8 +287,10 @@ TEST_F(Flow, LoadInsideTheSceneResumesTheLoadedGame) {
     ASSERT_TRUE(SaveGameSlot(4));
     ASSERT_TRUE(LoadGameSlot(4));
     AvgUnit->EndScene(4);
-    ASSERT_TRUE(RunUntil([this] { return Mode() == smAdventure && SceneState() == asClickWait &&
-                                         CurrentState.GetPageLine(0) == ZRString("Other"); }));
+    ASSERT_TRUE(RunUntil([this] {
+        return Mode() == smAdventure && SceneState() == asClickWait &&
+               CurrentState.GetPageLine(0) == ZRString("Other");
+    }));
     Click();
     ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
 }
@@ -299,8 +301,9 @@ TEST_F(Flow, CloseButtonDuringEveryWait) {
     enum Where { Title, SceneWait, Battle, Movie };
     for (Where w : {Title, SceneWait, Battle, Movie}) {
         SCOPED_TRACE(w);
-        WriteGame({Scene(0, "GameStart", "    TextShow\n    Text \"x\"\n    KeyWait\n"
-                                         "    GoBattle 3\n    KeyWait\n    EXIT")});
+        WriteGame({Scene(0, "GameStart",
+                         "    TextShow\n    Text \"x\"\n    KeyWait\n"
+                         "    GoBattle 3\n    KeyWait\n    EXIT")});
         TMovieUnit::PlayFrames = w == Movie ? 1000 : -1;
         TMovieUnit::Opened.clear();
         Start();

@@ -216,9 +216,9 @@ TEST_F(AvgHost, StatesSetPermissionsAndCursor) {
         bool waitMenus, menus;
         int32_t cursor;
     } cases[] = {
-        {asRun, false, false, false, -1},           {asClickWait, false, true, true, -1},
-        {asClickWait, true, true, true, 0},         {asChoiceWaiting, false, true, true, 0},
-        {asExSelWaiting, false, false, true, 0},    {asTimedWait, true, false, false, 0},
+        {asRun, false, false, false, -1},        {asClickWait, false, true, true, -1},
+        {asClickWait, true, true, true, 0},      {asChoiceWaiting, false, true, true, 0},
+        {asExSelWaiting, false, false, true, 0}, {asTimedWait, true, false, false, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(int(c.state));
@@ -270,8 +270,8 @@ TEST(AvgVoices, NamesAndPacks) {
     } cases[] = {
         {12345678, true, "12345678", 12},
         {5, true, "00000005", 0},
-        {6, false, "", 0},            // not in its pack
-        {99000001, false, "", 0},     // no such pack: the open one stays
+        {6, false, "", 0},         // not in its pack
+        {99000001, false, "", 0},  // no such pack: the open one stays
         {12000000, false, "", 12},
     };
     AvgFormAudio audio;
