@@ -113,9 +113,12 @@ bool TAvgUnit::StartScenario(const ZRString& scene) {
 bool TAvgUnit::ResumeAfterLoad() {
     if (!SetUpFlag) return true;
     Running = false;
+    // The engine may fall back to the scene's start, replacing what names the save.
+    const int32_t script = State().ScriptNo;
+    const ZRString scene = State().GetSceneName();
     if (!Engine->ResumeLoadedGame()) {
         std::fprintf(stderr, "GameErr: the loaded game cannot go on (script %d, scene \"%s\")\n",
-                     State().ScriptNo, State().GetSceneName().c_str());
+                     script, scene.c_str());
         return false;
     }
     ResumeSequence();

@@ -81,7 +81,8 @@ class FrameGate {
             if (onLogicThread) logicAtGate_ = true;
             since_ = std::chrono::steady_clock::now();
             cond_.notify_all();
-            while (permits_ == 0 && !open_ && !Terminating())
+            while (permits_ == 0 && !open_ && !Terminating() &&
+                   form->GetScreenMode() != smClosing)
                 cond_.wait_for(lock, std::chrono::milliseconds(2));
             --atGate_;
             if (onLogicThread) logicAtGate_ = false;
@@ -118,7 +119,7 @@ class FrameGate {
             if (frames_ >= target) {
                 if (logicAtGate_ && permits_ == 0) return;
                 if (atGate_ > 0 && permits_ == 0 &&
-                    std::chrono::steady_clock::now() - since_ > std::chrono::milliseconds(30))
+                    std::chrono::steady_clock::now() - since_ > std::chrono::milliseconds(5))
                     return;
             }
             lock.unlock();
@@ -138,9 +139,11 @@ class FrameGate {
         }
     }
 
-    void Open() {
+    // Lets every frame through (shutting down) or none until released (a new start).
+    void Open(bool open = true) {
         std::lock_guard<std::mutex> lock(mutex_);
-        open_ = true;
+        open_ = open;
+        permits_ = 0;
         cond_.notify_all();
     }
     int64_t Frames() {
@@ -252,6 +255,9 @@ class FlowHarness : public ::testing::Test {
         DisplayKind = kDisplayWindow;
         ShowFps = false;
         FramePacer = [this](TGameForm* f) { gate.Pass(f); };
+        SetAvailableMemoryProbe([] { return uint64_t{1} << 32; });
+        TTitleMenu::Codes.clear();
+        TSaveMenu::LoadSlot = -1;
         TBattleUnit::Outcomes.clear();
         TMovieUnit::PlayFrames = -1;
         TMovieUnit::Opened.clear();
@@ -264,6 +270,7 @@ class FlowHarness : public ::testing::Test {
     void TearDown() override {
         Stop();
         FramePacer = nullptr;
+        SetAvailableMemoryProbe({});
         plat::SetAudioOutputFactory({});
         plat::SetTickSource(nullptr);
         plat::SetMessageResponder(nullptr);
@@ -333,6 +340,7 @@ class FlowHarness : public ::testing::Test {
         GameRandom = ZRRandom();
         for (int i = 0; i < seed; ++i) GameRandom.Rnd();
         ended = false;
+        gate.Open(false);
         form = new TGameForm(nullptr, true, "scr_c", "scr_c");
         GameForm = form;
         form->MakeLogicThread = [this](TGameForm* f) { return new TestGameThread(f, &ended); };
@@ -412,7 +420,8 @@ class FlowHarness : public ::testing::Test {
     // The title waits for the player (its picture attached, the menu mode entered).
     bool OnTitle() const {
         return TitleMenu && Mode() == smMenu && !AvgUnit &&
-               TitleMenu->RootPanel->GetParent() == form->RootPanel;
+               TitleMenu->RootPanel->GetParent() == form->RootPanel &&
+               form->RootPanel->GetChildCount() == 1;
     }
 
     // Plays from the title into the game by a click, until the scene runs or the title
