@@ -19,6 +19,7 @@
 
 TSaveMenu* SaveMenu = nullptr;
 int32_t TSaveMenu::LastPage = 0;
+int32_t TSaveMenu::LoadSlot = TSaveMenu::kInteractive;
 
 namespace {
 
@@ -365,6 +366,12 @@ void TSaveMenu::MovePage(int32_t page) {
 }
 
 void TSaveMenu::HandleKeyInput(int ticks, TDInputUnit* input) {
+    if (Mode == 1 && LoadSlot != kInteractive) {
+        if (ticks <= 0) return;
+        const bool loaded = LoadSlot >= 0 && LoadGameSlot(LoadSlot);
+        menu::Report(Callback, loaded ? 5 : 6);
+        return;
+    }
     const menu::Pad pad = menu::ReadPad(input, true);
     if (pad.decide) {
         if (Selected >= 0) Decide();
@@ -396,9 +403,9 @@ void TSaveMenu::HandleKeyInput(int ticks, TDInputUnit* input) {
 void TSaveMenu::Decide() {
     if (Selected < 0) return;
     if (Mode != 0) {
-        LoadSlot();
+        LoadSelected();
     } else if (!UserSettings.SaveConfirm) {
-        SaveSlot();
+        SaveSelected();
     } else if (DlgUnit && !DlgUnit->IsBusy() && !DlgUnit->IsVisible()) {
         menu::PlaySound(menu::seOpen);
         DlgUnit->SetKind(1);
@@ -413,14 +420,14 @@ void TSaveMenu::DialogCallback(int code) {
         DlgUnit->Detach();
         DlgUnit->SetCallback(ZRBaseCallback1<void, int>());
     } else if (code == 14) {
-        SaveSlot();
+        SaveSelected();
         DlgUnit->Hide(false);
     } else if (code == 15) {
         DlgUnit->Hide(false);
     }
 }
 
-void TSaveMenu::SaveSlot() {
+void TSaveMenu::SaveSelected() {
     const int32_t slot = Selected;
     if (slot < 0) return;
     bool ok;
@@ -446,7 +453,7 @@ void TSaveMenu::SaveSlot() {
     Refresh();
 }
 
-void TSaveMenu::LoadSlot() {
+void TSaveMenu::LoadSelected() {
     const int32_t slot = Selected;
     if (slot < 0) return;
     if (Records[size_t(slot)].exists && LoadGameSlot(slot + 1)) {

@@ -11,6 +11,7 @@
 #include "game/maint.h"
 
 TTitleMenu* TitleMenu = nullptr;
+std::deque<int32_t> TTitleMenu::Codes;
 
 namespace {
 
@@ -144,7 +145,14 @@ void TTitleMenu::SaveMenuCallback(int code) {
     if (code == 6) EndWait(0);
 }
 
-void TTitleMenu::HandleKeyInput(int, TDInputUnit* input) {
+void TTitleMenu::HandleKeyInput(int ticks, TDInputUnit* input) {
+    if (ticks > 0 && !Codes.empty()) {
+        const int32_t code = Codes.front();
+        Codes.pop_front();
+        StopIdle();
+        EndWait(code);
+        return;
+    }
     if (!input) return;
     const menu::Pad pad = menu::ReadPad(input, true);
     if (pad.decide) {

@@ -256,6 +256,8 @@ class FlowHarness : public ::testing::Test {
         ShowFps = false;
         FramePacer = [this](TGameForm* f) { gate.Pass(f); };
         SetAvailableMemoryProbe([] { return uint64_t{1} << 32; });
+        TTitleMenu::Codes.clear();
+        TSaveMenu::LoadSlot = -1;
         CurrentState.Reset();
         SceneSnapshot.Reset();
         SysData = SystemData();

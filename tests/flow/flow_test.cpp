@@ -95,6 +95,13 @@ TEST_F(Flow, TitleModes) {
             ExpectNothingLeft();
         } else {
             ASSERT_TRUE(RunUntil([this] { return TTitleMenu::Codes.empty(); }, 2000));
+            // The configuration menu stays until the player closes it.
+            auto configShown = [this] {
+                return ConfigMenu && ConfigMenu->RootPanel->GetParent() == form->RootPanel &&
+                       Mode() == smMenu;
+            };
+            ASSERT_TRUE(RunUntil([&] { return OnTitle() || configShown(); }));
+            if (configShown()) Press(kCancel);
             ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
             EXPECT_FALSE(ended.load());
             EXPECT_EQ(form->RootPanel->GetChildCount(), 1);
@@ -109,7 +116,7 @@ TEST_F(Flow, IdleTitleAsksForTheOpeningMovie) {
     ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
     TMovieUnit::Opened.clear();
     // Thirty seconds without input.
-    RunFrames(TTitleMenu::kIdleFrames - 1);
+    RunFrames(TTitleMenu::kIdleTicks - 1);
     EXPECT_TRUE(TMovieUnit::Opened.empty());
     RunFrames(1);
     ASSERT_TRUE(RunUntil([this] { return !TMovieUnit::Opened.empty(); }));
@@ -240,7 +247,14 @@ TEST_F(Flow, SavesResumeWhereTheyWereMade) {
     ASSERT_TRUE(RunUntil([this] { return SceneState() == asChoiceWaiting; }));
     const uint32_t choicePc = CurrentState.Pc;
     ASSERT_TRUE(SaveGameSlot(2));
-    TakeFirstChoice();
+    // The first choice by the keys: down puts the cursor on it, button 0 takes it.
+    auto takeFirstChoice = [this] {
+        RunFrames(10);
+        Press(Key{0xD0, 0x28});
+        RunFrames(1);
+        Press(kOk);
+    };
+    takeFirstChoice();
     ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
     EXPECT_EQ(CurrentState.GetResult(), 0);  // the first choice was taken
 
@@ -266,7 +280,7 @@ TEST_F(Flow, SavesResumeWhereTheyWereMade) {
             ASSERT_TRUE(RunUntil([this] { return SceneState() == asChoiceWaiting; }));
         }
         CurrentState.SetResult(7);
-        TakeFirstChoice();
+        takeFirstChoice();
         ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
         EXPECT_EQ(CurrentState.GetResult(), 0);
     }
@@ -348,13 +362,13 @@ TEST_F(Flow, FaultsEndTheGameWithTheirReason) {
         bool titlePicture;
         const char* said;
     } cases[] = {
-        {"title picture missing", kClickScene, false, "\"Title.png\""},
+        {"knob picture missing", kClickScene, false, "TConfigMenu cannot be set up"},
         {"script error", "    POP\n    EXIT", true, "GameErr: the game stops"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         WriteGame({Scene(0, "GameStart", c.script)});
-        if (!c.titlePicture) std::filesystem::remove(Data("Title.png"));
+        if (!c.titlePicture) std::filesystem::remove(Data("CfgBar.png"));
         std::filesystem::remove(dir.Host("SVSys.sav"));
         testing::internal::CaptureStderr();
         Start();

@@ -23,6 +23,7 @@ class Menus : public FlowHarness {
     void SetUp() override {
         FlowHarness::SetUp();
         menu::SoundTrace = &sounds;
+        TSaveMenu::LoadSlot = TSaveMenu::kInteractive;
         WriteGame({Scene(0, "GameStart", "TextShow\nText \"Hi\"\nKeyWait\nEXIT")});
     }
     void TearDown() override {
@@ -215,10 +216,9 @@ TEST_F(Menus, ScreenSwitchRequestsReachTheWindow) {
         EXPECT_FALSE(ConfigMenu->FullOnD->GetEnabled());
         return;
     }
-    EXPECT_EQ(DisplayKind, HasTallMode ? 1 : 0);
+    EXPECT_TRUE(RunUntil([] { return DisplayKind == (HasTallMode ? 1 : 0); }, 30));
     Tap(kRight);
-    RunFrames(2);
-    EXPECT_EQ(DisplayKind, kDisplayWindow);
+    EXPECT_TRUE(RunUntil([] { return DisplayKind == kDisplayWindow; }, 30));
 }
 
 // A slot file with the stage and a thumbnail whose bytes count up.
