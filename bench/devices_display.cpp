@@ -33,22 +33,24 @@ void BM_MemcpyFrame(benchmark::State& state) {
 BENCHMARK(BM_MemcpyFrame);
 
 struct Rig {
-    explicit Rig(bool sdl) {
+    Rig(bool sdl, plat::SdlPresenter::Path path, bool fullScreen) {
         if (sdl) {
             setenv("SDL_VIDEODRIVER", "dummy", 0);
             SDL_Init(SDL_INIT_VIDEO);
             plat::SdlDisplay::Instance().Start();
+            plat::SdlDisplay::Instance().Presenter().SetPath(path);
             native = SDL_CreateWindow("bench", 0, 0, 1280, 720, 0);
             plat::SetDisplayBackend(nullptr);
         } else {
             plat::SetDisplayBackend(&memory);
         }
         window = std::make_unique<plat::WindowComponent>(nullptr, native);
+        window->SetClientSize(1280, 720);
         device = new DirectX::TDDraw(window.get());
         device->SetScreenSize(ss1280x720);
         device->SetBitDepth(bd32);
         device->SetBackType(DirectX::btSystem);
-        device->SetFullScreen(true);
+        device->SetFullScreen(fullScreen);
         device->NoVSync = true;
         device->SetEnabled(true);
         device->DrawSurface()->BoxFill(0, 0, 1279, 719, 0x336699);
@@ -67,8 +69,11 @@ struct Rig {
     DirectX::TDDraw* device = nullptr;
 };
 
-void PresentFull(benchmark::State& state, bool sdl) {
-    Rig rig(sdl);
+using Path = plat::SdlPresenter::Path;
+
+// Argument 1: full screen with its chain of three display buffers; 0: a window.
+void PresentFull(benchmark::State& state, bool sdl, Path path = Path::Automatic) {
+    Rig rig(sdl, path, state.range(0) != 0);
     if (!rig.device->Enabled()) {
         state.SkipWithError("display did not open");
         return;
@@ -77,8 +82,8 @@ void PresentFull(benchmark::State& state, bool sdl) {
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kFrame));
 }
 
-void PresentRect(benchmark::State& state, bool sdl) {
-    Rig rig(sdl);
+void PresentRect(benchmark::State& state, bool sdl, Path path = Path::Automatic) {
+    Rig rig(sdl, path, state.range(0) != 0);
     if (!rig.device->Enabled()) {
         state.SkipWithError("display did not open");
         return;
@@ -101,16 +106,26 @@ void BM_PresentFullMemory(benchmark::State& s) {
 void BM_PresentRect64Memory(benchmark::State& s) {
     PresentRect(s, false);
 }
+// SDL's dummy driver has only the software renderer, so the automatic choice is the window
+// surface; the renderer path is measured beside it.
 void BM_PresentFullSdl(benchmark::State& s) {
     PresentFull(s, true);
 }
 void BM_PresentRect64Sdl(benchmark::State& s) {
     PresentRect(s, true);
 }
-BENCHMARK(BM_PresentFullMemory);
-BENCHMARK(BM_PresentRect64Memory);
-BENCHMARK(BM_PresentFullSdl);
-BENCHMARK(BM_PresentRect64Sdl);
+void BM_PresentFullSdlRenderer(benchmark::State& s) {
+    PresentFull(s, true, Path::Renderer);
+}
+void BM_PresentRect64SdlRenderer(benchmark::State& s) {
+    PresentRect(s, true, Path::Renderer);
+}
+BENCHMARK(BM_PresentFullMemory)->ArgName("fullscreen")->Arg(1)->Arg(0);
+BENCHMARK(BM_PresentRect64Memory)->ArgName("fullscreen")->Arg(1)->Arg(0);
+BENCHMARK(BM_PresentFullSdl)->ArgName("fullscreen")->Arg(1)->Arg(0);
+BENCHMARK(BM_PresentRect64Sdl)->ArgName("fullscreen")->Arg(1)->Arg(0);
+BENCHMARK(BM_PresentFullSdlRenderer)->ArgName("fullscreen")->Arg(1)->Arg(0);
+BENCHMARK(BM_PresentRect64SdlRenderer)->ArgName("fullscreen")->Arg(1)->Arg(0);
 
 }  // namespace
 

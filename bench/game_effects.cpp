@@ -74,7 +74,8 @@ struct Data {
     std::filesystem::path dir;
     ZRFileMan files;
     Data() {
-        dir = std::filesystem::temp_directory_path() / ("bench_effects_" + std::to_string(getpid()));
+        dir =
+            std::filesystem::temp_directory_path() / ("bench_effects_" + std::to_string(getpid()));
         std::filesystem::create_directories(dir);
         std::vector<uint8_t> dist(kWaterDistBytes), sine(256), amp(kWaterMultiBytes);
         for (int r = 0; r < 360; ++r)
@@ -89,12 +90,14 @@ struct Data {
         WriteBytes(dir / "WaterDistTbl.bin", dist);
         WriteBytes(dir / "WaterSinTbl.bin", sine);
         WriteBytes(dir / "WaterMultiTbl.bin", amp);
-        WriteBmp(dir / "Mask.bmp", W, H, 8, [](int x, int y) { return uint32_t((x + y) / 8 & 0xFF); });
+        WriteBmp(dir / "Mask.bmp", W, H, 8,
+                 [](int x, int y) { return uint32_t((x + y) / 8 & 0xFF); });
         for (int i = 0; i <= kHaloLayers; ++i) {
             const int w = i == 0 ? W : 128 + 64 * i, h = i == 0 ? H : 96 + 48 * i;
             WriteBmp(dir / kHaloFiles[i], w, h, 24, [w, h](int x, int y) {
                 const int dx = x - w / 2, dy = y - h / 2;
-                const int v = std::max(0, 120 - int(std::sqrt(double(dx * dx + dy * dy))) * 240 / w);
+                const int v =
+                    std::max(0, 120 - int(std::sqrt(double(dx * dx + dy * dy))) * 240 / w);
                 return uint32_t(v * 0x010101);
             });
         }
@@ -157,18 +160,18 @@ BENCHMARK(BM_KindFrame)
     ->Args({4, 80})
     ->Args({5, 80})
     ->Args({6, 80})
-    ->Args({7, 10})   // zoom and the blend back into from
-    ->Args({7, 34})   // zoom only
+    ->Args({7, 10})  // zoom and the blend back into from
+    ->Args({7, 34})  // zoom only
     ->Args({8, 10})
     ->Args({9, 10})
-    ->Args({10, 5})   // stretch, blend and copy back
-    ->Args({10, 17})  // blend only
-    ->Args({11, 10})  // ripple of from
-    ->Args({11, 35})  // blend step and ripple
-    ->Args({11, 50})  // ripple of to
-    ->Args({12, 1})   // tone, back picture and blend
-    ->Args({12, 3})   // blend
-    ->Args({12, 20})  // cross-fade and five layers
+    ->Args({10, 5})    // stretch, blend and copy back
+    ->Args({10, 17})   // blend only
+    ->Args({11, 10})   // ripple of from
+    ->Args({11, 35})   // blend step and ripple
+    ->Args({11, 50})   // ripple of to
+    ->Args({12, 1})    // tone, back picture and blend
+    ->Args({12, 3})    // blend
+    ->Args({12, 20})   // cross-fade and five layers
     ->Args({13, 100})  // SSub
     ->Args({13, 255})  // the mask itself
     ->Args({13, 300})  // SAdd

@@ -170,6 +170,7 @@ bool TDDraw::DDrawCreate() {
     }
     FCurrentBuffer = 0;
     FPrimaryLost = false;
+    FWindowOwesFrame = true;
     FEnabled = true;
     return true;
 }

@@ -252,6 +252,8 @@ class TDDraw : public plat::TComponent {
     void ClientOrigin(int& x, int& y) const;
     void Present();
     bool CopyRects(TDSurface* src, const ZRRectSet& rects);
+    // Window mode: only the changed rectangles, at the client origin.
+    bool WriteWindowRects(TDSurface* src, const ZRRectSet& rects);
     void SpriteArea(int sprite);
 
     plat::WindowComponent* FOwnerWindow = nullptr;
@@ -286,6 +288,9 @@ class TDDraw : public plat::TComponent {
     int FBufferCount = 0;
     int FCurrentBuffer = 0;
     bool FPrimaryLost = false;
+    // Window mode has no backlog sets: the primary owes the whole frame after being set up,
+    // lost or missing a copy, and otherwise gets only what changed.
+    bool FWindowOwesFrame = true;
 };
 
 }  // namespace DirectX

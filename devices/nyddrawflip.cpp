@@ -59,6 +59,7 @@ void TDDraw::Flip() {
     RestorePrimary();
     if (FBackType != btNone) {
         FPrimaryLost = false;
+        FWindowOwesFrame = true;
         FBackSurface->IsLostAndRestore();
         const int written = FCurrentBuffer;
         if (FBufferCount > 0) {
@@ -68,8 +69,9 @@ void TDDraw::Flip() {
             AdvanceBuffer();
         }
         // A buffer that did not receive the frame still lacks all of it.
-        if (!WriteDisplayFast(FBackSurface) && FBufferCount > 0)
-            FModifyRects[written].UnionRect(ScreenRect());
+        const bool copied = WriteDisplayFast(FBackSurface);
+        if (!copied && FBufferCount > 0) FModifyRects[written].UnionRect(ScreenRect());
+        FWindowOwesFrame = !copied;
     }
     Present();
 }
@@ -80,6 +82,7 @@ void TDDraw::FlipModifyRect(ZRRectSet rects) {
     if (FBackType != btNone) {
         if (FPrimaryLost) {
             SetModifyRect(ScreenRect());
+            FWindowOwesFrame = true;
             FPrimaryLost = false;
         }
         FBackSurface->IsLostAndRestore();
@@ -88,11 +91,29 @@ void TDDraw::FlipModifyRect(ZRRectSet rects) {
             for (int i = 0; i < FBufferCount; ++i) FModifyRects[i].UnionRectSet(rects);
             if (WriteDisplayModify(FBackSurface)) FModifyRects[FCurrentBuffer].SetRectEmpty();
             AdvanceBuffer();
+        } else if (FWindowOwesFrame) {
+            FWindowOwesFrame = !WriteDisplayFast(FBackSurface);
         } else {
-            WriteDisplayFast(FBackSurface);
+            // The window's primary is ours alone (its client area), so nothing but the
+            // changed rectangles can differ from the frame: copying the whole frame would
+            // make every small change cost a whole present.
+            rects.IntersectRect(ScreenRect());
+            FWindowOwesFrame = !WriteWindowRects(FBackSurface, rects);
         }
     }
     Present();
+}
+
+bool TDDraw::WriteWindowRects(TDSurface* src, const ZRRectSet& rects) {
+    int x, y;
+    ClientOrigin(x, y);
+    bool result = true;
+    for (const ZRRect& r : rects) {
+        const plat::DisplayRect from = ToDisplay(r);
+        const plat::DisplayRect to = from.Offset(x, y);
+        if (!Copied(FPrimarySurface->Surface()->Blit(&to, *src->Surface(), &from))) result = false;
+    }
+    return result;
 }
 
 bool TDDraw::CopyRects(TDSurface* src, const ZRRectSet& rects) {

@@ -108,7 +108,7 @@ public:
     bool GetFreqEnabled() const { return freqEnabled_; }
     void SetFreqEnabled(bool v);
     void SetOnRestore(plat::TNotifyEvent e) { onRestore_ = std::move(e); }
-    const plat::TNotifyEvent& GetOnNotify() const { return onNotify_; }
+    plat::TNotifyEvent GetOnNotify() const { return LoadNotify(); }
 
     bool IsCreated() const { return created_; }
     TDSound* GetDevice() const { return device_; }
@@ -147,14 +147,23 @@ protected:
     bool panEnabled_ = false;
     bool freqEnabled_ = false;
     plat::TNotifyEvent onRestore_;
-    plat::TNotifyEvent onNotify_;
+    // The notification thread calls the handler while the owner's thread may replace it:
+    // both go through notifyLock_, and the call runs on a copy outside it (a handler may set
+    // another). created_ is read on that thread too.
+    void StoreNotify(plat::TNotifyEvent e);
+    plat::TNotifyEvent LoadNotify() const;
+    bool HasNotify() const;
 
-    bool created_ = false;
+    std::atomic<bool> created_{false};
     TDSound* device_ = nullptr;
     TDSVoiceRef voice_;
     std::shared_ptr<plat::EventGroup> events_;
     TDSoundThread* thread_ = nullptr;
     std::atomic<bool> stopRequested_{false};
+
+private:
+    mutable std::mutex notifyLock_;
+    plat::TNotifyEvent onNotify_;
 };
 
 class TDSoundBuffer : public TCustomDSoundBuffer {
@@ -242,7 +251,7 @@ public:
     uint32_t GetStreamSize();
     void SetLoopPoint(uint32_t start);
     void SetLoopPoint(uint32_t start, uint32_t end);
-    void SetOnNotify(plat::TNotifyEvent e) override { onNotify_ = std::move(e); }
+    void SetOnNotify(plat::TNotifyEvent e) override { StoreNotify(std::move(e)); }
 
     void FillMute(unsigned char* p, int n);
     bool BlockCopy(uint32_t offset, uint32_t size);

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "devices/nydsound.h"
+#include "platform/thread.h"
 
 namespace DirectX {
 
@@ -40,6 +41,9 @@ void TDSoundThread::WaitFor() {
 }
 
 void TDSoundThread::Execute() {
+    // Refilling a stream must not wait behind the game's own threads; where the system does
+    // not allow the step up the thread runs at normal priority.
+    plat::RaiseThreadPriority();
     while (count_ > 0 && !terminated_.load()) {
         const int i = events_->WaitAny(100);
         if (i < 0) continue;
@@ -57,6 +61,21 @@ TCustomDSoundBuffer::TCustomDSoundBuffer(plat::TComponent* owner) : plat::TCompo
 
 TCustomDSoundBuffer::~TCustomDSoundBuffer() {
     if (device_) device_->DelBufferList(this);
+}
+
+void TCustomDSoundBuffer::StoreNotify(plat::TNotifyEvent e) {
+    std::lock_guard<std::mutex> lock(notifyLock_);
+    onNotify_.swap(e);
+}
+
+plat::TNotifyEvent TCustomDSoundBuffer::LoadNotify() const {
+    std::lock_guard<std::mutex> lock(notifyLock_);
+    return onNotify_;
+}
+
+bool TCustomDSoundBuffer::HasNotify() const {
+    std::lock_guard<std::mutex> lock(notifyLock_);
+    return static_cast<bool>(onNotify_);
 }
 
 void TCustomDSoundBuffer::SetChannels(uint16_t v) {
@@ -272,7 +291,7 @@ bool TDSoundBuffer::Create() {
     TDSNotifyParam n;
     n.count = 1;
     n.callback = TDSNotifyCallback(this, &TDSoundBuffer::NotifyCallBack);
-    if (!CreateBuffer(&p, onNotify_ ? &n : nullptr)) return false;
+    if (!CreateBuffer(&p, HasNotify() ? &n : nullptr)) return false;
     created_ = true;
     primary_ = false;
     return true;
@@ -314,7 +333,7 @@ bool TDSoundBuffer::Attach(TDSVoiceRef buffer) {
     panEnabled_ = (controls & plat::kControlPan) != 0;
     freqEnabled_ = (controls & plat::kControlFrequency) != 0;
     primary_ = false;
-    if ((controls & plat::kControlNotify) && onNotify_) {
+    if ((controls & plat::kControlNotify) && HasNotify()) {
         TDSBufferParam p;
         p.buffer = buffer.voice;
         p.length = bytes;
@@ -400,12 +419,12 @@ uint32_t TDSoundBuffer::GetPosition() {
 
 void TDSoundBuffer::SetOnNotify(plat::TNotifyEvent e) {
     if (!created_) {
-        onNotify_ = std::move(e);
+        StoreNotify(std::move(e));
         return;
     }
     if (staticFlag_ || primary_ || IsPlay()) return;
     if (thread_) {
-        onNotify_ = std::move(e);
+        StoreNotify(std::move(e));
         return;
     }
     TDSBufferParam p;
@@ -413,11 +432,12 @@ void TDSoundBuffer::SetOnNotify(plat::TNotifyEvent e) {
     p.length = length_;
     TDSNotifyParam n;
     n.callback = TDSNotifyCallback(this, &TDSoundBuffer::NotifyCallBack);
-    if (CreateEventThread(&p, &n)) onNotify_ = std::move(e);
+    if (CreateEventThread(&p, &n)) StoreNotify(std::move(e));
 }
 
 void TDSoundBuffer::NotifyCallBack(TDSoundThread*, int index) {
-    if (created_ && index == 0 && !stopRequested_.load() && onNotify_) onNotify_(this);
+    if (!created_ || index != 0 || stopRequested_.load()) return;
+    if (const plat::TNotifyEvent handler = LoadNotify()) handler(this);
 }
 
 // ---- TDSoundBuffer3D ----
@@ -445,7 +465,7 @@ bool TDSoundBuffer3D::Create() {
     TDSBufferParam p = BufferParam();
     TDSNotifyParam n;
     n.callback = TDSNotifyCallback(static_cast<TDSoundBuffer*>(this), &TDSoundBuffer::NotifyCallBack);
-    if (!CreateBuffer3D(&p, onNotify_ ? &n : nullptr)) return false;
+    if (!CreateBuffer3D(&p, HasNotify() ? &n : nullptr)) return false;
     has3D_ = true;
     created_ = true;
     primary_ = false;

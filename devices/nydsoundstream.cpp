@@ -263,7 +263,8 @@ bool TDSoundStream::BlockCopy(uint32_t offset, uint32_t size) {
 
 void TDSoundStream::StreamCallBack(TDSoundThread*, int index) {
     if (index == 0) {
-        if (!stopRequested_.load() && onNotify_) onNotify_(this);
+        if (stopRequested_.load()) return;
+        if (const plat::TNotifyEvent handler = LoadNotify()) handler(this);
         return;
     }
     if (index < 1 || index > 4) return;

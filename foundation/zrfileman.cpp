@@ -161,7 +161,8 @@ bool ZRFileMan::NextDirectoryHit(ZRString& name) {
         if (!plat::ListDirectory(ZRExtractFilePath(full).c_str(), &entries)) return false;
         dirHits_.clear();
         for (const plat::DirEntry& e : entries) {
-            if (!e.directory && ZRWildCardCmp(namePattern.c_str(), e.name.c_str())) dirHits_.push_back(e.name);
+            if (!e.directory && plat::DirectoryNameMatches(namePattern.c_str(), e.name.c_str()))
+                dirHits_.push_back(e.name);
         }
         // The host lists in no particular order; name order makes searches repeatable.
         std::sort(dirHits_.begin(), dirHits_.end());

@@ -117,6 +117,11 @@ void ZRRect::FlipY() {
 }
 
 bool ZRRectSet::UnionRect(const ZRRect& added) {
+    if (!added.IsRectEmpty()) ++additions_;
+    return MergeRect(added);
+}
+
+bool ZRRectSet::MergeRect(const ZRRect& added) {
     // A copy: added may be one of our own members, and it grows as neighbours merge into it.
     ZRRect r = added;
     if (r.IsRectEmpty()) return !IsRectEmpty();
@@ -135,17 +140,17 @@ bool ZRRectSet::UnionRect(const ZRRect& added) {
             const int32_t t = std::max(r.top, m.top);
             const int32_t bt = std::min(r.bottom, m.bottom);
             if (r.top < t) {
-                UnionRect(ZRRect{r.left, r.top, r.right, t});
+                MergeRect(ZRRect{r.left, r.top, r.right, t});
             } else if (m.top < t) {
-                UnionRect(ZRRect{m.left, m.top, m.right, t});
+                MergeRect(ZRRect{m.left, m.top, m.right, t});
             }
             // Between t and bt both rectangles are present and overlap horizontally, so the
             // band spanning both is exactly their union there.
-            UnionRect(ZRRect{std::min(r.left, m.left), t, std::max(r.right, m.right), bt});
+            MergeRect(ZRRect{std::min(r.left, m.left), t, std::max(r.right, m.right), bt});
             if (bt < r.bottom) {
-                UnionRect(ZRRect{r.left, bt, r.right, r.bottom});
+                MergeRect(ZRRect{r.left, bt, r.right, r.bottom});
             } else if (bt < m.bottom) {
-                UnionRect(ZRRect{m.left, bt, m.right, m.bottom});
+                MergeRect(ZRRect{m.left, bt, m.right, m.bottom});
             }
             return true;
         }

@@ -75,7 +75,14 @@ class ZRRectSet {
     const_iterator end() const { return rects_.end(); }
     std::size_t size() const { return rects_.size(); }
     const ZRRect& operator[](std::size_t i) const { return rects_[i]; }
+    // How many non-empty rectangles were added since the set was made (also those that lay
+    // inside the set already): tells a caller that something was drawn even when the area
+    // did not grow.
+    uint32_t Additions() const { return additions_; }
 
   private:
+    bool MergeRect(const ZRRect& r);
+
     std::vector<ZRRect> rects_;
+    uint32_t additions_ = 0;
 };

@@ -61,8 +61,9 @@ std::string ScreenMask(const uint8_t* p, size_t n) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2 || size > (1 << 21)) return 0;
     static Pictures pics;
-    std::string bytes = (data[0] & 1) ? ScreenMask(data + 1, size - 2)
-                                      : std::string(reinterpret_cast<const char*>(data + 1), size - 2);
+    std::string bytes = (data[0] & 1)
+                            ? ScreenMask(data + 1, size - 2)
+                            : std::string(reinterpret_cast<const char*>(data + 1), size - 2);
     TNYFadeAlphaMask mask;
     ZRMemoryStream s(bytes.data(), int(bytes.size()));
     try {

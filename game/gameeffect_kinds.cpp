@@ -14,12 +14,18 @@ int32_t LevelOfProgress(uint8_t kind, int32_t progress) {
     // Past the end every level is final; the clamp keeps progress x 16 inside 32 bits.
     progress = std::clamp(progress, 0, 1 << 24);
     switch (kind) {
-        case 0: return progress * 4;
-        case 1: return progress * 8;
-        case 2: return progress * 2;
-        case 13: return progress * 16;
-        case 14: return progress * 8;
-        default: return progress;
+        case 0:
+            return progress * 4;
+        case 1:
+            return progress * 8;
+        case 2:
+            return progress * 2;
+        case 13:
+            return progress * 16;
+        case 14:
+            return progress * 8;
+        default:
+            return progress;
     }
 }
 
@@ -57,11 +63,15 @@ Clip WindowClip(const Frame& f) {
 
 bool HasResource(uint8_t kind, const Resources& r) {
     switch (kind) {
-        case 11: return r.water && r.water->loaded;
-        case 12: return r.halo && r.halo->loaded;
+        case 11:
+            return r.water && r.water->loaded;
+        case 12:
+            return r.halo && r.halo->loaded;
         case 13:
-        case 14: return r.mask && r.mask->loaded;
-        default: return true;
+        case 14:
+            return r.mask && r.mask->loaded;
+        default:
+            return true;
     }
 }
 
@@ -74,19 +84,29 @@ bool DrawKind(uint8_t kind, const Frame& f, const Resources& r, int32_t level) {
     switch (kind) {
         case 0:
         case 1:
-        case 2: return CrossFade(f, level);
+        case 2:
+            return CrossFade(f, level);
         case 3:
         case 4:
         case 5:
-        case 6: return Slide(f, kind - 3, level);
-        case 7: return ZoomInBlur(f, level);
-        case 8: return ZoomOutReveal(f, level);
-        case 9: return ShrinkTrail(f, level);
-        case 10: return GrowTrail(f, level);
-        case 11: return Water(f, *r.water, level);
-        case 12: return Halo(f, *r.halo, level);
-        case 13: return SoftMaskWipe(f, *r.mask, level);
-        default: return EdgeMaskWipe(f, *r.mask, level);
+        case 6:
+            return Slide(f, kind - 3, level);
+        case 7:
+            return ZoomInBlur(f, level);
+        case 8:
+            return ZoomOutReveal(f, level);
+        case 9:
+            return ShrinkTrail(f, level);
+        case 10:
+            return GrowTrail(f, level);
+        case 11:
+            return Water(f, *r.water, level);
+        case 12:
+            return Halo(f, *r.halo, level);
+        case 13:
+            return SoftMaskWipe(f, *r.mask, level);
+        default:
+            return EdgeMaskWipe(f, *r.mask, level);
     }
 }
 

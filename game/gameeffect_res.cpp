@@ -112,8 +112,8 @@ void LoadMaskStream(TNYFadeAlphaMask& m, ZRStream* stream) {
     try {
         // The size is checked from the headers first, so no other size is ever decoded.
         int w = 0, h = 0;
-        if (mask && work && stream && LoadAlpha(stream, nullptr, &w, &h) && w == 1280 &&
-            h == 720 && stream->Seek(0, zrSeekSet) == 0)
+        if (mask && work && stream && LoadAlpha(stream, nullptr, &w, &h) && w == 1280 && h == 720 &&
+            stream->Seek(0, zrSeekSet) == 0)
             mask->LoadAlphaStream(stream, 0, 0);
     } catch (...) {
         // A damaged picture leaves the mask uncreated, refused below.

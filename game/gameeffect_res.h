@@ -33,7 +33,7 @@ void LoadMaskStream(TNYFadeAlphaMask& mask, ZRStream* stream);
 
 // Halo files, the back picture first, and the speed factor of each layer.
 inline constexpr int kHaloLayers = 5;
-inline constexpr const char* kHaloFiles[1 + kHaloLayers] = {
-    "HaloBack.bmp",    "HaloBlueB.bmp", "HaloYellowB.bmp",
-    "HaloYellowS.bmp", "HaloBlueS.bmp", "HaloGreen.bmp"};
+inline constexpr const char* kHaloFiles[1 + kHaloLayers] = {"HaloBack.bmp",    "HaloBlueB.bmp",
+                                                            "HaloYellowB.bmp", "HaloYellowS.bmp",
+                                                            "HaloBlueS.bmp",   "HaloGreen.bmp"};
 inline constexpr int32_t kHaloSpeed[kHaloLayers] = {240, 84, 366, 160, 292};

@@ -40,10 +40,13 @@ inline void Put(unsigned char* dp, const unsigned char* sp) {
             uint32_t d, s;
             std::memcpy(&d, dp, 4);
             std::memcpy(&s, sp, 4);
-            const uint64_t D = (d & 0xFFu) | uint64_t(d & 0xFF00u) << 8 | uint64_t(d & 0xFF0000u) << 16;
-            const uint64_t S = (s & 0xFFu) | uint64_t(s & 0xFF00u) << 8 | uint64_t(s & 0xFF0000u) << 16;
+            const uint64_t D =
+                (d & 0xFFu) | uint64_t(d & 0xFF00u) << 8 | uint64_t(d & 0xFF0000u) << 16;
+            const uint64_t S =
+                (s & 0xFFu) | uint64_t(s & 0xFF00u) << 8 | uint64_t(s & 0xFF0000u) << 16;
             const uint64_t r = ((3 * D + S) >> 2) & 0x000000FF00FF00FFull;
-            const uint32_t out = uint32_t(r & 0xFF) | uint32_t(r >> 8 & 0xFF00) | uint32_t(r >> 16 & 0xFF0000);
+            const uint32_t out =
+                uint32_t(r & 0xFF) | uint32_t(r >> 8 & 0xFF00) | uint32_t(r >> 16 & 0xFF0000);
             std::memcpy(dp, &out, 4);
         } else {
             dp[0] = uint8_t((3 * dp[0] + sp[0]) >> 2);
@@ -112,7 +115,8 @@ void StretchRows(const PixelRect& dst, const PixelRect& src, const Clip& clip) {
         } else if (!first.empty()) {
             unsigned char* dp = d + dx[0] * Bpp;
             size_t i = BlendRun4(dp, s, first.data(), first.size());
-            for (dp += i * Bpp; i < first.size(); ++i, dp += Bpp) Put<Bpp, Blend>(dp, s + first[i] * Bpp);
+            for (dp += i * Bpp; i < first.size(); ++i, dp += Bpp)
+                Put<Bpp, Blend>(dp, s + first[i] * Bpp);
             for (const int32_t k : extra) Put<Bpp, Blend>(d + dx[k] * Bpp, s + sx[k] * Bpp);
         } else {
             const unsigned char* sp = s + sx[0] * Bpp;
@@ -169,7 +173,8 @@ void RippleRows(const PixelRect& dst, const Clip& clip, const PixelRect& src,
         // The left half reads its quadrant mirrored.
         for (int32_t x = x0; x < std::min(x1, kWaterQuadW); ++x)
             pixel(d, x, y, dist[kWaterQuadW - 1 - x]);
-        for (int32_t x = std::max(x0, kWaterQuadW); x < x1; ++x) pixel(d, x, y, dist[x - kWaterQuadW]);
+        for (int32_t x = std::max(x0, kWaterQuadW); x < x1; ++x)
+            pixel(d, x, y, dist[x - kWaterQuadW]);
     }
 }
 

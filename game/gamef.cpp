@@ -2,6 +2,8 @@
 // close-query, hide and destroy handlers, and the ways the game asks to close.
 #include "game/gamef.h"
 
+#include <SDL.h>
+
 #include "devices/getdxver.h"
 #include "foundation/zrsys.h"
 #include "game/gamedef.h"
@@ -89,7 +91,7 @@ bool TGameForm::ProbeDisplay() {
         for (int i = 0; i < 5; ++i) atTall[i] = false;
     }
     const bool tallHasAny = atTall[bd16] || atTall[bd24] || atTall[bd32];
-    if (!tallHasAny && FullScreenSize != ss1280x1024 && FullScreenSize != ss1280x720) {
+    if (!tallHasAny && FullScreenSize != ss1280x1024) {
         FullScreenHeight = 1024;
         FullScreenSize = ss1280x1024;
         PictureOffsetY = (FullScreenHeight - 720) / 2;
@@ -107,8 +109,7 @@ bool TGameForm::ProbeDisplay() {
         DisplayKind = kDisplayWindow;
     } else {
         Has720Mode = at720[DisplayBitDepth];
-        HasTallMode =
-            atTall[DisplayBitDepth] || (FullScreenSize == ss1280x720 && at720[DisplayBitDepth]);
+        HasTallMode = atTall[DisplayBitDepth];
     }
     if (DisplayBitDepth == bd16 || DisplayBitDepth == bd24) {
         WorkBitDepth = bd24;
@@ -152,6 +153,8 @@ void TGameForm::FormCreate() {
     SetOnAlphaBufferOverRun(TNotifyEvent(this, &TGameForm::AlphaBufferOverRun));
     const uint32_t draws = (plat::GetTickCount() & 0xFFF) + 1;
     for (uint32_t i = 0; i < draws; ++i) GameRandom.Rnd();
+    // No input method composes over the game: typed characters come from key presses.
+    SDL_StopTextInput();
 }
 
 bool TGameForm::CreateDevices() {

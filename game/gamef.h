@@ -351,6 +351,8 @@ class TGameForm : public plat::WindowComponent {
     int32_t CursorY = -100;
     // The cursor type the last render drew (-3 before any).
     int32_t ShownCursorType = -3;
+    // The frame-rate value the screen's box shows, -1 when the screen shows no box.
+    int32_t ShownFps = -1;
     TNyRGBBits* CursorSave = nullptr;
     TNyRGBBits* FpsSave = nullptr;
     TNyRGBBits* WaitBits = nullptr;
@@ -420,8 +422,8 @@ class TGameForm : public plat::WindowComponent {
     void WaitStep(TNyRGBBits* target, int yoff, ZRRectSet& rects);
     void DrawFpsBox(TNyRGBBits* target);
     bool DrawCursor(TNyRGBBits* target, int yoff);
-    // The frame's changed set is only the cursor's place, and the cursor is as last drawn.
-    bool PictureUnchanged(const ZRRectSet& rects);
+    // The mouse shows the cursor where it was drawn last, of the type drawn last.
+    bool CursorAtRest();
     void TakeAway(TNyRGBBits* target, int yoff);
     TNyRGBBits* MakeBits(int w, int h);
     bool LoadPicture(const char* name, TNyRGBBits*& bits, TNyAlpha** alpha, ZRBitDepth depth);

@@ -5,7 +5,6 @@
 
 #include "game/gamedef.h"
 #include "game/gamef.h"
-#include "platform/codepage.h"
 #include "platform/inputbackend.h"
 #include "platform/keymap.h"
 
@@ -239,14 +238,13 @@ void TGameForm::HandleWindowEvent(const SDL_Event& e) {
                 FormKeyDown(vk, ShiftFromSdl());
                 if (vk == kVkBack || vk == kVkReturn || vk == kVkEscape)
                     FormKeyPress(static_cast<char>(vk));
+                else if (const char c = plat::TypedCharacter(e.key.keysym.sym, e.key.keysym.mod))
+                    FormKeyPress(c);
             } else {
                 FormKeyUp(vk, ShiftFromSdl());
             }
             break;
         }
-        case SDL_TEXTINPUT:
-            for (char c : plat::FromUtf8(e.text.text, plat::CodePage::ShiftJis)) FormKeyPress(c);
-            break;
         case SDL_WINDOWEVENT:
             switch (e.window.event) {
                 case SDL_WINDOWEVENT_ENTER:

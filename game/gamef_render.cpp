@@ -170,7 +170,12 @@ void TGameForm::WaitStep(TNyRGBBits* target, int yoff, ZRRectSet& rects) {
     WaitCount = 0;
     if (++WaitCell >= 10) WaitCell = 0;
     DrawWaitCell(target, yoff);
-    rects.UnionRect(ZRRect{0, yoff, 1280, yoff + 720});
+    // While fading in the whole picture is cleared; at full strength only the cell changed,
+    // and presenting the whole picture for it would cost a whole frame fifteen times a second.
+    if (WaitLevel < 32)
+        rects.UnionRect(ZRRect{0, yoff, 1280, yoff + 720});
+    else
+        rects.UnionRect(ZRRect{1024, 632 + yoff, 1264, 704 + yoff});
 }
 
 void TGameForm::DrawFpsBox(TNyRGBBits* target) {
@@ -194,18 +199,7 @@ void TGameForm::DrawFpsBox(TNyRGBBits* target) {
     target->ReleaseDC(dc);
 }
 
-bool TGameForm::PictureUnchanged(const ZRRectSet& rects) {
-    const int yoff = PictureY();
-    ZRRectSet old;
-    if (CursorX > -kCursorSize && CursorX < 1280 && CursorY > -kCursorSize && CursorY < 720)
-        old.UnionRect(
-            ZRRect{CursorX, CursorY + yoff, CursorX + kCursorSize, CursorY + yoff + kCursorSize});
-    if (rects.size() != old.size()) return false;
-    for (size_t i = 0; i < rects.size(); ++i) {
-        const ZRRect &a = rects[i], &b = old[i];
-        if (a.left != b.left || a.top != b.top || a.right != b.right || a.bottom != b.bottom)
-            return false;
-    }
+bool TGameForm::CursorAtRest() {
     TPoint p;
     GetMousePos(p);
     const int h = CursorType.load() >= 4 ? 15 : 0;
@@ -269,6 +263,7 @@ void TGameForm::RenderFull() {
             if (DisplayKind == 1) ClearBorders();
             Display->Flip();
             FullRenderPending.store(false);
+            ShownFps = ShowFps ? Fps.Value() : -1;
         }
         TakeAway(target, yoff);
     }
@@ -287,6 +282,7 @@ void TGameForm::RenderModified(int ticks) {
         if (CursorX > -kCursorSize && CursorX < 1280 && CursorY > -kCursorSize && CursorY < 720)
             rects.UnionRect(ZRRect{CursorX, CursorY + yoff, CursorX + kCursorSize,
                                    CursorY + yoff + kCursorSize});
+        const uint32_t beforePicture = rects.Additions();
         if (OnDrawModified.IsSet()) {
             if (target->Lock()) {
                 OnDrawModified.Call(target, yoff, &rects);
@@ -311,9 +307,12 @@ void TGameForm::RenderModified(int ticks) {
                 target->Unlock();
             }
         }
-        // Nothing but a cursor that stayed where it was shown: the display already holds this
-        // very frame, and presenting it again would only cost the machine a full upload.
-        if (!ShowFps && PictureUnchanged(rects)) {
+        // Nothing drawn, a cursor that stayed where it was shown and a frame-rate box (if any)
+        // with the value it shows: the display already holds this very frame. Whether anything
+        // was drawn is what the picture reported, never the area: a change inside the
+        // cursor's box leaves the area as it was.
+        const int32_t fps = ShowFps ? Fps.Value() : -1;
+        if (fps == ShownFps && rects.Additions() == beforePicture && CursorAtRest()) {
             RenderClose(logic);
             return;
         }
@@ -339,6 +338,7 @@ void TGameForm::RenderModified(int ticks) {
             ZRRectSet shown = rects;
             shown.OffsetRect(0, displayY - yoff);
             Display->FlipModifyRect(shown);
+            ShownFps = fps;
         }
         TakeAway(target, yoff);
     }
@@ -355,6 +355,7 @@ void TGameForm::RenderMovie() {
         if (DisplayKind == kDisplayWindow || ApplicationActive()) {
             if (DisplayKind == 1) ClearBorders();
             Display->Flip();
+            ShownFps = -1;
         }
     }
     RenderClose(logic);

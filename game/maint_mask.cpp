@@ -11,10 +11,10 @@ namespace {
 
 // The mask picture of each number from 13 on.
 constexpr const char* kMaskFiles[17] = {
-    "FadeMask00_BlindR.bmp",    "FadeMask01_BlindL.bmp",  "FadeMask02_VorelR.bmp",
-    "FadeMask03_VorelL.bmp",    "FadeMask04_Circle.bmp",  "FadeMask05_CircleR.bmp",
-    "FadeMask06_Clock.bmp",     "FadeMask07_Swirl.bmp",   "FadeMask08_Crystal.bmp",
-    "FadeMask09_StripesB.bmp",  "FadeMask10_StripesN.bmp", "FadeMask11_Star.bmp",
+    "FadeMask00_BlindR.bmp",    "FadeMask01_BlindL.bmp",     "FadeMask02_VorelR.bmp",
+    "FadeMask03_VorelL.bmp",    "FadeMask04_Circle.bmp",     "FadeMask05_CircleR.bmp",
+    "FadeMask06_Clock.bmp",     "FadeMask07_Swirl.bmp",      "FadeMask08_Crystal.bmp",
+    "FadeMask09_StripesB.bmp",  "FadeMask10_StripesN.bmp",   "FadeMask11_Star.bmp",
     "FadeMask12_Radiation.bmp", "FadeMask13_RadiationR.bmp", "FadeMask14_Windmill.bmp",
     "FadeMask15_Naruto.bmp",    "FadeMask16_Noise.bmp"};
 

@@ -129,7 +129,11 @@ void ApplySwitch(const ZRString& arg) {
 int WinMain() {
     ZRSetCurrentDir(ZRExtractFileDir(ZRGetExePath()));
     plat::InstanceLock instance("SOLVANE_NOVEL");
-    if (!instance.Acquire()) return 0;
+    if (!instance.Acquire()) {
+        // Nothing opens and the status stays 0; the line tells a user who started it twice why.
+        std::fprintf(stderr, "solvane: the game is already running; this copy ends\n");
+        return 0;
+    }
 
     bool started = false;
     try {

@@ -240,6 +240,23 @@ uint32_t ZRMp3Stream::Mp3HeaderFormat(const uint8_t header[4], plat::AudioFormat
     return frameLength;
 }
 
+uint32_t ZRMp3Stream::VbrFrameCount(const uint8_t* frame, uint32_t size) {
+    if (size < 4) return 0;
+    const bool mpeg1 = (frame[1] & 0x08) != 0;
+    const bool mono = (frame[3] >> 6) == 3;
+    // The Xing (or Info) record follows the side information, whose size depends on the
+    // version and the channels; a VBRI record always sits 32 bytes after the header.
+    const uint32_t xing = 4 + (mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17));
+    if (uint64_t{xing} + 12 <= size &&
+        (std::memcmp(frame + xing, "Xing", 4) == 0 || std::memcmp(frame + xing, "Info", 4) == 0) &&
+        (ZRGetBE32(frame + xing + 4) & 1))
+        return ZRGetBE32(frame + xing + 8);
+    constexpr uint32_t vbri = 36;
+    if (vbri + 18 <= size && std::memcmp(frame + vbri, "VBRI", 4) == 0)
+        return ZRGetBE32(frame + vbri + 14);
+    return 0;
+}
+
 bool ZRMp3Stream::Mp3FileOpen() {
     if (!code_) return false;
     int size = code_->GetSize();
@@ -253,6 +270,20 @@ bool ZRMp3Stream::Mp3FileOpen() {
         if (code_->SetPosition(size - 128) && code_->Read(tag, 3) == 3 &&
             std::memcmp(tag, "TAG", 3) == 0)
             size -= 128;
+    }
+    // A variable-bitrate file's first frame is a header at some nominal bitrate that says
+    // nothing of the rest; its frame count gives the length instead. The rate handed on is
+    // the file's average, so that the length estimated from it covers every frame.
+    uint8_t first[128];
+    if (code_->Reset() && code_->Read(first, sizeof first) == int(sizeof first)) {
+        const uint64_t frames = VbrFrameCount(first, sizeof first);
+        const uint32_t layer = 4 - ((header[1] >> 1) & 3);
+        const uint64_t perFrame = layer == 1 ? 384 : layer == 2 || (header[1] & 0x08) ? 1152 : 576;
+        const uint64_t samples = frames * perFrame;
+        if (samples > 0) {
+            const uint64_t average = uint64_t(size) * format.rate / samples;
+            if (average > 0 && average <= UINT32_MAX) format.bytesPerSecond = uint32_t(average);
+        }
     }
     // The decoder gets the file from its first frame header on, so the first frame is heard.
     return code_->Reset() && AcmOpen(format, static_cast<uint32_t>(size), 0, 0, 0, realTime_);

@@ -68,6 +68,9 @@ public:
     // Frame length in bytes of an MPEG audio frame header, 0 when the header is unusable;
     // fills the format handed to the converter.
     static uint32_t Mp3HeaderFormat(const uint8_t header[4], plat::AudioFormat* format);
+    // Frames the file holds by the variable-bitrate header (Xing, Info or VBRI) of its first
+    // frame, `size` bytes from its start; 0 when it has none.
+    static uint32_t VbrFrameCount(const uint8_t* frame, uint32_t size);
 
 private:
     bool Mp3FileOpen();

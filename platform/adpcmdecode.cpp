@@ -104,7 +104,9 @@ protected:
             uint32_t c = i % ch;
             uint32_t code = (i & 1) ? data[i / 2] & 0x0F : data[i / 2] >> 4;
             int32_t signedCode = code >= 8 ? static_cast<int32_t>(code) - 16 : code;
-            int64_t predicted = (int64_t{s1[c]} * c1[c] + int64_t{s2[c]} * c2[c]) / 256;
+            // An arithmetic shift (rounding down), as the codec the sounds were made with:
+            // dividing would round negative predictions toward zero and drift from it.
+            int64_t predicted = (int64_t{s1[c]} * c1[c] + int64_t{s2[c]} * c2[c]) >> 8;
             int16_t sample = Clamp16(static_cast<int32_t>(
                 std::clamp<int64_t>(predicted + signedCode * delta[c], -32768, 32767)));
             s2[c] = s1[c];

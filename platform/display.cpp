@@ -254,6 +254,12 @@ uint32_t ReadPixel(const uint8_t* p, uint32_t bpp) {
 void CopyBlock(uint8_t* dst, int32_t dstPitch, const uint8_t* src, int32_t srcPitch, int32_t w,
                int32_t h, uint32_t bpp, bool keyed, uint32_t key, uint32_t keyMask) {
     const size_t rowBytes = size_t(w) * bpp;
+    // Whole rows of equal pitch are one block: a single large copy streams past the caches
+    // instead of filling them with a frame that is not read again soon.
+    if (!keyed && dstPitch == srcPitch && size_t(dstPitch) == rowBytes) {
+        std::memmove(dst, src, rowBytes * size_t(h));
+        return;
+    }
     const bool upward = dst > src;
     for (int32_t i = 0; i < h; ++i) {
         const int32_t row = upward ? h - 1 - i : i;

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <string_view>
 
 namespace plat {
 
@@ -153,6 +155,60 @@ bool SetWriteTime(const char* path, const FileTime& time) {
     times[1].tv_sec = static_cast<time_t>(s);
     times[1].tv_nsec = ns;
     return utimensat(AT_FDCWD, ToHost(path).c_str(), times, 0) == 0;
+}
+
+namespace {
+
+bool NameLead(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+unsigned char FoldLetter(unsigned char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 32) : c;
+}
+// Bytes of the name's character at n: a double-byte character moves as a whole.
+size_t NameChar(const unsigned char* n) {
+    return NameLead(n[0]) && n[1] ? 2 : 1;
+}
+
+bool NameMatches(const unsigned char* p, const unsigned char* n) {
+    for (;;) {
+        if (*p == 0) return *n == 0;
+        if (*p == '*') {
+            while (*p == '*') ++p;
+            if (*p == 0) return true;
+            for (;;) {
+                if (NameMatches(p, n)) return true;
+                if (*n == 0) return false;
+                n += NameChar(n);
+            }
+        }
+        if (*p == '?') {
+            if (*n != 0 && *n != '.') n += NameChar(n);
+            ++p;
+            continue;
+        }
+        if (NameLead(p[0]) && p[1]) {
+            if (n[0] != p[0] || n[1] != p[1]) return false;
+            p += 2;
+            n += 2;
+            continue;
+        }
+        if (*n == 0 || FoldLetter(*p) != FoldLetter(*n)) return false;
+        ++p;
+        ++n;
+    }
+}
+
+}  // namespace
+
+bool DirectoryNameMatches(const char* pattern, const char* name) {
+    const auto* p = reinterpret_cast<const unsigned char*>(pattern);
+    const auto* n = reinterpret_cast<const unsigned char*>(name);
+    if (NameMatches(p, n)) return true;
+    const std::string_view whole(pattern);
+    if (whole.size() < 2 || whole.substr(whole.size() - 2) != ".*") return false;
+    const std::string stem(whole.substr(0, whole.size() - 2));
+    return NameMatches(reinterpret_cast<const unsigned char*>(stem.c_str()), n);
 }
 
 bool ListDirectory(const char* path, std::vector<DirEntry>* entries) {

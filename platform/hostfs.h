@@ -52,6 +52,13 @@ struct DirEntry {
 // when the directory cannot be read.
 bool ListDirectory(const char* path, std::vector<DirEntry>* entries);
 
+// Whether a directory entry's name matches a search pattern by the rules the game's
+// directory searches were written for: ASCII letters match either case, "*" any run of
+// characters, "?" one character but nothing at the name's end or before a ".", a double-byte
+// character (Shift-JIS) only itself; and a pattern ending in ".*" also takes names without
+// that dot, so "*.*" finds every name and "README.*" finds "README".
+bool DirectoryNameMatches(const char* pattern, const char* name);
+
 // The directory for temporary files in game form, ending with a backslash: TMPDIR when it is
 // set and names a directory, else /tmp.
 std::string TempDirectory();

@@ -93,4 +93,42 @@ uint8_t VirtualKeyFromSdl(int sdlScancode) {
     return Table().vk[static_cast<size_t>(sdlScancode)];
 }
 
+char TypedCharacter(int32_t sym, uint16_t mod) {
+    if (mod & (KMOD_CTRL | KMOD_ALT | KMOD_GUI)) return 0;
+    const bool shift = (mod & KMOD_SHIFT) != 0;
+    if (sym >= SDLK_a && sym <= SDLK_z) {
+        const bool upper = shift != ((mod & KMOD_CAPS) != 0);
+        return static_cast<char>(upper ? sym - 'a' + 'A' : sym);
+    }
+    if (sym >= SDLK_KP_1 && sym <= SDLK_KP_9)
+        return (mod & KMOD_NUM) ? static_cast<char>('1' + (sym - SDLK_KP_1)) : 0;
+    switch (sym) {
+        case SDLK_KP_0:
+            return (mod & KMOD_NUM) ? '0' : 0;
+        case SDLK_KP_PERIOD:
+            return (mod & KMOD_NUM) ? '.' : 0;
+        case SDLK_KP_DIVIDE:
+            return '/';
+        case SDLK_KP_MULTIPLY:
+            return '*';
+        case SDLK_KP_MINUS:
+            return '-';
+        case SDLK_KP_PLUS:
+            return '+';
+        case SDLK_TAB:
+            return '\t';
+        case SDLK_SPACE:
+            return ' ';
+        default:
+            break;
+    }
+    static constexpr char kPlain[] = "`1234567890-=[]\\;',./";
+    static constexpr char kShifted[] = "~!@#$%^&*()_+{}|:\"<>?";
+    static_assert(sizeof kPlain == sizeof kShifted);
+    if (sym <= 0 || sym >= 0x80) return 0;
+    for (size_t i = 0; i + 1 < sizeof kPlain; ++i)
+        if (kPlain[i] == static_cast<char>(sym)) return shift ? kShifted[i] : kPlain[i];
+    return 0;
+}
+
 }  // namespace plat

@@ -10,6 +10,12 @@ namespace plat {
 uint8_t ScanCodeFromSdl(int sdlScancode);
 uint8_t VirtualKeyFromSdl(int sdlScancode);
 
+// The character a key press types with the given SDL modifiers, on the US layout (letters
+// follow Shift and Caps Lock, the keypad's digits Num Lock), or 0 when it types none (with
+// Ctrl or Alt held, or a key that is no character). Characters come from key presses
+// because the window keeps text composition off.
+char TypedCharacter(int32_t sdlKeycode, uint16_t sdlMod);
+
 // Virtual keys that stand for either side of a modifier.
 constexpr uint8_t kVkShift = 0x10;
 constexpr uint8_t kVkControl = 0x11;

@@ -57,6 +57,12 @@ void MemoryPresenter::Upload(const Job& job) {
         if (to.Empty()) continue;
         ++uploads_;
         uploadedArea_ += int64_t(to.Width()) * to.Height();
+        if (direct && to.Width() == width_ && int64_t(job.pitch) == int64_t(width_) * 4) {
+            std::memcpy(&screen_[size_t(to.top) * size_t(width_)],
+                        job.pixels + int64_t(r.top) * job.pitch + int64_t(r.left) * 4,
+                        size_t(to.Width()) * size_t(to.Height()) * 4);
+            continue;
+        }
         for (int32_t y = 0; y < to.Height(); ++y) {
             const uint8_t* src =
                 job.pixels + int64_t(r.top + y) * job.pitch + int64_t(r.left) * bpp;

@@ -1,6 +1,8 @@
 #include "platform/sdldisplay.h"
 
 #include <algorithm>
+#include <cstring>
+#include <string>
 
 #include "platform/displaycore.h"
 #include "platform/windowcomponent.h"
@@ -12,6 +14,25 @@ namespace {
 DisplayBackend* g_installed = nullptr;
 
 constexpr int32_t kExtraHeights[] = {720, 768, 800, 960, 1024};
+
+// SDL's own software renderer, or an OpenGL one whose driver rasterises on the processor
+// (Mesa's llvmpipe and softpipe, as under a virtual X server): SDL reports the latter as
+// accelerated, yet each of its presents costs a whole window's worth of processor work.
+bool DrawsInSoftware(SDL_Renderer* renderer) {
+    SDL_RendererInfo info;
+    if (SDL_GetRendererInfo(renderer, &info) != 0) return false;
+    if (info.flags & SDL_RENDERER_SOFTWARE) return true;
+    if (std::strncmp(info.name, "opengl", 6) != 0 || !SDL_GL_GetCurrentContext()) return false;
+    using GetString = const unsigned char* (*)(unsigned int);
+    auto get = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+    constexpr unsigned int kGlRenderer = 0x1F01;
+    const unsigned char* name = get ? get(kGlRenderer) : nullptr;
+    if (!name) return false;
+    const std::string text(reinterpret_cast<const char*>(name));
+    for (const char* soft : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer"})
+        if (text.find(soft) != std::string::npos) return true;
+    return false;
+}
 
 }  // namespace
 
@@ -74,11 +95,20 @@ bool SdlPresenter::ApplyScreen() {
     }
     if (!window_ || w <= 0 || h <= 0) return false;
     bool changed = false;
-    if (!renderer_) {
-        SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
-        renderer_ = SDL_CreateRenderer(window_, -1, vsync_ ? SDL_RENDERER_PRESENTVSYNC : 0);
-        if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-        if (!renderer_) return false;
+    if (!renderer_ && !surfaceMode_) {
+        if (path_ != Path::Surface) {
+            SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+            renderer_ = SDL_CreateRenderer(window_, -1, vsync_ ? SDL_RENDERER_PRESENTVSYNC : 0);
+            if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+            if (renderer_ && path_ == Path::Automatic && DrawsInSoftware(renderer_)) {
+                SDL_DestroyRenderer(renderer_);
+                renderer_ = nullptr;
+                surfaceMode_ = true;
+            }
+        } else {
+            surfaceMode_ = true;
+        }
+        if (!renderer_ && !surfaceMode_) return false;
         changed = true;
         screenKnown_ = false;
     }
@@ -88,6 +118,19 @@ bool SdlPresenter::ApplyScreen() {
         texFullScreen_ = fullScreen;
         screenKnown_ = true;
         changed = true;
+    }
+    if (surfaceMode_) {
+        if (w != texW_ || h != texH_) {
+            const bool replaced = !shadow_.empty();
+            shadow_.assign(size_t(w) * size_t(h), 0);
+            texW_ = w;
+            texH_ = h;
+            surfW_ = surfH_ = 0;
+            dirty_.Clear();
+            if (replaced) MarkScreenLost();
+            changed = true;
+        }
+        return changed;
     }
     if (!texture_ || w != texW_ || h != texH_) {
         const bool replaced = texture_ != nullptr;
@@ -106,12 +149,28 @@ bool SdlPresenter::ApplyScreen() {
 }
 
 void SdlPresenter::Upload(const Job& job) {
-    if (!texture_ || job.format != Xrgb8888()) return;
+    if (job.format != Xrgb8888()) return;
+    const DisplayRect screen{0, 0, texW_, texH_};
+    if (surfaceMode_) {
+        if (shadow_.empty()) return;
+        for (const DisplayRect& raw : job.rects.Rects()) {
+            const DisplayRect r = raw.Intersect(job.visible);
+            const DisplayRect to = r.Offset(-job.visible.left, -job.visible.top).Intersect(screen);
+            if (to.Empty()) continue;
+            const int32_t fromX = to.left + job.visible.left, fromY = to.top + job.visible.top;
+            for (int32_t y = 0; y < to.Height(); ++y)
+                std::memcpy(&shadow_[size_t(to.top + y) * size_t(texW_) + size_t(to.left)],
+                            job.pixels + int64_t(fromY + y) * job.pitch + int64_t(fromX) * 4,
+                            size_t(to.Width()) * 4);
+            dirty_.Add(to);
+        }
+        return;
+    }
+    if (!texture_) return;
     if (job.vsync != vsync_) {
         vsync_ = job.vsync;
         SDL_RenderSetVSync(renderer_, vsync_ ? 1 : 0);
     }
-    const DisplayRect screen{0, 0, texW_, texH_};
     for (const DisplayRect& raw : job.rects.Rects()) {
         const DisplayRect r = raw.Intersect(job.visible);
         const DisplayRect to = r.Offset(-job.visible.left, -job.visible.top).Intersect(screen);
@@ -122,7 +181,118 @@ void SdlPresenter::Upload(const Job& job) {
     }
 }
 
+DisplayRect SdlPresenter::WindowArea(const DisplayRect& r) const {
+    // Window pixels whose nearest picture pixel lies in r: the same mapping for every
+    // rectangle, so neighbouring updates meet without seams.
+    const int64_t vw = viewport_.Width(), vh = viewport_.Height();
+    auto first = [](int64_t at, int64_t out, int64_t in) {
+        return int32_t((at * out + in - 1) / in);
+    };
+    return DisplayRect{first(r.left, vw, texW_), first(r.top, vh, texH_), first(r.right, vw, texW_),
+                       first(r.bottom, vh, texH_)};
+}
+
+void SdlPresenter::ScaleToSurface(SDL_Surface* surface, const DisplayRect& r) {
+    const DisplayRect a = WindowArea(r);
+    if (a.Empty()) return;
+    const DisplayRect& v = viewport_;
+    const int64_t vh = v.Height();
+    const SDL_PixelFormat* f = surface->format;
+    const bool direct = f->BytesPerPixel == 4 && f->Rmask == 0xFF0000 && f->Gmask == 0x00FF00 &&
+                        f->Bmask == 0x0000FF;
+    std::vector<uint32_t> row(direct ? 0 : size_t(a.Width()));
+    const bool same = v.Width() == texW_ && vh == texH_;
+    for (int32_t dy = a.top; dy < a.bottom; ++dy) {
+        const int32_t sy = same ? dy : int32_t(int64_t(dy) * texH_ / vh);
+        const uint32_t* src = &shadow_[size_t(sy) * size_t(texW_)];
+        uint8_t* to = static_cast<uint8_t*>(surface->pixels) +
+                      int64_t(v.top + dy) * surface->pitch +
+                      int64_t(v.left + a.left) * f->BytesPerPixel;
+        uint32_t* out = direct ? reinterpret_cast<uint32_t*>(to) : row.data();
+        if (same)
+            std::memcpy(out, src + a.left, size_t(a.Width()) * 4);
+        else
+            for (int32_t dx = a.left; dx < a.right; ++dx)
+                out[dx - a.left] = src[columns_[size_t(dx)]];
+        if (!direct)
+            SDL_ConvertPixels(a.Width(), 1, SDL_PIXELFORMAT_RGB888, row.data(), a.Width() * 4,
+                              f->format, to, surface->pitch);
+    }
+}
+
+void SdlPresenter::RenderSurface(bool whole) {
+    SDL_Surface* surface = window_ ? SDL_GetWindowSurface(window_) : nullptr;
+    if (!surface || shadow_.empty()) return;
+    if (surface->w != surfW_ || surface->h != surfH_) {
+        // The window's size changed (or the surface is new): the same letterboxed fit as the
+        // renderer's logical size, and everything drawn again.
+        surfW_ = surface->w;
+        surfH_ = surface->h;
+        int64_t vw = surfW_, vh = int64_t(texH_) * surfW_ / texW_;
+        if (vh > surfH_) {
+            vh = surfH_;
+            vw = int64_t(texW_) * surfH_ / texH_;
+        }
+        viewport_ = DisplayRect{int32_t((surfW_ - vw) / 2), int32_t((surfH_ - vh) / 2),
+                                int32_t((surfW_ - vw) / 2 + vw), int32_t((surfH_ - vh) / 2 + vh)};
+        columns_.resize(size_t(std::max<int64_t>(vw, 0)));
+        for (int64_t dx = 0; dx < vw; ++dx) columns_[size_t(dx)] = int32_t(dx * texW_ / vw);
+        whole = true;
+    }
+    if (viewport_.Empty()) return;
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
+    std::vector<SDL_Rect> sent;
+    if (whole) {
+        SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+        ScaleToSurface(surface, DisplayRect{0, 0, texW_, texH_});
+    } else {
+        for (const DisplayRect& r : dirty_.Rects()) {
+            ScaleToSurface(surface, r);
+            const DisplayRect a = WindowArea(r);
+            if (!a.Empty())
+                sent.push_back(SDL_Rect{viewport_.left + a.left, viewport_.top + a.top, a.Width(),
+                                        a.Height()});
+        }
+    }
+    dirty_.Clear();
+    bool read;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        read = readRequest_;
+    }
+    if (read) {
+        std::vector<uint32_t> pixels(size_t(surfW_) * size_t(surfH_));
+        const bool ok = !pixels.empty() &&
+                        SDL_ConvertPixels(surfW_, surfH_, surface->format->format, surface->pixels,
+                                          surface->pitch, SDL_PIXELFORMAT_ARGB8888, pixels.data(),
+                                          surfW_ * 4) == 0;
+        AnswerRead(std::move(pixels), surfW_, surfH_, ok);
+    }
+    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+    if (whole)
+        SDL_UpdateWindowSurface(window_);
+    else if (!sent.empty())
+        SDL_UpdateWindowSurfaceRects(window_, sent.data(), int(sent.size()));
+}
+
+void SdlPresenter::AnswerRead(std::vector<uint32_t> pixels, int32_t w, int32_t h, bool ok) {
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        readRequest_ = false;
+        readDone_ = true;
+        readOk_ = ok;
+        readPixels_ = std::move(pixels);
+        readW_ = w;
+        readH_ = h;
+    }
+    readCv_.notify_all();
+}
+
 void SdlPresenter::Render() {
+    if (surfaceMode_) {
+        RenderSurface(false);
+        return;
+    }
     if (!renderer_ || !texture_) return;
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);
@@ -144,16 +314,7 @@ void SdlPresenter::Render() {
             !pixels.empty() && SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_ARGB8888,
                                                     pixels.data(), ow * 4) == 0;
         SDL_RenderSetLogicalSize(renderer_, texW_, texH_);
-        {
-            std::lock_guard<std::mutex> lock(stateMutex_);
-            readRequest_ = false;
-            readDone_ = true;
-            readOk_ = ok;
-            readPixels_ = std::move(pixels);
-            readW_ = ow;
-            readH_ = oh;
-        }
-        readCv_.notify_all();
+        AnswerRead(std::move(pixels), ow, oh, ok);
     }
     SDL_RenderPresent(renderer_);
 }
@@ -200,7 +361,10 @@ void SdlPresenter::HandleEvent(const SDL_Event& e) {
         Pump();
     } else if (e.type == SDL_WINDOWEVENT && (e.window.event == SDL_WINDOWEVENT_EXPOSED ||
                                              e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)) {
-        Render();
+        if (surfaceMode_)
+            RenderSurface(true);
+        else
+            Render();
     }
 }
 
@@ -211,6 +375,10 @@ void SdlPresenter::Shutdown() {
     renderer_ = nullptr;
     texW_ = texH_ = 0;
     screenKnown_ = false;
+    surfaceMode_ = false;
+    shadow_.clear();
+    dirty_.Clear();
+    surfW_ = surfH_ = 0;
 }
 
 // ---- backend
@@ -221,6 +389,11 @@ SdlDisplay& SdlDisplay::Instance() {
 }
 
 bool SdlDisplay::Start() {
+    // A window surface is to be the window's own memory (X11 shared memory), never SDL's
+    // stand-in made of a renderer and a texture: that would cost the whole window per present
+    // again, and a window that has it cannot take a renderer later. SDL decides this once,
+    // at the first window surface (the start-up form's), so the hint comes first.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
     presenter_.SetMainThread(std::this_thread::get_id());
     SDL_DisplayMode dm;

@@ -2,6 +2,9 @@
 // rectangles reach an SDL_PIXELFORMAT_ARGB8888 streaming texture (the byte order of the
 // engine's 32-bit pixels) whose logical size is the screen's, scaled into the window and
 // letterboxed. Full screen is the desktop's full screen; any listed mode is shown scaled.
+// Where SDL has only its software renderer, each present through it would send the whole
+// window; the presenter then writes the changed rectangles into the window's own surface
+// instead (scaled to the window, nearest pixel) and sends only those.
 // Hand-offs from other threads wait in a mailbox for the main thread's Pump and never block
 // the drawing thread; a hand-off on the main thread is shown at once.
 #pragma once
@@ -18,6 +21,10 @@ namespace plat {
 
 class SdlPresenter : public Presenter {
   public:
+    // How frames reach the window: through SDL's renderer, through the window's surface, or
+    // (automatic) the surface only when the renderer SDL gives is its software one.
+    enum class Path { Automatic, Renderer, Surface };
+
     void SetScreen(WindowComponent* window, int32_t width, int32_t height,
                    bool fullScreen) override;
     bool ReadScreen(std::vector<uint32_t>& pixels, int32_t& w, int32_t& h) override;
@@ -30,6 +37,9 @@ class SdlPresenter : public Presenter {
     void SetWakeHook(std::function<void()> hook);
     void SetMainThread(std::thread::id id) { main_ = id; }
     void SetFramePeriod(std::chrono::microseconds p) { period_ = p; }
+    // Takes effect when the presenter next sets up its window (after Shutdown).
+    void SetPath(Path path) { path_ = path; }
+    bool PresentsThroughSurface() const { return surfaceMode_; }
     void Shutdown();
 
   protected:
@@ -39,6 +49,13 @@ class SdlPresenter : public Presenter {
   private:
     bool ApplyScreen();
     void Render();
+    // Surface path: the window surface gets the shadow's changed areas (all of it when the
+    // window's size changed or `whole`) and only those are sent.
+    void RenderSurface(bool whole);
+    void ScaleToSurface(SDL_Surface* surface, const DisplayRect& r);
+    // The window pixels (from the viewport's corner) that show the picture's rectangle r.
+    DisplayRect WindowArea(const DisplayRect& r) const;
+    void AnswerRead(std::vector<uint32_t> pixels, int32_t w, int32_t h, bool ok);
 
     std::thread::id main_ = std::this_thread::get_id();
     std::chrono::microseconds period_{16667};
@@ -54,6 +71,15 @@ class SdlPresenter : public Presenter {
     int32_t wantW_ = 0, wantH_ = 0;
     bool wantFullScreen_ = false;
     bool vsync_ = true;
+    Path path_ = Path::Automatic;
+    bool surfaceMode_ = false;
+    // The picture at its logical size, which the window surface shows scaled, and where it
+    // changed since the surface last got it.
+    std::vector<uint32_t> shadow_;
+    RectList dirty_;
+    int32_t surfW_ = 0, surfH_ = 0;
+    DisplayRect viewport_;
+    std::vector<int32_t> columns_;
     bool readRequest_ = false;
     bool readDone_ = false;
     bool readOk_ = false;

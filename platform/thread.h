@@ -60,4 +60,9 @@ class Thread {
     std::thread thread_;
 };
 
+// Raises the calling thread one step above normal priority (one nice step) where the system
+// allows it, which without privileges depends on the user's RLIMIT_NICE; false when the
+// thread stays at normal priority.
+bool RaiseThreadPriority();
+
 }  // namespace plat

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Regenerates the seed corpora of the image-reader and save-file fuzz targets in fuzz/corpus/
-# from the encoders and fixtures the tests use. Needs a built test tree (./test.sh) or builds
-# one.
+# with the fuzzseeds tool, which uses the media tests' encoders and the save fixture. Builds it
+# when needed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build/test-asan
-[ -x "$build/test_media" ] && [ -x "$build/test_game" ] || ./test.sh -R FuzzSeeds >/dev/null
-ZR_FUZZ_SEEDS="$PWD/fuzz/corpus" ASAN_OPTIONS=detect_leaks=1 \
-  "$build/test_media" --gtest_filter='FuzzSeeds.*'
-ZR_FUZZ_SEEDS="$PWD/fuzz/corpus" ASAN_OPTIONS=detect_leaks=1 \
-  "$build/test_game" --gtest_filter='GameFuzzSeeds.*'
+if [ ! -f "$build/build.ninja" ]; then
+  ./test.sh -R '^nypack' >/dev/null
+fi
+cmake --build "$build" --target fuzzseeds >/dev/null
+ASAN_OPTIONS=detect_leaks=1 "$build/tools/fuzzseeds" "$PWD/fuzz/corpus"

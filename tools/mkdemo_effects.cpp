@@ -136,11 +136,13 @@ bool WriteDemoEffects(const fs::path& dir) {
     std::vector<unsigned char> dist, sine, multi;
     for (int r = 0; r < 360; ++r)
         for (int c = 0; c < 640; ++c) Put(dist, uint32_t(std::lround(std::hypot(c, r))), 2);
-    for (int k = 0; k < 256; ++k) sine.push_back(uint8_t(std::lround(127 + 127 * std::sin(2 * kPi * k / 256))));
+    for (int k = 0; k < 256; ++k)
+        sine.push_back(uint8_t(std::lround(127 + 127 * std::sin(2 * kPi * k / 256))));
     for (int a = 0; a < 32; ++a)
-        for (int s = 0; s < 255; ++s) multi.push_back(uint8_t(std::lround(127 + (s - 127) / 127.0 * a * 0.4)));
-    ok = ok && WriteFile(dir / "WaterDistTbl.bin", dist) && WriteFile(dir / "WaterSinTbl.bin", sine) &&
-         WriteFile(dir / "WaterMultiTbl.bin", multi);
+        for (int s = 0; s < 255; ++s)
+            multi.push_back(uint8_t(std::lround(127 + (s - 127) / 127.0 * a * 0.4)));
+    ok = ok && WriteFile(dir / "WaterDistTbl.bin", dist) &&
+         WriteFile(dir / "WaterSinTbl.bin", sine) && WriteFile(dir / "WaterMultiTbl.bin", multi);
 
     // The halo: a dim light from the top-left corner, and five coloured glows.
     ok = ok && WriteBmp(dir / "HaloBack.bmp", W, H, 24, [](int x, int y) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "foundation/zrpack.h"
+#include "foundation/zrstring.h"
 #include "platform/hostfs.h"
 
 namespace {
@@ -39,9 +40,11 @@ int Usage(const char* why) {
     return 2;
 }
 
+// The second byte of a double-byte character may be 0x5C: only a whole character counts as a
+// separator, as in the engine's own path functions.
 std::string BaseName(const std::string& path) {
-    size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    const int slash = ZRString(path.c_str()).LastDelimiter("/\\");
+    return path.substr(size_t(slash));
 }
 
 int AddFiles(ZRPack& pack, const std::vector<std::string>& args) {

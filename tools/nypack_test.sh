@@ -29,6 +29,21 @@ cmp out/SMALL.DAT small.dat || fail "SMALL.DAT differs"
 # One damaged byte in the data area fails the check.
 printf 'X' | dd of=a.pak bs=1 seek=20 conv=notrunc 2> /dev/null
 "$NYPACK" verify a.pak 2> /dev/null && fail "damage not found"
+# Shift-JIS names whose second byte is 0x5C (a backslash on its own) keep their whole name:
+# the table character (95 5C), and "so" and "no" (83 5C, 94 5C) in a subdirectory.
+mkdir sub
+hyo=$(printf '\225\134.txt')
+sono=$(printf '\203\134\224\134.dat')
+printf 'table' > "$hyo"
+printf 'sono' > "sub/$sono"
+"$NYPACK" create k.pak "$hyo" "sub/$sono" || fail "create with 0x5C trail bytes"
+"$NYPACK" list k.pak > k.out
+grep -qF "$hyo " k.out || fail "table name cut: $(cat k.out)"
+grep -qF "$sono " k.out || fail "so-no name cut: $(cat k.out)"
+mkdir kout
+"$NYPACK" extract k.pak -o kout || fail "extract 0x5C names"
+cmp "kout/$hyo" "$hyo" || fail "table file differs"
+cmp "kout/$sono" "sub/$sono" || fail "so-no file differs"
 rc=0
 "$NYPACK" frobnicate a.pak 2> /dev/null || rc=$?
 [ $rc -eq 2 ] || fail "usage error status $rc"

@@ -36,7 +36,8 @@ TEST_P(ChainTest, WholeAndChangedRectangleFlipsShowTheDrawnFrame) {
             device->FlipModifyRect(changed);
         ASSERT_EQ(Masked(Screen()), Drawn()) << "frame " << frame;
     }
-    // Small changes upload small areas: only the backlog of the buffer shown.
+    // Small changes upload small areas, in a window too: only the backlog of the buffer
+    // shown, or in a window what changed.
     for (int i = 0; i < buffers; ++i) device->FlipModifyRect(ZRRectSet{});
     display.Screen().ResetCounts();
     device->DrawSurface()->BoxFill(10, 10, 73, 73, 0x123456);
@@ -44,9 +45,7 @@ TEST_P(ChainTest, WholeAndChangedRectangleFlipsShowTheDrawnFrame) {
     one.UnionRect(ZRRect{10, 10, 74, 74});
     for (int i = 0; i < 4; ++i) device->FlipModifyRect(i == 0 ? one : ZRRectSet{});
     EXPECT_EQ(Masked(Screen()), Drawn());
-    if (buffers > 0) {
-        EXPECT_LE(display.Screen().UploadedArea(), 64 * 64 * 4);
-    }
+    EXPECT_LE(display.Screen().UploadedArea(), 64 * 64 * 4);
 }
 
 TEST_P(ChainTest, LostSurfacesAreRestoredAndTheWholeScreenRepainted) {
@@ -168,7 +167,7 @@ TEST_F(DisplayTest, AWholeFlipThatCannotCopyLeavesTheBufferOwingTheFrame) {
     EXPECT_EQ(Masked(Screen()), Drawn());
 }
 
-TEST_F(DisplayTest, WindowModeCopiesTheWholeFrameIntoTheClientArea) {
+TEST_F(DisplayTest, WindowModeCopiesTheFrameIntoTheClientArea) {
     display.Offer().clientX = 100;
     display.Offer().clientY = 40;
     ASSERT_TRUE(Enable(0));
@@ -180,8 +179,7 @@ TEST_F(DisplayTest, WindowModeCopiesTheWholeFrameIntoTheClientArea) {
     device->SetModifyRect(ZRRect{0, 0, 10, 10});
     EXPECT_TRUE(device->ModifyRects(0).AllUnionRect().EqualRect(before));
     std::mt19937 rng(2);
-    DrawBoxes(rng, 3);
-    device->FlipModifyRect(ZRRectSet{});
+    device->FlipModifyRect(DrawBoxes(rng, 3));
     EXPECT_EQ(Masked(Screen()), Drawn());
     // The frame sits at the client origin of the desktop-sized primary; nothing outside.
     TDSurface* primary = device->PrimarySurface();

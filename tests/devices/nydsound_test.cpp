@@ -189,6 +189,30 @@ TEST_F(SoundTest, OnNotifyReportsAnEndByItselfButNotAStop) {
     delete b;
 }
 
+// The handler is replaced on this thread while the notification thread calls it, and the
+// buffer is released while that thread still looks at it; under ThreadSanitizer neither
+// may race.
+TEST_F(SoundTest, HandlerReplacedWhileNotificationsFire) {
+    ASSERT_TRUE(Enable());
+    auto* b = new TDSoundBuffer(device);
+    std::atomic<int> ends{0};
+    auto count = [&](plat::TComponent*) { ++ends; };
+    b->SetOnNotify(count);
+    ASSERT_TRUE(b->Create(1, 48000, 16, 64, false, false));
+    for (int i = 0; i < 40; ++i) {
+        ASSERT_TRUE(b->Play(false));
+        Render(64);
+        // Each end notifies; the handler changes under the call.
+        for (int k = 0; k < 20; ++k) b->SetOnNotify(count);
+    }
+    EXPECT_TRUE(Eventually([&] { return ends.load() > 0; }));
+    ASSERT_TRUE(b->Play(false));
+    Render(64);
+    b->Release();
+    EXPECT_FALSE(b->IsCreated());
+    delete b;
+}
+
 TEST_F(SoundTest, ReleaseJoinsTheNotificationThreadBeforeTheBufferGoes) {
     ASSERT_TRUE(Enable());
     auto* b = new TDSoundBuffer(device);

@@ -180,6 +180,17 @@ TEST(ZRFileMan, FindWalksArchiveEntriesAndDirectories) {
     EXPECT_FALSE(m.FindFile(name));
     m.FindSet("nomatch*");
     EXPECT_FALSE(m.FindFile(name));
+
+    // Names without a dot are found by "*.*" and by "NAME.*", as the game's searches expect.
+    t.Write("dir/README", "");
+    m.FindSet("*.*");
+    hits.clear();
+    while (m.FindFile(name)) hits.push_back(name.c_str());
+    EXPECT_EQ(hits, (std::vector<std::string>{"README", "a.csv", "b.CSV", "c.txt"}));
+    m.FindSet("readme.*");
+    hits.clear();
+    while (m.FindFile(name)) hits.push_back(name.c_str());
+    EXPECT_EQ(hits, (std::vector<std::string>{"README"}));
 }
 
 }  // namespace

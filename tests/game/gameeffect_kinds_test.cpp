@@ -2,6 +2,8 @@
 // kinds' rules (closed-form stretch positions, explicit blend and mix weights) rather than
 // through the routines, on patterned pictures with both kernel sets, both depths and two
 // window offsets; then the resources' edge cases and the damaged-data cases.
+#include "game/gameeffect_kinds.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,7 +16,6 @@
 #include "foundation/zrfileman.h"
 #include "foundation/zrstream.h"
 #include "game/gameeffect.h"
-#include "game/gameeffect_kinds.h"
 #include "game/maint.h"
 #include "media/zrcpuid.h"
 #include "tempdir.h"
@@ -43,7 +44,8 @@ Pic Pattern(int seed) {
 
 // rate 0-128 toward b.
 void Blend(Pic& d, const Pic& a, const Pic& b, int rate) {
-    for (size_t i = 0; i < d.c.size(); ++i) d.c[i] = uint8_t(a.c[i] + (((b.c[i] - a.c[i]) * rate) >> 7));
+    for (size_t i = 0; i < d.c.size(); ++i)
+        d.c[i] = uint8_t(a.c[i] + (((b.c[i] - a.c[i]) * rate) >> 7));
 }
 
 // Through an alpha plane: 0 a, 255 b. The fast kernels weigh all but the last two pixels of
@@ -69,7 +71,8 @@ void Stretch(Pic& d, int dx, int dy, int dw, int dh, const Pic& s, int sx, int s
     const int n = std::max(sw, dw), m = std::max(sh, dh);
     for (int j = 0; j < m; ++j)
         for (int i = 0; i < n; ++i) {
-            const uint8_t* p = const_cast<Pic&>(src).at(sx + int64_t(i) * sw / n, sy + int64_t(j) * sh / m);
+            const uint8_t* p =
+                const_cast<Pic&>(src).at(sx + int64_t(i) * sw / n, sy + int64_t(j) * sh / m);
             uint8_t* q = d.at(dx + int64_t(i) * dw / n, dy + int64_t(j) * dh / m);
             for (int k = 0; k < 3; ++k) q[k] = blend ? uint8_t((3 * q[k] + p[k]) / 4) : p[k];
         }
@@ -95,7 +98,8 @@ void Ripple(Pic& d, const Pic& s, const Tables& t, int a, int phase) {
             const int ci = x >= 640 ? x - 640 : 639 - x, ri = y >= 360 ? y - 360 : 359 - y;
             const int sv = std::min<int>(t.sine[(4 * t.dist[ri * 640 + ci] + phase) % 256], 254);
             const int m = t.amp[a * 255 + sv] - 127;
-            const uint8_t* p = const_cast<Pic&>(s).at(std::clamp(x + m, 0, W - 1), std::clamp(y + m, 0, H - 1));
+            const uint8_t* p =
+                const_cast<Pic&>(s).at(std::clamp(x + m, 0, W - 1), std::clamp(y + m, 0, H - 1));
             std::memcpy(d.at(x, y), p, 3);
         }
 }
@@ -148,7 +152,9 @@ struct Model {
         switch (kind) {
             case 0:
             case 1:
-            case 2: Blend(target, from, to, std::min(L, 128)); break;
+            case 2:
+                Blend(target, from, to, std::min(L, 128));
+                break;
             case 3:
             case 4:
             case 5:
@@ -158,10 +164,18 @@ struct Model {
                     for (int x = 0; x < W; ++x) {
                         const uint8_t* p;
                         switch (kind) {
-                            case 3: p = y < H - dv ? from.at(x, y + dv) : to.at(x, y - (H - dv)); break;
-                            case 4: p = y < dv ? to.at(x, H - dv + y) : from.at(x, y - dv); break;
-                            case 5: p = x < dh ? to.at(W - dh + x, y) : from.at(x - dh, y); break;
-                            default: p = x < W - dh ? from.at(x + dh, y) : to.at(x - (W - dh), y); break;
+                            case 3:
+                                p = y < H - dv ? from.at(x, y + dv) : to.at(x, y - (H - dv));
+                                break;
+                            case 4:
+                                p = y < dv ? to.at(x, H - dv + y) : from.at(x, y - dv);
+                                break;
+                            case 5:
+                                p = x < dh ? to.at(W - dh + x, y) : from.at(x - dh, y);
+                                break;
+                            default:
+                                p = x < W - dh ? from.at(x + dh, y) : to.at(x - (W - dh), y);
+                                break;
                         }
                         std::memcpy(target.at(x, y), p, 3);
                     }
@@ -198,7 +212,11 @@ struct Model {
             case 11: {
                 static constexpr int rates[7] = {16, 18, 21, 26, 32, 43, 64};
                 if (L >= 32 && L <= 38) Blend(from, from, to, rates[L - 32]);
-                Ripple(target, L <= 38 ? from : to, tables, L <= 31 ? L : L <= 38 ? 31 : 70 - L, 8 * L);
+                Ripple(target, L <= 38 ? from : to, tables,
+                       L <= 31   ? L
+                       : L <= 38 ? 31
+                                 : 70 - L,
+                       8 * L);
                 break;
             }
             case 12:
@@ -213,7 +231,8 @@ struct Model {
                     Blend(target, from, to, L * 4 - 20);
                     for (int i = 0; i < 5; ++i) {
                         const int s = kSpeed[i] * (L - 5) / 32;
-                        AddLayer(target, layers[i], 4 * s / 3 - layers[i].w / 2, s - layers[i].h / 2);
+                        AddLayer(target, layers[i], 4 * s / 3 - layers[i].w / 2,
+                                 s - layers[i].h / 2);
                     }
                 }
                 break;
@@ -259,7 +278,8 @@ std::unique_ptr<TNyRGBBits> Bits(ZRBitDepth depth, int w, int h) {
 void Fill(TNyRGBBits* b, int x0, int y0, const uint8_t* c, int w, int h) {
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            unsigned char* q = b->Bits() + int64_t(y0 + y) * b->Pitch() + int64_t(x0 + x) * b->BitDepth();
+            unsigned char* q =
+                b->Bits() + int64_t(y0 + y) * b->Pitch() + int64_t(x0 + x) * b->BitDepth();
             std::memcpy(q, c + (size_t(y) * w + x) * 3, 3);
             if (b->BitDepth() == bd32) q[3] = 0;
         }
@@ -292,14 +312,19 @@ std::vector<int> LevelsOf(int kind) {
     switch (kind) {
         case 0:
         case 1:
-        case 2: return {0, 1, 64, 127, 128};
+        case 2:
+            return {0, 1, 64, 127, 128};
         case 3:
         case 4:
         case 5:
-        case 6: return {0, 1, 80, 159, 160};
-        case 13: return {0, 1, 200, 255, 256, 300, 510, 511};
-        case 14: return {0, 1, 120, 254, 255};
-        default: return {0, effect::kFinalLevel[kind] / 2, effect::kFinalLevel[kind]};
+        case 6:
+            return {0, 1, 80, 159, 160};
+        case 13:
+            return {0, 1, 200, 255, 256, 300, 510, 511};
+        case 14:
+            return {0, 1, 120, 254, 255};
+        default:
+            return {0, effect::kFinalLevel[kind] / 2, effect::kFinalLevel[kind]};
     }
 }
 
@@ -307,11 +332,13 @@ TEST_P(KindModel, EachLevelMatchesTheModel) {
     const uint8_t kind = uint8_t(GetParam());
     // Kernels, depths and window offsets cross each way; the kinds that run through every
     // level take the two corners only, to keep the suite quick.
-    const Variant variants[] = {{false, bd32, 0}, {true, bd24, 152}, {true, bd32, 152}, {false, bd24, 0}};
+    const Variant variants[] = {
+        {false, bd32, 0}, {true, bd24, 152}, {true, bd32, 152}, {false, bd24, 0}};
     const int count = effect::StepsOwnFrames(kind) ? 2 : 4;
     for (int vi = 0; vi < count; ++vi) {
         const Variant& v = variants[vi];
-        SCOPED_TRACE(::testing::Message() << "fast " << v.fast << " depth " << int(v.depth) << " yoff " << v.yoff);
+        SCOPED_TRACE(::testing::Message()
+                     << "fast " << v.fast << " depth " << int(v.depth) << " yoff " << v.yoff);
         SetMmxKernels(v.fast);
         Model m;
         m.kind = kind;
@@ -319,7 +346,8 @@ TEST_P(KindModel, EachLevelMatchesTheModel) {
         m.to = Pattern(2);
         m.target = Pattern(3);
         m.fast = v.fast;
-        auto from = Bits(v.depth, W, H), to = Bits(v.depth, W, H), target = Bits(v.depth, W, H + v.yoff);
+        auto from = Bits(v.depth, W, H), to = Bits(v.depth, W, H),
+             target = Bits(v.depth, W, H + v.yoff);
         Fill(from.get(), 0, 0, m.from.c.data(), W, H);
         Fill(to.get(), 0, 0, m.to.c.data(), W, H);
         std::vector<uint8_t> sentinel(size_t(W) * (H + v.yoff) * 3);
@@ -386,7 +414,8 @@ INSTANTIATE_TEST_SUITE_P(AllKinds, KindModel, ::testing::Range(0, 15));
 // ---- the rules around the routines ----
 
 struct Pair {
-    std::unique_ptr<TNyRGBBits> from = Bits(bd32, W, H), to = Bits(bd32, W, H), target = Bits(bd32, W, H);
+    std::unique_ptr<TNyRGBBits> from = Bits(bd32, W, H), to = Bits(bd32, W, H),
+                                target = Bits(bd32, W, H);
     Pair() {
         from->BoxFill(0, 0, W - 1, H - 1, 0x102030);
         to->BoxFill(0, 0, W - 1, H - 1, 0xA0B0C0);
@@ -410,7 +439,8 @@ TEST(TransitionKinds, KindsOutsideTheTableAndMissingResourcesEndOnTo) {
     };
     for (const Case& c : cases) {
         Pair p;
-        EXPECT_EQ(effect::DrawKind(c.kind, p.F(), effect::Resources{}, c.level), c.ended) << int(c.kind);
+        EXPECT_EQ(effect::DrawKind(c.kind, p.F(), effect::Resources{}, c.level), c.ended)
+            << int(c.kind);
         EXPECT_EQ(p.At(640, 360), c.shows) << int(c.kind) << " at " << c.level;
     }
 }
@@ -422,7 +452,7 @@ TEST(TransitionKinds, SlideAtLevel80SplitsTheScreen) {
     p.to->BoxFill(0, 0, W - 1, 359, 0x000003);
     p.to->BoxFill(0, 360, W - 1, H - 1, 0x000004);
     effect::DrawKind(3, p.F(), {}, 80);
-    EXPECT_EQ(p.At(10, 0), 0x000002u);    // the lower half of from on top
+    EXPECT_EQ(p.At(10, 0), 0x000002u);  // the lower half of from on top
     EXPECT_EQ(p.At(10, 359), 0x000002u);
     EXPECT_EQ(p.At(10, 360), 0x000003u);  // the upper half of to below
     EXPECT_EQ(p.At(10, 719), 0x000003u);
@@ -474,7 +504,7 @@ TEST(TransitionKinds, HaloLayersOfAnySizeAndPlace) {
     }
     effect::Frame f{tall.get(), 100, p.from.get(), p.to.get()};
     for (int L = 0; L <= 37; ++L) effect::DrawKind(12, f, {nullptr, nullptr, &halo}, L);
-    EXPECT_EQ(tall->PGet(5, 99) & 0xFFFFFF, 0u);  // the bar above the window
+    EXPECT_EQ(tall->PGet(5, 99) & 0xFFFFFF, 0u);   // the bar above the window
     EXPECT_EQ(tall->PGet(5, 820) & 0xFFFFFF, 0u);  // the bar below it
 }
 
@@ -623,8 +653,10 @@ TEST(TransitionResources, WaterTablesAndRippleEdges) {
     for (auto [x, y] : {std::pair{0, 0}, {1279, 719}, {640, 360}, {17, 500}})
         EXPECT_EQ(dst->PGet(x, y), src->PGet(x, y));
 
-    std::string dist(kWaterDistBytes, '\0'), sine(256, char(255)), amp(kWaterMultiBytes, char(127 + 100));
-    ZRMemoryStream ds(dist.data(), int(dist.size())), ss(sine.data(), 256), as(amp.data(), int(amp.size()));
+    std::string dist(kWaterDistBytes, '\0'), sine(256, char(255)),
+        amp(kWaterMultiBytes, char(127 + 100));
+    ZRMemoryStream ds(dist.data(), int(dist.size())), ss(sine.data(), 256),
+        as(amp.data(), int(amp.size()));
     TNYWaterTable far;
     LoadWaterStreams(far, &ds, &ss, &as);
     effect::WaterRipple(d, all, s, far, 31, 0);  // every pixel moves 100 right and down
@@ -633,7 +665,8 @@ TEST(TransitionResources, WaterTablesAndRippleEdges) {
     EXPECT_EQ(dst->PGet(1279, 719), src->PGet(1279, 719));
 
     std::fill(amp.begin(), amp.end(), char(0));  // 127 left and up
-    ZRMemoryStream ds2(dist.data(), int(dist.size())), ss2(sine.data(), 256), as2(amp.data(), int(amp.size()));
+    ZRMemoryStream ds2(dist.data(), int(dist.size())), ss2(sine.data(), 256),
+        as2(amp.data(), int(amp.size()));
     TNYWaterTable back;
     LoadWaterStreams(back, &ds2, &ss2, &as2);
     effect::WaterRipple(d, all, s, back, 5, 3);

@@ -1,4 +1,8 @@
 // Window input: recording, feeding in order, stopping at the end of a wait, cursor rules.
+#include <SDL.h>
+
+#include <cstring>
+
 #include "form_harness.h"
 
 namespace {
@@ -141,6 +145,51 @@ TEST_F(InputTest, RecordsKeepTheirFields) {
     EXPECT_EQ(form->InputQueue[0].key, 0xFF82);  // sign-extended from its byte
     EXPECT_EQ(form->InputQueue[1].kind, InputRecord::MouseLeave);
     EXPECT_EQ(form->InputQueue[1].x, 0);
+}
+
+// No composition window: text input is off once the window is made, and characters are typed
+// by the key presses themselves, once each.
+TEST_F(InputTest, KeyPressesTypeTheCharacters) {
+    EXPECT_FALSE(SDL_IsTextInputActive());
+    struct Key {
+        SDL_Scancode scancode;
+        SDL_Keycode sym;
+        uint16_t mod;
+        int typed;  // -1: none
+    };
+    const Key keys[] = {
+        {SDL_SCANCODE_A, SDLK_a, KMOD_NONE, 'a'},
+        {SDL_SCANCODE_A, SDLK_a, KMOD_LSHIFT, 'A'},
+        {SDL_SCANCODE_A, SDLK_a, KMOD_CAPS | KMOD_RSHIFT, 'a'},
+        {SDL_SCANCODE_1, SDLK_1, KMOD_LSHIFT, '!'},
+        {SDL_SCANCODE_SLASH, SDLK_SLASH, KMOD_NONE, '/'},
+        {SDL_SCANCODE_KP_7, SDLK_KP_7, KMOD_NUM, '7'},
+        {SDL_SCANCODE_KP_7, SDLK_KP_7, KMOD_NONE, -1},
+        {SDL_SCANCODE_C, SDLK_c, KMOD_LCTRL, -1},
+        {SDL_SCANCODE_F1, SDLK_F1, KMOD_NONE, -1},
+        {SDL_SCANCODE_RETURN, SDLK_RETURN, KMOD_NONE, 13},
+    };
+    for (const Key& k : keys) {
+        form->InputQueue.clear();
+        SDL_Event e{};
+        e.type = SDL_KEYDOWN;
+        e.key.keysym.scancode = k.scancode;
+        e.key.keysym.sym = k.sym;
+        e.key.keysym.mod = k.mod;
+        form->HandleWindowEvent(e);
+        std::vector<int> typed;
+        for (const InputRecord& r : form->InputQueue)
+            if (r.kind == InputRecord::KeyPress) typed.push_back(r.key & 0xFF);
+        EXPECT_EQ(typed, k.typed < 0 ? std::vector<int>{} : std::vector<int>{k.typed})
+            << SDL_GetKeyName(k.sym) << " mod " << k.mod;
+    }
+    // Text events, should any still arrive, type nothing a second time.
+    form->InputQueue.clear();
+    SDL_Event text{};
+    text.type = SDL_TEXTINPUT;
+    std::strcpy(text.text.text, "a");
+    form->HandleWindowEvent(text);
+    EXPECT_TRUE(form->InputQueue.empty());
 }
 
 TEST_F(InputTest, CursorStackKeepsSixteen) {

@@ -118,6 +118,21 @@ TEST_F(LifeTest, TallOnlyDisplayCentresThePicture) {
     DisplayKind = kDisplayWindow;
 }
 
+// A configured height the display does not offer, 720 among them, falls back to 1024.
+TEST_F(LifeTest, UnofferedFullScreenHeightFallsBackTo1024) {
+    display.Offer().modes = {{1280, 1024, plat::Xrgb8888()}};
+    for (int32_t height : {720, 768, 600}) {
+        FullScreenHeight = height;
+        TGameForm probe(nullptr, true, "scr_c", "scr_c");
+        EXPECT_EQ(FullScreenHeight, 1024) << height;
+        EXPECT_EQ(FullScreenSize, ss1280x1024) << height;
+        EXPECT_EQ(PictureOffsetY, 152) << height;
+        EXPECT_EQ(DisplayBitDepth, bd32) << height;
+        EXPECT_FALSE(Has720Mode) << height;
+        EXPECT_TRUE(HasTallMode) << height;
+    }
+}
+
 TEST_F(LifeTest, HundredStartsAndStops) {
     WriteData();
     for (int i = 0; i < 100; ++i) {

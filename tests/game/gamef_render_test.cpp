@@ -1,6 +1,7 @@
 // Rendering probed on the presented screen: the widget picture, the cursor drawn on top and
 // taken away again, the frame-rate box, and the wait animation's cells.
 #include "form_harness.h"
+#include "platform/clock.h"
 
 namespace {
 
@@ -13,18 +14,18 @@ class RenderTest : public FormHarness {
         form->FrameRateMode = 2;
     }
 
-    // A red 200x100 picture panel at (100, 50) under the root.
-    void AddPicture() {
+    // A red picture panel under the root, 200x100 at (100, 50) unless told.
+    void AddPicture(int w = 200, int h = 100, int x = 100, int y = 50) {
         picture.SetBitDepth(bd32);
         picture.SetPixFormat(pf32_888);
-        picture.Resize(200, 100);
+        picture.Resize(w, h);
         ASSERT_TRUE(picture.Create());
-        picture.BoxFill(0, 0, 199, 99, picture.TNyRGBtoPixel(ZRRGB{255, 0, 0}));
+        picture.BoxFill(0, 0, w - 1, h - 1, picture.TNyRGBtoPixel(ZRRGB{255, 0, 0}));
         panel.SetImage(&picture);
-        panel.SetSizeX(200);
-        panel.SetSizeY(100);
-        panel.SetOffsetX(100);
-        panel.SetOffsetY(50);
+        panel.SetSizeX(w);
+        panel.SetSizeY(h);
+        panel.SetOffsetX(x);
+        panel.SetOffsetY(y);
         panel.SetParent(form->RootPanel);
         panel.SetCreated(true);
         panel.SetVisible(true);
@@ -98,6 +99,42 @@ TEST_F(RenderTest, UnchangedFrameIsNotPresentedAgain) {
     form->FrameStep();
     EXPECT_GT(display.Screen().Uploads(), 0);
     EXPECT_EQ(ScreenAt(415, 305), 0u);
+
+    // The frame-rate box is presented again only when its value changes.
+    plat::ManualTicks clock(50000);
+    plat::SetTickSource(&clock);
+    ShowFps = true;
+    form->RenderModified(1);
+    display.Screen().ResetCounts();
+    form->RenderModified(1);
+    EXPECT_EQ(display.Screen().Uploads(), 0);
+    // Frames in the next quarter seconds change the value.
+    for (int i = 0; i < 3; ++i) {
+        clock.Advance(250);
+        form->RenderModified(1);
+    }
+    EXPECT_GT(form->Fps.Value(), 0);
+    EXPECT_GT(display.Screen().Uploads(), 0);
+    ShowFps = false;
+    plat::SetTickSource(nullptr);
+}
+
+// A widget change wholly inside the resting cursor's box adds nothing to the changed area,
+// yet it was drawn and must be shown.
+TEST_F(RenderTest, ChangeUnderTheRestingCursorIsPresented) {
+    AddPicture(10, 10, 420, 320);
+    form->MouseX.store(400);
+    form->MouseY.store(300);
+    form->BeginMenuMode();
+    Tick(1);
+    form->FrameStep();
+    ASSERT_EQ(ScreenAt(425, 325), 0xFF0000u);
+    picture.BoxFill(0, 0, 9, 9, picture.TNyRGBtoPixel(ZRRGB{0, 0, 255}));
+    panel.SetModify();
+    Tick(1);
+    form->FrameStep();
+    EXPECT_EQ(ScreenAt(425, 325), 0x0000FFu);
+    EXPECT_EQ(ScreenAt(405, 305), kCursorColour);
 }
 
 TEST_F(RenderTest, FrameRateBoxDarkensTheCornerAndComesOffTheTarget) {
@@ -157,6 +194,14 @@ TEST_F(RenderTest, WaitAnimationStepsTwoCellsAtATime) {
     const uint32_t px = ScreenAt(1100, 660);
     EXPECT_NE(px, 0u);
     EXPECT_LT(px & 0xFF, kWaitColour & 0xFF);
+    // At full strength a step shows the whole cell and sends nothing but the cell.
+    while (form->WaitLevel < 32) form->RenderModified(1);
+    form->RenderModified(1);
+    display.Screen().ResetCounts();
+    for (int i = 0; i < 4; ++i) form->RenderModified(1);
+    EXPECT_EQ(ScreenAt(1100, 660), kWaitColour);
+    EXPECT_GT(display.Screen().Uploads(), 0);
+    EXPECT_LE(display.Screen().UploadedArea(), 2 * (240 * 72 + 2 * 32 * 32));
     form->ScreenMode.store(smStarted);
 }
 

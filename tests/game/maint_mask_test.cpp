@@ -117,8 +117,8 @@ class MaskTransitionTest : public FormHarness {
         WriteFile(pak + "WaterMultiTbl.bin", amp);
         const uint32_t glow[6] = {0x202020, 0x2040A0, 0xA08020, 0xC0A040, 0x3060C0, 0x30A040};
         for (int i = 0; i < 6; ++i)
-            WriteBmp24(pak + kHaloFile[i], i == 0 ? 1280 : 160 + 40 * i, i == 0 ? 720 : 120 + 30 * i,
-                       glow[i]);
+            WriteBmp24(pak + kHaloFile[i], i == 0 ? 1280 : 160 + 40 * i,
+                       i == 0 ? 720 : 120 + 30 * i, glow[i]);
     }
 
     // Starts a logic thread that shows `before`, then runs body; frames run only when the
@@ -165,7 +165,8 @@ class MaskTransitionTest : public FormHarness {
     }
 
     void WaitForMode(uint8_t mode) {
-        ASSERT_TRUE(ServiceUntil([&] { return form->GetScreenMode() == mode || finished_.load(); }));
+        ASSERT_TRUE(
+            ServiceUntil([&] { return form->GetScreenMode() == mode || finished_.load(); }));
     }
 
     void SavePicture(const std::string& name) {
@@ -202,9 +203,9 @@ TEST_F(MaskTransitionTest, BlackThroughEachMaskKind) {
         bool leftMid;  // left half mid-way: true black, false half-way toward black
         int total;     // ticks to the last frame
     } cases[] = {
-        {17, 8, true, 32},   // fine steps: the white half has turned long before the middle
-        {22, 8, false, 32},  // coarse steps: half-way
-        {40, 16, false, 32}, // a plain cross-fade without any resource
+        {17, 8, true, 32},    // fine steps: the white half has turned long before the middle
+        {22, 8, false, 32},   // coarse steps: half-way
+        {40, 16, false, 32},  // a plain cross-fade without any resource
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(int(c.number));

@@ -154,6 +154,27 @@ Bytes Sox(const std::string& outputOptions, const std::string& extension, double
     return out;
 }
 
+Bytes SoxDecode(const Bytes& file, const std::string& type) {
+    const char* dir = std::getenv("TMPDIR");
+    const std::string base =
+        std::string(dir ? dir : "/tmp") + "/zrsoxdec_" + std::to_string(getpid()) + "_";
+    const std::string in = base + "in." + type, out = base + "out.raw";
+    {
+        std::ofstream f(in, std::ios::binary);
+        f.write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+    }
+    Bytes pcm;
+    const std::string cmd =
+        "sox '" + in + "' -t raw -e signed-integer -b 16 -L '" + out + "' 2>/dev/null";
+    if (std::system(cmd.c_str()) == 0) {
+        std::ifstream f(out, std::ios::binary);
+        pcm.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    }
+    std::remove(in.c_str());
+    std::remove(out.c_str());
+    return pcm;
+}
+
 double ToneShare(const std::vector<int16_t>& samples, uint32_t channels, uint32_t channel,
                  uint32_t rate, double hz) {
     // Goertzel power at hz against the total power (Parseval), on one channel.

@@ -33,6 +33,9 @@ Bytes EncodeVorbis(const std::vector<int16_t>& samples, uint32_t channels, uint3
 // True when sox made the file; `args` go between the input and output options.
 bool HaveSox();
 Bytes Sox(const std::string& outputOptions, const std::string& extension, double seconds = 1.0);
+// sox's own decode of a file to 16-bit samples in the file's channels and rate; `type` is the
+// file's extension. Empty when sox failed.
+Bytes SoxDecode(const Bytes& file, const std::string& type);
 
 // Share of the signal's energy that lies at `hz` (0..1), per channel of interleaved samples.
 double ToneShare(const std::vector<int16_t>& samples, uint32_t channels, uint32_t channel,

@@ -190,6 +190,26 @@ TEST(ZRWaveStream, AdpcmFilesDecodeToTheToneAndCannotSeek) {
     }
 }
 
+// The sounds were made with the system codec, whose predictor rounds down; sox decodes
+// exactly as it does, so every sample must agree with sox's own decode.
+TEST(ZRWaveStream, MsAdpcmMatchesSoxSampleForSample) {
+    ASSERT_TRUE(HaveSox()) << "scripts/deps.sh installs sox";
+    for (const char* opts : {"-r 22050 -c 1 -e ms-adpcm", "-r 44100 -c 2 -e ms-adpcm"}) {
+        Source src(Sox(opts, "wav"));
+        ASSERT_FALSE(src.bytes.empty()) << opts;
+        const Bytes reference = SoxDecode(src.bytes, "wav");
+        ASSERT_FALSE(reference.empty()) << opts;
+        ZRWaveStream s(&src.stream);
+        ASSERT_TRUE(s.IsOpen()) << opts;
+        const std::vector<int16_t> ours = ToSamples(ReadAll(s)), theirs = ToSamples(reference);
+        ASSERT_EQ(ours.size(), theirs.size()) << opts;
+        size_t differing = 0, first = ours.size();
+        for (size_t i = 0; i < ours.size(); ++i)
+            if (ours[i] != theirs[i] && differing++ == 0) first = i;
+        EXPECT_EQ(differing, 0u) << opts << ": first at sample " << first;
+    }
+}
+
 TEST(ZRWaveStream, AdpcmWithBytesRateBelowItsBlockIsRefused) {
     if (!HaveSox()) GTEST_SKIP() << "sox is not installed";
     Source src(Sox("-r 8000 -c 1 -e ms-adpcm", "wav"));
@@ -276,6 +296,32 @@ TEST(ZRMp3Stream, DecodesTheToneWithOrWithoutATrailingTag) {
             EXPECT_TRUE(s.Reset());
             EXPECT_EQ(ReadAll(s, 1000), pcm) << opts;
         }
+    }
+}
+
+// A variable-bitrate file's first frame is its header, at a nominal bitrate far above the
+// file's average; the length comes from the frame count it holds, so nothing is cut off.
+TEST(ZRMp3Stream, VariableBitrateFileDecodesWhole) {
+    ASSERT_TRUE(HaveSox()) << "scripts/deps.sh installs sox";
+    struct Case {
+        const char* opts;
+        uint32_t channels, rate;
+    };
+    for (Case c :
+         {Case{"-r 22050 -c 1 -C -4.2", 1, 22050}, Case{"-r 44100 -c 2 -C -6.5", 2, 44100}}) {
+        const Bytes file = Sox(c.opts, "mp3", 2.0);
+        ASSERT_GT(file.size(), 1000u) << c.opts;
+        const size_t reference = SoxDecode(file, "mp3").size();
+        ASSERT_GT(reference, 0u) << c.opts;
+        Source src(file);
+        ZRMp3Stream s(&src.stream);
+        ASSERT_TRUE(s.IsOpen()) << c.opts;
+        const Bytes pcm = ReadAll(s);
+        // Decoders differ only in how much of the encoder's delay and padding they keep.
+        const double frame = 1152.0 * 2 * c.channels;
+        EXPECT_NEAR(double(pcm.size()), double(reference), 2 * frame) << c.opts;
+        EXPECT_NEAR(pcm.size() / (2.0 * c.channels * c.rate), 2.0, 0.1) << c.opts;
+        EXPECT_GT(Energy440(pcm, c.channels, c.rate), 0.9) << c.opts;
     }
 }
 

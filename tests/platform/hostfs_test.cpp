@@ -74,6 +74,38 @@ TEST(HostFiles, ExclusiveCreationTimesAndListing) {
     EXPECT_FALSE(plat::RemoveFile(f.c_str()));
 }
 
+TEST(HostFiles, DirectoryNamesMatchByTheSearchRules) {
+    struct Case {
+        const char* pattern;
+        const char* name;
+        bool match;
+    };
+    const Case cases[] = {
+        {"*.*", "README", true},
+        {"*.*", "a.txt", true},
+        {"README.*", "readme", true},
+        {"README.*", "README.md", true},
+        {"READ.*", "README", false},
+        {"*.txt", "README", false},
+        {"*.TXT", "a.txt", true},
+        {"*", "c.d.e", true},
+        {"?.txt", "a.txt", true},
+        {"??.txt", "a.txt", true},
+        {"a?", "a", true},
+        {"?.txt", "ab.txt", false},
+        {"*.d", "c.d.e", false},
+        {"*.e", "c.d.e", true},
+        {"\x95\x5C*", "\x95\x5C.txt", true},  // the table character, 95 5C
+        {"\x95\x5C*", "\x95\x7C.txt", false},
+        {"?.txt", "\x95\x5C.txt", true},  // "?" takes a whole double-byte character
+        {"a.*", "b", false},
+        {"", "", true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(plat::DirectoryNameMatches(c.pattern, c.name), c.match)
+            << c.pattern << " / " << c.name;
+}
+
 TEST(HostFiles, TempDirectoryFollowsTmpdir) {
     TempDir t;
     const char* old = std::getenv("TMPDIR");

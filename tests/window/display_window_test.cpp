@@ -3,7 +3,9 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <string>
 
 #include "devices/nyddraw.h"
 #include "platform/sdldisplay.h"
@@ -51,7 +53,7 @@ TEST_F(WindowDisplayTest, AWindowShowsTheFrameExactly) {
     for (int i = 0; i < 16; ++i)
         s->BoxFill(i * 80, 0, i * 80 + 79, 719, uint32_t(i * 0x0F0F0F) ^ 0x40);
     s->BoxFill(300, 300, 363, 363, 0xFF8000);
-    device->FlipModifyRect(ZRRectSet{});
+    device->Flip();
     std::vector<uint32_t> px;
     int32_t w = 0, h = 0;
     ASSERT_TRUE(Read(px, w, h));
@@ -96,6 +98,97 @@ TEST_F(WindowDisplayTest, FullScreenShowsTheFrameScaledIntoTheDesktop) {
     ASSERT_TRUE(device->Enabled());
     ASSERT_TRUE(Read(px, w, h));
     EXPECT_EQ(w, 1280);
+}
+
+// Columns of flat colours and a block: away from their edges a scaled picture shows the same
+// colours whatever the filter.
+void DrawPattern(DirectX::TDSurface* s) {
+    for (int i = 0; i < 16; ++i)
+        s->BoxFill(i * 80, 0, i * 80 + 79, 719, uint32_t(i * 0x0F0F0F) ^ 0x40);
+    s->BoxFill(320, 320, 383, 383, 0xFF8000);
+}
+
+// The window's read-back compared with the frame: every sampled pixel at the window's own
+// size, and the pixels well inside flat areas when scaled into a letterboxed viewport.
+void ExpectShows(const std::vector<uint32_t>& px, int32_t w, int32_t h, DirectX::TDSurface* s,
+                 const char* what) {
+    int64_t vw = w, vh = int64_t(720) * w / 1280;
+    if (vh > h) vh = h, vw = int64_t(1280) * h / 720;
+    const int64_t vx = (w - vw) / 2, vy = (h - vh) / 2;
+    auto flat = [&](int x, int y) {
+        const uint32_t c = s->PGet(x, y) & 0xFFFFFF;
+        for (int dy = -3; dy <= 3; ++dy)
+            for (int dx = -3; dx <= 3; ++dx) {
+                const int xx = std::clamp(x + dx, 0, 1279), yy = std::clamp(y + dy, 0, 719);
+                if ((s->PGet(xx, yy) & 0xFFFFFF) != c) return false;
+            }
+        return true;
+    };
+    int compared = 0;
+    for (int64_t y = vy; y < vy + vh; y += 7)
+        for (int64_t x = vx; x < vx + vw; x += 5) {
+            const int lx = int((x - vx) * 1280 / vw), ly = int((y - vy) * 720 / vh);
+            if (vw != 1280 && !flat(lx, ly)) continue;
+            ++compared;
+            ASSERT_EQ(px[size_t(y) * size_t(w) + size_t(x)] & 0xFFFFFF, s->PGet(lx, ly) & 0xFFFFFF)
+                << what << " at " << x << "," << y;
+        }
+    EXPECT_GT(compared, 1000) << what;
+    if (vx > 0) {
+        EXPECT_EQ(px[size_t(h / 2) * size_t(w)] & 0xFFFFFF, 0u) << what << ": bar";
+    }
+}
+
+// The renderer and the window surface show the same picture, at the window's size and in a
+// window the user made larger, after a whole present and after a small change.
+TEST_F(WindowDisplayTest, RendererAndWindowSurfaceShowTheSamePicture) {
+    using Path = plat::SdlPresenter::Path;
+    plat::SdlPresenter& presenter = plat::SdlDisplay::Instance().Presenter();
+    for (Path path : {Path::Renderer, Path::Surface, Path::Automatic}) {
+        for (int32_t wantW : {1280, 1920}) {
+            const std::string what = std::string(path == Path::Renderer  ? "renderer"
+                                                 : path == Path::Surface ? "surface"
+                                                                         : "automatic") +
+                                     " at width " + std::to_string(wantW);
+            device->SetEnabled(false);
+            presenter.Shutdown();
+            presenter.SetPath(path);
+            device->SetFullScreen(false);
+            device->SetEnabled(true);
+            ASSERT_TRUE(device->Enabled()) << what;
+            // A virtual X server has no graphics processor: the automatic choice is the surface.
+            EXPECT_EQ(presenter.PresentsThroughSurface(), path != Path::Renderer) << what;
+            SDL_SetWindowSize(native, wantW, wantW * 9 / 16);
+            DirectX::TDSurface* s = device->DrawSurface();
+            DrawPattern(s);
+            std::vector<uint32_t> px;
+            int32_t w = 0, h = 0;
+            // The X server resizes the window in its own time; the resize reaches the presenter
+            // as the window host would hand it on.
+            for (int tries = 0; tries < 100; ++tries) {
+                SDL_Event e;
+                while (SDL_PollEvent(&e)) presenter.HandleEvent(e);
+                device->Flip();
+                ASSERT_TRUE(Read(px, w, h)) << what;
+                if (w == wantW && (px[size_t(h / 2) * size_t(w) + size_t(w * 600 / 1280)] &
+                                   0xFFFFFF) == (s->PGet(600, 360) & 0xFFFFFF))
+                    break;
+                SDL_Delay(10);
+            }
+            ASSERT_EQ(w, wantW) << what;
+            ExpectShows(px, w, h, s, what.c_str());
+            // One small change, presented alone.
+            s->BoxFill(640, 64, 703, 127, 0x00FF00);
+            ZRRectSet one;
+            one.UnionRect(ZRRect{640, 64, 704, 128});
+            device->FlipModifyRect(one);
+            ASSERT_TRUE(Read(px, w, h)) << what;
+            ExpectShows(px, w, h, s, (what + " after a change").c_str());
+        }
+    }
+    device->SetEnabled(false);
+    presenter.Shutdown();
+    presenter.SetPath(Path::Automatic);
 }
 
 }  // namespace

@@ -1,21 +1,19 @@
-// Writes the seed corpora of the save-file fuzz targets when ZR_FUZZ_SEEDS names the corpus
-// folder (scripts/fuzz_seeds.sh); skipped otherwise. The seeds come from the save fixture.
-#include <gtest/gtest.h>
-
-#include <cstdlib>
+// The seeds of the save-file fuzz targets, made from the save fixture the game tests use.
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "foundation/zrstd.h"
-#include "tests/game/savefixture.h"
+#include "game/savefixture.h"
 
 namespace {
 
 namespace fx = savefixture;
 
+std::filesystem::path g_corpus;
+
 void WriteSeed(const std::string& target, const std::string& name, const std::string& bytes) {
-    const std::filesystem::path dir = std::filesystem::path(std::getenv("ZR_FUZZ_SEEDS")) / target;
+    const std::filesystem::path dir = g_corpus / target;
     std::filesystem::create_directories(dir);
     std::ofstream(dir / name, std::ios::binary) << bytes;
 }
@@ -26,9 +24,10 @@ std::string Image(const GameState& s) {
     return b;
 }
 
-TEST(GameFuzzSeeds, Write) {
-    if (!std::getenv("ZR_FUZZ_SEEDS")) GTEST_SKIP() << "ZR_FUZZ_SEEDS not set";
+}  // namespace
 
+void WriteGameSeeds(const std::filesystem::path& corpus) {
+    g_corpus = corpus;
     auto thumb = fx::Thumbnail();
     thumb.resize(4000);
     WriteSeed("game_slotsave", "empty", fx::SlotFile(GameState(), GameState()));
@@ -52,5 +51,3 @@ TEST(GameFuzzSeeds, Write) {
     WriteSeed("game_statedecode", "reset", Image(GameState()) + ops);
     WriteSeed("game_statedecode", "random", Image(fx::RandomState(11)) + ops);
 }
-
-}  // namespace

@@ -1,8 +1,8 @@
-// Writes the seed corpora of the image-reader fuzz targets when ZR_FUZZ_SEEDS names the
-// corpus folder (scripts/fuzz_seeds.sh); skipped otherwise. Each seed is a selector byte
-// (pixel format and options, see the targets) followed by a small file.
-#include <gtest/gtest.h>
-
+// fuzzseeds CORPUS_DIR: writes the seed corpora of the image-reader and save-file fuzz targets into
+// CORPUS_DIR/<target>/ (scripts/fuzz_seeds.sh runs it). Each seed is a selector byte (pixel
+// format and options, see the targets) followed by a small file made by the encoders the
+// media tests use.
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,17 +13,27 @@
 #include "media/zradx.h"
 #include "platform/moviewrite.h"
 
+void WriteGameSeeds(const std::filesystem::path& corpus);
+
 namespace {
 
 using imgfix::Bytes;
 
+std::filesystem::path g_corpus;
+bool g_failed = false;
+
 void WriteSeed(const std::string& target, const std::string& name, uint8_t selector,
                const Bytes& file) {
-    const std::filesystem::path dir = std::filesystem::path(std::getenv("ZR_FUZZ_SEEDS")) / target;
-    std::filesystem::create_directories(dir);
+    const std::filesystem::path dir = g_corpus / target;
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
     std::ofstream out(dir / name, std::ios::binary);
     out.put(static_cast<char>(selector));
     out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    if (!out.flush()) {
+        std::fprintf(stderr, "fuzzseeds: cannot write %s\n", (dir / name).c_str());
+        g_failed = true;
+    }
 }
 
 Bytes Bmp(int w, int h, int bits, int colours) {
@@ -43,9 +53,7 @@ Bytes Bmp(int w, int h, int bits, int colours) {
     return out;
 }
 
-TEST(FuzzSeeds, Write) {
-    if (!std::getenv("ZR_FUZZ_SEEDS")) GTEST_SKIP() << "ZR_FUZZ_SEEDS not set";
-
+void WriteAll() {
     WriteSeed("media_bmp", "pal16", 7, Bmp(3, 2, 8, 16));
     WriteSeed("media_bmp", "pal256", 1, Bmp(2, 2, 8, 256));
     WriteSeed("media_bmp", "rgb24", 5, Bmp(3, 2, 24, 256));
@@ -116,3 +124,14 @@ TEST(FuzzSeeds, Write) {
 }
 
 }  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: fuzzseeds CORPUS_DIR\n");
+        return 2;
+    }
+    g_corpus = argv[1];
+    WriteAll();
+    WriteGameSeeds(g_corpus);
+    return g_failed ? 1 : 0;
+}
