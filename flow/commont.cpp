@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "flow/dialogu.h"
+#include "flow/ingamemenus.h"
 #include "flow/pconfigmenu.h"
 #include "flow/psavemenu.h"
 #include "game/gamedata.h"
@@ -106,6 +107,10 @@ void TCommonThread::CreateScreenUnits() {
         check(SaveMenu->Setup(GameFileMan), "TSaveMenu");
         check(MovieUnit->Setup(GameFileMan, 1, -1), "TMovieUnit");
         check(BattleUnit->Setup(GameFileMan), "TBattleUnit");
+        // The scene opens the menus over itself and hears their codes.
+        InGameMenus = FlowMenuScreens();
+        ConfigMenu->SetCallback(ZRBaseCallback1<void, int>(AvgUnit, &TAvgUnit::ConfigMenuCallback));
+        SaveMenu->SetCallback(ZRBaseCallback1<void, int>(AvgUnit, &TAvgUnit::SaveMenuCallback));
     } catch (...) {
         DeleteScreenUnits();
         throw;
@@ -115,6 +120,7 @@ void TCommonThread::CreateScreenUnits() {
 
 void TCommonThread::DeleteScreenUnits() {
     ScreensCreated = false;
+    InGameMenus = nullptr;
     ReleaseAndDelete(AvgUnit);
     ReleaseAndDelete(ConfigMenu);
     ReleaseAndDelete(SaveMenu);

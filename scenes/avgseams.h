@@ -11,6 +11,7 @@
 #include "game/gamedata.h"
 
 class TNyRGBPanel;
+class TNyRGBBits;
 
 // What the stage shows, handed over whole before every stage step.
 struct AvgStageValues {
@@ -125,6 +126,8 @@ class AvgStage {
         (void)parent, (void)callback;
     }
     virtual void Detach() {}
+    // The picture of the stage's root panel a save's thumbnail is made from; none at rest.
+    virtual TNyRGBBits* ScreenPicture() { return nullptr; }
 };
 
 // The main window's sound channels. Position pairs are handed on unchanged; at rest every

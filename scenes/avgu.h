@@ -212,12 +212,26 @@ class TAvgUnit : public ScriptHost {
     void CarryOutMenuResult(int32_t result);
     void RefreshMenuEnables();
     void RefreshModeLooks();
-    // The in-game menus: until they exist none of them opens.
+    // ---- The in-game menus (avgu_menus.cpp): true when they acted ----
     bool OpenConfigMenu();
+    bool CloseConfigMenu(bool instant);
     bool OpenSaveMenu(int32_t mode);
+    bool CloseSaveMenu(bool instant);
     bool QuickSave();
     bool QuickLoad();
     bool AskReturnToTitle();
+    bool CloseTitleQuestion();
+    void ConfigMenuCallback(int code);
+    void SaveMenuCallback(int code);
+    void TitleDialogCallback(int code);
+    // The menu bar's items that open the flow's screens (5, 6, 100, 101).
+    void OpenMenuFromBar(int32_t item);
+    // Overlay level 3: the menus' transitions and input.
+    void MenuFrame(int ticks);
+    bool MenuInput(int ticks, TDInputUnit* input);
+    // The picture a save's thumbnail is made from, null when there is none.
+    TNyRGBBits* ThumbnailSource();
+    int32_t SaveMenuMode = 0;
     // The windows' callbacks of this host, bound in the set-up.
     void BindWindowCallbacks();
 

@@ -255,6 +255,7 @@ void TAvgUnit::Frame(int ticks) {
 
 void TAvgUnit::OverlayFrame(int ticks) {
     if (OverlayLevel == 3) {
+        MenuFrame(ticks);
         if (MovieState != 0) movies_->Frame(ticks);
         if (MovieState != 0 && !movies_->IsPlaying()) {
             movies_->Finish(RootPanel);

@@ -37,6 +37,7 @@ TAvgUnit::InputFrame TAvgUnit::ReadInput(const TDInputUnit& input) {
 
 void TAvgUnit::Input(int ticks, TDInputUnit* input) {
     if (ticks <= 0 || !SetUpFlag || !input) return;
+    if (MenuInput(ticks, input)) return;
     InputOperation(ticks, ReadInput(*input));
 }
 
@@ -400,7 +401,10 @@ void TAvgUnit::CarryOutMenuResult(int32_t result) {
         case 6:
         case 100:
         case 101:
-            if (OpenMenu) OpenMenu(result);
+            if (OpenMenu)
+                OpenMenu(result);
+            else
+                OpenMenuFromBar(result);
             break;
         default: break;
     }
@@ -420,10 +424,3 @@ void TAvgUnit::BindWindowCallbacks() {
     Windows->SetMenuCallback(ZRBaseCallback0<void>(this, &TAvgUnit::MenuBarCalled));
 }
 
-// ---- The in-game menus, not built yet: opening any of them does not happen ----
-
-bool TAvgUnit::OpenConfigMenu() { return false; }
-bool TAvgUnit::OpenSaveMenu(int32_t mode) { return (void)mode, false; }
-bool TAvgUnit::QuickSave() { return false; }
-bool TAvgUnit::QuickLoad() { return false; }
-bool TAvgUnit::AskReturnToTitle() { return false; }

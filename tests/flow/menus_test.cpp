@@ -304,3 +304,95 @@ TEST_F(Menus, LoadMenuWrapsPagesWaitsForACursorAndLoadsOnlyWhatExists) {
 
 }  // namespace
 }  // namespace flowtest
+
+namespace flowtest {
+namespace {
+
+class InGame : public Menus {
+  protected:
+    void RightClick(int x = 640, int y = 620) {  // on the message window
+        InputRecord down;
+        down.kind = InputRecord::MouseDown;
+        down.x = x, down.y = y, down.button = mbRight;
+        InputRecord up = down;
+        up.kind = InputRecord::MouseUp;
+        form->PushInput(down);
+        form->PushInput(up);
+        RunFrames(1);
+    }
+    bool InScene() {
+        if (!ToTitle()) return false;
+        Click();  // the start button
+        const bool in = RunUntil([this] { return AvgUnit && Mode() == smAdventure && SceneState() == asClickWait; });
+        if (!in) ADD_FAILURE() << "screen mode " << int(Mode()) << ", scene state " << int(SceneState());
+        return in;
+    }
+};
+
+TEST_F(InGame, ConfigurationOpensAndClosesThroughTheStarAndTheBarComesBack) {
+    UserSettings.RightClickType = 2;
+    ASSERT_TRUE(InScene());
+    UserSettings.RightClickType = 2;
+    RightClick();
+    EXPECT_EQ(AvgUnit->ConfigState, 1);
+    EXPECT_EQ(AvgUnit->OverlayLevel, 3);
+    ASSERT_TRUE(RunUntil([] { return AvgUnit->ConfigState == 2; }, 100));
+    EXPECT_EQ(ConfigMenu->RootPanel->GetParent(), form->RootPanel);
+    EXPECT_EQ(AvgUnit->RootPanel->GetParent(), nullptr);
+    Tap(kRight);  // live: the music volume moves
+    EXPECT_EQ(form->GetVolumeBGM(), 51);
+    Tap(kCancel);
+    EXPECT_EQ(AvgUnit->ConfigState, 3);
+    ASSERT_TRUE(RunUntil([] { return AvgUnit->ConfigState == 0; }, 100));
+    EXPECT_EQ(AvgUnit->RootPanel->GetParent(), form->RootPanel);
+    EXPECT_NE(AvgUnit->MenuBarState, 0);
+}
+
+TEST_F(InGame, SaveMenuWithoutItsMaskOpensAtOnceAndSavesAfterTheQuestion) {
+    ASSERT_TRUE(InScene());
+    UserSettings.RightClickType = 3;
+    RightClick();
+    // No swirl mask in this game's data: the menu opens with no fade.
+    EXPECT_EQ(AvgUnit->SaveMenuState, 2);
+    ASSERT_EQ(SaveMenu->Mode, 0);
+    Tap(kDown);
+    Sounds();
+    Tap(kOk);
+    ASSERT_TRUE(DlgUnit->IsVisible());
+    EXPECT_EQ(DlgUnit->Kind, 1);
+    Tap(kLeft);
+    Tap(kOk);
+    EXPECT_TRUE(std::filesystem::exists(dir.Host("SV01.sav")));
+    EXPECT_EQ(Sounds(), (std::vector<int32_t>{menu::seOpen, menu::seCursor, menu::seOK, menu::seOK}));
+    ASSERT_TRUE(RunUntil([] { return !DlgUnit->IsVisible() && !DlgUnit->IsBusy(); }, 20));
+    // The menu stays open on its page, the new record read back from the disk.
+    EXPECT_EQ(AvgUnit->SaveMenuState, 2);
+    EXPECT_TRUE(SaveMenu->Records[0].exists);
+    EXPECT_EQ(SaveMenu->Newest, 0);
+    Tap(kCancel);
+    ASSERT_TRUE(RunUntil([] { return AvgUnit->SaveMenuState == 0; }, 20));
+    EXPECT_NE(AvgUnit->MenuBarState, 0);
+}
+
+TEST_F(InGame, TitleQuestionNoBringsTheBarBackOnCancelAndYesEndsTheGame) {
+    ASSERT_TRUE(InScene());
+    UserSettings.RightClickType = 0;
+    RightClick();
+    ASSERT_TRUE(RunUntil([] { return AvgUnit->MenuBarState == 2; }, 60));
+    Tap(kUp);  // from cancel to the title item
+    Tap(kOk);
+    ASSERT_TRUE(RunUntil([] { return AvgUnit->TitleConfirmState == 2; }, 60));
+    EXPECT_EQ(DlgUnit->Kind, 2);
+    Tap(kOk);  // no
+    ASSERT_TRUE(RunUntil([] { return AvgUnit->TitleConfirmState == 0; }, 20));
+    ASSERT_TRUE(RunUntil([] { return AvgUnit->MenuBarState == 2; }, 60));
+    Tap(kUp);
+    Tap(kOk);
+    ASSERT_TRUE(RunUntil([] { return AvgUnit->TitleConfirmState == 2; }, 60));
+    Tap(kRight);  // yes
+    Tap(kOk);
+    EXPECT_TRUE(RunUntil([this] { return OnTitle(); }, 200));
+}
+
+}  // namespace
+}  // namespace flowtest

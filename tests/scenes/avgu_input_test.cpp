@@ -25,6 +25,7 @@ class SceneInput : public SubWinFixture {
     void TearDown() override {
         UserSettings.RightClickType = savedRightClick_;
         host.SetWindows(nullptr);
+        SetSaveDirectory(ZRString());
         SubWinFixture::TearDown();
     }
     // The scene in a state with nothing over it.
@@ -33,6 +34,7 @@ class SceneInput : public SubWinFixture {
         host.HideState = host.BacklogState = host.MenuBarState = 0;
         host.SkipMode = host.AutoMode = host.HoldSkip = false;
         host.ClickPending = 0;
+        host.Running = true;
         host.RecomputeOverlay();
         sound.sounds.clear();
     }
@@ -230,6 +232,8 @@ TEST_F(SceneInput, HoldSkipOnlyWhileBothButtonsOrCtrlAreHeld) {
 }
 
 TEST_F(SceneInput, MessageButtonsAndMenuBarResults) {
+    // Quick save (20) and quick load (21) act, so they are no clicks; the saves stay here.
+    SetSaveDirectory((dir.Game() + "\\").c_str());
     const struct {
         int code;
         uint8_t state;
@@ -238,8 +242,8 @@ TEST_F(SceneInput, MessageButtonsAndMenuBarResults) {
     } cases[] = {
         {16, asClickWait, asClickWait, 1, 0, false}, {17, asClickWait, asClickWait, 0, 0, true},
         {17, asRun, asRun, 0, 0, false},             {19, asClickWait, asClickWait, 0, 1, false},
-        {19, asTimedWait, asTimedWait, 0, 0, false}, {20, asClickWait, asRun, 0, 0, false},
-        {21, asClickWait, asRun, 0, 0, false},       {22, asClickWait, asRun, 0, 0, false},
+        {19, asTimedWait, asTimedWait, 0, 0, false}, {20, asClickWait, asClickWait, 0, 0, false},
+        {21, asClickWait, asClickWait, 0, 0, false},       {22, asClickWait, asRun, 0, 0, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.code);
