@@ -89,6 +89,34 @@ void PaintOpening(int32_t index, uint8_t* bgra, int32_t pitch, int32_t w, int32_
     plat::PaintFrameBars(bgra, pitch, w, h, static_cast<uint32_t>(index));
 }
 
+// The ending: a night sky that turns to dawn while a sun climbs over the hills.
+void PaintEnding(int32_t index, int32_t frames, uint8_t* bgra, int32_t pitch, int32_t w,
+                 int32_t h) {
+    const double t = static_cast<double>(index) / frames;
+    const double sunX = w * 0.5, sunY = h * (0.95 - 0.55 * t), sunR = h * 0.09;
+    for (int32_t y = 0; y < h; ++y) {
+        uint8_t* row = bgra + static_cast<ptrdiff_t>(y) * pitch;
+        const double up = 1.0 - static_cast<double>(y) / h;
+        for (int32_t x = 0; x < w; ++x) {
+            const double hill = h * (0.72 + 0.06 * std::sin(x * 6.0 / w + 1.3));
+            double r, g, b;
+            if (y > hill) {
+                r = 20 + 40 * t, g = 40 + 70 * t, b = 30 + 30 * t;
+            } else {
+                r = 20 + 220 * t * (1 - up * 0.6), g = 20 + 150 * t * (1 - up * 0.3),
+                b = 60 + 120 * t * up;
+                const double d = std::hypot(x - sunX, y - sunY) / sunR;
+                if (d < 1) r = 255, g = 230, b = 150;
+            }
+            row[x * 4 + 0] = static_cast<uint8_t>(std::clamp(b, 0.0, 255.0));
+            row[x * 4 + 1] = static_cast<uint8_t>(std::clamp(g, 0.0, 255.0));
+            row[x * 4 + 2] = static_cast<uint8_t>(std::clamp(r, 0.0, 255.0));
+            row[x * 4 + 3] = 0xFF;
+        }
+    }
+    plat::PaintFrameBars(bgra, pitch, w, h, static_cast<uint32_t>(index));
+}
+
 // A burst that grows and fades: colour in the picture, its strength in the alpha.
 void PaintBurst(int32_t index, int32_t frames, uint8_t* bgra, int32_t pitch, int32_t w, int32_t h) {
     const double radius = (0.2 + 0.8 * index / frames) * h / 2;
@@ -142,6 +170,23 @@ bool WriteDemoMedia(const fs::path& out) {
             o,
             [&](int32_t i, uint8_t* bgra, int32_t pitch) {
                 PaintOpening(i, bgra, pitch, o.width, o.height);
+            },
+            nullptr);
+    });
+    make("Movie/SVED.sfd", [] {
+        plat::MovieWriteOptions o;
+        o.width = 1280;
+        o.height = 720;
+        o.frames = 150;
+        o.bitRate = 6000000;
+        const auto pcm = Tune(5, {60, 55, 57, 53}, 0.3, 1);
+        o.adx = Adx(pcm, false, 0, 0);
+        o.adxRate = kRate;
+        o.adxChannels = 2;
+        return plat::WriteMovie(
+            o,
+            [&](int32_t i, uint8_t* bgra, int32_t pitch) {
+                PaintEnding(i, o.frames, bgra, pitch, o.width, o.height);
             },
             nullptr);
     });

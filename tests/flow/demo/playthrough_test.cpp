@@ -1,0 +1,270 @@
+// The demo played from the first start to the exit, as a player would, on the data mkdemo
+// makes: the title call and the opening movie, the story read to the choice, both battles,
+// a save at a click wait loaded again from the title, the other branch, the ending, the album
+// and the music room the ending opens, and the exit question. Key frames are written to
+// demo_frames/ in the build directory.
+#include <cstring>
+#include <map>
+
+#include "demo_harness.h"
+#include "platform/codepage.h"
+
+namespace flowtest {
+namespace {
+
+class DemoPlay : public DemoHarness {
+  protected:
+    struct Seen {
+        std::set<std::string> scenes;
+        std::vector<int32_t> battles;
+        std::vector<int32_t> outcomes;
+        bool endingMovie = false, novel = false, rain = false, snow = false, threeOnStage = false;
+        bool mask = false, ripple = false;
+        int choices = 0, clicks = 0;
+    };
+
+    // Plays the story from where it stands until the title is back: OK at every click wait,
+    // choice `branch` at the choice, both battles by their keys. `atClick` is called at each
+    // click wait before it is answered and may stop the play by returning false.
+    bool PlayStory(int branch, Seen& s, const std::function<bool(Seen&)>& atClick = {}) {
+        int32_t battleSeen = -1;
+        for (int f = 0; f < 20000; ++f) {
+            if (Finished()) return false;
+            if (OnTitle()) return true;
+            if (InBattle()) {
+                if (battleSeen < 0) {
+                    battleSeen = CurrentState.MovieNo;
+                    s.battles.push_back(battleSeen);
+                    KeyFrame("battle" + std::to_string(battleSeen) + "_start");
+                }
+                const BattleCore& c = BattleUnit->Core();
+                if (c.state == 2 && c.reels[0].state != 0 && s.battles.size() == 1 &&
+                    !frames_.count("reels")) {
+                    frames_["reels"] = 1;
+                    KeyFrame("battle_reels");
+                }
+                BattleStep();
+                continue;
+            }
+            if (battleSeen >= 0 && Mode() == smAdventure) {
+                s.outcomes.push_back(CurrentState.BattleResult);
+                battleSeen = -1;
+            }
+            if (MovieUnit && MovieUnit->IsOpen() && Mode() != smAdventure) {
+                RunFrames(1);
+                continue;
+            }
+            if (!AvgUnit || Mode() != smAdventure) {
+                RunFrames(1);
+                continue;
+            }
+            if (CurrentState.MovieNo == 0 && MovieUnit && MovieUnit->IsPlaying() &&
+                CurrentState.GetSceneName() == ZRString("Battle")) {
+                if (!s.endingMovie) {
+                    RunFrames(60);
+                    KeyFrame("ending_movie");
+                }
+                s.endingMovie = true;
+            }
+            s.scenes.insert(CurrentState.GetSceneName().c_str());
+            if (CurrentState.NovelMode) s.novel = true;
+            if (CurrentState.Weather == 2) s.rain = true;
+            if (CurrentState.Weather == 3) s.snow = true;
+            if (TStageUnit* stage = AvgUnit->Stage) {
+                int on = 0;
+                for (int32_t id : stage->ShownId) on += id >= 1 && id <= 3;
+                if (on == 3 && !s.threeOnStage) {
+                    s.threeOnStage = true;
+                    RunFrames(20);
+                    KeyFrame("three_characters");
+                    continue;
+                }
+                if (SceneState() == asStageMoving) {
+                    if (stage->TransKind == 14 || stage->TransKind == 13) s.mask = true;
+                    if (stage->TransKind == 11 || stage->TransKind == 12) s.ripple = true;
+                }
+            }
+            switch (SceneState()) {
+                case asClickWait:
+                    ++s.clicks;
+                    if (atClick && !atClick(s)) return true;
+                    Tap(kOk);
+                    break;
+                case asChoiceWaiting:
+                    ++s.choices;
+                    RunFrames(16);
+                    KeyFrame("choice");
+                    for (int i = 0; i <= branch; ++i) Tap(kDown);
+                    Tap(kOk);
+                    break;
+                default:
+                    RunFrames(1);
+                    break;
+            }
+        }
+        return false;
+    }
+
+    static std::string Gbk(const char* utf8) {
+        return plat::FromUtf8(utf8, plat::CodePage::Gbk);
+    }
+    static bool PageHas(const char* utf8) {
+        const std::string want = Gbk(utf8);
+        for (int i = 0; i < 16; ++i)
+            if (std::string(CurrentState.GetPageLine(i).c_str()).find(want) != std::string::npos)
+                return true;
+        return false;
+    }
+
+    std::map<std::string, int> frames_;
+};
+
+TEST_F(DemoPlay, FromTheFirstStartToTheExit) {
+    Start(7);
+    // First start: the title call, then the opening movie, then the title with its music.
+    ASSERT_TRUE(RunUntil([] { return TitleMenu && TitleMenu->CallStep >= 0; }, 200));
+    RunFrames(40);
+    KeyFrame("title_call");
+    ASSERT_TRUE(ToTitle());
+    EXPECT_TRUE(sawOpening);
+    RunFrames(30);
+    KeyFrame("title");
+    EXPECT_GT(Colours(), 8u) << "the title picture is on the screen";
+
+    // Start, read into the tour: the first click wait there shows the guide's name line.
+    Tap(kOk);
+    Seen first;
+    struct Mark {
+        uint32_t pc = 0;
+        std::string page;
+        uint32_t corner = 0, window = 0;
+    } mark;
+    ASSERT_TRUE(PlayStory(0, first, [&](Seen& s) {
+        if (CurrentState.GetSceneName() != ZRString("Tour")) return true;
+        if (mark.pc == 0) {
+            // Saved at the tour's first click wait, then read on.
+            RunFrames(5);
+            KeyFrame("tour_first_click");
+            mark.pc = CurrentState.Pc;
+            mark.page = CurrentState.GetPageLine(0).c_str();
+            mark.corner = Seen(40, 40);
+            mark.window = Seen(1200, 700);
+            EXPECT_TRUE(PageHas("小林")) << "%s2 in the name line";
+            EXPECT_TRUE(PageHas("一共3个地方")) << "%v5 in the text";
+            EXPECT_TRUE(SaveGameSlot(1));
+        }
+        if (s.novel && !frames_.count("novel")) {
+            frames_["novel"] = 1;
+            KeyFrame("novel_page");
+        }
+        if (CurrentState.Weather == 3 && !frames_.count("snow")) {
+            frames_["snow"] = 1;
+            RunFrames(20);
+            KeyFrame("snow");
+        }
+        if (CurrentState.Weather == 2 && !frames_.count("rain")) {
+            frames_["rain"] = 1;
+            KeyFrame("rain");
+        }
+        return true;
+    }));
+    EXPECT_EQ(first.scenes, (std::set<std::string>{"Start", "Campus", "Tour", "Battle"}));
+    EXPECT_EQ(first.choices, 1);
+    EXPECT_TRUE(first.threeOnStage);
+    EXPECT_TRUE(first.rain);
+    EXPECT_TRUE(first.snow);
+    EXPECT_TRUE(first.mask);
+    EXPECT_TRUE(first.ripple);
+    EXPECT_TRUE(first.endingMovie);
+    EXPECT_EQ(first.battles, (std::vector<int32_t>{0, 5}));
+    // Battle 0 won by the stop keys, battle 5 lost and the story went on.
+    ASSERT_EQ(first.outcomes.size(), 2u);
+    EXPECT_EQ(first.outcomes[0], 0);
+    EXPECT_NE(first.outcomes[1], 0);
+    ASSERT_NE(mark.pc, 0u);
+
+    // The ending set system flag 63 and the album bits, and wrote them to "SVSys.sav".
+    {
+        const std::string bytes = dir.Read("SVSys.sav");
+        SystemData sys;
+        ReadHistory hist;
+        ASSERT_TRUE(DecodeSystemSave(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
+                                     sys, hist));
+        EXPECT_TRUE(sys.GetFlag(63));
+        EXPECT_TRUE(sys.GetAlbumBit(0));
+        EXPECT_TRUE(sys.GetAlbumBit(1));
+    }
+
+    // Load slot 1 from the title: the same scene, place, page and stage on the screen.
+    ASSERT_TRUE(OnTitle());
+    TSaveMenu::LoadSlot = 1;
+    TTitleMenu::Codes = {2};
+    ASSERT_TRUE(RunUntil([this] { return AvgUnit && Mode() == smAdventure; }));
+    ASSERT_TRUE(RunUntil([this] { return SceneState() == asClickWait; }));
+    RunFrames(5);
+    KeyFrame("tour_loaded");
+    TSaveMenu::LoadSlot = TSaveMenu::kInteractive;
+    EXPECT_EQ(CurrentState.GetSceneName(), ZRString("Tour"));
+    EXPECT_EQ(CurrentState.Pc, mark.pc);
+    EXPECT_EQ(std::string(CurrentState.GetPageLine(0).c_str()), mark.page);
+    EXPECT_EQ(Seen(40, 40), mark.corner);
+    EXPECT_EQ(Seen(1200, 700), mark.window);
+
+    // The other branch this time, to the ending again.
+    Seen second;
+    ASSERT_TRUE(PlayStory(1, second));
+    EXPECT_EQ(second.choices, 1);
+    EXPECT_NE(first.novel, second.novel) << "one branch reads a novel page, the other not";
+    EXPECT_EQ(second.battles.size(), 2u);
+
+    // The album and the music room open from the title now, and close back into it.
+    RunFrames(10);
+    Tap(kDown);
+    Tap(kDown);
+    Tap(kOk);
+    ASSERT_TRUE(RunUntil([] { return AlbumMenu != nullptr; }, 200));
+    RunFrames(40);
+    KeyFrame("album");
+    EXPECT_GT(Colours(), 4u);
+    for (int i = 0; i < 10 && !OnTitle(); ++i) {
+        Tap(kCancel);
+        RunUntil([this] { return OnTitle(); }, 40);
+    }
+    ASSERT_TRUE(OnTitle());
+    Tap(kDown);
+    Tap(kDown);
+    Tap(kDown);
+    Tap(kOk);
+    ASSERT_TRUE(RunUntil([] { return SoundMenu != nullptr; }, 200));
+    RunFrames(40);
+    KeyFrame("music_room");
+    EXPECT_GT(Colours(), 4u);
+    for (int i = 0; i < 10 && !OnTitle(); ++i) {
+        Tap(kCancel);
+        RunUntil([this] { return OnTitle(); }, 40);
+    }
+    ASSERT_TRUE(OnTitle());
+
+    // Exit through the question: the settings file is written.
+    std::filesystem::remove(dir.Host("Solvane.ini"));
+    Tap(kUp);
+    Tap(kOk);
+    ASSERT_TRUE(RunUntil([] { return DlgUnit && DlgUnit->State == 1; }, 60));
+    Tap(kRight);
+    Tap(kOk);
+    EXPECT_TRUE(RunUntil([this] { return Finished(); }, 100));
+    Stop();
+    EXPECT_TRUE(std::filesystem::exists(dir.Host("Solvane.ini")));
+    EXPECT_TRUE(std::filesystem::exists(dir.Host("SV01.sav")));
+
+    // The next start finds the save of this one and loads it.
+    Start(8);
+    ASSERT_TRUE(ToTitle());
+    TSaveMenu::LoadSlot = 1;
+    TTitleMenu::Codes = {2};
+    ASSERT_TRUE(RunUntil([this] { return AvgUnit && SceneState() == asClickWait; }));
+    EXPECT_EQ(CurrentState.Pc, mark.pc);
+}
+
+}  // namespace
+}  // namespace flowtest
