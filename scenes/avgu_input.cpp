@@ -139,8 +139,7 @@ void TAvgUnit::Click() {
         return;
     }
     if (OverlayLevel != 0 || !Running) return;
-    if (SceneState != asChoiceWaiting && SceneState != asExSelWaiting &&
-        (SkipMode || AutoMode)) {
+    if (SceneState != asChoiceWaiting && SceneState != asExSelWaiting && (SkipMode || AutoMode)) {
         SkipMode = AutoMode = false;
         RefreshModeLooks();
     }
@@ -155,10 +154,18 @@ void TAvgUnit::RightClick() {
     if (OverlayLevel >= 2) return;
     bool done;
     switch (UserSettings.RightClickType) {
-        case 1: done = HideWindows(); break;
-        case 2: done = OpenConfigMenu(); break;
-        case 3: done = OpenSaveMenu(0); break;
-        case 4: done = OpenSaveMenu(1); break;
+        case 1:
+            done = HideWindows();
+            break;
+        case 2:
+            done = OpenConfigMenu();
+            break;
+        case 3:
+            done = OpenSaveMenu(0);
+            break;
+        case 4:
+            done = OpenSaveMenu(1);
+            break;
         default:
             done = OpenMenuBar(-1);
             if (!done) {
@@ -199,9 +206,13 @@ bool MouseCode(TAvgUnit& host, int code) {
 
 }  // namespace
 
-bool TAvgUnit::StageCode(int code) { return MouseCode(*this, code); }
+bool TAvgUnit::StageCode(int code) {
+    return MouseCode(*this, code);
+}
 
-bool TAvgUnit::NovelCode(int code) { return MouseCode(*this, code); }
+bool TAvgUnit::NovelCode(int code) {
+    return MouseCode(*this, code);
+}
 
 bool TAvgUnit::MesCode(int code) {
     if (MouseCode(*this, code)) return true;
@@ -394,15 +405,20 @@ void TAvgUnit::CarryOutMenuResult(int32_t result) {
             SkipMode = false;
             RefreshModeLooks();
             break;
-        case 3: HideWindows(); break;
-        case 4: OpenBacklog(); break;
+        case 3:
+            HideWindows();
+            break;
+        case 4:
+            OpenBacklog();
+            break;
         case 5:
         case 6:
         case 100:
         case 101:
             if (OpenMenu) OpenMenu(result);
             break;
-        default: break;
+        default:
+            break;
     }
 }
 
@@ -422,8 +438,18 @@ void TAvgUnit::BindWindowCallbacks() {
 
 // ---- The in-game menus, not built yet: opening any of them does not happen ----
 
-bool TAvgUnit::OpenConfigMenu() { return false; }
-bool TAvgUnit::OpenSaveMenu(int32_t mode) { return (void)mode, false; }
-bool TAvgUnit::QuickSave() { return false; }
-bool TAvgUnit::QuickLoad() { return false; }
-bool TAvgUnit::AskReturnToTitle() { return false; }
+bool TAvgUnit::OpenConfigMenu() {
+    return false;
+}
+bool TAvgUnit::OpenSaveMenu(int32_t mode) {
+    return (void)mode, false;
+}
+bool TAvgUnit::QuickSave() {
+    return false;
+}
+bool TAvgUnit::QuickLoad() {
+    return false;
+}
+bool TAvgUnit::AskReturnToTitle() {
+    return false;
+}
