@@ -14,7 +14,7 @@ namespace {
 
 class DemoPlay : public DemoHarness {
   protected:
-    struct Seen {
+    struct Trip {
         std::set<std::string> scenes;
         std::vector<int32_t> battles;
         std::vector<int32_t> outcomes;
@@ -26,7 +26,7 @@ class DemoPlay : public DemoHarness {
     // Plays the story from where it stands until the title is back: OK at every click wait,
     // choice `branch` at the choice, both battles by their keys. `atClick` is called at each
     // click wait before it is answered and may stop the play by returning false.
-    bool PlayStory(int branch, Seen& s, const std::function<bool(Seen&)>& atClick = {}) {
+    bool PlayStory(int branch, Trip& s, const std::function<bool(Trip&)>& atClick = {}) {
         int32_t battleSeen = -1;
         for (int f = 0; f < 20000; ++f) {
             if (Finished()) return false;
@@ -133,13 +133,13 @@ TEST_F(DemoPlay, FromTheFirstStartToTheExit) {
 
     // Start, read into the tour: the first click wait there shows the guide's name line.
     Tap(kOk);
-    Seen first;
+    Trip first;
     struct Mark {
         uint32_t pc = 0;
         std::string page;
         uint32_t corner = 0, window = 0;
     } mark;
-    ASSERT_TRUE(PlayStory(0, first, [&](Seen& s) {
+    ASSERT_TRUE(PlayStory(0, first, [&](Trip& s) {
         if (CurrentState.GetSceneName() != ZRString("Tour")) return true;
         if (mark.pc == 0) {
             // Saved at the tour's first click wait, then read on.
@@ -211,7 +211,7 @@ TEST_F(DemoPlay, FromTheFirstStartToTheExit) {
     EXPECT_EQ(Seen(1200, 700), mark.window);
 
     // The other branch this time, to the ending again.
-    Seen second;
+    Trip second;
     ASSERT_TRUE(PlayStory(1, second));
     EXPECT_EQ(second.choices, 1);
     EXPECT_NE(first.novel, second.novel) << "one branch reads a novel page, the other not";
