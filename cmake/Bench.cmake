@@ -35,3 +35,9 @@ function(zr_bench_extra_scenes_textwin target)
   pkg_check_modules(ZRBENCH_FT REQUIRED IMPORTED_TARGET freetype2 fontconfig)
   target_link_libraries(${target} PRIVATE PkgConfig::ZRBENCH_FT)
 endfunction()
+
+# The save menu's records and a slot save are measured beside zlib.
+function(zr_bench_extra_flow_savemenu target)
+  find_package(ZLIB REQUIRED)
+  target_link_libraries(${target} PRIVATE ZLIB::ZLIB)
+endfunction()

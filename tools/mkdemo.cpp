@@ -241,6 +241,10 @@ bool WriteFlowData(const fs::path& stage, const fs::path& out,
 // The text windows' pictures (mkdemo_windows.cpp).
 bool WriteWindowPictures(const fs::path& stage);
 
+// The menus' pictures and the title call's voices (mkdemo_menus.cpp).
+bool WriteMenuPictures(const fs::path& stage,
+                       bool (*writeOgg)(const fs::path&, double, double, double, bool));
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: mkdemo OUTDIR\n");
@@ -275,6 +279,7 @@ int main(int argc, char** argv) {
     ok = ok && WriteStorySounds(out, WriteOgg);
     ok = ok && WriteFlowData(stage, out, WriteOgg);
     ok = ok && WriteWindowPictures(stage);
+    ok = ok && WriteMenuPictures(stage, WriteOgg);
     if (!ok) {
         std::fprintf(stderr, "mkdemo: writing the demo files failed\n");
         return 1;

@@ -11,6 +11,7 @@
 #include "game/gamef.h"
 #include "scenes/avgu.h"
 #include "scenes/avgu_audio.h"
+#include "subwin_fixture.h"
 
 namespace {
 
@@ -50,6 +51,13 @@ struct Windows : AvgWindows {
 class AvgHost : public testing::Test {
   protected:
     void SetUp() override {
+        // The text windows make their pictures through the memory manager, in 32 bits.
+        savedDepth_ = WorkBitDepth;
+        WorkBitDepth = bd32;
+        if (!MemMan) {
+            MemMan = new ZRMemMan();
+            ownMemMan_ = true;
+        }
         ScriptFileMan = &rig.files;
         GameFileMan = &rig.files;
         UserSettings = UserConfig();
@@ -62,10 +70,20 @@ class AvgHost : public testing::Test {
         unit.Release();
         ScriptFileMan = nullptr;
         GameFileMan = nullptr;
+        if (ownMemMan_) {
+            delete MemMan;
+            MemMan = nullptr;
+        }
+        WorkBitDepth = savedDepth_;
     }
+    ZRBitDepth savedDepth_ = bd32;
+    bool ownMemMan_ = false;
     void Build(const std::string& body) {
         rig.Build({OneLabel(body)});
         rig.dir.Write("SpeakTbl.csv", "name,#id,#speaker,!\r\n");
+        // The text windows load their pictures when the scene is set up.
+        for (const subwin_test::PictureSpec& p : subwin_test::Pictures())
+            subwin_test::WritePicture(rig.dir.Host(p.name), p.w, p.h, p.rgb, p.rgb != 0);
         ASSERT_TRUE(unit.Setup(&rig.files));
     }
     void Frames(int n) {
@@ -98,7 +116,7 @@ TEST_F(AvgHost, ResumesByWaitKind) {
     Frames(1);
     EXPECT_EQ(unit.GetSceneState(), asChoiceWaiting);
     const GameState atChoice = St();
-    unit.Click();  // takes choice 1
+    unit.WindowCallback(5);  // the window reports choice 1 taken
     Frames(1);
     EXPECT_EQ(system.ended, std::vector<int32_t>{1});
     EXPECT_FALSE(unit.IsRunning());
@@ -180,9 +198,9 @@ TEST_F(AvgHost, WaitsEndOnTheirFrames) {
     }
     ASSERT_EQ(unit.GetSceneState(), asClickWait);
     UserSettings.AutoSkipWait = 0;
-    unit.AutoMode = true;
     unit.Click();  // into the second click wait, counted from 0 ms
     ASSERT_EQ(unit.GetSceneState(), asRun);
+    unit.AutoMode = true;  // after the click, which leaves auto mode
     Frames(1);
     ASSERT_EQ(unit.GetSceneState(), asClickWait);
     audio.voicePlaying = true;
