@@ -41,3 +41,10 @@ function(zr_bench_extra_flow_savemenu target)
   find_package(ZLIB REQUIRED)
   target_link_libraries(${target} PRIVATE ZLIB::ZLIB)
 endfunction()
+
+# The whole game in lock step runs on the flow tests' harness, which assembles its scripts.
+function(zr_bench_extra_flow_game target)
+  find_package(GTest REQUIRED)
+  target_link_libraries(${target} PRIVATE nyscriptlib GTest::gtest)
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+endfunction()

@@ -249,7 +249,8 @@ void TAvgUnit::Frame(int ticks) {
     }
     if (OverlayLevel != 0) {
         OverlayFrame(ticks);
-        return;
+        // An overlay that has just closed lets the scene go on in the same frame.
+        if (OverlayLevel != 0 || !Running) return;
     }
     StateFrame(ticks, frameSkipping);
 }
@@ -395,8 +396,8 @@ void TAvgUnit::ExSelCallback(int code) {
     ClickPending = 0;
     if (ExSel) ExSel->Hide(false);
     if (State().TextWindowShown) windows_->Show(State().NovelMode != 0, true, true);
-    const bool moving = stage_->IsBusy() || windows_->IsMoving(false) ||
-                        windows_->IsMoving(true) || (ExSel && ExSel->IsMoving());
+    const bool moving = stage_->IsBusy() || windows_->IsMoving(false) || windows_->IsMoving(true) ||
+                        (ExSel && ExSel->IsMoving());
     if (moving) {
         system_->ResetFrameClock();
         SetSceneState(asExSelClosing);

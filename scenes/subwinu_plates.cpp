@@ -34,8 +34,7 @@ void TSubWinUnit::PlatePlace(bool date, const Slide& s, int step) {
         p->SetOffsetX(1280 - w * step / kPlateSlide);
     }
     p->SetOffsetY(-h * (kPlateSlide - step) / kPlateSlide);
-    (void)s;
-    if (p->GetParent()) p->GetParent()->SetModify();
+    (void)s;  // moving the panel marks where it was and where it is
 }
 
 void TSubWinUnit::DatePlateShow(bool instant) {
@@ -243,7 +242,6 @@ bool TSubWinUnit::PlaceFrame(int32_t ticks, bool skipping) {
         PlaceWin->SetOffsetX(kCardY - (w + kCardY) * (kCardSlide - c) / kCardSlide);
         if (place_.counter <= 0) PlaceCardFree();
     }
-    if (PlaceWin->GetParent()) PlaceWin->GetParent()->SetModify();
     return PlaceIsMoving();
 }
 
@@ -274,7 +272,7 @@ void TSubWinUnit::MenuSetCursor(int i) {
     if (cursor >= 0) light->SetOffsetY(cursor * 50 + top);
     Vis(light, cursor >= 0);
     Vis(menuSub_ ? MenuLight : SMenuLight, false);
-    if (MenuWin) MenuWin->SetModify();
+    // The light and the buttons mark their own areas as they change.
 }
 
 void TSubWinUnit::MenuOpenSystem(bool instant) {
@@ -329,7 +327,9 @@ void TSubWinUnit::MenuSwitch(uint8_t toSub) {
 bool TSubWinUnit::MenuFrame(int32_t ticks, bool skipping) {
     (void)ticks, (void)skipping;
     if (!setup_ || menuState_ == swRest) return false;
-    MenuWin->SetModify();
+    // Only the bases change their opacity.
+    MenuBase->SetModify();
+    SMenuBase->SetModify();
     if (++menuCounter_ < kMenuFrames) return true;
     menuCounter_ = kMenuFrames;
     const uint8_t was = menuState_;

@@ -234,10 +234,10 @@ bool TSubWinUnit::SelFrame(int32_t ticks, bool skipping) {
     if (sel_.state == swAppear) {
         // The choices always take their full time to appear.
         if (--sel_.counter <= 0) sel_.state = swRest, sel_.counter = 0;
-        SelWin->SetModify();
+        for (TNySButton* b : SelBase) b->SetModify();
     } else if (sel_.state == swDisappear) {
         sel_.counter = skipping ? 0 : sel_.counter - 1;
-        SelWin->SetModify();
+        for (TNySButton* b : SelBase) b->SetModify();
         if (sel_.counter <= 0) {
             sel_.state = swRest, sel_.counter = 0;
             Vis(SelWin, false);

@@ -17,6 +17,11 @@ const std::string kClickScene = R"(
 
 class Flow : public FlowHarness {
   protected:
+    // Two choices stand at y 140 and 240; the window fades in over 15 frames first.
+    void TakeFirstChoice() {
+        RunFrames(16);
+        Click(640, 180);
+    }
     // Nothing of a play-through is left: no screen module, no layer above the window's root.
     void ExpectNothingLeft() {
         EXPECT_EQ(AvgUnit, nullptr);
@@ -242,14 +247,7 @@ TEST_F(Flow, SavesResumeWhereTheyWereMade) {
     ASSERT_TRUE(RunUntil([this] { return SceneState() == asChoiceWaiting; }));
     const uint32_t choicePc = CurrentState.Pc;
     ASSERT_TRUE(SaveGameSlot(2));
-    // The first choice by the keys: down puts the cursor on it, button 0 takes it.
-    auto takeFirstChoice = [this] {
-        RunFrames(10);
-        Press(Key{0xD0, 0x28});
-        RunFrames(1);
-        Press(kOk);
-    };
-    takeFirstChoice();
+    TakeFirstChoice();
     ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
     EXPECT_EQ(CurrentState.GetResult(), 0);  // the first choice was taken
 
@@ -275,7 +273,7 @@ TEST_F(Flow, SavesResumeWhereTheyWereMade) {
             ASSERT_TRUE(RunUntil([this] { return SceneState() == asChoiceWaiting; }));
         }
         CurrentState.SetResult(7);
-        takeFirstChoice();
+        TakeFirstChoice();
         ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
         EXPECT_EQ(CurrentState.GetResult(), 0);
     }
@@ -296,8 +294,10 @@ TEST_F(Flow, LoadInsideTheSceneResumesTheLoadedGame) {
     ASSERT_TRUE(SaveGameSlot(4));
     ASSERT_TRUE(LoadGameSlot(4));
     AvgUnit->EndScene(4);
-    ASSERT_TRUE(RunUntil([this] { return Mode() == smAdventure && SceneState() == asClickWait &&
-                                         CurrentState.GetPageLine(0) == ZRString("Other"); }));
+    ASSERT_TRUE(RunUntil([this] {
+        return Mode() == smAdventure && SceneState() == asClickWait &&
+               CurrentState.GetPageLine(0) == ZRString("Other");
+    }));
     Click();
     ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
 }
@@ -308,8 +308,9 @@ TEST_F(Flow, CloseButtonDuringEveryWait) {
     enum Where { Title, SceneWait, Battle, Movie };
     for (Where w : {Title, SceneWait, Battle, Movie}) {
         SCOPED_TRACE(w);
-        WriteGame({Scene(0, "GameStart", "    TextShow\n    Text \"x\"\n    KeyWait\n"
-                                         "    GoBattle 3\n    KeyWait\n    EXIT")});
+        WriteGame({Scene(0, "GameStart",
+                         "    TextShow\n    Text \"x\"\n    KeyWait\n"
+                         "    GoBattle 3\n    KeyWait\n    EXIT")});
         TMovieUnit::PlayFrames = w == Movie ? 1000 : -1;
         TMovieUnit::Opened.clear();
         Start();

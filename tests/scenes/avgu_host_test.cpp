@@ -51,16 +51,13 @@ struct Windows : AvgWindows {
 class AvgHost : public testing::Test {
   protected:
     void SetUp() override {
-        // The text windows make their pictures through the memory manager, in 32 bits.
-        savedDepth_ = WorkBitDepth;
-        WorkBitDepth = bd32;
-        if (!MemMan) {
-            MemMan = new ZRMemMan();
-            ownMemMan_ = true;
-        }
         ScriptFileMan = &rig.files;
         GameFileMan = &rig.files;
         UserSettings = UserConfig();
+        // The windows' pictures are made through the memory manager.
+        if (!MemMan) MemMan = new ZRMemMan(), ownMemMan_ = true;
+        savedDepth_ = WorkBitDepth;
+        WorkBitDepth = bd32;
         unit.SetAudio(&audio);
         unit.SetSystem(&system);
         unit.SetWindows(&windows);
@@ -70,20 +67,17 @@ class AvgHost : public testing::Test {
         unit.Release();
         ScriptFileMan = nullptr;
         GameFileMan = nullptr;
-        if (ownMemMan_) {
-            delete MemMan;
-            MemMan = nullptr;
-        }
+        if (ownMemMan_) delete MemMan, MemMan = nullptr;
         WorkBitDepth = savedDepth_;
     }
-    ZRBitDepth savedDepth_ = bd32;
     bool ownMemMan_ = false;
+    ZRBitDepth savedDepth_ = bdNone;
     void Build(const std::string& body) {
         rig.Build({OneLabel(body)});
         rig.dir.Write("SpeakTbl.csv", "name,#id,#speaker,!\r\n");
-        // The text windows load their pictures when the scene is set up.
+        // The text windows set up over their pictures.
         for (const subwin_test::PictureSpec& p : subwin_test::Pictures())
-            subwin_test::WritePicture(rig.dir.Host(p.name), p.w, p.h, p.rgb, p.rgb != 0);
+            subwin_test::WritePicture(rig.dir.Host(p.name), p.w, p.h, p.rgb);
         ASSERT_TRUE(unit.Setup(&rig.files));
     }
     void Frames(int n) {
@@ -116,7 +110,7 @@ TEST_F(AvgHost, ResumesByWaitKind) {
     Frames(1);
     EXPECT_EQ(unit.GetSceneState(), asChoiceWaiting);
     const GameState atChoice = St();
-    unit.WindowCallback(5);  // the window reports choice 1 taken
+    unit.SelCode(5);  // the choice window reports choice 1 taken
     Frames(1);
     EXPECT_EQ(system.ended, std::vector<int32_t>{1});
     EXPECT_FALSE(unit.IsRunning());
@@ -200,7 +194,7 @@ TEST_F(AvgHost, WaitsEndOnTheirFrames) {
     UserSettings.AutoSkipWait = 0;
     unit.Click();  // into the second click wait, counted from 0 ms
     ASSERT_EQ(unit.GetSceneState(), asRun);
-    unit.AutoMode = true;  // after the click, which leaves auto mode
+    unit.AutoMode = true;  // a click turns auto mode off; the wait ahead runs with it on
     Frames(1);
     ASSERT_EQ(unit.GetSceneState(), asClickWait);
     audio.voicePlaying = true;
@@ -222,9 +216,9 @@ TEST_F(AvgHost, StatesSetPermissionsAndCursor) {
         bool waitMenus, menus;
         int32_t cursor;
     } cases[] = {
-        {asRun, false, false, false, -1},           {asClickWait, false, true, true, -1},
-        {asClickWait, true, true, true, 0},         {asChoiceWaiting, false, true, true, 0},
-        {asExSelWaiting, false, false, true, 0},    {asTimedWait, true, false, false, 0},
+        {asRun, false, false, false, -1},        {asClickWait, false, true, true, -1},
+        {asClickWait, true, true, true, 0},      {asChoiceWaiting, false, true, true, 0},
+        {asExSelWaiting, false, false, true, 0}, {asTimedWait, true, false, false, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(int(c.state));
@@ -276,8 +270,8 @@ TEST(AvgVoices, NamesAndPacks) {
     } cases[] = {
         {12345678, true, "12345678", 12},
         {5, true, "00000005", 0},
-        {6, false, "", 0},            // not in its pack
-        {99000001, false, "", 0},     // no such pack: the open one stays
+        {6, false, "", 0},         // not in its pack
+        {99000001, false, "", 0},  // no such pack: the open one stays
         {12000000, false, "", 12},
     };
     AvgFormAudio audio;
