@@ -30,6 +30,12 @@ function(zr_bench_extra_game_thumbnail target)
   target_link_libraries(${target} PRIVATE PkgConfig::ZRBENCH_SWSCALE)
 endfunction()
 
+# The save menu's records and a slot save are measured beside zlib.
+function(zr_bench_extra_flow_savemenu target)
+  find_package(ZLIB REQUIRED)
+  target_link_libraries(${target} PRIVATE ZLIB::ZLIB)
+endfunction()
+
 # The whole game in lock step runs on the flow tests' harness, which assembles its scripts.
 function(zr_bench_extra_flow_game target)
   find_package(GTest REQUIRED)

@@ -250,6 +250,9 @@ bool WriteWindowPictures(const fs::path& stage);
 // The album's and the music room's pictures, tables, event pictures and tracks
 // (mkdemo_album.cpp).
 bool WriteAlbumData(const fs::path& stage, const fs::path& out);
+// The menus' pictures and the title call's voices (mkdemo_menus.cpp).
+bool WriteMenuPictures(const fs::path& stage,
+                       bool (*writeOgg)(const fs::path&, double, double, double, bool));
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -288,6 +291,7 @@ int main(int argc, char** argv) {
     ok = ok && WriteStageData(stage, out);
     ok = ok && WriteBattleData(stage, out, WriteOgg);
     ok = ok && WriteAlbumData(stage, out);
+    ok = ok && WriteMenuPictures(stage, WriteOgg);
     if (!ok) {
         std::fprintf(stderr, "mkdemo: writing the demo files failed\n");
         return 1;

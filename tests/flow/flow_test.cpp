@@ -247,14 +247,7 @@ TEST_F(Flow, SavesResumeWhereTheyWereMade) {
     ASSERT_TRUE(RunUntil([this] { return SceneState() == asChoiceWaiting; }));
     const uint32_t choicePc = CurrentState.Pc;
     ASSERT_TRUE(SaveGameSlot(2));
-    // The first choice by the keys: down puts the cursor on it, button 0 takes it.
-    auto takeFirstChoice = [this] {
-        RunFrames(10);
-        Press(Key{0xD0, 0x28});
-        RunFrames(1);
-        Press(kOk);
-    };
-    takeFirstChoice();
+    TakeFirstChoice();
     ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
     EXPECT_EQ(CurrentState.GetResult(), 0);  // the first choice was taken
 
@@ -280,7 +273,7 @@ TEST_F(Flow, SavesResumeWhereTheyWereMade) {
             ASSERT_TRUE(RunUntil([this] { return SceneState() == asChoiceWaiting; }));
         }
         CurrentState.SetResult(7);
-        takeFirstChoice();
+        TakeFirstChoice();
         ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
         EXPECT_EQ(CurrentState.GetResult(), 0);
     }

@@ -1,0 +1,229 @@
+// The menus' pictures: the title with its six buttons and its three call pictures, the
+// confirmation dialog, the configuration screen and the save and load screen. Shapes are
+// drawn here; captions are GBK text drawn with the game's own text renderer. Also the title
+// call's voices.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "foundation/zrstream.h"
+#include "media/zrpng.h"
+#include "platform/codepage.h"
+#include "platform/textrender.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Picture {
+    int w, h;
+    std::vector<uint32_t> px;  // 0xAARRGGBB
+    Picture(int w_, int h_, uint32_t fill = 0) : w(w_), h(h_), px(size_t(w_) * h_, fill) {}
+    void Box(int x0, int y0, int x1, int y1, uint32_t argb) {
+        for (int y = std::max(y0, 0); y < std::min(y1, h); ++y)
+            for (int x = std::max(x0, 0); x < std::min(x1, w); ++x) px[size_t(y) * w + x] = argb;
+    }
+    void Frame(int x0, int y0, int x1, int y1, int t, uint32_t argb) {
+        Box(x0, y0, x1, y0 + t, argb), Box(x0, y1 - t, x1, y1, argb);
+        Box(x0, y0, x0 + t, y1, argb), Box(x1 - t, y0, x1, y1, argb);
+    }
+    void Gradient(uint32_t top, uint32_t bottom) {
+        for (int y = 0; y < h; ++y) {
+            auto ch = [&](int s) {
+                const int a = (top >> s) & 0xFF, b = (bottom >> s) & 0xFF;
+                return uint32_t(a + (b - a) * y / std::max(h - 1, 1)) << s;
+            };
+            Box(0, y, w, y + 1, 0xFF000000u | ch(16) | ch(8) | ch(0));
+        }
+    }
+    // Text of the given height in GBK, blended in its colour through the renderer's coverage.
+    void Text(int x, int y, int height, const char* utf8, uint32_t rgb) {
+        plat::FontSpec spec;
+        spec.charset = 134;
+        spec.face = plat::GbkText("黑体");
+        spec.height = -height;
+        spec.pitch = 2;
+        spec.quality = 4;
+        plat::RasterFont* font = plat::CreateRasterFont(spec);
+        if (!font) return;
+        std::vector<uint8_t> cover(size_t(w) * h, 0);
+        plat::DrawSurface s;
+        s.pixels = cover.data();
+        s.pitch = w;
+        s.width = w;
+        s.height = h;
+        s.kind = plat::SurfaceKind::Grey8;
+        s.font = font;
+        s.text_colour = 0xFFFFFF;
+        plat::DrawText(s, x, y, plat::GbkText(utf8));
+        plat::DeleteRasterFont(font);
+        for (size_t i = 0; i < cover.size(); ++i) {
+            const uint32_t a = cover[i];
+            if (a == 0) continue;
+            const uint32_t old = px[i];
+            auto mix = [&](int s2) {
+                const uint32_t o = (old >> s2) & 0xFF, n = (rgb >> s2) & 0xFF;
+                return ((o * (255 - a) + n * a) / 255) << s2;
+            };
+            px[i] = std::max(old >> 24, a) << 24 | mix(16) | mix(8) | mix(0);
+        }
+    }
+    void Centred(int y, int height, const char* utf8, uint32_t rgb) {
+        const int chars = int(plat::GbkText(utf8).size()) / 2;
+        Text((w - chars * height) / 2, y, height, utf8, rgb);
+    }
+};
+
+bool Save(const fs::path& path, const Picture& p) {
+    std::vector<unsigned char> colour(size_t(p.w) * p.h * 3), alpha(size_t(p.w) * p.h);
+    for (size_t i = 0; i < p.px.size(); ++i) {
+        colour[i * 3] = p.px[i] & 0xFF;
+        colour[i * 3 + 1] = (p.px[i] >> 8) & 0xFF;
+        colour[i * 3 + 2] = (p.px[i] >> 16) & 0xFF;
+        alpha[i] = p.px[i] >> 24;
+    }
+    ZRFileStream out(path.string().c_str(), zrfmCreate);
+    return out.IsOpen() && SavePng(&out, colour.data(), alpha.data(), p.w, p.h, pf24_888);
+}
+
+// Two stacked looks of a button: normal, then highlighted.
+Picture Button(int w, int h, const char* label, int textHeight) {
+    Picture p(w, h * 2);
+    for (int b = 0; b < 2; ++b) {
+        p.Box(0, b * h, w, (b + 1) * h, b ? 0xF04878B8 : 0xC0283C64);
+        p.Frame(0, b * h, w, (b + 1) * h, 2, b ? 0xFFC0E0FF : 0xFF6080B0);
+        const int chars = int(plat::GbkText(label).size()) / 2;
+        p.Text((w - chars * textHeight) / 2, b * h + (h - textHeight) / 2, textHeight, label,
+               b ? 0xFFFFFF : 0xD0D0D0);
+    }
+    return p;
+}
+
+// A soft light: bright in its middle, fading to its edges (drawn additively).
+Picture Light(int w, int h, uint32_t rgb) {
+    Picture p(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const double dx = std::abs(x - w / 2.0) / (w / 2.0), dy = std::abs(y - h / 2.0) / (h / 2.0);
+            const double v = std::max(0.0, 1.0 - std::max(dx * dx, dy));
+            const uint32_t k = uint32_t(v * 255);
+            auto ch = [&](int s) { return (((rgb >> s) & 0xFF) * k / 255) << s; };
+            p.px[size_t(y) * w + x] = 0xFF000000u | ch(16) | ch(8) | ch(0);
+        }
+    return p;
+}
+
+Picture Screen(uint32_t top, uint32_t bottom, const char* heading) {
+    Picture p(1280, 720);
+    p.Gradient(top, bottom);
+    if (heading) p.Text(80, 60, 48, heading, 0xFFFFFF);
+    return p;
+}
+
+}  // namespace
+
+bool WriteMenuPictures(const fs::path& stage,
+                       bool (*writeOgg)(const fs::path&, double, double, double, bool)) {
+    bool ok = true;
+    auto put = [&](const char* name, const Picture& p) { ok = ok && Save(stage / name, p); };
+
+    Picture title = Screen(0xFF102048, 0xFF402060, nullptr);
+    title.Centred(150, 72, "星之轨迹", 0xFFF0C0);
+    put("TitleBack.png", title);
+    const struct {
+        const char* file;
+        const char* label;
+    } buttons[6] = {{"TitleStart.png", "开始游戏"}, {"TitleLoad.png", "读取进度"},
+                    {"TitleAlbum.png", "鉴赏画廊"}, {"TitleSound.png", "音乐欣赏"},
+                    {"TitleOption.png", "环境设定"}, {"TitleExit.png", "结束游戏"}};
+    for (const auto& b : buttons) put(b.file, Button(308, 48, b.label, 28));
+    const char* calls[3] = {"第一章", "第二章", "第三章"};
+    const uint32_t tints[3][2] = {
+        {0xFF000000, 0xFF203060}, {0xFF000000, 0xFF602030}, {0xFF000000, 0xFF206040}};
+    for (int i = 0; i < 3; ++i) {
+        Picture call(1280, 720);
+        call.Gradient(tints[i][0], tints[i][1]);
+        call.Centred(320, 64, calls[i], 0xFFFFFF);
+        put(("TitleCall0" + std::to_string(i + 1) + ".png").c_str(), call);
+    }
+
+    const struct {
+        const char* file;
+        const char* question;
+    } bases[3] = {{"CfmBaseExit.png", "要结束游戏吗？"},
+                  {"CfmBaseSave.png", "要覆盖这个存档吗？"},
+                  {"CfmBaseTitle.png", "要返回标题画面吗？"}};
+    for (const auto& b : bases) {
+        Picture base(558, 329, 0xE0182038);
+        base.Frame(0, 0, 558, 329, 3, 0xFF8090C0);
+        base.Centred(80, 32, b.question, 0xFFFFFF);
+        put(b.file, base);
+    }
+    put("CfmYes.png", Button(247, 56, "是", 32));
+    put("CfmNo.png", Button(247, 56, "否", 32));
+    put("CfmLight.png", Light(247, 56, 0x405080));
+
+    Picture config = Screen(0xFF183018, 0xFF304830, "环境设定");
+    const char* rows[5] = {"音乐音量", "语音音量", "音效音量", "文字速度", "画面模式"};
+    for (int r = 0; r < 5; ++r) {
+        config.Text(380, 202 + 70 * r + 12, 28, rows[r], 0xFFFFFF);
+        if (r < 4) config.Box(642, 202 + 70 * r + 22, 642 + 201, 202 + 70 * r + 26, 0xFFA0C0A0);
+    }
+    config.Text(540, 552 + 10, 28, "恢复默认", 0xFFFFFF);
+    put("CfgBack.png", config);
+    const char* baseFiles[5] = {"CfgBaseBGM.png", "CfgBaseVoice.png", "CfgBaseSE.png",
+                                "CfgBaseText.png", "CfgBaseScreen.png"};
+    for (const char* f : baseFiles) {
+        Picture base(560, 56, 0x60406040);
+        base.Frame(0, 0, 560, 56, 2, 0xFFA0E0A0);
+        put(f, base);
+    }
+    Picture reset(240, 56, 0x60406040);
+    reset.Frame(0, 0, 240, 56, 2, 0xFFA0E0A0);
+    put("CfgBaseReset.png", reset);
+    Picture knob(18, 76);
+    knob.Box(0, 0, 18, 38, 0xFFC0C0C0);
+    knob.Box(0, 38, 18, 76, 0xFFFFF0A0);
+    put("CfgBar.png", knob);
+    const struct {
+        const char* file;
+        const char* label;
+        bool lit;
+    } onOff[4] = {{"CfgBtnOnD.png", "全屏", false}, {"CfgBtnOnL.png", "全屏", true},
+                  {"CfgBtnOffD.png", "窗口", false}, {"CfgBtnOffL.png", "窗口", true}};
+    for (const auto& b : onOff) {
+        Picture p(110, 44, b.lit ? 0xF04878B8 : 0xC0283C64);
+        p.Frame(0, 0, 110, 44, 2, 0xFFC0E0FF);
+        p.Centred(8, 28, b.label, 0xFFFFFF);
+        put(b.file, p);
+    }
+    put("CfgLight.png", Light(574, 72, 0x305030));
+    put("CfgLightS.png", Light(256, 68, 0x305030));
+    put("CmBtnBack.png", Button(140, 48, "返回", 28));
+
+    put("SaveBG_S.png", Screen(0xFF301818, 0xFF503028, "保存进度"));
+    put("SaveBG_L.png", Screen(0xFF181830, 0xFF283050, "读取进度"));
+    Picture tn(189, 115 * 6);
+    for (int f = 0; f < 6; ++f)
+        tn.Frame(0, 115 * f, 189, 115 * (f + 1), 3 + f % 3, 0xFF6070A0 + uint32_t(f) * 0x101008);
+    put("CmTNLight.png", tn);
+    Picture fresh(48, 22, 0xFFD04020);
+    fresh.Text(4, 1, 20, "新", 0xFFFFFF);
+    put("SaveNew.png", fresh);
+    const char* pages[3] = {"一", "二", "三"};
+    for (int i = 0; i < 3; ++i) {
+        Picture page(48, 40, 0xC0283C64);
+        page.Frame(0, 0, 48, 40, 2, 0xFF6080B0);
+        page.Centred(6, 28, pages[i], 0xFFFFFF);
+        put(("CmPage" + std::to_string(i + 1) + ".png").c_str(), page);
+    }
+
+    ok = ok && writeOgg(stage / "TitleVoice01H.ogg", 700, 880, 0.6, false) &&
+         writeOgg(stage / "TitleVoice01A.ogg", 560, 700, 0.6, false) &&
+         writeOgg(stage / "TitleVoice02H.ogg", 880, 660, 0.6, false) &&
+         writeOgg(stage / "TitleVoice02A.ogg", 700, 520, 0.6, false);
+    return ok;
+}
