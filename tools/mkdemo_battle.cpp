@@ -311,7 +311,9 @@ bool WriteBattleData(const fs::path& stage, const fs::path& out,
             }
     {
         Canvas digits(48, 108 * 10, 0, 0);
-        for (int d = 0; d < 10; ++d) Digit(digits, 4, d * 108 + 8, 40, 92, d, 0xFFE040);
+        // A digit comes to rest 18 rows down its 108-row cell: drawn in the top 86 rows it stays
+        // whole.
+        for (int d = 0; d < 10; ++d) Digit(digits, 4, d * 108 + 2, 40, 84, d, 0xFFE040);
         png("BtlDmgNum.png", digits);
     }
     {
