@@ -62,7 +62,9 @@ TNyRGBPanel* TBattleUnit::Panel(TNyRGBPanel* parent, int x, int y, int w, int h)
 }
 
 void TBattleUnit::LoadPicture(TNyRGBPanel* panel, const char* name) {
-    // A missing picture leaves its panel empty; the battle goes on without it.
+    // A missing picture leaves its panel empty; the battle goes on without it. A panel loaded
+    // again (the slot's message, the selections) gives its old picture back first.
+    ReleasePanelImage(panel);
     if (archive_ && !SetPanelImageFile(panel, archive_, name)) panel->SetImage(nullptr);
 }
 
@@ -398,12 +400,13 @@ void TBattleUnit::FreeBattle() {
     bgMovie_.Close();
     efMovie_.Close();
     for (TNyRGBPanel* p : {SelCharLeft, SelCharRight, SelectMes, SelectBtn[0], SelectBtn[1],
-                           CutinChar, WinPanel, WinCharLeft, WinCharRight, WinMes})
+                           CutinChar, WinPanel, WinCharLeft, WinCharRight, WinMes, SlotMes})
         if (p) ReleasePanelImage(p);
     for (TNyRGBText* t : {SelectShadow[0], SelectShadow[1], SelectText[0], SelectText[1]})
         if (t) t->ReleaseBuffer();
     shownSelectMode_ = 0;
     shownWin_ = false;
+    shownSlotMessage_ = 0;
     if (stageLent_ && AvgUnit) AvgUnit->ReturnStage();
     stageLent_ = false;
     core_.battle = -1;

@@ -2,6 +2,7 @@
 // its scratch game directory (the settings are copied, so the game can write its own) and
 // drives the title, the story, the battles and the menus as a player would, with the keys.
 #pragma once
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "flow/psoundmenu.h"
 #include "flow_harness.h"
 #include "foundation/zrmemman.h"
+#include "foundation/zrpack.h"
 #include "scenes/battleu_core.h"
 #include "scenes/stageu.h"
 
@@ -30,6 +32,22 @@ class DemoHarness : public FlowHarness {
                 fs::copy_file(e.path(), dir.Host(name));
             else
                 fs::create_symlink(e.path(), dir.Host(name));
+        }
+        // A hosted game reads its scripts from the folder beside the archive only.
+        ZRPack pack;
+        ASSERT_TRUE(pack.LoadPack(dir.Host("scr_c.pak").c_str()));
+        for (int i = 0; i < pack.GetFileNum(); ++i) {
+            char name[64] = {};
+            if (!pack.GetFileName(i, name)) continue;
+            const std::string n = name;
+            if (n != "Scene.tbl" && n.find(".vnx") == std::string::npos &&
+                n.find(".csv") == std::string::npos)
+                continue;
+            std::unique_ptr<ZRStream> in(pack.ZRMakeStream(name));
+            ASSERT_TRUE(in) << n;
+            std::string bytes(static_cast<size_t>(in->GetSize()), '\0');
+            in->Read(bytes.data(), in->GetSize());
+            WriteFile(Data(n), bytes);
         }
         TSaveMenu::LoadSlot = TSaveMenu::kInteractive;
     }
@@ -101,6 +119,9 @@ class DemoHarness : public FlowHarness {
         } else if (select) {
             Tap(kDown);
         } else {
+            // The battle's movies have no sound and run by the wall clock, which the lock
+            // step far outpaces: give them real time.
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
             RunFrames(1);
         }
     }
