@@ -51,8 +51,7 @@ TGameForm::TGameForm(plat::TComponent* owner, bool hosted, ZRString gameArchive,
 void TGameForm::Init() {
     SetClientSize(1280, 720);
     MakeLogicThread = [](TGameForm* form) { return new TMainThread(form); };
-    LoadFormSettings(Volumes);
-    FrameRateMode = Volumes.FpsMode;
+    LoadSettings();
     ProbeOk = ProbeDisplay();
 }
 
@@ -264,6 +263,7 @@ bool TGameForm::ShowSteps() {
         if (CursorSave) CursorSave->Create();
         if (FpsSave) FpsSave->Create();
     }
+    StartStreamService();
     LoadPicture("Wait.bmp", WaitBits, nullptr, WorkBitDepth);
     LogoAlpha = MemMan->Create<TNyAlpha>();
     CopyAlpha = MemMan->Create<TNyAlpha>();
@@ -377,6 +377,9 @@ void TGameForm::FormHide() {
     if (DrawLock) {
         DrawLock->Enter();
         ReleaseDisplayMembers();
+        // Music and movies let go of the mixer before the sound device goes.
+        ReleaseChannels();
+        FinishStreamService();
         if (MuteBuffer) {
             MuteBuffer->Stop();
             MemMan->Delete(MuteBuffer);
@@ -407,8 +410,13 @@ void TGameForm::FormDestroy() {
     JoinScreenshot();
     SetOnBitsBufferOverRun(TNotifyEvent());
     SetOnAlphaBufferOverRun(TNotifyEvent());
-    if (GetScreenMode() != smCreated) SaveFormSettings(Volumes);
+    if (GetScreenMode() != smCreated) SaveSettings();
     if (MemMan && GameFileMan) {
+        if (Sound) StopBGM(false);
+        // A window whose show handler failed never hid: its channels and the stream service
+        // still hold buffers and the mixer.
+        ReleaseChannels();
+        FinishStreamService();
         for (ZRStream*& s : SysSEStream)
             if (s) GameFileMan->Close(s);
         StopTransition();

@@ -173,6 +173,94 @@ class TGameForm : public plat::WindowComponent {
     // Window thread: turns one window event into handler calls.
     void HandleWindowEvent(const SDL_Event& e);
 
+    // Audio channels (gamef_audio.cpp). Everything here runs under SoundLock; without a sound
+    // device every play succeeds silently, stops do nothing and the factories give null.
+    // Volumes are percentages 0-100; a setter given anything else keeps the stored value.
+    void SetVolumeBGM(int32_t v);
+    int32_t GetVolumeBGM();
+    void SetBGMVol(int32_t v);
+    bool PlayBGM(int32_t track, bool loop, bool fade);
+    void StopBGM(bool fade);
+    int32_t GetBGMTrack();
+    bool IsBGMPlaying();
+    bool OpenBGM(int32_t slot, int32_t track, bool loop, int32_t volume);
+    bool CloseBGM(int32_t slot);
+    void SetVolumeVoice(int32_t v);
+    int32_t GetVolumeVoice();
+    void SetVoiceVol(int32_t v);
+    bool PlayVoice(ZRFileMan* files, const ZRString& name);
+    bool PlayVoiceEx(ZRFileMan* files, const ZRString& name, int32_t first, int32_t second);
+    void StopVoice();
+    bool IsVoicePlaying();
+    DirectX::TDSoundBuffer* LoadVoiceBuffer(ZRFileMan* files, const ZRString& name);
+    DirectX::TDSoundBuffer* CreateVoiceBuffer(ZRFileMan* files, const ZRString& name,
+                                              int32_t first, int32_t second);
+    void SetVolumeSE(int32_t v);
+    int32_t GetVolumeSE();
+    void SetSEVol(int32_t v);
+    bool PlaySE(ZRFileMan* files, const ZRString& name);
+    bool PlaySEEx(ZRFileMan* files, const ZRString& name, int32_t first, int32_t second);
+    void StopSE();
+    bool IsSEPlaying();
+    DirectX::TDSoundBuffer* LoadSEBuffer(ZRFileMan* files, const ZRString& name);
+    DirectX::TDSoundBuffer* CreateSEBuffer(ZRFileMan* files, const ZRString& name, int32_t first,
+                                           int32_t second);
+    void SetEnvVol(int32_t v);
+    bool PlayEnv(ZRFileMan* files, bool fadeIn, const ZRString& name, int32_t first,
+                 int32_t second);
+    void StopEnv(bool fade);
+    bool IsEnvPlaying();
+    void SetVolumeRear(int32_t v);
+    void SetRainVol(int32_t v);
+    bool PlayRain(int32_t level, bool fade);
+    void StopRain(bool fade);
+    bool IsRainPlaying();
+    bool PlaySysSE(int32_t n);
+    void FreeSysSE(int32_t index);
+    // The frame update's step: music and environment volumes move 2 points a tick.
+    void UpdateChannels(int32_t ticks);
+    // Settings file: FPSMode and the four configuration volumes.
+    void LoadSettings();
+    void SaveSettings();
+    // Start and finish of the music and movie service, once per window.
+    void StartStreamService();
+    void FinishStreamService();
+    // Hide and destroy: stops the music and frees every channel's buffer (idempotent).
+    void ReleaseChannels();
+
+    uint32_t BGMHandle[2] = {};  // slot 0 and 1; 0 = none
+    int32_t BGMTrack = 0;        // 0 = none
+    bool BGMLoop = false;
+    int32_t BGMSlot = 0;  // the current handle; the other one is fading or empty
+    int32_t BGMVolume = 0;
+    int32_t OldBGMVolume = 0;  // of the fading handle; 0 = not fading
+    DirectX::TDSoundBuffer* VoiceBuffer = nullptr;
+    ZRString VoiceName;
+    int32_t VoicePos[2] = {};
+    DirectX::TDSoundBuffer* SEBuffer = nullptr;
+    ZRString SEName;
+    int32_t SEPos[2] = {};
+    DirectX::TDSoundBuffer* EnvBuffer = nullptr;
+    ZRString EnvName;
+    int32_t EnvPos[2] = {};
+    int32_t EnvVolume = 0;
+    bool EnvFadingOut = false;
+    // The rain channel keeps its place but never sounds.
+    DirectX::TDSoundBuffer* RainBuffer = nullptr;
+    DirectX::TDSoundBuffer* SysSEBuffer[4] = {};
+    ZRString SysSEName[4];
+    int32_t SysSEIndex = 0;
+    int32_t VolumeBGM = 50;
+    int32_t SceneBGMVolume = 100;
+    int32_t VolumeVoice = 100;
+    int32_t SceneVoiceVolume = 100;
+    int32_t VolumeSE = 80;
+    int32_t SceneSEVolume = 100;
+    int32_t SceneEnvVolume = 100;
+    int32_t RainVolume = 100;
+    int32_t VolumeRear = 90;
+    bool StreamServiceStarted = false;
+
     // Whether the window has the input focus (the application is active).
     bool ApplicationActive() const { return Active.load(); }
 
@@ -287,7 +375,6 @@ class TGameForm : public plat::WindowComponent {
     ZRBaseCallback3<void, TNyRGBBits*, int, ZRRectSet*> OnDrawModified;
     ZRBaseCallback2<void, TNyRGBBits*, int> OnMovieDraw;
     ZRBaseCallback0<void> OnIdle;
-    FormSettings Volumes;
     std::vector<ZRBaseCallback1<void, bool>> RestoreHandlers;
     ZRTimer* Timer = nullptr;
     DirectX::TDDraw* Display = nullptr;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "devices/crisofdec.h"
 #include "game/gamedef.h"
 #include "game/gamef.h"
 #include "game/maint.h"
@@ -93,6 +94,7 @@ void TGameForm::FrameStep() {
             InputUnit->FindJoypad())
             InputUnit->SetJoypadEnable(true);
     }
+    if (d > 0) CriMwSystemExec();
     const uint8_t mode = GetScreenMode();
     if (!due && mode != smMovie) return;
     ConsumedTicks.store(produced);
@@ -143,6 +145,7 @@ void TGameForm::Update(int d) {
             AdvanceTransition(d);
         }
     }
+    if (d > 0) UpdateChannels(d);
 }
 
 void TGameForm::BeginMode(uint8_t mode) {

@@ -1,6 +1,9 @@
 // The logic thread, the wait thread and the end of a wait.
 #include "game/maint.h"
 
+#include <chrono>
+#include <thread>
+
 #include "foundation/zrsys.h"
 #include "game/gamedef.h"
 #include "game/gamef.h"
@@ -73,9 +76,19 @@ void TMainThread::WaitFrame() {
 }
 
 void TMainThread::WaitVoiceEnd() {
-    // Voices play on the audio channels; with none of them built nothing ever plays, so only
-    // the termination check remains.
-    Unlocked([this] { CheckTerminated(); });
+    Unlocked([this] {
+        while (!Terminated() && Form->IsVoicePlaying())
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        CheckTerminated();
+    });
+}
+
+void TMainThread::PlayBGM(int32_t track, bool loop, bool fade) {
+    Unlocked([&] { Form->PlayBGM(track, loop, fade); });
+}
+
+void TMainThread::StopBGM(bool fade) {
+    Unlocked([&] { Form->StopBGM(fade); });
 }
 
 void TMainThread::FrameTrampoline(int ticks) {

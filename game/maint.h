@@ -77,6 +77,9 @@ class TMainThread : public plat::Thread {
     void BeginWaitMode();
     void BeginHoldMode();
     void BeginMenuMode();
+    // The main window's music channel with the logic lock released around the call.
+    void PlayBGM(int32_t track, bool loop, bool fade);
+    void StopBGM(bool fade);
 
     // Screen changes through the window's transition: the screen now shown turns into a
     // cleared, black or white screen, into a panel tree, or `from` into `to`, while this
