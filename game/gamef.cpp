@@ -50,7 +50,9 @@ TGameForm::TGameForm(plat::TComponent* owner, bool hosted, ZRString gameArchive,
 
 void TGameForm::Init() {
     SetClientSize(1280, 720);
-    MakeLogicThread = [](TGameForm* form) { return new TMainThread(form); };
+    MakeLogicThread = DefaultLogicThread
+                          ? DefaultLogicThread
+                          : [](TGameForm* form) { return new TMainThread(form); };
     LoadSettings();
     ProbeOk = ProbeDisplay();
 }

@@ -434,6 +434,15 @@ class TGameForm : public plat::WindowComponent {
 };
 
 // The application's title (GBK): the window caption and the exit question's caption.
+// The logic thread every new main window starts with. Empty until the program entry names
+// the game's thread; the window then falls back to a thread that only waits for frames.
+extern TGameForm::ThreadFactory DefaultLogicThread;
+
+// What a frame step waits for before it runs. Empty: the window's own pacing (the frame event
+// or a short sleep). A lock-step test installs a gate here that lets one frame through at a
+// time and adds its tick itself; it is called with the frame lock held.
+extern std::function<void(TGameForm*)> FramePacer;
+
 const std::string& ApplicationTitle();
 
 // The main window once it exists.

@@ -22,6 +22,9 @@ struct Hold {
 
 }  // namespace
 
+TGameForm::ThreadFactory DefaultLogicThread;
+std::function<void(TGameForm*)> FramePacer;
+
 void TGameForm::OnTimerTick(void*) {
     TimerTick();
 }
@@ -60,7 +63,9 @@ void TGameForm::SetJoypadEnabled(bool on) {
 
 void TGameForm::FrameStep() {
     Hold frame(FrameLock);
-    if (FrameRateMode <= 1)
+    if (FramePacer)
+        FramePacer(this);
+    else if (FrameRateMode <= 1)
         FrameEvent->WaitFor(100);
     else
         std::this_thread::sleep_for(std::chrono::milliseconds(3));

@@ -62,6 +62,25 @@ class AvgWindows {
     // window, backlog, choice window, menu bar) off or back on the scene's panel.
     virtual void DetachAll() {}
     virtual void AttachAll() {}
+
+    // What the scene's frame and its resume ask of the windows.
+    // One frame of the message and novel windows, backlog, plates, choice window and place
+    // card (with the frame-skipping flag), and of the menu bar.
+    virtual void Frame(int32_t ticks, bool skipping) { (void)ticks, (void)skipping; }
+    // The choice the player points at, -1 none; hiding reports whether it moves.
+    virtual int32_t SelectIndex() const { return -1; }
+    virtual bool SelectHide(bool instant) { return (void)instant, false; }
+    virtual void BacklogHide(bool instant) { (void)instant; }
+    virtual bool IsBacklogMoving() const { return false; }
+    virtual void MenuBarClose(bool instant) { (void)instant; }
+    virtual bool IsMenuBarMoving() const { return false; }
+    // The item the menu bar closed with: 1 skip, 2 auto, 3 hide, 4 backlog, 5 configuration,
+    // 6 title, 100 save, 101 load; anything else nothing.
+    virtual int32_t MenuBarResult() const { return 0; }
+    // The menu bar's items follow the scene's permissions.
+    virtual void MenuBarEnables(bool menu, bool save, bool configure, bool backlog, bool hide) {
+        (void)menu, (void)save, (void)configure, (void)backlog, (void)hide;
+    }
 };
 
 class AvgStage {
@@ -132,6 +151,11 @@ class AvgMovies {
     // Puts the movie's panel in place of the scene's.
     virtual void ShowPanel() {}
     virtual void Start() {}
+    // One frame of the playing movie; whether it still plays.
+    virtual void Frame(int32_t ticks) { (void)ticks; }
+    virtual bool IsPlaying() const { return false; }
+    // Puts the scene's panel back in place of the movie's and closes the movie.
+    virtual void Finish(TNyRGBPanel* scenePanel) { (void)scenePanel; }
 };
 
 // The main window and the flow thread as the scene sees them. The default instance talks to

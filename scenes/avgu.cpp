@@ -3,12 +3,25 @@
 #include "scenes/avgu.h"
 
 #include "game/gamedata.h"
+#include "widgets/nyrgbpanel.h"
 
 TAvgUnit* AvgUnit = nullptr;
 
-TAvgUnit::TAvgUnit() : state_(&CurrentState) {}
+TAvgUnit::TAvgUnit() : state_(&CurrentState), ownPanel_(new TNyRGBPanel(nullptr)) {
+    RootPanel = ownPanel_.get();
+    RootPanel->SetSizeX(1280);
+    RootPanel->SetSizeY(720);
+    RootPanel->SetKeyControl(true);
+    RootPanel->SetMouseControl(true);
+    // The whole scene is one click target; the windows above it take their own clicks.
+    RootPanel->OnMouseDown = [this](TNyRGBPanel*, TMouseButton b, TShiftState, int, int) {
+        if (b == mbLeft) Click();
+    };
+}
 
-TAvgUnit::~TAvgUnit() = default;
+TAvgUnit::~TAvgUnit() {
+    if (SetUpFlag) Release();
+}
 
 void TAvgUnit::BindState(GameState* state) {
     state_ = state ? state : &CurrentState;
@@ -16,6 +29,16 @@ void TAvgUnit::BindState(GameState* state) {
 
 void TAvgUnit::SetSceneState(uint8_t state) {
     SceneState = state;
+    const bool waiting = state == asClickWait || state == asChoiceWaiting;
+    MayHideWindows = waiting;
+    MayOpenBacklog = waiting;
+    MenuAllowed = waiting || state == asExSelWaiting;
+    MayConfigure = MenuAllowed;
+    MaySave = MenuAllowed;
+    if (MenuBarState != 0)
+        windows_->MenuBarEnables(MenuAllowed, MaySave, MayConfigure, MayOpenBacklog,
+                                 MayHideWindows);
+    UpdateCursorMode();
 }
 
 void TAvgUnit::RecomputeOverlay() {
@@ -34,6 +57,9 @@ void TAvgUnit::RecomputeOverlay() {
         OverlayBits |= 4;
     }
     if (OverlayLevel != 0) HoldSkip = false;
+    if (MenuBarState != 0)
+        windows_->MenuBarEnables(MenuAllowed, MaySave, MayConfigure, MayOpenBacklog,
+                                 MayHideWindows);
 }
 
 void TAvgUnit::UpdateCursorMode() {
@@ -63,6 +89,7 @@ void TAvgUnit::RebuildScene() {
     const bool novel = st.NovelMode != 0;
     windows_->Show(novel, shown, true);
     windows_->Show(!novel, false, true);
+    windows_->BacklogHide(true);
     windows_->Clear(novel);
     for (int32_t i = 0; i <= st.PageLine && i < GameState::kPageLines; ++i) {
         if (i > 0) windows_->NewLine(novel);

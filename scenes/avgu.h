@@ -6,15 +6,23 @@
 // frame. Everything runs on the logic thread.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "foundation/zrcallback.h"
+#include "foundation/zrfileman.h"
 #include "scenes/avgseams.h"
 #include "script/scrdef.h"
+#include "widgets/nyrgbpanel.h"
 
 class GameState;
 class TNyRGBPanel;
 class TScriptEngine;
+class TDInputUnit;
+class TStageUnit;
+class TExSelUnit;
+class TSubWinUnit;
+class AvgFormAudio;
 
 // Scene states; the per-frame state machine gives their meaning.
 enum AvgSceneState : uint8_t {
@@ -34,6 +42,17 @@ enum AvgSceneState : uint8_t {
     asMovie = 13,
 };
 
+// The scene's movies through the movie scene (the global one the flow makes).
+class SceneMovies : public AvgMovies {
+  public:
+    bool Open(const ZRString& file, bool canSkip) override;
+    void ShowPanel() override;
+    void Start() override;
+    void Frame(int32_t ticks) override;
+    bool IsPlaying() const override;
+    void Finish(TNyRGBPanel* scenePanel) override;
+};
+
 class TAvgUnit : public ScriptHost {
   public:
     TAvgUnit();
@@ -50,6 +69,36 @@ class TAvgUnit : public ScriptHost {
     // The game state the scene shows; the program's current state unless a test binds one.
     void BindState(GameState* state);
     GameState& State() const { return *state_; }
+
+    // ---- Life cycle, called by the flow thread ----
+    // Makes the script engine, the stage, the extra selection and the windows; false when any
+    // of them cannot be made, with everything made so far released again. A part a test
+    // installed before the set-up is kept in place of the unit's own.
+    bool Setup(ZRFileMan* game);
+    void Release();
+    bool IsSetUp() const { return SetUpFlag; }
+    // The three entry points: start a scene by name, go on with a game just loaded, go on
+    // after a battle. Each is false when the engine could not start or reload the script
+    // (the reason is on stderr); the scene is then not running.
+    bool StartScenario(const ZRString& scene);
+    bool ResumeAfterLoad();
+    bool ResumeScenario();
+    bool IsRunning() const { return Running; }
+    // The frame and input handlers the flow thread puts in its slots.
+    void Frame(int ticks);
+    void Input(int ticks, TDInputUnit* input);
+    // A left click or logical button 0 on the scene.
+    void Click();
+    // Where the windows report (code 5: a choice was made).
+    void WindowCallback(int code);
+    void StageClick(int code);
+    void ExSelCallback(int code);
+    // Ends the flow thread's wait: 0 halted or back to the title, 1 battle, 4 a save was
+    // loaded. The scene stops running.
+    void EndScene(int32_t result);
+    // The menu bar's items that open screens of the flow (5 configuration, 6 title
+    // confirmation, 100 save, 101 load) are handed here; empty does nothing.
+    std::function<void(int32_t)> OpenMenu;
 
     // ---- Scene state and the host's bookkeeping ----
     void SetSceneState(uint8_t state);
@@ -153,7 +202,25 @@ class TAvgUnit : public ScriptHost {
     uint8_t MovieState = 0;
     int32_t WaitCounter = 0;
 
+    // The sub-units the scene owns, null outside Setup..Release.
+    TStageUnit* Stage = nullptr;
+    TExSelUnit* ExSel = nullptr;
+    TSubWinUnit* Windows = nullptr;
+    AvgFormAudio* Audio = nullptr;
+    bool SetUpFlag = false;
+    ZRFileMan* GameFiles = nullptr;
+
   private:
+    // Steps of the frame.
+    void OverlayFrame(int ticks);
+    void StateFrame(int ticks, bool frameSkipping);
+    void RunScript();
+    // The shared tail of the three entry points.
+    void ResumeSequence();
+    void EndClickWait();
+    void TakeChoice();
+    void MenuBarDone(int32_t item);
+    void ReleaseParts();
     void PlayMovie(const ZRString& file);
     // Plates after a stage transition or a change of window mode.
     void ResetPlates(bool instant);
@@ -165,12 +232,14 @@ class TAvgUnit : public ScriptHost {
     AvgStage restStage_;
     AvgAudio restAudio_;
     AvgMovies restMovies_;
+    SceneMovies sceneMovies_;
     AvgSystem defaultSystem_;
     AvgWindows* windows_ = &restWindows_;
     AvgStage* stage_ = &restStage_;
     AvgAudio* audio_ = &restAudio_;
     AvgMovies* movies_ = &restMovies_;
     AvgSystem* system_ = &defaultSystem_;
+    std::unique_ptr<TNyRGBPanel> ownPanel_;
 };
 
 // The one adventure scene, null while it does not exist.

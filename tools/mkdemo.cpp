@@ -234,6 +234,10 @@ bool WriteDemoScripts(const fs::path& stage);
 // The story's effect archive and voice pack beside the game archive (mkdemo_story.cpp).
 bool WriteStorySounds(const fs::path& out, bool (*writeOgg)(const fs::path&, double, double, double, bool));
 
+// The stand-in title's picture, voices and music (mkdemo_flow.cpp).
+bool WriteFlowData(const fs::path& stage, const fs::path& out,
+                   bool (*writeOgg)(const fs::path&, double, double, double, bool));
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: mkdemo OUTDIR\n");
@@ -266,6 +270,7 @@ int main(int argc, char** argv) {
         ok = ok && WriteOgg(stage / (std::string(s.name) + ".ogg"), s.f0, s.f1, s.seconds, s.noise);
     ok = ok && WriteDemoScripts(stage);
     ok = ok && WriteStorySounds(out, WriteOgg);
+    ok = ok && WriteFlowData(stage, out, WriteOgg);
     if (!ok) {
         std::fprintf(stderr, "mkdemo: writing the demo files failed\n");
         return 1;

@@ -1,0 +1,460 @@
+// The whole game run headless and in lock step. The game's own logic thread runs the title,
+// the scenes and the menus as it does in the program, but every frame step, from the logic
+// thread or the wait thread, waits at a gate until the test lets one frame through; each frame
+// adds one frame tick, moves the manual millisecond clock by a thirtieth of a second and mixes
+// a thirtieth of a second of sound. Between frames the game stands still, so the test reads
+// the screen mode, the scene, the game state, the globals, stderr and the files written as
+// they are after exactly that many frames.
+//
+// Input: logical buttons through the fake keyboard, mouse clicks through the window's input
+// queue. Data: each test writes what it needs into a scratch game directory (scripts are
+// assembled from source there).
+#pragma once
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "flow/dialogu.h"
+#include "flow/gamet.h"
+#include "flow/pconfigmenu.h"
+#include "flow/psavemenu.h"
+#include "flow/ptitlemenu.h"
+#include "foundation/zrstream.h"
+#include "game/gamedata.h"
+#include "game/gamedef.h"
+#include "game/gamef.h"
+#include "game/maint.h"
+#include "media/zrpng.h"
+#include "platform/audiooutput.h"
+#include "platform/clock.h"
+#include "platform/inputbackend.h"
+#include "platform/mainqueue.h"
+#include "platform/memorydisplay.h"
+#include "platform/messagebox.h"
+#include "scenes/avgu.h"
+#include "scenes/battleu.h"
+#include "scenes/movieu.h"
+#include "tempdir.h"
+#include "tools/nyscript.h"
+
+namespace flowtest {
+
+// Answers every box with OK and keeps "caption|text".
+class Responder : public plat::MessageResponder {
+  public:
+    plat::MsgAnswer Ask(const plat::MsgRequest& r) override {
+        std::lock_guard<std::mutex> lock(mutex);
+        boxes.push_back(r.caption + "|" + r.text);
+        return plat::Offers(r.buttons, plat::MsgAnswer::Ok) ? plat::MsgAnswer::Ok
+                                                            : plat::FirstAnswer(r.buttons);
+    }
+    size_t Count() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return boxes.size();
+    }
+    std::mutex mutex;
+    std::vector<std::string> boxes;
+};
+
+// Set on the game's logic thread, so the gate can tell it from the wait thread.
+inline thread_local bool onLogicThread = false;
+
+// The gate every frame step waits at.
+class FrameGate {
+  public:
+    void Pass(TGameForm* form) {
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            ++atGate_;
+            if (onLogicThread) logicAtGate_ = true;
+            cond_.notify_all();
+            while (permits_ == 0 && !open_ && !Terminating() && form->GetScreenMode() != smClosing)
+                cond_.wait_for(lock, std::chrono::milliseconds(2));
+            --atGate_;
+            if (onLogicThread) logicAtGate_ = false;
+            if (permits_ > 0) {
+                --permits_;
+                ++frames_;
+            }
+        }
+        form->FrameTicks.fetch_add(1);
+        static const uint32_t kMs[3] = {33, 33, 34};
+        if (ticks) ticks->Advance(kMs[msStep_++ % 3]);
+        if (audio && audio->Mixer()) audio->Render(1600);  // 48 kHz / 30
+    }
+
+    // Lets one frame through and waits until the game stands still again: the logic thread
+    // back at the gate, or finished.
+    void Release(const std::function<bool()>& finished) {
+        int64_t target;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            target = frames_ + 1;
+            ++permits_;
+            cond_.notify_all();
+        }
+        WaitQuiet(target, finished);
+    }
+
+    // Waits until `target` frames have run and the game stands still.
+    void WaitQuiet(int64_t target, const std::function<bool()>& finished) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        for (;;) {
+            if (frames_ >= target && permits_ == 0) {
+                if (logicAtGate_) return;
+                // Only the wait thread is here: the logic thread loads or waits for a voice
+                // meanwhile. Its frames pass freely until the logic thread comes back, so the
+                // test only ever looks at the game with the logic thread at the gate.
+                if (atGate_ > 0) {
+                    ++permits_;
+                    cond_.notify_all();
+                }
+            }
+            lock.unlock();
+            plat::MainQueue::Instance().Service();
+            const bool done = finished();
+            lock.lock();
+            if (done) {
+                permits_ = 0;
+                return;
+            }
+            if (std::chrono::steady_clock::now() > limit) {
+                ADD_FAILURE() << "the game did not come back to the frame gate";
+                permits_ = 0;
+                return;
+            }
+            cond_.wait_for(lock, std::chrono::milliseconds(1));
+        }
+    }
+
+    // Lets every frame through (shutting down) or none until released (a new start).
+    void Open(bool open = true) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        open_ = open;
+        permits_ = 0;
+        cond_.notify_all();
+    }
+    int64_t Frames() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return frames_;
+    }
+
+    plat::ManualTicks* ticks = nullptr;
+    plat::ManualAudioOutput* audio = nullptr;
+
+  private:
+    static bool Terminating() {
+        TMainThread* t = MainThread.load();
+        return t && t->Terminated();
+    }
+    std::mutex mutex_;
+    std::condition_variable cond_;
+    int64_t permits_ = 0;
+    int64_t frames_ = 0;
+    int atGate_ = 0;
+    bool logicAtGate_ = false;
+    bool open_ = false;
+    uint32_t msStep_ = 0;
+};
+
+// The game's thread, marked so the gate knows it, and telling when it has ended.
+class TestGameThread : public TGameThread {
+  public:
+    explicit TestGameThread(TGameForm* form, std::atomic<bool>* ended)
+        : TGameThread(form), ended_(ended) {}
+    ~TestGameThread() override { Shutdown(); }
+
+  protected:
+    void Execute() override {
+        onLogicThread = true;
+        TGameThread::Execute();
+        ended_->store(true);
+    }
+
+  private:
+    std::atomic<bool>* ended_;
+};
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+inline void WritePicture(const std::string& path, int w, int h, uint32_t rgb) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::vector<unsigned char> colour(size_t(w) * h * 3);
+    for (size_t i = 0; i < colour.size(); i += 3) {
+        colour[i] = rgb & 0xFF;
+        colour[i + 1] = (rgb >> 8) & 0xFF;
+        colour[i + 2] = (rgb >> 16) & 0xFF;
+    }
+    ZRFileStream out(path.c_str(), zrfmCreate);
+    SavePng(&out, colour.data(), w, h, pf24_888);
+}
+
+// Assembles script sources ("script N" / "scene" lines included) into the game directory.
+inline void WriteScripts(const std::string& dir, const std::vector<std::string>& sources) {
+    std::vector<nys::Unit> units;
+    std::vector<nys::Diag> errors;
+    for (size_t i = 0; i < sources.size(); ++i) {
+        nys::Unit u;
+        if (nys::Assemble("test" + std::to_string(i) + ".nys", sources[i], u, errors))
+            units.push_back(std::move(u));
+    }
+    if (errors.empty()) nys::Link(units, errors);
+    for (const nys::Diag& d : errors) ADD_FAILURE() << d.Format();
+    for (const nys::Unit& u : units) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/scr%05u.vnx", u.number);
+        WriteFile(dir + name, std::string(u.vnx.begin(), u.vnx.end()));
+    }
+    const std::vector<uint8_t> table = nys::BuildSceneTable(units);
+    WriteFile(dir + "/Scene.tbl", std::string(table.begin(), table.end()));
+    WriteFile(dir + "/SpeakTbl.csv", "name,#id,#speaker,!\r\n#hero,1,1\r\n");
+}
+
+// Logical buttons on the fake keyboard (scan code, virtual key).
+struct Key {
+    uint8_t scan, vk;
+};
+inline constexpr Key kOk{0x1C, 0x0D};
+inline constexpr Key kCancel{0x01, 0x1B};
+inline constexpr Key kCtrl{0x1D, 0x11};
+
+class FlowHarness : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char buf[4096];
+        oldCwd_ = getcwd(buf, sizeof buf) ? buf : ".";
+        ASSERT_EQ(chdir(dir.Host().c_str()), 0);
+        plat::SetDisplayBackend(&display);
+        plat::SetInputBackend(&input);
+        plat::SetMessageResponder(&boxes);
+        plat::SetTickSource(&ticks);
+        gate.ticks = &ticks;
+        plat::SetAudioOutputFactory([this] {
+            auto out = std::make_unique<plat::ManualAudioOutput>();
+            gate.audio = out.get();
+            return std::unique_ptr<plat::AudioOutput>(std::move(out));
+        });
+        SetConfigFilePath(ZRString(dir.Game("Solvane.ini").c_str()));
+        SetSaveDirectory((dir.Game() + "\\").c_str());
+        DisplayKind = kDisplayWindow;
+        ShowFps = false;
+        FramePacer = [this](TGameForm* f) { gate.Pass(f); };
+        SetAvailableMemoryProbe([] { return uint64_t{1} << 32; });
+        TTitleMenu::Codes.clear();
+        TBattleUnit::Outcomes.clear();
+        TMovieUnit::PlayFrames = -1;
+        TMovieUnit::Opened.clear();
+        TSaveMenu::LoadSlot = -1;
+        CurrentState.Reset();
+        SceneSnapshot.Reset();
+        SysData = SystemData();
+        UserSettings = UserConfig();
+    }
+
+    void TearDown() override {
+        Stop();
+        FramePacer = nullptr;
+        SetAvailableMemoryProbe({});
+        plat::SetAudioOutputFactory({});
+        plat::SetTickSource(nullptr);
+        plat::SetMessageResponder(nullptr);
+        plat::SetInputBackend(nullptr);
+        plat::SetDisplayBackend(nullptr);
+        SetConfigFilePath(ZRString());
+        SetSaveDirectory(ZRString());
+        ASSERT_EQ(chdir(oldCwd_.c_str()), 0);
+    }
+
+    std::string Data(const std::string& name = "") const { return dir.Host("scr_c_Pak/" + name); }
+
+    // What the window and the stand-in title need, and the scripts given.
+    void WriteGame(const std::vector<std::string>& scripts) {
+        WritePicture(Data("Cursor.png"), 256, 32, 0x00FF00);
+        WriteFile(Data("Wait.bmp"), BmpBytes(240, 720));
+        WritePicture(Data("Cap_Logo.png"), 64, 16, 0xFFFFFF);
+        WritePicture(Data("Cap_Copy.png"), 64, 16, 0xFFFFFF);
+        WritePicture(Data("Title.png"), 1280, 720, kTitleColour);
+        // The title fades in through the noise mask, the configuration through the star.
+        for (const char* mask : {"FadeMask16_Noise.bmp", "FadeMask11_Star.bmp"})
+            WriteFile(Data(mask), MaskBytes());
+        WriteScripts(Data(), scripts);
+    }
+
+    // A script file with one scene whose body is `body`.
+    static std::string Scene(int number, const std::string& name, const std::string& body) {
+        return "script " + std::to_string(number) + "\nscene \"" + name + "\" " + name + "\n" +
+               name + ":\n" + body + "\n";
+    }
+
+    // Starts the game with GameRandom drawn from the seed; returns when the game first stands
+    // at the gate.
+    void Start(int seed = 1) {
+        GameRandom = ZRRandom();
+        for (int i = 0; i < seed; ++i) GameRandom.Rnd();
+        ended = false;
+        gate.Open(false);
+        form = new TGameForm(nullptr, true, "scr_c", "scr_c");
+        GameForm = form;
+        form->MakeLogicThread = [this](TGameForm* f) { return new TestGameThread(f, &ended); };
+        form->FormCreate();
+        form->FormShow();
+        if (form->Timer) form->Timer->SetEnabled(false);
+        RunFrames(0);
+    }
+
+    bool Finished() { return ended.load() || !form || form->GetScreenMode() == smClosing; }
+
+    void RunFrames(int n) {
+        if (n == 0) {
+            gate.WaitQuiet(gate.Frames(), [this] { return Finished(); });
+            return;
+        }
+        for (int i = 0; i < n && !Finished(); ++i) gate.Release([this] { return Finished(); });
+    }
+
+    // Runs frames until the predicate holds (checked between frames); false after `limit`.
+    bool RunUntil(const std::function<bool()>& done, int limit = 3000) {
+        for (int i = 0; i < limit; ++i) {
+            if (done()) return true;
+            if (Finished()) return done();
+            gate.Release([this] { return Finished(); });
+        }
+        return done();
+    }
+
+    // A left click in the window's client area, taken by the next frame.
+    void Click(int x = 640, int y = 360) {
+        InputRecord down;
+        down.kind = InputRecord::MouseDown;
+        down.x = x, down.y = y, down.button = mbLeft;
+        InputRecord up = down;
+        up.kind = InputRecord::MouseUp;
+        form->PushInput(down);
+        form->PushInput(up);
+    }
+
+    // Holds a logical button for one frame.
+    void Press(Key k) {
+        input.Press(k.scan, k.vk, true);
+        RunFrames(1);
+        input.Press(k.scan, k.vk, false);
+    }
+
+    // The close button: the exit question is answered OK and the game shuts down.
+    void CloseWindow() {
+        form->Close();
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!(ended.load() && form->GetScreenMode() == smClosing) &&
+               std::chrono::steady_clock::now() < limit) {
+            plat::MainQueue::Instance().Service();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+
+    void Stop() {
+        if (!form) return;
+        gate.Open();
+        form->Close();
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!(form->GetScreenMode() == smClosing && !MainThread.load()) &&
+               std::chrono::steady_clock::now() < limit) {
+            plat::MainQueue::Instance().Service();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        form->Close();
+        GameForm = nullptr;
+        delete form;
+        form = nullptr;
+    }
+
+    uint8_t Mode() const { return form ? form->GetScreenMode() : 0; }
+    uint8_t SceneState() const { return AvgUnit ? AvgUnit->SceneState : 0; }
+    // The title waits for the player (its picture attached, the menu mode entered).
+    bool OnTitle() const {
+        return TitleMenu && Mode() == smMenu && !AvgUnit &&
+               TitleMenu->RootPanel->GetParent() == form->RootPanel &&
+               form->RootPanel->GetChildCount() == 1;
+    }
+
+    // Plays from the title into the game by a click, until the scene runs or the title
+    // comes back.
+    bool StartNewGame() {
+        if (!RunUntil([this] { return OnTitle(); })) return false;
+        Click();
+        return RunUntil([this] { return AvgUnit && Mode() == smAdventure; });
+    }
+
+    static constexpr uint32_t kTitleColour = 0x203040;
+
+    TempDir dir;
+    plat::MemoryDisplay display;
+    plat::FakeInput input;
+    plat::ManualTicks ticks{1000};
+    Responder boxes;
+    FrameGate gate;
+    std::atomic<bool> ended{false};
+    TGameForm* form = nullptr;
+
+  private:
+    // An 8-bit 1280x720 mask with the grey palette, a ramp from left to right.
+    static std::string MaskBytes() {
+        std::string f;
+        auto put = [&f](uint32_t v, int n) {
+            for (int i = 0; i < n; ++i) f.push_back(char((v >> (8 * i)) & 0xFF));
+        };
+        f += "BM";
+        put(54 + 1024 + 1280 * 720, 4);
+        put(0, 4);
+        put(54 + 1024, 4);
+        put(40, 4);
+        put(1280, 4);
+        put(720, 4);
+        put(1, 2);
+        put(8, 2);
+        for (int i = 0; i < 6; ++i) put(i == 4 ? 256 : 0, 4);
+        for (int i = 0; i < 256; ++i) put(uint32_t(i) * 0x010101, 4);
+        std::string row(1280, '\0');
+        for (int x = 0; x < 1280; ++x) row[size_t(x)] = char(x * 256 / 1280);
+        for (int y = 0; y < 720; ++y) f += row;
+        return f;
+    }
+
+    static std::string BmpBytes(int w, int h) {
+        std::string f;
+        auto put = [&f](uint32_t v, int n) {
+            for (int i = 0; i < n; ++i) f.push_back(char((v >> (8 * i)) & 0xFF));
+        };
+        const uint32_t row = (uint32_t(w) * 3 + 3) & ~3u;
+        f += "BM";
+        put(54 + row * h, 4);
+        put(0, 4);
+        put(54, 4);
+        put(40, 4);
+        put(w, 4);
+        put(h, 4);
+        put(1, 2);
+        put(24, 2);
+        for (int i = 0; i < 6; ++i) put(0, 4);
+        f.append(size_t(row) * h, '\0');
+        return f;
+    }
+
+    std::string oldCwd_;
+};
+
+}  // namespace flowtest
