@@ -196,6 +196,8 @@ void TSaveMenu::Close() {
 }
 
 bool TSaveMenu::Open(int32_t mode, TNyRGBBits* source) {
+    // Without its pictures there is nothing to show the records in.
+    if (!SetUp) return false;
     Close();
     Mode = mode;
     ReleasePanelImage(SaveMenuWin);
@@ -265,6 +267,7 @@ void TSaveMenu::Refresh() {
 }
 
 void TSaveMenu::ShowPage(int32_t page) {
+    if (!SetUp) return;
     page = std::clamp(page, 0, 2);
     const bool same = page == Page;
     Page = page;

@@ -396,3 +396,18 @@ TEST_F(InGame, TitleQuestionNoBringsTheBarBackOnCancelAndYesEndsTheGame) {
 
 }  // namespace
 }  // namespace flowtest
+
+namespace flowtest {
+namespace {
+
+// A save menu whose set-up failed (or never ran) has no pictures to show records in: opening
+// it is refused instead of writing through missing bitmaps.
+TEST_F(Menus, SaveMenuWithoutItsSetUpRefusesToOpen) {
+    WriteSlot(1, 0, kThumbnailMaxSize);
+    TSaveMenu menu;
+    EXPECT_FALSE(menu.Open(1));
+    EXPECT_FALSE(menu.Open(0));
+}
+
+}  // namespace
+}  // namespace flowtest
