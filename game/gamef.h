@@ -211,7 +211,6 @@ class TGameForm : public plat::WindowComponent {
     void StopEnv(bool fade);
     bool IsEnvPlaying();
     void SetVolumeRear(int32_t v);
-    int32_t GetVolumeRear();
     void SetRainVol(int32_t v);
     bool PlayRain(int32_t level, bool fade);
     void StopRain(bool fade);

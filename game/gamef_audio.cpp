@@ -399,11 +399,6 @@ void TGameForm::SetVolumeRear(int32_t v) {
     ApplyChannel(*this, SEChannel(*this), false, true);
 }
 
-int32_t TGameForm::GetVolumeRear() {
-    SoundHold hold(SoundLock);
-    return VolumeRear;
-}
-
 void TGameForm::SetRainVol(int32_t v) {
     if (!InRange(v)) return;
     SoundHold hold(SoundLock);

@@ -345,7 +345,7 @@ TEST_F(AudioTest, SettingsFileCarriesTheConfigurationVolumes) {
     EXPECT_EQ(form->GetVolumeBGM(), 20);
     EXPECT_EQ(form->GetVolumeVoice(), 100);
     EXPECT_EQ(form->GetVolumeSE(), 80);
-    EXPECT_EQ(form->GetVolumeRear(), 5);
+    EXPECT_EQ(form->VolumeRear, 5);
     form->SetVolumeBGM(70);
     form->SetVolumeSE(60);
     // Scene volumes belong to the story, not to the file.
