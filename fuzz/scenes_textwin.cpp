@@ -80,10 +80,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t k = 0; k < pieces.size(); ++k) {
         const ZRString text(pieces[k].c_str(), static_cast<unsigned>(pieces[k].size()));
         switch ((control >> 2) + k & 3) {
-            case 0: w.MesAddText(text, cost), w.MesNewLine(); break;
-            case 1: w.NovelAddText(text, cost), w.NovelNewLine(); break;
-            case 2: rig->state.AppendBacklogLine(text), rig->state.NewBacklogLine(); break;
-            default: w.SelSetText(static_cast<int>(k % 4), text); break;
+            case 0:
+                w.MesAddText(text, cost), w.MesNewLine();
+                break;
+            case 1:
+                w.NovelAddText(text, cost), w.NovelNewLine();
+                break;
+            case 2:
+                rig->state.AppendBacklogLine(text), rig->state.NewBacklogLine();
+                break;
+            default:
+                w.SelSetText(static_cast<int>(k % 4), text);
+                break;
         }
         for (int f = 0; f < 3; ++f) w.StepAll(1 + (control >> 4), false);
     }

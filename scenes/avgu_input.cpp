@@ -140,8 +140,7 @@ void TAvgUnit::Click() {
         return;
     }
     if (OverlayLevel != 0 || !Running) return;
-    if (SceneState != asChoiceWaiting && SceneState != asExSelWaiting &&
-        (SkipMode || AutoMode)) {
+    if (SceneState != asChoiceWaiting && SceneState != asExSelWaiting && (SkipMode || AutoMode)) {
         SkipMode = AutoMode = false;
         RefreshModeLooks();
     }
@@ -156,10 +155,18 @@ void TAvgUnit::RightClick() {
     if (OverlayLevel >= 2) return;
     bool done;
     switch (UserSettings.RightClickType) {
-        case 1: done = HideWindows(); break;
-        case 2: done = OpenConfigMenu(); break;
-        case 3: done = OpenSaveMenu(0); break;
-        case 4: done = OpenSaveMenu(1); break;
+        case 1:
+            done = HideWindows();
+            break;
+        case 2:
+            done = OpenConfigMenu();
+            break;
+        case 3:
+            done = OpenSaveMenu(0);
+            break;
+        case 4:
+            done = OpenSaveMenu(1);
+            break;
         default:
             done = OpenMenuBar(-1);
             if (!done) {
@@ -200,9 +207,13 @@ bool MouseCode(TAvgUnit& host, int code) {
 
 }  // namespace
 
-bool TAvgUnit::StageCode(int code) { return MouseCode(*this, code); }
+bool TAvgUnit::StageCode(int code) {
+    return MouseCode(*this, code);
+}
 
-bool TAvgUnit::NovelCode(int code) { return MouseCode(*this, code); }
+bool TAvgUnit::NovelCode(int code) {
+    return MouseCode(*this, code);
+}
 
 bool TAvgUnit::MesCode(int code) {
     if (MouseCode(*this, code)) return true;
@@ -395,8 +406,12 @@ void TAvgUnit::CarryOutMenuResult(int32_t result) {
             SkipMode = false;
             RefreshModeLooks();
             break;
-        case 3: HideWindows(); break;
-        case 4: OpenBacklog(); break;
+        case 3:
+            HideWindows();
+            break;
+        case 4:
+            OpenBacklog();
+            break;
         case 5:
         case 6:
         case 100:
@@ -406,7 +421,8 @@ void TAvgUnit::CarryOutMenuResult(int32_t result) {
             else
                 OpenMenuFromBar(result);
             break;
-        default: break;
+        default:
+            break;
     }
 }
 

@@ -163,17 +163,28 @@ void TSubWinUnit::Release() {
 
 TNyRGBPanel* TSubWinUnit::Root(int window) const {
     switch (window) {
-        case 0: return MesWin;
-        case 1: return MesWait;
-        case 2: return MesFF;
-        case 3: return NovelWin;
-        case 4: return LogWin;
-        case 5: return SelWin;
-        case 6: return DateWin;
-        case 7: return TimeWin;
-        case 8: return PlaceWin;
-        case 9: return MenuWin;
-        default: return nullptr;
+        case 0:
+            return MesWin;
+        case 1:
+            return MesWait;
+        case 2:
+            return MesFF;
+        case 3:
+            return NovelWin;
+        case 4:
+            return LogWin;
+        case 5:
+            return SelWin;
+        case 6:
+            return DateWin;
+        case 7:
+            return TimeWin;
+        case 8:
+            return PlaceWin;
+        case 9:
+            return MenuWin;
+        default:
+            return nullptr;
     }
 }
 
@@ -190,19 +201,39 @@ void Hang(TNyRGBPanel* p, TNyRGBPanel* parent) {
 void TSubWinUnit::MesAttach(TNyRGBPanel* parent) {
     Hang(MesWin, parent), Hang(MesWait, parent), Hang(MesFF, parent);
 }
-void TSubWinUnit::MesDetach() { MesAttach(nullptr); }
-void TSubWinUnit::NovelAttach(TNyRGBPanel* parent) { Hang(NovelWin, parent); }
-void TSubWinUnit::NovelDetach() { NovelAttach(nullptr); }
-void TSubWinUnit::LogAttach(TNyRGBPanel* parent) { Hang(LogWin, parent); }
-void TSubWinUnit::LogDetach() { LogAttach(nullptr); }
-void TSubWinUnit::SelAttach(TNyRGBPanel* parent) { Hang(SelWin, parent); }
-void TSubWinUnit::SelDetach() { SelAttach(nullptr); }
+void TSubWinUnit::MesDetach() {
+    MesAttach(nullptr);
+}
+void TSubWinUnit::NovelAttach(TNyRGBPanel* parent) {
+    Hang(NovelWin, parent);
+}
+void TSubWinUnit::NovelDetach() {
+    NovelAttach(nullptr);
+}
+void TSubWinUnit::LogAttach(TNyRGBPanel* parent) {
+    Hang(LogWin, parent);
+}
+void TSubWinUnit::LogDetach() {
+    LogAttach(nullptr);
+}
+void TSubWinUnit::SelAttach(TNyRGBPanel* parent) {
+    Hang(SelWin, parent);
+}
+void TSubWinUnit::SelDetach() {
+    SelAttach(nullptr);
+}
 void TSubWinUnit::PlatesAttach(TNyRGBPanel* parent) {
     Hang(DateWin, parent), Hang(TimeWin, parent), Hang(PlaceWin, parent);
 }
-void TSubWinUnit::PlatesDetach() { PlatesAttach(nullptr); }
-void TSubWinUnit::MenuAttach(TNyRGBPanel* parent) { Hang(MenuWin, parent); }
-void TSubWinUnit::MenuDetach() { MenuAttach(nullptr); }
+void TSubWinUnit::PlatesDetach() {
+    PlatesAttach(nullptr);
+}
+void TSubWinUnit::MenuAttach(TNyRGBPanel* parent) {
+    Hang(MenuWin, parent);
+}
+void TSubWinUnit::MenuDetach() {
+    MenuAttach(nullptr);
+}
 
 void TSubWinUnit::AttachAll() {
     if (!setup_ || !parent_) return;
@@ -226,20 +257,30 @@ void TSubWinUnit::DetachAll() {
 void TSubWinUnit::AddText(bool novel, const ZRString& text, int32_t cost) {
     novel ? (void)NovelAddText(text, cost) : (void)MesAddText(text, cost);
 }
-void TSubWinUnit::NewLine(bool novel) { novel ? NovelNewLine() : MesNewLine(); }
-void TSubWinUnit::Clear(bool novel) { novel ? NovelClear() : MesClear(); }
+void TSubWinUnit::NewLine(bool novel) {
+    novel ? NovelNewLine() : MesNewLine();
+}
+void TSubWinUnit::Clear(bool novel) {
+    novel ? NovelClear() : MesClear();
+}
 void TSubWinUnit::Show(bool novel, bool show, bool instant) {
     if (novel)
         show ? NovelShow(instant) : NovelHide(instant);
     else
         show ? MesShow(instant) : MesHide(instant);
 }
-bool TSubWinUnit::IsMoving(bool novel) const { return novel ? NovelIsMoving() : MesIsMoving(); }
-bool TSubWinUnit::IsTyping(bool novel) const { return novel ? NovelIsTyping() : MesIsTyping(); }
+bool TSubWinUnit::IsMoving(bool novel) const {
+    return novel ? NovelIsMoving() : MesIsMoving();
+}
+bool TSubWinUnit::IsTyping(bool novel) const {
+    return novel ? NovelIsTyping() : MesIsTyping();
+}
 void TSubWinUnit::NamePlateJump() {
     if (nameWidth_ != nameTarget_) MesSetPlate(nameTarget_);
 }
-void TSubWinUnit::WaitIcon(bool novel, bool show) { novel ? NovelWaitIcon(show) : MesWaitIcon(show); }
+void TSubWinUnit::WaitIcon(bool novel, bool show) {
+    novel ? NovelWaitIcon(show) : MesWaitIcon(show);
+}
 void TSubWinUnit::SetModeButtons(bool autoMode, bool skipMode) {
     MesAutoSkip(autoMode, skipMode);
     MesFFIcon(skipMode);
@@ -296,9 +337,9 @@ void TSubWinUnit::RenderLine(TNyRGBText* maker, const char* text, TNyAlpha* map,
         map->Draw(0, y, a, 0, 0, std::min(width, a->Width()), std::min(height, a->Height()));
 }
 
-bool TSubWinUnit::TextPanelDraw(TNyRGBPanel* p, TNyAlpha* map, int mapX, int mapY,
-                                uint32_t colour, int rate, TNyRGBBits* dest, int x, int y,
-                                int sx, int sy, int dx, int dy) {
+bool TSubWinUnit::TextPanelDraw(TNyRGBPanel* p, TNyAlpha* map, int mapX, int mapY, uint32_t colour,
+                                int rate, TNyRGBBits* dest, int x, int y, int sx, int sy, int dx,
+                                int dy) {
     (void)p;
     if (!map || rate <= 0) return true;
     const int w = std::min(dx, map->Width() - (mapX + sx));
@@ -387,8 +428,8 @@ void TSubWinUnit::Build() {
                              int dy) {
         return TextPanelDraw(p, mesMap_.get(), 0, 0, 0xFFFFFF, 128, d, x, y, sx, sy, dx, dy);
     };
-    MesShadow->OnDraw = [this](TNyRGBPanel* p, TNyRGBBits* d, int x, int y, int sx, int sy,
-                               int dx, int dy) {
+    MesShadow->OnDraw = [this](TNyRGBPanel* p, TNyRGBBits* d, int x, int y, int sx, int sy, int dx,
+                               int dy) {
         return TextPanelDraw(p, mesMap_.get(), 0, 0, 0x000000, 128, d, x, y, sx, sy, dx, dy);
     };
     MesNameText->OnDraw = [this](TNyRGBPanel* p, TNyRGBBits* d, int x, int y, int sx, int sy,
@@ -412,14 +453,13 @@ void TSubWinUnit::Build() {
     NovelWin->OnMouseDown = [this](TNyRGBPanel*, TMouseButton b, TShiftState, int, int) {
         SendCode(novelCb_, b == mbLeft ? 1 : b == mbRight ? 2 : 3);
     };
-    NovelWin->OnDraw = [this](TNyRGBPanel*, TNyRGBBits* d, int x, int y, int, int, int dx,
-                              int dy) {
+    NovelWin->OnDraw = [this](TNyRGBPanel*, TNyRGBBits* d, int x, int y, int, int, int dx, int dy) {
         const uint32_t g = static_cast<uint32_t>(NovelToneLevel());
         d->ToneChange(x, y, x + dx - 1, y + dy - 1, g | g << 8 | g << 16);
         return true;
     };
-    NovelText->OnDraw = [this](TNyRGBPanel* p, TNyRGBBits* d, int x, int y, int sx, int sy,
-                               int dx, int dy) {
+    NovelText->OnDraw = [this](TNyRGBPanel* p, TNyRGBBits* d, int x, int y, int sx, int sy, int dx,
+                               int dy) {
         return TextPanelDraw(p, novelMap_.get(), 0, 0, 0xFFFFFF, 128, d, x, y, sx, sy, dx, dy);
     };
     NovelShadow->OnDraw = [this](TNyRGBPanel* p, TNyRGBBits* d, int x, int y, int sx, int sy,

@@ -30,9 +30,9 @@ enum SubWinState : uint8_t { swRest = 1, swAppear = 2, swDisappear = 3, swBusy =
 
 class TSubWinUnit : public plat::TComponent, public AvgWindows {
   public:
-    static constexpr int kLineBytes = 53;    // 26 double-byte characters and a zero
+    static constexpr int kLineBytes = 53;  // 26 double-byte characters and a zero
     static constexpr int kLineChars = 26;
-    static constexpr int kMesLines = 4;      // line 0 is the speaker's name
+    static constexpr int kMesLines = 4;  // line 0 is the speaker's name
     static constexpr int kNovelLines = 16;
     static constexpr int kFadeFrames = 5;
     static constexpr int kSelFadeFrames = 15;
@@ -248,9 +248,9 @@ class TSubWinUnit : public plat::TComponent, public AvgWindows {
     static ZRString CutChoiceText(const ZRString& text);
 
     // Widgets, reachable for the tests and the host.
-    TNyRGBPanel *MesWin = nullptr, *MesBack = nullptr, *MesFrame_ = nullptr,
-                *MesShadow = nullptr, *MesText = nullptr, *MesNameC = nullptr,
-                *MesNameR = nullptr, *MesNameShadow = nullptr, *MesNameText = nullptr;
+    TNyRGBPanel *MesWin = nullptr, *MesBack = nullptr, *MesFrame_ = nullptr, *MesShadow = nullptr,
+                *MesText = nullptr, *MesNameC = nullptr, *MesNameR = nullptr,
+                *MesNameShadow = nullptr, *MesNameText = nullptr;
     TNyRGBSimple *MesWait = nullptr, *MesFF = nullptr, *MesWing = nullptr;
     TNySButton *MesLook = nullptr, *MesAuto = nullptr, *MesSkip = nullptr, *MesLog = nullptr,
                *MesSave = nullptr, *MesLoad = nullptr, *MesConfig = nullptr;
@@ -265,8 +265,8 @@ class TSubWinUnit : public plat::TComponent, public AvgWindows {
     TNyRGBPanel *SelShadow[4] = {}, *SelText[4] = {};
     TNyRGBPanel *DateWin = nullptr, *TimeWin = nullptr, *PlaceWin = nullptr;
     TNyRGBPanel *DateDigit[4] = {}, *DateSep = nullptr, *TimeDigit[4] = {}, *TimeSep = nullptr;
-    TNyRGBPanel *MenuWin = nullptr, *MenuBase = nullptr, *MenuLight = nullptr,
-                *SMenuBase = nullptr, *SMenuLight = nullptr;
+    TNyRGBPanel *MenuWin = nullptr, *MenuBase = nullptr, *MenuLight = nullptr, *SMenuBase = nullptr,
+                *SMenuLight = nullptr;
     TNySButton *MenuBtn[8] = {}, *SMenuBtn[3] = {};
 
     // The maps text is painted through.
@@ -340,8 +340,8 @@ class TSubWinUnit : public plat::TComponent, public AvgWindows {
     void MenuButtonEntered(int i);
     bool MenuDrawBase(TNyRGBPanel* p, TNyRGBBits* dest, int x, int y, int sx, int sy, int dx,
                       int dy);
-    bool TextPanelDraw(TNyRGBPanel* p, TNyAlpha* map, int mapX, int mapY, uint32_t colour,
-                       int rate, TNyRGBBits* dest, int x, int y, int sx, int sy, int dx, int dy);
+    bool TextPanelDraw(TNyRGBPanel* p, TNyAlpha* map, int mapX, int mapY, uint32_t colour, int rate,
+                       TNyRGBBits* dest, int x, int y, int sx, int sy, int dx, int dy);
 
     bool setup_ = false;
     ZRFileMan* files_ = nullptr;

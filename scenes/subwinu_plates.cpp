@@ -21,8 +21,12 @@ constexpr int kMenuItems = 8, kSubItems = 3;
 
 // ---- Date and time plates ----
 
-bool TSubWinUnit::DateIsVisible() const { return DateWin && DateWin->GetVisible(); }
-bool TSubWinUnit::TimeIsVisible() const { return TimeWin && TimeWin->GetVisible(); }
+bool TSubWinUnit::DateIsVisible() const {
+    return DateWin && DateWin->GetVisible();
+}
+bool TSubWinUnit::TimeIsVisible() const {
+    return TimeWin && TimeWin->GetVisible();
+}
 
 void TSubWinUnit::PlatePlace(bool date, const Slide& s, int step) {
     TNyRGBPanel* p = date ? DateWin : TimeWin;
@@ -201,7 +205,9 @@ bool TSubWinUnit::PlatesFrame(int32_t ticks, bool skipping) {
 
 // ---- Place card ----
 
-bool TSubWinUnit::PlaceIsVisible() const { return PlaceWin && PlaceWin->GetVisible(); }
+bool TSubWinUnit::PlaceIsVisible() const {
+    return PlaceWin && PlaceWin->GetVisible();
+}
 
 void TSubWinUnit::PlaceCardFree() {
     if (!PlaceWin) return;
@@ -215,8 +221,7 @@ void TSubWinUnit::PlaceCardShow(int32_t n) {
     PlaceCardFree();
     ZRString name;
     name.sprintf("AvgPlace%02d.png", n);
-    if (!files_ || !files_->FileIsExist(name) || !SetPanelImageFile(PlaceWin, files_, name))
-        return;
+    if (!files_ || !files_->FileIsExist(name) || !SetPanelImageFile(PlaceWin, files_, name)) return;
     PlaceWin->SetOffsetX(-PlaceWin->GetSizeX());
     PlaceWin->SetOffsetY(kCardY);
     Vis(PlaceWin, true);
@@ -247,7 +252,9 @@ bool TSubWinUnit::PlaceFrame(int32_t ticks, bool skipping) {
 
 // ---- Menu bar ----
 
-bool TSubWinUnit::MenuIsVisible() const { return MenuWin && MenuWin->GetVisible(); }
+bool TSubWinUnit::MenuIsVisible() const {
+    return MenuWin && MenuWin->GetVisible();
+}
 
 void TSubWinUnit::MenuEnable(int i, bool on) {
     if (i >= 0 && i < kMenuItems) menuEnabled_[i] = on;
@@ -335,10 +342,9 @@ bool TSubWinUnit::MenuFrame(int32_t ticks, bool skipping) {
     const uint8_t was = menuState_;
     menuState_ = swRest;
     if (was == swAppear) {
-        const int wanted = menuSub_ ? (menuRequested_ >= 0 && menuRequested_ < kSubItems
-                                           ? menuRequested_
-                                           : 0)
-                                    : (menuRequested_ >= 0 ? menuRequested_ : 7);
+        const int wanted =
+            menuSub_ ? (menuRequested_ >= 0 && menuRequested_ < kSubItems ? menuRequested_ : 0)
+                     : (menuRequested_ >= 0 ? menuRequested_ : 7);
         MenuSetCursor(wanted);
     } else if (was == swDisappear) {
         Vis(MenuWin, false);
@@ -478,7 +484,7 @@ void TSubWinUnit::BuildPlatesAndMenu() {
                                                   int sx, int sy, int dx, int dy) {
         return MenuDrawBase(p, d, x, y, sx, sy, dx, dy);
     };
-    const char* sys[8] = {"MenuSysSaveLoad.png", "MenuSysSkip.png",   "MenuSysAuto.png",
+    const char* sys[8] = {"MenuSysSaveLoad.png", "MenuSysSkip.png",    "MenuSysAuto.png",
                           "MenuSysView.png",     "MenuSysBacklog.png", "MenuSysConfig.png",
                           "MenuSysTitle.png",    "MenuSysCancel.png"};
     const char* sub[3] = {"MenuSaveSave.png", "MenuSaveLoad.png", "MenuSaveCancel.png"};
@@ -487,9 +493,9 @@ void TSubWinUnit::BuildPlatesAndMenu() {
     for (int i = 0; i < 11; ++i) {
         const bool isSub = i >= 8;
         const int k = isSub ? i - 8 : i;
-        TNySButton* b = Make<TNySButton>(isSub ? SMenuBase : MenuBase, 0,
-                                         k * 50 + (isSub ? 173 : 62), 0, 0,
-                                         isSub ? sub[k] : sys[k]);
+        TNySButton* b =
+            Make<TNySButton>(isSub ? SMenuBase : MenuBase, 0, k * 50 + (isSub ? 173 : 62), 0, 0,
+                             isSub ? sub[k] : sys[k]);
         b->SetNumBlock(2), b->SetFrameNum(1, 1);
         b->SetAutoFocus(false);
         // Centred on the base once the picture gives the button its width.

@@ -299,8 +299,7 @@ bool TSubWinUnit::AddTextTo(TextWin& w, bool novel, const ZRString& text, int32_
                 RenderLine(MesTextMaker2, line, novelMap_.get(), w.line * kNovelRowStep, 780, 30);
                 NovelText->SetModify(), NovelShadow->SetModify();
             } else {
-                RenderLine(MesTextMaker1, line, mesMap_.get(), (w.line - 1) * kMesRowStep, 988,
-                           38);
+                RenderLine(MesTextMaker1, line, mesMap_.get(), (w.line - 1) * kMesRowStep, 988, 38);
                 MesText->SetModify(), MesShadow->SetModify();
             }
         }
@@ -339,8 +338,8 @@ bool TSubWinUnit::TypeFrame(TextWin& w, bool novel, int32_t ticks, bool skipping
         FinishTyping(w, novel);
         return false;
     }
-    const int64_t progress = std::clamp<int64_t>(
-        int64_t(w.progress) + int64_t(std::max(ticks, 0)) * 100, 0, INT32_MAX);
+    const int64_t progress =
+        std::clamp<int64_t>(int64_t(w.progress) + int64_t(std::max(ticks, 0)) * 100, 0, INT32_MAX);
     w.progress = static_cast<int32_t>(progress);
     const int total = w.count - w.drawn;
     const int visible = static_cast<int>(std::min<int64_t>(progress / w.cost, total));

@@ -299,8 +299,8 @@ void TSubWinUnit::BuildOthers() {
     LogClose = Make<TNySButton>(LogFrame_, 0, 0, 15, 15);
     LogClose->SetNumBlock(3), LogClose->SetFrameNum(1, 1), LogClose->SetFrameNum(3, 1);
     LogBar = Make<TNyRGBPanel>(LogFrame_, 1036, 102, 30, kBarHeight, "BacklogBar.png");
-    LogPos = Make<TNyRGBPanel>(LogBar, 2, kBarHeight - kKnobHeight, 26, kKnobHeight,
-                               "BacklogPos.png");
+    LogPos =
+        Make<TNyRGBPanel>(LogBar, 2, kBarHeight - kKnobHeight, 26, kKnobHeight, "BacklogPos.png");
     LogPos->SetMouseControl(false);
     LogUp = Make<TNySButton>(LogFrame_, 1036, 72, 30, 30, "BacklogUp.png");
     LogDown = Make<TNySButton>(LogFrame_, 1036, 612, 30, 30, "BacklogDown.png");
@@ -321,8 +321,8 @@ void TSubWinUnit::BuildOthers() {
                              int dy) {
         return TextPanelDraw(p, logMap_.get(), 0, 0, kLogColour, 128, d, x, y, sx, sy, dx, dy);
     };
-    LogShadow->OnDraw = [this](TNyRGBPanel* p, TNyRGBBits* d, int x, int y, int sx, int sy,
-                               int dx, int dy) {
+    LogShadow->OnDraw = [this](TNyRGBPanel* p, TNyRGBBits* d, int x, int y, int sx, int sy, int dx,
+                               int dy) {
         return TextPanelDraw(p, logMap_.get(), 0, 0, 0, 128, d, x, y, sx, sy, dx, dy);
     };
     LogClose->OnClick = [this](TNyRGBPanel*) { SendCode(logCb_, 6); };
@@ -374,15 +374,14 @@ void TSubWinUnit::BuildOthers() {
             DrawPanelImage(p, d, x, y, sx, sy, dx, dy, SelRate());
             return true;
         };
-        SelText[i]->OnDraw = [this, i](TNyRGBPanel* p, TNyRGBBits* d, int x, int y, int sx,
-                                       int sy, int dx, int dy) {
+        SelText[i]->OnDraw = [this, i](TNyRGBPanel* p, TNyRGBBits* d, int x, int y, int sx, int sy,
+                                       int dx, int dy) {
             return TextPanelDraw(p, selMap_[i].get(), 0, 0, 0xFFFFFF, SelRate(), d, x, y, sx, sy,
                                  dx, dy);
         };
         SelShadow[i]->OnDraw = [this, i](TNyRGBPanel* p, TNyRGBBits* d, int x, int y, int sx,
                                          int sy, int dx, int dy) {
-            return TextPanelDraw(p, selMap_[i].get(), 0, 0, 0, SelRate(), d, x, y, sx, sy, dx,
-                                 dy);
+            return TextPanelDraw(p, selMap_[i].get(), 0, 0, 0, SelRate(), d, x, y, sx, sy, dx, dy);
         };
     }
 

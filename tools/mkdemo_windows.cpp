@@ -211,10 +211,10 @@ bool WriteWindowPictures(const fs::path& stage) {
         const char* file;
         const char* label;
     } menu[11] = {{"MenuSysSaveLoad.png", "存档／读档"}, {"MenuSysSkip.png", "快进"},
-                  {"MenuSysAuto.png", "自动"},          {"MenuSysView.png", "隐藏窗口"},
-                  {"MenuSysBacklog.png", "回想"},       {"MenuSysConfig.png", "设置"},
-                  {"MenuSysTitle.png", "返回标题"},     {"MenuSysCancel.png", "取消"},
-                  {"MenuSaveSave.png", "存档"},         {"MenuSaveLoad.png", "读档"},
+                  {"MenuSysAuto.png", "自动"},           {"MenuSysView.png", "隐藏窗口"},
+                  {"MenuSysBacklog.png", "回想"},        {"MenuSysConfig.png", "设置"},
+                  {"MenuSysTitle.png", "返回标题"},      {"MenuSysCancel.png", "取消"},
+                  {"MenuSaveSave.png", "存档"},          {"MenuSaveLoad.png", "读档"},
                   {"MenuSaveCancel.png", "取消"}};
     for (const auto& m : menu) save(m.file, Buttons(240, 44, 2, m.label, 28));
     return ok;

@@ -137,11 +137,15 @@ TEST_F(SceneInput, RightClickFollowsRightClickType) {
         uint8_t state;
         uint8_t sceneAfter, hide, menu, pending;
     } cases[] = {
-        {0, asClickWait, asClickWait, 0, 1, 0}, {1, asClickWait, asClickWait, 1, 0, 0},
+        {0, asClickWait, asClickWait, 0, 1, 0},
+        {1, asClickWait, asClickWait, 1, 0, 0},
         // The menus are not built: the action does not happen, so it is a click.
-        {2, asClickWait, asRun, 0, 0, 0},       {3, asClickWait, asRun, 0, 0, 0},
-        {4, asClickWait, asRun, 0, 0, 0},       {7, asClickWait, asClickWait, 0, 1, 0},
-        {0, asRun, asRun, 0, 0, 0},             {0, asTimedWait, asTimedWait, 0, 0, 2},
+        {2, asClickWait, asRun, 0, 0, 0},
+        {3, asClickWait, asRun, 0, 0, 0},
+        {4, asClickWait, asRun, 0, 0, 0},
+        {7, asClickWait, asClickWait, 0, 1, 0},
+        {0, asRun, asRun, 0, 0, 0},
+        {0, asTimedWait, asTimedWait, 0, 0, 2},
         {1, asTimedWait, asTimedWait, 0, 0, 1},
     };
     for (const auto& c : cases) {
@@ -214,8 +218,10 @@ TEST_F(SceneInput, HoldSkipOnlyWhileBothButtonsOrCtrlAreHeld) {
     Enter(asClickWait);
     const struct {
         bool six, seven, ctrl, hold;
-    } frames[] = {{true, false, false, false}, {true, true, false, true},
-                  {false, true, false, false}, {false, false, true, true},
+    } frames[] = {{true, false, false, false},
+                  {true, true, false, true},
+                  {false, true, false, false},
+                  {false, false, true, true},
                   {false, false, false, false}};
     for (const auto& f : frames) {
         TAvgUnit::InputFrame in;
@@ -240,10 +246,14 @@ TEST_F(SceneInput, MessageButtonsAndMenuBarResults) {
         uint8_t sceneAfter, hide, backlog;
         bool autoMode;
     } cases[] = {
-        {16, asClickWait, asClickWait, 1, 0, false}, {17, asClickWait, asClickWait, 0, 0, true},
-        {17, asRun, asRun, 0, 0, false},             {19, asClickWait, asClickWait, 0, 1, false},
-        {19, asTimedWait, asTimedWait, 0, 0, false}, {20, asClickWait, asClickWait, 0, 0, false},
-        {21, asClickWait, asClickWait, 0, 0, false},       {22, asClickWait, asRun, 0, 0, false},
+        {16, asClickWait, asClickWait, 1, 0, false},
+        {17, asClickWait, asClickWait, 0, 0, true},
+        {17, asRun, asRun, 0, 0, false},
+        {19, asClickWait, asClickWait, 0, 1, false},
+        {19, asTimedWait, asTimedWait, 0, 0, false},
+        {20, asClickWait, asClickWait, 0, 0, false},
+        {21, asClickWait, asClickWait, 0, 0, false},
+        {22, asClickWait, asRun, 0, 0, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.code);
@@ -275,8 +285,11 @@ TEST_F(SceneInput, MessageButtonsAndMenuBarResults) {
         int result;
         bool skip, autoMode;
         uint8_t hide, backlog;
-    } results[] = {{1, true, false, 0, 0}, {2, false, true, 0, 0}, {3, false, false, 1, 0},
-                   {4, false, false, 0, 1}, {-1, false, false, 0, 0}};
+    } results[] = {{1, true, false, 0, 0},
+                   {2, false, true, 0, 0},
+                   {3, false, false, 1, 0},
+                   {4, false, false, 0, 1},
+                   {-1, false, false, 0, 0}};
     for (const auto& r : results) {
         Enter(asClickWait);
         host.CarryOutMenuResult(r.result);

@@ -15,8 +15,8 @@
 #include "game/gamef.h"
 #include "media/zrpng.h"
 #include "platform/codepage.h"
-#include "scenes/subwinu.h"
 #include "scenes/subwin_pictures.h"
+#include "scenes/subwinu.h"
 #include "tempdir.h"
 
 namespace subwin_test {

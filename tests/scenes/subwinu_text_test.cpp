@@ -45,7 +45,8 @@ bool Empty(TNyAlpha* a, int y0, int x0, int x1, int h) {
 class TextWindows : public SubWinFixture {};
 
 TEST_F(TextWindows, LinesKeepOnlyWholeDoubleByteCharactersUpToTwentySix) {
-    const std::string twentyEight = plat::GbkText("一二三四五六七八九十一二三四五六七八九十一二三四五六七八");
+    const std::string twentyEight =
+        plat::GbkText("一二三四五六七八九十一二三四五六七八九十一二三四五六七八");
     const struct {
         std::string text;
         std::string kept;

@@ -23,7 +23,10 @@ TEST_F(Windows, BacklogRangeKnobAndScrolling) {
         int lines, range, knob;
         bool bar;
     } cases[] = {
-        {1, 0, 484, false}, {16, 0, 484, false}, {17, 1, 484, true}, {40, 24, 484, true},
+        {1, 0, 484, false},
+        {16, 0, 484, false},
+        {17, 1, 484, true},
+        {40, 24, 484, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.lines);
@@ -108,9 +111,9 @@ TEST_F(Windows, ChoicesTakeTheirBaseAndPlace) {
     // 53 bytes: cut to 52, or to 51 when byte 52 leads a character.
     const std::string fiftyOne(51, 'a');
     EXPECT_EQ(TSubWinUnit::CutChoiceText(ZRString((fiftyOne + "bc").c_str())).Length(), 52);
-    EXPECT_EQ(TSubWinUnit::CutChoiceText(ZRString((fiftyOne + plat::GbkText("字")).c_str()))
-                  .Length(),
-              51);
+    EXPECT_EQ(
+        TSubWinUnit::CutChoiceText(ZRString((fiftyOne + plat::GbkText("字")).c_str())).Length(),
+        51);
 }
 
 TEST_F(Windows, ChoiceCursorSkipsAbsentChoicesAndClicksSendFive) {
@@ -151,7 +154,8 @@ TEST_F(Windows, PlatesSlideHoldAndLeaveOnTheirOwn) {
     win->DatePlateShow(false);
     EXPECT_EQ(win->DateWin->GetOffsetX(), -83);
     std::vector<int> xs;
-    for (int i = 0; i < 4; ++i) win->PlatesFrame(1, false), xs.push_back(win->DateWin->GetOffsetX());
+    for (int i = 0; i < 4; ++i)
+        win->PlatesFrame(1, false), xs.push_back(win->DateWin->GetOffsetX());
     EXPECT_EQ(xs, (std::vector<int>{-62, -41, -20, 0}));
     EXPECT_EQ(win->DateState(), swBusy);
     win->DatePlateShow(false);  // held: not restarted
