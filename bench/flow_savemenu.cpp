@@ -20,10 +20,10 @@
 #include "foundation/zrfileman.h"
 #include "foundation/zrmemman.h"
 #include "foundation/zrstream.h"
-#include "media/zrpng.h"
 #include "game/gamedata.h"
 #include "game/gamedef.h"
 #include "game/gamef.h"
+#include "media/zrpng.h"
 #include "platform/atomicfile.h"
 #include "platform/hostfs.h"
 #include "tests/game/savefixture.h"
@@ -52,7 +52,8 @@ struct Fixture {
     }
     ~Fixture() {
         std::string cmd = "rm -rf " + dir;
-        if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir.c_str());
+        if (std::system(cmd.c_str()) != 0)
+            std::fprintf(stderr, "could not remove %s\n", dir.c_str());
     }
     std::string dir;
     GameState cur, snap;
@@ -71,8 +72,8 @@ void BM_MenuPageRecords(benchmark::State& state) {
         for (int slot = 1; slot <= 12; ++slot) {
             std::string bytes;
             plat::ReadWholeFile(plat::ToHost(SlotSavePath(slot).c_str()), bytes);
-            benchmark::DoNotOptimize(ReadSlotRecord(
-                reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), record));
+            benchmark::DoNotOptimize(ReadSlotRecord(reinterpret_cast<const uint8_t*>(bytes.data()),
+                                                    bytes.size(), record));
         }
     }
 }
@@ -137,7 +138,8 @@ void MenuCycle(ZRFileMan* files) {
     auto* config = new TConfigMenu();
     auto* save = new TSaveMenu();
     const bool t = title->Setup(files), c = config->Setup(files), s = save->Setup(files);
-    if (!t || !c || !s) std::fprintf(stderr, "set-up failed: title %d config %d save %d\n", t, c, s);
+    if (!t || !c || !s)
+        std::fprintf(stderr, "set-up failed: title %d config %d save %d\n", t, c, s);
     save->Open(1);
     save->Close();
     title->Release(), config->Release(), save->Release();
@@ -152,8 +154,9 @@ void BM_TitleMenusHundredCycles(benchmark::State& state) {
     const struct {
         const char* name;
         int w, h;
-    } pics[] = {{"TitleBack.png", 1280, 720}, {"TitleStart.png", 300, 96}, {"CfgBack.png", 1280, 720},
-                {"CfgBar.png", 18, 76},        {"SaveBG_L.png", 1280, 720}, {"CmTNLight.png", 189, 690}};
+    } pics[] = {{"TitleBack.png", 1280, 720}, {"TitleStart.png", 300, 96},
+                {"CfgBack.png", 1280, 720},   {"CfgBar.png", 18, 76},
+                {"SaveBG_L.png", 1280, 720},  {"CmTNLight.png", 189, 690}};
     for (const auto& p : pics) WritePng(data + "/" + p.name, p.w, p.h);
     ZRFileMan files;
     files.InitDir(ZRString(data.c_str()));

@@ -90,11 +90,20 @@ void EndMenuTransition() {
 
 void TAvgUnit::OpenMenuFromBar(int32_t item) {
     switch (item) {
-        case 5: OpenConfigMenu(); break;
-        case 6: AskReturnToTitle(); break;
-        case 100: OpenSaveMenu(0); break;
-        case 101: OpenSaveMenu(1); break;
-        default: break;
+        case 5:
+            OpenConfigMenu();
+            break;
+        case 6:
+            AskReturnToTitle();
+            break;
+        case 100:
+            OpenSaveMenu(0);
+            break;
+        case 101:
+            OpenSaveMenu(1);
+            break;
+        default:
+            break;
     }
 }
 
@@ -214,7 +223,8 @@ void TAvgUnit::ConfigMenuCallback(int code) {
         Windows->SetBoxOpacity(UserSettings.MesBoxTrans);
         if (!UserSettings.ShowPlaceName) Windows->PlaceCardHide();
     }
-    if (SceneState == asClickWait && AutoMode) WaitCounter = FramesFromMs(UserSettings.AutoSkipWait);
+    if (SceneState == asClickWait && AutoMode)
+        WaitCounter = FramesFromMs(UserSettings.AutoSkipWait);
     if (code == 6) CloseConfigMenu(false);
 }
 
