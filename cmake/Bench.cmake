@@ -30,6 +30,12 @@ function(zr_bench_extra_game_thumbnail target)
   target_link_libraries(${target} PRIVATE PkgConfig::ZRBENCH_SWSCALE)
 endfunction()
 
+# The text windows' rendering is measured beside FreeType's own glyph rendering.
+function(zr_bench_extra_scenes_textwin target)
+  pkg_check_modules(ZRBENCH_FT REQUIRED IMPORTED_TARGET freetype2 fontconfig)
+  target_link_libraries(${target} PRIVATE PkgConfig::ZRBENCH_FT)
+endfunction()
+
 # The whole game in lock step runs on the flow tests' harness, which assembles its scripts.
 function(zr_bench_extra_flow_game target)
   find_package(GTest REQUIRED)

@@ -23,12 +23,30 @@ constexpr FaceMapping kFaces[] = {
     {"SimHei", "WenQuanYi Zen Hei"},
 };
 
+// Monospaced members of the stand-in families, for fixed-pitch requests.
+constexpr FaceMapping kFixedPitch[] = {
+    {"WenQuanYi Zen Hei", "WenQuanYi Zen Hei Mono"},
+};
+
 constexpr const char* kJapaneseDefault = "IPAGothic";
 constexpr const char* kChineseDefault = "WenQuanYi Zen Hei";
 
 }  // namespace
 
-std::string InstalledFamilyFor(const std::string& face_bytes, uint8_t charset) {
+namespace {
+std::string FamilyForFace(const std::string& face_bytes, uint8_t charset);
+}  // namespace
+
+std::string InstalledFamilyFor(const std::string& face_bytes, uint8_t charset, uint8_t pitch) {
+    std::string family = FamilyForFace(face_bytes, charset);
+    if (pitch == 2)
+        for (const FaceMapping& m : kFixedPitch)
+            if (family == m.requested) return m.installed;
+    return family;
+}
+
+namespace {
+std::string FamilyForFace(const std::string& face_bytes, uint8_t charset) {
     // A face name's bytes may be in either code page whatever the font's character set.
     const std::string decoded[] = {ToUtf8(face_bytes, CodePageForCharset(charset)),
                                    ToUtf8(face_bytes, CodePage::ShiftJis),
@@ -44,9 +62,10 @@ std::string InstalledFamilyFor(const std::string& face_bytes, uint8_t charset) {
     }
     return decoded[0];
 }
+}  // namespace
 
 const char* FallbackFamilyFor(const std::string& family) {
-    return family == kChineseDefault ? kJapaneseDefault : kChineseDefault;
+    return family.rfind(kChineseDefault, 0) == 0 ? kJapaneseDefault : kChineseDefault;
 }
 
 }  // namespace plat

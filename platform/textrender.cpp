@@ -12,6 +12,8 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/codepage.h"
 #include "platform/fontfaces.h"
@@ -91,6 +93,19 @@ class RasterFont {
                                  : FT_LOAD_TARGET_NORMAL;
     }
     int32_t BoldStrength() const { return desc.bold ? std::max(1, em / 24) : 0; }
+
+    // Rendered glyphs kept for the font's life: text is drawn again and again from few
+    // characters, and rasterising the outline is most of the cost of drawing it.
+    struct Rendered {
+        bool drawable = false;  // false: the glyph has no bitmap to draw
+        int32_t advance = 0, left = 0, top = 0;
+        uint32_t rows = 0, width = 0;
+        int pitch = 0;
+        unsigned char pixelMode = 0;
+        std::vector<uint8_t> bits;
+    };
+    static constexpr size_t kMaxRendered = 4096;
+    std::unordered_map<char32_t, Rendered> rendered;
 };
 
 namespace {
@@ -124,7 +139,7 @@ void CellUnits(FT_Face f, int32_t& asc, int32_t& desc) {
 }  // namespace
 
 bool RasterFont::Open() {
-    std::string wanted = InstalledFamilyFor(desc.face, desc.charset);
+    std::string wanted = InstalledFamilyFor(desc.face, desc.charset, desc.pitch);
     face = OpenFace(wanted, desc.bold, desc.italic, &family);
     if (!face) return false;
     int32_t asc_u, desc_u;
@@ -268,6 +283,27 @@ void FillBox(DrawSurface& s, int32_t x0, int32_t y0, int32_t x1, int32_t y1, Rgb
 }
 
 void BlitGlyph(DrawSurface& s, const FT_Bitmap& bm, int32_t left, int32_t top, Rgb c) {
+    if (s.kind == SurfaceKind::Grey8) {
+        // Text into alpha planes is the common case: clip once and write the grey directly.
+        const uint8_t v = static_cast<uint8_t>((c.r + c.g + c.b + 1) / 3);
+        const int32_t c0 = std::max<int32_t>(0, -left);
+        const int32_t c1 = std::min<int64_t>(bm.width, int64_t(s.width) - left);
+        const int32_t r0 = std::max<int32_t>(0, -top);
+        const int32_t r1 = std::min<int64_t>(bm.rows, int64_t(s.height) - top);
+        const bool mono = bm.pixel_mode == FT_PIXEL_MODE_MONO;
+        for (int32_t row = r0; row < r1; ++row) {
+            const uint8_t* src = bm.buffer + static_cast<int64_t>(row) * bm.pitch;
+            uint8_t* dst = s.pixels + static_cast<int64_t>(top + row) * s.pitch + left;
+            for (int32_t col = c0; col < c1; ++col) {
+                if (mono) {
+                    if ((src[col >> 3] >> (7 - (col & 7))) & 1) dst[col] = v;
+                } else if (src[col] != 0) {
+                    dst[col] = src[col] == 255 ? v : Mix(dst[col], v, src[col]);
+                }
+            }
+        }
+        return;
+    }
     for (uint32_t row = 0; row < bm.rows; ++row) {
         const uint8_t* src = bm.buffer + static_cast<int64_t>(row) * bm.pitch;
         for (uint32_t col = 0; col < bm.width; ++col) {
@@ -314,15 +350,47 @@ bool DrawText(DrawSurface& s, int32_t x, int32_t y, std::string_view bytes) {
         FillBox(s, x, y, x + width, y + f.ascent + f.descent, FromColourRef(s.back_colour));
     }
     for (char32_t cp : cps) {
-        FT_GlyphSlot slot;
-        int32_t adv = 0;
-        if (!LoadStyled(f, cp, slot, adv)) continue;
-        FT_Render_Mode mode = f.desc.quality == 3 ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL;
-        if (slot->format == FT_GLYPH_FORMAT_BITMAP || FT_Render_Glyph(slot, mode) == 0) {
-            BlitGlyph(s, slot->bitmap, pen + slot->bitmap_left, baseline - slot->bitmap_top,
-                      colour);
+        auto it = f.rendered.find(cp);
+        if (it == f.rendered.end()) {
+            FT_GlyphSlot slot;
+            int32_t adv = 0;
+            if (!LoadStyled(f, cp, slot, adv)) continue;
+            RasterFont::Rendered r;
+            r.advance = adv;
+            FT_Render_Mode mode =
+                f.desc.quality == 3 ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL;
+            if (slot->format == FT_GLYPH_FORMAT_BITMAP || FT_Render_Glyph(slot, mode) == 0) {
+                const FT_Bitmap& bm = slot->bitmap;
+                if (bm.pitch < 0) {
+                    // Rows running upward are rare enough to be drawn without keeping them.
+                    BlitGlyph(s, bm, pen + slot->bitmap_left, baseline - slot->bitmap_top,
+                              colour);
+                    pen += adv;
+                    continue;
+                }
+                r.drawable = bm.buffer != nullptr && bm.rows > 0;
+                r.left = slot->bitmap_left;
+                r.top = slot->bitmap_top;
+                r.rows = bm.rows;
+                r.width = bm.width;
+                r.pitch = bm.pitch;
+                r.pixelMode = bm.pixel_mode;
+                if (r.drawable) r.bits.assign(bm.buffer, bm.buffer + size_t(bm.rows) * bm.pitch);
+            }
+            if (f.rendered.size() >= RasterFont::kMaxRendered) f.rendered.clear();
+            it = f.rendered.emplace(cp, std::move(r)).first;
         }
-        pen += adv;
+        const RasterFont::Rendered& r = it->second;
+        if (r.drawable) {
+            FT_Bitmap bm{};
+            bm.rows = r.rows;
+            bm.width = r.width;
+            bm.pitch = r.pitch;
+            bm.pixel_mode = r.pixelMode;
+            bm.buffer = const_cast<uint8_t*>(r.bits.data());
+            BlitGlyph(s, bm, pen + r.left, baseline - r.top, colour);
+        }
+        pen += r.advance;
     }
     int32_t thickness = std::max(1, f.em / 16);
     if (f.desc.underline) {

@@ -81,6 +81,26 @@ class AvgWindows {
     virtual void MenuBarEnables(bool menu, bool save, bool configure, bool backlog, bool hide) {
         (void)menu, (void)save, (void)configure, (void)backlog, (void)hide;
     }
+
+    // ---- What the player's input reaches ----
+    virtual bool IsVisible(bool novel) const { return (void)novel, false; }
+    virtual void ShowBacklogView() {}  // the newest page, the bar at its bottom
+    virtual void BacklogShow(bool instant) { (void)instant; }
+    virtual bool IsBacklogVisible() const { return false; }
+    // False when the first line shown stays where it was.
+    virtual bool BacklogScroll(int32_t delta) { return (void)delta, false; }
+    // The view from the bar's position.
+    virtual void BacklogFromBar() {}
+    virtual bool IsSelectVisible() const { return false; }
+    virtual void SelectCursor(bool up) { (void)up; }
+    virtual bool IsDateVisible() const { return false; }
+    virtual bool IsTimeVisible() const { return false; }
+    // The system menu bar: item -1 none; item i of the eight on or off.
+    virtual void MenuBarOpenAt(int32_t item) { (void)item; }
+    virtual void MenuBarEnable(int item, bool on) { (void)item, (void)on; }
+    virtual void MenuBarCursor(bool up) { (void)up; }
+    virtual void MenuBarSelect() {}
+    virtual void MenuBarCancel() {}
 };
 
 class AvgStage {

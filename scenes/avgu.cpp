@@ -36,8 +36,7 @@ void TAvgUnit::SetSceneState(uint8_t state) {
     MayConfigure = MenuAllowed;
     MaySave = MenuAllowed;
     if (MenuBarState != 0)
-        windows_->MenuBarEnables(MenuAllowed, MaySave, MayConfigure, MayOpenBacklog,
-                                 MayHideWindows);
+        RefreshMenuEnables();
     UpdateCursorMode();
 }
 
@@ -58,8 +57,7 @@ void TAvgUnit::RecomputeOverlay() {
     }
     if (OverlayLevel != 0) HoldSkip = false;
     if (MenuBarState != 0)
-        windows_->MenuBarEnables(MenuAllowed, MaySave, MayConfigure, MayOpenBacklog,
-                                 MayHideWindows);
+        RefreshMenuEnables();
 }
 
 void TAvgUnit::UpdateCursorMode() {

@@ -16,6 +16,7 @@
 #include "widgets/nyrgbpanel.h"
 
 class GameState;
+class TDInputUnit;
 class TNyRGBPanel;
 class TScriptEngine;
 class TDInputUnit;
@@ -170,6 +171,55 @@ class TAvgUnit : public ScriptHost {
     AvgStageValues StageValues() const;
     void TakeStageSnapshot();
     bool StageSnapshotDiffers() const;
+
+    // ---- The player's input and the windows' callbacks (avgu_input.cpp) ----
+    // One frame's logical buttons and direction, read once from the input unit.
+    struct InputFrame {
+        static constexpr int kButtons = 17;
+        bool push[kButtons] = {};
+        bool press[kButtons] = {};
+        bool repeat[kButtons] = {};
+        int32_t direction = -1;  // with key repeat; 0 up, 4 down
+        bool ctrl = false;
+    };
+    static InputFrame ReadInput(const TDInputUnit& input);
+    void InputOperation(int32_t ticks, const InputFrame& in);
+    // Dispatchers: true for a code the sender may send.
+    bool StageCode(int code);
+    bool MesCode(int code);
+    bool NovelCode(int code);
+    bool LogCode(int code);
+    bool SelCode(int code);
+    bool ExSelCode(int code);
+    void MenuBarCalled();
+    // The same as callbacks the windows can hold.
+    void OnStageCode(int code) { StageCode(code); }
+    void OnMesCode(int code) { MesCode(code); }
+    void OnNovelCode(int code) { NovelCode(code); }
+    void OnLogCode(int code) { LogCode(code); }
+    void OnSelCode(int code) { SelCode(code); }
+    void OnExSelCode(int code) { ExSelCode(code); }
+    void RightClick();
+    void MiddleClick();
+    // The wheel over the scene's panel; always handled.
+    bool Wheel(int delta);
+    // Each false when not allowed now.
+    bool HideWindows();
+    bool RestoreWindows();
+    bool OpenBacklog();
+    bool CloseBacklog();
+    bool OpenMenuBar(int32_t item);
+    void CarryOutMenuResult(int32_t result);
+    void RefreshMenuEnables();
+    void RefreshModeLooks();
+    // The in-game menus: until they exist none of them opens.
+    bool OpenConfigMenu();
+    bool OpenSaveMenu(int32_t mode);
+    bool QuickSave();
+    bool QuickLoad();
+    bool AskReturnToTitle();
+    // The windows' callbacks of this host, bound in the set-up.
+    void BindWindowCallbacks();
 
     // ---- Fields ----
     TNyRGBPanel* RootPanel = nullptr;

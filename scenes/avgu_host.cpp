@@ -18,15 +18,6 @@
 #include "script/scripte_text.h"
 #include "widgets/nyrgbpanel.h"
 
-namespace {
-
-// Logical buttons of the input unit the scene reads.
-constexpr int32_t kButtonOk = 0;
-constexpr int32_t kButtonSkipA = 6;
-constexpr int32_t kButtonSkipB = 7;
-
-}  // namespace
-
 bool TAvgUnit::Setup(ZRFileMan* game) {
     if (SetUpFlag) return true;
     GameFiles = game;
@@ -51,7 +42,6 @@ bool TAvgUnit::Setup(ZRFileMan* game) {
         if (!Windows->Setup(game)) throw EGameErr();
         Windows->AttachTo(RootPanel);
         Windows->AttachAll();
-        Windows->SetCallback(ZRBaseCallback1<void, int>(this, &TAvgUnit::WindowCallback));
         Windows->SetBacklogRange(0);
         Windows->SetBoxOpacity(UserSettings.MesBoxTrans);
     } catch (const std::exception& e) {
@@ -64,6 +54,7 @@ bool TAvgUnit::Setup(ZRFileMan* game) {
     if (windows_ == &restWindows_) windows_ = Windows;
     if (audio_ == &restAudio_) audio_ = Audio;
     if (movies_ == &restMovies_) movies_ = &sceneMovies_;
+    BindWindowCallbacks();
     SetUpFlag = true;
     return true;
 }
@@ -305,38 +296,7 @@ void TAvgUnit::OverlayFrame(int ticks) {
 }
 
 void TAvgUnit::MenuBarDone(int32_t item) {
-    switch (item) {
-        case 1:
-            SkipMode = !SkipMode;
-            AutoMode = false;
-            windows_->SetModeButtons(AutoMode, SkipMode);
-            break;
-        case 2:
-            AutoMode = !AutoMode;
-            SkipMode = false;
-            windows_->SetModeButtons(AutoMode, SkipMode);
-            break;
-        case 3:
-            if (MayHideWindows) {
-                HideState = 1;
-                RecomputeOverlay();
-            }
-            break;
-        case 4:
-            if (MayOpenBacklog) {
-                BacklogState = 1;
-                RecomputeOverlay();
-            }
-            break;
-        case 5:
-        case 6:
-        case 100:
-        case 101:
-            if (OpenMenu) OpenMenu(item);
-            break;
-        default:
-            break;
-    }
+    CarryOutMenuResult(item);
 }
 
 void TAvgUnit::StateFrame(int ticks, bool frameSkipping) {
@@ -410,44 +370,22 @@ void TAvgUnit::TakeChoice() {
 
 // ---- input ----
 
-void TAvgUnit::Input(int ticks, TDInputUnit* input) {
-    if (ticks <= 0 || !SetUpFlag || !input) return;
-    HoldSkip =
-        OverlayLevel == 0 &&
-        (input->IsCtrlDown() || (input->IsPress(kButtonSkipA) && input->IsPress(kButtonSkipB)));
-    if (input->IsPush(kButtonOk)) Click();
-}
-
-void TAvgUnit::Click() {
-    if (!SetUpFlag || OverlayLevel != 0 || !Running) return;
-    switch (SceneState) {
-        case asClickWait:
-            EndClickWait();
-            break;
-        case asTimedWait:
-        case asStageMoving:
-        case asWindowMoving:
-        case asExSelChosen:
-            ClickPending = 1;
-            break;
-        case asChoiceWaiting:
-            TakeChoice();
-            break;
-        default:
-            break;
-    }
-}
-
 void TAvgUnit::WindowCallback(int code) {
-    if (code == 1) Click();
-    if (code == 5) TakeChoice();
+    if (code == 5)
+        SelCode(code);
+    else
+        MesCode(code);
 }
 
 void TAvgUnit::StageClick(int code) {
-    if (code == 1) Click();
+    StageCode(code);
 }
 
 void TAvgUnit::ExSelCallback(int code) {
+    if (code != 5 && code != 6) {
+        ExSelCode(code);
+        return;
+    }
     if (code == 5 && SceneState == asExSelWaiting && ExSel) {
         Engine->Resume(ExSel->Result());
         SetSceneState(asExSelChosen);

@@ -238,6 +238,9 @@ bool WriteStorySounds(const fs::path& out, bool (*writeOgg)(const fs::path&, dou
 bool WriteFlowData(const fs::path& stage, const fs::path& out,
                    bool (*writeOgg)(const fs::path&, double, double, double, bool));
 
+// The text windows' pictures (mkdemo_windows.cpp).
+bool WriteWindowPictures(const fs::path& stage);
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: mkdemo OUTDIR\n");
@@ -271,6 +274,7 @@ int main(int argc, char** argv) {
     ok = ok && WriteDemoScripts(stage);
     ok = ok && WriteStorySounds(out, WriteOgg);
     ok = ok && WriteFlowData(stage, out, WriteOgg);
+    ok = ok && WriteWindowPictures(stage);
     if (!ok) {
         std::fprintf(stderr, "mkdemo: writing the demo files failed\n");
         return 1;

@@ -36,6 +36,7 @@
 #include "game/gamef.h"
 #include "game/maint.h"
 #include "media/zrpng.h"
+#include "scenes/subwin_pictures.h"
 #include "platform/audiooutput.h"
 #include "platform/clock.h"
 #include "platform/inputbackend.h"
@@ -289,6 +290,8 @@ class FlowHarness : public ::testing::Test {
         WritePicture(Data("Cap_Logo.png"), 64, 16, 0xFFFFFF);
         WritePicture(Data("Cap_Copy.png"), 64, 16, 0xFFFFFF);
         WritePicture(Data("Title.png"), 1280, 720, kTitleColour);
+        for (const subwin_test::PictureSpec& p : subwin_test::Pictures())
+            WritePicture(Data(p.name), p.w, p.h, p.rgb);
         // The title fades in through the noise mask, the configuration through the star.
         for (const char* mask : {"FadeMask16_Noise.bmp", "FadeMask11_Star.bmp"})
             WriteFile(Data(mask), MaskBytes());

@@ -17,6 +17,11 @@ const std::string kClickScene = R"(
 
 class Flow : public FlowHarness {
   protected:
+    // Two choices stand at y 140 and 240; the window fades in over 15 frames first.
+    void TakeFirstChoice() {
+        RunFrames(16);
+        Click(640, 180);
+    }
     // Nothing of a play-through is left: no screen module, no layer above the window's root.
     void ExpectNothingLeft() {
         EXPECT_EQ(AvgUnit, nullptr);
@@ -47,7 +52,8 @@ TEST_F(Flow, NewGameRunsTheSceneAndComesBackToTheTitle) {
     EXPECT_EQ(TMovieUnit::Opened, std::vector<std::string>{"SVOP.sfd"});
     Click();
     ASSERT_TRUE(RunUntil([this] { return Mode() == smAdventure; }));
-    EXPECT_EQ(SceneState(), asClickWait);
+    // The message window fades in before the click wait.
+    ASSERT_TRUE(RunUntil([this] { return SceneState() == asClickWait; }));
     EXPECT_EQ(CurrentState.GetPageLine(0), ZRString("Hello"));
     // A new game starts from a reset state with the system flags and values copied in.
     EXPECT_FALSE(CurrentState.GetFlag(1));
@@ -234,7 +240,7 @@ TEST_F(Flow, SavesResumeWhereTheyWereMade) {
     ASSERT_TRUE(RunUntil([this] { return SceneState() == asChoiceWaiting; }));
     const uint32_t choicePc = CurrentState.Pc;
     ASSERT_TRUE(SaveGameSlot(2));
-    Click();
+    TakeFirstChoice();
     ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
     EXPECT_EQ(CurrentState.GetResult(), 0);  // the first choice was taken
 
@@ -260,7 +266,7 @@ TEST_F(Flow, SavesResumeWhereTheyWereMade) {
             ASSERT_TRUE(RunUntil([this] { return SceneState() == asChoiceWaiting; }));
         }
         CurrentState.SetResult(7);
-        Click();
+        TakeFirstChoice();
         ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
         EXPECT_EQ(CurrentState.GetResult(), 0);
     }

@@ -11,6 +11,7 @@
 #include "game/gamef.h"
 #include "scenes/avgu.h"
 #include "scenes/avgu_audio.h"
+#include "subwin_fixture.h"
 
 namespace {
 
@@ -53,6 +54,10 @@ class AvgHost : public testing::Test {
         ScriptFileMan = &rig.files;
         GameFileMan = &rig.files;
         UserSettings = UserConfig();
+        // The windows' pictures are made through the memory manager.
+        if (!MemMan) MemMan = new ZRMemMan(), ownMemMan_ = true;
+        savedDepth_ = WorkBitDepth;
+        WorkBitDepth = bd32;
         unit.SetAudio(&audio);
         unit.SetSystem(&system);
         unit.SetWindows(&windows);
@@ -62,10 +67,17 @@ class AvgHost : public testing::Test {
         unit.Release();
         ScriptFileMan = nullptr;
         GameFileMan = nullptr;
+        if (ownMemMan_) delete MemMan, MemMan = nullptr;
+        WorkBitDepth = savedDepth_;
     }
+    bool ownMemMan_ = false;
+    ZRBitDepth savedDepth_ = bdNone;
     void Build(const std::string& body) {
         rig.Build({OneLabel(body)});
         rig.dir.Write("SpeakTbl.csv", "name,#id,#speaker,!\r\n");
+        // The text windows set up over their pictures.
+        for (const subwin_test::PictureSpec& p : subwin_test::Pictures())
+            subwin_test::WritePicture(rig.dir.Host(p.name), p.w, p.h, p.rgb);
         ASSERT_TRUE(unit.Setup(&rig.files));
     }
     void Frames(int n) {
@@ -98,7 +110,7 @@ TEST_F(AvgHost, ResumesByWaitKind) {
     Frames(1);
     EXPECT_EQ(unit.GetSceneState(), asChoiceWaiting);
     const GameState atChoice = St();
-    unit.Click();  // takes choice 1
+    unit.SelCode(5);  // the choice window reports choice 1 taken
     Frames(1);
     EXPECT_EQ(system.ended, std::vector<int32_t>{1});
     EXPECT_FALSE(unit.IsRunning());
@@ -180,9 +192,9 @@ TEST_F(AvgHost, WaitsEndOnTheirFrames) {
     }
     ASSERT_EQ(unit.GetSceneState(), asClickWait);
     UserSettings.AutoSkipWait = 0;
-    unit.AutoMode = true;
     unit.Click();  // into the second click wait, counted from 0 ms
     ASSERT_EQ(unit.GetSceneState(), asRun);
+    unit.AutoMode = true;  // a click turns auto mode off; the wait ahead runs with it on
     Frames(1);
     ASSERT_EQ(unit.GetSceneState(), asClickWait);
     audio.voicePlaying = true;

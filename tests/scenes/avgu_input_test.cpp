@@ -1,0 +1,302 @@
+// The scene's input against the real windows: the logical buttons level by level, the right
+// click for each RightClickType, the click in each state, hold skip, the wheel and the
+// message window's button codes.
+#include "scenes/avgu.h"
+#include "subwin_fixture.h"
+
+using subwin_test::SubWinFixture;
+
+namespace {
+
+class SceneInput : public SubWinFixture {
+  protected:
+    void SetUp() override {
+        SubWinFixture::SetUp();
+        savedRightClick_ = UserSettings.RightClickType;
+        host.BindState(&state);
+        host.SetWindows(win.get());
+        host.SetAudio(&sound);
+        host.Running = true;
+        host.TakeStageSnapshot();
+        state.TextWindowShown = 1;
+        state.NovelMode = 0;
+        win->MesShow(true);
+    }
+    void TearDown() override {
+        UserSettings.RightClickType = savedRightClick_;
+        host.SetWindows(nullptr);
+        SubWinFixture::TearDown();
+    }
+    // The scene in a state with nothing over it.
+    void Enter(uint8_t s) {
+        host.SetSceneState(s);
+        host.HideState = host.BacklogState = host.MenuBarState = 0;
+        host.SkipMode = host.AutoMode = host.HoldSkip = false;
+        host.ClickPending = 0;
+        host.RecomputeOverlay();
+        sound.sounds.clear();
+    }
+    void Push(std::initializer_list<int> buttons, int32_t direction = -1) {
+        TAvgUnit::InputFrame f;
+        for (int b : buttons) f.push[b] = f.press[b] = true;
+        f.direction = direction;
+        host.InputOperation(1, f);
+    }
+    // The windows' frames until nothing moves, and the host's overlay states with them.
+    void Settle() {
+        for (int i = 0; i < 30; ++i) win->StepAll(1, false);
+        for (uint8_t* s : {&host.HideState, &host.BacklogState}) {
+            if (*s == 1) *s = 2;
+            if (*s == 3) *s = 0;
+        }
+        if (host.MenuBarState == 1) host.MenuBarState = 2;
+        if (host.MenuBarState == 3) host.MenuBarState = 0;
+        host.RecomputeOverlay();
+    }
+    void Backlog(int lines) {
+        for (int i = 0; i < lines; ++i) {
+            if (i) state.NewBacklogLine();
+            state.AppendBacklogLine(Gbk("行"));
+        }
+    }
+
+    TAvgUnit host;
+    int32_t savedRightClick_ = 0;
+};
+
+TEST_F(SceneInput, LevelZeroButtonsFirstMatchWins) {
+    const struct {
+        uint8_t state;
+        std::vector<int> buttons;
+        uint8_t sceneAfter, pending, hide, backlog, menu;
+        bool skip, autoMode;
+    } cases[] = {
+        {asClickWait, {1}, asRun, 0, 0, 0, 0, false, false},
+        {asClickWait, {0}, asRun, 0, 0, 0, 0, false, false},
+        {asTimedWait, {1}, asTimedWait, 1, 0, 0, 0, false, false},
+        {asStageMoving, {4}, asStageMoving, 1, 0, 0, 0, false, false},
+        {asWindowMoving, {1}, asWindowMoving, 1, 0, 0, 0, false, false},
+        {asExSelChosen, {1}, asExSelChosen, 1, 0, 0, 0, false, false},
+        {asRun, {1}, asRun, 0, 0, 0, 0, false, false},
+        {asClickWait, {2}, asClickWait, 0, 1, 0, 0, false, false},
+        {asTimedWait, {2}, asTimedWait, 0, 0, 0, 0, false, false},  // may not hide
+        {asClickWait, {3}, asClickWait, 0, 0, 1, 0, false, false},
+        {asClickWait, {5}, asClickWait, 0, 0, 0, 0, true, false},
+        {asClickWait, {9}, asClickWait, 0, 0, 0, 0, false, true},
+        {asClickWait, {8}, asClickWait, 0, 0, 0, 1, false, false},
+        {asTimedWait, {8}, asTimedWait, 2, 0, 0, 0, false, false},  // bar may not open
+        {asClickWait, {1, 2, 3}, asRun, 0, 0, 0, 0, false, false},
+        {asClickWait, {6, 8}, asClickWait, 0, 0, 0, 0, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << int(c.state) << " button " << c.buttons[0]);
+        Enter(c.state);
+        TAvgUnit::InputFrame f;
+        for (int b : c.buttons) f.push[b] = f.press[b] = true;
+        host.InputOperation(1, f);
+        EXPECT_EQ(host.SceneState, c.sceneAfter);
+        EXPECT_EQ(host.ClickPending, c.pending);
+        EXPECT_EQ(host.HideState, c.hide);
+        EXPECT_EQ(host.BacklogState, c.backlog);
+        EXPECT_EQ(host.MenuBarState, c.menu);
+        EXPECT_EQ(host.SkipMode, c.skip);
+        EXPECT_EQ(host.AutoMode, c.autoMode);
+        win->MenuClose(true), win->LogHide(true), win->MesShow(true);
+    }
+}
+
+TEST_F(SceneInput, AClickInTheChoiceStateLeavesEverythingAsItIs) {
+    win->SelClear();
+    win->SelSetText(0, Gbk("甲"));
+    win->SelSetText(1, Gbk("乙"));
+    win->SelShow(true);
+    Enter(asChoiceWaiting);
+    host.SkipMode = true, host.AutoMode = true;
+    host.MesCode(1);
+    Push({1});
+    Push({0});  // nothing focused: nothing taken
+    EXPECT_EQ(host.SceneState, asChoiceWaiting);
+    EXPECT_TRUE(host.SkipMode && host.AutoMode);
+    EXPECT_EQ(host.ClickPending, 0);
+    // The direction moves the choice cursor with the cursor sound; a newly pushed skip
+    // button takes the frame.
+    Push({}, 4);
+    EXPECT_EQ(win->SelGetFocused(), 0);
+    Push({6}, 4);
+    EXPECT_EQ(win->SelGetFocused(), 0);
+    Push({}, 4);
+    EXPECT_EQ(win->SelGetFocused(), 1);
+    EXPECT_EQ(sound.sounds, (std::vector<int>{3, 3}));
+}
+
+TEST_F(SceneInput, RightClickFollowsRightClickType) {
+    const struct {
+        int32_t type;
+        uint8_t state;
+        uint8_t sceneAfter, hide, menu, pending;
+    } cases[] = {
+        {0, asClickWait, asClickWait, 0, 1, 0},
+        {1, asClickWait, asClickWait, 1, 0, 0},
+        // The menus are not built: the action does not happen, so it is a click.
+        {2, asClickWait, asRun, 0, 0, 0},
+        {3, asClickWait, asRun, 0, 0, 0},
+        {4, asClickWait, asRun, 0, 0, 0},
+        {7, asClickWait, asClickWait, 0, 1, 0},
+        {0, asRun, asRun, 0, 0, 0},
+        {0, asTimedWait, asTimedWait, 0, 0, 2},
+        {1, asTimedWait, asTimedWait, 0, 0, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.type << " in " << int(c.state));
+        UserSettings.RightClickType = c.type;
+        Enter(c.state);
+        host.MesCode(2);
+        EXPECT_EQ(host.SceneState, c.sceneAfter);
+        EXPECT_EQ(host.HideState, c.hide);
+        EXPECT_EQ(host.MenuBarState, c.menu);
+        EXPECT_EQ(host.ClickPending, c.pending);
+        win->MenuClose(true), win->MesShow(true);
+    }
+}
+
+TEST_F(SceneInput, HiddenWindowsComeBackWithoutAdvancingTheText) {
+    Enter(asClickWait);
+    host.MesCode(3);  // middle click hides
+    EXPECT_EQ(host.HideState, 1);
+    EXPECT_EQ(host.OverlayLevel, 1);
+    Settle();
+    EXPECT_FALSE(win->MesWin->GetVisible());
+    host.StageCode(1);
+    EXPECT_EQ(host.HideState, 3);
+    EXPECT_EQ(host.SceneState, asClickWait);
+    Settle();
+    EXPECT_TRUE(win->MesIsVisible());
+    EXPECT_EQ(host.OverlayLevel, 0);
+    // Logical buttons 1, 2 or 8 restore as well.
+    for (int b : {1, 2, 8}) {
+        host.HideWindows();
+        Settle();
+        Push({b});
+        EXPECT_EQ(host.HideState, 3) << b;
+        Settle();
+    }
+    EXPECT_EQ(host.SceneState, asClickWait);
+}
+
+TEST_F(SceneInput, WheelOpensTheBacklogAndScrollsItOnlyWhenItMoves) {
+    Backlog(30);  // range 14
+    Enter(asClickWait);
+    host.Wheel(-120);
+    EXPECT_EQ(host.BacklogState, 1);
+    EXPECT_EQ(sound.sounds, (std::vector<int>{4}));
+    Settle();
+    ASSERT_EQ(host.BacklogState, 2);
+    sound.sounds.clear();
+    host.Wheel(-120);  // down at the newest page: nothing moves
+    host.Wheel(120);
+    EXPECT_EQ(win->LogGetPosition(), 13);
+    EXPECT_EQ(sound.sounds, (std::vector<int>{3}));
+    Push({4});  // ten up
+    EXPECT_EQ(win->LogGetPosition(), 3);
+    Push({4});
+    EXPECT_EQ(win->LogGetPosition(), 0);
+    Push({4});
+    EXPECT_EQ(sound.sounds, (std::vector<int>{3, 3, 3}));
+    Push({5});
+    Push({}, 4);
+    EXPECT_EQ(win->LogGetPosition(), 11);
+    Push({3});  // closes
+    EXPECT_EQ(host.BacklogState, 3);
+    Settle();
+    EXPECT_TRUE(win->MesIsVisible());
+    EXPECT_FALSE(win->LogIsVisible());
+}
+
+TEST_F(SceneInput, HoldSkipOnlyWhileBothButtonsOrCtrlAreHeld) {
+    Enter(asClickWait);
+    const struct {
+        bool six, seven, ctrl, hold;
+    } frames[] = {{true, false, false, false},
+                  {true, true, false, true},
+                  {false, true, false, false},
+                  {false, false, true, true},
+                  {false, false, false, false}};
+    for (const auto& f : frames) {
+        TAvgUnit::InputFrame in;
+        in.press[6] = f.six, in.press[7] = f.seven, in.ctrl = f.ctrl;
+        host.InputOperation(1, in);
+        EXPECT_EQ(host.HoldSkip, f.hold);
+    }
+    // Not at level 1.
+    host.HideWindows();
+    TAvgUnit::InputFrame in;
+    in.ctrl = true;
+    host.InputOperation(1, in);
+    EXPECT_FALSE(host.HoldSkip);
+}
+
+TEST_F(SceneInput, MessageButtonsAndMenuBarResults) {
+    const struct {
+        int code;
+        uint8_t state;
+        uint8_t sceneAfter, hide, backlog;
+        bool autoMode;
+    } cases[] = {
+        {16, asClickWait, asClickWait, 1, 0, false},
+        {17, asClickWait, asClickWait, 0, 0, true},
+        {17, asRun, asRun, 0, 0, false},
+        {19, asClickWait, asClickWait, 0, 1, false},
+        {19, asTimedWait, asTimedWait, 0, 0, false},
+        {20, asClickWait, asRun, 0, 0, false},
+        {21, asClickWait, asRun, 0, 0, false},
+        {22, asClickWait, asRun, 0, 0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        Enter(c.state);
+        EXPECT_TRUE(host.MesCode(c.code));
+        EXPECT_EQ(host.SceneState, c.sceneAfter);
+        EXPECT_EQ(host.HideState, c.hide);
+        EXPECT_EQ(host.BacklogState, c.backlog);
+        EXPECT_EQ(host.AutoMode, c.autoMode);
+        Settle();
+        host.CloseBacklog(), host.RestoreWindows();
+        Settle();
+    }
+    EXPECT_FALSE(host.MesCode(4));
+    EXPECT_FALSE(host.NovelCode(16));
+    // The bar: open, then Cancel's callback closes it; its results 1-4 are carried out.
+    Enter(asClickWait);
+    ASSERT_TRUE(host.OpenMenuBar(-1));
+    Settle();
+    ASSERT_EQ(host.MenuBarState, 2);
+    EXPECT_EQ(win->MenuCursor(), 7);
+    win->SetMenuCallback(ZRBaseCallback0<void>(&host, &TAvgUnit::MenuBarCalled));
+    Push({}, 0);
+    EXPECT_EQ(win->MenuCursor(), 6);
+    Push({1});
+    EXPECT_EQ(host.MenuBarState, 3);
+    EXPECT_EQ(win->MenuGetResult(), -1);
+    const struct {
+        int result;
+        bool skip, autoMode;
+        uint8_t hide, backlog;
+    } results[] = {{1, true, false, 0, 0},
+                   {2, false, true, 0, 0},
+                   {3, false, false, 1, 0},
+                   {4, false, false, 0, 1},
+                   {-1, false, false, 0, 0}};
+    for (const auto& r : results) {
+        Enter(asClickWait);
+        host.CarryOutMenuResult(r.result);
+        EXPECT_EQ(host.SkipMode, r.skip) << r.result;
+        EXPECT_EQ(host.AutoMode, r.autoMode) << r.result;
+        EXPECT_EQ(host.HideState, r.hide) << r.result;
+        EXPECT_EQ(host.BacklogState, r.backlog) << r.result;
+        Settle();
+        host.CloseBacklog(), host.RestoreWindows();
+        Settle();
+    }
+}
+
+}  // namespace

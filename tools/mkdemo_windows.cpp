@@ -1,0 +1,221 @@
+// The text windows' pictures: message window, name plate, icons, backlog bar, choice bases,
+// calendar digits, place cards and the menu bar with its sub-menu. Shapes and gradients are
+// drawn here; labels, digits and place names are GBK text drawn with the game's own text
+// renderer.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "foundation/zrstream.h"
+#include "media/zrpng.h"
+#include "platform/codepage.h"
+#include "platform/textrender.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Canvas {
+    int w, h;
+    std::vector<uint32_t> px;  // 0xAARRGGBB
+    Canvas(int w_, int h_, uint32_t fill = 0) : w(w_), h(h_), px(size_t(w_) * h_, fill) {}
+    void Set(int x, int y, uint32_t argb) {
+        if (x >= 0 && y >= 0 && x < w && y < h) px[size_t(y) * w + x] = argb;
+    }
+    void Box(int x0, int y0, int x1, int y1, uint32_t argb) {
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) Set(x, y, argb);
+    }
+    void Disc(double cx, double cy, double r, uint32_t argb) {
+        for (int y = int(cy - r); y <= int(cy + r) + 1; ++y)
+            for (int x = int(cx - r); x <= int(cx + r) + 1; ++x)
+                if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r) Set(x, y, argb);
+    }
+    // GBK text of the given pixel height, its colour through the renderer's coverage.
+    void Text(int x, int y, int height, const char* utf8, uint32_t rgb) {
+        plat::FontSpec spec;
+        spec.charset = 134;
+        spec.face = plat::GbkText("黑体");
+        spec.height = -height;
+        spec.pitch = 2;
+        spec.quality = 4;
+        plat::RasterFont* font = plat::CreateRasterFont(spec);
+        if (!font) return;
+        std::vector<uint8_t> cover(size_t(w) * h, 0);
+        plat::DrawSurface s;
+        s.pixels = cover.data();
+        s.pitch = w;
+        s.width = w;
+        s.height = h;
+        s.kind = plat::SurfaceKind::Grey8;
+        s.font = font;
+        s.text_colour = 0xFFFFFF;
+        plat::DrawText(s, x, y, plat::GbkText(utf8));
+        plat::DeleteRasterFont(font);
+        for (size_t i = 0; i < cover.size(); ++i) {
+            const uint32_t a = cover[i];
+            if (a == 0) continue;
+            const uint32_t old = px[i];
+            const uint32_t oa = old >> 24;
+            auto mix = [&](int shift) {
+                const uint32_t o = (old >> shift) & 0xFF, n = (rgb >> shift) & 0xFF;
+                return ((o * (255 - a) + n * a) / 255) << shift;
+            };
+            px[i] = std::max(oa, a) << 24 | mix(16) | mix(8) | mix(0);
+        }
+    }
+};
+
+bool Save(const fs::path& path, const Canvas& c) {
+    std::vector<unsigned char> colour(size_t(c.w) * c.h * 3), alpha(size_t(c.w) * c.h);
+    for (size_t i = 0; i < c.px.size(); ++i) {
+        colour[i * 3] = c.px[i] & 0xFF;
+        colour[i * 3 + 1] = (c.px[i] >> 8) & 0xFF;
+        colour[i * 3 + 2] = (c.px[i] >> 16) & 0xFF;
+        alpha[i] = c.px[i] >> 24;
+    }
+    ZRFileStream out(path.string().c_str(), zrfmCreate);
+    return out.IsOpen() && SavePng(&out, colour.data(), alpha.data(), c.w, c.h, pf24_888);
+}
+
+uint32_t Argb(uint32_t a, uint32_t rgb) {
+    return a << 24 | (rgb & 0xFFFFFF);
+}
+
+// A button strip: each block a rounded bar with its label, lighter for the later looks.
+Canvas Buttons(int w, int h, int blocks, const char* label, int textHeight) {
+    Canvas c(w, h * blocks);
+    for (int b = 0; b < blocks; ++b) {
+        const uint32_t base = b == 0 ? 0x283C64 : b == 1 ? 0x3C64A0 : 0x5078B4;
+        c.Box(2, b * h + 2, w - 2, (b + 1) * h - 2, Argb(230, base));
+        c.Box(2, b * h + 2, w - 2, b * h + 4, Argb(255, 0xA0C0FF));
+        if (label) {
+            const int chars = int(plat::GbkText(label).size()) / 2;
+            c.Text((w - chars * textHeight) / 2, b * h + (h - textHeight) / 2, textHeight, label,
+                   b == 0 ? 0xE0E0E0 : 0xFFFFFF);
+        }
+    }
+    return c;
+}
+
+// Four frames of a small dot turning round a circle.
+Canvas Turning(int w, int h, uint32_t rgb, int frames) {
+    Canvas c(w, h * frames);
+    for (int f = 0; f < frames; ++f) {
+        for (int k = 0; k < 4; ++k) {
+            const double a = (f + k * frames / 4.0) * 2 * M_PI / frames;
+            const int alpha = k == 0 ? 255 : 110;
+            c.Disc(w / 2.0 + std::cos(a) * w / 3.5, f * h + h / 2.0 + std::sin(a) * h / 3.5,
+                   w / 9.0, Argb(alpha, rgb));
+        }
+    }
+    return c;
+}
+
+}  // namespace
+
+bool WriteWindowPictures(const fs::path& stage) {
+    bool ok = true;
+    auto save = [&](const char* name, const Canvas& c) { ok = ok && Save(stage / name, c); };
+
+    Canvas back(1280, 196);
+    for (int y = 0; y < 196; ++y)
+        back.Box(0, y, 1280, y + 1, Argb(150 + y * 60 / 196, 0x101830 + (y / 20) * 0x010102));
+    save("MesBack.png", back);
+    Canvas frame(1280, 250);
+    frame.Box(0, 54, 1280, 57, Argb(255, 0x8098D0));
+    frame.Box(0, 247, 1280, 250, Argb(255, 0x405080));
+    save("MesFrame.png", frame);
+    save("MesWait.png", Turning(51, 52, 0xFFE080, 4));
+    Canvas ff(42, 57 * 4);
+    for (int f = 0; f < 4; ++f)
+        for (int k = 0; k < 2; ++k)
+            for (int i = 0; i < 14; ++i)
+                ff.Box(6 + k * 16 + i / 2, f * 57 + 14 + i, 6 + k * 16 + i / 2 + 4 + (f & 1),
+                       f * 57 + 43 - i, Argb(255, 0x80E0FF));
+    save("MesFF.png", ff);
+    Canvas wing(112, 116 * 4);
+    for (int f = 0; f < 4; ++f)
+        for (int i = 0; i < 5; ++i)
+            wing.Disc(56 + (i - 2) * (14 + f * 2), f * 116 + 58 - std::abs(i - 2) * 10, 12,
+                      Argb(140, 0xC0D0FF));
+    save("MesWing.png", wing);
+    Canvas nameC(38, 66), nameR(58, 66);
+    nameC.Box(0, 8, 38, 58, Argb(220, 0x302850));
+    nameR.Box(0, 8, 30, 58, Argb(220, 0x302850));
+    for (int i = 0; i < 25; ++i) nameR.Box(30, 8 + i, 30 + (25 - i), 58 - i, Argb(220, 0x302850));
+    save("MesNameC.png", nameC);
+    save("MesNameR.png", nameR);
+    save("MesHide.png", Buttons(19, 18, 5, nullptr, 0));
+    save("MesAuto.png", Buttons(19, 18, 7, nullptr, 0));
+    save("MesSkip.png", Buttons(19, 18, 7, nullptr, 0));
+
+    Canvas bar(30, 510);
+    bar.Box(12, 0, 18, 510, Argb(200, 0x8090B0));
+    save("BacklogBar.png", bar);
+    Canvas pos(26, 26);
+    pos.Disc(13, 13, 12, Argb(255, 0xE0E8FF));
+    save("BacklogPos.png", pos);
+    Canvas up(30, 30), down(30, 30);
+    for (int i = 0; i < 12; ++i) {
+        up.Box(15 - i, 8 + i, 15 + i, 9 + i, Argb(255, 0xC0D0F0));
+        down.Box(15 - i, 21 - i, 15 + i, 22 - i, Argb(255, 0xC0D0F0));
+    }
+    save("BacklogUp.png", up);
+    save("BacklogDown.png", down);
+
+    Canvas dates(26, 240), times(22, 260);
+    for (int d = 0; d < 10; ++d) {
+        const char* wide[10] = {"０", "１", "２", "３", "４", "５", "６", "７", "８", "９"};
+        dates.Box(0, d * 24, 26, (d + 1) * 24, Argb(160, 0x202020));
+        dates.Text(1, d * 24 + 0, 24, wide[d], 0xFFF0C0);
+        times.Box(0, d * 26, 22, (d + 1) * 26, Argb(160, 0x202020));
+        times.Text(-1, d * 26 + 2, 22, wide[d], 0xC0F0FF);
+    }
+    save("CalDateNum.png", dates);
+    save("CalTimeNum.png", times);
+    Canvas slash(9, 26), colon(8, 22);
+    for (int i = 0; i < 22; ++i) slash.Box(7 - i / 3, 2 + i, 9 - i / 3, 3 + i, Argb(255, 0xFFF0C0));
+    colon.Box(2, 4, 6, 8, Argb(255, 0xC0F0FF));
+    colon.Box(2, 14, 6, 18, Argb(255, 0xC0F0FF));
+    save("CalSlash.png", slash);
+    save("CalColon.png", colon);
+
+    const char* places[3] = {"校园", "图书馆", "商店街"};
+    for (int i = 0; i < 3; ++i) {
+        Canvas card(260, 64);
+        card.Box(0, 0, 260, 64, Argb(200, 0x182030));
+        card.Box(0, 60, 260, 64, Argb(255, 0x80A0E0));
+        card.Text(20, 12, 40, places[i], 0xFFFFFF);
+        save(("AvgPlace0" + std::to_string(i + 1) + ".png").c_str(), card);
+    }
+
+    save("SelBase8.png", Buttons(478, 80, 3, nullptr, 0));
+    save("SelBase16.png", Buttons(780, 80, 3, nullptr, 0));
+
+    Canvas sys(558, 513), sub(558, 481);
+    sys.Box(0, 0, 558, 513, Argb(220, 0x101828));
+    sub.Box(0, 0, 558, 481, Argb(220, 0x102818));
+    sys.Text(20, 14, 30, "系统菜单", 0xC0D0FF);
+    sub.Text(20, 14, 30, "存档／读档", 0xC0FFD0);
+    save("MenuSysBase.png", sys);
+    save("MenuSaveBase.png", sub);
+    Canvas light(40, 40);
+    light.Disc(20, 20, 10, Argb(255, 0xFFE080));
+    save("MenuSysLight.png", light);
+    save("MenuSaveLight.png", light);
+    const struct {
+        const char* file;
+        const char* label;
+    } menu[11] = {{"MenuSysSaveLoad.png", "存档／读档"}, {"MenuSysSkip.png", "快进"},
+                  {"MenuSysAuto.png", "自动"},           {"MenuSysView.png", "隐藏窗口"},
+                  {"MenuSysBacklog.png", "回想"},        {"MenuSysConfig.png", "设置"},
+                  {"MenuSysTitle.png", "返回标题"},      {"MenuSysCancel.png", "取消"},
+                  {"MenuSaveSave.png", "存档"},          {"MenuSaveLoad.png", "读档"},
+                  {"MenuSaveCancel.png", "取消"}};
+    for (const auto& m : menu) save(m.file, Buttons(240, 44, 2, m.label, 28));
+    return ok;
+}
