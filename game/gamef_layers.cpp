@@ -107,6 +107,9 @@ bool TGameForm::StartTransition(int32_t kind, TNyRGBBits* from, TNyRGBBits* to) 
 
 bool TGameForm::StartTransitionEx(int32_t kind, TNyRGBBits* from, int32_t speed, TNyRGBBits* to) {
     Hold logic(LogicLock);
+    // A render begun in the wait or hold mode holds only the draw lock, and may still be
+    // drawing when the mode turns to the transition: it must not see the effect half started.
+    Hold draw(DrawLock);
     // The effect forgets the old pair before it is freed, so a refused start below cannot
     // leave it pointing at freed pictures.
     StopTransition();

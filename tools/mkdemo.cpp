@@ -234,6 +234,9 @@ bool WriteDemoScripts(const fs::path& stage);
 // The story's effect archive and voice pack beside the game archive (mkdemo_story.cpp).
 bool WriteStorySounds(const fs::path& out, bool (*writeOgg)(const fs::path&, double, double, double, bool));
 
+// The stage's backgrounds, characters and flake sheet (mkdemo_stage.cpp).
+bool WriteStageData(const fs::path& stage, const fs::path& out);
+
 // The stand-in title's picture, voices and music (mkdemo_flow.cpp).
 bool WriteFlowData(const fs::path& stage, const fs::path& out,
                    bool (*writeOgg)(const fs::path&, double, double, double, bool));
@@ -280,6 +283,7 @@ int main(int argc, char** argv) {
     ok = ok && WriteFlowData(stage, out, WriteOgg);
     ok = ok && WriteWindowPictures(stage);
     ok = ok && WriteMenuPictures(stage, WriteOgg);
+    ok = ok && WriteStageData(stage, out);
     if (!ok) {
         std::fprintf(stderr, "mkdemo: writing the demo files failed\n");
         return 1;

@@ -303,6 +303,11 @@ class FlowHarness : public ::testing::Test {
         for (const char* mask : {"FadeMask16_Noise.bmp", "FadeMask11_Star.bmp"})
             WriteFile(Data(mask), MaskBytes());
         WriteScripts(Data(), scripts);
+        // The stage's flake sheet and its (empty) picture archives: without them the scene
+        // cannot be set up.
+        WriteFile(Data("Snow.bmp"), BmpBytes(44, 14));
+        std::filesystem::create_directories(dir.Host("EvBG_Pak"));
+        std::filesystem::create_directories(dir.Host("EvCG_Pak"));
     }
 
     // The pictures of the dialog, the configuration menu and the save menu, plain colours.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,16 @@ struct Windows : AvgWindows {
 class AvgHost : public testing::Test {
   protected:
     void SetUp() override {
+        // The stage needs its flake sheet (a 1x1 BMP will do) and its two picture archives
+        // (empty directories beside the scripts, which become the working directory).
+        ASSERT_NE(getcwd(oldCwd_, sizeof oldCwd_), nullptr);
+        std::filesystem::create_directories(rig.dir.Host("EvBG_Pak"));
+        std::filesystem::create_directories(rig.dir.Host("EvCG_Pak"));
+        rig.dir.Write("Snow.bmp", std::string("BM:\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\x01\0\0\0"
+                                              "\x01\0\0\0\x01\0\x18\0\0\0\0\0\x04\0\0\0",
+                                              38) +
+                                      std::string(16, '\0') + std::string("\x80\x80\x80\0", 4));
+        ASSERT_EQ(chdir(rig.dir.Host().c_str()), 0);
         ScriptFileMan = &rig.files;
         GameFileMan = &rig.files;
         UserSettings = UserConfig();
@@ -69,9 +80,11 @@ class AvgHost : public testing::Test {
         GameFileMan = nullptr;
         if (ownMemMan_) delete MemMan, MemMan = nullptr;
         WorkBitDepth = savedDepth_;
+        if (chdir(oldCwd_) != 0) ADD_FAILURE() << "cannot go back";
     }
     bool ownMemMan_ = false;
     ZRBitDepth savedDepth_ = bdNone;
+    char oldCwd_[4096] = {};
     void Build(const std::string& body) {
         rig.Build({OneLabel(body)});
         rig.dir.Write("SpeakTbl.csv", "name,#id,#speaker,!\r\n");
