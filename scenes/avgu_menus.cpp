@@ -11,6 +11,7 @@
 #include "game/maint.h"
 #include "scenes/avgmenus.h"
 #include "scenes/avgu.h"
+#include "scenes/stageu.h"
 #include "scenes/subwinu.h"
 
 AvgMenuScreens* InGameMenus = nullptr;
@@ -239,10 +240,10 @@ void TAvgUnit::SaveMenuCallback(int code) {
 }
 
 TNyRGBBits* TAvgUnit::ThumbnailSource() {
-    // The extra selection has no picture of its own; the stage gives its root picture once it
-    // draws one.
+    // The extra selection has no picture of its own; otherwise the stage's root picture.
     if (SceneState == asExSelWaiting) return nullptr;
-    return stage_ ? stage_->ScreenPicture() : nullptr;
+    if (TNyRGBBits* lent = stage_ ? stage_->ScreenPicture() : nullptr) return lent;
+    return Stage && Stage->Exists() ? Stage->StagePicture() : nullptr;
 }
 
 bool TAvgUnit::QuickSave() {

@@ -3,11 +3,13 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "flow/menucommon.h"
 #include "flow_harness.h"
+#include "game/gamefunc.h"
 #include "platform/atomicfile.h"
 #include "platform/hostfs.h"
 
@@ -369,6 +371,26 @@ TEST_F(InGame, SaveMenuWithoutItsMaskOpensAtOnceAndSavesAfterTheQuestion) {
     Tap(kLeft);
     Tap(kOk);
     EXPECT_TRUE(std::filesystem::exists(dir.Host("SV01.sav")));
+    // The slot holds the game state and the thumbnail of the stage's picture.
+    {
+        GameState back;
+        uint32_t size = 0;
+        std::vector<uint8_t> thumb(kThumbnailMaxSize);
+        ASSERT_TRUE(LoadGameSlotData(1, &back, nullptr, size, thumb.data()));
+        EXPECT_EQ(back.Pc, CurrentState.Pc);
+        TNyRGBBits* source = AvgUnit->ThumbnailSource();
+        ASSERT_NE(source, nullptr);
+        ASSERT_EQ(size, kThumbnailMaxSize);
+        TNyRGBBits* expected = MakeThumbnail(source);
+        ASSERT_NE(expected, nullptr);
+        bool same = true;
+        for (int y = 0; y < kThumbnailHeight; ++y)
+            same = same && std::memcmp(thumb.data() + size_t(y) * kThumbnailWidth * 4,
+                                       expected->Bits() + size_t(y) * expected->Pitch(),
+                                       size_t(kThumbnailWidth) * 4) == 0;
+        MemMan->Delete(expected);
+        EXPECT_TRUE(same);
+    }
     EXPECT_EQ(Sounds(),
               (std::vector<int32_t>{menu::seOpen, menu::seCursor, menu::seOK, menu::seOK}));
     ASSERT_TRUE(RunUntil([] { return !DlgUnit->IsVisible() && !DlgUnit->IsBusy(); }, 20));
