@@ -2,7 +2,10 @@
 // slots read and turned into titles and thumbnails, what an open does before its first frame)
 // beside zlib inflating the same twelve plain blocks; and one slot save (encode, write, fsync,
 // rename) beside zlib -6 with the same write. Goal: a page's records within one 33 ms frame.
+// Also the resident size after 100 set-ups and releases of the title's three menus beside the
+// size after the first (goal: within 1 MB).
 #include <benchmark/benchmark.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -11,8 +14,16 @@
 #include <string>
 #include <vector>
 
+#include "flow/pconfigmenu.h"
 #include "flow/psavemenu.h"
+#include "flow/ptitlemenu.h"
+#include "foundation/zrfileman.h"
+#include "foundation/zrmemman.h"
+#include "foundation/zrstream.h"
 #include "game/gamedata.h"
+#include "game/gamedef.h"
+#include "game/gamef.h"
+#include "media/zrpng.h"
 #include "platform/atomicfile.h"
 #include "platform/hostfs.h"
 #include "tests/game/savefixture.h"
@@ -41,7 +52,8 @@ struct Fixture {
     }
     ~Fixture() {
         std::string cmd = "rm -rf " + dir;
-        if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir.c_str());
+        if (std::system(cmd.c_str()) != 0)
+            std::fprintf(stderr, "could not remove %s\n", dir.c_str());
     }
     std::string dir;
     GameState cur, snap;
@@ -60,8 +72,8 @@ void BM_MenuPageRecords(benchmark::State& state) {
         for (int slot = 1; slot <= 12; ++slot) {
             std::string bytes;
             plat::ReadWholeFile(plat::ToHost(SlotSavePath(slot).c_str()), bytes);
-            benchmark::DoNotOptimize(ReadSlotRecord(
-                reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), record));
+            benchmark::DoNotOptimize(ReadSlotRecord(reinterpret_cast<const uint8_t*>(bytes.data()),
+                                                    bytes.size(), record));
         }
     }
 }
@@ -103,6 +115,62 @@ void BM_PeerZlib6WriteFsyncRename(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_PeerZlib6WriteFsyncRename)->Unit(benchmark::kMillisecond);
+
+long ResidentKb() {
+    long pages = 0, resident = 0;
+    FILE* f = std::fopen("/proc/self/statm", "r");
+    if (f) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+void WritePng(const std::string& path, int w, int h) {
+    std::vector<unsigned char> colour(size_t(w) * h * 3, 0x60);
+    ZRFileStream out(path.c_str(), zrfmCreate);
+    SavePng(&out, colour.data(), w, h, pf24_888);
+}
+
+// One cycle: the three menus the title makes for each visit, set up and released.
+void MenuCycle(ZRFileMan* files) {
+    auto* title = new TTitleMenu();
+    auto* config = new TConfigMenu();
+    auto* save = new TSaveMenu();
+    const bool t = title->Setup(files), c = config->Setup(files), s = save->Setup(files);
+    if (!t || !c || !s)
+        std::fprintf(stderr, "set-up failed: title %d config %d save %d\n", t, c, s);
+    save->Open(1);
+    save->Close();
+    title->Release(), config->Release(), save->Release();
+    delete title, delete config, delete save;
+}
+
+void BM_TitleMenusHundredCycles(benchmark::State& state) {
+    if (!MemMan) MemMan = new ZRMemMan();
+    WorkBitDepth = bd32;
+    const std::string data = F().dir + "/data";
+    mkdir(data.c_str(), 0755);
+    const struct {
+        const char* name;
+        int w, h;
+    } pics[] = {{"TitleBack.png", 1280, 720}, {"TitleStart.png", 300, 96},
+                {"CfgBack.png", 1280, 720},   {"CfgBar.png", 18, 76},
+                {"SaveBG_L.png", 1280, 720},  {"CmTNLight.png", 189, 690}};
+    for (const auto& p : pics) WritePng(data + "/" + p.name, p.w, p.h);
+    ZRFileMan files;
+    files.InitDir(ZRString(data.c_str()));
+    long first = 0, last = 0;
+    for (auto _ : state) {
+        MenuCycle(&files);
+        first = ResidentKb();
+        for (int i = 1; i < 100; ++i) MenuCycle(&files);
+        last = ResidentKb();
+    }
+    state.counters["rss_first_kb"] = double(first);
+    state.counters["rss_after_100_kb"] = double(last);
+}
+BENCHMARK(BM_TitleMenusHundredCycles)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 

@@ -20,8 +20,8 @@ TDlgUnit::TDlgUnit() {
     RootPanel = DlgWin;
     DlgWin->SetVisible(false);
     DlgWin->SetKeyControl(true);
-    DlgFrame = Make<TNyRGBPanel>(DlgWin, (1280 - kFrameW) / 2, (720 - kFrameH) / 2, kFrameW,
-                                 kFrameH);
+    DlgFrame =
+        Make<TNyRGBPanel>(DlgWin, (1280 - kFrameW) / 2, (720 - kFrameH) / 2, kFrameW, kFrameH);
     DlgYes = Make<TMenuSimple>(DlgFrame, 40, 182, 0, 0, "CfmYes.png");
     DlgNo = Make<TMenuSimple>(DlgFrame, 271, 182, 0, 0, "CfmNo.png");
     DlgLight = Make<TNyRGBPanel>(DlgFrame, 271, 182, 0, 0, "CfmLight.png");

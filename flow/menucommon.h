@@ -32,10 +32,10 @@ extern std::vector<int32_t>* SoundTrace;
 
 // One frame of the pad as the menus read it.
 struct Pad {
-    bool decide = false;    // button 0
-    bool cancel = false;    // button 1
-    bool pagePrev = false;  // button 4
-    bool pageNext = false;  // button 5
+    bool decide = false;     // button 0
+    bool cancel = false;     // button 1
+    bool pagePrev = false;   // button 4
+    bool pageNext = false;   // button 5
     int32_t direction = -1;  // 0 up, 2 right, 4 down, 6 left (odd: diagonals), with repeat
 };
 

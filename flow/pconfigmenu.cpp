@@ -33,8 +33,8 @@ TConfigMenu::TConfigMenu() {
     RootPanel = ConfigPanel;
     ConfigPanel->SetKeyControl(true);
     for (int r = 0; r < 5; ++r) {
-        Base[r] = Make<TNyRGBPanel>(ConfigPanel, kRowX, kRowY + r * kRowStep, 0, 0,
-                                    kBasePictures[r]);
+        Base[r] =
+            Make<TNyRGBPanel>(ConfigPanel, kRowX, kRowY + r * kRowStep, 0, 0, kBasePictures[r]);
         Base[r]->SetVisible(false);
         Base[r]->SetMouseControl(false);
     }

@@ -85,10 +85,9 @@ TSaveMenu::TSaveMenu() {
     font.height = -16;
     for (int i = 0; i < kPerPage; ++i) {
         ThumbNail[i] = Make<TNyRGBPanel>(SaveMenuWin, ThumbX(i), ThumbY(i), kThumbW, kThumbH);
-        ThumbNail[i]->OnDraw = [this, i](TNyRGBPanel*, TNyRGBBits* d, int x, int y, int sx,
-                                         int sy, int w, int h) {
-            return DrawThumb(i, d, x, y, sx, sy, w, h);
-        };
+        ThumbNail[i]->OnDraw = [this, i](TNyRGBPanel*, TNyRGBBits* d, int x, int y, int sx, int sy,
+                                         int w,
+                                         int h) { return DrawThumb(i, d, x, y, sx, sy, w, h); };
         ThumbNail[i]->OnMouseEnter = [this, i](TNyRGBPanel*) {
             menu::PlaySound(menu::seCursor);
             SetCursor(i);
@@ -196,6 +195,8 @@ void TSaveMenu::Close() {
 }
 
 bool TSaveMenu::Open(int32_t mode, TNyRGBBits* source) {
+    // Without its pictures there is nothing to show the records in.
+    if (!SetUp) return false;
     Close();
     Mode = mode;
     ReleasePanelImage(SaveMenuWin);
@@ -234,8 +235,8 @@ void TSaveMenu::ReadSlot(int32_t slot) {
     std::string bytes;
     plat::FileTime ft;
     const ZRString path = SlotSavePath(slot + 1);
-    if (plat::ReadWholeFile(plat::ToHost(path.c_str()), bytes) && ReadSlotRecord(reinterpret_cast<const uint8_t*>(bytes.data()),
-                                                bytes.size(), r)) {
+    if (plat::ReadWholeFile(plat::ToHost(path.c_str()), bytes) &&
+        ReadSlotRecord(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), r)) {
         r.exists = true;
         if (plat::GetWriteTime(path.c_str(), &ft)) {
             const time_t t = static_cast<time_t>(plat::UnixFromFileTime(ft));
@@ -265,6 +266,7 @@ void TSaveMenu::Refresh() {
 }
 
 void TSaveMenu::ShowPage(int32_t page) {
+    if (!SetUp) return;
     page = std::clamp(page, 0, 2);
     const bool same = page == Page;
     Page = page;

@@ -185,10 +185,9 @@ void TTitleMenu::SetDrawHooks(bool on) {
     if (!GameForm) return;
     GameForm->SetOnDraw(on ? ZRBaseCallback2<void, TNyRGBBits*, int>(this, &TTitleMenu::DrawCall)
                            : ZRBaseCallback2<void, TNyRGBBits*, int>());
-    GameForm->SetOnDrawModified(
-        on ? ZRBaseCallback3<void, TNyRGBBits*, int, ZRRectSet*>(this,
-                                                                 &TTitleMenu::DrawCallModified)
-           : ZRBaseCallback3<void, TNyRGBBits*, int, ZRRectSet*>());
+    GameForm->SetOnDrawModified(on ? ZRBaseCallback3<void, TNyRGBBits*, int, ZRRectSet*>(
+                                         this, &TTitleMenu::DrawCallModified)
+                                   : ZRBaseCallback3<void, TNyRGBBits*, int, ZRRectSet*>());
 }
 
 void TTitleMenu::DrawCall(TNyRGBBits* target, int yoff) {

@@ -49,8 +49,8 @@ class TTitleMenu : public MenuScreen {
     static std::deque<int32_t> Codes;
 
     TNyRGBPanel *TitleBack = nullptr, *TitleCallPanel = nullptr;
-    TMenuSimple *BtnStart = nullptr, *BtnLoad = nullptr, *BtnAlbum = nullptr,
-                *BtnSound = nullptr, *BtnConfig = nullptr, *BtnExit = nullptr;
+    TMenuSimple *BtnStart = nullptr, *BtnLoad = nullptr, *BtnAlbum = nullptr, *BtnSound = nullptr,
+                *BtnConfig = nullptr, *BtnExit = nullptr;
 
     bool SetUp = false;
     TMenuSimple* CursorList[6] = {};

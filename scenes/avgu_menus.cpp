@@ -11,6 +11,7 @@
 #include "game/maint.h"
 #include "scenes/avgmenus.h"
 #include "scenes/avgu.h"
+#include "scenes/stageu.h"
 #include "scenes/subwinu.h"
 
 AvgMenuScreens* InGameMenus = nullptr;
@@ -90,11 +91,20 @@ void EndMenuTransition() {
 
 void TAvgUnit::OpenMenuFromBar(int32_t item) {
     switch (item) {
-        case 5: OpenConfigMenu(); break;
-        case 6: AskReturnToTitle(); break;
-        case 100: OpenSaveMenu(0); break;
-        case 101: OpenSaveMenu(1); break;
-        default: break;
+        case 5:
+            OpenConfigMenu();
+            break;
+        case 6:
+            AskReturnToTitle();
+            break;
+        case 100:
+            OpenSaveMenu(0);
+            break;
+        case 101:
+            OpenSaveMenu(1);
+            break;
+        default:
+            break;
     }
 }
 
@@ -214,7 +224,8 @@ void TAvgUnit::ConfigMenuCallback(int code) {
         Windows->SetBoxOpacity(UserSettings.MesBoxTrans);
         if (!UserSettings.ShowPlaceName) Windows->PlaceCardHide();
     }
-    if (SceneState == asClickWait && AutoMode) WaitCounter = FramesFromMs(UserSettings.AutoSkipWait);
+    if (SceneState == asClickWait && AutoMode)
+        WaitCounter = FramesFromMs(UserSettings.AutoSkipWait);
     if (code == 6) CloseConfigMenu(false);
 }
 
@@ -229,10 +240,10 @@ void TAvgUnit::SaveMenuCallback(int code) {
 }
 
 TNyRGBBits* TAvgUnit::ThumbnailSource() {
-    // The extra selection has no picture of its own; the stage gives its root picture once it
-    // draws one.
+    // The extra selection has no picture of its own; otherwise the stage's root picture.
     if (SceneState == asExSelWaiting) return nullptr;
-    return stage_ ? stage_->ScreenPicture() : nullptr;
+    if (TNyRGBBits* lent = stage_ ? stage_->ScreenPicture() : nullptr) return lent;
+    return Stage && Stage->Exists() ? Stage->StagePicture() : nullptr;
 }
 
 bool TAvgUnit::QuickSave() {

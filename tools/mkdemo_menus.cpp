@@ -107,7 +107,8 @@ Picture Light(int w, int h, uint32_t rgb) {
     Picture p(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            const double dx = std::abs(x - w / 2.0) / (w / 2.0), dy = std::abs(y - h / 2.0) / (h / 2.0);
+            const double dx = std::abs(x - w / 2.0) / (w / 2.0),
+                         dy = std::abs(y - h / 2.0) / (h / 2.0);
             const double v = std::max(0.0, 1.0 - std::max(dx * dx, dy));
             const uint32_t k = uint32_t(v * 255);
             auto ch = [&](int s) { return (((rgb >> s) & 0xFF) * k / 255) << s; };
@@ -136,8 +137,8 @@ bool WriteMenuPictures(const fs::path& stage,
     const struct {
         const char* file;
         const char* label;
-    } buttons[6] = {{"TitleStart.png", "开始游戏"}, {"TitleLoad.png", "读取进度"},
-                    {"TitleAlbum.png", "鉴赏画廊"}, {"TitleSound.png", "音乐欣赏"},
+    } buttons[6] = {{"TitleStart.png", "开始游戏"},  {"TitleLoad.png", "读取进度"},
+                    {"TitleAlbum.png", "鉴赏画廊"},  {"TitleSound.png", "音乐欣赏"},
                     {"TitleOption.png", "环境设定"}, {"TitleExit.png", "结束游戏"}};
     for (const auto& b : buttons) put(b.file, Button(308, 48, b.label, 28));
     const char* calls[3] = {"第一章", "第二章", "第三章"};
@@ -192,8 +193,10 @@ bool WriteMenuPictures(const fs::path& stage,
         const char* file;
         const char* label;
         bool lit;
-    } onOff[4] = {{"CfgBtnOnD.png", "全屏", false}, {"CfgBtnOnL.png", "全屏", true},
-                  {"CfgBtnOffD.png", "窗口", false}, {"CfgBtnOffL.png", "窗口", true}};
+    } onOff[4] = {{"CfgBtnOnD.png", "全屏", false},
+                  {"CfgBtnOnL.png", "全屏", true},
+                  {"CfgBtnOffD.png", "窗口", false},
+                  {"CfgBtnOffL.png", "窗口", true}};
     for (const auto& b : onOff) {
         Picture p(110, 44, b.lit ? 0xF04878B8 : 0xC0283C64);
         p.Frame(0, 0, 110, 44, 2, 0xFFC0E0FF);

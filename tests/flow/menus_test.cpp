@@ -3,14 +3,15 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
-#include "platform/atomicfile.h"
-#include "platform/hostfs.h"
-
 #include "flow/menucommon.h"
 #include "flow_harness.h"
+#include "game/gamefunc.h"
+#include "platform/atomicfile.h"
+#include "platform/hostfs.h"
 
 namespace flowtest {
 namespace {
@@ -79,8 +80,8 @@ TEST_F(Menus, TitleCursorSkipsTheHiddenMusicRoomAndWraps) {
         int32_t cursor;
     };
     // Up from start wraps to exit; down from album skips the music room.
-    const Step steps[] = {{kUp, 5}, {kDown, 0}, {kDown, 1}, {kDown, 2}, {kDown, 4},
-                          {kUp, 2}, {kLeft, 2}};
+    const Step steps[] = {{kUp, 5},   {kDown, 0}, {kDown, 1}, {kDown, 2},
+                          {kDown, 4}, {kUp, 2},   {kLeft, 2}};
     for (const Step& s : steps) {
         Tap(s.key);
         EXPECT_EQ(TitleMenu->Cursor, s.cursor);
@@ -156,7 +157,7 @@ TEST_F(Menus, ConfigurationSlidesKeysStopAtTheEndsAndTheSettingsAreWritten) {
         int32_t value;
     };
     // Presses at the far ends of each slide area, which starts at x 642, 7 below its row.
-    const Slide slides[] = {{0, 642 + 9, 0},   {0, 642 + 192, 100}, {1, 642, 0},
+    const Slide slides[] = {{0, 642 + 9, 0},     {0, 642 + 192, 100}, {1, 642, 0},
                             {2, 642 + 200, 100}, {3, 642 + 195, 200}, {3, 642 + 100, 99}};
     for (const Slide& s : slides) {
         Click(s.x, 202 + 70 * s.row + 7 + 10);
@@ -227,8 +228,7 @@ void WriteSlot(int32_t slot, int32_t stage, uint32_t thumbSize) {
     CurrentState.SetStage(stage);
     std::vector<uint8_t> thumb(kThumbnailMaxSize);
     for (size_t i = 0; i < thumb.size(); ++i) thumb[i] = uint8_t(i * 7 + slot);
-    ASSERT_TRUE(thumbSize ? SaveGameSlotThumb(slot, thumb.data(), thumbSize)
-                          : SaveGameSlot(slot));
+    ASSERT_TRUE(thumbSize ? SaveGameSlotThumb(slot, thumb.data(), thumbSize) : SaveGameSlot(slot));
 }
 
 TEST_F(Menus, SlotRecordsCopyOnlyWholeThumbnailsAndRefuseBrokenFiles) {
@@ -244,13 +244,16 @@ TEST_F(Menus, SlotRecordsCopyOnlyWholeThumbnailsAndRefuseBrokenFiles) {
         ASSERT_TRUE(plat::ReadWholeFile(plat::ToHost(SlotSavePath(c.slot).c_str()), bytes));
         SlotRecord r;
         r.thumb.fill(0xEE);
-        ASSERT_TRUE(ReadSlotRecord(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), r));
+        ASSERT_TRUE(
+            ReadSlotRecord(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), r));
         EXPECT_EQ(r.title.Length() > 0, true);
         EXPECT_EQ(r.thumb[5], c.whole ? uint8_t(5 * 7 + c.slot) : 0) << c.slot;
-        EXPECT_EQ(r.thumb[kThumbnailMaxSize - 1], c.whole ? uint8_t((kThumbnailMaxSize - 1) * 7 + c.slot) : 0);
+        EXPECT_EQ(r.thumb[kThumbnailMaxSize - 1],
+                  c.whole ? uint8_t((kThumbnailMaxSize - 1) * 7 + c.slot) : 0);
         // A cut file is refused and leaves the record alone.
         r.title = "kept";
-        EXPECT_FALSE(ReadSlotRecord(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size() / 2, r));
+        EXPECT_FALSE(
+            ReadSlotRecord(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size() / 2, r));
         EXPECT_EQ(r.title, ZRString("kept"));
     }
 }
@@ -261,13 +264,15 @@ TEST_F(Menus, LoadMenuWrapsPagesWaitsForACursorAndLoadsOnlyWhatExists) {
     // Equal file times: the higher slot is the newest.
     struct timespec times[2] = {{1700000000, 0}, {1700000000, 0}};
     for (int s : {2, 5})
-        ASSERT_EQ(utimensat(AT_FDCWD, dir.Host(s == 2 ? "SV02.sav" : "SV05.sav").c_str(), times, 0), 0);
+        ASSERT_EQ(utimensat(AT_FDCWD, dir.Host(s == 2 ? "SV02.sav" : "SV05.sav").c_str(), times, 0),
+                  0);
     CurrentState.Reset();
     TSaveMenu::LastPage = 0;
     ASSERT_TRUE(ToTitle());
     TitleDowns(1);
     Tap(kOk);
-    ASSERT_TRUE(RunUntil([this] { return SaveMenu && SaveMenu->RootPanel->GetParent() && Mode() == smMenu; }));
+    ASSERT_TRUE(RunUntil(
+        [this] { return SaveMenu && SaveMenu->RootPanel->GetParent() && Mode() == smMenu; }));
     EXPECT_EQ(SaveMenu->Newest, 4);
     EXPECT_TRUE(SaveMenu->NewIcon->GetVisible());
     // No cursor after the open: deciding does nothing until a direction sets one.
@@ -280,8 +285,9 @@ TEST_F(Menus, LoadMenuWrapsPagesWaitsForACursorAndLoadsOnlyWhatExists) {
         int32_t cursor;
         int32_t page;
     };
-    const Step steps[] = {{kDown, 0, 0}, {kUp, 8, 0},    {kDown, 0, 0},      {kLeft, 3, 0}, {kRight, 0, 0},
-                          {kPagePrev, 0, 0}, {kPageNext, 0, 1}, {kRight, 1, 1}, {kPageNext, 0, 2},
+    const Step steps[] = {{kDown, 0, 0},     {kUp, 8, 0},       {kDown, 0, 0},
+                          {kLeft, 3, 0},     {kRight, 0, 0},    {kPagePrev, 0, 0},
+                          {kPageNext, 0, 1}, {kRight, 1, 1},    {kPageNext, 0, 2},
                           {kPageNext, 0, 2}, {kPagePrev, 0, 1}, {kPagePrev, 0, 0}};
     for (const Step& s : steps) {
         Tap(s.key);
@@ -323,8 +329,10 @@ class InGame : public Menus {
     bool InScene() {
         if (!ToTitle()) return false;
         Click();  // the start button
-        const bool in = RunUntil([this] { return AvgUnit && Mode() == smAdventure && SceneState() == asClickWait; });
-        if (!in) ADD_FAILURE() << "screen mode " << int(Mode()) << ", scene state " << int(SceneState());
+        const bool in = RunUntil(
+            [this] { return AvgUnit && Mode() == smAdventure && SceneState() == asClickWait; });
+        if (!in)
+            ADD_FAILURE() << "screen mode " << int(Mode()) << ", scene state " << int(SceneState());
         return in;
     }
 };
@@ -363,7 +371,28 @@ TEST_F(InGame, SaveMenuWithoutItsMaskOpensAtOnceAndSavesAfterTheQuestion) {
     Tap(kLeft);
     Tap(kOk);
     EXPECT_TRUE(std::filesystem::exists(dir.Host("SV01.sav")));
-    EXPECT_EQ(Sounds(), (std::vector<int32_t>{menu::seOpen, menu::seCursor, menu::seOK, menu::seOK}));
+    // The slot holds the game state and the thumbnail of the stage's picture.
+    {
+        GameState back;
+        uint32_t size = 0;
+        std::vector<uint8_t> thumb(kThumbnailMaxSize);
+        ASSERT_TRUE(LoadGameSlotData(1, &back, nullptr, size, thumb.data()));
+        EXPECT_EQ(back.Pc, CurrentState.Pc);
+        TNyRGBBits* source = AvgUnit->ThumbnailSource();
+        ASSERT_NE(source, nullptr);
+        ASSERT_EQ(size, kThumbnailMaxSize);
+        TNyRGBBits* expected = MakeThumbnail(source);
+        ASSERT_NE(expected, nullptr);
+        bool same = true;
+        for (int y = 0; y < kThumbnailHeight; ++y)
+            same = same && std::memcmp(thumb.data() + size_t(y) * kThumbnailWidth * 4,
+                                       expected->Bits() + size_t(y) * expected->Pitch(),
+                                       size_t(kThumbnailWidth) * 4) == 0;
+        MemMan->Delete(expected);
+        EXPECT_TRUE(same);
+    }
+    EXPECT_EQ(Sounds(),
+              (std::vector<int32_t>{menu::seOpen, menu::seCursor, menu::seOK, menu::seOK}));
     ASSERT_TRUE(RunUntil([] { return !DlgUnit->IsVisible() && !DlgUnit->IsBusy(); }, 20));
     // The menu stays open on its page, the new record read back from the disk.
     EXPECT_EQ(AvgUnit->SaveMenuState, 2);
@@ -392,6 +421,21 @@ TEST_F(InGame, TitleQuestionNoBringsTheBarBackOnCancelAndYesEndsTheGame) {
     Tap(kRight);  // yes
     Tap(kOk);
     EXPECT_TRUE(RunUntil([this] { return OnTitle(); }, 200));
+}
+
+}  // namespace
+}  // namespace flowtest
+
+namespace flowtest {
+namespace {
+
+// A save menu whose set-up failed (or never ran) has no pictures to show records in: opening
+// it is refused instead of writing through missing bitmaps.
+TEST_F(Menus, SaveMenuWithoutItsSetUpRefusesToOpen) {
+    WriteSlot(1, 0, kThumbnailMaxSize);
+    TSaveMenu menu;
+    EXPECT_FALSE(menu.Open(1));
+    EXPECT_FALSE(menu.Open(0));
 }
 
 }  // namespace

@@ -66,8 +66,10 @@ TEST_F(SceneMenus, NothingOpensWhereItMayNot) {
     };
     // Quick save and load need no overlay, the menus and saving allowed; without the flow's
     // screens neither menu nor the title question opens.
-    const Case cases[] = {{true, true, true, 0, true},   {false, true, true, 0, false},
-                          {true, false, true, 0, false}, {true, true, true, 1, false}};
+    const Case cases[] = {{true, true, true, 0, true},
+                          {false, true, true, 0, false},
+                          {true, false, true, 0, false},
+                          {true, true, true, 1, false}};
     for (const Case& c : cases) {
         host.MenuAllowed = c.menus, host.MaySave = c.save, host.MayConfigure = c.configure;
         host.OverlayLevel = c.level;
