@@ -29,3 +29,10 @@ function(zr_bench_extra_game_thumbnail target)
   pkg_check_modules(ZRBENCH_SWSCALE REQUIRED IMPORTED_TARGET libswscale libavutil)
   target_link_libraries(${target} PRIVATE PkgConfig::ZRBENCH_SWSCALE)
 endfunction()
+
+# The whole game in lock step runs on the flow tests' harness, which assembles its scripts.
+function(zr_bench_extra_flow_game target)
+  find_package(GTest REQUIRED)
+  target_link_libraries(${target} PRIVATE nyscriptlib GTest::gtest)
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+endfunction()

@@ -56,8 +56,8 @@ void TCommonThread::Execute() {
     try {
         Form->SetOnFrame(ZRBaseCallback1<void, int>(static_cast<TMainThread*>(this),
                                                     &TMainThread::FrameTrampoline));
-        Form->SetOnInput(ZRBaseCallback2<void, int, TDInputUnit*>(
-            static_cast<TMainThread*>(this), &TMainThread::InputTrampoline));
+        Form->SetOnInput(ZRBaseCallback2<void, int, TDInputUnit*>(static_cast<TMainThread*>(this),
+                                                                  &TMainThread::InputTrampoline));
         Form->SetJoypadEnabled(true);
         DlgUnit = MemMan->Create<TDlgUnit>();
         if (!DlgUnit) TerminateAndEnd();

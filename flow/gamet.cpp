@@ -163,8 +163,8 @@ void TGameThread::TitleLoop() {
             case 0:
                 GameEnded = false;
                 TitleMenu->StartIdle();
-                SetOnInput(
-                    ZRBaseCallback2<void, int, TDInputUnit*>(TitleMenu, &TTitleMenu::HandleKeyInput));
+                SetOnInput(ZRBaseCallback2<void, int, TDInputUnit*>(TitleMenu,
+                                                                    &TTitleMenu::HandleKeyInput));
                 BeginMenuMode();
                 WaitFrame();
                 SetOnInput(none);

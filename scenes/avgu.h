@@ -12,8 +12,8 @@
 #include "foundation/zrcallback.h"
 #include "foundation/zrfileman.h"
 #include "scenes/avgseams.h"
-#include "widgets/nyrgbpanel.h"
 #include "script/scrdef.h"
+#include "widgets/nyrgbpanel.h"
 
 class GameState;
 class TNyRGBPanel;

@@ -15,7 +15,8 @@ class AvgFormAudio : public AvgAudio {
     AvgFormAudio& operator=(const AvgFormAudio&) = delete;
 
     // The pack of voice n is "Voice\ev%05d.pak" of n / 1,000,000 and its entry "%08u.ogg" of
-    // n; the entry is given without its extension. False, with nothing played, when the pack file or the entry is missing.
+    // n; the entry is given without its extension. False, with nothing played, when the pack file
+    // or the entry is missing.
     bool FindVoice(uint32_t number, ZRString& entry);
 
     bool PlayVoice(uint32_t number, int32_t a, int32_t b) override;

@@ -122,9 +122,12 @@ bool TAvgUnit::StartScenario(const ZRString& scene) {
 bool TAvgUnit::ResumeAfterLoad() {
     if (!SetUpFlag) return true;
     Running = false;
+    // The engine may fall back to the scene's start, replacing what names the save.
+    const int32_t script = State().ScriptNo;
+    const ZRString scene = State().GetSceneName();
     if (!Engine->ResumeLoadedGame()) {
         std::fprintf(stderr, "GameErr: the loaded game cannot go on (script %d, scene \"%s\")\n",
-                     State().ScriptNo, State().GetSceneName().c_str());
+                     script, scene.c_str());
         return false;
     }
     ResumeSequence();
@@ -255,7 +258,8 @@ void TAvgUnit::Frame(int ticks) {
     }
     if (OverlayLevel != 0) {
         OverlayFrame(ticks);
-        return;
+        // An overlay that has just closed lets the scene go on in the same frame.
+        if (OverlayLevel != 0 || !Running) return;
     }
     StateFrame(ticks, frameSkipping);
 }
@@ -408,8 +412,9 @@ void TAvgUnit::TakeChoice() {
 
 void TAvgUnit::Input(int ticks, TDInputUnit* input) {
     if (ticks <= 0 || !SetUpFlag || !input) return;
-    HoldSkip = OverlayLevel == 0 && (input->IsCtrlDown() || (input->IsPress(kButtonSkipA) &&
-                                                             input->IsPress(kButtonSkipB)));
+    HoldSkip =
+        OverlayLevel == 0 &&
+        (input->IsCtrlDown() || (input->IsPress(kButtonSkipA) && input->IsPress(kButtonSkipB)));
     if (input->IsPush(kButtonOk)) Click();
 }
 
@@ -452,8 +457,8 @@ void TAvgUnit::ExSelCallback(int code) {
     ClickPending = 0;
     if (ExSel) ExSel->Hide(false);
     if (State().TextWindowShown) windows_->Show(State().NovelMode != 0, true, true);
-    const bool moving = stage_->IsBusy() || windows_->IsMoving(false) ||
-                        windows_->IsMoving(true) || (ExSel && ExSel->IsMoving());
+    const bool moving = stage_->IsBusy() || windows_->IsMoving(false) || windows_->IsMoving(true) ||
+                        (ExSel && ExSel->IsMoving());
     if (moving) {
         system_->ResetFrameClock();
         SetSceneState(asExSelClosing);

@@ -17,6 +17,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -42,6 +43,7 @@
 #include "platform/mainqueue.h"
 #include "platform/memorydisplay.h"
 #include "platform/messagebox.h"
+#include "platform/moviewrite.h"
 #include "scenes/avgu.h"
 #include "scenes/battleu.h"
 #include "scenes/movieu.h"
@@ -57,7 +59,7 @@ class Responder : public plat::MessageResponder {
         std::lock_guard<std::mutex> lock(mutex);
         boxes.push_back(r.caption + "|" + r.text);
         return plat::Offers(r.buttons, plat::MsgAnswer::Ok) ? plat::MsgAnswer::Ok
-                                                             : plat::FirstAnswer(r.buttons);
+                                                            : plat::FirstAnswer(r.buttons);
     }
     size_t Count() {
         std::lock_guard<std::mutex> lock(mutex);
@@ -78,9 +80,8 @@ class FrameGate {
             std::unique_lock<std::mutex> lock(mutex_);
             ++atGate_;
             if (onLogicThread) logicAtGate_ = true;
-            since_ = std::chrono::steady_clock::now();
             cond_.notify_all();
-            while (permits_ == 0 && !open_ && !Terminating())
+            while (permits_ == 0 && !open_ && !Terminating() && form->GetScreenMode() != smClosing)
                 cond_.wait_for(lock, std::chrono::milliseconds(2));
             --atGate_;
             if (onLogicThread) logicAtGate_ = false;
@@ -96,8 +97,7 @@ class FrameGate {
     }
 
     // Lets one frame through and waits until the game stands still again: the logic thread
-    // back at the gate, or finished, or the wait thread at the gate a while (the logic thread
-    // then waits for something else, such as a voice to end).
+    // back at the gate, or finished.
     void Release(const std::function<bool()>& finished) {
         int64_t target;
         {
@@ -114,11 +114,15 @@ class FrameGate {
         std::unique_lock<std::mutex> lock(mutex_);
         const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         for (;;) {
-            if (frames_ >= target) {
-                if (logicAtGate_ && permits_ == 0) return;
-                if (atGate_ > 0 && permits_ == 0 &&
-                    std::chrono::steady_clock::now() - since_ > std::chrono::milliseconds(30))
-                    return;
+            if (frames_ >= target && permits_ == 0) {
+                if (logicAtGate_) return;
+                // Only the wait thread is here: the logic thread loads or waits for a voice
+                // meanwhile. Its frames pass freely until the logic thread comes back, so the
+                // test only ever looks at the game with the logic thread at the gate.
+                if (atGate_ > 0) {
+                    ++permits_;
+                    cond_.notify_all();
+                }
             }
             lock.unlock();
             plat::MainQueue::Instance().Service();
@@ -137,9 +141,11 @@ class FrameGate {
         }
     }
 
-    void Open() {
+    // Lets every frame through (shutting down) or none until released (a new start).
+    void Open(bool open = true) {
         std::lock_guard<std::mutex> lock(mutex_);
-        open_ = true;
+        open_ = open;
+        permits_ = 0;
         cond_.notify_all();
     }
     int64_t Frames() {
@@ -163,7 +169,6 @@ class FrameGate {
     bool logicAtGate_ = false;
     bool open_ = false;
     uint32_t msStep_ = 0;
-    std::chrono::steady_clock::time_point since_;
 };
 
 // The game's thread, marked so the gate knows it, and telling when it has ended.
@@ -251,6 +256,7 @@ class FlowHarness : public ::testing::Test {
         DisplayKind = kDisplayWindow;
         ShowFps = false;
         FramePacer = [this](TGameForm* f) { gate.Pass(f); };
+        SetAvailableMemoryProbe([] { return uint64_t{1} << 32; });
         TTitleMenu::Codes.clear();
         TSaveMenu::LoadSlot = -1;
         CurrentState.Reset();
@@ -262,6 +268,7 @@ class FlowHarness : public ::testing::Test {
     void TearDown() override {
         Stop();
         FramePacer = nullptr;
+        SetAvailableMemoryProbe({});
         plat::SetAudioOutputFactory({});
         plat::SetTickSource(nullptr);
         plat::SetMessageResponder(nullptr);
@@ -288,11 +295,31 @@ class FlowHarness : public ::testing::Test {
         WriteBattleTables();
     }
 
+    // A small movie of `frames` pictures (30 a second) at "Movie/" + name, where the game's
+    // movie scene finds it.
+    void WriteMovie(const std::string& name, int frames) {
+        plat::MovieWriteOptions o;
+        o.width = 64;
+        o.height = 48;
+        o.frames = frames;
+        o.bitRate = 200000;
+        const auto bytes = plat::WriteMovie(
+            o,
+            [](int32_t i, uint8_t* bgra, int32_t pitch) {
+                for (int y = 0; y < 48; ++y) std::memset(bgra + y * pitch, 40 + i % 100, 64 * 4);
+            },
+            nullptr);
+        ASSERT_FALSE(bytes.empty());
+        WriteFile(dir.Host("Movie/" + name), std::string(bytes.begin(), bytes.end()));
+    }
+    // The movie scene has a movie open (the flow's runner or the scene's).
+    bool MovieOpen() const { return MovieUnit && MovieUnit->IsOpen(); }
+
     // The battle's two tables, without which the game does not start: every reel shows
     // `symbol` all round, and each row of `rows` is a battle record.
-    void WriteBattleTables(int symbol = 0,
-                           const std::string& rows =
-                               "#,0,4,100,10,0,-1,100,0,60,60,60,0,0,50,50,50,0,0\r\n") {
+    void WriteBattleTables(
+        int symbol = 0,
+        const std::string& rows = "#,0,4,100,10,0,-1,100,0,60,60,60,0,0,50,50,50,0,0\r\n") {
         std::string reels = "reel";
         for (int c = 0; c < 21; ++c) reels += ",#";
         reels += ",!\r\n";
@@ -304,7 +331,8 @@ class FlowHarness : public ::testing::Test {
         WriteFile(Data("BtlReel.csv"), reels);
         WriteFile(Data("BtlData.csv"),
                   "no,#n,#ch,#eg,#ed,#miss,#mv,#pg,#set,#r1,#r2,#r3,#rg,#re,#b1,#b2,#b3,#bg,"
-                  "#be,!\r\n" + rows);
+                  "#be,!\r\n" +
+                      rows);
     }
 
     // A script file with one scene whose body is `body`.
@@ -319,6 +347,7 @@ class FlowHarness : public ::testing::Test {
         GameRandom = ZRRandom();
         for (int i = 0; i < seed; ++i) GameRandom.Rnd();
         ended = false;
+        gate.Open(false);
         form = new TGameForm(nullptr, true, "scr_c", "scr_c");
         GameForm = form;
         form->MakeLogicThread = [this](TGameForm* f) { return new TestGameThread(f, &ended); };
@@ -398,7 +427,8 @@ class FlowHarness : public ::testing::Test {
     // The title waits for the player (its picture attached, the menu mode entered).
     bool OnTitle() const {
         return TitleMenu && Mode() == smMenu && !AvgUnit &&
-               TitleMenu->RootPanel->GetParent() == form->RootPanel;
+               TitleMenu->RootPanel->GetParent() == form->RootPanel &&
+               form->RootPanel->GetChildCount() == 1;
     }
 
     // Plays from the title into the game by a click, until the scene runs or the title
