@@ -229,6 +229,10 @@ const char kDefaultIni[] =
 
 }  // namespace
 
+// Labels are drawn through fontconfig, which keeps its configuration for the life of the
+// process: a sanitizer build must not count that as a leak.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
 // The demo story's scripts, scene index and speaker table (mkdemo_scripts.cpp).
 bool WriteDemoScripts(const fs::path& stage);
 // The story's effect archive and voice pack beside the game archive (mkdemo_story.cpp).
