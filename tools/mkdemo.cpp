@@ -241,6 +241,9 @@ bool WriteStorySounds(const fs::path& out, bool (*writeOgg)(const fs::path&, dou
 // The stage's backgrounds, characters and flake sheet (mkdemo_stage.cpp).
 bool WriteStageData(const fs::path& stage, const fs::path& out);
 
+// The battle's tables, pictures, sounds and movies (mkdemo_battle.cpp).
+bool WriteBattleData(const fs::path& stage, const fs::path& out,
+                     bool (*writeOgg)(const fs::path&, double, double, double, bool));
 // The stand-in title's picture, voices and music (mkdemo_flow.cpp).
 bool WriteFlowData(const fs::path& stage, const fs::path& out,
                    bool (*writeOgg)(const fs::path&, double, double, double, bool));
@@ -283,6 +286,7 @@ int main(int argc, char** argv) {
     ok = ok && WriteFlowData(stage, out, WriteOgg);
     ok = ok && WriteWindowPictures(stage);
     ok = ok && WriteStageData(stage, out);
+    ok = ok && WriteBattleData(stage, out, WriteOgg);
     if (!ok) {
         std::fprintf(stderr, "mkdemo: writing the demo files failed\n");
         return 1;
