@@ -77,6 +77,7 @@ TEST_F(AlbumFlow, OpensFromTheTitleShowsAnEntryAndReturns) {
 // waits for a choice, with the wait kind turned into 3. Loaded, the window chooses at once and
 // the story goes on with 0.
 TEST_F(AlbumFlow, SlotWaitingForTheExtraSelectionLoadsAndGoesOnWithZero) {
+    TSaveMenu::LoadSlot = TSaveMenu::kInteractive;  // the player's load menu
     WriteGame({Scene(0, "GameStart", R"(
     TextShow
     Select "x", "y", "", ""

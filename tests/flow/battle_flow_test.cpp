@@ -29,6 +29,8 @@ class BattleFlow : public FlowHarness {
         std::snprintf(body, sizeof body, kBattleScene.c_str(), battle);
         WriteGame({Scene(0, "GameStart", body)});
         WriteBattleTables(symbol, rows);
+        // The enemy the battle puts on the stage.
+        WritePicture(dir.Host("EvCG_Pak/chr004.png"), 100, 300, 0x808080);
     }
     // From the title into the scene, which hands over to the battle at once.
     bool IntoBattle() {
