@@ -86,13 +86,13 @@ TEST_F(BattleFlow, AWonBattleGoesBackToTheStoryWithZero) {
     ASSERT_TRUE(IntoBattle());
     TStageUnit* stage = AvgUnit->Stage;
     ASSERT_NE(stage, nullptr);
-    EXPECT_EQ(stage->Parent, BattleUnit->AvgPanel) << "the stage is lent to the battle";
-    EXPECT_EQ(stage->Values.chars.ShowId[0], 4) << "the enemy in the centre slot";
+    EXPECT_EQ(stage->StagePanel()->GetParent(), BattleUnit->AvgPanel) << "the stage is lent to the battle";
+    EXPECT_EQ(stage->Staged.ShowId[0], 4) << "the enemy in the centre slot";
     // The reels stopped by clicks on the slot.
     ASSERT_TRUE(PlayBattle(0, {}, true));
     ASSERT_TRUE(RunUntil([this] { return Mode() == smAdventure && SceneState() == asClickWait; }));
     EXPECT_EQ(CurrentState.GetValue(7), 0);
-    EXPECT_EQ(stage->Parent, AvgUnit->RootPanel) << "and given back";
+    EXPECT_EQ(stage->StagePanel()->GetParent(), AvgUnit->RootPanel) << "and given back";
 }
 
 TEST_F(BattleFlow, LosingBattleFiveLetsTheStoryGoOn) {
