@@ -1,51 +1,81 @@
-// TMovieUnit: the movie scene, which plays one movie full screen or in a panel and ends the
-// flow thread's wait with its result code when the movie stops. This version stands in until
-// movies are decoded: an opened movie is missing (nothing plays) unless a test asks every
-// movie to play for a number of frames.
+// TMovieUnit: the movie scene. Plays one movie from "Movie\" either into its own panel, which
+// the flow puts on screen in menu mode, or full screen through the main window's movie render
+// step, lets the player skip it after a one-second guard, and when it stops ends the logic
+// thread's wait with the code it was set up with (a negative code ends nothing: the
+// long-lived unit of the game only plays movies for the adventure scene).
 #pragma once
 #include <cstdint>
-#include <string>
-#include <vector>
+#include <functional>
 
-#include "foundation/zrfileman.h"
+#include "devices/crisofdec.h"
 #include "foundation/zrstring.h"
+#include "platform/component.h"
+#include "widgets/nyrgbpanel.h"
 
-class TNyRGBPanel;
 class TDInputUnit;
+class TNyRGBBits;
+class ZRFileMan;
 
-class TMovieUnit {
+class TMovieUnit : public plat::TComponent {
   public:
-    TMovieUnit();
-    ~TMovieUnit();
-    TMovieUnit(const TMovieUnit&) = delete;
-    TMovieUnit& operator=(const TMovieUnit&) = delete;
+    static constexpr int32_t kSkipGuardTicks = 30;
 
-    // panelMode 1 draws into the unit's own panel, 0 through the main window's movie hook;
-    // a result code below 0 never ends a wait.
-    bool Setup(ZRFileMan* files, int32_t panelMode, int32_t resultCode);
+    explicit TMovieUnit(plat::TComponent* owner = nullptr);
+    ~TMovieUnit() override;
+
+    // panelMode true: the movie draws into MoviePanel; false: full screen through the main
+    // window's movie draw hook.
+    bool Setup(ZRFileMan* archive, bool panelMode, int32_t resultCode);
     void Release();
+    void SetCanSkip(bool on) { canSkip_ = on; }
+    bool GetCanSkip() const { return canSkip_; }
+
+    // Opens "Movie\" + name and waits (at most 3 s) for its first picture. True even when the
+    // file does not open: nothing then plays, and a started unit stops at its next frame, so
+    // a missing movie counts as seen.
     bool Open(const ZRString& name);
-    void Start();
-    bool IsPlaying() const;
     void Close();
-    // Frame and input handlers for the thread's slots.
+    void Start() { started_ = true; }
+    // Playing once its first picture is out, until it ends or stops.
+    void Stop();
+    bool IsPlaying() const { return movie_.IsPlay(); }
+    bool IsOpen() const { return open_; }
+    bool IsStarted() const { return started_; }
+    bool IsSkippable() const { return skippable_; }
+
+    // The main window's movie draw hook: the next picture into the display's frame.
+    void DrawToBits(TNyRGBBits* target, int yoff);
+    // The next picture into the unit's panel.
+    void Draw();
+    // The flow's two frame slots.
     void Frame(int ticks);
     void Input(int ticks, TDInputUnit* input);
+    // Skips when a skip is allowed and one of the logical buttons 0, 1 or 8 was newly pushed.
+    void KeySkip(const TDInputUnit* input);
+    // The same test on button states a caller read itself (tests, the input slot).
+    void KeySkip(bool pushed0, bool pushed1, bool pushed8);
+    void MoviePanelMouseDown();
 
+    // Where a stop posts the result code: the logic thread's EndWait unless a test listens.
+    std::function<void(int32_t)> PostResult;
+
+    TNyRGBPanel* MoviePanel = nullptr;
+    // The layer the flow attaches: the movie's panel.
     TNyRGBPanel* RootPanel = nullptr;
-    bool SetUp = false;
-
-    // Stand-in only: frames every opened movie plays for; below 0 every movie is missing.
-    static int32_t PlayFrames;
-    // Stand-in only: the names opened, oldest first, across every unit.
-    static std::vector<std::string> Opened;
+    CriMovie& Movie() { return movie_; }
 
   private:
-    int32_t resultCode_ = 0;
+    bool setup_ = false;
+    ZRFileMan* archive_ = nullptr;
+    bool panelMode_ = true;
+    int32_t result_ = -1;
+    bool canSkip_ = true;
     bool open_ = false;
     bool started_ = false;
-    int32_t left_ = 0;
+    bool skippable_ = false;
+    int32_t guard_ = 0;
+    CriMovie movie_;
 };
 
-// The movie scene, null while it does not exist.
+// The program's movie scene, null while none exists.
 extern TMovieUnit* MovieUnit;

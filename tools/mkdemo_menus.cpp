@@ -231,8 +231,3 @@ bool WriteMenuPictures(const fs::path& stage,
     return ok;
 }
 
-// fontconfig keeps its configuration for the life of the process; a sanitizer build of this
-// tool must not fail on it.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so";
-}

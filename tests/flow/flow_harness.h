@@ -17,6 +17,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -43,6 +44,7 @@
 #include "platform/mainqueue.h"
 #include "platform/memorydisplay.h"
 #include "platform/messagebox.h"
+#include "platform/moviewrite.h"
 #include "scenes/avgu.h"
 #include "scenes/battleu.h"
 #include "scenes/movieu.h"
@@ -258,9 +260,6 @@ class FlowHarness : public ::testing::Test {
         SetAvailableMemoryProbe([] { return uint64_t{1} << 32; });
         TTitleMenu::Codes.clear();
         TSaveMenu::LoadSlot = -1;
-        TBattleUnit::Outcomes.clear();
-        TMovieUnit::PlayFrames = -1;
-        TMovieUnit::Opened.clear();
         CurrentState.Reset();
         SceneSnapshot.Reset();
         SysData = SystemData();
@@ -308,6 +307,47 @@ class FlowHarness : public ::testing::Test {
         WriteFile(Data("Snow.bmp"), BmpBytes(44, 14));
         std::filesystem::create_directories(dir.Host("EvBG_Pak"));
         std::filesystem::create_directories(dir.Host("EvCG_Pak"));
+        WriteBattleTables();
+    }
+
+    // A small movie of `frames` pictures (30 a second) at "Movie/" + name, where the game's
+    // movie scene finds it.
+    void WriteMovie(const std::string& name, int frames) {
+        plat::MovieWriteOptions o;
+        o.width = 64;
+        o.height = 48;
+        o.frames = frames;
+        o.bitRate = 200000;
+        const auto bytes = plat::WriteMovie(
+            o,
+            [](int32_t i, uint8_t* bgra, int32_t pitch) {
+                for (int y = 0; y < 48; ++y) std::memset(bgra + y * pitch, 40 + i % 100, 64 * 4);
+            },
+            nullptr);
+        ASSERT_FALSE(bytes.empty());
+        WriteFile(dir.Host("Movie/" + name), std::string(bytes.begin(), bytes.end()));
+    }
+    // The movie scene has a movie open (the flow's runner or the scene's).
+    bool MovieOpen() const { return MovieUnit && MovieUnit->IsOpen(); }
+
+    // The battle's two tables, without which the game does not start: every reel shows
+    // `symbol` all round, and each row of `rows` is a battle record.
+    void WriteBattleTables(
+        int symbol = 0,
+        const std::string& rows = "#,0,4,100,10,0,-1,100,0,60,60,60,0,0,50,50,50,0,0\r\n") {
+        std::string reels = "reel";
+        for (int c = 0; c < 21; ++c) reels += ",#";
+        reels += ",!\r\n";
+        for (int r = 0; r < 12; ++r) {
+            reels += "#";
+            for (int c = 0; c < 21; ++c) reels += "," + std::to_string(symbol);
+            reels += "\r\n";
+        }
+        WriteFile(Data("BtlReel.csv"), reels);
+        WriteFile(Data("BtlData.csv"),
+                  "no,#n,#ch,#eg,#ed,#miss,#mv,#pg,#set,#r1,#r2,#r3,#rg,#re,#b1,#b2,#b3,#bg,"
+                  "#be,!\r\n" +
+                      rows);
     }
 
     // The pictures of the dialog, the configuration menu and the save menu, plain colours.

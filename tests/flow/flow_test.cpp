@@ -45,11 +45,15 @@ TEST_F(Flow, NewGameRunsTheSceneAndComesBackToTheTitle) {
     CurrentState.SetFlag(1, true);
     SysData.SetFlag(3, true);
     SysData.SetValue(2, 77);
-    TMovieUnit::PlayFrames = 3;
+    WriteMovie("SVOP.sfd", 3);
     Start();
-    ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
+    bool movie = false;
+    ASSERT_TRUE(RunUntil([&] {
+        movie = movie || MovieOpen();
+        return OnTitle();
+    }));
     // The first visit played the title call and the opening movie.
-    EXPECT_EQ(TMovieUnit::Opened, std::vector<std::string>{"SVOP.sfd"});
+    EXPECT_TRUE(movie);
     Click();
     ASSERT_TRUE(RunUntil([this] { return Mode() == smAdventure; }));
     // The message window fades in before the click wait.
@@ -61,10 +65,14 @@ TEST_F(Flow, NewGameRunsTheSceneAndComesBackToTheTitle) {
     EXPECT_EQ(CurrentState.GetSysValueCopy(2), 77);
     std::filesystem::remove(dir.Host("SVSys.sav"));
     Click();
-    ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
+    movie = false;
+    ASSERT_TRUE(RunUntil([&] {
+        movie = movie || MovieOpen();
+        return OnTitle();
+    }));
     // The system save is written after the scene; the later visit plays no movie.
     EXPECT_TRUE(std::filesystem::exists(dir.Host("SVSys.sav")));
-    EXPECT_EQ(TMovieUnit::Opened.size(), 1u);
+    EXPECT_FALSE(movie);
     EXPECT_EQ(AvgUnit, nullptr);
     EXPECT_EQ(form->RootPanel->GetChildCount(), 1);  // the title alone
 }
@@ -114,31 +122,31 @@ TEST_F(Flow, IdleTitleAsksForTheOpeningMovie) {
     WriteGame({Scene(0, "GameStart", kClickScene)});
     Start();
     ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
-    TMovieUnit::Opened.clear();
+    WriteMovie("SVOP.sfd", 3);
     // Thirty seconds without input.
     RunFrames(TTitleMenu::kIdleTicks - 1);
-    EXPECT_TRUE(TMovieUnit::Opened.empty());
+    EXPECT_FALSE(MovieOpen());
     RunFrames(1);
-    ASSERT_TRUE(RunUntil([this] { return !TMovieUnit::Opened.empty(); }));
-    EXPECT_EQ(TMovieUnit::Opened[0], "SVOP.sfd");
+    ASSERT_TRUE(RunUntil([this] { return MovieOpen(); }));
     EXPECT_TRUE(RunUntil([this] { return OnTitle(); }));
 }
 
 // Battles: the number comes from the game state, the outcome goes to the script before it runs
 // on and into the game state; a game over still resumes the script once with 0, then the
-// title. A battle that cannot be prepared is skipped with outcome 0.
+// title. A battle that cannot be prepared is skipped with outcome 0. The battles are played
+// with the OK key: battle 0 is won at once, battles 2 and 5 are lost (5 lets the story go on,
+// 2 is a game over, where the second button goes back to the title).
 TEST_F(Flow, Battles) {
     struct Case {
         int32_t number;
-        std::vector<int32_t> outcomes;
         bool backToTitle;
         int32_t outcome;
         bool fought;
     } cases[] = {
-        {7, {1}, false, 1, true},
-        {8, {0}, false, 0, true},
-        {9, {2}, true, 0, true},
-        {-1, {}, false, 0, false},
+        {5, false, 1, true},
+        {0, false, 0, true},
+        {2, true, 0, true},
+        {-1, false, 0, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.number);
@@ -149,17 +157,35 @@ TEST_F(Flow, Battles) {
     SETF
     KeyWait
     EXIT)")});
-        TBattleUnit::Outcomes.assign(c.outcomes.begin(), c.outcomes.end());
+        WriteBattleTables(0,
+                          "#,0,4,100,10,0,-1,100,0,200,200,200,0,0,200,200,200,0,0\r\n"
+                          "#,2,4,100,200,0,-1,100,0,0,0,0,0,0,0,0,0,0,0\r\n"
+                          "#,5,4,100,200,0,-1,100,0,0,0,0,0,0,0,0,0,0,0\r\n");
         testing::internal::CaptureStderr();
         Start();
         ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
         Click();
-        bool fought = false;
+        bool fought = false, held = false;
         int32_t number = -100;
+        constexpr Key kDown{0xD0, 0x28};
         RunUntil([&] {
-            if (Mode() == smBattle && BattleUnit && BattleUnit->Prepared) {
+            // A key is down for one frame, then up for one, so each press is a new push.
+            if (held) {
+                input.Press(kOk.scan, kOk.vk, false);
+                input.Press(kDown.scan, kDown.vk, false);
+                held = false;
+            } else if (Mode() == smBattle && BattleUnit && BattleUnit->Core().state != 0) {
+                const BattleCore& b = BattleUnit->Core();
                 fought = true;
-                number = BattleUnit->Number;
+                number = b.battle;
+                const bool stop = b.state == 2 && b.step == 0;
+                const bool select =
+                    (b.state == 4 && (b.step == 2 || b.step == 7)) || (b.state == 5 && b.step == 2);
+                const Key k = select && b.state == 5 && b.selected == 0 ? kDown : kOk;
+                if (stop || select) {
+                    input.Press(k.scan, k.vk, true);
+                    held = true;
+                }
             }
             return (Mode() == smAdventure && SceneState() == asClickWait) ||
                    (fought && c.backToTitle && OnTitle());
@@ -310,9 +336,9 @@ TEST_F(Flow, CloseButtonDuringEveryWait) {
         SCOPED_TRACE(w);
         WriteGame({Scene(0, "GameStart",
                          "    TextShow\n    Text \"x\"\n    KeyWait\n"
-                         "    GoBattle 3\n    KeyWait\n    EXIT")});
-        TMovieUnit::PlayFrames = w == Movie ? 1000 : -1;
-        TMovieUnit::Opened.clear();
+                         "    GoBattle 0\n    KeyWait\n    EXIT")});
+        std::filesystem::remove(dir.Host("Movie/SVOP.sfd"));
+        if (w == Movie) WriteMovie("SVOP.sfd", 300);
         Start();
         switch (w) {
             case Title:
@@ -328,7 +354,7 @@ TEST_F(Flow, CloseButtonDuringEveryWait) {
                 ASSERT_TRUE(RunUntil([this] { return Mode() == smBattle; }));
                 break;
             case Movie:
-                ASSERT_TRUE(RunUntil([this] { return !TMovieUnit::Opened.empty(); }));
+                ASSERT_TRUE(RunUntil([this] { return MovieOpen(); }));
                 RunFrames(10);
                 ASSERT_NE(MovieUnit, nullptr);
                 break;

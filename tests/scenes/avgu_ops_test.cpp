@@ -482,7 +482,7 @@ namespace {
 TEST_F(AvgOps, TheDemoStoryPlaysToItsEnd) {
     ScriptRig rig;
     std::vector<std::string> sources;
-    for (const char* name : {"start.nys", "campus.nys", "tour.nys"}) {
+    for (const char* name : {"start.nys", "campus.nys", "tour.nys", "battle.nys"}) {
         std::ifstream in(std::string(ZR_DEMO_SCRIPTS) + "/" + name, std::ios::binary);
         ASSERT_TRUE(in) << name;
         sources.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -497,9 +497,14 @@ TEST_F(AvgOps, TheDemoStoryPlaysToItsEnd) {
     EXPECT_FALSE(rig.engine->Run());
     EXPECT_EQ(rig.state->GetSceneName(), ZRString("Tour"));
     EXPECT_TRUE(rig.snapshot->GetFlag(10));
-    int frames = 0, choices = 0, clicks = 0;
+    int frames = 0, choices = 0, clicks = 0, battles = 0;
     bool halted = false;
     for (; frames < 500 && !halted; ++frames) {
+        // The tour leads into the battle scene; the battle is won.
+        if (rig.state->Waiting && rig.state->GetWaitState() == 4) {
+            ++battles;
+            rig.engine->Resume(0);
+        }
         switch (unit.GetSceneState()) {
             case asChoiceWaiting:
                 ++choices;
@@ -516,13 +521,15 @@ TEST_F(AvgOps, TheDemoStoryPlaysToItsEnd) {
         halted = rig.engine->Run();
     }
     EXPECT_TRUE(halted);
-    EXPECT_EQ(rig.state->GetSceneName(), ZRString("Tour"));
+    EXPECT_EQ(rig.state->GetSceneName(), ZRString("Battle"));
+    EXPECT_EQ(battles, 1);
     EXPECT_EQ(choices, 1);
     EXPECT_GE(clicks, 4);
-    EXPECT_EQ(rig.state->GetResult(), 1);  // the way home
-    EXPECT_EQ(rig.state->NovelMode, 0);
-    EXPECT_EQ(rig.state->Day, 11);
-    EXPECT_EQ(rig.state->BgShown, 999);
+    // What the tour left, as the battle scene began.
+    EXPECT_EQ(rig.snapshot->GetResult(), 1);  // the way home
+    EXPECT_EQ(rig.snapshot->NovelMode, 0);
+    EXPECT_EQ(rig.snapshot->Day, 11);
+    EXPECT_EQ(rig.snapshot->BgShown, 999);
     EXPECT_TRUE(rig.system.GetAlbumBit(0));
 }
 

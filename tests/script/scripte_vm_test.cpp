@@ -306,7 +306,7 @@ namespace {
 // no handler for.
 TEST(ScriptVm, DemoStoryRunsToItsEnd) {
     std::vector<std::string> sources;
-    for (const char* name : {"start.nys", "campus.nys", "tour.nys"}) {
+    for (const char* name : {"start.nys", "campus.nys", "tour.nys", "battle.nys"}) {
         std::ifstream in(std::string(ZR_DEMO_SCRIPTS) + "/" + name, std::ios::binary);
         sources.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         ASSERT_FALSE(sources.back().empty()) << name;

@@ -1,0 +1,301 @@
+// The battle's screen over generated tables and pictures: set-up faults, the stage lent and
+// given back, whole battles where the movies and most pictures are missing, and the reels and
+// gauges as they reach the screen.
+#include "scenes/battleu.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "../tempdir.h"
+#include "foundation/zrfileman.h"
+#include "foundation/zrmemman.h"
+#include "foundation/zrstream.h"
+#include "game/gamedef.h"
+#include "game/gamef.h"
+#include "media/zrpng.h"
+#include "scenes/avgu.h"
+#include "widgets/nyrgbbits.h"
+
+namespace {
+
+constexpr uint32_t kGaugeL = 0x20C040, kGaugeR = 0xC02040;
+// Colour of strip cell c: distinct in every channel.
+uint32_t CellColour(int c) {
+    return 0x101010u * static_cast<uint32_t>(c + 1) + 0x000040;
+}
+
+struct LendStage : AvgStage {
+    TNyRGBPanel* parent = nullptr;
+    bool busy = false;
+    bool Exists() const override { return true; }
+    bool IsBusy() const override { return busy; }
+    void Attach(TNyRGBPanel* p, const ZRBaseCallback1<void, int>&) override { parent = p; }
+    void Detach() override { parent = nullptr; }
+};
+
+class BattleUnitTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        savedDepth_ = WorkBitDepth;
+        WorkBitDepth = bd32;
+        MemMan = new ZRMemMan();
+        ASSERT_TRUE(files.InitDir(ZRString(dir.Host().c_str())));
+        WriteReels(12, 0, 0, 0);
+        WriteData(
+            "#,0,4,100,10,0,-1,100,0,60,60,60,0,0,50,50,50,0,0\n"
+            "#,5,4,100,60,0,-1,100,1,0,0,0,0,0,0,0,0,0,0\n"
+            "#,6,4,100,10,0,-1,100,4,60,60,60,0,0,50,50,50,0,0\n");
+        WriteStrip();
+        WriteSolid("BtlGaugeL.png", 472, 48, kGaugeL);
+        WriteSolid("BtlGaugeR.png", 472, 48, kGaugeR);
+        avg.SetStage(&stage);
+        avg.RootPanel = &avgRoot;
+        AvgUnit = &avg;
+    }
+    void TearDown() override {
+        AvgUnit = nullptr;
+        files.Finish();
+        delete MemMan;
+        MemMan = nullptr;
+        WorkBitDepth = savedDepth_;
+    }
+    void Write(const std::string& name, const std::string& text) {
+        std::ofstream(dir.Host(name), std::ios::binary) << text;
+    }
+    // Every reel shows one symbol all round.
+    void WriteReels(int rows, int s0, int s1, int s2) {
+        std::string csv = "set";
+        for (int c = 0; c < 21; ++c) csv += ",#";
+        csv += ",!\n";
+        const int sym[3] = {s0, s1, s2};
+        for (int r = 0; r < rows; ++r) {
+            csv += "#";
+            for (int c = 0; c < 21; ++c) csv += "," + std::to_string(sym[r % 3]);
+            csv += "\n";
+        }
+        Write("BtlReel.csv", csv);
+    }
+    void WriteData(const std::string& rows) {
+        Write("BtlData.csv",
+              "no,#n,#ch,#eg,#ed,#miss,#mv,#pg,#set,#r1,#r2,#r3,#rg,#re,#b1,#b2,#b3,#bg,#be,!\n" +
+                  rows);
+    }
+    void WriteSolid(const std::string& name, int w, int h, uint32_t rgb) {
+        std::vector<unsigned char> bgr(static_cast<size_t>(w) * h * 3);
+        for (size_t i = 0; i < bgr.size(); i += 3)
+            bgr[i] = rgb & 0xFF, bgr[i + 1] = (rgb >> 8) & 0xFF, bgr[i + 2] = rgb >> 16;
+        ZRFileStream out(dir.Host(name).c_str(), zrfmCreate);
+        ASSERT_TRUE(SavePng(&out, bgr.data(), w, h, pf24_888));
+    }
+    void WriteStrip() {
+        constexpr int w = 212, cell = 106;
+        std::vector<unsigned char> bgr(static_cast<size_t>(w) * cell * 13 * 3);
+        for (int y = 0; y < cell * 13; ++y)
+            for (int x = 0; x < w; ++x) {
+                const uint32_t c = CellColour(y / cell);
+                unsigned char* p = &bgr[(static_cast<size_t>(y) * w + x) * 3];
+                p[0] = c & 0xFF, p[1] = (c >> 8) & 0xFF, p[2] = c >> 16;
+            }
+        ZRFileStream out(dir.Host("BtlSlotReel.png").c_str(), zrfmCreate);
+        ASSERT_TRUE(SavePng(&out, bgr.data(), w, cell * 13, pf24_888));
+    }
+    // What the player sees of the battle's panels.
+    std::unique_ptr<TNyRGBBits> Present(TBattleUnit& u) {
+        auto b = std::make_unique<TNyRGBBits>(nullptr);
+        b->SetBitDepth(bd32);
+        b->SetPixFormat(pf32_888);
+        b->SetWidth(1280);
+        b->SetHeight(720);
+        EXPECT_TRUE(b->Create());
+        b->BoxFill(0, 0, 1279, 719, 0);
+        u.RootPanel->Draw(b.get(), 0, 0);
+        return b;
+    }
+    // Plays until the battle ends, stopping reels as soon as they take it and confirming
+    // button `choice` of any selection.
+    int Play(TBattleUnit& u, int choice, int limit = 20000) {
+        outcomes.clear();
+        u.PostResult = [this](int32_t o) { outcomes.push_back(o); };
+        for (int f = 0; f < limit && outcomes.empty(); ++f) {
+            const BattleCore& c = u.Core();
+            BattleInput in;
+            in.confirm = c.state == 2 && c.step == 0;
+            if ((c.state == 4 && (c.step == 2 || c.step == 7)) || (c.state == 5 && c.step == 2)) {
+                if (c.selected == choice)
+                    in.confirm = true;
+                else
+                    in.direction = 4;
+            }
+            u.FrameInput(1, in);
+        }
+        return outcomes.empty() ? -1 : outcomes.back();
+    }
+
+    TempDir dir;
+    ZRFileMan files;
+    ZRBitDepth savedDepth_ = bd32;
+    LendStage stage;
+    TNyRGBPanel avgRoot{nullptr};
+    TAvgUnit avg;
+    std::vector<int32_t> outcomes;
+};
+
+TEST_F(BattleUnitTest, SetupNeedsBothTablesAndTwelveReelRows) {
+    struct Case {
+        const char* name;
+        std::function<void()> spoil;
+        bool ok;
+    } cases[] = {
+        {"both tables", [] {}, true},
+        {"no reel table", [&] { std::remove(dir.Host("BtlReel.csv").c_str()); }, false},
+        {"eleven reel rows", [&] { WriteReels(11, 0, 0, 0); }, false},
+        {"no battle data", [&] { std::remove(dir.Host("BtlData.csv").c_str()); }, false},
+    };
+    for (const Case& c : cases) {
+        c.spoil();
+        TBattleUnit u;
+        EXPECT_EQ(u.Setup(&files), c.ok) << c.name;
+        if (c.ok) u.Release();
+    }
+}
+
+TEST_F(BattleUnitTest, OnlyAValidBattleBorrowsTheStageAndFreeingGivesItBack) {
+    TBattleUnit u;
+    ASSERT_TRUE(u.Setup(&files));
+    stage.Attach(&avgRoot, {});
+    for (int n : {-1, 8, 1, 6}) {  // no row, no row, no row, reel set 4
+        EXPECT_FALSE(u.PrepareBattle(n)) << n;
+        EXPECT_EQ(stage.parent, &avgRoot) << n << ": nothing lent";
+        EXPECT_FALSE(u.StageLent());
+    }
+    ASSERT_TRUE(u.PrepareBattle(0));
+    EXPECT_EQ(stage.parent, u.AvgPanel);
+    EXPECT_EQ(CurrentState.CharShown.ShowId[0], 4) << "the enemy stands in the centre slot";
+    u.FreeBattle();
+    EXPECT_EQ(stage.parent, &avgRoot);
+    EXPECT_FALSE(u.StageLent());
+    u.FreeBattle();  // twice gives back nothing more
+    EXPECT_EQ(stage.parent, &avgRoot);
+    u.Release();
+}
+
+TEST_F(BattleUnitTest, WholeBattlesWithMissingMoviesAndPictures) {
+    struct Case {
+        int battle;
+        int choice;
+        int outcome;
+    } cases[] = {{0, 0, 0}, {0, 1, 0}, {5, 0, 1}};
+    for (const Case& c : cases) {
+        TBattleUnit u;
+        ASSERT_TRUE(u.Setup(&files));
+        ASSERT_TRUE(u.PrepareBattle(c.battle));
+        u.Start();
+        EXPECT_EQ(Play(u, c.choice), c.outcome) << c.battle;
+        if (c.outcome == 0) {
+            EXPECT_EQ(u.Core().chosen, c.choice);
+            EXPECT_TRUE(u.WinPanel->GetVisible());
+            EXPECT_EQ(CurrentState.CharShown.ShowId[0], -1) << "the enemy leaves";
+        } else {
+            EXPECT_FALSE(u.SelectPanel->GetVisible()) << "battle 5 offers no choice";
+        }
+        u.FreeBattle();
+        EXPECT_EQ(stage.parent, &avgRoot);
+        u.Release();
+    }
+}
+
+TEST_F(BattleUnitTest, GameOverOffersARetryWithFullGauges) {
+    WriteData("#,2,4,100,200,0,-1,100,0,0,0,0,0,0,0,0,0,0,0\n");
+    WriteReels(12, 5, 5, 5);
+    TBattleUnit u;
+    ASSERT_TRUE(u.Setup(&files));
+    ASSERT_TRUE(u.PrepareBattle(2));
+    u.Start();
+    for (int f = 0; f < 5000 && !(u.Core().state == 5 && u.Core().step == 2); ++f)
+        u.FrameInput(1, {u.Core().state == 2, -1});
+    ASSERT_EQ(u.Core().state, 5);
+    EXPECT_TRUE(u.SelectPanel->GetVisible());
+    u.SelectBtn[0]->OnClick(u.SelectBtn[0]);  // retry
+    u.FrameInput(1, {});
+    EXPECT_FALSE(u.SelectPanel->GetVisible());
+    for (int f = 0; f < 40 && u.Core().state == 1; ++f) u.FrameInput(1, {});
+    EXPECT_EQ(u.Core().playerGauge, 100);
+    EXPECT_EQ(Play(u, 1), 2) << "back to the title";
+    u.FreeBattle();
+    u.Release();
+}
+
+TEST_F(BattleUnitTest, ReelsAndGaugesOnThePresentedFrame) {
+    WriteReels(12, 0, 1, 2);  // R on reel 0, B on reel 1, bar on reel 2
+    TBattleUnit u;
+    ASSERT_TRUE(u.Setup(&files));
+    ASSERT_TRUE(u.PrepareBattle(0));
+    u.Start();
+    for (int f = 0; f < 100 && u.Core().state == 1; ++f) u.FrameInput(1, {});
+    ASSERT_EQ(u.Core().state, 2);
+    // Intro over: both gauges full, drawn across their whole width.
+    auto shot = Present(u);
+    EXPECT_EQ(shot->PGet(93 + 2, 50) & 0xFFFFFF, kGaugeL);
+    EXPECT_EQ(shot->PGet(715 + 469, 50) & 0xFFFFFF, kGaugeR);
+    // Each payline shows its reel's cell: symbol 0 on reel 0 -> cell 0, symbol 1 on reel 1 ->
+    // cell 4, the bar -> cell 6.
+    const int cells[3] = {0, 4, 6};
+    const int reelX[3] = {226, 534, 842};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(shot->PGet(reelX[i] + 100, 136 + 190) & 0xFFFFFF, CellColour(cells[i])) << i;
+    // Stop every reel; a stopped reel is darkened outside its payline.
+    for (int f = 0; f < 400 && u.Core().step == 0; ++f) u.FrameInput(1, {true, -1});
+    shot = Present(u);
+    EXPECT_EQ(shot->PGet(226 + 100, 136 + 190) & 0xFFFFFF, CellColour(0));
+    EXPECT_NE(shot->PGet(226 + 100, 136 + 20) & 0xFFFFFF, CellColour(0));
+    // Half the enemy gauge: the left part of "BtlGaugeR.png" stays, the right is gone.
+    u.Core().enemyGauge = 50;
+    u.SetGauge(1, 50);
+    shot = Present(u);
+    EXPECT_EQ(shot->PGet(715 + 10, 50) & 0xFFFFFF, kGaugeR);
+    EXPECT_NE(shot->PGet(715 + 400, 50) & 0xFFFFFF, kGaugeR);
+    u.FreeBattle();
+    u.Release();
+}
+
+TEST(BattleVoices, NamesBySoundNumberAndBattle) {
+    auto first = [](int) { return 0; };
+    auto last = [](int k) { return k - 1; };
+    struct Case {
+        int n, battle;
+        bool second;
+        bool useLast;
+        const char* name;
+    } cases[] = {
+        {0, 0, false, true, "BtlVoSelectR01"},
+        {10, 0, false, true, "BtlVoChargeR03"},
+        {12, 0, false, false, "BtlVoChargeT00"},
+        {34, 0, false, false, ""},
+        {40, 6, true, false, "BtlVoFinishRS"},
+        {41, 0, false, false, "BtlVoFinishB"},
+        {80, 3, false, false, "BtlVoFightE03"},
+        {80, 1, false, false, ""},
+        {81, 7, false, true, "BtlVoAttackE0701"},
+        {82, 3, false, true, "BtlVoDamageE0302"},
+        {82, 4, false, true, "BtlVoDamageE04"},
+        {82, 0, false, false, ""},
+        {83, 3, false, false, "BtlVoEvadeE03"},
+        {83, 4, false, false, ""},
+        {84, 5, false, true, "BtlVoWinE0501"},
+        {84, 0, false, false, "BtlVoWinE00"},
+        {85, 3, false, false, "BtlVoLoseE03"},
+        {85, 4, false, false, ""},
+        {99, 0, false, false, ""},
+    };
+    for (const Case& c : cases) {
+        const ZRString got = TBattleUnit::VoiceName(
+            c.n, c.battle, c.second,
+            c.useLast ? std::function<int(int)>(last) : std::function<int(int)>(first));
+        EXPECT_STREQ(got.c_str(), c.name) << c.n << " in battle " << c.battle;
+    }
+}
+
+}  // namespace
