@@ -62,10 +62,10 @@ TNyRGBPanel* TBattleUnit::Panel(TNyRGBPanel* parent, int x, int y, int w, int h)
 }
 
 void TBattleUnit::LoadPicture(TNyRGBPanel* panel, const char* name) {
-    // A missing picture leaves its panel empty; the battle goes on without it. A panel loaded
-    // again (the slot's message, the selections) gives its old picture back first.
+    // The panel's earlier picture is its own: free it before the next one replaces it. A
+    // missing picture leaves the panel empty; the battle goes on without it.
     ReleasePanelImage(panel);
-    if (archive_ && !SetPanelImageFile(panel, archive_, name)) panel->SetImage(nullptr);
+    if (archive_) SetPanelImageFile(panel, archive_, name);
 }
 
 ZRString TBattleUnit::Form(const char* s, const char* n) const {

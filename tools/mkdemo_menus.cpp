@@ -230,3 +230,4 @@ bool WriteMenuPictures(const fs::path& stage,
          writeOgg(stage / "TitleVoice02A.ogg", 700, 520, 0.6, false);
     return ok;
 }
+
