@@ -80,7 +80,9 @@ TEST_F(DemoMonkey, RandomPlayLeavesNoFaultAndEverySaveLoads) {
                 "%d starts, %d returns to the title, %d saves, memory manager %d then %d\n",
                 frames, inScene, inBattle, inMenus, starts, titles, saves, firstCount,
                 lastCount);
-    if (firstCount >= 0) EXPECT_EQ(lastCount, firstCount);
+    if (firstCount >= 0) {
+        EXPECT_EQ(lastCount, firstCount);
+    }
 }
 
 }  // namespace
