@@ -257,16 +257,22 @@ void TGameThread::PlayThrough(const ZRString* scene) {
 void TGameThread::RunAlbum() {
     AlbumMenu = MemMan->Create<TAlbumMenu>();
     if (!AlbumMenu) TerminateAndEnd();
-    Undo undo([this] {
+    bool attached = false;
+    Undo undo([this, &attached] {
         SetOnInput(ZRBaseCallback2<void, int, TDInputUnit*>());
-        Form->DetachLayer(AlbumMenu->RootPanel);
+        if (attached) Form->DetachLayer(AlbumMenu->RootPanel);
         ReleaseAndDelete(AlbumMenu);
     });
     if (!AlbumMenu->Setup(GameFileMan)) {
         std::fprintf(stderr, "GameErr: TAlbumMenu cannot be set up\n");
         TerminateAndEnd();
     }
+    AlbumMenu->LoadTable();
+    PlayBGM(TAlbumMenu::kAlbumTrack, true, true);
+    AlbumMenu->Prepare();
+    MaskTransitionToPanel(27, AlbumMenu->RootPanel);
     Form->AttachLayer(AlbumMenu->RootPanel);
+    attached = true;
     SetOnInput(ZRBaseCallback2<void, int, TDInputUnit*>(AlbumMenu, &TAlbumMenu::HandleKeyInput));
     BeginMenuMode();
     WaitFrame();
@@ -275,16 +281,22 @@ void TGameThread::RunAlbum() {
 void TGameThread::RunMusicRoom() {
     SoundMenu = MemMan->Create<TSoundMenu>();
     if (!SoundMenu) TerminateAndEnd();
-    Undo undo([this] {
+    bool attached = false;
+    Undo undo([this, &attached] {
         SetOnInput(ZRBaseCallback2<void, int, TDInputUnit*>());
-        Form->DetachLayer(SoundMenu->RootPanel);
+        if (attached) Form->DetachLayer(SoundMenu->RootPanel);
         ReleaseAndDelete(SoundMenu);
     });
     if (!SoundMenu->Setup(GameFileMan)) {
         std::fprintf(stderr, "GameErr: TSoundMenu cannot be set up\n");
         TerminateAndEnd();
     }
+    SoundMenu->LoadTable();
+    StopBGM(true);
+    SoundMenu->Prepare();
+    MaskTransitionToPanel(27, SoundMenu->RootPanel);
     Form->AttachLayer(SoundMenu->RootPanel);
+    attached = true;
     SetOnInput(ZRBaseCallback2<void, int, TDInputUnit*>(SoundMenu, &TSoundMenu::HandleKeyInput));
     BeginMenuMode();
     WaitFrame();

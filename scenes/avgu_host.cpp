@@ -204,6 +204,8 @@ void TAvgUnit::ResumeSequence() {
             break;
         case 3:
             SetSceneState(asExSelWaiting);
+            // The instant show chose before the scene waited for it; its code 5 went unheard.
+            if (ExSel && ExSel->IsChosen()) ExSelCallback(5);
             break;
         default:
             SetSceneState(asRun);
@@ -329,6 +331,9 @@ void TAvgUnit::StateFrame(int ticks, bool frameSkipping) {
             break;
         case asChoiceDisappearing:
             if (!windows_->IsSelectMoving()) SetSceneState(asRun);
+            break;
+        case asExSelWaiting:
+            if (ExSel && ExSel->IsChosen()) ExSelCallback(5);
             break;
         case asExSelAppearing:
         case asExSelClosing:

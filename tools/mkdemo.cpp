@@ -254,6 +254,9 @@ bool WriteWindowPictures(const fs::path& stage);
 // The menus' pictures and the title call's voices (mkdemo_menus.cpp).
 bool WriteMenuPictures(const fs::path& stage,
                        bool (*writeOgg)(const fs::path&, double, double, double, bool));
+// The album's and the music room's pictures, tables, event pictures and tracks
+// (mkdemo_album.cpp).
+bool WriteAlbumData(const fs::path& stage, const fs::path& out);
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -292,6 +295,7 @@ int main(int argc, char** argv) {
     ok = ok && WriteMenuPictures(stage, WriteOgg);
     ok = ok && WriteStageData(stage, out);
     ok = ok && WriteBattleData(stage, out, WriteOgg);
+    ok = ok && WriteAlbumData(stage, out);
     if (!ok) {
         std::fprintf(stderr, "mkdemo: writing the demo files failed\n");
         return 1;

@@ -1,0 +1,121 @@
+// In lock step from the title: the album with its grid on the presented frame and an entry
+// whose movie is missing shown as black through the window's transitions; and a slot saved
+// while the story waits for the extra selection, loaded and played on.
+#include "flow/menucommon.h"
+#include "flow/palbummenu.h"
+#include "flow/psavemenu.h"
+#include "scenes/exselu.h"
+#include "flow_harness.h"
+
+namespace flowtest {
+namespace {
+
+constexpr Key kDown{0xD0, 0x28}, kRight{0xCD, 0x27};
+
+class AlbumFlow : public FlowHarness {
+  protected:
+    void Tap(Key k) {
+        Press(k);
+        RunFrames(1);
+    }
+    bool ToTitle() {
+        Start();
+        if (!RunUntil([] { return TitleMenu && TitleMenu->CallStep >= 0; }, 100)) return false;
+        RunFrames(2);
+        Tap(kOk);
+        return RunUntil([this] { return OnTitle(); }, 400);
+    }
+    uint32_t ScreenAt(int x, int y) {
+        std::vector<uint32_t> px;
+        int32_t w = 0, h = 0;
+        if (!display.Screen().ReadScreen(px, w, h) || x >= w || y >= h) return 0xDEADBEEF;
+        return px[size_t(y) * w + x] & 0xFFFFFF;
+    }
+};
+
+TEST_F(AlbumFlow, OpensFromTheTitleShowsAnEntryAndReturns) {
+    WriteGame({Scene(0, "GameStart", "EXIT")});
+    // The opening movie is unlocked at every start: its entry is the one the album offers.
+    WriteFile(Data("AlbumTbl.csv"), "name,#e,#a,!\r\n#opening,0,680\r\n#locked,1,500\r\n");
+    WritePicture(Data("AlbumBG.png"), 1280, 720, 0x203040);
+    // The way into the album and the music room is a mask of its own.
+    std::filesystem::copy_file(Data("FadeMask16_Noise.bmp"), Data("FadeMask14_Windmill.bmp"));
+    WritePicture(Data("album_ev00.png"), 167, 93, 0xE0C020);
+    ASSERT_TRUE(ToTitle());
+    Tap(kDown);
+    Tap(kDown);
+    Tap(kOk);
+    ASSERT_TRUE(RunUntil([] { return AlbumMenu && AlbumMenu->SetUp && GameForm &&
+                                      GameForm->GetScreenMode() == smMenu; }, 400));
+    RunFrames(20);
+    EXPECT_TRUE(AlbumMenu->Shown[0]);
+    EXPECT_FALSE(AlbumMenu->Shown[1]);
+    // The entry under the cursor is opaque on the presented frame (its light adds to it), the
+    // background around it, and the locked entry beside it is not drawn.
+    const uint32_t thumb = ScreenAt(444 + 80, 168 + 40);
+    EXPECT_GE(thumb >> 16, 0xE0u);
+    EXPECT_GE((thumb >> 8) & 0xFF, 0xC0u);
+    EXPECT_EQ(ScreenAt(1200, 400), 0x203040u);
+    EXPECT_EQ(ScreenAt(444 + 192 + 80, 168 + 40), 0x203040u);
+    Tap(kOk);
+    EXPECT_NE(AlbumMenu->ViewState, TAlbumMenu::vsBrowsing);
+    ASSERT_TRUE(RunUntil([] { return AlbumMenu->ViewState == TAlbumMenu::vsShowing; }, 200));
+    RunFrames(2);
+    EXPECT_EQ(ScreenAt(640, 360), 0u);  // the movie is missing: black
+    Tap(kCancel);  // no leaving while a picture is shown
+    EXPECT_EQ(AlbumMenu->ViewState, TAlbumMenu::vsShowing);
+    Tap(kOk);
+    ASSERT_TRUE(RunUntil([] { return AlbumMenu->ViewState == TAlbumMenu::vsBrowsing; }, 200));
+    RunFrames(2);
+    EXPECT_EQ(ScreenAt(1200, 400), 0x203040u);
+    Tap(kCancel);
+    ASSERT_TRUE(RunUntil([this] { return AlbumMenu == nullptr && OnTitle(); }, 400));
+    CloseWindow();
+}
+
+// Nothing in the game stores the extra selection's wait: the slot is made from a story that
+// waits for a choice, with the wait kind turned into 3. Loaded, the window chooses at once and
+// the story goes on with 0.
+TEST_F(AlbumFlow, SlotWaitingForTheExtraSelectionLoadsAndGoesOnWithZero) {
+    WriteGame({Scene(0, "GameStart", R"(
+    TextShow
+    Select "x", "y", "", ""
+    SETRES
+    PUSH 5
+    PUSH 1
+    SETF
+    Text "After"
+    KeyWait
+    EXIT)")});
+    ASSERT_TRUE(ToTitle());
+    RunFrames(2);  // the call's key released
+    Tap(kOk);
+    ASSERT_TRUE(RunUntil([this] { return AvgUnit && SceneState() == asChoiceWaiting; }, 600));
+    CurrentState.SetWaitState(3);
+    CurrentState.ExSelArg = 4;
+    CurrentState.SetResult(99);
+    ASSERT_TRUE(SaveGameSlot(3));
+    CurrentState.SetWaitState(2);
+    AvgUnit->EndScene(0);  // back to the title, as the script's end would
+    ASSERT_TRUE(RunUntil([this] { return AvgUnit == nullptr && OnTitle(); }, 600));
+    CurrentState.SetResult(99);
+    RunFrames(2);
+    // Load menu, slot 3 (third position of the first page).
+    Tap(kDown);
+    Tap(kOk);
+    ASSERT_TRUE(RunUntil([this] { return SaveMenu && SaveMenu->RootPanel->GetParent() && Mode() == smMenu; }));
+    Tap(kDown);
+    Tap(kRight);
+    Tap(kRight);
+    Tap(kOk);
+    ASSERT_TRUE(RunUntil([this] { return AvgUnit && Mode() == smAdventure; }, 600));
+    ASSERT_TRUE(RunUntil([this] { return SceneState() == asClickWait; }, 600));
+    EXPECT_EQ(CurrentState.GetResult(), 0);
+    EXPECT_TRUE(CurrentState.GetFlag(5));
+    EXPECT_EQ(CurrentState.ExSelArg, 4);
+    EXPECT_FALSE(AvgUnit->ExSel->ExSelWin->GetVisible());
+    CloseWindow();
+}
+
+}  // namespace
+}  // namespace flowtest
