@@ -205,7 +205,12 @@ bool WriteEventPictures(const fs::path& out) {
     }
     ZRPack pack;
     pack.SetReadOnly(false);
-    ok = ok && pack.NewPack((out / "EvBG.pak").string().c_str());
+    // The stage's backgrounds may be in the archive already: the event pictures join them.
+    const fs::path archive = out / "EvBG.pak";
+    if (ok) {
+        ok = fs::exists(archive) ? pack.OpenPack(archive.string().c_str()) && pack.IsOpen()
+                                 : pack.NewPack(archive.string().c_str());
+    }
     for (int i = 0; ok && i < 6; ++i)
         ok = pack.AddFile(names[i], (stage / names[i]).string().c_str(), true);
     ok = pack.EndPack() && ok;
