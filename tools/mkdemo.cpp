@@ -247,12 +247,12 @@ bool WriteFlowData(const fs::path& stage, const fs::path& out,
 // The text windows' pictures (mkdemo_windows.cpp).
 bool WriteWindowPictures(const fs::path& stage);
 
-// The album's and the music room's pictures, tables, event pictures and tracks
-// (mkdemo_album.cpp).
-bool WriteAlbumData(const fs::path& stage, const fs::path& out);
 // The menus' pictures and the title call's voices (mkdemo_menus.cpp).
 bool WriteMenuPictures(const fs::path& stage,
                        bool (*writeOgg)(const fs::path&, double, double, double, bool));
+// The album's and the music room's pictures, tables, event pictures and tracks
+// (mkdemo_album.cpp).
+bool WriteAlbumData(const fs::path& stage, const fs::path& out);
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -288,10 +288,10 @@ int main(int argc, char** argv) {
     ok = ok && WriteStorySounds(out, WriteOgg);
     ok = ok && WriteFlowData(stage, out, WriteOgg);
     ok = ok && WriteWindowPictures(stage);
+    ok = ok && WriteMenuPictures(stage, WriteOgg);
     ok = ok && WriteStageData(stage, out);
     ok = ok && WriteBattleData(stage, out, WriteOgg);
     ok = ok && WriteAlbumData(stage, out);
-    ok = ok && WriteMenuPictures(stage, WriteOgg);
     if (!ok) {
         std::fprintf(stderr, "mkdemo: writing the demo files failed\n");
         return 1;

@@ -204,32 +204,16 @@ bool WriteEventPictures(const fs::path& out) {
         ok = ext == ".jpg" ? WriteJpeg(path, p) : ext == ".png" ? WritePng(path, p, false)
                                                                 : WriteBmp(path, p);
     }
-    // The stage's backgrounds are already in the archive: they go into the new one too.
-    std::vector<std::string> kept;
-    {
-        ZRPack old;
-        if (ok && fs::exists(out / "EvBG.pak") && old.LoadPack((out / "EvBG.pak").string().c_str())) {
-            for (int i = 0; ok && i < old.GetFileNum(); ++i) {
-                char name[64] = {};
-                if (!old.GetFileName(i, name) || fs::exists(stage / name)) continue;
-                std::unique_ptr<ZRStream> in(old.ZRMakeStream(name));
-                if (!in) continue;
-                std::string bytes(static_cast<size_t>(in->GetSize()), '\0');
-                in->Read(bytes.data(), in->GetSize());
-                std::ofstream f(stage / name, std::ios::binary);
-                f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-                ok = static_cast<bool>(f);
-                kept.push_back(name);
-            }
-        }
-    }
     ZRPack pack;
     pack.SetReadOnly(false);
-    ok = ok && pack.NewPack((out / "EvBG.pak").string().c_str());
+    // The stage's backgrounds may be in the archive already: the event pictures join them.
+    const fs::path archive = out / "EvBG.pak";
+    if (ok) {
+        ok = fs::exists(archive) ? pack.OpenPack(archive.string().c_str()) && pack.IsOpen()
+                                 : pack.NewPack(archive.string().c_str());
+    }
     for (int i = 0; ok && i < 6; ++i)
         ok = pack.AddFile(names[i], (stage / names[i]).string().c_str(), true);
-    for (size_t i = 0; ok && i < kept.size(); ++i)
-        ok = pack.AddFile(kept[i].c_str(), (stage / kept[i]).string().c_str(), true);
     ok = pack.EndPack() && ok;
     fs::remove_all(stage, ec);
     if (!ok) std::fprintf(stderr, "mkdemo: writing EvBG.pak failed\n");

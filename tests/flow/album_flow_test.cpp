@@ -38,8 +38,6 @@ TEST_F(AlbumFlow, OpensFromTheTitleShowsAnEntryAndReturns) {
     // The opening movie is unlocked at every start: its entry is the one the album offers.
     WriteFile(Data("AlbumTbl.csv"), "name,#e,#a,!\r\n#opening,0,680\r\n#locked,1,500\r\n");
     WritePicture(Data("AlbumBG.png"), 1280, 720, 0x203040);
-    // The way into the album and the music room is a mask of its own.
-    std::filesystem::copy_file(Data("FadeMask16_Noise.bmp"), Data("FadeMask14_Windmill.bmp"));
     WritePicture(Data("album_ev00.png"), 167, 93, 0xE0C020);
     ASSERT_TRUE(ToTitle());
     Tap(kDown);
@@ -77,7 +75,7 @@ TEST_F(AlbumFlow, OpensFromTheTitleShowsAnEntryAndReturns) {
 // waits for a choice, with the wait kind turned into 3. Loaded, the window chooses at once and
 // the story goes on with 0.
 TEST_F(AlbumFlow, SlotWaitingForTheExtraSelectionLoadsAndGoesOnWithZero) {
-    TSaveMenu::LoadSlot = TSaveMenu::kInteractive;  // the player's load menu
+    TSaveMenu::LoadSlot = TSaveMenu::kInteractive;  // the slot is chosen in the real menu
     WriteGame({Scene(0, "GameStart", R"(
     TextShow
     Select "x", "y", "", ""

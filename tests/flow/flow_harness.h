@@ -298,8 +298,10 @@ class FlowHarness : public ::testing::Test {
         WriteMenuPictures();
         for (const subwin_test::PictureSpec& p : subwin_test::Pictures())
             WritePicture(Data(p.name), p.w, p.h, p.rgb);
-        // The title fades in through the noise mask, the configuration through the star.
-        for (const char* mask : {"FadeMask16_Noise.bmp", "FadeMask11_Star.bmp"})
+        // The title fades in through the noise mask, the configuration through the star, the
+        // album and the music room through the windmill.
+        for (const char* mask :
+             {"FadeMask16_Noise.bmp", "FadeMask11_Star.bmp", "FadeMask14_Windmill.bmp"})
             WriteFile(Data(mask), MaskBytes());
         WriteScripts(Data(), scripts);
         // The stage's flake sheet and its (empty) picture archives: without them the scene

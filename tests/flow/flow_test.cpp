@@ -33,7 +33,9 @@ class Flow : public FlowHarness {
         EXPECT_EQ(SaveMenu, nullptr);
         EXPECT_EQ(TitleMenu, nullptr);
         EXPECT_EQ(DlgUnit, nullptr);
-        if (form) EXPECT_EQ(form->RootPanel->GetChildCount(), 0);
+        if (form) {
+            EXPECT_EQ(form->RootPanel->GetChildCount(), 0);
+        }
     }
     int64_t SaveTime() {
         std::error_code ec;
@@ -120,6 +122,17 @@ TEST_F(Flow, TitleModes) {
                 return ConfigMenu && ConfigMenu->RootPanel->GetParent() == form->RootPanel &&
                        Mode() == smMenu;
             };
+            // The album and the music room wait for the player too: cancel closes each.
+            bool drained = false;
+            for (int frame = 0; frame < 3000 && !drained; ++frame) {
+                if ((AlbumMenu && AlbumMenu->RootPanel->GetParent()) ||
+                    (SoundMenu && SoundMenu->RootPanel->GetParent())) {
+                    Press(kCancel);
+                }
+                RunFrames(1);
+                drained = TTitleMenu::Codes.empty() && (OnTitle() || configShown());
+            }
+            ASSERT_TRUE(drained);
             ASSERT_TRUE(RunUntil([&] { return OnTitle() || configShown(); }));
             if (configShown()) Press(kCancel);
             ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
@@ -204,13 +217,17 @@ TEST_F(Flow, Battles) {
         });
         const std::string err = testing::internal::GetCapturedStderr();
         EXPECT_EQ(fought, c.fought);
-        if (c.fought) EXPECT_EQ(number, c.number);
+        if (c.fought) {
+            EXPECT_EQ(number, c.number);
+        }
         EXPECT_EQ(CurrentState.MovieNo, c.number);
         EXPECT_EQ(CurrentState.BattleResult, c.outcome);
         // The script ran on once, with the outcome on its stack.
         EXPECT_TRUE(CurrentState.GetFlag(1));
         EXPECT_EQ(CurrentState.GetResult(), c.outcome);
-        if (!c.fought) EXPECT_NE(err.find("battle -1 cannot be prepared"), std::string::npos);
+        if (!c.fought) {
+            EXPECT_NE(err.find("battle -1 cannot be prepared"), std::string::npos);
+        }
         if (c.backToTitle) {
             EXPECT_TRUE(RunUntil([this] { return OnTitle(); }));
         } else {
