@@ -88,8 +88,11 @@ TEST_F(BattleFlow, AWonBattleGoesBackToTheStoryWithZero) {
     ASSERT_NE(stage, nullptr);
     EXPECT_EQ(stage->StagePanel()->GetParent(), BattleUnit->AvgPanel) << "the stage is lent to the battle";
     EXPECT_EQ(stage->Staged.ShowId[0], 4) << "the enemy in the centre slot";
-    // The reels stopped by clicks on the slot.
+    // The reels stopped by clicks on the slot. A hit asks the lent stage to move the centre
+    // character (here a hidden slot, so the move ends at once).
+    stage->MoveNo = -1;
     ASSERT_TRUE(PlayBattle(0, {}, true));
+    EXPECT_TRUE(stage->MoveNo == 0 || stage->MoveNo == 1) << "the enemy shivers or dashes";
     ASSERT_TRUE(RunUntil([this] { return Mode() == smAdventure && SceneState() == asClickWait; }));
     EXPECT_EQ(CurrentState.GetValue(7), 0);
     EXPECT_EQ(stage->StagePanel()->GetParent(), AvgUnit->RootPanel) << "and given back";
