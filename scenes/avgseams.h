@@ -116,6 +116,8 @@ class AvgStage {
     }
     virtual bool ApplyChars() { return false; }
     virtual bool StartEffect(int32_t n) { return (void)n, false; }
+    // The centre character's moves the battle plays on a hit: 0 shiver, 1 dash.
+    virtual bool StartMove(int32_t n) { return (void)n, false; }
     virtual void ApplyWeather(bool animate) { (void)animate; }
     virtual void SetSpeaking(int slot, bool on) { (void)slot, (void)on; }
     virtual bool IsBusy() const { return false; }

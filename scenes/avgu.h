@@ -164,6 +164,7 @@ class TAvgUnit : public ScriptHost {
     void BattleBgmStop();
     void SetBattleChar(int32_t character, bool instant);
     void StageEffectStart(int32_t n);
+    void StageMoveStart(int32_t n);
     bool IsStageBusy() const;
 
     // The stage values of the game state, and whether the stage last saw the same period,

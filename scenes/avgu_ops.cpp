@@ -376,6 +376,9 @@ void TAvgUnit::SetBattleChar(int32_t character, bool instant) {
 void TAvgUnit::StageEffectStart(int32_t n) {
     stage_->StartEffect(n);
 }
+void TAvgUnit::StageMoveStart(int32_t n) {
+    stage_->StartMove(n);
+}
 bool TAvgUnit::IsStageBusy() const {
     return stage_->IsBusy();
 }

@@ -916,9 +916,9 @@ void TBattleUnit::SystemSound(int32_t n) {
 }
 
 void TBattleUnit::StageMove(int32_t move) {
-    // The centre character's moves belong to the stage; until it offers them the hit
-    // shows as the effect movie alone.
-    (void)move;
+    // The centre character's moves belong to the lent stage; the hit waits for them through
+    // StageBusy.
+    if (AvgUnit && stageLent_) AvgUnit->StageMoveStart(move);
 }
 
 bool TBattleUnit::StageBusy() {

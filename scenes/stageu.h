@@ -149,6 +149,7 @@ class TStageUnit : public AvgStage {
     }
     bool ApplyChars() override { return StageApply(); }
     bool StartEffect(int32_t n) override { return StageEffect(n); }
+    bool StartMove(int32_t n) override { return StageMove(n); }
     void ApplyWeather(bool animate) override { StageTransition(animate ? 1 : 0, 100); }
     void Frame(int32_t ticks, bool skipping, bool effectCanSkip) override {
         StageFrame(ticks, skipping && effectCanSkip);

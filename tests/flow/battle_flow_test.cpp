@@ -29,8 +29,6 @@ class BattleFlow : public FlowHarness {
         std::snprintf(body, sizeof body, kBattleScene.c_str(), battle);
         WriteGame({Scene(0, "GameStart", body)});
         WriteBattleTables(symbol, rows);
-        // The enemy the battle puts on the stage.
-        WritePicture(dir.Host("EvCG_Pak/chr004.png"), 100, 300, 0x808080);
     }
     // From the title into the scene, which hands over to the battle at once.
     bool IntoBattle() {
@@ -88,11 +86,13 @@ TEST_F(BattleFlow, AWonBattleGoesBackToTheStoryWithZero) {
     ASSERT_TRUE(IntoBattle());
     TStageUnit* stage = AvgUnit->Stage;
     ASSERT_NE(stage, nullptr);
-    EXPECT_EQ(stage->StagePanel()->GetParent(), BattleUnit->AvgPanel)
-        << "the stage is lent to the battle";
-    EXPECT_EQ(stage->ShownId[0], 4) << "the enemy in the centre slot";
-    // The reels stopped by clicks on the slot.
+    EXPECT_EQ(stage->StagePanel()->GetParent(), BattleUnit->AvgPanel) << "the stage is lent to the battle";
+    EXPECT_EQ(stage->Staged.ShowId[0], 4) << "the enemy in the centre slot";
+    // The reels stopped by clicks on the slot. A hit asks the lent stage to move the centre
+    // character (here a hidden slot, so the move ends at once).
+    stage->MoveNo = -1;
     ASSERT_TRUE(PlayBattle(0, {}, true));
+    EXPECT_TRUE(stage->MoveNo == 0 || stage->MoveNo == 1) << "the enemy shivers or dashes";
     ASSERT_TRUE(RunUntil([this] { return Mode() == smAdventure && SceneState() == asClickWait; }));
     EXPECT_EQ(CurrentState.GetValue(7), 0);
     EXPECT_EQ(stage->StagePanel()->GetParent(), AvgUnit->RootPanel) << "and given back";

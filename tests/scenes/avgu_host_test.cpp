@@ -150,8 +150,12 @@ TEST_F(AvgHost, ResumesByWaitKind) {
         EXPECT_EQ(windows.icon[0], c.icon);
         EXPECT_EQ(windows.choiceShown, c.choice);
         EXPECT_EQ(St().Waiting != 0, c.waiting);
-        if (c.choice) EXPECT_EQ(windows.choices[2], "c");
-        if (c.saved == &atBattle) EXPECT_EQ(St().GetResult(), c.result);
+        if (c.choice) {
+            EXPECT_EQ(windows.choices[2], "c");
+        }
+        if (c.saved == &atBattle) {
+            EXPECT_EQ(St().GetResult(), c.result);
+        }
     }
 }
 
@@ -292,7 +296,9 @@ TEST(AvgVoices, NamesAndPacks) {
         SCOPED_TRACE(c.number);
         ZRString entry;
         EXPECT_EQ(audio.FindVoice(c.number, entry), c.found);
-        if (c.found) EXPECT_STREQ(entry.c_str(), c.entry);
+        if (c.found) {
+            EXPECT_STREQ(entry.c_str(), c.entry);
+        }
         EXPECT_EQ(audio.VoicePack, c.packAfter);
         // Without a main window nothing plays, found or not.
         EXPECT_FALSE(audio.PlayVoice(c.number, 0, 0));
