@@ -178,7 +178,7 @@ bool TAlbumMenu::Setup(ZRFileMan* files) {
     if (!EventFiles.InitPack("EvBG.pak")) EventFiles.InitDir("EvBG_Pak");
     if (!RootPanel->AllCreate()) return false;
     for (int p = 0; p < kPages; ++p) {
-        char image[16], anime[16];
+        char image[32], anime[32];
         std::snprintf(image, sizeof image, "CmPage%d.png", p + 1);
         std::snprintf(anime, sizeof anime, "CmPage%d.anm", p + 1);
         SetPanelAnimeFile(PageBtn[p], Files, image, anime);

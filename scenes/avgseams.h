@@ -179,6 +179,10 @@ class AvgMovies {
     // One frame of the playing movie; whether it still plays.
     virtual void Frame(int32_t ticks) { (void)ticks; }
     virtual bool IsPlaying() const { return false; }
+    // Logical buttons 0, 1 and 8 newly pushed while the movie plays.
+    virtual void KeySkip(bool pushed0, bool pushed1, bool pushed8) {
+        (void)pushed0, (void)pushed1, (void)pushed8;
+    }
     // Puts the scene's panel back in place of the movie's and closes the movie.
     virtual void Finish(TNyRGBPanel* scenePanel) { (void)scenePanel; }
 };

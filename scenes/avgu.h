@@ -51,6 +51,7 @@ class SceneMovies : public AvgMovies {
     void Start() override;
     void Frame(int32_t ticks) override;
     bool IsPlaying() const override;
+    void KeySkip(bool pushed0, bool pushed1, bool pushed8) override;
     void Finish(TNyRGBPanel* scenePanel) override;
 };
 

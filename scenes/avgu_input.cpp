@@ -55,7 +55,12 @@ void TAvgUnit::InputOperation(int32_t ticks, const InputFrame& in) {
     };
     switch (OverlayLevel) {
         case 3:
-            // The configuration and save menus and the movie take their keys themselves.
+            // The configuration and save menus take their keys themselves; a story movie is
+            // handed its keys unless the skip lock holds.
+            if (ConfigState == 0 && SaveMenuState == 0 && MovieState != 0 &&
+                !State().SkipDisabled) {
+                movies_->KeySkip(pushed(0), pushed(1), pushed(8));
+            }
             break;
         case 2:
             if (MenuBarState != 2) break;

@@ -4,8 +4,11 @@
 #include "scenes/avgu.h"
 #include "scenes/movieu.h"
 
-bool SceneMovies::Open(const ZRString& file, bool) {
-    return MovieUnit && MovieUnit->Open(file);
+bool SceneMovies::Open(const ZRString& file, bool canSkip) {
+    if (!MovieUnit) return false;
+    // The story may forbid skipping; the movie unit is shared, so Finish allows it again.
+    MovieUnit->SetCanSkip(canSkip);
+    return MovieUnit->Open(file);
 }
 
 void SceneMovies::ShowPanel() {
@@ -26,6 +29,10 @@ bool SceneMovies::IsPlaying() const {
     return MovieUnit && MovieUnit->IsPlaying();
 }
 
+void SceneMovies::KeySkip(bool pushed0, bool pushed1, bool pushed8) {
+    if (MovieUnit) MovieUnit->KeySkip(pushed0, pushed1, pushed8);
+}
+
 void SceneMovies::Finish(TNyRGBPanel* scenePanel) {
     if (!MovieUnit) return;
     if (GameForm) {
@@ -33,4 +40,5 @@ void SceneMovies::Finish(TNyRGBPanel* scenePanel) {
         GameForm->AttachLayer(scenePanel);
     }
     MovieUnit->Close();
+    MovieUnit->SetCanSkip(true);
 }

@@ -269,7 +269,7 @@ bool WriteStageData(const fs::path& gameStage, const fs::path& out) {
                          Mix(s.hill, 0x505050, 1, 2),
                          false,
                          false};
-        char name[16];
+        char name[32];
         std::snprintf(name, sizeof name, "bg%03d", 10 + p);
         const Art fairArt = DrawBackground(s, p);
         // The night is a BMP and the morning a JPEG: the other loaders walk the same path.
@@ -308,7 +308,7 @@ bool WriteStageData(const fs::path& gameStage, const fs::path& out) {
     const uint32_t dresses[3][2] = {
         {0xC03040, 0x402010}, {0x3050C0, 0x101010}, {0x30A050, 0xC08030}};
     for (int i = 0; i < 3; ++i) {
-        char name[16];
+        char name[32];
         std::snprintf(name, sizeof name, "chr%03d.png", i + 1);
         ok = ok && SavePngFile(cg / name, DrawFigure(dresses[i][0], dresses[i][1]), true);
         std::snprintf(name, sizeof name, "chr%03d.ini", i + 1);

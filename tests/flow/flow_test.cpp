@@ -440,6 +440,32 @@ TEST_F(Flow, FaultsEndTheGameWithTheirReason) {
     }
 }
 
+// A movie the story shows while skipping is locked plays on through keys and clicks; without
+// the lock the same press ends it.
+TEST_F(Flow, StoryMoviesHonourTheSkipLock) {
+    for (bool locked : {true, false}) {
+        SCOPED_TRACE(locked ? "locked" : "free");
+        WriteGame({Scene(0, "GameStart",
+                         "    TextShow\n    Text \"x\"\n    KeyWait\n" +
+                             std::string(locked ? "    SkipDisable 1\n" : "") + "    ShowMovie 7\n"
+                             "    Text \"y\"\n    KeyWait\n    EXIT")});
+        WriteMovie("SV07.sfd", 300);
+        Start();
+        ASSERT_TRUE(StartNewGame());
+        ASSERT_TRUE(RunUntil([this] { return SceneState() == asClickWait; }));
+        Click();
+        ASSERT_TRUE(RunUntil([this] { return MovieOpen(); }));
+        RunFrames(40);  // past the grace in which nothing skips
+        Press(kOk);
+        RunFrames(5);
+        EXPECT_EQ(MovieOpen(), locked) << "a key";
+        Click();
+        RunFrames(5);
+        EXPECT_EQ(MovieOpen(), locked) << "a click";
+        Stop();
+    }
+}
+
 // Fifty trips title -> game -> title leave the tracked objects as after the first.
 TEST_F(Flow, FiftyPlayThroughsLeaveNothingBehind) {
     WriteGame({Scene(0, "GameStart", "    Wait 20\n    EXIT")});
