@@ -67,7 +67,7 @@ TEST_F(DemoMonkey, RandomPlayLeavesNoFaultAndEverySaveLoads) {
     // Every slot the monkey saved loads again.
     int saves = 0;
     for (int slot = 0; slot < 40; ++slot) {
-        char name[16];
+        char name[32];
         std::snprintf(name, sizeof name, "SV%02d.sav", slot);
         if (!std::filesystem::exists(dir.Host(name))) continue;
         ++saves;
