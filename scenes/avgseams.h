@@ -98,6 +98,8 @@ class AvgWindows {
     virtual bool IsTimeVisible() const { return false; }
     // The system menu bar: item -1 none; item i of the eight on or off.
     virtual void MenuBarOpenAt(int32_t item) { (void)item; }
+    // The save/load sub-menu with its cursor on item (0 save, 1 load).
+    virtual void MenuBarOpenSubAt(int32_t item) { (void)item; }
     virtual void MenuBarEnable(int item, bool on) { (void)item, (void)on; }
     virtual void MenuBarCursor(bool up) { (void)up; }
     virtual void MenuBarSelect() {}

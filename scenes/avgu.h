@@ -210,7 +210,7 @@ class TAvgUnit : public ScriptHost {
     bool RestoreWindows();
     bool OpenBacklog();
     bool CloseBacklog();
-    bool OpenMenuBar(int32_t item);
+    bool OpenMenuBar(int32_t item, bool sub = false);
     void CarryOutMenuResult(int32_t result);
     void RefreshMenuEnables();
     void RefreshModeLooks();

@@ -376,11 +376,14 @@ void TAvgUnit::RefreshMenuEnables() {
     windows_->MenuBarEnable(7, true);
 }
 
-bool TAvgUnit::OpenMenuBar(int32_t item) {
+bool TAvgUnit::OpenMenuBar(int32_t item, bool sub) {
     if (!MenuAllowed || OverlayLevel != 0) return false;
     HoldSkip = false;
     RefreshMenuEnables();
-    windows_->MenuBarOpenAt(item);
+    if (sub)
+        windows_->MenuBarOpenSubAt(item);
+    else
+        windows_->MenuBarOpenAt(item);
     audio_->PlaySystemSound(kSndOpen);
     MenuBarState = 1;
     RecomputeOverlay();

@@ -23,7 +23,7 @@ const char* const kSaveMask = "FadeMask07_Swirl.bmp";
 constexpr int32_t kMenuKind = 14, kMenuSpeed = 200;
 constexpr int32_t kSysOK = 0, kSysError = 2, kSysOpen = 4, kSysClose = 5;
 // Menu bar items the closes come back to.
-constexpr int32_t kBarSaveLoad = 0, kBarConfig = 5, kBarCancel = 7;
+constexpr int32_t kBarConfig = 5, kBarCancel = 7;
 
 // Draws the window's running transition in place of the panels.
 struct MenuDraw {
@@ -182,7 +182,8 @@ bool TAvgUnit::CloseSaveMenu(bool instant) {
     SaveMenuState = 0;
     RecomputeOverlay();
     RootPanel->SetModified(true);
-    if (Running) OpenMenuBar(kBarSaveLoad);
+    // Back where the player chose save or load, not at the bar's first level.
+    if (Running) OpenMenuBar(SaveMenuMode, true);
     return true;
 }
 
@@ -203,7 +204,10 @@ void TAvgUnit::MenuFrame(int ticks) {
             *state = 0;
             RecomputeOverlay();
             RootPanel->SetModified(true);
-            OpenMenuBar(state == &ConfigState ? kBarConfig : kBarSaveLoad);
+            if (state == &ConfigState)
+                OpenMenuBar(kBarConfig);
+            else
+                OpenMenuBar(SaveMenuMode, true);
         }
     }
 }

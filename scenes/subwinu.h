@@ -229,6 +229,10 @@ class TSubWinUnit : public plat::TComponent, public AvgWindows {
         MenuSetRequested(item);
         MenuOpenSystem(false);
     }
+    void MenuBarOpenSubAt(int32_t item) override {
+        MenuSetRequested(item);
+        MenuOpenSub(false);
+    }
     void MenuBarEnable(int item, bool on) override { MenuEnable(item, on); }
     void MenuBarCursor(bool up) override { up ? MenuCursorUp() : MenuCursorDown(); }
     void MenuBarSelect() override { MenuSelect(); }

@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "foundation/zrstream.h"
+#include "mkdemo_anime.h"
 #include "media/zrpng.h"
 #include "platform/codepage.h"
 #include "platform/textrender.h"
@@ -130,6 +132,18 @@ bool WriteMenuPictures(const fs::path& stage,
                        bool (*writeOgg)(const fs::path&, double, double, double, bool)) {
     bool ok = true;
     auto put = [&](const char* name, const Picture& p) { ok = ok && Save(stage / name, p); };
+    // A button played by an animation program: its picture over a lit copy, and the program.
+    auto putAnimated = [&](const std::string& name, const Picture& p) {
+        Picture both(p.w, p.h * 2);
+        for (size_t i = 0; i < p.px.size(); ++i) {
+            const uint32_t c = p.px[i];
+            auto lift = [c](int s) { const uint32_t v = (c >> s) & 0xFF; return (v + (255 - v) / 3) << s; };
+            both.px[i] = c;
+            both.px[p.px.size() + i] = (c & 0xFF000000u) | lift(16) | lift(8) | lift(0);
+        }
+        put((name + ".png").c_str(), both);
+        ok = ok && demo::WriteAnimeFile(stage / (name + ".anm"), demo::MenuButtonAnime());
+    };
 
     Picture title = Screen(0xFF102048, 0xFF402060, nullptr);
     title.Centred(150, 72, "星之轨迹", 0xFFF0C0);
@@ -201,7 +215,7 @@ bool WriteMenuPictures(const fs::path& stage,
         Picture p(110, 44, b.lit ? 0xF04878B8 : 0xC0283C64);
         p.Frame(0, 0, 110, 44, 2, 0xFFC0E0FF);
         p.Centred(8, 28, b.label, 0xFFFFFF);
-        put(b.file, p);
+        putAnimated(std::string(b.file, std::strlen(b.file) - 4), p);
     }
     put("CfgLight.png", Light(574, 72, 0x305030));
     put("CfgLightS.png", Light(256, 68, 0x305030));
@@ -221,7 +235,7 @@ bool WriteMenuPictures(const fs::path& stage,
         Picture page(48, 40, 0xC0283C64);
         page.Frame(0, 0, 48, 40, 2, 0xFF6080B0);
         page.Centred(6, 28, pages[i], 0xFFFFFF);
-        put(("CmPage" + std::to_string(i + 1) + ".png").c_str(), page);
+        putAnimated("CmPage" + std::to_string(i + 1), page);
     }
 
     ok = ok && writeOgg(stage / "TitleVoice01H.ogg", 700, 880, 0.6, false) &&

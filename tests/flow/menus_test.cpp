@@ -12,6 +12,7 @@
 #include "game/gamefunc.h"
 #include "platform/atomicfile.h"
 #include "platform/hostfs.h"
+#include "scenes/subwinu.h"
 
 namespace flowtest {
 namespace {
@@ -401,6 +402,33 @@ TEST_F(InGame, SaveMenuWithoutItsMaskOpensAtOnceAndSavesAfterTheQuestion) {
     Tap(kCancel);
     ASSERT_TRUE(RunUntil([] { return AvgUnit->SaveMenuState == 0; }, 20));
     EXPECT_NE(AvgUnit->MenuBarState, 0);
+    // The bar comes back at the save/load choice with the cursor on save.
+    ASSERT_TRUE(RunUntil([] { return AvgUnit->MenuBarState == 2; }, 60));
+    EXPECT_TRUE(AvgUnit->Windows->MenuIsSub());
+    EXPECT_EQ(AvgUnit->Windows->MenuCursor(), 0);
+}
+
+TEST_F(InGame, LoadMenuChosenFromTheBarClosesBackToTheSubMenuOnLoad) {
+    ASSERT_TRUE(InScene());
+    UserSettings.RightClickType = 0;
+    RightClick();
+    ASSERT_TRUE(RunUntil([] { return AvgUnit->MenuBarState == 2; }, 60));
+    Tap(kDown);  // from cancel round to save/load
+    Tap(kOk);
+    ASSERT_TRUE(RunUntil([] { return AvgUnit->Windows->MenuIsSub() && !AvgUnit->Windows->MenuIsMoving(); }, 60));
+    Tap(kDown);  // load
+    Tap(kOk);
+    ASSERT_TRUE(RunUntil([] { return AvgUnit->SaveMenuState == 2; }, 100));
+    EXPECT_EQ(SaveMenu->Mode, 1);
+    Tap(kCancel);
+    ASSERT_TRUE(RunUntil([] { return AvgUnit->SaveMenuState == 0; }, 100));
+    ASSERT_TRUE(RunUntil([] { return AvgUnit->MenuBarState == 2; }, 60));
+    EXPECT_TRUE(AvgUnit->Windows->MenuIsSub());
+    EXPECT_EQ(AvgUnit->Windows->MenuCursor(), 1);
+    // Cancel there goes up to the first level, not out of the bar.
+    Tap(kCancel);
+    ASSERT_TRUE(RunUntil([] { return !AvgUnit->Windows->MenuIsMoving(); }, 60));
+    EXPECT_FALSE(AvgUnit->Windows->MenuIsSub());
 }
 
 TEST_F(InGame, TitleQuestionNoBringsTheBarBackOnCancelAndYesEndsTheGame) {
