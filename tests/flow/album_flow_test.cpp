@@ -4,6 +4,7 @@
 #include "flow/menucommon.h"
 #include "flow/palbummenu.h"
 #include "flow/psavemenu.h"
+#include "media/zradx.h"
 #include "scenes/exselu.h"
 #include "flow_harness.h"
 
@@ -64,6 +65,59 @@ TEST_F(AlbumFlow, OpensFromTheTitleShowsAnEntryAndReturns) {
     EXPECT_EQ(AlbumMenu->ViewState, TAlbumMenu::vsShowing);
     Tap(kOk);
     ASSERT_TRUE(RunUntil([] { return AlbumMenu->ViewState == TAlbumMenu::vsBrowsing; }, 200));
+    RunFrames(2);
+    EXPECT_EQ(ScreenAt(1200, 400), 0x203040u);
+    Tap(kCancel);
+    ASSERT_TRUE(RunUntil([this] { return AlbumMenu == nullptr && OnTitle(); }, 400));
+    CloseWindow();
+}
+
+// A movie entry really plays: a skip in its first 30 frames is refused, one after is taken, and
+// the album's own music, stopped for the movie, comes back once the view has ended.
+TEST_F(AlbumFlow, MovieEntryRefusesAnEarlySkipTakesALateOneAndTheMusicReturns) {
+    WriteGame({Scene(0, "GameStart", "EXIT")});
+    WriteFile(Data("AlbumTbl.csv"), "name,#e,#a,!\r\n#opening,0,680\r\n");
+    WritePicture(Data("AlbumBG.png"), 1280, 720, 0x203040);
+    WritePicture(Data("album_ev00.png"), 167, 93, 0xE0C020);
+    {
+        // Half a second of a looped tone as the album's track.
+        std::vector<int16_t> tone(11025);
+        for (size_t i = 0; i < tone.size(); ++i) tone[i] = int16_t((i % 50) * 400 - 10000);
+        AdxEncodeOptions o;
+        o.channels = 1;
+        o.rate = 22050;
+        o.loop = true;
+        o.loopStart = 5504;
+        o.loopEnd = 11008;
+        const std::vector<uint8_t> b = EncodeAdx(tone.data(), 11025, o);
+        WriteFile(dir.Host("BGM/Track13.adx"), std::string(b.begin(), b.end()));
+    }
+    ASSERT_TRUE(ToTitle());
+    // Written once the title is up, so that the start does not play it as the opening.
+    WriteMovie("SVOP.sfd", 150);  // five seconds: long enough to outlast the grace
+    Tap(kDown);
+    Tap(kDown);
+    Tap(kOk);
+    ASSERT_TRUE(RunUntil([] { return AlbumMenu && AlbumMenu->SetUp && GameForm &&
+                                      GameForm->GetScreenMode() == smMenu; }, 400));
+    RunFrames(20);
+    EXPECT_EQ(GameForm->GetBGMTrack(), TAlbumMenu::kAlbumTrack);
+    Tap(kOk);
+    ASSERT_EQ(AlbumMenu->ViewState, TAlbumMenu::vsShowing);
+    ASSERT_EQ(AlbumMenu->ShownKind, 1);
+    EXPECT_TRUE(AlbumMenu->Movie.IsPlay());
+    EXPECT_EQ(GameForm->GetBGMTrack(), 0);  // the movie plays in silence
+    RunFrames(5);
+    Tap(kOk);  // inside the grace: refused
+    EXPECT_EQ(AlbumMenu->ViewState, TAlbumMenu::vsShowing);
+    EXPECT_TRUE(AlbumMenu->Movie.IsPlay());
+    ASSERT_TRUE(RunUntil([] { return AlbumMenu->Grace == 0; }, 60));
+    ASSERT_TRUE(AlbumMenu->Movie.IsPlay());  // still well inside its five seconds
+    Tap(kOk);
+    EXPECT_NE(AlbumMenu->ViewState, TAlbumMenu::vsShowing);
+    ASSERT_TRUE(RunUntil([] { return AlbumMenu->ViewState == TAlbumMenu::vsBrowsing; }, 200));
+    EXPECT_FALSE(AlbumMenu->Movie.IsOpen());
+    EXPECT_EQ(GameForm->GetBGMTrack(), TAlbumMenu::kAlbumTrack);
     RunFrames(2);
     EXPECT_EQ(ScreenAt(1200, 400), 0x203040u);
     Tap(kCancel);
