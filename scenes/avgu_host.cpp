@@ -102,6 +102,8 @@ void TAvgUnit::Release() {
 bool TAvgUnit::StartScenario(const ZRString& scene) {
     if (!SetUpFlag) return true;
     Running = false;
+    // A new scenario starts on an empty stage; the rebuild then gives it the state's values.
+    if (Stage) Stage->Reset();
     if (!Engine->StartScene(scene.c_str())) {
         std::fprintf(stderr, "GameErr: scene \"%s\" cannot be started\n", scene.c_str());
         return false;
@@ -113,6 +115,7 @@ bool TAvgUnit::StartScenario(const ZRString& scene) {
 bool TAvgUnit::ResumeAfterLoad() {
     if (!SetUpFlag) return true;
     Running = false;
+    if (Stage) Stage->Reset();
     // The engine may fall back to the scene's start, replacing what names the save.
     const int32_t script = State().ScriptNo;
     const ZRString scene = State().GetSceneName();

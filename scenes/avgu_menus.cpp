@@ -230,6 +230,8 @@ void TAvgUnit::ConfigMenuCallback(int code) {
     }
     if (SceneState == asClickWait && AutoMode)
         WaitCounter = FramesFromMs(UserSettings.AutoSkipWait);
+    // A simple display freezes the characters' animations where they stand: redraw them.
+    if (UserSettings.SimpleDisplay && Stage && Stage->Exists()) Stage->RefreshStage();
     if (code == 6) CloseConfigMenu(false);
 }
 
