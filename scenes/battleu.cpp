@@ -392,11 +392,19 @@ void TBattleUnit::Start() {
 }
 
 void TBattleUnit::FreeBattle() {
-    for (auto*& b : slotSounds_) delete b, b = nullptr;
+    // The form's loaders enter each buffer with the memory manager: only the manager may free
+    // it, or its record outlives the buffer and the count grows with every battle.
+    auto drop = [](DirectX::TDSoundBuffer*& b) {
+        if (!b) return;
+        b->Stop();
+        if (MemMan) MemMan->Delete(b);
+        else delete b;
+        b = nullptr;
+    };
+    for (auto*& b : slotSounds_) drop(b);
     for (auto& side : slotVoices_)
-        for (auto*& b : side) delete b, b = nullptr;
-    delete barVoice_;
-    barVoice_ = nullptr;
+        for (auto*& b : side) drop(b);
+    drop(barVoice_);
     bgMovie_.Close();
     efMovie_.Close();
     for (TNyRGBPanel* p : {SelCharLeft, SelCharRight, SelectMes, SelectBtn[0], SelectBtn[1],

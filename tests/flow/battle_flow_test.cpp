@@ -2,6 +2,7 @@
 // the battle, the player stops the reels with the OK key and answers the selections, and the
 // outcome comes back to the script (or the game goes back to the title).
 #include "flow_harness.h"
+#include "media/soundfixtures.h"
 #include "scenes/stageu.h"
 
 namespace flowtest {
@@ -158,6 +159,27 @@ TEST_F(BattleFlow, ReelsAndGaugesReachThePresentedFrame) {
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(ScreenPixel(reelX[i] + 100, 136 + 190), CellColour(3 + i)) << i;
     ASSERT_TRUE(PlayBattle(0));
+}
+
+// A trip through a battle (with its sounds loaded) and a game over back to the title leaves no
+// tracked object behind.
+TEST_F(BattleFlow, BackAtTheTitleNoTrackedObjectOutlivesTheBattle) {
+    Game(2, 5, kLosing);
+    // The battle's own sounds, so it loads (and must free) its sound buffers.
+    const fixtures::Bytes tone = fixtures::EncodeVorbis(fixtures::Tone(2205, 1, 22050), 1, 22050);
+    std::vector<std::string> sounds = {"BtlSESlotStart", "BtlSESlotStop", "BtlSESlotChange", "BtlVoSlotBar"};
+    for (int k = 0; k < 4; ++k)
+        for (const char* side : {"R", "B"}) sounds.push_back("BtlVoSlot0" + std::to_string(k) + side);
+    for (const std::string& name : sounds) WriteFile(Data(name + ".ogg"), std::string(tone.begin(), tone.end()));
+    Start(3);
+    ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
+    const int before = MemMan->Count();
+    for (int trip = 0; trip < 2; ++trip) {
+        ASSERT_TRUE(IntoBattle());
+        ASSERT_TRUE(PlayBattle(1));
+        ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
+        EXPECT_EQ(MemMan->Count(), before) << "after game over " << trip + 1;
+    }
 }
 
 }  // namespace
