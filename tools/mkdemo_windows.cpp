@@ -36,13 +36,13 @@ struct Canvas {
     }
     // GBK text of the given pixel height, its colour through the renderer's coverage.
     void Text(int x, int y, int height, const char* utf8, uint32_t rgb) {
-        plat::FontSpec spec;
-        spec.charset = 134;
-        spec.face = plat::GbkText("黑体");
-        spec.height = -height;
-        spec.pitch = 2;
-        spec.quality = 4;
-        plat::RasterFont* font = plat::CreateRasterFont(spec);
+        plat::FontSpec desc;
+        desc.charset = 134;
+        desc.face = plat::GbkText("黑体");
+        desc.height = -height;
+        desc.pitch = 2;
+        desc.quality = 4;
+        plat::RasterFont* font = plat::CreateRasterFont(desc);
         if (!font) return;
         std::vector<uint8_t> cover(size_t(w) * h, 0);
         plat::DrawSurface s;

@@ -67,10 +67,10 @@ TEST_F(GamefuncTest, KindComesFromTheTextAfterTheLastDot) {
 TEST_F(GamefuncTest, LoadersBindWhatTheyMakeAndLeaveNothingWhenTheyFail) {
     WritePngPicture(dir.Host("rgba.png"), 32, 16, 0x204080, 8);
     {
-        imgfix::PngSpec spec;
-        spec.width = 4, spec.height = 2;
+        imgfix::PngSpec desc;
+        desc.width = 4, desc.height = 2;
         const std::vector<imgfix::Bytes> rows(2, imgfix::Bytes(12, 0x90));
-        const imgfix::Bytes png = imgfix::EncodePng(spec, rows);
+        const imgfix::Bytes png = imgfix::EncodePng(desc, rows);
         dir.Write("two.dots.png", std::string(png.begin(), png.end()));
         dir.Write("bad.png", std::string(png.begin(), png.begin() + png.size() / 2));
         imgfix::JpegSpec jspec;

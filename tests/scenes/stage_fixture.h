@@ -47,10 +47,10 @@ std::string Bmp(int w, int h, F colour) {
 // An RGBA PNG: colour(x, y) gives 0xAARRGGBB.
 template <typename F>
 std::string Png(int w, int h, F colour) {
-    PngSpec spec;
-    spec.width = w;
-    spec.height = h;
-    spec.colourType = PNG_COLOR_TYPE_RGBA;
+    PngSpec desc;
+    desc.width = w;
+    desc.height = h;
+    desc.colourType = PNG_COLOR_TYPE_RGBA;
     std::vector<Bytes> rows;
     for (int y = 0; y < h; ++y) {
         Bytes r;
@@ -63,7 +63,7 @@ std::string Png(int w, int h, F colour) {
         }
         rows.push_back(r);
     }
-    const Bytes out = EncodePng(spec, rows);
+    const Bytes out = EncodePng(desc, rows);
     return std::string(out.begin(), out.end());
 }
 

@@ -97,9 +97,9 @@ TEST_F(StagePictures, BackgroundsFollowCodeTimeAndWeather) {
         if (c.files.count("Dammy.jpg")) {
             BG("Dammy.jpg", "");
             // A real JPEG stand-in picture.
-            imgfix::JpegSpec spec;
-            spec.width = 16, spec.height = 16;
-            const Bytes jpg = imgfix::EncodeJpeg(spec, Bytes(16 * 16 * 3, 0x80));
+            imgfix::JpegSpec desc;
+            desc.width = 16, desc.height = 16;
+            const Bytes jpg = imgfix::EncodeJpeg(desc, Bytes(16 * 16 * 3, 0x80));
             BG("Dammy.jpg", std::string(jpg.begin(), jpg.end()));
         }
         Make();
