@@ -48,3 +48,13 @@ function(zr_bench_extra_scenes_textwin target)
   pkg_check_modules(ZRBENCH_FT REQUIRED IMPORTED_TARGET freetype2 fontconfig)
   target_link_libraries(${target} PRIVATE PkgConfig::ZRBENCH_FT)
 endfunction()
+
+# The demo in lock step runs on the demo tests' harness, on the data mkdemo makes for this tree.
+function(zr_bench_extra_flow_demo target)
+  find_package(GTest REQUIRED)
+  target_link_libraries(${target} PRIVATE nyscriptlib GTest::gtest)
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests
+                             ${PROJECT_SOURCE_DIR}/tests/flow)
+  target_compile_definitions(${target} PRIVATE ZR_DEMO_DATA="${ZR_DEMO_DATA}")
+  add_dependencies(${target} demo_data)
+endfunction()

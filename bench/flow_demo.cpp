@@ -1,0 +1,373 @@
+// The demo game in lock step on the data mkdemo makes (the demo tests' harness): the
+// play-through's frames per second beside the real clock's 30; resident size over the
+// play-through and after fifty title -> game -> title cycles beside after the first; start-up
+// to the first title frame beside reading the same files alone; the monkey at full length.
+#include <benchmark/benchmark.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+
+#include "demo/demo_harness.h"
+
+namespace {
+
+using namespace flowtest;
+
+// A figure of /proc/self/status in KiB ("VmRSS:", "VmHWM:").
+int64_t StatusKiB(const char* field) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(field, 0) == 0) return std::stoll(line.substr(std::strlen(field)));
+    return -1;
+}
+// The peak resident size starts again from the present one.
+void ResetPeak() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// The harness is a test fixture; here it runs outside a test.
+class Demo : public DemoHarness {
+  public:
+    void TestBody() override {}
+    bool Open() {
+        SetUp();
+        return !::testing::Test::HasFatalFailure();
+    }
+    void Close() { TearDown(); }
+    void Begin(int seed) { Start(seed); }
+    void End() { Stop(); }
+    int64_t Frames() { return gate.Frames(); }
+    bool Title() const { return OnTitle(); }
+    bool ReachTitle() { return ToTitle(); }
+    std::string Host() const { return dir.Host(); }
+
+    // From the waiting title: a new game played to the title again, as the play-through test
+    // plays its first branch: OK at every click wait, the first answer at the choice, the
+    // battles by their stop keys.
+    bool Cycle() {
+        Tap(kOk);
+        if (!RunUntil([this] { return !OnTitle(); }, 100)) return false;
+        for (int f = 0; f < 60000 && !Finished(); ++f) {
+            if (OnTitle()) return true;
+            if (InBattle()) {
+                BattleStep();
+                continue;
+            }
+            if (AvgUnit && Mode() == smAdventure && SceneState() == asClickWait) {
+                Tap(kOk);
+            } else if (AvgUnit && Mode() == smAdventure && SceneState() == asChoiceWaiting) {
+                Tap(kDown);
+                Tap(kOk);
+            } else {
+                RunFrames(1);
+            }
+        }
+        return OnTitle();
+    }
+
+    // The monkey test's loop (tests/flow/demo/monkey_test.cpp): random logical buttons, mouse
+    // moves and clicks from its seed; at the exit the game starts again.
+    struct MonkeyRun {
+        int starts = 1, titles = 0, inScene = 0, inBattle = 0, inMenus = 0;
+        int32_t firstCount = -1, lastCount = -1;
+    };
+    MonkeyRun Monkey(int frames) {
+        MonkeyRun run;
+        std::mt19937 rng(20261207);
+        const Key keys[] = {kOk, kOk, kOk, kCancel, kUp, kDown, kLeft, kRight, kCtrl};
+        Start(5);
+        bool wasTitle = false;
+        for (int f = 0; f < frames; ++f) {
+            if (Finished()) {
+                Stop();
+                Start(5 + run.starts++);
+            }
+            const bool title = OnTitle();
+            if (title && !wasTitle) {
+                ++run.titles;
+                run.lastCount = Tracked();
+                if (run.firstCount < 0) run.firstCount = run.lastCount;
+            }
+            wasTitle = title;
+            if (AvgUnit && Mode() == smAdventure) ++run.inScene;
+            if (InBattle()) ++run.inBattle;
+            if (AlbumMenu || SoundMenu || (SaveMenu && SaveMenu->RootPanel->GetParent()))
+                ++run.inMenus;
+            const uint32_t r = rng() % 100;
+            if (InBattle() && r < 70) {
+                BattleStep();
+            } else if (r < 25) {
+                Press(keys[rng() % (sizeof keys / sizeof keys[0])]);
+            } else if (r < 35) {
+                Click(static_cast<int>(rng() % 1280), static_cast<int>(rng() % 720));
+                RunFrames(1);
+            } else if (r < 45) {
+                InputRecord move;
+                move.kind = InputRecord::MouseMove;
+                move.x = static_cast<int>(rng() % 1280);
+                move.y = static_cast<int>(rng() % 720);
+                form->PushInput(move);
+                RunFrames(1);
+            } else {
+                RunFrames(1);
+            }
+        }
+        Stop();
+        return run;
+    }
+    // The memory manager's records less the system sounds' buffers, which the window keeps
+    // for its whole life and fills as the player's actions first sound them.
+    int Tracked() const {
+        int n = MemMan->Count();
+        for (DirectX::TDSoundBuffer* b : form->SysSEBuffer) n -= b != nullptr;
+        return n;
+    }
+    int Saves() {
+        int saves = 0;
+        for (int slot = 0; slot < 40; ++slot) {
+            char name[32];
+            std::snprintf(name, sizeof name, "SV%02d.sav", slot);
+            if (!std::filesystem::exists(dir.Host(name))) continue;
+            GameState current, snapshot;
+            uint32_t thumbSize = 0;
+            std::vector<uint8_t> thumb(1 << 20);
+            if (LoadGameSlotData(slot, &current, &snapshot, thumbSize, thumb.data())) ++saves;
+        }
+        return saves;
+    }
+};
+
+void PlayThroughCounters(benchmark::State& state, int64_t frames, double seconds) {
+    state.counters["frames"] = double(frames);
+    state.counters["frames_per_s"] = double(frames) / seconds;
+    // Peer: the real clock runs 30 frames a second; the ratio is the speed-up of lock step.
+    state.counters["real_clock_fps"] = 30;
+    state.counters["x_real_clock"] = double(frames) / seconds / 30;
+}
+
+// The play-through's path: the start, the title call and the opening movie, then the story's
+// first branch through battle 0 (won) and battle 5 (lost) to the ending and the title again.
+void BM_PlayThrough(benchmark::State& state) {
+    int64_t frames = 0;
+    double seconds = 0;
+    for (auto _ : state) {
+        Demo g;
+        if (!g.Open()) {
+            state.SkipWithError("no demo data");
+            return;
+        }
+        ResetPeak();
+        const auto began = std::chrono::steady_clock::now();
+        g.Begin(7);
+        const bool ok = g.ReachTitle() && g.Cycle();
+        seconds += Seconds(began);
+        frames += g.Frames();
+        state.counters["peak_rss_MiB"] = double(StatusKiB("VmHWM:")) / 1024;
+        g.End();
+        g.Close();
+        if (!ok) {
+            state.SkipWithError("the play-through did not come back to the title");
+            return;
+        }
+    }
+    PlayThroughCounters(state, frames, seconds);
+}
+BENCHMARK(BM_PlayThrough)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(3);
+
+// Fifty cycles title -> game -> title in one run of the game: resident size after the first
+// beside after the fiftieth, and the memory manager's count beside it.
+void BM_FiftyCycles(benchmark::State& state) {
+    for (auto _ : state) {
+        Demo g;
+        if (!g.Open()) {
+            state.SkipWithError("no demo data");
+            return;
+        }
+        ResetPeak();
+        const auto began = std::chrono::steady_clock::now();
+        g.Begin(7);
+        bool ok = g.ReachTitle() && g.Cycle();
+        const int64_t first = StatusKiB("VmRSS:");
+        const int64_t firstPeak = StatusKiB("VmHWM:");
+        const int32_t firstCount = MemMan->Count();
+        int cycles = 1;
+        for (; ok && cycles < 50; ++cycles) ok = g.Cycle();
+        const int64_t last = StatusKiB("VmRSS:");
+        state.counters["cycles"] = cycles;
+        state.counters["rss_first_MiB"] = double(first) / 1024;
+        state.counters["rss_fiftieth_MiB"] = double(last) / 1024;
+        state.counters["growth_KiB"] = double(last - first);
+        state.counters["peak_first_MiB"] = double(firstPeak) / 1024;
+        state.counters["peak_all_MiB"] = double(StatusKiB("VmHWM:")) / 1024;
+        state.counters["memman_first"] = firstCount;
+        state.counters["memman_fiftieth"] = MemMan->Count();
+        PlayThroughCounters(state, g.Frames(), Seconds(began));
+        g.End();
+        g.Close();
+        if (!ok) state.SkipWithError("a cycle did not come back to the title");
+    }
+}
+BENCHMARK(BM_FiftyCycles)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
+
+// The files the game opens while it starts, seen by inotify on the game folder and on the demo
+// data its entries link to.
+class OpenWatch {
+  public:
+    explicit OpenWatch(const std::vector<std::string>& dirs) : fd_(inotify_init1(IN_NONBLOCK)) {
+        for (const std::string& d : dirs) Add(d);
+    }
+    ~OpenWatch() { close(fd_); }
+    std::set<std::string> Opened() {
+        alignas(inotify_event) char buf[64 * 1024];
+        for (;;) {
+            const ssize_t n = read(fd_, buf, sizeof buf);
+            if (n <= 0) break;
+            for (ssize_t at = 0; at < n;) {
+                const auto* e = reinterpret_cast<const inotify_event*>(buf + at);
+                if (e->len && !(e->mask & IN_ISDIR) && dirs_.count(e->wd))
+                    opened_.insert(dirs_[e->wd] + "/" + e->name);
+                at += ssize_t(sizeof(inotify_event)) + e->len;
+            }
+        }
+        return opened_;
+    }
+
+  private:
+    void Add(const std::string& d) {
+        const int wd = inotify_add_watch(fd_, d.c_str(), IN_OPEN);
+        if (wd >= 0) dirs_[wd] = d;
+        for (const auto& e : std::filesystem::directory_iterator(d))
+            if (e.is_directory() && !e.is_symlink()) Add(e.path().string());
+    }
+    int fd_;
+    std::map<int, std::string> dirs_;
+    std::set<std::string> opened_;
+};
+
+std::vector<std::string> g_startFiles;
+
+// From nothing to the first frame of the waiting title: the window, the logic thread, the
+// settings and system save, the title call and the opening movie, the title's pictures, music
+// and voice. Lock step, so the title call's and the movie's own length cost only their frames.
+void BM_StartToTitle(benchmark::State& state) {
+    Demo g;
+    if (!g.Open()) {
+        state.SkipWithError("no demo data");
+        return;
+    }
+    OpenWatch watch({g.Host(), ZR_DEMO_DATA});
+    double toFirstFrame = 0;
+    int64_t frames = 0;
+    for (auto _ : state) {
+        const auto began = std::chrono::steady_clock::now();
+        g.Begin(7);
+        toFirstFrame += Seconds(began);
+        const bool ok = g.ReachTitle();
+        frames = g.Frames();
+        state.PauseTiming();
+        g.End();
+        state.ResumeTiming();
+        if (!ok) {
+            state.SkipWithError("no title");
+            break;
+        }
+    }
+    for (const std::string& f : watch.Opened())
+        if (f.find("Solvane.ini") == std::string::npos && f.find(".sav") == std::string::npos)
+            g_startFiles.push_back(f);
+    for (const std::string& f : g_startFiles)
+        std::fprintf(stderr, "start-up opens %s\n", f.c_str());
+    state.counters["first_frame_ms"] = toFirstFrame * 1000 / double(state.iterations());
+    state.counters["frames_to_title"] = double(frames);
+    state.counters["files"] = double(g_startFiles.size());
+    g.Close();
+}
+BENCHMARK(BM_StartToTitle)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+// Peer: the same files read whole, one after the other.
+void BM_StartFilesRead(benchmark::State& state) {
+    if (g_startFiles.empty()) {
+        state.SkipWithError("run BM_StartToTitle first");
+        return;
+    }
+    std::vector<char> buf(1 << 20);
+    int64_t bytes = 0;
+    for (auto _ : state) {
+        for (const std::string& name : g_startFiles) {
+            std::FILE* f = std::fopen(name.c_str(), "rb");
+            if (!f) continue;
+            size_t n;
+            while ((n = std::fread(buf.data(), 1, buf.size(), f)) > 0) bytes += int64_t(n);
+            std::fclose(f);
+        }
+        benchmark::DoNotOptimize(buf.data());
+    }
+    state.counters["files"] = double(g_startFiles.size());
+    state.SetBytesProcessed(bytes);
+}
+BENCHMARK(BM_StartFilesRead)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The monkey run at full length: a hundred thousand steps.
+void BM_Monkey(benchmark::State& state) {
+    for (auto _ : state) {
+        Demo g;
+        if (!g.Open()) {
+            state.SkipWithError("no demo data");
+            return;
+        }
+        ResetPeak();
+        testing::internal::CaptureStderr();
+        const auto began = std::chrono::steady_clock::now();
+        const Demo::MonkeyRun run = g.Monkey(int(state.range(0)));
+        const double seconds = Seconds(began);
+        const std::string err = testing::internal::GetCapturedStderr();
+        size_t errors = 0;
+        for (size_t at = err.find("GameErr"); at != std::string::npos;
+             at = err.find("GameErr", at + 1))
+            ++errors;
+        state.counters["steps"] = double(state.range(0));
+        state.counters["frames_per_s"] = double(g.Frames()) / seconds;
+        state.counters["real_clock_fps"] = 30;
+        state.counters["peak_rss_MiB"] = double(StatusKiB("VmHWM:")) / 1024;
+        state.counters["game_errors"] = double(errors);
+        state.counters["starts"] = run.starts;
+        state.counters["titles"] = run.titles;
+        state.counters["in_story"] = run.inScene;
+        state.counters["in_battle"] = run.inBattle;
+        state.counters["in_menus"] = run.inMenus;
+        state.counters["saves_loading"] = g.Saves();
+        state.counters["memman_first_title"] = run.firstCount;
+        state.counters["memman_last_title"] = run.lastCount;
+        g.Close();
+    }
+}
+BENCHMARK(BM_Monkey)
+    ->Arg(4000)
+    ->Arg(100000)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime()
+    ->Iterations(1);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // No window and no sound card: the harness presents into memory and mixes by hand.
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    ::testing::InitGoogleTest(&argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
