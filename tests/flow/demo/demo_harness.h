@@ -62,17 +62,11 @@ class DemoHarness : public FlowHarness {
     bool ToTitle() {
         const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (!OnTitle() && !Finished() && std::chrono::steady_clock::now() < limit) {
-            if (MovieUnit && MovieUnit->IsOpen()) {
-                sawOpening = true;
-                GiveMovieTime();
-            }
+            if (MovieUnit && MovieUnit->IsOpen()) sawOpening = true;
             RunFrames(1);
         }
         return OnTitle();
     }
-    // A movie's pictures are decoded on their own thread at the machine's pace, which the
-    // lock step outruns: a little real time for each frame while one plays.
-    static void GiveMovieTime() { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
 
     // The pixel of the presented screen at (x, y), 0xRRGGBB.
     uint32_t Seen(int x, int y) {
@@ -125,9 +119,6 @@ class DemoHarness : public FlowHarness {
         } else if (select) {
             Tap(kDown);
         } else {
-            // The battle's movies have no sound and run by the wall clock, which the lock
-            // step far outpaces: give them real time.
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
             RunFrames(1);
         }
     }
