@@ -3,9 +3,9 @@
 // thread or the wait thread, waits at a gate until the test lets one frame through; each frame
 // waits for the open movies' decoders to be a step ahead, adds one frame tick, moves the
 // manual millisecond clock by a thirtieth of a second and mixes a thirtieth of a second of
-// sound. Between frames the game stands still, so the test reads
-// the screen mode, the scene, the game state, the globals, stderr and the files written as
-// they are after exactly that many frames.
+// sound. Between frames the game stands still, so the test reads the screen mode, the scene,
+// the game state, the globals, stderr and the files written as they are after exactly that
+// many frames.
 //
 // Input: logical buttons through the fake keyboard, mouse clicks through the window's input
 // queue. Data: each test writes what it needs into a scratch game directory (scripts are
@@ -162,7 +162,6 @@ class FrameGate {
     plat::ManualTicks* ticks = nullptr;
     plat::ManualAudioOutput* audio = nullptr;
 
-  private:
     // Movies decode on their own threads at the machine's pace, which the lock step outruns;
     // soundless ones follow the millisecond clock, the others the mixed sound. Before either
     // moves on, every open movie has the picture (and sound) due after the step.
@@ -171,6 +170,8 @@ class FrameGate {
         while (!ThePlayback().MoviesDecodedAhead(0.034) && std::chrono::steady_clock::now() < limit)
             std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
+
+  private:
     static bool Terminating() {
         TMainThread* t = MainThread.load();
         return t && t->Terminated();

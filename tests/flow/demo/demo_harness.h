@@ -62,11 +62,17 @@ class DemoHarness : public FlowHarness {
     bool ToTitle() {
         const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (!OnTitle() && !Finished() && std::chrono::steady_clock::now() < limit) {
-            if (MovieUnit && MovieUnit->IsOpen()) sawOpening = true;
+            if (MovieUnit && MovieUnit->IsOpen()) {
+                sawOpening = true;
+                GiveMovieTime();
+            }
             RunFrames(1);
         }
         return OnTitle();
     }
+    // The frame gate waits for the movies' decoders before every step; this waits the same
+    // way now, for a caller about to look at a movie's picture between frames.
+    static void GiveMovieTime() { FrameGate::WaitForMovies(); }
 
     // The pixel of the presented screen at (x, y), 0xRRGGBB.
     uint32_t Seen(int x, int y) {

@@ -69,6 +69,7 @@ class DemoPlay : public DemoHarness {
                 s.outcomes.push_back(CurrentState.BattleResult);
                 battleSeen = -1;
             }
+            if (MovieUnit && MovieUnit->IsOpen()) GiveMovieTime();
             if (MovieUnit && MovieUnit->IsOpen() && Mode() != smAdventure) {
                 RunFrames(1);
                 continue;
