@@ -11,7 +11,6 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/clock.h"
 #include "platform/soundmixer.h"
 
 extern "C" {
@@ -34,6 +33,8 @@ constexpr size_t kSoftPictures = 4;
 constexpr size_t kHardPictures = 8;
 constexpr double kPcmSeconds = 1.0;
 constexpr int kIoBufferBytes = 32 * 1024;
+
+using Steady = std::chrono::steady_clock;
 
 // Where the bytes come from: a file read as it plays, or a block in memory. The head read
 // before FFmpeg starts is kept and served again, so a source that cannot seek (a pipe) still
@@ -192,7 +193,7 @@ struct MovieDecoder::Impl {
     std::atomic<bool> isStarted{false};
     std::atomic<bool> demuxDone{false};
     std::atomic<uint64_t> decodedPictures{0};
-    uint32_t startTicks = 0;
+    Steady::time_point startTime;
 
     // Sound, shared with the mixer's pull callback.
     std::mutex pcmMutex;
@@ -209,7 +210,7 @@ struct MovieDecoder::Impl {
     std::unique_ptr<Picture> shown;
     bool drainMarked = false;
     double drainClock = 0;
-    uint32_t drainTicks = 0;
+    Steady::time_point drainTime;
 
     std::thread thread;
 
@@ -343,7 +344,7 @@ struct MovieDecoder::Impl {
         if (!voice || audioDead) return;
         if (f->ch_layout.nb_channels != voiceChannels ||
             static_cast<uint32_t>(f->sample_rate) != voiceRate) {
-            // The sound changed its shape mid-file: the pictures go on by the game's clock.
+            // The sound changed its shape mid-file: the pictures go on by the steady clock.
             audioDead = true;
             return;
         }
@@ -448,7 +449,7 @@ struct MovieDecoder::Impl {
     void Begin() {
         {
             std::lock_guard<std::mutex> lock(mutex);
-            startTicks = GetTickCount();
+            startTime = Steady::now();
             isStarted = true;
         }
         started.notify_all();
@@ -545,10 +546,8 @@ struct MovieDecoder::Impl {
         }
     }
 
-    // Movie seconds since `from` on the game's millisecond clock, which is the monotonic clock
-    // in the game and a clock moved frame by frame when the game runs in lock step.
-    double TickSeconds(uint32_t from) const {
-        return static_cast<double>(GetTickCount() - from) / 1000.0 * options.speed / 1000.0;
+    double SteadySeconds(Steady::time_point from) const {
+        return std::chrono::duration<double>(Steady::now() - from).count() * options.speed / 1000.0;
     }
 };
 
@@ -629,13 +628,13 @@ void MovieDecoder::Close() {
 double MovieDecoder::Clock() {
     Impl& m = *impl_;
     if (!m.isStarted) return 0;
-    uint32_t start;
+    Steady::time_point start;
     {
         std::lock_guard<std::mutex> lock(m.mutex);
-        start = m.startTicks;
+        start = m.startTime;
     }
-    if (!m.HasAudio()) return m.TickSeconds(start);
-    if (m.drainMarked) return m.drainClock + m.TickSeconds(m.drainTicks);
+    if (!m.HasAudio()) return m.SteadySeconds(start);
+    if (m.drainMarked) return m.drainClock + m.SteadySeconds(m.drainTime);
     uint32_t hz = m.voiceRate;
     m.options.mixer->GetFrequency(m.voice, &hz);
     const double latency =
@@ -643,10 +642,10 @@ double MovieDecoder::Clock() {
     const double taken = static_cast<double>(m.framesTaken.load());
     const double clock = std::max(0.0, (taken - latency) / m.voiceRate);
     if (m.audioDrained) {
-        // The sound has run out before the pictures: they go on by the game's clock from here.
+        // The sound has run out before the pictures: they go on by the steady clock from here.
         m.drainMarked = true;
         m.drainClock = clock;
-        m.drainTicks = GetTickCount();
+        m.drainTime = Steady::now();
     }
     return clock;
 }
@@ -712,22 +711,6 @@ uint32_t MovieDecoder::Voice() const {
 }
 uint64_t MovieDecoder::PicturesDecoded() const {
     return impl_->decodedPictures;
-}
-
-bool MovieDecoder::DecodedAhead(double ahead) {
-    Impl& m = *impl_;
-    if (m.demuxDone || m.stopped) return true;
-    if (!m.isStarted) return false;
-    std::lock_guard<std::mutex> lock(m.mutex);
-    if (m.ready.size() >= kSoftPictures) return true;
-    const auto pictureDue = [&](double now) {
-        return static_cast<double>(m.decodedPictures.load()) > (now + ahead) / m.frameSeconds;
-    };
-    if (!m.HasAudio()) return pictureDue(m.TickSeconds(m.startTicks));
-    if (m.audioDrained) return !m.ready.empty();
-    // The mixer's next pull must find its sound too, or the movie's clock stalls.
-    return pictureDue(static_cast<double>(m.framesTaken.load()) / m.voiceRate) &&
-           static_cast<double>(m.PcmFrames()) >= ahead * m.voiceRate;
 }
 
 }  // namespace plat
