@@ -55,6 +55,9 @@ class DemoPlay : public DemoHarness {
                     battleSeen = CurrentState.MovieNo;
                     s.battles.push_back(battleSeen);
                     KeyFrame("battle" + std::to_string(battleSeen) + "_start");
+                    // Every picture and program the battle names came out of the demo data.
+                    for (TNyRGBProgram* frame : BattleUnit->SlotFrame)
+                        EXPECT_NE(frame->GetAnimeData(), nullptr);
                 }
                 const BattleCore& c = BattleUnit->Core();
                 if (c.state == 2 && c.reels[0].state != 0 && s.battles.size() == 1 &&
