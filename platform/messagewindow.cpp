@@ -11,7 +11,7 @@
 namespace plat {
 namespace {
 
-constexpr int32_t kPad = 18;          // around the text and the buttons
+constexpr int32_t kPad = 18;  // around the text and the buttons
 constexpr int32_t kTextToButtons = 16;
 constexpr int32_t kMaxTextWidth = 480;
 constexpr int32_t kMinTextWidth = 220;
@@ -412,9 +412,9 @@ bool AskInOwnWindow(const MsgRequest& request, MsgAnswer& answer) {
     if (!sdl.Ok()) return false;
     SDL_Window* parent = SDL_GetKeyboardFocus();
     if (!parent) parent = SDL_GetMouseFocus();
-    SDL_Window* win = SDL_CreateWindow(request.caption.c_str(), SDL_WINDOWPOS_CENTERED,
-                                       SDL_WINDOWPOS_CENTERED, layout.width, layout.height,
-                                       SDL_WINDOW_HIDDEN | SDL_WINDOW_ALWAYS_ON_TOP);
+    SDL_Window* win =
+        SDL_CreateWindow(request.caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                         layout.width, layout.height, SDL_WINDOW_HIDDEN | SDL_WINDOW_ALWAYS_ON_TOP);
     if (!win) return false;
     if (parent) {
         int px, py, pw, ph;
@@ -426,9 +426,9 @@ bool AskInOwnWindow(const MsgRequest& request, MsgAnswer& answer) {
     const uint32_t id = SDL_GetWindowID(win);
 
     BoxPainter painter(layout, f);
-    SDL_Surface* image = SDL_CreateRGBSurfaceWithFormatFrom(
-        painter.Pixels(), layout.width, layout.height, 32, layout.width * 4,
-        SDL_PIXELFORMAT_RGB888);
+    SDL_Surface* image =
+        SDL_CreateRGBSurfaceWithFormatFrom(painter.Pixels(), layout.width, layout.height, 32,
+                                           layout.width * 4, SDL_PIXELFORMAT_RGB888);
     MsgBoxState state;
     auto present = [&] {
         painter.Paint(state);
@@ -480,8 +480,8 @@ bool AskInOwnWindow(const MsgRequest& request, MsgAnswer& answer) {
             case SDL_MOUSEBUTTONDOWN:
             case SDL_MOUSEBUTTONUP:
                 if (e.button.button != SDL_BUTTON_LEFT) continue;
-                in.kind = e.type == SDL_MOUSEBUTTONDOWN ? MsgBoxInput::MouseDown
-                                                        : MsgBoxInput::MouseUp;
+                in.kind =
+                    e.type == SDL_MOUSEBUTTONDOWN ? MsgBoxInput::MouseDown : MsgBoxInput::MouseUp;
                 in.x = e.button.x;
                 in.y = e.button.y;
                 break;
@@ -498,8 +498,7 @@ bool AskInOwnWindow(const MsgRequest& request, MsgAnswer& answer) {
                 continue;
         }
         chosen = ReactToMessageBox(layout, state, in);
-        if (!chosen && (state.focus != before.focus || state.pressed != before.pressed))
-            present();
+        if (!chosen && (state.focus != before.focus || state.pressed != before.pressed)) present();
     }
     SDL_FreeSurface(image);
     SDL_DestroyWindow(win);

@@ -32,7 +32,10 @@ TEST(MessageWindow, WrapsBetweenWordsAndCharactersButNotBeforeClosingPunctuation
         {"セーブ data が壊れています。", 120, {U"セーブ data", U"が壊れていま", U"す。"}},
         {"a\r\n\nb", 100, {U"a", U"", U"b"}},
         {"", 100, {U""}},
-        {"a\xFF" "b\xC0\xAF", 100, {U"a\uFFFDb\uFFFD\uFFFD"}},
+        {"a\xFF"
+         "b\xC0\xAF",
+         100,
+         {U"a\uFFFDb\uFFFD\uFFFD"}},
         {"\xE6\xB8", 100, {U"\uFFFD\uFFFD"}},
     };
     for (const Case& c : cases)
@@ -122,7 +125,8 @@ TEST(MessageWindow, KeysAndClicksGiveTheAnswersOfTheButtons) {
 TEST(MessageWindow, LayoutKeepsTextAndButtonsApartInsideTheBox) {
     plat::MsgRequest request;
     request.buttons = plat::MsgButtons::YesNoCancel;
-    for (const char* text : {"", "短い", "a\nb\nc\nd", "长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长"}) {
+    for (const char* text : {"", "短い", "a\nb\nc\nd",
+                             "长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长长"}) {
         request.text = text;
         const plat::MsgBoxLayout l = plat::LayOutMessageBox(request, 20, Advance);
         const int32_t textBottom = l.textY + 20 * int32_t(l.lines.size());
