@@ -369,14 +369,15 @@ class SdlStateScope {
             hadHint_ = true;
             hint_ = h;
         }
-        SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+        SDL_SetHintWithPriority(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0", SDL_HINT_OVERRIDE);
         cursor_ = SDL_ShowCursor(SDL_QUERY);
         SDL_ShowCursor(SDL_ENABLE);
     }
     ~SdlStateScope() {
         if (cursor_ >= 0) SDL_ShowCursor(cursor_);
         if (hadHint_)
-            SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, hint_.c_str());
+            SDL_SetHintWithPriority(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, hint_.c_str(),
+                                    SDL_HINT_OVERRIDE);
         else
             SDL_ResetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE);
         if (startedVideo_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
