@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/moviewrite.h"
+#include "tools/mkdemo_anime.h"
 #include "tools/mkdemo_draw.h"
 
 namespace fs = std::filesystem;
@@ -122,21 +123,10 @@ Canvas SlotFrame() {
     return c;
 }
 
-// Three groups: 0 at rest, 1 lit (blinking), 2 changing (cycling two colours).
-std::vector<unsigned char> SlotFrameAnime() {
-    std::vector<unsigned char> d;
-    auto put16 = [&](int v) { d.push_back(v & 0xFF), d.push_back((v >> 8) & 0xFF); };
-    const int counts[3] = {1, 2, 2};
-    put16(0x0100);
-    put16(5);
-    for (int g = 0; g < 16; ++g) put16(g < 3 ? counts[g] : 0);
-    const int frames[5][2] = {{0, 30}, {1, 8}, {0, 8}, {2, 4}, {3, 4}};
-    for (const auto& f : frames) {
-        d.push_back(0);
-        d.push_back(static_cast<unsigned char>(f[0]));
-        put16(f[1]);
-    }
-    return d;
+// Three groups over the frame's four blocks: 0 at rest, 1 lit (blinking), 2 changing
+// (cycling two colours).
+std::vector<uint8_t> SlotFrameAnime() {
+    return demo::EncodeAnime(4, {{{0, 0, 30}}, {{1, 1, 8}, {3, 0, 8}}, {{1, 2, 4}, {3, 3, 4}}});
 }
 
 Canvas Banner(int w, int h, uint32_t rgb, int marks) {

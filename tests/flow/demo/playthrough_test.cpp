@@ -55,6 +55,9 @@ class DemoPlay : public DemoHarness {
                     battleSeen = CurrentState.MovieNo;
                     s.battles.push_back(battleSeen);
                     KeyFrame("battle" + std::to_string(battleSeen) + "_start");
+                    // Every picture and program the battle names came out of the demo data.
+                    for (TNyRGBProgram* frame : BattleUnit->SlotFrame)
+                        EXPECT_NE(frame->GetAnimeData(), nullptr);
                 }
                 const BattleCore& c = BattleUnit->Core();
                 if (c.state == 2 && c.reels[0].state != 0 && s.battles.size() == 1 &&
@@ -115,6 +118,17 @@ class DemoPlay : public DemoHarness {
                     ++s.choices;
                     RunFrames(16);
                     KeyFrame("choice");
+                    if (branch == 0) {
+                        // The choice stands on the street in the rain, not on a blank screen:
+                        // many colours, and drops that move from frame to frame.
+                        EXPECT_GT(Colours(), 30u);
+                        std::vector<uint32_t> sky;
+                        for (int x = 20; x < 1260; x += 7) sky.push_back(Seen(x, 40));
+                        RunFrames(2);
+                        int moved = 0;
+                        for (int x = 20, i = 0; x < 1260; x += 7, ++i) moved += sky[i] != Seen(x, 40);
+                        EXPECT_GT(moved, 0);
+                    }
                     for (int i = 0; i <= branch; ++i) Tap(kDown);
                     Tap(kOk);
                     break;
