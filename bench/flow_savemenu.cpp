@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/save_fixture.h"
 #include "flow/pconfigmenu.h"
 #include "flow/psavemenu.h"
 #include "flow/ptitlemenu.h"
@@ -26,38 +27,18 @@
 #include "media/zrpng.h"
 #include "platform/atomicfile.h"
 #include "platform/hostfs.h"
-#include "tests/game/savefixture.h"
 
 namespace {
 
-struct Fixture {
+// Beside the shared slots: the plain block deflated by zlib -6, for the peers.
+struct Fixture : SaveFixture {
     Fixture() {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base && *base ? base : "/tmp") + "/zrbench_XXXXXX";
-        dir = mkdtemp(pattern.data());
-        SetSaveDirectory((dir + "/").c_str());
-        cur = savefixture::FullState(1);
-        snap = savefixture::FullState(2);
-        thumb = savefixture::Thumbnail();
-        plain.assign(kSlotPlainSize, 0);
-        cur.Encode(plain.data());
-        snap.Encode(plain.data() + kGameStateSize);
-        for (size_t i = 0; i < thumb.size(); ++i) plain[2 * kGameStateSize + 4 + i] = thumb[i];
         uLongf n = compressBound(plain.size());
         deflated.resize(n);
         compress2(deflated.data(), &n, plain.data(), plain.size(), 6);
         deflated.resize(n);
-        for (int slot = 1; slot <= 12; ++slot)
-            SaveGameData(slot, cur, snap, kThumbnailMaxSize, thumb.data());
     }
-    ~Fixture() {
-        std::string cmd = "rm -rf " + dir;
-        if (std::system(cmd.c_str()) != 0)
-            std::fprintf(stderr, "could not remove %s\n", dir.c_str());
-    }
-    std::string dir;
-    GameState cur, snap;
-    std::vector<uint8_t> thumb, plain, deflated;
+    std::vector<uint8_t> deflated;
 };
 
 Fixture& F() {

@@ -8,38 +8,13 @@
 #include <cstring>
 #include <vector>
 
-#include "game/gamedef.h"
-#include "game/gamef.h"
+#include "bench/frame_fixture.h"
 #include "media/zrpng.h"
-#include "platform/mainqueue.h"
-#include "platform/memorydisplay.h"
-#include "platform/messagebox.h"
 
 namespace {
 
-struct Window {
-    Window() {
-        plat::SetDisplayBackend(&display);
-        plat::SetMessageResponder(&answers);
-        form = new TGameForm(nullptr, true, "scr_c", "scr_c");
-        GameForm = form;
-        form->MakeLogicThread = nullptr;
-        form->FormCreate();
-        form->FormShow();
-        form->Timer->SetEnabled(false);
-        form->BeginMenuMode();
-    }
-    ~Window() {
-        form->Close();
-        plat::MainQueue::Instance().Service();
-        GameForm = nullptr;
-        delete form;
-        plat::SetMessageResponder(nullptr);
-        plat::SetDisplayBackend(nullptr);
-    }
-    plat::MemoryDisplay display;
-    plat::HeadlessMessageResponder answers{plat::MsgAnswer::Ok, [](const std::string&) {}};
-    TGameForm* form = nullptr;
+struct Window : FrameWindow {
+    Window() { form->BeginMenuMode(); }
 };
 
 TNyRGBBits* Frame(ZRBitDepth depth) {
@@ -64,15 +39,6 @@ void BM_CaptureScreen(benchmark::State& state) {
 }
 BENCHMARK(BM_CaptureScreen)->Unit(benchmark::kMicrosecond);
 
-void BM_PeerMemcpyFrame(benchmark::State& state) {
-    std::vector<uint32_t> a(1280 * 720, 0x123456), b(1280 * 720);
-    for (auto _ : state) {
-        std::memcpy(b.data(), a.data(), a.size() * 4);
-        benchmark::DoNotOptimize(b.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(int64_t(state.iterations()) * 1280 * 720 * 4);
-}
 BENCHMARK(BM_PeerMemcpyFrame)->Unit(benchmark::kMicrosecond);
 
 // What a screenshot does while it holds the draw lock: lock the render target and convert the

@@ -10,13 +10,9 @@
 #include <fstream>
 #include <thread>
 
+#include "bench/frame_fixture.h"
 #include "bench/movie_fixture.h"
 #include "devices/crisofdec.h"
-#include "game/gamedef.h"
-#include "game/gamef.h"
-#include "platform/mainqueue.h"
-#include "platform/memorydisplay.h"
-#include "platform/messagebox.h"
 
 namespace {
 
@@ -25,37 +21,13 @@ struct Player {
     void Draw(TNyRGBBits* bits, int yoff) { movie.DrawTo(bits, 0, yoff); }
 };
 
-struct Window {
-    Window() {
-        plat::SetDisplayBackend(&display);
-        plat::SetMessageResponder(&answers);
-        form = new TGameForm(nullptr, true, "scr_c", "scr_c");
-        GameForm = form;
-        form->MakeLogicThread = nullptr;
-        form->FormCreate();
-        form->FormShow();
-        form->Timer->SetEnabled(false);
-    }
-    ~Window() {
-        form->Close();
-        plat::MainQueue::Instance().Service();
-        GameForm = nullptr;
-        delete form;
-        plat::SetMessageResponder(nullptr);
-        plat::SetDisplayBackend(nullptr);
-    }
-    plat::MemoryDisplay display;
-    plat::HeadlessMessageResponder answers{plat::MsgAnswer::Ok, [](const std::string&) {}};
-    TGameForm* form = nullptr;
-};
-
 void PlayOneSecond(benchmark::State& state, bool stopped) {
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "zrbench_movie";
     std::filesystem::create_directories(dir);
     std::ofstream(dir / "m.sfd", std::ios::binary)
         .write(reinterpret_cast<const char*>(Movie()->data()),
                static_cast<std::streamsize>(Movie()->size()));
-    Window w;
+    FrameWindow w;
     CriMwSystemInitAt(dir.string(), nullptr, bd32);
     Player player;
     w.form->SetOnMovieDraw(ZRBaseCallback2<void, TNyRGBBits*, int>(&player, &Player::Draw));

@@ -4,27 +4,14 @@
 // frames a second; the full render must stay under a tenth of it.
 #include <benchmark/benchmark.h>
 
-#include <cstring>
-#include <vector>
-
-#include "game/gamedef.h"
-#include "game/gamef.h"
+#include "bench/frame_fixture.h"
 #include "game/maint.h"
-#include "platform/memorydisplay.h"
-#include "platform/messagebox.h"
 
 namespace {
 
-struct Window {
+// A screen-sized widget picture on the root panel under the menu-mode cursor.
+struct Window : FrameWindow {
     Window() {
-        plat::SetDisplayBackend(&display);
-        plat::SetMessageResponder(&answers);
-        form = new TGameForm(nullptr, true, "scr_c", "scr_c");
-        GameForm = form;
-        form->MakeLogicThread = nullptr;
-        form->FormCreate();
-        form->FormShow();
-        form->Timer->SetEnabled(false);
         picture.SetBitDepth(bd32);
         picture.SetPixFormat(pf32_888);
         picture.Resize(1280, 720);
@@ -42,18 +29,7 @@ struct Window {
         form->MouseY.store(360);
         form->BeginMenuMode();
     }
-    ~Window() {
-        panel.SetParent(nullptr);
-        form->Close();
-        plat::MainQueue::Instance().Service();
-        GameForm = nullptr;
-        delete form;
-        plat::SetMessageResponder(nullptr);
-        plat::SetDisplayBackend(nullptr);
-    }
-    plat::MemoryDisplay display;
-    plat::HeadlessMessageResponder answers{plat::MsgAnswer::Ok, [](const std::string&) {}};
-    TGameForm* form = nullptr;
+    ~Window() { panel.SetParent(nullptr); }
     TNyRGBBits picture;
     TNyRGBPanel panel{nullptr};
 };
@@ -83,15 +59,6 @@ void BM_UnchangedFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_UnchangedFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
-void BM_PeerMemcpyFrame(benchmark::State& state) {
-    std::vector<uint32_t> a(1280 * 720, 0x123456), b(1280 * 720);
-    for (auto _ : state) {
-        std::memcpy(b.data(), a.data(), a.size() * 4);
-        benchmark::DoNotOptimize(b.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(int64_t(state.iterations()) * 1280 * 720 * 4);
-}
 BENCHMARK(BM_PeerMemcpyFrame)->Unit(benchmark::kMillisecond);
 
 }  // namespace

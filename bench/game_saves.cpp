@@ -8,47 +8,23 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "bench/save_fixture.h"
 #include "foundation/zrrangecoder.h"
 #include "game/gamedata.h"
-#include "tests/game/savefixture.h"
 
 namespace {
 
-struct Fixture {
+// Beside the shared slots: room for the coder's output and one slot's file bytes.
+struct Fixture : SaveFixture {
     Fixture() {
-        // TMPDIR=/dev/shm takes the disk out of the figures and leaves the code's own cost.
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base && *base ? base : "/tmp") + "/zrbench_XXXXXX";
-        dir = mkdtemp(pattern.data());
-        SetSaveDirectory((dir + "/").c_str());
-        cur = savefixture::FullState(1);
-        snap = savefixture::FullState(2);
-        thumb = savefixture::Thumbnail();
-        plain.assign(kSlotPlainSize, 0);
-        cur.Encode(plain.data());
-        snap.Encode(plain.data() + kGameStateSize);
-        plain[2 * kGameStateSize] = kThumbnailMaxSize & 0xFF;
-        plain[2 * kGameStateSize + 1] = kThumbnailMaxSize >> 8 & 0xFF;
-        std::copy(thumb.begin(), thumb.end(), plain.begin() + 2 * kGameStateSize + 4);
         coded.resize(4 * kSlotPlainSize);
         EncodeSlotSave(cur, snap, kThumbnailMaxSize, thumb.data(), file);
-        for (int slot = 1; slot <= 12; ++slot)
-            SaveGameData(slot, cur, snap, kThumbnailMaxSize, thumb.data());
     }
-    ~Fixture() {
-        std::string cmd = "rm -rf " + dir;
-        if (std::system(cmd.c_str()) != 0)
-            std::fprintf(stderr, "could not remove %s\n", dir.c_str());
-    }
-    std::string dir;
-    GameState cur, snap;
-    std::vector<uint8_t> thumb, plain, coded;
+    std::vector<uint8_t> coded;
     std::string file;
 };
 

@@ -7,7 +7,7 @@
 #include "platform/hostsys.h"
 
 uint64_t ZRTotalPhysicalMemory() { return plat::QueryMemory().totalPhysical; }
-uint64_t ZRAvailPhysicalMemory() { return plat::QueryMemory().availablePhysical; }
+uint64_t ZRAvailPhysicalMemory() { return plat::AvailablePhysicalMemory(); }
 uint64_t ZRTotalVirtualMemory() { return plat::QueryMemory().totalVirtual; }
 uint64_t ZRAvailVirtualMemory() { return plat::QueryMemory().availableVirtual; }
 

@@ -172,6 +172,9 @@ class TGameForm : public plat::WindowComponent {
     size_t QueuedInput();
     // Window thread: turns one window event into handler calls.
     void HandleWindowEvent(const SDL_Event& e);
+    // The system's request to end (a signal, the session ending): ends as the exit does,
+    // without the question nobody may be there to answer.
+    void EndUnasked();
 
     // Audio channels (gamef_audio.cpp). Everything here runs under SoundLock; without a sound
     // device every play succeeds silently, stops do nothing and the factories give null.

@@ -5,6 +5,7 @@
 
 #include "game/gamedef.h"
 #include "game/gamef.h"
+#include "game/maint.h"
 #include "platform/inputbackend.h"
 #include "platform/keymap.h"
 
@@ -274,9 +275,23 @@ void TGameForm::HandleWindowEvent(const SDL_Event& e) {
             }
             break;
         case SDL_QUIT:
-            Close();
+            // Only the system sends it: the window host turned off SDL's own one after the
+            // last window's close, which the close button's question answers.
+            EndUnasked();
             break;
         default:
             break;
     }
+}
+
+void TGameForm::EndUnasked() {
+    if (hideRan_) return;
+    if (TMainThread* t = MainThread.load()) {
+        // As after the exit question's OK: the logic thread's end closes the window.
+        t->Terminate();
+        if (FrameEvent) FrameEvent->Pulse();
+        return;
+    }
+    SetScreenMode(smClosing);
+    Close();
 }

@@ -25,7 +25,19 @@ uint64_t AvailableMemory() {
         std::lock_guard<std::mutex> lock(probeMutex);
         probe = memoryProbe;
     }
-    return probe ? probe() : ZRAvailPhysicalMemory();
+    if (probe) return probe();
+    // The wait loops ask on every frame step, up to 300 times a second; the system's figure
+    // moves far slower than that, so it is read again at most four times a second.
+    static std::mutex cacheMutex;
+    static std::chrono::steady_clock::time_point readAt;
+    static uint64_t cached = 0;
+    std::lock_guard<std::mutex> lock(cacheMutex);
+    const auto now = std::chrono::steady_clock::now();
+    if (cached == 0 || now - readAt >= std::chrono::milliseconds(250)) {
+        cached = ZRAvailPhysicalMemory();
+        readAt = now;
+    }
+    return cached;
 }
 
 }  // namespace

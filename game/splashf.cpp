@@ -153,7 +153,8 @@ int WinMain() {
             display.Presenter().HandleEvent(e);
             if (GameForm)
                 GameForm->HandleWindowEvent(e);
-            else if (e.type == SDL_QUIT)
+            else if (e.type == SDL_QUIT ||
+                     (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE))
                 host.Quit(0);
         });
         SplashForm = new TSplashForm(nullptr, &host);

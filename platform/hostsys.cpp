@@ -1,5 +1,6 @@
 #include "platform/hostsys.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/sysinfo.h>
@@ -58,6 +59,22 @@ std::string ReadWhole(const char* path) {
 constexpr uint64_t kUserAddressSpace = uint64_t{1} << 47;
 
 }  // namespace
+
+uint64_t AvailablePhysicalMemory() {
+    uint64_t bytes = 0;
+    const int fd = open("/proc/meminfo", O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        char buf[4096];
+        size_t got = 0;
+        for (ssize_t n; got < sizeof buf - 1 &&
+                        (n = read(fd, buf + got, sizeof buf - 1 - got)) > 0;)
+            got += static_cast<size_t>(n);
+        close(fd);
+        if (ParseMeminfoField(std::string(buf, got), "MemAvailable", &bytes)) return bytes;
+    }
+    struct sysinfo si {};
+    return sysinfo(&si) == 0 ? SaturatingMultiply(si.freeram, si.mem_unit) : 0;
+}
 
 MemoryFigures QueryMemory() {
     MemoryFigures m;

@@ -16,6 +16,8 @@ struct MemoryFigures {
     uint64_t availableVirtual = 0;   // what the process can still allocate (see hostsys.cpp)
 };
 MemoryFigures QueryMemory();
+// Only the available physical memory, from one small file: what the wait loops watch.
+uint64_t AvailablePhysicalMemory();
 
 uint64_t SaturatingMultiply(uint64_t a, uint64_t b);
 // The "Name:   1234 kB" value of a /proc/meminfo-style text, in bytes; false when missing.

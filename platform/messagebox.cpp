@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/mainqueue.h"
+#include "platform/messagewindow.h"
 
 namespace plat {
 
@@ -132,7 +133,9 @@ std::atomic<MessageResponder*> g_installed{nullptr};
 
 MsgAnswer SdlMessageResponder::Ask(const MsgRequest& request) {
     MsgAnswer answer = DismissAnswer(request.buttons);
-    MainQueue::Instance().Invoke([&] { answer = AskSdl(request); });
+    MainQueue::Instance().Invoke([&] {
+        if (!AskInOwnWindow(request, answer)) answer = AskSdl(request);
+    });
     return answer;
 }
 

@@ -28,7 +28,8 @@ class MessageResponder {
     virtual MsgAnswer Ask(const MsgRequest& request) = 0;
 };
 
-// Shows the box with SDL on the main thread (the calling thread waits when it is another).
+// Shows the box on the main thread (the calling thread waits when it is another): in a window
+// of our own drawn with the game's font engine, or, when no font can be had, with SDL's box.
 // A box that cannot be shown answers as closing it would: Cancel or No where offered.
 class SdlMessageResponder : public MessageResponder {
   public:

@@ -317,12 +317,18 @@ void BlitGlyph(DrawSurface& s, const FT_Bitmap& bm, int32_t left, int32_t top, R
 
 }  // namespace
 
-bool MeasureText(const RasterFont* cfont, std::string_view bytes, TextExtent& out) {
+bool MeasureText(const RasterFont* font, std::string_view bytes, TextExtent& out) {
+    if (!font) return false;
+    const auto cps = ToCodePoints(bytes, CodePageForCharset(font->desc.charset));
+    return MeasureCodePoints(font, std::u32string_view(cps.data(), cps.size()), out);
+}
+
+bool MeasureCodePoints(const RasterFont* cfont, std::u32string_view cps, TextExtent& out) {
     if (!cfont) return false;
     std::lock_guard<std::mutex> g(EngineLock());
     RasterFont& f = const_cast<RasterFont&>(*cfont);
     int32_t cx = 0;
-    for (char32_t cp : ToCodePoints(bytes, CodePageForCharset(f.desc.charset))) {
+    for (char32_t cp : cps) {
         FT_GlyphSlot slot;
         int32_t adv = 0;
         if (LoadStyled(f, cp, slot, adv)) cx += adv;
@@ -334,10 +340,15 @@ bool MeasureText(const RasterFont* cfont, std::string_view bytes, TextExtent& ou
 
 bool DrawText(DrawSurface& s, int32_t x, int32_t y, std::string_view bytes) {
     if (!s.font || !s.pixels) return false;
+    const auto cps = ToCodePoints(bytes, CodePageForCharset(s.font->desc.charset));
+    return DrawCodePoints(s, x, y, std::u32string_view(cps.data(), cps.size()));
+}
+
+bool DrawCodePoints(DrawSurface& s, int32_t x, int32_t y, std::u32string_view cps) {
+    if (!s.font || !s.pixels) return false;
     std::lock_guard<std::mutex> g(EngineLock());
     RasterFont& f = *s.font;
     Rgb colour = FromColourRef(s.text_colour);
-    auto cps = ToCodePoints(bytes, CodePageForCharset(f.desc.charset));
     int32_t baseline = y + f.ascent;
     int32_t pen = x;
     if (!s.transparent) {

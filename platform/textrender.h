@@ -61,4 +61,9 @@ bool MeasureText(const RasterFont* font, std::string_view bytes, TextExtent& out
 // Draws the text with the top-left corner of its cell at (x, y), clipped to the surface.
 bool DrawText(DrawSurface& surface, int32_t x, int32_t y, std::string_view bytes);
 
+// The same for text already decoded (UTF-8 texts from outside the game, such as message
+// boxes), whatever the font's character set.
+bool MeasureCodePoints(const RasterFont* font, std::u32string_view text, TextExtent& out);
+bool DrawCodePoints(DrawSurface& surface, int32_t x, int32_t y, std::u32string_view text);
+
 }  // namespace plat

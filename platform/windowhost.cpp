@@ -8,6 +8,11 @@
 namespace plat {
 
 WindowHost::WindowHost() {
+    // A window's close button is the program's to answer. SDL would follow the close of the
+    // last window with a quit request of its own, and a program that asks before it ends
+    // would ask twice; quit requests now come only from the system (a signal, the session
+    // ending). Above the environment's word too: with it, a close would end the game unasked.
+    SDL_SetHintWithPriority(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0", SDL_HINT_OVERRIDE);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0)
         throw std::runtime_error(std::string("SDL start-up failed: ") + SDL_GetError());
     wakeEvent_ = SDL_RegisterEvents(1);
@@ -54,7 +59,8 @@ void WindowHost::Dispatch(const SDL_Event& e) {
     if (e.type == wakeEvent_) return;  // only there to wake the loop; the queue runs below
     if (onEvent_)
         onEvent_(e);
-    else if (e.type == SDL_QUIT)
+    else if (e.type == SDL_QUIT ||
+             (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE))
         quit_ = true;
 }
 

@@ -31,8 +31,9 @@ class WindowHost {
     void SetIdleHandler(IdleHandler h) { idle_ = std::move(h); }
     void SetEventHandler(EventHandler h) { onEvent_ = std::move(h); }
 
-    // Runs until Quit (or the window's close request when no event handler is installed);
-    // returns the code given to Quit.
+    // Runs until Quit (or, when no event handler is installed, a window's close request or
+    // the system's quit request); returns the code given to Quit. Closing the last window
+    // does not bring a quit request of its own: the event handler answers the close.
     int Run();
     // Ends Run after the event being handled; any thread may call it.
     void Quit(int code = 0);

@@ -516,6 +516,7 @@ void TBattleUnit::SyncSelect() {
         }
         SelectPanel->SetVisible(mode != 0);
         shownSelectMode_ = mode;
+        shownSelectLook_ = -1;
     }
     if (mode == 0) return;
     const int c = std::min(core_.selectCounter, 16);
@@ -532,7 +533,11 @@ void TBattleUnit::SyncSelect() {
         for (TNyRGBText* t : {SelectShadow[b], SelectText[b]})
             t->SetOffsetX(std::max(0, (w - 608) / 2) + (t == SelectShadow[b] ? 2 : 0));
     }
-    SelectPanel->SetModify();
+    // The dimmed screen and the fading message are drawn from the slide's state: draw again
+    // only when it or the answer moved, not on every frame the selection waits.
+    const int32_t look = (core_.selectSlide * 64 + c) * 4 + core_.selected;
+    if (look != shownSelectLook_) SelectPanel->SetModify();
+    shownSelectLook_ = look;
 }
 
 void TBattleUnit::SyncWin() {

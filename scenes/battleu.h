@@ -123,6 +123,7 @@ class TBattleUnit : public plat::TComponent, private BattleView {
     // What is on screen, to redraw only what changed.
     int32_t shownGauge_[2] = {-1, -1};
     int32_t shownSelectMode_ = 0;
+    int32_t shownSelectLook_ = -1;  // slide, counter and answer the selection was drawn with
     bool shownWin_ = false;
     int32_t shownSlotMessage_ = 0;
 };

@@ -284,6 +284,9 @@ bool TSubWinUnit::AddTextTo(TextWin& w, bool novel, const ZRString& text, int32_
         if (!novel && w.line == 0) {
             RenderLine(MesTextMaker1, line, nameMap_.get(), 0, 380, 38);
             nameTarget_ = count > 0 ? count + 3 : -1;
+            // A new page hid the name; one as long as the last leaves the plate standing, so
+            // no frame's step would show it again.
+            MesSetPlate(nameWidth_);
             MesNameText->SetModify(), MesNameShadow->SetModify();
         } else if (cost > 0) {
             if (novel)

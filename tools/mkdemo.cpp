@@ -17,8 +17,7 @@
 #include <vector>
 
 #include "foundation/zrpack.h"
-#include "foundation/zrstream.h"
-#include "media/zrpng.h"
+#include "tools/mkdemo_draw.h"
 #include "tools/mkdemo_effects.h"
 #include "tools/mkdemo_images.h"
 #include "tools/mkdemo_media.h"
@@ -27,64 +26,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A picture as blue, green, red bytes with an optional alpha plane.
-struct Picture {
-    int w, h;
-    std::vector<unsigned char> bgr;
-    std::vector<unsigned char> alpha;
-    Picture(int width, int height)
-        : w(width), h(height), bgr(size_t(width) * height * 3), alpha(size_t(width) * height) {}
-    void Set(int x, int y, uint32_t rgb, unsigned char a = 255) {
-        if (x < 0 || y < 0 || x >= w || y >= h) return;
-        const size_t i = size_t(y) * w + x;
-        bgr[i * 3] = rgb & 0xFF;
-        bgr[i * 3 + 1] = (rgb >> 8) & 0xFF;
-        bgr[i * 3 + 2] = (rgb >> 16) & 0xFF;
-        alpha[i] = a;
-    }
-};
-
-bool WritePng(const fs::path& path, const Picture& p, bool withAlpha) {
-    ZRFileStream out(path.string().c_str(), zrfmCreate);
-    if (!out.IsOpen()) return false;
-    return withAlpha ? SavePng(&out, p.bgr.data(), p.alpha.data(), p.w, p.h, pf24_888)
-                     : SavePng(&out, p.bgr.data(), p.w, p.h, pf24_888);
-}
-
-void Put16(std::ofstream& f, uint16_t v) {
-    const char b[2] = {char(v & 0xFF), char(v >> 8)};
-    f.write(b, 2);
-}
-void Put32(std::ofstream& f, uint32_t v) {
-    const char b[4] = {char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF),
-                       char(v >> 24)};
-    f.write(b, 4);
-}
-
-// A 24-bit bottom-up BMP.
-bool WriteBmp(const fs::path& path, const Picture& p) {
-    std::ofstream f(path, std::ios::binary);
-    if (!f) return false;
-    const uint32_t row = (uint32_t(p.w) * 3 + 3) & ~3u;
-    const uint32_t size = row * uint32_t(p.h);
-    f.write("BM", 2);
-    Put32(f, 54 + size);
-    Put32(f, 0);
-    Put32(f, 54);
-    Put32(f, 40);
-    Put32(f, uint32_t(p.w));
-    Put32(f, uint32_t(p.h));
-    Put16(f, 1);
-    Put16(f, 24);
-    for (int i = 0; i < 6; ++i) Put32(f, 0);
-    std::vector<char> line(row, 0);
-    for (int y = p.h - 1; y >= 0; --y) {
-        std::copy_n(reinterpret_cast<const char*>(&p.bgr[size_t(y) * p.w * 3]), size_t(p.w) * 3,
-                    line.begin());
-        f.write(line.data(), row);
-    }
-    return bool(f);
-}
+using demo::Picture;
+using demo::WriteBmp;
+using demo::WritePng;
 
 // Eight 32x32 pointers side by side: four arrows (hot spot top-left) and four rings (centre).
 Picture DrawCursor() {

@@ -3,51 +3,27 @@
 // 3-9 and the album's track 13 beside the two the media demo writes.
 #include <algorithm>
 #include <cmath>
-#include <cstddef>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
-// After <cstdio> and <cstddef>: the library's header needs FILE and size_t.
-#include <jpeglib.h>
 
 #include "foundation/zrpack.h"
-#include "foundation/zrstream.h"
 #include "media/zradx.h"
-#include "media/zrpng.h"
 #include "platform/codepage.h"
+#include "tools/mkdemo_draw.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Picture {
-    int w, h;
-    std::vector<unsigned char> bgr, alpha;
-    Picture(int width, int height)
-        : w(width), h(height), bgr(size_t(width) * height * 3), alpha(size_t(width) * height, 255) {}
-    void Set(int x, int y, uint32_t rgb, unsigned char a = 255) {
-        unsigned char* p = &bgr[(size_t(y) * w + x) * 3];
-        p[0] = rgb & 0xFF, p[1] = (rgb >> 8) & 0xFF, p[2] = (rgb >> 16) & 0xFF;
-        alpha[size_t(y) * w + x] = a;
-    }
-    void Fill(int x0, int y0, int x1, int y1, uint32_t rgb, unsigned char a = 255) {
-        for (int y = y0; y < y1 && y < h; ++y)
-            for (int x = x0; x < x1 && x < w; ++x) Set(x, y, rgb, a);
-    }
-};
-
-uint32_t Mix(uint32_t a, uint32_t b, int t, int n) {
-    uint32_t c = 0;
-    for (int k = 0; k < 3; ++k) {
-        const int ca = (a >> (8 * k)) & 0xFF, cb = (b >> (8 * k)) & 0xFF;
-        c |= uint32_t(ca + (cb - ca) * t / n) << (8 * k);
-    }
-    return c;
-}
+using demo::Mix;
+using demo::Picture;
+using demo::WriteBmp;
+using demo::WriteBytes;
+using demo::WriteJpeg;
+using demo::WritePng;
 
 // A vertical gradient with a few soft circles, so each picture is told apart at a glance.
 Picture Scene(int w, int h, uint32_t top, uint32_t bottom, int seed) {
@@ -85,71 +61,6 @@ Picture Strip(int w, int h, int blocks, uint32_t colour, bool arrowUp, bool arro
             }
     }
     return p;
-}
-
-bool WritePng(const fs::path& path, const Picture& p, bool alpha) {
-    ZRFileStream f(path.string().c_str(), zrfmCreate);
-    if (!f.IsOpen()) return false;
-    return alpha ? SavePng(&f, p.bgr.data(), p.alpha.data(), p.w, p.h, pf24_888)
-                 : SavePng(&f, p.bgr.data(), p.w, p.h, pf24_888);
-}
-
-void Put(std::vector<unsigned char>& out, uint32_t v, int n) {
-    for (int i = 0; i < n; ++i) out.push_back((v >> (8 * i)) & 0xFF);
-}
-
-bool WriteBytes(const fs::path& path, const void* data, size_t size) {
-    std::ofstream f(path, std::ios::binary);
-    f.write(static_cast<const char*>(data), std::streamsize(size));
-    return bool(f);
-}
-
-bool WriteBmp(const fs::path& path, const Picture& p) {
-    const uint32_t row = (uint32_t(p.w) * 3 + 3) & ~3u;
-    std::vector<unsigned char> out = {'B', 'M'};
-    Put(out, 54 + row * p.h, 4);
-    Put(out, 0, 4);
-    Put(out, 54, 4);
-    Put(out, 40, 4);
-    Put(out, p.w, 4);
-    Put(out, p.h, 4);
-    Put(out, 1, 2);
-    Put(out, 24, 2);
-    for (int i = 0; i < 6; ++i) Put(out, 0, 4);
-    for (int y = p.h - 1; y >= 0; --y) {
-        const unsigned char* r = &p.bgr[size_t(y) * p.w * 3];
-        out.insert(out.end(), r, r + size_t(p.w) * 3);
-        out.resize(out.size() + row - size_t(p.w) * 3, 0);
-    }
-    return WriteBytes(path, out.data(), out.size());
-}
-
-bool WriteJpeg(const fs::path& path, const Picture& p) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    jpeg_stdio_dest(&c, f);
-    c.image_width = p.w;
-    c.image_height = p.h;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 90, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<unsigned char> row(size_t(p.w) * 3);
-    while (c.next_scanline < c.image_height) {
-        const unsigned char* src = &p.bgr[size_t(c.next_scanline) * p.w * 3];
-        for (int x = 0; x < p.w; ++x)
-            row[x * 3] = src[x * 3 + 2], row[x * 3 + 1] = src[x * 3 + 1], row[x * 3 + 2] = src[x * 3];
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    return std::fclose(f) == 0;
 }
 
 // A few seconds of plain sine notes that do not loop, so continuous play moves on.
@@ -201,8 +112,9 @@ bool WriteEventPictures(const fs::path& out) {
         const Picture p = Scene(1280, 720, tops[i], 0x101010, i + 1);
         const fs::path path = stage / names[i];
         const std::string ext = path.extension().string();
-        ok = ext == ".jpg" ? WriteJpeg(path, p) : ext == ".png" ? WritePng(path, p, false)
-                                                                : WriteBmp(path, p);
+        ok = ext == ".jpg"   ? WriteJpeg(path, p, 90)
+             : ext == ".png" ? WritePng(path, p, false)
+                             : WriteBmp(path, p);
     }
     ZRPack pack;
     pack.SetReadOnly(false);
@@ -263,7 +175,7 @@ bool WriteAlbumData(const fs::path& stage, const fs::path& out) {
     for (int i = 0; i < 9; ++i)
         sound += "#t" + std::to_string(i + 1) + "," + std::to_string(i + 1) + "," +
                  plat::GbkText(kTitles[i]) + "\r\n";
-    ok = ok && WriteBytes(stage / "SoundTbl.csv", sound.data(), sound.size());
+    ok = ok && demo::WriteText(stage / "SoundTbl.csv", sound);
     ok = ok && WriteEventPictures(out);
     std::error_code ec;
     fs::create_directories(out / "BGM", ec);

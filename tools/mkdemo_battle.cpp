@@ -4,60 +4,35 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "foundation/zrstream.h"
-#include "media/zrpng.h"
 #include "platform/moviewrite.h"
+#include "tools/mkdemo_anime.h"
+#include "tools/mkdemo_draw.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Canvas {
-    int w, h;
-    std::vector<unsigned char> bgr, alpha;
-    Canvas(int width, int height, uint32_t rgb = 0, unsigned char a = 255)
-        : w(width), h(height), bgr(size_t(width) * height * 3), alpha(size_t(width) * height, a) {
-        Fill(0, 0, w, h, rgb, a);
+using Canvas = demo::Picture;
+using demo::WriteText;
+
+void Diamond(Canvas& p, double cx, double cy, double r, uint32_t rgb) {
+    for (int y = int(cy - r); y <= int(cy + r); ++y)
+        for (int x = int(cx - r); x <= int(cx + r); ++x)
+            if (std::abs(x - cx) + std::abs(y - cy) <= r) p.Set(x, y, rgb);
+}
+
+// A figure: head and body, as a stand-in for a character picture.
+void Figure(Canvas& p, int x0, int y0, int fw, int fh, uint32_t rgb) {
+    p.Disc(x0 + fw / 2.0, y0 + fh * 0.18, fh * 0.14, rgb);
+    for (int y = int(y0 + fh * 0.32); y < y0 + fh; ++y) {
+        const double t = double(y - y0) / fh;
+        const int half = int(fw * (0.18 + 0.25 * t));
+        p.Fill(x0 + fw / 2 - half, y, x0 + fw / 2 + half, y + 1, rgb);
     }
-    void Set(int x, int y, uint32_t rgb, unsigned char a = 255) {
-        if (x < 0 || y < 0 || x >= w || y >= h) return;
-        unsigned char* p = &bgr[(size_t(y) * w + x) * 3];
-        p[0] = rgb & 0xFF, p[1] = (rgb >> 8) & 0xFF, p[2] = (rgb >> 16) & 0xFF;
-        alpha[size_t(y) * w + x] = a;
-    }
-    void Fill(int x0, int y0, int x1, int y1, uint32_t rgb, unsigned char a = 255) {
-        for (int y = std::max(0, y0); y < std::min(h, y1); ++y)
-            for (int x = std::max(0, x0); x < std::min(w, x1); ++x) Set(x, y, rgb, a);
-    }
-    void Disc(double cx, double cy, double r, uint32_t rgb, unsigned char a = 255) {
-        for (int y = int(cy - r); y <= int(cy + r); ++y)
-            for (int x = int(cx - r); x <= int(cx + r); ++x)
-                if (std::hypot(x - cx, y - cy) <= r) Set(x, y, rgb, a);
-    }
-    void Diamond(double cx, double cy, double r, uint32_t rgb) {
-        for (int y = int(cy - r); y <= int(cy + r); ++y)
-            for (int x = int(cx - r); x <= int(cx + r); ++x)
-                if (std::abs(x - cx) + std::abs(y - cy) <= r) Set(x, y, rgb);
-    }
-    // A figure: head and body, as a stand-in for a character picture.
-    void Figure(int x0, int y0, int fw, int fh, uint32_t rgb) {
-        Disc(x0 + fw / 2.0, y0 + fh * 0.18, fh * 0.14, rgb);
-        for (int y = int(y0 + fh * 0.32); y < y0 + fh; ++y) {
-            const double t = double(y - y0) / fh;
-            const int half = int(fw * (0.18 + 0.25 * t));
-            Fill(x0 + fw / 2 - half, y, x0 + fw / 2 + half, y + 1, rgb);
-        }
-    }
-    bool Save(const fs::path& path, bool withAlpha) const {
-        ZRFileStream out(path.string().c_str(), zrfmCreate);
-        return out.IsOpen() && (withAlpha ? SavePng(&out, bgr.data(), alpha.data(), w, h, pf24_888)
-                                          : SavePng(&out, bgr.data(), w, h, pf24_888));
-    }
-};
+}
 
 // Seven-segment digit d in a w x h cell at (x0, y0).
 void Digit(Canvas& c, int x0, int y0, int w, int h, int d, uint32_t rgb) {
@@ -72,12 +47,6 @@ void Digit(Canvas& c, int x0, int y0, int w, int h, int d, uint32_t rgb) {
     if (s & 16) c.Fill(x0, m, x0 + t, y0 + h - t, rgb);
     if (s & 32) c.Fill(x0, y0 + t, x0 + t, m, rgb);
     if (s & 64) c.Fill(x0 + t, m - t / 2, x0 + w - t, m + t / 2 + 1, rgb);
-}
-
-bool WriteText(const fs::path& path, const std::string& text) {
-    std::ofstream f(path, std::ios::binary);
-    f << text;
-    return bool(f);
 }
 
 // Four reel sets of three reels: emblems, bars and blanks, with fewer emblems in later sets.
@@ -125,8 +94,8 @@ Canvas ReelStrip() {
             c.Disc(cx, cy, 40 - 4 * cell, kRed);
             c.Disc(cx, cy, 16, 0xFFE0E0);
         } else if (cell < 6) {
-            c.Diamond(cx, cy, 44 - 4 * (cell - 3), kBlue);
-            c.Diamond(cx, cy, 16, 0xE0E8FF);
+            Diamond(c, cx, cy, 44 - 4 * (cell - 3), kBlue);
+            Diamond(c, cx, cy, 16, 0xE0E8FF);
         } else if (cell == 6) {
             c.Fill(30, y0 + 38, 182, y0 + 68, 0x303030);
             c.Fill(36, y0 + 44, 176, y0 + 62, kGold);
@@ -154,21 +123,10 @@ Canvas SlotFrame() {
     return c;
 }
 
-// Three groups: 0 at rest, 1 lit (blinking), 2 changing (cycling two colours).
-std::vector<unsigned char> SlotFrameAnime() {
-    std::vector<unsigned char> d;
-    auto put16 = [&](int v) { d.push_back(v & 0xFF), d.push_back((v >> 8) & 0xFF); };
-    const int counts[3] = {1, 2, 2};
-    put16(0x0100);
-    put16(5);
-    for (int g = 0; g < 16; ++g) put16(g < 3 ? counts[g] : 0);
-    const int frames[5][2] = {{0, 30}, {1, 8}, {0, 8}, {2, 4}, {3, 4}};
-    for (const auto& f : frames) {
-        d.push_back(0);
-        d.push_back(static_cast<unsigned char>(f[0]));
-        put16(f[1]);
-    }
-    return d;
+// Three groups over the frame's four blocks: 0 at rest, 1 lit (blinking), 2 changing
+// (cycling two colours).
+std::vector<uint8_t> SlotFrameAnime() {
+    return demo::EncodeAnime(4, {{{0, 0, 30}}, {{1, 1, 8}, {3, 0, 8}}, {{1, 2, 4}, {3, 3, 4}}});
 }
 
 Canvas Banner(int w, int h, uint32_t rgb, int marks) {
@@ -184,7 +142,7 @@ Canvas Banner(int w, int h, uint32_t rgb, int marks) {
 
 Canvas Cutin(int w, int h, uint32_t rgb, bool second) {
     Canvas c(w, h, 0, 0);
-    c.Figure(0, 0, w, h, rgb);
+    Figure(c, 0, 0, w, h, rgb);
     if (second) c.Disc(w / 2.0, h * 0.18, h * 0.06, kGold);
     return c;
 }
@@ -212,13 +170,7 @@ bool WriteMovie(const fs::path& path, int w, int h, int frames, uint32_t a, uint
                 }
         },
         nullptr);
-    if (bytes.empty()) return false;
-    std::error_code ec;
-    fs::create_directories(path.parent_path(), ec);
-    std::ofstream f(path, std::ios::binary);
-    f.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-    return bool(f);
+    return demo::WriteOutput(path, bytes);
 }
 
 }  // namespace
@@ -228,7 +180,7 @@ bool WriteBattleData(const fs::path& stage, const fs::path& out,
     bool ok = WriteText(stage / "BtlReel.csv", ReelTable()) &&
               WriteText(stage / "BtlData.csv", kBattleData);
     auto png = [&](const char* name, const Canvas& c, bool withAlpha = true) {
-        ok = ok && c.Save(stage / name, withAlpha);
+        ok = ok && demo::WritePng(stage / name, c, withAlpha);
     };
     png("BtlSlotReel.png", ReelStrip(), false);
     {
@@ -237,13 +189,7 @@ bool WriteBattleData(const fs::path& stage, const fs::path& out,
         png("BtlSlotGuide.png", guide);
     }
     png("BtlSlotFrame.png", SlotFrame());
-    {
-        const auto anm = SlotFrameAnime();
-        std::ofstream f(stage / "BtlSlotFrame.anm", std::ios::binary);
-        f.write(reinterpret_cast<const char*>(anm.data()),
-                static_cast<std::streamsize>(anm.size()));
-        ok = ok && bool(f);
-    }
+    ok = ok && demo::WriteBytes(stage / "BtlSlotFrame.anm", SlotFrameAnime());
     {
         Canvas light(256, 128, 0x000000);
         for (int y = 0; y < 128; ++y)
@@ -336,7 +282,7 @@ bool WriteBattleData(const fs::path& stage, const fs::path& out,
     png("BtlGaugeR.png", Canvas(472, 48, 0xE04040), false);
     {
         Canvas star(64, 64, 0, 0);
-        star.Diamond(32, 32, 30, kGold);
+        Diamond(star, 32, 32, 30, kGold);
         png("BtlGaugeStar.png", star);
     }
     for (const auto& face : {std::pair{"BtlFace.png", 68}, std::pair{"BtlFaceB.png", 48}}) {

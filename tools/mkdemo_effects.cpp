@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <fstream>
 #include <functional>
 #include <vector>
+
+#include "tools/mkdemo_draw.h"
 
 namespace fs = std::filesystem;
 
@@ -14,15 +15,8 @@ namespace {
 constexpr int W = 1280, H = 720;
 constexpr double kPi = 3.14159265358979323846;
 
-void Put(std::vector<unsigned char>& out, uint32_t v, int n) {
-    for (int i = 0; i < n; ++i) out.push_back((v >> (8 * i)) & 0xFF);
-}
-
-bool WriteFile(const fs::path& path, const std::vector<unsigned char>& bytes) {
-    std::ofstream f(path, std::ios::binary);
-    f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return bool(f);
-}
+using demo::Put;
+using demo::WriteBytes;
 
 // A bottom-up BMP of 8 bits with the grey palette (index = grey) or of 24 bits; pixel(x, y)
 // gives the grey value or 0xRRGGBB.
@@ -52,7 +46,7 @@ bool WriteBmp(const fs::path& path, int w, int h, int bits,
         for (int x = 0; x < w; ++x) Put(out, pixel(x, y), bpp);
         for (uint32_t i = uint32_t(w) * bpp; i < row; ++i) out.push_back(0);
     }
-    return WriteFile(path, out);
+    return WriteBytes(path, out);
 }
 
 // t in 0..1 to a mask value; the wipes turn bright pixels first, so t = 0 goes first.
@@ -141,8 +135,8 @@ bool WriteDemoEffects(const fs::path& dir) {
     for (int a = 0; a < 32; ++a)
         for (int s = 0; s < 255; ++s)
             multi.push_back(uint8_t(std::lround(127 + (s - 127) / 127.0 * a * 0.4)));
-    ok = ok && WriteFile(dir / "WaterDistTbl.bin", dist) &&
-         WriteFile(dir / "WaterSinTbl.bin", sine) && WriteFile(dir / "WaterMultiTbl.bin", multi);
+    ok = ok && WriteBytes(dir / "WaterDistTbl.bin", dist) &&
+         WriteBytes(dir / "WaterSinTbl.bin", sine) && WriteBytes(dir / "WaterMultiTbl.bin", multi);
 
     // The halo: a dim light from the top-left corner, and five coloured glows.
     ok = ok && WriteBmp(dir / "HaloBack.bmp", W, H, 24, [](int x, int y) {

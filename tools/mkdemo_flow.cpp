@@ -3,12 +3,12 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "foundation/zrstream.h"
 #include "media/zradx.h"
 #include "media/zrpng.h"
+#include "tools/mkdemo_draw.h"
 
 namespace fs = std::filesystem;
 
@@ -79,12 +79,7 @@ bool WriteFlowData(const fs::path& stage, const fs::path& out,
         return false;
     const fs::path track = out / "BGM" / "Track43.adx";
     if (fs::exists(track)) return true;
-    const std::vector<uint8_t> adx = TitleTrack();
-    std::error_code ec;
-    fs::create_directories(track.parent_path(), ec);
-    std::ofstream f(track, std::ios::binary);
-    f.write(reinterpret_cast<const char*>(adx.data()), static_cast<std::streamsize>(adx.size()));
-    if (adx.empty() || !f) {
+    if (!demo::WriteOutput(track, TitleTrack())) {
         std::fprintf(stderr, "mkdemo: cannot write %s\n", track.c_str());
         return false;
     }

@@ -3,28 +3,18 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "media/zradx.h"
 #include "platform/moviewrite.h"
+#include "tools/mkdemo_draw.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr uint32_t kRate = 44100;
-
-bool WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
-    if (bytes.empty()) return false;
-    std::error_code ec;
-    fs::create_directories(path.parent_path(), ec);
-    std::ofstream f(path, std::ios::binary);
-    f.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(f);
-}
 
 // A plucked note added into stereo frames, panned by `pan` (-1 left .. 1 right).
 void Note(std::vector<int16_t>& pcm, double at, double seconds, double hz, double level,
@@ -141,7 +131,7 @@ bool WriteDemoMedia(const fs::path& out) {
     auto make = [&](const char* name, auto build) {
         const fs::path path = out / name;
         if (fs::exists(path)) return;
-        if (!WriteFile(path, build())) {
+        if (!demo::WriteOutput(path, build())) {
             std::fprintf(stderr, "mkdemo: cannot write %s\n", path.c_str());
             ok = false;
         }

@@ -10,86 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "foundation/zrstream.h"
-#include "mkdemo_anime.h"
-#include "media/zrpng.h"
-#include "platform/codepage.h"
-#include "platform/textrender.h"
+#include "tools/mkdemo_anime.h"
+#include "tools/mkdemo_draw.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Picture {
-    int w, h;
-    std::vector<uint32_t> px;  // 0xAARRGGBB
-    Picture(int w_, int h_, uint32_t fill = 0) : w(w_), h(h_), px(size_t(w_) * h_, fill) {}
-    void Box(int x0, int y0, int x1, int y1, uint32_t argb) {
-        for (int y = std::max(y0, 0); y < std::min(y1, h); ++y)
-            for (int x = std::max(x0, 0); x < std::min(x1, w); ++x) px[size_t(y) * w + x] = argb;
-    }
-    void Frame(int x0, int y0, int x1, int y1, int t, uint32_t argb) {
-        Box(x0, y0, x1, y0 + t, argb), Box(x0, y1 - t, x1, y1, argb);
-        Box(x0, y0, x0 + t, y1, argb), Box(x1 - t, y0, x1, y1, argb);
-    }
-    void Gradient(uint32_t top, uint32_t bottom) {
-        for (int y = 0; y < h; ++y) {
-            auto ch = [&](int s) {
-                const int a = (top >> s) & 0xFF, b = (bottom >> s) & 0xFF;
-                return uint32_t(a + (b - a) * y / std::max(h - 1, 1)) << s;
-            };
-            Box(0, y, w, y + 1, 0xFF000000u | ch(16) | ch(8) | ch(0));
-        }
-    }
-    // Text of the given height in GBK, blended in its colour through the renderer's coverage.
-    void Text(int x, int y, int height, const char* utf8, uint32_t rgb) {
-        plat::FontSpec desc;
-        desc.charset = 134;
-        desc.face = plat::GbkText("黑体");
-        desc.height = -height;
-        desc.pitch = 2;
-        desc.quality = 4;
-        plat::RasterFont* font = plat::CreateRasterFont(desc);
-        if (!font) return;
-        std::vector<uint8_t> cover(size_t(w) * h, 0);
-        plat::DrawSurface s;
-        s.pixels = cover.data();
-        s.pitch = w;
-        s.width = w;
-        s.height = h;
-        s.kind = plat::SurfaceKind::Grey8;
-        s.font = font;
-        s.text_colour = 0xFFFFFF;
-        plat::DrawText(s, x, y, plat::GbkText(utf8));
-        plat::DeleteRasterFont(font);
-        for (size_t i = 0; i < cover.size(); ++i) {
-            const uint32_t a = cover[i];
-            if (a == 0) continue;
-            const uint32_t old = px[i];
-            auto mix = [&](int s2) {
-                const uint32_t o = (old >> s2) & 0xFF, n = (rgb >> s2) & 0xFF;
-                return ((o * (255 - a) + n * a) / 255) << s2;
-            };
-            px[i] = std::max(old >> 24, a) << 24 | mix(16) | mix(8) | mix(0);
-        }
-    }
-    void Centred(int y, int height, const char* utf8, uint32_t rgb) {
-        const int chars = int(plat::GbkText(utf8).size()) / 2;
-        Text((w - chars * height) / 2, y, height, utf8, rgb);
-    }
-};
-
-bool Save(const fs::path& path, const Picture& p) {
-    std::vector<unsigned char> colour(size_t(p.w) * p.h * 3), alpha(size_t(p.w) * p.h);
-    for (size_t i = 0; i < p.px.size(); ++i) {
-        colour[i * 3] = p.px[i] & 0xFF;
-        colour[i * 3 + 1] = (p.px[i] >> 8) & 0xFF;
-        colour[i * 3 + 2] = (p.px[i] >> 16) & 0xFF;
-        alpha[i] = p.px[i] >> 24;
-    }
-    ZRFileStream out(path.string().c_str(), zrfmCreate);
-    return out.IsOpen() && SavePng(&out, colour.data(), alpha.data(), p.w, p.h, pf24_888);
-}
+using Picture = demo::Canvas;
 
 // Two stacked looks of a button: normal, then highlighted.
 Picture Button(int w, int h, const char* label, int textHeight) {
@@ -97,9 +25,7 @@ Picture Button(int w, int h, const char* label, int textHeight) {
     for (int b = 0; b < 2; ++b) {
         p.Box(0, b * h, w, (b + 1) * h, b ? 0xF04878B8 : 0xC0283C64);
         p.Frame(0, b * h, w, (b + 1) * h, 2, b ? 0xFFC0E0FF : 0xFF6080B0);
-        const int chars = int(plat::GbkText(label).size()) / 2;
-        p.Text((w - chars * textHeight) / 2, b * h + (h - textHeight) / 2, textHeight, label,
-               b ? 0xFFFFFF : 0xD0D0D0);
+        p.Centred(b * h + (h - textHeight) / 2, textHeight, label, b ? 0xFFFFFF : 0xD0D0D0);
     }
     return p;
 }
@@ -131,7 +57,9 @@ Picture Screen(uint32_t top, uint32_t bottom, const char* heading) {
 bool WriteMenuPictures(const fs::path& stage,
                        bool (*writeOgg)(const fs::path&, double, double, double, bool)) {
     bool ok = true;
-    auto put = [&](const char* name, const Picture& p) { ok = ok && Save(stage / name, p); };
+    auto put = [&](const char* name, const Picture& p) {
+        ok = ok && demo::WritePng(stage / name, p);
+    };
     // A button played by an animation program: its picture over a lit copy, and the program.
     auto putAnimated = [&](const std::string& name, const Picture& p) {
         Picture both(p.w, p.h * 2);

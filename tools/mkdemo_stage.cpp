@@ -6,108 +6,25 @@
 // "Snow.bmp", the four flakes, for the game archive.
 #include <algorithm>
 #include <cmath>
-#include <cstddef>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <system_error>
 #include <vector>
 
-// libjpeg's header needs size_t and FILE declared before it.
-#include <jpeglib.h>
-
 #include "foundation/zrpack.h"
-#include "foundation/zrstream.h"
-#include "media/zrpng.h"
+#include "tools/mkdemo_draw.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Art {
-    int w, h;
-    std::vector<unsigned char> bgr, alpha;
-    Art(int width, int height)
-        : w(width), h(height), bgr(size_t(width) * height * 3), alpha(size_t(width) * height) {}
-    void Set(int x, int y, uint32_t rgb, unsigned char a = 255) {
-        if (x < 0 || y < 0 || x >= w || y >= h) return;
-        const size_t i = size_t(y) * w + x;
-        bgr[i * 3] = rgb & 0xFF;
-        bgr[i * 3 + 1] = (rgb >> 8) & 0xFF;
-        bgr[i * 3 + 2] = (rgb >> 16) & 0xFF;
-        alpha[i] = a;
-    }
-};
-
-uint32_t Mix(uint32_t a, uint32_t b, int t, int n) {
-    uint32_t out = 0;
-    for (int s = 0; s < 24; s += 8) {
-        const int ca = (a >> s) & 0xFF, cb = (b >> s) & 0xFF;
-        out |= uint32_t(ca + (cb - ca) * t / std::max(1, n)) << s;
-    }
-    return out;
-}
-
-bool SavePngFile(const fs::path& path, const Art& a, bool withAlpha) {
-    ZRFileStream out(path.string().c_str(), zrfmCreate);
-    if (!out.IsOpen()) return false;
-    return withAlpha ? SavePng(&out, a.bgr.data(), a.alpha.data(), a.w, a.h, pf24_888)
-                     : SavePng(&out, a.bgr.data(), a.w, a.h, pf24_888);
-}
-
-bool SaveBmpFile(const fs::path& path, const Art& a) {
-    std::ofstream f(path, std::ios::binary);
-    const uint32_t row = (uint32_t(a.w) * 3 + 3) & ~3u;
-    auto put = [&f](uint32_t v, int n) {
-        for (int i = 0; i < n; ++i) f.put(char((v >> (8 * i)) & 0xFF));
-    };
-    f.write("BM", 2);
-    put(54 + row * a.h, 4);
-    put(0, 4);
-    put(54, 4);
-    put(40, 4);
-    put(a.w, 4);
-    put(a.h, 4);
-    put(1, 2);
-    put(24, 2);
-    for (int i = 0; i < 6; ++i) put(0, 4);
-    std::vector<char> line(row, 0);
-    for (int y = a.h - 1; y >= 0; --y) {
-        std::copy_n(reinterpret_cast<const char*>(&a.bgr[size_t(y) * a.w * 3]), size_t(a.w) * 3,
-                    line.begin());
-        f.write(line.data(), row);
-    }
-    return bool(f);
-}
-
-bool SaveJpegFile(const fs::path& path, const Art& a) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    jpeg_stdio_dest(&c, f);
-    c.image_width = a.w;
-    c.image_height = a.h;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 88, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    std::vector<unsigned char> rgb(size_t(a.w) * 3);
-    while (c.next_scanline < c.image_height) {
-        const unsigned char* s = &a.bgr[size_t(c.next_scanline) * a.w * 3];
-        for (int x = 0; x < a.w; ++x)
-            rgb[x * 3] = s[x * 3 + 2], rgb[x * 3 + 1] = s[x * 3 + 1], rgb[x * 3 + 2] = s[x * 3];
-        JSAMPROW r = rgb.data();
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    return std::fclose(f) == 0;
-}
+using Art = demo::Picture;
+using demo::Mix;
+using demo::WriteBmp;
+using demo::WriteJpeg;
+using demo::WritePng;
+using demo::WriteText;
 
 struct Scene {
     uint32_t skyTop, skyLow, ground, hill;
@@ -239,12 +156,6 @@ bool PackDir(const fs::path& archive, const fs::path& dir) {
     return ok;
 }
 
-bool WriteText(const fs::path& p, const std::string& text) {
-    std::ofstream f(p, std::ios::binary);
-    f << text;
-    return bool(f);
-}
-
 }  // namespace
 
 bool WriteStageData(const fs::path& gameStage, const fs::path& out) {
@@ -255,7 +166,7 @@ bool WriteStageData(const fs::path& gameStage, const fs::path& out) {
     fs::create_directories(bg, ec);
     fs::create_directories(cg, ec);
     if (ec) return false;
-    bool ok = SaveBmpFile(gameStage / "Snow.bmp", DrawSnow());
+    bool ok = WriteBmp(gameStage / "Snow.bmp", DrawSnow());
 
     const Scene fair[4] = {{0x3070E0, 0xA0D0FF, 0x306020, 0x70A040, true, false},
                            {0x603080, 0xFF9040, 0x402818, 0x806030, true, false},
@@ -274,28 +185,28 @@ bool WriteStageData(const fs::path& gameStage, const fs::path& out) {
         const Art fairArt = DrawBackground(s, p);
         // The night is a BMP and the morning a JPEG: the other loaders walk the same path.
         if (p == 2)
-            ok = ok && SaveBmpFile(bg / (std::string(name) + ".bmp"), fairArt);
+            ok = ok && WriteBmp(bg / (std::string(name) + ".bmp"), fairArt);
         else if (p == 3)
-            ok = ok && SaveJpegFile(bg / (std::string(name) + ".jpg"), fairArt);
+            ok = ok && WriteJpeg(bg / (std::string(name) + ".jpg"), fairArt, 88);
         else
-            ok = ok && SavePngFile(bg / (std::string(name) + ".png"), fairArt, true);
+            ok = ok && WritePng(bg / (std::string(name) + ".png"), fairArt, true);
         std::snprintf(name, sizeof name, "bg%03d.png", 14 + p);
-        ok = ok && SavePngFile(bg / name, DrawBackground(grey, p), true);
+        ok = ok && WritePng(bg / name, DrawBackground(grey, p), true);
     }
     // Lone backgrounds: 20 only in fair weather, 24 only in bad, so the fallbacks are walked.
-    ok = ok && SavePngFile(bg / "bg020.png",
-                           DrawBackground({0x2060C0, 0xC0E0FF, 0x807050, 0xA09060, true, false}, 5),
-                           true);
-    ok = ok && SavePngFile(
-                   bg / "bg024.png",
-                   DrawBackground({0x505868, 0x8890A0, 0x484038, 0x605850, false, false}, 5), true);
+    ok = ok &&
+         WritePng(bg / "bg020.png",
+                  DrawBackground({0x2060C0, 0xC0E0FF, 0x807050, 0xA09060, true, false}, 5), true);
+    ok = ok &&
+         WritePng(bg / "bg024.png",
+                  DrawBackground({0x505868, 0x8890A0, 0x484038, 0x605850, false, false}, 5), true);
     // A background definition is only recognised; its stand-in picture is what shows.
     ok = ok && WriteText(bg / "an030a.ini", "[BASE]\nPAGES=4\nWAIT=4\n");
     Art dummy(1280, 720);
     for (int y = 0; y < 720; ++y)
         for (int x = 0; x < 1280; ++x)
             dummy.Set(x, y, ((x / 80 + y / 80) & 1) ? 0x606060 : 0x404040);
-    ok = ok && SaveJpegFile(bg / "Dammy.jpg", dummy);
+    ok = ok && WriteJpeg(bg / "Dammy.jpg", dummy, 88);
     // The event picture: a big warm circle over a dark field.
     Art event(1280, 720);
     for (int y = 0; y < 720; ++y)
@@ -303,14 +214,14 @@ bool WriteStageData(const fs::path& gameStage, const fs::path& out) {
             const double d = std::hypot(x - 640.0, y - 360.0);
             event.Set(x, y, d < 280 ? Mix(0xFFE0A0, 0xE06020, int(d), 280) : 0x201018);
         }
-    ok = ok && SavePngFile(bg / "bg500.png", event, false);
+    ok = ok && WritePng(bg / "bg500.png", event, false);
 
     const uint32_t dresses[3][2] = {
         {0xC03040, 0x402010}, {0x3050C0, 0x101010}, {0x30A050, 0xC08030}};
     for (int i = 0; i < 3; ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "chr%03d.png", i + 1);
-        ok = ok && SavePngFile(cg / name, DrawFigure(dresses[i][0], dresses[i][1]), true);
+        ok = ok && WritePng(cg / name, DrawFigure(dresses[i][0], dresses[i][1]), true);
         std::snprintf(name, sizeof name, "chr%03d.ini", i + 1);
         ok = ok && WriteText(cg / name, kDefinition);
     }
@@ -321,7 +232,7 @@ bool WriteStageData(const fs::path& gameStage, const fs::path& out) {
             const double dx = (x - 80) / 78.0, dy = (y - 240) / 238.0;
             if (dx * dx + dy * dy < 1) plain.Set(x, y, Mix(0xE0E0F0, 0x8080C0, y, 480));
         }
-    ok = ok && SavePngFile(cg / "chr004.png", plain, true);
+    ok = ok && WritePng(cg / "chr004.png", plain, true);
 
     ok = ok && PackDir(out / "EvBG.pak", bg) && PackDir(out / "EvCG.pak", cg);
     fs::remove_all(bg, ec);

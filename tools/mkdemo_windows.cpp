@@ -9,81 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "foundation/zrstream.h"
-#include "media/zrpng.h"
-#include "platform/codepage.h"
-#include "platform/textrender.h"
+#include "tools/mkdemo_draw.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Canvas {
-    int w, h;
-    std::vector<uint32_t> px;  // 0xAARRGGBB
-    Canvas(int w_, int h_, uint32_t fill = 0) : w(w_), h(h_), px(size_t(w_) * h_, fill) {}
-    void Set(int x, int y, uint32_t argb) {
-        if (x >= 0 && y >= 0 && x < w && y < h) px[size_t(y) * w + x] = argb;
-    }
-    void Box(int x0, int y0, int x1, int y1, uint32_t argb) {
-        for (int y = y0; y < y1; ++y)
-            for (int x = x0; x < x1; ++x) Set(x, y, argb);
-    }
-    void Disc(double cx, double cy, double r, uint32_t argb) {
-        for (int y = int(cy - r); y <= int(cy + r) + 1; ++y)
-            for (int x = int(cx - r); x <= int(cx + r) + 1; ++x)
-                if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r) Set(x, y, argb);
-    }
-    // GBK text of the given pixel height, its colour through the renderer's coverage.
-    void Text(int x, int y, int height, const char* utf8, uint32_t rgb) {
-        plat::FontSpec desc;
-        desc.charset = 134;
-        desc.face = plat::GbkText("黑体");
-        desc.height = -height;
-        desc.pitch = 2;
-        desc.quality = 4;
-        plat::RasterFont* font = plat::CreateRasterFont(desc);
-        if (!font) return;
-        std::vector<uint8_t> cover(size_t(w) * h, 0);
-        plat::DrawSurface s;
-        s.pixels = cover.data();
-        s.pitch = w;
-        s.width = w;
-        s.height = h;
-        s.kind = plat::SurfaceKind::Grey8;
-        s.font = font;
-        s.text_colour = 0xFFFFFF;
-        plat::DrawText(s, x, y, plat::GbkText(utf8));
-        plat::DeleteRasterFont(font);
-        for (size_t i = 0; i < cover.size(); ++i) {
-            const uint32_t a = cover[i];
-            if (a == 0) continue;
-            const uint32_t old = px[i];
-            const uint32_t oa = old >> 24;
-            auto mix = [&](int shift) {
-                const uint32_t o = (old >> shift) & 0xFF, n = (rgb >> shift) & 0xFF;
-                return ((o * (255 - a) + n * a) / 255) << shift;
-            };
-            px[i] = std::max(oa, a) << 24 | mix(16) | mix(8) | mix(0);
-        }
-    }
-};
-
-bool Save(const fs::path& path, const Canvas& c) {
-    std::vector<unsigned char> colour(size_t(c.w) * c.h * 3), alpha(size_t(c.w) * c.h);
-    for (size_t i = 0; i < c.px.size(); ++i) {
-        colour[i * 3] = c.px[i] & 0xFF;
-        colour[i * 3 + 1] = (c.px[i] >> 8) & 0xFF;
-        colour[i * 3 + 2] = (c.px[i] >> 16) & 0xFF;
-        alpha[i] = c.px[i] >> 24;
-    }
-    ZRFileStream out(path.string().c_str(), zrfmCreate);
-    return out.IsOpen() && SavePng(&out, colour.data(), alpha.data(), c.w, c.h, pf24_888);
-}
-
-uint32_t Argb(uint32_t a, uint32_t rgb) {
-    return a << 24 | (rgb & 0xFFFFFF);
-}
+using demo::Argb;
+using demo::Canvas;
 
 // A button strip: each block a rounded bar with its label, lighter for the later looks.
 Canvas Buttons(int w, int h, int blocks, const char* label, int textHeight) {
@@ -92,11 +25,9 @@ Canvas Buttons(int w, int h, int blocks, const char* label, int textHeight) {
         const uint32_t base = b == 0 ? 0x283C64 : b == 1 ? 0x3C64A0 : 0x5078B4;
         c.Box(2, b * h + 2, w - 2, (b + 1) * h - 2, Argb(230, base));
         c.Box(2, b * h + 2, w - 2, b * h + 4, Argb(255, 0xA0C0FF));
-        if (label) {
-            const int chars = int(plat::GbkText(label).size()) / 2;
-            c.Text((w - chars * textHeight) / 2, b * h + (h - textHeight) / 2, textHeight, label,
-                   b == 0 ? 0xE0E0E0 : 0xFFFFFF);
-        }
+        if (label)
+            c.Centred(b * h + (h - textHeight) / 2, textHeight, label,
+                      b == 0 ? 0xE0E0E0 : 0xFFFFFF);
     }
     return c;
 }
@@ -119,7 +50,9 @@ Canvas Turning(int w, int h, uint32_t rgb, int frames) {
 
 bool WriteWindowPictures(const fs::path& stage) {
     bool ok = true;
-    auto save = [&](const char* name, const Canvas& c) { ok = ok && Save(stage / name, c); };
+    auto save = [&](const char* name, const Canvas& c) {
+        ok = ok && demo::WritePng(stage / name, c);
+    };
 
     Canvas back(1280, 196);
     for (int y = 0; y < 196; ++y)

@@ -1,5 +1,7 @@
 // The main window's life: start-up on the generated data and without it, the failures the
 // player is told about, closing while the logic thread waits, and many starts and stops.
+#include <SDL.h>
+
 #include <filesystem>
 
 #include "form_harness.h"
@@ -159,6 +161,40 @@ TEST_F(LifeTest, HiddenWindowReleasesEverythingOnce) {
     form->FormHide();
     form->Close();
     EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+// The close button asks once, and a Cancel keeps the game; the system's quit request (a kill
+// or Ctrl+C, which SDL turns into one) ends at once without a box, with or without a logic
+// thread, and the settings are still written.
+TEST_F(LifeTest, QuitRequestEndsWithoutAskingAndTheCloseButtonAsksOnce) {
+    WriteData();
+    boxes.answer = plat::MsgAnswer::Cancel;
+    for (const bool logicThread : {true, false}) {
+        Start(logicThread);
+        if (logicThread) {
+            ASSERT_TRUE(ServiceUntil([this] { return form->GetScreenMode() == smWait; }));
+            SDL_Event close{};
+            close.type = SDL_WINDOWEVENT;
+            close.window.event = SDL_WINDOWEVENT_CLOSE;
+            form->HandleWindowEvent(close);
+            plat::MainQueue::Instance().Service();
+            EXPECT_EQ(boxes.Boxes().size(), 1u);
+            EXPECT_NE(MainThread.load(), nullptr);
+            EXPECT_EQ(form->GetScreenMode(), smWait);
+        }
+
+        SDL_Event quit{};
+        quit.type = SDL_QUIT;
+        form->HandleWindowEvent(quit);
+        ASSERT_TRUE(ServiceUntil([this] { return !MainThread.load() && !form->CursorBits; }))
+            << logicThread;
+        EXPECT_FALSE(form->Display->Enabled()) << logicThread;
+        EXPECT_EQ(boxes.Boxes().size(), logicThread ? 1u : 0u) << logicThread;
+        std::filesystem::remove(dir.Host("Solvane.ini"));
+        Stop();
+        EXPECT_NE(dir.Read("Solvane.ini").find("FPSMode"), std::string::npos) << logicThread;
+        boxes.boxes.clear();
+    }
 }
 
 }  // namespace

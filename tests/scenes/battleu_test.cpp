@@ -218,6 +218,13 @@ TEST_F(BattleUnitTest, GameOverOffersARetryWithFullGauges) {
         u.FrameInput(1, {u.Core().state == 2, -1});
     ASSERT_EQ(u.Core().state, 5);
     EXPECT_TRUE(u.SelectPanel->GetVisible());
+    // A selection that only waits asks for no drawing: at a full frame rate the dimmed screen
+    // was drawn again 300 times a second.
+    u.FrameInput(1, {});
+    u.RootPanel->ClrModifyToChild();
+    u.FrameInput(1, {});
+    u.FrameInput(0, {});
+    EXPECT_FALSE(u.RootPanel->GetModified());
     u.SelectBtn[0]->OnClick(u.SelectBtn[0]);  // retry
     u.FrameInput(1, {});
     EXPECT_FALSE(u.SelectPanel->GetVisible());

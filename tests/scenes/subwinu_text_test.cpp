@@ -149,6 +149,13 @@ TEST_F(TextWindows, NamePlateGrowsACharacterAFrameAndJumpsWhenSkipping) {
     EXPECT_EQ(widths, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 7}));
     EXPECT_EQ(win->MesNameC->GetSizeX(), 266);
     EXPECT_EQ(win->MesNameR->GetOffsetX(), 266);
+    // The next page's speaker has a name as long: the plate stands still and shows the name.
+    win->MesClear();
+    win->MesAddText(Gbk("铃木花子"), 0);
+    win->MesFrame(1, false);
+    EXPECT_EQ(win->NamePlateWidth(), 7);
+    EXPECT_TRUE(win->MesNameText->GetVisible());
+    EXPECT_TRUE(win->MesNameShadow->GetVisible());
     win->MesClear();
     win->MesAddText(Gbk("李"), 0);
     win->MesFrame(1, true);

@@ -8,6 +8,7 @@
 
 #include "demo_harness.h"
 #include "platform/codepage.h"
+#include "scenes/subwinu.h"
 
 namespace flowtest {
 namespace {
@@ -21,7 +22,25 @@ class DemoPlay : public DemoHarness {
         bool endingMovie = false, novel = false, rain = false, snow = false, threeOnStage = false;
         bool mask = false, ripple = false;
         int choices = 0, clicks = 0;
+        std::set<std::string> speakers;  // UTF-8
     };
+
+    // At a click wait in the message window: the page's first line is the speaker, and that
+    // line alone is on the name plate (narration leaves it empty and the plate closed).
+    void CheckNamePlate(Trip& s) {
+        const TSubWinUnit* w = AvgUnit->Windows;
+        if (!w || CurrentState.NovelMode || !CurrentState.TextWindowShown) return;
+        const std::string name = CurrentState.GetPageLine(0).c_str();
+        const std::string shown = plat::ToUtf8(name, plat::CodePage::Gbk);
+        EXPECT_EQ(std::string(w->MesLine(0)), name) << shown;
+        EXPECT_EQ(w->NamePlateTarget(), name.empty() ? -1 : int(name.size() / 2) + 3) << shown;
+        if (name.empty()) return;
+        const bool first = s.speakers.insert(shown).second;
+        RunUntil([w] { return w->NamePlateWidth() == w->NamePlateTarget(); }, 20);
+        EXPECT_EQ(w->NamePlateWidth(), w->NamePlateTarget()) << shown;
+        EXPECT_TRUE(w->MesNameText->GetVisible()) << shown;
+        if (first) KeyFrame("name_plate_" + std::to_string(s.speakers.size()));
+    }
 
     // Plays the story from where it stands until the title is back: OK at every click wait,
     // choice `branch` at the choice, both battles by their keys. `atClick` is called at each
@@ -36,6 +55,9 @@ class DemoPlay : public DemoHarness {
                     battleSeen = CurrentState.MovieNo;
                     s.battles.push_back(battleSeen);
                     KeyFrame("battle" + std::to_string(battleSeen) + "_start");
+                    // Every picture and program the battle names came out of the demo data.
+                    for (TNyRGBProgram* frame : BattleUnit->SlotFrame)
+                        EXPECT_NE(frame->GetAnimeData(), nullptr);
                 }
                 const BattleCore& c = BattleUnit->Core();
                 if (c.state == 2 && c.reels[0].state != 0 && s.battles.size() == 1 &&
@@ -88,6 +110,7 @@ class DemoPlay : public DemoHarness {
             switch (SceneState()) {
                 case asClickWait:
                     ++s.clicks;
+                    CheckNamePlate(s);
                     if (atClick && !atClick(s)) return true;
                     Tap(kOk);
                     break;
@@ -95,6 +118,17 @@ class DemoPlay : public DemoHarness {
                     ++s.choices;
                     RunFrames(16);
                     KeyFrame("choice");
+                    if (branch == 0) {
+                        // The choice stands on the street in the rain, not on a blank screen:
+                        // many colours, and drops that move from frame to frame.
+                        EXPECT_GT(Colours(), 30u);
+                        std::vector<uint32_t> sky;
+                        for (int x = 20; x < 1260; x += 7) sky.push_back(Seen(x, 40));
+                        RunFrames(2);
+                        int moved = 0;
+                        for (int x = 20, i = 0; x < 1260; x += 7, ++i) moved += sky[i] != Seen(x, 40);
+                        EXPECT_GT(moved, 0);
+                    }
                     for (int i = 0; i <= branch; ++i) Tap(kDown);
                     Tap(kOk);
                     break;
@@ -187,6 +221,7 @@ TEST_F(DemoPlay, FromTheFirstStartToTheExit) {
     EXPECT_TRUE(first.ripple);
     EXPECT_TRUE(first.endingMovie);
     EXPECT_EQ(first.battles, (std::vector<int32_t>{0, 5}));
+    EXPECT_EQ(first.speakers, (std::set<std::string>{"小林", "老师"}));
     // Battle 0 won by the stop keys, battle 5 lost and the story went on.
     ASSERT_EQ(first.outcomes.size(), 2u);
     EXPECT_EQ(first.outcomes[0], 0);
@@ -226,6 +261,7 @@ TEST_F(DemoPlay, FromTheFirstStartToTheExit) {
     EXPECT_EQ(second.choices, 1);
     EXPECT_NE(first.novel, second.novel) << "one branch reads a novel page, the other not";
     EXPECT_EQ(second.battles.size(), 2u);
+    EXPECT_EQ(second.speakers, first.speakers);
 
     // The album and the music room open from the title now, and close back into it.
     RunFrames(10);
