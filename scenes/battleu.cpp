@@ -505,7 +505,11 @@ void TBattleUnit::SyncSelect() {
                                        heroines ? "贝丝" : "返回标题"};
             for (int b = 0; b < 2; ++b) {
                 LoadPicture(SelectBtn[b], heroines ? "SelBase8.png" : "SelBase16.png");
+                // Three blocks one above the other (at rest, lit, pressed): the button is one
+                // block tall, or the first would cover the second's top and its caption
+                // would sit below the bar it names.
                 SelectBtn[b]->SetNumBlock(3);
+                SelectBtn[b]->SetSizeY(SelectBtn[b]->GetSizeY() / 3);
                 for (TNyRGBText* t : {SelectShadow[b], SelectText[b]}) {
                     t->SetOffsetY(std::max(0, (SelectBtn[b]->GetSizeY() - 38) / 2) +
                                   (t == SelectShadow[b] ? 2 : 0));

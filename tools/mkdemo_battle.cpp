@@ -214,22 +214,7 @@ bool WriteBattleData(const fs::path& stage, const fs::path& out,
     png("BtlSelCharSB.png", Cutin(640, 480, kBlue, true));
     png("BtlSelMes2.png", Banner(640, 80, 0x6040A0, 2));
     png("BtlGameOver.png", Banner(640, 120, 0x802020, 0));
-    for (const auto& sel :
-         {std::pair{"SelBase8.png", 0x4060A0u}, std::pair{"SelBase16.png", 0x804040u}}) {
-        Canvas b(640, 64 * 3, 0, 0);
-        const uint32_t shades[3] = {sel.second, sel.second | 0x303030, 0xF0F0F0};
-        for (int k = 0; k < 3; ++k) {
-            Canvas one = Banner(640, 64, shades[k], 0);
-            for (int y = 0; y < 64; ++y)
-                for (int x = 0; x < 640; ++x) {
-                    const size_t i = size_t(y) * 640 + x;
-                    const unsigned char* p = &one.bgr[i * 3];
-                    b.Set(x, k * 64 + y, uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0],
-                          one.alpha[i]);
-                }
-        }
-        png(sel.first, b);
-    }
+    // The answers' bases are the story's choice pictures ("SelBase8.png", "SelBase16.png").
     struct Cut {
         const char* name;
         uint32_t rgb;

@@ -14,6 +14,7 @@
 #include "foundation/zrmemman.h"
 #include "foundation/zrstream.h"
 #include "game/gamedef.h"
+#include "widgets/nyrgbtext.h"
 #include "game/gamef.h"
 #include "media/zrpng.h"
 #include "scenes/avgu.h"
@@ -210,6 +211,7 @@ TEST_F(BattleUnitTest, WholeBattlesWithMissingMoviesAndPictures) {
 TEST_F(BattleUnitTest, GameOverOffersARetryWithFullGauges) {
     WriteData("#,2,4,100,200,0,-1,100,0,0,0,0,0,0,0,0,0,0,0\n");
     WriteReels(12, 5, 5, 5);
+    WriteSolid("SelBase16.png", 640, 64 * 3, 0x804040);
     TBattleUnit u;
     ASSERT_TRUE(u.Setup(&files));
     ASSERT_TRUE(u.PrepareBattle(2));
@@ -225,6 +227,12 @@ TEST_F(BattleUnitTest, GameOverOffersARetryWithFullGauges) {
     u.FrameInput(1, {});
     u.FrameInput(0, {});
     EXPECT_FALSE(u.RootPanel->GetModified());
+    // Each answer is one block of its three-block picture tall, its caption on it.
+    for (int b = 0; b < 2; ++b) {
+        EXPECT_EQ(u.SelectBtn[b]->GetSizeY(), 64);
+        EXPECT_LE(u.SelectText[b]->GetOffsetY() + 38, 64);
+    }
+    EXPECT_LE(u.SelectBtn[0]->GetOffsetY() + 64, u.SelectBtn[1]->GetOffsetY());
     u.SelectBtn[0]->OnClick(u.SelectBtn[0]);  // retry
     u.FrameInput(1, {});
     EXPECT_FALSE(u.SelectPanel->GetVisible());
