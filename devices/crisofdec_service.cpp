@@ -295,6 +295,17 @@ uint32_t MediaPlayback::MovieVoice(uint32_t handle) {
     return m ? m->Voice() : 0;
 }
 
+bool MediaPlayback::MoviesDecodedAhead(double ahead) {
+    std::vector<std::shared_ptr<plat::MovieDecoder>> movies;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (auto& [h, m] : movies_) movies.push_back(m);
+    }
+    for (auto& m : movies)
+        if (!m->DecodedAhead(ahead)) return false;
+    return true;
+}
+
 int MediaPlayback::OpenCount() {
     std::lock_guard<std::mutex> lock(mutex_);
     return static_cast<int>(sounds_.size() + movies_.size());

@@ -70,6 +70,9 @@ class MediaPlayback {
     uint32_t SoundVoice(uint32_t handle);
     uint32_t MovieVoice(uint32_t handle);
     int OpenCount();
+    // Every open movie has decoded the picture due `ahead` seconds from now, or can decode no
+    // further: what a caller moving the game's clock by hand waits for before each step.
+    bool MoviesDecodedAhead(double ahead);
 
   private:
     struct Sound;

@@ -42,6 +42,9 @@ public:
     bool AddPointerList(ZRMemPointer record);
     bool DelPointerList(ZRMemPointer request);
     int Count() const { return static_cast<int>(records_.size()); }
+    // The live records, oldest first: what a leak hunt compares between two moments. The
+    // callers are known only while an error callback is set.
+    const std::vector<ZRMemPointer>& Records() const { return records_; }
 
     template <typename T>
     __attribute__((noinline)) T* Create() {

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/clock.h"
 #include "platform/soundmixer.h"
 
 extern "C" {
@@ -33,8 +34,6 @@ constexpr size_t kSoftPictures = 4;
 constexpr size_t kHardPictures = 8;
 constexpr double kPcmSeconds = 1.0;
 constexpr int kIoBufferBytes = 32 * 1024;
-
-using Steady = std::chrono::steady_clock;
 
 // Where the bytes come from: a file read as it plays, or a block in memory. The head read
 // before FFmpeg starts is kept and served again, so a source that cannot seek (a pipe) still
@@ -193,7 +192,7 @@ struct MovieDecoder::Impl {
     std::atomic<bool> isStarted{false};
     std::atomic<bool> demuxDone{false};
     std::atomic<uint64_t> decodedPictures{0};
-    Steady::time_point startTime;
+    uint32_t startTicks = 0;
 
     // Sound, shared with the mixer's pull callback.
     std::mutex pcmMutex;
@@ -210,7 +209,7 @@ struct MovieDecoder::Impl {
     std::unique_ptr<Picture> shown;
     bool drainMarked = false;
     double drainClock = 0;
-    Steady::time_point drainTime;
+    uint32_t drainTicks = 0;
 
     std::thread thread;
 
@@ -344,7 +343,7 @@ struct MovieDecoder::Impl {
         if (!voice || audioDead) return;
         if (f->ch_layout.nb_channels != voiceChannels ||
             static_cast<uint32_t>(f->sample_rate) != voiceRate) {
-            // The sound changed its shape mid-file: the pictures go on by the steady clock.
+            // The sound changed its shape mid-file: the pictures go on by the game's clock.
             audioDead = true;
             return;
         }
@@ -449,7 +448,7 @@ struct MovieDecoder::Impl {
     void Begin() {
         {
             std::lock_guard<std::mutex> lock(mutex);
-            startTime = Steady::now();
+            startTicks = GetTickCount();
             isStarted = true;
         }
         started.notify_all();
@@ -546,8 +545,10 @@ struct MovieDecoder::Impl {
         }
     }
 
-    double SteadySeconds(Steady::time_point from) const {
-        return std::chrono::duration<double>(Steady::now() - from).count() * options.speed / 1000.0;
+    // Movie seconds since `from` on the game's millisecond clock, which is the monotonic clock
+    // in the game and a clock moved frame by frame when the game runs in lock step.
+    double TickSeconds(uint32_t from) const {
+        return static_cast<double>(GetTickCount() - from) / 1000.0 * options.speed / 1000.0;
     }
 };
 
@@ -628,13 +629,13 @@ void MovieDecoder::Close() {
 double MovieDecoder::Clock() {
     Impl& m = *impl_;
     if (!m.isStarted) return 0;
-    Steady::time_point start;
+    uint32_t start;
     {
         std::lock_guard<std::mutex> lock(m.mutex);
-        start = m.startTime;
+        start = m.startTicks;
     }
-    if (!m.HasAudio()) return m.SteadySeconds(start);
-    if (m.drainMarked) return m.drainClock + m.SteadySeconds(m.drainTime);
+    if (!m.HasAudio()) return m.TickSeconds(start);
+    if (m.drainMarked) return m.drainClock + m.TickSeconds(m.drainTicks);
     uint32_t hz = m.voiceRate;
     m.options.mixer->GetFrequency(m.voice, &hz);
     const double latency =
@@ -642,10 +643,10 @@ double MovieDecoder::Clock() {
     const double taken = static_cast<double>(m.framesTaken.load());
     const double clock = std::max(0.0, (taken - latency) / m.voiceRate);
     if (m.audioDrained) {
-        // The sound has run out before the pictures: they go on by the steady clock from here.
+        // The sound has run out before the pictures: they go on by the game's clock from here.
         m.drainMarked = true;
         m.drainClock = clock;
-        m.drainTime = Steady::now();
+        m.drainTicks = GetTickCount();
     }
     return clock;
 }
@@ -711,6 +712,22 @@ uint32_t MovieDecoder::Voice() const {
 }
 uint64_t MovieDecoder::PicturesDecoded() const {
     return impl_->decodedPictures;
+}
+
+bool MovieDecoder::DecodedAhead(double ahead) {
+    Impl& m = *impl_;
+    if (m.demuxDone || m.stopped) return true;
+    if (!m.isStarted) return false;
+    std::lock_guard<std::mutex> lock(m.mutex);
+    if (m.ready.size() >= kSoftPictures) return true;
+    const auto pictureDue = [&](double now) {
+        return static_cast<double>(m.decodedPictures.load()) > (now + ahead) / m.frameSeconds;
+    };
+    if (!m.HasAudio()) return pictureDue(m.TickSeconds(m.startTicks));
+    if (m.audioDrained) return !m.ready.empty();
+    // The mixer's next pull must find its sound too, or the movie's clock stalls.
+    return pictureDue(static_cast<double>(m.framesTaken.load()) / m.voiceRate) &&
+           static_cast<double>(m.PcmFrames()) >= ahead * m.voiceRate;
 }
 
 }  // namespace plat

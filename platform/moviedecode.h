@@ -3,9 +3,10 @@
 // fills two bounded queues (pictures already converted to the caller's 24- or 32-bit rows,
 // and PCM) and sleeps while they are full. The pictures are timed by a clock: the samples the
 // mixer has taken from the movie's stream voice, less the output latency; without sound, or
-// without a mixer, a steady clock. An alpha movie is coded twice as high with its alpha plane
-// as the luma of the lower half; it reports half the coded height and decodes to 32-bit
-// pixels with alpha.
+// without a mixer, the game's millisecond clock (plat::GetTickCount), so that a game moved
+// frame by frame moves its soundless movies with it. An alpha movie is coded twice as high
+// with its alpha plane as the luma of the lower half; it reports half the coded height and
+// decodes to 32-bit pixels with alpha.
 #pragma once
 #include <chrono>
 #include <cstddef>
@@ -80,6 +81,10 @@ class MovieDecoder {
     uint32_t Voice() const;
     // Pictures the decode thread has converted so far.
     uint64_t PicturesDecoded() const;
+    // Whether the decode thread has the picture due `ahead` seconds from now, or has stopped
+    // for good or for room in its queue: a caller that moves the game's clock by hand waits
+    // for this before it moves the clock on, so that no due picture is skipped.
+    bool DecodedAhead(double ahead);
 
   private:
     struct Impl;

@@ -13,6 +13,7 @@
 #include "devices/display_fixture.h"
 #include "devices/movie_fixture.h"
 #include "platform/audiooutput.h"
+#include "platform/clock.h"
 #include "platform/moviedecode.h"
 #include "tempdir.h"
 #include "widgets/nyrgbbits.h"
@@ -310,6 +311,47 @@ TEST_F(GlueTest, WithoutSoundPicturesFollowASteadyClock) {
     ASSERT_GE(got, 0);
     EXPECT_GE(got, static_cast<int>(lo) - 1);
     EXPECT_LE(got, static_cast<int>(hi) + 1);
+}
+
+// The game's millisecond clock is what a soundless movie follows: standing still, it shows no
+// new picture however far its decoder runs; moved by hand, it shows exactly the picture due.
+TEST_F(GlueTest, WithoutSoundPicturesFollowTheGamesMillisecondClock) {
+    plat::ManualTicks ticks(0xFFFFFF00u);  // the 32-bit count wraps during the movie
+    plat::SetTickSource(&ticks);
+    struct Restore {
+        ~Restore() { plat::SetTickSource(nullptr); }
+    } restore;
+    ASSERT_TRUE(Start(false));
+    PutMovie("Movie\\A.sfd", {160, 96, 30});
+    TNyRGBPanel panel(&owner);
+    CriMovie m;
+    ASSERT_TRUE(m.OpenCore(&panel, false, "Movie\\A.sfd", 0, 2000, true));  // twice normal speed
+    const auto caughtUp = [] {
+        const auto limit = Clock::now() + 5s;
+        while (!ThePlayback().MoviesDecodedAhead(0) && Clock::now() < limit)
+            std::this_thread::sleep_for(1ms);
+        return ThePlayback().MoviesDecodedAhead(0);
+    };
+    std::this_thread::sleep_for(100ms);
+    EXPECT_FALSE(m.Draw()) << "the first picture stays while the clock stands";
+    // Milliseconds moved, and the picture then due: 60 pictures a game second at twice speed.
+    // No step is due more pictures than the decoder's queue holds before it waits for a draw.
+    const struct {
+        uint32_t ms;
+        int picture;  // -1: nothing new is due
+    } steps[] = {{17, 1}, {40, 3}, {50, 6}, {7, -1}, {45, 9}, {36, 11}};
+    for (const auto& s : steps) {
+        ticks.Advance(s.ms);
+        ASSERT_TRUE(caughtUp());
+        if (s.picture < 0) {
+            EXPECT_FALSE(m.Draw()) << "after " << s.ms << " ms";
+            continue;
+        }
+        ASSERT_TRUE(m.Draw()) << "after " << s.ms << " ms";
+        EXPECT_EQ(plat::ReadFrameBars(m.Frame()->Bits(), m.Frame()->Pitch(), 32, 160, 96),
+                  uint32_t(s.picture));
+    }
+    m.Close();
 }
 
 TEST_F(GlueTest, LoopingMoviesStartAgainAndNeverEnd) {

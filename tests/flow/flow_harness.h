@@ -1,10 +1,11 @@
 // The whole game run headless and in lock step. The game's own logic thread runs the title,
 // the scenes and the menus as it does in the program, but every frame step, from the logic
 // thread or the wait thread, waits at a gate until the test lets one frame through; each frame
-// adds one frame tick, moves the manual millisecond clock by a thirtieth of a second and mixes
-// a thirtieth of a second of sound. Between frames the game stands still, so the test reads
-// the screen mode, the scene, the game state, the globals, stderr and the files written as
-// they are after exactly that many frames.
+// waits for the open movies' decoders to be a step ahead, adds one frame tick, moves the
+// manual millisecond clock by a thirtieth of a second and mixes a thirtieth of a second of
+// sound. Between frames the game stands still, so the test reads the screen mode, the scene,
+// the game state, the globals, stderr and the files written as they are after exactly that
+// many frames.
 //
 // Input: logical buttons through the fake keyboard, mouse clicks through the window's input
 // queue. Data: each test writes what it needs into a scratch game directory (scripts are
@@ -26,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "devices/crisofdec_service.h"
 #include "flow/dialogu.h"
 #include "flow/gamet.h"
 #include "flow/pconfigmenu.h"
@@ -77,6 +79,7 @@ inline thread_local bool onLogicThread = false;
 class FrameGate {
   public:
     void Pass(TGameForm* form) {
+        bool stepping;
         {
             std::unique_lock<std::mutex> lock(mutex_);
             ++atGate_;
@@ -90,7 +93,9 @@ class FrameGate {
                 --permits_;
                 ++frames_;
             }
+            stepping = !open_;
         }
+        if (stepping) WaitForMovies();
         form->FrameTicks.fetch_add(1);
         static const uint32_t kMs[3] = {33, 33, 34};
         if (ticks) ticks->Advance(kMs[msStep_++ % 3]);
@@ -156,6 +161,15 @@ class FrameGate {
 
     plat::ManualTicks* ticks = nullptr;
     plat::ManualAudioOutput* audio = nullptr;
+
+    // Movies decode on their own threads at the machine's pace, which the lock step outruns;
+    // soundless ones follow the millisecond clock, the others the mixed sound. Before either
+    // moves on, every open movie has the picture (and sound) due after the step.
+    static void WaitForMovies() {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (!ThePlayback().MoviesDecodedAhead(0.034) && std::chrono::steady_clock::now() < limit)
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
 
   private:
     static bool Terminating() {

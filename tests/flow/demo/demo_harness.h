@@ -70,9 +70,9 @@ class DemoHarness : public FlowHarness {
         }
         return OnTitle();
     }
-    // A movie's pictures are decoded on their own thread at the machine's pace, which the
-    // lock step outruns: a little real time for each frame while one plays.
-    static void GiveMovieTime() { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
+    // The frame gate waits for the movies' decoders before every step; this waits the same
+    // way now, for a caller about to look at a movie's picture between frames.
+    static void GiveMovieTime() { FrameGate::WaitForMovies(); }
 
     // The pixel of the presented screen at (x, y), 0xRRGGBB.
     uint32_t Seen(int x, int y) {
@@ -125,9 +125,6 @@ class DemoHarness : public FlowHarness {
         } else if (select) {
             Tap(kDown);
         } else {
-            // The battle's movies have no sound and run by the wall clock, which the lock
-            // step far outpaces: give them real time.
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
             RunFrames(1);
         }
     }

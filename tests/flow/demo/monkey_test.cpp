@@ -1,56 +1,156 @@
 // A monkey on the demo: random logical buttons, mouse moves and clicks from a fixed seed over
 // the whole game (title, story, menus, battles, album, music room, saves and loads into the
-// scratch folder). Nothing may crash or report "GameErr", every save it made must load again,
-// and the memory manager holds as much at every return to the title as at the first.
-// ZR_MONKEY_FRAMES sets the length (a few thousand frames by default; the full run is
-// 100000).
+// scratch folder). Nothing may crash or report "GameErr" or a wrong release to the memory
+// manager, every save it made must load again, and the memory manager holds as much at every
+// return to the title as at the first. The choice of input is random but weighted by the
+// screen it stands on (the title's items on the title, the menu bar and the save menu at
+// click waits, the reels' timing in battle), so a short run still reaches every screen; it
+// prints what it covered.
+// ZR_MONKEY_FRAMES sets the number of steps (1200 by default, which reaches every screen with
+// the default seed; the full run is 100000), ZR_MONKEY_SEED the seed, and ZR_MONKEY_TRACE
+// prints every change of screen.
+#include <array>
 #include <cstdlib>
+#include <map>
 #include <random>
+#include <tuple>
 
 #include "demo_harness.h"
+#include "scenes/subwinu.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/common_interface_defs.h>
+#endif
 
 namespace flowtest {
 namespace {
 
-class DemoMonkey : public DemoHarness {};
+inline constexpr Key kMenuKey{0x3F, 0x74};   // F5: the scene's menu bar
+inline constexpr Key kPagePrev{0x10, 0x51};  // Q
+inline constexpr Key kPageNext{0x11, 0x57};  // W
 
-TEST_F(DemoMonkey, RandomPlayLeavesNoFaultAndEverySaveLoads) {
-    const char* env = std::getenv("ZR_MONKEY_FRAMES");
-    const int frames = env ? std::atoi(env) : 4000;
-    std::mt19937 rng(20261207);
-    const Key keys[] = {kOk, kOk, kOk, kCancel, kUp, kDown, kLeft, kRight, kCtrl};
-    testing::internal::CaptureStderr();
-    Start(5);
-    int starts = 1, titles = 0, inScene = 0, inBattle = 0, inMenus = 0;
-    bool wasTitle = false;
-    int32_t firstCount = -1, lastCount = -1;
-    for (int f = 0; f < frames; ++f) {
-        if (Finished()) {
-            // The monkey found the exit: the next start goes on from there.
-            Stop();
-            Start(5 + starts++);
+enum Screen {
+    sTitle,
+    sStory,
+    sClickWait,
+    sChoice,
+    sMenuBar,
+    sSaveMenu,
+    sLoadMenu,
+    sConfig,
+    sDialog,
+    sAlbum,
+    sMusicRoom,
+    sBattle,
+    sMovie,
+    sOther,
+    kScreens
+};
+const char* const kScreenNames[kScreens] = {
+    "title",  "story",  "click wait", "choice",     "menu bar", "save menu", "load menu",
+    "config", "dialog", "album",      "music room", "battle",   "movie",     "other"};
+
+// Collects what the memory manager reports (wrong releases, failed allocations).
+struct MemErrors {
+    void On(ZRMemMan*, ZRString text) { lines += std::string(text.c_str()) + "\n"; }
+    std::string lines;
+};
+
+class DemoMonkey : public DemoHarness {
+  protected:
+    static bool Attached(const MenuScreen* m) {
+        return m && m->RootPanel && m->RootPanel->GetParent();
+    }
+
+    Screen Where() const {
+        // Up from its opening to the end of its closing fade.
+        if (DlgUnit && DlgUnit->DlgWin && DlgUnit->DlgWin->GetVisible()) return sDialog;
+        if (AlbumMenu) return sAlbum;
+        if (SoundMenu) return sMusicRoom;
+        if (Attached(SaveMenu)) return SaveMenu->Mode == 0 ? sSaveMenu : sLoadMenu;
+        if (Attached(ConfigMenu)) return sConfig;
+        if (InBattle()) return sBattle;
+        if (OnTitle()) return sTitle;
+        if (AvgUnit && Mode() == smAdventure) {
+            if (AvgUnit->OverlayLevel == 2) return sMenuBar;
+            if (SceneState() == asClickWait) return sClickWait;
+            if (SceneState() == asChoiceWaiting) return sChoice;
+            if (MovieOpen()) return sMovie;
+            return sStory;
         }
-        const bool title = OnTitle();
-        if (title && !wasTitle) {
-            ++titles;
-            lastCount = MemMan->Count();
-            if (firstCount < 0) firstCount = lastCount;
+        return MovieOpen() ? sMovie : sOther;
+    }
+
+    // The sound channels keep their last buffers for the life of the window (one each for the
+    // voice, the effect and the environment, four for the system sounds), so how many there
+    // are at the title depends on what sounded last; the window keeps a conversion surface
+    // only in some display modes. The count at the title leaves them out.
+    int Tracked() const {
+        int n = MemMan->Count() - (form->ConvertBits != nullptr);
+        for (DirectX::TDSoundBuffer* b : form->SysSEBuffer) n -= b != nullptr;
+        for (DirectX::TDSoundBuffer* b :
+             {form->VoiceBuffer, form->SEBuffer, form->EnvBuffer, form->RainBuffer})
+            n -= b != nullptr;
+        return n;
+    }
+    // The live records counted by kind, size and caller: two of these side by side show what
+    // stayed behind.
+    using Census = std::map<std::tuple<uint8_t, uint32_t, uintptr_t>, int>;
+    static Census Count() {
+        Census out;
+        for (const ZRMemPointer& r : MemMan->Records()) ++out[{r.kind, r.size, r.caller}];
+        return out;
+    }
+    static void PrintChange(const Census::key_type& k, int before, int after) {
+        const auto [kind, size, caller] = k;
+        char where[320] = "?";
+#if defined(__SANITIZE_ADDRESS__)
+        if (caller)
+            __sanitizer_symbolize_pc(reinterpret_cast<void*>(caller + 5), "%F %L", where,
+                                     sizeof where);
+#endif
+        std::printf("  %d -> %d  kind %u size %u from %016" PRIxPTR " %s\n", before, after, kind,
+                    size, caller, where);
+    }
+
+    // Modification times of the slot files, to see a save land.
+    std::array<int64_t, 40> SlotTimes() const {
+        std::array<int64_t, 40> t{};
+        for (int slot = 0; slot < 40; ++slot) {
+            char name[32];
+            std::snprintf(name, sizeof name, "SV%02d.sav", slot);
+            std::error_code ec;
+            const auto w = std::filesystem::last_write_time(dir.Host(name), ec);
+            t[size_t(slot)] = ec ? 0 : int64_t(w.time_since_epoch().count());
         }
-        wasTitle = title;
-        if (AvgUnit && Mode() == smAdventure) ++inScene;
-        if (InBattle()) ++inBattle;
-        if (AlbumMenu || SoundMenu || (SaveMenu && SaveMenu->RootPanel->GetParent())) ++inMenus;
+        return t;
+    }
+
+    // A logical button held for one frame. The same button again needs a frame released in
+    // between to count as a new press; another one does not.
+    void Hit(Key k) {
+        if (k.scan == last_.scan && gate.Frames() == lastFrame_) RunFrames(1);
+        Press(k);
+        last_ = k;
+        lastFrame_ = gate.Frames();
+    }
+    Key last_{0, 0};
+    int64_t lastFrame_ = -1;
+
+    // A logical button at random.
+    void AnyKey(std::mt19937& rng) {
+        static const Key keys[] = {kOk, kOk, kCancel, kUp, kDown, kLeft, kRight, kCtrl, kMenuKey};
+        Hit(keys[rng() % (sizeof keys / sizeof keys[0])]);
+    }
+    // Any input at all: a key, a click or a move anywhere, or nothing.
+    void AnyInput(std::mt19937& rng) {
         const uint32_t r = rng() % 100;
-        if (InBattle() && r < 70) {
-            // Random keys rarely stop a reel in time: most battle frames play it properly,
-            // so the monkey gets past it into the rest of the story.
-            BattleStep();
-        } else if (r < 25) {
-            Press(keys[rng() % (sizeof keys / sizeof keys[0])]);
-        } else if (r < 35) {
+        if (r < 45) {
+            AnyKey(rng);
+        } else if (r < 65) {
             Click(static_cast<int>(rng() % 1280), static_cast<int>(rng() % 720));
             RunFrames(1);
-        } else if (r < 45) {
+        } else if (r < 85) {
             InputRecord move;
             move.kind = InputRecord::MouseMove;
             move.x = static_cast<int>(rng() % 1280);
@@ -61,28 +161,291 @@ TEST_F(DemoMonkey, RandomPlayLeavesNoFaultAndEverySaveLoads) {
             RunFrames(1);
         }
     }
+    // One of the keys given, by weight.
+    void Weighted(std::mt19937& rng, std::initializer_list<std::pair<Key, int>> choices) {
+        int total = 0;
+        for (const auto& c : choices) total += c.second;
+        int r = static_cast<int>(rng() % uint32_t(total));
+        for (const auto& c : choices) {
+            if (r < c.second) {
+                Hit(c.first);
+                return;
+            }
+            r -= c.second;
+        }
+    }
+};
+
+TEST_F(DemoMonkey, RandomPlayLeavesNoFaultAndEverySaveLoads) {
+    const char* env = std::getenv("ZR_MONKEY_FRAMES");
+    const int steps = env ? std::atoi(env) : 1200;
+    const auto began = std::chrono::steady_clock::now();
+    const char* seedEnv = std::getenv("ZR_MONKEY_SEED");
+    const uint32_t seed = seedEnv ? uint32_t(std::strtoul(seedEnv, nullptr, 10)) : 106u;
+    std::mt19937 rng(seed);
+    testing::internal::CaptureStderr();
+    // A player who has seen the ending once: the title offers the music room too.
+    {
+        SystemData sys;
+        sys.SetFlag(63, true);
+        std::string bytes;
+        ASSERT_TRUE(EncodeSystemSave(sys, ReadHistory(), bytes));
+        WriteFile(dir.Host("SVSys.sav"), bytes);
+    }
+    MemErrors memErrors;
+    auto startGame = [&](int n) {
+        Start(n);
+        if (MemMan) MemMan->OnError = ZRMemErrorCallback(&memErrors, &MemErrors::On);
+    };
+    startGame(5);
+    int starts = 1, titles = 0, saves = 0, loads = 0, battles = 0, albums = 0, musicRooms = 0;
+    std::array<int, kScreens> seen{};
+    Screen was = kScreens;
+    int titleGoal = -1, barGoal = -1;
+    int firstTracked = -1, firstCount = -1, lastCount = -1;
+    Census firstCensus;
+    std::array<int64_t, 40> slotTimes = SlotTimes();
+    auto savedSlots = [&] {
+        int n = 0;
+        for (int64_t t : slotTimes) n += t != 0;
+        return n;
+    };
+    for (int step = 0; step < steps; ++step) {
+        if (Finished()) {
+            // The monkey found the exit: the next start goes on from there.
+            Stop();
+            startGame(5 + starts++);
+            was = kScreens;
+        }
+        const Screen at = Where();
+        ++seen[at];
+        if (at != was) {
+            if (std::getenv("ZR_MONKEY_TRACE")) std::printf("%d %s\n", step, kScreenNames[at]);
+            if (at == sTitle) {
+                ++titles;
+                titleGoal = -1;
+                lastCount = MemMan->Count();
+                if (firstTracked < 0) {
+                    firstTracked = Tracked();
+                    firstCount = lastCount;
+                    firstCensus = Count();
+                } else if (Tracked() != firstTracked) {
+                    ADD_FAILURE() << "at return " << titles
+                                  << " to the title the memory manager holds " << Tracked()
+                                  << " records besides the sound buffers, at the first "
+                                  << firstTracked;
+                    Census now = Count();
+                    for (const auto& [what, n] : now)
+                        if (n != firstCensus[what]) PrintChange(what, firstCensus[what], n);
+                    for (const auto& [what, n] : firstCensus)
+                        if (n && !now.count(what)) PrintChange(what, n, 0);
+                    firstTracked = Tracked();
+                    firstCensus = now;
+                }
+            }
+            if (at == sMenuBar) barGoal = -1;
+            battles += at == sBattle;
+            albums += at == sAlbum;
+            musicRooms += at == sMusicRoom;
+        }
+        was = at;
+        const uint32_t r = rng() % 100;
+        switch (at) {
+            case sTitle: {
+                // A goal among the title's items, walked to with the cursor keys.
+                if (r < 5) {
+                    AnyInput(rng);
+                    break;
+                }
+                if (titleGoal < 0) {
+                    // Start, load (rarely while nothing is saved), album, music room, options,
+                    // exit; what this run has not seen yet weighs four times as much.
+                    const int weights[6] = {25 * (battles ? 1 : 3),
+                                            (savedSlots() ? 30 : 4) * (loads ? 1 : 4),
+                                            20 * (albums ? 1 : 4),
+                                            25 * (musicRooms ? 1 : 4),
+                                            6,
+                                            1};
+                    int w =
+                        static_cast<int>(rng() % uint32_t(weights[0] + weights[1] + weights[2] +
+                                                          weights[3] + weights[4] + weights[5]));
+                    titleGoal = 0;
+                    while (titleGoal < 5 && w >= weights[titleGoal]) w -= weights[titleGoal++];
+                }
+                if (!TitleMenu->CursorList[titleGoal]->GetVisible()) {
+                    titleGoal = -1;
+                    RunFrames(1);
+                } else if (TitleMenu->Cursor == titleGoal) {
+                    titleGoal = -1;
+                    Hit(kOk);
+                } else {
+                    Hit(kDown);
+                }
+                break;
+            }
+            case sClickWait:
+                // The menu bar often while few slots hold a save, rarely later, so the story
+                // still goes on to its battles.
+                if (r < (savedSlots() < 3 ? 35u : 8u)) {
+                    Hit(kMenuKey);
+                } else if (r < 38) {
+                    // Holding the skip key races through the text.
+                    input.Press(kCtrl.scan, kCtrl.vk, true);
+                    RunFrames(1 + static_cast<int>(rng() % 20));
+                    input.Press(kCtrl.scan, kCtrl.vk, false);
+                    RunFrames(1);
+                } else if (r < 75) {
+                    Hit(kOk);
+                } else {
+                    AnyInput(rng);
+                }
+                break;
+            case sChoice:
+                if (r < 80)
+                    Weighted(rng, {{kUp, 1}, {kDown, 1}, {kOk, 2}});
+                else
+                    AnyInput(rng);
+                break;
+            case sMenuBar: {
+                // A goal on the bar (its save and load sub-menu most often), walked to with the
+                // cursor keys; the bar's own animation is waited out.
+                TSubWinUnit* bar = AvgUnit->Windows;
+                if (r < 10 || !bar) {
+                    AnyInput(rng);
+                    break;
+                }
+                if (bar->MenuIsMoving()) {
+                    RunFrames(1);
+                    break;
+                }
+                if (barGoal < 0) {
+                    // 0 save, 1 load (both under item 0), 4 backlog, 5 config, 6 title, 7 close.
+                    static const int kGoals[] = {0, 0, 0, 0, 0, 0, 1, 1, 4, 5, 6, 7};
+                    barGoal = kGoals[rng() % (sizeof kGoals / sizeof kGoals[0])];
+                }
+                const int want =
+                    bar->MenuIsSub() ? (barGoal <= 1 ? barGoal : 2) : (barGoal <= 1 ? 0 : barGoal);
+                if (bar->MenuCursor() == want) {
+                    Hit(kOk);
+                } else {
+                    Hit(kDown);
+                }
+                break;
+            }
+            case sSaveMenu:
+            case sLoadMenu: {
+                // Loading takes a slot that holds a save most of the time, an empty one now
+                // and then.
+                const int32_t sel = SaveMenu->Selected;
+                const bool full =
+                    sel >= 0 && sel < TSaveMenu::kSlots && SaveMenu->Records[size_t(sel)].exists;
+                std::vector<int> saved;
+                for (int i = 0; i < TSaveMenu::kPerPage; ++i)
+                    if (SaveMenu->Records[size_t(SaveMenu->Page * TSaveMenu::kPerPage + i)].exists)
+                        saved.push_back(i);
+                if (r < 10) {
+                    AnyInput(rng);
+                } else if (at == sLoadMenu && !saved.empty() && r < 30) {
+                    // A click on the thumbnail of a slot that holds a save.
+                    const int i = saved[rng() % saved.size()];
+                    Click(444 + 192 * (i % 4) + 40, 168 + 151 * (i / 4) + 30);
+                    RunFrames(1);
+                    ++loads;
+                } else if (sel >= 0 && r < (at == sSaveMenu || full ? 45u : 15u)) {
+                    loads += at == sLoadMenu && full;
+                    Hit(kOk);
+                } else {
+                    Weighted(rng, {{kUp, 3},
+                                   {kDown, 3},
+                                   {kLeft, 3},
+                                   {kRight, 3},
+                                   {kPagePrev, 1},
+                                   {kPageNext, 2},
+                                   {kCancel, 3}});
+                }
+                break;
+            }
+            case sDialog:
+                // Mostly yes: the save goes ahead, the game goes back to the title or ends.
+                if (r < 10)
+                    AnyInput(rng);
+                else if (DlgUnit->Selection == 0 && r < 80)
+                    Hit(kOk);
+                else
+                    Weighted(rng, {{kLeft, 2}, {kRight, 3}, {kOk, 1}, {kCancel, 1}});
+                break;
+            case sAlbum:
+            case sMusicRoom:
+            case sConfig:
+                if (r < 20)
+                    Hit(kCancel);
+                else
+                    AnyInput(rng);
+                break;
+            case sBattle:
+                // Random keys rarely stop a reel in time: most battle frames play it properly,
+                // so the monkey gets past it into the rest of the story.
+                if (BattleUnit->Core().state == 1) {
+                    // The intro waits for two movies that run by the wall clock: wait in
+                    // larger pieces, so a battle takes fewer steps of the run.
+                    std::this_thread::sleep_for(std::chrono::milliseconds(6));
+                    if (r < 10)
+                        AnyInput(rng);
+                    else
+                        RunFrames(1);
+                } else if (r < 85) {
+                    BattleStep();
+                } else {
+                    AnyInput(rng);
+                }
+                break;
+            case sMovie:
+                GiveMovieTime();
+                if (r < 20)
+                    AnyInput(rng);
+                else
+                    RunFrames(1);
+                break;
+            default:
+                if (r < 30)
+                    AnyInput(rng);
+                else
+                    RunFrames(1);
+                break;
+        }
+        if (at == sSaveMenu || at == sDialog) {
+            const auto now = SlotTimes();
+            for (size_t i = 0; i < now.size(); ++i) saves += now[i] != slotTimes[i] && now[i] != 0;
+            slotTimes = now;
+        }
+    }
+    const int64_t frames = gate.Frames();
     Stop();
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(err.find("GameErr"), std::string::npos) << err;
+    EXPECT_EQ(memErrors.lines, "");
     // Every slot the monkey saved loads again.
-    int saves = 0;
+    int slots = 0;
     for (int slot = 0; slot < 40; ++slot) {
         char name[32];
         std::snprintf(name, sizeof name, "SV%02d.sav", slot);
         if (!std::filesystem::exists(dir.Host(name))) continue;
-        ++saves;
+        ++slots;
         GameState current, snapshot;
         uint32_t thumbSize = 0;
         std::vector<uint8_t> thumb(1 << 20);
         EXPECT_TRUE(LoadGameSlotData(slot, &current, &snapshot, thumbSize, thumb.data())) << name;
     }
-    std::printf("monkey: %d steps (%d in the story, %d in battle, %d in the save menu, album or music room), "
-                "%d starts, %d returns to the title, %d saves, memory manager %d then %d\n",
-                frames, inScene, inBattle, inMenus, starts, titles, saves, firstCount,
-                lastCount);
-    if (firstCount >= 0) {
-        EXPECT_EQ(lastCount, firstCount);
-    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    std::printf(
+        "monkey (seed %u): %d steps, %lld frames in %.1f s, %d starts, %d returns to the title, "
+        "%d battles, %d album and %d music room visits, %d saves into %d slots, %d loads, "
+        "memory manager %d then %d at the title\n  steps by screen:",
+        seed, steps, static_cast<long long>(frames), seconds, starts, titles, battles, albums,
+        musicRooms, saves, slots, loads, firstCount, lastCount);
+    for (int s = 0; s < kScreens; ++s)
+        std::printf(" %s %d%s", kScreenNames[s], seen[s], s + 1 < kScreens ? "," : "\n");
 }
 
 }  // namespace
