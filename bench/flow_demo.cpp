@@ -96,8 +96,9 @@ class Demo : public DemoHarness {
         return OnTitle();
     }
 
-    // The monkey test's loop (tests/flow/demo/monkey_test.cpp): random logical buttons, mouse
-    // moves and clicks from its seed; at the exit the game starts again.
+    // The demo's first monkey loop (before tests/flow/demo/monkey_test.cpp weighed its input by
+    // screen): random logical buttons, mouse moves and clicks from its seed, the reels played
+    // properly on most battle frames; at the exit the game starts again.
     struct MonkeyRun {
         int starts = 1, titles = 0, inScene = 0, inBattle = 0, inMenus = 0;
         int32_t firstCount = -1, lastCount = -1;
