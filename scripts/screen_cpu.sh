@@ -93,10 +93,10 @@ sleep 0.5
 measure "opening movie" 4
 sleep 2
 measure "title (unchanged)" 10
-click 640 305            # start
-sleep 1
+click 640 305            # start: the street fades in, then the guide's first line types
+sleep 4
 measure "first page typing" 1.5
-sleep 1.5
+sleep 1
 measure "click wait" 10
 readon 14                # to the choice
 measure "choice in the rain" 10
