@@ -238,11 +238,14 @@ class DemoMonkey : public DemoHarness {
             if (MemMan) MemMan->OnError = ZRMemErrorCallback(&memErrors, &MemErrors::On);
         };
         startGame(5);
-        int starts = 1, titles = 0, saves = 0, loads = 0, battles = 0, albums = 0, musicRooms = 0;
-        std::array<int, kScreens> seen{};
+        // The run's figures, counted in place.
+        int &starts = run.starts, &titles = run.titles, &saves = run.saves, &loads = run.loads;
+        int &battles = run.battles, &albums = run.albums, &musicRooms = run.musicRooms;
+        int &firstCount = run.firstCount, &lastCount = run.lastCount;
+        std::array<int, kScreens>& seen = run.seen;
+        starts = 1;
         Screen was = kScreens;
-        int titleGoal = -1, barGoal = -1;
-        int firstTracked = -1, firstCount = -1, lastCount = -1;
+        int titleGoal = -1, barGoal = -1, firstTracked = -1;
         Census firstCensus;
         std::array<int64_t, 40> slotTimes = SlotTimes();
         auto savedSlots = [&] {
@@ -483,16 +486,6 @@ class DemoMonkey : public DemoHarness {
         }
         run.seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-        run.starts = starts;
-        run.titles = titles;
-        run.battles = battles;
-        run.albums = albums;
-        run.musicRooms = musicRooms;
-        run.saves = saves;
-        run.loads = loads;
-        run.firstCount = firstCount;
-        run.lastCount = lastCount;
-        run.seen = seen;
         return run;
     }
 };
