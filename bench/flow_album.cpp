@@ -22,6 +22,7 @@
 #include "game/gamedef.h"
 #include "game/gamef.h"
 #include "game/gamefunc.h"
+#include "jpeg_peer.h"
 #include "tests/media/imagefixtures.h"
 #include "widgets/nyrgbbits.h"
 
@@ -190,20 +191,7 @@ void BM_PeerDecoderAlone(benchmark::State& state) {
             image.format = PNG_FORMAT_BGRA;
             png_image_finish_read(&image, nullptr, out.data(), 0, nullptr);
         } else {
-            jpeg_decompress_struct d{};
-            jpeg_error_mgr err{};
-            d.err = jpeg_std_error(&err);
-            jpeg_create_decompress(&d);
-            jpeg_mem_src(&d, file.data(), file.size());
-            jpeg_read_header(&d, TRUE);
-            d.out_color_space = JCS_EXT_BGRX;
-            jpeg_start_decompress(&d);
-            while (d.output_scanline < d.output_height) {
-                JSAMPROW row = out.data() + size_t(d.output_scanline) * 1280 * 4;
-                jpeg_read_scanlines(&d, &row, 1);
-            }
-            jpeg_finish_decompress(&d);
-            jpeg_destroy_decompress(&d);
+            LibjpegDecodeBgrx(file.data(), file.size(), out.data(), 1280);
         }
         benchmark::DoNotOptimize(out.data());
     }

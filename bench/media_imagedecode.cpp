@@ -8,6 +8,7 @@
 
 #include "media/zrjpeg.h"
 #include "media/zrpng.h"
+#include "jpeg_peer.h"
 #include "tests/media/imagefixtures.h"
 
 namespace {
@@ -94,20 +95,7 @@ void BM_LibjpegScanlines(benchmark::State& state) {
     const Bytes& file = JpegFile();
     Bytes out(static_cast<size_t>(kW) * kH * 4);
     for (auto _ : state) {
-        jpeg_decompress_struct d{};
-        jpeg_error_mgr err{};
-        d.err = jpeg_std_error(&err);
-        jpeg_create_decompress(&d);
-        jpeg_mem_src(&d, file.data(), file.size());
-        jpeg_read_header(&d, TRUE);
-        d.out_color_space = JCS_EXT_BGRX;
-        jpeg_start_decompress(&d);
-        while (d.output_scanline < d.output_height) {
-            JSAMPROW row = out.data() + static_cast<size_t>(d.output_scanline) * kW * 4;
-            jpeg_read_scanlines(&d, &row, 1);
-        }
-        jpeg_finish_decompress(&d);
-        jpeg_destroy_decompress(&d);
+        LibjpegDecodeBgrx(file.data(), file.size(), out.data(), kW);
         benchmark::DoNotOptimize(out.data());
     }
 }

@@ -26,22 +26,12 @@ namespace {
 constexpr int kThumbW = kThumbnailWidth, kThumbH = kThumbnailHeight;
 constexpr int kTitleBytes = 23;
 
-template <typename T>
-void Free(T*& p) {
-    if (!p) return;
-    if (MemMan)
-        MemMan->Delete(p);
-    else
-        delete p;
-    p = nullptr;
-}
-
 TNyRGBBits* NewBits(ZRBitDepth depth) {
     auto* b = MemMan ? MemMan->CreateVCL<TNyRGBBits>(nullptr) : new TNyRGBBits(nullptr);
     if (!b) return nullptr;
     b->SetBitDepth(depth);
     b->Resize(kThumbW, kThumbH);
-    if (!b->Create()) Free(b);
+    if (!b->Create()) DeleteTracked(b);
     return b;
 }
 
@@ -174,10 +164,10 @@ bool TSaveMenu::Setup(ZRFileMan* files) {
 void TSaveMenu::Release() {
     Close();
     for (int i = 0; i < kPerPage; ++i) {
-        Free(Current[i]);
-        Free(Previous[i]);
+        DeleteTracked(Current[i]);
+        DeleteTracked(Previous[i]);
     }
-    Free(staging_);
+    DeleteTracked(staging_);
     if (SaveMenuWin->GetCreated()) SaveMenuWin->AllRelease();
     SetUp = false;
 }
@@ -191,7 +181,7 @@ void TSaveMenu::Close() {
         }
         textsMade_ = false;
     }
-    Free(ThumbToSave);
+    DeleteTracked(ThumbToSave);
 }
 
 bool TSaveMenu::Open(int32_t mode, TNyRGBBits* source) {

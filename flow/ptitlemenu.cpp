@@ -23,6 +23,20 @@ void FreeBits(TNyRGBBits* bits) {
     if (bits && MemMan) MemMan->Delete(bits);
 }
 
+// The two cleared screens a step of the title call fades between; none is left behind when the
+// second cannot be made.
+void CreateCallScreens(TNyRGBBits*& a, TNyRGBBits*& b) {
+    a = CreateScreenBits();
+    try {
+        b = CreateScreenBits();
+    } catch (...) {
+        FreeBits(a);
+        throw;
+    }
+    a->Cls();
+    b->Cls();
+}
+
 }  // namespace
 
 TTitleMenu::TTitleMenu() {
@@ -214,16 +228,8 @@ bool TTitleMenu::BeginTitleCall() {
         callPanelMade_ = TitleCallPanel->AllCreate();
         SetPanelImageFile(TitleCallPanel, Files, "TitleCall01.png");
     }
-    TNyRGBBits* a = CreateScreenBits();
-    TNyRGBBits* b = nullptr;
-    try {
-        b = CreateScreenBits();
-    } catch (...) {
-        FreeBits(a);
-        throw;
-    }
-    a->Cls();
-    b->Cls();
+    TNyRGBBits *a = nullptr, *b = nullptr;
+    CreateCallScreens(a, b);
     TitleCallPanel->Draw(b);
     // Without the first fade the call goes on from its first voice.
     return StartCallTransition(a, b);
@@ -262,15 +268,8 @@ void TTitleMenu::TitleCallFrame(int ticks) {
     } else if (CallStep > 0) {
         CallCounter += ticks;
         if (!GameForm->IsVoicePlaying() && CallCounter > kCallPause) {
-            TNyRGBBits* a = CreateScreenBits();
-            TNyRGBBits* b = nullptr;
-            try {
-                b = CreateScreenBits();
-            } catch (...) {
-                FreeBits(a);
-                throw;
-            }
-            a->Cls();
+            TNyRGBBits *a = nullptr, *b = nullptr;
+            CreateCallScreens(a, b);
             TitleCallPanel->Draw(a);
             if (CallStep == 5) {
                 b->BoxFill(0, 0, 1279, 719, 0);
@@ -279,7 +278,6 @@ void TTitleMenu::TitleCallFrame(int ticks) {
                     DrawImageFile(pic, TitleCallPanel->GetAlpha(),
                                   CallStep == 1 ? "TitleCall02.png" : "TitleCall03.png", 0, 0,
                                   Files);
-                b->Cls();
                 TitleCallPanel->Draw(b);
             }
             if (StartCallTransition(a, b))

@@ -452,6 +452,17 @@ const std::string& ApplicationTitle();
 extern TGameForm* GameForm;
 // The game's data and scripts, the music, and the scripts' own manager.
 extern ZRMemMan* MemMan;
+// Deletes through the memory manager, so its record goes too; plainly when there is none (the
+// units' tests run some units without one). Leaves the pointer null.
+template <typename T>
+void DeleteTracked(T*& p) {
+    if (!p) return;
+    if (MemMan)
+        MemMan->Delete(p);
+    else
+        delete p;
+    p = nullptr;
+}
 extern ZRFileMan* GameFileMan;
 extern ZRFileMan* MusicFileMan;
 extern ZRFileMan* ScriptFileMan;

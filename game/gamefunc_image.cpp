@@ -19,16 +19,6 @@ const unsigned char* gnyTable = kGnyKeyTable.data();
 }
 
 template <typename T>
-void DeleteObject(T*& p) {
-    if (!p) return;
-    if (MemMan)
-        MemMan->Delete(p);
-    else
-        delete p;
-    p = nullptr;
-}
-
-template <typename T>
 T* NewTracked() {
     return MemMan ? MemMan->CreateVCL<T>(nullptr) : nullptr;
 }
@@ -113,8 +103,8 @@ bool LoadImageStream(TNyRGBBits** bits, TNyAlpha** alpha, ImageKind kind, ZRStre
             Fail("StreamLoad Error");
         return true;
     } catch (const std::exception&) {
-        DeleteObject(*bits);
-        if (alpha) DeleteObject(*alpha);
+        DeleteTracked(*bits);
+        if (alpha) DeleteTracked(*alpha);
         return false;
     }
 }
@@ -158,7 +148,7 @@ bool LoadAnimeData(ZRAnimeData** data, ZRFileMan* files, const ZRString& name) {
         if (!(*data)->Load(file.stream)) Fail("ZRAnimeLoad Error");
         return true;
     } catch (const std::exception&) {
-        DeleteObject(*data);
+        DeleteTracked(*data);
         return false;
     }
 }
@@ -194,8 +184,8 @@ bool CreatePanelImageSized(TNyRGBPanel* panel, int width, int height, TMaskMode 
         if (mode == 1) panel->SetAlpha(alpha);
         return true;
     } catch (const std::exception&) {
-        DeleteObject(bits);
-        DeleteObject(alpha);
+        DeleteTracked(bits);
+        DeleteTracked(alpha);
         return false;
     }
 }
@@ -206,11 +196,11 @@ bool CreatePanelImage(TNyRGBPanel* panel, TMaskMode mode) {
 
 void ReleasePanelImage(TNyRGBPanel* panel) {
     if (TNyRGBBits* bits = panel->GetImage()) {
-        DeleteObject(bits);
+        DeleteTracked(bits);
         panel->SetImage(nullptr);
     }
     if (TNyAlpha* alpha = panel->GetAlpha()) {
-        DeleteObject(alpha);
+        DeleteTracked(alpha);
         panel->SetAlpha(nullptr);
     }
 }
@@ -227,7 +217,7 @@ void ReleasePanelAnime(TNyRGBProgram* panel) {
     ReleasePanelImage(panel);
     if (ZRAnimeData* data = panel->GetAnimeData()) {
         panel->SetAnimeData(nullptr);
-        DeleteObject(data);
+        DeleteTracked(data);
     }
 }
 

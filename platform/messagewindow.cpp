@@ -395,10 +395,10 @@ class SdlStateScope {
 }  // namespace
 
 bool AskInOwnWindow(const MsgRequest& request, MsgAnswer& answer) {
-    FontSpec spec;  // the default face of the Chinese code page, with Japanese as its fall-back
-    spec.charset = 134;
-    spec.height = -15;
-    std::unique_ptr<RasterFont, FontCloser> font(CreateRasterFont(spec));
+    FontSpec face;  // the default face of the Chinese code page, with Japanese as its fall-back
+    face.charset = 134;
+    face.height = -15;
+    std::unique_ptr<RasterFont, FontCloser> font(CreateRasterFont(face));
     if (!font) return false;
     TextExtent cell;
     if (!MeasureCodePoints(font.get(), U"M", cell) || cell.cy <= 0) return false;

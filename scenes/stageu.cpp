@@ -76,15 +76,6 @@ std::unique_ptr<TNyRGBBits> NewBits(int w, int h) {
     return b;
 }
 
-void DeleteTracked(TNyRGBBits*& b) {
-    if (!b) return;
-    if (MemMan)
-        MemMan->Delete(b);
-    else
-        delete b;
-    b = nullptr;
-}
-
 const char* const kMaskNames[] = {
     "FadeMask00_BlindR.bmp",    "FadeMask01_BlindL.bmp",     "FadeMask02_VorelR.bmp",
     "FadeMask03_VorelL.bmp",    "FadeMask04_Circle.bmp",     "FadeMask05_CircleR.bmp",
