@@ -46,7 +46,13 @@ class Flow : public FlowHarness {
 };
 
 TEST_F(Flow, NewGameRunsTheSceneAndComesBackToTheTitle) {
-    WriteGame({Scene(0, "GameStart", kClickScene)});
+    WriteGame({Scene(0, "GameStart", R"(
+    TextShow
+    Text "Hello"
+    KeyWait
+    Text "Again"
+    KeyWait
+    EXIT)")});
     CurrentState.SetFlag(1, true);
     SysData.SetFlag(3, true);
     SysData.SetValue(2, 77);
