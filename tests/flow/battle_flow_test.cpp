@@ -133,21 +133,25 @@ TEST_F(BattleFlow, AWonBattleGoesBackToTheStoryWithZero) {
     std::vector<int> xs;
     bool cutinSeen = false;
     auto trace = TraceFirstHit(xs);
-    ASSERT_TRUE(PlayBattle(0, [&] {
-        const BattleCore& c = BattleUnit->Core();
-        if (c.state == 3 && c.phase == 3 && BattleUnit->BGMoviePanel->GetVisible()) {
-            cutinSeen = true;
-            EXPECT_EQ(BattleUnit->BGMoviePanel->GetOffsetX(), 0);
-            EXPECT_EQ(BattleUnit->BGMoviePanel->GetOffsetY(), 0);
-        }
-        return trace();
-    }, true));
+    ASSERT_TRUE(PlayBattle(
+        0,
+        [&] {
+            const BattleCore& c = BattleUnit->Core();
+            if (c.state == 3 && c.phase == 3 && BattleUnit->BGMoviePanel->GetVisible()) {
+                cutinSeen = true;
+                EXPECT_EQ(BattleUnit->BGMoviePanel->GetOffsetX(), 0);
+                EXPECT_EQ(BattleUnit->BGMoviePanel->GetOffsetY(), 0);
+            }
+            return trace();
+        },
+        true));
     EXPECT_TRUE(cutinSeen);
     // Sixteen steps to alternate sides of the centre, then back on it (the first step may
     // fall in the frame the hit began).
     if (!xs.empty() && xs.front() == base - 16) xs.erase(xs.begin());
     std::vector<int> shiver;
-    for (int step = 1; step <= 16; ++step) shiver.push_back(step == 16 ? base : step % 2 ? base + 16 : base - 16);
+    for (int step = 1; step <= 16; ++step)
+        shiver.push_back(step == 16 ? base : step % 2 ? base + 16 : base - 16);
     EXPECT_EQ(xs, shiver);
     ASSERT_TRUE(RunUntil([this] { return Mode() == smAdventure && SceneState() == asClickWait; }));
     EXPECT_EQ(CurrentState.GetValue(7), 0);

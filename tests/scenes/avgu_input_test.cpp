@@ -244,11 +244,11 @@ TEST_F(SceneInput, MessageButtonsAndMenuBarResults) {
         uint8_t sceneAfter, hide, backlog;
         bool autoMode;
     } cases[] = {
-        {18, asClickWait, asClickWait, 0, 0, false},
-        {16, asClickWait, asClickWait, 1, 0, false}, {17, asClickWait, asClickWait, 0, 0, true},
-        {17, asRun, asRun, 0, 0, false},             {19, asClickWait, asClickWait, 0, 1, false},
-        {19, asTimedWait, asTimedWait, 0, 0, false}, {20, asClickWait, asClickWait, 0, 0, false},
-        {21, asClickWait, asClickWait, 0, 0, false},       {22, asClickWait, asRun, 0, 0, false},
+        {18, asClickWait, asClickWait, 0, 0, false}, {16, asClickWait, asClickWait, 1, 0, false},
+        {17, asClickWait, asClickWait, 0, 0, true},  {17, asRun, asRun, 0, 0, false},
+        {19, asClickWait, asClickWait, 0, 1, false}, {19, asTimedWait, asTimedWait, 0, 0, false},
+        {20, asClickWait, asClickWait, 0, 0, false}, {21, asClickWait, asClickWait, 0, 0, false},
+        {22, asClickWait, asRun, 0, 0, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.code);
