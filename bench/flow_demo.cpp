@@ -103,8 +103,7 @@ class Demo : public DemoMonkey {
     using DemoMonkey::Tracked;
 };
 
-void PlayThroughCounters(benchmark::State& state, int64_t frames, int64_t ticks,
-                         double seconds) {
+void PlayThroughCounters(benchmark::State& state, int64_t frames, int64_t ticks, double seconds) {
     state.counters["frames"] = double(frames);
     state.counters["frames_per_s"] = double(frames) / seconds;
     state.counters["ticks_per_s"] = double(ticks) / seconds;

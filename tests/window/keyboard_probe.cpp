@@ -81,7 +81,8 @@ Look Snapshot() {
         l.reelStops = c.state == 2 && c.step == 0 &&
                       (c.reels[0].state == 3 || (c.reels[1].state == 3 && c.reels[0].state == 0) ||
                        (c.reels[2].state == 3 && c.reels[1].state == 0));
-        l.selecting = (c.state == 4 && (c.step == 2 || c.step == 7)) || (c.state == 5 && c.step == 2);
+        l.selecting =
+            (c.state == 4 && (c.step == 2 || c.step == 7)) || (c.state == 5 && c.step == 2);
         l.selected = c.selected;
     }
     form->LogicLock->Leave();

@@ -80,11 +80,13 @@ struct MonkeyRun {
         char head[512];
         std::snprintf(
             head, sizeof head,
-            "monkey (seed %u): %d steps, %lld frames (%lld ticks) in %.1f s, %d starts, %d returns to the "
+            "monkey (seed %u): %d steps, %lld frames (%lld ticks) in %.1f s, %d starts, %d returns "
+            "to the "
             "title, %d battles, %d album and %d music room visits, %d saves into %d slots, %d "
             "loads, memory manager %d then %d at the title\n  steps by screen:",
-            seed, steps, static_cast<long long>(frames), static_cast<long long>(ticks), seconds, starts, titles, battles, albums,
-            musicRooms, saves, slots, loads, firstCount, lastCount);
+            seed, steps, static_cast<long long>(frames), static_cast<long long>(ticks), seconds,
+            starts, titles, battles, albums, musicRooms, saves, slots, loads, firstCount,
+            lastCount);
         std::string out = head;
         for (int s = 0; s < kScreens; ++s)
             out += std::string(" ") + kScreenNames[s] + " " + std::to_string(seen[size_t(s)]) +

@@ -65,7 +65,9 @@ class KeysBetweenTicks : public DemoHarness {
         return TitleMenu->Cursor == item;
     }
 
-    bool BackOnTitle() { return RunUntil([this] { return OnTitle(); }, 600); }
+    bool BackOnTitle() {
+        return RunUntil([this] { return OnTitle(); }, 600);
+    }
 };
 
 TEST_F(KeysBetweenTicks, TitleAndEveryMenuItOpens) {
@@ -230,8 +232,7 @@ TEST_F(KeysBetweenTicks, StoryAndBattle) {
     bool chose = false;
     for (int i = 0; i < 400 && !InBattle(); ++i) {
         if (!RunUntil([this] {
-                return InBattle() || SceneState() == asClickWait ||
-                       SceneState() == asChoiceWaiting;
+                return InBattle() || SceneState() == asClickWait || SceneState() == asChoiceWaiting;
             }))
             break;
         if (SceneState() == asChoiceWaiting) {
