@@ -11,6 +11,7 @@
 
 class TDInputUnit;
 class TNyRGBBits;
+class TNyRGBText;
 class ZRRectSet;
 
 class TTitleMenu : public MenuScreen {
@@ -51,6 +52,9 @@ class TTitleMenu : public MenuScreen {
     TNyRGBPanel *TitleBack = nullptr, *TitleCallPanel = nullptr;
     TMenuSimple *BtnStart = nullptr, *BtnLoad = nullptr, *BtnAlbum = nullptr, *BtnSound = nullptr,
                 *BtnConfig = nullptr, *BtnExit = nullptr;
+    // The program's and the scripts' build times; kept hidden, with their text buffers made
+    // and freed with the tree.
+    TNyRGBText *ExeTimeText = nullptr, *ScrTimeText = nullptr;
 
     bool SetUp = false;
     TMenuSimple* CursorList[6] = {};
@@ -60,6 +64,8 @@ class TTitleMenu : public MenuScreen {
     int32_t IdleCounter = -1;
 
   private:
+    TNyRGBText* MakeInfoText(const char* text);
+    static void InfoTextCreate(TNyRGBText* text);
     void Click(int32_t item);
     void ExitClick();
     bool StartCallTransition(TNyRGBBits* from, TNyRGBBits* to);

@@ -13,6 +13,7 @@
 #include "platform/atomicfile.h"
 #include "platform/hostfs.h"
 #include "scenes/subwinu.h"
+#include "widgets/nyrgbtext.h"
 
 namespace flowtest {
 namespace {
@@ -74,6 +75,17 @@ TEST_F(Menus, TitleCallIsSkippedAndOnlyTheFirstVisitHasOne) {
 
 TEST_F(Menus, TitleCursorSkipsTheHiddenMusicRoomAndWraps) {
     ASSERT_TRUE(ToTitle());
+    // The build-time texts are made with the title, black on their buffers, and never shown.
+    for (TNyRGBText* t : {TitleMenu->ExeTimeText, TitleMenu->ScrTimeText}) {
+        EXPECT_EQ(t->GetParent(), TitleMenu->TitleBack);
+        EXPECT_TRUE(t->HasBuffer());
+        EXPECT_FALSE(t->GetVisible());
+        EXPECT_FALSE(t->GetMouseControl());
+        EXPECT_EQ(t->GetSizeX(), 160);
+        EXPECT_EQ(t->GetSizeY(), 16);
+    }
+    EXPECT_STREQ(TitleMenu->ExeTimeText->GetText().c_str(), "EXE 2003/01/01 00:00");
+    EXPECT_STREQ(TitleMenu->ScrTimeText->GetText().c_str(), "SCR 2003/01/01 00:00");
     EXPECT_FALSE(TitleMenu->BtnSound->GetVisible());
     EXPECT_EQ(TitleMenu->Cursor, 0);
     struct Step {
@@ -200,27 +212,43 @@ TEST_F(Menus, ConfigurationSlidesKeysStopAtTheEndsAndTheSettingsAreWritten) {
 }
 
 TEST_F(Menus, ScreenSwitchRequestsReachTheWindow) {
+    for (const char* b : {"CfgBtnOnD.png", "CfgBtnOnL.png", "CfgBtnOffD.png", "CfgBtnOffL.png"})
+        WritePicture(Data(b), 100, 40, 0x808080);
     ASSERT_TRUE(ToTitle());
     TitleDowns(3);  // the hidden music room is skipped
     EXPECT_EQ(TitleMenu->Cursor, 4);
     Tap(kOk);
     ASSERT_TRUE(RunUntil([this] { return ConfigMenu && Mode() == smMenu; }));
-    for (int i = 0; i < 4; ++i) Tap(kDown);
-    ASSERT_EQ(ConfigMenu->Item, 4);
-    Sounds();
-    Tap(kRight);  // already a window: nothing
-    EXPECT_TRUE(Sounds().empty());
-    Tap(kLeft);
-    RunFrames(2);
     if (!Has720Mode && !HasTallMode) {
+        for (int i = 0; i < 4; ++i) Tap(kDown);
+        ASSERT_EQ(ConfigMenu->Item, 4);
+        Sounds();
+        Tap(kLeft);
+        RunFrames(2);
         EXPECT_EQ(Sounds(), std::vector<int32_t>{menu::seOK});
         EXPECT_EQ(DisplayKind, kDisplayWindow);
         EXPECT_FALSE(ConfigMenu->FullOnD->GetEnabled());
         return;
     }
+    // A click on On asks for full screen without a sound; the keys play the cursor sound.
+    Sounds();
+    Click(641 + 10, 488 + 10);
+    RunFrames(1);
+    EXPECT_TRUE(Sounds().empty());
     EXPECT_TRUE(RunUntil([] { return DisplayKind == (HasTallMode ? 1 : 0); }, 30));
+    for (int i = 0; i < 4; ++i) Tap(kDown);
+    ASSERT_EQ(ConfigMenu->Item, 4);
+    Sounds();
+    Tap(kLeft);  // already full screen: nothing
+    EXPECT_TRUE(Sounds().empty());
     Tap(kRight);
+    EXPECT_EQ(Sounds(), std::vector<int32_t>{menu::seCursor});
     EXPECT_TRUE(RunUntil([] { return DisplayKind == kDisplayWindow; }, 30));
+    Tap(kRight);  // already a window: nothing
+    EXPECT_TRUE(Sounds().empty());
+    Tap(kLeft);
+    EXPECT_EQ(Sounds(), std::vector<int32_t>{menu::seCursor});
+    EXPECT_TRUE(RunUntil([] { return DisplayKind == (HasTallMode ? 1 : 0); }, 30));
 }
 
 // A slot file with the stage and a thumbnail whose bytes count up.
