@@ -296,7 +296,7 @@ class FlowHarness : public ::testing::Test {
 
     std::string Data(const std::string& name = "") const { return dir.Host("scr_c_Pak/" + name); }
 
-    // What the window and the stand-in title need, and the scripts given.
+    // What the window and the title need, and the scripts given.
     void WriteGame(const std::vector<std::string>& scripts) {
         WritePicture(Data("Cursor.png"), 256, 32, 0x00FF00);
         WriteFile(Data("Wait.bmp"), BmpBytes(240, 720));
