@@ -13,7 +13,6 @@
 #include "widgets/nyrgbtext.h"
 
 TTitleMenu* TitleMenu = nullptr;
-std::deque<int32_t> TTitleMenu::Codes;
 
 namespace {
 
@@ -184,14 +183,7 @@ void TTitleMenu::SaveMenuCallback(int code) {
     if (code == 6) EndWait(0);
 }
 
-void TTitleMenu::HandleKeyInput(int ticks, TDInputUnit* input) {
-    if (ticks > 0 && !Codes.empty()) {
-        const int32_t code = Codes.front();
-        Codes.pop_front();
-        StopIdle();
-        EndWait(code);
-        return;
-    }
+void TTitleMenu::HandleKeyInput(int, TDInputUnit* input) {
     if (!input) return;
     const menu::Pad pad = menu::ReadPad(input, true);
     if (pad.decide) {

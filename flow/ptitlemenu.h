@@ -5,7 +5,6 @@
 // 1 start, 2 load, 4 album, 5 music room, 6 configuration, 7 opening movie, 8 quit.
 #pragma once
 #include <cstdint>
-#include <deque>
 
 #include "flow/menucommon.h"
 
@@ -45,9 +44,6 @@ class TTitleMenu : public MenuScreen {
     static constexpr int32_t kIdleTicks = 900;
     // Ticks a title call picture stays at least, and until its voice has ended.
     static constexpr int32_t kCallPause = 60;
-
-    // Tests only: codes the next title waits end with, oldest first, before any input.
-    static std::deque<int32_t> Codes;
 
     TNyRGBPanel *TitleBack = nullptr, *TitleCallPanel = nullptr;
     TMenuSimple *BtnStart = nullptr, *BtnLoad = nullptr, *BtnAlbum = nullptr, *BtnSound = nullptr,

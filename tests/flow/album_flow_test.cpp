@@ -11,15 +11,8 @@
 namespace flowtest {
 namespace {
 
-constexpr Key kDown{0xD0, 0x28}, kRight{0xCD, 0x27};
-constexpr Key kPagePrev{0x10, 0x51}, kPageNext{0x11, 0x57};
-
 class AlbumFlow : public FlowHarness {
   protected:
-    void Tap(Key k) {
-        Press(k);
-        RunFrames(1);
-    }
     bool ToTitle() {
         Start();
         if (!RunUntil([] { return TitleMenu && TitleMenu->CallStep >= 0; }, 100)) return false;
@@ -172,7 +165,6 @@ TEST_F(AlbumFlow, MovieEntryRefusesAnEarlySkipTakesALateOneAndTheMusicReturns) {
 // waits for a choice, with the wait kind turned into 3. Loaded, the window chooses at once and
 // the story goes on with 0.
 TEST_F(AlbumFlow, SlotWaitingForTheExtraSelectionLoadsAndGoesOnWithZero) {
-    TSaveMenu::LoadSlot = TSaveMenu::kInteractive;  // the slot is chosen in the real menu
     WriteGame({Scene(0, "GameStart", R"(
     TextShow
     Select "x", "y", "", ""
@@ -183,6 +175,7 @@ TEST_F(AlbumFlow, SlotWaitingForTheExtraSelectionLoadsAndGoesOnWithZero) {
     Text "After"
     KeyWait
     EXIT)")});
+    UsePacing(Pacing::Full);
     ASSERT_TRUE(ToTitle());
     RunFrames(2);  // the call's key released
     Tap(kOk);

@@ -18,15 +18,11 @@
 namespace flowtest {
 namespace {
 
-constexpr Key kUp{0xC8, 0x26}, kDown{0xD0, 0x28}, kLeft{0xCB, 0x25}, kRight{0xCD, 0x27};
-constexpr Key kPagePrev{0x10, 0x51}, kPageNext{0x11, 0x57};
-
 class Menus : public FlowHarness {
   protected:
     void SetUp() override {
         FlowHarness::SetUp();
         menu::SoundTrace = &sounds;
-        TSaveMenu::LoadSlot = TSaveMenu::kInteractive;
         WriteGame({Scene(0, "GameStart", "TextShow\nText \"Hi\"\nKeyWait\nEXIT")});
     }
     void TearDown() override {
@@ -39,11 +35,6 @@ class Menus : public FlowHarness {
         if (!InTitleCall()) return false;
         Tap(kOk);
         return RunUntil([this] { return OnTitle(); }, 400);
-    }
-    // A logical button held for one frame and released for one, so the next press is new.
-    void Tap(Key k) {
-        Press(k);
-        RunFrames(1);
     }
     // Runs until the title call waits for the player.
     bool InTitleCall() {
@@ -296,7 +287,7 @@ TEST_F(Menus, LoadMenuWrapsPagesWaitsForACursorAndLoadsOnlyWhatExists) {
         ASSERT_EQ(utimensat(AT_FDCWD, dir.Host(s == 2 ? "SV02.sav" : "SV05.sav").c_str(), times, 0),
                   0);
     CurrentState.Reset();
-    TSaveMenu::LastPage = 0;
+    UsePacing(Pacing::Full);
     ASSERT_TRUE(ToTitle());
     TitleDowns(1);
     Tap(kOk);
