@@ -91,12 +91,16 @@ TNyRGBText* TTitleMenu::MakeInfoText(const char* text) {
     t->SetVisible(false);
     t->SetMouseControl(false);
     t->OnCreate = [](TNyRGBPanel* s) { InfoTextCreate(static_cast<TNyRGBText*>(s)); };
-    t->OnRelease = [](TNyRGBPanel* s) { static_cast<TNyRGBText*>(s)->ReleaseBuffer(); };
+    t->OnRelease = [](TNyRGBPanel* s) { InfoTextRelease(static_cast<TNyRGBText*>(s)); };
     return t;
 }
 
 void TTitleMenu::InfoTextCreate(TNyRGBText* text) {
     text->MakeBuffer(WorkBitDepth == bd24 ? pf24_888 : pf32_888);
+}
+
+void TTitleMenu::InfoTextRelease(TNyRGBText* text) {
+    text->ReleaseBuffer();
 }
 
 TTitleMenu::~TTitleMenu() {

@@ -62,6 +62,7 @@ class TTitleMenu : public MenuScreen {
   private:
     TNyRGBText* MakeInfoText(const char* text);
     static void InfoTextCreate(TNyRGBText* text);
+    static void InfoTextRelease(TNyRGBText* text);
     void Click(int32_t item);
     void ExitClick();
     bool StartCallTransition(TNyRGBBits* from, TNyRGBBits* to);
