@@ -93,6 +93,7 @@ TEST_F(Flow, TitleModes) {
     SysData.SetFlag(63, true);
     ASSERT_TRUE(SaveSystemData());
     SysData = SystemData();
+    UsePacing(Pacing::Full);
     Start();
     struct Case {
         const char* what;
