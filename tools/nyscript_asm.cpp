@@ -742,6 +742,13 @@ class Assembler {
         ZRPutLE32(&f[52], poolAt);
         ZRPutLE32(&f[56], static_cast<uint32_t>(pool.size()));
         ZRPutLE32(&f[60], static_cast<uint32_t>(pool_.size()));
+        for (const LabelRec& l : labels_) {
+            unit_.places.push_back({codeAt + l.offset, l.line, l.column});
+            for (const Item& it : l.items)
+                if (it.line) unit_.places.push_back({codeAt + it.pc, it.line, it.column});
+        }
+        for (const CallRec& r : calls_)
+            if (r.line) unit_.places.push_back({callAt + r.offset, r.line, r.column});
     }
 
     std::string path_;

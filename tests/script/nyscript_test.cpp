@@ -5,6 +5,7 @@
 
 #include <random>
 
+#include "foundation/zrstd.h"
 #include "platform/codepage.h"
 #include "script_rig.h"
 
@@ -181,6 +182,103 @@ TEST(Nyscript, RandomProgramsSurviveDisAndBuild) {
             EXPECT_EQ(rig.engine->LabelCount(), u.labels.size());
         }
     }
+}
+
+// A script file laid out by hand: the header, one label record "M" with `code`, then the call
+// table and the pool as given.
+std::vector<uint8_t> HandFile(const std::vector<uint8_t>& code, const std::vector<uint8_t>& calls,
+                              const std::vector<uint8_t>& pool, uint32_t strings,
+                              uint32_t labels = 1) {
+    std::vector<uint8_t> f(64, 0);
+    const uint32_t record = 12 + static_cast<uint32_t>(code.size());
+    const uint32_t callAt = 64 + record, poolAt = callAt + static_cast<uint32_t>(calls.size());
+    const uint32_t head[][2] = {{8, 1},       {28, 64},
+                                {32, record}, {36, labels},
+                                {40, callAt}, {44, static_cast<uint32_t>(calls.size())},
+                                {52, poolAt}, {56, static_cast<uint32_t>(pool.size())},
+                                {60, strings}};
+    for (const auto& h : head) ZRPutLE32(&f[h[0]], h[1]);
+    const uint8_t label[12] = {static_cast<uint8_t>(record), 0, 0, 0, 2, 0, 0, 0, 0, 0, 'M', 0};
+    f.insert(f.end(), label, label + 12);
+    f.insert(f.end(), code.begin(), code.end());
+    f.insert(f.end(), calls.begin(), calls.end());
+    f.insert(f.end(), pool.begin(), pool.end());
+    return f;
+}
+
+// What check must flag in a file the engine loads but cannot run, each at its offset.
+TEST(Nyscript, CheckFlagsWhatHaltsOrFaultsAtRunTime) {
+    const std::vector<uint8_t> exit = {15, 0};
+    const std::vector<uint8_t> pool = {5, 0, 'h', 'i', 0};  // one string, "hi"
+    const struct {
+        const char* what;
+        std::vector<uint8_t> file;
+        uint32_t offset;  // of the first problem
+        const char* words;
+    } cases[] = {
+        {"no label record", HandFile(exit, {}, {}, 0, 0), 36, "label count 0"},
+        {"opcode 7", HandFile({7, 0, 15, 0}, {}, {}, 0), 76, "opcode 7 has no handler"},
+        {"opcode 12", HandFile({12, 0, 15, 0}, {}, {}, 0), 76, "opcode 12 has no handler"},
+        {"opcode 17", HandFile({17, 0, 15, 0}, {}, {}, 0), 76, "opcode 17 has no handler"},
+        {"opcode 92", HandFile({92, 0, 15, 0}, {}, {}, 0), 76, "opcode 92 has no handler"},
+        {"opcode 190", HandFile({190, 0, 15, 0}, {}, {}, 0), 76, "opcode 190 has no handler"},
+        {"opcode 300", HandFile({44, 1, 15, 0}, {}, {}, 0), 76, "opcode 300 has no handler"},
+        {"call without a call table", HandFile({1, 0, 0, 0, 0, 0, 6, 0, 15, 0}, {}, {}, 0), 82,
+         "no call table"},
+        {"call record of kind 5",
+         HandFile({1, 0, 0, 0, 0, 0, 6, 0, 15, 0}, {8, 0, 5, 0, 0, 0, 0, 0}, {}, 0), 82,
+         "unknown kind 5"},
+        {"call record past the table",
+         HandFile({1, 0, 6, 0, 0, 0, 6, 0, 15, 0}, {8, 0, 1, 0, 0, 0, 0, 0}, {}, 0), 82,
+         "past the table"},
+        {"near call to the middle of a record",
+         HandFile({1, 0, 0, 0, 0, 0, 6, 0, 15, 0}, {8, 0, 1, 0, 3, 0, 0, 0}, {}, 0), 86,
+         "not a label record"},
+        {"far call text without a script",
+         HandFile({1, 0, 0, 0, 0, 0, 6, 0, 15, 0}, {0, 0, 2, 0, ':', ':', 'M', 0}, {}, 0), 86,
+         "names no script"},
+        {"string id past the pool", HandFile({1, 0, 2, 0, 0, 0, 64, 0, 15, 0}, {}, pool, 1), 82,
+         "string id 2"},
+        {"jump into an operand", HandFile({3, 0, 2, 0, 0, 0, 15, 0}, {}, {}, 0), 76,
+         "inside an instruction"},
+    };
+    nys::CheckContext context;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<nys::FileProblem> problems;
+        EXPECT_TRUE(nys::CheckScriptFile(c.file, context, problems));
+        ASSERT_FALSE(problems.empty());
+        EXPECT_EQ(problems[0].offset, c.offset);
+        EXPECT_NE(problems[0].message.find(c.words), std::string::npos) << problems[0].message;
+    }
+    // What passes: a POP right before a PUSH, a near call, the last string, a string variable.
+    std::vector<nys::FileProblem> none;
+    EXPECT_TRUE(
+        nys::CheckScriptFile(HandFile({1, 0, 9, 0, 0, 0,  2, 0, 1, 0, 0, 0, 0,    0,  6, 0,  1,
+                                       0, 1, 0, 0, 0, 64, 0, 1, 0, 3, 0, 0, 0x80, 64, 0, 15, 0},
+                                      {8, 0, 1, 0, 0, 0, 0, 0}, pool, 1),
+                             context, none));
+    EXPECT_TRUE(none.empty()) << none[0].message;
+    // A file the engine does not load at all.
+    EXPECT_FALSE(nys::CheckScriptFile(HandFile(exit, {}, {}, 0, 9), context, none));
+
+    // An index entry whose name is 64 bytes long: the engine leaves the scene out.
+    nys::Unit u;
+    std::vector<nys::Diag> errors;
+    ASSERT_TRUE(nys::Assemble("i.nys", "script 1\nscene \"S\" A\nA:\n    EXIT\n", u, errors));
+    std::vector<uint8_t> table = nys::BuildSceneTable({u});
+    const std::string name(64, 'n');
+    table.resize(12 + 22);
+    table.insert(table.end(), name.begin(), name.end());
+    table.push_back(0);
+    ZRPutLE16(&table[12], static_cast<uint16_t>(22 + 65));
+    ZRPutLE32(&table[4], 22 + 65);
+    std::vector<nys::IndexEntry> scenes;
+    std::vector<nys::FileProblem> problems;
+    EXPECT_TRUE(nys::ReadSceneTable(table, scenes, problems));
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].offset, 12u + 22);
+    EXPECT_NE(problems[0].message.find("64 bytes"), std::string::npos);
 }
 
 }  // namespace
