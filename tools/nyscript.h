@@ -14,6 +14,19 @@
 //   SetShowChar ...                            the command alone (arguments pushed before)
 //   .string "text"   .near Name   .far "scr00007::Name"   .scene "Next"   .u16 7   .u8 1
 //                                              pool and call-table entries in order, raw code
+// What the engine does not read, and the layout of a file another tool wrote, so that such a
+// file is written back as it was:
+//   .header 0 "bytes"  .checksum 0x1234ABCD     header bytes 0-7, 16-27, 48-51; a kept checksum
+//   .place code 72  .place calls 200  .place pool 64  .fill 69 "bytes"
+//                                              block offsets, and the bytes between and after
+//   .near Name head 0                          a call record's unread first u16
+//   .calls "bytes"                             call-table bytes ahead of the records, raw
+//   .stringbytes "text\x00more"  .pooltail "bytes"
+//                                              a pool record's bytes; bytes after the records
+//   .name "field\x00"  .unread 0xDEADBEEF  .length 16  .fallthrough
+//                                              after a label: the stored name field, the
+//                                              record's unread bytes, the last record's
+//                                              length, no jump over the next record's head
 // Texts are encoded to GBK strictly: "\n", "\p" and any other backslash pair stay two bytes
 // for the text processor; "\"" is a quote, "\\" one backslash, "\xHH" one byte.
 #pragma once
@@ -74,9 +87,10 @@ void Link(const std::vector<Unit>& units, std::vector<Diag>& errors);
 // The scene index of all units' scenes, by script number and then in source order.
 std::vector<uint8_t> BuildSceneTable(const std::vector<Unit>& units);
 
-// Source that assembles to exactly `vnx`; the scenes of its number in `sceneTable` (may be
-// empty) become scene lines. False with a reason when the file is malformed or holds what
-// the source cannot express.
+// Source that assembles to exactly `vnx`, for any file the engine loads; the scenes of its
+// number in `sceneTable` (may be empty) become scene lines. False with a reason when the engine
+// would not load the file or it holds what source cannot express (code with no label record,
+// a script number above 65535); blocks that share bytes are listed with a comment saying so.
 bool Disassemble(const std::vector<uint8_t>& vnx, const std::vector<uint8_t>& sceneTable,
                  std::string& out, std::string& error);
 
