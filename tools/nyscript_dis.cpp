@@ -59,6 +59,12 @@ bool IsName(const std::string& s) {
     if (s.empty() || std::isdigit(static_cast<unsigned char>(s[0]))) return false;
     for (unsigned char c : s)
         if (!(c >= 0x80 || std::isalnum(c) || c == '_')) return false;
+    // The assembler takes no character whose lead byte is above 0xF7.
+    for (size_t i = 0; i < s.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c > 0xF7) return false;
+        if (c >= 0x81) ++i;
+    }
     const std::string u = plat::ToUtf8(s, plat::CodePage::Gbk);
     std::string back;
     size_t bad;
@@ -229,7 +235,10 @@ class Disassembler {
                 l.name = alt;
                 used.insert(alt);
             }
+            l.raw = l.name;
         }
+        // Source is UTF-8: names are written in it as the assembler reads them.
+        for (L& l : labels_) l.name = plat::ToUtf8(l.name, plat::CodePage::Gbk);
         // The last record's code goes on to the end of the block.
         if (!labels_.empty())
             labels_.back().end = static_cast<uint32_t>(code_.size());
@@ -374,7 +383,7 @@ class Disassembler {
                                           ins.back().op == opEXIT || ins.back().op == opSCNCHG));
 
         out += l.name + ":\n";
-        if (l.field != l.name + '\0') out += "    .name " + Quote(l.field) + "\n";
+        if (l.field != l.raw + '\0') out += "    .name " + Quote(l.field) + "\n";
         if (l.unread) out += "    .unread " + Hex(l.unread) + "\n";
         if (l.offset + l.length != l.end) out += "    .length " + std::to_string(l.length) + "\n";
         if (fallsThrough) out += "    .fallthrough\n";
@@ -481,7 +490,8 @@ class Disassembler {
             std::snprintf(head, sizeof head, "scr%05u::", n);
             const std::string label = r->text.substr(10);
             if (r->text.compare(0, 10, head) == 0 && IsName(label)) {
-                out = "CALL scr" + std::to_string(n) + "::" + label;
+                out = "CALL scr" + std::to_string(n) +
+                      "::" + plat::ToUtf8(label, plat::CodePage::Gbk);
                 return true;
             }
         }
@@ -495,10 +505,11 @@ class Disassembler {
     std::span<const uint8_t> code_, callBlock_, poolBlock_;
     struct L {
         uint32_t offset, first, end;
-        std::string name;   // in source
+        std::string name;   // in source (UTF-8)
         std::string field;  // as stored, NUL and all
         uint32_t unread;
-        uint32_t length;  // as stored
+        uint32_t length;    // as stored
+        std::string raw{};  // the name the source gives, in the stored code page
     };
     std::vector<L> labels_;
     std::vector<std::string> pool_;

@@ -340,8 +340,9 @@ TEST(Nyscript, FilesFromElsewhereListAndRebuildByteForByte) {
     const std::vector<uint8_t> records =
         Cat({Rec(std::string("two words\0", 10), {1, 0, 5, 0, 0, 0}, 0xDEADBEEF),
              Rec(std::string("A\0", 2), exit), Rec(std::string("A\0\0\0", 4), exit),
+             Rec(std::string("\xCE\xC4\0", 3), exit),
              Rec(std::string("B\0", 2), {0, 0, 15, 0, 1, 0, 2, 0, 0, 0}, 0, 16)});
-    std::vector<uint8_t> labels = HandFile({}, {}, {}, 0, 4);
+    std::vector<uint8_t> labels = HandFile({}, {}, {}, 0, 5);
     labels.resize(64);
     labels.insert(labels.end(), records.begin(), records.end());
     for (uint32_t at : {32u, 40u, 52u}) ZRPutLE32(&labels[at], at == 32 ? 0 : 64);
