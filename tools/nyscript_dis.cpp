@@ -485,7 +485,7 @@ class Disassembler {
         unsigned n;
         char tail[2];
         if (r->text.size() > 10 && std::sscanf(r->text.c_str(), "scr%5u%1[:]", &n, tail) == 2 &&
-            r->text[8] == ':' && r->text[9] == ':') {
+            n <= 0xFFFF && r->text[8] == ':' && r->text[9] == ':') {
             char head[16];
             std::snprintf(head, sizeof head, "scr%05u::", n);
             const std::string label = r->text.substr(10);
