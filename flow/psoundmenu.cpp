@@ -42,7 +42,7 @@ TSoundMenu::TSoundMenu(MenuServices* services)
     RootPanel->OnMouseWheel = [this](TNyRGBPanel*, TShiftState, int delta, const TPoint&,
                                      bool& handled) {
         handled = true;
-        if (ScrollBy(delta < 0 ? 1 : -1)) services_->PlaySysSE(menu::seCursor);
+        if (delta != 0 && ScrollBy(delta < 0 ? 1 : -1)) services_->PlaySysSE(menu::seCursor);
     };
     RootPanel->OnAnime = [this](TNyRGBPanel*) { SoundPanelAnime(); };
 
