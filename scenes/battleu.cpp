@@ -29,6 +29,13 @@ constexpr int kPaylineTop = 138, kPaylineBottom = 243;
 constexpr int kReelX[kReels] = {226, 534, 842};
 constexpr int kReelY = 136;
 
+// Whether a counter moved since the panel was drawn at `shown`; keeps the new value.
+bool Moved(int32_t& shown, int32_t now) {
+    const bool moved = shown != now;
+    shown = now;
+    return moved;
+}
+
 int CellOf(int32_t symbol, int reel) {
     if (symbol == 0) return reel;
     if (symbol == 1) return reel + 3;
@@ -96,9 +103,7 @@ void TBattleUnit::BuildLayout() {
         c->SetVisible(false);
         c->OnDraw = [this, i](TNyRGBPanel* s, TNyRGBBits* d, int x, int y, int sx, int sy, int w,
                               int h) {
-            const int32_t counter = core_.reels[i + 1].counter;
-            const int rate = core_.reels[i + 1].state == 5 ? std::min(128, 4 * counter) : 128;
-            DrawPanelImage(s, d, x, y, sx, sy, w, h, rate);
+            DrawPanelImage(s, d, x, y, sx, sy, w, h, ChangeRate(i));
             return true;
         };
         ReelChange[i] = c;
@@ -124,9 +129,7 @@ void TBattleUnit::BuildLayout() {
     SlotMes->SetVisible(false);
     SlotMes->OnDraw = [this](TNyRGBPanel* s, TNyRGBBits* d, int x, int y, int sx, int sy, int w,
                              int h) {
-        const int rate =
-            core_.state == 2 && core_.step == 1 && core_.counter < 8 ? 16 * core_.counter : 128;
-        DrawPanelImage(s, d, x, y, sx, sy, w, h, rate);
+        DrawPanelImage(s, d, x, y, sx, sy, w, h, SlotMesRate());
         return true;
     };
 
@@ -143,11 +146,7 @@ void TBattleUnit::BuildLayout() {
     SelectMes->SetOffsetY(150);
     SelectMes->OnDraw = [this](TNyRGBPanel* s, TNyRGBBits* d, int x, int y, int sx, int sy, int w,
                                int h) {
-        const int c = core_.selectCounter;
-        const int rate = core_.selectSlide == 1   ? 8 * c
-                         : core_.selectSlide == 2 ? (16 - c) * 8
-                                                  : 128;
-        DrawPanelImage(s, d, x, y, sx, sy, w, h, std::clamp(rate, 0, 128));
+        DrawPanelImage(s, d, x, y, sx, sy, w, h, SelectMesRate());
         return true;
     };
     for (int b = 0; b < 2; ++b) {
@@ -186,8 +185,7 @@ void TBattleUnit::BuildLayout() {
     FlashPanel->SetVisible(false);
     FlashPanel->SetMouseTrans(true);
     FlashPanel->OnDraw = [this](TNyRGBPanel*, TNyRGBBits* d, int x, int y, int, int, int w, int h) {
-        const int f = core_.flashCounter;
-        const int rate = f <= 16 ? 128 : std::max(0, (48 - f) * 4);
+        const int rate = FlashRate();
         if (rate >= 128)
             d->BoxFill(x, y, x + w - 1, y + h - 1, 0xFFFFFF);
         else if (rate > 0) {
@@ -415,10 +413,32 @@ void TBattleUnit::FreeBattle() {
     shownSelectMode_ = 0;
     shownWin_ = false;
     shownSlotMessage_ = 0;
+    drawn_ = Drawn{};
     if (stageLent_ && AvgUnit) AvgUnit->ReturnStage();
     stageLent_ = false;
     core_.battle = -1;
     core_.state = 0;
+}
+
+int TBattleUnit::ChangeRate(int i) const {
+    const ReelRecord& r = core_.reels[i + 1];
+    return r.state == 5 ? std::min(128, 4 * r.counter) : 128;
+}
+
+int TBattleUnit::SlotMesRate() const {
+    const BattleCore& c = core_;
+    return c.state == 2 && c.step == 1 && c.counter < 8 ? 16 * c.counter : 128;
+}
+
+int TBattleUnit::SelectMesRate() const {
+    const int c = core_.selectCounter;
+    const int rate = core_.selectSlide == 1 ? 8 * c : core_.selectSlide == 2 ? (16 - c) * 8 : 128;
+    return std::clamp(rate, 0, 128);
+}
+
+int TBattleUnit::FlashRate() const {
+    const int f = core_.flashCounter;
+    return f <= 16 ? 128 : std::max(0, (48 - f) * 4);
 }
 
 void TBattleUnit::SetGauge(int side, int32_t value) {
@@ -538,8 +558,8 @@ void TBattleUnit::SyncSelect() {
             t->SetOffsetX(std::max(0, (w - 608) / 2) + (t == SelectShadow[b] ? 2 : 0));
     }
     // The dimmed screen and the fading message are drawn from the slide's state: draw again
-    // only when it or the answer moved, not on every frame the selection waits.
-    const int32_t look = (core_.selectSlide * 64 + c) * 4 + core_.selected;
+    // only when they or the answer changed, not on every frame the selection waits.
+    const int32_t look = (SelectMesRate() * 2 + (core_.selectSlide != 2)) * 4 + core_.selected;
     if (look != shownSelectLook_) SelectPanel->SetModify();
     shownSelectLook_ = look;
 }
@@ -565,7 +585,7 @@ void TBattleUnit::SyncWin() {
     WinCharRight->SetOffsetY(kScreenH - WinCharRight->GetSizeY());
     WinMes->SetOffsetX((kScreenW - WinMes->GetSizeX()) / 2);
     WinMes->SetOffsetY(slide(-WinMes->GetSizeY(), 0));
-    if (k < 16) WinPanel->SetModify();
+    if (k < 16 && Moved(drawn_.win, k)) WinPanel->SetModify();
 }
 
 void TBattleUnit::Sync(int ticks) {
@@ -588,7 +608,7 @@ void TBattleUnit::Sync(int ticks) {
             ReelChange[i]->SetVisible(changing && strip_);
             if (changing) {
                 ReelChange[i]->SetBlockIndex(std::clamp(r.special, 0, 12));
-                if (r.state == 5) ReelChange[i]->SetModify();
+                if (Moved(drawn_.change[i], ChangeRate(i))) ReelChange[i]->SetModify();
             }
         }
         if (c.slotMessage != shownSlotMessage_) {
@@ -599,7 +619,7 @@ void TBattleUnit::Sync(int ticks) {
             shownSlotMessage_ = c.slotMessage;
         }
         SlotMes->SetVisible(c.slotMessage != 0);
-        if (c.slotMessage && c.state == 2 && c.step == 1 && c.counter <= 8) SlotMes->SetModify();
+        if (c.slotMessage && Moved(drawn_.slotMes, SlotMesRate())) SlotMes->SetModify();
     }
     if (c.gaugeShown) {
         SyncGauges();
@@ -609,16 +629,18 @@ void TBattleUnit::Sync(int ticks) {
         if (c.face >= 0) (bigFace ? GaugeFace : GaugeFaceB)->SetBlockIndex(c.face);
     }
     FlashPanel->SetVisible(c.flashCounter >= 0);
-    if (c.flashCounter >= 0) FlashPanel->SetModify();
+    if (c.flashCounter >= 0 && Moved(drawn_.flash, FlashRate())) FlashPanel->SetModify();
     DamagePanel->SetVisible(c.digitCount > 0);
     if (c.digitCount > 0) {
         const int n = c.digitCount;
+        const bool counted = Moved(drawn_.number, c.numberCounter);
         for (int i = 0; i < 5; ++i) {
             DmgNum[i]->SetVisible(i < n);
             if (i >= n) continue;
             DmgNum[i]->SetOffsetX((n - i) * 48 + (kScreenW - 48 * n) / 2 - 48);
             DmgNum[i]->SetBlockIndex(c.digits[i]);
-            if (c.numberCounter >= 4 * i && c.numberCounter <= 4 * n + 27) DmgNum[i]->SetModify();
+            if (counted && c.numberCounter >= 4 * i && c.numberCounter <= 4 * n + 27)
+                DmgNum[i]->SetModify();
         }
     }
     SyncSelect();

@@ -104,6 +104,11 @@ class TBattleUnit : public plat::TComponent, private BattleView {
     void SyncSelect();
     void SyncWin();
     void SyncGauges();
+    // The strength each fading panel is drawn at (128 whole).
+    int ChangeRate(int i) const;
+    int SlotMesRate() const;
+    int SelectMesRate() const;
+    int FlashRate() const;
     int32_t GaugeWidth(int32_t value, int32_t maximum, int32_t width) const;
     ZRString Form(const char* s, const char* n) const;
     void OpenEffectMovie(CriMovie& movie, TNyRGBPanel* panel, const ZRString& name, bool centre);
@@ -127,6 +132,15 @@ class TBattleUnit : public plat::TComponent, private BattleView {
     int32_t shownSelectLook_ = -1;  // slide, counter and answer the selection was drawn with
     bool shownWin_ = false;
     int32_t shownSlotMessage_ = 0;
+    // How the fading and sliding panels were last drawn: a frame that leaves them as they
+    // were (every frame without a tick does) asks for no drawing.
+    struct Drawn {
+        int32_t change[2] = {-1, -1};
+        int32_t slotMes = -1;
+        int32_t flash = -1;
+        int32_t number = -1;
+        int32_t win = -1;
+    } drawn_;
 };
 
 // The program's battle scene, null while none exists.

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -117,7 +118,9 @@ class BattleUnitTest : public ::testing::Test {
     }
     // Plays until the battle ends, stopping reels as soon as they take it and confirming
     // button `choice` of any selection.
-    int Play(TBattleUnit& u, int choice, int limit = 20000) {
+    // `after` runs after every frame.
+    int Play(TBattleUnit& u, int choice, int limit = 20000,
+             const std::function<void()>& after = {}) {
         outcomes.clear();
         u.PostResult = [this](int32_t o) { outcomes.push_back(o); };
         for (int f = 0; f < limit && outcomes.empty(); ++f) {
@@ -131,6 +134,7 @@ class BattleUnitTest : public ::testing::Test {
                     in.direction = 4;
             }
             u.FrameInput(1, in);
+            if (after) after();
         }
         return outcomes.empty() ? -1 : outcomes.back();
     }
@@ -209,6 +213,52 @@ TEST_F(BattleUnitTest, WholeBattlesWithMissingMoviesAndPictures) {
         }
         u.FreeBattle();
         EXPECT_EQ(stage.parent, &avgRoot);
+        u.Release();
+    }
+}
+
+// At the full frame rate most frames carry no tick. Such a frame leaves every counter as it
+// was, so unless the battle moves on to its next step in it (the selection opens as soon as
+// the stage is ready, not at a tick), it must ask for no drawing: the flash, the falling
+// damage digits, the fading slot message and the won screen's slide each redrew the whole
+// screen in every one of them.
+TEST_F(BattleUnitTest, AFrameWithoutATickAsksForNoDrawing) {
+    for (const int battle : {0, 5}) {
+        TBattleUnit u;
+        ASSERT_TRUE(u.Setup(&files));
+        ASSERT_TRUE(u.PrepareBattle(battle));
+        u.Start();
+        int frames = 0, dirty = 0, flash = 0, digits = 0, message = 0, won = 0;
+        int fadeTicks = 0, fadeDrawn = 0;
+        Play(u, 0, 20000, [&] {
+            const BattleCore& c = u.Core();
+            // A fading flash still asks for drawing at every tick, each of which moves it.
+            if (c.flashCounter > 16 && c.flashCounter < 48) {
+                ++fadeTicks;
+                fadeDrawn += u.RootPanel->GetModified();
+            }
+            u.RootPanel->ClrModifyToChild();
+            const int32_t step[3] = {c.state, c.step, c.phase};
+            u.FrameInput(0, {});
+            if (step[0] != c.state || step[1] != c.step || step[2] != c.phase) return;
+            ++frames;
+            if (u.RootPanel->GetModified()) ++dirty;
+            flash += c.flashCounter >= 0;
+            digits += c.digitCount > 0;
+            message += c.slotMessage != 0;
+            won += u.WinPanel->GetVisible();
+        });
+        EXPECT_EQ(dirty, 0) << "battle " << battle << ": of " << frames << " frames";
+        // The frames seen include each kind of animated panel.
+        EXPECT_GT(digits, 0) << battle;
+        EXPECT_GT(message, 0) << battle;
+        if (battle == 0) {
+            EXPECT_GT(flash, 0);
+            EXPECT_GT(fadeTicks, 0);
+            EXPECT_EQ(fadeDrawn, fadeTicks);
+            EXPECT_GT(won, 0);
+        }
+        u.FreeBattle();
         u.Release();
     }
 }
