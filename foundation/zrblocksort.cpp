@@ -130,8 +130,13 @@ bool ZRBWTDecode::Create(int capacity) {
     if (capacity < 1 || capacity > 65536) return false;
     if (created_ && capacity == capacity_) return true;
     Release();
-    transform_ = static_cast<int32_t*>(std::malloc(static_cast<size_t>(capacity) * sizeof(int32_t)));
-    if (!transform_) return false;
+    transform_ =
+        static_cast<uint16_t*>(std::malloc(static_cast<size_t>(capacity) * sizeof(uint16_t)));
+    pairs_ = static_cast<uint32_t*>(std::malloc(static_cast<size_t>(capacity) * sizeof(uint32_t)));
+    if (!transform_ || !pairs_) {
+        Release();
+        return false;
+    }
     capacity_ = capacity;
     created_ = 1;
     return true;
@@ -139,11 +144,16 @@ bool ZRBWTDecode::Create(int capacity) {
 
 void ZRBWTDecode::Release() {
     std::free(transform_);
+    std::free(pairs_);
     transform_ = nullptr;
+    pairs_ = nullptr;
     capacity_ = 0;
     created_ = 0;
 }
 
+// The walk p = T[p] is one chain of dependent loads, each as slow as the cache level the
+// vector sits in; the pair table halves its length, and is built from loads that do not
+// depend on each other.
 bool ZRBWTDecode::Decode(const unsigned char* src, unsigned char* dst, int size) {
     if (size <= 2 || !created_ || size > capacity_ + 2 || busy_) return false;
     const int n = size - 2;
@@ -151,20 +161,41 @@ bool ZRBWTDecode::Decode(const unsigned char* src, unsigned char* dst, int size)
     if (primary >= n) return false;
     busy_ = 1;
     n_ = n;
-    last_ = src + 2;
+    const unsigned char* const last = last_ = src + 2;
+    // Four tables of counts: a run of one byte, common after a block sort, would otherwise
+    // wait on its own previous increment at every byte.
     std::memset(counts_, 0, sizeof(counts_));
-    for (int i = 0; i < n; ++i) ++counts_[last_[i]];
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        ++counts_[0][last[i]];
+        ++counts_[1][last[i + 1]];
+        ++counts_[2][last[i + 2]];
+        ++counts_[3][last[i + 3]];
+    }
+    for (; i < n; ++i) ++counts_[0][last[i]];
     int sum = 0;
     for (int v = 0; v < 256; ++v) {
-        sum += counts_[v];
         fill_[v] = sum;
+        sum += counts_[0][v] + counts_[1][v] + counts_[2][v] + counts_[3][v];
     }
-    for (int i = n - 1; i >= 0; --i) transform_[--fill_[last_[i]]] = i;
-    int p = transform_[primary];
-    for (int k = 0; k < n; ++k) {
-        dst[k] = last_[p];
-        p = transform_[p];
+    // Each byte's rows take their indexes in increasing order.
+    uint16_t* const t = transform_;
+    for (i = 0; i < n; ++i) t[fill_[last[i]]++] = static_cast<uint16_t>(i);
+    uint32_t* const pairs = pairs_;
+    for (int p = 0; p < n; ++p) {
+        const int q = t[p];
+        pairs[p] =
+            last[p] | static_cast<uint32_t>(last[q]) << 8 | static_cast<uint32_t>(t[q]) << 16;
     }
+    uint32_t p = t[primary];
+    int k = 0;
+    for (; k + 2 <= n; k += 2) {
+        const uint32_t e = pairs[p];
+        dst[k] = static_cast<unsigned char>(e);
+        dst[k + 1] = static_cast<unsigned char>(e >> 8);
+        p = e >> 16;
+    }
+    if (k < n) dst[k] = last[p];
     busy_ = 0;
     return true;
 }
@@ -203,20 +234,7 @@ bool ZRMTFDecode::Decode(unsigned char* buf, int length) {
     if (length < 1) return true;
     if (busy_) return false;
     busy_ = 1;
-    for (int i = 0; i < length; ++i) {
-        const int r = buf[i];
-        if (r > 0) {
-            const unsigned char b = list_[r];
-            // Most positions are small after a block sort; a call would cost more than the move.
-            if (r < 16) {
-                for (int j = r; j > 0; --j) list_[j] = list_[j - 1];
-            } else {
-                std::memmove(list_ + 1, list_, r);
-            }
-            list_[0] = b;
-        }
-        buf[i] = list_[0];
-    }
+    for (int i = 0; i < length; ++i) buf[i] = Next(buf[i]);
     busy_ = 0;
     return true;
 }

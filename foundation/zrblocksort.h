@@ -9,6 +9,7 @@
 // long shared prefixes (periodic blocks) turn quadratic in the block length.
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 class ZRBWTEncode {
@@ -64,8 +65,11 @@ private:
     uint8_t busy_ = 0;
     int32_t capacity_ = 0;
     const unsigned char* last_ = nullptr;
-    int32_t* transform_ = nullptr;
-    int32_t counts_[256] = {};
+    // The transform vector (row -> index in the last column, which is below 65,536), and the
+    // walk two steps at a time: for row p, the bytes of rows p and T[p] and the row T[T[p]].
+    uint16_t* transform_ = nullptr;
+    uint32_t* pairs_ = nullptr;
+    int32_t counts_[4][256] = {};
     int32_t fill_[256] = {};
     int32_t n_ = 0;
 };
@@ -88,6 +92,19 @@ public:
     ZRMTFDecode() { Initialize(); }
     void Initialize();
     bool Decode(unsigned char* buf, int length);
+    // One position back to its byte, which moves to the front: a step of Decode, for a
+    // decoder that produces positions one at a time.
+    unsigned char Next(int r) {
+        const unsigned char b = list_[r];
+        // Most positions are small after a block sort; a call would cost more than the move.
+        if (r < 16) {
+            for (int j = r; j > 0; --j) list_[j] = list_[j - 1];
+        } else {
+            std::memmove(list_ + 1, list_, r);
+        }
+        list_[0] = b;
+        return b;
+    }
 
 private:
     uint8_t busy_ = 0;

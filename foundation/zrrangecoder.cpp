@@ -1,7 +1,11 @@
 #include "foundation/zrrangecoder.h"
 
+#include <emmintrin.h>
+
 #include <cstdlib>
 #include <stdexcept>
+
+#include "foundation/zrblocksort.h"
 
 namespace {
 
@@ -48,17 +52,18 @@ bool ZRQSModel::InitQSModel(int n, int lg_totf, int rescale, const int* init, in
     if (n < 1 || lg_totf < 1 || lg_totf > 15 || (1 << lg_totf) < n) return false;
     n_ = n;
     targetrescale_ = rescale;
-    searchshift_ = lg_totf - 9 > 0 ? lg_totf - 9 : 0;
     cf_ = static_cast<uint16_t*>(std::calloc(n + 1, sizeof(uint16_t)));
     newf_ = static_cast<uint16_t*>(std::calloc(n + 1, sizeof(uint16_t)));
-    if (!compress) search_ = static_cast<uint16_t*>(std::calloc(513, sizeof(uint16_t)));
-    if (!cf_ || !newf_ || (!compress && !search_)) {
+    const bool lookup = !compress && lg_totf <= kLgTotal && n >= 2;
+    // Room for the four-entry stores that fill it.
+    if (lookup)
+        lookup_ = static_cast<uint32_t*>(std::calloc((1u << lg_totf) + 4, sizeof(uint32_t)));
+    if (!cf_ || !newf_ || (lookup && !lookup_)) {
         DeleteQSModel();
         return false;
     }
     cf_[n] = static_cast<uint16_t>(1 << lg_totf);
     cf_[0] = 0;
-    if (search_) search_[512] = static_cast<uint16_t>(n - 1);
     ResetQSModel(init);
     created_ = 1;
     return true;
@@ -88,8 +93,9 @@ void ZRQSModel::ResetQSModel(const int* init) {
 void ZRQSModel::DeleteQSModel() {
     std::free(cf_);
     std::free(newf_);
-    std::free(search_);
-    cf_ = newf_ = search_ = nullptr;
+    std::free(lookup_);
+    cf_ = newf_ = nullptr;
+    lookup_ = nullptr;
     created_ = 0;
 }
 
@@ -122,19 +128,22 @@ void ZRQSModel::DoRescale() {
     incr_ = missing / rescale_;
     nextleft_ = missing % rescale_;
     left_ = rescale_ - nextleft_;
-    if (search_) {
-        for (int i = n_; i > 0; --i) {
-            const int start = cf_[i - 1] >> searchshift_;
-            const int end = (cf_[i] - 1) >> searchshift_;
-            for (int j = start; j <= end; ++j) search_[j] = static_cast<uint16_t>(i - 1);
+    if (lookup_) {
+        // In symbol order, four entries at a time: what a symbol writes past its range, the
+        // next one overwrites, as the ranges lie end to end from 0 to the total.
+        for (int sym = 0; sym < n_; ++sym) {
+            const uint32_t lo = cf_[sym], hi = cf_[sym + 1];
+            const __m128i e = _mm_set1_epi32(
+                static_cast<int>(lo | static_cast<uint32_t>(sym & 0xFF) << 12 | (hi - lo) << 20));
+            for (uint32_t v = lo; v < hi; v += 4)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(lookup_ + v), e);
         }
     }
 }
 
 int ZRQSModel::QSGetSym(int cumfreq) const {
-    const int slot = cumfreq >> searchshift_;
-    int lo = search_[slot];
-    int hi = search_[slot + 1] + 1;
+    // The last symbol whose range starts at or below cumfreq holds it.
+    int lo = 0, hi = n_;
     while (lo + 1 < hi) {
         const int mid = (lo + hi) >> 1;
         if (cumfreq < cf_[mid])
@@ -335,6 +344,16 @@ unsigned short ZRRangeDecode::DecodeShort() {
 
 bool ZRRangeDecode::Decode(const unsigned char* input, unsigned char* output, int size,
                            int limit) {
+    return DecodeWith(input, output, size, limit, nullptr);
+}
+
+bool ZRRangeDecode::DecodeMoveToFront(const unsigned char* input, unsigned char* output, int size,
+                                      int limit, ZRMTFDecode& mtf) {
+    return DecodeWith(input, output, size, limit, &mtf);
+}
+
+bool ZRRangeDecode::DecodeWith(const unsigned char* input, unsigned char* output, int size,
+                               int limit, ZRMTFDecode* mtf) {
     if (size < 1) {
         resultsize_ = 0;
         return true;
@@ -352,7 +371,12 @@ bool ZRRangeDecode::Decode(const unsigned char* input, unsigned char* output, in
         if (StartDecoding() < 0) {
             overflow_ = 1;
         } else {
-            DecodeSymbols();
+            // The move-to-front steps hang off the symbols and not the coder state, so they
+            // run beside the coder's chain of dependent steps instead of after it.
+            if (mtf)
+                DecodeSymbols([mtf](int s) { return mtf->Next(s); });
+            else
+                DecodeSymbols([](int s) { return static_cast<unsigned char>(s); });
             int sy_f, lt_f;
             model_.QSGetFreq(kEndSymbol, &sy_f, &lt_f);
             DecodeUpdate(sy_f, lt_f, 1u << kLgTotal);
@@ -369,11 +393,14 @@ bool ZRRangeDecode::Decode(const unsigned char* input, unsigned char* output, in
     return ok;
 }
 
-// The loop of Decode with the coder state in locals: stores to the output may alias any
-// member, which would otherwise reload the whole state after every byte. The steps are those
-// of DecodeCulShift, DecodeUpdate and DecNormalize, whose range never reaches zero here (help
-// is at least 2,048 and every symbol's frequency at least 1).
-void ZRRangeDecode::DecodeSymbols() {
+// The loop of Decode with the coder and model state in locals: stores to the output may alias
+// any member, which would otherwise reload the whole state after every byte. The steps are
+// those of DecodeCulShift, QSGetSym, QSGetFreq, DecodeUpdate, QSUpdate and DecNormalize, whose
+// range never reaches zero here (help is at least 2,048 and every symbol's frequency at least
+// 1). The division is the only long step left: one table look-up gives the symbol and its
+// frequencies.
+template <class Put>
+void ZRRangeDecode::DecodeSymbols(Put put) {
     const unsigned char* const in = input_;
     const int insize = insize_;
     int incount = incount_;
@@ -383,6 +410,12 @@ void ZRRangeDecode::DecodeSymbols() {
     bool overflow = overflow_ != 0;
     uint32_t low = low_, range = range_, help = help_;
     uint32_t buffer = buffer_;
+    ZRQSModel& model = model_;
+    const uint32_t* const lookup = model.lookup_;
+    uint16_t* const newf = model.newf_;
+    int32_t left = model.left_;
+    int32_t incr = model.incr_;
+    constexpr uint32_t kTotal = 1u << kLgTotal;
     while (outcount < limit && !overflow) {
         while (range <= kBottom) {
             low = (low << 8) | ((buffer << kExtraBits) & 0xFF);
@@ -397,19 +430,28 @@ void ZRRangeDecode::DecodeSymbols() {
         }
         help = range >> kLgTotal;
         uint32_t v = low / help;
-        if (v >> kLgTotal) v = (1u << kLgTotal) - 1;
-        const int s = model_.QSGetSym(static_cast<int>(v));
-        if (s == kEndSymbol) break;
-        out[outcount++] = static_cast<unsigned char>(s);
-        int sy_f, lt_f;
-        model_.QSGetFreq(s, &sy_f, &lt_f);
-        const uint32_t t = help * static_cast<uint32_t>(lt_f);
-        low -= t;
-        range = static_cast<uint32_t>(lt_f + sy_f) < (1u << kLgTotal)
-                    ? help * static_cast<uint32_t>(sy_f)
-                    : range - t;
-        model_.QSUpdate(s);
+        v = v < kTotal ? v : kTotal - 1;
+        const uint32_t e = lookup[v];
+        const uint32_t lt = e & 0xFFF, sy = e >> 20;
+        // Only the end symbol, the last, reaches the total; every other one ends below it,
+        // so DecodeUpdate's other case (range - t) never arises in this loop.
+        if (lt + sy == kTotal) break;
+        const int s = (e >> 12) & 0xFF;
+        out[outcount++] = put(s);
+        low -= help * lt;
+        range = help * sy;
+        if (left <= 0) {
+            model.left_ = left;
+            model.incr_ = incr;
+            model.DoRescale();
+            left = model.left_;
+            incr = model.incr_;
+        }
+        --left;
+        newf[s] = static_cast<uint16_t>(newf[s] + incr);
     }
+    model.left_ = left;
+    model.incr_ = incr;
     incount_ = incount;
     outcount_ = outcount;
     overflow_ = overflow;
