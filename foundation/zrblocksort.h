@@ -65,12 +65,15 @@ private:
     uint8_t busy_ = 0;
     int32_t capacity_ = 0;
     const unsigned char* last_ = nullptr;
-    // The transform vector (row -> index in the last column, which is below 65,536), and the
-    // walk two steps at a time: for row p, the bytes of rows p and T[p] and the row T[T[p]].
+    // The transform vector T (row -> index in the last column, which is below 65,536) and
+    // its inverse L; and each walked two steps at a time: for row p, the bytes of rows p and
+    // T[p] and the row T[T[p]] (forward), or the same with L (backward).
     uint16_t* transform_ = nullptr;
-    uint32_t* pairs_ = nullptr;
+    uint16_t* inverse_ = nullptr;
+    uint32_t* forward_ = nullptr;
+    uint32_t* backward_ = nullptr;
+    // Counts, then fill positions, of each quarter of the last column.
     int32_t counts_[4][256] = {};
-    int32_t fill_[256] = {};
     int32_t n_ = 0;
 };
 

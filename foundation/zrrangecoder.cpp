@@ -393,39 +393,40 @@ bool ZRRangeDecode::DecodeWith(const unsigned char* input, unsigned char* output
     return ok;
 }
 
-// The loop of Decode with the coder and model state in locals: stores to the output may alias
-// any member, which would otherwise reload the whole state after every byte. The steps are
-// those of DecodeCulShift, QSGetSym, QSGetFreq, DecodeUpdate, QSUpdate and DecNormalize, whose
-// range never reaches zero here (help is at least 2,048 and every symbol's frequency at least
-// 1). The division is the only long step left: one table look-up gives the symbol and its
+// The loop of Decode with the coder state in locals: stores to the output may alias any
+// member, which would otherwise reload the whole state after every byte. The steps are those
+// of DecodeCulShift, QSGetSym, QSGetFreq, DecodeUpdate, QSUpdate and DecNormalize, whose range
+// never reaches zero here (help is at least 2,048 and every symbol's frequency at least 1).
+// The division is the only long step left: one table look-up gives the symbol and its
 // frequencies.
 template <class Put>
 void ZRRangeDecode::DecodeSymbols(Put put) {
-    const unsigned char* const in = input_;
-    const int insize = insize_;
-    int incount = incount_;
-    unsigned char* const out = output_;
-    const int limit = outlimit_;
-    int outcount = outcount_;
-    bool overflow = overflow_ != 0;
+    if (outcount_ >= outlimit_ || overflow_) return;
+    // Few enough values live across the loop to stay in registers, those of the chain from
+    // one symbol to the next above all: the input and output as pointers, of the byte last
+    // read only the bit that low still takes, and the model's counters left in memory, as
+    // they are off that chain. Running out of input ends the loop after the symbol it is in.
+    const unsigned char* ip = input_ + incount_;
+    const unsigned char* const iend = input_ + insize_;
+    unsigned char* op = output_ + outcount_;
+    unsigned char* oend = output_ + outlimit_;
     uint32_t low = low_, range = range_, help = help_;
-    uint32_t buffer = buffer_;
+    uint32_t carry = (static_cast<uint32_t>(buffer_) << kExtraBits) & 0xFF;
     ZRQSModel& model = model_;
     const uint32_t* const lookup = model.lookup_;
     uint16_t* const newf = model.newf_;
-    int32_t left = model.left_;
-    int32_t incr = model.incr_;
     constexpr uint32_t kTotal = 1u << kLgTotal;
-    while (outcount < limit && !overflow) {
+    do {
         while (range <= kBottom) {
-            low = (low << 8) | ((buffer << kExtraBits) & 0xFF);
-            if (incount < insize) {
-                buffer = in[incount++];
+            uint32_t next = 0;
+            if (ip < iend) {
+                next = *ip++;
             } else {
-                buffer = 0;
-                overflow = true;
+                overflow_ = 1;
+                oend = op + 1;
             }
-            low |= buffer >> (8 - kExtraBits);
+            low = (low << 8) | carry | next >> (8 - kExtraBits);
+            carry = (next << kExtraBits) & 0xFF;
             range <<= 8;
         }
         help = range >> kLgTotal;
@@ -436,27 +437,18 @@ void ZRRangeDecode::DecodeSymbols(Put put) {
         // Only the end symbol, the last, reaches the total; every other one ends below it,
         // so DecodeUpdate's other case (range - t) never arises in this loop.
         if (lt + sy == kTotal) break;
-        const int s = (e >> 12) & 0xFF;
-        out[outcount++] = put(s);
         low -= help * lt;
         range = help * sy;
-        if (left <= 0) {
-            model.left_ = left;
-            model.incr_ = incr;
-            model.DoRescale();
-            left = model.left_;
-            incr = model.incr_;
-        }
-        --left;
-        newf[s] = static_cast<uint16_t>(newf[s] + incr);
-    }
-    model.left_ = left;
-    model.incr_ = incr;
-    incount_ = incount;
-    outcount_ = outcount;
-    overflow_ = overflow;
+        const int s = (e >> 12) & 0xFF;
+        *op++ = put(s);
+        if (model.left_ <= 0) model.DoRescale();
+        --model.left_;
+        newf[s] = static_cast<uint16_t>(newf[s] + model.incr_);
+    } while (op < oend);
+    incount_ = static_cast<int32_t>(ip - input_);
+    outcount_ = static_cast<int32_t>(op - output_);
     low_ = low;
     range_ = range;
     help_ = help;
-    buffer_ = static_cast<uint8_t>(buffer);
+    buffer_ = static_cast<uint8_t>(carry >> kExtraBits);
 }
