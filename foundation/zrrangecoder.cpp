@@ -2,6 +2,7 @@
 
 #include <emmintrin.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -55,9 +56,9 @@ bool ZRQSModel::InitQSModel(int n, int lg_totf, int rescale, const int* init, in
     cf_ = static_cast<uint16_t*>(std::calloc(n + 1, sizeof(uint16_t)));
     newf_ = static_cast<uint16_t*>(std::calloc(n + 1, sizeof(uint16_t)));
     const bool lookup = !compress && lg_totf <= kLgTotal && n >= 2;
-    // Room for the four-entry stores that fill it.
+    // Room for the eight-entry stores that fill it.
     if (lookup)
-        lookup_ = static_cast<uint32_t*>(std::calloc((1u << lg_totf) + 4, sizeof(uint32_t)));
+        lookup_ = static_cast<uint32_t*>(std::calloc((1u << lg_totf) + 8, sizeof(uint32_t)));
     if (!cf_ || !newf_ || (lookup && !lookup_)) {
         DeleteQSModel();
         return false;
@@ -129,14 +130,18 @@ void ZRQSModel::DoRescale() {
     nextleft_ = missing % rescale_;
     left_ = rescale_ - nextleft_;
     if (lookup_) {
-        // In symbol order, four entries at a time: what a symbol writes past its range, the
+        // In symbol order, eight entries at a time: what a symbol writes past its range, the
         // next one overwrites, as the ranges lie end to end from 0 to the total.
-        for (int sym = 0; sym < n_; ++sym) {
-            const uint32_t lo = cf_[sym], hi = cf_[sym + 1];
+        uint32_t* const lookup = lookup_;
+        const uint16_t* const cf = cf_;
+        for (int sym = 0, n = n_; sym < n; ++sym) {
+            const uint32_t lo = cf[sym], hi = cf[sym + 1];
             const __m128i e = _mm_set1_epi32(
                 static_cast<int>(lo | static_cast<uint32_t>(sym & 0xFF) << 12 | (hi - lo) << 20));
-            for (uint32_t v = lo; v < hi; v += 4)
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(lookup_ + v), e);
+            for (uint32_t v = lo; v < hi; v += 8) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(lookup + v), e);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(lookup + v + 4), e);
+            }
         }
     }
 }
@@ -352,31 +357,142 @@ bool ZRRangeDecode::DecodeMoveToFront(const unsigned char* input, unsigned char*
     return DecodeWith(input, output, size, limit, &mtf);
 }
 
-bool ZRRangeDecode::DecodeWith(const unsigned char* input, unsigned char* output, int size,
-                               int limit, ZRMTFDecode* mtf) {
-    if (size < 1) {
-        resultsize_ = 0;
+// The symbol loop of Decode with the coder state in locals: stores to the output may alias
+// any member, which would otherwise reload the whole state after every byte. The steps are
+// those of DecodeCulShift, QSGetSym, QSGetFreq, DecodeUpdate, QSUpdate and DecNormalize, whose
+// range never reaches zero here (help is at least 2,048 and every symbol's frequency at least
+// 1). The division is the only long step left: one table look-up gives the symbol and its
+// frequencies. Few enough values live across a step to stay in registers, those of the chain
+// from one symbol to the next above all: the input and output as pointers, of the byte last
+// read only the bit that low still takes, and the model's counters left in memory, as they
+// are off that chain. Running out of input ends the loop after the symbol it is in.
+namespace {
+unsigned char Plain(int s) {
+    return static_cast<unsigned char>(s);
+}
+}  // namespace
+
+class ZRRangeDecode::Lane {
+public:
+    explicit Lane(ZRRangeDecode& d)
+        : dec_(d),
+          model_(d.model_),
+          ip_(d.input_ + d.incount_),
+          iend_(d.input_ + d.insize_),
+          op_(d.output_ + d.outcount_),
+          oend_(d.output_ + std::max(d.outlimit_, d.outcount_)),
+          low_(d.low_),
+          range_(d.range_),
+          help_(d.help_),
+          carry_((static_cast<uint32_t>(d.buffer_) << kExtraBits) & 0xFF),
+          lookup_(d.model_.lookup_),
+          newf_(d.model_.newf_) {}
+
+    // Whether the loop runs at all.
+    bool Live() const { return dec_.outcount_ < dec_.outlimit_ && !dec_.overflow_; }
+
+    // One symbol; false when the loop is over: the end symbol, the limit, the input run out,
+    // or the model failing its rescale (which its update rule never lets happen).
+    template <class Put>
+    bool Step(Put put) {
+        constexpr uint32_t kTotal = 1u << kLgTotal;
+        while (range_ <= kBottom) {
+            uint32_t next = 0;
+            if (ip_ < iend_) {
+                next = *ip_++;
+            } else {
+                dec_.overflow_ = 1;
+                oend_ = op_ + 1;
+            }
+            low_ = (low_ << 8) | carry_ | next >> (8 - kExtraBits);
+            carry_ = (next << kExtraBits) & 0xFF;
+            range_ <<= 8;
+        }
+        help_ = range_ >> kLgTotal;
+        uint32_t v = low_ / help_;
+        v = v < kTotal ? v : kTotal - 1;
+        const uint32_t e = lookup_[v];
+        const uint32_t lt = e & 0xFFF, sy = e >> 20;
+        // Only the end symbol, the last, reaches the total; every other one ends below it,
+        // so DecodeUpdate's other case (range - t) never arises in this loop.
+        if (lt + sy == kTotal) return false;
+        low_ -= help_ * lt;
+        range_ = help_ * sy;
+        const int s = (e >> 12) & 0xFF;
+        *op_++ = put(s);
+        if (model_.left_ <= 0 && !Rescale()) return false;
+        --model_.left_;
+        newf_[s] = static_cast<uint16_t>(newf_[s] + model_.incr_);
+        return op_ < oend_;
+    }
+
+    // Hands the state back to the decoder; false when the model failed.
+    bool Save() {
+        if (failed_) return false;
+        dec_.incount_ = static_cast<int32_t>(ip_ - dec_.input_);
+        dec_.outcount_ = static_cast<int32_t>(op_ - dec_.output_);
+        dec_.low_ = low_;
+        dec_.range_ = range_;
+        dec_.help_ = help_;
+        dec_.buffer_ = static_cast<uint8_t>(carry_ >> kExtraBits);
         return true;
     }
-    if (!created_ || busy_) return false;
+
+private:
+    bool Rescale() {
+        try {
+            model_.DoRescale();
+            return true;
+        } catch (...) {
+            failed_ = true;
+            return false;
+        }
+    }
+
+    ZRRangeDecode& dec_;
+    ZRQSModel& model_;
+    const unsigned char* ip_;
+    const unsigned char* const iend_;
+    unsigned char* op_;
+    unsigned char* oend_;
+    uint32_t low_, range_, help_, carry_;
+    const uint32_t* const lookup_;
+    uint16_t* const newf_;
+    bool failed_ = false;
+};
+
+bool ZRRangeDecode::Open(const unsigned char* input, unsigned char* output, int size,
+                         int limit, bool& ok) {
+    if (size < 1) {
+        resultsize_ = 0;
+        ok = true;
+        return false;
+    }
+    if (!created_ || busy_) {
+        ok = false;
+        return false;
+    }
     busy_ = 1;
+    input_ = input;
+    output_ = output;
+    incount_ = outcount_ = 0;
+    insize_ = size;
+    outlimit_ = limit;
+    overflow_ = 0;
+    if (StartDecoding() < 0) {
+        overflow_ = 1;
+        ok = Close(false);
+        return false;
+    }
+    return true;
+}
+
+// After the symbol loop: the end symbol's update and the last normalisation, which meets a
+// zero range when a limit stopped the loop on a damaged stream.
+bool ZRRangeDecode::Close(bool started) {
     bool ok = false;
     try {
-        input_ = input;
-        output_ = output;
-        incount_ = outcount_ = 0;
-        insize_ = size;
-        outlimit_ = limit;
-        overflow_ = 0;
-        if (StartDecoding() < 0) {
-            overflow_ = 1;
-        } else {
-            // The move-to-front steps hang off the symbols and not the coder state, so they
-            // run beside the coder's chain of dependent steps instead of after it.
-            if (mtf)
-                DecodeSymbols([mtf](int s) { return mtf->Next(s); });
-            else
-                DecodeSymbols([](int s) { return static_cast<unsigned char>(s); });
+        if (started) {
             int sy_f, lt_f;
             model_.QSGetFreq(kEndSymbol, &sy_f, &lt_f);
             DecodeUpdate(sy_f, lt_f, 1u << kLgTotal);
@@ -385,70 +501,64 @@ bool ZRRangeDecode::DecodeWith(const unsigned char* input, unsigned char* output
         ok = !overflow_;
     } catch (...) {
         ok = false;
-        if (!model_.IsCreated()) created_ = 0;
     }
+    return Conclude(ok);
+}
+
+bool ZRRangeDecode::Conclude(bool ok) {
+    if (!model_.IsCreated()) created_ = 0;
     resultsize_ = outcount_;
     if (overflow_ && incount_ >= insize_) resultsize_ = 0;
     busy_ = 0;
     return ok;
 }
 
-// The loop of Decode with the coder state in locals: stores to the output may alias any
-// member, which would otherwise reload the whole state after every byte. The steps are those
-// of DecodeCulShift, QSGetSym, QSGetFreq, DecodeUpdate, QSUpdate and DecNormalize, whose range
-// never reaches zero here (help is at least 2,048 and every symbol's frequency at least 1).
-// The division is the only long step left: one table look-up gives the symbol and its
-// frequencies.
-template <class Put>
-void ZRRangeDecode::DecodeSymbols(Put put) {
-    if (outcount_ >= outlimit_ || overflow_) return;
-    // Few enough values live across the loop to stay in registers, those of the chain from
-    // one symbol to the next above all: the input and output as pointers, of the byte last
-    // read only the bit that low still takes, and the model's counters left in memory, as
-    // they are off that chain. Running out of input ends the loop after the symbol it is in.
-    const unsigned char* ip = input_ + incount_;
-    const unsigned char* const iend = input_ + insize_;
-    unsigned char* op = output_ + outcount_;
-    unsigned char* oend = output_ + outlimit_;
-    uint32_t low = low_, range = range_, help = help_;
-    uint32_t carry = (static_cast<uint32_t>(buffer_) << kExtraBits) & 0xFF;
-    ZRQSModel& model = model_;
-    const uint32_t* const lookup = model.lookup_;
-    uint16_t* const newf = model.newf_;
-    constexpr uint32_t kTotal = 1u << kLgTotal;
-    do {
-        while (range <= kBottom) {
-            uint32_t next = 0;
-            if (ip < iend) {
-                next = *ip++;
-            } else {
-                overflow_ = 1;
-                oend = op + 1;
+bool ZRRangeDecode::DecodeWith(const unsigned char* input, unsigned char* output, int size,
+                               int limit, ZRMTFDecode* mtf) {
+    bool ok = false;
+    if (!Open(input, output, size, limit, ok)) return ok;
+    Lane lane(*this);
+    if (lane.Live()) {
+        // The move-to-front steps hang off the symbols and not the coder state, so they run
+        // beside the coder's chain of dependent steps instead of after it.
+        if (mtf)
+            while (lane.Step([mtf](int s) { return mtf->Next(s); })) {
             }
-            low = (low << 8) | carry | next >> (8 - kExtraBits);
-            carry = (next << kExtraBits) & 0xFF;
-            range <<= 8;
-        }
-        help = range >> kLgTotal;
-        uint32_t v = low / help;
-        v = v < kTotal ? v : kTotal - 1;
-        const uint32_t e = lookup[v];
-        const uint32_t lt = e & 0xFFF, sy = e >> 20;
-        // Only the end symbol, the last, reaches the total; every other one ends below it,
-        // so DecodeUpdate's other case (range - t) never arises in this loop.
-        if (lt + sy == kTotal) break;
-        low -= help * lt;
-        range = help * sy;
-        const int s = (e >> 12) & 0xFF;
-        *op++ = put(s);
-        if (model.left_ <= 0) model.DoRescale();
-        --model.left_;
-        newf[s] = static_cast<uint16_t>(newf[s] + model.incr_);
-    } while (op < oend);
-    incount_ = static_cast<int32_t>(ip - input_);
-    outcount_ = static_cast<int32_t>(op - output_);
-    low_ = low;
-    range_ = range;
-    help_ = help;
-    buffer_ = static_cast<uint8_t>(carry >> kExtraBits);
+        else
+            while (lane.Step(Plain)) {
+            }
+    }
+    return lane.Save() ? Close(true) : Conclude(false);
+}
+
+void ZRRangeDecode::DecodeSideBySide(ZRRangeDecode& a, Job& ja, ZRRangeDecode& b, Job& jb) {
+    if (&a == &b) {
+        ja.ok = a.Decode(ja.input, ja.output, ja.size, ja.limit);
+        jb.ok = b.Decode(jb.input, jb.output, jb.size, jb.limit);
+        return;
+    }
+    if (!a.Open(ja.input, ja.output, ja.size, ja.limit, ja.ok)) {
+        jb.ok = b.Decode(jb.input, jb.output, jb.size, jb.limit);
+        return;
+    }
+    if (!b.Open(jb.input, jb.output, jb.size, jb.limit, jb.ok)) {
+        Lane la(a);
+        if (la.Live())
+            while (la.Step(Plain)) {
+            }
+        ja.ok = la.Save() ? a.Close(true) : a.Conclude(false);
+        return;
+    }
+    Lane la(a), lb(b);
+    bool goA = la.Live(), goB = lb.Live();
+    // Each step's division and look-up wait on the step before in the same stream; two
+    // streams' steps in turn keep the core busy during those waits.
+    while (goA && goB) {
+        goA = la.Step(Plain);
+        goB = lb.Step(Plain);
+    }
+    while (goA) goA = la.Step(Plain);
+    while (goB) goB = lb.Step(Plain);
+    ja.ok = la.Save() ? a.Close(true) : a.Conclude(false);
+    jb.ok = lb.Save() ? b.Close(true) : b.Conclude(false);
 }

@@ -136,15 +136,33 @@ public:
                            ZRMTFDecode& mtf);
     int GetResultSize() const { return resultsize_; }
 
+    // One whole-buffer Decode: its arguments, and its result once done.
+    struct Job {
+        const unsigned char* input;
+        unsigned char* output;
+        int size;
+        int limit;
+        bool ok;
+    };
+    // a.Decode and b.Decode of two independent streams, run side by side for speed: the same
+    // results, bytes and model states as the two calls one after the other.
+    static void DecodeSideBySide(ZRRangeDecode& a, Job& ja, ZRRangeDecode& b, Job& jb);
+
 private:
-  bool DecodeWith(const unsigned char* input, unsigned char* output, int size, int limit,
-                  ZRMTFDecode* mtf);
-  template <class Put>
-  void DecodeSymbols(Put put);
-  unsigned char InByte() {
-      if (incount_ < insize_) return input_[incount_++];
-      overflow_ = 1;
-      return 0;
+    class Lane;
+
+    bool DecodeWith(const unsigned char* input, unsigned char* output, int size, int limit,
+                    ZRMTFDecode* mtf);
+    // The steps of a whole-buffer Decode: Open sets up and starts the coder (false when the
+    // call is already over, its result in ok); a Lane runs the symbol loop; Close decodes the
+    // end symbol and Conclude sets the result size and clears busy.
+    bool Open(const unsigned char* input, unsigned char* output, int size, int limit, bool& ok);
+    bool Close(bool started);
+    bool Conclude(bool ok);
+    unsigned char InByte() {
+        if (incount_ < insize_) return input_[incount_++];
+        overflow_ = 1;
+        return 0;
     }
 
     uint8_t created_ = 0;

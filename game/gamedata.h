@@ -419,6 +419,19 @@ bool EncodeSlotSave(const GameState& current, const GameState& snapshot, uint32_
 // thumb, when given, receives up to kThumbnailMaxSize bytes.
 bool DecodeSlotSave(const uint8_t* data, size_t size, GameState* current, GameState* snapshot,
                     uint32_t& thumbSize, uint8_t* thumb);
+// DecodeSlotSave's arguments and result.
+struct SlotSaveDecode {
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+    GameState* current = nullptr;
+    GameState* snapshot = nullptr;
+    uint32_t thumbSize = 0;
+    uint8_t* thumb = nullptr;
+    bool ok = false;
+};
+// DecodeSlotSave of two files, their coded blocks decoded side by side (nearly twice as fast
+// as one after the other, for a page of the save menu); each result as DecodeSlotSave gives it.
+void DecodeSlotSavePair(SlotSaveDecode& a, SlotSaveDecode& b);
 
 // Writers replace the file atomically: a failed save keeps the previous one.
 bool SaveSystemData();

@@ -158,6 +158,39 @@ bool EncodeSlotSave(const GameState& current, const GameState& snapshot, uint32_
     return EncodeBlock(plain.data(), kSlotPlainSize, kSlotCodedMax, out);
 }
 
+namespace {
+
+// A slot file's coded part, checked and copied with the decoder's slack, ready to decode.
+bool SlotCodedPart(const uint8_t* data, size_t size, std::vector<uint8_t>& in) {
+    if (!data || !HeaderMatches(data, size, kSlotVersion)) return false;
+    const uint8_t* coded = data + kHeaderSize;
+    const size_t codedSize = size - kHeaderSize;
+    if (!CodedPartFits(coded, codedSize, kSlotCodedMax)) return false;
+    in.assign(codedSize + kDecoderSlack, 0);
+    std::memcpy(in.data(), coded, codedSize);
+    return true;
+}
+
+// The rest of DecodeSlotSave once the plain block is decoded.
+bool SlotFromPlain(const uint8_t* plain, GameState* current, GameState* snapshot,
+                   uint32_t& thumbSize, uint8_t* thumb) {
+    // A slot is usable only whole: both states are checked even when the caller wants only
+    // the thumbnail, so the list never offers a slot that cannot load.
+    auto cur = std::make_unique<GameState>(), snap = std::make_unique<GameState>();
+    if (!cur->Decode(plain, kGameStateSize) ||
+        !snap->Decode(plain + kGameStateSize, kGameStateSize))
+        return false;
+    const uint32_t t = ZRGetLE32(plain + 2 * kGameStateSize);
+    if (t > kThumbnailMaxSize) return false;
+    thumbSize = t;
+    if (current) *current = *cur;
+    if (snapshot) *snapshot = *snap;
+    if (thumb && t > 0) std::memcpy(thumb, plain + kThumbOffset, t);
+    return true;
+}
+
+}  // namespace
+
 bool DecodeSlotSave(const uint8_t* data, size_t size, GameState* current, GameState* snapshot,
                     uint32_t& thumbSize, uint8_t* thumb) {
     if (!data || !HeaderMatches(data, size, kSlotVersion)) return false;
@@ -166,19 +199,37 @@ bool DecodeSlotSave(const uint8_t* data, size_t size, GameState* current, GameSt
     if (!CodedPartFits(coded, codedSize, kSlotCodedMax)) return false;
     std::vector<uint8_t> plain(kSlotPlainSize);
     if (!DecodeBlock(coded, codedSize, plain.data(), kSlotPlainSize)) return false;
-    // A slot is usable only whole: both states are checked even when the caller wants only
-    // the thumbnail, so the list never offers a slot that cannot load.
-    auto cur = std::make_unique<GameState>(), snap = std::make_unique<GameState>();
-    if (!cur->Decode(plain.data(), kGameStateSize) ||
-        !snap->Decode(plain.data() + kGameStateSize, kGameStateSize))
-        return false;
-    const uint32_t t = ZRGetLE32(plain.data() + 2 * kGameStateSize);
-    if (t > kThumbnailMaxSize) return false;
-    thumbSize = t;
-    if (current) *current = *cur;
-    if (snapshot) *snapshot = *snap;
-    if (thumb && t > 0) std::memcpy(thumb, plain.data() + kThumbOffset, t);
-    return true;
+    return SlotFromPlain(plain.data(), current, snapshot, thumbSize, thumb);
+}
+
+void DecodeSlotSavePair(SlotSaveDecode& a, SlotSaveDecode& b) {
+    SlotSaveDecode* const slots[2] = {&a, &b};
+    std::vector<uint8_t> in[2], plain[2];
+    ZRRangeDecode dec[2];
+    ZRRangeDecode::Job job[2] = {};
+    bool coded[2];
+    for (int i = 0; i < 2; ++i) {
+        SlotSaveDecode& s = *slots[i];
+        s.ok = false;
+        coded[i] = SlotCodedPart(s.data, s.size, in[i]) && dec[i].Create();
+        if (!coded[i]) continue;
+        plain[i].resize(kSlotPlainSize);
+        job[i] = {in[i].data(), plain[i].data(), static_cast<int>(in[i].size()),
+                  static_cast<int>(kSlotPlainSize), false};
+    }
+    if (coded[0] && coded[1]) {
+        ZRRangeDecode::DecodeSideBySide(dec[0], job[0], dec[1], job[1]);
+    } else {
+        for (int i = 0; i < 2; ++i)
+            if (coded[i])
+                job[i].ok = dec[i].Decode(job[i].input, job[i].output, job[i].size, job[i].limit);
+    }
+    for (int i = 0; i < 2; ++i) {
+        SlotSaveDecode& s = *slots[i];
+        if (coded[i] && job[i].ok &&
+            static_cast<size_t>(dec[i].GetResultSize()) == kSlotPlainSize)
+            s.ok = SlotFromPlain(plain[i].data(), s.current, s.snapshot, s.thumbSize, s.thumb);
+    }
 }
 
 // ---- files ----
