@@ -82,24 +82,22 @@ bool ReadSlotRecord(const uint8_t* data, size_t size, SlotRecord& record) {
 }
 
 void ReadSlotRecords(const std::string* files, int count, SlotRecord* records, bool* read) {
-    int i = 0;
-    for (; i + 2 <= count; i += 2) {
-        auto states = std::make_unique<GameState[]>(2);
-        auto thumbs = std::make_unique<uint8_t[]>(2 * kThumbnailMaxSize);
-        SlotSaveDecode d[2];
-        for (int k = 0; k < 2; ++k) {
-            d[k].data = Bytes(files[i + k]);
-            d[k].size = files[i + k].size();
-            d[k].current = &states[k];
-            d[k].thumb = thumbs.get() + k * kThumbnailMaxSize;
-        }
-        DecodeSlotSavePair(d[0], d[1]);
-        for (int k = 0; k < 2; ++k) {
-            read[i + k] = d[k].ok;
-            if (d[k].ok) FillRecord(states[k], d[k].thumbSize, d[k].thumb, records[i + k]);
-        }
+    if (count < 1) return;
+    auto states = std::make_unique<GameState[]>(size_t(count));
+    auto thumbs = std::make_unique<uint8_t[]>(size_t(count) * kThumbnailMaxSize);
+    std::vector<SlotSaveDecode> d(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        d[size_t(i)].data = Bytes(files[i]);
+        d[size_t(i)].size = files[i].size();
+        d[size_t(i)].current = &states[size_t(i)];
+        d[size_t(i)].thumb = thumbs.get() + size_t(i) * kThumbnailMaxSize;
     }
-    if (i < count) read[i] = ReadSlotRecord(Bytes(files[i]), files[i].size(), records[i]);
+    DecodeSlotSaves(d.data(), count);
+    for (int i = 0; i < count; ++i) {
+        const SlotSaveDecode& s = d[size_t(i)];
+        read[i] = s.ok;
+        if (s.ok) FillRecord(states[size_t(i)], s.thumbSize, s.thumb, records[i]);
+    }
 }
 
 TSaveMenu::TSaveMenu() {
@@ -262,7 +260,7 @@ void TSaveMenu::ReadSlot(int32_t slot) {
     SlotRead(slot, read);
 }
 
-// The page's records not read yet, their files decoded two at a time.
+// The page's records not read yet, their files decoded a few side by side.
 void TSaveMenu::ReadPage(int32_t page) {
     std::vector<int32_t> slots;
     std::vector<std::string> files;

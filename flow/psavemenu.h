@@ -28,7 +28,7 @@ struct SlotRecord {
 // Fills the record's title and thumbnail from a slot file's bytes; false (record untouched)
 // for anything the save reader refuses. A file that holds no whole thumbnail shows black.
 bool ReadSlotRecord(const uint8_t* data, size_t size, SlotRecord& record);
-// ReadSlotRecord over count files (a page of the menu), two decoded side by side; read[i]
+// ReadSlotRecord over count files (a page of the menu), a few decoded side by side; read[i]
 // tells whether records[i] was filled.
 void ReadSlotRecords(const std::string* files, int count, SlotRecord* records, bool* read);
 

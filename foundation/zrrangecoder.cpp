@@ -531,34 +531,41 @@ bool ZRRangeDecode::DecodeWith(const unsigned char* input, unsigned char* output
     return lane.Save() ? Close(true) : Conclude(false);
 }
 
-void ZRRangeDecode::DecodeSideBySide(ZRRangeDecode& a, Job& ja, ZRRangeDecode& b, Job& jb) {
-    if (&a == &b) {
-        ja.ok = a.Decode(ja.input, ja.output, ja.size, ja.limit);
-        jb.ok = b.Decode(jb.input, jb.output, jb.size, jb.limit);
-        return;
+void ZRRangeDecode::DecodeSideBySide(ZRRangeDecode* const* decoders, Job* jobs, int count) {
+    // Decoders that start a loop, at most kSideBySide of them at a time; one given twice, or
+    // a group's remainder, waits for the next group.
+    int k = 0;
+    while (k < count) {
+        ZRRangeDecode* group[kSideBySide];
+        Job* groupJobs[kSideBySide];
+        int n = 0;
+        for (; k < count && n < kSideBySide; ++k) {
+            ZRRangeDecode* d = decoders[k];
+            bool repeated = false;
+            for (int g = 0; g < n; ++g) repeated = repeated || group[g] == d;
+            if (repeated) break;
+            Job& j = jobs[k];
+            if (!d->Open(j.input, j.output, j.size, j.limit, j.ok)) continue;
+            group[n] = d;
+            groupJobs[n] = &jobs[k];
+            ++n;
+        }
+        if (n == 0) continue;
+        // Lanes for the whole group, idle ones included, so the loop below has a fixed shape.
+        ZRRangeDecode* const d0 = group[0];
+        ZRRangeDecode* const d1 = n > 1 ? group[1] : d0;
+        ZRRangeDecode* const d2 = n > 2 ? group[2] : d0;
+        Lane l0(*d0), l1(*d1), l2(*d2);
+        bool go0 = l0.Live(), go1 = n > 1 && l1.Live(), go2 = n > 2 && l2.Live();
+        // Each step's division and look-up wait on the step before in the same stream; the
+        // streams' steps in turn keep the core busy during those waits.
+        while (go0 | go1 | go2) {
+            if (go0) go0 = l0.Step(Plain);
+            if (go1) go1 = l1.Step(Plain);
+            if (go2) go2 = l2.Step(Plain);
+        }
+        Lane* const lanes[kSideBySide] = {&l0, &l1, &l2};
+        for (int g = 0; g < n; ++g)
+            groupJobs[g]->ok = lanes[g]->Save() ? group[g]->Close(true) : group[g]->Conclude(false);
     }
-    if (!a.Open(ja.input, ja.output, ja.size, ja.limit, ja.ok)) {
-        jb.ok = b.Decode(jb.input, jb.output, jb.size, jb.limit);
-        return;
-    }
-    if (!b.Open(jb.input, jb.output, jb.size, jb.limit, jb.ok)) {
-        Lane la(a);
-        if (la.Live())
-            while (la.Step(Plain)) {
-            }
-        ja.ok = la.Save() ? a.Close(true) : a.Conclude(false);
-        return;
-    }
-    Lane la(a), lb(b);
-    bool goA = la.Live(), goB = lb.Live();
-    // Each step's division and look-up wait on the step before in the same stream; two
-    // streams' steps in turn keep the core busy during those waits.
-    while (goA && goB) {
-        goA = la.Step(Plain);
-        goB = lb.Step(Plain);
-    }
-    while (goA) goA = la.Step(Plain);
-    while (goB) goB = lb.Step(Plain);
-    ja.ok = la.Save() ? a.Close(true) : a.Conclude(false);
-    jb.ok = lb.Save() ? b.Close(true) : b.Conclude(false);
 }

@@ -144,9 +144,11 @@ public:
         int limit;
         bool ok;
     };
-    // a.Decode and b.Decode of two independent streams, run side by side for speed: the same
-    // results, bytes and model states as the two calls one after the other.
-    static void DecodeSideBySide(ZRRangeDecode& a, Job& ja, ZRRangeDecode& b, Job& jb);
+    // decoders[i]->Decode(jobs[i]) for count independent streams, up to kSideBySide of them
+    // run side by side for speed: the same results, bytes and model states as the calls one
+    // after the other.
+    static constexpr int kSideBySide = 3;
+    static void DecodeSideBySide(ZRRangeDecode* const* decoders, Job* jobs, int count);
 
 private:
     class Lane;

@@ -429,9 +429,10 @@ struct SlotSaveDecode {
     uint8_t* thumb = nullptr;
     bool ok = false;
 };
-// DecodeSlotSave of two files, their coded blocks decoded side by side (nearly twice as fast
-// as one after the other, for a page of the save menu); each result as DecodeSlotSave gives it.
-void DecodeSlotSavePair(SlotSaveDecode& a, SlotSaveDecode& b);
+// DecodeSlotSave of count files, their coded blocks decoded a few side by side (for a page of
+// the save menu: about twice as fast as one after the other); each result as DecodeSlotSave
+// gives it.
+void DecodeSlotSaves(SlotSaveDecode* slots, int count);
 
 // Writers replace the file atomically: a failed save keeps the previous one.
 bool SaveSystemData();

@@ -1,6 +1,7 @@
 // The system save and the slot saves: an 8-byte header and one range-coded block. Files are
 // built whole in memory and then replace the old file atomically, so a failed or interrupted
 // save keeps the previous one.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -202,33 +203,33 @@ bool DecodeSlotSave(const uint8_t* data, size_t size, GameState* current, GameSt
     return SlotFromPlain(plain.data(), current, snapshot, thumbSize, thumb);
 }
 
-void DecodeSlotSavePair(SlotSaveDecode& a, SlotSaveDecode& b) {
-    SlotSaveDecode* const slots[2] = {&a, &b};
-    std::vector<uint8_t> in[2], plain[2];
-    ZRRangeDecode dec[2];
-    ZRRangeDecode::Job job[2] = {};
-    bool coded[2];
-    for (int i = 0; i < 2; ++i) {
-        SlotSaveDecode& s = *slots[i];
-        s.ok = false;
-        coded[i] = SlotCodedPart(s.data, s.size, in[i]) && dec[i].Create();
-        if (!coded[i]) continue;
-        plain[i].resize(kSlotPlainSize);
-        job[i] = {in[i].data(), plain[i].data(), static_cast<int>(in[i].size()),
-                  static_cast<int>(kSlotPlainSize), false};
-    }
-    if (coded[0] && coded[1]) {
-        ZRRangeDecode::DecodeSideBySide(dec[0], job[0], dec[1], job[1]);
-    } else {
-        for (int i = 0; i < 2; ++i)
-            if (coded[i])
-                job[i].ok = dec[i].Decode(job[i].input, job[i].output, job[i].size, job[i].limit);
-    }
-    for (int i = 0; i < 2; ++i) {
-        SlotSaveDecode& s = *slots[i];
-        if (coded[i] && job[i].ok &&
-            static_cast<size_t>(dec[i].GetResultSize()) == kSlotPlainSize)
-            s.ok = SlotFromPlain(plain[i].data(), s.current, s.snapshot, s.thumbSize, s.thumb);
+void DecodeSlotSaves(SlotSaveDecode* slots, int count) {
+    constexpr int kGroup = ZRRangeDecode::kSideBySide;
+    for (int first = 0; first < count; first += kGroup) {
+        const int n = std::min(kGroup, count - first);
+        std::vector<uint8_t> in[kGroup], plain[kGroup];
+        ZRRangeDecode dec[kGroup];
+        ZRRangeDecode* decoders[kGroup];
+        ZRRangeDecode::Job jobs[kGroup];
+        int ready[kGroup];
+        int m = 0;
+        for (int i = 0; i < n; ++i) {
+            SlotSaveDecode& s = slots[first + i];
+            s.ok = false;
+            if (!SlotCodedPart(s.data, s.size, in[i]) || !dec[i].Create()) continue;
+            plain[i].resize(kSlotPlainSize);
+            decoders[m] = &dec[i];
+            jobs[m] = {in[i].data(), plain[i].data(), static_cast<int>(in[i].size()),
+                       static_cast<int>(kSlotPlainSize), false};
+            ready[m++] = i;
+        }
+        ZRRangeDecode::DecodeSideBySide(decoders, jobs, m);
+        for (int r = 0; r < m; ++r) {
+            const int i = ready[r];
+            SlotSaveDecode& s = slots[first + i];
+            if (jobs[r].ok && static_cast<size_t>(dec[i].GetResultSize()) == kSlotPlainSize)
+                s.ok = SlotFromPlain(plain[i].data(), s.current, s.snapshot, s.thumbSize, s.thumb);
+        }
     }
 }
 

@@ -193,8 +193,9 @@ TEST(ZRRangeDecodePlain, ValidStreamsCutAtRandomLimitsDecodeAlike) {
     ExpectSameCalls(calls, "valid");
 }
 
-// Two decoders side by side, through a run of calls whose streams end at different points
-// (or fail, or are empty), give what each gives alone: the models carry over alike.
+// Decoders side by side, through a run of calls whose streams end at different points (or
+// fail, or are empty), give what each gives alone: the models carry over alike. Groups of one
+// to five, with a decoder given twice in one call, which must run its jobs in order.
 TEST(ZRRangeDecodePlain, SideBySideMatchesOneAfterTheOther) {
     std::mt19937 rng(45);
     ZRRangeEncode enc;
@@ -209,26 +210,37 @@ TEST(ZRRangeDecodePlain, SideBySideMatchesOneAfterTheOther) {
         coded.resize(enc.GetResultSize());
         return coded;
     };
-    ZRRangeDecode a, b;
-    ASSERT_TRUE(a.Create() && b.Create());
-    PlainDecoder pa, pb;
+    constexpr int kDecoders = 4;
+    ZRRangeDecode fast[kDecoders];
+    PlainDecoder plain[kDecoders];
+    for (auto& f : fast) ASSERT_TRUE(f.Create());
     for (int call = 0; call < 40; ++call) {
-        const Bytes sa = stream(rng() % 4), sb = stream(rng() % 4);
-        const int la = static_cast<int>(rng() % 40000) - 10, lb = static_cast<int>(rng() % 40000);
-        Bytes outA(std::max(la, 0) + 8, 0x5A), outB(lb + 8, 0x5A);
-        Bytes wantA = outA, wantB = outB;
-        ZRRangeDecode::Job ja{sa.data(), outA.data(), static_cast<int>(sa.size()), la, false};
-        ZRRangeDecode::Job jb{sb.data(), outB.data(), static_cast<int>(sb.size()), lb, false};
-        ZRRangeDecode::DecodeSideBySide(a, ja, b, jb);
-        int ra = -1, rb = -1;
-        ASSERT_EQ(ja.ok, pa.Decode(sa.data(), wantA.data(), static_cast<int>(sa.size()), la, ra))
-            << call;
-        ASSERT_EQ(jb.ok, pb.Decode(sb.data(), wantB.data(), static_cast<int>(sb.size()), lb, rb))
-            << call;
-        ASSERT_EQ(a.GetResultSize(), ra) << call;
-        ASSERT_EQ(b.GetResultSize(), rb) << call;
-        ASSERT_EQ(outA, wantA) << call;
-        ASSERT_EQ(outB, wantB) << call;
+        const int count = 1 + static_cast<int>(rng() % 5);
+        std::vector<Bytes> in(count), out(count), want(count);
+        std::vector<int> which(count), limit(count);
+        std::vector<ZRRangeDecode*> decoders(count);
+        std::vector<ZRRangeDecode::Job> jobs(count);
+        for (int k = 0; k < count; ++k) {
+            which[k] = static_cast<int>(rng() % kDecoders);
+            in[k] = stream(static_cast<int>(rng() % 4));
+            limit[k] = static_cast<int>(rng() % 40000) - 10;
+            out[k] = want[k] = Bytes(std::max(limit[k], 0) + 8, 0x5A);
+            decoders[k] = &fast[which[k]];
+            jobs[k] = {in[k].data(), out[k].data(), static_cast<int>(in[k].size()), limit[k], false};
+        }
+        ZRRangeDecode::DecodeSideBySide(decoders.data(), jobs.data(), count);
+        // Results sizes are read back per decoder, so compare each decoder's last job.
+        std::vector<int> lastResult(kDecoders, -1);
+        for (int k = 0; k < count; ++k) {
+            int result = -1;
+            const bool ok = plain[which[k]].Decode(in[k].data(), want[k].data(),
+                                                   static_cast<int>(in[k].size()), limit[k], result);
+            ASSERT_EQ(jobs[k].ok, ok) << call << " " << k;
+            ASSERT_EQ(out[k], want[k]) << call << " " << k;
+            lastResult[which[k]] = result;
+        }
+        for (int d = 0; d < kDecoders; ++d)
+            if (lastResult[d] >= 0) ASSERT_EQ(fast[d].GetResultSize(), lastResult[d]) << call;
     }
 }
 

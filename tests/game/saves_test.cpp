@@ -127,9 +127,9 @@ TEST_F(Saves, SlotRoundTripsOfStatesTheGameMakes) {
     EXPECT_FALSE(LoadGameSlot(21));
 }
 
-// Two files decoded side by side give each what DecodeSlotSave gives: good slots with and
-// without thumbnails, and cut or emptied files beside good ones.
-TEST_F(Saves, SlotPairsDecodeAsEachAlone) {
+// Files decoded side by side give each what DecodeSlotSave gives: good slots with and
+// without thumbnails, and cut or emptied files among them, in groups of every size.
+TEST_F(Saves, SlotGroupsDecodeAsEachAlone) {
     const std::vector<uint8_t> thumb = fx::Thumbnail();
     std::vector<std::string> files;
     for (uint32_t seed = 1; seed <= 4; ++seed) {
@@ -140,30 +140,29 @@ TEST_F(Saves, SlotPairsDecodeAsEachAlone) {
     }
     files.push_back(files[0].substr(0, files[0].size() / 2));
     files.push_back(std::string());
-    for (size_t i = 0; i < files.size(); ++i) {
-        for (size_t j = 0; j < files.size(); ++j) {
-            SlotSaveDecode d[2];
-            GameState cur[2], snap[2];
-            std::vector<uint8_t> th[2] = {std::vector<uint8_t>(kThumbnailMaxSize, 0xEE),
-                                          std::vector<uint8_t>(kThumbnailMaxSize, 0xEE)};
-            const size_t which[2] = {i, j};
-            for (int k = 0; k < 2; ++k)
-                d[k] = {U8(files[which[k]]), files[which[k]].size(), &cur[k], &snap[k], 0,
-                        th[k].data(), false};
-            DecodeSlotSavePair(d[0], d[1]);
-            for (int k = 0; k < 2; ++k) {
-                const std::string& f = files[which[k]];
-                GameState c, sn;
-                uint32_t size = 0;
-                std::vector<uint8_t> t(kThumbnailMaxSize, 0xEE);
-                const bool ok = DecodeSlotSave(U8(f), f.size(), &c, &sn, size, t.data());
-                ASSERT_EQ(d[k].ok, ok) << i << " " << j << " " << k;
-                if (!ok) continue;
-                EXPECT_EQ(d[k].thumbSize, size);
-                EXPECT_EQ(Encoded(cur[k]), Encoded(c));
-                EXPECT_EQ(Encoded(snap[k]), Encoded(sn));
-                EXPECT_EQ(th[k], t);
-            }
+    const std::vector<std::vector<size_t>> groups = {
+        {0}, {1, 4}, {4, 1}, {0, 1, 2}, {2, 5, 3, 0}, {0, 1, 2, 3, 4, 5, 2}};
+    for (const auto& group : groups) {
+        const size_t n = group.size();
+        std::vector<SlotSaveDecode> d(n);
+        std::vector<GameState> cur(n), snap(n);
+        std::vector<std::vector<uint8_t>> th(n, std::vector<uint8_t>(kThumbnailMaxSize, 0xEE));
+        for (size_t k = 0; k < n; ++k)
+            d[k] = {U8(files[group[k]]), files[group[k]].size(), &cur[k], &snap[k], 0,
+                    th[k].data(), false};
+        DecodeSlotSaves(d.data(), static_cast<int>(n));
+        for (size_t k = 0; k < n; ++k) {
+            const std::string& f = files[group[k]];
+            GameState c, sn;
+            uint32_t size = 0;
+            std::vector<uint8_t> t(kThumbnailMaxSize, 0xEE);
+            const bool ok = DecodeSlotSave(U8(f), f.size(), &c, &sn, size, t.data());
+            ASSERT_EQ(d[k].ok, ok) << n << " " << k;
+            if (!ok) continue;
+            EXPECT_EQ(d[k].thumbSize, size);
+            EXPECT_EQ(Encoded(cur[k]), Encoded(c));
+            EXPECT_EQ(Encoded(snap[k]), Encoded(sn));
+            EXPECT_EQ(th[k], t);
         }
     }
 }
