@@ -122,6 +122,7 @@ struct ByteSource {
 
 struct Picture {
     std::vector<uint8_t> pixels;
+    int32_t stride = 0;
     uint64_t index = 0;
 };
 
@@ -149,6 +150,15 @@ uint8_t MarkerFlags(const uint8_t* data, size_t size) {
 }
 
 }  // namespace
+
+MoviePictureRows PictureRows(int32_t width, int32_t height, int32_t bytesPerPixel) {
+    constexpr int64_t kAlign = 64;  // AVX-512 stores, the widest libavutil aligns for
+    MoviePictureRows r;
+    const int64_t row = int64_t{width} * bytesPerPixel;
+    r.stride = static_cast<int32_t>((row + kAlign - 1) / kAlign * kAlign);
+    r.bytes = static_cast<size_t>(int64_t{r.stride} * height + kAlign);
+    return r;
+}
 
 bool ParseMovieHead(const uint8_t* data, size_t size, MovieHead* head) {
     if (!data || !head) return false;
@@ -393,8 +403,10 @@ struct MovieDecoder::Impl {
                                    head.width, head.height, dst, SWS_BILINEAR, nullptr, nullptr,
                                    nullptr);
         if (!sws) return false;
-        const int stride = head.width * bytesPerPixel;
-        pic->pixels.resize(static_cast<size_t>(stride) * head.height);
+        const MoviePictureRows rows = PictureRows(head.width, head.height, bytesPerPixel);
+        const int stride = rows.stride;
+        pic->pixels.resize(rows.bytes);
+        pic->stride = stride;
         uint8_t* dstData[4] = {pic->pixels.data(), nullptr, nullptr, nullptr};
         int dstStride[4] = {stride, 0, 0, 0};
         if (sws_scale(sws, f->data, f->linesize, 0, srcH, dstData, dstStride) <= 0) return false;
@@ -684,8 +696,10 @@ bool MovieDecoder::Draw(uint8_t* dest, int32_t pitch, int32_t bits, int32_t srcX
     if (w <= 0 || h <= 0) return true;
     const int src = m.bytesPerPixel;
     const int dst = bits / 8;
-    const size_t stride = static_cast<size_t>(m.head.width) * src;
-    if (src == dst && srcX == 0 && w == m.head.width && static_cast<size_t>(pitch) == stride) {
+    const size_t stride = static_cast<size_t>(m.shown->stride);
+    const size_t row = static_cast<size_t>(m.head.width) * src;
+    if (src == dst && srcX == 0 && w == m.head.width && static_cast<size_t>(pitch) == stride &&
+        stride == row) {
         std::memcpy(dest, m.shown->pixels.data() + srcY * stride, stride * static_cast<size_t>(h));
         return true;
     }

@@ -36,6 +36,16 @@ struct MovieHead {
 // our marker packet; false when there is no complete sequence header or its size is 0.
 bool ParseMovieHead(const uint8_t* data, size_t size, MovieHead* head);
 
+// The block a converted picture is kept in. libswscale's vector paths store whole vectors, so
+// they write past the last pixel of a row (and of the picture) unless the width happens to be
+// a multiple of the vector: rows are padded to libavutil's widest alignment and the block
+// carries a tail of the same size.
+struct MoviePictureRows {
+    int32_t stride = 0;  // bytes from one row to the next
+    size_t bytes = 0;    // the whole block, tail included
+};
+MoviePictureRows PictureRows(int32_t width, int32_t height, int32_t bytesPerPixel);
+
 struct MovieOptions {
     bool loop = false;
     int32_t volume = 0;      // hundredths of a decibel
