@@ -20,8 +20,10 @@ namespace {
 struct Player {
     CriMovie movie;
     int pictures = 0;
-    void Draw(TNyRGBBits* bits, int yoff) {
-        if (movie.DrawTo(bits, 0, yoff)) ++pictures;
+    bool Draw(TNyRGBBits* bits, int yoff) {
+        if (!movie.DrawTo(bits, 0, yoff)) return false;
+        ++pictures;
+        return true;
     }
 };
 
@@ -40,7 +42,7 @@ void PlayOneSecond(benchmark::State& state, bool stopped) {
     }
     FrameWindow w;
     Player player;
-    w.form->SetOnMovieDraw(ZRBaseCallback2<void, TNyRGBBits*, int>(&player, &Player::Draw));
+    w.form->SetOnMovieDraw(ZRBaseCallback2<bool, TNyRGBBits*, int>(&player, &Player::Draw));
     double cpu = 0;
     int pictures = 0;
     for (auto _ : state) {
@@ -72,7 +74,7 @@ void PlayOneSecond(benchmark::State& state, bool stopped) {
     }
     state.counters["cpu_per_movie_s"] = cpu / static_cast<double>(state.iterations());
     state.counters["pictures_per_s"] = static_cast<double>(pictures) / static_cast<double>(state.iterations());
-    w.form->SetOnMovieDraw(ZRBaseCallback2<void, TNyRGBBits*, int>());
+    w.form->SetOnMovieDraw(ZRBaseCallback2<bool, TNyRGBBits*, int>());
     CriMwSystemFinish();
     std::filesystem::remove_all(dir);
 }
