@@ -466,14 +466,16 @@ struct MovieDecoder::Impl {
     // Converts a decoded picture to the head's size in the caller's rows and copies the
     // rectangle (srcX, srcY, w, h), already cut to the picture, to dest. A picture of the
     // head's size in 4:2:0 goes through the cache band by band, only the bands the rectangle
-    // needs; any other is converted whole into the block first.
+    // needs; any other is converted whole into the block first, and so is a picture of an odd
+    // height, whose last row libswscale converts differently when it is a band's.
     bool Convert(const AVFrame* f, uint8_t* dest, int32_t pitch, int32_t dst, int32_t srcX,
                  int32_t srcY, int32_t w, int32_t h) {
         const int srcH = head.alpha ? f->height / 2 : f->height;
         if (f->width <= 0 || srcH <= 0) return false;
         const AVPixelFormat to = bytesPerPixel == 3 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_BGRA;
         const auto format = static_cast<AVPixelFormat>(f->format);
-        if (format != AV_PIX_FMT_YUV420P || f->width != head.width || srcH != head.height) {
+        if (format != AV_PIX_FMT_YUV420P || f->width != head.width || srcH != head.height ||
+            head.height % 2 != 0) {
             sws = sws_getCachedContext(sws, f->width, srcH, format, head.width, head.height, to,
                                        SWS_BILINEAR, nullptr, nullptr, nullptr);
             const MoviePictureRows rows = PictureRows(head.width, head.height, bytesPerPixel);

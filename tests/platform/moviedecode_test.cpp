@@ -150,8 +150,9 @@ std::vector<uint8_t> WholeConversion(const AVFrame* f, int width, int height, bo
 
 // A drawn picture is converted a band of rows at a time, straight from the decoder's picture:
 // it must come out as the whole picture converted in one pass would, in 24- and 32-bit rows,
-// opaque and with alpha, for sizes that do not fill the last band or a whole vector, and for
-// rectangles that start and end inside bands. Nothing outside the rectangle is written.
+// opaque and with alpha, for sizes that do not fill the last band or a whole vector or have an
+// odd height, and for rectangles that start and end inside bands. Nothing outside the
+// rectangle is written.
 TEST(MovieDraw, BandsMatchTheWholePictureConvertedAtOnce) {
     struct Case {
         int width, height;
@@ -163,7 +164,7 @@ TEST(MovieDraw, BandsMatchTheWholePictureConvertedAtOnce) {
         {160, 96, false, 32, 32, 0, 0, 160, 96},  {70, 38, false, 32, 32, 0, 0, 70, 38},
         {70, 38, false, 24, 24, 3, 5, 60, 30},    {70, 38, false, 32, 24, 1, 15, 69, 2},
         {70, 38, false, 24, 32, 0, 17, 70, 21},   {66, 50, true, 32, 32, 0, 0, 66, 50},
-        {66, 50, true, 32, 32, 9, 31, 40, 19},
+        {66, 50, true, 32, 32, 9, 31, 40, 19},    {48, 45, false, 32, 32, 0, 30, 48, 15},
     };
     constexpr uint8_t kFill = 0xA5;
     for (const Case& c : cases) {
