@@ -15,12 +15,19 @@
 
 namespace {
 
+// The peer, timed by the process's CPU like the decoder below; the movie is made before the
+// first timing.
 void BM_PlainDecode720p(benchmark::State& state) {
+    Movie();
     int pictures = 0;
-    for (auto _ : state) pictures += PlainDecode(*Movie());
+    for (auto _ : state) {
+        const double c0 = CpuSeconds();
+        pictures += PlainDecode(*Movie());
+        state.SetIterationTime(CpuSeconds() - c0);
+    }
     state.SetItemsProcessed(pictures);
 }
-BENCHMARK(BM_PlainDecode720p)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainDecode720p)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 std::unique_ptr<plat::MovieDecoder> OpenFast() {
     plat::MovieOptions o;
