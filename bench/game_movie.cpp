@@ -74,7 +74,8 @@ void PlayOneSecond(benchmark::State& state, bool stopped, int steps = 30) {
         pictures += player.pictures;
     }
     state.counters["cpu_per_movie_s"] = cpu / static_cast<double>(state.iterations());
-    state.counters["pictures_per_s"] = static_cast<double>(pictures) / static_cast<double>(state.iterations());
+    state.counters["pictures_per_s"] =
+        static_cast<double>(pictures) / static_cast<double>(state.iterations());
     w.form->SetOnMovieDraw(ZRBaseCallback2<bool, TNyRGBBits*, int>());
     CriMwSystemFinish();
     std::filesystem::remove_all(dir);

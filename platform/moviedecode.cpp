@@ -502,12 +502,12 @@ struct MovieDecoder::Impl {
             c = sws_getCachedContext(c, head.width, n, format, head.width, n, to, SWS_BILINEAR,
                                      nullptr, nullptr, nullptr);
             if (!c) return false;
-            // The band as a picture of its own: its rows of the luma, half as many of the
-            // chroma (every band but the last has an even height and starts on an even row).
-            const uint8_t* in[4] = {
-                f->data[0] + static_cast<ptrdiff_t>(top) * f->linesize[0],
-                f->data[1] + static_cast<ptrdiff_t>(top / 2) * f->linesize[1],
-                f->data[2] + static_cast<ptrdiff_t>(top / 2) * f->linesize[2], nullptr};
+            // The band as a picture of its own: its rows of the luma and half as many of the
+            // chroma, since every band starts on an even row and has an even height.
+            const uint8_t* in[4] = {f->data[0] + static_cast<ptrdiff_t>(top) * f->linesize[0],
+                                    f->data[1] + static_cast<ptrdiff_t>(top / 2) * f->linesize[1],
+                                    f->data[2] + static_cast<ptrdiff_t>(top / 2) * f->linesize[2],
+                                    nullptr};
             if (sws_scale(c, in, f->linesize, 0, n, outData, outStride) <= 0) return false;
             if (head.alpha) FillAlpha(f, srcH, top, n, out, rows.stride);
             CopyOut(out, rows.stride, top, n, dest, pitch, dst, srcX, srcY, w, h);

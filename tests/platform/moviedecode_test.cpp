@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
+#include <cstdio>
+#include <fstream>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/moviewrite.h"
@@ -44,11 +46,12 @@ TEST(MoviePictureRows, ConversionStaysInsideTheBlockForEveryWidth) {
                     const int rows = p == 0 ? src->height : (src->height + 1) / 2;
                     for (int y = 0; y < rows; ++y)
                         for (int x = 0; x < src->linesize[p]; ++x)
-                            src->data[p][y * src->linesize[p] + x] = static_cast<uint8_t>(x * 7 + y);
+                            src->data[p][y * src->linesize[p] + x] =
+                                static_cast<uint8_t>(x * 7 + y);
                 }
                 SwsContext* sws =
-                    sws_getContext(src->width, src->height, AV_PIX_FMT_YUV420P, width, height,
-                                   dst, SWS_BILINEAR, nullptr, nullptr, nullptr);
+                    sws_getContext(src->width, src->height, AV_PIX_FMT_YUV420P, width, height, dst,
+                                   SWS_BILINEAR, nullptr, nullptr, nullptr);
                 ASSERT_NE(sws, nullptr);
 
                 const plat::MoviePictureRows rows = plat::PictureRows(width, height, bpp);
@@ -72,32 +75,17 @@ TEST(MoviePictureRows, ConversionStaysInsideTheBlockForEveryWidth) {
 }
 
 // The first picture of a movie as libavcodec's own loop decodes it.
-struct MemoryRead {
-    const std::vector<uint8_t>* bytes;
-    size_t pos = 0;
-    static int Read(void* o, uint8_t* buf, int size) {
-        auto* r = static_cast<MemoryRead*>(o);
-        const size_t n = std::min(r->bytes->size() - r->pos, static_cast<size_t>(size));
-        if (n == 0) return AVERROR_EOF;
-        std::memcpy(buf, r->bytes->data() + r->pos, n);
-        r->pos += n;
-        return static_cast<int>(n);
-    }
-};
-
 AVFrame* FirstPicture(const std::vector<uint8_t>& bytes) {
-    MemoryRead reader{&bytes};
-    AVFormatContext* fmt = avformat_alloc_context();
-    auto* buffer = static_cast<uint8_t*>(av_malloc(32768));
-    AVIOContext* io = avio_alloc_context(buffer, 32768, 0, &reader, &MemoryRead::Read, nullptr,
-                                         nullptr);
-    fmt->pb = io;
-    fmt->flags |= AVFMT_FLAG_CUSTOM_IO;
+    const std::string path = testing::TempDir() + "first_picture.sfd";
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    AVFormatContext* fmt = nullptr;
     AVFrame* frame = av_frame_alloc();
     AVPacket* pkt = av_packet_alloc();
     AVCodecContext* c = nullptr;
     bool got = false;
-    if (avformat_open_input(&fmt, nullptr, av_find_input_format("mpeg"), nullptr) == 0 &&
+    if (avformat_open_input(&fmt, path.c_str(), av_find_input_format("mpeg"), nullptr) == 0 &&
         avformat_find_stream_info(fmt, nullptr) >= 0) {
         const int vi = av_find_best_stream(fmt, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
         const AVCodec* codec = avcodec_find_decoder(fmt->streams[vi]->codecpar->codec_id);
@@ -119,20 +107,19 @@ AVFrame* FirstPicture(const std::vector<uint8_t>& bytes) {
     avcodec_free_context(&c);
     av_packet_free(&pkt);
     avformat_close_input(&fmt);
-    av_freep(&io->buffer);
-    avio_context_free(&io);
+    std::remove(path.c_str());
     if (!got) av_frame_free(&frame);
     return frame;
 }
 
 // The whole picture converted in one pass into rows laid out by PictureRows, alpha included:
 // what a drawn picture must look like.
-std::vector<uint8_t> WholeConversion(const AVFrame* f, int width, int height, bool alpha,
-                                     int bpp, int32_t* stride) {
+std::vector<uint8_t> WholeConversion(const AVFrame* f, int width, int height, bool alpha, int bpp,
+                                     int32_t* stride) {
     const plat::MoviePictureRows rows = plat::PictureRows(width, height, bpp);
     std::vector<uint8_t> out(rows.bytes);
-    SwsContext* sws = sws_getContext(f->width, height, static_cast<AVPixelFormat>(f->format),
-                                     width, height, bpp == 3 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_BGRA,
+    SwsContext* sws = sws_getContext(f->width, height, static_cast<AVPixelFormat>(f->format), width,
+                                     height, bpp == 3 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_BGRA,
                                      SWS_BILINEAR, nullptr, nullptr, nullptr);
     uint8_t* data[4] = {out.data(), nullptr, nullptr, nullptr};
     int lines[4] = {rows.stride, 0, 0, 0};
@@ -141,9 +128,8 @@ std::vector<uint8_t> WholeConversion(const AVFrame* f, int width, int height, bo
     if (alpha)
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
-                out[y * rows.stride + x * 4 + 3] = static_cast<uint8_t>(
-                    std::clamp((f->data[0][(height + y) * f->linesize[0] + x] - 16) * 255 / 219,
-                               0, 255));
+                out[y * rows.stride + x * 4 + 3] = static_cast<uint8_t>(std::clamp(
+                    (f->data[0][(height + y) * f->linesize[0] + x] - 16) * 255 / 219, 0, 255));
     *stride = rows.stride;
     return out;
 }
@@ -161,16 +147,16 @@ TEST(MovieDraw, BandsMatchTheWholePictureConvertedAtOnce) {
         int x, y, w, h;
     };
     const Case cases[] = {
-        {160, 96, false, 32, 32, 0, 0, 160, 96},  {70, 38, false, 32, 32, 0, 0, 70, 38},
-        {70, 38, false, 24, 24, 3, 5, 60, 30},    {70, 38, false, 32, 24, 1, 15, 69, 2},
-        {70, 38, false, 24, 32, 0, 17, 70, 21},   {66, 50, true, 32, 32, 0, 0, 66, 50},
-        {66, 50, true, 32, 32, 9, 31, 40, 19},    {48, 45, false, 32, 32, 0, 30, 48, 15},
+        {160, 96, false, 32, 32, 0, 0, 160, 96}, {70, 38, false, 32, 32, 0, 0, 70, 38},
+        {70, 38, false, 24, 24, 3, 5, 60, 30},   {70, 38, false, 32, 24, 1, 15, 69, 2},
+        {70, 38, false, 24, 32, 0, 17, 70, 21},  {66, 50, true, 32, 32, 0, 0, 66, 50},
+        {66, 50, true, 32, 32, 9, 31, 40, 19},   {48, 45, false, 32, 32, 0, 30, 48, 15},
     };
     constexpr uint8_t kFill = 0xA5;
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << (c.alpha ? " alpha" : "")
-                                        << " " << c.movieBits << "->" << c.destBits << " at "
-                                        << c.x << "," << c.y);
+        SCOPED_TRACE(testing::Message()
+                     << c.width << "x" << c.height << (c.alpha ? " alpha" : "") << " "
+                     << c.movieBits << "->" << c.destBits << " at " << c.x << "," << c.y);
         plat::MovieWriteOptions o;
         o.width = c.width;
         o.height = c.height;
