@@ -380,13 +380,6 @@ void TAvgUnit::TakeChoice() {
 
 // ---- input ----
 
-void TAvgUnit::WindowCallback(int code) {
-    if (code == 5)
-        SelCode(code);
-    else
-        MesCode(code);
-}
-
 void TAvgUnit::StageClick(int code) {
     StageCode(code);
 }

@@ -255,13 +255,11 @@ TEST_F(DemoPlay, FromTheFirstStartToTheExit) {
 
     // Load slot 1 from the title: the same scene, place, page and stage on the screen.
     ASSERT_TRUE(OnTitle());
-    TSaveMenu::LoadSlot = 1;
-    TTitleMenu::Codes = {2};
+    ASSERT_TRUE(LoadFromTitle(1));
     ASSERT_TRUE(RunUntil([this] { return AvgUnit && Mode() == smAdventure; }));
     ASSERT_TRUE(RunUntil([this] { return SceneState() == asClickWait; }));
     RunFrames(5);
     KeyFrame("tour_loaded");
-    TSaveMenu::LoadSlot = TSaveMenu::kInteractive;
     EXPECT_EQ(CurrentState.GetSceneName(), ZRString("Tour"));
     EXPECT_EQ(CurrentState.Pc, mark.pc);
     EXPECT_EQ(std::string(CurrentState.GetPageLine(0).c_str()), mark.page);
@@ -323,8 +321,7 @@ TEST_F(DemoPlay, FromTheFirstStartToTheExit) {
     // The next start finds the save of this one and loads it.
     Start(8);
     ASSERT_TRUE(ToTitle());
-    TSaveMenu::LoadSlot = 1;
-    TTitleMenu::Codes = {2};
+    ASSERT_TRUE(LoadFromTitle(1));
     ASSERT_TRUE(RunUntil([this] { return AvgUnit && SceneState() == asClickWait; }));
     EXPECT_EQ(CurrentState.Pc, mark.pc);
 }
