@@ -186,6 +186,7 @@ TEST(MovieDraw, BandsMatchTheWholePictureConvertedAtOnce) {
 
         plat::MovieOptions mo;
         mo.frameBits = c.movieBits;
+        mo.speed = 1;  // the second picture falls due only after half a minute
         auto movie = plat::MovieDecoder::OpenMemory(bytes, mo, nullptr);
         ASSERT_NE(movie, nullptr);
         ASSERT_TRUE(movie->WaitStarted(std::chrono::seconds(5)));
