@@ -74,8 +74,34 @@ void BM_PeerRangeDecode(benchmark::State& state) {
         benchmark::DoNotOptimize(dec.Decode(in.data(), out.data(), static_cast<int>(in.size()),
                                             static_cast<int>(kSlotPlainSize)));
     }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kSlotPlainSize);
 }
 BENCHMARK(BM_PeerRangeDecode)->Unit(benchmark::kMillisecond);
+
+// Slots' blocks decoded side by side, as a page of the save menu reads them: beside as many
+// runs of BM_PeerRangeDecode.
+void BM_RangeDecodeSideBySide(benchmark::State& state) {
+    const int n = ZRRangeDecode::kSideBySide;
+    std::vector<uint8_t> in(F().file.begin() + 8, F().file.end());
+    in.resize(in.size() + 4, 0);
+    std::vector<std::vector<uint8_t>> out(n, std::vector<uint8_t>(kSlotPlainSize));
+    for (auto _ : state) {
+        ZRRangeDecode dec[ZRRangeDecode::kSideBySide];
+        ZRRangeDecode* decoders[ZRRangeDecode::kSideBySide];
+        ZRRangeDecode::Job jobs[ZRRangeDecode::kSideBySide];
+        for (int i = 0; i < n; ++i) {
+            dec[i].Create();
+            decoders[i] = &dec[i];
+            jobs[i] = {in.data(), out[i].data(), static_cast<int>(in.size()),
+                       static_cast<int>(kSlotPlainSize), false};
+        }
+        ZRRangeDecode::DecodeSideBySide(decoders, jobs, n);
+        benchmark::DoNotOptimize(jobs[0].ok);
+    }
+    state.counters["streams"] = n;
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * n * kSlotPlainSize);
+}
+BENCHMARK(BM_RangeDecodeSideBySide)->Unit(benchmark::kMillisecond);
 
 // The whole save, file included: encoding, temporary file, fsync, rename, directory fsync.
 void BM_SaveGameData(benchmark::State& state) {

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "devices/dinputu.h"
 #include "flow/dialogu.h"
@@ -48,20 +50,53 @@ bool SlotTime(int32_t slot, plat::FileTime& ft) {
 
 }  // namespace
 
+namespace {
+
+// The record's title and thumbnail from a decoded slot.
+void FillRecord(const GameState& state, uint32_t thumbSize, const uint8_t* thumb,
+                SlotRecord& record) {
+    ZRString title = GetStageLabel(state.Stage, kTitleBytes);
+    if (title.IsEmpty()) title = ZRString(std::string(kTitleBytes, '-').c_str());
+    record.title = title;
+    // Only a whole thumbnail is shown; anything shorter would leave pixels unwritten.
+    if (thumbSize == kThumbnailMaxSize)
+        std::memcpy(record.thumb.data(), thumb, kThumbnailMaxSize);
+    else
+        record.thumb.fill(0);
+}
+
+const uint8_t* Bytes(const std::string& s) {
+    return reinterpret_cast<const uint8_t*>(s.data());
+}
+
+}  // namespace
+
 bool ReadSlotRecord(const uint8_t* data, size_t size, SlotRecord& record) {
     auto state = std::make_unique<GameState>();
     auto thumb = std::make_unique<uint8_t[]>(kThumbnailMaxSize);
     uint32_t thumbSize = 0;
     if (!DecodeSlotSave(data, size, state.get(), nullptr, thumbSize, thumb.get())) return false;
-    ZRString title = GetStageLabel(state->Stage, kTitleBytes);
-    if (title.IsEmpty()) title = ZRString(std::string(kTitleBytes, '-').c_str());
-    record.title = title;
-    // Only a whole thumbnail is shown; anything shorter would leave pixels unwritten.
-    if (thumbSize == kThumbnailMaxSize)
-        std::memcpy(record.thumb.data(), thumb.get(), kThumbnailMaxSize);
-    else
-        record.thumb.fill(0);
+    FillRecord(*state, thumbSize, thumb.get(), record);
     return true;
+}
+
+void ReadSlotRecords(const std::string* files, int count, SlotRecord* records, bool* read) {
+    if (count < 1) return;
+    auto states = std::make_unique<GameState[]>(size_t(count));
+    auto thumbs = std::make_unique<uint8_t[]>(size_t(count) * kThumbnailMaxSize);
+    std::vector<SlotSaveDecode> d(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        d[size_t(i)].data = Bytes(files[i]);
+        d[size_t(i)].size = files[i].size();
+        d[size_t(i)].current = &states[size_t(i)];
+        d[size_t(i)].thumb = thumbs.get() + size_t(i) * kThumbnailMaxSize;
+    }
+    DecodeSlotSaves(d.data(), count);
+    for (int i = 0; i < count; ++i) {
+        const SlotSaveDecode& s = d[size_t(i)];
+        read[i] = s.ok;
+        if (s.ok) FillRecord(states[size_t(i)], s.thumbSize, s.thumb, records[i]);
+    }
 }
 
 TSaveMenu::TSaveMenu() {
@@ -218,24 +253,52 @@ bool TSaveMenu::Open(int32_t mode, TNyRGBBits* source) {
 }
 
 void TSaveMenu::ReadSlot(int32_t slot) {
-    SlotRecord& r = Records[size_t(slot)];
-    r.exists = false;
-    r.month = r.day = r.hour = r.minute = 0;
     std::string bytes;
+    const bool read = plat::ReadWholeFile(plat::ToHost(SlotSavePath(slot + 1).c_str()), bytes) &&
+                      ReadSlotRecord(Bytes(bytes), bytes.size(), Records[size_t(slot)]);
+    SlotRead(slot, read);
+}
+
+// The page's records not read yet, their files decoded a few side by side.
+void TSaveMenu::ReadPage(int32_t page) {
+    std::vector<int32_t> slots;
+    std::vector<std::string> files;
+    for (int i = 0; i < kPerPage; ++i) {
+        const int32_t slot = page * kPerPage + i;
+        if (Records[size_t(slot)].loaded) continue;
+        slots.push_back(slot);
+        files.emplace_back();
+        if (!plat::ReadWholeFile(plat::ToHost(SlotSavePath(slot + 1).c_str()), files.back()))
+            files.back().clear();
+    }
+    const int count = static_cast<int>(slots.size());
+    std::vector<SlotRecord> records(static_cast<size_t>(count));
+    std::unique_ptr<bool[]> read(new bool[size_t(count)]);
+    ReadSlotRecords(files.data(), count, records.data(), read.get());
+    for (int i = 0; i < count; ++i) {
+        if (read[i]) {
+            SlotRecord& r = Records[size_t(slots[size_t(i)])];
+            r.title = records[size_t(i)].title;
+            r.thumb = records[size_t(i)].thumb;
+        }
+        SlotRead(slots[size_t(i)], read[i]);
+    }
+}
+
+// What ReadSlot and ReadPage do once the file is read into the record (or not).
+void TSaveMenu::SlotRead(int32_t slot, bool read) {
+    SlotRecord& r = Records[size_t(slot)];
+    r.exists = read;
+    r.month = r.day = r.hour = r.minute = 0;
     plat::FileTime ft;
-    const ZRString path = SlotSavePath(slot + 1);
-    if (plat::ReadWholeFile(plat::ToHost(path.c_str()), bytes) &&
-        ReadSlotRecord(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), r)) {
-        r.exists = true;
-        if (plat::GetWriteTime(path.c_str(), &ft)) {
-            const time_t t = static_cast<time_t>(plat::UnixFromFileTime(ft));
-            std::tm local{};
-            if (localtime_r(&t, &local)) {
-                r.month = local.tm_mon + 1;
-                r.day = local.tm_mday;
-                r.hour = local.tm_hour;
-                r.minute = local.tm_min;
-            }
+    if (read && plat::GetWriteTime(SlotSavePath(slot + 1).c_str(), &ft)) {
+        const time_t t = static_cast<time_t>(plat::UnixFromFileTime(ft));
+        std::tm local{};
+        if (localtime_r(&t, &local)) {
+            r.month = local.tm_mon + 1;
+            r.day = local.tm_mday;
+            r.hour = local.tm_hour;
+            r.minute = local.tm_min;
         }
     }
     r.loaded = true;
@@ -265,6 +328,7 @@ void TSaveMenu::ShowPage(int32_t page) {
     NewIcon->SetVisible(false);
     Cursor = -1;
     Selected = -1;
+    ReadPage(page);
     for (int i = 0; i < kPerPage; ++i) {
         const int32_t slot = page * kPerPage + i;
         if (Shown[i] && PageFade < 0) {

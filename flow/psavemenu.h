@@ -6,6 +6,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "flow/menucommon.h"
 #include "foundation/zrstring.h"
@@ -27,6 +28,9 @@ struct SlotRecord {
 // Fills the record's title and thumbnail from a slot file's bytes; false (record untouched)
 // for anything the save reader refuses. A file that holds no whole thumbnail shows black.
 bool ReadSlotRecord(const uint8_t* data, size_t size, SlotRecord& record);
+// ReadSlotRecord over count files (a page of the menu), a few decoded side by side; read[i]
+// tells whether records[i] was filled.
+void ReadSlotRecords(const std::string* files, int count, SlotRecord* records, bool* read);
 
 class TSaveMenu : public MenuScreen {
   public:
@@ -77,6 +81,8 @@ class TSaveMenu : public MenuScreen {
 
   private:
     void ReadSlot(int32_t slot);
+    void ReadPage(int32_t page);
+    void SlotRead(int32_t slot, bool read);
     void Refresh();
     void SaveSelected();
     void LoadSelected();

@@ -130,8 +130,15 @@ bool ZRBWTDecode::Create(int capacity) {
     if (capacity < 1 || capacity > 65536) return false;
     if (created_ && capacity == capacity_) return true;
     Release();
-    transform_ = static_cast<int32_t*>(std::malloc(static_cast<size_t>(capacity) * sizeof(int32_t)));
-    if (!transform_) return false;
+    const size_t c = static_cast<size_t>(capacity);
+    transform_ = static_cast<uint16_t*>(std::malloc(c * sizeof(uint16_t)));
+    inverse_ = static_cast<uint16_t*>(std::malloc(c * sizeof(uint16_t)));
+    forward_ = static_cast<uint32_t*>(std::malloc(c * sizeof(uint32_t)));
+    backward_ = static_cast<uint32_t*>(std::malloc(c * sizeof(uint32_t)));
+    if (!transform_ || !inverse_ || !forward_ || !backward_) {
+        Release();
+        return false;
+    }
     capacity_ = capacity;
     created_ = 1;
     return true;
@@ -139,11 +146,21 @@ bool ZRBWTDecode::Create(int capacity) {
 
 void ZRBWTDecode::Release() {
     std::free(transform_);
-    transform_ = nullptr;
+    std::free(inverse_);
+    std::free(forward_);
+    std::free(backward_);
+    transform_ = inverse_ = nullptr;
+    forward_ = backward_ = nullptr;
     capacity_ = 0;
     created_ = 0;
 }
 
+// The walk p = T[p] is one chain of dependent loads, each as slow as the cache level the
+// vector sits in. Two chains run at once here, from the primary row forwards through T and
+// backwards through its inverse, each two rows a step through a table built with loads that
+// do not depend on each other: a quarter of the chain's length. The counting and filling
+// passes likewise run over the four quarters of the column side by side, so that a run of one
+// byte, common after a block sort, does not wait on its own previous count at every byte.
 bool ZRBWTDecode::Decode(const unsigned char* src, unsigned char* dst, int size) {
     if (size <= 2 || !created_ || size > capacity_ + 2 || busy_) return false;
     const int n = size - 2;
@@ -151,19 +168,75 @@ bool ZRBWTDecode::Decode(const unsigned char* src, unsigned char* dst, int size)
     if (primary >= n) return false;
     busy_ = 1;
     n_ = n;
-    last_ = src + 2;
+    const unsigned char* const last = last_ = src + 2;
+    const int q = n / 4;
+    const unsigned char* const part[4] = {last, last + q, last + 2 * q, last + 3 * q};
     std::memset(counts_, 0, sizeof(counts_));
-    for (int i = 0; i < n; ++i) ++counts_[last_[i]];
+    for (int k = 0; k < q; ++k) {
+        ++counts_[0][part[0][k]];
+        ++counts_[1][part[1][k]];
+        ++counts_[2][part[2][k]];
+        ++counts_[3][part[3][k]];
+    }
+    for (int i = 4 * q; i < n; ++i) ++counts_[3][last[i]];
+    // Rows by byte, and within a byte by index in the column: quarter after quarter.
     int sum = 0;
     for (int v = 0; v < 256; ++v) {
-        sum += counts_[v];
-        fill_[v] = sum;
+        for (auto& c : counts_) {
+            const int count = c[v];
+            c[v] = sum;
+            sum += count;
+        }
     }
-    for (int i = n - 1; i >= 0; --i) transform_[--fill_[last_[i]]] = i;
-    int p = transform_[primary];
-    for (int k = 0; k < n; ++k) {
-        dst[k] = last_[p];
-        p = transform_[p];
+    uint16_t* const t = transform_;
+    uint16_t* const inv = inverse_;
+    const auto place = [&](int quarter, int i) {
+        const int row = counts_[quarter][last[i]]++;
+        t[row] = static_cast<uint16_t>(i);
+        inv[i] = static_cast<uint16_t>(row);
+    };
+    for (int k = 0; k < q; ++k) {
+        place(0, k);
+        place(1, q + k);
+        place(2, 2 * q + k);
+        place(3, 3 * q + k);
+    }
+    for (int i = 4 * q; i < n; ++i) place(3, i);
+    uint32_t* const fw = forward_;
+    uint32_t* const bw = backward_;
+    for (int p = 0; p < n; ++p) {
+        const int a = t[p], b = inv[p];
+        fw[p] = last[p] | static_cast<uint32_t>(last[a]) << 8 | static_cast<uint32_t>(t[a]) << 16;
+        bw[p] = last[p] | static_cast<uint32_t>(last[b]) << 8 | static_cast<uint32_t>(inv[b]) << 16;
+    }
+    // Forwards from the row after the primary one the first bytes come out; backwards from
+    // the primary row itself, the last.
+    uint32_t p = t[primary], r = static_cast<uint32_t>(primary);
+    const int steps = n / 4;
+    unsigned char* back = dst + n;
+    for (int k = 0; k < steps; ++k) {
+        const uint32_t e = fw[p], g = bw[r];
+        dst[2 * k] = static_cast<unsigned char>(e);
+        dst[2 * k + 1] = static_cast<unsigned char>(e >> 8);
+        back -= 2;
+        back[1] = static_cast<unsigned char>(g);
+        back[0] = static_cast<unsigned char>(g >> 8);
+        p = e >> 16;
+        r = g >> 16;
+    }
+    for (int k = 2 * steps; k < n - 2 * steps; ++k) {
+        dst[k] = last[p];
+        p = t[p];
+    }
+    // The two halves meet when n steps of T lead from the primary row back to it, as they
+    // do for every column a block sort wrote. In a damaged one the row may sit on a shorter
+    // cycle whose length does not divide n; the forward walk alone then gives the bytes.
+    if (t[r] != p) {
+        p = t[primary];
+        for (int k = 0; k < n; ++k) {
+            dst[k] = last[p];
+            p = t[p];
+        }
     }
     busy_ = 0;
     return true;
@@ -203,20 +276,7 @@ bool ZRMTFDecode::Decode(unsigned char* buf, int length) {
     if (length < 1) return true;
     if (busy_) return false;
     busy_ = 1;
-    for (int i = 0; i < length; ++i) {
-        const int r = buf[i];
-        if (r > 0) {
-            const unsigned char b = list_[r];
-            // Most positions are small after a block sort; a call would cost more than the move.
-            if (r < 16) {
-                for (int j = r; j > 0; --j) list_[j] = list_[j - 1];
-            } else {
-                std::memmove(list_ + 1, list_, r);
-            }
-            list_[0] = b;
-        }
-        buf[i] = list_[0];
-    }
+    for (int i = 0; i < length; ++i) buf[i] = Next(buf[i]);
     busy_ = 0;
     return true;
 }

@@ -173,11 +173,13 @@ void ZRPellumDecode::Run() {
         if (recsize_ == n + kMinRecord) {
             std::memcpy(sort_, record_ + kHeader, body);
             coder_->Reset();
-        } else if (!coder_->Decode(record_ + kHeader, sort_, recsize_ - kHeader, body) ||
+            if (!mtf_->Decode(sort_, body)) corrupt();
+        } else if (!coder_->DecodeMoveToFront(record_ + kHeader, sort_, recsize_ - kHeader, body,
+                                              *mtf_) ||
                    coder_->GetResultSize() != body) {
             corrupt();
         }
-        if (!mtf_->Decode(sort_, body) || !bwt_->Decode(sort_, block_, body)) corrupt();
+        if (!bwt_->Decode(sort_, block_, body)) corrupt();
         if (outpos_ + n > size_) n = size_ - outpos_;
         outpos_ += n;
         blocklen_ = n;

@@ -1,7 +1,12 @@
 #include "foundation/zrrangecoder.h"
 
+#include <emmintrin.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
+
+#include "foundation/zrblocksort.h"
 
 namespace {
 
@@ -48,17 +53,18 @@ bool ZRQSModel::InitQSModel(int n, int lg_totf, int rescale, const int* init, in
     if (n < 1 || lg_totf < 1 || lg_totf > 15 || (1 << lg_totf) < n) return false;
     n_ = n;
     targetrescale_ = rescale;
-    searchshift_ = lg_totf - 9 > 0 ? lg_totf - 9 : 0;
     cf_ = static_cast<uint16_t*>(std::calloc(n + 1, sizeof(uint16_t)));
     newf_ = static_cast<uint16_t*>(std::calloc(n + 1, sizeof(uint16_t)));
-    if (!compress) search_ = static_cast<uint16_t*>(std::calloc(513, sizeof(uint16_t)));
-    if (!cf_ || !newf_ || (!compress && !search_)) {
+    const bool lookup = !compress && lg_totf <= kLgTotal && n >= 2;
+    // Room for the eight-entry stores that fill it.
+    if (lookup)
+        lookup_ = static_cast<uint32_t*>(std::calloc((1u << lg_totf) + 8, sizeof(uint32_t)));
+    if (!cf_ || !newf_ || (lookup && !lookup_)) {
         DeleteQSModel();
         return false;
     }
     cf_[n] = static_cast<uint16_t>(1 << lg_totf);
     cf_[0] = 0;
-    if (search_) search_[512] = static_cast<uint16_t>(n - 1);
     ResetQSModel(init);
     created_ = 1;
     return true;
@@ -88,8 +94,9 @@ void ZRQSModel::ResetQSModel(const int* init) {
 void ZRQSModel::DeleteQSModel() {
     std::free(cf_);
     std::free(newf_);
-    std::free(search_);
-    cf_ = newf_ = search_ = nullptr;
+    std::free(lookup_);
+    cf_ = newf_ = nullptr;
+    lookup_ = nullptr;
     created_ = 0;
 }
 
@@ -122,19 +129,26 @@ void ZRQSModel::DoRescale() {
     incr_ = missing / rescale_;
     nextleft_ = missing % rescale_;
     left_ = rescale_ - nextleft_;
-    if (search_) {
-        for (int i = n_; i > 0; --i) {
-            const int start = cf_[i - 1] >> searchshift_;
-            const int end = (cf_[i] - 1) >> searchshift_;
-            for (int j = start; j <= end; ++j) search_[j] = static_cast<uint16_t>(i - 1);
+    if (lookup_) {
+        // In symbol order, eight entries at a time: what a symbol writes past its range, the
+        // next one overwrites, as the ranges lie end to end from 0 to the total.
+        uint32_t* const lookup = lookup_;
+        const uint16_t* const cf = cf_;
+        for (int sym = 0, n = n_; sym < n; ++sym) {
+            const uint32_t lo = cf[sym], hi = cf[sym + 1];
+            const __m128i e = _mm_set1_epi32(
+                static_cast<int>(lo | static_cast<uint32_t>(sym & 0xFF) << 12 | (hi - lo) << 20));
+            for (uint32_t v = lo; v < hi; v += 8) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(lookup + v), e);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(lookup + v + 4), e);
+            }
         }
     }
 }
 
 int ZRQSModel::QSGetSym(int cumfreq) const {
-    const int slot = cumfreq >> searchshift_;
-    int lo = search_[slot];
-    int hi = search_[slot + 1] + 1;
+    // The last symbol whose range starts at or below cumfreq holds it.
+    int lo = 0, hi = n_;
     while (lo + 1 < hi) {
         const int mid = (lo + hi) >> 1;
         if (cumfreq < cf_[mid])
@@ -335,24 +349,150 @@ unsigned short ZRRangeDecode::DecodeShort() {
 
 bool ZRRangeDecode::Decode(const unsigned char* input, unsigned char* output, int size,
                            int limit) {
-    if (size < 1) {
-        resultsize_ = 0;
+    return DecodeWith(input, output, size, limit, nullptr);
+}
+
+bool ZRRangeDecode::DecodeMoveToFront(const unsigned char* input, unsigned char* output, int size,
+                                      int limit, ZRMTFDecode& mtf) {
+    return DecodeWith(input, output, size, limit, &mtf);
+}
+
+// The symbol loop of Decode with the coder state in locals: stores to the output may alias
+// any member, which would otherwise reload the whole state after every byte. The steps are
+// those of DecodeCulShift, QSGetSym, QSGetFreq, DecodeUpdate, QSUpdate and DecNormalize, whose
+// range never reaches zero here (help is at least 2,048 and every symbol's frequency at least
+// 1). The division is the only long step left: one table look-up gives the symbol and its
+// frequencies. Few enough values live across a step to stay in registers, those of the chain
+// from one symbol to the next above all: the input and output as pointers, of the byte last
+// read only the bit that low still takes, and the model's counters left in memory, as they
+// are off that chain. Running out of input ends the loop after the symbol it is in.
+namespace {
+unsigned char Plain(int s) {
+    return static_cast<unsigned char>(s);
+}
+}  // namespace
+
+class ZRRangeDecode::Lane {
+public:
+    explicit Lane(ZRRangeDecode& d)
+        : dec_(d),
+          model_(d.model_),
+          ip_(d.input_ + d.incount_),
+          iend_(d.input_ + d.insize_),
+          op_(d.output_ + d.outcount_),
+          oend_(d.output_ + std::max(d.outlimit_, d.outcount_)),
+          low_(d.low_),
+          range_(d.range_),
+          help_(d.help_),
+          carry_((static_cast<uint32_t>(d.buffer_) << kExtraBits) & 0xFF),
+          lookup_(d.model_.lookup_),
+          newf_(d.model_.newf_) {}
+
+    // Whether the loop runs at all.
+    bool Live() const { return dec_.outcount_ < dec_.outlimit_ && !dec_.overflow_; }
+
+    // One symbol; false when the loop is over: the end symbol, the limit, the input run out,
+    // or the model failing its rescale (which its update rule never lets happen).
+    template <class Put>
+    bool Step(Put put) {
+        constexpr uint32_t kTotal = 1u << kLgTotal;
+        while (range_ <= kBottom) {
+            uint32_t next = 0;
+            if (ip_ < iend_) {
+                next = *ip_++;
+            } else {
+                dec_.overflow_ = 1;
+                oend_ = op_ + 1;
+            }
+            low_ = (low_ << 8) | carry_ | next >> (8 - kExtraBits);
+            carry_ = (next << kExtraBits) & 0xFF;
+            range_ <<= 8;
+        }
+        help_ = range_ >> kLgTotal;
+        uint32_t v = low_ / help_;
+        v = v < kTotal ? v : kTotal - 1;
+        const uint32_t e = lookup_[v];
+        const uint32_t lt = e & 0xFFF, sy = e >> 20;
+        // Only the end symbol, the last, reaches the total; every other one ends below it,
+        // so DecodeUpdate's other case (range - t) never arises in this loop.
+        if (lt + sy == kTotal) return false;
+        low_ -= help_ * lt;
+        range_ = help_ * sy;
+        const int s = (e >> 12) & 0xFF;
+        *op_++ = put(s);
+        if (model_.left_ <= 0 && !Rescale()) return false;
+        --model_.left_;
+        newf_[s] = static_cast<uint16_t>(newf_[s] + model_.incr_);
+        return op_ < oend_;
+    }
+
+    // Hands the state back to the decoder; false when the model failed.
+    bool Save() {
+        if (failed_) return false;
+        dec_.incount_ = static_cast<int32_t>(ip_ - dec_.input_);
+        dec_.outcount_ = static_cast<int32_t>(op_ - dec_.output_);
+        dec_.low_ = low_;
+        dec_.range_ = range_;
+        dec_.help_ = help_;
+        dec_.buffer_ = static_cast<uint8_t>(carry_ >> kExtraBits);
         return true;
     }
-    if (!created_ || busy_) return false;
+
+private:
+    bool Rescale() {
+        try {
+            model_.DoRescale();
+            return true;
+        } catch (...) {
+            failed_ = true;
+            return false;
+        }
+    }
+
+    ZRRangeDecode& dec_;
+    ZRQSModel& model_;
+    const unsigned char* ip_;
+    const unsigned char* const iend_;
+    unsigned char* op_;
+    unsigned char* oend_;
+    uint32_t low_, range_, help_, carry_;
+    const uint32_t* const lookup_;
+    uint16_t* const newf_;
+    bool failed_ = false;
+};
+
+bool ZRRangeDecode::Open(const unsigned char* input, unsigned char* output, int size,
+                         int limit, bool& ok) {
+    if (size < 1) {
+        resultsize_ = 0;
+        ok = true;
+        return false;
+    }
+    if (!created_ || busy_) {
+        ok = false;
+        return false;
+    }
     busy_ = 1;
+    input_ = input;
+    output_ = output;
+    incount_ = outcount_ = 0;
+    insize_ = size;
+    outlimit_ = limit;
+    overflow_ = 0;
+    if (StartDecoding() < 0) {
+        overflow_ = 1;
+        ok = Close(false);
+        return false;
+    }
+    return true;
+}
+
+// After the symbol loop: the end symbol's update and the last normalisation, which meets a
+// zero range when a limit stopped the loop on a damaged stream.
+bool ZRRangeDecode::Close(bool started) {
     bool ok = false;
     try {
-        input_ = input;
-        output_ = output;
-        incount_ = outcount_ = 0;
-        insize_ = size;
-        outlimit_ = limit;
-        overflow_ = 0;
-        if (StartDecoding() < 0) {
-            overflow_ = 1;
-        } else {
-            DecodeSymbols();
+        if (started) {
             int sy_f, lt_f;
             model_.QSGetFreq(kEndSymbol, &sy_f, &lt_f);
             DecodeUpdate(sy_f, lt_f, 1u << kLgTotal);
@@ -361,60 +501,71 @@ bool ZRRangeDecode::Decode(const unsigned char* input, unsigned char* output, in
         ok = !overflow_;
     } catch (...) {
         ok = false;
-        if (!model_.IsCreated()) created_ = 0;
     }
+    return Conclude(ok);
+}
+
+bool ZRRangeDecode::Conclude(bool ok) {
+    if (!model_.IsCreated()) created_ = 0;
     resultsize_ = outcount_;
     if (overflow_ && incount_ >= insize_) resultsize_ = 0;
     busy_ = 0;
     return ok;
 }
 
-// The loop of Decode with the coder state in locals: stores to the output may alias any
-// member, which would otherwise reload the whole state after every byte. The steps are those
-// of DecodeCulShift, DecodeUpdate and DecNormalize, whose range never reaches zero here (help
-// is at least 2,048 and every symbol's frequency at least 1).
-void ZRRangeDecode::DecodeSymbols() {
-    const unsigned char* const in = input_;
-    const int insize = insize_;
-    int incount = incount_;
-    unsigned char* const out = output_;
-    const int limit = outlimit_;
-    int outcount = outcount_;
-    bool overflow = overflow_ != 0;
-    uint32_t low = low_, range = range_, help = help_;
-    uint32_t buffer = buffer_;
-    while (outcount < limit && !overflow) {
-        while (range <= kBottom) {
-            low = (low << 8) | ((buffer << kExtraBits) & 0xFF);
-            if (incount < insize) {
-                buffer = in[incount++];
-            } else {
-                buffer = 0;
-                overflow = true;
+bool ZRRangeDecode::DecodeWith(const unsigned char* input, unsigned char* output, int size,
+                               int limit, ZRMTFDecode* mtf) {
+    bool ok = false;
+    if (!Open(input, output, size, limit, ok)) return ok;
+    Lane lane(*this);
+    if (lane.Live()) {
+        // The move-to-front steps hang off the symbols and not the coder state, so they run
+        // beside the coder's chain of dependent steps instead of after it.
+        if (mtf)
+            while (lane.Step([mtf](int s) { return mtf->Next(s); })) {
             }
-            low |= buffer >> (8 - kExtraBits);
-            range <<= 8;
-        }
-        help = range >> kLgTotal;
-        uint32_t v = low / help;
-        if (v >> kLgTotal) v = (1u << kLgTotal) - 1;
-        const int s = model_.QSGetSym(static_cast<int>(v));
-        if (s == kEndSymbol) break;
-        out[outcount++] = static_cast<unsigned char>(s);
-        int sy_f, lt_f;
-        model_.QSGetFreq(s, &sy_f, &lt_f);
-        const uint32_t t = help * static_cast<uint32_t>(lt_f);
-        low -= t;
-        range = static_cast<uint32_t>(lt_f + sy_f) < (1u << kLgTotal)
-                    ? help * static_cast<uint32_t>(sy_f)
-                    : range - t;
-        model_.QSUpdate(s);
+        else
+            while (lane.Step(Plain)) {
+            }
     }
-    incount_ = incount;
-    outcount_ = outcount;
-    overflow_ = overflow;
-    low_ = low;
-    range_ = range;
-    help_ = help;
-    buffer_ = static_cast<uint8_t>(buffer);
+    return lane.Save() ? Close(true) : Conclude(false);
+}
+
+void ZRRangeDecode::DecodeSideBySide(ZRRangeDecode* const* decoders, Job* jobs, int count) {
+    // Decoders that start a loop, at most kSideBySide of them at a time; one given twice, or
+    // a group's remainder, waits for the next group.
+    int k = 0;
+    while (k < count) {
+        ZRRangeDecode* group[kSideBySide];
+        Job* groupJobs[kSideBySide];
+        int n = 0;
+        for (; k < count && n < kSideBySide; ++k) {
+            ZRRangeDecode* d = decoders[k];
+            bool repeated = false;
+            for (int g = 0; g < n; ++g) repeated = repeated || group[g] == d;
+            if (repeated) break;
+            Job& j = jobs[k];
+            if (!d->Open(j.input, j.output, j.size, j.limit, j.ok)) continue;
+            group[n] = d;
+            groupJobs[n] = &jobs[k];
+            ++n;
+        }
+        if (n == 0) continue;
+        // Lanes for the whole group, idle ones included, so the loop below has a fixed shape.
+        ZRRangeDecode* const d0 = group[0];
+        ZRRangeDecode* const d1 = n > 1 ? group[1] : d0;
+        ZRRangeDecode* const d2 = n > 2 ? group[2] : d0;
+        Lane l0(*d0), l1(*d1), l2(*d2);
+        bool go0 = l0.Live(), go1 = n > 1 && l1.Live(), go2 = n > 2 && l2.Live();
+        // Each step's division and look-up wait on the step before in the same stream; the
+        // streams' steps in turn keep the core busy during those waits.
+        while (go0 | go1 | go2) {
+            if (go0) go0 = l0.Step(Plain);
+            if (go1) go1 = l1.Step(Plain);
+            if (go2) go2 = l2.Step(Plain);
+        }
+        Lane* const lanes[kSideBySide] = {&l0, &l1, &l2};
+        for (int g = 0; g < n; ++g)
+            groupJobs[g]->ok = lanes[g]->Save() ? group[g]->Close(true) : group[g]->Conclude(false);
+    }
 }

@@ -6,6 +6,8 @@
 #pragma once
 #include <cstdint>
 
+class ZRMTFDecode;
+
 class ZRQSModel {
 public:
     ZRQSModel() = default;
@@ -14,7 +16,8 @@ public:
     ZRQSModel& operator=(const ZRQSModel&) = delete;
 
     // n symbols whose frequencies sum to 1 << lg_totf; the table is rebuilt every rescale
-    // updates at most. With compress = 0 a search table for the decoder is kept as well.
+    // updates at most. With compress = 0 (and at most 4,096 as the total) the decoder's
+    // look-up table is kept as well.
     bool InitQSModel(int n, int lg_totf, int rescale, const int* init, int compress);
     void ResetQSModel(const int* init);
     void DeleteQSModel();
@@ -23,6 +26,7 @@ public:
         *lt_f = cf_[sym];
         *sy_f = cf_[sym + 1] - cf_[sym];
     }
+    // Cumulative frequency (0 .. total - 1) to the symbol whose range holds it.
     int QSGetSym(int cumfreq) const;
     void QSUpdate(int sym) {
         if (left_ <= 0) DoRescale();
@@ -32,17 +36,22 @@ public:
     bool IsCreated() const { return created_ != 0; }
 
 private:
-    uint8_t created_ = 0;
-    int32_t n_ = 0;
-    int32_t left_ = 0;
-    int32_t nextleft_ = 0;
-    int32_t rescale_ = 0;
-    int32_t targetrescale_ = 0;
-    int32_t incr_ = 0;
-    int32_t searchshift_ = 0;
-    uint16_t* cf_ = nullptr;
-    uint16_t* newf_ = nullptr;
-    uint16_t* search_ = nullptr;
+  // The decoder's symbol loop keeps the update state in registers.
+  friend class ZRRangeDecode;
+
+  uint8_t created_ = 0;
+  int32_t n_ = 0;
+  int32_t left_ = 0;
+  int32_t nextleft_ = 0;
+  int32_t rescale_ = 0;
+  int32_t targetrescale_ = 0;
+  int32_t incr_ = 0;
+  uint16_t* cf_ = nullptr;
+  uint16_t* newf_ = nullptr;
+  // Decoder only, one entry per cumulative frequency v, for the symbol s whose range holds
+  // v: lt_f | (s & 0xFF) << 12 | sy_f << 20, so that one look-up gives all a decode step
+  // needs. With every frequency at least 1, sy_f stays below the total and fits.
+  uint32_t* lookup_ = nullptr;
 };
 
 class ZRRangeEncode {
@@ -120,10 +129,38 @@ public:
     // when the limit comes before the end symbol); the byte count lands in GetResultSize().
     // False when the stream runs out or cannot be started, when not created or busy.
     bool Decode(const unsigned char* input, unsigned char* output, int size, int limit);
+    // Decode with each byte undone by mtf's move-to-front on its way out, in the same pass:
+    // what Decode and then mtf.Decode(output, GetResultSize()) give. The bytes produced go
+    // through mtf even when the call fails.
+    bool DecodeMoveToFront(const unsigned char* input, unsigned char* output, int size, int limit,
+                           ZRMTFDecode& mtf);
     int GetResultSize() const { return resultsize_; }
 
+    // One whole-buffer Decode: its arguments, and its result once done.
+    struct Job {
+        const unsigned char* input;
+        unsigned char* output;
+        int size;
+        int limit;
+        bool ok;
+    };
+    // decoders[i]->Decode(jobs[i]) for count independent streams, up to kSideBySide of them
+    // run side by side for speed: the same results, bytes and model states as the calls one
+    // after the other.
+    static constexpr int kSideBySide = 3;
+    static void DecodeSideBySide(ZRRangeDecode* const* decoders, Job* jobs, int count);
+
 private:
-    void DecodeSymbols();
+    class Lane;
+
+    bool DecodeWith(const unsigned char* input, unsigned char* output, int size, int limit,
+                    ZRMTFDecode* mtf);
+    // The steps of a whole-buffer Decode: Open sets up and starts the coder (false when the
+    // call is already over, its result in ok); a Lane runs the symbol loop; Close decodes the
+    // end symbol and Conclude sets the result size and clears busy.
+    bool Open(const unsigned char* input, unsigned char* output, int size, int limit, bool& ok);
+    bool Close(bool started);
+    bool Conclude(bool ok);
     unsigned char InByte() {
         if (incount_ < insize_) return input_[incount_++];
         overflow_ = 1;

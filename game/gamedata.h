@@ -419,6 +419,20 @@ bool EncodeSlotSave(const GameState& current, const GameState& snapshot, uint32_
 // thumb, when given, receives up to kThumbnailMaxSize bytes.
 bool DecodeSlotSave(const uint8_t* data, size_t size, GameState* current, GameState* snapshot,
                     uint32_t& thumbSize, uint8_t* thumb);
+// DecodeSlotSave's arguments and result.
+struct SlotSaveDecode {
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+    GameState* current = nullptr;
+    GameState* snapshot = nullptr;
+    uint32_t thumbSize = 0;
+    uint8_t* thumb = nullptr;
+    bool ok = false;
+};
+// DecodeSlotSave of count files, their coded blocks decoded a few side by side (for a page of
+// the save menu: about twice as fast as one after the other); each result as DecodeSlotSave
+// gives it.
+void DecodeSlotSaves(SlotSaveDecode* slots, int count);
 
 // Writers replace the file atomically: a failed save keeps the previous one.
 bool SaveSystemData();

@@ -1,6 +1,7 @@
 // The system save and the slot saves: an 8-byte header and one range-coded block. Files are
 // built whole in memory and then replace the old file atomically, so a failed or interrupted
 // save keeps the previous one.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -158,6 +159,39 @@ bool EncodeSlotSave(const GameState& current, const GameState& snapshot, uint32_
     return EncodeBlock(plain.data(), kSlotPlainSize, kSlotCodedMax, out);
 }
 
+namespace {
+
+// A slot file's coded part, checked and copied with the decoder's slack, ready to decode.
+bool SlotCodedPart(const uint8_t* data, size_t size, std::vector<uint8_t>& in) {
+    if (!data || !HeaderMatches(data, size, kSlotVersion)) return false;
+    const uint8_t* coded = data + kHeaderSize;
+    const size_t codedSize = size - kHeaderSize;
+    if (!CodedPartFits(coded, codedSize, kSlotCodedMax)) return false;
+    in.assign(codedSize + kDecoderSlack, 0);
+    std::memcpy(in.data(), coded, codedSize);
+    return true;
+}
+
+// The rest of DecodeSlotSave once the plain block is decoded.
+bool SlotFromPlain(const uint8_t* plain, GameState* current, GameState* snapshot,
+                   uint32_t& thumbSize, uint8_t* thumb) {
+    // A slot is usable only whole: both states are checked even when the caller wants only
+    // the thumbnail, so the list never offers a slot that cannot load.
+    auto cur = std::make_unique<GameState>(), snap = std::make_unique<GameState>();
+    if (!cur->Decode(plain, kGameStateSize) ||
+        !snap->Decode(plain + kGameStateSize, kGameStateSize))
+        return false;
+    const uint32_t t = ZRGetLE32(plain + 2 * kGameStateSize);
+    if (t > kThumbnailMaxSize) return false;
+    thumbSize = t;
+    if (current) *current = *cur;
+    if (snapshot) *snapshot = *snap;
+    if (thumb && t > 0) std::memcpy(thumb, plain + kThumbOffset, t);
+    return true;
+}
+
+}  // namespace
+
 bool DecodeSlotSave(const uint8_t* data, size_t size, GameState* current, GameState* snapshot,
                     uint32_t& thumbSize, uint8_t* thumb) {
     if (!data || !HeaderMatches(data, size, kSlotVersion)) return false;
@@ -166,19 +200,37 @@ bool DecodeSlotSave(const uint8_t* data, size_t size, GameState* current, GameSt
     if (!CodedPartFits(coded, codedSize, kSlotCodedMax)) return false;
     std::vector<uint8_t> plain(kSlotPlainSize);
     if (!DecodeBlock(coded, codedSize, plain.data(), kSlotPlainSize)) return false;
-    // A slot is usable only whole: both states are checked even when the caller wants only
-    // the thumbnail, so the list never offers a slot that cannot load.
-    auto cur = std::make_unique<GameState>(), snap = std::make_unique<GameState>();
-    if (!cur->Decode(plain.data(), kGameStateSize) ||
-        !snap->Decode(plain.data() + kGameStateSize, kGameStateSize))
-        return false;
-    const uint32_t t = ZRGetLE32(plain.data() + 2 * kGameStateSize);
-    if (t > kThumbnailMaxSize) return false;
-    thumbSize = t;
-    if (current) *current = *cur;
-    if (snapshot) *snapshot = *snap;
-    if (thumb && t > 0) std::memcpy(thumb, plain.data() + kThumbOffset, t);
-    return true;
+    return SlotFromPlain(plain.data(), current, snapshot, thumbSize, thumb);
+}
+
+void DecodeSlotSaves(SlotSaveDecode* slots, int count) {
+    constexpr int kGroup = ZRRangeDecode::kSideBySide;
+    for (int first = 0; first < count; first += kGroup) {
+        const int n = std::min(kGroup, count - first);
+        std::vector<uint8_t> in[kGroup], plain[kGroup];
+        ZRRangeDecode dec[kGroup];
+        ZRRangeDecode* decoders[kGroup];
+        ZRRangeDecode::Job jobs[kGroup];
+        int ready[kGroup];
+        int m = 0;
+        for (int i = 0; i < n; ++i) {
+            SlotSaveDecode& s = slots[first + i];
+            s.ok = false;
+            if (!SlotCodedPart(s.data, s.size, in[i]) || !dec[i].Create()) continue;
+            plain[i].resize(kSlotPlainSize);
+            decoders[m] = &dec[i];
+            jobs[m] = {in[i].data(), plain[i].data(), static_cast<int>(in[i].size()),
+                       static_cast<int>(kSlotPlainSize), false};
+            ready[m++] = i;
+        }
+        ZRRangeDecode::DecodeSideBySide(decoders, jobs, m);
+        for (int r = 0; r < m; ++r) {
+            const int i = ready[r];
+            SlotSaveDecode& s = slots[first + i];
+            if (jobs[r].ok && static_cast<size_t>(dec[i].GetResultSize()) == kSlotPlainSize)
+                s.ok = SlotFromPlain(plain[i].data(), s.current, s.snapshot, s.thumbSize, s.thumb);
+        }
+    }
 }
 
 // ---- files ----

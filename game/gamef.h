@@ -138,7 +138,7 @@ class TGameForm : public plat::WindowComponent {
     void SetOnDrawModified(const ZRBaseCallback3<void, TNyRGBBits*, int, ZRRectSet*>& r) {
         OnDrawModified = r;
     }
-    TGameForm* SetOnMovieDraw(const ZRBaseCallback2<void, TNyRGBBits*, int>& r) {
+    TGameForm* SetOnMovieDraw(const ZRBaseCallback2<bool, TNyRGBBits*, int>& r) {
         OnMovieDraw = r;
         return this;
     }
@@ -376,7 +376,7 @@ class TGameForm : public plat::WindowComponent {
     ZRBaseCallback2<void, int, TDInputUnit*> OnInput;
     ZRBaseCallback2<void, TNyRGBBits*, int> OnDraw;
     ZRBaseCallback3<void, TNyRGBBits*, int, ZRRectSet*> OnDrawModified;
-    ZRBaseCallback2<void, TNyRGBBits*, int> OnMovieDraw;
+    ZRBaseCallback2<bool, TNyRGBBits*, int> OnMovieDraw;
     ZRBaseCallback0<void> OnIdle;
     std::vector<ZRBaseCallback1<void, bool>> RestoreHandlers;
     ZRTimer* Timer = nullptr;

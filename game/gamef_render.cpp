@@ -350,9 +350,12 @@ void TGameForm::RenderMovie() {
     if (!RenderOpen(logic)) return;
     if (GetScreenMode() != smClosing && WaitCanDraw()) {
         Fps.Count();
-        if (OnMovieDraw.IsSet())
+        // The frame step runs this at the timer's rate, several times a movie picture: only a
+        // step that drew a new picture presents, the others would present the same frame again.
+        const bool drawn =
+            !OnMovieDraw.IsSet() ||
             OnMovieDraw.Call(Display->DrawSurface(), DisplayKind == 1 ? PictureOffsetY : 0);
-        if (DisplayKind == kDisplayWindow || ApplicationActive()) {
+        if (drawn && (DisplayKind == kDisplayWindow || ApplicationActive())) {
             if (DisplayKind == 1) ClearBorders();
             Display->Flip();
             ShownFps = -1;

@@ -18,6 +18,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/mem.h>
 #include <libswscale/swscale.h>
 }
 
@@ -28,12 +29,15 @@ namespace {
 // The bytes libavformat's program-stream reader looks for in the first private-stream-2
 // packet before it takes the MPEG audio stream ids as ADX.
 constexpr uint8_t kMarker[6] = {0x53, 0x6F, 0x66, 0x64, 0x65, 0x63};
-// Larger pictures are refused: the queue holds several converted pictures at a time.
+// Larger pictures are refused: the queue holds several decoded pictures at a time.
 constexpr int32_t kMaxCodedSide = 2048;
 constexpr size_t kSoftPictures = 4;
 constexpr size_t kHardPictures = 8;
 constexpr double kPcmSeconds = 1.0;
 constexpr int kIoBufferBytes = 32 * 1024;
+// A drawn picture is converted this many rows at a time into a block that stays in the cache,
+// and copied from there into the caller's rows.
+constexpr int32_t kBandRows = 16;
 
 // Where the bytes come from: a file read as it plays, or a block in memory. The head read
 // before FFmpeg starts is kept and served again, so a source that cannot seek (a pipe) still
@@ -120,9 +124,18 @@ struct ByteSource {
     }
 };
 
+// A decoded picture as the decoder gave it; it is converted only if it is drawn.
 struct Picture {
-    std::vector<uint8_t> pixels;
+    AVFrame* frame = av_frame_alloc();
     uint64_t index = 0;
+    Picture() = default;
+    Picture(const Picture&) = delete;
+    Picture& operator=(const Picture&) = delete;
+    ~Picture() { av_frame_free(&frame); }
+};
+
+struct AvFree {
+    void operator()(uint8_t* p) const { av_free(p); }
 };
 
 bool FindSequenceHeader(const uint8_t* data, size_t size, int32_t* w, int32_t* h) {
@@ -149,6 +162,15 @@ uint8_t MarkerFlags(const uint8_t* data, size_t size) {
 }
 
 }  // namespace
+
+MoviePictureRows PictureRows(int32_t width, int32_t height, int32_t bytesPerPixel) {
+    constexpr int64_t kAlign = 64;  // AVX-512 stores, the widest libavutil aligns for
+    MoviePictureRows r;
+    const int64_t row = int64_t{width} * bytesPerPixel;
+    r.stride = static_cast<int32_t>((row + kAlign - 1) / kAlign * kAlign);
+    r.bytes = static_cast<size_t>(int64_t{r.stride} * height + kAlign);
+    return r;
+}
 
 bool ParseMovieHead(const uint8_t* data, size_t size, MovieHead* head) {
     if (!data || !head) return false;
@@ -177,7 +199,6 @@ struct MovieDecoder::Impl {
     AVCodecContext* video = nullptr;
     AVCodecContext* audio = nullptr;
     int videoIndex = -1, audioIndex = -1;
-    SwsContext* sws = nullptr;
     AVPacket* packet = nullptr;
     AVFrame* frame = nullptr;
 
@@ -206,14 +227,24 @@ struct MovieDecoder::Impl {
     std::atomic<bool> audioDrained{false};
 
     // The drawing side (the caller's thread).
-    std::unique_ptr<Picture> shown;
+    bool anyShown = false;
+    SwsContext* sws = nullptr;      // whole pictures of another size or format
+    SwsContext* swsBand = nullptr;  // bands of kBandRows rows
+    SwsContext* swsLast = nullptr;  // the last band, when shorter
+    std::unique_ptr<uint8_t, AvFree> block;
+    size_t blockBytes = 0;
     bool drainMarked = false;
     double drainClock = 0;
     uint32_t drainTicks = 0;
 
     std::thread thread;
 
-    ~Impl() { Shutdown(); }
+    ~Impl() {
+        Shutdown();
+        sws_freeContext(sws);
+        sws_freeContext(swsBand);
+        sws_freeContext(swsLast);
+    }
 
     bool HasAudio() const { return voice != 0 && !audioDead.load(); }
 
@@ -384,32 +415,102 @@ struct MovieDecoder::Impl {
         pcm.insert(pcm.end(), out.begin(), out.end());
     }
 
-    // Converts a decoded picture to the head's size in the caller's rows.
-    bool Convert(const AVFrame* f, Picture* pic) {
+    uint8_t* Block(size_t bytes) {
+        if (bytes > blockBytes) {
+            block.reset(static_cast<uint8_t*>(av_malloc(bytes)));
+            blockBytes = block ? bytes : 0;
+        }
+        return block.get();
+    }
+
+    // The lower half's luma is the alpha plane, in the video range 16..235: rows [top, top + n)
+    // of the picture, kept in `rows` from their first.
+    void FillAlpha(const AVFrame* f, int srcH, int32_t top, int32_t n, uint8_t* rows,
+                   int32_t stride) const {
+        for (int32_t y = top; y < top + n; ++y) {
+            const int sy = srcH + static_cast<int>(int64_t{y} * srcH / head.height);
+            if (sy >= f->height) break;
+            const uint8_t* luma = f->data[0] + static_cast<ptrdiff_t>(sy) * f->linesize[0];
+            uint8_t* row = rows + static_cast<ptrdiff_t>(y - top) * stride;
+            for (int x = 0; x < head.width; ++x) {
+                const int v = luma[int64_t{x} * f->width / head.width];
+                row[x * 4 + 3] = static_cast<uint8_t>(std::clamp((v - 16) * 255 / 219, 0, 255));
+            }
+        }
+    }
+
+    // Copies rows [top, top + n) of the picture, kept in `rows` from their first, where they
+    // meet the rectangle (srcX, srcY, w, h) that goes to dest.
+    void CopyOut(const uint8_t* rows, int32_t stride, int32_t top, int32_t n, uint8_t* dest,
+                 int32_t pitch, int32_t dst, int32_t srcX, int32_t srcY, int32_t w,
+                 int32_t h) const {
+        const int32_t from = std::max(top, srcY), to = std::min(top + n, srcY + h);
+        const int src = bytesPerPixel;
+        for (int32_t y = from; y < to; ++y) {
+            const uint8_t* s = rows + static_cast<ptrdiff_t>(y - top) * stride +
+                               static_cast<ptrdiff_t>(srcX) * src;
+            uint8_t* d = dest + static_cast<ptrdiff_t>(y - srcY) * pitch;
+            if (src == dst) {
+                std::memcpy(d, s, static_cast<size_t>(w) * src);
+                continue;
+            }
+            for (int32_t x = 0; x < w; ++x, s += src, d += dst) {
+                d[0] = s[0];
+                d[1] = s[1];
+                d[2] = s[2];
+                if (dst == 4) d[3] = 0xFF;
+            }
+        }
+    }
+
+    // Converts a decoded picture to the head's size in the caller's rows and copies the
+    // rectangle (srcX, srcY, w, h), already cut to the picture, to dest. A picture of the
+    // head's size in 4:2:0 goes through the cache band by band, only the bands the rectangle
+    // needs; any other is converted whole into the block first, and so is a picture of an odd
+    // height, whose last row libswscale converts differently when it is a band's.
+    bool Convert(const AVFrame* f, uint8_t* dest, int32_t pitch, int32_t dst, int32_t srcX,
+                 int32_t srcY, int32_t w, int32_t h) {
         const int srcH = head.alpha ? f->height / 2 : f->height;
         if (f->width <= 0 || srcH <= 0) return false;
-        const AVPixelFormat dst = bytesPerPixel == 3 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_BGRA;
-        sws = sws_getCachedContext(sws, f->width, srcH, static_cast<AVPixelFormat>(f->format),
-                                   head.width, head.height, dst, SWS_BILINEAR, nullptr, nullptr,
-                                   nullptr);
-        if (!sws) return false;
-        const int stride = head.width * bytesPerPixel;
-        pic->pixels.resize(static_cast<size_t>(stride) * head.height);
-        uint8_t* dstData[4] = {pic->pixels.data(), nullptr, nullptr, nullptr};
-        int dstStride[4] = {stride, 0, 0, 0};
-        if (sws_scale(sws, f->data, f->linesize, 0, srcH, dstData, dstStride) <= 0) return false;
-        if (head.alpha && f->format == AV_PIX_FMT_YUV420P) {
-            // The lower half's luma is the alpha plane, in the video range 16..235.
-            for (int y = 0; y < head.height; ++y) {
-                const int sy = srcH + static_cast<int>(int64_t{y} * srcH / head.height);
-                if (sy >= f->height) break;
-                const uint8_t* luma = f->data[0] + static_cast<ptrdiff_t>(sy) * f->linesize[0];
-                uint8_t* row = pic->pixels.data() + static_cast<size_t>(y) * stride;
-                for (int x = 0; x < head.width; ++x) {
-                    const int v = luma[int64_t{x} * f->width / head.width];
-                    row[x * 4 + 3] = static_cast<uint8_t>(std::clamp((v - 16) * 255 / 219, 0, 255));
-                }
-            }
+        const AVPixelFormat to = bytesPerPixel == 3 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_BGRA;
+        const auto format = static_cast<AVPixelFormat>(f->format);
+        if (format != AV_PIX_FMT_YUV420P || f->width != head.width || srcH != head.height ||
+            head.height % 2 != 0) {
+            sws = sws_getCachedContext(sws, f->width, srcH, format, head.width, head.height, to,
+                                       SWS_BILINEAR, nullptr, nullptr, nullptr);
+            const MoviePictureRows rows = PictureRows(head.width, head.height, bytesPerPixel);
+            uint8_t* out = Block(rows.bytes);
+            if (!sws || !out) return false;
+            uint8_t* outData[4] = {out, nullptr, nullptr, nullptr};
+            int outStride[4] = {rows.stride, 0, 0, 0};
+            if (sws_scale(sws, f->data, f->linesize, 0, srcH, outData, outStride) <= 0)
+                return false;
+            if (head.alpha && format == AV_PIX_FMT_YUV420P)
+                FillAlpha(f, srcH, srcY, h, out + static_cast<ptrdiff_t>(srcY) * rows.stride,
+                          rows.stride);
+            CopyOut(out, rows.stride, 0, head.height, dest, pitch, dst, srcX, srcY, w, h);
+            return true;
+        }
+        const MoviePictureRows rows = PictureRows(head.width, kBandRows, bytesPerPixel);
+        uint8_t* out = Block(rows.bytes);
+        if (!out) return false;
+        uint8_t* outData[4] = {out, nullptr, nullptr, nullptr};
+        int outStride[4] = {rows.stride, 0, 0, 0};
+        for (int32_t top = srcY / kBandRows * kBandRows; top < srcY + h; top += kBandRows) {
+            const int32_t n = std::min(kBandRows, head.height - top);
+            SwsContext*& c = n == kBandRows ? swsBand : swsLast;
+            c = sws_getCachedContext(c, head.width, n, format, head.width, n, to, SWS_BILINEAR,
+                                     nullptr, nullptr, nullptr);
+            if (!c) return false;
+            // The band as a picture of its own: its rows of the luma and half as many of the
+            // chroma, since every band starts on an even row and has an even height.
+            const uint8_t* in[4] = {f->data[0] + static_cast<ptrdiff_t>(top) * f->linesize[0],
+                                    f->data[1] + static_cast<ptrdiff_t>(top / 2) * f->linesize[1],
+                                    f->data[2] + static_cast<ptrdiff_t>(top / 2) * f->linesize[2],
+                                    nullptr};
+            if (sws_scale(c, in, f->linesize, 0, n, outData, outStride) <= 0) return false;
+            if (head.alpha) FillAlpha(f, srcH, top, n, out, rows.stride);
+            CopyOut(out, rows.stride, top, n, dest, pitch, dst, srcX, srcY, w, h);
         }
         return true;
     }
@@ -424,16 +525,19 @@ struct MovieDecoder::Impl {
 
     void ReceivePictures() {
         while (avcodec_receive_frame(video, frame) == 0) {
+            const int srcH = head.alpha ? frame->height / 2 : frame->height;
             auto pic = TakeSpare();
-            if (Convert(frame, pic.get())) {
-                pic->index = decodedPictures.load();
-                {
-                    std::lock_guard<std::mutex> lock(mutex);
-                    ready.push_back(std::move(pic));
-                }
-                if (decodedPictures.fetch_add(1) == 0) Begin();
+            if (frame->width <= 0 || srcH <= 0 || !pic->frame) {
+                av_frame_unref(frame);
+                continue;
             }
-            av_frame_unref(frame);
+            av_frame_move_ref(pic->frame, frame);
+            pic->index = decodedPictures.load();
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                ready.push_back(std::move(pic));
+            }
+            if (decodedPictures.fetch_add(1) == 0) Begin();
         }
     }
 
@@ -532,8 +636,6 @@ struct MovieDecoder::Impl {
         // The voice goes before anything its pull callback reads.
         if (voice && options.mixer) options.mixer->DestroyVoice(voice);
         voice = 0;
-        sws_freeContext(sws);
-        sws = nullptr;
         av_frame_free(&frame);
         av_packet_free(&packet);
         avcodec_free_context(&video);
@@ -656,20 +758,24 @@ bool MovieDecoder::Draw(uint8_t* dest, int32_t pitch, int32_t bits, int32_t srcX
     Impl& m = *impl_;
     if (!dest || (bits != 24 && bits != 32) || !m.isStarted || m.stopped) return false;
     const double now = Clock();
-    bool fresh = false;
+    std::unique_ptr<Picture> due;
     {
         std::lock_guard<std::mutex> lock(m.mutex);
         while (!m.ready.empty()) {
-            const double due = static_cast<double>(m.ready.front()->index) * m.frameSeconds;
-            if (due > now && (m.shown || m.ready.front()->index != 0)) break;
-            if (m.shown) m.spare.push_back(std::move(m.shown));
-            m.shown = std::move(m.ready.front());
+            const double at = static_cast<double>(m.ready.front()->index) * m.frameSeconds;
+            if (at > now && (m.anyShown || m.ready.front()->index != 0)) break;
+            // A picture passed over for a later one is never converted.
+            if (due) {
+                av_frame_unref(due->frame);
+                m.spare.push_back(std::move(due));
+            }
+            due = std::move(m.ready.front());
             m.ready.pop_front();
-            fresh = true;
+            m.anyShown = true;
         }
     }
-    if (fresh) m.wake.notify_one();
-    if (!fresh || !m.shown) return false;
+    if (!due) return false;
+    m.wake.notify_one();
     // Cut the rectangle to the picture.
     if (srcX < 0) {
         w += srcX;
@@ -681,28 +787,12 @@ bool MovieDecoder::Draw(uint8_t* dest, int32_t pitch, int32_t bits, int32_t srcX
     }
     w = std::min(w, m.head.width - srcX);
     h = std::min(h, m.head.height - srcY);
-    if (w <= 0 || h <= 0) return true;
-    const int src = m.bytesPerPixel;
-    const int dst = bits / 8;
-    const size_t stride = static_cast<size_t>(m.head.width) * src;
-    if (src == dst && srcX == 0 && w == m.head.width && static_cast<size_t>(pitch) == stride) {
-        std::memcpy(dest, m.shown->pixels.data() + srcY * stride, stride * static_cast<size_t>(h));
-        return true;
-    }
-    for (int32_t y = 0; y < h; ++y) {
-        const uint8_t* s =
-            m.shown->pixels.data() + (srcY + y) * stride + static_cast<size_t>(srcX) * src;
-        uint8_t* d = dest + static_cast<ptrdiff_t>(y) * pitch;
-        if (src == dst) {
-            std::memcpy(d, s, static_cast<size_t>(w) * src);
-        } else {
-            for (int32_t x = 0; x < w; ++x, s += src, d += dst) {
-                d[0] = s[0];
-                d[1] = s[1];
-                d[2] = s[2];
-                if (dst == 4) d[3] = 0xFF;
-            }
-        }
+    if (w > 0 && h > 0) m.Convert(due->frame, dest, pitch, bits / 8, srcX, srcY, w, h);
+    // The decoder's buffer goes back before the next picture is drawn.
+    av_frame_unref(due->frame);
+    {
+        std::lock_guard<std::mutex> lock(m.mutex);
+        m.spare.push_back(std::move(due));
     }
     return true;
 }

@@ -1,7 +1,8 @@
 // Movies: MPEG program streams with MPEG-1 or MPEG-2 video and, when the stream carries the
 // marker packet, ADX sound, decoded by FFmpeg. Each open movie runs one decode thread that
-// fills two bounded queues (pictures already converted to the caller's 24- or 32-bit rows,
-// and PCM) and sleeps while they are full. The pictures are timed by a clock: the samples the
+// fills two bounded queues (decoded pictures, and PCM) and sleeps while they are full; a
+// picture is converted to 24- or 32-bit rows only when it is drawn, straight into the
+// caller's rows, and one passed over for a later picture is never converted. The pictures are timed by a clock: the samples the
 // mixer has taken from the movie's stream voice, less the output latency; without sound, or
 // without a mixer, the game's millisecond clock (plat::GetTickCount), so that a game moved
 // frame by frame moves its soundless movies with it. An alpha movie is coded twice as high
@@ -36,11 +37,21 @@ struct MovieHead {
 // our marker packet; false when there is no complete sequence header or its size is 0.
 bool ParseMovieHead(const uint8_t* data, size_t size, MovieHead* head);
 
+// The block a picture is converted into. libswscale's vector paths store whole vectors, so
+// they write past the last pixel of a row (and of the picture) unless the width happens to be
+// a multiple of the vector: rows are padded to libavutil's widest alignment and the block
+// carries a tail of the same size.
+struct MoviePictureRows {
+    int32_t stride = 0;  // bytes from one row to the next
+    size_t bytes = 0;    // the whole block, tail included
+};
+MoviePictureRows PictureRows(int32_t width, int32_t height, int32_t bytesPerPixel);
+
 struct MovieOptions {
     bool loop = false;
     int32_t volume = 0;      // hundredths of a decibel
     int32_t speed = 1000;    // thousandths of normal speed
-    int32_t frameBits = 32;  // rows the decode thread converts to: 24 or 32
+    int32_t frameBits = 32;  // rows a picture is converted to (24 or 32) before the draw's copy
     SoundMixer* mixer = nullptr;
 };
 
@@ -79,7 +90,7 @@ class MovieDecoder {
     double Clock();
     // The mixer's voice of the movie's sound, 0 when it has none.
     uint32_t Voice() const;
-    // Pictures the decode thread has converted so far.
+    // Pictures the decode thread has decoded so far.
     uint64_t PicturesDecoded() const;
     // Whether the decode thread has the picture due `ahead` seconds from now, or has stopped
     // for good or for room in its queue: a caller that moves the game's clock by hand waits

@@ -113,7 +113,8 @@ bool EncodeVideo(const MovieWriteOptions& o, const MoviePainter& paint,
         ok = ok && sws;
     }
     const int pitch = o.width * 4;
-    std::vector<uint8_t> bgra(static_cast<size_t>(pitch) * codedH);
+    // libswscale's vector loads read past the last pixel: the tail keeps them inside the block.
+    std::vector<uint8_t> bgra(static_cast<size_t>(pitch) * codedH + 64);
     auto drain = [&] {
         while (avcodec_receive_packet(c, pkt) == 0) {
             pictures->push_back({std::vector<uint8_t>(pkt->data, pkt->data + pkt->size), pkt->pts});

@@ -32,7 +32,7 @@ bool TMovieUnit::Setup(ZRFileMan* archive, bool panelMode, int32_t resultCode) {
     RootPanel = MoviePanel;
     if (!panelMode_ && GameForm)
         GameForm->SetOnMovieDraw(
-            ZRBaseCallback2<void, TNyRGBBits*, int>(this, &TMovieUnit::DrawToBits));
+            ZRBaseCallback2<bool, TNyRGBBits*, int>(this, &TMovieUnit::DrawToBits));
     setup_ = true;
     return true;
 }
@@ -40,7 +40,7 @@ bool TMovieUnit::Setup(ZRFileMan* archive, bool panelMode, int32_t resultCode) {
 void TMovieUnit::Release() {
     if (open_) Close();
     if (!panelMode_ && GameForm)
-        GameForm->SetOnMovieDraw(ZRBaseCallback2<void, TNyRGBBits*, int>());
+        GameForm->SetOnMovieDraw(ZRBaseCallback2<bool, TNyRGBBits*, int>());
     delete MoviePanel;
     MoviePanel = RootPanel = nullptr;
     setup_ = false;
@@ -90,8 +90,8 @@ void TMovieUnit::Stop() {
     started_ = skippable_ = false;
 }
 
-void TMovieUnit::DrawToBits(TNyRGBBits* target, int yoff) {
-    if (open_) movie_.DrawTo(target, 0, yoff);
+bool TMovieUnit::DrawToBits(TNyRGBBits* target, int yoff) {
+    return open_ && movie_.DrawTo(target, 0, yoff);
 }
 
 void TMovieUnit::Draw() {

@@ -43,8 +43,9 @@ class TMovieUnit : public plat::TComponent {
     bool IsStarted() const { return started_; }
     bool IsSkippable() const { return skippable_; }
 
-    // The main window's movie draw hook: the next picture into the display's frame.
-    void DrawToBits(TNyRGBBits* target, int yoff);
+    // The main window's movie draw hook: the next picture into the display's frame; true when
+    // a new picture was drawn.
+    bool DrawToBits(TNyRGBBits* target, int yoff);
     // The next picture into the unit's panel.
     void Draw();
     // The flow's two frame slots.

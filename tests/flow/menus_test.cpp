@@ -268,6 +268,30 @@ TEST_F(Menus, SlotRecordsCopyOnlyWholeThumbnailsAndRefuseBrokenFiles) {
     }
 }
 
+// A page's records read two at a time match those read one by one, for an odd count with a
+// broken file among them.
+TEST_F(Menus, PageRecordsReadAsOneByOne) {
+    WriteSlot(1, 0, kThumbnailMaxSize);
+    WriteSlot(2, 0, 0);
+    WriteSlot(3, 0, 100);
+    std::string files[5];
+    for (int32_t slot = 1; slot <= 3; ++slot)
+        ASSERT_TRUE(plat::ReadWholeFile(plat::ToHost(SlotSavePath(slot).c_str()), files[slot - 1]));
+    files[3] = files[0].substr(0, files[0].size() - 1);
+    files[4] = files[2];
+    SlotRecord got[5];
+    bool read[5];
+    ReadSlotRecords(files, 5, got, read);
+    for (int i = 0; i < 5; ++i) {
+        SlotRecord want;
+        const bool ok = ReadSlotRecord(reinterpret_cast<const uint8_t*>(files[i].data()),
+                                       files[i].size(), want);
+        ASSERT_EQ(read[i], ok) << i;
+        EXPECT_EQ(got[i].title, want.title) << i;
+        EXPECT_EQ(got[i].thumb, want.thumb) << i;
+    }
+}
+
 TEST_F(Menus, LoadMenuWrapsPagesWaitsForACursorAndLoadsOnlyWhatExists) {
     WriteSlot(2, 0, kThumbnailMaxSize);
     WriteSlot(5, 0, kThumbnailMaxSize);

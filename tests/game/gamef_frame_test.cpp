@@ -17,7 +17,10 @@ struct FrameProbe {
         if (throwClassLibrary) throw plat::Exception("dropped");
         if (throwOther) throw std::runtime_error("fatal");
     }
-    void OnMovie(TNyRGBBits*, int) { ++movies; }
+    bool OnMovie(TNyRGBBits*, int) {
+        ++movies;
+        return true;
+    }
     int frames = 0;
     int last = -1;
     int movies = 0;
@@ -100,7 +103,7 @@ TEST_F(FrameTest, FrameRateModesDecideWhichStepsRun) {
 
 TEST_F(FrameTest, MovieModeRunsEveryStepAndRendersTheMovie) {
     form->FrameRateMode = 1;
-    form->SetOnMovieDraw(ZRBaseCallback2<void, TNyRGBBits*, int>(&probe, &FrameProbe::OnMovie));
+    form->SetOnMovieDraw(ZRBaseCallback2<bool, TNyRGBBits*, int>(&probe, &FrameProbe::OnMovie));
     form->ScreenMode.store(smMovie);
     form->FrameStep();
     EXPECT_EQ(probe.frames, 1);

@@ -217,4 +217,40 @@ TEST_F(RenderTest, InactiveFullScreenKeepsTheFullRenderPending) {
     form->Active.store(true);
 }
 
+// The movie render runs at every frame step, several times a movie picture: a step whose movie
+// draw reports no new picture presents nothing, one that drew presents the whole frame.
+struct MovieProbe {
+    bool picture = false;
+    int calls = 0;
+    bool Draw(TNyRGBBits* bits, int yoff) {
+        ++calls;
+        if (picture && bits->Lock()) {
+            bits->BoxFill(0, yoff, 1279, yoff + 719, bits->TNyRGBtoPixel(ZRRGB{0, 0, 255}));
+            bits->Unlock();
+        }
+        return picture;
+    }
+};
+
+TEST_F(RenderTest, MovieStepsPresentOnlyNewPictures) {
+    MovieProbe movie;
+    form->SetOnMovieDraw(ZRBaseCallback2<bool, TNyRGBBits*, int>(&movie, &MovieProbe::Draw));
+    form->ScreenMode.store(smMovie);
+    display.Screen().ResetCounts();
+    for (int i = 0; i < 3; ++i) form->RenderMovie();
+    EXPECT_EQ(movie.calls, 3);
+    EXPECT_EQ(display.Screen().Uploads(), 0);
+    movie.picture = true;
+    form->RenderMovie();
+    EXPECT_GT(display.Screen().Uploads(), 0);
+    EXPECT_EQ(ScreenAt(640, 360), 0x0000FFu);
+    movie.picture = false;
+    display.Screen().ResetCounts();
+    form->RenderMovie();
+    EXPECT_EQ(display.Screen().Uploads(), 0);
+    EXPECT_EQ(ScreenAt(640, 360), 0x0000FFu);
+    form->SetOnMovieDraw(ZRBaseCallback2<bool, TNyRGBBits*, int>());
+    form->ScreenMode.store(smStarted);
+}
+
 }  // namespace

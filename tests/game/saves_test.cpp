@@ -127,6 +127,46 @@ TEST_F(Saves, SlotRoundTripsOfStatesTheGameMakes) {
     EXPECT_FALSE(LoadGameSlot(21));
 }
 
+// Files decoded side by side give each what DecodeSlotSave gives: good slots with and
+// without thumbnails, and cut or emptied files among them, in groups of every size.
+TEST_F(Saves, SlotGroupsDecodeAsEachAlone) {
+    const std::vector<uint8_t> thumb = fx::Thumbnail();
+    std::vector<std::string> files;
+    for (uint32_t seed = 1; seed <= 4; ++seed) {
+        std::string f;
+        ASSERT_TRUE(EncodeSlotSave(fx::RandomState(seed), fx::RandomState(seed + 50),
+                                   seed % 2 ? kThumbnailMaxSize : 1000u, thumb.data(), f));
+        files.push_back(f);
+    }
+    files.push_back(files[0].substr(0, files[0].size() / 2));
+    files.push_back(std::string());
+    const std::vector<std::vector<size_t>> groups = {
+        {0}, {1, 4}, {4, 1}, {0, 1, 2}, {2, 5, 3, 0}, {0, 1, 2, 3, 4, 5, 2}};
+    for (const auto& group : groups) {
+        const size_t n = group.size();
+        std::vector<SlotSaveDecode> d(n);
+        std::vector<GameState> cur(n), snap(n);
+        std::vector<std::vector<uint8_t>> th(n, std::vector<uint8_t>(kThumbnailMaxSize, 0xEE));
+        for (size_t k = 0; k < n; ++k)
+            d[k] = {U8(files[group[k]]), files[group[k]].size(), &cur[k], &snap[k], 0,
+                    th[k].data(), false};
+        DecodeSlotSaves(d.data(), static_cast<int>(n));
+        for (size_t k = 0; k < n; ++k) {
+            const std::string& f = files[group[k]];
+            GameState c, sn;
+            uint32_t size = 0;
+            std::vector<uint8_t> t(kThumbnailMaxSize, 0xEE);
+            const bool ok = DecodeSlotSave(U8(f), f.size(), &c, &sn, size, t.data());
+            ASSERT_EQ(d[k].ok, ok) << n << " " << k;
+            if (!ok) continue;
+            EXPECT_EQ(d[k].thumbSize, size);
+            EXPECT_EQ(Encoded(cur[k]), Encoded(c));
+            EXPECT_EQ(Encoded(snap[k]), Encoded(sn));
+            EXPECT_EQ(th[k], t);
+        }
+    }
+}
+
 TEST_F(Saves, SystemSaveRoundTripAndPlainSize) {
     ASSERT_TRUE(SaveSystemData());
     const SystemData sys = SysData;
