@@ -172,9 +172,10 @@ bool DecodeSlotSave(const uint8_t* data, size_t size, GameState* current, GameSt
     if (!cur->Decode(plain.data(), kGameStateSize) ||
         !snap->Decode(plain.data() + kGameStateSize, kGameStateSize))
         return false;
+    // The caller learns the stored size even when it is too large to be a thumbnail.
     const uint32_t t = ZRGetLE32(plain.data() + 2 * kGameStateSize);
-    if (t > kThumbnailMaxSize) return false;
     thumbSize = t;
+    if (t > kThumbnailMaxSize) return false;
     if (current) *current = *cur;
     if (snapshot) *snapshot = *snap;
     if (thumb && t > 0) std::memcpy(thumb, plain.data() + kThumbOffset, t);
