@@ -47,7 +47,7 @@ class AvgWindows {
     virtual void SetModeButtons(bool autoMode, bool skipMode) { (void)autoMode, (void)skipMode; }
     virtual void SelectClear() {}
     virtual void SelectAdd(int index, const ZRString& text) { (void)index, (void)text; }
-    virtual void SelectShow() {}
+    virtual void SelectShow(bool instant) { (void)instant; }
     virtual bool IsSelectMoving() const { return false; }
     virtual void DateShow(bool instant) { (void)instant; }
     virtual void DateHide(bool instant) { (void)instant; }
@@ -58,9 +58,9 @@ class AvgWindows {
     virtual void PlaceShow(int32_t n) { (void)n; }
     virtual void PlaceHide() {}
     virtual bool IsPlaceVisible() const { return false; }
-    virtual void MenuBarOpen() {}
-    // Every sub-window (extra selection, plates, place card, message window layers, novel
-    // window, backlog, choice window, menu bar) off or back on the scene's panel.
+    // Every sub-window (plates, place card, message window layers, novel window, backlog,
+    // choice window, menu bar) off or back on the scene's panel. The extra selection is the
+    // host's own and goes with them.
     virtual void DetachAll() {}
     virtual void AttachAll() {}
 

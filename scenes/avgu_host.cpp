@@ -160,7 +160,8 @@ void TAvgUnit::ResumeSequence() {
         windows_->SelectClear();
         for (int i = 0; i < GameState::kSelectTexts; ++i)
             windows_->SelectAdd(i, st.GetSelectText(i));
-        windows_->SelectShow();
+        // The scene waits for the choice at once, so the window is there at once.
+        windows_->SelectShow(true);
     } else {
         windows_->SelectHide(true);
     }

@@ -5,6 +5,7 @@
 #include "flow/palbummenu.h"
 #include "flow/psoundmenu.h"
 #include "flow_harness.h"
+#include "scenes/subwinu.h"
 #include "script/scripte.h"
 
 namespace flowtest {
@@ -19,9 +20,9 @@ const std::string kClickScene = R"(
 
 class Flow : public FlowHarness {
   protected:
-    // Two choices stand at y 140 and 240; the window fades in over 15 frames first.
+    // Two choices stand at y 140 and 240; the window fades in over 15 ticks first.
     void TakeFirstChoice() {
-        RunFrames(16);
+        RunTicks(16);
         Click(640, 180);
     }
     // Nothing of a play-through is left: no screen module, no layer above the window's root.
@@ -45,7 +46,13 @@ class Flow : public FlowHarness {
 };
 
 TEST_F(Flow, NewGameRunsTheSceneAndComesBackToTheTitle) {
-    WriteGame({Scene(0, "GameStart", kClickScene)});
+    WriteGame({Scene(0, "GameStart", R"(
+    TextShow
+    Text "Hello"
+    KeyWait
+    Text "Again"
+    KeyWait
+    EXIT)")});
     CurrentState.SetFlag(1, true);
     SysData.SetFlag(3, true);
     SysData.SetValue(2, 77);
@@ -68,12 +75,20 @@ TEST_F(Flow, NewGameRunsTheSceneAndComesBackToTheTitle) {
     EXPECT_TRUE(CurrentState.GetSysFlagCopy(3));
     EXPECT_EQ(CurrentState.GetSysValueCopy(2), 77);
     std::filesystem::remove(dir.Host("SVSys.sav"));
-    Click();
+    // A held Ctrl runs past the click wait. It is no skip mode: neither the Skip button nor
+    // the fast-forward icon lights.
+    input.Press(kCtrl.scan, kCtrl.vk, true);
     movie = false;
+    bool lit = false;
     ASSERT_TRUE(RunUntil([&] {
+        if (AvgUnit && AvgUnit->Windows)
+            lit = lit || AvgUnit->Windows->MesSkip->GetSelected() ||
+                  AvgUnit->Windows->MesFF->GetVisible();
         movie = movie || MovieOpen();
         return OnTitle();
     }));
+    input.Press(kCtrl.scan, kCtrl.vk, false);
+    EXPECT_FALSE(lit);
     // The system save is written after the scene; the later visit plays no movie.
     EXPECT_TRUE(std::filesystem::exists(dir.Host("SVSys.sav")));
     EXPECT_FALSE(movie);
@@ -284,8 +299,9 @@ TEST_F(Flow, EntriesThatCannotStartGoBackToTheTitle) {
 }
 
 // A save made at a click wait and one made at a choice come back at the same place: the page
-// and wait icon, or the choice shown without resuming the machine.
+// and wait icon, or the choice shown without resuming the machine, there to be clicked at once.
 TEST_F(Flow, SavesResumeWhereTheyWereMade) {
+    UsePacing(Pacing::Full);
     WriteGame({Scene(0, "GameStart", R"(
     TextShow
     Text "PageOne"
@@ -328,7 +344,10 @@ TEST_F(Flow, SavesResumeWhereTheyWereMade) {
             ASSERT_TRUE(RunUntil([this] { return SceneState() == asChoiceWaiting; }));
         }
         CurrentState.SetResult(7);
-        TakeFirstChoice();
+        if (c.state == asChoiceWaiting)
+            ClickAtZeroTicks(640, 180);
+        else
+            TakeFirstChoice();
         ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
         EXPECT_EQ(CurrentState.GetResult(), 0);
     }

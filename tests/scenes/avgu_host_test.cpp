@@ -37,14 +37,14 @@ struct System : AvgSystem {
 
 struct Windows : AvgWindows {
     bool icon[2] = {};
-    bool choiceShown = false;
+    bool choiceShown = false, choiceAtOnce = false;
     std::string choices[4];
     void WaitIcon(bool novel, bool show) override { icon[novel] = show; }
     void SelectClear() override {
         for (auto& c : choices) c.clear();
     }
     void SelectAdd(int i, const ZRString& t) override { choices[i] = t.c_str(); }
-    void SelectShow() override { choiceShown = true; }
+    void SelectShow(bool instant) override { choiceShown = true, choiceAtOnce = instant; }
     bool SelectHide(bool) override { return choiceShown = false; }
     int32_t SelectIndex() const override { return choiceShown ? 1 : -1; }
 };
@@ -152,6 +152,8 @@ TEST_F(AvgHost, ResumesByWaitKind) {
         EXPECT_EQ(St().Waiting != 0, c.waiting);
         if (c.choice) {
             EXPECT_EQ(windows.choices[2], "c");
+            // The scene takes the choice from its first frame: no fade-in may hold it back.
+            EXPECT_TRUE(windows.choiceAtOnce);
         }
         if (c.saved == &atBattle) {
             EXPECT_EQ(St().GetResult(), c.result);
