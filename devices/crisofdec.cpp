@@ -28,8 +28,8 @@ bool CriMwSystemInit(plat::SoundMixer* mixer, ZRBitDepth frameDepth, ZRMemMan* m
     return CriMwSystemInitAt(ExecutableDirectory(), mixer, frameDepth, memMan);
 }
 
-bool CriMwSystemInitAt(const std::string& directory, plat::SoundMixer* mixer,
-                       ZRBitDepth frameDepth, ZRMemMan* memMan) {
+bool CriMwSystemInitAt(const std::string& directory, plat::SoundMixer* mixer, ZRBitDepth frameDepth,
+                       ZRMemMan* memMan) {
     if (gStartCount > 0) {
         ++gStartCount;
         return true;

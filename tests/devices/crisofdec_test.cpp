@@ -211,15 +211,15 @@ TEST_F(GlueTest, OpenEdgeCases) {
     // fixed header (12 bytes) has it. None holds a whole picture, so none opens.
     const auto full = MakeMovie({});
     const uint8_t code[4] = {0, 0, 1, 0xB3};
-    const size_t seq = static_cast<size_t>(
-        std::search(full->begin(), full->end(), code, code + 4) - full->begin());
+    const size_t seq = static_cast<size_t>(std::search(full->begin(), full->end(), code, code + 4) -
+                                           full->begin());
     ASSERT_LT(seq + 12, size_t{20480});
     struct Cut {
         size_t bytes;
         int32_t width;
     };
-    for (const Cut& c : {Cut{1, 0}, Cut{seq + 3, 0}, Cut{seq + 6, 0}, Cut{seq + 7, 160},
-                         Cut{seq + 12, 160}}) {
+    for (const Cut& c :
+         {Cut{1, 0}, Cut{seq + 3, 0}, Cut{seq + 6, 0}, Cut{seq + 7, 160}, Cut{seq + 12, 160}}) {
         Put("Movie\\Cut.sfd",
             std::vector<uint8_t>(full->begin(), full->begin() + static_cast<long>(c.bytes)));
         EXPECT_FALSE(m.Open(nullptr, true, "Movie\\Cut.sfd")) << c.bytes;

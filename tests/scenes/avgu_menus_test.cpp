@@ -142,15 +142,15 @@ TEST_F(MenuPermissions, EachMenuOpensOnlyWhereItMay) {
         };
         auto host = scene();
         EXPECT_EQ(host->OpenConfigMenu(), c.config);
-        EXPECT_EQ(screens.calls, c.config ? std::vector<std::string>{"config"}
-                                          : std::vector<std::string>{});
+        EXPECT_EQ(screens.calls,
+                  c.config ? std::vector<std::string>{"config"} : std::vector<std::string>{});
         EXPECT_EQ(screens.config.GetParent() == form->RootPanel, c.config);
         EXPECT_EQ(host->ConfigState != 0, c.config);
 
         host = scene();
         EXPECT_EQ(host->OpenSaveMenu(1), c.saveMenu);
-        EXPECT_EQ(screens.calls, c.saveMenu ? std::vector<std::string>{"save 1"}
-                                            : std::vector<std::string>{});
+        EXPECT_EQ(screens.calls,
+                  c.saveMenu ? std::vector<std::string>{"save 1"} : std::vector<std::string>{});
         EXPECT_EQ(screens.save.GetParent() == form->RootPanel, c.saveMenu);
         EXPECT_EQ(host->SaveMenuState != 0, c.saveMenu);
 
@@ -162,8 +162,8 @@ TEST_F(MenuPermissions, EachMenuOpensOnlyWhereItMay) {
         host = scene();
         sound.sounds.clear();
         EXPECT_EQ(host->AskReturnToTitle(), c.title);
-        EXPECT_EQ(screens.calls, c.title ? std::vector<std::string>{"dialog 2"}
-                                         : std::vector<std::string>{});
+        EXPECT_EQ(screens.calls,
+                  c.title ? std::vector<std::string>{"dialog 2"} : std::vector<std::string>{});
         EXPECT_EQ(host->TitleConfirmState, c.title ? 1 : 0);
     }
 }

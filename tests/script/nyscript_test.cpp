@@ -73,8 +73,7 @@ TEST(Nyscript, TextsWhoseGbkLeadsAboveF7AreRefused) {
             ASSERT_FALSE(errors.empty());
             EXPECT_EQ(errors[0].line, 3);
             EXPECT_EQ(errors[0].column, 13);
-            EXPECT_NE(errors[0].message.find("above 0xF7"), std::string::npos)
-                << errors[0].message;
+            EXPECT_NE(errors[0].message.find("above 0xF7"), std::string::npos) << errors[0].message;
         }
     }
 }
