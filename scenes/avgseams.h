@@ -78,10 +78,6 @@ class AvgWindows {
     // The item the menu bar closed with: 1 skip, 2 auto, 3 hide, 4 backlog, 5 configuration,
     // 6 title, 100 save, 101 load; anything else nothing.
     virtual int32_t MenuBarResult() const { return 0; }
-    // The menu bar's items follow the scene's permissions.
-    virtual void MenuBarEnables(bool menu, bool save, bool configure, bool backlog, bool hide) {
-        (void)menu, (void)save, (void)configure, (void)backlog, (void)hide;
-    }
 
     // ---- What the player's input reaches ----
     virtual bool IsVisible(bool novel) const { return (void)novel, false; }

@@ -36,7 +36,9 @@ TAvgUnit::InputFrame TAvgUnit::ReadInput(const TDInputUnit& input) {
 }
 
 void TAvgUnit::Input(int ticks, TDInputUnit* input) {
-    if (ticks <= 0 || !SetUpFlag || !input) return;
+    // A first press is visible in one frame only, and at full frame rate most frames carry no
+    // tick: the keys are read whatever the ticks.
+    if (!SetUpFlag || !input) return;
     if (MenuInput(ticks, input)) return;
     InputOperation(ticks, ReadInput(*input));
 }

@@ -34,13 +34,13 @@
 #include <vector>
 
 #include "devices/crisofdec_service.h"
-#include "frame_pacing.h"
 #include "flow/dialogu.h"
 #include "flow/gamet.h"
 #include "flow/pconfigmenu.h"
 #include "flow/psavemenu.h"
 #include "flow/ptitlemenu.h"
 #include "foundation/zrstream.h"
+#include "frame_pacing.h"
 #include "game/gamedata.h"
 #include "game/gamedef.h"
 #include "game/gamef.h"
@@ -266,6 +266,8 @@ struct Key {
 inline constexpr Key kOk{0x1C, 0x0D};
 inline constexpr Key kCancel{0x01, 0x1B};
 inline constexpr Key kCtrl{0x1D, 0x11};
+inline constexpr Key kUp{0xC8, 0x26}, kDown{0xD0, 0x28}, kLeft{0xCB, 0x25}, kRight{0xCD, 0x27};
+inline constexpr Key kPagePrev{0x10, 0x51}, kPageNext{0x11, 0x57};  // Q and W: buttons 4 and 5
 
 class FlowHarness : public ::testing::Test {
   protected:
@@ -289,8 +291,7 @@ class FlowHarness : public ::testing::Test {
         ShowFps = false;
         FramePacer = [this](TGameForm* f) { gate.Pass(f); };
         SetAvailableMemoryProbe([] { return uint64_t{1} << 32; });
-        TTitleMenu::Codes.clear();
-        TSaveMenu::LoadSlot = -1;
+        TSaveMenu::LastPage = 0;  // as at a program start
         CurrentState.Reset();
         SceneSnapshot.Reset();
         SysData = SystemData();
@@ -313,7 +314,7 @@ class FlowHarness : public ::testing::Test {
 
     std::string Data(const std::string& name = "") const { return dir.Host("scr_c_Pak/" + name); }
 
-    // What the window and the stand-in title need, and the scripts given.
+    // What the window and the title need, and the scripts given.
     void WriteGame(const std::vector<std::string>& scripts) {
         WritePicture(Data("Cursor.png"), 256, 32, 0x00FF00);
         WriteFile(Data("Wait.bmp"), BmpBytes(240, 720));
@@ -537,6 +538,43 @@ class FlowHarness : public ::testing::Test {
         return TitleMenu && Mode() == smMenu && !AvgUnit &&
                TitleMenu->RootPanel->GetParent() == form->RootPanel &&
                form->RootPanel->GetChildCount() == 1;
+    }
+
+    // A logical button held for one frame and released for one, so the next press is new.
+    void Tap(Key k) {
+        Press(k);
+        RunFrames(1);
+    }
+
+    // The title's items in the order its cursor walks them.
+    enum TitleItem { tiStart, tiLoad, tiAlbum, tiMusicRoom, tiConfig, tiExit };
+    // On the waiting title, walks the cursor down to the item and presses OK, as a player
+    // does; false when the title does not come or the item cannot be reached (hidden).
+    bool ChooseOnTitle(TitleItem item) {
+        if (!RunUntil([this] { return OnTitle(); })) return false;
+        for (int i = 0; i < 6 && TitleMenu->Cursor != item; ++i) Tap(kDown);
+        if (TitleMenu->Cursor != item) return false;
+        Tap(kOk);
+        return true;
+    }
+    // The save menu attached and waiting for the player.
+    bool SaveMenuShown() const {
+        return SaveMenu && SaveMenu->RootPanel->GetParent() && Mode() == smMenu;
+    }
+    // Opens the title's load menu and chooses slot 1-36 there with the keys: the page keys to
+    // its page, a direction for the cursor, the directions to its place, then OK.
+    bool LoadFromTitle(int32_t slot) {
+        if (!ChooseOnTitle(tiLoad) || !RunUntil([this] { return SaveMenuShown(); })) return false;
+        const int32_t page = (slot - 1) / TSaveMenu::kPerPage;
+        const int32_t place = (slot - 1) % TSaveMenu::kPerPage;
+        for (int i = 0; i < 2 && SaveMenu->Page != page; ++i)
+            Tap(SaveMenu->Page < page ? kPageNext : kPagePrev);
+        if (SaveMenu->Cursor < 0) Tap(kDown);  // the first direction only sets the cursor
+        for (int r = 0; r < place / 4; ++r) Tap(kDown);
+        for (int c = 0; c < place % 4; ++c) Tap(kRight);
+        if (SaveMenu->Page != page || SaveMenu->Cursor != place) return false;
+        Tap(kOk);
+        return true;
     }
 
     // Plays from the title into the game by a click, until the scene runs or the title

@@ -262,6 +262,26 @@ TEST_F(AvgHost, ScriptWithoutWaitsGivesTheFrameBack) {
     EXPECT_TRUE(system.ended.empty());
 }
 
+// The engine and the stage, windows and extra selection are the memory manager's records
+// while the scene is set up, and leave its registry when it is released.
+TEST_F(AvgHost, EngineAndPartsAreTrackedByTheMemoryManager) {
+    Build("    EXIT");
+    auto tracked = [](const void* p) {
+        for (const ZRMemPointer& r : MemMan->Records())
+            if (r.kind == ZRMemMan::kObject && r.pointer == reinterpret_cast<uintptr_t>(p))
+                return true;
+        return false;
+    };
+    const void* parts[] = {unit.Engine, unit.Stage, unit.ExSel, unit.Windows};
+    for (const void* p : parts) {
+        ASSERT_NE(p, nullptr);
+        EXPECT_TRUE(tracked(p));
+    }
+    unit.Release();
+    for (const void* p : parts) EXPECT_FALSE(tracked(p));
+    EXPECT_EQ(unit.Engine, nullptr);
+}
+
 // Voices live in packs of a million: "Voice\ev%05d.pak" holds "%08u.ogg".
 TEST(AvgVoices, NamesAndPacks) {
     TempDir dir;
