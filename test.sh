@@ -18,5 +18,6 @@ cmake --build "$build" -j "$(nproc)"
 export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp"
 cd "$build"
 ctest --output-on-failure -j "$(nproc)" "$@"

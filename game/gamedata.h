@@ -369,8 +369,8 @@ class ReadHistory {
     uint32_t GetSize() const;
     uint32_t GetCount() const;
     const uint8_t* GetBuffer() const { return buf_.get(); }
-    // Takes a stored block. A block that is not well formed leaves the history empty and
-    // gives false.
+    // Takes a stored block. A block too large for the buffer is refused and the history
+    // kept; one that is not well formed leaves the history empty. Both give false.
     bool Load(const uint8_t* bytes, size_t size);
     void Clear();
     // A script file was loaded: a changed version forgets what was read of it.
@@ -416,7 +416,8 @@ bool EncodeSystemSave(const SystemData& sys, const ReadHistory& hist, std::strin
 bool DecodeSystemSave(const uint8_t* data, size_t size, SystemData& sys, ReadHistory& hist);
 bool EncodeSlotSave(const GameState& current, const GameState& snapshot, uint32_t thumbSize,
                     const uint8_t* thumb, std::string& out);
-// thumb, when given, receives up to kThumbnailMaxSize bytes.
+// thumb, when given, receives up to kThumbnailMaxSize bytes. A block that decodes whole stores
+// its thumbnail size even when that size is too large and the slot is refused.
 bool DecodeSlotSave(const uint8_t* data, size_t size, GameState* current, GameState* snapshot,
                     uint32_t& thumbSize, uint8_t* thumb);
 // DecodeSlotSave's arguments and result.

@@ -181,9 +181,10 @@ bool SlotFromPlain(const uint8_t* plain, GameState* current, GameState* snapshot
     if (!cur->Decode(plain, kGameStateSize) ||
         !snap->Decode(plain + kGameStateSize, kGameStateSize))
         return false;
+    // The caller learns the stored size even when it is too large to be a thumbnail.
     const uint32_t t = ZRGetLE32(plain + 2 * kGameStateSize);
-    if (t > kThumbnailMaxSize) return false;
     thumbSize = t;
+    if (t > kThumbnailMaxSize) return false;
     if (current) *current = *cur;
     if (snapshot) *snapshot = *snap;
     if (thumb && t > 0) std::memcpy(thumb, plain + kThumbOffset, t);

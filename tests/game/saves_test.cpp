@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -263,6 +264,12 @@ TEST_F(Saves, MalformedFilesAreRefusedAndTheGlobalsUntouched) {
     // The same builder makes files that do load, so the cases above fail for their reason.
     EXPECT_TRUE(loadsSlot(Coded(SlotHeader(), plain)));
     EXPECT_TRUE(loadsSys(Coded(SysHeader(76), sysPlain)));
+
+    // A thumbnail size too large is refused, yet the caller is told the size stored.
+    dir_.Write("SV04.sav", Coded(SlotHeader(), bigThumb));
+    uint32_t stored = 0;
+    EXPECT_FALSE(LoadGameSlotData(4, nullptr, nullptr, stored, nullptr));
+    EXPECT_EQ(stored, kThumbnailMaxSize + 1);
 }
 
 // A field of either state outside what the game makes refuses the whole slot.
@@ -329,11 +336,17 @@ TEST_F(Saves, InterruptedOrRefusedWritesKeepTheOldSave) {
     EXPECT_TRUE(LoadGameSlotData(1, &a, nullptr, size, nullptr));
     EXPECT_TRUE(LoadSystemData());
     EXPECT_NE(SysData.GetValue(0), 12345u);
-    // No temporary files are left behind by the writers that finished.
-    size_t files = 0;
+    // The two writers killed before their rename leave one temporary file each beside their
+    // target; the writers that finished and the refused ones leave none.
+    std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(dir_.Host()))
-        files += e.is_regular_file();
-    EXPECT_GE(files, 2u);
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(names.size(), 4u) << ::testing::PrintToString(names);
+    EXPECT_EQ(names[0], "SV01.sav");
+    EXPECT_EQ(names[1].rfind("SV01.sav.tmp", 0), 0u) << names[1];
+    EXPECT_EQ(names[2], "SVSys.sav");
+    EXPECT_EQ(names[3].rfind("SVSys.sav.tmp", 0), 0u) << names[3];
 }
 
 TEST_F(Saves, AnUnreadableSystemSaveIsKeptOnceBesideIt) {
