@@ -225,7 +225,7 @@ void TSaveMenu::ReadSlot(int32_t slot) {
     std::string bytes;
     plat::FileTime ft;
     const ZRString path = SlotSavePath(slot + 1);
-    if (plat::ReadWholeFile(plat::ToHost(path.c_str()), bytes) &&
+    if (ReadSlotFile(slot + 1, bytes) &&
         ReadSlotRecord(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), r)) {
         r.exists = true;
         if (plat::GetWriteTime(path.c_str(), &ft)) {
