@@ -255,11 +255,12 @@ void TAlbumMenu::ShowPage(int page) {
     LightPanel->SetVisible(false);
     Cursor = -1;
     for (int i = 0; i < kPerPage; ++i) {
-        // The picture on screen becomes the one the new picture fades in over.
+        // The picture on screen becomes the one the new picture fades in over; a page shown
+        // while a fade runs starts afresh.
         if (Shown[i] && FadeCounter < 0 && Current[i] && Previous[i]) {
             Fading[i] = true;
             Previous[i]->Draw(0, 0, Current[i], 0, 0, kThumbW, kThumbH);
-        } else if (!Shown[i] && FadeCounter < 0) {
+        } else {
             Fading[i] = false;
         }
         const int entry = page * kPerPage + i;
@@ -278,7 +279,7 @@ void TAlbumMenu::ShowPage(int page) {
     Page = page;
     SetCursor(0);
     RootPanel->SetModify();
-    if (changed) FadeCounter = 0;
+    FadeCounter = changed ? 0 : -1;
 }
 
 void TAlbumMenu::SetCursor(int index) {
@@ -300,19 +301,30 @@ void TAlbumMenu::SetCursor(int index) {
 
 bool TAlbumMenu::ThumbNailDraw(int i, TNyRGBBits* dest, int x, int y, int sx, int sy, int w,
                                int h) {
-    if (FadeCounter >= 0) {
-        // Row plus column: the new page sweeps in from the top left corner.
-        const int delay = i / 4 + i % 4;
-        const int level = Clamp(FadeCounter - delay, 0, 8) * 16;
-        if (Fading[i] && level < 128) dest->AlphaBlend(x, y, Previous[i], sx, sy, w, h, 128 - level);
-        if (Shown[i] && level > 0) dest->AlphaBlend(x, y, Current[i], sx, sy, w, h, level);
+    if (!Shown[i] && !Fading[i]) return true;
+    const bool atCursor = i == Cursor;
+    if (FadeCounter < 0) {
+        if (Shown[i]) dest->AlphaBlend(x, y, Current[i], sx, sy, w, h, atCursor ? 128 : 64);
         return true;
     }
-    if (!Shown[i]) return true;
-    if (i == Cursor)
-        dest->Draw(x, y, Current[i], sx, sy, w, h);
-    else
-        dest->AlphaBlend(x, y, Current[i], sx, sy, w, h, 64);
+    // Row plus column: the new page sweeps in from the top left corner. Away from the cursor
+    // the pair keeps the half strength the grid shows there.
+    const int level = Clamp(FadeCounter - (i / 4 + i % 4), 0, 8) * 16;
+    if (Shown[i] && Fading[i]) {
+        if (atCursor) {
+            dest->AlphaBlend(x, y, Previous[i], sx, sy, Current[i], sx, sy, w, h, level);
+        } else {
+            const int previous = (128 - level) * 128 / (256 - level);
+            if (previous > 0) dest->AlphaBlend(x, y, Previous[i], sx, sy, w, h, previous);
+            if (level / 2 > 0) dest->AlphaBlend(x, y, Current[i], sx, sy, w, h, level / 2);
+        }
+    } else if (Shown[i]) {
+        const int rate = atCursor ? level : level / 2;
+        if (rate > 0) dest->AlphaBlend(x, y, Current[i], sx, sy, w, h, rate);
+    } else {
+        const int rate = atCursor ? 128 - level : (128 - level) / 2;
+        if (rate > 0) dest->AlphaBlend(x, y, Previous[i], sx, sy, w, h, rate);
+    }
     return true;
 }
 
@@ -386,16 +398,14 @@ void TAlbumMenu::ShowItem() {
         PicturePanel->SetVisible(true);
         PicturePanel->SetModify();
         MoviePanel->SetVisible(false);
-        Cursor = -1;
-        LightPanel->SetVisible(false);
+        services_->SetCursorType(-1);
         transition_ = services_->StartPanelTransition();
         ViewState = transition_ ? vsIntoPicture : vsShowing;
     } else {
         if (services_->IsBGMPlaying()) services_->StopBGM(true);
         PicturePanel->SetVisible(false);
         MoviePanel->SetVisible(true);
-        Cursor = -1;
-        LightPanel->SetVisible(false);
+        services_->SetCursorType(-1);
         Grace = kMovieGrace;
         ViewState = vsShowing;
     }
@@ -414,10 +424,8 @@ void TAlbumMenu::EndView() {
     PicturePanel->SetVisible(false);
     if (PicturePanel->GetImage()) PicturePanel->GetImage()->Cls();
     MoviePanel->SetVisible(false);
+    services_->SetCursorType(0);
     Movie.Close();
-    ViewState = vsBrowsing;
-    Cursor = -1;
-    SetCursor(0);
     RootPanel->SetModify();
     transition_ = services_->StartPanelTransition();
     ViewState = transition_ ? vsBack : vsBrowsing;

@@ -40,6 +40,10 @@ TConfigMenu::TConfigMenu() {
     }
     Base[5] = Make<TNyRGBPanel>(ConfigPanel, 492, 552, 0, 0, "CfgBaseReset.png");
     Base[5]->SetVisible(false);
+    Base[5]->OnMouseEnter = [this](TNyRGBPanel*) {
+        menu::PlaySound(menu::seCursor);
+        SetItem(5);
+    };
     for (int s = 0; s < 4; ++s) {
         Knob[s] = Make<TNyRGBPanel>(ConfigPanel, kSlideX, kKnobY[s], 0, 0);
         Knob[s]->SetNumBlock(2);
@@ -79,7 +83,8 @@ TConfigMenu::TConfigMenu() {
     FullOnL = button(641, "CfgBtnOnL.png", "CfgBtnOnL.anm");
     FullOffD = button(766, "CfgBtnOffD.png", "CfgBtnOffD.anm");
     FullOffL = button(766, "CfgBtnOffL.png", "CfgBtnOffL.anm");
-    for (TMenuPBtn* b : {FullOnD, FullOnL}) b->OnClick = [this](TNyRGBPanel*) { ScreenOn(); };
+    for (TMenuPBtn* b : {FullOnD, FullOnL})
+        b->OnClick = [this](TNyRGBPanel*) { ScreenOn(false); };
     for (TMenuPBtn* b : {FullOffD, FullOffL})
         b->OnClick = [this](TNyRGBPanel*) { ScreenOff(true); };
     Light = Make<TNyRGBPanel>(ConfigPanel, 338, kRowY - 8, 0, 0, "CfgLight.png");
@@ -226,13 +231,13 @@ void TConfigMenu::UpdateScreenButtons() {
     FullOffL->SetSelected(window);
 }
 
-void TConfigMenu::ScreenOn() {
+void TConfigMenu::ScreenOn(bool withSound) {
     if (!InWindow()) return;
     if (!HasTallMode && !Has720Mode) {
         menu::PlaySound(menu::seOK);
         return;
     }
-    menu::PlaySound(menu::seCursor);
+    if (withSound) menu::PlaySound(menu::seCursor);
     if (GameForm) GameForm->PostDisplayModeRequest(HasTallMode ? 1 : 0);
 }
 
@@ -292,7 +297,7 @@ void TConfigMenu::HandleKeyInput(int, TDInputUnit* input) {
                 if (right)
                     ScreenOff(true);
                 else
-                    ScreenOn();
+                    ScreenOn(true);
             }
             break;
         }

@@ -52,7 +52,9 @@ class TConfigMenu : public MenuScreen {
   private:
     void MoveKnob(int32_t slider);
     void UpdateScreenButtons();
-    void ScreenOn();
+    // The requests to full screen and to a window; a click on the On button is silent, the
+    // keys and the Off button play the cursor sound.
+    void ScreenOn(bool withSound);
     void ScreenOff(bool withSound);
     void Close();
     void Slide(int32_t slider, TMouseButton button, int x, bool pressed);

@@ -19,6 +19,9 @@ bool MenuServices::IsBGMPlaying() { return GameForm && GameForm->IsBGMPlaying();
 int32_t MenuServices::GetBGMTrack() { return GameForm ? GameForm->GetBGMTrack() : 0; }
 void MenuServices::PlaySysSE(int32_t n) { menu::PlaySound(n); }
 void MenuServices::EndWait(int32_t result) { ::EndWait(result); }
+void MenuServices::SetCursorType(int32_t row) {
+    if (GameForm) GameForm->SetCursorType(row);
+}
 
 namespace {
 

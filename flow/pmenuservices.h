@@ -1,6 +1,6 @@
 // What the album and the music room ask of the main window: the music channel, the system
-// sounds (menu::PlaySound, numbered as menu::Sound), the end of the flow thread's wait and the
-// album's picture transitions. The default forwards to the game window; a
+// sounds (menu::PlaySound, numbered as menu::Sound), the end of the flow thread's wait, the
+// mouse pointer and the album's picture transitions. The default forwards to the game window; a
 // test gives its own to drive a menu without a window.
 #pragma once
 #include <cstdint>
@@ -17,6 +17,8 @@ class MenuServices {
     virtual int32_t GetBGMTrack();
     virtual void PlaySysSE(int32_t n);
     virtual void EndWait(int32_t result);
+    // The window's mouse pointer: a row of the pointer picture, -1 hidden.
+    virtual void SetCursorType(int32_t row);
 
     // The album's switch between the grid and a picture: the screen as it is now blends into
     // the panel tree drawn as it will be (kind 0), drawn by the window while it runs. False

@@ -19,7 +19,6 @@
 
 TSaveMenu* SaveMenu = nullptr;
 int32_t TSaveMenu::LastPage = 0;
-int32_t TSaveMenu::LoadSlot = TSaveMenu::kInteractive;
 
 namespace {
 
@@ -358,12 +357,6 @@ void TSaveMenu::MovePage(int32_t page) {
 }
 
 void TSaveMenu::HandleKeyInput(int ticks, TDInputUnit* input) {
-    if (Mode == 1 && LoadSlot != kInteractive) {
-        if (ticks <= 0) return;
-        const bool loaded = LoadSlot >= 0 && LoadGameSlot(LoadSlot);
-        menu::Report(Callback, loaded ? 5 : 6);
-        return;
-    }
     const menu::Pad pad = menu::ReadPad(input, true);
     if (pad.decide) {
         if (Selected >= 0) Decide();

@@ -74,11 +74,6 @@ class TSaveMenu : public MenuScreen {
 
     // The page the next menu starts on.
     static int32_t LastPage;
-    // Tests only: -1 or a slot number makes the load mode act on its first frame, loading
-    // that slot (code 5) or closing (code 6) when it names none or does not load; the
-    // player's menu runs while it is kInteractive.
-    static constexpr int32_t kInteractive = -2;
-    static int32_t LoadSlot;
 
   private:
     void ReadSlot(int32_t slot);

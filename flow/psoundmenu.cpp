@@ -42,7 +42,7 @@ TSoundMenu::TSoundMenu(MenuServices* services)
     RootPanel->OnMouseWheel = [this](TNyRGBPanel*, TShiftState, int delta, const TPoint&,
                                      bool& handled) {
         handled = true;
-        if (ScrollBy(delta < 0 ? 1 : -1)) services_->PlaySysSE(menu::seCursor);
+        if (delta != 0 && ScrollBy(delta < 0 ? 1 : -1)) services_->PlaySysSE(menu::seCursor);
     };
     RootPanel->OnAnime = [this](TNyRGBPanel*) { SoundPanelAnime(); };
 
@@ -318,8 +318,10 @@ void TSoundMenu::SoundPanelAnime() {
     Stop();
 }
 
-void TSoundMenu::HandleKeyInput(int ticks, TDInputUnit* input) {
-    if (ticks <= 0 || !input) return;
+// The keys are read in every frame: a first press shows in one frame only, and at full frame
+// rate most frames carry no tick.
+void TSoundMenu::HandleKeyInput(int, TDInputUnit* input) {
+    if (!input) return;
     const menu::Pad pad = menu::ReadPad(input, false);
     if (pad.decide) return Choose();
     if (pad.cancel) return Leave();

@@ -9,9 +9,10 @@
 #include "game/gamef.h"
 #include "game/gamefunc.h"
 #include "game/maint.h"
+#include "platform/codepage.h"
+#include "widgets/nyrgbtext.h"
 
 TTitleMenu* TitleMenu = nullptr;
-std::deque<int32_t> TTitleMenu::Codes;
 
 namespace {
 
@@ -48,8 +49,10 @@ TTitleMenu::TTitleMenu() {
     BtnExit = Make<TMenuSimple>(TitleBack, 486, 564, 0, 0, "TitleExit.png");
     BtnAlbum = Make<TMenuSimple>(TitleBack, 486, 399, 0, 0, "TitleAlbum.png");
     BtnConfig = Make<TMenuSimple>(TitleBack, 486, 509, 0, 0, "TitleOption.png");
-    BtnSound = Make<TMenuSimple>(TitleBack, 486, 454, 0, 0, "TitleSound.png");
+    ExeTimeText = MakeInfoText("EXE 2003/01/01 00:00");
+    ScrTimeText = MakeInfoText("SCR 2003/01/01 00:00");
     TitleCallPanel = Make<TNyRGBPanel>(nullptr, 0, 0, 1280, 720);
+    BtnSound = Make<TMenuSimple>(TitleBack, 486, 454, 0, 0, "TitleSound.png");
     TitleCallPanel->OnMouseDown = [this](TNyRGBPanel*, TMouseButton, TShiftState, int, int) {
         CallStep = -1;
     };
@@ -73,6 +76,31 @@ TTitleMenu::TTitleMenu() {
             EndWait(7);
         }
     };
+}
+
+TNyRGBText* TTitleMenu::MakeInfoText(const char* text) {
+    auto* t = Make<TNyRGBText>(TitleBack, 0, 0, 160, 16);
+    plat::TFont font;
+    font.charset = 134;
+    font.name = plat::GbkText("黑体");
+    font.height = -16;
+    t->SetFont(&font);
+    t->SetFontSize(16);
+    t->SetTextColor(0x000000);
+    t->SetText(text);
+    t->SetVisible(false);
+    t->SetMouseControl(false);
+    t->OnCreate = [](TNyRGBPanel* s) { InfoTextCreate(static_cast<TNyRGBText*>(s)); };
+    t->OnRelease = [](TNyRGBPanel* s) { InfoTextRelease(static_cast<TNyRGBText*>(s)); };
+    return t;
+}
+
+void TTitleMenu::InfoTextCreate(TNyRGBText* text) {
+    text->MakeBuffer(WorkBitDepth == bd24 ? pf24_888 : pf32_888);
+}
+
+void TTitleMenu::InfoTextRelease(TNyRGBText* text) {
+    text->ReleaseBuffer();
 }
 
 TTitleMenu::~TTitleMenu() {
@@ -159,14 +187,7 @@ void TTitleMenu::SaveMenuCallback(int code) {
     if (code == 6) EndWait(0);
 }
 
-void TTitleMenu::HandleKeyInput(int ticks, TDInputUnit* input) {
-    if (ticks > 0 && !Codes.empty()) {
-        const int32_t code = Codes.front();
-        Codes.pop_front();
-        StopIdle();
-        EndWait(code);
-        return;
-    }
+void TTitleMenu::HandleKeyInput(int, TDInputUnit* input) {
     if (!input) return;
     const menu::Pad pad = menu::ReadPad(input, true);
     if (pad.decide) {

@@ -5,12 +5,12 @@
 // 1 start, 2 load, 4 album, 5 music room, 6 configuration, 7 opening movie, 8 quit.
 #pragma once
 #include <cstdint>
-#include <deque>
 
 #include "flow/menucommon.h"
 
 class TDInputUnit;
 class TNyRGBBits;
+class TNyRGBText;
 class ZRRectSet;
 
 class TTitleMenu : public MenuScreen {
@@ -45,12 +45,12 @@ class TTitleMenu : public MenuScreen {
     // Ticks a title call picture stays at least, and until its voice has ended.
     static constexpr int32_t kCallPause = 60;
 
-    // Tests only: codes the next title waits end with, oldest first, before any input.
-    static std::deque<int32_t> Codes;
-
     TNyRGBPanel *TitleBack = nullptr, *TitleCallPanel = nullptr;
     TMenuSimple *BtnStart = nullptr, *BtnLoad = nullptr, *BtnAlbum = nullptr, *BtnSound = nullptr,
                 *BtnConfig = nullptr, *BtnExit = nullptr;
+    // The program's and the scripts' build times; kept hidden, with their text buffers made
+    // and freed with the tree.
+    TNyRGBText *ExeTimeText = nullptr, *ScrTimeText = nullptr;
 
     bool SetUp = false;
     TMenuSimple* CursorList[6] = {};
@@ -60,6 +60,9 @@ class TTitleMenu : public MenuScreen {
     int32_t IdleCounter = -1;
 
   private:
+    TNyRGBText* MakeInfoText(const char* text);
+    static void InfoTextCreate(TNyRGBText* text);
+    static void InfoTextRelease(TNyRGBText* text);
     void Click(int32_t item);
     void ExitClick();
     bool StartCallTransition(TNyRGBBits* from, TNyRGBBits* to);

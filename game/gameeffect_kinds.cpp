@@ -1,5 +1,5 @@
-// What the transition routines share: the checks on their pictures, the level of a frame,
-// and the choice of routine for a kind.
+// What the transition routines share: the checks on their pictures and the choice of routine
+// for a kind.
 #include "game/gameeffect_kinds.h"
 
 #include <algorithm>
@@ -9,25 +9,6 @@
 #include "game/gameeffect_pixels.h"
 
 namespace effect {
-
-int32_t LevelOfProgress(uint8_t kind, int32_t progress) {
-    // Past the end every level is final; the clamp keeps progress x 16 inside 32 bits.
-    progress = std::clamp(progress, 0, 1 << 24);
-    switch (kind) {
-        case 0:
-            return progress * 4;
-        case 1:
-            return progress * 8;
-        case 2:
-            return progress * 2;
-        case 13:
-            return progress * 16;
-        case 14:
-            return progress * 8;
-        default:
-            return progress;
-    }
-}
 
 bool Usable(const Frame& f) {
     auto picture = [](const TNyRGBBits* b) {

@@ -26,17 +26,6 @@ struct Frame {
     TNyRGBBits* to = nullptr;
 };
 
-// Last level of each kind: reached on progress (kinds 0-6, 13, 14) or on its own step count
-// (kinds 7-12).
-inline constexpr int32_t kFinalLevel[15] = {128, 128, 128, 160, 160, 160, 160, 36,
-                                            20,  36,  20,  70,  37,  511, 255};
-// Level of a progress-driven kind: progress times 4, 8, 2, 1 (slides), 16 or 8.
-int32_t LevelOfProgress(uint8_t kind, int32_t progress);
-// Kinds 7-12 count their own drawn frames; the speed only decides when progress changes.
-inline bool StepsOwnFrames(uint8_t kind) {
-    return kind >= 7 && kind <= 12;
-}
-
 // Fade rates of water steps 32-38 and halo steps 1-4.
 inline constexpr int32_t kWaterRates[7] = {16, 18, 21, 26, 32, 43, 64};
 inline constexpr int32_t kHaloRates[4] = {32, 43, 64, 128};

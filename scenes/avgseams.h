@@ -47,7 +47,7 @@ class AvgWindows {
     virtual void SetModeButtons(bool autoMode, bool skipMode) { (void)autoMode, (void)skipMode; }
     virtual void SelectClear() {}
     virtual void SelectAdd(int index, const ZRString& text) { (void)index, (void)text; }
-    virtual void SelectShow() {}
+    virtual void SelectShow(bool instant) { (void)instant; }
     virtual bool IsSelectMoving() const { return false; }
     virtual void DateShow(bool instant) { (void)instant; }
     virtual void DateHide(bool instant) { (void)instant; }
@@ -58,9 +58,9 @@ class AvgWindows {
     virtual void PlaceShow(int32_t n) { (void)n; }
     virtual void PlaceHide() {}
     virtual bool IsPlaceVisible() const { return false; }
-    virtual void MenuBarOpen() {}
-    // Every sub-window (extra selection, plates, place card, message window layers, novel
-    // window, backlog, choice window, menu bar) off or back on the scene's panel.
+    // Every sub-window (plates, place card, message window layers, novel window, backlog,
+    // choice window, menu bar) off or back on the scene's panel. The extra selection is the
+    // host's own and goes with them.
     virtual void DetachAll() {}
     virtual void AttachAll() {}
 
@@ -78,10 +78,6 @@ class AvgWindows {
     // The item the menu bar closed with: 1 skip, 2 auto, 3 hide, 4 backlog, 5 configuration,
     // 6 title, 100 save, 101 load; anything else nothing.
     virtual int32_t MenuBarResult() const { return 0; }
-    // The menu bar's items follow the scene's permissions.
-    virtual void MenuBarEnables(bool menu, bool save, bool configure, bool backlog, bool hide) {
-        (void)menu, (void)save, (void)configure, (void)backlog, (void)hide;
-    }
 
     // ---- What the player's input reaches ----
     virtual bool IsVisible(bool novel) const { return (void)novel, false; }

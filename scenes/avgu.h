@@ -91,8 +91,7 @@ class TAvgUnit : public ScriptHost {
     void Input(int ticks, TDInputUnit* input);
     // A left click or logical button 0 on the scene.
     void Click();
-    // Where the windows report (code 5: a choice was made).
-    void WindowCallback(int code);
+    // Where the stage's clicks and the extra selection report.
     void StageClick(int code);
     void ExSelCallback(int code);
     // Ends the flow thread's wait: 0 halted or back to the title, 1 battle, 4 a save was

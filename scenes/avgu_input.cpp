@@ -36,14 +36,16 @@ TAvgUnit::InputFrame TAvgUnit::ReadInput(const TDInputUnit& input) {
 }
 
 void TAvgUnit::Input(int ticks, TDInputUnit* input) {
-    if (ticks <= 0 || !SetUpFlag || !input) return;
+    // A first press is visible in one frame only, and at full frame rate most frames carry no
+    // tick: the keys are read whatever the ticks.
+    if (!SetUpFlag || !input) return;
     if (MenuInput(ticks, input)) return;
     InputOperation(ticks, ReadInput(*input));
 }
 
 void TAvgUnit::RefreshModeLooks() {
-    // The fast-forward look also answers a held skip, so the player sees why text races.
-    windows_->SetModeButtons(AutoMode, SkipMode || HoldSkip);
+    // The buttons show the modes the player toggled; a held Ctrl skips without touching them.
+    windows_->SetModeButtons(AutoMode, SkipMode);
 }
 
 void TAvgUnit::InputOperation(int32_t ticks, const InputFrame& in) {
@@ -129,11 +131,7 @@ void TAvgUnit::InputOperation(int32_t ticks, const InputFrame& in) {
             break;
     }
     if (OverlayLevel == 0) {
-        const bool hold = in.ctrl || (in.press[6] && in.press[7]);
-        if (hold != HoldSkip) {
-            HoldSkip = hold;
-            RefreshModeLooks();
-        }
+        HoldSkip = in.ctrl || (in.press[6] && in.press[7]);
     }
 }
 
@@ -324,7 +322,7 @@ bool TAvgUnit::RestoreWindows() {
     if (HideState != 2) return false;
     const GameState& st = State();
     if (st.TextWindowShown) windows_->Show(st.NovelMode != 0, true, false);
-    if (SceneState == asChoiceWaiting) windows_->SelectShow();
+    if (SceneState == asChoiceWaiting) windows_->SelectShow(false);
     ResetPlates(false);
     audio_->PlaySystemSound(kSndClose);
     HideState = 3;
@@ -358,7 +356,7 @@ bool TAvgUnit::CloseBacklog() {
     const bool shown = st.TextWindowShown != 0;
     if (shown) windows_->Show(novel, true, novel);
     windows_->BacklogHide(novel && shown);
-    if (SceneState == asChoiceWaiting) windows_->SelectShow();
+    if (SceneState == asChoiceWaiting) windows_->SelectShow(false);
     audio_->PlaySystemSound(kSndClose);
     BacklogState = 3;
     UpdateCursorMode();

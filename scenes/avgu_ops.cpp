@@ -5,6 +5,7 @@
 #include "game/gamedata.h"
 #include "game/gamedef.h"
 #include "scenes/avgu.h"
+#include "scenes/exselu.h"
 
 int32_t TAvgUnit::FramesFromMs(int64_t ms) {
     const int64_t frames = ms * 30 / 1000;
@@ -156,7 +157,8 @@ void TAvgUnit::WaitClick() {
     if (pending == 2) {
         MenuBarState = 1;
         RecomputeOverlay();
-        windows_->MenuBarOpen();
+        // With no item requested: the cursor goes to Cancel, whatever the bar last opened at.
+        windows_->MenuBarOpenAt(-1);
     }
 }
 
@@ -299,7 +301,7 @@ void TAvgUnit::SelectStart() {
     for (int i = 0; i < GameState::kSelectTexts; ++i)
         windows_->SelectAdd(i, State().GetSelectText(i));
     audio_->PlaySystemSound(4);
-    windows_->SelectShow();
+    windows_->SelectShow(false);
     SetSceneState(windows_->IsSelectMoving() ? asChoiceAppearing : asChoiceWaiting);
 }
 
@@ -337,6 +339,7 @@ bool TAvgUnit::LendStage(TNyRGBPanel* parent, const ZRBaseCallback1<void, int>& 
     stage_->Detach();
     stage_->Attach(parent, stageCallback);
     windows_->DetachAll();
+    if (ExSel) ExSel->Detach();
     return true;
 }
 
@@ -344,6 +347,8 @@ void TAvgUnit::ReturnStage() {
     if (!stage_->Exists()) return;
     stage_->Detach();
     stage_->Attach(RootPanel, StageCallback);
+    // In the order of the set-up: the extra selection under the windows.
+    if (ExSel) ExSel->Attach(RootPanel);
     windows_->AttachAll();
 }
 
@@ -362,7 +367,8 @@ void TAvgUnit::SetBattleChar(int32_t character, bool instant) {
     GameState& st = State();
     st.CharStaged.Reset();
     std::fill(std::begin(st.SpeakStaged), std::end(st.SpeakStaged), uint8_t{0});
-    if (character >= 0) st.CharStaged.ShowId[0] = character;
+    // The enemy stands alone in the centre slot, the one the stage's hit moves shake.
+    if (character >= 0) st.CharStaged.ShowId[3] = character;
     st.CharShown = st.CharStaged;
     std::copy(std::begin(st.SpeakStaged), std::end(st.SpeakStaged), std::begin(st.SpeakShown));
     stage_->SetValues(StageValues());

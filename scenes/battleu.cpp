@@ -763,7 +763,8 @@ void TBattleUnit::CutinStart(int32_t kind) {
     }
     EffectPanel->SetVisible(true);
     EfMoviePanel->SetVisible(false);
-    if (bg) OpenEffectMovie(bgMovie_, BGMoviePanel, bg, cutinClass_ == 3);
+    // Every background, the whole-screen cut-ins 30 and 31 too, fills the screen from (0, 0).
+    if (bg) OpenEffectMovie(bgMovie_, BGMoviePanel, bg, false);
     CutinChar->SetVisible(false);
     if (picture.Length() > 0) {
         LoadPicture(CutinChar, picture.c_str());
@@ -952,6 +953,10 @@ void TBattleUnit::Music(bool play) {
 
 void TBattleUnit::ClearEnemy() {
     if (AvgUnit && stageLent_) AvgUnit->SetBattleChar(-1, true);
+}
+
+void TBattleUnit::HideEffects() {
+    if (EffectPanel) EffectPanel->SetVisible(false);
 }
 
 void TBattleUnit::End(int32_t outcome) {

@@ -93,6 +93,7 @@ class TBattleUnit : public plat::TComponent, private BattleView {
     bool StageBusy() override;
     void Music(bool play) override;
     void ClearEnemy() override;
+    void HideEffects() override;
     void End(int32_t outcome) override;
 
     void BuildLayout();

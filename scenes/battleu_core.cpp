@@ -78,6 +78,7 @@ bool BattleCore::Prepare(int32_t n, const ReelTable& table,
 }
 
 void BattleCore::HidePanels() {
+    view_->HideEffects();
     selectMode = 0;
     selectSlide = 0;
     cutinActive = false;
@@ -470,11 +471,12 @@ bool BattleCore::LeavingOk() const {
 
 void BattleCore::EnterPhase(int32_t next, int32_t value) {
     switch (phase) {
+        // The defence cut-in of phase 12 runs on under the damage number and the falling
+        // gauge; it stops when the player's gauge has settled.
         case 2:
         case 3:
         case 4:
         case 5:
-        case 12:
         case 14:
             if (cutinActive) view_->CutinStop();
             cutinActive = false;
@@ -737,16 +739,16 @@ bool BattleCore::SelectInput(const BattleInput& input) {
 
 void BattleCore::SelectClick(int32_t button) {
     if (selectMode == 0 || selectSlide != 0 || (button != 0 && button != 1)) return;
+    // As the confirm key: with its sound, taken by the next step.
     selected = button;
     confirmPending_ = true;
+    view_->SystemSound(0);
 }
 
 void BattleCore::SelectHover(int32_t button) {
     if (selectMode == 0 || selectSlide != 0 || (button != 0 && button != 1)) return;
-    if (selected != button) {
-        selected = button;
-        view_->SystemSound(3);
-    }
+    selected = button;
+    view_->SystemSound(3);
 }
 
 void BattleCore::WinClick() {

@@ -95,6 +95,8 @@ class BattleView {
     // The music saved at preparation, or its fade-out.
     virtual void Music(bool play) { (void)play; }
     virtual void ClearEnemy() {}
+    // The cut-in and effect movie layer goes out of sight.
+    virtual void HideEffects() {}
     virtual void End(int32_t outcome) { (void)outcome; }
 };
 

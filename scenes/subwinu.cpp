@@ -283,7 +283,8 @@ void TSubWinUnit::WaitIcon(bool novel, bool show) {
 }
 void TSubWinUnit::SetModeButtons(bool autoMode, bool skipMode) {
     MesAutoSkip(autoMode, skipMode);
-    MesFFIcon(skipMode);
+    // Either mode runs the text on by itself, and the icon says so.
+    MesFFIcon(autoMode || skipMode);
 }
 
 bool TSubWinUnit::StepAll(int32_t ticks, bool skipping) {

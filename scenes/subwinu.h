@@ -191,7 +191,7 @@ class TSubWinUnit : public plat::TComponent, public AvgWindows {
     void SetModeButtons(bool autoMode, bool skipMode) override;
     void SelectClear() override { SelClear(); }
     void SelectAdd(int index, const ZRString& text) override { SelSetText(index, text); }
-    void SelectShow() override { SelShow(false); }
+    void SelectShow(bool instant) override { SelShow(instant); }
     bool IsSelectMoving() const override { return SelIsMoving(); }
     void DateShow(bool instant) override { DatePlateShow(instant); }
     void DateHide(bool instant) override { DatePlateHide(instant); }
@@ -201,7 +201,6 @@ class TSubWinUnit : public plat::TComponent, public AvgWindows {
     void PlaceShow(int32_t n) override { PlaceCardShow(n); }
     void PlaceHide() override { PlaceCardHide(); }
     bool IsPlaceVisible() const override { return PlaceIsVisible(); }
-    void MenuBarOpen() override { MenuOpenSystem(false); }
     void DetachAll() override;
     void AttachAll() override;
     void Frame(int32_t ticks, bool skipping) override { StepAll(ticks, skipping); }

@@ -435,7 +435,8 @@ void TSubWinUnit::MenuButtonClicked(int i) {
 
 bool TSubWinUnit::MenuDrawBase(TNyRGBPanel* p, TNyRGBBits* dest, int x, int y, int sx, int sy,
                                int dx, int dy) {
-    const bool isSub = p == SMenuBase;
+    // A button fades with the base it stands on.
+    const bool isSub = p == SMenuBase || p->GetParent() == SMenuBase;
     int rate = 128;
     const int c = menuCounter_;
     if (menuState_ == swAppear) rate = c * 128 / kMenuFrames;
@@ -508,6 +509,7 @@ void TSubWinUnit::BuildPlatesAndMenu() {
         b->OnMouseDown = [this](TNyRGBPanel*, TMouseButton mb, TShiftState, int, int) {
             if (mb == mbRight) MenuCancel();
         };
+        b->OnDraw = MenuBase->OnDraw;
         (isSub ? SMenuBtn[k] : MenuBtn[k]) = b;
     }
     MenuLight->SetVisible(false), SMenuLight->SetVisible(false);

@@ -13,13 +13,6 @@ bool InSlots(int32_t v) {
     return v >= 0 && v < kSlots;
 }
 
-// Results of the sliding codes that run past an edge leave by that edge.
-int32_t Edge(int32_t v) {
-    if (v < 0) return -1;
-    if (v >= kSlots) return 7;
-    return v;
-}
-
 // Layouts by the number of characters on stage, left to right.
 constexpr int32_t kLayouts[7][6] = {
     {}, {3}, {1, 5}, {1, 3, 5}, {0, 2, 4, 6}, {1, 2, 3, 4, 5}, {0, 1, 2, 4, 5, 6},
@@ -29,15 +22,15 @@ constexpr int32_t kLayouts[7][6] = {
 bool LeaveTo(int32_t code, int32_t s, bool move, int32_t& to) {
     if (code < 0x200 || code > 0x2FF || code == 544 || code == 608) return false;
     if (code == 512)
-        to = Edge(s - 2);
+        to = s - 2;
     else if (code >= 513 && code <= 519)
-        to = Edge(s - 1 - (code - 513));
+        to = s - 1 - (code - 513);
     else if (code == 520)
         to = -1;
     else if (code == 528)
-        to = Edge(s + 2);
+        to = s + 2;
     else if (code >= 529 && code <= 535)
-        to = Edge(s + (code - 528));
+        to = s + (code - 528);
     else if (code == 536)
         to = 7;
     else if (code == 560)
@@ -85,9 +78,9 @@ bool CharShowFrom(int32_t code, int32_t s, int32_t& from) {
             break;
     }
     if (code >= 513 && code <= 519)
-        from = Edge(s + 1 + (code - 513));
+        from = s + 1 + (code - 513);
     else if (code >= 529 && code <= 535)
-        from = Edge(s - 1 - (code - 529));
+        from = s - 1 - (code - 529);
     else
         from = s + 20;
     return true;

@@ -5,8 +5,9 @@
 // animates the difference on the next commit.
 //
 // Slots are 0-6 from the left. An entry's `from` and `to` are slots, or codes outside 0-6:
-// -1 off the left edge, 7 off the right edge, slot + 20 / + 30 / + 40 fading in place with one
-// of three kinds of fade.
+// columns off the stage (-1 just past the left edge and on out to -7, 7 just past the right
+// edge and on out to 13; the sliding codes reach them), slot + 20 / + 30 / + 40 fading in
+// place with one of three kinds of fade.
 #pragma once
 #include <cstdint>
 #include <vector>

@@ -62,9 +62,9 @@ enum ScriptOp : uint16_t {
 const char* ScriptOpName(int op);
 // The opcode of a built-in operation's name (exact case), or -1.
 int ScriptOpByName(const char* name);
-// PUSH and the three jumps carry a u32 operand.
+// PUSH and the three jumps carry a u32 operand; POP, between them in number, does not.
 inline bool ScriptOpHasOperand(int op) {
-    return op >= opPUSH && op <= opJNZ;
+    return op == opPUSH || op == opJMP || op == opJZ || op == opJNZ;
 }
 // Bytes the instruction with this opcode occupies in the code.
 inline int ScriptOpLength(int op) {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Regenerates the seed corpora of the image-reader and save-file fuzz targets in fuzz/corpus/
-# with the fuzzseeds tool, which uses the media tests' encoders and the save fixture. Builds it
-# when needed.
+# Regenerates the seed corpora of the image-reader, save-file and script-file fuzz targets in
+# fuzz/corpus/ with the fuzzseeds tool, which uses the media tests' encoders, the save fixture
+# and the script assembler. Builds it when needed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build/test-asan

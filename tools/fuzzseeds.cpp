@@ -1,7 +1,7 @@
-// fuzzseeds CORPUS_DIR: writes the seed corpora of the image-reader and save-file fuzz targets into
-// CORPUS_DIR/<target>/ (scripts/fuzz_seeds.sh runs it). Each seed is a selector byte (pixel
-// format and options, see the targets) followed by a small file made by the encoders the
-// media tests use.
+// fuzzseeds CORPUS_DIR: writes the seed corpora of the image-reader, save-file and script-file
+// fuzz targets into CORPUS_DIR/<target>/ (scripts/fuzz_seeds.sh runs it). An image seed is a
+// selector byte (pixel format and options, see the targets) followed by a small file made by
+// the encoders the media tests use; script seeds are assembled files as they are.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +14,7 @@
 #include "platform/moviewrite.h"
 
 void WriteGameSeeds(const std::filesystem::path& corpus);
+bool WriteScriptSeeds(const std::filesystem::path& corpus);
 
 namespace {
 
@@ -133,5 +134,6 @@ int main(int argc, char** argv) {
     g_corpus = argv[1];
     WriteAll();
     WriteGameSeeds(g_corpus);
+    if (!WriteScriptSeeds(g_corpus)) g_failed = true;
     return g_failed ? 1 : 0;
 }

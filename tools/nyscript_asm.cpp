@@ -58,8 +58,12 @@ struct Item {
 
 struct LabelRec {
     std::string name;
+    std::string field;  // the stored name field: the name and its NUL unless given as .name
     int line = 0, column = 0;
     uint32_t offset = 0;
+    int64_t length = -1;        // .length: the stored record length of the last record
+    uint32_t unread = 0;        // .unread: the four bytes after the name length
+    bool fallsThrough = false;  // .fallthrough: no jump over the next record's head
     std::vector<Item> items;
     struct Local {
         size_t item;  // index of the item it names
@@ -74,6 +78,7 @@ struct CallRec {
     std::string text;  // label name (near) or the record's text
     uint32_t offset = 0;
     int line = 0, column = 0;
+    int64_t head = -1;  // the unread first u16 when given; else the record's size
 };
 
 bool IsIdentByte(unsigned char c) {
@@ -101,14 +106,13 @@ class Assembler {
             pos = end + 1;
         }
         if (!haveNumber_) Error(1, 1, "missing 'script N' line");
-        if (labels_.empty() && errorCount_ == 0)
+        if (labels_.empty() && place_[0] < 0 && errorCount_ == 0)
             Error(1, 1, "no label: the code block needs at least one");
         if (errorCount_) return false;
         Layout();
         Resolve();
         if (errorCount_) return false;
-        Emit();
-        return true;
+        return Emit();
     }
 
   private:
@@ -376,6 +380,7 @@ class Assembler {
         labels_.push_back({});
         current_ = &labels_.back();
         current_->name = name.text;
+        current_->field = name.text + '\0';
         current_->line = line_;
         current_->column = name.column;
         afterTerminator_ = false;
@@ -392,7 +397,7 @@ class Assembler {
     uint32_t PoolId(const std::string& text) {
         auto it = poolIds_.find(text);
         if (it != poolIds_.end()) return it->second;
-        pool_.push_back(text);
+        pool_.push_back(text + '\0');
         const uint32_t id = static_cast<uint32_t>(pool_.size());
         poolIds_.emplace(text, id);
         return id;
@@ -415,17 +420,24 @@ class Assembler {
         if (d == "string" && oneString) {
             if (t[1].text.find('\0') != std::string::npos || t[1].text.size() > 0xFFFC)
                 return Error(t[1], "pool text must hold no NUL and fit 65,532 bytes");
-            pool_.push_back(t[1].text);
+            pool_.push_back(t[1].text + '\0');
             poolIds_.emplace(t[1].text, static_cast<uint32_t>(pool_.size()));
             return;
         }
-        if (d == "near" && t.size() == 2 && t[1].kind == Tok::Ident) {
-            AddCall(1, t[1].text, t[1]);
+        if (FileDirective(t)) return;
+        // A record's unread first u16 may be given after it: ".near Name head 0".
+        const bool head = t.size() == 4 && t[2].kind == Tok::Ident && t[2].text == "head" &&
+                          t[3].kind == Tok::Number;
+        if (head && (t[3].value < 0 || t[3].value > 0xFFFF))
+            return Error(t[3], "value out of range");
+        if (d == "near" && (t.size() == 2 || head) && t[1].kind == Tok::Ident) {
+            calls_[AddCall(1, t[1].text, t[1])].head = head ? t[3].value : -1;
             return;
         }
-        if ((d == "far" || d == "scene") && oneString) {
+        if ((d == "far" || d == "scene") && (t.size() == 2 || head) && t[1].kind == Tok::String) {
             if (!CheckRecordText(t[1])) return;
-            AddCall(static_cast<uint16_t>(d == "far" ? 2 : 3), t[1].text, t[1]);
+            calls_[AddCall(static_cast<uint16_t>(d == "far" ? 2 : 3), t[1].text, t[1])].head =
+                head ? t[3].value : -1;
             return;
         }
         if ((d == "u16" || d == "u8") && t.size() == 2 && t[1].kind == Tok::Number) {
@@ -439,6 +451,101 @@ class Assembler {
             return;
         }
         Error(t[0], "unknown directive or bad operands for '." + d + "'");
+    }
+
+    // Directives for the bytes the engine does not read and for the layout of a file made by
+    // another tool, so that such a file can be written back as it was.
+    bool FileDirective(const std::vector<Token>& t) {
+        const std::string& d = t[0].text;
+        const bool num = t.size() == 2 && t[1].kind == Tok::Number;
+        const bool str = t.size() == 2 && t[1].kind == Tok::String;
+        const bool numStr = t.size() == 3 && t[1].kind == Tok::Number && t[2].kind == Tok::String;
+        auto u32 = [&](const Token& v) {
+            if (v.value >= 0 && v.value <= 0xFFFFFFFFll) return true;
+            Error(v, "value out of range");
+            return false;
+        };
+        if (d == "header" && numStr) {
+            const int64_t at = t[1].value, end = at + static_cast<int64_t>(t[2].text.size());
+            const bool fits =
+                (at >= 0 && end <= 8) || (at >= 16 && end <= 28) || (at >= 48 && end <= 52);
+            if (!fits) {
+                Error(t[1], "header bytes the engine reads: only 0-7, 16-27 and 48-51 are free");
+                return true;
+            }
+            std::memcpy(header_ + at, t[2].text.data(), t[2].text.size());
+            return true;
+        }
+        if (d == "checksum" && num) {
+            if (u32(t[1])) checksum_ = t[1].value;
+            return true;
+        }
+        if (d == "place" && t.size() == 3 && t[1].kind == Tok::Ident && t[2].kind == Tok::Number) {
+            const std::string& b = t[1].text;
+            const int which = b == "code" ? 0 : b == "calls" ? 1 : b == "pool" ? 2 : -1;
+            if (which < 0) {
+                Error(t[1], "expected code, calls or pool");
+                return true;
+            }
+            if (u32(t[2])) place_[which] = t[2].value;
+            placeLine_ = line_;
+            return true;
+        }
+        if (d == "fill" && numStr) {
+            if (u32(t[1])) fills_.push_back({static_cast<uint32_t>(t[1].value), t[2].text});
+            placeLine_ = line_;
+            return true;
+        }
+        if (d == "calls" && str) {
+            if (!calls_.empty() || !rawCalls_.empty()) {
+                Error(t[0], "raw call table bytes must come first, and once");
+                return true;
+            }
+            rawCalls_ = t[1].text;
+            return true;
+        }
+        if (d == "stringbytes" && str) {
+            const std::string& b = t[1].text;
+            if (b.find('\0') == std::string::npos || b.size() > 0xFFFD) {
+                Error(t[1], "pool record bytes must hold a NUL and fit 65,533 bytes");
+                return true;
+            }
+            pool_.push_back(b);
+            poolIds_.emplace(b.substr(0, b.find('\0')), static_cast<uint32_t>(pool_.size()));
+            return true;
+        }
+        if (d == "pooltail" && str) {
+            poolTail_ = t[1].text;
+            return true;
+        }
+        const bool labelPart = d == "name" || d == "unread" || d == "length" || d == "fallthrough";
+        if (!labelPart) return false;
+        if (!current_) {
+            Error(t[0], "'." + d + "' before the first label");
+            return true;
+        }
+        if (d == "name" && str) {
+            const std::string& b = t[1].text;
+            if (b.find('\0') == std::string::npos || b.size() > 0xFFFF)
+                Error(t[1], "a label's name field must hold a NUL and fit 65,535 bytes");
+            else
+                current_->field = b;
+            return true;
+        }
+        if (d == "unread" && num) {
+            if (u32(t[1])) current_->unread = static_cast<uint32_t>(t[1].value);
+            return true;
+        }
+        if (d == "length" && num) {
+            if (u32(t[1])) current_->length = t[1].value;
+            current_->line = line_;
+            return true;
+        }
+        if (d == "fallthrough" && t.size() == 1) {
+            current_->fallsThrough = true;
+            return true;
+        }
+        return false;
     }
 
     bool CheckRecordText(const Token& s) {
@@ -605,9 +712,10 @@ class Assembler {
         for (size_t i = 0; i < labels_.size(); ++i) {
             LabelRec& l = labels_[i];
             l.offset = off;
-            uint32_t pc = off + 10 + static_cast<uint32_t>(l.name.size()) + 1;
+            uint32_t pc = off + 10 + static_cast<uint32_t>(l.field.size());
             // Code that could run on into the next record's head jumps over it.
-            if (i + 1 < labels_.size() && (l.items.empty() || !Terminates(l.items.back()))) {
+            if (i + 1 < labels_.size() && !l.fallsThrough &&
+                (l.items.empty() || !Terminates(l.items.back()))) {
                 Item j;
                 j.op = opJMP;
                 j.operand = Operand::LabelTarget;
@@ -621,7 +729,17 @@ class Assembler {
             off = pc;
         }
         codeSize_ = off;
-        uint32_t c = 0;
+        for (size_t i = 0; i < labels_.size(); ++i) {
+            const LabelRec& l = labels_[i];
+            if (l.length < 0) continue;
+            const uint32_t end = i + 1 < labels_.size() ? labels_[i + 1].offset : codeSize_;
+            if (i + 1 < labels_.size() || l.length < 10 + static_cast<int64_t>(l.field.size()) ||
+                l.length > end - l.offset)
+                Error(l.line, l.column,
+                      "only the last label record may be given a length, from its head to "
+                      "the end of its code");
+        }
+        uint32_t c = static_cast<uint32_t>(rawCalls_.size());
         for (CallRec& r : calls_) {
             r.offset = c;
             c += r.kind == 1 ? 8 : 4 + static_cast<uint32_t>(r.text.size()) + 1;
@@ -634,7 +752,7 @@ class Assembler {
         return it == labelIndex_.end() ? nullptr : &labels_[it->second];
     }
     static uint32_t FirstPc(const LabelRec& l) {
-        return l.offset + 10 + static_cast<uint32_t>(l.name.size()) + 1;
+        return l.offset + 10 + static_cast<uint32_t>(l.field.size());
     }
 
     void Resolve() {
@@ -676,21 +794,24 @@ class Assembler {
                 unit_.scenes[i].label = l->offset;
             unit_.scenes[i].script = unit_.number;
         }
-        for (const LabelRec& l : labels_) unit_.labels.push_back(l.name);
+        for (const LabelRec& l : labels_)
+            unit_.labels.push_back(l.field.substr(0, l.field.find('\0')));
     }
 
     uint32_t EndPc(const LabelRec& l) const {
         return l.items.empty() ? FirstPc(l) : l.items.back().pc + l.items.back().Size();
     }
 
-    void Emit() {
+    bool Emit() {
         std::vector<uint8_t> code(codeSize_), calls(callSize_), pool;
         for (size_t i = 0; i < labels_.size(); ++i) {
             const LabelRec& l = labels_[i];
             const uint32_t end = i + 1 < labels_.size() ? labels_[i + 1].offset : codeSize_;
-            ZRPutLE32(&code[l.offset], end - l.offset);
-            ZRPutLE16(&code[l.offset + 4], static_cast<uint16_t>(l.name.size() + 1));
-            std::memcpy(&code[l.offset + 10], l.name.data(), l.name.size());
+            ZRPutLE32(&code[l.offset],
+                      l.length >= 0 ? static_cast<uint32_t>(l.length) : end - l.offset);
+            ZRPutLE16(&code[l.offset + 4], static_cast<uint16_t>(l.field.size()));
+            ZRPutLE32(&code[l.offset + 6], l.unread);
+            std::memcpy(&code[l.offset + 10], l.field.data(), l.field.size());
             for (const Item& it : l.items) {
                 uint8_t* p = &code[it.pc];
                 if (it.kind == Item::Byte) {
@@ -709,10 +830,11 @@ class Assembler {
                 ZRPutLE32(p + 2, v);
             }
         }
+        if (!rawCalls_.empty()) std::memcpy(calls.data(), rawCalls_.data(), rawCalls_.size());
         for (const CallRec& r : calls_) {
             uint8_t* p = &calls[r.offset];
             const uint32_t size = r.kind == 1 ? 8 : 4 + static_cast<uint32_t>(r.text.size()) + 1;
-            ZRPutLE16(p, static_cast<uint16_t>(size));
+            ZRPutLE16(p, static_cast<uint16_t>(r.head >= 0 ? r.head : size));
             ZRPutLE16(p + 2, r.kind);
             if (r.kind == 1)
                 ZRPutLE32(p + 4, FindLabel(r.text)->offset);
@@ -721,27 +843,78 @@ class Assembler {
         }
         for (const std::string& s : pool_) {
             const size_t at = pool.size();
-            pool.resize(at + 2 + s.size() + 1);
-            ZRPutLE16(&pool[at], static_cast<uint16_t>(2 + s.size() + 1));
+            pool.resize(at + 2 + s.size());
+            ZRPutLE16(&pool[at], static_cast<uint16_t>(2 + s.size()));
             std::memcpy(&pool[at + 2], s.data(), s.size());
         }
+        pool.insert(pool.end(), poolTail_.begin(), poolTail_.end());
+
+        // Blocks back to back after the header, or where .place puts them with .fill between.
+        const bool placed = place_[0] >= 0 || place_[1] >= 0 || place_[2] >= 0 || !fills_.empty();
+        const uint32_t sizes[3] = {codeSize_, callSize_, static_cast<uint32_t>(pool.size())};
+        uint32_t at[3] = {64, 64 + codeSize_, 64 + codeSize_ + callSize_};
+        struct Span {
+            uint64_t from, to;
+        };
+        std::vector<Span> used = {{0, 64}};
+        if (placed) {
+            for (int b = 0; b < 3; ++b) {
+                if (place_[b] < 0) {
+                    Error(placeLine_, 1, ".place must give all three blocks: code, calls, pool");
+                    return false;
+                }
+                at[b] = static_cast<uint32_t>(place_[b]);
+                if (sizes[b]) used.push_back({at[b], uint64_t{at[b]} + sizes[b]});
+            }
+            for (const auto& [off, bytes] : fills_)
+                if (!bytes.empty()) used.push_back({off, uint64_t{off} + bytes.size()});
+            std::sort(used.begin(), used.end(),
+                      [](const Span& x, const Span& y) { return x.from < y.from; });
+            for (size_t i = 1; i < used.size(); ++i)
+                if (used[i].from < used[i - 1].to) {
+                    Error(placeLine_, 1, "blocks and fills overlap each other or the header");
+                    return false;
+                }
+        }
+        uint64_t fileSize = 64;
+        for (int b = 0; b < 3; ++b)
+            fileSize = std::max<uint64_t>(fileSize, uint64_t{at[b]} + sizes[b]);
+        for (const auto& [off, bytes] : fills_)
+            fileSize = std::max<uint64_t>(fileSize, uint64_t{off} + bytes.size());
+        if (fileSize > 0x7FFFFFFF) {
+            Error(placeLine_, 1, "the file would be larger than 2 GiB");
+            return false;
+        }
         std::vector<uint8_t>& f = unit_.vnx;
-        f.assign(64, 0);
-        std::memcpy(f.data(), "NYSCRIPT", 8);
-        f.insert(f.end(), code.begin(), code.end());
-        f.insert(f.end(), calls.begin(), calls.end());
-        f.insert(f.end(), pool.begin(), pool.end());
-        const uint32_t codeAt = 64, callAt = codeAt + codeSize_, poolAt = callAt + callSize_;
+        f.assign(fileSize, 0);
+        std::memcpy(f.data(), header_, 64);
+        const std::vector<uint8_t>* blocks[3] = {&code, &calls, &pool};
+        for (int b = 0; b < 3; ++b)
+            if (sizes[b]) std::memcpy(&f[at[b]], blocks[b]->data(), sizes[b]);
+        for (const auto& [off, bytes] : fills_)
+            if (!bytes.empty()) std::memcpy(&f[off], bytes.data(), bytes.size());
         ZRPutLE32(&f[8], unit_.number);
-        ZRPutLE32(&f[12], Checksum(f.data() + 64, f.size() - 64));
-        ZRPutLE32(&f[28], codeAt);
+        ZRPutLE32(&f[28], at[0]);
         ZRPutLE32(&f[32], codeSize_);
         ZRPutLE32(&f[36], static_cast<uint32_t>(labels_.size()));
-        ZRPutLE32(&f[40], callAt);
+        ZRPutLE32(&f[40], at[1]);
         ZRPutLE32(&f[44], callSize_);
-        ZRPutLE32(&f[52], poolAt);
-        ZRPutLE32(&f[56], static_cast<uint32_t>(pool.size()));
+        ZRPutLE32(&f[52], at[2]);
+        ZRPutLE32(&f[56], sizes[2]);
         ZRPutLE32(&f[60], static_cast<uint32_t>(pool_.size()));
+        ZRPutLE32(&f[12], checksum_ >= 0 ? static_cast<uint32_t>(checksum_)
+                                         : Checksum(f.data() + 64, f.size() - 64));
+        for (const LabelRec& l : labels_) {
+            unit_.places.push_back({at[0] + l.offset, l.line, l.column});
+            for (const Item& it : l.items)
+                if (it.line) unit_.places.push_back({at[0] + it.pc, it.line, it.column});
+        }
+        for (const CallRec& r : calls_)
+            if (r.line) unit_.places.push_back({at[1] + r.offset, r.line, r.column});
+        std::stable_sort(
+            unit_.places.begin(), unit_.places.end(),
+            [](const Unit::Place& x, const Unit::Place& y) { return x.offset < y.offset; });
+        return true;
     }
 
     std::string path_;
@@ -764,6 +937,12 @@ class Assembler {
     std::vector<CallRec> calls_;
     std::map<std::pair<uint16_t, std::string>, size_t> callIndex_;  // first record of each content
     uint32_t codeSize_ = 0, callSize_ = 0;
+    uint8_t header_[64] = {'N', 'Y', 'S', 'C', 'R', 'I', 'P', 'T'};
+    int64_t checksum_ = -1;
+    int64_t place_[3] = {-1, -1, -1};
+    int placeLine_ = 1;
+    std::vector<std::pair<uint32_t, std::string>> fills_;
+    std::string rawCalls_, poolTail_;
 
   public:
     void Reserve(size_t n) { labels_.reserve(n); }

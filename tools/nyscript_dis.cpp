@@ -1,6 +1,7 @@
 // The disassembler: a script file back to source that assembles to the same bytes. It
 // declares the pool and the call table in their stored order, so ids and record offsets come
 // out the same, and names jump targets inside a label as local targets.
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -58,6 +59,12 @@ bool IsName(const std::string& s) {
     if (s.empty() || std::isdigit(static_cast<unsigned char>(s[0]))) return false;
     for (unsigned char c : s)
         if (!(c >= 0x80 || std::isalnum(c) || c == '_')) return false;
+    // The assembler takes no character whose lead byte is above 0xF7.
+    for (size_t i = 0; i < s.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c > 0xF7) return false;
+        if (c >= 0x81) ++i;
+    }
     const std::string u = plat::ToUtf8(s, plat::CodePage::Gbk);
     std::string back;
     size_t bad;
@@ -77,6 +84,7 @@ struct Record {
     uint16_t kind;
     uint32_t label;  // near
     std::string text;
+    uint16_t head;  // the unread first u16
 };
 
 class Disassembler {
@@ -85,18 +93,34 @@ class Disassembler {
 
     bool Run(const std::vector<uint8_t>& sceneTable, std::string& out) {
         if (!Header()) return false;
-        if (!Labels() || !Pool() || !Calls()) return false;
+        if (!Labels() || !Pool()) return false;
+        const bool structured = Calls();
         out = "script " + std::to_string(number_) + "\n";
+        FileLines(out);
         Scenes(sceneTable, out);
-        for (const std::string& s : pool_) out += ".string " + Quote(s) + "\n";
+        for (size_t k = 0; k < pool_.size(); ++k) {
+            if (poolRaw_[k].empty())
+                out += ".string " + Quote(pool_[k]) + "\n";
+            else
+                out += ".stringbytes " + Quote(poolRaw_[k]) + "\n";
+        }
+        if (!poolTail_.empty()) out += ".pooltail " + Quote(poolTail_) + "\n";
+        if (!structured) {
+            calls_.clear();
+            if (!callBlock_.empty())
+                out +=
+                    ".calls " +
+                    Quote({reinterpret_cast<const char*>(callBlock_.data()), callBlock_.size()}) +
+                    "\n";
+        }
         for (const Record& r : calls_) {
-            if (r.kind == 1) {
-                const std::string* n = LabelAt(r.label);
-                if (!n) return Fail("near call record to no label");
-                out += ".near " + *n + "\n";
-            } else {
-                out += std::string(r.kind == 2 ? ".far " : ".scene ") + Quote(r.text) + "\n";
-            }
+            if (r.kind == 1)
+                out += ".near " + *LabelAt(r.label);
+            else
+                out += std::string(r.kind == 2 ? ".far " : ".scene ") + Quote(r.text);
+            const uint32_t natural = r.kind == 1 ? 8 : 5 + static_cast<uint32_t>(r.text.size());
+            if (r.head != natural) out += " head " + std::to_string(r.head);
+            out += "\n";
         }
         for (size_t i = 0; i < labels_.size(); ++i)
             if (!Code(i, out)) return false;
@@ -111,49 +135,115 @@ class Disassembler {
     uint32_t U32(size_t at) const { return ZRGetLE32(&f_[at]); }
 
     bool Header() {
-        if (f_.size() < 64) return Fail("shorter than its header");
+        if (f_.size() < 64) return Fail("shorter than its header: the engine does not load it");
         number_ = U32(8);
         const uint32_t codeAt = U32(28), codeSize = U32(32), callAt = U32(40), callSize = U32(44),
                        poolAt = U32(52), poolSize = U32(56);
-        uint8_t zero[20] = {};
-        if (std::memcmp(f_.data(), "NYSCRIPT", 8) != 0 || std::memcmp(&f_[16], zero, 12) != 0 ||
-            std::memcmp(&f_[48], zero, 4) != 0)
-            return Fail("header fields the assembler does not write");
-        if (codeAt != 64 || callAt != 64ull + codeSize || poolAt != 64ull + codeSize + callSize ||
-            f_.size() != 64ull + codeSize + callSize + poolSize)
-            return Fail("blocks not back to back after the header");
-        if (number_ > 0xFFFF) return Fail("script number above 65535");
-        if (U32(12) != Checksum(f_.data() + 64, f_.size() - 64))
-            return Fail("checksum does not match the contents");
-        code_ = {f_.data() + 64, codeSize};
+        for (int b = 0; b < 3; ++b)
+            if (uint64_t{U32(28 + 12 * b)} + U32(32 + 12 * b) > f_.size())
+                return Fail("a block past the end of the file: the engine does not load it");
+        if (number_ > 0xFFFF) return Fail("script number above 65535, which source cannot name");
+        code_ = {f_.data() + codeAt, codeSize};
         calls_.clear();
         callBlock_ = {f_.data() + callAt, callSize};
         poolBlock_ = {f_.data() + poolAt, poolSize};
         labelCount_ = U32(36);
         strCount_ = U32(60);
+        if (labelCount_ > codeSize / 11 || strCount_ > poolSize / 3)
+            return Fail("more records than their block holds: the engine does not load it");
         return true;
+    }
+
+    // The bytes the engine does not read, and the layout when it is not the assembler's.
+    void FileLines(std::string& out) const {
+        const std::pair<uint32_t, uint32_t> unread[3] = {{0, 8}, {16, 12}, {48, 4}};
+        for (const auto& [at, n] : unread) {
+            const std::string bytes(reinterpret_cast<const char*>(&f_[at]), n);
+            const std::string plain = at == 0 ? std::string("NYSCRIPT") : std::string(n, '\0');
+            if (bytes != plain) out += ".header " + std::to_string(at) + " " + Quote(bytes) + "\n";
+        }
+        if (U32(12) != Checksum(f_.data() + 64, f_.size() - 64))
+            out += ".checksum " + Hex(U32(12)) + "\n";
+        const uint64_t codeAt = U32(28), codeSize = U32(32), callAt = U32(40), callSize = U32(44),
+                       poolAt = U32(52), poolSize = U32(56);
+        if (codeAt == 64 && callAt == 64 + codeSize && poolAt == callAt + callSize &&
+            f_.size() == poolAt + poolSize && labelCount_ > 0)
+            return;
+        // Non-empty blocks that share bytes cannot be placed apart in source.
+        struct Span {
+            uint64_t from, to;
+        };
+        std::vector<Span> used = {{0, 64}};
+        const uint64_t at[3] = {codeAt, callAt, poolAt}, size[3] = {codeSize, callSize, poolSize};
+        for (int b = 0; b < 3; ++b)
+            if (size[b]) used.push_back({at[b], at[b] + size[b]});
+        std::sort(used.begin(), used.end(),
+                  [](const Span& x, const Span& y) { return x.from < y.from; });
+        for (size_t i = 1; i < used.size(); ++i)
+            if (used[i].from < used[i - 1].to) {
+                out += "; blocks overlap each other or the header: this source builds them apart\n";
+                return;
+            }
+        out += ".place code " + std::to_string(codeAt) + "\n.place calls " +
+               std::to_string(callAt) + "\n.place pool " + std::to_string(poolAt) + "\n";
+        uint64_t pos = 64;
+        used.push_back({f_.size(), f_.size()});
+        for (const Span& s : used) {
+            if (s.from > pos)
+                out += ".fill " + std::to_string(pos) + " " +
+                       Quote({reinterpret_cast<const char*>(&f_[pos]), s.from - pos}) + "\n";
+            pos = std::max(pos, s.to);
+        }
+    }
+    static std::string Hex(uint32_t v) {
+        char b[16];
+        std::snprintf(b, sizeof b, "0x%08X", v);
+        return b;
     }
 
     bool Labels() {
         uint64_t off = 0;
+        std::set<std::string> taken;
         for (uint32_t i = 0; i < labelCount_; ++i) {
             if (off + 10 > code_.size()) return Fail("label record past the code block");
             const uint32_t len = ZRGetLE32(&code_[off]);
             const uint32_t nameLen = ZRGetLE16(&code_[off + 4]);
-            if (nameLen == 0 || len < 10 + nameLen || off + len > code_.size() ||
-                ZRGetLE32(&code_[off + 6]) != 0)
+            if (nameLen == 0 || len < 10 + nameLen || off + len > code_.size())
                 return Fail("malformed label record at " + std::to_string(off));
-            std::string name(reinterpret_cast<const char*>(&code_[off + 10]), nameLen - 1);
-            if (code_[off + 10 + nameLen - 1] != 0 || name.find('\0') != std::string::npos ||
-                !IsName(name))
-                return Fail("label name at " + std::to_string(off) +
-                            " cannot be written in source");
-            labels_.push_back({static_cast<uint32_t>(off),
-                               static_cast<uint32_t>(off + 10 + nameLen),
-                               static_cast<uint32_t>(off + len), name});
+            const std::string field(reinterpret_cast<const char*>(&code_[off + 10]), nameLen);
+            const size_t nul = field.find('\0');
+            if (nul == std::string::npos)
+                return Fail("label name at " + std::to_string(off) + " not terminated");
+            L l{static_cast<uint32_t>(off),
+                static_cast<uint32_t>(off + 10 + nameLen),
+                static_cast<uint32_t>(off + len),
+                field.substr(0, nul),
+                field,
+                ZRGetLE32(&code_[off + 6]),
+                len};
+            labels_.push_back(l);
+            taken.insert(l.name);
             off += len;
         }
-        if (off != code_.size()) return Fail("code after the last label record");
+        // A name source cannot write, or one a record before already has, is given a name of
+        // its own; the stored name field then follows as .name.
+        std::set<std::string> used;
+        for (L& l : labels_) {
+            if (!IsName(l.name) || !used.insert(l.name).second) {
+                std::string alt = "L_" + std::to_string(l.offset);
+                while (taken.count(alt) || used.count(alt)) alt += "_";
+                l.name = alt;
+                used.insert(alt);
+            }
+            l.raw = l.name;
+        }
+        // Source is UTF-8: names are written in it as the assembler reads them.
+        for (L& l : labels_) l.name = plat::ToUtf8(l.name, plat::CodePage::Gbk);
+        // The last record's code goes on to the end of the block.
+        if (!labels_.empty())
+            labels_.back().end = static_cast<uint32_t>(code_.size());
+        else if (!code_.empty())
+            return Fail("code but no label record, which source cannot hold");
         return true;
     }
 
@@ -162,38 +252,47 @@ class Disassembler {
         for (uint32_t k = 0; k < strCount_; ++k) {
             if (off + 2 > poolBlock_.size()) return Fail("pool record past the pool");
             const uint32_t size = ZRGetLE16(&poolBlock_[off]);
-            if (size < 3 || off + size > poolBlock_.size() || poolBlock_[off + size - 1] != 0)
-                return Fail("malformed pool record");
-            std::string s(reinterpret_cast<const char*>(&poolBlock_[off + 2]), size - 3);
-            if (s.find('\0') != std::string::npos) return Fail("pool text with a NUL inside");
-            pool_.push_back(s);
+            if (size < 3 || off + size > poolBlock_.size()) return Fail("malformed pool record");
+            const std::string bytes(reinterpret_cast<const char*>(&poolBlock_[off + 2]), size - 2);
+            const size_t nul = bytes.find('\0');
+            if (nul == std::string::npos) return Fail("pool text not terminated");
+            pool_.push_back(bytes.substr(0, nul));
+            // Bytes after the text's NUL are kept as they are.
+            poolRaw_.push_back(nul + 1 == bytes.size() ? std::string() : bytes);
             off += size;
         }
-        if (off != poolBlock_.size()) return Fail("bytes after the last pool record");
+        poolTail_.assign(reinterpret_cast<const char*>(poolBlock_.data()) + off,
+                         poolBlock_.size() - off);
         return true;
     }
 
+    // The call table as records back to back, each as long as its kind needs; false when it
+    // is not made that way, and the table is then listed as raw bytes.
     bool Calls() {
         uint64_t off = 0;
         while (off < callBlock_.size()) {
-            if (off + 4 > callBlock_.size()) return Fail("call record past the table");
-            const uint32_t size = ZRGetLE16(&callBlock_[off]);
-            Record r{static_cast<uint32_t>(off), ZRGetLE16(&callBlock_[off + 2]), 0, {}};
-            if (off + size > callBlock_.size()) return Fail("call record past the table");
+            if (off + 4 > callBlock_.size()) return false;
+            Record r{static_cast<uint32_t>(off),
+                     ZRGetLE16(&callBlock_[off + 2]),
+                     0,
+                     {},
+                     ZRGetLE16(&callBlock_[off])};
             if (r.kind == 1) {
-                if (size != 8) return Fail("near call record of the wrong size");
+                if (off + 8 > callBlock_.size()) return false;
                 r.label = ZRGetLE32(&callBlock_[off + 4]);
+                if (!LabelAt(r.label)) return false;
+                off += 8;
             } else if (r.kind == 2 || r.kind == 3) {
-                if (size < 5 || callBlock_[off + size - 1] != 0)
-                    return Fail("call text not terminated");
-                r.text.assign(reinterpret_cast<const char*>(&callBlock_[off + 4]), size - 5);
-                if (r.text.find('\0') != std::string::npos)
-                    return Fail("call text with a NUL inside");
+                const uint8_t* text = &callBlock_[off + 4];
+                const void* nul = std::memchr(text, 0, callBlock_.size() - off - 4);
+                if (!nul) return false;
+                r.text.assign(reinterpret_cast<const char*>(text),
+                              static_cast<const uint8_t*>(nul) - text);
+                off += 5 + r.text.size();
             } else {
-                return Fail("call record of kind " + std::to_string(r.kind));
+                return false;
             }
             calls_.push_back(r);
-            off += size;
         }
         return true;
     }
@@ -282,9 +381,12 @@ class Disassembler {
             li + 1 < labels_.size() && (ins.empty() || ins.back().kind != 0 ||
                                         !(ins.back().op == opJMP || ins.back().op == opRET ||
                                           ins.back().op == opEXIT || ins.back().op == opSCNCHG));
-        if (fallsThrough) return Fail("label '" + l.name + "' runs on into the next record");
 
         out += l.name + ":\n";
+        if (l.field != l.raw + '\0') out += "    .name " + Quote(l.field) + "\n";
+        if (l.unread) out += "    .unread " + Hex(l.unread) + "\n";
+        if (l.offset + l.length != l.end) out += "    .length " + std::to_string(l.length) + "\n";
+        if (fallsThrough) out += "    .fallthrough\n";
         for (size_t k = 0; k < ins.size(); ++k) {
             const Instr& i = ins[k];
             if (locals.count(i.pc)) out += LocalName(i.pc) + ":\n";
@@ -383,12 +485,13 @@ class Disassembler {
         unsigned n;
         char tail[2];
         if (r->text.size() > 10 && std::sscanf(r->text.c_str(), "scr%5u%1[:]", &n, tail) == 2 &&
-            r->text[8] == ':' && r->text[9] == ':') {
+            n <= 0xFFFF && r->text[8] == ':' && r->text[9] == ':') {
             char head[16];
             std::snprintf(head, sizeof head, "scr%05u::", n);
             const std::string label = r->text.substr(10);
             if (r->text.compare(0, 10, head) == 0 && IsName(label)) {
-                out = "CALL scr" + std::to_string(n) + "::" + label;
+                out = "CALL scr" + std::to_string(n) +
+                      "::" + plat::ToUtf8(label, plat::CodePage::Gbk);
                 return true;
             }
         }
@@ -402,10 +505,16 @@ class Disassembler {
     std::span<const uint8_t> code_, callBlock_, poolBlock_;
     struct L {
         uint32_t offset, first, end;
-        std::string name;
+        std::string name;   // in source (UTF-8)
+        std::string field;  // as stored, NUL and all
+        uint32_t unread;
+        uint32_t length;    // as stored
+        std::string raw{};  // the name the source gives, in the stored code page
     };
     std::vector<L> labels_;
     std::vector<std::string> pool_;
+    std::vector<std::string> poolRaw_;  // a record's bytes when more than its text and NUL
+    std::string poolTail_;
     std::vector<Record> calls_;
 };
 

@@ -7,10 +7,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "foundation/zrfileman.h"
+#include "foundation/zrstd.h"
 #include "script/scripte.h"
 #include "tools/nyscript.h"
 
@@ -24,14 +26,21 @@ const char kHelp[] =
     "commands:\n"
     "  build -o DIR FILE.nys...    assemble each source into DIR/scr%05d.vnx and all their\n"
     "                              scenes into DIR/Scene.tbl\n"
-    "  dis [-i Scene.tbl] FILE.vnx print source that assembles to the same bytes; with -i the\n"
+    "  dis [-i Scene.tbl] FILE.vnx print source that assembles to the same bytes, for any\n"
+    "                              file the engine loads: bytes it does not read and a layout\n"
+    "                              of another tool's come out as directives; with -i the\n"
     "                              file's scenes from the index become scene lines\n"
     "  check FILE...               sources (.nys): assemble, link and lint them together;\n"
-    "                              built files (.vnx, Scene.tbl): load them as the engine does\n"
+    "                              built files (.vnx, Scene.tbl): load them as the engine does;\n"
+    "                              both: flag what would halt or fault a scene at run time\n"
+    "                              (opcodes without a handler, bad call records and scene\n"
+    "                              changes, string ids past the pool, jumps into instructions,\n"
+    "                              scene labels that are no label record, long scene names)\n"
     "  --help                      this text\n"
     "\n"
-    "Messages name file:line:column. The exit status is 0 when all is well, 1 when anything\n"
-    "failed or a lint fired (check), 2 on a usage error.\n";
+    "Messages name file:line:column, or file and byte offset for a built file. The exit\n"
+    "status is 0 when all is well, 1 when anything failed or a lint fired (check), 2 on a\n"
+    "usage error.\n";
 
 int Usage(const char* why) {
     std::fprintf(stderr, "nyscript: %s (see nyscript --help)\n", why);
@@ -136,59 +145,165 @@ int Dis(const std::vector<std::string>& args) {
     return 0;
 }
 
-// Loads built files through the engine from the directory that holds them.
+bool ReadBytes(const fs::path& path, std::vector<uint8_t>& out) {
+    std::string text;
+    if (!ReadFile(path.string(), text)) return false;
+    out.assign(text.begin(), text.end());
+    return true;
+}
+
+void PrintProblems(const std::string& file, const std::vector<nys::FileProblem>& ps) {
+    for (const nys::FileProblem& p : ps)
+        std::fprintf(stderr, "%s: offset 0x%X: error: %s\n", file.c_str(), p.offset,
+                     p.message.c_str());
+}
+
+// The other files a built file refers to, looked up in its directory: the scene index and the
+// label names of each script, read once.
+class Beside {
+  public:
+    explicit Beside(const fs::path& dir) : dir_(dir) {
+        std::vector<uint8_t> t;
+        std::vector<nys::FileProblem> ignored;
+        haveIndex_ = ReadBytes(dir_ / "Scene.tbl", t) && nys::ReadSceneTable(t, scenes_, ignored);
+    }
+    const std::vector<nys::IndexEntry>* Scenes() const { return haveIndex_ ? &scenes_ : nullptr; }
+    // Offsets and names of script `n`'s label records; null when its file is missing or does
+    // not load.
+    const std::vector<std::pair<uint32_t, std::string>>* Labels(uint32_t n) {
+        auto it = labels_.find(n);
+        if (it == labels_.end()) {
+            char name[32];
+            std::snprintf(name, sizeof name, "scr%05u.vnx", n);
+            std::vector<uint8_t> f;
+            std::vector<std::pair<uint32_t, std::string>> l;
+            const bool ok = ReadBytes(dir_ / name, f) && nys::ScriptLabels(f, l);
+            it = labels_.emplace(n, std::make_pair(ok, l)).first;
+            names_[n].clear();
+            for (const auto& x : l) names_[n].push_back(x.second);
+        }
+        return it->second.first ? &it->second.second : nullptr;
+    }
+    const std::vector<std::string>* Names(uint32_t n) { return Labels(n) ? &names_[n] : nullptr; }
+
+  private:
+    fs::path dir_;
+    bool haveIndex_ = false;
+    std::vector<nys::IndexEntry> scenes_;
+    std::map<uint32_t, std::pair<bool, std::vector<std::pair<uint32_t, std::string>>>> labels_;
+    std::map<uint32_t, std::vector<std::string>> names_;
+};
+
+// Each scene of an index must start at a label record of a script file that is there.
+void CheckScenes(const std::vector<nys::IndexEntry>& scenes, Beside& beside,
+                 std::vector<nys::FileProblem>& out) {
+    for (const nys::IndexEntry& e : scenes) {
+        const auto* labels = beside.Labels(e.script);
+        if (!labels) {
+            out.push_back({e.offset + 2, "scene \"" + e.name + "\": script " +
+                                             std::to_string(e.script) +
+                                             " is missing or does not load"});
+            continue;
+        }
+        bool found = false;
+        for (const auto& l : *labels) found = found || l.first == e.label;
+        if (!found)
+            out.push_back({e.offset + 10, "scene \"" + e.name + "\": offset " +
+                                              std::to_string(e.label) +
+                                              " is not the start of a label record in script " +
+                                              std::to_string(e.script)});
+    }
+}
+
+// A built file read as the engine reads it, checked, and loaded through the engine itself
+// from the directory that holds it.
 bool CheckBuilt(const std::string& file) {
     const fs::path p(file);
-    ZRFileMan files;
-    if (!files.InitDir(p.has_parent_path() ? p.parent_path().string().c_str() : ".")) {
-        std::fprintf(stderr, "%s:0:0: error: cannot open its directory\n", file.c_str());
+    const fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
+    std::vector<uint8_t> bytes;
+    if (!ReadBytes(p, bytes)) {
+        std::fprintf(stderr, "%s: offset 0x0: error: cannot read\n", file.c_str());
         return false;
     }
-    TScriptEngine engine;
-    engine.BindFiles(&files, &files);
+    Beside beside(dir);
+    std::vector<nys::FileProblem> problems;
     const std::string name = p.filename().string();
     if (name == "Scene.tbl") {
-        try {
-            engine.LoadSceneTable();
-        } catch (const std::exception&) {
-            std::fprintf(stderr, "%s:0:0: error: the engine refuses this scene index\n",
-                         file.c_str());
-            return false;
-        }
-        return true;
+        std::vector<nys::IndexEntry> scenes;
+        if (nys::ReadSceneTable(bytes, scenes, problems)) CheckScenes(scenes, beside, problems);
+        PrintProblems(file, problems);
+        return problems.empty();
     }
     unsigned n;
     char tail[8];
     if (std::sscanf(name.c_str(), "scr%5u.%3s", &n, tail) != 2 || std::strcmp(tail, "vnx") != 0) {
-        std::fprintf(stderr, "%s:0:0: error: not named scr%%05d.vnx\n", file.c_str());
+        std::fprintf(stderr, "%s: offset 0x0: error: not named scr%%05d.vnx\n", file.c_str());
         return false;
     }
-    if (!engine.LoadScript(static_cast<int32_t>(n))) {
-        std::fprintf(stderr, "%s:0:0: error: the engine refuses this script file\n", file.c_str());
-        return false;
+    nys::CheckContext context;
+    context.scenes = beside.Scenes();
+    context.labelsOf = [&beside](uint32_t number) { return beside.Names(number); };
+    if (nys::CheckScriptFile(bytes, context, problems) && ZRGetLE32(&bytes[8]) != n)
+        problems.push_back({8, "header names script " + std::to_string(ZRGetLE32(&bytes[8])) +
+                                   ": a saved game cannot find this file's checksum"});
+    if (problems.empty()) {
+        ZRFileMan files;
+        TScriptEngine engine;
+        if (files.InitDir(dir.string().c_str())) engine.BindFiles(&files, &files);
+        if (!engine.LoadScript(static_cast<int32_t>(n)))
+            problems.push_back({0, "the engine refuses this script file"});
     }
-    if (engine.HeaderNumber() != n) {
-        std::fprintf(stderr, "%s:0:0: error: header names script %u\n", file.c_str(),
-                     engine.HeaderNumber());
-        return false;
-    }
-    return true;
+    PrintProblems(file, problems);
+    return problems.empty();
 }
 
-// What was assembled must also pass the engine's own load checks, every scene start included.
+// What was assembled must pass the same checks, each problem shown at the statement that made
+// the bytes, and load through the engine, every scene start included.
 bool LoadBuilt(const std::vector<nys::Unit>& units) {
+    bool ok = true;
+    const std::vector<uint8_t> table = nys::BuildSceneTable(units);
+    std::vector<nys::IndexEntry> scenes;
+    std::vector<nys::FileProblem> indexProblems;
+    nys::ReadSceneTable(table, scenes, indexProblems);
+    std::map<uint32_t, const nys::Unit*> byNumber;
+    for (const nys::Unit& u : units) byNumber[u.number] = &u;
+    nys::CheckContext context;
+    context.scenes = &scenes;
+    context.labelsOf = [&byNumber](uint32_t n) -> const std::vector<std::string>* {
+        auto it = byNumber.find(n);
+        return it == byNumber.end() ? nullptr : &it->second->labels;
+    };
+    for (const nys::Unit& u : units) {
+        std::vector<nys::FileProblem> problems;
+        nys::CheckScriptFile(u.vnx, context, problems);
+        for (const nys::FileProblem& p : problems) {
+            int line = 1, column = 1;
+            for (const nys::Unit::Place& at : u.places) {
+                if (at.offset > p.offset) break;
+                line = at.line;
+                column = at.column;
+            }
+            std::fprintf(stderr, "%s:%d:%d: error: %s (scr%05u.vnx offset 0x%X)\n", u.path.c_str(),
+                         line, column, p.message.c_str(), u.number, p.offset);
+            ok = false;
+        }
+    }
+
     std::error_code ec;
     const fs::path dir =
         fs::temp_directory_path(ec) / ("nyscript-check-" + std::to_string(::getpid()));
     fs::create_directories(dir, ec);
-    bool ok = !ec;
+    bool written = !ec;
     for (const nys::Unit& u : units) {
         char name[32];
         std::snprintf(name, sizeof name, "scr%05u.vnx", u.number);
-        ok = ok && WriteFile(dir / name, u.vnx);
+        written = written && WriteFile(dir / name, u.vnx);
     }
-    ok = ok && WriteFile(dir / "Scene.tbl", nys::BuildSceneTable(units));
-    if (ok) {
+    written = written && WriteFile(dir / "Scene.tbl", table);
+    if (!written) {
+        std::fprintf(stderr, "nyscript: error: cannot write the built files to %s\n", dir.c_str());
+        ok = false;
+    } else {
         ZRFileMan files;
         files.InitDir(dir.string().c_str());
         TScriptEngine engine;

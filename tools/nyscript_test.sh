@@ -23,6 +23,22 @@ printf 'script 9\nA:\n    EXIT\n    PUSH 1\n' > "$work/lint.nys"
 rc=0; "$NYSCRIPT" check "$work/lint.nys" 2> "$work/lint.err" || rc=$?
 [ $rc -eq 1 ] || fail "lint status $rc"
 grep -q 'lint.nys:4:5: lint: unreachable code' "$work/lint.err" || fail "lint text: $(cat "$work/lint.err")"
+# A scene whose label offset names no label record, and an opcode without a handler: both
+# flagged with file and offset.
+mkdir "$work/bad"
+cp "$work/a"/* "$work/bad/"
+printf 'script 9\nscene "Odd" A\nA:\n    .u16 7\n    EXIT\n' > "$work/odd.nys"
+"$NYSCRIPT" build -o "$work/odd" "$work/odd.nys" || fail "build odd"
+cp "$work/odd/scr00009.vnx" "$work/bad/"
+rc=0; "$NYSCRIPT" check "$work/bad/scr00009.vnx" 2> "$work/odd.err" || rc=$?
+[ $rc -eq 1 ] || fail "check of a bad opcode: status $rc"
+grep -q 'scr00009.vnx: offset 0x4C: error: opcode 7 has no handler' "$work/odd.err" ||
+  fail "bad opcode text: $(cat "$work/odd.err")"
+printf '\005' | dd of="$work/bad/Scene.tbl" bs=1 seek=22 conv=notrunc 2> /dev/null
+rc=0; "$NYSCRIPT" check "$work/bad/Scene.tbl" 2> "$work/idx.err" || rc=$?
+[ $rc -eq 1 ] || fail "check of a bad scene label: status $rc"
+grep -q 'Scene.tbl: offset 0x16: error: .* is not the start of a label record' "$work/idx.err" ||
+  fail "bad scene label text: $(cat "$work/idx.err")"
 rc=0; "$NYSCRIPT" frobnicate 2> /dev/null || rc=$?
 [ $rc -eq 2 ] || fail "usage error status $rc"
 echo "nyscript_test: ok"

@@ -11,14 +11,8 @@
 namespace flowtest {
 namespace {
 
-constexpr Key kDown{0xD0, 0x28}, kRight{0xCD, 0x27};
-
 class AlbumFlow : public FlowHarness {
   protected:
-    void Tap(Key k) {
-        Press(k);
-        RunFrames(1);
-    }
     bool ToTitle() {
         Start();
         if (!RunUntil([] { return TitleMenu && TitleMenu->CallStep >= 0; }, 100)) return false;
@@ -36,10 +30,14 @@ class AlbumFlow : public FlowHarness {
 
 TEST_F(AlbumFlow, OpensFromTheTitleShowsAnEntryAndReturns) {
     WriteGame({Scene(0, "GameStart", "EXIT")});
-    // The opening movie is unlocked at every start: its entry is the one the album offers.
-    WriteFile(Data("AlbumTbl.csv"), "name,#e,#a,!\r\n#opening,0,680\r\n#locked,1,500\r\n");
+    // The opening movie is unlocked at every start: entries that hold it are the ones the album
+    // offers, at positions 0 and 5 of the first page and 5 of the second.
+    WriteFile(Data("AlbumTbl.csv"), "name,#e,#a,!\r\n#opening,0,680\r\n#locked,1,500\r\n"
+                                    "#five,5,680\r\n#page2,21,680\r\n");
     WritePicture(Data("AlbumBG.png"), 1280, 720, 0x203040);
     WritePicture(Data("album_ev00.png"), 167, 93, 0xE0C020);
+    WritePicture(Data("album_ev05.png"), 167, 93, 0xF00000);
+    WritePicture(Data("album_ev21.png"), 167, 93, 0x0000F0);
     ASSERT_TRUE(ToTitle());
     Tap(kDown);
     Tap(kDown);
@@ -56,15 +54,53 @@ TEST_F(AlbumFlow, OpensFromTheTitleShowsAnEntryAndReturns) {
     EXPECT_GE((thumb >> 8) & 0xFF, 0xC0u);
     EXPECT_EQ(ScreenAt(1200, 400), 0x203040u);
     EXPECT_EQ(ScreenAt(444 + 192 + 80, 168 + 40), 0x203040u);
+
+    // Position 5 away from the cursor: half strength on the grid, and half strength through
+    // the cross-fade to the next page (the old picture at (128 - l) * 128 / (256 - l), the
+    // new one at l / 2, with l = (fade - 2) * 16 for its row and column), never stronger.
+    const int x5 = 444 + 192 + 80, y5 = 168 + 118 + 40;
+    auto near = [](uint32_t got, uint32_t want) {
+        for (int shift : {0, 8, 16}) {
+            const int d = int((got >> shift) & 0xFF) - int((want >> shift) & 0xFF);
+            if (d < -3 || d > 3) return false;
+        }
+        return true;
+    };
+    // The background 0x203040 with red 0xF00000 at 64.
+    EXPECT_PRED2(near, ScreenAt(x5, y5), 0x881820u) << std::hex << ScreenAt(x5, y5);
+    Tap(kPageNext);
+    ASSERT_EQ(AlbumMenu->Page, 1);
+    ASSERT_TRUE(RunUntil([] { return AlbumMenu->FadeCounter == 6; }, 20));
+    // Level 64: red at 42 then blue at 32 over the background.
+    EXPECT_PRED2(near, ScreenAt(x5, y5), 0x4B185Cu) << std::hex << ScreenAt(x5, y5);
+    // Back to the first page while that fade runs: its pictures fade in afresh from the
+    // background, nothing of the page left behind fades out over them.
+    Tap(kPagePrev);
+    ASSERT_EQ(AlbumMenu->Page, 0);
+    ASSERT_GE(AlbumMenu->FadeCounter, 0);
+    ASSERT_LE(AlbumMenu->FadeCounter, 2);
+    EXPECT_EQ(ScreenAt(x5, y5), 0x203040u);
+    ASSERT_TRUE(RunUntil([] { return AlbumMenu->FadeCounter < 0; }, 40));
+    EXPECT_PRED2(near, ScreenAt(x5, y5), 0x881820u) << std::hex << ScreenAt(x5, y5);
+
+    // Entry 5 (a missing movie, shown black): the mouse pointer hides over it and comes back
+    // with the grid, whose highlight stays on the entry.
+    Tap(kRight);
+    Tap(kDown);
+    ASSERT_EQ(AlbumMenu->Cursor, 5);
+    EXPECT_EQ(form->GetCursorType(), 0);
     Tap(kOk);
     EXPECT_NE(AlbumMenu->ViewState, TAlbumMenu::vsBrowsing);
     ASSERT_TRUE(RunUntil([] { return AlbumMenu->ViewState == TAlbumMenu::vsShowing; }, 200));
+    EXPECT_EQ(form->GetCursorType(), -1);
     RunFrames(2);
     EXPECT_EQ(ScreenAt(640, 360), 0u);  // the movie is missing: black
     Tap(kCancel);  // no leaving while a picture is shown
     EXPECT_EQ(AlbumMenu->ViewState, TAlbumMenu::vsShowing);
     Tap(kOk);
     ASSERT_TRUE(RunUntil([] { return AlbumMenu->ViewState == TAlbumMenu::vsBrowsing; }, 200));
+    EXPECT_EQ(form->GetCursorType(), 0);
+    EXPECT_EQ(AlbumMenu->Cursor, 5);
     RunFrames(2);
     EXPECT_EQ(ScreenAt(1200, 400), 0x203040u);
     Tap(kCancel);
@@ -129,7 +165,6 @@ TEST_F(AlbumFlow, MovieEntryRefusesAnEarlySkipTakesALateOneAndTheMusicReturns) {
 // waits for a choice, with the wait kind turned into 3. Loaded, the window chooses at once and
 // the story goes on with 0.
 TEST_F(AlbumFlow, SlotWaitingForTheExtraSelectionLoadsAndGoesOnWithZero) {
-    TSaveMenu::LoadSlot = TSaveMenu::kInteractive;  // the slot is chosen in the real menu
     WriteGame({Scene(0, "GameStart", R"(
     TextShow
     Select "x", "y", "", ""
@@ -140,6 +175,7 @@ TEST_F(AlbumFlow, SlotWaitingForTheExtraSelectionLoadsAndGoesOnWithZero) {
     Text "After"
     KeyWait
     EXIT)")});
+    UsePacing(Pacing::Full);
     ASSERT_TRUE(ToTitle());
     RunFrames(2);  // the call's key released
     Tap(kOk);

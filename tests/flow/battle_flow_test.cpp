@@ -41,7 +41,7 @@ class BattleFlow : public FlowHarness {
     // Plays the running battle: OK stops each reel as soon as one takes it, and `choice`
     // (0 or 1) is confirmed on every selection; stops when the battle ends or `until` holds.
     bool PlayBattle(int choice, const std::function<bool()>& until = {}, bool clicks = false) {
-        for (int f = 0; f < 6000; ++f) {
+        for (int64_t f = 0, steps = gate.Clock().StepsFor(6000); f < steps; ++f) {
             if (Finished()) return false;
             if (!InBattle()) return true;
             if (until && until()) return true;
@@ -68,6 +68,37 @@ class BattleFlow : public FlowHarness {
         }
         return false;
     }
+    // The enemy (character 4) as a plain picture, so the stage's centre slot shows it.
+    void WriteEnemy() { WritePicture(dir.Host("EvCG_Pak/chr004.png"), 100, 300, 0x30C030); }
+    // A short movie under "Battle/", where the battle's cut-ins and effects are found.
+    void WriteBattleMovie(const std::string& name, int frames) {
+        plat::MovieWriteOptions o;
+        o.width = 64;
+        o.height = 48;
+        o.frames = frames;
+        o.bitRate = 200000;
+        const auto bytes = plat::WriteMovie(
+            o,
+            [](int32_t i, uint8_t* bgra, int32_t pitch) {
+                for (int y = 0; y < 48; ++y) std::memset(bgra + y * pitch, 60 + i, 64 * 4);
+            },
+            nullptr);
+        ASSERT_FALSE(bytes.empty());
+        WriteFile(dir.Host("Battle/" + name), std::string(bytes.begin(), bytes.end()));
+    }
+    // The centre slot's x, one entry a change, from the first hit until that hit is over.
+    std::function<bool()> TraceFirstHit(std::vector<int>& xs) {
+        return [this, &xs, done = false]() mutable {
+            const BattleCore& c = BattleUnit->Core();
+            if (done || c.state != 3 || c.phase != 8) {
+                done = done || !xs.empty();
+                return false;
+            }
+            const int x = AvgUnit->Stage->CharPanel(0, 3)->GetOffsetX();
+            if (xs.empty() || xs.back() != x) xs.push_back(x);
+            return false;
+        };
+    }
     uint32_t ScreenPixel(int x, int y) {
         std::vector<uint32_t> px;
         int32_t w = 0, h = 0;
@@ -77,37 +108,75 @@ class BattleFlow : public FlowHarness {
 };
 
 const char kWinnable[] = "#,0,4,100,10,0,-1,100,0,200,200,200,0,0,200,200,200,0,0\r\n";
+// Battle 5 where every attack misses and the enemy wins in one blow.
+const char kMissing[] = "#,5,4,100,200,100,-1,100,0,200,200,200,0,0,200,200,200,0,0\r\n";
 const char kLosing[] =
     "#,2,4,100,200,0,-1,100,0,0,0,0,0,0,0,0,0,0,0\r\n"
     "#,5,4,100,200,0,-1,100,0,0,0,0,0,0,0,0,0,0,0\r\n";
 
 TEST_F(BattleFlow, AWonBattleGoesBackToTheStoryWithZero) {
     Game(0, 0, kWinnable);
+    WriteEnemy();
+    WriteBattleMovie("BtlCI_NR_Tornado.sfd", 6);
     Start(3);
     ASSERT_TRUE(IntoBattle());
     TStageUnit* stage = AvgUnit->Stage;
     ASSERT_NE(stage, nullptr);
     EXPECT_EQ(stage->StagePanel()->GetParent(), BattleUnit->AvgPanel) << "the stage is lent to the battle";
-    EXPECT_EQ(stage->Staged.ShowId[0], 4) << "the enemy in the centre slot";
-    // The reels stopped by clicks on the slot. A hit asks the lent stage to move the centre
-    // character (here a hidden slot, so the move ends at once).
-    stage->MoveNo = -1;
-    ASSERT_TRUE(PlayBattle(0, {}, true));
-    EXPECT_TRUE(stage->MoveNo == 0 || stage->MoveNo == 1) << "the enemy shivers or dashes";
+    EXPECT_EQ(stage->Staged.ShowId[3], 4) << "the enemy in the centre slot";
+    TNyRGBPanel* enemy = stage->CharPanel(0, 3);
+    ASSERT_TRUE(enemy->GetVisible());
+    const int base = enemy->GetOffsetX();
+    EXPECT_EQ(base, 640 - enemy->GetSizeX() / 2);
+    // The reels stopped by clicks on the slot. Three emblems of the first heroine: her
+    // whole-screen cut-in fills the screen from its corner, and the hit shivers the enemy.
+    std::vector<int> xs;
+    bool cutinSeen = false;
+    auto trace = TraceFirstHit(xs);
+    ASSERT_TRUE(PlayBattle(
+        0,
+        [&] {
+            const BattleCore& c = BattleUnit->Core();
+            if (c.state == 3 && c.phase == 3 && BattleUnit->BGMoviePanel->GetVisible()) {
+                cutinSeen = true;
+                EXPECT_EQ(BattleUnit->BGMoviePanel->GetOffsetX(), 0);
+                EXPECT_EQ(BattleUnit->BGMoviePanel->GetOffsetY(), 0);
+            }
+            return trace();
+        },
+        true));
+    EXPECT_TRUE(cutinSeen);
+    // Sixteen steps to alternate sides of the centre, then back on it (the first step may
+    // fall in the frame the hit began).
+    if (!xs.empty() && xs.front() == base - 16) xs.erase(xs.begin());
+    std::vector<int> shiver;
+    for (int step = 1; step <= 16; ++step)
+        shiver.push_back(step == 16 ? base : step % 2 ? base + 16 : base - 16);
+    EXPECT_EQ(xs, shiver);
     ASSERT_TRUE(RunUntil([this] { return Mode() == smAdventure && SceneState() == asClickWait; }));
     EXPECT_EQ(CurrentState.GetValue(7), 0);
     EXPECT_EQ(stage->StagePanel()->GetParent(), AvgUnit->RootPanel) << "and given back";
 }
 
 TEST_F(BattleFlow, LosingBattleFiveLetsTheStoryGoOn) {
-    Game(5, 5, kLosing);
+    // As the game runs at its full frame rate: most frames carry no tick.
+    UsePacing(Pacing::Full);
+    Game(5, 0, kMissing);
+    WriteEnemy();
     Start(3);
     ASSERT_TRUE(IntoBattle());
+    const int base = AvgUnit->Stage->CharPanel(0, 3)->GetOffsetX();
     bool selection = false;
+    std::vector<int> xs;
+    auto trace = TraceFirstHit(xs);
     ASSERT_TRUE(PlayBattle(0, [&] {
         selection = selection || BattleUnit->Core().selectMode != 0;
-        return false;
+        return trace();
     }));
+    // A missed attack: the enemy dashes aside, 64 pixels a step for four steps and back.
+    if (!xs.empty() && xs.front() == base) xs.erase(xs.begin());
+    EXPECT_EQ(xs, (std::vector<int>{base + 64, base + 128, base + 192, base + 256, base + 192,
+                                    base + 128, base + 64, base}));
     ASSERT_TRUE(RunUntil([this] { return Mode() == smAdventure && SceneState() == asClickWait; }));
     EXPECT_FALSE(selection) << "no game-over choice";
     EXPECT_EQ(CurrentState.GetValue(7), 1);

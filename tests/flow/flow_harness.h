@@ -1,15 +1,21 @@
 // The whole game run headless and in lock step. The game's own logic thread runs the title,
 // the scenes and the menus as it does in the program, but every frame step, from the logic
 // thread or the wait thread, waits at a gate until the test lets one frame through; each frame
-// waits for the open movies' decoders to be a step ahead, adds one frame tick, moves the
-// manual millisecond clock by a thirtieth of a second and mixes a thirtieth of a second of
-// sound. Between frames the game stands still, so the test reads the screen mode, the scene,
-// the game state, the globals, stderr and the files written as they are after exactly that
-// many frames.
+// waits for the open movies' decoders to be a step ahead, then adds the frame ticks, the
+// milliseconds and the mixed sound its pacing gives (frame_pacing.h): by default one tick, a
+// thirtieth of a second, a frame; under the game's "Full" pacing a tick every tenth frame;
+// under "15FPS" two ticks a frame. Between frames the game stands still, so the test reads the
+// screen mode, the scene, the game state, the globals, stderr and the files written as they
+// are after exactly that many frames.
+//
+// A test picks the pacing before Start() (UsePacing). RunFrames counts frame steps, RunTicks
+// and the limits of RunUntil count ticks, so a wait means the same game time under every
+// pacing.
 //
 // Input: logical buttons through the fake keyboard, mouse clicks through the window's input
-// queue. Data: each test writes what it needs into a scratch game directory (scripts are
-// assembled from source there).
+// queue; either is read by the next frame step, whatever ticks it carries. PressAtZeroTicks
+// puts a press in a step that carries none. Data: each test writes what it needs into a
+// scratch game directory (scripts are assembled from source there).
 #pragma once
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -28,6 +34,7 @@
 #include <vector>
 
 #include "devices/crisofdec_service.h"
+#include "frame_pacing.h"
 #include "flow/dialogu.h"
 #include "flow/gamet.h"
 #include "flow/pconfigmenu.h"
@@ -80,6 +87,7 @@ class FrameGate {
   public:
     void Pass(TGameForm* form) {
         bool stepping;
+        FrameClock::Step step{};
         {
             std::unique_lock<std::mutex> lock(mutex_);
             ++atGate_;
@@ -94,12 +102,12 @@ class FrameGate {
                 ++frames_;
             }
             stepping = !open_;
+            step = clock_.Next();
         }
         if (stepping) WaitForMovies();
-        form->FrameTicks.fetch_add(1);
-        static const uint32_t kMs[3] = {33, 33, 34};
-        if (ticks) ticks->Advance(kMs[msStep_++ % 3]);
-        if (audio && audio->Mixer()) audio->Render(1600);  // 48 kHz / 30
+        form->FrameTicks.fetch_add(step.ticks);
+        if (ticks) ticks->Advance(step.ms);
+        if (audio && audio->Mixer() && step.samples) audio->Render(step.samples);
     }
 
     // Lets one frame through and waits until the game stands still again: the logic thread
@@ -158,6 +166,15 @@ class FrameGate {
         std::lock_guard<std::mutex> lock(mutex_);
         return frames_;
     }
+    // The pacing of the frames from here on; set before the game starts.
+    void SetPacing(Pacing p, int32_t stepsPerTick = 10) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        clock_ = FrameClock(p, stepsPerTick);
+    }
+    FrameClock Clock() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return clock_;
+    }
 
     plat::ManualTicks* ticks = nullptr;
     plat::ManualAudioOutput* audio = nullptr;
@@ -183,7 +200,7 @@ class FrameGate {
     int atGate_ = 0;
     bool logicAtGate_ = false;
     bool open_ = false;
-    uint32_t msStep_ = 0;
+    FrameClock clock_;
 };
 
 // The game's thread, marked so the gate knows it, and telling when it has ended.
@@ -249,6 +266,8 @@ struct Key {
 inline constexpr Key kOk{0x1C, 0x0D};
 inline constexpr Key kCancel{0x01, 0x1B};
 inline constexpr Key kCtrl{0x1D, 0x11};
+inline constexpr Key kUp{0xC8, 0x26}, kDown{0xD0, 0x28}, kLeft{0xCB, 0x25}, kRight{0xCD, 0x27};
+inline constexpr Key kPagePrev{0x10, 0x51}, kPageNext{0x11, 0x57};  // Q and W: buttons 4 and 5
 
 class FlowHarness : public ::testing::Test {
   protected:
@@ -272,8 +291,7 @@ class FlowHarness : public ::testing::Test {
         ShowFps = false;
         FramePacer = [this](TGameForm* f) { gate.Pass(f); };
         SetAvailableMemoryProbe([] { return uint64_t{1} << 32; });
-        TTitleMenu::Codes.clear();
-        TSaveMenu::LoadSlot = -1;
+        TSaveMenu::LastPage = 0;  // as at a program start
         CurrentState.Reset();
         SceneSnapshot.Reset();
         SysData = SystemData();
@@ -296,7 +314,7 @@ class FlowHarness : public ::testing::Test {
 
     std::string Data(const std::string& name = "") const { return dir.Host("scr_c_Pak/" + name); }
 
-    // What the window and the stand-in title need, and the scripts given.
+    // What the window and the title need, and the scripts given.
     void WriteGame(const std::vector<std::string>& scripts) {
         WritePicture(Data("Cursor.png"), 256, 32, 0x00FF00);
         WriteFile(Data("Wait.bmp"), BmpBytes(240, 720));
@@ -406,6 +424,9 @@ class FlowHarness : public ::testing::Test {
         GameForm = form;
         form->MakeLogicThread = [this](TGameForm* f) { return new TestGameThread(f, &ended); };
         form->FormCreate();
+        // The window runs in the frame-rate mode the pacing imitates.
+        if (const int mode = gate.Clock().FrameRateMode(); mode >= 0)
+            form->FrameRateMode = static_cast<uint8_t>(mode);
         form->FormShow();
         if (form->Timer) form->Timer->SetEnabled(false);
         RunFrames(0);
@@ -421,9 +442,21 @@ class FlowHarness : public ::testing::Test {
         for (int i = 0; i < n && !Finished(); ++i) gate.Release([this] { return Finished(); });
     }
 
-    // Runs frames until the predicate holds (checked between frames); false after `limit`.
+    // Frames from here on as the pacing gives them (frame_pacing.h); before Start().
+    void UsePacing(Pacing p, int32_t stepsPerTick = 10) { gate.SetPacing(p, stepsPerTick); }
+
+    // Runs frame steps until they have carried `n` ticks: the same game time under any pacing.
+    void RunTicks(int n) {
+        const int64_t until = gate.Clock().Ticks() + n;
+        while (gate.Clock().Ticks() < until && !Finished())
+            gate.Release([this] { return Finished(); });
+    }
+
+    // Runs frames until the predicate holds (checked between frames); false after `limit`
+    // ticks' worth of frames.
     bool RunUntil(const std::function<bool()>& done, int limit = 3000) {
-        for (int i = 0; i < limit; ++i) {
+        const int64_t steps = gate.Clock().StepsFor(limit);
+        for (int64_t i = 0; i < steps; ++i) {
             if (done()) return true;
             if (Finished()) return done();
             gate.Release([this] { return Finished(); });
@@ -447,6 +480,28 @@ class FlowHarness : public ::testing::Test {
         input.Press(k.scan, k.vk, true);
         RunFrames(1);
         input.Press(k.scan, k.vk, false);
+    }
+
+    // Runs frames until the next one carries no tick (there is always one within a tick under
+    // the Full pacing; under the others, none).
+    bool ToZeroTickFrame() {
+        const FrameClock c = gate.Clock();
+        if (c.pacing() != Pacing::Full) {
+            ADD_FAILURE() << "only the Full pacing has frames without a tick";
+            return false;
+        }
+        for (int i = 0; i < c.StepsPerTick() && gate.Clock().NextTicks() != 0; ++i) RunFrames(1);
+        return gate.Clock().NextTicks() == 0;
+    }
+    // A logical button held for exactly one frame that carries no tick, then released.
+    void PressAtZeroTicks(Key k) {
+        if (ToZeroTickFrame()) Press(k);
+    }
+    // A left click taken by a frame that carries no tick.
+    void ClickAtZeroTicks(int x = 640, int y = 360) {
+        if (!ToZeroTickFrame()) return;
+        Click(x, y);
+        RunFrames(1);
     }
 
     // The close button: the exit question is answered OK and the game shuts down.
@@ -483,6 +538,43 @@ class FlowHarness : public ::testing::Test {
         return TitleMenu && Mode() == smMenu && !AvgUnit &&
                TitleMenu->RootPanel->GetParent() == form->RootPanel &&
                form->RootPanel->GetChildCount() == 1;
+    }
+
+    // A logical button held for one frame and released for one, so the next press is new.
+    void Tap(Key k) {
+        Press(k);
+        RunFrames(1);
+    }
+
+    // The title's items in the order its cursor walks them.
+    enum TitleItem { tiStart, tiLoad, tiAlbum, tiMusicRoom, tiConfig, tiExit };
+    // On the waiting title, walks the cursor down to the item and presses OK, as a player
+    // does; false when the title does not come or the item cannot be reached (hidden).
+    bool ChooseOnTitle(TitleItem item) {
+        if (!RunUntil([this] { return OnTitle(); })) return false;
+        for (int i = 0; i < 6 && TitleMenu->Cursor != item; ++i) Tap(kDown);
+        if (TitleMenu->Cursor != item) return false;
+        Tap(kOk);
+        return true;
+    }
+    // The save menu attached and waiting for the player.
+    bool SaveMenuShown() const {
+        return SaveMenu && SaveMenu->RootPanel->GetParent() && Mode() == smMenu;
+    }
+    // Opens the title's load menu and chooses slot 1-36 there with the keys: the page keys to
+    // its page, a direction for the cursor, the directions to its place, then OK.
+    bool LoadFromTitle(int32_t slot) {
+        if (!ChooseOnTitle(tiLoad) || !RunUntil([this] { return SaveMenuShown(); })) return false;
+        const int32_t page = (slot - 1) / TSaveMenu::kPerPage;
+        const int32_t place = (slot - 1) % TSaveMenu::kPerPage;
+        for (int i = 0; i < 2 && SaveMenu->Page != page; ++i)
+            Tap(SaveMenu->Page < page ? kPageNext : kPagePrev);
+        if (SaveMenu->Cursor < 0) Tap(kDown);  // the first direction only sets the cursor
+        for (int r = 0; r < place / 4; ++r) Tap(kDown);
+        for (int c = 0; c < place % 4; ++c) Tap(kRight);
+        if (SaveMenu->Page != page || SaveMenu->Cursor != place) return false;
+        Tap(kOk);
+        return true;
     }
 
     // Plays from the title into the game by a click, until the scene runs or the title

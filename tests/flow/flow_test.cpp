@@ -5,6 +5,7 @@
 #include "flow/palbummenu.h"
 #include "flow/psoundmenu.h"
 #include "flow_harness.h"
+#include "scenes/subwinu.h"
 #include "script/scripte.h"
 
 namespace flowtest {
@@ -19,9 +20,9 @@ const std::string kClickScene = R"(
 
 class Flow : public FlowHarness {
   protected:
-    // Two choices stand at y 140 and 240; the window fades in over 15 frames first.
+    // Two choices stand at y 140 and 240; the window fades in over 15 ticks first.
     void TakeFirstChoice() {
-        RunFrames(16);
+        RunTicks(16);
         Click(640, 180);
     }
     // Nothing of a play-through is left: no screen module, no layer above the window's root.
@@ -45,7 +46,13 @@ class Flow : public FlowHarness {
 };
 
 TEST_F(Flow, NewGameRunsTheSceneAndComesBackToTheTitle) {
-    WriteGame({Scene(0, "GameStart", kClickScene)});
+    WriteGame({Scene(0, "GameStart", R"(
+    TextShow
+    Text "Hello"
+    KeyWait
+    Text "Again"
+    KeyWait
+    EXIT)")});
     CurrentState.SetFlag(1, true);
     SysData.SetFlag(3, true);
     SysData.SetValue(2, 77);
@@ -68,12 +75,20 @@ TEST_F(Flow, NewGameRunsTheSceneAndComesBackToTheTitle) {
     EXPECT_TRUE(CurrentState.GetSysFlagCopy(3));
     EXPECT_EQ(CurrentState.GetSysValueCopy(2), 77);
     std::filesystem::remove(dir.Host("SVSys.sav"));
-    Click();
+    // A held Ctrl runs past the click wait. It is no skip mode: neither the Skip button nor
+    // the fast-forward icon lights.
+    input.Press(kCtrl.scan, kCtrl.vk, true);
     movie = false;
+    bool lit = false;
     ASSERT_TRUE(RunUntil([&] {
+        if (AvgUnit && AvgUnit->Windows)
+            lit = lit || AvgUnit->Windows->MesSkip->GetSelected() ||
+                  AvgUnit->Windows->MesFF->GetVisible();
         movie = movie || MovieOpen();
         return OnTitle();
     }));
+    input.Press(kCtrl.scan, kCtrl.vk, false);
+    EXPECT_FALSE(lit);
     // The system save is written after the scene; the later visit plays no movie.
     EXPECT_TRUE(std::filesystem::exists(dir.Host("SVSys.sav")));
     EXPECT_FALSE(movie);
@@ -81,66 +96,54 @@ TEST_F(Flow, NewGameRunsTheSceneAndComesBackToTheTitle) {
     EXPECT_EQ(form->RootPanel->GetChildCount(), 1);  // the title alone
 }
 
+// Every item of the title chosen with the keys in one run: the album, the music room (open
+// once the system save holds flag 63), the configuration and the load menu each stay until the
+// player leaves and come back to the title; exit, answered yes, quits with the system save and
+// the settings written.
 TEST_F(Flow, TitleModes) {
+    WriteGame({Scene(0, "GameStart", kClickScene)});
+    // The way into the album and the music room is a mask of its own.
+    std::filesystem::copy_file(Data("FadeMask16_Noise.bmp"), Data("FadeMask14_Windmill.bmp"),
+                               std::filesystem::copy_options::overwrite_existing);
+    SysData.SetFlag(63, true);
+    ASSERT_TRUE(SaveSystemData());
+    SysData = SystemData();
+    UsePacing(Pacing::Full);
+    Start();
     struct Case {
         const char* what;
-        std::vector<int32_t> codes;
-        bool quits;
+        TitleItem item;
+        std::function<bool()> shown;
     } cases[] = {
-        {"album, music room and an unknown code come back", {4, 5, 3}, false},
-        {"configuration closes back into the title", {6}, false},
-        {"load menu closed without a slot", {2}, false},
-        {"quit", {8}, true},
+        {"album", tiAlbum, [] { return AlbumMenu && AlbumMenu->RootPanel->GetParent(); }},
+        {"music room", tiMusicRoom, [] { return SoundMenu && SoundMenu->RootPanel->GetParent(); }},
+        {"configuration", tiConfig,
+         [this] { return ConfigMenu && ConfigMenu->RootPanel->GetParent() == form->RootPanel; }},
+        {"load menu closed without a slot", tiLoad, [this] { return SaveMenuShown(); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        WriteGame({Scene(0, "GameStart", kClickScene)});
-        // The way into the album and the music room is a mask of its own.
-        std::filesystem::copy_file(Data("FadeMask16_Noise.bmp"), Data("FadeMask14_Windmill.bmp"),
-                                   std::filesystem::copy_options::overwrite_existing);
-        Start();
+        ASSERT_TRUE(ChooseOnTitle(c.item));
+        ASSERT_TRUE(RunUntil([&] { return c.shown() && Mode() == smMenu; }));
+        // It waits for the player.
+        RunFrames(30);
+        EXPECT_TRUE(c.shown());
+        Tap(kCancel);
         ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
-        TTitleMenu::Codes.assign(c.codes.begin(), c.codes.end());
-        if (c.quits) {
-            std::filesystem::remove(dir.Host("Solvane.ini"));
-            RunUntil([this] { return Finished(); }, 200);
-            EXPECT_TRUE(ended.load());
-            EXPECT_TRUE(std::filesystem::exists(dir.Host("SVSys.sav")));
-            EXPECT_TRUE(std::filesystem::exists(dir.Host("Solvane.ini")));
-            ExpectNothingLeft();
-        } else {
-            // The album and the music room stay until the player leaves them.
-            for (int f = 0; f < 2000 && !TTitleMenu::Codes.empty(); ++f) {
-                if ((AlbumMenu || SoundMenu) && Mode() == smMenu) {
-                    Press(kCancel);
-                }
-                RunFrames(1);
-            }
-            ASSERT_TRUE(TTitleMenu::Codes.empty());
-            // The configuration menu stays until the player closes it.
-            auto configShown = [this] {
-                return ConfigMenu && ConfigMenu->RootPanel->GetParent() == form->RootPanel &&
-                       Mode() == smMenu;
-            };
-            // The album and the music room wait for the player too: cancel closes each.
-            bool drained = false;
-            for (int frame = 0; frame < 3000 && !drained; ++frame) {
-                if ((AlbumMenu && AlbumMenu->RootPanel->GetParent()) ||
-                    (SoundMenu && SoundMenu->RootPanel->GetParent())) {
-                    Press(kCancel);
-                }
-                RunFrames(1);
-                drained = TTitleMenu::Codes.empty() && (OnTitle() || configShown());
-            }
-            ASSERT_TRUE(drained);
-            ASSERT_TRUE(RunUntil([&] { return OnTitle() || configShown(); }));
-            if (configShown()) Press(kCancel);
-            ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
-            EXPECT_FALSE(ended.load());
-            EXPECT_EQ(form->RootPanel->GetChildCount(), 1);
-        }
-        Stop();
+        EXPECT_FALSE(ended.load());
+        EXPECT_EQ(form->RootPanel->GetChildCount(), 1);
     }
+    std::filesystem::remove(dir.Host("Solvane.ini"));
+    std::filesystem::remove(dir.Host("SVSys.sav"));
+    ASSERT_TRUE(ChooseOnTitle(tiExit));
+    ASSERT_TRUE(RunUntil([] { return DlgUnit && DlgUnit->State == 1; }, 60));
+    Tap(kRight);  // yes
+    Tap(kOk);
+    RunUntil([this] { return Finished(); }, 200);
+    EXPECT_TRUE(ended.load());
+    EXPECT_TRUE(std::filesystem::exists(dir.Host("SVSys.sav")));
+    EXPECT_TRUE(std::filesystem::exists(dir.Host("Solvane.ini")));
+    ExpectNothingLeft();
 }
 
 TEST_F(Flow, IdleTitleAsksForTheOpeningMovie) {
@@ -192,7 +195,6 @@ TEST_F(Flow, Battles) {
         Click();
         bool fought = false, held = false;
         int32_t number = -100;
-        constexpr Key kDown{0xD0, 0x28};
         RunUntil([&] {
             // A key is down for one frame, then up for one, so each press is a new push.
             if (held) {
@@ -256,6 +258,7 @@ TEST_F(Flow, ScriptThatHaltsAtOnceGoesBackToTheTitle) {
 TEST_F(Flow, EntriesThatCannotStartGoBackToTheTitle) {
     WriteGame({Scene(0, "Elsewhere", kClickScene)});
     testing::internal::CaptureStderr();
+    UsePacing(Pacing::Full);
     Start();
     ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
     MainThread.load()->Result.store(1);  // a stale battle request
@@ -272,9 +275,8 @@ TEST_F(Flow, EntriesThatCannotStartGoBackToTheTitle) {
     Click();
     ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
     std::filesystem::remove(Data("scr00005.vnx"));
-    TSaveMenu::LoadSlot = 3;
-    TTitleMenu::Codes = {2};
-    ASSERT_TRUE(RunUntil([this] { return TTitleMenu::Codes.empty(); }));
+    ASSERT_TRUE(LoadFromTitle(3));
+    ASSERT_TRUE(RunUntil([this] { return !TitleMenu; }));
     ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
     RunFrames(5);
     const std::string err = testing::internal::GetCapturedStderr();
@@ -284,8 +286,9 @@ TEST_F(Flow, EntriesThatCannotStartGoBackToTheTitle) {
 }
 
 // A save made at a click wait and one made at a choice come back at the same place: the page
-// and wait icon, or the choice shown without resuming the machine.
+// and wait icon, or the choice shown without resuming the machine, there to be clicked at once.
 TEST_F(Flow, SavesResumeWhereTheyWereMade) {
+    UsePacing(Pacing::Full);
     WriteGame({Scene(0, "GameStart", R"(
     TextShow
     Text "PageOne"
@@ -313,8 +316,7 @@ TEST_F(Flow, SavesResumeWhereTheyWereMade) {
     } cases[] = {{1, asClickWait, clickPc}, {2, asChoiceWaiting, choicePc}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.slot);
-        TSaveMenu::LoadSlot = c.slot;
-        TTitleMenu::Codes = {2};
+        ASSERT_TRUE(LoadFromTitle(c.slot));
         ASSERT_TRUE(RunUntil([this] { return AvgUnit && Mode() == smAdventure; }));
         EXPECT_EQ(SceneState(), c.state);
         EXPECT_EQ(CurrentState.Pc, c.pc);
@@ -328,7 +330,10 @@ TEST_F(Flow, SavesResumeWhereTheyWereMade) {
             ASSERT_TRUE(RunUntil([this] { return SceneState() == asChoiceWaiting; }));
         }
         CurrentState.SetResult(7);
-        TakeFirstChoice();
+        if (c.state == asChoiceWaiting)
+            ClickAtZeroTicks(640, 180);
+        else
+            TakeFirstChoice();
         ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
         EXPECT_EQ(CurrentState.GetResult(), 0);
     }

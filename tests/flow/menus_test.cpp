@@ -13,19 +13,16 @@
 #include "platform/atomicfile.h"
 #include "platform/hostfs.h"
 #include "scenes/subwinu.h"
+#include "widgets/nyrgbtext.h"
 
 namespace flowtest {
 namespace {
-
-constexpr Key kUp{0xC8, 0x26}, kDown{0xD0, 0x28}, kLeft{0xCB, 0x25}, kRight{0xCD, 0x27};
-constexpr Key kPagePrev{0x10, 0x51}, kPageNext{0x11, 0x57};
 
 class Menus : public FlowHarness {
   protected:
     void SetUp() override {
         FlowHarness::SetUp();
         menu::SoundTrace = &sounds;
-        TSaveMenu::LoadSlot = TSaveMenu::kInteractive;
         WriteGame({Scene(0, "GameStart", "TextShow\nText \"Hi\"\nKeyWait\nEXIT")});
     }
     void TearDown() override {
@@ -38,11 +35,6 @@ class Menus : public FlowHarness {
         if (!InTitleCall()) return false;
         Tap(kOk);
         return RunUntil([this] { return OnTitle(); }, 400);
-    }
-    // A logical button held for one frame and released for one, so the next press is new.
-    void Tap(Key k) {
-        Press(k);
-        RunFrames(1);
     }
     // Runs until the title call waits for the player.
     bool InTitleCall() {
@@ -74,6 +66,12 @@ TEST_F(Menus, TitleCallIsSkippedAndOnlyTheFirstVisitHasOne) {
 
 TEST_F(Menus, TitleCursorSkipsTheHiddenMusicRoomAndWraps) {
     ASSERT_TRUE(ToTitle());
+    // The build-time texts are made with the title, with their buffers, and never shown.
+    for (TNyRGBText* t : {TitleMenu->ExeTimeText, TitleMenu->ScrTimeText}) {
+        EXPECT_TRUE(t->HasBuffer() && !t->GetVisible() && !t->GetMouseControl());
+        EXPECT_EQ(t->GetParent(), TitleMenu->TitleBack);
+    }
+    EXPECT_STREQ(TitleMenu->ScrTimeText->GetText().c_str(), "SCR 2003/01/01 00:00");
     EXPECT_FALSE(TitleMenu->BtnSound->GetVisible());
     EXPECT_EQ(TitleMenu->Cursor, 0);
     struct Step {
@@ -200,26 +198,37 @@ TEST_F(Menus, ConfigurationSlidesKeysStopAtTheEndsAndTheSettingsAreWritten) {
 }
 
 TEST_F(Menus, ScreenSwitchRequestsReachTheWindow) {
+    for (const char* b : {"CfgBtnOnD.png", "CfgBtnOnL.png", "CfgBtnOffD.png", "CfgBtnOffL.png"})
+        WritePicture(Data(b), 100, 40, 0x808080);
     ASSERT_TRUE(ToTitle());
     TitleDowns(3);  // the hidden music room is skipped
     EXPECT_EQ(TitleMenu->Cursor, 4);
     Tap(kOk);
     ASSERT_TRUE(RunUntil([this] { return ConfigMenu && Mode() == smMenu; }));
-    for (int i = 0; i < 4; ++i) Tap(kDown);
-    ASSERT_EQ(ConfigMenu->Item, 4);
-    Sounds();
-    Tap(kRight);  // already a window: nothing
-    EXPECT_TRUE(Sounds().empty());
-    Tap(kLeft);
-    RunFrames(2);
     if (!Has720Mode && !HasTallMode) {
+        for (int i = 0; i < 4; ++i) Tap(kDown);
+        ASSERT_EQ(ConfigMenu->Item, 4);
+        Sounds();
+        Tap(kLeft);
+        RunFrames(2);
         EXPECT_EQ(Sounds(), std::vector<int32_t>{menu::seOK});
         EXPECT_EQ(DisplayKind, kDisplayWindow);
         EXPECT_FALSE(ConfigMenu->FullOnD->GetEnabled());
         return;
     }
+    // A click on On asks for full screen without a sound; the keys play the cursor sound.
+    Sounds();
+    Click(641 + 10, 488 + 10);
+    RunFrames(1);
+    EXPECT_TRUE(Sounds().empty());
     EXPECT_TRUE(RunUntil([] { return DisplayKind == (HasTallMode ? 1 : 0); }, 30));
+    for (int i = 0; i < 4; ++i) Tap(kDown);
+    ASSERT_EQ(ConfigMenu->Item, 4);
+    Sounds();
+    Tap(kLeft);  // already full screen: nothing
+    EXPECT_TRUE(Sounds().empty());
     Tap(kRight);
+    EXPECT_EQ(Sounds(), std::vector<int32_t>{menu::seCursor});
     EXPECT_TRUE(RunUntil([] { return DisplayKind == kDisplayWindow; }, 30));
 }
 
@@ -268,7 +277,7 @@ TEST_F(Menus, LoadMenuWrapsPagesWaitsForACursorAndLoadsOnlyWhatExists) {
         ASSERT_EQ(utimensat(AT_FDCWD, dir.Host(s == 2 ? "SV02.sav" : "SV05.sav").c_str(), times, 0),
                   0);
     CurrentState.Reset();
-    TSaveMenu::LastPage = 0;
+    UsePacing(Pacing::Full);
     ASSERT_TRUE(ToTitle());
     TitleDowns(1);
     Tap(kOk);

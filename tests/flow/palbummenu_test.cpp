@@ -32,6 +32,7 @@ class FakeWindow : public MenuServices {
     int32_t GetBGMTrack() override { return current; }
     void PlaySysSE(int32_t n) override { sounds.push_back(n); }
     void EndWait(int32_t r) override { ended = r; }
+    void SetCursorType(int32_t row) override { pointer.push_back(row); }
     bool StartPanelTransition() override {
         ++starts;
         left = frames;
@@ -43,7 +44,7 @@ class FakeWindow : public MenuServices {
     }
     void EndPanelTransition() override { ++ends; }
 
-    std::vector<int> played, sounds;
+    std::vector<int> played, sounds, pointer;
     int current = 0, ended = -99, frames = 3, left = 0, starts = 0, ends = 0;
 };
 
@@ -127,6 +128,10 @@ TEST_F(Album, PagesShowTheirEntriesAndTheLastPageEndsAtThirtyEight) {
     EXPECT_TRUE(album->MovIcon[3]->GetVisible());
     EXPECT_FALSE(album->MovIcon[2]->GetVisible());
     EXPECT_EQ(album->FadeCounter, 0);  // a page change starts the cross-fade
+    // The same page again while that fade runs: no fade, and nothing left fading.
+    album->ShowPage(0);
+    EXPECT_EQ(album->FadeCounter, -1);
+    for (int i = 0; i < 16; ++i) EXPECT_FALSE(album->Fading[i]) << i;
 }
 
 TEST_F(Album, LockedEntrySoundsOkAndOpensNothing) {
@@ -163,7 +168,11 @@ TEST_F(Album, TwoPicturesRunThroughTransitionsAndBackToTheGrid) {
     RunView(3);
     EXPECT_EQ(album->ViewState, TAlbumMenu::vsBrowsing);
     EXPECT_FALSE(album->PicturePanel->GetVisible());
-    EXPECT_EQ(album->Cursor, 0);
+    // The mouse pointer was hidden over each picture and is back on the grid, where the
+    // highlight still stands on the entry just viewed.
+    EXPECT_EQ(window.pointer, (std::vector<int>{-1, -1, 0}));
+    EXPECT_EQ(album->Cursor, 1);
+    EXPECT_TRUE(album->LightPanel->GetVisible());
     EXPECT_EQ(window.starts, 3);
     EXPECT_EQ(window.ends, 3);
     EXPECT_EQ(window.ended, -99);

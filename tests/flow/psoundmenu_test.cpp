@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -148,6 +149,16 @@ TEST_F(MusicRoom, FiftyTracksScrollToTopFortyThreeAndTheArrowGoes) {
     Open(50);
     EXPECT_FALSE(room.SoundUp->GetVisible());
     EXPECT_TRUE(room.SoundDown->GetVisible());
+    // The wheel scrolls a row a notch, down for a turn towards the player; a turn of nothing
+    // scrolls nothing.
+    for (const auto& [delta, top] : {std::pair{-120, 1}, {0, 1}, {120, 0}}) {
+        bool handled = false;
+        room.RootPanel->MouseWheel(0, delta, TPoint{640, 360}, handled);
+        EXPECT_TRUE(handled);
+        EXPECT_EQ(room.Top, top) << delta;
+    }
+    EXPECT_EQ(channel.sounds, (std::vector<int>{menu::seCursor, menu::seCursor}));
+    channel.sounds.clear();
     room.SetCursor(6);
     for (int i = 0; i < 60; ++i) room.MoveCursor(4);
     EXPECT_EQ(room.Top, 43);

@@ -2,6 +2,9 @@
 // from a fake backend, message boxes are answered by a recorder, and the data directory is
 // generated in a scratch folder. The test advances frame ticks itself and calls the frame step,
 // so every frame is decided by the test; the presented screen is read back and probed.
+// Alternatively a test chooses a pacing (UsePacing, frame_pacing.h) and runs Steps(n): each
+// frame step then adds the ticks the game's frame-rate mode would have seen, 0 in most steps
+// under "Full".
 #pragma once
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -14,6 +17,7 @@
 #include <vector>
 
 #include "foundation/zrstream.h"
+#include "frame_pacing.h"
 #include "game/gamedata.h"
 #include "game/gamedef.h"
 #include "game/gamef.h"
@@ -111,6 +115,7 @@ class FormHarness : public ::testing::Test {
 
     void TearDown() override {
         Stop();
+        FramePacer = nullptr;
         SetAvailableMemoryProbe({});
         plat::SetMessageResponder(nullptr);
         plat::SetInputBackend(nullptr);
@@ -137,6 +142,8 @@ class FormHarness : public ::testing::Test {
         GameForm = form;
         if (!logicThread) form->MakeLogicThread = nullptr;
         form->FormCreate();
+        if (FramePacer && clock.FrameRateMode() >= 0)
+            form->FrameRateMode = static_cast<uint8_t>(clock.FrameRateMode());
         form->FormShow();
         if (!logicThread && form->Timer) {
             form->Timer->SetEnabled(false);
@@ -169,6 +176,25 @@ class FormHarness : public ::testing::Test {
         }
     }
 
+    // Frame steps from here on add their own ticks as the pacing gives them, instead of the
+    // window's sleep or wait; with a window already made, it also takes the pacing's
+    // frame-rate mode.
+    void UsePacing(Pacing p, int32_t stepsPerTick = 10) {
+        clock = FrameClock(p, stepsPerTick);
+        FramePacer = [this](TGameForm* f) { f->FrameTicks.fetch_add(clock.Next().ticks); };
+        if (form && clock.FrameRateMode() >= 0)
+            form->FrameRateMode = static_cast<uint8_t>(clock.FrameRateMode());
+    }
+    // n frame steps under the chosen pacing.
+    void Steps(int n) {
+        for (int i = 0; i < n; ++i) form->FrameStep();
+    }
+    // Steps until the next one carries no tick (Full pacing).
+    void ToZeroTickStep() {
+        for (int i = 0; i < clock.StepsPerTick() && clock.NextTicks() != 0; ++i) form->FrameStep();
+        ASSERT_EQ(clock.NextTicks(), 0) << "only the Full pacing has steps without a tick";
+    }
+
     uint32_t ScreenAt(int x, int y) {
         std::vector<uint32_t> pixels;
         int32_t w = 0, h = 0;
@@ -180,6 +206,7 @@ class FormHarness : public ::testing::Test {
     plat::MemoryDisplay display;
     plat::FakeInput input;
     RecordingResponder boxes;
+    FrameClock clock;
     TGameForm* form = nullptr;
 
   private:

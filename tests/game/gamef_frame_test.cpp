@@ -1,4 +1,6 @@
 // The frame clock and the frame step, driven in lock step.
+#include <algorithm>
+#include <numeric>
 #include <stdexcept>
 
 #include "form_harness.h"
@@ -142,6 +144,47 @@ TEST_F(FrameTest, NoCallbacksAfterTheWaitEnded) {
     form->WaitEnded.store(false);
     form->FrameStep();
     EXPECT_EQ(form->GetScreenMode(), smStarted);
+}
+
+// What the lock-step harness's pacings give the game: under "Full" about ten frames share a
+// tick and most see none, a key pressed before one of those is a first press there all the
+// same; under "15FPS" every frame sees two ticks.
+struct InputProbe {
+    void OnInput(int d, TDInputUnit* input) {
+        ds.push_back(d);
+        if (input->IsPush(0)) pushedAt.push_back(d);
+    }
+    std::vector<int> ds, pushedAt;
+};
+
+TEST_F(FrameTest, PacingsFrameAsTheGameDoes) {
+    InputProbe in;
+    form->SetOnInput(ZRBaseCallback2<void, int, TDInputUnit*>(&in, &InputProbe::OnInput));
+    struct Case {
+        Pacing pacing;
+        uint8_t mode;  // the window's frame-rate mode under it
+        int frames, zeroTickFrames, ticks;
+    };
+    for (const Case& c : {Case{Pacing::Full, 2, 30, 27, 3}, Case{Pacing::Fps15, 0, 15, 0, 30},
+                          Case{Pacing::OneTick, 2, 30, 0, 30}}) {
+        in.ds.clear();
+        form->FrameRateMode = 2;
+        UsePacing(c.pacing);
+        form->ResetFrameClock();
+        Steps(c.pacing == Pacing::Fps15 ? 15 : 30);
+        EXPECT_EQ(form->FrameRateMode, c.mode);
+        EXPECT_EQ(int(in.ds.size()), c.frames);
+        EXPECT_EQ(std::count(in.ds.begin(), in.ds.end(), 0), c.zeroTickFrames);
+        EXPECT_EQ(std::accumulate(in.ds.begin(), in.ds.end(), 0), c.ticks);
+    }
+    UsePacing(Pacing::Full);
+    ToZeroTickStep();
+    input.Press(0x1C, 0x0D, true);  // Enter: button 0
+    form->FrameStep();
+    input.Press(0x1C, 0x0D, false);
+    form->FrameStep();
+    EXPECT_EQ(in.pushedAt, std::vector<int>{0});
+    form->SetOnInput(ZRBaseCallback2<void, int, TDInputUnit*>());
 }
 
 TEST(FpsCounterTest, CountsFramesOfTheLastFourQuarterSeconds) {

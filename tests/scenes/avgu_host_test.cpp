@@ -37,14 +37,14 @@ struct System : AvgSystem {
 
 struct Windows : AvgWindows {
     bool icon[2] = {};
-    bool choiceShown = false;
+    bool choiceShown = false, choiceAtOnce = false;
     std::string choices[4];
     void WaitIcon(bool novel, bool show) override { icon[novel] = show; }
     void SelectClear() override {
         for (auto& c : choices) c.clear();
     }
     void SelectAdd(int i, const ZRString& t) override { choices[i] = t.c_str(); }
-    void SelectShow() override { choiceShown = true; }
+    void SelectShow(bool instant) override { choiceShown = true, choiceAtOnce = instant; }
     bool SelectHide(bool) override { return choiceShown = false; }
     int32_t SelectIndex() const override { return choiceShown ? 1 : -1; }
 };
@@ -152,6 +152,8 @@ TEST_F(AvgHost, ResumesByWaitKind) {
         EXPECT_EQ(St().Waiting != 0, c.waiting);
         if (c.choice) {
             EXPECT_EQ(windows.choices[2], "c");
+            // The scene takes the choice from its first frame: no fade-in may hold it back.
+            EXPECT_TRUE(windows.choiceAtOnce);
         }
         if (c.saved == &atBattle) {
             EXPECT_EQ(St().GetResult(), c.result);
@@ -258,6 +260,26 @@ TEST_F(AvgHost, ScriptWithoutWaitsGivesTheFrameBack) {
     Frames(3);
     EXPECT_TRUE(unit.IsRunning());
     EXPECT_TRUE(system.ended.empty());
+}
+
+// The engine and the stage, windows and extra selection are the memory manager's records
+// while the scene is set up, and leave its registry when it is released.
+TEST_F(AvgHost, EngineAndPartsAreTrackedByTheMemoryManager) {
+    Build("    EXIT");
+    auto tracked = [](const void* p) {
+        for (const ZRMemPointer& r : MemMan->Records())
+            if (r.kind == ZRMemMan::kObject && r.pointer == reinterpret_cast<uintptr_t>(p))
+                return true;
+        return false;
+    };
+    const void* parts[] = {unit.Engine, unit.Stage, unit.ExSel, unit.Windows};
+    for (const void* p : parts) {
+        ASSERT_NE(p, nullptr);
+        EXPECT_TRUE(tracked(p));
+    }
+    unit.Release();
+    for (const void* p : parts) EXPECT_FALSE(tracked(p));
+    EXPECT_EQ(unit.Engine, nullptr);
 }
 
 // Voices live in packs of a million: "Voice\ev%05d.pak" holds "%08u.ogg".

@@ -36,6 +36,7 @@ class SceneInput : public SubWinFixture {
         host.ClickPending = 0;
         host.Running = true;
         host.RecomputeOverlay();
+        host.RefreshModeLooks();
         sound.sounds.clear();
     }
     void Push(std::initializer_list<int> buttons, int32_t direction = -1) {
@@ -222,6 +223,9 @@ TEST_F(SceneInput, HoldSkipOnlyWhileBothButtonsOrCtrlAreHeld) {
         in.press[6] = f.six, in.press[7] = f.seven, in.ctrl = f.ctrl;
         host.InputOperation(1, in);
         EXPECT_EQ(host.HoldSkip, f.hold);
+        // A held skip is no skip mode: the Skip button and the fast-forward icon stay off.
+        EXPECT_FALSE(win->MesSkip->GetSelected());
+        EXPECT_FALSE(win->MesFF->GetVisible());
     }
     // Not at level 1.
     host.HideWindows();
@@ -240,10 +244,11 @@ TEST_F(SceneInput, MessageButtonsAndMenuBarResults) {
         uint8_t sceneAfter, hide, backlog;
         bool autoMode;
     } cases[] = {
-        {16, asClickWait, asClickWait, 1, 0, false}, {17, asClickWait, asClickWait, 0, 0, true},
-        {17, asRun, asRun, 0, 0, false},             {19, asClickWait, asClickWait, 0, 1, false},
-        {19, asTimedWait, asTimedWait, 0, 0, false}, {20, asClickWait, asClickWait, 0, 0, false},
-        {21, asClickWait, asClickWait, 0, 0, false},       {22, asClickWait, asRun, 0, 0, false},
+        {18, asClickWait, asClickWait, 0, 0, false}, {16, asClickWait, asClickWait, 1, 0, false},
+        {17, asClickWait, asClickWait, 0, 0, true},  {17, asRun, asRun, 0, 0, false},
+        {19, asClickWait, asClickWait, 0, 1, false}, {19, asTimedWait, asTimedWait, 0, 0, false},
+        {20, asClickWait, asClickWait, 0, 0, false}, {21, asClickWait, asClickWait, 0, 0, false},
+        {22, asClickWait, asRun, 0, 0, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.code);
@@ -253,6 +258,11 @@ TEST_F(SceneInput, MessageButtonsAndMenuBarResults) {
         EXPECT_EQ(host.HideState, c.hide);
         EXPECT_EQ(host.BacklogState, c.backlog);
         EXPECT_EQ(host.AutoMode, c.autoMode);
+        // Auto mode and skip mode each light their button and show the fast-forward icon.
+        EXPECT_EQ(win->MesAuto->GetSelected(), c.autoMode);
+        EXPECT_EQ(win->MesSkip->GetSelected(), host.SkipMode);
+        EXPECT_EQ(win->MesFF->GetVisible(), host.AutoMode || host.SkipMode);
+        EXPECT_EQ(host.SkipMode, c.code == 18);
         Settle();
         host.CloseBacklog(), host.RestoreWindows();
         Settle();
@@ -288,6 +298,20 @@ TEST_F(SceneInput, MessageButtonsAndMenuBarResults) {
         host.CloseBacklog(), host.RestoreWindows();
         Settle();
     }
+    // The configuration menu hands the bar back with its cursor on item 5. A right click
+    // pending from the typing opens it at the next click wait with no item chosen: the
+    // cursor is on Cancel.
+    Enter(asClickWait);
+    ASSERT_TRUE(host.OpenMenuBar(5));
+    Settle();
+    EXPECT_EQ(win->MenuCursor(), 5);
+    win->MenuClose(true);
+    Enter(asRun);
+    host.ClickPending = 2;
+    host.WaitClick();
+    EXPECT_EQ(host.MenuBarState, 1);
+    Settle();
+    EXPECT_EQ(win->MenuCursor(), 7);
 }
 
 }  // namespace

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "../script/script_rig.h"
+#include "../tempdir.h"
 #include "scenes/avgu.h"
+#include "scenes/exselu.h"
 #include "script/scripte_text.h"
 
 namespace {
@@ -49,7 +51,7 @@ struct FakeWindows : AvgWindows {
     void SelectAdd(int i, const ZRString& t) override {
         log("SelectAdd(" + N(i) + "," + t.c_str() + ")");
     }
-    void SelectShow() override { log("SelectShow"); }
+    void SelectShow(bool instant) override { log("SelectShow(" + N(instant) + ")"); }
     bool IsSelectMoving() const override { return selectMoving; }
     void DateShow(bool i) override { log("DateShow(" + N(i) + ")"); }
     void DateHide(bool i) override { log("DateHide(" + N(i) + ")"); }
@@ -59,7 +61,7 @@ struct FakeWindows : AvgWindows {
     void PlaceShow(int32_t n) override { log("PlaceShow(" + N(n) + ")"); }
     void PlaceHide() override { log("PlaceHide"); }
     bool IsPlaceVisible() const override { return placeVisible; }
-    void MenuBarOpen() override { log("MenuBarOpen"); }
+    void MenuBarOpenAt(int32_t item) override { log("MenuBarOpenAt(" + N(item) + ")"); }
     void DetachAll() override { attached = false; }
     void AttachAll() override { attached = true; }
 };
@@ -250,7 +252,7 @@ TEST_F(AvgOps, ClickWaits) {
     EXPECT_EQ(unit.WaitCounter, 30);
     EXPECT_EQ(unit.ClickPending, 0);
     EXPECT_EQ(unit.OverlayLevel, 2);
-    EXPECT_EQ(log.Joined(), "WaitIcon(1,1) MenuBarOpen");
+    EXPECT_EQ(log.Joined(), "WaitIcon(1,1) MenuBarOpenAt(-1)");
     // In skip mode a click wait is one frame and shows no icon.
     log.calls.clear();
     unit.MenuBarState = 0;
@@ -396,7 +398,7 @@ TEST_F(AvgOps, ChoicesPlatesAndBattle) {
     EXPECT_EQ(unit.GetSceneState(), asChoiceWaiting);
     EXPECT_EQ(log.Joined(),
               "SelectClear SelectAdd(0,yes) SelectAdd(1,no) SelectAdd(2,) SelectAdd(3,) "
-              "SystemSound(4) SelectShow");
+              "SystemSound(4) SelectShow(0)");
     windows.selectMoving = true;
     unit.SelectStart();
     EXPECT_EQ(unit.GetSceneState(), asChoiceAppearing);
@@ -418,19 +420,32 @@ TEST_F(AvgOps, ChoicesPlatesAndBattle) {
 }
 
 TEST_F(AvgOps, LentStageComesBackWithEveryWindow) {
-    TNyRGBPanel* root = reinterpret_cast<TNyRGBPanel*>(&root);
-    TNyRGBPanel* battle = reinterpret_cast<TNyRGBPanel*>(&battle);
+    TNyRGBPanel rootPanel(nullptr), battlePanel(nullptr);
+    TNyRGBPanel* root = &rootPanel;
+    TNyRGBPanel* battle = &battlePanel;
     unit.RootPanel = root;
     stage.parent = root;
+    // The extra selection is the scene's own window: it leaves and comes back with the rest.
+    TempDir dir;
+    ZRFileMan files;
+    ASSERT_TRUE(files.InitDir(dir.Host().c_str()));
+    TExSelUnit exsel;
+    ASSERT_TRUE(exsel.Setup(&files));
+    exsel.Attach(root);
+    unit.ExSel = &exsel;
     state->TextWindowShown = 1;
     ASSERT_TRUE(unit.LendStage(battle, ZRBaseCallback1<void, int>()));
     EXPECT_EQ(stage.parent, battle);
     EXPECT_FALSE(windows.attached);
+    EXPECT_EQ(exsel.ExSelWin->GetParent(), nullptr);
     EXPECT_EQ(state->TextWindowShown, 0);
     EXPECT_EQ(log.Joined(), "Show(0,0,1) Show(1,0,1)");
     unit.ReturnStage();
     EXPECT_EQ(stage.parent, root);
     EXPECT_TRUE(windows.attached);
+    EXPECT_EQ(exsel.ExSelWin->GetParent(), root);
+    exsel.Detach();
+    unit.ExSel = nullptr;
     // Without a stage there is nothing to lend.
     TAvgUnit bare;
     bare.BindState(state.get());
@@ -441,8 +456,12 @@ TEST_F(AvgOps, LentStageComesBackWithEveryWindow) {
     unit.SetBattleChar(42, true);
     unit.SetBattleChar(43, false);
     EXPECT_EQ(log.Joined(), "Transition(0,0) Transition(1,100)");
-    EXPECT_EQ(state->CharShown.ShowId[0], 43);
-    EXPECT_EQ(stage.last.chars.ShowId[0], 43);
+    // Alone, in the centre slot, coming from nowhere.
+    for (int slot = 0; slot < 7; ++slot) {
+        EXPECT_EQ(state->CharShown.ShowId[slot], slot == 3 ? 43 : -1) << slot;
+        EXPECT_EQ(state->CharShown.MoveFrom[slot], -100) << slot;
+    }
+    EXPECT_EQ(stage.last.chars.ShowId[3], 43);
     EXPECT_EQ(state->SpeakShown[3], 0);
 }
 

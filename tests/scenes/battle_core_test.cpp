@@ -131,19 +131,33 @@ struct Recorder : BattleView {
     int ended = -1;
     int voiceFrames = 0;  // each voice keeps "playing" this many queries
     int busy = 0;
-    void MovieStart(int32_t n) override { log.push_back("movie" + std::to_string(n)); }
-    void CutinStart(int32_t k) override { log.push_back("cutin" + std::to_string(k)); }
+    // With a core to watch, each attack phase entered is logged ("p8") before what it does.
+    const BattleCore* core = nullptr;
+    int32_t phase = 0;
+    void Phase() {
+        if (!core || core->phase == phase) return;
+        phase = core->phase;
+        if (phase != 0) log.push_back("p" + std::to_string(phase));
+    }
+    void Add(const std::string& s) {
+        Phase();
+        log.push_back(s);
+    }
+    void MovieStart(int32_t n) override { Add("movie" + std::to_string(n)); }
+    void CutinStart(int32_t k) override { Add("cutin" + std::to_string(k)); }
+    void CutinStop() override { Add("stop"); }
     void Voice(int32_t n) override {
-        log.push_back("voice" + std::to_string(n));
+        Add("voice" + std::to_string(n));
         busy = voiceFrames;
     }
     bool VoiceBusy() override { return busy > 0 && busy--; }
-    void Sound(int32_t n) override { log.push_back("se" + std::to_string(n)); }
-    void SlotSound(int32_t n) override { log.push_back("slot" + std::to_string(n)); }
+    void Sound(int32_t n) override { Add("se" + std::to_string(n)); }
+    void SlotSound(int32_t n) override { Add("slot" + std::to_string(n)); }
     void SlotVoice(int32_t side, int32_t k) override {
-        log.push_back("slotvo" + std::to_string(side) + std::to_string(k));
+        Add("slotvo" + std::to_string(side) + std::to_string(k));
     }
-    void StageMove(int32_t m) override { log.push_back("move" + std::to_string(m)); }
+    void SystemSound(int32_t n) override { Add("sys" + std::to_string(n)); }
+    void StageMove(int32_t m) override { Add("move" + std::to_string(m)); }
     void End(int32_t o) override { ended = o; }
     int Count(const std::string& s) const {
         int n = 0;
@@ -347,8 +361,8 @@ int Play(BattleCore& c, Recorder& v, int maxFrames, int choice = 0) {
                 in.confirm = true;
         }
         c.Step(1, in);
+        v.Phase();
     }
-    (void)v;
     return f;
 }
 
@@ -360,12 +374,31 @@ TEST(BattleCore, WholeBattles) {
         int enemyGauge, enemyDamage, playerGauge;
         int32_t rDamage;
         int outcome;
+        const char* log;  // phases, cut-ins and their stops, movies, moves, voices and sounds
     } cases[] = {
-        {"won", 0, 0, 0, 0, 100, 10, 100, 60, 0},
-        {"lost in battle 5 goes on", 5, 5, 5, 5, 100, 60, 100, 0, 1},
-        {"game over", 2, 5, 5, 5, 100, 60, 100, 0, 2},
-        {"gauge below 50 still falls", 1, 0, 0, 0, 7, 0, 3, 1, 0},
-        {"negative enemy damage never stalls", 3, 5, 5, 5, 100, -50, 10, 0, -1},
+        // Three emblems of the first heroine: charge, her finishing cut-in, the flash, the
+        // finishing hit and the hit itself; the enemy answers until its gauge is empty. The
+        // second heroine is chosen: her selection voice, charge and finishing cut-in.
+        {"won", 0, 0, 0, 0, 100, 10, 100, 60, 0,
+         "movie0 movie1 voice80 "
+         "p2 cutin0 voice10 stop p3 cutin30 voice40 stop p6 p7 movie20 "
+         "p8 move0 movie11 voice82 se3 p9 p10 "
+         "p11 movie2 voice81 p12 cutin20 voice30 p13 p14 stop "
+         "p2 cutin0 voice10 stop p3 cutin30 voice40 stop p6 p7 movie20 "
+         "p8 move0 movie11 voice82 se3 p9 p10 p15 voice85 "
+         "sys3 sys0 voice51 cutin1 voice11 stop cutin31 voice41 stop se7 voice61 sys0"},
+        {"lost in battle 5 goes on", 5, 5, 5, 5, 100, 60, 100, 0, 1, nullptr},
+        // One emblem of the second heroine: her arrow, the light hit, the enemy's attack and
+        // her damage cut-in, which runs on under the damage number and the falling gauge.
+        {"game over", 2, 1, 5, 5, 100, 60, 100, 0, 2,
+         "movie0 movie1 voice80 "
+         "p3 cutin12 voice22 stop p6 p8 move0 movie10 voice82 se3 p9 p10 "
+         "p11 movie2 voice81 p12 cutin23 voice33 p13 p14 stop "
+         "p3 cutin12 voice22 stop p6 p8 move0 movie10 voice82 se3 p9 p10 "
+         "p11 movie2 voice81 p12 cutin23 voice33 p13 p14 stop p16 voice84 "
+         "se8 voice71 sys3 sys0"},
+        {"gauge below 50 still falls", 1, 0, 0, 0, 7, 0, 3, 1, 0, nullptr},
+        {"negative enemy damage never stalls", 3, 5, 5, 5, 100, -50, 10, 0, -1, nullptr},
     };
     for (const Case& c : cases) {
         ReelTable table = {};
@@ -381,12 +414,20 @@ TEST(BattleCore, WholeBattles) {
         view.voiceFrames = 2;
         BattleCore core;
         core.SetView(&view);
+        view.core = &core;
         ASSERT_TRUE(core.Prepare(c.battle, table, recs)) << c.name;
         core.Start();
         // Choose "back to the title" on the game-over selection.
         Play(core, view, 20000, 1);
         EXPECT_EQ(core.outcome, c.outcome) << c.name;
         EXPECT_EQ(view.ended, c.outcome) << c.name;
+        if (c.log) {
+            // The reels' own sounds aside, the battle's course in order.
+            std::string seen;
+            for (const std::string& e : view.log)
+                if (e.rfind("slot", 0) != 0) seen += (seen.empty() ? "" : " ") + e;
+            EXPECT_EQ(seen, c.log) << c.name;
+        }
         if (c.outcome == 0) {
             EXPECT_EQ(core.enemyGauge, 0) << c.name;
             EXPECT_TRUE(core.winShown) << c.name;
@@ -420,7 +461,13 @@ TEST(BattleCore, RetryRestartsWithFullGauges) {
         core.Step(1, {core.state == 2, -1});
     ASSERT_EQ(core.state, 5);
     EXPECT_EQ(core.playerGauge, 0);
+    // The pointer on the answer already chosen still sounds; a click confirms with the
+    // confirm key's sound.
+    const size_t before = view.log.size();
+    core.SelectHover(0);
     core.SelectClick(0);  // retry
+    EXPECT_EQ(std::vector<std::string>(view.log.begin() + before, view.log.end()),
+              (std::vector<std::string>{"sys3", "sys0"}));
     core.Step(1, {});
     EXPECT_EQ(core.state, 1);
     EXPECT_EQ(core.selectMode, 0);

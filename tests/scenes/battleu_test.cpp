@@ -172,9 +172,14 @@ TEST_F(BattleUnitTest, OnlyAValidBattleBorrowsTheStageAndFreeingGivesItBack) {
         EXPECT_EQ(stage.parent, &avgRoot) << n << ": nothing lent";
         EXPECT_FALSE(u.StageLent());
     }
+    // A cut-in layer left in sight goes with the other battle panels.
+    u.EffectPanel->SetVisible(true);
     ASSERT_TRUE(u.PrepareBattle(0));
     EXPECT_EQ(stage.parent, u.AvgPanel);
-    EXPECT_EQ(CurrentState.CharShown.ShowId[0], 4) << "the enemy stands in the centre slot";
+    EXPECT_FALSE(u.EffectPanel->GetVisible());
+    for (int slot = 0; slot < 7; ++slot)
+        EXPECT_EQ(CurrentState.CharShown.ShowId[slot], slot == 3 ? 4 : -1)
+            << "the enemy stands alone in the centre slot";
     u.FreeBattle();
     EXPECT_EQ(stage.parent, &avgRoot);
     EXPECT_FALSE(u.StageLent());
@@ -198,7 +203,7 @@ TEST_F(BattleUnitTest, WholeBattlesWithMissingMoviesAndPictures) {
         if (c.outcome == 0) {
             EXPECT_EQ(u.Core().chosen, c.choice);
             EXPECT_TRUE(u.WinPanel->GetVisible());
-            EXPECT_EQ(CurrentState.CharShown.ShowId[0], -1) << "the enemy leaves";
+            EXPECT_EQ(CurrentState.CharShown.ShowId[3], -1) << "the enemy leaves";
         } else {
             EXPECT_FALSE(u.SelectPanel->GetVisible()) << "battle 5 offers no choice";
         }

@@ -258,6 +258,16 @@ TEST_F(Windows, MenuBarCursorSubMenuAndResults) {
     win->MenuSetRequested(9);
     win->MenuOpenSystem(true);
     EXPECT_EQ(win->MenuCursor(), 7);
+    // The buttons fade in with their base: half way through the opening the save/load button
+    // is drawn at half strength over the half-drawn base, at the end at full strength.
+    win->MenuClose(true);
+    win->MenuOpenSystem(false);
+    for (int i = 0; i < 4; ++i) win->MenuFrame(1, false);
+    const uint32_t half = Probe(640, 87 + 62 + 20);
+    EXPECT_GT(half & 0xFF0000, 0x080000u);
+    EXPECT_LT(half & 0xFF0000, 0x400000u) << std::hex << half;
+    for (int i = 0; i < 4; ++i) win->MenuFrame(1, false);
+    EXPECT_EQ(Probe(640, 87 + 62 + 20), 0x505050u);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <random>
 
+#include "foundation/zrstd.h"
 #include "platform/codepage.h"
 #include "script_rig.h"
 
@@ -180,6 +181,202 @@ TEST(Nyscript, RandomProgramsSurviveDisAndBuild) {
             ASSERT_TRUE(rig.engine->LoadScript(static_cast<int32_t>(u.number)));
             EXPECT_EQ(rig.engine->LabelCount(), u.labels.size());
         }
+    }
+}
+
+// A script file laid out by hand: the header, one label record "M" with `code`, then the call
+// table and the pool as given.
+std::vector<uint8_t> HandFile(const std::vector<uint8_t>& code, const std::vector<uint8_t>& calls,
+                              const std::vector<uint8_t>& pool, uint32_t strings,
+                              uint32_t labels = 1) {
+    std::vector<uint8_t> f(64, 0);
+    const uint32_t record = 12 + static_cast<uint32_t>(code.size());
+    const uint32_t callAt = 64 + record, poolAt = callAt + static_cast<uint32_t>(calls.size());
+    const uint32_t head[][2] = {{8, 1},       {28, 64},
+                                {32, record}, {36, labels},
+                                {40, callAt}, {44, static_cast<uint32_t>(calls.size())},
+                                {52, poolAt}, {56, static_cast<uint32_t>(pool.size())},
+                                {60, strings}};
+    for (const auto& h : head) ZRPutLE32(&f[h[0]], h[1]);
+    const uint8_t label[12] = {static_cast<uint8_t>(record), 0, 0, 0, 2, 0, 0, 0, 0, 0, 'M', 0};
+    f.insert(f.end(), label, label + 12);
+    f.insert(f.end(), code.begin(), code.end());
+    f.insert(f.end(), calls.begin(), calls.end());
+    f.insert(f.end(), pool.begin(), pool.end());
+    return f;
+}
+
+// What check must flag in a file the engine loads but cannot run, each at its offset.
+TEST(Nyscript, CheckFlagsWhatHaltsOrFaultsAtRunTime) {
+    const std::vector<uint8_t> exit = {15, 0};
+    const std::vector<uint8_t> pool = {5, 0, 'h', 'i', 0};  // one string, "hi"
+    const struct {
+        const char* what;
+        std::vector<uint8_t> file;
+        uint32_t offset;  // of the first problem
+        const char* words;
+    } cases[] = {
+        {"no label record", HandFile(exit, {}, {}, 0, 0), 36, "label count 0"},
+        {"opcode 7", HandFile({7, 0, 15, 0}, {}, {}, 0), 76, "opcode 7 has no handler"},
+        {"opcode 12", HandFile({12, 0, 15, 0}, {}, {}, 0), 76, "opcode 12 has no handler"},
+        {"opcode 17", HandFile({17, 0, 15, 0}, {}, {}, 0), 76, "opcode 17 has no handler"},
+        {"opcode 92", HandFile({92, 0, 15, 0}, {}, {}, 0), 76, "opcode 92 has no handler"},
+        {"opcode 190", HandFile({190, 0, 15, 0}, {}, {}, 0), 76, "opcode 190 has no handler"},
+        {"opcode 300", HandFile({44, 1, 15, 0}, {}, {}, 0), 76, "opcode 300 has no handler"},
+        {"call without a call table", HandFile({1, 0, 0, 0, 0, 0, 6, 0, 15, 0}, {}, {}, 0), 82,
+         "no call table"},
+        {"call record of kind 5",
+         HandFile({1, 0, 0, 0, 0, 0, 6, 0, 15, 0}, {8, 0, 5, 0, 0, 0, 0, 0}, {}, 0), 82,
+         "unknown kind 5"},
+        {"call record past the table",
+         HandFile({1, 0, 6, 0, 0, 0, 6, 0, 15, 0}, {8, 0, 1, 0, 0, 0, 0, 0}, {}, 0), 82,
+         "past the table"},
+        {"near call to the middle of a record",
+         HandFile({1, 0, 0, 0, 0, 0, 6, 0, 15, 0}, {8, 0, 1, 0, 3, 0, 0, 0}, {}, 0), 86,
+         "not a label record"},
+        {"far call text without a script",
+         HandFile({1, 0, 0, 0, 0, 0, 6, 0, 15, 0}, {0, 0, 2, 0, ':', ':', 'M', 0}, {}, 0), 86,
+         "names no script"},
+        {"string id past the pool", HandFile({1, 0, 2, 0, 0, 0, 64, 0, 15, 0}, {}, pool, 1), 82,
+         "string id 2"},
+        {"jump into an operand", HandFile({3, 0, 2, 0, 0, 0, 15, 0}, {}, {}, 0), 76,
+         "inside an instruction"},
+    };
+    nys::CheckContext context;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<nys::FileProblem> problems;
+        EXPECT_TRUE(nys::CheckScriptFile(c.file, context, problems));
+        ASSERT_FALSE(problems.empty());
+        EXPECT_EQ(problems[0].offset, c.offset);
+        EXPECT_NE(problems[0].message.find(c.words), std::string::npos) << problems[0].message;
+    }
+    // What passes: a POP right before a PUSH, a near call, the last string, a string variable.
+    std::vector<nys::FileProblem> none;
+    EXPECT_TRUE(
+        nys::CheckScriptFile(HandFile({1, 0, 9, 0, 0, 0,  2, 0, 1, 0, 0, 0, 0,    0,  6, 0,  1,
+                                       0, 1, 0, 0, 0, 64, 0, 1, 0, 3, 0, 0, 0x80, 64, 0, 15, 0},
+                                      {8, 0, 1, 0, 0, 0, 0, 0}, pool, 1),
+                             context, none));
+    EXPECT_TRUE(none.empty()) << none[0].message;
+    // A file the engine does not load at all.
+    EXPECT_FALSE(nys::CheckScriptFile(HandFile(exit, {}, {}, 0, 9), context, none));
+
+    // An index entry whose name is 64 bytes long: the engine leaves the scene out.
+    nys::Unit u;
+    std::vector<nys::Diag> errors;
+    ASSERT_TRUE(nys::Assemble("i.nys", "script 1\nscene \"S\" A\nA:\n    EXIT\n", u, errors));
+    std::vector<uint8_t> table = nys::BuildSceneTable({u});
+    const std::string name(64, 'n');
+    table.resize(12 + 22);
+    table.insert(table.end(), name.begin(), name.end());
+    table.push_back(0);
+    ZRPutLE16(&table[12], static_cast<uint16_t>(22 + 65));
+    ZRPutLE32(&table[4], 22 + 65);
+    std::vector<nys::IndexEntry> scenes;
+    std::vector<nys::FileProblem> problems;
+    EXPECT_TRUE(nys::ReadSceneTable(table, scenes, problems));
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].offset, 12u + 22);
+    EXPECT_NE(problems[0].message.find("64 bytes"), std::string::npos);
+}
+
+// One label record: its length (unless given), the name field's length, four unread bytes,
+// the name field and the code.
+std::vector<uint8_t> Rec(const std::string& field, const std::vector<uint8_t>& code,
+                         uint32_t unread = 0, uint32_t length = 0) {
+    std::vector<uint8_t> r(10);
+    ZRPutLE32(&r[0], length ? length : static_cast<uint32_t>(10 + field.size() + code.size()));
+    ZRPutLE16(&r[4], static_cast<uint16_t>(field.size()));
+    ZRPutLE32(&r[6], unread);
+    r.insert(r.end(), field.begin(), field.end());
+    r.insert(r.end(), code.begin(), code.end());
+    return r;
+}
+
+std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+// Files another tool could have written, which the engine loads: each is listed, and the
+// listing builds the same bytes again.
+TEST(Nyscript, FilesFromElsewhereListAndRebuildByteForByte) {
+    const std::vector<uint8_t> exit = {15, 0};
+    const std::vector<uint8_t> pool = {5, 0, 'h', 'i', 0};
+    // PUSH 0 (the first call record), CALL, PUSH 1 (the first string), Text, EXIT.
+    const std::vector<uint8_t> calling = {1, 0, 0, 0, 0, 0, 6, 0, 1, 0, 1, 0, 0, 0, 64, 0, 15, 0};
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> file;
+    };
+    std::vector<Case> cases = {
+        {"plain", HandFile(calling, {8, 0, 1, 0, 0, 0, 0, 0}, pool, 1)},
+        {"near call record with 0 in its first u16",
+         HandFile(calling, {0, 0, 1, 0, 0, 0, 0, 0}, pool, 1)},
+        {"far call record",
+         HandFile(calling, {0, 0, 2, 0, 's', 'c', 'r', '1', ':', ':', 'M', 0}, pool, 1)},
+        {"far call naming a script number source cannot write",
+         HandFile(calling, {0, 0, 2, 0, 's', 'c', 'r', '9', '0', '7', '2', '1', ':', ':', 'M', 0},
+                  pool, 1)},
+        {"call table of an unknown kind, listed raw",
+         HandFile(calling, {8, 0, 9, 0, 1, 2, 3, 4, 5}, pool, 1)},
+        {"pool record with bytes after its text",
+         HandFile(calling, {8, 0, 1, 0, 0, 0, 0, 0}, {8, 0, 'h', 'i', 0, 'x', 'y', 'z'}, 1)},
+        {"pool bytes after the last record",
+         HandFile(calling, {8, 0, 1, 0, 0, 0, 0, 0}, {5, 0, 'h', 'i', 0, 7, 7}, 1)},
+        {"POP right before PUSH, JZ and a command",
+         HandFile({1, 0, 1, 0, 0, 0, 2, 0, 1, 0, 0, 0, 0, 0,   2, 0,  1,
+                   0, 0, 0, 0, 0, 4, 0, 8, 0, 0, 0, 2, 0, 168, 0, 15, 0},
+                  {}, {}, 0)},
+    };
+    // Header bytes the engine does not read, and a checksum of the file's own.
+    std::vector<uint8_t> head = HandFile(exit, {}, {}, 0);
+    std::memcpy(head.data(), "OTHERTOO", 8);
+    for (int i = 16; i < 28; ++i) head[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
+    head[49] = 0xAA;
+    ZRPutLE32(&head[12], 0x12345678);
+    cases.push_back({"header bytes and checksum", head});
+    // Label records: names source cannot write, twice the same name, padding in the name
+    // field, unread bytes, a record that runs on into the next, and code after the last one.
+    const std::vector<uint8_t> records =
+        Cat({Rec(std::string("two words\0", 10), {1, 0, 5, 0, 0, 0}, 0xDEADBEEF),
+             Rec(std::string("A\0", 2), exit), Rec(std::string("A\0\0\0", 4), exit),
+             Rec(std::string("\xCE\xC4\0", 3), exit),
+             Rec(std::string("B\0", 2), {0, 0, 15, 0, 1, 0, 2, 0, 0, 0}, 0, 16)});
+    std::vector<uint8_t> labels = HandFile({}, {}, {}, 0, 5);
+    labels.resize(64);
+    labels.insert(labels.end(), records.begin(), records.end());
+    for (uint32_t at : {32u, 40u, 52u}) ZRPutLE32(&labels[at], at == 32 ? 0 : 64);
+    ZRPutLE32(&labels[32], static_cast<uint32_t>(records.size()));
+    ZRPutLE32(&labels[40], 64 + static_cast<uint32_t>(records.size()));
+    ZRPutLE32(&labels[52], 64 + static_cast<uint32_t>(records.size()));
+    cases.push_back({"label records", labels});
+    // Blocks out of order with bytes between and after them: pool, code, call table.
+    {
+        const std::vector<uint8_t> code = Rec(std::string("M\0", 2), calling);
+        const std::vector<uint8_t> calls = {8, 0, 1, 0, 0, 0, 0, 0};
+        std::vector<uint8_t> f =
+            Cat({std::vector<uint8_t>(64, 0), pool, {'g', 'a', 'p'}, code, calls, {0, 0, 9}});
+        const uint32_t codeAt = 64 + 5 + 3, callAt = codeAt + static_cast<uint32_t>(code.size());
+        const uint32_t h[][2] = {{8, 1},   {28, codeAt}, {32, static_cast<uint32_t>(code.size())},
+                                 {36, 1},  {40, callAt}, {44, 8},
+                                 {52, 64}, {56, 5},      {60, 1}};
+        for (const auto& x : h) ZRPutLE32(&f[x[0]], x[1]);
+        cases.push_back({"blocks out of order with gaps", f});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptRig rig;
+        rig.WriteVnx(1, c.file);
+        ASSERT_TRUE(rig.engine->LoadScript(1)) << "the case itself must be a file the engine loads";
+        std::string text, why;
+        ASSERT_TRUE(nys::Disassemble(c.file, {}, text, why)) << why;
+        nys::Unit u;
+        std::vector<nys::Diag> errors;
+        ASSERT_TRUE(nys::Assemble("d.nys", text, u, errors)) << errors[0].Format() << "\n" << text;
+        EXPECT_EQ(u.vnx, c.file) << text;
     }
 }
 

@@ -59,6 +59,48 @@ TEST(CharList, HideSendsOffTheNearEdgeOrFadesInPlace) {
     EXPECT_FALSE(Standing({3}).Hide(0x103, 624, kCharModeInPlace));
 }
 
+// Sliding codes run on past the stage edge by as many columns as they say.
+TEST(CharList, SlidesReachColumnsBeyondTheEdge) {
+    const struct {
+        const char* what;
+        int slot, code;
+        int to;
+    } leaves[] = {
+        {"hide slot 0 two to the left", 0, 512, -2},
+        {"hide slot 1 seven to the left", 1, 519, -6},
+        {"hide slot 6 two to the right", 6, 528, 8},
+        {"hide slot 2 seven to the right", 2, 535, 9},
+    };
+    for (const auto& c : leaves) {
+        SCOPED_TRACE(c.what);
+        CharDisplayList l = Standing({c.slot});
+        ASSERT_TRUE(l.Hide(0x100 + c.slot, c.code, kCharModeAlone));
+        EXPECT_EQ(Leaves(l), (std::map<int, int>{{10 + c.slot, c.to}}));
+    }
+    CharDisplayList move = Standing({6});
+    ASSERT_TRUE(move.Move(0x106, 535, kCharModeInPlace));
+    EXPECT_EQ(Leaves(move), (std::map<int, int>{{16, 13}}));
+    CharDisplayList all = Standing({0, 5});
+    ASSERT_TRUE(all.AllMove(519));
+    EXPECT_EQ(Leaves(all), (std::map<int, int>{{10, -7}, {15, -2}}));
+
+    const struct {
+        int slot, code, from;
+    } shows[] = {{5, 519, 12}, {0, 535, -7}, {6, 513, 7}, {3, 531, 0}};
+    for (const auto& c : shows) {
+        SCOPED_TRACE(testing::Message() << "show into " << c.slot << " with " << c.code);
+        CharDisplayList l = Standing({});
+        ASSERT_TRUE(l.Show(X, c.slot, kCharModeInPlace, c.code));
+        ASSERT_EQ(l.Entries().size(), 1u);
+        EXPECT_EQ(l.Entries()[0].from, c.from);
+        EXPECT_EQ(l.Entries()[0].to, c.slot);
+        // Folded into the slots and out again, the far column survives.
+        GameState st;
+        l.WriteBack(st.CharStaged, st.SpeakStaged);
+        EXPECT_EQ(st.CharStaged.MoveFrom[c.slot], c.from);
+    }
+}
+
 TEST(CharList, LayoutsForOneToSixCharacters) {
     const std::vector<int> layouts[] = {
         {}, {3}, {1, 5}, {1, 3, 5}, {0, 2, 4, 6}, {1, 2, 3, 4, 5}, {0, 1, 2, 4, 5, 6}};

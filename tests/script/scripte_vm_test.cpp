@@ -6,8 +6,10 @@
 #include <fstream>
 #include <iterator>
 
+#include "foundation/zrstd.h"
 #include "game/maint.h"
 #include "platform/codepage.h"
+#include "script/scripte_text.h"
 #include "script_rig.h"
 
 namespace {
@@ -74,6 +76,75 @@ TEST(ScriptVm, StateOperationsReachTheirRecords) {
     EXPECT_EQ(rig.state->GetStringVar(4), ZRString("hello"));
     EXPECT_TRUE(rig.system.GetFlag(3));
     EXPECT_EQ(rig.system.GetValue(5), 99u);
+}
+
+// A script file put together byte by byte, as another tool would write it: one label record
+// "M" holding `code`, no call table, no pool, and a scene "S" that starts at it.
+void WriteHandMade(ScriptRig& rig, const std::vector<uint8_t>& code) {
+    std::vector<uint8_t> f(64, 0);
+    std::memcpy(f.data(), "ELSEWHRE", 8);
+    const uint32_t record = 10 + 2 + static_cast<uint32_t>(code.size());
+    const uint32_t head[][2] = {{8, 1},  {12, 0xC0FFEE},    {28, 64},         {32, record},
+                                {36, 1}, {40, 64 + record}, {52, 64 + record}};
+    for (const auto& h : head) ZRPutLE32(&f[h[0]], h[1]);
+    const uint8_t label[12] = {static_cast<uint8_t>(record), 0, 0, 0, 2, 0, 9, 9, 9, 9, 'M', 0};
+    f.insert(f.end(), label, label + sizeof label);
+    f.insert(f.end(), code.begin(), code.end());
+    rig.WriteVnx(1, f);
+    std::string index = "SV01" + std::string(8, '\0') + std::string(22, '\0') + "S" + '\0';
+    index[4] = 24, index[8] = 1, index[12] = 24, index[14] = 1;
+    rig.dir.Write("Scene.tbl", index);
+}
+
+// Only PUSH, JMP, JZ and JNZ carry an operand: POP is two bytes, and what follows it is read
+// from the byte after.
+TEST(ScriptVm, PopIsTwoBytesLong) {
+    const struct {
+        const char* what;
+        std::vector<uint8_t> code;
+        std::vector<int32_t> stack;
+        int32_t flag300, rain;  // a new game's rain power is 100
+    } cases[] = {
+        {"POP then PUSH",
+         {1, 0, 5, 0, 0, 0, 1, 0, 6, 0, 0, 0, 2, 0, 1, 0, 7, 0, 0, 0, 15, 0},
+         {5, 7},
+         0,
+         100},
+        {"POP then JZ over a PUSH",
+         {1, 0, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 2, 0, 4, 0,  12,
+          0, 0, 0, 1, 0, 9, 0, 0, 0, 1, 0, 3, 0, 0, 0, 15, 0},
+         {3},
+         0,
+         100},
+        {"POP then SETF",
+         {1, 0, 0x2C, 1, 0, 0, 1, 0, 1, 0, 0, 0, 1, 0, 4, 0, 0, 0, 2, 0, 32, 0, 15, 0},
+         {},
+         1,
+         100},
+        {"POP then a command (SetRainPower)",
+         {1, 0, 120, 0, 0, 0, 1, 0, 5, 0, 0, 0, 2, 0, 168, 0, 15, 0},
+         {},
+         0,
+         120},
+        {"POPs back to back",
+         {1, 0, 1, 0, 0, 0, 1, 0, 2, 0, 0, 0, 1, 0, 3, 0, 0, 0, 2, 0, 2, 0, 15, 0},
+         {1},
+         0,
+         100},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptRig rig;
+        BindScriptCommands(*rig.engine);
+        WriteHandMade(rig, c.code);
+        rig.Start("S");
+        EXPECT_TRUE(rig.engine->Run());
+        EXPECT_EQ(rig.Stack(), c.stack);
+        EXPECT_EQ(rig.state->GetFlag(300), c.flag300 != 0);
+        EXPECT_EQ(rig.state->RainPower, c.rain);
+        // The EXIT in the last two bytes was the last instruction run.
+        EXPECT_EQ(rig.state->Pc, rig.engine->CodeSize());
+    }
 }
 
 TEST(ScriptVm, FaultsRaiseGameErr) {

@@ -17,8 +17,6 @@
 
 namespace flowtest {
 
-inline constexpr Key kUp{0xC8, 0x26}, kDown{0xD0, 0x28}, kLeft{0xCB, 0x25}, kRight{0xCD, 0x27};
-
 class DemoHarness : public FlowHarness {
   protected:
     void SetUp() override {
@@ -49,13 +47,6 @@ class DemoHarness : public FlowHarness {
             in->Read(bytes.data(), in->GetSize());
             WriteFile(Data(n), bytes);
         }
-        TSaveMenu::LoadSlot = TSaveMenu::kInteractive;
-    }
-
-    // A logical button held for one frame and released for one, so the next press is new.
-    void Tap(Key k) {
-        Press(k);
-        RunFrames(1);
     }
 
     // From the start through the title call and the opening movie to the waiting title.

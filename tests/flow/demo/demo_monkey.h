@@ -29,8 +29,6 @@ namespace flowtest {
 inline constexpr uint32_t kMonkeySeed = 106;
 
 inline constexpr Key kMenuKey{0x3F, 0x74};   // F5: the scene's menu bar
-inline constexpr Key kPagePrev{0x10, 0x51};  // Q
-inline constexpr Key kPageNext{0x11, 0x57};  // W
 
 enum Screen {
     sTitle,

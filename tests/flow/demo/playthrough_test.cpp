@@ -8,6 +8,7 @@
 
 #include "demo_harness.h"
 #include "platform/codepage.h"
+#include "scenes/stageu.h"
 #include "scenes/subwinu.h"
 
 namespace flowtest {
@@ -21,6 +22,7 @@ class DemoPlay : public DemoHarness {
         std::vector<int32_t> outcomes;
         bool endingMovie = false, novel = false, rain = false, snow = false, threeOnStage = false;
         bool mask = false, ripple = false;
+        bool enemyMoved = false;  // a hit shivered or dashed the enemy off the centre
         int choices = 0, clicks = 0;
         std::set<std::string> speakers;  // UTF-8
     };
@@ -58,8 +60,18 @@ class DemoPlay : public DemoHarness {
                     // Every picture and program the battle names came out of the demo data.
                     for (TNyRGBProgram* frame : BattleUnit->SlotFrame)
                         EXPECT_NE(frame->GetAnimeData(), nullptr);
+                    // The enemy stands alone in the centre of the stage.
+                    const TNyRGBPanel* enemy = AvgUnit->Stage->CharPanel(0, 3);
+                    EXPECT_TRUE(enemy->GetVisible());
+                    EXPECT_EQ(enemy->GetOffsetX(), 640 - enemy->GetSizeX() / 2);
                 }
                 const BattleCore& c = BattleUnit->Core();
+                const TNyRGBPanel* enemy = AvgUnit->Stage->CharPanel(0, 3);
+                if (c.state == 3 && c.phase == 8 &&
+                    enemy->GetOffsetX() != 640 - enemy->GetSizeX() / 2 && !s.enemyMoved) {
+                    s.enemyMoved = true;
+                    KeyFrame("battle_hit");
+                }
                 if (c.state == 2 && c.reels[0].state != 0 && s.battles.size() == 1 &&
                     !frames_.count("reels")) {
                     frames_["reels"] = 1;
@@ -221,6 +233,7 @@ TEST_F(DemoPlay, FromTheFirstStartToTheExit) {
     EXPECT_TRUE(first.ripple);
     EXPECT_TRUE(first.endingMovie);
     EXPECT_EQ(first.battles, (std::vector<int32_t>{0, 5}));
+    EXPECT_TRUE(first.enemyMoved);
     EXPECT_EQ(first.speakers, (std::set<std::string>{"小林", "老师"}));
     // Battle 0 won by the stop keys, battle 5 lost and the story went on.
     ASSERT_EQ(first.outcomes.size(), 2u);
@@ -242,13 +255,11 @@ TEST_F(DemoPlay, FromTheFirstStartToTheExit) {
 
     // Load slot 1 from the title: the same scene, place, page and stage on the screen.
     ASSERT_TRUE(OnTitle());
-    TSaveMenu::LoadSlot = 1;
-    TTitleMenu::Codes = {2};
+    ASSERT_TRUE(LoadFromTitle(1));
     ASSERT_TRUE(RunUntil([this] { return AvgUnit && Mode() == smAdventure; }));
     ASSERT_TRUE(RunUntil([this] { return SceneState() == asClickWait; }));
     RunFrames(5);
     KeyFrame("tour_loaded");
-    TSaveMenu::LoadSlot = TSaveMenu::kInteractive;
     EXPECT_EQ(CurrentState.GetSceneName(), ZRString("Tour"));
     EXPECT_EQ(CurrentState.Pc, mark.pc);
     EXPECT_EQ(std::string(CurrentState.GetPageLine(0).c_str()), mark.page);
@@ -310,8 +321,7 @@ TEST_F(DemoPlay, FromTheFirstStartToTheExit) {
     // The next start finds the save of this one and loads it.
     Start(8);
     ASSERT_TRUE(ToTitle());
-    TSaveMenu::LoadSlot = 1;
-    TTitleMenu::Codes = {2};
+    ASSERT_TRUE(LoadFromTitle(1));
     ASSERT_TRUE(RunUntil([this] { return AvgUnit && SceneState() == asClickWait; }));
     EXPECT_EQ(CurrentState.Pc, mark.pc);
 }
