@@ -36,11 +36,12 @@ TEST(MoviePictureRows, ConversionStaysInsideTheBlockForEveryWidth) {
                     const int rows = p == 0 ? src->height : (src->height + 1) / 2;
                     for (int y = 0; y < rows; ++y)
                         for (int x = 0; x < src->linesize[p]; ++x)
-                            src->data[p][y * src->linesize[p] + x] = static_cast<uint8_t>(x * 7 + y);
+                            src->data[p][y * src->linesize[p] + x] =
+                                static_cast<uint8_t>(x * 7 + y);
                 }
                 SwsContext* sws =
-                    sws_getContext(src->width, src->height, AV_PIX_FMT_YUV420P, width, height,
-                                   dst, SWS_BILINEAR, nullptr, nullptr, nullptr);
+                    sws_getContext(src->width, src->height, AV_PIX_FMT_YUV420P, width, height, dst,
+                                   SWS_BILINEAR, nullptr, nullptr, nullptr);
                 ASSERT_NE(sws, nullptr);
 
                 const plat::MoviePictureRows rows = plat::PictureRows(width, height, bpp);
