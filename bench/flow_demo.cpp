@@ -66,6 +66,8 @@ class Demo : public DemoMonkey {
     void Begin(int seed) { Start(seed); }
     void End() { Stop(); }
     int64_t Frames() { return gate.Frames(); }
+    int64_t Ticks() { return gate.Clock().Ticks(); }
+    void Pace(Pacing p) { UsePacing(p); }
     bool Title() const { return OnTitle(); }
     bool ReachTitle() { return ToTitle(); }
     std::string Host() const { return dir.Host(); }
@@ -76,7 +78,8 @@ class Demo : public DemoMonkey {
     bool Cycle() {
         Tap(kOk);
         if (!RunUntil([this] { return !OnTitle(); }, 100)) return false;
-        for (int f = 0; f < 60000 && !Finished(); ++f) {
+        // Frame steps, ten to a tick under the Full pacing.
+        for (int f = 0; f < 600000 && !Finished(); ++f) {
             if (OnTitle()) return true;
             if (InBattle()) {
                 BattleStep();
@@ -100,18 +103,21 @@ class Demo : public DemoMonkey {
     using DemoMonkey::Tracked;
 };
 
-void PlayThroughCounters(benchmark::State& state, int64_t frames, double seconds) {
+void PlayThroughCounters(benchmark::State& state, int64_t frames, int64_t ticks, double seconds) {
     state.counters["frames"] = double(frames);
     state.counters["frames_per_s"] = double(frames) / seconds;
-    // Peer: the real clock runs 30 frames a second; the ratio is the speed-up of lock step.
-    state.counters["real_clock_fps"] = 30;
-    state.counters["x_real_clock"] = double(frames) / seconds / 30;
+    state.counters["ticks_per_s"] = double(ticks) / seconds;
+    // Peer: the real clock runs 30 ticks a second; the ratio is the speed-up of lock step in
+    // game time, whatever the number of frames that share a tick.
+    state.counters["real_clock_ticks_per_s"] = 30;
+    state.counters["x_real_clock"] = double(ticks) / seconds / 30;
 }
 
 // The play-through's path: the start, the title call and the opening movie, then the story's
 // first branch through battle 0 (won) and battle 5 (lost) to the ending and the title again.
+// Argument 0: one tick a frame; 1: the game's default "Full" frame rate, ten frames a tick.
 void BM_PlayThrough(benchmark::State& state) {
-    int64_t frames = 0;
+    int64_t frames = 0, ticks = 0;
     double seconds = 0;
     for (auto _ : state) {
         Demo g;
@@ -119,12 +125,14 @@ void BM_PlayThrough(benchmark::State& state) {
             state.SkipWithError("no demo data");
             return;
         }
+        g.Pace(state.range(0) ? Pacing::Full : Pacing::OneTick);
         ResetPeak();
         const auto began = std::chrono::steady_clock::now();
         g.Begin(7);
         const bool ok = g.ReachTitle() && g.Cycle();
         seconds += Seconds(began);
         frames += g.Frames();
+        ticks += g.Ticks();
         state.counters["peak_rss_MiB"] = double(StatusKiB("VmHWM:")) / 1024;
         g.End();
         g.Close();
@@ -133,9 +141,9 @@ void BM_PlayThrough(benchmark::State& state) {
             return;
         }
     }
-    PlayThroughCounters(state, frames, seconds);
+    PlayThroughCounters(state, frames, ticks, seconds);
 }
-BENCHMARK(BM_PlayThrough)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_PlayThrough)->Arg(0)->Arg(1)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(3);
 
 // Fifty cycles title -> game -> title in one run of the game: resident size after the first
 // beside after the fiftieth, and the memory manager's count beside it.
@@ -169,7 +177,7 @@ void BM_FiftyCycles(benchmark::State& state) {
         state.counters["peak_all_MiB"] = double(StatusKiB("VmHWM:")) / 1024;
         state.counters["memman_first"] = firstCount;
         state.counters["memman_fiftieth"] = g.Tracked();
-        PlayThroughCounters(state, g.Frames(), Seconds(began));
+        PlayThroughCounters(state, g.Frames(), g.Ticks(), Seconds(began));
         g.End();
         g.Close();
         if (!ok) state.SkipWithError("a cycle did not come back to the title");
@@ -283,8 +291,9 @@ double Occurrences(const std::string& text, const char* word) {
     return n;
 }
 
-// The test's monkey at full length, a hundred thousand steps: its frames per second beside the
-// real clock's 30, and what the test judges (it prints the test's summary line too).
+// The test's monkey at full length, a hundred thousand steps at the game's default frame rate:
+// its game ticks per second beside the real clock's 30, and what the test judges (it prints
+// the test's summary line too).
 void BM_Monkey(benchmark::State& state) {
     for (auto _ : state) {
         Demo g;
@@ -292,10 +301,11 @@ void BM_Monkey(benchmark::State& state) {
             state.SkipWithError("no demo data");
             return;
         }
+        g.Pace(Pacing::Full);
         ResetPeak();
         const MonkeyRun run = g.RunMonkey(kMonkeySeed, int(state.range(0)));
         std::printf("%s", run.Summary().c_str());
-        PlayThroughCounters(state, run.frames, run.seconds);
+        PlayThroughCounters(state, run.frames, run.ticks, run.seconds);
         state.counters["steps"] = run.steps;
         state.counters["peak_rss_MiB"] = double(StatusKiB("VmHWM:")) / 1024;
         state.counters["game_errors"] = Occurrences(run.err, "GameErr");

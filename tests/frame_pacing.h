@@ -8,8 +8,14 @@
 // key the player pressed during those 3 ms would be.
 #pragma once
 #include <cstdint>
+#include <ostream>
 
 enum class Pacing { OneTick, Full, Fps15 };
+
+// The pacing's name where GoogleTest prints a test's parameter.
+inline void PrintTo(Pacing p, std::ostream* os) {
+    *os << (p == Pacing::Full ? "Full" : p == Pacing::Fps15 ? "15FPS" : "OneTick");
+}
 
 class FrameClock {
   public:
@@ -51,8 +57,9 @@ class FrameClock {
   private:
     // The clock counts in steps of the Full pacing: stepsPerTick_ of them make one tick.
     int64_t UnitsPerStep() const {
-        return pacing_ == Pacing::Full ? 1 : pacing_ == Pacing::Fps15 ? 2 * stepsPerTick_
-                                                                       : stepsPerTick_;
+        return pacing_ == Pacing::Full    ? 1
+               : pacing_ == Pacing::Fps15 ? 2 * stepsPerTick_
+                                          : stepsPerTick_;
     }
     int64_t TicksAt(int64_t units) const { return units / stepsPerTick_; }
 

@@ -34,13 +34,13 @@
 #include <vector>
 
 #include "devices/crisofdec_service.h"
-#include "frame_pacing.h"
 #include "flow/dialogu.h"
 #include "flow/gamet.h"
 #include "flow/pconfigmenu.h"
 #include "flow/psavemenu.h"
 #include "flow/ptitlemenu.h"
 #include "foundation/zrstream.h"
+#include "frame_pacing.h"
 #include "game/gamedata.h"
 #include "game/gamedef.h"
 #include "game/gamef.h"

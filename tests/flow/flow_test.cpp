@@ -446,28 +446,36 @@ TEST_F(Flow, FaultsEndTheGameWithTheirReason) {
 }
 
 // A movie the story shows while skipping is locked plays on through keys and clicks; without
-// the lock the same press ends it.
+// the lock the same press ends it, also when it comes in a frame without a tick.
 TEST_F(Flow, StoryMoviesHonourTheSkipLock) {
-    for (bool locked : {true, false}) {
-        SCOPED_TRACE(locked ? "locked" : "free");
-        WriteGame({Scene(0, "GameStart",
-                         "    TextShow\n    Text \"x\"\n    KeyWait\n" +
-                             std::string(locked ? "    SkipDisable 1\n" : "") + "    ShowMovie 7\n"
-                             "    Text \"y\"\n    KeyWait\n    EXIT")});
-        WriteMovie("SV07.sfd", 300);
-        Start();
-        ASSERT_TRUE(StartNewGame());
-        ASSERT_TRUE(RunUntil([this] { return SceneState() == asClickWait; }));
-        Click();
-        ASSERT_TRUE(RunUntil([this] { return MovieOpen(); }));
-        RunFrames(40);  // past the grace in which nothing skips
-        Press(kOk);
-        RunFrames(5);
-        EXPECT_EQ(MovieOpen(), locked) << "a key";
-        Click();
-        RunFrames(5);
-        EXPECT_EQ(MovieOpen(), locked) << "a click";
-        Stop();
+    for (const Pacing pacing : {Pacing::OneTick, Pacing::Full}) {
+        for (bool locked : {true, false}) {
+            SCOPED_TRACE(locked ? "locked" : "free");
+            SCOPED_TRACE(pacing == Pacing::Full ? "Full" : "one tick a frame");
+            UsePacing(pacing);
+            WriteGame({Scene(0, "GameStart",
+                             "    TextShow\n    Text \"x\"\n    KeyWait\n" +
+                                 std::string(locked ? "    SkipDisable 1\n" : "") +
+                                 "    ShowMovie 7\n"
+                                 "    Text \"y\"\n    KeyWait\n    EXIT")});
+            WriteMovie("SV07.sfd", 300);
+            Start();
+            ASSERT_TRUE(StartNewGame());
+            ASSERT_TRUE(RunUntil([this] { return SceneState() == asClickWait; }));
+            Click();
+            ASSERT_TRUE(RunUntil([this] { return MovieOpen(); }));
+            RunTicks(40);  // past the grace in which nothing skips
+            if (pacing == Pacing::Full)
+                PressAtZeroTicks(kOk);
+            else
+                Press(kOk);
+            RunTicks(5);
+            EXPECT_EQ(MovieOpen(), locked) << "a key";
+            Click();
+            RunTicks(5);
+            EXPECT_EQ(MovieOpen(), locked) << "a click";
+            Stop();
+        }
     }
 }
 

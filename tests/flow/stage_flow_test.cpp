@@ -96,8 +96,7 @@ TEST_F(StageFlow, FarSlidesRunTheirWholeWayAndSaveMidWay) {
     Click();
     ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
 
-    TSaveMenu::LoadSlot = 2;
-    TTitleMenu::Codes = {2};
+    ASSERT_TRUE(LoadFromTitle(2));
     ASSERT_TRUE(RunUntil([this] { return AvgUnit && Mode() == smAdventure; }));
     ASSERT_TRUE(RunUntil([this] { return SceneState() == asClickWait; }));
     EXPECT_EQ(CurrentState.CharShown.ShowId[1], -1);

@@ -3,7 +3,7 @@
 // them through the XTest extension): from the first start through the title call and the
 // opening movie to the title, Return to start the story, then Return at twelve click waits,
 // each after a pause, the choice and the battles answered with Return and Down on the way.
-// A press at a click wait is read when the scene leaves that wait within two seconds.
+// A press at a click wait is read when the scene leaves that wait within three seconds.
 //
 // A driver thread presses the keys and looks at the game between frames: it holds the frame
 // lock and the logic lock while it reads, so no frame and no script runs meanwhile. It prints
@@ -81,7 +81,8 @@ Look Snapshot() {
         l.reelStops = c.state == 2 && c.step == 0 &&
                       (c.reels[0].state == 3 || (c.reels[1].state == 3 && c.reels[0].state == 0) ||
                        (c.reels[2].state == 3 && c.reels[1].state == 0));
-        l.selecting = (c.state == 4 && (c.step == 2 || c.step == 7)) || (c.state == 5 && c.step == 2);
+        l.selecting =
+            (c.state == 4 && (c.step == 2 || c.step == 7)) || (c.state == 5 && c.step == 2);
         l.selected = c.selected;
     }
     form->LogicLock->Leave();
@@ -97,10 +98,12 @@ void Sleep(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-// A key held about as long as a finger holds it.
+// A key held about as long as a finger holds it. The game reads the keys once a frame, so a
+// press shorter than the slowest frame (a loaded machine, a sanitizer build) could fall between
+// two reads whatever the game does; a fifth of a second is still a short press.
 void Press(const char* key) {
     Run(std::string("keydown ") + key);
-    Sleep(120);
+    Sleep(200);
     Run(std::string("keyup ") + key);
 }
 
@@ -205,7 +208,7 @@ bool Drive() {
                 const Look now = Snapshot();
                 return !now.story || now.sceneState != asClickWait || now.pc != before.pc;
             },
-            2);
+            3);
         moved += read;
         std::printf("press %d at pc %u: %s\n", pressed, before.pc, read ? "read on" : "lost");
         std::fflush(stdout);

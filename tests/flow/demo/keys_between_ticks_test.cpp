@@ -5,6 +5,7 @@
 // question, the story (click waits, the menu bar, the backlog, hidden windows, the save menu
 // over the scene, the choice) and the battle (reels and selections).
 #include "demo_monkey.h"
+#include "flow/palbummenu.h"
 
 namespace flowtest {
 namespace {
@@ -20,6 +21,7 @@ class KeysBetweenTicks : public DemoHarness {
         // A player who has seen the ending: the title offers the music room too.
         SystemData sys;
         sys.SetFlag(63, true);
+        for (int bit = 0; bit < 6; ++bit) sys.SetAlbumBit(bit);  // the album's pictures seen
         std::string bytes;
         ASSERT_TRUE(EncodeSystemSave(sys, ReadHistory(), bytes));
         WriteFile(dir.Host("SVSys.sav"), bytes);
@@ -65,7 +67,9 @@ class KeysBetweenTicks : public DemoHarness {
         return TitleMenu->Cursor == item;
     }
 
-    bool BackOnTitle() { return RunUntil([this] { return OnTitle(); }, 600); }
+    bool BackOnTitle() {
+        return RunUntil([this] { return OnTitle(); }, 600);
+    }
 };
 
 TEST_F(KeysBetweenTicks, TitleAndEveryMenuItOpens) {
@@ -96,9 +100,18 @@ TEST_F(KeysBetweenTicks, TitleAndEveryMenuItOpens) {
     Hit(kOk);
     ASSERT_TRUE(RunUntil([this] { return AlbumMenu && AlbumMenu->SetUp && Mode() == smMenu; }));
     RunTicks(20);
-    const int32_t albumAt = AlbumMenu->Cursor;
+    ASSERT_EQ(AlbumMenu->Cursor, 0);
     Hit(kRight);
-    EXPECT_NE(AlbumMenu->Cursor, albumAt);
+    EXPECT_EQ(AlbumMenu->Cursor, 1);
+    Hit(kLeft);
+    ASSERT_EQ(AlbumMenu->Cursor, 0);
+    // The first entry's one picture: OK shows it, OK again goes back to the grid.
+    Hit(kOk);
+    ASSERT_TRUE(RunUntil([] { return AlbumMenu->ViewState == TAlbumMenu::vsShowing; }, 200));
+    RunTicks(5);
+    Hit(kOk);
+    EXPECT_NE(AlbumMenu->ViewState, TAlbumMenu::vsShowing);
+    ASSERT_TRUE(RunUntil([] { return AlbumMenu->ViewState == TAlbumMenu::vsBrowsing; }, 200));
     Hit(kCancel);
     ASSERT_TRUE(BackOnTitle());
 
@@ -230,8 +243,7 @@ TEST_F(KeysBetweenTicks, StoryAndBattle) {
     bool chose = false;
     for (int i = 0; i < 400 && !InBattle(); ++i) {
         if (!RunUntil([this] {
-                return InBattle() || SceneState() == asClickWait ||
-                       SceneState() == asChoiceWaiting;
+                return InBattle() || SceneState() == asClickWait || SceneState() == asChoiceWaiting;
             }))
             break;
         if (SceneState() == asChoiceWaiting) {

@@ -1,8 +1,10 @@
 // The demo played from the first start to the exit, as a player would, on the data mkdemo
 // makes: the title call and the opening movie, the story read to the choice, both battles,
 // a save at a click wait loaded again from the title, the other branch, the ending, the album
-// and the music room the ending opens, and the exit question. Key frames are written to
-// demo_frames/ in the build directory.
+// and the music room the ending opens, and the exit question. It is played at the game's
+// default frame rate ("Full": ten frames to a tick, the keys landing in whichever comes) and
+// once more at one tick a frame. Key frames are written to demo_frames/ in the build
+// directory.
 #include <cstring>
 #include <map>
 
@@ -14,8 +16,13 @@
 namespace flowtest {
 namespace {
 
-class DemoPlay : public DemoHarness {
+class DemoPlay : public DemoHarness, public ::testing::WithParamInterface<Pacing> {
   protected:
+    void SetUp() override {
+        DemoHarness::SetUp();
+        UsePacing(GetParam());
+    }
+
     struct Trip {
         std::set<std::string> scenes;
         std::vector<int32_t> battles;
@@ -49,7 +56,8 @@ class DemoPlay : public DemoHarness {
     // click wait before it is answered and may stop the play by returning false.
     bool PlayStory(int branch, Trip& s, const std::function<bool(Trip&)>& atClick = {}) {
         int32_t battleSeen = -1;
-        for (int f = 0; f < 60000; ++f) {
+        // Frame steps, ten to a tick under the Full pacing.
+        for (int f = 0; f < 600000; ++f) {
             if (Finished()) return false;
             if (OnTitle()) return true;
             if (InBattle()) {
@@ -96,7 +104,7 @@ class DemoPlay : public DemoHarness {
             if (CurrentState.MovieNo == 0 && MovieUnit && MovieUnit->IsPlaying() &&
                 CurrentState.GetSceneName() == ZRString("Battle")) {
                 if (!s.endingMovie) {
-                    RunFrames(60);
+                    RunTicks(60);
                     KeyFrame("ending_movie");
                 }
                 s.endingMovie = true;
@@ -110,7 +118,7 @@ class DemoPlay : public DemoHarness {
                 for (int32_t id : stage->ShownId) on += id >= 1 && id <= 3;
                 if (on == 3 && !s.threeOnStage) {
                     s.threeOnStage = true;
-                    RunFrames(20);
+                    RunTicks(20);
                     KeyFrame("three_characters");
                     continue;
                 }
@@ -128,7 +136,7 @@ class DemoPlay : public DemoHarness {
                     break;
                 case asChoiceWaiting:
                     ++s.choices;
-                    RunFrames(16);
+                    RunTicks(16);
                     KeyFrame("choice");
                     if (branch == 0) {
                         // The choice stands on the street in the rain, not on a blank screen:
@@ -136,7 +144,7 @@ class DemoPlay : public DemoHarness {
                         EXPECT_GT(Colours(), 30u);
                         std::vector<uint32_t> sky;
                         for (int x = 20; x < 1260; x += 7) sky.push_back(Seen(x, 40));
-                        RunFrames(2);
+                        RunTicks(2);
                         int moved = 0;
                         for (int x = 20, i = 0; x < 1260; x += 7, ++i) moved += sky[i] != Seen(x, 40);
                         EXPECT_GT(moved, 0);
@@ -171,16 +179,16 @@ class DemoPlay : public DemoHarness {
     std::map<std::string, int> frames_;
 };
 
-TEST_F(DemoPlay, FromTheFirstStartToTheExit) {
+TEST_P(DemoPlay, FromTheFirstStartToTheExit) {
     const auto began = std::chrono::steady_clock::now();
     Start(7);
     // First start: the title call, then the opening movie, then the title with its music.
     ASSERT_TRUE(RunUntil([] { return TitleMenu && TitleMenu->CallStep >= 0; }, 200));
-    RunFrames(40);
+    RunTicks(40);
     KeyFrame("title_call");
     ASSERT_TRUE(ToTitle());
     EXPECT_TRUE(sawOpening);
-    RunFrames(30);
+    RunTicks(30);
     KeyFrame("title");
     EXPECT_GT(Colours(), 8u) << "the title picture is on the screen";
 
@@ -196,7 +204,7 @@ TEST_F(DemoPlay, FromTheFirstStartToTheExit) {
         if (CurrentState.GetSceneName() != ZRString("Tour")) return true;
         if (mark.pc == 0) {
             // Saved at the tour's first click wait, then read on.
-            RunFrames(5);
+            RunTicks(5);
             KeyFrame("tour_first_click");
             mark.pc = CurrentState.Pc;
             mark.page = CurrentState.GetPageLine(0).c_str();
@@ -214,7 +222,7 @@ TEST_F(DemoPlay, FromTheFirstStartToTheExit) {
         }
         if (CurrentState.Weather == 3 && !frames_.count("snow")) {
             frames_["snow"] = 1;
-            RunFrames(20);
+            RunTicks(20);
             KeyFrame("snow");
         }
         if (CurrentState.Weather == 2 && !frames_.count("rain")) {
@@ -258,7 +266,7 @@ TEST_F(DemoPlay, FromTheFirstStartToTheExit) {
     ASSERT_TRUE(LoadFromTitle(1));
     ASSERT_TRUE(RunUntil([this] { return AvgUnit && Mode() == smAdventure; }));
     ASSERT_TRUE(RunUntil([this] { return SceneState() == asClickWait; }));
-    RunFrames(5);
+    RunTicks(5);
     KeyFrame("tour_loaded");
     EXPECT_EQ(CurrentState.GetSceneName(), ZRString("Tour"));
     EXPECT_EQ(CurrentState.Pc, mark.pc);
@@ -275,12 +283,12 @@ TEST_F(DemoPlay, FromTheFirstStartToTheExit) {
     EXPECT_EQ(second.speakers, first.speakers);
 
     // The album and the music room open from the title now, and close back into it.
-    RunFrames(10);
+    RunTicks(10);
     Tap(kDown);
     Tap(kDown);
     Tap(kOk);
     ASSERT_TRUE(RunUntil([] { return AlbumMenu != nullptr; }, 200));
-    RunFrames(40);
+    RunTicks(40);
     KeyFrame("album");
     EXPECT_GT(Colours(), 4u);
     for (int i = 0; i < 10 && !OnTitle(); ++i) {
@@ -293,7 +301,7 @@ TEST_F(DemoPlay, FromTheFirstStartToTheExit) {
     Tap(kDown);
     Tap(kOk);
     ASSERT_TRUE(RunUntil([] { return SoundMenu != nullptr; }, 200));
-    RunFrames(40);
+    RunTicks(40);
     KeyFrame("music_room");
     EXPECT_GT(Colours(), 4u);
     for (int i = 0; i < 10 && !OnTitle(); ++i) {
@@ -316,8 +324,11 @@ TEST_F(DemoPlay, FromTheFirstStartToTheExit) {
 
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-    std::printf("play-through: %lld frames in %.1f s, %.0f frames a second (the real clock: 30)\n",
-                static_cast<long long>(gate.Frames()), seconds, gate.Frames() / seconds);
+    const int64_t ticks = gate.Clock().Ticks();
+    std::printf("play-through: %lld frames, %lld ticks in %.1f s, %.0f ticks a second (the real "
+                "clock: 30, so %.1fx)\n",
+                static_cast<long long>(gate.Frames()), static_cast<long long>(ticks), seconds,
+                ticks / seconds, ticks / seconds / 30);
     // The next start finds the save of this one and loads it.
     Start(8);
     ASSERT_TRUE(ToTitle());
@@ -325,6 +336,11 @@ TEST_F(DemoPlay, FromTheFirstStartToTheExit) {
     ASSERT_TRUE(RunUntil([this] { return AvgUnit && SceneState() == asClickWait; }));
     EXPECT_EQ(CurrentState.Pc, mark.pc);
 }
+
+INSTANTIATE_TEST_SUITE_P(Pacings, DemoPlay, ::testing::Values(Pacing::Full, Pacing::OneTick),
+                         [](const ::testing::TestParamInfo<Pacing>& p) {
+                             return p.param == Pacing::Full ? "Full" : "OneTickAFrame";
+                         });
 
 }  // namespace
 }  // namespace flowtest
