@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "devices/crisofdec_service.h"
+#include "foundation/zrmemman.h"
 #include "foundation/zrstream.h"
 #include "platform/hostsys.h"
 #include "widgets/nyrgbbits.h"
@@ -12,6 +13,7 @@
 namespace {
 
 int32_t gStartCount = 0;
+ZRMemMan* gMemMan = nullptr;
 constexpr int32_t kHeadBytes = 20480;
 
 std::string ExecutableDirectory() {
@@ -22,24 +24,28 @@ std::string ExecutableDirectory() {
 
 }  // namespace
 
-bool CriMwSystemInit(plat::SoundMixer* mixer, ZRBitDepth frameDepth) {
-    return CriMwSystemInitAt(ExecutableDirectory(), mixer, frameDepth);
+bool CriMwSystemInit(plat::SoundMixer* mixer, ZRBitDepth frameDepth, ZRMemMan* memMan) {
+    return CriMwSystemInitAt(ExecutableDirectory(), mixer, frameDepth, memMan);
 }
 
-bool CriMwSystemInitAt(const std::string& directory, plat::SoundMixer* mixer,
-                       ZRBitDepth frameDepth) {
+bool CriMwSystemInitAt(const std::string& directory, plat::SoundMixer* mixer, ZRBitDepth frameDepth,
+                       ZRMemMan* memMan) {
     if (gStartCount > 0) {
         ++gStartCount;
         return true;
     }
     if (!ThePlayback().Start(directory, mixer, frameDepth)) return false;
+    gMemMan = memMan;
     gStartCount = 1;
     return true;
 }
 
 void CriMwSystemFinish() {
     if (gStartCount == 0) return;
-    if (--gStartCount == 0) ThePlayback().Finish();
+    if (--gStartCount == 0) {
+        ThePlayback().Finish();
+        gMemMan = nullptr;
+    }
 }
 
 void CriMwSystemExec() {
@@ -92,16 +98,25 @@ bool CriMovie::OpenCore(TNyRGBPanel* panel, bool loop, const ZRString& name, int
     width_ = 0;
     height_ = 0;
     MediaPlayback& service = ThePlayback();
+    ZRMemMan* const memMan = gMemMan;
     {
         ZRFileStream stream(service.PathOf(name.c_str()).c_str(), zrfmRead);
-        std::vector<uint8_t> head(kHeadBytes);
-        const int got = stream.IsOpen() ? stream.Read(head.data(), kHeadBytes) : 0;
+        std::vector<uint8_t> plain;
+        uint8_t* head = nullptr;
+        if (memMan) {
+            head = memMan->Alloc<uint8_t>(kHeadBytes);
+        } else {
+            plain.resize(kHeadBytes);
+            head = plain.data();
+        }
+        const int got = stream.IsOpen() && head ? stream.Read(head, kHeadBytes) : 0;
         MovieStreamInfo info;
-        if (got > 0 && MediaPlayback::GetMovieInfo(head.data(), got, &info)) {
+        if (got > 0 && MediaPlayback::GetMovieInfo(head, got, &info)) {
             width_ = info.width;
             height_ = info.height;
             alpha_ = info.type != 17;
         }
+        if (memMan) memMan->Free(head);
     }
     if (width_ == 0 || height_ == 0) return false;
     // A speed other than normal wins over the volume, which then is not applied.
@@ -114,7 +129,12 @@ bool CriMovie::OpenCore(TNyRGBPanel* panel, bool loop, const ZRString& name, int
     if (panel_) {
         panel_->SetSizeX(width_);
         panel_->SetSizeY(height_);
-        frame_ = new TNyRGBBits(nullptr);
+        frame_ = memMan ? memMan->CreateVCL<TNyRGBBits>(nullptr) : new TNyRGBBits(nullptr);
+        if (!frame_) {
+            Close();
+            return false;
+        }
+        frameMan_ = memMan;
         const ZRBitDepth depth = alpha_ ? bd32 : service.FrameDepth();
         frame_->SetBitDepth(depth);
         frame_->SetPixFormat(alpha_ ? pf32_8888 : depth == bd24 ? pf24_888 : pf32_888);
@@ -197,8 +217,12 @@ void CriMovie::Close() {
         panel_->SetMaskMode(0);
         panel_ = nullptr;
     }
-    delete frame_;
+    if (frameMan_)
+        frameMan_->Delete(frame_);
+    else
+        delete frame_;
     frame_ = nullptr;
+    frameMan_ = nullptr;
     if (handle_) {
         ThePlayback().CloseMovie(handle_);
         handle_ = 0;

@@ -17,15 +17,19 @@ class SoundMixer;
 }
 class TNyRGBBits;
 class TNyRGBPanel;
+class ZRMemMan;
 
 // Starts the service on the first call (names resolve against the executable's directory;
 // music and movie sound go to `mixer`, none: movies run on a steady clock and music stays
 // silent). Later calls only count. `frameDepth` is the depth of the game's working bitmaps,
-// which decides the frame bitmap of an opaque movie (bd24 or bd32).
-bool CriMwSystemInit(plat::SoundMixer* mixer, ZRBitDepth frameDepth = bd32);
+// which decides the frame bitmap of an opaque movie (bd24 or bd32). The movies' frame bitmaps
+// and head buffers are made and freed through `memMan`, so that its report sees them (none:
+// plainly); it must outlive the movies opened while the service runs.
+bool CriMwSystemInit(plat::SoundMixer* mixer, ZRBitDepth frameDepth = bd32,
+                     ZRMemMan* memMan = nullptr);
 // The same with the directory names resolve against given in game form (tools and tests).
 bool CriMwSystemInitAt(const std::string& directory, plat::SoundMixer* mixer,
-                       ZRBitDepth frameDepth = bd32);
+                       ZRBitDepth frameDepth = bd32, ZRMemMan* memMan = nullptr);
 // Counts a start down; the last closes every movie and stream and joins their threads, so it
 // must run before the mixer goes.
 void CriMwSystemFinish();
@@ -83,4 +87,6 @@ class CriMovie {
     bool alpha_ = false;
     TNyRGBPanel* panel_ = nullptr;
     TNyRGBBits* frame_ = nullptr;
+    // The manager the frame bitmap was made through, which must also free it.
+    ZRMemMan* frameMan_ = nullptr;
 };

@@ -254,7 +254,7 @@ bool TSaveMenu::Open(int32_t mode, TNyRGBBits* source) {
 
 void TSaveMenu::ReadSlot(int32_t slot) {
     std::string bytes;
-    const bool read = plat::ReadWholeFile(plat::ToHost(SlotSavePath(slot + 1).c_str()), bytes) &&
+    const bool read = ReadSlotFile(slot + 1, bytes) &&
                       ReadSlotRecord(Bytes(bytes), bytes.size(), Records[size_t(slot)]);
     SlotRead(slot, read);
 }
@@ -268,7 +268,7 @@ void TSaveMenu::ReadPage(int32_t page) {
         if (Records[size_t(slot)].loaded) continue;
         slots.push_back(slot);
         files.emplace_back();
-        if (!plat::ReadWholeFile(plat::ToHost(SlotSavePath(slot + 1).c_str()), files.back()))
+        if (!ReadSlotFile(slot + 1, files.back()))
             files.back().clear();
     }
     const int count = static_cast<int>(slots.size());

@@ -3,12 +3,16 @@
 // size, so that wrong releases and allocations still alive at the end are reported with
 // the address of the call in the user's code.
 //
-// The manager takes no lock: callers that make or release on several threads serialise.
+// Several threads make and free through the one manager (the logic thread, the wait thread's
+// frame updates, the screenshot worker), so the registry is guarded by a lock of its own. The
+// lock is held only around the registry itself: no callback runs under it, and objects are
+// made and destroyed outside it.
 #pragma once
 #include <cinttypes>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <type_traits>
 #include <vector>
@@ -41,10 +45,10 @@ public:
 
     bool AddPointerList(ZRMemPointer record);
     bool DelPointerList(ZRMemPointer request);
-    int Count() const { return static_cast<int>(records_.size()); }
-    // The live records, oldest first: what a leak hunt compares between two moments. The
-    // callers are known only while an error callback is set.
-    const std::vector<ZRMemPointer>& Records() const { return records_; }
+    int Count() const;
+    // A copy of the live records, oldest first: what a leak hunt compares between two
+    // moments. The callers are known only while an error callback is set.
+    std::vector<ZRMemPointer> Records() const;
 
     template <typename T>
     __attribute__((noinline)) T* Create() {
@@ -135,6 +139,7 @@ private:
     void Unwatch(plat::TComponent* c);
     void ComponentDestroyed(plat::TComponent* c) override;
 
+    mutable std::mutex mutex_;  // guards records_ and watched_
     std::vector<ZRMemPointer> records_;
     std::vector<plat::TComponent*> watched_;
 };

@@ -369,8 +369,8 @@ class ReadHistory {
     uint32_t GetSize() const;
     uint32_t GetCount() const;
     const uint8_t* GetBuffer() const { return buf_.get(); }
-    // Takes a stored block. A block that is not well formed leaves the history empty and
-    // gives false.
+    // Takes a stored block. A block too large for the buffer is refused and the history
+    // kept; one that is not well formed leaves the history empty. Both give false.
     bool Load(const uint8_t* bytes, size_t size);
     void Clear();
     // A script file was loaded: a changed version forgets what was read of it.
@@ -412,11 +412,12 @@ ZRString SlotSavePath(int32_t slot);
 // The file images. Encoders give false when the coder fails; decoders check every length and
 // field and give false (outputs untouched) for anything malformed.
 bool EncodeSystemSave(const SystemData& sys, const ReadHistory& hist, std::string& out);
-// A history that is not well formed loads empty while the system data still loads.
+// A history that is not well formed refuses the whole file.
 bool DecodeSystemSave(const uint8_t* data, size_t size, SystemData& sys, ReadHistory& hist);
 bool EncodeSlotSave(const GameState& current, const GameState& snapshot, uint32_t thumbSize,
                     const uint8_t* thumb, std::string& out);
-// thumb, when given, receives up to kThumbnailMaxSize bytes.
+// thumb, when given, receives up to kThumbnailMaxSize bytes. A block that decodes whole stores
+// its thumbnail size even when that size is too large and the slot is refused.
 bool DecodeSlotSave(const uint8_t* data, size_t size, GameState* current, GameState* snapshot,
                     uint32_t& thumbSize, uint8_t* thumb);
 // DecodeSlotSave's arguments and result.
@@ -441,6 +442,9 @@ bool SaveGameData(int32_t slot, const GameState& current, const GameState& snaps
                   uint32_t thumbSize, const uint8_t* thumb);
 bool SaveGameSlot(int32_t slot);
 bool SaveGameSlotThumb(int32_t slot, const uint8_t* thumb, uint32_t thumbSize);
+// Reads a slot's file for DecodeSlotSave; false when it is missing, unreadable or larger than
+// any slot the writers make.
+bool ReadSlotFile(int32_t slot, std::string& bytes);
 bool LoadGameSlotData(int32_t slot, GameState* current, GameState* snapshot, uint32_t& thumbSize,
                       uint8_t* thumb);
 bool LoadGameSlot(int32_t slot);

@@ -32,6 +32,11 @@ constexpr size_t kSlotCodedMax = 4 * kSlotPlainSize;
 // The decoder may read this many bytes past the coded data; they are zeros.
 constexpr size_t kDecoderSlack = 4;
 constexpr size_t kThumbOffset = 2 * kGameStateSize + 4;
+// The largest files the readers take: the header (and plain size) and the largest coded part
+// the format's buffers allow. Anything larger is refused before it is read, so a save that is
+// a device or a huge file cannot fill memory.
+constexpr size_t kSystemFileMax = kHeaderSize + 4 + kSystemCodedMax - kDecoderSlack;
+constexpr size_t kSlotFileMax = kHeaderSize + kSlotCodedMax - kDecoderSlack;
 
 ZRString g_dirOverride;
 
@@ -72,23 +77,29 @@ bool CodedPartFits(const uint8_t* coded, size_t codedSize, size_t codedMax) {
            (codedSize & 0xFFFFFF);
 }
 
-// Decodes exactly plainSize bytes from a coded part that CodedPartFits accepted.
+// Decodes exactly plainSize bytes from a coded part that CodedPartFits accepted. The coder
+// closes every block with its end mark: a block whose end mark is not found right after
+// plainSize bytes is damaged, even when its bytes up to there look well formed.
 bool DecodeBlock(const uint8_t* coded, size_t codedSize, uint8_t* plain, size_t plainSize) {
     std::vector<uint8_t> in(codedSize + kDecoderSlack, 0);
     std::memcpy(in.data(), coded, codedSize);
+    std::vector<uint8_t> out(plainSize + 1);
     ZRRangeDecode dec;
     if (!dec.Create()) return false;
-    if (!dec.Decode(in.data(), plain, static_cast<int>(in.size()), static_cast<int>(plainSize)))
+    if (!dec.Decode(in.data(), out.data(), static_cast<int>(in.size()),
+                    static_cast<int>(out.size())))
         return false;
-    return static_cast<size_t>(dec.GetResultSize()) == plainSize;
+    if (static_cast<size_t>(dec.GetResultSize()) != plainSize) return false;
+    std::memcpy(plain, out.data(), plainSize);
+    return true;
 }
 
 std::string HostOf(const ZRString& path) {
     return plat::ToHost(path.c_str());
 }
 
-bool ReadFile(const ZRString& path, std::string& bytes) {
-    return plat::ReadWholeFile(HostOf(path), bytes);
+bool ReadFile(const ZRString& path, size_t maxBytes, std::string& bytes) {
+    return plat::ReadWholeFile(HostOf(path), bytes, maxBytes);
 }
 
 const uint8_t* Bytes(const std::string& s) {
@@ -140,8 +151,12 @@ bool DecodeSystemSave(const uint8_t* data, size_t size, SystemData& sys, ReadHis
     if (!CodedPartFits(coded, codedSize, kSystemCodedMax)) return false;
     std::vector<uint8_t> plain(plainSize);
     if (!DecodeBlock(coded, codedSize, plain.data(), plainSize)) return false;
+    // A history that fails its checks means the block is damaged, and the system data decoded
+    // from it cannot be trusted either: the whole file is refused.
+    auto h = std::make_unique<ReadHistory>();
+    if (!h->Load(plain.data() + kSystemDataSize, plainSize - kSystemDataSize)) return false;
     sys.Decode(plain.data());
-    hist.Load(plain.data() + kSystemDataSize, plainSize - kSystemDataSize);
+    hist = *h;
     return true;
 }
 
@@ -181,9 +196,10 @@ bool SlotFromPlain(const uint8_t* plain, GameState* current, GameState* snapshot
     if (!cur->Decode(plain, kGameStateSize) ||
         !snap->Decode(plain + kGameStateSize, kGameStateSize))
         return false;
+    // The caller learns the stored size even when it is too large to be a thumbnail.
     const uint32_t t = ZRGetLE32(plain + 2 * kGameStateSize);
-    if (t > kThumbnailMaxSize) return false;
     thumbSize = t;
+    if (t > kThumbnailMaxSize) return false;
     if (current) *current = *cur;
     if (snapshot) *snapshot = *snap;
     if (thumb && t > 0) std::memcpy(thumb, plain + kThumbOffset, t);
@@ -217,10 +233,12 @@ void DecodeSlotSaves(SlotSaveDecode* slots, int count) {
             SlotSaveDecode& s = slots[first + i];
             s.ok = false;
             if (!SlotCodedPart(s.data, s.size, in[i]) || !dec[i].Create()) continue;
-            plain[i].resize(kSlotPlainSize);
+            // One byte more than the block holds, as in DecodeBlock: the end mark must come
+            // right after the block's bytes.
+            plain[i].resize(kSlotPlainSize + 1);
             decoders[m] = &dec[i];
             jobs[m] = {in[i].data(), plain[i].data(), static_cast<int>(in[i].size()),
-                       static_cast<int>(kSlotPlainSize), false};
+                       static_cast<int>(kSlotPlainSize + 1), false};
             ready[m++] = i;
         }
         ZRRangeDecode::DecodeSideBySide(decoders, jobs, m);
@@ -244,7 +262,7 @@ bool SaveSystemData() {
 bool LoadSystemData() {
     const ZRString path = SystemSavePath();
     std::string bytes;
-    if (!ReadFile(path, bytes)) return false;
+    if (!ReadFile(path, kSystemFileMax, bytes)) return false;
     SystemData sys;
     ReadHistory hist;
     if (!DecodeSystemSave(Bytes(bytes), bytes.size(), sys, hist)) {
@@ -280,11 +298,15 @@ bool SaveGameSlotThumb(int32_t slot, const uint8_t* thumb, uint32_t thumbSize) {
     return SaveGameData(slot, CurrentState, SceneSnapshot, thumbSize, thumb);
 }
 
+bool ReadSlotFile(int32_t slot, std::string& bytes) {
+    return ReadFile(SlotSavePath(slot), kSlotFileMax, bytes);
+}
+
 bool LoadGameSlotData(int32_t slot, GameState* current, GameState* snapshot, uint32_t& thumbSize,
                       uint8_t* thumb) {
     if (slot < 0) return false;
     std::string bytes;
-    if (!ReadFile(SlotSavePath(slot), bytes)) return false;
+    if (!ReadSlotFile(slot, bytes)) return false;
     return DecodeSlotSave(Bytes(bytes), bytes.size(), current, snapshot, thumbSize, thumb);
 }
 

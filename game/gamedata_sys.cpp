@@ -119,9 +119,11 @@ void ReadHistory::Clear() {
 }
 
 bool ReadHistory::Load(const uint8_t* bytes, size_t size) {
+    // A block that cannot fit the buffer is not taken at all: what was read so far stays.
+    if (!bytes || size >= kReadHistorySize) return false;
     // Every later walk trusts the head and the record lengths, so the whole block is checked
     // before any of it is taken.
-    bool ok = bytes && size >= kHead && size < kReadHistorySize && ZRGetLE32(bytes) == size;
+    bool ok = size >= kHead && ZRGetLE32(bytes) == size;
     if (ok) {
         const uint64_t count = ZRGetLE32(bytes + 4);
         uint64_t found = 0;

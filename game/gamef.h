@@ -7,7 +7,8 @@
 //
 // Lock order, where several are held: FrameLock, then LogicLock, then DrawLock. SoundLock and
 // InputLock are always taken alone. RenderGate is only ever tried, never waited for: a render
-// that finds it taken is skipped.
+// that finds it taken is skipped. The memory manager's registry lock comes after all of these:
+// it may be taken under any of them and is never held while another is taken.
 #pragma once
 #include <atomic>
 #include <cstdint>

@@ -509,9 +509,10 @@ void TGameForm::StartStreamService() {
     if (StreamServiceStarted) return;
     plat::SoundMixer* mixer = Sound && Sound->Enabled() ? Sound->Mixer() : nullptr;
     // Hosted use keeps the host's directory for the music, as it does for the archives.
-    StreamServiceStarted = Hosted
-                               ? CriMwSystemInitAt(ZRGetCurrentDir().c_str(), mixer, WorkBitDepth)
-                               : CriMwSystemInit(mixer, WorkBitDepth);
+    // Movie frames go through the memory manager, whose report at the end then sees them.
+    StreamServiceStarted =
+        Hosted ? CriMwSystemInitAt(ZRGetCurrentDir().c_str(), mixer, WorkBitDepth, MemMan)
+               : CriMwSystemInit(mixer, WorkBitDepth, MemMan);
 }
 
 void TGameForm::FinishStreamService() {

@@ -1,6 +1,7 @@
 #include "media/zrbmp.h"
 
 #include <cstring>
+#include <stdexcept>
 
 #include "foundation/zrstd.h"
 #include "media/zrimgbuf.h"
@@ -46,6 +47,16 @@ int64_t StoredRowBytes(const BmpHeader& h, int bytesPerPixel, int outputBpp) {
     return row > INT32_MAX ? -1 : row;
 }
 
+// A file that cannot hold the pixel data its header declares fails as its first short read
+// would, but before any buffer is sized from the header: a damaged header must not cost a
+// large allocation. Streams that cannot tell their size are left to the reads themselves.
+void RequireBytes(ZRStream* stream, int64_t bytes) {
+    if (!stream->IsSeekable()) return;
+    const int64_t size = stream->GetSize(), pos = stream->GetPosition();
+    if (size < 0 || pos < 0) return;
+    if (bytes > size - pos) throw std::runtime_error("Read Error");
+}
+
 // The palette of an 8-bit file: count entries read, the rest of the 256 zero.
 void ReadPalette(ZRStream* stream, unsigned char* quads, uint32_t count) {
     std::memset(quads, 0, kMaxColours * 4);
@@ -66,6 +77,9 @@ bool LoadBmp(ZRStream* stream, unsigned char** pixels, int* width, int* height,
     if (stored < 0 || h.colours > kMaxColours) return false;
     const int64_t outRow = static_cast<int64_t>(h.width) * bpp;
     const char* const kAllocError = "LoadBmp MemoryAllocError";
+
+    const int64_t paletteBytes = h.bitCount == 8 ? int64_t{h.colours} * 4 : 0;
+    RequireBytes(stream, paletteBytes + stored * h.height);
 
     if (h.bitCount == 8) {
         ZRImageWork raw(kMaxColours * 4, kAllocError);
@@ -101,6 +115,7 @@ bool LoadAlpha(ZRStream* stream, unsigned char** alpha, int* width, int* height)
 
     const int64_t stored = StoredRowBytes(h, 1, 1);
     if (stored < 0 || h.colours > kMaxColours) return false;
+    RequireBytes(stream, int64_t{h.colours} * 4 + stored * h.height);
     const char* const kAllocError = "LoadAlpha MemoryAllocError";
     ZRImageWork raw(kMaxColours * 4, kAllocError);
     ZRImageWork row(stored, kAllocError);
@@ -135,6 +150,8 @@ bool LoadPalette(ZRStream* stream, ZRQuad** palette, unsigned char** indices, in
     }
     if (!indices) return true;
 
+    // The last row's padding is skipped, not read.
+    RequireBytes(stream, StoredRowBytes(h, 1, 1) * (h.height - 1) + h.width);
     unsigned char* out = ZRImageOutput(indices, int64_t{h.width} * h.height, kAllocError);
     const int padding = (4 - h.width % 4) % 4;
     for (int64_t y = h.height - 1; y >= 0; --y) {

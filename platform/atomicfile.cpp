@@ -91,19 +91,31 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes) {
     return true;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
+bool ReadWholeFile(const std::string& path, std::string& bytes, size_t maxBytes) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
+    struct stat st;
+    if (fstat(fd, &st) != 0 ||
+        (S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) > maxBytes)) {
+        close(fd);
+        return false;
+    }
     std::string out;
     char buf[8192];
     for (;;) {
-        const ssize_t n = read(fd, buf, sizeof buf);
+        const size_t room = maxBytes - out.size();
+        const size_t want = room < sizeof buf ? room + 1 : sizeof buf;
+        const ssize_t n = read(fd, buf, want);
         if (n < 0) {
             if (errno == EINTR) continue;
             close(fd);
             return false;
         }
         if (n == 0) break;
+        if (static_cast<size_t>(n) > room) {
+            close(fd);
+            return false;  // grew past the limit while being read, or not a regular file
+        }
         out.append(buf, static_cast<size_t>(n));
     }
     close(fd);

@@ -2,6 +2,8 @@
 // beside the target, which is flushed and then renamed over it; the directory is flushed
 // after the rename. A crash at any moment leaves either the old file or the new one.
 #pragma once
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -11,8 +13,10 @@ namespace plat {
 // A target that is a symbolic link is replaced where the link points.
 bool WriteFileAtomic(const std::string& path, const std::string& bytes);
 
-// Reads a whole file; false when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::string& bytes);
+// Reads a whole file; false when it cannot be opened or read, or when it holds more than
+// maxBytes. At most maxBytes + 1 bytes are read, so a device or a file larger than memory is
+// refused without filling memory first.
+bool ReadWholeFile(const std::string& path, std::string& bytes, size_t maxBytes = SIZE_MAX);
 
 // Tests only: called with the temporary file's path after it is complete and before the
 // rename, so a test can end the process there. An empty hook removes it.

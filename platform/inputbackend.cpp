@@ -41,6 +41,7 @@ bool SdlInput::Start() {
 
 void SdlInput::ClearKeys() {
     std::memset(down_, 0, sizeof down_);
+    std::memset(unread_, 0, sizeof unread_);
     std::memset(scan_, 0, sizeof scan_);
     std::memset(vk_, 0, sizeof vk_);
 }
@@ -49,7 +50,7 @@ void SdlInput::Rebuild() {
     std::memset(scan_, 0, sizeof scan_);
     std::memset(vk_, 0, sizeof vk_);
     for (int sc = 0; sc < 512; ++sc) {
-        if (!down_[sc]) continue;
+        if (!down_[sc] && !unread_[sc]) continue;
         if (uint8_t s = ScanCodeFromSdl(sc)) scan_[s] = 0x80;
         if (uint8_t v = VirtualKeyFromSdl(sc)) vk_[v] = 0x80;
     }
@@ -66,7 +67,10 @@ void SdlInput::HandleEvent(const SDL_Event& e) {
         case SDL_KEYUP: {
             const int sc = e.key.keysym.scancode;
             if (sc < 0 || sc >= 512) return;
+            // The game reads the keys once a frame; a tap that is down and up again between
+            // two reads still shows as down in the next one, so a slow frame loses no press.
             down_[sc] = e.type == SDL_KEYDOWN;
+            if (down_[sc]) unread_[sc] = true;
             Rebuild();
             break;
         }
@@ -107,13 +111,24 @@ InputResult SdlInput::ReadScanCodes(uint8_t states[256]) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!acquired_) return InputResult::NotAcquired;
     std::memcpy(states, scan_, 256);
+    MarkRead();
     return InputResult::Ok;
 }
 
 bool SdlInput::ReadVirtualKeys(uint8_t states[256]) {
     std::lock_guard<std::mutex> lock(mutex_);
     std::memcpy(states, vk_, 256);
+    MarkRead();
     return true;
+}
+
+void SdlInput::MarkRead() {
+    bool any = false;
+    for (int sc = 0; sc < 512; ++sc) {
+        any |= unread_[sc] && !down_[sc];
+        unread_[sc] = false;
+    }
+    if (any) Rebuild();
 }
 
 bool SdlInput::FindJoystick(JoystickId* id) {

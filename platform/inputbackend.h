@@ -67,6 +67,7 @@ public:
 private:
     SdlInput() = default;
     void Rebuild();
+    void MarkRead();  // under mutex_
     void ClearKeys();
 
     std::mutex mutex_;
@@ -74,6 +75,7 @@ private:
     bool active_ = true;
     bool acquired_ = false;
     bool down_[512] = {};  // by SDL scancode
+    bool unread_[512] = {};  // went down since the last read: shown down to that read
     uint8_t scan_[256] = {};
     uint8_t vk_[256] = {};
     _SDL_Joystick* joystick_ = nullptr;

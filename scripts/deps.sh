@@ -13,6 +13,7 @@ PACKAGES=(
   xdotool  # synthetic X key events for the keyboard test in a real window
   libbenchmark-dev libbz2-dev libpixman-1-dev libclang-rt-14-dev
   sox libsox-fmt-mp3  # makes the ADPCM and MP3 sound fixtures of the tests
+  valgrind  # the CI pass over the decoders that write into our buffers
 )
 
 missing=()

@@ -78,6 +78,12 @@ struct Unit {
     std::vector<Place> places;
 };
 
+// Turns one UTF-8 character into its GBK bytes; false when GBK has no form for it.
+using GbkEncoder = std::function<bool(std::string_view utf8, std::string& gbk)>;
+// Tests only: the converter texts are encoded with, in place of the host's GBK converter
+// (whose table may lack characters the assembler must refuse); empty restores the host's.
+void SetGbkEncoder(GbkEncoder encoder);
+
 // Assembles one source. False with at least one error in `errors` when it cannot be built.
 bool Assemble(const std::string& path, std::string_view source, Unit& out,
               std::vector<Diag>& errors);

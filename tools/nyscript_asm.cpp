@@ -33,6 +33,17 @@ uint32_t Checksum(const uint8_t* body, size_t size) {
 
 namespace {
 
+GbkEncoder& EncoderHook() {
+    static GbkEncoder hook;
+    return hook;
+}
+
+bool EncodeCharacter(std::string_view utf8, std::string& gbk) {
+    if (EncoderHook()) return EncoderHook()(utf8, gbk);
+    size_t bad = 0;
+    return plat::FromUtf8Strict(utf8, plat::CodePage::Gbk, gbk, bad);
+}
+
 enum class Tok { Ident, Local, Number, String, Var, Comma, Colon, DoubleColon, Ellipsis, Rel };
 
 struct Token {
@@ -241,9 +252,8 @@ class Assembler {
             if (i + n > utf8.size()) n = utf8.size() - i;
             std::string_view ch = utf8.substr(i, n);
             std::string bytes;
-            size_t bad = 0;
             const int col = column + static_cast<int>(i);
-            if (!plat::FromUtf8Strict(ch, plat::CodePage::Gbk, bytes, bad) || bytes.empty()) {
+            if (!EncodeCharacter(ch, bytes) || bytes.empty()) {
                 Error(line_, col, "character '" + std::string(ch) + "' has no GBK form");
                 return false;
             }
@@ -949,6 +959,10 @@ class Assembler {
 };
 
 }  // namespace
+
+void SetGbkEncoder(GbkEncoder encoder) {
+    EncoderHook() = std::move(encoder);
+}
 
 bool Assemble(const std::string& path, std::string_view source, Unit& out,
               std::vector<Diag>& errors) {

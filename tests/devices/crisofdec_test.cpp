@@ -4,14 +4,17 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <thread>
 
 #include "devices/crisofdec_service.h"
 #include "devices/display_fixture.h"
 #include "devices/movie_fixture.h"
+#include "foundation/zrmemman.h"
 #include "platform/audiooutput.h"
 #include "platform/clock.h"
 #include "platform/moviedecode.h"
@@ -202,21 +205,27 @@ TEST_F(GlueTest, OpenEdgeCases) {
     EXPECT_FALSE(m.Draw());
     EXPECT_FALSE(m.WaitStart());
 
-    // Heads cut short: the bytes that came are still parsed; no sequence header, no movie.
+    // Files cut short of the head: the bytes that came are still parsed. The size stands in
+    // the first seven bytes of the MPEG sequence header (start code 00 00 01 B3, then 12 bits
+    // of width and 12 of height); a file cut inside them has no size, one cut after the whole
+    // fixed header (12 bytes) has it. None holds a whole picture, so none opens.
     const auto full = MakeMovie({});
-    for (size_t cut : {size_t{1}, size_t{40}, size_t{100}, size_t{300}, size_t{5000}}) {
+    const uint8_t code[4] = {0, 0, 1, 0xB3};
+    const size_t seq = static_cast<size_t>(std::search(full->begin(), full->end(), code, code + 4) -
+                                           full->begin());
+    ASSERT_LT(seq + 12, size_t{20480});
+    struct Cut {
+        size_t bytes;
+        int32_t width;
+    };
+    for (const Cut& c :
+         {Cut{1, 0}, Cut{seq + 3, 0}, Cut{seq + 6, 0}, Cut{seq + 7, 160}, Cut{seq + 12, 160}}) {
         Put("Movie\\Cut.sfd",
-            std::vector<uint8_t>(full->begin(), full->begin() + static_cast<long>(cut)));
-        MovieStreamInfo info;
-        const bool parsed =
-            MediaPlayback::GetMovieInfo(full->data(), static_cast<int32_t>(cut), &info);
-        const bool opened = m.Open(nullptr, true, "Movie\\Cut.sfd");
-        EXPECT_FALSE(opened) << cut;  // no whole picture in any of them
+            std::vector<uint8_t>(full->begin(), full->begin() + static_cast<long>(c.bytes)));
+        EXPECT_FALSE(m.Open(nullptr, true, "Movie\\Cut.sfd")) << c.bytes;
         EXPECT_EQ(m.Handle(), 0u);
-        if (parsed) {
-            EXPECT_EQ(info.width, 160);
-            EXPECT_EQ(m.Width(), 160) << "the head was read from " << cut << " bytes";
-        }
+        EXPECT_EQ(m.Width(), c.width) << "the head was read from " << c.bytes << " bytes";
+        EXPECT_EQ(m.Height(), c.width ? 96 : 0) << c.bytes;
     }
     Put("Movie\\Junk.sfd", std::vector<uint8_t>(30000, 0xB3));
     EXPECT_FALSE(m.Open(nullptr, false, "Movie\\Junk.sfd"));
@@ -238,6 +247,38 @@ TEST_F(GlueTest, OpenEdgeCases) {
     PutMovie("Movie\\A.sfd", {});
     ASSERT_TRUE(m.Open(nullptr, false, "Movie\\A.sfd"));
     EXPECT_TRUE(m.Draw());
+}
+
+// Started with a memory manager, the glue makes each movie's 20,480-byte head buffer and its
+// frame bitmap through it, so the manager's records hold the frame while the movie is open.
+TEST_F(GlueTest, HeadBuffersAndFramesGoThroughTheMemoryManager) {
+    struct Added {
+        std::vector<ZRMemPointer> records;
+        void On(ZRMemMan*, ZRMemPointer p) { records.push_back(p); }
+    } added;
+    ZRMemMan mm;
+    mm.OnAddPointer = ZRMemPointerCallback(&added, &Added::On);
+    ASSERT_TRUE(CriMwSystemInitAt(dir.Game(), nullptr, bd32, &mm));
+    PutMovie("Movie\\A.sfd", {});
+    TNyRGBPanel panel(&owner);
+    CriMovie m;
+    ASSERT_TRUE(m.Open(&panel, false, "Movie\\A.sfd"));
+    ASSERT_EQ(added.records.size(), 2u);
+    EXPECT_EQ(added.records[0].kind, ZRMemMan::kBlock);
+    EXPECT_EQ(added.records[0].size, 20480u);
+    EXPECT_EQ(added.records[1].kind, ZRMemMan::kObject);
+    EXPECT_EQ(added.records[1].pointer, reinterpret_cast<uintptr_t>(m.Frame()));
+    ASSERT_EQ(mm.Count(), 1);  // the head buffer is freed once the head is read
+    EXPECT_EQ(mm.Records()[0].pointer, reinterpret_cast<uintptr_t>(m.Frame()));
+    m.Close();
+    EXPECT_EQ(mm.Count(), 0);
+
+    // Without a panel there is no frame; a missing file still takes and frees a head buffer.
+    ASSERT_TRUE(m.Open(nullptr, false, "Movie\\A.sfd"));
+    EXPECT_FALSE(m.Open(nullptr, false, "Movie\\Missing.sfd"));
+    EXPECT_EQ(added.records.size(), 4u);
+    EXPECT_EQ(mm.Count(), 0);
+    CriMwSystemFinish();
 }
 
 TEST_F(GlueTest, VolumeAndSpeedReachTheMovieVoice) {
@@ -499,6 +540,10 @@ TEST_F(GlueTest, WaitingForTheFirstPictureGivesUpAfterThreeSeconds) {
     const auto movie = MakeMovie({160, 96, 30, false});
     std::filesystem::create_directories(dir.Host("Movie"));
     ASSERT_EQ(mkfifo(dir.Host("Movie/Stuck.sfd").c_str(), 0600), 0);
+    // The source stays stalled until the wait has returned (a minute at most, so a wait that
+    // never gives up fails instead of hanging).
+    std::promise<void> release;
+    std::atomic<bool> releasedInTime{false};
     std::thread writer([&] {
         std::ofstream out(dir.Host("Movie/Stuck.sfd"), std::ios::binary);
         // The head and the start of the first picture, then a padding packet as long as the
@@ -509,17 +554,19 @@ TEST_F(GlueTest, WaitingForTheFirstPictureGivesUpAfterThreeSeconds) {
         padding[4] = static_cast<char>(30000 >> 8), padding[5] = static_cast<char>(30000 & 0xFF);
         out.write(padding.data(), static_cast<std::streamsize>(padding.size()));
         out.flush();
-        std::this_thread::sleep_for(4500ms);
+        releasedInTime = release.get_future().wait_for(60s) == std::future_status::ready;
     });
     const uint32_t h = ThePlayback().OpenMovie("Movie\\Stuck.sfd", false, 0, 1000);
     ASSERT_NE(h, 0u);
     const auto t0 = Clock::now();
     ThePlayback().WaitStart(h);
     const auto waited = Clock::now() - t0;
-    EXPECT_GE(waited, 2900ms);
-    EXPECT_LT(waited, 4200ms);  // the source stalls for 4.5 s
-    EXPECT_FALSE(ThePlayback().MovieIsPlay(h));
+    const bool playing = ThePlayback().MovieIsPlay(h);
+    release.set_value();
     writer.join();
+    EXPECT_TRUE(releasedInTime.load()) << "the wait did not give up while the source stalled";
+    EXPECT_GE(waited, 3s);
+    EXPECT_FALSE(playing);
     ThePlayback().CloseMovie(h);
 }
 

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -205,3 +208,61 @@ TEST(ZRMemMan, ThrowingCallbacksDoNotStopTheLeakReport) {
 }
 
 }  // namespace
+
+// The game makes and frees through one manager from several threads at once (the logic
+// thread, the wait thread's frame updates, the screenshot worker). Every kind of front end
+// runs on four threads together; nothing may be lost, doubled or reported.
+struct Shared {
+    static inline std::atomic<int> alive{0};
+    Shared() { ++alive; }
+    ~Shared() { --alive; }
+};
+
+struct SharedWidget : plat::TComponent {
+    static inline std::atomic<int> alive{0};
+    explicit SharedWidget(plat::TComponent* owner) : plat::TComponent(owner) { ++alive; }
+    ~SharedWidget() override { --alive; }
+};
+
+TEST(ZRMemManThreads, FrontEndsOnSeveralThreadsKeepTheRegistryExact) {
+    ZRMemMan m;
+    std::mutex errorsMutex;
+    std::vector<std::string> errors;
+    struct Sink {
+        std::mutex* mutex;
+        std::vector<std::string>* errors;
+        void Error(ZRMemMan*, ZRString msg) {
+            std::lock_guard<std::mutex> lock(*mutex);
+            errors->emplace_back(msg.c_str());
+        }
+    } sink{&errorsMutex, &errors};
+    m.OnError = ZRMemErrorCallback(&sink, &Sink::Error);
+    Shared* kept = m.Create<Shared>();
+    std::vector<std::thread> threads;
+    std::atomic<int> ready{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&m, &ready, t] {
+            // All four start together, so their calls overlap.
+            ++ready;
+            while (ready.load() < 4) std::this_thread::yield();
+            for (int i = 0; i < 2000; ++i) {
+                Shared* a = m.Create<Shared>();
+                int* b = m.Alloc<int>(static_cast<size_t>(i % 7 + 1));
+                SharedWidget* c = m.CreateVCL<SharedWidget>(nullptr);
+                Shared* d = new Shared;
+                m.AddPtr(d);
+                if (t % 2) std::swap(a, d);
+                m.Delete(a);
+                m.Free(b);
+                m.Delete(c);
+                m.Delete(d);
+            }
+        });
+    }
+    for (std::thread& th : threads) th.join();
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    EXPECT_EQ(m.Count(), 1);
+    EXPECT_EQ(Shared::alive, 1);
+    EXPECT_EQ(SharedWidget::alive, 0);
+    m.Delete(kept);
+}

@@ -575,4 +575,52 @@ TEST_F(AudioTest, WaitVoiceEndReturnsWhenTheVoiceHasPlayedOut) {
     ASSERT_TRUE(ServiceUntil([&] { return stage.load() == 3; }));
 }
 
+// The screenshot worker makes and frees its picture through the memory manager while the
+// logic thread makes and frees a buffer for every voice: Print Screen pressed again and again
+// while voices start and stop must leave the registry exact and report nothing.
+TEST_F(AudioTest, PrintScreenWhileVoicesStartAndStop) {
+    Start();
+    CapEnable = true;
+    const int live = MemMan->Count();
+    for (int shot = 0; shot < 6; ++shot) {
+        form->StartScreenshot(false);
+        do {
+            ASSERT_TRUE(form->PlayVoice(GameFileMan, shot % 2 ? "Voice" : "Voice2"));
+            form->StopVoice();
+        } while (form->ScreenshotBusy.load());
+    }
+    form->JoinScreenshot();
+    CapEnable = false;
+    EXPECT_TRUE(std::filesystem::exists(dir.Host("Snap005.png")));
+    EXPECT_EQ(MemMan->Count(), live);
+    EXPECT_TRUE(boxes.Boxes().empty()) << boxes.Boxes().front();
+}
+
+// In wait mode the wait thread runs the frames, and a frame can finish an environment
+// fade-out and free its buffer while the flow makes and deletes the next screens.
+TEST_F(AudioTest, EnvironmentFadeEndingInWaitModeWhileScreensAreMade) {
+    Start();
+    const int live = MemMan->Count();
+    for (int round = 0; round < 4; ++round) {
+        ASSERT_TRUE(form->PlayEnv(GameFileMan, false, "Env", 0, 0));
+        form->StopEnv(true);
+        std::atomic<bool> faded{false};
+        std::thread wait([&] {
+            while (form->EnvBuffer) {
+                Tick(1);
+                form->FrameStep();
+            }
+            faded = true;
+        });
+        while (!faded.load()) {
+            TNyRGBBits* screen = MemMan->CreateVCL<TNyRGBBits>(nullptr);
+            ASSERT_NE(screen, nullptr);
+            MemMan->Delete(screen);
+        }
+        wait.join();
+    }
+    EXPECT_EQ(MemMan->Count(), live);
+    EXPECT_TRUE(boxes.Boxes().empty()) << boxes.Boxes().front();
+}
+
 }  // namespace

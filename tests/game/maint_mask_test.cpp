@@ -1,11 +1,11 @@
 // The logic thread's mask transitions in lock step: a test logic thread changes the screen
-// while the test feeds it one frame tick at a time and probes each presented frame. Every
-// kind's first, middle and last frames are also written as PNG files beside the test binary
-// (transition_frames/), to be looked at.
-#include <unistd.h>
-
+// while the test feeds it one frame tick at a time and probes each presented frame. With
+// ZR_TRANSITION_FRAMES set, every kind's first, middle and last frames are also written as PNG
+// files into the build's scratch folder (scratch/transition_frames/), to be looked at.
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
+#include <memory>
 
 #include "form_harness.h"
 #include "game/gameeffect.h"
@@ -121,6 +121,26 @@ class MaskTransitionTest : public FormHarness {
                        i == 0 ? 720 : 120 + 30 * i, glow[i]);
     }
 
+    // The game ends its logic thread before it tears anything down, and so does the test:
+    // asked to close, the thread is joined whatever it is doing, and only then is the window
+    // deleted (and the test's pictures with the fixture).
+    void TearDown() override {
+        StopGame();
+        FormHarness::TearDown();
+    }
+    void StopGame() {
+        if (!form) return;
+        form->Close();
+        form->FormHide();
+        Stop();
+    }
+
+    // A picture panel that outlives the window.
+    Screen& MakeScreen(uint32_t colour, bool stripes = false) {
+        screens_.push_back(std::make_unique<Screen>(colour, stripes));
+        return *screens_.back();
+    }
+
     // Starts a logic thread that shows `before`, then runs body; frames run only when the
     // test ticks.
     void StartWith(Screen& before, std::function<void(ScriptThread&)> body) {
@@ -169,19 +189,34 @@ class MaskTransitionTest : public FormHarness {
             ServiceUntil([&] { return form->GetScreenMode() == mode || finished_.load(); }));
     }
 
-    void SavePicture(const std::string& name) {
+    // The presented screen. Frames present under the draw lock, so reading under it never
+    // meets a frame half copied.
+    bool ReadShown(std::vector<uint32_t>& pixels, int32_t& w, int32_t& h) {
+        form->DrawLock->Enter();
+        const bool ok = display.Screen().ReadScreen(pixels, w, h);
+        form->DrawLock->Leave();
+        return ok;
+    }
+    uint32_t ShownAt(int x, int y) {
         std::vector<uint32_t> pixels;
         int32_t w = 0, h = 0;
-        if (!display.Screen().ReadScreen(pixels, w, h)) return;
+        if (!ReadShown(pixels, w, h) || x >= w || y >= h) return 0xDEADBEEF;
+        return pixels[size_t(y) * w + x] & 0xFFFFFF;
+    }
+
+    // Only when asked: the shown screen into the build's scratch folder.
+    void SavePicture(const std::string& name) {
+        if (!std::getenv("ZR_TRANSITION_FRAMES")) return;
+        std::vector<uint32_t> pixels;
+        int32_t w = 0, h = 0;
+        if (!ReadShown(pixels, w, h)) return;
         std::vector<unsigned char> rgb(size_t(w) * h * 3);
         for (size_t i = 0; i < pixels.size(); ++i) {
             rgb[i * 3] = pixels[i] & 0xFF;
             rgb[i * 3 + 1] = (pixels[i] >> 8) & 0xFF;
             rgb[i * 3 + 2] = (pixels[i] >> 16) & 0xFF;
         }
-        char exe[4096] = {};
-        if (readlink("/proc/self/exe", exe, sizeof exe - 1) <= 0) return;
-        const auto out = std::filesystem::path(exe).parent_path() / "transition_frames";
+        const auto out = std::filesystem::path(ZR_SCRATCH_DIR) / "transition_frames";
         std::filesystem::create_directories(out);
         ZRFileStream f((out / name).c_str(), zrfmCreate);
         SavePng(&f, rgb.data(), w, h, pf24_888);
@@ -193,6 +228,7 @@ class MaskTransitionTest : public FormHarness {
     std::atomic<bool> go_{false}, finished_{false};
     // Live tracked objects before and after the body.
     std::atomic<int> memBefore_{0}, memAfter_{-1};
+    std::vector<std::unique_ptr<Screen>> screens_;
 };
 
 // Halves of the screen while the black mask transitions run: the mask is white on the left.
@@ -209,7 +245,7 @@ TEST_F(MaskTransitionTest, BlackThroughEachMaskKind) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(int(c.number));
-        Screen before(kFromColour);
+        Screen& before = MakeScreen(kFromColour);
         std::atomic<int32_t> result{-1}, speed{-1};
         std::atomic<bool> maskFreed{false};
         StartWith(before, [&](ScriptThread& t) {
@@ -220,10 +256,10 @@ TEST_F(MaskTransitionTest, BlackThroughEachMaskKind) {
             maskFreed = !t.GetForm()->Transition.mask.loaded;
         });
         WaitForMode(smTransition);
-        EXPECT_EQ(ScreenAt(100, 360), kFromColour);  // the first frame is the captured screen
-        EXPECT_EQ(ScreenAt(1000, 360), kFromColour);
+        EXPECT_EQ(ShownAt(100, 360), kFromColour);  // the first frame is the captured screen
+        EXPECT_EQ(ShownAt(1000, 360), kFromColour);
         for (int i = 0; i < c.ticks; ++i) Frame();
-        const uint32_t left = ScreenAt(100, 360), right = ScreenAt(1000, 360);
+        const uint32_t left = ShownAt(100, 360), right = ShownAt(1000, 360);
         if (c.leftMid) {
             EXPECT_EQ(left, 0u);
         } else {
@@ -234,22 +270,22 @@ TEST_F(MaskTransitionTest, BlackThroughEachMaskKind) {
             EXPECT_EQ(right, kFromColour);
         }
         for (int i = c.ticks; i < c.total; ++i) Frame();
-        EXPECT_EQ(ScreenAt(100, 360), 0u);
-        EXPECT_EQ(ScreenAt(1000, 360), 0u);
+        EXPECT_EQ(ShownAt(100, 360), 0u);
+        EXPECT_EQ(ShownAt(1000, 360), 0u);
         // The frame after the last one ends the transition, tick or not.
         ASSERT_TRUE(ServiceUntil([&] { return finished_.load(); }));
         EXPECT_EQ(result.load(), 77);  // the result from before the transition
         EXPECT_EQ(speed.load(), 100);
         EXPECT_TRUE(maskFreed.load());
         EXPECT_EQ(memAfter_.load(), memBefore_.load());  // both pictures freed
-        Stop();
+        StopGame();
         go_ = false;
         finished_ = false;
     }
 }
 
 TEST_F(MaskTransitionTest, MissingMaskClosesTheGameWithItsReason) {
-    Screen before(kFromColour);
+    Screen& before = MakeScreen(kFromColour);
     std::atomic<bool> reached{false};
     ::testing::internal::CaptureStderr();
     StartWith(before, [&](ScriptThread& t) {
@@ -270,14 +306,14 @@ TEST_F(MaskTransitionTest, MissingMaskClosesTheGameWithItsReason) {
 }
 
 TEST_F(MaskTransitionTest, ClosingMidTransitionLeavesNothingBehind) {
-    Screen before(kFromColour);
+    Screen& before = MakeScreen(kFromColour);
     Recorder notReleased;
     StartWith(before, [&](ScriptThread& t) { t.MaskTransitionToPanel(12, &before.panel); });
     MemMan->OnNotRelease = ZRMemPointerCallback(&notReleased, &Recorder::On);
     WaitForMode(smTransition);
     for (int i = 0; i < 5; ++i) Frame();
     EXPECT_TRUE(form->Transition.halo.loaded);
-    Stop();
+    StopGame();
     EXPECT_EQ(notReleased.count.load(), 0);
 }
 
@@ -290,7 +326,8 @@ TEST_P(EveryKind, RunsToItsEndOnScreen) {
     // The number of each kind, and the ticks to its last frame at the speed used.
     const int8_t numbers[15] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 22, 17};
     const int ticks[15] = {32, 16, 64, 40, 40, 40, 40, 36, 20, 36, 20, 70, 37, 32, 32};
-    Screen before(0x2050A0, true), after(0xE0C040, true);
+    Screen& before = MakeScreen(0x2050A0, true);
+    Screen& after = MakeScreen(0xE0C040, true);
     std::atomic<int> modeAfter{-1};
     StartWith(before, [&](ScriptThread& t) {
         if (kind >= 3 && kind <= 6) t.MaskSpeed = 400;
@@ -301,7 +338,7 @@ TEST_P(EveryKind, RunsToItsEndOnScreen) {
     char name[64];
     std::snprintf(name, sizeof name, "kind%02d_first.png", kind);
     SavePicture(name);
-    EXPECT_EQ(ScreenAt(300, 300), 0x2050A0u);
+    EXPECT_EQ(ShownAt(300, 300), 0x2050A0u);
     for (int i = 1; i <= ticks[kind]; ++i) {
         Frame();
         if (i == ticks[kind] / 2) {
@@ -311,8 +348,8 @@ TEST_P(EveryKind, RunsToItsEndOnScreen) {
     }
     std::snprintf(name, sizeof name, "kind%02d_last.png", kind);
     SavePicture(name);
-    EXPECT_EQ(ScreenAt(300, 300), 0xE0C040u);
-    EXPECT_EQ(ScreenAt(1230, 700), 0xE0C040u ^ 0x3060F0u);
+    EXPECT_EQ(ShownAt(300, 300), 0xE0C040u);
+    EXPECT_EQ(ShownAt(1230, 700), 0xE0C040u ^ 0x3060F0u);
     ASSERT_TRUE(ServiceUntil([&] { return finished_.load(); }));
     EXPECT_EQ(modeAfter.load(), smStarted);
 }

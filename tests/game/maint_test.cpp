@@ -155,14 +155,34 @@ TEST_F(MainThreadTest, WaitThreadRunsFramesOnlyInWaitAndHold) {
     for (int i = 0; i < 100; ++i) form->WaitThread->Resume();
 }
 
+// With no logic thread running, EndWait ends nothing: the window's frames go on calling the
+// frame handlers, and a thread that is not the running one keeps its result.
+TEST_F(MainThreadTest, EndWaitWithoutALogicThreadIsIgnored) {
+    struct Count {
+        void OnFrame(int) { ++frames; }
+        int frames = 0;
+    } count;
+    Start();
+    ASSERT_EQ(MainThread.load(), nullptr);
+    form->SetOnFrame(ZRBaseCallback1<void, int>(&count, &Count::OnFrame));
+    form->WaitEnded.store(false);
+    ScriptThread idle(form, [](ScriptThread&) {});
+    idle.Result.store(3);
+    EndWait(5);
+    EXPECT_FALSE(form->WaitEnded.load());
+    EXPECT_EQ(idle.Result.load(), 3);
+    EXPECT_FALSE(idle.Done.load());
+    Tick(1);
+    form->FrameStep();
+    EXPECT_EQ(count.frames, 1);
+    form->SetOnFrame(ZRBaseCallback1<void, int>());
+}
+
 TEST(GameErrorTest, Messages) {
     EXPECT_STREQ(EGameEnd().what(), "GameEnd");
     EGameEnd copy = EGameEnd();
     EXPECT_STREQ(copy.what(), "GameEnd");
     EXPECT_STREQ(EGameErr().what(), "GameErr");
-    // EndWait without a logic thread is ignored.
-    MainThread.store(nullptr);
-    EndWait(5);
 }
 
 TEST(SwitchTest, WindowAndFpsAfterDashOrSlashInAnyCase) {

@@ -188,7 +188,8 @@ TEST(ReadHistory, AFullBufferStopsRecordingAndKeepsAnswering) {
     Reloaded(h);
 }
 
-// Each way a stored block can be malformed: refused, and the history is left empty.
+// Each way a stored block can be malformed: refused, and the history is left empty; a block
+// too large for the buffer is refused and the history kept.
 TEST(ReadHistory, LoadRefusesMalformedBlocks) {
     const ReadHistory good = savefixture::SampleHistory(3);
     const std::string block(reinterpret_cast<const char*>(good.GetBuffer()), good.GetSize());
@@ -245,10 +246,16 @@ TEST(ReadHistory, LoadRefusesMalformedBlocks) {
         EXPECT_EQ(h.GetSize(), 8u) << c.name;
         EXPECT_EQ(h.GetCount(), 0u) << c.name;
     }
-    std::string big(kReadHistorySize, '\0');
-    put32(big, 0, kReadHistorySize);
+    // A block of the buffer's whole size or more is refused, and what was read stays.
+    for (size_t size : {size_t{kReadHistorySize}, size_t{kReadHistorySize} + 4}) {
+        std::string big(size, '\0');
+        put32(big, 0, static_cast<uint32_t>(size));
+        ReadHistory h = good;
+        EXPECT_FALSE(h.Load(reinterpret_cast<const uint8_t*>(big.data()), big.size())) << size;
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(h.GetBuffer()), h.GetSize()), block)
+            << size;
+    }
     ReadHistory h;
-    EXPECT_FALSE(h.Load(reinterpret_cast<const uint8_t*>(big.data()), big.size()));
     EXPECT_TRUE(h.Load(reinterpret_cast<const uint8_t*>(block.data()), block.size()));
     EXPECT_EQ(Records(h).size(), 3u);
 }

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -140,8 +142,17 @@ TEST_F(Saves, SlotGroupsDecodeAsEachAlone) {
     }
     files.push_back(files[0].substr(0, files[0].size() / 2));
     files.push_back(std::string());
-    const std::vector<std::vector<size_t>> groups = {
+    std::vector<std::vector<size_t>> groups = {
         {0}, {1, 4}, {4, 1}, {0, 1, 2}, {2, 5, 3, 0}, {0, 1, 2, 3, 4, 5, 2}};
+    // Damaged copies: one bit flipped at points spread over the whole file, decoded together.
+    std::vector<size_t> damaged;
+    for (size_t k = 0; k < 40; ++k) {
+        std::string f = files[1];
+        f[k * (f.size() - 1) / 39] ^= static_cast<char>(1 << (k % 8));
+        damaged.push_back(files.size());
+        files.push_back(f);
+    }
+    groups.push_back(damaged);
     for (const auto& group : groups) {
         const size_t n = group.size();
         std::vector<SlotSaveDecode> d(n);
@@ -263,6 +274,12 @@ TEST_F(Saves, MalformedFilesAreRefusedAndTheGlobalsUntouched) {
     // The same builder makes files that do load, so the cases above fail for their reason.
     EXPECT_TRUE(loadsSlot(Coded(SlotHeader(), plain)));
     EXPECT_TRUE(loadsSys(Coded(SysHeader(76), sysPlain)));
+
+    // A thumbnail size too large is refused, yet the caller is told the size stored.
+    dir_.Write("SV04.sav", Coded(SlotHeader(), bigThumb));
+    uint32_t stored = 0;
+    EXPECT_FALSE(LoadGameSlotData(4, nullptr, nullptr, stored, nullptr));
+    EXPECT_EQ(stored, kThumbnailMaxSize + 1);
 }
 
 // A field of either state outside what the game makes refuses the whole slot.
@@ -329,11 +346,17 @@ TEST_F(Saves, InterruptedOrRefusedWritesKeepTheOldSave) {
     EXPECT_TRUE(LoadGameSlotData(1, &a, nullptr, size, nullptr));
     EXPECT_TRUE(LoadSystemData());
     EXPECT_NE(SysData.GetValue(0), 12345u);
-    // No temporary files are left behind by the writers that finished.
-    size_t files = 0;
+    // The two writers killed before their rename leave one temporary file each beside their
+    // target; the writers that finished and the refused ones leave none.
+    std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(dir_.Host()))
-        files += e.is_regular_file();
-    EXPECT_GE(files, 2u);
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(names.size(), 4u) << ::testing::PrintToString(names);
+    EXPECT_EQ(names[0], "SV01.sav");
+    EXPECT_EQ(names[1].rfind("SV01.sav.tmp", 0), 0u) << names[1];
+    EXPECT_EQ(names[2], "SVSys.sav");
+    EXPECT_EQ(names[3].rfind("SVSys.sav.tmp", 0), 0u) << names[3];
 }
 
 TEST_F(Saves, AnUnreadableSystemSaveIsKeptOnceBesideIt) {
@@ -346,16 +369,118 @@ TEST_F(Saves, AnUnreadableSystemSaveIsKeptOnceBesideIt) {
     EXPECT_TRUE(SaveSystemData());
     EXPECT_TRUE(LoadSystemData());
 
-    // A malformed history loads empty; the flags, values and album still load.
+    // A malformed history refuses the whole file: what the game holds stays, and the file is
+    // kept beside it as any unreadable one.
     Image plain(kSystemDataSize + 12, 0);
     fx::SampleSystem().Encode(plain.data());
     ZRPutLE32(plain.data() + kSystemDataSize, 12);  // one record claimed, none there
     ZRPutLE32(plain.data() + kSystemDataSize + 4, 1);
-    dir_.Write("SVSys.sav", Coded(SysHeader(static_cast<uint32_t>(plain.size())), plain));
-    SysData = SystemData();
+    const std::string damaged = Coded(SysHeader(static_cast<uint32_t>(plain.size())), plain);
+    dir_.Write("SVSys.sav", damaged);
+    std::filesystem::remove(dir_.Host("SVSys.sav.bad"));
+    const std::string before = Globals();
+    EXPECT_FALSE(LoadSystemData());
+    EXPECT_EQ(Globals(), before);
+    EXPECT_EQ(dir_.Read("SVSys.sav.bad"), damaged);
+}
+
+// One flipped bit anywhere in a small system save: the file is refused, or it loads exactly
+// what was saved. A load with other flags, values, album bits or history would be made
+// permanent by the next save.
+TEST_F(Saves, EverySingleBitFlipOfASystemSaveIsRefusedOrHarmless) {
+    SystemData sys;
+    sys.SetFlag(3, true);
+    sys.SetFlag(40, true);
+    sys.SetValue(2, 7);
+    sys.SetAlbumBit(5);
+    ReadHistory hist;
+    hist.RegisterScene(1, 2);
+    hist.MarkRead(1u << 16 | 4);
+    hist.MarkRead(1u << 16 | 9);
+    const std::string file = fx::SystemFile(sys, hist);
+    ASSERT_FALSE(file.empty());
+    Image sysBytes(kSystemDataSize);
+    sys.Encode(sysBytes.data());
+    const std::string histBytes(reinterpret_cast<const char*>(hist.GetBuffer()), hist.GetSize());
+    int refused = 0;
+    for (size_t bit = 0; bit < file.size() * 8; ++bit) {
+        std::string flipped = file;
+        flipped[bit / 8] = static_cast<char>(flipped[bit / 8] ^ (1 << (bit % 8)));
+        SystemData d;
+        ReadHistory h;
+        if (!DecodeSystemSave(U8(flipped), flipped.size(), d, h)) {
+            ++refused;
+            continue;
+        }
+        Image got(kSystemDataSize);
+        d.Encode(got.data());
+        EXPECT_EQ(got, sysBytes) << "bit " << bit << " of " << file.size() << " bytes";
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(h.GetBuffer()), h.GetSize()),
+                  histBytes)
+            << "bit " << bit;
+    }
+    EXPECT_GT(refused, 0);
+}
+
+// Saves are read with a bound: a save that is a device without end, or a sparse file of
+// several gigabytes, is refused at once instead of filling memory. The loaders run in a child
+// with little address space to spare, where reading such a file whole fails.
+TEST_F(Saves, OversizedOrEndlessSaveFilesAreRefusedWithoutReadingThemWhole) {
+    ASSERT_TRUE(SaveGameSlot(4));
+    ASSERT_TRUE(SaveSystemData());
+    struct Case {
+        const char* name;
+        std::function<void(const std::string&)> make;
+    };
+    const std::vector<Case> cases = {
+        {"a link to /dev/zero",
+         [](const std::string& p) {
+             std::filesystem::remove(p);
+             std::filesystem::create_symlink("/dev/zero", p);
+         }},
+        {"a sparse file of 6 GB",
+         [](const std::string& p) { ASSERT_EQ(truncate(p.c_str(), 6LL << 30), 0); }},
+    };
+    for (const Case& c : cases) {
+        const std::string slot = dir_.Host("SV04.sav"), sys = dir_.Host("SVSys.sav");
+        c.make(slot);
+        c.make(sys);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            // Room for the game's own work, not for a file of that size.
+            long pages = 0;
+            if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+                if (std::fscanf(f, "%ld", &pages) != 1) pages = 0;
+                std::fclose(f);
+            }
+            rlimit limit{};
+            limit.rlim_cur = limit.rlim_max =
+                static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) +
+                (512ULL << 20);
+            if (pages == 0 || setrlimit(RLIMIT_AS, &limit) != 0) _exit(9);
+            std::string bytes;
+            GameState a;
+            uint32_t size = 0;
+            const bool refused = !ReadSlotFile(4, bytes) &&
+                                 !LoadGameSlotData(4, &a, nullptr, size, nullptr) &&
+                                 !LoadSystemData();
+            _exit(refused ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.name << " " << status;
+        // Nothing of that size is copied beside it.
+        EXPECT_FALSE(std::filesystem::exists(dir_.Host("SVSys.sav.bad"))) << c.name;
+        std::filesystem::remove(slot);
+        std::filesystem::remove(sys);
+        ASSERT_TRUE(SaveGameSlot(4));
+        ASSERT_TRUE(SaveSystemData());
+    }
+    GameState a;
+    uint32_t size = 0;
+    EXPECT_TRUE(LoadGameSlotData(4, &a, nullptr, size, nullptr));
     EXPECT_TRUE(LoadSystemData());
-    EXPECT_TRUE(SysData == fx::SampleSystem());
-    EXPECT_EQ(ReadHist.GetSize(), 8u);
 }
 
 }  // namespace

@@ -210,7 +210,58 @@ TEST(LoadBmp, ShortFilesThrowReadErrorAndKeepTheOutputWithTheCaller) {
         } catch (const std::runtime_error& e) {
             EXPECT_STREQ(e.what(), "Read Error");
         }
-        EXPECT_EQ(img.p != nullptr, cut == file.size() - 1);
+        // The pixel data is found missing before the output is made.
+        EXPECT_EQ(img.p, nullptr);
+    }
+}
+
+// A header that declares far more pixel data than the file holds fails with "Read Error",
+// with the size reported, before any buffer is sized from it. Each reader, each bit count
+// it takes, and a file that is one byte short of its pixel data.
+TEST(BmpReaders, DeclaredPixelDataBeyondTheFileFailsBeforeAllocating) {
+    std::mt19937 rng(14);
+    struct Case {
+        const char* name;
+        uint16_t bits;
+        int32_t w, h;
+        int reader;  // 0 LoadBmp, 1 LoadAlpha, 2 LoadPalette
+        bool oneShort;
+    };
+    const Case cases[] = {
+        {"LoadBmp 24-bit, no pixels", 24, 4000, 3000, 0, false},
+        {"LoadBmp 8-bit, no pixels", 8, 4000, 3000, 0, false},
+        {"LoadAlpha, no pixels", 8, 4000, 3000, 1, false},
+        {"LoadPalette, no pixels", 8, 4000, 3000, 2, false},
+        {"LoadBmp 24-bit, one byte short", 24, 333, 201, 0, true},
+        {"LoadAlpha, one byte short", 8, 333, 201, 1, true},
+        {"LoadPalette, one byte short", 8, 333, 201, 2, true},
+    };
+    for (const Case& c : cases) {
+        BmpFile f = c.bits == 8 ? Paletted(c.oneShort ? c.w : 1, c.oneShort ? c.h : 1, 256, rng)
+                                : BmpFile{};
+        f.bits = c.bits;
+        if (c.bits == 24 && c.oneShort)
+            for (int i = 0; i < c.w * c.h * 3; ++i) f.pixels.push_back(uint8_t(rng()));
+        f.width = c.w;
+        f.height = c.h;
+        if (!c.oneShort) f.pixels.clear();
+        Bytes file = WriteBmp(f);
+        // LoadPalette does not read the last row's padding, so its file loses a pixel.
+        file.resize(file.size() - ((c.reader == 2 ? (4 - c.w % 4) % 4 : 0) + 1) * c.oneShort);
+        ZRMemoryStream s(file.data(), static_cast<int>(file.size()));
+        Owned out;
+        int w = 0, h = 0;
+        try {
+            if (c.reader == 0) LoadBmp(&s, &out.p, &w, &h, pf32_8888);
+            if (c.reader == 1) LoadAlpha(&s, &out.p, &w, &h);
+            if (c.reader == 2) LoadPalette(&s, nullptr, &out.p, &w, &h);
+            ADD_FAILURE() << c.name << ": no exception";
+        } catch (const std::runtime_error& e) {
+            EXPECT_STREQ(e.what(), "Read Error") << c.name;
+        }
+        EXPECT_EQ(out.p, nullptr) << c.name;
+        EXPECT_EQ(w, c.w) << c.name;
+        EXPECT_EQ(h, c.h) << c.name;
     }
 }
 

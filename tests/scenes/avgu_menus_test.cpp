@@ -1,7 +1,10 @@
-// The in-game menus' operations on the scene without the flow: quick save and load on slot 0,
-// and which of the menus may open at all.
+// The in-game menus' operations on the scene: quick save and load on slot 0, and which of the
+// menus open over a running main window, by the scene's permissions and what is over it.
 #include <filesystem>
+#include <string>
+#include <vector>
 
+#include "game/form_harness.h"
 #include "game/gamedata.h"
 #include "scenes/avgmenus.h"
 #include "scenes/avgu.h"
@@ -58,25 +61,110 @@ TEST_F(SceneMenus, QuickSaveWithoutAPictureWritesSlotZeroWithoutAThumbnail) {
     EXPECT_FALSE(host.Running);
 }
 
-TEST_F(SceneMenus, NothingOpensWhereItMayNot) {
+// The flow's screens as the scene reaches them, recording what it asks of them.
+struct RecordingScreens : AvgMenuScreens {
+    TNyRGBPanel config{nullptr}, save{nullptr};
+    std::vector<std::string> calls;
+    bool dialogFree = true;
+
+    TNyRGBPanel* ConfigPanel() override { return &config; }
+    void ConfigUpdateControls() override { calls.push_back("config"); }
+    void ConfigInput(int, TDInputUnit*) override {}
+    TNyRGBPanel* SavePanel() override { return &save; }
+    bool SaveOpen(int32_t mode, TNyRGBBits*) override {
+        calls.push_back("save " + std::to_string(mode));
+        return true;
+    }
+    void SaveClose() override {}
+    void SaveInput(int, TDInputUnit*) override {}
+    bool DialogFree() override { return dialogFree; }
+    void DialogShow(int32_t kind, TNyRGBPanel*, const ZRBaseCallback1<void, int>&) override {
+        calls.push_back("dialog " + std::to_string(kind));
+    }
+    void DialogHide() override {}
+    void DialogDone() override {}
+    bool DialogAnswer() override { return false; }
+};
+
+// The scene over a running main window with the flow's screens present: which menus open
+// depends on the scene's permissions and on what is already over it.
+class MenuPermissions : public FormHarness {
+  protected:
+    void SetUp() override {
+        FormHarness::SetUp();
+        WriteData();
+        Start();
+        SetSaveDirectory((dir.Game() + "\\").c_str());
+        InGameMenus = &screens;
+    }
+    void TearDown() override {
+        InGameMenus = nullptr;
+        screens.config.SetParent(nullptr);
+        screens.save.SetParent(nullptr);
+        SetSaveDirectory(ZRString());
+        FormHarness::TearDown();
+    }
+    RecordingScreens screens;
+    subwin_test::SoundLog sound;
+};
+
+TEST_F(MenuPermissions, EachMenuOpensOnlyWhereItMay) {
     struct Case {
         bool menus, save, configure;
         int32_t level;
-        bool quick;
+        bool dialogFree;
+        bool config, saveMenu, quick, title;  // which of them open
     };
-    // Quick save and load need no overlay, the menus and saving allowed; without the flow's
-    // screens neither menu nor the title question opens.
-    const Case cases[] = {{true, true, true, 0, true},
-                          {false, true, true, 0, false},
-                          {true, false, true, 0, false},
-                          {true, true, true, 1, false}};
+    const Case cases[] = {
+        {true, true, true, 0, true, true, true, true, true},
+        {true, true, true, 1, true, true, true, false, true},
+        {true, true, true, 2, true, true, true, false, false},
+        {true, true, true, 3, true, false, false, false, false},
+        {false, true, true, 0, true, true, true, false, false},
+        {true, false, true, 0, true, true, false, false, true},
+        {true, true, false, 0, true, false, true, true, true},
+        {true, true, true, 0, false, true, true, true, false},
+    };
     for (const Case& c : cases) {
-        host.MenuAllowed = c.menus, host.MaySave = c.save, host.MayConfigure = c.configure;
-        host.OverlayLevel = c.level;
-        EXPECT_EQ(host.QuickLoad(), c.quick);
-        EXPECT_FALSE(host.OpenConfigMenu());
-        EXPECT_FALSE(host.OpenSaveMenu(1));
-        EXPECT_FALSE(host.AskReturnToTitle());
+        SCOPED_TRACE(::testing::Message() << c.menus << c.save << c.configure << " level "
+                                          << c.level << " dialog free " << c.dialogFree);
+        auto scene = [&] {
+            auto host = std::make_unique<TAvgUnit>();
+            host->SetAudio(&sound);
+            host->Running = true;
+            host->MenuAllowed = c.menus, host->MaySave = c.save, host->MayConfigure = c.configure;
+            host->OverlayLevel = c.level;
+            screens.dialogFree = c.dialogFree;
+            screens.calls.clear();
+            screens.config.SetParent(nullptr);
+            screens.save.SetParent(nullptr);
+            return host;
+        };
+        auto host = scene();
+        EXPECT_EQ(host->OpenConfigMenu(), c.config);
+        EXPECT_EQ(screens.calls,
+                  c.config ? std::vector<std::string>{"config"} : std::vector<std::string>{});
+        EXPECT_EQ(screens.config.GetParent() == form->RootPanel, c.config);
+        EXPECT_EQ(host->ConfigState != 0, c.config);
+
+        host = scene();
+        EXPECT_EQ(host->OpenSaveMenu(1), c.saveMenu);
+        EXPECT_EQ(screens.calls,
+                  c.saveMenu ? std::vector<std::string>{"save 1"} : std::vector<std::string>{});
+        EXPECT_EQ(screens.save.GetParent() == form->RootPanel, c.saveMenu);
+        EXPECT_EQ(host->SaveMenuState != 0, c.saveMenu);
+
+        host = scene();
+        sound.sounds.clear();
+        EXPECT_EQ(host->QuickLoad(), c.quick);
+        EXPECT_EQ(sound.sounds, c.quick ? std::vector<int>{2} : std::vector<int>{});  // no slot 0
+
+        host = scene();
+        sound.sounds.clear();
+        EXPECT_EQ(host->AskReturnToTitle(), c.title);
+        EXPECT_EQ(screens.calls,
+                  c.title ? std::vector<std::string>{"dialog 2"} : std::vector<std::string>{});
+        EXPECT_EQ(host->TitleConfirmState, c.title ? 1 : 0);
     }
 }
 

@@ -269,6 +269,13 @@ TEST_F(StagePictures, RectanglesOutsideThePictureAreRefusedOrClipped) {
             // With an alpha plane the draw clips to the picture: blue, then nothing past it.
             EXPECT_EQ(dest->PGet(100, 100) & 0xFFFFFF, 0x0000FFu);
             EXPECT_EQ(dest->PGet(110, 100) & 0xFFFFFF, 0u);
+        } else {
+            // An image far outside its picture, at an entry far outside the slot: nothing of
+            // it reaches the screen.
+            int lit = 0;
+            for (int y = 0; y < dest->Height(); ++y)
+                for (int x = 0; x < dest->Width(); ++x) lit += (dest->PGet(x, y) & 0xFFFFFF) != 0;
+            EXPECT_EQ(lit, 0);
         }
         MemMan->Delete(dest);
     }

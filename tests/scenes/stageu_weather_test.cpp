@@ -155,8 +155,25 @@ TEST_F(StageWeather, ASmallFlakeSheetDrawsWhatItHolds) {
     stage->PaintWeatherFront(r, b, 0, 0, ZRRect{0, 0, 1280, 720});
     EXPECT_NE(At(b, 601, 301), 0u);
     EXPECT_EQ(At(b, 601, 306), 0u);
-    MemMan->Delete(b);
+    // Once the flakes have drifted apart, each still shows no more than the sheet's five rows
+    // (the widest flake is 14 pixels).
     for (int f = 0; f < 20; ++f) stage->StageFrame(1, false);
+    b->Cls();
+    stage->PaintWeatherBack(r, b, 0, 0, ZRRect{0, 0, 1280, 720});
+    stage->PaintWeatherFront(r, b, 0, 0, ZRRect{0, 0, 1280, 720});
+    int lit = 0, outside = 0;
+    for (int y = 0; y < 720; ++y)
+        for (int x = 0; x < 1280; ++x) {
+            if (At(b, x, y) == 0) continue;
+            ++lit;
+            bool held = false;
+            for (int i = 0; i < 256 && !held; ++i)
+                held = x >= r.px[i] && x < r.px[i] + 14 && y >= r.py[i] && y < r.py[i] + 5;
+            outside += !held;
+        }
+    EXPECT_GT(lit, 0);
+    EXPECT_EQ(outside, 0);
+    MemMan->Delete(b);
 }
 
 TEST_F(StageWeather, ScratchLinesJitterAroundTheirPlace) {

@@ -2,7 +2,6 @@
 // reference drawn with the same face, glyphs inside their cells, the name plate, and the fade
 // rates and backdrop as they reach the screen.
 #include <algorithm>
-#include <cstdlib>
 
 #include "subwin_fixture.h"
 
@@ -222,63 +221,6 @@ TEST_F(TextWindows, NovelTextTypesAndTheWaitIconFollowsIt) {
         win->NovelAddText(line, 0);
     }
     EXPECT_EQ(std::string(win->NovelLine(15)), std::string(line.c_str()));
-}
-
-}  // namespace
-
-namespace {
-
-// With ZR_SHOT_DIR set, writes what a player would see of a typed page, the backlog and the
-// menu bar, for a look by eye.
-TEST_F(TextWindows, ScreenshotsForTheEye) {
-    const char* out = std::getenv("ZR_SHOT_DIR");
-    if (!out) GTEST_SKIP() << "ZR_SHOT_DIR not set";
-    auto save = [&](const std::string& name) {
-        Probe(0, 0, 0x406080);
-        std::vector<unsigned char> rgb(1280 * 720 * 3);
-        for (int y = 0; y < 720; ++y)
-            for (int x = 0; x < 1280; ++x) {
-                const uint32_t p = screen->PGet(x, y);
-                unsigned char* d = &rgb[(size_t(y) * 1280 + x) * 3];
-                d[0] = p & 0xFF, d[1] = (p >> 8) & 0xFF, d[2] = (p >> 16) & 0xFF;
-            }
-        ZRFileStream f((std::string(out) + "/" + name).c_str(), zrfmCreate);
-        SavePng(&f, rgb.data(), 1280, 720, pf24_888);
-    };
-    win->MesShow(true);
-    win->MesAddText(Gbk("山田太郎"), 0);
-    win->MesNewLine();
-    win->MesAddText(Gbk("今天的天气真好，我们一起去公园散步吧。"), 100);
-    for (int i = 0; i < 30; ++i) win->StepAll(1, false);
-    win->MesNewLine();
-    win->MesAddText(Gbk("ＡＢＣ０１２３全角字符与汉字混排测试"), 100);
-    for (int i = 0; i < 8; ++i) win->StepAll(1, false);
-    win->MesWaitIcon(true);
-    save("typed_page.png");
-    for (int i = 0; i < 40; ++i) {
-        if (i) state.NewBacklogLine();
-        state.AppendBacklogLine(Gbk(("第" + std::to_string(i) + "行：往事如烟").c_str()));
-    }
-    win->MesHide(true);
-    win->LogOpenView();
-    win->LogShow(true);
-    win->LogScroll(-5);
-    save("backlog.png");
-    win->LogHide(true);
-    win->MesShow(true);
-    win->MenuOpenSystem(true);
-    win->MenuCursorUp();
-    save("menubar.png");
-    win->MenuClose(true);
-    win->SelClear();
-    win->SelSetText(0, Gbk("去图书馆"));
-    win->SelSetText(1, Gbk("回家休息一下然后再出门"));
-    win->SelShow(true);
-    win->DatePlateShow(true);
-    win->TimePlateShow(true);
-    win->PlaceCardShow(1);
-    for (int i = 0; i < 8; ++i) win->StepAll(1, false);
-    save("choices.png");
 }
 
 }  // namespace

@@ -73,12 +73,23 @@ TEST_F(Windows, BacklogBarClicksSendTheMovedPosition) {
     root->MouseDown(mbRight, 0, 1036 + 10, 102 + 10);
     root->MouseDown(mbRight, 0, 600, 300);
     EXPECT_EQ(codes, (std::vector<int>{4, 6, 6}));
-    // With nothing to scroll the bar does nothing.
+    // With nothing to scroll the bar does nothing: neither a click nor a drag on it moves the
+    // position or sends a code, and the knob stays at the bottom.
     codes.clear();
     Backlog(3);
     win->LogOpenView();
-    win->LogSetPosition(0);
+    win->LogShow(true);
+    ASSERT_EQ(win->LogGetRange(), 0);
+    win->LogBar->SetVisible(true);  // hidden with nothing to scroll; shown, it must still rest
+    root->MouseDown(mbLeft, 0, 1036 + 10, 102 + 10);
+    root->MouseMove(kLeftHeld, 1036 + 10, 102 + 300);
+    root->MouseUp(mbLeft, 0, 1036 + 10, 102 + 300);
+    EXPECT_TRUE(codes.empty()) << ::testing::PrintToString(codes);
     EXPECT_EQ(win->LogGetPosition(), 0);
+    EXPECT_EQ(win->LogKnobY(), 484);
+    // The right button still closes the backlog from there.
+    root->MouseDown(mbRight, 0, 1036 + 10, 102 + 10);
+    EXPECT_EQ(codes, std::vector<int>{6});
 }
 
 TEST_F(Windows, ChoicesTakeTheirBaseAndPlace) {
