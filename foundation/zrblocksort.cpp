@@ -48,6 +48,7 @@ bool ZRBWTEncode::Encode(const unsigned char* src, unsigned char* dst, int n) {
     busy_ = 1;
     block_ = src;
     n_ = n;
+    keyed_ = 0;
     int i = 1;
     while (i < n && src[i] == src[0]) ++i;
     if (i == n) {
@@ -71,6 +72,7 @@ void ZRBWTEncode::SortRotations() {
     std::memset(counts_, 0, kMaxBlock * sizeof(int32_t));
     auto key = [&](int i) { return (b[i] << 8) | b[i + 1 == n ? 0 : i + 1]; };
     for (int i = 0; i < n; ++i) ++counts_[key(i)];
+    keyed_ += n;
     int sum = 0;
     for (int k = 0; k < kMaxBlock; ++k) {
         const int c = counts_[k];
@@ -104,6 +106,7 @@ void ZRBWTEncode::SortRotations() {
 void ZRBWTEncode::RefineGroup(int start, int end, int depth, std::vector<int32_t>& next) {
     const int n = n_;
     const int count = end - start;
+    keyed_ += count;
     for (int r = 0; r < count; ++r) {
         const int p = order_[start + r];
         int q = p + depth;

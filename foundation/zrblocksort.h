@@ -29,6 +29,9 @@ public:
     // Writes the n + 2 byte sorted form of src[0..n) to dst. False when n is outside
     // 1..65,536, when not created, or when a call is running.
     bool Encode(const unsigned char* src, unsigned char* dst, int n);
+    // Rows keyed by the last Encode: the bucket pass and every refinement pass over the rows
+    // of a group. Prefix doubling keeps it within n * (1 + log2 n) for any block of n bytes.
+    int64_t RowsKeyed() const { return keyed_; }
 
 private:
     void SortRotations();
@@ -44,6 +47,7 @@ private:
     std::vector<int32_t> groups_;  // unsorted groups as start, end pairs
     std::vector<int32_t> next_;
     int32_t n_ = 0;
+    int64_t keyed_ = 0;
 };
 
 class ZRBWTDecode {

@@ -54,9 +54,19 @@ struct Look {
     uint32_t pc = 0;
 };
 
+// The game's window, handed over by the main thread as it makes the logic thread, after the
+// window's locks exist. The global GameForm is the main thread's own: it is set with no lock
+// this thread could take, so the driver never reads it.
+std::atomic<TGameForm*> theForm{nullptr};
+
+TMainThread* MakeLogicThread(TGameForm* form) {
+    theForm.store(form);
+    return TGameThread::Create(form);
+}
+
 Look Snapshot() {
     Look l;
-    TGameForm* form = GameForm;
+    TGameForm* form = theForm.load();
     if (!form || !form->Started.load() || !form->FrameLock || !form->LogicLock) return l;
     // The window's lock order: the frame lock, then the logic lock.
     form->FrameLock->Enter();
@@ -219,7 +229,7 @@ bool Drive() {
 }  // namespace
 
 int main() {
-    DefaultLogicThread = TGameThread::Create;
+    DefaultLogicThread = MakeLogicThread;
     Answer answer;
     plat::SetMessageResponder(&answer);
     std::atomic<bool> driven{false};
