@@ -70,22 +70,6 @@ class BattleFlow : public FlowHarness {
     }
     // The enemy (character 4) as a plain picture, so the stage's centre slot shows it.
     void WriteEnemy() { WritePicture(dir.Host("EvCG_Pak/chr004.png"), 100, 300, 0x30C030); }
-    // A short movie under "Battle/", where the battle's cut-ins and effects are found.
-    void WriteBattleMovie(const std::string& name, int frames) {
-        plat::MovieWriteOptions o;
-        o.width = 64;
-        o.height = 48;
-        o.frames = frames;
-        o.bitRate = 200000;
-        const auto bytes = plat::WriteMovie(
-            o,
-            [](int32_t i, uint8_t* bgra, int32_t pitch) {
-                for (int y = 0; y < 48; ++y) std::memset(bgra + y * pitch, 60 + i, 64 * 4);
-            },
-            nullptr);
-        ASSERT_FALSE(bytes.empty());
-        WriteFile(dir.Host("Battle/" + name), std::string(bytes.begin(), bytes.end()));
-    }
     // The centre slot's x, one entry a change, from the first hit until that hit is over.
     std::function<bool()> TraceFirstHit(std::vector<int>& xs) {
         return [this, &xs, done = false]() mutable {
@@ -117,7 +101,7 @@ const char kLosing[] =
 TEST_F(BattleFlow, AWonBattleGoesBackToTheStoryWithZero) {
     Game(0, 0, kWinnable);
     WriteEnemy();
-    WriteBattleMovie("BtlCI_NR_Tornado.sfd", 6);
+    WriteMovie("BtlCI_NR_Tornado.sfd", 6, "Battle/");
     Start(3);
     ASSERT_TRUE(IntoBattle());
     TStageUnit* stage = AvgUnit->Stage;

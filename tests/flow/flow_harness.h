@@ -367,9 +367,9 @@ class FlowHarness : public ::testing::Test {
         for (const Pic& p : kPics) WritePicture(Data(p.name), p.w, p.h, p.rgb);
     }
 
-    // A small movie of `frames` pictures (30 a second) at "Movie/" + name, where the game's
-    // movie scene finds it.
-    void WriteMovie(const std::string& name, int frames) {
+    // A small movie of `frames` pictures (30 a second) at folder + name; "Movie/" is where the
+    // game's movie scene finds it, "Battle/" where the battle finds its cut-ins and effects.
+    void WriteMovie(const std::string& name, int frames, const std::string& folder = "Movie/") {
         plat::MovieWriteOptions o;
         o.width = 64;
         o.height = 48;
@@ -382,7 +382,7 @@ class FlowHarness : public ::testing::Test {
             },
             nullptr);
         ASSERT_FALSE(bytes.empty());
-        WriteFile(dir.Host("Movie/" + name), std::string(bytes.begin(), bytes.end()));
+        WriteFile(dir.Host(folder + name), std::string(bytes.begin(), bytes.end()));
     }
     // The movie scene has a movie open (the flow's runner or the scene's).
     bool MovieOpen() const { return MovieUnit && MovieUnit->IsOpen(); }
