@@ -228,6 +228,7 @@ struct MovieDecoder::Impl {
 
     // The drawing side (the caller's thread).
     bool anyShown = false;
+    std::unique_ptr<Picture> shown;  // the last picture taken, kept for DrawShown
     SwsContext* sws = nullptr;      // whole pictures of another size or format
     SwsContext* swsBand = nullptr;  // bands of kBandRows rows
     SwsContext* swsLast = nullptr;  // the last band, when shorter
@@ -515,6 +516,79 @@ struct MovieDecoder::Impl {
         return true;
     }
 
+    // Seconds of movie time now (the drawing side's).
+    double Clock() {
+        if (!isStarted) return 0;
+        uint32_t start;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            start = startTicks;
+        }
+        if (!HasAudio()) return TickSeconds(start);
+        if (drainMarked) return drainClock + TickSeconds(drainTicks);
+        uint32_t hz = voiceRate;
+        options.mixer->GetFrequency(voice, &hz);
+        const double latency =
+            static_cast<double>(options.mixer->OutputLatency()) * hz / options.mixer->OutputRate();
+        const double taken = static_cast<double>(framesTaken.load());
+        const double clock = std::max(0.0, (taken - latency) / voiceRate);
+        if (audioDrained) {
+            // The sound has run out before the pictures: they go on by the game's clock from here.
+            drainMarked = true;
+            drainClock = clock;
+            drainTicks = GetTickCount();
+        }
+        return clock;
+    }
+
+    // The newest picture that is due, or null when none newer than the last taken is; the ones
+    // passed over for it go back unconverted.
+    std::unique_ptr<Picture> TakeDue() {
+        if (!isStarted || stopped) return nullptr;
+        const double now = Clock();
+        std::unique_ptr<Picture> due;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            while (!ready.empty()) {
+                const double at = static_cast<double>(ready.front()->index) * frameSeconds;
+                if (at > now && (anyShown || ready.front()->index != 0)) break;
+                if (due) {
+                    av_frame_unref(due->frame);
+                    spare.push_back(std::move(due));
+                }
+                due = std::move(ready.front());
+                ready.pop_front();
+                anyShown = true;
+            }
+        }
+        if (due) wake.notify_one();
+        return due;
+    }
+
+    void Recycle(std::unique_ptr<Picture> p) {
+        if (!p) return;
+        av_frame_unref(p->frame);
+        std::lock_guard<std::mutex> lock(mutex);
+        spare.push_back(std::move(p));
+    }
+
+    // Converts the rectangle (srcX, srcY, w, h), cut to the picture, into dest.
+    bool ConvertPart(const AVFrame* f, uint8_t* dest, int32_t pitch, int32_t bits, int32_t srcX,
+                     int32_t srcY, int32_t w, int32_t h) {
+        if (srcX < 0) {
+            w += srcX;
+            srcX = 0;
+        }
+        if (srcY < 0) {
+            h += srcY;
+            srcY = 0;
+        }
+        w = std::min(w, head.width - srcX);
+        h = std::min(h, head.height - srcY);
+        if (w <= 0 || h <= 0) return true;
+        return Convert(f, dest, pitch, bits / 8, srcX, srcY, w, h);
+    }
+
     std::unique_ptr<Picture> TakeSpare() {
         std::lock_guard<std::mutex> lock(mutex);
         if (spare.empty()) return std::make_unique<Picture>();
@@ -633,6 +707,7 @@ struct MovieDecoder::Impl {
         }
         wake.notify_all();
         if (thread.joinable()) thread.join();
+        shown.reset();
         // The voice goes before anything its pull callback reads.
         if (voice && options.mixer) options.mixer->DestroyVoice(voice);
         voice = 0;
@@ -729,72 +804,35 @@ void MovieDecoder::Close() {
 }
 
 double MovieDecoder::Clock() {
-    Impl& m = *impl_;
-    if (!m.isStarted) return 0;
-    uint32_t start;
-    {
-        std::lock_guard<std::mutex> lock(m.mutex);
-        start = m.startTicks;
-    }
-    if (!m.HasAudio()) return m.TickSeconds(start);
-    if (m.drainMarked) return m.drainClock + m.TickSeconds(m.drainTicks);
-    uint32_t hz = m.voiceRate;
-    m.options.mixer->GetFrequency(m.voice, &hz);
-    const double latency =
-        static_cast<double>(m.options.mixer->OutputLatency()) * hz / m.options.mixer->OutputRate();
-    const double taken = static_cast<double>(m.framesTaken.load());
-    const double clock = std::max(0.0, (taken - latency) / m.voiceRate);
-    if (m.audioDrained) {
-        // The sound has run out before the pictures: they go on by the game's clock from here.
-        m.drainMarked = true;
-        m.drainClock = clock;
-        m.drainTicks = GetTickCount();
-    }
-    return clock;
+    return impl_->Clock();
 }
 
 bool MovieDecoder::Draw(uint8_t* dest, int32_t pitch, int32_t bits, int32_t srcX, int32_t srcY,
                         int32_t w, int32_t h) {
     Impl& m = *impl_;
-    if (!dest || (bits != 24 && bits != 32) || !m.isStarted || m.stopped) return false;
-    const double now = Clock();
-    std::unique_ptr<Picture> due;
-    {
-        std::lock_guard<std::mutex> lock(m.mutex);
-        while (!m.ready.empty()) {
-            const double at = static_cast<double>(m.ready.front()->index) * m.frameSeconds;
-            if (at > now && (m.anyShown || m.ready.front()->index != 0)) break;
-            // A picture passed over for a later one is never converted.
-            if (due) {
-                av_frame_unref(due->frame);
-                m.spare.push_back(std::move(due));
-            }
-            due = std::move(m.ready.front());
-            m.ready.pop_front();
-            m.anyShown = true;
-        }
-    }
+    if (!dest || (bits != 24 && bits != 32)) return false;
+    std::unique_ptr<Picture> due = m.TakeDue();
     if (!due) return false;
-    m.wake.notify_one();
-    // Cut the rectangle to the picture.
-    if (srcX < 0) {
-        w += srcX;
-        srcX = 0;
-    }
-    if (srcY < 0) {
-        h += srcY;
-        srcY = 0;
-    }
-    w = std::min(w, m.head.width - srcX);
-    h = std::min(h, m.head.height - srcY);
-    if (w > 0 && h > 0) m.Convert(due->frame, dest, pitch, bits / 8, srcX, srcY, w, h);
+    m.ConvertPart(due->frame, dest, pitch, bits, srcX, srcY, w, h);
     // The decoder's buffer goes back before the next picture is drawn.
-    av_frame_unref(due->frame);
-    {
-        std::lock_guard<std::mutex> lock(m.mutex);
-        m.spare.push_back(std::move(due));
-    }
+    m.Recycle(std::move(due));
     return true;
+}
+
+bool MovieDecoder::Take() {
+    Impl& m = *impl_;
+    std::unique_ptr<Picture> due = m.TakeDue();
+    if (!due) return false;
+    m.Recycle(std::move(m.shown));
+    m.shown = std::move(due);
+    return true;
+}
+
+bool MovieDecoder::DrawShown(uint8_t* dest, int32_t pitch, int32_t bits, int32_t srcX,
+                             int32_t srcY, int32_t w, int32_t h) {
+    Impl& m = *impl_;
+    if (!dest || (bits != 24 && bits != 32) || !m.shown) return false;
+    return m.ConvertPart(m.shown->frame, dest, pitch, bits, srcX, srcY, w, h);
 }
 
 uint32_t MovieDecoder::Voice() const {
