@@ -179,6 +179,7 @@ bool CriMovie::Draw() {
     if (!service.TakeMoviePicture(handle_)) return false;
     // The picture is converted when the panel is painted, or when the frame bitmap is asked for.
     frameStale_ = true;
+    paintedDirect_ = false;
     if (!hooked_) FillFrame();
     panel_->SetModify();
     return true;
@@ -195,17 +196,23 @@ void CriMovie::FillFrame() {
 
 bool CriMovie::PaintPanel(TNyRGBBits* dest, int x, int y, int sx, int sy, int dx, int dy) {
     if (!frameStale_ || !frame_ || !panel_) return false;
-    const bool whole = sx == 0 && sy == 0 && dx == width_ && dy == height_;
-    if (whole && dest && dest != frame_ && panel_->GetImage() == frame_ &&
+    // Only the first paint of a picture: a picture painted again fills the frame bitmap, so
+    // that no picture is converted more than twice however its panel is repainted.
+    const bool first = !paintedDirect_;
+    paintedDirect_ = true;
+    const bool inside = sx >= 0 && sy >= 0 && int64_t{sx} + dx <= width_ &&
+                        int64_t{sy} + dy <= height_;
+    if (first && inside && dest && dest != frame_ && panel_->GetImage() == frame_ &&
         panel_->GetMaskMode() == 0 && panel_->GetNumBlock() == 1 &&
         panel_->GetBlockIndex() == 0 && dest->BitDepth() == frame_->BitDepth() &&
         CompatibleFormat(frame_->PixFormat(), dest->PixFormat())) {
         const int32_t bits = frame_->BitDepth() == bd24 ? 24 : 32;
         const uint32_t handle = handle_;
         const bool painted = dest->FillRows(
-            x, y, width_, height_, [handle, bits](unsigned char* first, int pitch, int ox, int oy,
-                                                  int w, int h) {
-                return ThePlayback().DrawShownPicture(handle, first, pitch, bits, ox, oy, w, h);
+            x, y, dx, dy, [handle, bits, sx, sy](unsigned char* row, int pitch, int ox, int oy,
+                                                 int w, int h) {
+                return ThePlayback().DrawShownPicture(handle, row, pitch, bits, sx + ox, sy + oy,
+                                                      w, h);
             });
         if (painted) return true;
     }
