@@ -495,8 +495,12 @@ struct MovieDecoder::Impl {
         const MoviePictureRows rows = PictureRows(head.width, kBandRows, bytesPerPixel);
         uint8_t* out = Block(rows.bytes);
         if (!out) return false;
-        uint8_t* outData[4] = {out, nullptr, nullptr, nullptr};
-        int outStride[4] = {rows.stride, 0, 0, 0};
+        // Whole rows of a width that is a multiple of every vector libswscale stores, into
+        // aligned rows of the same pixel size, are converted where they go: nothing is written
+        // past a row's last pixel, so the copy from the cache is not needed.
+        const bool straight = !head.alpha && dst == bytesPerPixel && srcX == 0 &&
+                              w == head.width && head.width % 64 == 0 && pitch > 0 &&
+                              pitch % 16 == 0 && reinterpret_cast<uintptr_t>(dest) % 16 == 0;
         for (int32_t top = srcY / kBandRows * kBandRows; top < srcY + h; top += kBandRows) {
             const int32_t n = std::min(kBandRows, head.height - top);
             SwsContext*& c = n == kBandRows ? swsBand : swsLast;
@@ -509,6 +513,15 @@ struct MovieDecoder::Impl {
                                     f->data[1] + static_cast<ptrdiff_t>(top / 2) * f->linesize[1],
                                     f->data[2] + static_cast<ptrdiff_t>(top / 2) * f->linesize[2],
                                     nullptr};
+            if (straight && top >= srcY && top + n <= srcY + h) {
+                uint8_t* rowsHere[4] = {dest + static_cast<ptrdiff_t>(top - srcY) * pitch,
+                                        nullptr, nullptr, nullptr};
+                int pitchHere[4] = {pitch, 0, 0, 0};
+                if (sws_scale(c, in, f->linesize, 0, n, rowsHere, pitchHere) <= 0) return false;
+                continue;
+            }
+            uint8_t* outData[4] = {out, nullptr, nullptr, nullptr};
+            int outStride[4] = {rows.stride, 0, 0, 0};
             if (sws_scale(c, in, f->linesize, 0, n, outData, outStride) <= 0) return false;
             if (head.alpha) FillAlpha(f, srcH, top, n, out, rows.stride);
             CopyOut(out, rows.stride, top, n, dest, pitch, dst, srcX, srcY, w, h);
