@@ -508,6 +508,9 @@ TEST_F(GlueTest, PanelPaintsMatchTheCopyThroughTheFrameBitmap) {
         {98, 37, bd32, bd32, 3, 5, kNone, true},
         {160, 96, bd32, bd32, 20, 10, kTopHalf, true},
         {160, 96, bd24, bd32, 20, 10, kNone, false},
+        // Whole aligned rows that end where the destination ends: converted in place.
+        {128, 48, bd32, bd32, 192, 152, kSmallChild, true},
+        {128, 48, bd24, bd24, 192, 152, kNone, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " at " << c.x << ","
