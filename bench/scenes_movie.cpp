@@ -82,7 +82,8 @@ void BM_MovieUnit720p(benchmark::State& state) {
         unit.Release();
     }
     if (painted == 0) state.SkipWithError("no picture reached the screen");
-    state.counters["paints"] = static_cast<double>(painted) / static_cast<double>(state.iterations());
+    state.counters["paints"] =
+        static_cast<double>(painted) / static_cast<double>(state.iterations());
     CriMwSystemFinish();
     std::error_code ec;
     fs::remove_all(dir, ec);

@@ -149,9 +149,8 @@ bool CriMovie::OpenCore(TNyRGBPanel* panel, bool loop, const ZRString& name, int
         frameStale_ = false;
         if (!panel_->OnDraw) {
             panel_->OnDraw = [this](TNyRGBPanel*, TNyRGBBits* dest, int x, int y, int sx, int sy,
-                                    int dx, int dy) {
-                return PaintPanel(dest, x, y, sx, sy, dx, dy);
-            };
+                                    int dx,
+                                    int dy) { return PaintPanel(dest, x, y, sx, sy, dx, dy); };
             hooked_ = true;
         }
     }
@@ -200,19 +199,19 @@ bool CriMovie::PaintPanel(TNyRGBBits* dest, int x, int y, int sx, int sy, int dx
     // that no picture is converted more than twice however its panel is repainted.
     const bool first = !paintedDirect_;
     paintedDirect_ = true;
-    const bool inside = sx >= 0 && sy >= 0 && int64_t{sx} + dx <= width_ &&
-                        int64_t{sy} + dy <= height_;
+    const bool inside =
+        sx >= 0 && sy >= 0 && int64_t{sx} + dx <= width_ && int64_t{sy} + dy <= height_;
     if (first && inside && dest && dest != frame_ && panel_->GetImage() == frame_ &&
-        panel_->GetMaskMode() == 0 && panel_->GetNumBlock() == 1 &&
-        panel_->GetBlockIndex() == 0 && dest->BitDepth() == frame_->BitDepth() &&
+        panel_->GetMaskMode() == 0 && panel_->GetNumBlock() == 1 && panel_->GetBlockIndex() == 0 &&
+        dest->BitDepth() == frame_->BitDepth() &&
         CompatibleFormat(frame_->PixFormat(), dest->PixFormat())) {
         const int32_t bits = frame_->BitDepth() == bd24 ? 24 : 32;
         const uint32_t handle = handle_;
         const bool painted = dest->FillRows(
-            x, y, dx, dy, [handle, bits, sx, sy](unsigned char* row, int pitch, int ox, int oy,
-                                                 int w, int h) {
-                return ThePlayback().DrawShownPicture(handle, row, pitch, bits, sx + ox, sy + oy,
-                                                      w, h);
+            x, y, dx, dy,
+            [handle, bits, sx, sy](unsigned char* row, int pitch, int ox, int oy, int w, int h) {
+                return ThePlayback().DrawShownPicture(handle, row, pitch, bits, sx + ox, sy + oy, w,
+                                                      h);
             });
         if (painted) return true;
     }

@@ -229,9 +229,9 @@ struct MovieDecoder::Impl {
     // The drawing side (the caller's thread).
     bool anyShown = false;
     std::unique_ptr<Picture> shown;  // the last picture taken, kept for DrawShown
-    SwsContext* sws = nullptr;      // whole pictures of another size or format
-    SwsContext* swsBand = nullptr;  // bands of kBandRows rows
-    SwsContext* swsLast = nullptr;  // the last band, when shorter
+    SwsContext* sws = nullptr;       // whole pictures of another size or format
+    SwsContext* swsBand = nullptr;   // bands of kBandRows rows
+    SwsContext* swsLast = nullptr;   // the last band, when shorter
     std::unique_ptr<uint8_t, AvFree> block;
     size_t blockBytes = 0;
     bool drainMarked = false;
@@ -498,9 +498,9 @@ struct MovieDecoder::Impl {
         // Whole rows of a width that is a multiple of every vector libswscale stores, into
         // aligned rows of the same pixel size, are converted where they go: nothing is written
         // past a row's last pixel, so the copy from the cache is not needed.
-        const bool straight = !head.alpha && dst == bytesPerPixel && srcX == 0 &&
-                              w == head.width && head.width % 64 == 0 && pitch > 0 &&
-                              pitch % 16 == 0 && reinterpret_cast<uintptr_t>(dest) % 16 == 0;
+        const bool straight = !head.alpha && dst == bytesPerPixel && srcX == 0 && w == head.width &&
+                              head.width % 64 == 0 && pitch > 0 && pitch % 16 == 0 &&
+                              reinterpret_cast<uintptr_t>(dest) % 16 == 0;
         for (int32_t top = srcY / kBandRows * kBandRows; top < srcY + h; top += kBandRows) {
             const int32_t n = std::min(kBandRows, head.height - top);
             SwsContext*& c = n == kBandRows ? swsBand : swsLast;
@@ -514,8 +514,8 @@ struct MovieDecoder::Impl {
                                     f->data[2] + static_cast<ptrdiff_t>(top / 2) * f->linesize[2],
                                     nullptr};
             if (straight && top >= srcY && top + n <= srcY + h) {
-                uint8_t* rowsHere[4] = {dest + static_cast<ptrdiff_t>(top - srcY) * pitch,
-                                        nullptr, nullptr, nullptr};
+                uint8_t* rowsHere[4] = {dest + static_cast<ptrdiff_t>(top - srcY) * pitch, nullptr,
+                                        nullptr, nullptr};
                 int pitchHere[4] = {pitch, 0, 0, 0};
                 if (sws_scale(c, in, f->linesize, 0, n, rowsHere, pitchHere) <= 0) return false;
                 continue;
@@ -841,8 +841,8 @@ bool MovieDecoder::Take() {
     return true;
 }
 
-bool MovieDecoder::DrawShown(uint8_t* dest, int32_t pitch, int32_t bits, int32_t srcX,
-                             int32_t srcY, int32_t w, int32_t h) {
+bool MovieDecoder::DrawShown(uint8_t* dest, int32_t pitch, int32_t bits, int32_t srcX, int32_t srcY,
+                             int32_t w, int32_t h) {
     Impl& m = *impl_;
     if (!dest || (bits != 24 && bits != 32) || !m.shown) return false;
     return m.ConvertPart(m.shown->frame, dest, pitch, bits, srcX, srcY, w, h);

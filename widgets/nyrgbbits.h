@@ -147,8 +147,8 @@ class TNyRGBBits : public plat::TComponent {
     // (x, y, w, h) that lies on this bitmap goes to `fill` as its first pixel, the pitch, where
     // the part starts inside the block and its size; clipped, locked and reported as changed
     // like Draw. False for a mirrored bitmap, or when fill fails.
-    using RowFill = std::function<bool(unsigned char* first, int pitch, int ox, int oy, int w,
-                                       int h)>;
+    using RowFill =
+        std::function<bool(unsigned char* first, int pitch, int ox, int oy, int w, int h)>;
     bool FillRows(int x, int y, int w, int h, const RowFill& fill);
     bool ClipDraw(int x, int y, TNyRGBBits* src, int sx, int sy, int w, int h);
     bool DrawKey(int x, int y, TNyRGBBits* src, int sx, int sy, int w, int h, ZRRGB key);

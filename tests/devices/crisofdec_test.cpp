@@ -513,9 +513,9 @@ TEST_F(GlueTest, PanelPaintsMatchTheCopyThroughTheFrameBitmap) {
         {128, 48, bd24, bd24, 192, 152, kNone, true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " at " << c.x << ","
-                                        << c.y << " cover " << c.cover << " frame "
-                                        << (c.frameDepth == bd24 ? 24 : 32));
+        SCOPED_TRACE(testing::Message()
+                     << c.width << "x" << c.height << " at " << c.x << "," << c.y << " cover "
+                     << c.cover << " frame " << (c.frameDepth == bd24 ? 24 : 32));
         ASSERT_TRUE(CriMwSystemInitAt(dir.Game(), nullptr, c.frameDepth));
         PutMovie("Movie\\P.sfd", {c.width, c.height, 4, false});
         const ZRPixFormat targetFormat = c.targetDepth == bd24 ? pf24_888 : pf32_888;
@@ -557,8 +557,8 @@ TEST_F(GlueTest, PanelPaintsMatchTheCopyThroughTheFrameBitmap) {
         root.Update(&direct, 0, 0);
         const int bpp = c.frameDepth == bd24 ? 3 : 4;
         const uint8_t* middle = frame->Bits() + c.height / 2 * frame->Pitch();
-        const bool frameUntouched = std::all_of(
-            middle, middle + c.width * bpp, [](uint8_t b) { return b == 0; });
+        const bool frameUntouched =
+            std::all_of(middle, middle + c.width * bpp, [](uint8_t b) { return b == 0; });
         EXPECT_EQ(frameUntouched, c.direct);
         // A part of the same picture painted again.
         moviePanel.SetModifyRect(ZRRect{5, 30, 60, 36});
@@ -571,9 +571,10 @@ TEST_F(GlueTest, PanelPaintsMatchTheCopyThroughTheFrameBitmap) {
         EXPECT_EQ(std::memcmp(direct.Bits(), copied.Bits(), bytes), 0);
         // And the movie did reach the destination.
         const int px = std::clamp(c.x + c.width - 2, 0, 319), py = std::clamp(c.y + 1, 0, 199);
-        const bool shows = c.frameDepth == c.targetDepth &&
-                           px >= c.x && py >= c.y && px < c.x + c.width && py < c.y + c.height;
-        const uint8_t* p = direct.Bits() + py * direct.Pitch() + px * (c.targetDepth == bd24 ? 3 : 4);
+        const bool shows = c.frameDepth == c.targetDepth && px >= c.x && py >= c.y &&
+                           px < c.x + c.width && py < c.y + c.height;
+        const uint8_t* p =
+            direct.Bits() + py * direct.Pitch() + px * (c.targetDepth == bd24 ? 3 : 4);
         EXPECT_EQ(p[0] != 0x7E || p[1] != 0x7E, shows);
         m.Close();
         EXPECT_FALSE(moviePanel.OnDraw) << "the panel's draw hook goes with the movie";

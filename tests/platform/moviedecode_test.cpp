@@ -148,13 +148,19 @@ TEST(MovieDraw, BandsMatchTheWholePictureConvertedAtOnce) {
         int margin = 4;  // pixels around the rectangle in the destination
     };
     const Case cases[] = {
-        {160, 96, false, 32, 32, 0, 0, 160, 96}, {70, 38, false, 32, 32, 0, 0, 70, 38},
-        {70, 38, false, 24, 24, 3, 5, 60, 30},   {70, 38, false, 32, 24, 1, 15, 69, 2},
-        {70, 38, false, 24, 32, 0, 17, 70, 21},  {66, 50, true, 32, 32, 0, 0, 66, 50},
-        {66, 50, true, 32, 32, 9, 31, 40, 19},   {48, 45, false, 32, 32, 0, 30, 48, 15},
+        {160, 96, false, 32, 32, 0, 0, 160, 96},
+        {70, 38, false, 32, 32, 0, 0, 70, 38},
+        {70, 38, false, 24, 24, 3, 5, 60, 30},
+        {70, 38, false, 32, 24, 1, 15, 69, 2},
+        {70, 38, false, 24, 32, 0, 17, 70, 21},
+        {66, 50, true, 32, 32, 0, 0, 66, 50},
+        {66, 50, true, 32, 32, 9, 31, 40, 19},
+        {48, 45, false, 32, 32, 0, 30, 48, 15},
         // Whole rows of a width every vector divides, into aligned rows: converted in place.
-        {128, 48, false, 32, 32, 0, 0, 128, 48, 16}, {128, 40, false, 24, 24, 0, 0, 128, 40, 16},
-        {128, 48, false, 32, 32, 0, 10, 128, 30, 16}, {128, 48, false, 32, 32, 0, 0, 128, 48},
+        {128, 48, false, 32, 32, 0, 0, 128, 48, 16},
+        {128, 40, false, 24, 24, 0, 0, 128, 40, 16},
+        {128, 48, false, 32, 32, 0, 10, 128, 30, 16},
+        {128, 48, false, 32, 32, 0, 0, 128, 48},
     };
     constexpr uint8_t kFill = 0xA5;
     for (const Case& c : cases) {
