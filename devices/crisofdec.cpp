@@ -178,7 +178,7 @@ bool CriMovie::Draw() {
     if (!service.TakeMoviePicture(handle_)) return false;
     // The picture is converted when the panel is painted, or when the frame bitmap is asked for.
     frameStale_ = true;
-    paintedDirect_ = false;
+    directRows_ = 0;
     if (!hooked_) FillFrame();
     panel_->SetModify();
     return true;
@@ -195,13 +195,14 @@ void CriMovie::FillFrame() {
 
 bool CriMovie::PaintPanel(TNyRGBBits* dest, int x, int y, int sx, int sy, int dx, int dy) {
     if (!frameStale_ || !frame_ || !panel_) return false;
-    // Only the first paint of a picture: a picture painted again fills the frame bitmap, so
-    // that no picture is converted more than twice however its panel is repainted.
-    const bool first = !paintedDirect_;
-    paintedDirect_ = true;
+    // Repaints of the same picture convert again only what they need, until twice the
+    // picture's rows have been converted this way; after that the frame bitmap is filled and
+    // copied from. Each paint counts a band more for the partial bands at its ends.
+    const int64_t rows = int64_t{dy} + 16;
     const bool inside =
         sx >= 0 && sy >= 0 && int64_t{sx} + dx <= width_ && int64_t{sy} + dy <= height_;
-    if (first && inside && dest && dest != frame_ && panel_->GetImage() == frame_ &&
+    const bool affordable = directRows_ + rows <= 2 * (int64_t{height_} + 16);
+    if (affordable && inside && dest && dest != frame_ && panel_->GetImage() == frame_ &&
         panel_->GetMaskMode() == 0 && panel_->GetNumBlock() == 1 && panel_->GetBlockIndex() == 0 &&
         dest->BitDepth() == frame_->BitDepth() &&
         CompatibleFormat(frame_->PixFormat(), dest->PixFormat())) {
@@ -213,6 +214,7 @@ bool CriMovie::PaintPanel(TNyRGBBits* dest, int x, int y, int sx, int sy, int dx
                 return ThePlayback().DrawShownPicture(handle, row, pitch, bits, sx + ox, sy + oy, w,
                                                       h);
             });
+        directRows_ += rows;
         if (painted) return true;
     }
     FillFrame();

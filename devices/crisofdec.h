@@ -85,9 +85,9 @@ class CriMovie {
     }
 
   private:
-    // The panel's draw hook: the first paint of a new picture, opaque and 1:1 into rows of the
-    // frame bitmap's format, converts it straight into them; any other paint fills the frame
-    // bitmap first (once a picture) and lets the panel copy from it.
+    // The panel's draw hook: a paint of a new picture, opaque and 1:1 into rows of the frame
+    // bitmap's format, converts it straight into them; any other paint fills the frame bitmap
+    // first (once a picture) and lets the panel copy from it.
     bool PaintPanel(TNyRGBBits* dest, int x, int y, int sx, int sy, int dx, int dy);
     // Converts the picture last taken into the frame bitmap, unless it already holds it.
     void FillFrame();
@@ -104,5 +104,5 @@ class CriMovie {
     // last taken.
     bool hooked_ = false;
     bool frameStale_ = false;
-    bool paintedDirect_ = false;
+    int64_t directRows_ = 0;  // rows of the last picture converted straight into a paint
 };

@@ -517,7 +517,23 @@ TEST_F(GlueTest, PanelPaintsMatchTheCopyThroughTheFrameBitmap) {
                      << c.width << "x" << c.height << " at " << c.x << "," << c.y << " cover "
                      << c.cover << " frame " << (c.frameDepth == bd24 ? 24 : 32));
         ASSERT_TRUE(CriMwSystemInitAt(dir.Game(), nullptr, c.frameDepth));
-        PutMovie("Movie\\P.sfd", {c.width, c.height, 4, false});
+        // Every pixel different from its neighbours, so that any misplaced row or column shows.
+        plat::MovieWriteOptions o;
+        o.width = c.width;
+        o.height = c.height;
+        o.frames = 2;
+        Put("Movie\\P.sfd", plat::WriteMovie(
+                                o,
+                                [&](int32_t, uint8_t* bgra, int32_t pitch) {
+                                    for (int y = 0; y < c.height; ++y)
+                                        for (int x = 0; x < c.width; ++x) {
+                                            uint8_t* p = bgra + y * pitch + x * 4;
+                                            p[0] = static_cast<uint8_t>(x * 3);
+                                            p[1] = static_cast<uint8_t>(y * 5);
+                                            p[2] = static_cast<uint8_t>((x ^ y) * 7);
+                                        }
+                                },
+                                nullptr));
         const ZRPixFormat targetFormat = c.targetDepth == bd24 ? pf24_888 : pf32_888;
         TNyRGBPanel root(&owner);
         root.SetAutoSize(false);
@@ -560,14 +576,19 @@ TEST_F(GlueTest, PanelPaintsMatchTheCopyThroughTheFrameBitmap) {
         const bool frameUntouched =
             std::all_of(middle, middle + c.width * bpp, [](uint8_t b) { return b == 0; });
         EXPECT_EQ(frameUntouched, c.direct);
-        // A part of the same picture painted again.
+        // A part of the same picture painted again, then the whole of it once more (by now
+        // through the frame bitmap).
         moviePanel.SetModifyRect(ZRRect{5, 30, 60, 36});
+        root.Update(&direct, 0, 0);
+        const size_t bytes = static_cast<size_t>(direct.Pitch()) * 200;
+        const std::vector<uint8_t> afterPart(direct.Bits(), direct.Bits() + bytes);
+        moviePanel.SetModify();
         root.Update(&direct, 0, 0);
         // The same picture again, now through the frame bitmap.
         ASSERT_EQ(m.Frame(), frame);
         root.SetModify();
         root.Update(&copied, 0, 0);
-        const size_t bytes = static_cast<size_t>(direct.Pitch()) * 200;
+        EXPECT_EQ(std::memcmp(afterPart.data(), copied.Bits(), bytes), 0);
         EXPECT_EQ(std::memcmp(direct.Bits(), copied.Bits(), bytes), 0);
         // And the movie did reach the destination.
         const int px = std::clamp(c.x + c.width - 2, 0, 319), py = std::clamp(c.y + 1, 0, 199);
