@@ -56,10 +56,13 @@ bool ZRQSModel::InitQSModel(int n, int lg_totf, int rescale, const int* init, in
     cf_ = static_cast<uint16_t*>(std::calloc(n + 1, sizeof(uint16_t)));
     newf_ = static_cast<uint16_t*>(std::calloc(n + 1, sizeof(uint16_t)));
     const bool lookup = !compress && lg_totf <= kLgTotal && n >= 2;
-    // Room for the eight-entry stores that fill it.
-    if (lookup)
-        lookup_ = static_cast<uint32_t*>(std::calloc((1u << lg_totf) + 8, sizeof(uint32_t)));
-    if (!cf_ || !newf_ || (lookup && !lookup_)) {
+    // Room for the sixteen-byte stores that fill them.
+    if (lookup) {
+        lowcounts_ = static_cast<uint16_t*>(std::calloc((1u << lg_totf) + 8, sizeof(uint16_t)));
+        freqs_ = static_cast<uint16_t*>(std::calloc((1u << lg_totf) + 8, sizeof(uint16_t)));
+        bytes_ = static_cast<uint8_t*>(std::calloc((1u << lg_totf) + 16, 1));
+    }
+    if (!cf_ || !newf_ || (lookup && (!lowcounts_ || !freqs_ || !bytes_))) {
         DeleteQSModel();
         return false;
     }
@@ -94,9 +97,11 @@ void ZRQSModel::ResetQSModel(const int* init) {
 void ZRQSModel::DeleteQSModel() {
     std::free(cf_);
     std::free(newf_);
-    std::free(lookup_);
-    cf_ = newf_ = nullptr;
-    lookup_ = nullptr;
+    std::free(lowcounts_);
+    std::free(freqs_);
+    std::free(bytes_);
+    cf_ = newf_ = lowcounts_ = freqs_ = nullptr;
+    bytes_ = nullptr;
     created_ = 0;
 }
 
@@ -129,19 +134,24 @@ void ZRQSModel::DoRescale() {
     incr_ = missing / rescale_;
     nextleft_ = missing % rescale_;
     left_ = rescale_ - nextleft_;
-    if (lookup_) {
-        // In symbol order, eight entries at a time: what a symbol writes past its range, the
+    if (bytes_) {
+        // In symbol order, sixteen bytes at a time: what a symbol writes past its range, the
         // next one overwrites, as the ranges lie end to end from 0 to the total.
-        uint32_t* const lookup = lookup_;
+        uint16_t* const lowcounts = lowcounts_;
+        uint16_t* const freqs = freqs_;
+        uint8_t* const bytes = bytes_;
         const uint16_t* const cf = cf_;
         for (int sym = 0, n = n_; sym < n; ++sym) {
             const uint32_t lo = cf[sym], hi = cf[sym + 1];
-            const __m128i e = _mm_set1_epi32(
-                static_cast<int>(lo | static_cast<uint32_t>(sym & 0xFF) << 12 | (hi - lo) << 20));
+            const __m128i l = _mm_set1_epi16(static_cast<short>(lo));
+            const __m128i f = _mm_set1_epi16(static_cast<short>(hi - lo));
             for (uint32_t v = lo; v < hi; v += 8) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(lookup + v), e);
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(lookup + v + 4), e);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(lowcounts + v), l);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(freqs + v), f);
             }
+            const __m128i b = _mm_set1_epi8(static_cast<char>(sym));
+            for (uint32_t v = lo; v < hi; v += 16)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes + v), b);
         }
     }
 }
@@ -359,17 +369,22 @@ bool ZRRangeDecode::DecodeMoveToFront(const unsigned char* input, unsigned char*
 
 // The symbol loop of Decode with the coder state in locals: stores to the output may alias
 // any member, which would otherwise reload the whole state after every byte. The steps are
-// those of DecodeCulShift, QSGetSym, QSGetFreq, DecodeUpdate, QSUpdate and DecNormalize, whose
+// those of DecNormalize, DecodeCulShift, QSGetSym, QSGetFreq, DecodeUpdate and QSUpdate, whose
 // range never reaches zero here (help is at least 2,048 and every symbol's frequency at least
-// 1). The division is the only long step left: one table look-up gives the symbol and its
-// frequencies. Few enough values live across a step to stay in registers, those of the chain
-// from one symbol to the next above all: the input and output as pointers, of the byte last
-// read only the bit that low still takes, and the model's counters left in memory, as they
-// are off that chain. Running out of input ends the loop after the symbol it is in.
+// 1). Few enough values live across a step to stay in registers, those of the chain from one
+// symbol to the next above all: the input and output as pointers, of the byte last read only
+// the bit that low still takes, and the model's counters left in memory, as they are off that
+// chain. Running out of input ends the loop after the symbol it is in.
+//
+// That chain is a division, a table look-up, a multiply and a subtraction: in the middle of a
+// stream (Fast) the normalisation that follows a symbol is folded into its update, which
+// takes the shifted low and help from before the look-up, so that neither waits on the
+// symbol. Near the end of the output or the input, each symbol is normalised at the start of
+// the next one, exactly when and as far as DecNormalize would (Plain).
 namespace {
-unsigned char Plain(int s) {
-    return static_cast<unsigned char>(s);
-}
+struct AsByte {
+    unsigned char operator()(int s) const { return static_cast<unsigned char>(s); }
+};
 }  // namespace
 
 class ZRRangeDecode::Lane {
@@ -385,45 +400,38 @@ public:
           range_(d.range_),
           help_(d.help_),
           carry_((static_cast<uint32_t>(d.buffer_) << kExtraBits) & 0xFF),
-          lookup_(d.model_.lookup_),
+          lowcounts_(d.model_.lowcounts_),
+          freqs_(d.model_.freqs_),
+          bytes_(d.model_.bytes_),
           newf_(d.model_.newf_) {}
 
-    // Whether the loop runs at all.
+    // Whether the loop runs at all; if it does, Start comes first, then Next until it
+    // returns false.
     bool Live() const { return dec_.outcount_ < dec_.outlimit_ && !dec_.overflow_; }
+    void Start() { Normalize(); }
 
     // One symbol; false when the loop is over: the end symbol, the limit, the input run out,
     // or the model failing its rescale (which its update rule never lets happen).
     template <class Put>
-    bool Step(Put put) {
-        constexpr uint32_t kTotal = 1u << kLgTotal;
-        while (range_ <= kBottom) {
-            uint32_t next = 0;
-            if (ip_ < iend_) {
-                next = *ip_++;
-            } else {
-                dec_.overflow_ = 1;
-                oend_ = op_ + 1;
+    bool Next(Put put) {
+        if (InZone()) return Fast(put);
+        if (!Plain(put)) return false;
+        Normalize();
+        return true;
+    }
+
+    // The whole loop for one stream (Live, then Start and Next until done), runs of symbols
+    // between two rescales taken without leaving the inner loop.
+    template <class Put>
+    void Run(Put put) {
+        Start();
+        for (;;) {
+            if (InZone() && model_.left_ > 0) {
+                if (!Burst(put)) return;
+            } else if (!Next(put)) {
+                return;
             }
-            low_ = (low_ << 8) | carry_ | next >> (8 - kExtraBits);
-            carry_ = (next << kExtraBits) & 0xFF;
-            range_ <<= 8;
         }
-        help_ = range_ >> kLgTotal;
-        uint32_t v = low_ / help_;
-        v = v < kTotal ? v : kTotal - 1;
-        const uint32_t e = lookup_[v];
-        const uint32_t lt = e & 0xFFF, sy = e >> 20;
-        // Only the end symbol, the last, reaches the total; every other one ends below it,
-        // so DecodeUpdate's other case (range - t) never arises in this loop.
-        if (lt + sy == kTotal) return false;
-        low_ -= help_ * lt;
-        range_ = help_ * sy;
-        const int s = (e >> 12) & 0xFF;
-        *op_++ = put(s);
-        if (model_.left_ <= 0 && !Rescale()) return false;
-        --model_.left_;
-        newf_[s] = static_cast<uint16_t>(newf_[s] + model_.incr_);
-        return op_ < oend_;
     }
 
     // Hands the state back to the decoder; false when the model failed.
@@ -439,6 +447,135 @@ public:
     }
 
 private:
+    static constexpr uint32_t kTotal = 1u << kLgTotal;
+    static constexpr uint32_t kIn = 8 - kExtraBits;  // what a byte read shifts by
+
+    // Where a symbol and the normalisation after it can be taken at once: at least one more
+    // byte of output to go after it, and two of input left, as much as a normalisation ever
+    // reads since help * sy_f is at least 2,048. Running out of input never happens there.
+    bool InZone() const { return op_ + 1 < oend_ && iend_ - ip_ >= 2; }
+
+    void Normalize() {
+        while (range_ <= kBottom) {
+            uint32_t next = 0;
+            if (ip_ < iend_) {
+                next = *ip_++;
+            } else {
+                dec_.overflow_ = 1;
+                oend_ = op_ + 1;
+            }
+            low_ = (low_ << 8) | carry_ | next >> kIn;
+            carry_ = (next << kExtraBits) & 0xFF;
+            range_ <<= 8;
+        }
+        help_ = range_ >> kLgTotal;
+    }
+
+    // A symbol from a normalised state, leaving it as DecodeUpdate does.
+    template <class Put>
+    bool Plain(Put put) {
+        uint32_t v = low_ / help_;
+        v = v < kTotal ? v : kTotal - 1;
+        const uint32_t lt = lowcounts_[v], sy = freqs_[v];
+        // Only the end symbol, the last, reaches the total; every other one ends below it,
+        // so DecodeUpdate's other case (range - t) never arises in this loop.
+        if (lt + sy == kTotal) return false;
+        low_ -= help_ * lt;
+        range_ = help_ * sy;
+        return Emit(put, bytes_[v]) && op_ < oend_;
+    }
+
+    // In the zone: a symbol (its cumulative frequency in v) and the normalisation after it,
+    // from a normalised state and to one; false, changing nothing, at the end symbol. The
+    // bits a normalisation carries over from the last byte read are in that byte, ip[-1].
+    static bool Symbol(uint32_t& low, uint32_t& range, uint32_t& help, const unsigned char*& ip,
+                       const uint16_t* lowcounts, const uint16_t* freqs, uint32_t& v) {
+        v = low / help;
+        // Clamped, v would land on the end symbol, whose range ends at the total.
+        if (v >= kTotal) return false;
+        const uint32_t lt = lowcounts[v], sy = freqs[v];
+        if (lt + sy == kTotal) return false;
+        const uint32_t r = help * sy;
+        const uint32_t carry = (static_cast<uint32_t>(ip[-1]) << kExtraBits) & 0xFF;
+        if (r > kBottom) {
+            low -= help * lt;
+            range = r;
+            help = r >> kLgTotal;
+        } else if (r > kBottom >> 8) {
+            const uint32_t a = ip[0];
+            ip += 1;
+            low = ((low << 8) | carry | a >> kIn) - (help << 8) * lt;
+            range = r << 8;
+            help = r >> (kLgTotal - 8);
+        } else {
+            const uint32_t a = ip[0], b = ip[1];
+            ip += 2;
+            low = ((low << 16) | (carry | a >> kIn) << 8 | ((a << kExtraBits) & 0xFF) |
+                   b >> kIn) -
+                  (help << 16) * lt;
+            range = r << 16;
+            help = r << (16 - kLgTotal);
+        }
+        return true;
+    }
+
+    template <class Put>
+    bool Fast(Put put) {
+        uint32_t v;
+        if (!Symbol(low_, range_, help_, ip_, lowcounts_, freqs_, v)) return false;
+        carry_ = (static_cast<uint32_t>(ip_[-1]) << kExtraBits) & 0xFF;
+        return Emit(put, bytes_[v]);
+    }
+
+    // Symbols in the zone while the model needs no rescale, in a loop of their own with the
+    // state in locals: nothing in it calls out, so all of that state stays in registers.
+    // False at the end symbol.
+    template <class Put>
+    [[gnu::noinline]] bool Burst(Put put) {
+        uint32_t low = low_, range = range_, help = help_;
+        const unsigned char* ip = ip_;
+        unsigned char* op = op_;
+        const uint16_t* const lowcounts = lowcounts_;
+        const uint16_t* const freqs = freqs_;
+        const uint8_t* const bytes = bytes_;
+        uint16_t* const newf = newf_;
+        const int32_t incr = model_.incr_;
+        // Symbols that may go before leaving: each reads two bytes of input at most.
+        const int64_t room = std::min<int64_t>(oend_ - 1 - op, (iend_ - ip - 2) / 2 + 1);
+        const int32_t count = static_cast<int32_t>(std::min<int64_t>(model_.left_, room));
+        int32_t k = 0;
+        bool more = true;
+        while (k < count) {
+            uint32_t v;
+            if (!Symbol(low, range, help, ip, lowcounts, freqs, v)) {
+                more = false;
+                break;
+            }
+            const int s = bytes[v];
+            *op++ = put(s);
+            newf[s] = static_cast<uint16_t>(newf[s] + incr);
+            ++k;
+        }
+        model_.left_ -= k;
+        low_ = low;
+        range_ = range;
+        help_ = help;
+        ip_ = ip;
+        op_ = op;
+        carry_ = (static_cast<uint32_t>(ip[-1]) << kExtraBits) & 0xFF;
+        return more;
+    }
+
+    // Writes the symbol and counts it in the model.
+    template <class Put>
+    bool Emit(Put put, int s) {
+        *op_++ = put(s);
+        if (model_.left_ <= 0 && !Rescale()) return false;
+        --model_.left_;
+        newf_[s] = static_cast<uint16_t>(newf_[s] + model_.incr_);
+        return true;
+    }
+
     bool Rescale() {
         try {
             model_.DoRescale();
@@ -456,7 +593,9 @@ private:
     unsigned char* op_;
     unsigned char* oend_;
     uint32_t low_, range_, help_, carry_;
-    const uint32_t* const lookup_;
+    const uint16_t* const lowcounts_;
+    const uint16_t* const freqs_;
+    const uint8_t* const bytes_;
     uint16_t* const newf_;
     bool failed_ = false;
 };
@@ -522,11 +661,9 @@ bool ZRRangeDecode::DecodeWith(const unsigned char* input, unsigned char* output
         // The move-to-front steps hang off the symbols and not the coder state, so they run
         // beside the coder's chain of dependent steps instead of after it.
         if (mtf)
-            while (lane.Step([mtf](int s) { return mtf->Next(s); })) {
-            }
+            lane.Run([mtf](int s) { return mtf->Next(s); });
         else
-            while (lane.Step(Plain)) {
-            }
+            lane.Run(AsByte());
     }
     return lane.Save() ? Close(true) : Conclude(false);
 }
@@ -557,12 +694,15 @@ void ZRRangeDecode::DecodeSideBySide(ZRRangeDecode* const* decoders, Job* jobs, 
         ZRRangeDecode* const d2 = n > 2 ? group[2] : d0;
         Lane l0(*d0), l1(*d1), l2(*d2);
         bool go0 = l0.Live(), go1 = n > 1 && l1.Live(), go2 = n > 2 && l2.Live();
+        if (go0) l0.Start();
+        if (go1) l1.Start();
+        if (go2) l2.Start();
         // Each step's division and look-up wait on the step before in the same stream; the
         // streams' steps in turn keep the core busy during those waits.
         while (go0 | go1 | go2) {
-            if (go0) go0 = l0.Step(Plain);
-            if (go1) go1 = l1.Step(Plain);
-            if (go2) go2 = l2.Step(Plain);
+            if (go0) go0 = l0.Next(AsByte());
+            if (go1) go1 = l1.Next(AsByte());
+            if (go2) go2 = l2.Next(AsByte());
         }
         Lane* const lanes[kSideBySide] = {&l0, &l1, &l2};
         for (int g = 0; g < n; ++g)
