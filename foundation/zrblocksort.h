@@ -102,22 +102,22 @@ public:
     // decoder that produces positions one at a time.
     unsigned char Next(int r) {
         const unsigned char b = list_[r];
-        const __m128i head = _mm_load_si128(reinterpret_cast<const __m128i*>(list_));
-        // Past the first sixteen bytes the list moves sixteen bytes at a time from the top
-        // down, each piece read before anything below it is written; no call, so that a
-        // decoder running this step beside its own keeps its state in registers.
-        for (int i = r - 15; i > 0; i -= 16)
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(list_ + i),
-                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(list_ + i - 1)));
-        // The first sixteen move without a branch on r, whose mispredictions would also
-        // throw away the work of that decoder; most positions are small after a block sort.
-        const __m128i moving =
-            _mm_cmplt_epi8(_mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
-                           _mm_set1_epi8(static_cast<char>((r < 15 ? r : 15) + 1)));
-        const __m128i moved = _mm_or_si128(_mm_and_si128(moving, _mm_slli_si128(head, 1)),
-                                           _mm_andnot_si128(moving, head));
-        _mm_store_si128(reinterpret_cast<__m128i*>(list_),
-                        _mm_or_si128(moved, _mm_cvtsi32_si128(b)));
+        // Most positions are small after a block sort: those move within the list's first
+        // sixteen bytes without a branch on r, whose mispredictions would also throw away
+        // the work of a decoder running beside this step.
+        if (r < 16) {
+            const __m128i head = _mm_load_si128(reinterpret_cast<const __m128i*>(list_));
+            const __m128i moving =
+                _mm_cmplt_epi8(_mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
+                               _mm_set1_epi8(static_cast<char>(r + 1)));
+            const __m128i moved = _mm_or_si128(_mm_and_si128(moving, _mm_slli_si128(head, 1)),
+                                               _mm_andnot_si128(moving, head));
+            _mm_store_si128(reinterpret_cast<__m128i*>(list_),
+                            _mm_or_si128(moved, _mm_cvtsi32_si128(b)));
+        } else {
+            std::memmove(list_ + 1, list_, r);
+            list_[0] = b;
+        }
         return b;
     }
 
