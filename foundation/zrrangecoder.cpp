@@ -260,12 +260,7 @@ bool ZRRangeEncode::Encode(const unsigned char* input, unsigned char* output, in
     busy_ = 1;
     bool ok = false;
     try {
-        input_ = input;
-        output_ = output;
-        incount_ = outcount_ = 0;
-        insize_ = size;
-        outlimit_ = limit;
-        overflow_ = 0;
+        BeginCall(input, output, size, limit);
         StartEncoding(0, 0);
         int sy_f, lt_f;
         while (incount_ < insize_ && !overflow_) {
@@ -612,12 +607,7 @@ bool ZRRangeDecode::Open(const unsigned char* input, unsigned char* output, int 
         return false;
     }
     busy_ = 1;
-    input_ = input;
-    output_ = output;
-    incount_ = outcount_ = 0;
-    insize_ = size;
-    outlimit_ = limit;
-    overflow_ = 0;
+    BeginCall(input, output, size, limit);
     if (StartDecoding() < 0) {
         overflow_ = 1;
         ok = Close(false);
