@@ -56,13 +56,10 @@ bool ZRQSModel::InitQSModel(int n, int lg_totf, int rescale, const int* init, in
     cf_ = static_cast<uint16_t*>(std::calloc(n + 1, sizeof(uint16_t)));
     newf_ = static_cast<uint16_t*>(std::calloc(n + 1, sizeof(uint16_t)));
     const bool lookup = !compress && lg_totf <= kLgTotal && n >= 2;
-    // Room for the sixteen-byte stores that fill them.
-    if (lookup) {
-        lowcounts_ = static_cast<uint16_t*>(std::calloc((1u << lg_totf) + 8, sizeof(uint16_t)));
-        freqs_ = static_cast<uint16_t*>(std::calloc((1u << lg_totf) + 8, sizeof(uint16_t)));
-        bytes_ = static_cast<uint8_t*>(std::calloc((1u << lg_totf) + 16, 1));
-    }
-    if (!cf_ || !newf_ || (lookup && (!lowcounts_ || !freqs_ || !bytes_))) {
+    // Room for the eight-entry stores that fill it.
+    if (lookup)
+        lookup_ = static_cast<uint32_t*>(std::calloc((1u << lg_totf) + 8, sizeof(uint32_t)));
+    if (!cf_ || !newf_ || (lookup && !lookup_)) {
         DeleteQSModel();
         return false;
     }
@@ -97,11 +94,9 @@ void ZRQSModel::ResetQSModel(const int* init) {
 void ZRQSModel::DeleteQSModel() {
     std::free(cf_);
     std::free(newf_);
-    std::free(lowcounts_);
-    std::free(freqs_);
-    std::free(bytes_);
-    cf_ = newf_ = lowcounts_ = freqs_ = nullptr;
-    bytes_ = nullptr;
+    std::free(lookup_);
+    cf_ = newf_ = nullptr;
+    lookup_ = nullptr;
     created_ = 0;
 }
 
@@ -134,24 +129,19 @@ void ZRQSModel::DoRescale() {
     incr_ = missing / rescale_;
     nextleft_ = missing % rescale_;
     left_ = rescale_ - nextleft_;
-    if (bytes_) {
-        // In symbol order, sixteen bytes at a time: what a symbol writes past its range, the
+    if (lookup_) {
+        // In symbol order, eight entries at a time: what a symbol writes past its range, the
         // next one overwrites, as the ranges lie end to end from 0 to the total.
-        uint16_t* const lowcounts = lowcounts_;
-        uint16_t* const freqs = freqs_;
-        uint8_t* const bytes = bytes_;
+        uint32_t* const lookup = lookup_;
         const uint16_t* const cf = cf_;
         for (int sym = 0, n = n_; sym < n; ++sym) {
             const uint32_t lo = cf[sym], hi = cf[sym + 1];
-            const __m128i l = _mm_set1_epi16(static_cast<short>(lo));
-            const __m128i f = _mm_set1_epi16(static_cast<short>(hi - lo));
+            const __m128i e = _mm_set1_epi32(
+                static_cast<int>(lo | static_cast<uint32_t>(sym & 0xFF) << 12 | (hi - lo) << 20));
             for (uint32_t v = lo; v < hi; v += 8) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(lowcounts + v), l);
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(freqs + v), f);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(lookup + v), e);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(lookup + v + 4), e);
             }
-            const __m128i b = _mm_set1_epi8(static_cast<char>(sym));
-            for (uint32_t v = lo; v < hi; v += 16)
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes + v), b);
         }
     }
 }
@@ -371,8 +361,8 @@ bool ZRRangeDecode::DecodeMoveToFront(const unsigned char* input, unsigned char*
 // the bit that low still takes, and the model's counters left in memory, as they are off that
 // chain. Running out of input ends the loop after the symbol it is in.
 //
-// That chain is a division, a table look-up, a multiply and a subtraction: in the middle of a
-// stream (Fast) the normalisation that follows a symbol is folded into its update, which
+// That chain is a division, a table look-up, a mask, a multiply and a subtraction: in the
+// middle of a stream (Fast) the normalisation that follows a symbol is folded into its update, which
 // takes the shifted low and help from before the look-up, so that neither waits on the
 // symbol. Near the end of the output or the input, each symbol is normalised at the start of
 // the next one, exactly when and as far as DecNormalize would (Plain).
@@ -395,9 +385,7 @@ public:
           range_(d.range_),
           help_(d.help_),
           carry_((static_cast<uint32_t>(d.buffer_) << kExtraBits) & 0xFF),
-          lowcounts_(d.model_.lowcounts_),
-          freqs_(d.model_.freqs_),
-          bytes_(d.model_.bytes_),
+          lookup_(d.model_.lookup_),
           newf_(d.model_.newf_) {}
 
     // Whether the loop runs at all; if it does, Start comes first, then Next until it
@@ -410,6 +398,15 @@ public:
     template <class Put>
     bool Next(Put put) {
         if (InZone()) return Fast(put);
+        if (!Plain(put)) return false;
+        Normalize();
+        return true;
+    }
+
+    // Next without the folded normalisation: less work per symbol, for streams run side by
+    // side, where the core has other work while a symbol waits on its division.
+    template <class Put>
+    bool Step(Put put) {
         if (!Plain(put)) return false;
         Normalize();
         return true;
@@ -471,24 +468,27 @@ private:
     bool Plain(Put put) {
         uint32_t v = low_ / help_;
         v = v < kTotal ? v : kTotal - 1;
-        const uint32_t lt = lowcounts_[v], sy = freqs_[v];
+        const uint32_t e = lookup_[v];
+        const uint32_t lt = e & 0xFFF, sy = e >> 20;
         // Only the end symbol, the last, reaches the total; every other one ends below it,
         // so DecodeUpdate's other case (range - t) never arises in this loop.
         if (lt + sy == kTotal) return false;
         low_ -= help_ * lt;
         range_ = help_ * sy;
-        return Emit(put, bytes_[v]) && op_ < oend_;
+        return Emit(put, (e >> 12) & 0xFF) && op_ < oend_;
     }
 
-    // In the zone: a symbol (its cumulative frequency in v) and the normalisation after it,
-    // from a normalised state and to one; false, changing nothing, at the end symbol. The
-    // bits a normalisation carries over from the last byte read are in that byte, ip[-1].
+    // In the zone: a symbol (its byte in s) and the normalisation after it, from a normalised
+    // state and to one; false, changing nothing, at the end symbol. The bits a normalisation
+    // carries over from the last byte read are in that byte, ip[-1].
     static bool Symbol(uint32_t& low, uint32_t& range, uint32_t& help, const unsigned char*& ip,
-                       const uint16_t* lowcounts, const uint16_t* freqs, uint32_t& v) {
-        v = low / help;
+                       const uint32_t* lookup, int& s) {
+        const uint32_t v = low / help;
         // Clamped, v would land on the end symbol, whose range ends at the total.
         if (v >= kTotal) return false;
-        const uint32_t lt = lowcounts[v], sy = freqs[v];
+        const uint32_t e = lookup[v];
+        const uint32_t lt = e & 0xFFF, sy = e >> 20;
+        s = (e >> 12) & 0xFF;
         if (lt + sy == kTotal) return false;
         const uint32_t r = help * sy;
         const uint32_t carry = (static_cast<uint32_t>(ip[-1]) << kExtraBits) & 0xFF;
@@ -516,10 +516,10 @@ private:
 
     template <class Put>
     bool Fast(Put put) {
-        uint32_t v;
-        if (!Symbol(low_, range_, help_, ip_, lowcounts_, freqs_, v)) return false;
+        int s;
+        if (!Symbol(low_, range_, help_, ip_, lookup_, s)) return false;
         carry_ = (static_cast<uint32_t>(ip_[-1]) << kExtraBits) & 0xFF;
-        return Emit(put, bytes_[v]);
+        return Emit(put, s);
     }
 
     // Symbols in the zone while the model needs no rescale, in a loop of their own with the
@@ -530,9 +530,7 @@ private:
         uint32_t low = low_, range = range_, help = help_;
         const unsigned char* ip = ip_;
         unsigned char* op = op_;
-        const uint16_t* const lowcounts = lowcounts_;
-        const uint16_t* const freqs = freqs_;
-        const uint8_t* const bytes = bytes_;
+        const uint32_t* const lookup = lookup_;
         uint16_t* const newf = newf_;
         const int32_t incr = model_.incr_;
         // Symbols that may go before leaving: each reads two bytes of input at most.
@@ -541,12 +539,11 @@ private:
         int32_t k = 0;
         bool more = true;
         while (k < count) {
-            uint32_t v;
-            if (!Symbol(low, range, help, ip, lowcounts, freqs, v)) {
+            int s;
+            if (!Symbol(low, range, help, ip, lookup, s)) {
                 more = false;
                 break;
             }
-            const int s = bytes[v];
             *op++ = put(s);
             newf[s] = static_cast<uint16_t>(newf[s] + incr);
             ++k;
@@ -588,9 +585,7 @@ private:
     unsigned char* op_;
     unsigned char* oend_;
     uint32_t low_, range_, help_, carry_;
-    const uint16_t* const lowcounts_;
-    const uint16_t* const freqs_;
-    const uint8_t* const bytes_;
+    const uint32_t* const lookup_;
     uint16_t* const newf_;
     bool failed_ = false;
 };
@@ -690,9 +685,9 @@ void ZRRangeDecode::DecodeSideBySide(ZRRangeDecode* const* decoders, Job* jobs, 
         // Each step's division and look-up wait on the step before in the same stream; the
         // streams' steps in turn keep the core busy during those waits.
         while (go0 | go1 | go2) {
-            if (go0) go0 = l0.Next(AsByte());
-            if (go1) go1 = l1.Next(AsByte());
-            if (go2) go2 = l2.Next(AsByte());
+            if (go0) go0 = l0.Step(AsByte());
+            if (go1) go1 = l1.Step(AsByte());
+            if (go2) go2 = l2.Step(AsByte());
         }
         Lane* const lanes[kSideBySide] = {&l0, &l1, &l2};
         for (int g = 0; g < n; ++g)

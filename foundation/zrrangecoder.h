@@ -49,11 +49,9 @@ private:
   uint16_t* cf_ = nullptr;
   uint16_t* newf_ = nullptr;
   // Decoder only, one entry per cumulative frequency v, for the symbol s whose range holds
-  // v: its low count, its frequency and its byte s & 0xFF, each in a table of its own so
-  // that a load goes straight from v into the multiply that needs it.
-  uint16_t* lowcounts_ = nullptr;
-  uint16_t* freqs_ = nullptr;
-  uint8_t* bytes_ = nullptr;
+  // v: lt_f | (s & 0xFF) << 12 | sy_f << 20, so that one look-up gives all a decode step
+  // needs. With every frequency at least 1, sy_f stays below the total and fits.
+  uint32_t* lookup_ = nullptr;
 };
 
 // The buffers of one whole-buffer call and how far it has come in each, shared by the
