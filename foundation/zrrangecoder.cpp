@@ -403,13 +403,14 @@ public:
         return true;
     }
 
-    // Next without the folded normalisation: less work per symbol, for streams run side by
-    // side, where the core has other work while a symbol waits on its division.
+    // A symbol with the normalisation before it instead of folded into the one before:
+    // less work per symbol, for streams run side by side, where the core has other work
+    // while a symbol waits on its division. The whole loop for one stream is Live, then Step
+    // until it returns false.
     template <class Put>
     bool Step(Put put) {
-        if (!Plain(put)) return false;
         Normalize();
-        return true;
+        return Plain(put);
     }
 
     // The whole loop for one stream (Live, then Start and Next until done), runs of symbols
@@ -679,9 +680,6 @@ void ZRRangeDecode::DecodeSideBySide(ZRRangeDecode* const* decoders, Job* jobs, 
         ZRRangeDecode* const d2 = n > 2 ? group[2] : d0;
         Lane l0(*d0), l1(*d1), l2(*d2);
         bool go0 = l0.Live(), go1 = n > 1 && l1.Live(), go2 = n > 2 && l2.Live();
-        if (go0) l0.Start();
-        if (go1) l1.Start();
-        if (go2) l2.Start();
         // Each step's division and look-up wait on the step before in the same stream; the
         // streams' steps in turn keep the core busy during those waits.
         while (go0 | go1 | go2) {
