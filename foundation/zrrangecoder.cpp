@@ -388,36 +388,25 @@ public:
           lookup_(d.model_.lookup_),
           newf_(d.model_.newf_) {}
 
-    // Whether the loop runs at all; if it does, Start comes first, then Next until it
-    // returns false.
+    // Whether the loop runs at all; if it does, either Run, or Step until it returns false.
     bool Live() const { return dec_.outcount_ < dec_.outlimit_ && !dec_.overflow_; }
-    void Start() { Normalize(); }
 
-    // One symbol; false when the loop is over: the end symbol, the limit, the input run out,
-    // or the model failing its rescale (which its update rule never lets happen).
-    template <class Put>
-    bool Next(Put put) {
-        if (InZone()) return Fast(put);
-        if (!Plain(put)) return false;
-        Normalize();
-        return true;
-    }
-
-    // A symbol with the normalisation before it instead of folded into the one before:
-    // less work per symbol, for streams run side by side, where the core has other work
-    // while a symbol waits on its division. The whole loop for one stream is Live, then Step
-    // until it returns false.
+    // One symbol with the normalisation before it; false when the loop is over: the end
+    // symbol, the limit, the input run out, or the model failing its rescale (which its
+    // update rule never lets happen). For streams run side by side, where the core has other
+    // work while a symbol waits on its division, the least work per symbol.
     template <class Put>
     bool Step(Put put) {
         Normalize();
         return Plain(put);
     }
 
-    // The whole loop for one stream (Live, then Start and Next until done), runs of symbols
-    // between two rescales taken without leaving the inner loop.
+    // The whole loop for one stream, with the normalisation folded into the symbol before
+    // wherever it can be, and runs of symbols between two rescales taken without leaving the
+    // inner loop.
     template <class Put>
     void Run(Put put) {
-        Start();
+        Normalize();
         for (;;) {
             if (InZone() && model_.left_ > 0) {
                 if (!Burst(put)) return;
@@ -442,6 +431,15 @@ public:
 private:
     static constexpr uint32_t kTotal = 1u << kLgTotal;
     static constexpr uint32_t kIn = 8 - kExtraBits;  // what a byte read shifts by
+
+    // A step of Run: a symbol, normalised after it.
+    template <class Put>
+    bool Next(Put put) {
+        if (InZone()) return Fast(put);
+        if (!Plain(put)) return false;
+        Normalize();
+        return true;
+    }
 
     // Where a symbol and the normalisation after it can be taken at once: at least one more
     // byte of output to go after it, and two of input left, as much as a normalisation ever
