@@ -74,6 +74,22 @@ uint64_t Presenter::Hand(const uint8_t* pixels, int32_t pitch, const PixelFormat
     return ticket;
 }
 
+bool Presenter::WaitingOther(const uint8_t* pixels) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return hasPending_ && pending_.pixels != pixels;
+}
+
+void Presenter::Withdraw(const uint8_t* pixels) {
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        acked_.wait(lock, [&] { return reading_ != pixels; });
+        if (!hasPending_ || pending_.pixels != pixels) return;
+        hasPending_ = false;
+        ackedTicket_ = std::max(ackedTicket_, pending_.ticket);
+    }
+    acked_.notify_all();
+}
+
 bool Presenter::Acknowledged(uint64_t ticket) {
     std::lock_guard<std::mutex> lock(mutex_);
     return ackedTicket_ >= ticket;
@@ -190,6 +206,9 @@ SurfaceStore::SurfaceStore(std::shared_ptr<DisplayCore> c, int32_t w, int32_t h,
 }
 
 SurfaceStore::~SurfaceStore() {
+    if (handed)
+        for (const auto& b : blocks)
+            if (b) core->presenter->Withdraw(b.get());
     if (ok && video && !visible)
         core->videoUsed -= uint64_t(pitch) * uint64_t(height) * blocks.size();
 }
@@ -200,6 +219,7 @@ bool SurfaceStore::CheckLost() {
 }
 
 uint64_t SurfaceStore::HandFront(const RectList& rects) {
+    handed = true;
     for (size_t i = 0; i < blocks.size(); ++i)
         if (i != front) screenChanged[i].Add(rects);
     return core->presenter->Hand(blocks[front].get(), pitch, format, core->VisibleRect(), rects,
@@ -313,6 +333,7 @@ bool DisplaySurface::Restore() {
     // Restored pixels are undefined; a recognisable pattern shows who forgets to redraw.
     for (auto& b : s.blocks) std::memset(b.get(), 0xA5, size_t(s.pitch) * size_t(s.height));
     for (RectList& w : s.written) w.Add(s.Whole());
+    s.shownFrom.reset();
     s.lost = false;
     return true;
 }
@@ -332,6 +353,7 @@ bool DisplaySurface::Lock(uint8_t** bits, int32_t* pitch) {
         if (std::chrono::steady_clock::now() >= deadline) return false;
         std::this_thread::sleep_for(kPoll);
     }
+    CatchUp();
     ++locks_;
     ++store_->locks;
     *bits = Pixels();
@@ -430,7 +452,13 @@ BlitResult DisplaySurface::Blit(const DisplayRect* dst, DisplaySurface& src,
     std::vector<DisplayRect> areas;
     if (!TargetAreas(to, areas)) return BlitResult::Invalid;
     Presenter* p = d.core->presenter;
+    if (&s != &d && !s.shownFrom.expired()) {
+        if (!p->BeginWrite(src.Pixels())) return BlitResult::Busy;
+        src.CatchUp();
+        p->EndWrite(src.Pixels());
+    }
     if (!p->BeginWrite(Pixels())) return BlitResult::Busy;
+    CatchUp();
     const uint32_t bpp = d.format.BytesPerPixel();
     for (DisplayRect a : areas) {
         a = a.Intersect(d.Whole());
@@ -467,6 +495,7 @@ BlitResult DisplaySurface::Fill(const DisplayRect* dst, uint32_t pixel) {
     if (!TargetAreas(to, areas)) return BlitResult::Invalid;
     Presenter* p = d.core->presenter;
     if (!p->BeginWrite(Pixels())) return BlitResult::Busy;
+    CatchUp();
     const uint32_t bpp = d.format.BytesPerPixel();
     for (DisplayRect& a : areas) {
         a = a.Intersect(d.Whole());
@@ -478,6 +507,54 @@ BlitResult DisplaySurface::Fill(const DisplayRect* dst, uint32_t pixel) {
     p->EndWrite(Pixels());
     for (const DisplayRect& a : areas)
         if (!a.Empty()) Written(a);
+    return BlitResult::Ok;
+}
+
+void DisplaySurface::CatchUp() {
+    SurfaceStore& d = *store_;
+    if (d.shownFrom.expired()) return;
+    const std::shared_ptr<SurfaceStore> from = d.shownFrom.lock();
+    d.shownFrom.reset();
+    if (!from || from->lost || from->format.bitCount != d.format.bitCount) return;
+    const DisplayRect to = from->Whole().Offset(d.shownX, d.shownY).Intersect(d.Whole());
+    if (to.Empty()) return;
+    const uint32_t bpp = d.format.BytesPerPixel();
+    CopyBlock(Pixels() + int64_t(to.top) * d.pitch + int64_t(to.left) * bpp, d.pitch,
+              from->Block(0) + int64_t(to.top - d.shownY) * from->pitch +
+                  int64_t(to.left - d.shownX) * bpp,
+              from->pitch, to.Width(), to.Height(), bpp, false, 0, 0);
+}
+
+BlitResult DisplaySurface::Show(int32_t x, int32_t y, DisplaySurface& src, const RectList& rects) {
+    SurfaceStore& d = *store_;
+    SurfaceStore& s = *src.store_;
+    if (!IsPrimary() || d.blocks.size() != 1 || s.visible || s.blocks.size() != 1)
+        return BlitResult::Invalid;
+    if (IsLost() || src.IsLost()) return BlitResult::Lost;
+    if (s.format != d.format) return BlitResult::Invalid;
+    // What waits to be sent from other pixels (the primary's own, written directly) cannot be
+    // sent from src: the rectangles are copied then, and go out with the rest.
+    if (d.core->presenter->WaitingOther(src.Pixels())) {
+        BlitResult result = BlitResult::Ok;
+        for (const DisplayRect& r : rects.Rects()) {
+            const DisplayRect from = r.Intersect(s.Whole());
+            if (from.Empty()) continue;
+            const DisplayRect to = from.Offset(x, y);
+            const BlitResult one = Blit(&to, src, &from);
+            if (one != BlitResult::Ok) result = one;
+        }
+        return result;
+    }
+    // The window's area in src's coordinates: its corner is the screen's.
+    const DisplayRect visible = d.core->VisibleRect().Offset(-x, -y);
+    RectList send;
+    for (const DisplayRect& r : rects.Rects()) send.Add(r.Intersect(s.Whole()).Intersect(visible));
+    d.shownFrom = src.store_;
+    d.shownX = x;
+    d.shownY = y;
+    s.handed = true;
+    if (!send.Empty())
+        d.core->presenter->Hand(src.Pixels(), s.pitch, s.format, visible, send, d.core->vsync);
     return BlitResult::Ok;
 }
 
