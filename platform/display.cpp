@@ -62,9 +62,13 @@ uint64_t Presenter::Hand(const uint8_t* pixels, int32_t pitch, const PixelFormat
     {
         std::lock_guard<std::mutex> lock(mutex_);
         // A newer hand-off replaces one not started. The screen never got the older areas,
-        // so they are sent from the newer pixels, which hold the same or newer contents.
+        // so they are sent from the newer pixels, which hold the same or newer contents (at
+        // the same place on the screen, where the two place their pixels differently).
         RectList all = rects;
-        if (hasPending_) all.Add(pending_.rects);
+        if (hasPending_)
+            for (const DisplayRect& r : pending_.rects.Rects())
+                all.Add(r.Offset(visible.left - pending_.visible.left,
+                                 visible.top - pending_.visible.top));
         pending_ = Job{pixels, pitch, format, visible, std::move(all), vsync, 0};
         hasPending_ = true;
         pending_.vsync = vsync;
@@ -74,9 +78,9 @@ uint64_t Presenter::Hand(const uint8_t* pixels, int32_t pitch, const PixelFormat
     return ticket;
 }
 
-bool Presenter::WaitingOther(const uint8_t* pixels) {
+bool Presenter::WaitingOther(const uint8_t* pixels, const DisplayRect& visible) {
     std::lock_guard<std::mutex> lock(mutex_);
-    return hasPending_ && pending_.pixels != pixels;
+    return hasPending_ && (pending_.pixels != pixels || !(pending_.visible == visible));
 }
 
 void Presenter::Withdraw(const uint8_t* pixels) {
@@ -532,9 +536,12 @@ BlitResult DisplaySurface::Show(int32_t x, int32_t y, DisplaySurface& src, const
         return BlitResult::Invalid;
     if (IsLost() || src.IsLost()) return BlitResult::Lost;
     if (s.format != d.format) return BlitResult::Invalid;
-    // What waits to be sent from other pixels (the primary's own, written directly) cannot be
-    // sent from src: the rectangles are copied then, and go out with the rest.
-    if (d.core->presenter->WaitingOther(src.Pixels())) {
+    // The window's area in src's coordinates: its corner is the screen's.
+    const DisplayRect visible = d.core->VisibleRect().Offset(-x, -y);
+    // What waits to be sent from other pixels (the primary's own, written directly), or from
+    // src placed elsewhere, cannot be sent from src here: the rectangles are copied then, and
+    // go out with the rest.
+    if (d.core->presenter->WaitingOther(src.Pixels(), visible)) {
         BlitResult result = BlitResult::Ok;
         for (const DisplayRect& r : rects.Rects()) {
             const DisplayRect from = r.Intersect(s.Whole());
@@ -545,8 +552,6 @@ BlitResult DisplaySurface::Show(int32_t x, int32_t y, DisplaySurface& src, const
         }
         return result;
     }
-    // The window's area in src's coordinates: its corner is the screen's.
-    const DisplayRect visible = d.core->VisibleRect().Offset(-x, -y);
     RectList send;
     for (const DisplayRect& r : rects.Rects()) send.Add(r.Intersect(s.Whole()).Intersect(visible));
     d.shownFrom = src.store_;

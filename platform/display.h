@@ -211,8 +211,9 @@ class Presenter {
                            bool fullScreen) = 0;
     uint64_t Hand(const uint8_t* pixels, int32_t pitch, const PixelFormatDesc& format,
                   const DisplayRect& visible, const RectList& rects, bool vsync);
-    // A waiting hand-off of other pixels than these (it cannot be merged with theirs).
-    bool WaitingOther(const uint8_t* pixels);
+    // A waiting hand-off of other pixels than these, or of these placed elsewhere on the
+    // screen (it cannot be merged with theirs).
+    bool WaitingOther(const uint8_t* pixels, const DisplayRect& visible);
     // The pixels go away: a waiting hand-off of them is dropped, a read of them finished first.
     void Withdraw(const uint8_t* pixels);
     bool Acknowledged(uint64_t ticket);
