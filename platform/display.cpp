@@ -117,11 +117,18 @@ bool Presenter::BeginWrite(const uint8_t* pixels) {
 }
 
 void Presenter::EndWrite(const uint8_t* pixels) {
+    bool again;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         auto it = std::find(writing_.begin(), writing_.end(), pixels);
         if (it != writing_.end()) writing_.erase(it);
+        // A hand-off turned away while these pixels were written waits for no other wake-up:
+        // the frame it shows may be the last one for a while.
+        again = turnedAway_ && hasPending_ && pending_.pixels == pixels &&
+                std::find(writing_.begin(), writing_.end(), pixels) == writing_.end();
+        if (again) turnedAway_ = false;
     }
+    if (again) Handed();
 }
 
 bool Presenter::TakeScreenLost() {
@@ -137,8 +144,10 @@ void Presenter::MarkScreenLost() {
 bool Presenter::TakeJob(Job& job) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!hasPending_ || reading_) return false;
-    if (std::find(writing_.begin(), writing_.end(), pending_.pixels) != writing_.end())
+    if (std::find(writing_.begin(), writing_.end(), pending_.pixels) != writing_.end()) {
+        turnedAway_ = true;
         return false;
+    }
     job = std::move(pending_);
     hasPending_ = false;
     reading_ = job.pixels;

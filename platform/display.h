@@ -255,6 +255,7 @@ class Presenter {
     uint64_t nextTicket_ = 1;
     uint64_t ackedTicket_ = 0;
     bool screenLost_ = false;
+    bool turnedAway_ = false;
 };
 
 // One open use of the display: its cooperation with a window, the display mode and every

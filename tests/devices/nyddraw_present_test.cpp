@@ -268,6 +268,19 @@ TEST_F(DisplayTest, WindowFramesAndDirectCopiesReachTheScreenInOrder) {
     }
 }
 
+// A frame handed while its pixels are being written is shown once the writer is done, without
+// waiting for another frame.
+TEST_F(DisplayTest, AFrameHandedDuringAWriteIsShownWhenTheWriteEnds) {
+    ASSERT_TRUE(Enable(0));
+    TDSurface* back = device->DrawSurface();
+    back->BoxFill(0, 0, 1279, 719, 0x336699);
+    ASSERT_TRUE(back->Lock());
+    device->Flip();
+    EXPECT_NE(Masked(Screen())[0], 0x336699u);
+    back->Unlock();
+    EXPECT_EQ(Masked(Screen()), Drawn());
+}
+
 // A surface that goes away before the presenter read what it was handed is not read at all.
 TEST_F(DisplayTest, AFrameOfAReleasedDisplayIsNotReadLater) {
     ASSERT_TRUE(Enable(0));
