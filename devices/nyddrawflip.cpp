@@ -107,11 +107,17 @@ void TDDraw::FlipModifyRect(ZRRectSet rects) {
 bool TDDraw::WriteWindowRects(TDSurface* src, const ZRRectSet& rects) {
     int x, y;
     ClientOrigin(x, y);
+    // The window's primary is only what the window shows: the presenter takes the rectangles
+    // straight from the source, which spares copying each frame into the primary first.
+    plat::RectList list;
+    for (const ZRRect& r : rects) list.Add(ToDisplay(r));
+    plat::DisplaySurface& primary = *FPrimarySurface->Surface();
+    const plat::BlitResult shown = primary.Show(x, y, *src->Surface(), list);
+    if (shown != plat::BlitResult::Invalid) return Copied(shown);
     bool result = true;
-    for (const ZRRect& r : rects) {
-        const plat::DisplayRect from = ToDisplay(r);
+    for (const plat::DisplayRect& from : list.Rects()) {
         const plat::DisplayRect to = from.Offset(x, y);
-        if (!Copied(FPrimarySurface->Surface()->Blit(&to, *src->Surface(), &from))) result = false;
+        if (!Copied(primary.Blit(&to, *src->Surface(), &from))) result = false;
     }
     return result;
 }
@@ -154,10 +160,9 @@ bool TDDraw::WriteDisplayFast(TDSurface* src) {
     const plat::DisplayRect screen = ToDisplay(ScreenRect());
     if (FBufferCount > 0)
         return Copied(PresentTarget()->Surface()->BlitFast(0, 0, *src->Surface(), screen));
-    int x, y;
-    ClientOrigin(x, y);
-    const plat::DisplayRect dest = screen.Offset(x, y);
-    return Copied(FPrimarySurface->Surface()->Blit(&dest, *src->Surface(), &screen));
+    ZRRectSet whole;
+    whole.UnionRect(ScreenRect());
+    return WriteWindowRects(src, whole);
 }
 
 bool TDDraw::WriteDisplayFast4Div(TDSurface* src) {

@@ -308,11 +308,12 @@ void TGameForm::RenderModified(int ticks) {
             }
         }
         // Nothing drawn, a cursor that stayed where it was shown and a frame-rate box (if any)
-        // with the value it shows: the display already holds this very frame. Whether anything
-        // was drawn is what the picture reported, never the area: a change inside the
-        // cursor's box leaves the area as it was.
+        // with the value it shows: the display already holds this very frame, unless the
+        // screen lost it. Whether anything was drawn is what the picture reported, never the
+        // area: a change inside the cursor's box leaves the area as it was.
         const int32_t fps = ShowFps ? Fps.Value() : -1;
-        if (fps == ShownFps && rects.Additions() == beforePicture && CursorAtRest()) {
+        if (fps == ShownFps && rects.Additions() == beforePicture && CursorAtRest() &&
+            !Display->PrimaryLost()) {
             RenderClose(logic);
             return;
         }

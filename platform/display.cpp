@@ -62,9 +62,13 @@ uint64_t Presenter::Hand(const uint8_t* pixels, int32_t pitch, const PixelFormat
     {
         std::lock_guard<std::mutex> lock(mutex_);
         // A newer hand-off replaces one not started. The screen never got the older areas,
-        // so they are sent from the newer pixels, which hold the same or newer contents.
+        // so they are sent from the newer pixels, which hold the same or newer contents (at
+        // the same place on the screen, where the two place their pixels differently).
         RectList all = rects;
-        if (hasPending_) all.Add(pending_.rects);
+        if (hasPending_)
+            for (const DisplayRect& r : pending_.rects.Rects())
+                all.Add(r.Offset(visible.left - pending_.visible.left,
+                                 visible.top - pending_.visible.top));
         pending_ = Job{pixels, pitch, format, visible, std::move(all), vsync, 0};
         hasPending_ = true;
         pending_.vsync = vsync;
@@ -72,6 +76,22 @@ uint64_t Presenter::Hand(const uint8_t* pixels, int32_t pitch, const PixelFormat
     }
     Handed();
     return ticket;
+}
+
+bool Presenter::WaitingOther(const uint8_t* pixels, const DisplayRect& visible) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return hasPending_ && (pending_.pixels != pixels || !(pending_.visible == visible));
+}
+
+void Presenter::Withdraw(const uint8_t* pixels) {
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        acked_.wait(lock, [&] { return reading_ != pixels; });
+        if (!hasPending_ || pending_.pixels != pixels) return;
+        hasPending_ = false;
+        ackedTicket_ = std::max(ackedTicket_, pending_.ticket);
+    }
+    acked_.notify_all();
 }
 
 bool Presenter::Acknowledged(uint64_t ticket) {
@@ -97,11 +117,18 @@ bool Presenter::BeginWrite(const uint8_t* pixels) {
 }
 
 void Presenter::EndWrite(const uint8_t* pixels) {
+    bool again;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         auto it = std::find(writing_.begin(), writing_.end(), pixels);
         if (it != writing_.end()) writing_.erase(it);
+        // A hand-off turned away while these pixels were written waits for no other wake-up:
+        // the frame it shows may be the last one for a while.
+        again = turnedAway_ && hasPending_ && pending_.pixels == pixels &&
+                std::find(writing_.begin(), writing_.end(), pixels) == writing_.end();
+        if (again) turnedAway_ = false;
     }
+    if (again) Handed();
 }
 
 bool Presenter::TakeScreenLost() {
@@ -117,8 +144,10 @@ void Presenter::MarkScreenLost() {
 bool Presenter::TakeJob(Job& job) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!hasPending_ || reading_) return false;
-    if (std::find(writing_.begin(), writing_.end(), pending_.pixels) != writing_.end())
+    if (std::find(writing_.begin(), writing_.end(), pending_.pixels) != writing_.end()) {
+        turnedAway_ = true;
         return false;
+    }
     job = std::move(pending_);
     hasPending_ = false;
     reading_ = job.pixels;
@@ -190,6 +219,9 @@ SurfaceStore::SurfaceStore(std::shared_ptr<DisplayCore> c, int32_t w, int32_t h,
 }
 
 SurfaceStore::~SurfaceStore() {
+    if (handed)
+        for (const auto& b : blocks)
+            if (b) core->presenter->Withdraw(b.get());
     if (ok && video && !visible)
         core->videoUsed -= uint64_t(pitch) * uint64_t(height) * blocks.size();
 }
@@ -200,6 +232,7 @@ bool SurfaceStore::CheckLost() {
 }
 
 uint64_t SurfaceStore::HandFront(const RectList& rects) {
+    handed = true;
     for (size_t i = 0; i < blocks.size(); ++i)
         if (i != front) screenChanged[i].Add(rects);
     return core->presenter->Hand(blocks[front].get(), pitch, format, core->VisibleRect(), rects,
@@ -313,6 +346,7 @@ bool DisplaySurface::Restore() {
     // Restored pixels are undefined; a recognisable pattern shows who forgets to redraw.
     for (auto& b : s.blocks) std::memset(b.get(), 0xA5, size_t(s.pitch) * size_t(s.height));
     for (RectList& w : s.written) w.Add(s.Whole());
+    s.shownFrom.reset();
     s.lost = false;
     return true;
 }
@@ -332,6 +366,7 @@ bool DisplaySurface::Lock(uint8_t** bits, int32_t* pitch) {
         if (std::chrono::steady_clock::now() >= deadline) return false;
         std::this_thread::sleep_for(kPoll);
     }
+    CatchUp();
     ++locks_;
     ++store_->locks;
     *bits = Pixels();
@@ -430,7 +465,13 @@ BlitResult DisplaySurface::Blit(const DisplayRect* dst, DisplaySurface& src,
     std::vector<DisplayRect> areas;
     if (!TargetAreas(to, areas)) return BlitResult::Invalid;
     Presenter* p = d.core->presenter;
+    if (&s != &d && !s.shownFrom.expired()) {
+        if (!p->BeginWrite(src.Pixels())) return BlitResult::Busy;
+        src.CatchUp();
+        p->EndWrite(src.Pixels());
+    }
     if (!p->BeginWrite(Pixels())) return BlitResult::Busy;
+    CatchUp();
     const uint32_t bpp = d.format.BytesPerPixel();
     for (DisplayRect a : areas) {
         a = a.Intersect(d.Whole());
@@ -467,6 +508,7 @@ BlitResult DisplaySurface::Fill(const DisplayRect* dst, uint32_t pixel) {
     if (!TargetAreas(to, areas)) return BlitResult::Invalid;
     Presenter* p = d.core->presenter;
     if (!p->BeginWrite(Pixels())) return BlitResult::Busy;
+    CatchUp();
     const uint32_t bpp = d.format.BytesPerPixel();
     for (DisplayRect& a : areas) {
         a = a.Intersect(d.Whole());
@@ -478,6 +520,55 @@ BlitResult DisplaySurface::Fill(const DisplayRect* dst, uint32_t pixel) {
     p->EndWrite(Pixels());
     for (const DisplayRect& a : areas)
         if (!a.Empty()) Written(a);
+    return BlitResult::Ok;
+}
+
+void DisplaySurface::CatchUp() {
+    SurfaceStore& d = *store_;
+    if (d.shownFrom.expired()) return;
+    const std::shared_ptr<SurfaceStore> from = d.shownFrom.lock();
+    d.shownFrom.reset();
+    if (!from || from->lost || from->format.bitCount != d.format.bitCount) return;
+    const DisplayRect to = from->Whole().Offset(d.shownX, d.shownY).Intersect(d.Whole());
+    if (to.Empty()) return;
+    const uint32_t bpp = d.format.BytesPerPixel();
+    CopyBlock(Pixels() + int64_t(to.top) * d.pitch + int64_t(to.left) * bpp, d.pitch,
+              from->Block(0) + int64_t(to.top - d.shownY) * from->pitch +
+                  int64_t(to.left - d.shownX) * bpp,
+              from->pitch, to.Width(), to.Height(), bpp, false, 0, 0);
+}
+
+BlitResult DisplaySurface::Show(int32_t x, int32_t y, DisplaySurface& src, const RectList& rects) {
+    SurfaceStore& d = *store_;
+    SurfaceStore& s = *src.store_;
+    if (!IsPrimary() || d.blocks.size() != 1 || s.visible || s.blocks.size() != 1)
+        return BlitResult::Invalid;
+    if (IsLost() || src.IsLost()) return BlitResult::Lost;
+    if (s.format != d.format) return BlitResult::Invalid;
+    // The window's area in src's coordinates: its corner is the screen's.
+    const DisplayRect visible = d.core->VisibleRect().Offset(-x, -y);
+    // What waits to be sent from other pixels (the primary's own, written directly), or from
+    // src placed elsewhere, cannot be sent from src here: the rectangles are copied then, and
+    // go out with the rest.
+    if (d.core->presenter->WaitingOther(src.Pixels(), visible)) {
+        BlitResult result = BlitResult::Ok;
+        for (const DisplayRect& r : rects.Rects()) {
+            const DisplayRect from = r.Intersect(s.Whole());
+            if (from.Empty()) continue;
+            const DisplayRect to = from.Offset(x, y);
+            const BlitResult one = Blit(&to, src, &from);
+            if (one != BlitResult::Ok) result = one;
+        }
+        return result;
+    }
+    RectList send;
+    for (const DisplayRect& r : rects.Rects()) send.Add(r.Intersect(s.Whole()).Intersect(visible));
+    d.shownFrom = src.store_;
+    d.shownX = x;
+    d.shownY = y;
+    s.handed = true;
+    if (!send.Empty())
+        d.core->presenter->Hand(src.Pixels(), s.pitch, s.format, visible, send, d.core->vsync);
     return BlitResult::Ok;
 }
 

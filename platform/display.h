@@ -158,6 +158,12 @@ class DisplaySurface {
     BlitResult BlitFast(int32_t x, int32_t y, DisplaySurface& src, const DisplayRect& srcRect);
     BlitResult Fill(const DisplayRect* dst, uint32_t pixel);
 
+    // Visible primary of one block only (a window's): shows src's rectangles at (x, y) as a
+    // copy into the primary would, without the copy: the presenter reads them from src, which
+    // is busy until it has. src holds the whole picture the window shows. The primary's own
+    // pixels are brought up to date from src only when someone next reads or writes them.
+    BlitResult Show(int32_t x, int32_t y, DisplaySurface& src, const RectList& rects);
+
     // Front of a flip chain only: its first back buffer.
     std::shared_ptr<DisplaySurface> BackBuffer();
     // Makes the back buffer the front one and shows it; a waiting flip then waits at most a
@@ -168,6 +174,8 @@ class DisplaySurface {
   private:
     uint8_t* Pixels() const;
     void Written(const DisplayRect& r);
+    // A primary that was shown from another surface takes that surface's picture first.
+    void CatchUp();
     // Where a write to `to` lands: clipped by the clipper, or whole when it fits (else false).
     bool TargetAreas(const DisplayRect& to, std::vector<DisplayRect>& areas) const;
 
@@ -203,6 +211,11 @@ class Presenter {
                            bool fullScreen) = 0;
     uint64_t Hand(const uint8_t* pixels, int32_t pitch, const PixelFormatDesc& format,
                   const DisplayRect& visible, const RectList& rects, bool vsync);
+    // A waiting hand-off of other pixels than these, or of these placed elsewhere on the
+    // screen (it cannot be merged with theirs).
+    bool WaitingOther(const uint8_t* pixels, const DisplayRect& visible);
+    // The pixels go away: a waiting hand-off of them is dropped, a read of them finished first.
+    void Withdraw(const uint8_t* pixels);
     bool Acknowledged(uint64_t ticket);
     // True once the ticket is acknowledged, false when the limit passed first.
     bool WaitAcknowledged(uint64_t ticket, std::chrono::microseconds limit);
@@ -242,6 +255,7 @@ class Presenter {
     uint64_t nextTicket_ = 1;
     uint64_t ackedTicket_ = 0;
     bool screenLost_ = false;
+    bool turnedAway_ = false;
 };
 
 // One open use of the display: its cooperation with a window, the display mode and every

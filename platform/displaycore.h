@@ -66,8 +66,15 @@ struct SurfaceStore {
     std::vector<RectList> written;
     std::vector<RectList> screenChanged;
     bool lost = false;
+    // A visible primary last shown from another surface: that surface holds the picture
+    // the primary owes, to be placed at (shownX, shownY).
+    std::weak_ptr<SurfaceStore> shownFrom;
+    int32_t shownX = 0;
+    int32_t shownY = 0;
     int locks = 0;
     bool ok = false;
+    // The presenter was given these pixels to read.
+    bool handed = false;
 };
 
 }  // namespace plat

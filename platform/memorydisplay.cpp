@@ -1,5 +1,6 @@
 #include "platform/memorydisplay.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -41,6 +42,11 @@ bool MemoryPresenter::ReadScreen(std::vector<uint32_t>& pixels, int32_t& w, int3
     w = width_;
     h = height_;
     return !screen_.empty();
+}
+
+void MemoryPresenter::LoseScreen() {
+    std::fill(screen_.begin(), screen_.end(), 0xA5A5A5u);
+    MarkScreenLost();
 }
 
 void MemoryPresenter::Handed() {

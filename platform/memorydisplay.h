@@ -30,6 +30,9 @@ class MemoryPresenter : public Presenter {
     // Takes the waiting hand-off and keeps reading it: its pixels are busy until finished.
     bool StartReading() { return TakeJob(reading_); }
     void FinishReading() { FinishJob(reading_); }
+    // The screen loses its picture (as a window's texture or surface can): it shows a
+    // pattern until the owner of the display sends the whole picture again.
+    void LoseScreen();
     bool FullScreen() const { return fullScreen_; }
     int Uploads() const { return uploads_; }
     int64_t UploadedArea() const { return uploadedArea_; }

@@ -113,6 +113,9 @@ bool SdlPresenter::ApplyScreen() {
         screenKnown_ = false;
     }
     if (!screenKnown_ || fullScreen != texFullScreen_) {
+        // The window surface is about to be replaced: what only it holds goes to the shadow.
+        if (surfaceMode_ && !stale_.Empty())
+            if (SDL_Surface* surface = SDL_GetWindowSurface(window_)) CatchUpShadow(surface);
         SDL_SetWindowFullscreen(window_, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
         if (!fullScreen) SDL_SetWindowSize(window_, w, h);
         texFullScreen_ = fullScreen;
@@ -126,7 +129,10 @@ bool SdlPresenter::ApplyScreen() {
             texW_ = w;
             texH_ = h;
             surfW_ = surfH_ = 0;
+            surface_ = nullptr;
             dirty_.Clear();
+            sent_.Clear();
+            stale_.Clear();
             if (replaced) MarkScreenLost();
             changed = true;
         }
@@ -153,6 +159,31 @@ void SdlPresenter::Upload(const Job& job) {
     const DisplayRect screen{0, 0, texW_, texH_};
     if (surfaceMode_) {
         if (shadow_.empty()) return;
+        SDL_Surface* surface = window_ ? SDL_GetWindowSurface(window_) : nullptr;
+        if (surface && Direct(surface) && !(SDL_MUSTLOCK(surface) && SDL_LockSurface(surface))) {
+            // Older changes still in the shadow go first, so the newer ones land on top.
+            for (const DisplayRect& r : dirty_.Rects()) {
+                ScaleToSurface(surface, r);
+                sent_.Add(r);
+            }
+            dirty_.Clear();
+            for (const DisplayRect& raw : job.rects.Rects()) {
+                const DisplayRect r = raw.Intersect(job.visible);
+                const DisplayRect to =
+                    r.Offset(-job.visible.left, -job.visible.top).Intersect(screen);
+                if (to.Empty()) continue;
+                const int32_t fromX = to.left + job.visible.left, fromY = to.top + job.visible.top;
+                for (int32_t y = 0; y < to.Height(); ++y)
+                    std::memcpy(static_cast<uint8_t*>(surface->pixels) +
+                                    int64_t(to.top + y) * surface->pitch + int64_t(to.left) * 4,
+                                job.pixels + int64_t(fromY + y) * job.pitch + int64_t(fromX) * 4,
+                                size_t(to.Width()) * 4);
+                sent_.Add(to);
+                stale_.Add(to);
+            }
+            if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+            return;
+        }
         for (const DisplayRect& raw : job.rects.Rects()) {
             const DisplayRect r = raw.Intersect(job.visible);
             const DisplayRect to = r.Offset(-job.visible.left, -job.visible.top).Intersect(screen);
@@ -220,12 +251,36 @@ void SdlPresenter::ScaleToSurface(SDL_Surface* surface, const DisplayRect& r) {
     }
 }
 
+bool SdlPresenter::Direct(const SDL_Surface* surface) const {
+    const SDL_PixelFormat* f = surface->format;
+    return surface == surface_ && surface->pixels == surfacePixels_ && surface->w == surfW_ &&
+           surface->h == surfH_ && surfW_ == texW_ && surfH_ == texH_ && f->BytesPerPixel == 4 &&
+           f->Rmask == 0xFF0000 && f->Gmask == 0x00FF00 && f->Bmask == 0x0000FF;
+}
+
+void SdlPresenter::CatchUpShadow(SDL_Surface* surface) {
+    if (stale_.Empty() || !Direct(surface)) return;
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
+    for (const DisplayRect& r : stale_.Rects())
+        for (int32_t y = r.top; y < r.bottom; ++y)
+            std::memcpy(&shadow_[size_t(y) * size_t(texW_) + size_t(r.left)],
+                        static_cast<const uint8_t*>(surface->pixels) + int64_t(y) * surface->pitch +
+                            int64_t(r.left) * 4,
+                        size_t(r.Width()) * 4);
+    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+    stale_.Clear();
+}
+
 void SdlPresenter::RenderSurface(bool whole) {
     SDL_Surface* surface = window_ ? SDL_GetWindowSurface(window_) : nullptr;
     if (!surface || shadow_.empty()) return;
-    if (surface->w != surfW_ || surface->h != surfH_) {
+    const bool sendAll = whole;
+    if (surface != surface_ || surface->pixels != surfacePixels_ || surface->w != surfW_ ||
+        surface->h != surfH_) {
         // The window's size changed (or the surface is new): the same letterboxed fit as the
         // renderer's logical size, and everything drawn again.
+        surface_ = surface;
+        surfacePixels_ = surface->pixels;
         surfW_ = surface->w;
         surfH_ = surface->h;
         int64_t vw = surfW_, vh = int64_t(texH_) * surfW_ / texW_;
@@ -237,21 +292,25 @@ void SdlPresenter::RenderSurface(bool whole) {
                                 int32_t((surfW_ - vw) / 2 + vw), int32_t((surfH_ - vh) / 2 + vh)};
         columns_.resize(size_t(std::max<int64_t>(vw, 0)));
         for (int64_t dx = 0; dx < vw; ++dx) columns_[size_t(dx)] = int32_t(dx * texW_ / vw);
+        // What went straight into the old surface never reached the shadow: the owner of the
+        // picture must send it whole again.
+        if (!stale_.Empty()) MarkScreenLost();
+        stale_.Clear();
+        sent_.Clear();
         whole = true;
+    } else if (whole && Direct(surface)) {
+        // The surface still holds the picture (an exposure): it is only sent again.
+        whole = false;
     }
     if (viewport_.Empty()) return;
     if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
-    std::vector<SDL_Rect> sent;
     if (whole) {
         SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
         ScaleToSurface(surface, DisplayRect{0, 0, texW_, texH_});
     } else {
         for (const DisplayRect& r : dirty_.Rects()) {
             ScaleToSurface(surface, r);
-            const DisplayRect a = WindowArea(r);
-            if (!a.Empty())
-                sent.push_back(SDL_Rect{viewport_.left + a.left, viewport_.top + a.top, a.Width(),
-                                        a.Height()});
+            sent_.Add(WindowArea(r).Offset(viewport_.left, viewport_.top));
         }
     }
     dirty_.Clear();
@@ -269,10 +328,15 @@ void SdlPresenter::RenderSurface(bool whole) {
         AnswerRead(std::move(pixels), surfW_, surfH_, ok);
     }
     if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-    if (whole)
+    if (whole || sendAll) {
         SDL_UpdateWindowSurface(window_);
-    else if (!sent.empty())
-        SDL_UpdateWindowSurfaceRects(window_, sent.data(), int(sent.size()));
+    } else if (!sent_.Empty()) {
+        std::vector<SDL_Rect> rects;
+        for (const DisplayRect& a : sent_.Rects())
+            rects.push_back(SDL_Rect{a.left, a.top, a.Width(), a.Height()});
+        SDL_UpdateWindowSurfaceRects(window_, rects.data(), int(rects.size()));
+    }
+    sent_.Clear();
 }
 
 void SdlPresenter::AnswerRead(std::vector<uint32_t> pixels, int32_t w, int32_t h, bool ok) {
@@ -378,7 +442,11 @@ void SdlPresenter::Shutdown() {
     surfaceMode_ = false;
     shadow_.clear();
     dirty_.Clear();
+    sent_.Clear();
+    stale_.Clear();
     surfW_ = surfH_ = 0;
+    surface_ = nullptr;
+    surfacePixels_ = nullptr;
 }
 
 // ---- backend

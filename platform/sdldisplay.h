@@ -4,7 +4,8 @@
 // letterboxed. Full screen is the desktop's full screen; any listed mode is shown scaled.
 // Where SDL has only its software renderer, each present through it would send the whole
 // window; the presenter then writes the changed rectangles into the window's own surface
-// instead (scaled to the window, nearest pixel) and sends only those.
+// instead (scaled to the window, nearest pixel) and sends only those. A window of the
+// picture's own size gets them straight, without the picture kept beside it.
 // Hand-offs from other threads wait in a mailbox for the main thread's Pump and never block
 // the drawing thread; a hand-off on the main thread is shown at once.
 #pragma once
@@ -53,6 +54,10 @@ class SdlPresenter : public Presenter {
     // window's size changed or `whole`) and only those are sent.
     void RenderSurface(bool whole);
     void ScaleToSurface(SDL_Surface* surface, const DisplayRect& r);
+    // The window surface shows the picture at its own size and takes its pixel layout.
+    bool Direct(const SDL_Surface* surface) const;
+    // Brings the shadow up to date from a window surface written straight.
+    void CatchUpShadow(SDL_Surface* surface);
     // The window pixels (from the viewport's corner) that show the picture's rectangle r.
     DisplayRect WindowArea(const DisplayRect& r) const;
     void AnswerRead(std::vector<uint32_t> pixels, int32_t w, int32_t h, bool ok);
@@ -74,10 +79,16 @@ class SdlPresenter : public Presenter {
     Path path_ = Path::Automatic;
     bool surfaceMode_ = false;
     // The picture at its logical size, which the window surface shows scaled, and where it
-    // changed since the surface last got it.
+    // changed since the surface last got it. A window of the picture's size is written
+    // straight: `sent_` is what it got and must still send, `stale_` where the shadow lags.
     std::vector<uint32_t> shadow_;
     RectList dirty_;
+    RectList sent_;
+    RectList stale_;
     int32_t surfW_ = 0, surfH_ = 0;
+    // The window surface last drawn (compared, never followed: SDL may have freed it).
+    const SDL_Surface* surface_ = nullptr;
+    const void* surfacePixels_ = nullptr;
     DisplayRect viewport_;
     std::vector<int32_t> columns_;
     bool readRequest_ = false;

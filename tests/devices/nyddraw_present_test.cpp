@@ -15,6 +15,12 @@ std::vector<uint32_t> Masked(std::vector<uint32_t> v) {
     return v;
 }
 
+ZRRectSet One(const ZRRect& r) {
+    ZRRectSet s;
+    s.UnionRect(r);
+    return s;
+}
+
 bool SetIsScreen(const ZRRectSet& s) {
     return s.size() == 1 && s[0].EqualRect(ZRRect{0, 0, 1280, 720});
 }
@@ -222,6 +228,71 @@ TEST_F(DisplayTest, DirectWritesReachTheScreen) {
     EXPECT_TRUE(device->DrawPrimary(20, 30, src, 0, 0, 10, 10));
     EXPECT_EQ(Screen()[30 * 1280 + 20] & 0xFFFFFF, 0xFF0000u);
     EXPECT_EQ(Screen()[30 * 1280 + 30] & 0xFFFFFF, 0x00FF00u);
+}
+
+// A window shows its frames straight from the back surface; a copy straight into the window's
+// primary still lands on top of the frames before it and under the frames after it, whether
+// the presenter kept up or read them all together later.
+TEST_F(DisplayTest, WindowFramesAndDirectCopiesReachTheScreenInOrder) {
+    display.Offer().clientX = 100;
+    display.Offer().clientY = 40;
+    for (bool late : {false, true}) {
+        ASSERT_TRUE(Enable(0));
+        plat::MemoryPresenter& screen = display.Screen();
+        TDSurface* red = device->CreateSurface(64, 64, false);
+        ASSERT_NE(red, nullptr);
+        red->BoxFill(0, 0, 63, 63, 0xFF0000);
+        TDSurface* back = device->DrawSurface();
+        back->BoxFill(0, 0, 1279, 719, 0x102030);
+        device->Flip();
+        screen.Hold(late);
+        back->BoxFill(0, 0, 299, 99, 0x00FF00);
+        device->FlipModifyRect(One(ZRRect{0, 0, 300, 100}));
+        ASSERT_TRUE(device->DrawPrimary(200, 50, red, 0, 0, 64, 64));
+        back->BoxFill(600, 0, 699, 99, 0x0000FF);
+        device->FlipModifyRect(One(ZRRect{600, 0, 700, 100}));
+        screen.Hold(false);
+        screen.Release();
+        const std::vector<uint32_t> px = Masked(Screen());
+        ASSERT_EQ(px.size(), 1280u * 720u) << late;
+        EXPECT_EQ(px[20 * 1280 + 20], 0x00FF00u) << late;
+        EXPECT_EQ(px[60 * 1280 + 210], 0xFF0000u) << late;
+        EXPECT_EQ(px[20 * 1280 + 210], 0x00FF00u) << late;
+        EXPECT_EQ(px[20 * 1280 + 650], 0x0000FFu) << late;
+        EXPECT_EQ(px[500 * 1280 + 700], 0x102030u) << late;
+        // The copy went to the screen only, and the next whole frame covers it.
+        EXPECT_EQ(back->PGet(210, 60) & 0xFFFFFF, 0x00FF00u) << late;
+        device->Flip();
+        EXPECT_EQ(Masked(Screen()), Drawn()) << late;
+        device->SetEnabled(false);
+    }
+}
+
+// A frame handed while its pixels are being written is shown once the writer is done, without
+// waiting for another frame.
+TEST_F(DisplayTest, AFrameHandedDuringAWriteIsShownWhenTheWriteEnds) {
+    ASSERT_TRUE(Enable(0));
+    TDSurface* back = device->DrawSurface();
+    back->BoxFill(0, 0, 1279, 719, 0x336699);
+    ASSERT_TRUE(back->Lock());
+    device->Flip();
+    EXPECT_NE(Masked(Screen())[0], 0x336699u);
+    back->Unlock();
+    EXPECT_EQ(Masked(Screen()), Drawn());
+}
+
+// A surface that goes away before the presenter read what it was handed is not read at all.
+TEST_F(DisplayTest, AFrameOfAReleasedDisplayIsNotReadLater) {
+    ASSERT_TRUE(Enable(0));
+    plat::MemoryPresenter& screen = display.Screen();
+    device->DrawSurface()->BoxFill(0, 0, 1279, 719, 0x445566);
+    screen.Hold(true);
+    device->Flip();
+    device->SetEnabled(false);
+    screen.ResetCounts();
+    screen.Hold(false);
+    screen.Release();
+    EXPECT_EQ(screen.Uploads(), 0);
 }
 
 TEST_F(DisplayTest, APresentedFrameIsDumpedAsPng) {

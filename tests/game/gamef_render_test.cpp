@@ -137,6 +137,25 @@ TEST_F(RenderTest, ChangeUnderTheRestingCursorIsPresented) {
     EXPECT_EQ(ScreenAt(405, 305), kCursorColour);
 }
 
+// A screen that lost its picture (a window's new surface or texture) gets it whole again at
+// the next frame step, even when nothing in the picture moved.
+TEST_F(RenderTest, StillScreenThatLostItsPictureIsPaintedAgain) {
+    AddPicture();
+    form->MouseX.store(400);
+    form->MouseY.store(300);
+    form->BeginMenuMode();
+    Tick(1);
+    form->FrameStep();
+    ASSERT_EQ(ScreenAt(150, 100), 0xFF0000u);
+    display.Screen().LoseScreen();
+    ASSERT_EQ(ScreenAt(150, 100), 0xA5A5A5u);
+    Tick(1);
+    form->FrameStep();
+    EXPECT_EQ(ScreenAt(150, 100), 0xFF0000u);
+    EXPECT_EQ(ScreenAt(1000, 600), 0x000000u);
+    EXPECT_EQ(ScreenAt(405, 305), kCursorColour);
+}
+
 TEST_F(RenderTest, FrameRateBoxDarkensTheCornerAndComesOffTheTarget) {
     AddPicture();
     panel.SetOffsetX(1080);

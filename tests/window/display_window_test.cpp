@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <random>
 #include <string>
 
 #include "devices/nyddraw.h"
@@ -186,6 +187,80 @@ TEST_F(WindowDisplayTest, RendererAndWindowSurfaceShowTheSamePicture) {
             ExpectShows(px, w, h, s, (what + " after a change").c_str());
         }
     }
+    device->SetEnabled(false);
+    presenter.Shutdown();
+    presenter.SetPath(Path::Automatic);
+}
+
+// Through the window surface at the picture's own size the presents are written straight into
+// the window: after whole and changed-rectangle frames every pixel is the frame's. A window
+// made larger shows the whole picture scaled once the display presents again, even a still
+// one, and at its own size again every pixel once more.
+TEST_F(WindowDisplayTest, TheWindowSurfaceShowsEveryPixelAtThePicturesSize) {
+    using Path = plat::SdlPresenter::Path;
+    plat::SdlPresenter& presenter = plat::SdlDisplay::Instance().Presenter();
+    presenter.Shutdown();
+    presenter.SetPath(Path::Surface);
+    device->SetFullScreen(false);
+    device->SetEnabled(true);
+    ASSERT_TRUE(device->Enabled());
+    DirectX::TDSurface* s = device->DrawSurface();
+    std::vector<uint32_t> px;
+    int32_t w = 0, h = 0;
+    auto exact = [&](const char* what) {
+        ASSERT_TRUE(Read(px, w, h)) << what;
+        ASSERT_EQ(w, 1280) << what;
+        ASSERT_EQ(h, 720) << what;
+        for (int y = 0; y < 720; ++y)
+            for (int x = 0; x < 1280; ++x)
+                ASSERT_EQ(px[size_t(y) * 1280 + size_t(x)] & 0xFFFFFF, s->PGet(x, y) & 0xFFFFFF)
+                    << what << " at " << x << "," << y;
+    };
+    auto resize = [&](int32_t wantW) {
+        SDL_SetWindowSize(native, wantW, wantW * 9 / 16);
+        for (int tries = 0; tries < 100; ++tries) {
+            SDL_Event e;
+            while (SDL_PollEvent(&e)) presenter.HandleEvent(e);
+            int cw = 0, ch = 0;
+            SDL_GetWindowSize(native, &cw, &ch);
+            if (cw == wantW) {
+                // The resize has reached the presenter once a read shows the new size.
+                ASSERT_TRUE(Read(px, w, h));
+                if (w == wantW) return;
+            }
+            SDL_Delay(10);
+        }
+        FAIL() << "the window never became " << wantW << " wide";
+    };
+    DrawPattern(s);
+    device->Flip();
+    exact("whole frame");
+    std::mt19937 rng(4);
+    for (int frame = 0; frame < 6; ++frame) {
+        ZRRectSet changed;
+        for (int i = 0; i < 3; ++i) {
+            const int x = int(rng() % 1200), y = int(rng() % 680);
+            const int bw = 1 + int(rng() % 300), bh = 1 + int(rng() % 200);
+            s->BoxFill(x, y, x + bw - 1, y + bh - 1, rng() & 0xFFFFFF);
+            changed.UnionRect(ZRRect{x, y, std::min(x + bw, 1280), std::min(y + bh, 720)});
+        }
+        device->FlipModifyRect(changed);
+    }
+    exact("changed rectangles");
+    // Drawn but not yet presented when the window grows.
+    DrawPattern(s);
+    s->BoxFill(640, 360, 1279, 719, 0x8040C0);
+    resize(1920);
+    device->FlipModifyRect(ZRRectSet{});
+    ASSERT_TRUE(Read(px, w, h));
+    ExpectShows(px, w, h, s, "larger window");
+    resize(1280);
+    exact("own size again");
+    s->BoxFill(100, 100, 163, 163, 0x00FF00);
+    ZRRectSet one;
+    one.UnionRect(ZRRect{100, 100, 164, 164});
+    device->FlipModifyRect(one);
+    exact("a change at its own size again");
     device->SetEnabled(false);
     presenter.Shutdown();
     presenter.SetPath(Path::Automatic);
