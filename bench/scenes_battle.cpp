@@ -56,73 +56,68 @@ struct Data {
     }
 };
 
-void BM_SpinningReelsFrame(benchmark::State& state) {
-    WorkBitDepth = bd32;
-    MemMan = new ZRMemMan();
-    {
-        Data data;
-        TBattleUnit unit;
-        if (!unit.Setup(&data.files) || !unit.PrepareBattle(0)) {
-            state.SkipWithError("battle set-up failed");
-            return;
-        }
-        TNyRGBBits frame(nullptr);
+// A battle ready to run over the scratch data, and the whole frame it is drawn into. The game's
+// memory manager lives exactly as long as the battle.
+struct Battle {
+    struct Manager {
+        Manager() { WorkBitDepth = bd32; MemMan = new ZRMemMan(); }
+        ~Manager() { delete MemMan; MemMan = nullptr; }
+    } manager;
+    Data data;
+    TBattleUnit unit;
+    TNyRGBBits frame{nullptr};
+    bool ready = false;
+    Battle() {
+        ready = unit.Setup(&data.files) && unit.PrepareBattle(0);
         frame.SetBitDepth(bd32);
         frame.SetPixFormat(pf32_888);
         frame.SetWidth(1280);
         frame.SetHeight(720);
         frame.Create();
-        unit.Core().StartSpin();
-        for (int f = 0; f < 40; ++f) unit.FrameInput(1, {});
-        unit.RootPanel->Draw(&frame, 0, 0);
-        for (auto _ : state) {
-            unit.FrameInput(1, {});
-            unit.RootPanel->Update(&frame);
-            benchmark::DoNotOptimize(frame.Bits());
-        }
-        unit.FreeBattle();
+    }
+    ~Battle() {
+        if (ready) unit.FreeBattle();
         unit.Release();
     }
-    delete MemMan;
-    MemMan = nullptr;
+};
+
+void BM_SpinningReelsFrame(benchmark::State& state) {
+    Battle b;
+    if (!b.ready) {
+        state.SkipWithError("battle set-up failed");
+        return;
+    }
+    b.unit.Core().StartSpin();
+    for (int f = 0; f < 40; ++f) b.unit.FrameInput(1, {});
+    b.unit.RootPanel->Draw(&b.frame, 0, 0);
+    for (auto _ : state) {
+        b.unit.FrameInput(1, {});
+        b.unit.RootPanel->Update(&b.frame);
+        benchmark::DoNotOptimize(b.frame.Bits());
+    }
 }
 BENCHMARK(BM_SpinningReelsFrame)->Unit(benchmark::kMicrosecond);
 
 // Argument 1: the flash moves on a step each frame; 0: frames without a tick, the flash
 // standing where it was drawn.
 void BM_FlashFrame(benchmark::State& state) {
-    WorkBitDepth = bd32;
-    MemMan = new ZRMemMan();
-    {
-        Data data;
-        TBattleUnit unit;
-        if (!unit.Setup(&data.files) || !unit.PrepareBattle(0)) {
-            state.SkipWithError("battle set-up failed");
-            return;
-        }
-        TNyRGBBits frame(nullptr);
-        frame.SetBitDepth(bd32);
-        frame.SetPixFormat(pf32_888);
-        frame.SetWidth(1280);
-        frame.SetHeight(720);
-        frame.Create();
-        const int ticks = int(state.range(0));
-        unit.Core().flashCounter = 17;
-        unit.FrameInput(1, {});
-        unit.RootPanel->Draw(&frame, 0, 0);
-        int64_t n = 0;
-        for (auto _ : state) {
-            // Through the fade's strengths, over and over.
-            if (ticks) unit.Core().flashCounter = 17 + int32_t(++n % 30);
-            unit.FrameInput(ticks, {});
-            unit.RootPanel->Update(&frame);
-            benchmark::DoNotOptimize(frame.Bits());
-        }
-        unit.FreeBattle();
-        unit.Release();
+    Battle b;
+    if (!b.ready) {
+        state.SkipWithError("battle set-up failed");
+        return;
     }
-    delete MemMan;
-    MemMan = nullptr;
+    const int ticks = int(state.range(0));
+    b.unit.Core().flashCounter = 17;
+    b.unit.FrameInput(1, {});
+    b.unit.RootPanel->Draw(&b.frame, 0, 0);
+    int64_t n = 0;
+    for (auto _ : state) {
+        // Through the fade's strengths, over and over.
+        if (ticks) b.unit.Core().flashCounter = 17 + int32_t(++n % 30);
+        b.unit.FrameInput(ticks, {});
+        b.unit.RootPanel->Update(&b.frame);
+        benchmark::DoNotOptimize(b.frame.Bits());
+    }
 }
 BENCHMARK(BM_FlashFrame)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
 

@@ -21,17 +21,6 @@
 
 namespace {
 
-void WritePicture(const std::string& path, int w, int h, uint32_t rgb, bool opaque) {
-    std::vector<unsigned char> colour(size_t(w) * h * 3), alpha(size_t(w) * h, opaque ? 255 : 0);
-    for (size_t i = 0; i < size_t(w) * h; ++i) {
-        colour[i * 3] = rgb & 0xFF;
-        colour[i * 3 + 1] = (rgb >> 8) & 0xFF;
-        colour[i * 3 + 2] = (rgb >> 16) & 0xFF;
-    }
-    ZRFileStream out(path.c_str(), zrfmCreate);
-    SavePng(&out, colour.data(), alpha.data(), w, h, pf24_888);
-}
-
 ZRString Gbk(const char* utf8) {
     return ZRString(plat::GbkText(utf8).c_str());
 }
@@ -39,8 +28,7 @@ ZRString Gbk(const char* utf8) {
 int Run(const std::filesystem::path& out) {
     const std::filesystem::path pictures = out / "pictures";
     std::filesystem::create_directories(pictures);
-    for (const subwin_test::PictureSpec& p : subwin_test::Pictures())
-        WritePicture((pictures / p.name).string(), p.w, p.h, p.rgb, p.rgb != 0);
+    subwin_test::WritePictures(pictures.string() + "/");
 
     WorkBitDepth = bd32;
     MemMan = new ZRMemMan();
@@ -55,18 +43,12 @@ int Run(const std::filesystem::path& out) {
         std::fprintf(stderr, "windowshots: the windows could not be set up\n");
         return 1;
     }
-    auto root = std::make_unique<TNyRGBPanel>(nullptr);
-    root->SetAutoSize(false);
-    root->SetSizeX(1280);
-    root->SetSizeY(720);
-    root->Create();
+    auto root = subwin_test::MakeRootPanel();
     win->SetParentPanel(root.get());
     win->AttachAll();
-    TNyRGBBits screen;
-    screen.SetBitDepth(bd32);
-    screen.SetPixFormat(pf32_888);
-    screen.Resize(1280, 720);
-    if (!screen.Create()) return 1;
+    const auto screenBits = subwin_test::MakeScreen();
+    if (!screenBits) return 1;
+    TNyRGBBits& screen = *screenBits;
 
     bool written = true;
     auto save = [&](const char* name) {

@@ -21,18 +21,6 @@
 
 namespace subwin_test {
 
-// A picture of one colour, opaque or wholly transparent.
-inline void WritePicture(const std::string& path, int w, int h, uint32_t rgb, bool opaque = true) {
-    std::vector<unsigned char> colour(size_t(w) * h * 3), alpha(size_t(w) * h, opaque ? 255 : 0);
-    for (size_t i = 0; i < size_t(w) * h; ++i) {
-        colour[i * 3] = rgb & 0xFF;
-        colour[i * 3 + 1] = (rgb >> 8) & 0xFF;
-        colour[i * 3 + 2] = (rgb >> 16) & 0xFF;
-    }
-    ZRFileStream out(path.c_str(), zrfmCreate);
-    SavePng(&out, colour.data(), alpha.data(), w, h, pf24_888);
-}
-
 // Records the system sounds the windows play.
 struct SoundLog : AvgAudio {
     std::vector<int> sounds;
@@ -48,25 +36,17 @@ class SubWinFixture : public ::testing::Test {
             MemMan = new ZRMemMan();
             ownMemMan_ = true;
         }
-        for (const PictureSpec& p : Pictures())
-            WritePicture(dir.Host(p.name), p.w, p.h, p.rgb, p.rgb != 0);
+        WritePictures(dir.Host() + "/");
         ASSERT_TRUE(files.InitDir(ZRString(dir.Host().c_str())));
         win = std::make_unique<TSubWinUnit>();
         win->BindState(&state);
         win->SetAudio(&sound);
         ASSERT_TRUE(win->Setup(&files));
-        root = std::make_unique<TNyRGBPanel>(nullptr);
-        root->SetAutoSize(false);
-        root->SetSizeX(1280);
-        root->SetSizeY(720);
-        root->Create();
+        root = MakeRootPanel();
         win->SetParentPanel(root.get());
         win->AttachAll();
-        screen = std::make_unique<TNyRGBBits>();
-        screen->SetBitDepth(bd32);
-        screen->SetPixFormat(pf32_888);
-        screen->Resize(1280, 720);
-        ASSERT_TRUE(screen->Create());
+        screen = MakeScreen();
+        ASSERT_TRUE(screen);
     }
     void TearDown() override {
         win.reset();

@@ -1,8 +1,16 @@
 // The pictures the text windows load, at their sizes and cell counts, in plain colours: what
-// a test writes into its game directory for the windows to set up.
+// a test writes into its game directory for the windows to set up; and the 1280x720 root
+// panel and screen bitmap the windows are drawn through.
 #pragma once
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <vector>
+
+#include "foundation/zrstream.h"
+#include "media/zrpng.h"
+#include "widgets/nyrgbbits.h"
+#include "widgets/nyrgbpanel.h"
 
 namespace subwin_test {
 
@@ -35,6 +43,42 @@ inline const std::vector<PictureSpec>& Pictures() {
         {"MenuSaveLoad.png", 160, 80, 0x505050},  {"MenuSaveCancel.png", 160, 80, 0x505050},
     };
     return specs;
+}
+
+// A picture of one colour, opaque or wholly transparent.
+inline void WritePicture(const std::string& path, int w, int h, uint32_t rgb, bool opaque = true) {
+    std::vector<unsigned char> colour(size_t(w) * h * 3), alpha(size_t(w) * h, opaque ? 255 : 0);
+    for (size_t i = 0; i < size_t(w) * h; ++i) {
+        colour[i * 3] = rgb & 0xFF;
+        colour[i * 3 + 1] = (rgb >> 8) & 0xFF;
+        colour[i * 3 + 2] = (rgb >> 16) & 0xFF;
+    }
+    ZRFileStream out(path.c_str(), zrfmCreate);
+    SavePng(&out, colour.data(), alpha.data(), w, h, pf24_888);
+}
+
+// Every picture of the windows into DIR (which ends with a separator); black ones transparent.
+inline void WritePictures(const std::string& dir) {
+    for (const PictureSpec& p : Pictures()) WritePicture(dir + p.name, p.w, p.h, p.rgb, p.rgb != 0);
+}
+
+inline std::unique_ptr<TNyRGBPanel> MakeRootPanel() {
+    auto root = std::make_unique<TNyRGBPanel>(nullptr);
+    root->SetAutoSize(false);
+    root->SetSizeX(1280);
+    root->SetSizeY(720);
+    root->Create();
+    return root;
+}
+
+// A 32-bit 1280x720 screen bitmap, or null when it cannot be made.
+inline std::unique_ptr<TNyRGBBits> MakeScreen() {
+    auto screen = std::make_unique<TNyRGBBits>();
+    screen->SetBitDepth(bd32);
+    screen->SetPixFormat(pf32_888);
+    screen->Resize(1280, 720);
+    if (!screen->Create()) return nullptr;
+    return screen;
 }
 
 }  // namespace subwin_test
