@@ -146,6 +146,13 @@ bool CriMovie::OpenCore(TNyRGBPanel* panel, bool loop, const ZRString& name, int
         panel_->SetSizeX(width_);
         panel_->SetSizeY(height_);
         panel_->SetMaskMode(alpha_ ? 1 : 0);
+        frameStale_ = false;
+        if (!panel_->OnDraw) {
+            panel_->OnDraw = [this](TNyRGBPanel*, TNyRGBBits* dest, int x, int y, int sx, int sy,
+                                    int dx,
+                                    int dy) { return PaintPanel(dest, x, y, sx, sy, dx, dy); };
+            hooked_ = true;
+        }
     }
     if (startNow) {
         if (!WaitStart()) {
@@ -168,13 +175,50 @@ bool CriMovie::Draw() {
     MediaPlayback& service = ThePlayback();
     if (service.MovieIsEnd(handle_) || service.MovieIsStop(handle_)) return false;
     if (!frame_->Bits()) return false;
-    const int32_t bits = frame_->BitDepth() == bd24 ? 24 : 32;
-    const int32_t columns = std::min(width_, frame_->Pitch() / (bits / 8));
-    if (!service.DrawMovie(handle_, frame_->Bits(), frame_->Pitch(), bits, 0, 0, columns,
-                           frame_->Height()))
-        return false;
+    if (!service.TakeMoviePicture(handle_)) return false;
+    // The picture is converted when the panel is painted, or when the frame bitmap is asked for.
+    frameStale_ = true;
+    directRows_ = 0;
+    if (!hooked_) FillFrame();
     panel_->SetModify();
     return true;
+}
+
+void CriMovie::FillFrame() {
+    if (!frameStale_ || !frame_ || !frame_->Bits()) return;
+    frameStale_ = false;
+    const int32_t bits = frame_->BitDepth() == bd24 ? 24 : 32;
+    const int32_t columns = std::min(width_, frame_->Pitch() / (bits / 8));
+    ThePlayback().DrawShownPicture(handle_, frame_->Bits(), frame_->Pitch(), bits, 0, 0, columns,
+                                   frame_->Height());
+}
+
+bool CriMovie::PaintPanel(TNyRGBBits* dest, int x, int y, int sx, int sy, int dx, int dy) {
+    if (!frameStale_ || !frame_ || !panel_) return false;
+    // Repaints of the same picture convert again only what they need, until twice the
+    // picture's rows have been converted this way; after that the frame bitmap is filled and
+    // copied from. Each paint counts a band more for the partial bands at its ends.
+    const int64_t rows = int64_t{dy} + 16;
+    const bool inside =
+        sx >= 0 && sy >= 0 && int64_t{sx} + dx <= width_ && int64_t{sy} + dy <= height_;
+    const bool affordable = directRows_ + rows <= 2 * (int64_t{height_} + 16);
+    if (affordable && inside && dest && dest != frame_ && panel_->GetImage() == frame_ &&
+        panel_->GetMaskMode() == 0 && panel_->GetNumBlock() == 1 && panel_->GetBlockIndex() == 0 &&
+        dest->BitDepth() == frame_->BitDepth() &&
+        CompatibleFormat(frame_->PixFormat(), dest->PixFormat())) {
+        const int32_t bits = frame_->BitDepth() == bd24 ? 24 : 32;
+        const uint32_t handle = handle_;
+        const bool painted = dest->FillRows(
+            x, y, dx, dy,
+            [handle, bits, sx, sy](unsigned char* row, int pitch, int ox, int oy, int w, int h) {
+                return ThePlayback().DrawShownPicture(handle, row, pitch, bits, sx + ox, sy + oy, w,
+                                                      h);
+            });
+        directRows_ += rows;
+        if (painted) return true;
+    }
+    FillFrame();
+    return false;
 }
 
 bool CriMovie::DrawTo(TNyRGBBits* bits, int32_t x, int32_t y) {
@@ -213,6 +257,7 @@ void CriMovie::Stop() {
 
 void CriMovie::Close() {
     if (panel_) {
+        if (hooked_) panel_->OnDraw = nullptr;
         panel_->SetImage(nullptr);
         panel_->SetMaskMode(0);
         panel_ = nullptr;
@@ -223,6 +268,8 @@ void CriMovie::Close() {
         delete frame_;
     frame_ = nullptr;
     frameMan_ = nullptr;
+    hooked_ = false;
+    frameStale_ = false;
     if (handle_) {
         ThePlayback().CloseMovie(handle_);
         handle_ = 0;

@@ -78,9 +78,20 @@ class CriMovie {
     int32_t Height() const { return height_; }
     bool Alpha() const { return alpha_; }
     TNyRGBPanel* Panel() const { return panel_; }
-    TNyRGBBits* Frame() const { return frame_; }
+    // The frame bitmap, holding the last picture drawn.
+    TNyRGBBits* Frame() {
+        FillFrame();
+        return frame_;
+    }
 
   private:
+    // The panel's draw hook: a paint of a new picture, opaque and 1:1 into rows of the frame
+    // bitmap's format, converts it straight into them; any other paint fills the frame bitmap
+    // first (once a picture) and lets the panel copy from it.
+    bool PaintPanel(TNyRGBBits* dest, int x, int y, int sx, int sy, int dx, int dy);
+    // Converts the picture last taken into the frame bitmap, unless it already holds it.
+    void FillFrame();
+
     uint32_t handle_ = 0;
     int32_t width_ = 0;
     int32_t height_ = 0;
@@ -89,4 +100,9 @@ class CriMovie {
     TNyRGBBits* frame_ = nullptr;
     // The manager the frame bitmap was made through, which must also free it.
     ZRMemMan* frameMan_ = nullptr;
+    // The panel's draw hook is ours (the panel had none), and the frame bitmap lags the picture
+    // last taken.
+    bool hooked_ = false;
+    bool frameStale_ = false;
+    int64_t directRows_ = 0;  // rows of the last picture converted straight into a paint
 };

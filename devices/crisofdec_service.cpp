@@ -268,6 +268,17 @@ bool MediaPlayback::DrawMovie(uint32_t handle, uint8_t* dest, int32_t pitch, int
     return m && m->Draw(dest, pitch, bits, srcX, srcY, columns, rows);
 }
 
+bool MediaPlayback::TakeMoviePicture(uint32_t handle) {
+    auto m = FindMovie(handle);
+    return m && m->Take();
+}
+
+bool MediaPlayback::DrawShownPicture(uint32_t handle, uint8_t* dest, int32_t pitch, int32_t bits,
+                                     int32_t srcX, int32_t srcY, int32_t columns, int32_t rows) {
+    auto m = FindMovie(handle);
+    return m && m->DrawShown(dest, pitch, bits, srcX, srcY, columns, rows);
+}
+
 void MediaPlayback::Exec() {
     std::vector<std::shared_ptr<Sound>> sounds;
     std::vector<std::shared_ptr<plat::MovieDecoder>> movies;

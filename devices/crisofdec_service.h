@@ -65,6 +65,11 @@ class MediaPlayback {
     // picture's (srcX, srcY); true when a new picture was written.
     bool DrawMovie(uint32_t handle, uint8_t* dest, int32_t pitch, int32_t bits, int32_t srcX,
                    int32_t srcY, int32_t columns, int32_t rows);
+    // The same in two steps: the due picture becomes the movie's shown one (true when a newer
+    // one was due), and the shown one is converted wherever and as often as it is asked for.
+    bool TakeMoviePicture(uint32_t handle);
+    bool DrawShownPicture(uint32_t handle, uint8_t* dest, int32_t pitch, int32_t bits, int32_t srcX,
+                          int32_t srcY, int32_t columns, int32_t rows);
 
     // The mixer voices behind a stream or a movie (0: none), and the open counts, for tests.
     uint32_t SoundVoice(uint32_t handle);

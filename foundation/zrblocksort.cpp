@@ -136,9 +136,7 @@ bool ZRBWTDecode::Create(int capacity) {
     const size_t c = static_cast<size_t>(capacity);
     transform_ = static_cast<uint16_t*>(std::malloc(c * sizeof(uint16_t)));
     inverse_ = static_cast<uint16_t*>(std::malloc(c * sizeof(uint16_t)));
-    forward_ = static_cast<uint32_t*>(std::malloc(c * sizeof(uint32_t)));
-    backward_ = static_cast<uint32_t*>(std::malloc(c * sizeof(uint32_t)));
-    if (!transform_ || !inverse_ || !forward_ || !backward_) {
+    if (!transform_ || !inverse_) {
         Release();
         return false;
     }
@@ -150,18 +148,14 @@ bool ZRBWTDecode::Create(int capacity) {
 void ZRBWTDecode::Release() {
     std::free(transform_);
     std::free(inverse_);
-    std::free(forward_);
-    std::free(backward_);
     transform_ = inverse_ = nullptr;
-    forward_ = backward_ = nullptr;
     capacity_ = 0;
     created_ = 0;
 }
 
 // The walk p = T[p] is one chain of dependent loads, each as slow as the cache level the
 // vector sits in. Two chains run at once here, from the primary row forwards through T and
-// backwards through its inverse, each two rows a step through a table built with loads that
-// do not depend on each other: a quarter of the chain's length. The counting and filling
+// backwards through its inverse, which the filling pass gives for free. The counting and filling
 // passes likewise run over the four quarters of the column side by side, so that a run of one
 // byte, common after a block sort, does not wait on its own previous count at every byte.
 bool ZRBWTDecode::Decode(const unsigned char* src, unsigned char* dst, int size) {
@@ -182,14 +176,25 @@ bool ZRBWTDecode::Decode(const unsigned char* src, unsigned char* dst, int size)
         ++counts_[3][part[3][k]];
     }
     for (int i = 4 * q; i < n; ++i) ++counts_[3][last[i]];
-    // Rows by byte, and within a byte by index in the column: quarter after quarter.
-    int sum = 0;
-    for (int v = 0; v < 256; ++v) {
-        for (auto& c : counts_) {
-            const int count = c[v];
-            c[v] = sum;
-            sum += count;
-        }
+    // Rows by byte, and within a byte by index in the column: quarter after quarter. Four
+    // bytes at a time, the sums running along only from one group of four to the next.
+    __m128i base = _mm_setzero_si128();
+    for (int v = 0; v < 256; v += 4) {
+        __m128i* const at[4] = {
+            reinterpret_cast<__m128i*>(counts_[0] + v), reinterpret_cast<__m128i*>(counts_[1] + v),
+            reinterpret_cast<__m128i*>(counts_[2] + v), reinterpret_cast<__m128i*>(counts_[3] + v)};
+        const __m128i c0 = _mm_load_si128(at[0]), c1 = _mm_load_si128(at[1]),
+                      c2 = _mm_load_si128(at[2]), c3 = _mm_load_si128(at[3]);
+        const __m128i total = _mm_add_epi32(_mm_add_epi32(c0, c1), _mm_add_epi32(c2, c3));
+        __m128i upto = _mm_add_epi32(total, _mm_slli_si128(total, 4));
+        upto = _mm_add_epi32(upto, _mm_slli_si128(upto, 8));
+        const __m128i o0 = _mm_add_epi32(base, _mm_sub_epi32(upto, total));
+        const __m128i o1 = _mm_add_epi32(o0, c0), o2 = _mm_add_epi32(o1, c1);
+        _mm_store_si128(at[0], o0);
+        _mm_store_si128(at[1], o1);
+        _mm_store_si128(at[2], o2);
+        _mm_store_si128(at[3], _mm_add_epi32(o2, c2));
+        base = _mm_add_epi32(base, _mm_shuffle_epi32(upto, 0xFF));
     }
     uint16_t* const t = transform_;
     uint16_t* const inv = inverse_;
@@ -205,29 +210,17 @@ bool ZRBWTDecode::Decode(const unsigned char* src, unsigned char* dst, int size)
         place(3, 3 * q + k);
     }
     for (int i = 4 * q; i < n; ++i) place(3, i);
-    uint32_t* const fw = forward_;
-    uint32_t* const bw = backward_;
-    for (int p = 0; p < n; ++p) {
-        const int a = t[p], b = inv[p];
-        fw[p] = last[p] | static_cast<uint32_t>(last[a]) << 8 | static_cast<uint32_t>(t[a]) << 16;
-        bw[p] = last[p] | static_cast<uint32_t>(last[b]) << 8 | static_cast<uint32_t>(inv[b]) << 16;
-    }
-    // Forwards from the row after the primary one the first bytes come out; backwards from
-    // the primary row itself, the last.
+    // Forwards from the row after the primary one the first bytes come out, backwards from
+    // the primary row itself the last.
     uint32_t p = t[primary], r = static_cast<uint32_t>(primary);
-    const int steps = n / 4;
-    unsigned char* back = dst + n;
-    for (int k = 0; k < steps; ++k) {
-        const uint32_t e = fw[p], g = bw[r];
-        dst[2 * k] = static_cast<unsigned char>(e);
-        dst[2 * k + 1] = static_cast<unsigned char>(e >> 8);
-        back -= 2;
-        back[1] = static_cast<unsigned char>(g);
-        back[0] = static_cast<unsigned char>(g >> 8);
-        p = e >> 16;
-        r = g >> 16;
+    int k = 0;
+    for (; k < n / 2; ++k) {
+        dst[k] = last[p];
+        dst[n - 1 - k] = last[r];
+        p = t[p];
+        r = inv[r];
     }
-    for (int k = 2 * steps; k < n - 2 * steps; ++k) {
+    if (n % 2) {
         dst[k] = last[p];
         p = t[p];
     }
@@ -236,7 +229,7 @@ bool ZRBWTDecode::Decode(const unsigned char* src, unsigned char* dst, int size)
     // cycle whose length does not divide n; the forward walk alone then gives the bytes.
     if (t[r] != p) {
         p = t[primary];
-        for (int k = 0; k < n; ++k) {
+        for (k = 0; k < n; ++k) {
             dst[k] = last[p];
             p = t[p];
         }

@@ -72,14 +72,11 @@ private:
     int32_t capacity_ = 0;
     const unsigned char* last_ = nullptr;
     // The transform vector T (row -> index in the last column, which is below 65,536) and
-    // its inverse L; and each walked two steps at a time: for row p, the bytes of rows p and
-    // T[p] and the row T[T[p]] (forward), or the same with L (backward).
+    // its inverse.
     uint16_t* transform_ = nullptr;
     uint16_t* inverse_ = nullptr;
-    uint32_t* forward_ = nullptr;
-    uint32_t* backward_ = nullptr;
     // Counts, then fill positions, of each quarter of the last column.
-    int32_t counts_[4][256] = {};
+    alignas(16) int32_t counts_[4][256] = {};
     int32_t n_ = 0;
 };
 
@@ -111,8 +108,7 @@ public:
         if (r < 16) {
             const __m128i head = _mm_load_si128(reinterpret_cast<const __m128i*>(list_));
             const __m128i moving =
-                _mm_cmplt_epi8(_mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
-                               _mm_set1_epi8(static_cast<char>(r + 1)));
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(kMovingLanes + 15 - r));
             const __m128i moved = _mm_or_si128(_mm_and_si128(moving, _mm_slli_si128(head, 1)),
                                                _mm_andnot_si128(moving, head));
             _mm_store_si128(reinterpret_cast<__m128i*>(list_),
@@ -125,6 +121,10 @@ public:
     }
 
 private:
+    // Sixteen bytes from 15 - r on: all ones in lanes 0..r, the lanes that move for r.
+    alignas(32) static constexpr unsigned char kMovingLanes[32] = {
+        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
     uint8_t busy_ = 0;
     alignas(16) unsigned char list_[256];
 };

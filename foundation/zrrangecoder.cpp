@@ -250,12 +250,7 @@ bool ZRRangeEncode::Encode(const unsigned char* input, unsigned char* output, in
     busy_ = 1;
     bool ok = false;
     try {
-        input_ = input;
-        output_ = output;
-        incount_ = outcount_ = 0;
-        insize_ = size;
-        outlimit_ = limit;
-        overflow_ = 0;
+        BeginCall(input, output, size, limit);
         StartEncoding(0, 0);
         int sy_f, lt_f;
         while (incount_ < insize_ && !overflow_) {
@@ -359,17 +354,22 @@ bool ZRRangeDecode::DecodeMoveToFront(const unsigned char* input, unsigned char*
 
 // The symbol loop of Decode with the coder state in locals: stores to the output may alias
 // any member, which would otherwise reload the whole state after every byte. The steps are
-// those of DecodeCulShift, QSGetSym, QSGetFreq, DecodeUpdate, QSUpdate and DecNormalize, whose
+// those of DecNormalize, DecodeCulShift, QSGetSym, QSGetFreq, DecodeUpdate and QSUpdate, whose
 // range never reaches zero here (help is at least 2,048 and every symbol's frequency at least
-// 1). The division is the only long step left: one table look-up gives the symbol and its
-// frequencies. Few enough values live across a step to stay in registers, those of the chain
-// from one symbol to the next above all: the input and output as pointers, of the byte last
-// read only the bit that low still takes, and the model's counters left in memory, as they
-// are off that chain. Running out of input ends the loop after the symbol it is in.
+// 1). Few enough values live across a step to stay in registers, those of the chain from one
+// symbol to the next above all: the input and output as pointers, of the byte last read only
+// the bit that low still takes, and the model's counters left in memory, as they are off that
+// chain. Running out of input ends the loop after the symbol it is in.
+//
+// That chain is a division, a table look-up, a mask, a multiply and a subtraction: in the
+// middle of a stream (Fast) the normalisation that follows a symbol is folded into its update, which
+// takes the shifted low and help from before the look-up, so that neither waits on the
+// symbol. Near the end of the output or the input, each symbol is normalised at the start of
+// the next one, exactly when and as far as DecNormalize would (Plain).
 namespace {
-unsigned char Plain(int s) {
-    return static_cast<unsigned char>(s);
-}
+struct AsByte {
+    unsigned char operator()(int s) const { return static_cast<unsigned char>(s); }
+};
 }  // namespace
 
 class ZRRangeDecode::Lane {
@@ -388,42 +388,32 @@ public:
           lookup_(d.model_.lookup_),
           newf_(d.model_.newf_) {}
 
-    // Whether the loop runs at all.
+    // Whether the loop runs at all; if it does, either Run, or Step until it returns false.
     bool Live() const { return dec_.outcount_ < dec_.outlimit_ && !dec_.overflow_; }
 
-    // One symbol; false when the loop is over: the end symbol, the limit, the input run out,
-    // or the model failing its rescale (which its update rule never lets happen).
+    // One symbol with the normalisation before it; false when the loop is over: the end
+    // symbol, the limit, the input run out, or the model failing its rescale (which its
+    // update rule never lets happen). For streams run side by side, where the core has other
+    // work while a symbol waits on its division, the least work per symbol.
     template <class Put>
     bool Step(Put put) {
-        constexpr uint32_t kTotal = 1u << kLgTotal;
-        while (range_ <= kBottom) {
-            uint32_t next = 0;
-            if (ip_ < iend_) {
-                next = *ip_++;
-            } else {
-                dec_.overflow_ = 1;
-                oend_ = op_ + 1;
+        Normalize();
+        return Plain(put);
+    }
+
+    // The whole loop for one stream, with the normalisation folded into the symbol before
+    // wherever it can be, and runs of symbols between two rescales taken without leaving the
+    // inner loop.
+    template <class Put>
+    void Run(Put put) {
+        Normalize();
+        for (;;) {
+            if (InZone() && model_.left_ > 0) {
+                if (!Burst(put)) return;
+            } else if (!Next(put)) {
+                return;
             }
-            low_ = (low_ << 8) | carry_ | next >> (8 - kExtraBits);
-            carry_ = (next << kExtraBits) & 0xFF;
-            range_ <<= 8;
         }
-        help_ = range_ >> kLgTotal;
-        uint32_t v = low_ / help_;
-        v = v < kTotal ? v : kTotal - 1;
-        const uint32_t e = lookup_[v];
-        const uint32_t lt = e & 0xFFF, sy = e >> 20;
-        // Only the end symbol, the last, reaches the total; every other one ends below it,
-        // so DecodeUpdate's other case (range - t) never arises in this loop.
-        if (lt + sy == kTotal) return false;
-        low_ -= help_ * lt;
-        range_ = help_ * sy;
-        const int s = (e >> 12) & 0xFF;
-        *op_++ = put(s);
-        if (model_.left_ <= 0 && !Rescale()) return false;
-        --model_.left_;
-        newf_[s] = static_cast<uint16_t>(newf_[s] + model_.incr_);
-        return op_ < oend_;
     }
 
     // Hands the state back to the decoder; false when the model failed.
@@ -439,6 +429,144 @@ public:
     }
 
 private:
+    static constexpr uint32_t kTotal = 1u << kLgTotal;
+    static constexpr uint32_t kIn = 8 - kExtraBits;  // what a byte read shifts by
+
+    // A step of Run: a symbol, normalised after it.
+    template <class Put>
+    bool Next(Put put) {
+        if (InZone()) return Fast(put);
+        if (!Plain(put)) return false;
+        Normalize();
+        return true;
+    }
+
+    // Where a symbol and the normalisation after it can be taken at once: at least one more
+    // byte of output to go after it, and two of input left, as much as a normalisation ever
+    // reads since help * sy_f is at least 2,048. Running out of input never happens there.
+    bool InZone() const { return op_ + 1 < oend_ && iend_ - ip_ >= 2; }
+
+    void Normalize() {
+        while (range_ <= kBottom) {
+            uint32_t next = 0;
+            if (ip_ < iend_) {
+                next = *ip_++;
+            } else {
+                dec_.overflow_ = 1;
+                oend_ = op_ + 1;
+            }
+            low_ = (low_ << 8) | carry_ | next >> kIn;
+            carry_ = (next << kExtraBits) & 0xFF;
+            range_ <<= 8;
+        }
+        help_ = range_ >> kLgTotal;
+    }
+
+    // A symbol from a normalised state, leaving it as DecodeUpdate does.
+    template <class Put>
+    bool Plain(Put put) {
+        uint32_t v = low_ / help_;
+        v = v < kTotal ? v : kTotal - 1;
+        const uint32_t e = lookup_[v];
+        const uint32_t lt = e & 0xFFF, sy = e >> 20;
+        // Only the end symbol, the last, reaches the total; every other one ends below it,
+        // so DecodeUpdate's other case (range - t) never arises in this loop.
+        if (lt + sy == kTotal) return false;
+        low_ -= help_ * lt;
+        range_ = help_ * sy;
+        return Emit(put, (e >> 12) & 0xFF) && op_ < oend_;
+    }
+
+    // In the zone: a symbol (its byte in s) and the normalisation after it, from a normalised
+    // state and to one; false, changing nothing, at the end symbol. The bits a normalisation
+    // carries over from the last byte read are in that byte, ip[-1].
+    static bool Symbol(uint32_t& low, uint32_t& range, uint32_t& help, const unsigned char*& ip,
+                       const uint32_t* lookup, int& s) {
+        const uint32_t v = low / help;
+        // Clamped, v would land on the end symbol, whose range ends at the total.
+        if (v >= kTotal) return false;
+        const uint32_t e = lookup[v];
+        const uint32_t lt = e & 0xFFF, sy = e >> 20;
+        s = (e >> 12) & 0xFF;
+        if (lt + sy == kTotal) return false;
+        const uint32_t r = help * sy;
+        const uint32_t carry = (static_cast<uint32_t>(ip[-1]) << kExtraBits) & 0xFF;
+        if (r > kBottom) {
+            low -= help * lt;
+            range = r;
+            help = r >> kLgTotal;
+        } else if (r > kBottom >> 8) {
+            const uint32_t a = ip[0];
+            ip += 1;
+            low = ((low << 8) | carry | a >> kIn) - (help << 8) * lt;
+            range = r << 8;
+            help = r >> (kLgTotal - 8);
+        } else {
+            const uint32_t a = ip[0], b = ip[1];
+            ip += 2;
+            low = ((low << 16) | (carry | a >> kIn) << 8 | ((a << kExtraBits) & 0xFF) |
+                   b >> kIn) -
+                  (help << 16) * lt;
+            range = r << 16;
+            help = r << (16 - kLgTotal);
+        }
+        return true;
+    }
+
+    template <class Put>
+    bool Fast(Put put) {
+        int s;
+        if (!Symbol(low_, range_, help_, ip_, lookup_, s)) return false;
+        carry_ = (static_cast<uint32_t>(ip_[-1]) << kExtraBits) & 0xFF;
+        return Emit(put, s);
+    }
+
+    // Symbols in the zone while the model needs no rescale, in a loop of their own with the
+    // state in locals: nothing in it calls out, so all of that state stays in registers.
+    // False at the end symbol.
+    template <class Put>
+    [[gnu::noinline]] bool Burst(Put put) {
+        uint32_t low = low_, range = range_, help = help_;
+        const unsigned char* ip = ip_;
+        unsigned char* op = op_;
+        const uint32_t* const lookup = lookup_;
+        uint16_t* const newf = newf_;
+        const int32_t incr = model_.incr_;
+        // Symbols that may go before leaving: each reads two bytes of input at most.
+        const int64_t room = std::min<int64_t>(oend_ - 1 - op, (iend_ - ip - 2) / 2 + 1);
+        const int32_t count = static_cast<int32_t>(std::min<int64_t>(model_.left_, room));
+        int32_t k = 0;
+        bool more = true;
+        while (k < count) {
+            int s;
+            if (!Symbol(low, range, help, ip, lookup, s)) {
+                more = false;
+                break;
+            }
+            *op++ = put(s);
+            newf[s] = static_cast<uint16_t>(newf[s] + incr);
+            ++k;
+        }
+        model_.left_ -= k;
+        low_ = low;
+        range_ = range;
+        help_ = help;
+        ip_ = ip;
+        op_ = op;
+        carry_ = (static_cast<uint32_t>(ip[-1]) << kExtraBits) & 0xFF;
+        return more;
+    }
+
+    // Writes the symbol and counts it in the model.
+    template <class Put>
+    bool Emit(Put put, int s) {
+        *op_++ = put(s);
+        if (model_.left_ <= 0 && !Rescale()) return false;
+        --model_.left_;
+        newf_[s] = static_cast<uint16_t>(newf_[s] + model_.incr_);
+        return true;
+    }
+
     bool Rescale() {
         try {
             model_.DoRescale();
@@ -473,12 +601,7 @@ bool ZRRangeDecode::Open(const unsigned char* input, unsigned char* output, int 
         return false;
     }
     busy_ = 1;
-    input_ = input;
-    output_ = output;
-    incount_ = outcount_ = 0;
-    insize_ = size;
-    outlimit_ = limit;
-    overflow_ = 0;
+    BeginCall(input, output, size, limit);
     if (StartDecoding() < 0) {
         overflow_ = 1;
         ok = Close(false);
@@ -522,11 +645,9 @@ bool ZRRangeDecode::DecodeWith(const unsigned char* input, unsigned char* output
         // The move-to-front steps hang off the symbols and not the coder state, so they run
         // beside the coder's chain of dependent steps instead of after it.
         if (mtf)
-            while (lane.Step([mtf](int s) { return mtf->Next(s); })) {
-            }
+            lane.Run([mtf](int s) { return mtf->Next(s); });
         else
-            while (lane.Step(Plain)) {
-            }
+            lane.Run(AsByte());
     }
     return lane.Save() ? Close(true) : Conclude(false);
 }
@@ -560,9 +681,9 @@ void ZRRangeDecode::DecodeSideBySide(ZRRangeDecode* const* decoders, Job* jobs, 
         // Each step's division and look-up wait on the step before in the same stream; the
         // streams' steps in turn keep the core busy during those waits.
         while (go0 | go1 | go2) {
-            if (go0) go0 = l0.Step(Plain);
-            if (go1) go1 = l1.Step(Plain);
-            if (go2) go2 = l2.Step(Plain);
+            if (go0) go0 = l0.Step(AsByte());
+            if (go1) go1 = l1.Step(AsByte());
+            if (go2) go2 = l2.Step(AsByte());
         }
         Lane* const lanes[kSideBySide] = {&l0, &l1, &l2};
         for (int g = 0; g < n; ++g)

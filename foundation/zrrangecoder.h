@@ -54,7 +54,29 @@ private:
   uint32_t* lookup_ = nullptr;
 };
 
-class ZRRangeEncode {
+// The buffers of one whole-buffer call and how far it has come in each, shared by the
+// encoder and the decoder.
+struct ZRRangeCoderCall {
+    // Sets them up for a call on size bytes of input with room for limit bytes of output.
+    void BeginCall(const unsigned char* input, unsigned char* output, int size, int limit) {
+        input_ = input;
+        output_ = output;
+        incount_ = outcount_ = 0;
+        insize_ = size;
+        outlimit_ = limit;
+        overflow_ = 0;
+    }
+
+    uint8_t overflow_ = 0;
+    const unsigned char* input_ = nullptr;
+    unsigned char* output_ = nullptr;
+    int32_t incount_ = 0;
+    int32_t outcount_ = 0;
+    int32_t insize_ = 0;
+    int32_t outlimit_ = 0;
+};
+
+class ZRRangeEncode : private ZRRangeCoderCall {
 public:
     ZRRangeEncode() = default;
     ~ZRRangeEncode() { Release(); }
@@ -89,13 +111,6 @@ private:
     uint8_t created_ = 0;
     uint8_t busy_ = 0;
     int32_t resultsize_ = 0;
-    uint8_t overflow_ = 0;
-    const unsigned char* input_ = nullptr;
-    unsigned char* output_ = nullptr;
-    int32_t incount_ = 0;
-    int32_t outcount_ = 0;
-    int32_t insize_ = 0;
-    int32_t outlimit_ = 0;
     uint32_t low_ = 0;
     uint32_t range_ = 0;
     uint32_t help_ = 0;
@@ -104,7 +119,7 @@ private:
     ZRQSModel model_;
 };
 
-class ZRRangeDecode {
+class ZRRangeDecode : private ZRRangeCoderCall {
 public:
     ZRRangeDecode() = default;
     ~ZRRangeDecode() { Release(); }
@@ -170,13 +185,6 @@ private:
     uint8_t created_ = 0;
     uint8_t busy_ = 0;
     int32_t resultsize_ = 0;
-    uint8_t overflow_ = 0;
-    const unsigned char* input_ = nullptr;
-    unsigned char* output_ = nullptr;
-    int32_t incount_ = 0;
-    int32_t outcount_ = 0;
-    int32_t insize_ = 0;
-    int32_t outlimit_ = 0;
     uint32_t low_ = 0;
     uint32_t range_ = 0;
     uint32_t help_ = 0;

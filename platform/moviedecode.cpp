@@ -228,9 +228,10 @@ struct MovieDecoder::Impl {
 
     // The drawing side (the caller's thread).
     bool anyShown = false;
-    SwsContext* sws = nullptr;      // whole pictures of another size or format
-    SwsContext* swsBand = nullptr;  // bands of kBandRows rows
-    SwsContext* swsLast = nullptr;  // the last band, when shorter
+    std::unique_ptr<Picture> shown;  // the last picture taken, kept for DrawShown
+    SwsContext* sws = nullptr;       // whole pictures of another size or format
+    SwsContext* swsBand = nullptr;   // bands of kBandRows rows
+    SwsContext* swsLast = nullptr;   // the last band, when shorter
     std::unique_ptr<uint8_t, AvFree> block;
     size_t blockBytes = 0;
     bool drainMarked = false;
@@ -494,8 +495,12 @@ struct MovieDecoder::Impl {
         const MoviePictureRows rows = PictureRows(head.width, kBandRows, bytesPerPixel);
         uint8_t* out = Block(rows.bytes);
         if (!out) return false;
-        uint8_t* outData[4] = {out, nullptr, nullptr, nullptr};
-        int outStride[4] = {rows.stride, 0, 0, 0};
+        // Whole rows of a width that is a multiple of every vector libswscale stores, into
+        // aligned rows of the same pixel size, are converted where they go: nothing is written
+        // past a row's last pixel, so the copy from the cache is not needed.
+        const bool straight = !head.alpha && dst == bytesPerPixel && srcX == 0 && w == head.width &&
+                              head.width % 64 == 0 && pitch > 0 && pitch % 16 == 0 &&
+                              reinterpret_cast<uintptr_t>(dest) % 16 == 0;
         for (int32_t top = srcY / kBandRows * kBandRows; top < srcY + h; top += kBandRows) {
             const int32_t n = std::min(kBandRows, head.height - top);
             SwsContext*& c = n == kBandRows ? swsBand : swsLast;
@@ -508,11 +513,93 @@ struct MovieDecoder::Impl {
                                     f->data[1] + static_cast<ptrdiff_t>(top / 2) * f->linesize[1],
                                     f->data[2] + static_cast<ptrdiff_t>(top / 2) * f->linesize[2],
                                     nullptr};
+            if (straight && top >= srcY && top + n <= srcY + h) {
+                uint8_t* rowsHere[4] = {dest + static_cast<ptrdiff_t>(top - srcY) * pitch, nullptr,
+                                        nullptr, nullptr};
+                int pitchHere[4] = {pitch, 0, 0, 0};
+                if (sws_scale(c, in, f->linesize, 0, n, rowsHere, pitchHere) <= 0) return false;
+                continue;
+            }
+            uint8_t* outData[4] = {out, nullptr, nullptr, nullptr};
+            int outStride[4] = {rows.stride, 0, 0, 0};
             if (sws_scale(c, in, f->linesize, 0, n, outData, outStride) <= 0) return false;
             if (head.alpha) FillAlpha(f, srcH, top, n, out, rows.stride);
             CopyOut(out, rows.stride, top, n, dest, pitch, dst, srcX, srcY, w, h);
         }
         return true;
+    }
+
+    // Seconds of movie time now (the drawing side's).
+    double Clock() {
+        if (!isStarted) return 0;
+        uint32_t start;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            start = startTicks;
+        }
+        if (!HasAudio()) return TickSeconds(start);
+        if (drainMarked) return drainClock + TickSeconds(drainTicks);
+        uint32_t hz = voiceRate;
+        options.mixer->GetFrequency(voice, &hz);
+        const double latency =
+            static_cast<double>(options.mixer->OutputLatency()) * hz / options.mixer->OutputRate();
+        const double taken = static_cast<double>(framesTaken.load());
+        const double clock = std::max(0.0, (taken - latency) / voiceRate);
+        if (audioDrained) {
+            // The sound has run out before the pictures: they go on by the game's clock from here.
+            drainMarked = true;
+            drainClock = clock;
+            drainTicks = GetTickCount();
+        }
+        return clock;
+    }
+
+    // The newest picture that is due, or null when none newer than the last taken is; the ones
+    // passed over for it go back unconverted.
+    std::unique_ptr<Picture> TakeDue() {
+        if (!isStarted || stopped) return nullptr;
+        const double now = Clock();
+        std::unique_ptr<Picture> due;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            while (!ready.empty()) {
+                const double at = static_cast<double>(ready.front()->index) * frameSeconds;
+                if (at > now && (anyShown || ready.front()->index != 0)) break;
+                if (due) {
+                    av_frame_unref(due->frame);
+                    spare.push_back(std::move(due));
+                }
+                due = std::move(ready.front());
+                ready.pop_front();
+                anyShown = true;
+            }
+        }
+        if (due) wake.notify_one();
+        return due;
+    }
+
+    void Recycle(std::unique_ptr<Picture> p) {
+        if (!p) return;
+        av_frame_unref(p->frame);
+        std::lock_guard<std::mutex> lock(mutex);
+        spare.push_back(std::move(p));
+    }
+
+    // Converts the rectangle (srcX, srcY, w, h), cut to the picture, into dest.
+    bool ConvertPart(const AVFrame* f, uint8_t* dest, int32_t pitch, int32_t bits, int32_t srcX,
+                     int32_t srcY, int32_t w, int32_t h) {
+        if (srcX < 0) {
+            w += srcX;
+            srcX = 0;
+        }
+        if (srcY < 0) {
+            h += srcY;
+            srcY = 0;
+        }
+        w = std::min(w, head.width - srcX);
+        h = std::min(h, head.height - srcY);
+        if (w <= 0 || h <= 0) return true;
+        return Convert(f, dest, pitch, bits / 8, srcX, srcY, w, h);
     }
 
     std::unique_ptr<Picture> TakeSpare() {
@@ -633,6 +720,7 @@ struct MovieDecoder::Impl {
         }
         wake.notify_all();
         if (thread.joinable()) thread.join();
+        shown.reset();
         // The voice goes before anything its pull callback reads.
         if (voice && options.mixer) options.mixer->DestroyVoice(voice);
         voice = 0;
@@ -729,72 +817,35 @@ void MovieDecoder::Close() {
 }
 
 double MovieDecoder::Clock() {
-    Impl& m = *impl_;
-    if (!m.isStarted) return 0;
-    uint32_t start;
-    {
-        std::lock_guard<std::mutex> lock(m.mutex);
-        start = m.startTicks;
-    }
-    if (!m.HasAudio()) return m.TickSeconds(start);
-    if (m.drainMarked) return m.drainClock + m.TickSeconds(m.drainTicks);
-    uint32_t hz = m.voiceRate;
-    m.options.mixer->GetFrequency(m.voice, &hz);
-    const double latency =
-        static_cast<double>(m.options.mixer->OutputLatency()) * hz / m.options.mixer->OutputRate();
-    const double taken = static_cast<double>(m.framesTaken.load());
-    const double clock = std::max(0.0, (taken - latency) / m.voiceRate);
-    if (m.audioDrained) {
-        // The sound has run out before the pictures: they go on by the game's clock from here.
-        m.drainMarked = true;
-        m.drainClock = clock;
-        m.drainTicks = GetTickCount();
-    }
-    return clock;
+    return impl_->Clock();
 }
 
 bool MovieDecoder::Draw(uint8_t* dest, int32_t pitch, int32_t bits, int32_t srcX, int32_t srcY,
                         int32_t w, int32_t h) {
     Impl& m = *impl_;
-    if (!dest || (bits != 24 && bits != 32) || !m.isStarted || m.stopped) return false;
-    const double now = Clock();
-    std::unique_ptr<Picture> due;
-    {
-        std::lock_guard<std::mutex> lock(m.mutex);
-        while (!m.ready.empty()) {
-            const double at = static_cast<double>(m.ready.front()->index) * m.frameSeconds;
-            if (at > now && (m.anyShown || m.ready.front()->index != 0)) break;
-            // A picture passed over for a later one is never converted.
-            if (due) {
-                av_frame_unref(due->frame);
-                m.spare.push_back(std::move(due));
-            }
-            due = std::move(m.ready.front());
-            m.ready.pop_front();
-            m.anyShown = true;
-        }
-    }
+    if (!dest || (bits != 24 && bits != 32)) return false;
+    std::unique_ptr<Picture> due = m.TakeDue();
     if (!due) return false;
-    m.wake.notify_one();
-    // Cut the rectangle to the picture.
-    if (srcX < 0) {
-        w += srcX;
-        srcX = 0;
-    }
-    if (srcY < 0) {
-        h += srcY;
-        srcY = 0;
-    }
-    w = std::min(w, m.head.width - srcX);
-    h = std::min(h, m.head.height - srcY);
-    if (w > 0 && h > 0) m.Convert(due->frame, dest, pitch, bits / 8, srcX, srcY, w, h);
+    m.ConvertPart(due->frame, dest, pitch, bits, srcX, srcY, w, h);
     // The decoder's buffer goes back before the next picture is drawn.
-    av_frame_unref(due->frame);
-    {
-        std::lock_guard<std::mutex> lock(m.mutex);
-        m.spare.push_back(std::move(due));
-    }
+    m.Recycle(std::move(due));
     return true;
+}
+
+bool MovieDecoder::Take() {
+    Impl& m = *impl_;
+    std::unique_ptr<Picture> due = m.TakeDue();
+    if (!due) return false;
+    m.Recycle(std::move(m.shown));
+    m.shown = std::move(due);
+    return true;
+}
+
+bool MovieDecoder::DrawShown(uint8_t* dest, int32_t pitch, int32_t bits, int32_t srcX, int32_t srcY,
+                             int32_t w, int32_t h) {
+    Impl& m = *impl_;
+    if (!dest || (bits != 24 && bits != 32) || !m.shown) return false;
+    return m.ConvertPart(m.shown->frame, dest, pitch, bits, srcX, srcY, w, h);
 }
 
 uint32_t MovieDecoder::Voice() const {

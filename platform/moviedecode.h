@@ -86,6 +86,13 @@ class MovieDecoder {
     // and returns true. The rectangle is cut to the picture.
     bool Draw(uint8_t* dest, int32_t pitch, int32_t bits, int32_t srcX, int32_t srcY, int32_t w,
               int32_t h);
+    // The same in two steps, for a caller that shows a picture later or more than once: Take
+    // makes the due picture, when there is a newer one than the last taken, the shown one (true)
+    // without converting it; DrawShown converts a part of the shown picture into dest, as often
+    // as asked, until the next Take or the close. False when no picture has been taken.
+    bool Take();
+    bool DrawShown(uint8_t* dest, int32_t pitch, int32_t bits, int32_t srcX, int32_t srcY,
+                   int32_t w, int32_t h);
     // Seconds of movie time now.
     double Clock();
     // The mixer's voice of the movie's sound, 0 when it has none.

@@ -7,6 +7,7 @@
 // operations; they must call their own Release from their destructors.
 #pragma once
 #include <cstdint>
+#include <functional>
 
 #include "foundation/zrcallback.h"
 #include "foundation/zrrect.h"
@@ -142,6 +143,13 @@ class TNyRGBBits : public plat::TComponent {
 
     // Copies from another bitmap; (x, y) receives source pixel (sx, sy).
     bool Draw(int x, int y, TNyRGBBits* src, int sx, int sy, int w, int h);
+    // Rows written by a producer instead of copied from a bitmap: the part of the block
+    // (x, y, w, h) that lies on this bitmap goes to `fill` as its first pixel, the pitch, where
+    // the part starts inside the block and its size; clipped, locked and reported as changed
+    // like Draw. False for a mirrored bitmap, or when fill fails.
+    using RowFill =
+        std::function<bool(unsigned char* first, int pitch, int ox, int oy, int w, int h)>;
+    bool FillRows(int x, int y, int w, int h, const RowFill& fill);
     bool ClipDraw(int x, int y, TNyRGBBits* src, int sx, int sy, int w, int h);
     bool DrawKey(int x, int y, TNyRGBBits* src, int sx, int sy, int w, int h, ZRRGB key);
     bool DrawTLKey(int x, int y, TNyRGBBits* src, int sx, int sy, int w, int h);

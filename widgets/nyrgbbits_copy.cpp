@@ -49,6 +49,22 @@ bool TNyRGBBits::Draw(int x, int y, TNyRGBBits* src, int sx, int sy, int w, int 
     });
 }
 
+bool TNyRGBBits::FillRows(int x, int y, int w, int h, const RowFill& fill) {
+    if (!FCreated || FReverse || !fill) return false;
+    Cuts cuts;
+    cuts.Against(x, y, w, h, FWidth, FHeight);
+    Area a{x, y, w, h};
+    a.Apply(cuts);
+    if (a.Empty()) return true;
+    LockGuard lock(this);
+    if (!lock.Held()) return false;
+    return Guarded([&] {
+        if (!fill(PixelAt(a.x, a.y), FPitch, int(a.sx), int(a.sy), a.w, a.h)) return false;
+        SetModifiedBlock(a.x, a.y, a.w, a.h);
+        return true;
+    });
+}
+
 bool TNyRGBBits::DrawKey(int x, int y, TNyRGBBits* src, int sx, int sy, int w, int h, ZRRGB key) {
     const uint32_t pixel = TNyRGBtoPixel(key);
     return StrictCopy(this, src, sx, sy, w, h, [&](const unsigned char* s, int pitch) {

@@ -488,6 +488,121 @@ TEST_F(GlueTest, DrawToIsClippedToTheBitmapOnEverySide) {
     }
 }
 
+// A movie panel in a tree, painted as the game paints its screens: a new picture that is
+// painted whole, 1:1 and opaque goes straight into the destination, and what lands there must
+// be byte for byte what the copy through the frame bitmap gives, wherever the panel sits,
+// whatever covers it, at 24 and 32 bits and at sizes no vector fits.
+TEST_F(GlueTest, PanelPaintsMatchTheCopyThroughTheFrameBitmap) {
+    enum Cover { kNone, kSmallChild, kTopHalf };
+    struct Case {
+        int32_t width, height;
+        ZRBitDepth frameDepth, targetDepth;
+        int x, y;
+        Cover cover;
+        bool direct;  // the frame bitmap is left alone
+    } cases[] = {
+        {160, 96, bd32, bd32, 20, 10, kNone, true},
+        {160, 96, bd24, bd24, 20, 10, kNone, true},
+        {100, 58, bd32, bd32, -30, -20, kSmallChild, true},
+        {98, 37, bd24, bd24, 250, 150, kSmallChild, true},
+        {98, 37, bd32, bd32, 3, 5, kNone, true},
+        {160, 96, bd32, bd32, 20, 10, kTopHalf, true},
+        {160, 96, bd24, bd32, 20, 10, kNone, false},
+        // Whole aligned rows that end where the destination ends: converted in place.
+        {128, 48, bd32, bd32, 192, 152, kSmallChild, true},
+        {128, 48, bd24, bd24, 192, 152, kNone, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.width << "x" << c.height << " at " << c.x << "," << c.y << " cover "
+                     << c.cover << " frame " << (c.frameDepth == bd24 ? 24 : 32));
+        ASSERT_TRUE(CriMwSystemInitAt(dir.Game(), nullptr, c.frameDepth));
+        // Every pixel different from its neighbours, so that any misplaced row or column shows.
+        plat::MovieWriteOptions o;
+        o.width = c.width;
+        o.height = c.height;
+        o.frames = 2;
+        Put("Movie\\P.sfd", plat::WriteMovie(
+                                o,
+                                [&](int32_t, uint8_t* bgra, int32_t pitch) {
+                                    for (int y = 0; y < c.height; ++y)
+                                        for (int x = 0; x < c.width; ++x) {
+                                            uint8_t* p = bgra + y * pitch + x * 4;
+                                            p[0] = static_cast<uint8_t>(x * 3);
+                                            p[1] = static_cast<uint8_t>(y * 5);
+                                            p[2] = static_cast<uint8_t>((x ^ y) * 7);
+                                        }
+                                },
+                                nullptr));
+        const ZRPixFormat targetFormat = c.targetDepth == bd24 ? pf24_888 : pf32_888;
+        TNyRGBPanel root(&owner);
+        root.SetAutoSize(false);
+        root.SetSizeX(320);
+        root.SetSizeY(200);
+        TNyRGBPanel moviePanel(&owner, &root);
+        moviePanel.SetOffsetX(c.x);
+        moviePanel.SetOffsetY(c.y);
+        TNyRGBBits coverBits(nullptr);
+        coverBits.SetBitDepth(c.frameDepth);
+        coverBits.SetPixFormat(c.frameDepth == bd24 ? pf24_888 : pf32_888);
+        coverBits.SetWidth(c.cover == kTopHalf ? c.width : 30);
+        coverBits.SetHeight(c.cover == kTopHalf ? c.height / 2 : 20);
+        ASSERT_TRUE(coverBits.Create());
+        coverBits.BoxFill(0, 0, coverBits.Width() - 1, coverBits.Height() - 1, 0x00123456u);
+        TNyRGBPanel cover(&owner, &moviePanel);
+        cover.SetOffsetX(c.cover == kTopHalf ? 0 : 7);
+        cover.SetOffsetY(c.cover == kTopHalf ? 0 : 9);
+        cover.SetImage(&coverBits);
+        cover.SetVisible(c.cover != kNone);
+        root.AllCreate();
+
+        CriMovie m;
+        ASSERT_TRUE(m.Open(&moviePanel, true, "Movie\\P.sfd"));
+        TNyRGBBits* frame = moviePanel.GetImage();
+        ASSERT_NE(frame, nullptr);
+        TNyRGBBits direct(nullptr), copied(nullptr);
+        for (TNyRGBBits* t : {&direct, &copied}) {
+            t->SetBitDepth(c.targetDepth);
+            t->SetPixFormat(targetFormat);
+            t->SetWidth(320);
+            t->SetHeight(200);
+            ASSERT_TRUE(t->Create());
+            std::memset(t->Bits(), 0x7E, static_cast<size_t>(t->Pitch()) * 200);
+        }
+        // The picture just taken, painted as a frame of the game paints the tree.
+        root.Update(&direct, 0, 0);
+        const int bpp = c.frameDepth == bd24 ? 3 : 4;
+        const uint8_t* middle = frame->Bits() + c.height / 2 * frame->Pitch();
+        const bool frameUntouched =
+            std::all_of(middle, middle + c.width * bpp, [](uint8_t b) { return b == 0; });
+        EXPECT_EQ(frameUntouched, c.direct);
+        // A part of the same picture painted again, then the whole of it once more (by now
+        // through the frame bitmap).
+        moviePanel.SetModifyRect(ZRRect{5, 30, 60, 36});
+        root.Update(&direct, 0, 0);
+        const size_t bytes = static_cast<size_t>(direct.Pitch()) * 200;
+        const std::vector<uint8_t> afterPart(direct.Bits(), direct.Bits() + bytes);
+        moviePanel.SetModify();
+        root.Update(&direct, 0, 0);
+        // The same picture again, now through the frame bitmap.
+        ASSERT_EQ(m.Frame(), frame);
+        root.SetModify();
+        root.Update(&copied, 0, 0);
+        EXPECT_EQ(std::memcmp(afterPart.data(), copied.Bits(), bytes), 0);
+        EXPECT_EQ(std::memcmp(direct.Bits(), copied.Bits(), bytes), 0);
+        // And the movie did reach the destination.
+        const int px = std::clamp(c.x + c.width - 2, 0, 319), py = std::clamp(c.y + 1, 0, 199);
+        const bool shows = c.frameDepth == c.targetDepth && px >= c.x && py >= c.y &&
+                           px < c.x + c.width && py < c.y + c.height;
+        const uint8_t* p =
+            direct.Bits() + py * direct.Pitch() + px * (c.targetDepth == bd24 ? 3 : 4);
+        EXPECT_EQ(p[0] != 0x7E || p[1] != 0x7E, shows);
+        m.Close();
+        EXPECT_FALSE(moviePanel.OnDraw) << "the panel's draw hook goes with the movie";
+        CriMwSystemFinish();
+    }
+}
+
 TEST_F(GlueTest, AlphaMoviesReportHalfTheHeightAndDecodeTheirAlpha) {
     ASSERT_TRUE(Start());
     PutMovie("Battle\\Hit.sfd", {128, 64, 8, true, true});

@@ -124,7 +124,7 @@ TEST(ZRBWT, RefusesBadSizesAndIndexes) {
     EXPECT_FALSE(dec.Decode(sorted.data(), res.data(), 5));
 }
 
-// Any column with any primary index below its length decodes; the pair walk must give what
+// Any column with any primary index below its length decodes; the two-way walk must give what
 // the one-step walk of the definition gives, odd and even lengths, runs and noise alike.
 TEST(ZRBWT, DecodesAnyColumnAsTheOneStepWalk) {
     std::mt19937 rng(44);

@@ -145,12 +145,22 @@ TEST(MovieDraw, BandsMatchTheWholePictureConvertedAtOnce) {
         bool alpha;
         int movieBits, destBits;
         int x, y, w, h;
+        int margin = 4;  // pixels around the rectangle in the destination
     };
     const Case cases[] = {
-        {160, 96, false, 32, 32, 0, 0, 160, 96}, {70, 38, false, 32, 32, 0, 0, 70, 38},
-        {70, 38, false, 24, 24, 3, 5, 60, 30},   {70, 38, false, 32, 24, 1, 15, 69, 2},
-        {70, 38, false, 24, 32, 0, 17, 70, 21},  {66, 50, true, 32, 32, 0, 0, 66, 50},
-        {66, 50, true, 32, 32, 9, 31, 40, 19},   {48, 45, false, 32, 32, 0, 30, 48, 15},
+        {160, 96, false, 32, 32, 0, 0, 160, 96},
+        {70, 38, false, 32, 32, 0, 0, 70, 38},
+        {70, 38, false, 24, 24, 3, 5, 60, 30},
+        {70, 38, false, 32, 24, 1, 15, 69, 2},
+        {70, 38, false, 24, 32, 0, 17, 70, 21},
+        {66, 50, true, 32, 32, 0, 0, 66, 50},
+        {66, 50, true, 32, 32, 9, 31, 40, 19},
+        {48, 45, false, 32, 32, 0, 30, 48, 15},
+        // Whole rows of a width every vector divides, into aligned rows: converted in place.
+        {128, 48, false, 32, 32, 0, 0, 128, 48, 16},
+        {128, 40, false, 24, 24, 0, 0, 128, 40, 16},
+        {128, 48, false, 32, 32, 0, 10, 128, 30, 16},
+        {128, 48, false, 32, 32, 0, 0, 128, 48},
     };
     constexpr uint8_t kFill = 0xA5;
     for (const Case& c : cases) {
@@ -191,14 +201,15 @@ TEST(MovieDraw, BandsMatchTheWholePictureConvertedAtOnce) {
         ASSERT_NE(movie, nullptr);
         ASSERT_TRUE(movie->WaitStarted(std::chrono::seconds(5)));
         // The destination is wider and taller than the rectangle, with a margin on every side.
-        const int pitch = (c.width + 8) * dstBpp;
-        std::vector<uint8_t> dest(static_cast<size_t>(pitch) * (c.height + 8), kFill);
-        uint8_t* at = dest.data() + 4 * pitch + 4 * dstBpp;
+        const int m = c.margin;
+        const int pitch = (c.width + 2 * m) * dstBpp;
+        std::vector<uint8_t> dest(static_cast<size_t>(pitch) * (c.height + 2 * m), kFill);
+        uint8_t* at = dest.data() + m * pitch + m * dstBpp;
         ASSERT_TRUE(movie->Draw(at, pitch, c.destBits, c.x, c.y, c.w, c.h));
         int wrong = 0, outside = 0;
-        for (int y = 0; y < c.height + 8; ++y)
-            for (int x = 0; x < (c.width + 8) * dstBpp; ++x) {
-                const int px = x / dstBpp - 4, py = y - 4;
+        for (int y = 0; y < c.height + 2 * m; ++y)
+            for (int x = 0; x < (c.width + 2 * m) * dstBpp; ++x) {
+                const int px = x / dstBpp - m, py = y - m;
                 const uint8_t got = dest[static_cast<size_t>(y) * pitch + x];
                 if (px < 0 || py < 0 || px >= c.w || py >= c.h) {
                     outside += got != kFill;
