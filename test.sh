@@ -30,7 +30,10 @@ cmake --build "$build" -j "$(nproc)"
 export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-export TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp"
+# ThreadSanitizer writes its reports to files in the build folder, not to stderr: a test that
+# captures stderr would otherwise swallow them. They are printed at the end.
+reports=$PWD/$build/tsan-reports
+export TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp log_path=$reports/report log_exe_name=1"
 if [ $mode = release ]; then
   # On this glibc MALLOC_CHECK_ acts only with the debug allocator preloaded. Every block is
   # filled with a pattern when it is freed and when it is handed out, so stale reads show too.
@@ -49,4 +52,24 @@ if [ $mode = release ]; then
   exit
 fi
 cd "$build"
-ctest --output-on-failure -j "$(nproc)" "$@"
+if [ $mode != tsan ]; then
+  ctest --output-on-failure -j "$(nproc)" "$@"
+  exit
+fi
+rm -rf "$reports"
+mkdir -p "$reports"
+status=0
+ctest --output-on-failure -j "$(nproc)" "$@" || status=$?
+shopt -s nullglob
+files=("$reports"/report.*)
+if [ ${#files[@]} -gt 0 ]; then
+  for f in "${files[@]}"; do
+    echo "==== ThreadSanitizer report file $f"
+    cat "$f"
+  done
+  warnings=$(grep -c '^WARNING: ThreadSanitizer' "${files[@]}" | awk -F: '{n += $NF} END {print n}')
+  echo "test.sh: ThreadSanitizer wrote ${#files[@]} report file(s) with $warnings warning(s)" \
+    "(file names: executable.pid)" >&2
+  [ $status -ne 0 ] || status=1
+fi
+exit $status

@@ -135,10 +135,10 @@ class TGameForm : public plat::WindowComponent {
     void SetJoypadEnabled(bool on);
     void SetOnFrame(const ZRBaseCallback1<void, int>& r) { OnFrame = r; }
     void SetOnInput(const ZRBaseCallback2<void, int, TDInputUnit*>& r) { OnInput = r; }
-    void SetOnDraw(const ZRBaseCallback2<void, TNyRGBBits*, int>& r) { OnDraw = r; }
-    void SetOnDrawModified(const ZRBaseCallback3<void, TNyRGBBits*, int, ZRRectSet*>& r) {
-        OnDrawModified = r;
-    }
+    // The draw hooks change under DrawLock, which every render holds while it reads and calls
+    // them: the wait thread renders on its own while the logic thread sets them.
+    void SetOnDraw(const ZRBaseCallback2<void, TNyRGBBits*, int>& r);
+    void SetOnDrawModified(const ZRBaseCallback3<void, TNyRGBBits*, int, ZRRectSet*>& r);
     TGameForm* SetOnMovieDraw(const ZRBaseCallback2<bool, TNyRGBBits*, int>& r) {
         OnMovieDraw = r;
         return this;

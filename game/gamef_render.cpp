@@ -227,6 +227,18 @@ void TGameForm::TakeAway(TNyRGBBits* target, int yoff) {
         target->Draw(kFpsX, 0, FpsSave, 0, 0, kFpsW, kFpsH);
 }
 
+void TGameForm::SetOnDraw(const ZRBaseCallback2<void, TNyRGBBits*, int>& r) {
+    if (DrawLock) DrawLock->Enter();
+    OnDraw = r;
+    if (DrawLock) DrawLock->Leave();
+}
+
+void TGameForm::SetOnDrawModified(const ZRBaseCallback3<void, TNyRGBBits*, int, ZRRectSet*>& r) {
+    if (DrawLock) DrawLock->Enter();
+    OnDrawModified = r;
+    if (DrawLock) DrawLock->Leave();
+}
+
 void TGameForm::RenderFull() {
     bool logic;
     if (!RenderOpen(logic)) return;

@@ -1,8 +1,12 @@
 // mkdemo: builds the demo game's data from nothing. It draws the pictures the main window
 // loads at start-up, encodes the system sounds as Ogg Vorbis, packs everything into the game
 // archive "scr_c.pak" and writes a default "Solvane.ini" beside it (an existing one is kept).
+// Everything is written into a folder of this run's own beside OUTDIR and moved into OUTDIR
+// only once it is complete, so two runs on one OUTDIR (two builds of one tree at once) or a
+// run that fails half-way never leave a mix of files or archives short of entries there.
 //
 //   mkdemo OUTDIR
+#include <unistd.h>
 #include <vorbis/vorbisenc.h>
 
 #include <algorithm>
@@ -198,12 +202,63 @@ bool WriteMenuPictures(const fs::path& stage,
 // (mkdemo_album.cpp).
 bool WriteAlbumData(const fs::path& stage, const fs::path& out);
 
+namespace {
+
+// Moves every entry of `from` into `to`, replacing what is there under the same name: a file
+// in one rename, a folder by removing the old one first. Another run may move its own folder
+// in between; then the removal is tried again.
+bool MoveEntriesInto(const fs::path& from, const fs::path& to) {
+    std::error_code ec;
+    fs::create_directories(to, ec);
+    std::vector<fs::path> entries;
+    for (const auto& entry : fs::directory_iterator(from, ec)) entries.push_back(entry.path());
+    if (ec) return false;
+    for (const fs::path& entry : entries) {
+        const fs::path target = to / entry.filename();
+        const bool folder = fs::is_directory(entry, ec);
+        bool moved = false;
+        for (int attempt = 0; attempt < 10 && !moved; ++attempt) {
+            std::error_code e;
+            if (folder) fs::remove_all(target, e);
+            fs::rename(entry, target, e);
+            moved = !e;
+        }
+        if (!moved) {
+            std::fprintf(stderr, "mkdemo: cannot move %s into %s\n", entry.c_str(), to.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+// Writes the whole demo into `out`, a folder of this run's own.
+int WriteDemo(const fs::path& out, bool writeIni);
+
+}  // namespace
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: mkdemo OUTDIR\n");
         return 2;
     }
-    const fs::path out = argv[1];
+    fs::path target = fs::absolute(argv[1]).lexically_normal();
+    if (!target.has_filename()) target = target.parent_path();
+    const fs::path work =
+        target.parent_path() / (target.filename().string() + ".mkdemo-" + std::to_string(::getpid()));
+    std::error_code ec;
+    fs::remove_all(work, ec);
+    const int status = WriteDemo(work, !fs::exists(target / "Solvane.ini"));
+    const bool moved = status == 0 && MoveEntriesInto(work, target);
+    fs::remove_all(work, ec);
+    if (status != 0) return status;
+    if (!moved) return 1;
+    std::printf("mkdemo: %s written\n", target.c_str());
+    return 0;
+}
+
+namespace {
+
+int WriteDemo(const fs::path& out, bool writeIni) {
     const fs::path stage = out / "mkdemo.staging";
     std::error_code ec;
     fs::create_directories(stage, ec);
@@ -262,8 +317,8 @@ int main(int argc, char** argv) {
     fs::remove_all(stage, ec);
     if (!WriteDemoMedia(out)) return 1;
 
-    const fs::path ini = out / "Solvane.ini";
-    if (!fs::exists(ini)) {
+    if (writeIni) {
+        const fs::path ini = out / "Solvane.ini";
         std::ofstream f(ini, std::ios::binary);
         f << kDefaultIni;
         if (!f) {
@@ -271,6 +326,7 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    std::printf("mkdemo: %s and %s written\n", archive.c_str(), ini.c_str());
     return 0;
 }
+
+}  // namespace

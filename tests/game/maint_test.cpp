@@ -155,6 +155,37 @@ TEST_F(MainThreadTest, WaitThreadRunsFramesOnlyInWaitAndHold) {
     for (int i = 0; i < 100; ++i) form->WaitThread->Resume();
 }
 
+// In the wait mode the wait thread renders on its own while the logic thread goes on, and a
+// screen (the title's call) sets and clears the draw hooks from the logic thread meanwhile:
+// every render that finds a hook set draws through it, and the two threads take turns at the
+// hooks (ThreadSanitizer reports a race if the setter does not take the render's lock).
+struct HookCounter {
+    std::atomic<int> drawn{0};
+    void Draw(TNyRGBBits*, int, ZRRectSet*) { ++drawn; }
+};
+
+TEST_F(MainThreadTest, DrawHooksChangeWhileTheWaitThreadRenders) {
+    HookCounter counter;
+    std::atomic<bool> done{false};
+    StartWith([&](ScriptThread& self) {
+        self.BeginWaitMode();
+        TGameForm* f = self.GetForm();
+        using Hook = ZRBaseCallback3<void, TNyRGBBits*, int, ZRRectSet*>;
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        for (int i = 0; counter.drawn.load() < 20 && std::chrono::steady_clock::now() < limit;
+             ++i) {
+            f->SetOnDrawModified(i % 2 ? Hook() : Hook(&counter, &HookCounter::Draw));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        f->SetOnDrawModified(Hook());
+        done = true;
+        while (!self.Terminated()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    for (int i = 0; i < 6 && !done.load(); ++i) ServiceUntil([&] { return done.load(); });
+    ASSERT_TRUE(done.load());
+    EXPECT_GE(counter.drawn.load(), 20);
+}
+
 // With no logic thread running, EndWait ends nothing: the window's frames go on calling the
 // frame handlers, and a thread that is not the running one keeps its result.
 TEST_F(MainThreadTest, EndWaitWithoutALogicThreadIsIgnored) {
