@@ -125,10 +125,7 @@ bool TNyAlpha::PutAlpha(int x, int y, int w, int h, const unsigned char* src) {
 
 bool TNyAlpha::PutAlphaPitch(int x, int y, int w, int h, const unsigned char* src, int srcPitch) {
     if (!FCreated) return false;
-    Cuts cuts;
-    cuts.Against(x, y, w, h, FWidth, FHeight);
-    Area a{x, y, w, h};
-    a.Apply(cuts);
+    const Area a = Clipped(x, y, w, h, FWidth, FHeight);
     if (a.Empty()) return true;
     return Guarded([&] {
         const unsigned char* s = src + a.sy * srcPitch + a.sx;
@@ -140,10 +137,7 @@ bool TNyAlpha::PutAlphaPitch(int x, int y, int w, int h, const unsigned char* sr
 
 bool TNyAlpha::GetAlpha(int x, int y, int w, int h, unsigned char* dst) {
     if (!FCreated) return false;
-    Cuts cuts;
-    cuts.Against(x, y, w, h, FWidth, FHeight);
-    Area a{x, y, w, h};
-    a.Apply(cuts);
+    const Area a = Clipped(x, y, w, h, FWidth, FHeight);
     if (a.Empty()) return true;
     return Guarded([&] {
         unsigned char* d = dst + a.sy * w + a.sx;
@@ -213,10 +207,7 @@ bool TNyAlpha::AlphaBlend(int x, int y, TNyAlpha* src, int sx, int sy, int w, in
 bool TNyAlpha::LevelKernel(LevelProc proc, int x, int y, int w, int h, const unsigned char* src,
                            int srcPitch, int level) {
     if (!FCreated) return false;
-    Cuts cuts;
-    cuts.Against(x, y, w, h, FWidth, FHeight);
-    Area a{x, y, w, h};
-    a.Apply(cuts);
+    const Area a = Clipped(x, y, w, h, FWidth, FHeight);
     if (a.Empty()) return true;
     return Guarded([&] {
         const unsigned char* s = src + a.sy * srcPitch + a.sx;

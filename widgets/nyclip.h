@@ -64,6 +64,16 @@ struct Area {
     }
 };
 
+// (x, y, w, h) cut to (0, 0, bw, bh); its sources move by the columns and rows cut on the left
+// and top.
+inline Area Clipped(int x, int y, int w, int h, int64_t bw, int64_t bh) {
+    Cuts cuts;
+    cuts.Against(x, y, w, h, bw, bh);
+    Area a{x, y, w, h};
+    a.Apply(cuts);
+    return a;
+}
+
 inline int Clamp16(int v) {
     return std::clamp(v, -32768, 32768);
 }

@@ -51,10 +51,7 @@ bool TNyRGBBits::Draw(int x, int y, TNyRGBBits* src, int sx, int sy, int w, int 
 
 bool TNyRGBBits::FillRows(int x, int y, int w, int h, const RowFill& fill) {
     if (!FCreated || FReverse || !fill) return false;
-    Cuts cuts;
-    cuts.Against(x, y, w, h, FWidth, FHeight);
-    Area a{x, y, w, h};
-    a.Apply(cuts);
+    const Area a = Clipped(x, y, w, h, FWidth, FHeight);
     if (a.Empty()) return true;
     LockGuard lock(this);
     if (!lock.Held()) return false;

@@ -71,10 +71,7 @@ bool TNyRGBBits::NyPutPat(int x, int y, int w, int h, const unsigned char* src, 
     if (!FCreated) return false;
     const ZRKeyColorProc keyCopy = RGBKeyColorProcTable[FBitDepth];
     if (!keyCopy) return false;
-    Cuts cuts;
-    cuts.Against(x, y, w, h, FWidth, FHeight);
-    Area a{x, y, w, h};
-    a.Apply(cuts);
+    const Area a = Clipped(x, y, w, h, FWidth, FHeight);
     if (a.Empty()) return true;
     LockGuard lock(this);
     if (!lock.Held()) return false;
@@ -178,10 +175,7 @@ bool TNyRGBBits::PutMasked(int x, int y, int w, int h, const unsigned char* src,
 
 bool TNyRGBBits::NyGetPat(int x, int y, int w, int h, unsigned char* dst) {
     if (!FCreated) return false;
-    Cuts cuts;
-    cuts.Against(x, y, w, h, FWidth, FHeight);
-    Area a{x, y, w, h};
-    a.Apply(cuts);
+    const Area a = Clipped(x, y, w, h, FWidth, FHeight);
     if (a.Empty()) return true;
     LockGuard lock(this);
     if (!lock.Held()) return false;

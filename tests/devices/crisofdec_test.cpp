@@ -15,6 +15,7 @@
 #include "devices/display_fixture.h"
 #include "devices/movie_fixture.h"
 #include "foundation/zrmemman.h"
+#include "pattern_movie.h"
 #include "platform/audiooutput.h"
 #include "platform/clock.h"
 #include "platform/moviedecode.h"
@@ -517,23 +518,7 @@ TEST_F(GlueTest, PanelPaintsMatchTheCopyThroughTheFrameBitmap) {
                      << c.width << "x" << c.height << " at " << c.x << "," << c.y << " cover "
                      << c.cover << " frame " << (c.frameDepth == bd24 ? 24 : 32));
         ASSERT_TRUE(CriMwSystemInitAt(dir.Game(), nullptr, c.frameDepth));
-        // Every pixel different from its neighbours, so that any misplaced row or column shows.
-        plat::MovieWriteOptions o;
-        o.width = c.width;
-        o.height = c.height;
-        o.frames = 2;
-        Put("Movie\\P.sfd", plat::WriteMovie(
-                                o,
-                                [&](int32_t, uint8_t* bgra, int32_t pitch) {
-                                    for (int y = 0; y < c.height; ++y)
-                                        for (int x = 0; x < c.width; ++x) {
-                                            uint8_t* p = bgra + y * pitch + x * 4;
-                                            p[0] = static_cast<uint8_t>(x * 3);
-                                            p[1] = static_cast<uint8_t>(y * 5);
-                                            p[2] = static_cast<uint8_t>((x ^ y) * 7);
-                                        }
-                                },
-                                nullptr));
+        Put("Movie\\P.sfd", PatternMovie(c.width, c.height));
         const ZRPixFormat targetFormat = c.targetDepth == bd24 ? pf24_888 : pf32_888;
         TNyRGBPanel root(&owner);
         root.SetAutoSize(false);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "pattern_movie.h"
 #include "platform/moviewrite.h"
 
 extern "C" {
@@ -167,24 +168,8 @@ TEST(MovieDraw, BandsMatchTheWholePictureConvertedAtOnce) {
         SCOPED_TRACE(testing::Message()
                      << c.width << "x" << c.height << (c.alpha ? " alpha" : "") << " "
                      << c.movieBits << "->" << c.destBits << " at " << c.x << "," << c.y);
-        plat::MovieWriteOptions o;
-        o.width = c.width;
-        o.height = c.height;
-        o.frames = 2;
-        o.alpha = c.alpha;
-        const auto bytes = std::make_shared<const std::vector<uint8_t>>(plat::WriteMovie(
-            o,
-            [&](int32_t, uint8_t* bgra, int32_t pitch) {
-                for (int y = 0; y < c.height; ++y)
-                    for (int x = 0; x < c.width; ++x) {
-                        uint8_t* p = bgra + y * pitch + x * 4;
-                        p[0] = static_cast<uint8_t>(x * 3);
-                        p[1] = static_cast<uint8_t>(y * 5);
-                        p[2] = static_cast<uint8_t>((x ^ y) * 7);
-                        p[3] = static_cast<uint8_t>(x * 255 / c.width);
-                    }
-            },
-            nullptr));
+        const auto bytes = std::make_shared<const std::vector<uint8_t>>(
+            PatternMovie(c.width, c.height, c.alpha));
         ASSERT_FALSE(bytes->empty());
         AVFrame* first = FirstPicture(*bytes);
         ASSERT_NE(first, nullptr);
