@@ -384,7 +384,7 @@ public:
           low_(d.low_),
           range_(d.range_),
           help_(d.help_),
-          carry_((static_cast<uint32_t>(d.buffer_) << kExtraBits) & 0xFF),
+          carry_(Carry(d.buffer_)),
           lookup_(d.model_.lookup_),
           newf_(d.model_.newf_) {}
 
@@ -432,6 +432,9 @@ private:
     static constexpr uint32_t kTotal = 1u << kLgTotal;
     static constexpr uint32_t kIn = 8 - kExtraBits;  // what a byte read shifts by
 
+    // The bits of a byte read that low takes only at the next normalisation.
+    static uint32_t Carry(uint32_t byte) { return (byte << kExtraBits) & 0xFF; }
+
     // A step of Run: a symbol, normalised after it.
     template <class Put>
     bool Next(Put put) {
@@ -456,7 +459,7 @@ private:
                 oend_ = op_ + 1;
             }
             low_ = (low_ << 8) | carry_ | next >> kIn;
-            carry_ = (next << kExtraBits) & 0xFF;
+            carry_ = Carry(next);
             range_ <<= 8;
         }
         help_ = range_ >> kLgTotal;
@@ -490,7 +493,7 @@ private:
         s = (e >> 12) & 0xFF;
         if (lt + sy == kTotal) return false;
         const uint32_t r = help * sy;
-        const uint32_t carry = (static_cast<uint32_t>(ip[-1]) << kExtraBits) & 0xFF;
+        const uint32_t carry = Carry(ip[-1]);
         if (r > kBottom) {
             low -= help * lt;
             range = r;
@@ -504,7 +507,7 @@ private:
         } else {
             const uint32_t a = ip[0], b = ip[1];
             ip += 2;
-            low = ((low << 16) | (carry | a >> kIn) << 8 | ((a << kExtraBits) & 0xFF) |
+            low = ((low << 16) | (carry | a >> kIn) << 8 | Carry(a) |
                    b >> kIn) -
                   (help << 16) * lt;
             range = r << 16;
@@ -517,7 +520,7 @@ private:
     bool Fast(Put put) {
         int s;
         if (!Symbol(low_, range_, help_, ip_, lookup_, s)) return false;
-        carry_ = (static_cast<uint32_t>(ip_[-1]) << kExtraBits) & 0xFF;
+        carry_ = Carry(ip_[-1]);
         return Emit(put, s);
     }
 
@@ -553,7 +556,7 @@ private:
         help_ = help;
         ip_ = ip;
         op_ = op;
-        carry_ = (static_cast<uint32_t>(ip[-1]) << kExtraBits) & 0xFF;
+        carry_ = Carry(ip[-1]);
         return more;
     }
 

@@ -160,41 +160,38 @@ void SdlPresenter::Upload(const Job& job) {
     if (surfaceMode_) {
         if (shadow_.empty()) return;
         SDL_Surface* surface = window_ ? SDL_GetWindowSurface(window_) : nullptr;
-        if (surface && Direct(surface) && !(SDL_MUSTLOCK(surface) && SDL_LockSurface(surface))) {
+        const bool direct =
+            surface && Direct(surface) && !(SDL_MUSTLOCK(surface) && SDL_LockSurface(surface));
+        if (direct) {
             // Older changes still in the shadow go first, so the newer ones land on top.
             for (const DisplayRect& r : dirty_.Rects()) {
                 ScaleToSurface(surface, r);
                 sent_.Add(r);
             }
             dirty_.Clear();
-            for (const DisplayRect& raw : job.rects.Rects()) {
-                const DisplayRect r = raw.Intersect(job.visible);
-                const DisplayRect to =
-                    r.Offset(-job.visible.left, -job.visible.top).Intersect(screen);
-                if (to.Empty()) continue;
-                const int32_t fromX = to.left + job.visible.left, fromY = to.top + job.visible.top;
-                for (int32_t y = 0; y < to.Height(); ++y)
-                    std::memcpy(static_cast<uint8_t*>(surface->pixels) +
-                                    int64_t(to.top + y) * surface->pitch + int64_t(to.left) * 4,
-                                job.pixels + int64_t(fromY + y) * job.pitch + int64_t(fromX) * 4,
-                                size_t(to.Width()) * 4);
-                sent_.Add(to);
-                stale_.Add(to);
-            }
-            if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-            return;
         }
+        // A window of the picture's own size takes the rows straight into its surface; any
+        // other gets them in the shadow, to be scaled when the window is drawn.
+        uint8_t* const base = direct ? static_cast<uint8_t*>(surface->pixels)
+                                     : reinterpret_cast<uint8_t*>(shadow_.data());
+        const int64_t pitch = direct ? int64_t(surface->pitch) : int64_t(texW_) * 4;
         for (const DisplayRect& raw : job.rects.Rects()) {
             const DisplayRect r = raw.Intersect(job.visible);
             const DisplayRect to = r.Offset(-job.visible.left, -job.visible.top).Intersect(screen);
             if (to.Empty()) continue;
             const int32_t fromX = to.left + job.visible.left, fromY = to.top + job.visible.top;
             for (int32_t y = 0; y < to.Height(); ++y)
-                std::memcpy(&shadow_[size_t(to.top + y) * size_t(texW_) + size_t(to.left)],
+                std::memcpy(base + int64_t(to.top + y) * pitch + int64_t(to.left) * 4,
                             job.pixels + int64_t(fromY + y) * job.pitch + int64_t(fromX) * 4,
                             size_t(to.Width()) * 4);
-            dirty_.Add(to);
+            if (direct) {
+                sent_.Add(to);
+                stale_.Add(to);
+            } else {
+                dirty_.Add(to);
+            }
         }
+        if (direct && SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
         return;
     }
     if (!texture_) return;
