@@ -1,5 +1,9 @@
 #include "platform/periodic_timer.h"
 
+#include <poll.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -10,10 +14,6 @@
 #include <set>
 #include <system_error>
 #include <thread>
-
-#include <poll.h>
-#include <sys/timerfd.h>
-#include <unistd.h>
 
 namespace plat {
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <memory>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "wait_for.h"
