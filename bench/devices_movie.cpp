@@ -80,7 +80,7 @@ void BM_DecodeAndConvert720p(benchmark::State& state) {
                 ++drawn;
                 clock.Set(start + static_cast<uint32_t>((drawn * 1000 + 29) / 30));
             } else {
-                std::this_thread::sleep_for(std::chrono::microseconds(200));
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
         }
         if (drawn != m->PicturesDecoded()) {
