@@ -164,27 +164,28 @@ uint8_t MarkerFlags(const uint8_t* data, size_t size) {
 
 // The colour matrix of standard-definition video (luma weights 0.299 red, 0.114 blue) over
 // the video range (luma 16..235, chroma 16..240 about 128), in fixed point: every product is
-// a 16-bit multiply keeping its high half, so the vector paths and the one-pixel path compute
-// the same bytes. The sums are in 64ths; the rounding half and the luma's offset of 16 are
-// one bias. Sums past 16 bits saturate, as the vector adds do (they are far beyond 255).
-constexpr int kLumaScale = 38154;  // 255/219 * 64, of the luma shifted up by 7 (unsigned)
-constexpr int kRedV = 26150;       // 1.596027 * 64, of the centred chroma shifted up by 8
-constexpr int kGreenU = 6418;      // 0.391762 * 64, the same
-constexpr int kGreenV = 13320;     // 0.812968 * 64, the same
-constexpr int kBlueU = 282;        // 2.017232 * 64 less an exact 128, the same
-constexpr int kBias = 32 - 1192;   // a half, less 16 * 255/219 * 64
+// a 16-bit multiply of a value shifted up by 8 keeping the high half, so the vector paths and
+// the one-pixel path compute the same bytes. The sums are in 32nds; the rounding half and the
+// luma's offset of 16 are one bias. Sums past 16 bits saturate, as the vector adds do (they
+// are far beyond 255).
+constexpr int kLumaScale = 9538;  // 255/219 * 32 * 256 (the luma unsigned)
+constexpr int kRedV = 13075;      // 1.596027 * 32 * 256 (the chroma less 128)
+constexpr int kGreenU = 3209;     // 0.391762 * 32 * 256
+constexpr int kGreenV = 6660;     // 0.812968 * 32 * 256
+constexpr int kBlueU = 16525;     // 2.017232 * 32 * 256
+constexpr int kBias = 16 - 596;   // a half, less 16 * 255/219 * 32
 
 inline int HighHalf(int a, int k) {
     return static_cast<int>((int64_t{a} * k) >> 16);
 }
 inline uint8_t ToByte(int sum) {
-    return static_cast<uint8_t>(std::clamp(std::clamp(sum, -32768, 32767) >> 6, 0, 255));
+    return static_cast<uint8_t>(std::clamp(std::clamp(sum, -32768, 32767) >> 5, 0, 255));
 }
 
 inline void YuvPixel(uint8_t y, uint8_t u, uint8_t v, uint8_t* out) {
-    const int luma = HighHalf(y << 7, kLumaScale) + kBias;
+    const int luma = HighHalf(y << 8, kLumaScale) + kBias;
     const int cu = (u - 128) * 256, cv = (v - 128) * 256;
-    out[0] = ToByte(luma + (cu >> 1) + HighHalf(cu, kBlueU));
+    out[0] = ToByte(luma + HighHalf(cu, kBlueU));
     out[1] = ToByte(luma - (HighHalf(cu, kGreenU) + HighHalf(cv, kGreenV)));
     out[2] = ToByte(luma + HighHalf(cv, kRedV));
     out[3] = 0xFF;
@@ -196,7 +197,7 @@ inline __m128i Channel16(__m128i lumaLo, __m128i lumaHi, __m128i term, bool subt
     const __m128i lo = _mm_unpacklo_epi16(term, term), hi = _mm_unpackhi_epi16(term, term);
     const __m128i a = subtract ? _mm_subs_epi16(lumaLo, lo) : _mm_adds_epi16(lumaLo, lo);
     const __m128i b = subtract ? _mm_subs_epi16(lumaHi, hi) : _mm_adds_epi16(lumaHi, hi);
-    return _mm_packus_epi16(_mm_srai_epi16(a, 6), _mm_srai_epi16(b, 6));
+    return _mm_packus_epi16(_mm_srai_epi16(a, 5), _mm_srai_epi16(b, 5));
 }
 
 inline __m128i Chroma8(const uint8_t* p) {
@@ -216,13 +217,10 @@ void YuvRunSse2(const uint8_t* luma, const uint8_t* cb, const uint8_t* cr, int32
         const __m128i red = _mm_mulhi_epi16(cv, _mm_set1_epi16(kRedV));
         const __m128i green = _mm_add_epi16(_mm_mulhi_epi16(cu, _mm_set1_epi16(kGreenU)),
                                             _mm_mulhi_epi16(cv, _mm_set1_epi16(kGreenV)));
-        const __m128i blue =
-            _mm_add_epi16(_mm_srai_epi16(cu, 1), _mm_mulhi_epi16(cu, _mm_set1_epi16(kBlueU)));
+        const __m128i blue = _mm_mulhi_epi16(cu, _mm_set1_epi16(kBlueU));
         const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(luma));
-        const __m128i lo = _mm_add_epi16(
-            _mm_mulhi_epu16(_mm_slli_epi16(_mm_unpacklo_epi8(y, zero), 7), scale), bias);
-        const __m128i hi = _mm_add_epi16(
-            _mm_mulhi_epu16(_mm_slli_epi16(_mm_unpackhi_epi8(y, zero), 7), scale), bias);
+        const __m128i lo = _mm_add_epi16(_mm_mulhi_epu16(_mm_unpacklo_epi8(zero, y), scale), bias);
+        const __m128i hi = _mm_add_epi16(_mm_mulhi_epu16(_mm_unpackhi_epi8(zero, y), scale), bias);
         const __m128i r = Channel16(lo, hi, red, false), g = Channel16(lo, hi, green, true);
         const __m128i b = Channel16(lo, hi, blue, false);
         const __m128i bgLo = _mm_unpacklo_epi8(b, g), bgHi = _mm_unpackhi_epi8(b, g);
@@ -241,7 +239,7 @@ ZR_AVX2 inline __m256i Channel32(__m256i lumaLo, __m256i lumaHi, __m256i term, b
     const __m256i lo = _mm256_unpacklo_epi16(term, term), hi = _mm256_unpackhi_epi16(term, term);
     const __m256i a = subtract ? _mm256_subs_epi16(lumaLo, lo) : _mm256_adds_epi16(lumaLo, lo);
     const __m256i b = subtract ? _mm256_subs_epi16(lumaHi, hi) : _mm256_adds_epi16(lumaHi, hi);
-    return _mm256_packus_epi16(_mm256_srai_epi16(a, 6), _mm256_srai_epi16(b, 6));
+    return _mm256_packus_epi16(_mm256_srai_epi16(a, 5), _mm256_srai_epi16(b, 5));
 }
 
 ZR_AVX2 inline __m256i Chroma16(const uint8_t* p) {
@@ -262,13 +260,12 @@ ZR_AVX2 void YuvRunAvx2(const uint8_t* luma, const uint8_t* cb, const uint8_t* c
         const __m256i red = _mm256_mulhi_epi16(cv, _mm256_set1_epi16(kRedV));
         const __m256i green = _mm256_add_epi16(_mm256_mulhi_epi16(cu, _mm256_set1_epi16(kGreenU)),
                                                _mm256_mulhi_epi16(cv, _mm256_set1_epi16(kGreenV)));
-        const __m256i blue = _mm256_add_epi16(_mm256_srai_epi16(cu, 1),
-                                              _mm256_mulhi_epi16(cu, _mm256_set1_epi16(kBlueU)));
+        const __m256i blue = _mm256_mulhi_epi16(cu, _mm256_set1_epi16(kBlueU));
         const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(luma));
-        const __m256i lo = _mm256_add_epi16(
-            _mm256_mulhi_epu16(_mm256_slli_epi16(_mm256_unpacklo_epi8(y, zero), 7), scale), bias);
-        const __m256i hi = _mm256_add_epi16(
-            _mm256_mulhi_epu16(_mm256_slli_epi16(_mm256_unpackhi_epi8(y, zero), 7), scale), bias);
+        const __m256i lo =
+            _mm256_add_epi16(_mm256_mulhi_epu16(_mm256_unpacklo_epi8(zero, y), scale), bias);
+        const __m256i hi =
+            _mm256_add_epi16(_mm256_mulhi_epu16(_mm256_unpackhi_epi8(zero, y), scale), bias);
         const __m256i r = Channel32(lo, hi, red, false), g = Channel32(lo, hi, green, true);
         const __m256i b = Channel32(lo, hi, blue, false);
         const __m256i bgLo = _mm256_unpacklo_epi8(b, g), bgHi = _mm256_unpackhi_epi8(b, g);
