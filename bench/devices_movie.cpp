@@ -37,9 +37,9 @@ void BM_PlainDecodeThenConvert720p(benchmark::State& state) {
     int pictures = 0;
     const auto convert = [&](const AVFrame* f) {
         for (int y = 0; y < kH; ++y)
-            plat::YuvRowToBgr(f->data[0] + f->linesize[0] * y, f->data[1] + f->linesize[1] * (y / 2),
-                              f->data[2] + f->linesize[2] * (y / 2), 0, kW,
-                              &rows[size_t{kW} * 4 * y], 4);
+            plat::YuvRowToBgr(
+                f->data[0] + f->linesize[0] * y, f->data[1] + f->linesize[1] * (y / 2),
+                f->data[2] + f->linesize[2] * (y / 2), 0, kW, &rows[size_t{kW} * 4 * y], 4);
     };
     for (auto _ : state) {
         const double c0 = CpuSeconds();

@@ -271,8 +271,10 @@ ZR_AVX2 void YuvRunAvx2(const uint8_t* luma, const uint8_t* cb, const uint8_t* c
         const __m256i bgLo = _mm256_unpacklo_epi8(b, g), bgHi = _mm256_unpackhi_epi8(b, g);
         const __m256i raLo = _mm256_unpacklo_epi8(r, opaque);
         const __m256i raHi = _mm256_unpackhi_epi8(r, opaque);
-        const __m256i p0 = _mm256_unpacklo_epi16(bgLo, raLo), p1 = _mm256_unpackhi_epi16(bgLo, raLo);
-        const __m256i p2 = _mm256_unpacklo_epi16(bgHi, raHi), p3 = _mm256_unpackhi_epi16(bgHi, raHi);
+        const __m256i p0 = _mm256_unpacklo_epi16(bgLo, raLo),
+                      p1 = _mm256_unpackhi_epi16(bgLo, raLo);
+        const __m256i p2 = _mm256_unpacklo_epi16(bgHi, raHi),
+                      p3 = _mm256_unpackhi_epi16(bgHi, raHi);
         auto* o = reinterpret_cast<__m256i*>(out);
         _mm256_storeu_si256(o + 0, _mm256_permute2x128_si256(p0, p1, 0x20));
         _mm256_storeu_si256(o + 1, _mm256_permute2x128_si256(p2, p3, 0x20));
@@ -399,7 +401,7 @@ struct MovieDecoder::Impl {
     // The drawing side (the caller's thread).
     bool anyShown = false;
     std::unique_ptr<Picture> shown;  // the last picture taken, kept for DrawShown
-    SwsContext* sws = nullptr;  // pictures of another size or format
+    SwsContext* sws = nullptr;       // pictures of another size or format
     std::unique_ptr<uint8_t, AvFree> block;
     size_t blockBytes = 0;
     bool drainMarked = false;
@@ -612,8 +614,8 @@ struct MovieDecoder::Impl {
                  int32_t srcX, int32_t srcY, int32_t w, int32_t h) const {
         const int src = bytesPerPixel;
         for (int32_t y = srcY; y < srcY + h; ++y) {
-            const uint8_t* s = rows + static_cast<ptrdiff_t>(y) * stride +
-                               static_cast<ptrdiff_t>(srcX) * src;
+            const uint8_t* s =
+                rows + static_cast<ptrdiff_t>(y) * stride + static_cast<ptrdiff_t>(srcX) * src;
             uint8_t* d = dest + static_cast<ptrdiff_t>(y - srcY) * pitch;
             if (src == dst) {
                 std::memcpy(d, s, static_cast<size_t>(w) * src);

@@ -44,10 +44,10 @@ bool ParseMovieHead(const uint8_t* data, size_t size, MovieHead* head);
 void YuvRowToBgr(const uint8_t* luma, const uint8_t* cb, const uint8_t* cr, int32_t x, int32_t w,
                  uint8_t* out, int32_t bytesPerPixel);
 
-// The block a picture of another size or format is scaled into. libswscale's vector paths store whole vectors, so
-// they write past the last pixel of a row (and of the picture) unless the width happens to be
-// a multiple of the vector: rows are padded to libavutil's widest alignment and the block
-// carries a tail of the same size.
+// The block a picture of another size or format is scaled into. libswscale's vector paths store
+// whole vectors, so they write past the last pixel of a row (and of the picture) unless the width
+// happens to be a multiple of the vector: rows are padded to libavutil's widest alignment and the
+// block carries a tail of the same size.
 struct MoviePictureRows {
     int32_t stride = 0;  // bytes from one row to the next
     size_t bytes = 0;    // the whole block, tail included

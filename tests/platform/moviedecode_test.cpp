@@ -122,7 +122,9 @@ Bgr VideoColour(int y, int u, int v) {
     constexpr double kr = 0.299, kb = 0.114, kg = 1 - kr - kb;
     const double luma = (y - 16) * 255.0 / 219, cb = (u - 128) * 255.0 / 224,
                  cr = (v - 128) * 255.0 / 224;
-    const auto byte = [](double c) { return static_cast<int>(std::clamp(std::lround(c), 0L, 255L)); };
+    const auto byte = [](double c) {
+        return static_cast<int>(std::clamp(std::lround(c), 0L, 255L));
+    };
     return {byte(luma + 2 * (1 - kb) * cb),
             byte(luma - 2 * (1 - kb) * kb / kg * cb - 2 * (1 - kr) * kr / kg * cr),
             byte(luma + 2 * (1 - kr) * cr)};
@@ -163,7 +165,9 @@ TEST(YuvRows, EachPixelTakesItsPairsChromaAndNothingElseIsWritten) {
     constexpr uint8_t kFill = 0xA5;
     std::vector<uint8_t> luma(kWidth), cb((kWidth + 1) / 2), cr((kWidth + 1) / 2);
     uint32_t seed = 12345;
-    const auto next = [&] { return static_cast<uint8_t>((seed = seed * 1103515245 + 12345) >> 23); };
+    const auto next = [&] {
+        return static_cast<uint8_t>((seed = seed * 1103515245 + 12345) >> 23);
+    };
     for (auto* plane : {&luma, &cb, &cr})
         for (uint8_t& b : *plane) b = next();
     struct Run {
@@ -174,8 +178,8 @@ TEST(YuvRows, EachPixelTakesItsPairsChromaAndNothingElseIsWritten) {
     for (const int bpp : {3, 4})
         for (const Run& run : runs)
             for (const int shift : {0, 1}) {
-                SCOPED_TRACE(testing::Message() << bpp << " bytes, pixels " << run.x << "+"
-                                                << run.w << ", out shifted " << shift);
+                SCOPED_TRACE(testing::Message() << bpp << " bytes, pixels " << run.x << "+" << run.w
+                                                << ", out shifted " << shift);
                 constexpr int kGuard = 64;
                 std::vector<uint8_t> out(kGuard * 2 + shift + run.w * bpp, kFill);
                 plat::YuvRowToBgr(luma.data(), cb.data(), cr.data(), run.x, run.w,
@@ -189,7 +193,10 @@ TEST(YuvRows, EachPixelTakesItsPairsChromaAndNothingElseIsWritten) {
                     }
                     const int x = run.x + at / bpp, channel = at % bpp;
                     const Bgr c = VideoColour(luma[x], cb[x / 2], cr[x / 2]);
-                    const int want = channel == 0 ? c.b : channel == 1 ? c.g : channel == 2 ? c.r : 255;
+                    const int want = channel == 0   ? c.b
+                                     : channel == 1 ? c.g
+                                     : channel == 2 ? c.r
+                                                    : 255;
                     wrong += std::abs(out[i] - want) > (channel == 3 ? 0 : 1);
                 }
                 EXPECT_EQ(wrong, 0);
