@@ -4,6 +4,7 @@
 #include <time.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -63,8 +64,10 @@ struct MemoryReader {
     }
 };
 
-// libavcodec's own loop: demux and decode every picture of the file, nothing more.
-int PlainDecode(const std::vector<uint8_t>& bytes) {
+// libavcodec's own loop: demux and decode every picture of the file, nothing more, or with
+// `each` called on every picture as it comes out.
+int PlainDecode(const std::vector<uint8_t>& bytes,
+                const std::function<void(const AVFrame*)>& each = {}) {
     MemoryReader reader{&bytes};
     AVFormatContext* fmt = avformat_alloc_context();
     auto* buffer = static_cast<uint8_t*>(av_malloc(32768));
@@ -85,6 +88,7 @@ int PlainDecode(const std::vector<uint8_t>& bytes) {
     auto drain = [&] {
         while (avcodec_receive_frame(c, frame) == 0) {
             ++pictures;
+            if (each) each(frame);
             av_frame_unref(frame);
         }
     };
