@@ -206,8 +206,10 @@ SurfaceStore::SurfaceStore(std::shared_ptr<DisplayCore> c, int32_t w, int32_t h,
     if (w <= 0 || h <= 0 || bpp <= 0 || rowBytes > INT32_MAX) return;
     pitch = int32_t(rowBytes);
     for (int i = 0; i < count; ++i) {
-        blocks.emplace_back(new (std::nothrow) uint8_t[size_t(rowBytes * h)]());
-        if (!blocks.back()) return;
+        auto* block = static_cast<uint8_t*>(AllocPixels(size_t(rowBytes * h)));
+        if (!block) return;
+        std::memset(block, 0, size_t(rowBytes * h));
+        blocks.emplace_back(block);
     }
     written.resize(size_t(count));
     screenChanged.resize(size_t(count));

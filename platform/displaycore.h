@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/display.h"
+#include "platform/pixelmemory.h"
 
 namespace plat {
 
@@ -58,7 +59,7 @@ struct SurfaceStore {
     bool video;
     bool visible;
     int32_t pitch = 0;
-    std::vector<std::unique_ptr<uint8_t[]>> blocks;
+    std::vector<std::unique_ptr<uint8_t[], FreePixels>> blocks;
     size_t front = 0;
     // Per block of a visible store, where it may differ from the screen: the areas written
     // into it since it was last shown (they must be sent), and the areas the screen changed

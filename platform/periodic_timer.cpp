@@ -1,6 +1,11 @@
 #include "platform/periodic_timer.h"
 
+#include <poll.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -45,36 +50,75 @@ std::vector<uint32_t> TimerPeriodsInForce() {
     return std::vector<uint32_t>(periods.begin(), periods.end());
 }
 
-// Two workers take the ticks, so a slow call holds back no tick: while one worker is in
-// a long call, the other delivers the ticks that fall due meanwhile.
+// The clock thread sleeps to each deadline and makes the call itself, so a quick call costs
+// one wake-up a tick. While it is inside a call, a kernel timer stands at the next deadline:
+// only a call that runs into that deadline wakes the second thread, which then delivers the
+// ticks that fall due until the clock thread is free again.
 struct PeriodicTimer::Run {
+    using Clock = std::chrono::steady_clock;
+
     std::mutex mutex;
     std::condition_variable clockWake;
-    std::condition_variable workerWake;
     bool stop = false;
-    int64_t pending = 0;  // ticks due and not yet taken by a worker
+    bool clockCalling = false;
+    Clock::time_point next;  // the first deadline not yet counted
+    int64_t pending = 0;     // ticks due and not yet taken
     int64_t maxPending = 0;
     std::chrono::milliseconds interval{0};
     std::function<void()> proc;
+    int guard = -1;  // timerfd, armed at `next` while the clock thread is in a call
     std::thread clock;
-    std::thread workers[2];
+    std::thread helper;
 
+    ~Run() {
+        if (guard >= 0) close(guard);
+    }
     bool OnOwnThread() const {
         auto self = std::this_thread::get_id();
-        return clock.get_id() == self || workers[0].get_id() == self || workers[1].get_id() == self;
+        return clock.get_id() == self || helper.get_id() == self;
     }
     void Join() {
         if (clock.joinable()) clock.join();
-        for (auto& w : workers) {
-            if (w.joinable()) w.join();
-        }
+        if (helper.joinable()) helper.join();
     }
     void Detach() {
         if (clock.joinable()) clock.detach();
-        for (auto& w : workers) {
-            if (w.joinable()) w.detach();
-        }
+        if (helper.joinable()) helper.detach();
     }
+
+    // Counts the deadlines passed by now; late wake-ups still deliver every one of them, up
+    // to a second's worth. Under the mutex.
+    void Advance() {
+        const auto now = Clock::now();
+        if (now < next) return;
+        const int64_t passed = (now - next) / interval + 1;
+        next += interval * passed;
+        pending = std::min(maxPending, pending + passed);
+    }
+    // Points the guard at a steady-clock time point (the steady clock is CLOCK_MONOTONIC);
+    // zero disarms it. Under the mutex; a stopping run keeps the guard as Stop left it.
+    void SetGuard(Clock::duration at) {
+        if (stop) return;
+        itimerspec spec{};
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(at).count();
+        spec.it_value.tv_sec = ns / 1000000000;
+        spec.it_value.tv_nsec = ns % 1000000000;
+        timerfd_settime(guard, TFD_TIMER_ABSTIME, &spec, nullptr);
+    }
+    void ArmGuard() { SetGuard(next.time_since_epoch()); }
+    void DisarmGuard() { SetGuard(Clock::duration::zero()); }
+    // Under the mutex: the clock thread is told by its condition variable, the helper by its
+    // guard firing at once.
+    void Stopping() {
+        if (stop) return;
+        itimerspec now{};
+        now.it_value.tv_nsec = 1;
+        timerfd_settime(guard, 0, &now, nullptr);
+        stop = true;
+    }
+
+    void ClockLoop();
+    void HelperLoop();
 };
 
 namespace {
@@ -91,6 +135,54 @@ void CallProc(const std::function<void()>& proc) {
 
 }  // namespace
 
+void PeriodicTimer::Run::ClockLoop() {
+    std::unique_lock lock(mutex);
+    for (;;) {
+        while (!stop && pending == 0) {
+            clockWake.wait_until(lock, next);
+            Advance();
+        }
+        if (stop) return;
+        --pending;
+        clockCalling = true;
+        ArmGuard();
+        lock.unlock();
+        CallProc(proc);
+        lock.lock();
+        clockCalling = false;
+        DisarmGuard();
+        Advance();
+    }
+}
+
+void PeriodicTimer::Run::HelperLoop() {
+    for (;;) {
+        pollfd p{guard, POLLIN, 0};
+        if (poll(&p, 1, -1) < 0 && errno != EINTR) return;
+        std::unique_lock lock(mutex);
+        if (stop) return;
+        uint64_t expirations;
+        // Non-blocking: a guard disarmed after it fired has nothing left to read.
+        if (read(guard, &expirations, sizeof expirations) < 0) {
+        }
+        Advance();
+        // Ticks that fall due while the clock thread is still in its call are this thread's.
+        while (!stop && clockCalling && pending > 0) {
+            --pending;
+            ArmGuard();
+            lock.unlock();
+            CallProc(proc);
+            lock.lock();
+            Advance();
+        }
+        if (stop) return;
+        if (clockCalling)
+            ArmGuard();
+        else if (pending > 0)
+            clockWake.notify_one();
+    }
+}
+
 bool PeriodicTimer::Start(uint32_t intervalMs, std::function<void()> proc) {
     Stop();
     if (intervalMs == 0) return false;
@@ -98,38 +190,17 @@ bool PeriodicTimer::Start(uint32_t intervalMs, std::function<void()> proc) {
     run->interval = std::chrono::milliseconds(intervalMs);
     run->maxPending = std::max<int64_t>(1, 1000 / intervalMs);
     run->proc = std::move(proc);
-
-    auto clockLoop = [run] {
-        using Clock = std::chrono::steady_clock;
-        auto next = Clock::now() + run->interval;
-        std::unique_lock lock(run->mutex);
-        while (!run->clockWake.wait_until(lock, next, [&] { return run->stop; })) {
-            next += run->interval;
-            // Late wake-ups still deliver every deadline passed, up to a second's worth.
-            if (run->pending < run->maxPending) ++run->pending;
-            run->workerWake.notify_one();
-        }
-    };
-    auto workerLoop = [run] {
-        std::unique_lock lock(run->mutex);
-        for (;;) {
-            run->workerWake.wait(lock, [&] { return run->stop || run->pending > 0; });
-            if (run->stop) return;
-            --run->pending;
-            lock.unlock();
-            CallProc(run->proc);
-            lock.lock();
-        }
-    };
+    run->guard = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (run->guard < 0) return false;
     // The threads wait for the mutex, so none runs before the timer records its run.
     std::unique_lock lock(run->mutex);
+    run->next = Run::Clock::now() + run->interval;
     try {
-        for (auto& w : run->workers) w = std::thread(workerLoop);
-        run->clock = std::thread(clockLoop);
+        run->helper = std::thread([run] { run->HelperLoop(); });
+        run->clock = std::thread([run] { run->ClockLoop(); });
     } catch (const std::system_error&) {
-        run->stop = true;
+        run->Stopping();
         lock.unlock();
-        run->workerWake.notify_all();
         run->Join();
         return false;
     }
@@ -141,10 +212,9 @@ void PeriodicTimer::Stop() {
     if (run_) {
         {
             std::lock_guard lock(run_->mutex);
-            run_->stop = true;
+            run_->Stopping();
         }
         run_->clockWake.notify_all();
-        run_->workerWake.notify_all();
         retired_.push_back(std::move(run_));
         run_.reset();
     }

@@ -1,12 +1,12 @@
 // The system's multimedia timer: a periodic call at a whole number of milliseconds, the
 // device's period range, and the requests to raise the system timer's resolution.
 //
-// A clock thread sleeps to absolute CLOCK_MONOTONIC deadlines at 1 ms resolution and queues
-// a tick at each; two worker threads take the ticks and call the procedure. Ticks do not wait
-// for a slow call: one that falls due while a call is still running is delivered by the other
-// worker, so the procedure must tolerate a second, concurrent call (the engine's timer only
-// counts it). Ticks that no worker could take yet are delivered late, up to a second's worth;
-// beyond that they are dropped rather than fired in a burst.
+// A clock thread sleeps to absolute CLOCK_MONOTONIC deadlines and calls the procedure itself,
+// so a tick costs one wake-up. Ticks do not wait for a slow call: one that falls due while
+// the clock thread's call is still running is delivered by a second thread (woken by a kernel
+// timer only then), so the procedure must tolerate a second, concurrent call (the engine's
+// timer only counts it). Ticks that no thread could take yet are delivered late, up to a
+// second's worth; beyond that they are dropped rather than fired in a burst.
 #pragma once
 #include <cstdint>
 #include <functional>

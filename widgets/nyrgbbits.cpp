@@ -8,6 +8,7 @@
 
 #include "media/zrcpuid.h"
 #include "media/zrrgbcopy.h"
+#include "platform/pixelmemory.h"
 #include "widgets/nyclip.h"
 #include "widgets/nyunit.h"
 
@@ -41,7 +42,7 @@ TNotifyEvent& AlphaOverRunHandler() {
 unsigned char* NewGuarded(int bpp, int w, int h) {
     const int64_t bytes = BlockBytes(bpp, w, h, kNyGuardBytes);
     if (bytes < 0) return nullptr;
-    auto* mem = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(bytes)));
+    auto* mem = static_cast<unsigned char*>(plat::AllocPixels(static_cast<size_t>(bytes)));
     if (!mem) return nullptr;
     const size_t pixels = static_cast<size_t>(bytes - kNyGuardBytes);
     std::memset(mem + pixels, 0x55, kNyGuardBytes);

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <memory>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "wait_for.h"
@@ -64,6 +64,65 @@ TEST(PeriodicTimer, TicksKeepComingWhileACallIsSlow) {
     EXPECT_TRUE(WaitFor([&] { return most.load() >= 2; }));
     t.Stop();
     EXPECT_EQ(inside.load(), 0);
+}
+
+TEST(PeriodicTimer, AfterASlowCallTicksGoOnAtTheIntervalWithoutRepeats) {
+    // One slow call, then quick ones: the ticks that fell due meanwhile are delivered once
+    // (beside the slow call or late), and the quick calls go on at the interval.
+    plat::PeriodicTimer t;
+    std::atomic<int> calls{0};
+    std::atomic<bool> slowDone{false};
+    const auto start = Clock::now();
+    ASSERT_TRUE(t.Start(2, [&] {
+        if (++calls == 1) {
+            std::this_thread::sleep_for(30ms);
+            slowDone = true;
+        }
+    }));
+    EXPECT_TRUE(WaitFor([&] { return slowDone.load(); }));
+    const int afterSlow = calls.load();
+    EXPECT_TRUE(WaitFor([&] { return calls.load() >= afterSlow + 10; }));
+    t.Stop();
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+    EXPECT_LE(calls.load(), ms.count() / 2 + 1);
+}
+
+TEST(PeriodicTimer, StopEndsAtOnceAndWaitsForEveryCallInProgress) {
+    struct Case {
+        const char* what;
+        uint32_t interval;
+        bool slowCalls;
+    };
+    const Case cases[] = {
+        // Nothing due for a long while: Stop must not wait for the next deadline.
+        {"idle, long interval", 60000, false},
+        // Both threads in a call: Stop returns only when both are out.
+        {"clock and second thread in calls", 2, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        plat::PeriodicTimer t;
+        std::atomic<int> calls{0}, inside{0};
+        std::atomic<bool> release{false};
+        ASSERT_TRUE(t.Start(c.interval, [&] {
+            ++inside;
+            const int n = ++calls;
+            if (c.slowCalls && n == 1) WaitFor([&] { return release.load(); });
+            if (c.slowCalls && n == 2) {
+                release = true;
+                std::this_thread::sleep_for(20ms);
+            }
+            --inside;
+        }));
+        if (c.slowCalls) EXPECT_TRUE(WaitFor([&] { return release.load(); }));
+        const auto before = Clock::now();
+        t.Stop();
+        EXPECT_LT(Clock::now() - before, 2s);
+        EXPECT_EQ(inside.load(), 0);
+        const int seen = calls.load();
+        std::this_thread::sleep_for(10ms);
+        EXPECT_EQ(calls.load(), seen);
+    }
 }
 
 TEST(PeriodicTimer, DestroyedFromItsOwnProcedure) {
