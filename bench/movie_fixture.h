@@ -4,6 +4,7 @@
 #include <time.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -63,8 +64,9 @@ struct MemoryReader {
     }
 };
 
-// libavcodec's own loop: demux and decode every picture of the file, nothing more.
-int PlainDecode(const std::vector<uint8_t>& bytes) {
+// libavcodec's own loop: demux and decode every picture of the file, nothing more. A player's
+// pace, when given, runs after each picture (a wait for the next picture's time).
+int PlainDecode(const std::vector<uint8_t>& bytes, const std::function<void(int)>& paced = {}) {
     MemoryReader reader{&bytes};
     AVFormatContext* fmt = avformat_alloc_context();
     auto* buffer = static_cast<uint8_t*>(av_malloc(32768));
@@ -86,6 +88,7 @@ int PlainDecode(const std::vector<uint8_t>& bytes) {
         while (avcodec_receive_frame(c, frame) == 0) {
             ++pictures;
             av_frame_unref(frame);
+            if (paced) paced(pictures);
         }
     };
     while (av_read_frame(fmt, pkt) >= 0) {
