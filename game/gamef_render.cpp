@@ -233,8 +233,8 @@ void TGameForm::CatchUpDrawSurface() {
     if (!surface || !surface->Lock()) return;
     const int displayY = DisplayKind == 1 ? PictureOffsetY : 0;
     for (const ZRRect& r : DrawSurfaceBehind)
-        surface->ConvertCopy(r.left, r.top + displayY, ConvertBits, r.left, r.top,
-                             r.right - r.left, r.bottom - r.top);
+        surface->ConvertCopy(r.left, r.top + displayY, ConvertBits, r.left, r.top, r.right - r.left,
+                             r.bottom - r.top);
     surface->Unlock();
     DrawSurfaceBehind.SetRectEmpty();
 }

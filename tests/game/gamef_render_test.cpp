@@ -295,22 +295,32 @@ TEST_F(RenderTest, FramesShownFromTheConversionBitmapReachTheDrawSurfaceBeforeIt
         std::function<void()> next;
         bool cursor;
     } cases[] = {
-        {"lost screen", [&] { display.Screen().LoseScreen(); Tick(1); form->FrameStep(); }, false},
-        {"cursor shown", [&] {
+        {"lost screen",
+         [&] {
+             display.Screen().LoseScreen();
+             Tick(1);
+             form->FrameStep();
+         },
+         false},
+        {"cursor shown",
+         [&] {
              form->SetCursorType(0);
              Tick(1);
              form->FrameStep();
              display.Screen().LoseScreen();
              Tick(1);
              form->FrameStep();
-         }, true},
-        {"movie render", [&] {
+         },
+         true},
+        {"movie render",
+         [&] {
              form->SetOnMovieDraw(
                  ZRBaseCallback2<bool, TNyRGBBits*, int>(&movie, &CornerMovie::Draw));
              form->ScreenMode.store(smMovie);
              form->RenderMovie();
              form->SetOnMovieDraw(ZRBaseCallback2<bool, TNyRGBBits*, int>());
-         }, false},
+         },
+         false},
         {"full render", [&] { form->RenderFull(); }, false},
     };
     AddPicture();
