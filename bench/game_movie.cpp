@@ -121,9 +121,10 @@ void BM_PlainDecodePacedOneSecondCpu(benchmark::State& state) {
     for (auto _ : state) {
         const double c0 = CpuSeconds();
         const auto start = std::chrono::steady_clock::now();
-        PlainDecode(*Movie(), [&](int pictures) {
+        int pictures = 0;
+        PlainDecode(*Movie(), [&](const AVFrame*) {
             std::this_thread::sleep_until(start +
-                                          std::chrono::microseconds(1000000 / 30) * pictures);
+                                          std::chrono::microseconds(1000000 / 30) * ++pictures);
         });
         cpu += (CpuSeconds() - c0) * 30 / kFrames;
     }

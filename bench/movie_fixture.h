@@ -64,9 +64,10 @@ struct MemoryReader {
     }
 };
 
-// libavcodec's own loop: demux and decode every picture of the file, nothing more. A player's
-// pace, when given, runs after each picture (a wait for the next picture's time).
-int PlainDecode(const std::vector<uint8_t>& bytes, const std::function<void(int)>& paced = {}) {
+// libavcodec's own loop: demux and decode every picture of the file, nothing more, or with
+// `each` called on every picture as it comes out.
+int PlainDecode(const std::vector<uint8_t>& bytes,
+                const std::function<void(const AVFrame*)>& each = {}) {
     MemoryReader reader{&bytes};
     AVFormatContext* fmt = avformat_alloc_context();
     auto* buffer = static_cast<uint8_t*>(av_malloc(32768));
@@ -87,8 +88,8 @@ int PlainDecode(const std::vector<uint8_t>& bytes, const std::function<void(int)
     auto drain = [&] {
         while (avcodec_receive_frame(c, frame) == 0) {
             ++pictures;
+            if (each) each(frame);
             av_frame_unref(frame);
-            if (paced) paced(pictures);
         }
     };
     while (av_read_frame(fmt, pkt) >= 0) {

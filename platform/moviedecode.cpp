@@ -11,6 +11,10 @@
 #include <mutex>
 #include <thread>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 #include "platform/clock.h"
 #include "platform/soundmixer.h"
 
@@ -35,9 +39,6 @@ constexpr size_t kSoftPictures = 4;
 constexpr size_t kHardPictures = 8;
 constexpr double kPcmSeconds = 1.0;
 constexpr int kIoBufferBytes = 32 * 1024;
-// A drawn picture is converted this many rows at a time into a block that stays in the cache,
-// and copied from there into the caller's rows.
-constexpr int32_t kBandRows = 16;
 
 // Where the bytes come from: a file read as it plays, or a block in memory. The head read
 // before FFmpeg starts is kept and served again, so a source that cannot seek (a pipe) still
@@ -161,7 +162,178 @@ uint8_t MarkerFlags(const uint8_t* data, size_t size) {
     return 0;
 }
 
+// The colour matrix of standard-definition video (luma weights 0.299 red, 0.114 blue) over
+// the video range (luma 16..235, chroma 16..240 about 128), in fixed point: every product is
+// a 16-bit multiply of a value shifted up by 8 keeping the high half, so the vector paths and
+// the one-pixel path compute the same bytes. The sums are in 32nds; the rounding half and the
+// luma's offset of 16 are one bias. Sums past 16 bits saturate, as the vector adds do (they
+// are far beyond 255).
+constexpr int kLumaScale = 9538;  // 255/219 * 32 * 256 (the luma unsigned)
+constexpr int kRedV = 13075;      // 1.596027 * 32 * 256 (the chroma less 128)
+constexpr int kGreenU = 3209;     // 0.391762 * 32 * 256
+constexpr int kGreenV = 6660;     // 0.812968 * 32 * 256
+constexpr int kBlueU = 16525;     // 2.017232 * 32 * 256
+constexpr int kBias = 16 - 596;   // a half, less 16 * 255/219 * 32
+
+inline int HighHalf(int a, int k) {
+    return static_cast<int>((int64_t{a} * k) >> 16);
+}
+inline uint8_t ToByte(int sum) {
+    return static_cast<uint8_t>(std::clamp(std::clamp(sum, -32768, 32767) >> 5, 0, 255));
+}
+
+inline void YuvPixel(uint8_t y, uint8_t u, uint8_t v, uint8_t* out) {
+    const int luma = HighHalf(y << 8, kLumaScale) + kBias;
+    const int cu = (u - 128) * 256, cv = (v - 128) * 256;
+    out[0] = ToByte(luma + HighHalf(cu, kBlueU));
+    out[1] = ToByte(luma - (HighHalf(cu, kGreenU) + HighHalf(cv, kGreenV)));
+    out[2] = ToByte(luma + HighHalf(cv, kRedV));
+    out[3] = 0xFF;
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// One colour of 16 pixels: the luma halves plus (or less) each chroma term twice.
+inline __m128i Channel16(__m128i lumaLo, __m128i lumaHi, __m128i term, bool subtract) {
+    const __m128i lo = _mm_unpacklo_epi16(term, term), hi = _mm_unpackhi_epi16(term, term);
+    const __m128i a = subtract ? _mm_subs_epi16(lumaLo, lo) : _mm_adds_epi16(lumaLo, lo);
+    const __m128i b = subtract ? _mm_subs_epi16(lumaHi, hi) : _mm_adds_epi16(lumaHi, hi);
+    return _mm_packus_epi16(_mm_srai_epi16(a, 5), _mm_srai_epi16(b, 5));
+}
+
+inline __m128i Chroma8(const uint8_t* p) {
+    const __m128i c = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
+                                        _mm_setzero_si128());
+    return _mm_slli_epi16(_mm_sub_epi16(c, _mm_set1_epi16(128)), 8);
+}
+
+// 16 pixels a step from an even pixel; cb and cr point at its chroma.
+void YuvRunSse2(const uint8_t* luma, const uint8_t* cb, const uint8_t* cr, int32_t n,
+                uint8_t* out) {
+    const __m128i scale = _mm_set1_epi16(static_cast<int16_t>(kLumaScale));
+    const __m128i bias = _mm_set1_epi16(kBias), zero = _mm_setzero_si128();
+    const __m128i opaque = _mm_set1_epi8(-1);
+    for (int32_t i = 0; i + 16 <= n; i += 16, luma += 16, cb += 8, cr += 8, out += 64) {
+        const __m128i cu = Chroma8(cb), cv = Chroma8(cr);
+        const __m128i red = _mm_mulhi_epi16(cv, _mm_set1_epi16(kRedV));
+        const __m128i green = _mm_add_epi16(_mm_mulhi_epi16(cu, _mm_set1_epi16(kGreenU)),
+                                            _mm_mulhi_epi16(cv, _mm_set1_epi16(kGreenV)));
+        const __m128i blue = _mm_mulhi_epi16(cu, _mm_set1_epi16(kBlueU));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(luma));
+        const __m128i lo = _mm_add_epi16(_mm_mulhi_epu16(_mm_unpacklo_epi8(zero, y), scale), bias);
+        const __m128i hi = _mm_add_epi16(_mm_mulhi_epu16(_mm_unpackhi_epi8(zero, y), scale), bias);
+        const __m128i r = Channel16(lo, hi, red, false), g = Channel16(lo, hi, green, true);
+        const __m128i b = Channel16(lo, hi, blue, false);
+        const __m128i bgLo = _mm_unpacklo_epi8(b, g), bgHi = _mm_unpackhi_epi8(b, g);
+        const __m128i raLo = _mm_unpacklo_epi8(r, opaque), raHi = _mm_unpackhi_epi8(r, opaque);
+        auto* o = reinterpret_cast<__m128i*>(out);
+        _mm_storeu_si128(o + 0, _mm_unpacklo_epi16(bgLo, raLo));
+        _mm_storeu_si128(o + 1, _mm_unpackhi_epi16(bgLo, raLo));
+        _mm_storeu_si128(o + 2, _mm_unpacklo_epi16(bgHi, raHi));
+        _mm_storeu_si128(o + 3, _mm_unpackhi_epi16(bgHi, raHi));
+    }
+}
+
+#define ZR_AVX2 __attribute__((target("avx2")))
+
+ZR_AVX2 inline __m256i Channel32(__m256i lumaLo, __m256i lumaHi, __m256i term, bool subtract) {
+    const __m256i lo = _mm256_unpacklo_epi16(term, term), hi = _mm256_unpackhi_epi16(term, term);
+    const __m256i a = subtract ? _mm256_subs_epi16(lumaLo, lo) : _mm256_adds_epi16(lumaLo, lo);
+    const __m256i b = subtract ? _mm256_subs_epi16(lumaHi, hi) : _mm256_adds_epi16(lumaHi, hi);
+    return _mm256_packus_epi16(_mm256_srai_epi16(a, 5), _mm256_srai_epi16(b, 5));
+}
+
+ZR_AVX2 inline __m256i Chroma16(const uint8_t* p) {
+    const __m256i c = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+    return _mm256_slli_epi16(_mm256_sub_epi16(c, _mm256_set1_epi16(128)), 8);
+}
+
+// 32 pixels a step. Each 128-bit lane works on its own: the unpacked luma holds pixels 0-7 and
+// 16-23 in its low halves, 8-15 and 24-31 in its high, and the chroma terms unpacked twice
+// fall on the same pixels; the four stores put the lanes back in order.
+ZR_AVX2 void YuvRunAvx2(const uint8_t* luma, const uint8_t* cb, const uint8_t* cr, int32_t n,
+                        uint8_t* out) {
+    const __m256i scale = _mm256_set1_epi16(static_cast<int16_t>(kLumaScale));
+    const __m256i bias = _mm256_set1_epi16(kBias), zero = _mm256_setzero_si256();
+    const __m256i opaque = _mm256_set1_epi8(-1);
+    for (int32_t i = 0; i + 32 <= n; i += 32, luma += 32, cb += 16, cr += 16, out += 128) {
+        const __m256i cu = Chroma16(cb), cv = Chroma16(cr);
+        const __m256i red = _mm256_mulhi_epi16(cv, _mm256_set1_epi16(kRedV));
+        const __m256i green = _mm256_add_epi16(_mm256_mulhi_epi16(cu, _mm256_set1_epi16(kGreenU)),
+                                               _mm256_mulhi_epi16(cv, _mm256_set1_epi16(kGreenV)));
+        const __m256i blue = _mm256_mulhi_epi16(cu, _mm256_set1_epi16(kBlueU));
+        const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(luma));
+        const __m256i lo =
+            _mm256_add_epi16(_mm256_mulhi_epu16(_mm256_unpacklo_epi8(zero, y), scale), bias);
+        const __m256i hi =
+            _mm256_add_epi16(_mm256_mulhi_epu16(_mm256_unpackhi_epi8(zero, y), scale), bias);
+        const __m256i r = Channel32(lo, hi, red, false), g = Channel32(lo, hi, green, true);
+        const __m256i b = Channel32(lo, hi, blue, false);
+        const __m256i bgLo = _mm256_unpacklo_epi8(b, g), bgHi = _mm256_unpackhi_epi8(b, g);
+        const __m256i raLo = _mm256_unpacklo_epi8(r, opaque);
+        const __m256i raHi = _mm256_unpackhi_epi8(r, opaque);
+        const __m256i p0 = _mm256_unpacklo_epi16(bgLo, raLo),
+                      p1 = _mm256_unpackhi_epi16(bgLo, raLo);
+        const __m256i p2 = _mm256_unpacklo_epi16(bgHi, raHi),
+                      p3 = _mm256_unpackhi_epi16(bgHi, raHi);
+        auto* o = reinterpret_cast<__m256i*>(out);
+        _mm256_storeu_si256(o + 0, _mm256_permute2x128_si256(p0, p1, 0x20));
+        _mm256_storeu_si256(o + 1, _mm256_permute2x128_si256(p2, p3, 0x20));
+        _mm256_storeu_si256(o + 2, _mm256_permute2x128_si256(p0, p1, 0x31));
+        _mm256_storeu_si256(o + 3, _mm256_permute2x128_si256(p2, p3, 0x31));
+    }
+}
+#undef ZR_AVX2
+
+bool HasAvx2() {
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+}
+#endif
+
+// Pixels [x, x + w) of a row into 4-byte pixels at out.
+void YuvRowToBgra(const uint8_t* luma, const uint8_t* cb, const uint8_t* cr, int32_t x, int32_t w,
+                  uint8_t* out) {
+    const int32_t end = x + w;
+    if (x < end && x % 2 != 0) {
+        YuvPixel(luma[x], cb[x / 2], cr[x / 2], out);
+        ++x;
+        out += 4;
+    }
+#if defined(__x86_64__) || defined(__i386__)
+    if (HasAvx2()) {
+        const int32_t n = (end - x) / 32 * 32;
+        YuvRunAvx2(luma + x, cb + x / 2, cr + x / 2, n, out);
+        x += n;
+        out += static_cast<ptrdiff_t>(n) * 4;
+    }
+    const int32_t n = (end - x) / 16 * 16;
+    YuvRunSse2(luma + x, cb + x / 2, cr + x / 2, n, out);
+    x += n;
+    out += static_cast<ptrdiff_t>(n) * 4;
+#endif
+    for (; x < end; ++x, out += 4) YuvPixel(luma[x], cb[x / 2], cr[x / 2], out);
+}
+
 }  // namespace
+
+void YuvRowToBgr(const uint8_t* luma, const uint8_t* cb, const uint8_t* cr, int32_t x, int32_t w,
+                 uint8_t* out, int32_t bytesPerPixel) {
+    if (bytesPerPixel == 4) {
+        YuvRowToBgra(luma, cb, cr, x, w, out);
+        return;
+    }
+    // Three bytes a pixel: a run at a time through four-byte pixels on the stack.
+    constexpr int32_t kRun = 256;
+    uint8_t run[kRun * 4];
+    for (int32_t done = 0; done < w; done += kRun) {
+        const int32_t n = std::min(kRun, w - done);
+        YuvRowToBgra(luma, cb, cr, x + done, n, run);
+        for (int32_t i = 0; i < n; ++i, out += 3) std::memcpy(out, run + i * 4, 3);
+    }
+}
 
 MoviePictureRows PictureRows(int32_t width, int32_t height, int32_t bytesPerPixel) {
     constexpr int64_t kAlign = 64;  // AVX-512 stores, the widest libavutil aligns for
@@ -229,9 +401,7 @@ struct MovieDecoder::Impl {
     // The drawing side (the caller's thread).
     bool anyShown = false;
     std::unique_ptr<Picture> shown;  // the last picture taken, kept for DrawShown
-    SwsContext* sws = nullptr;       // whole pictures of another size or format
-    SwsContext* swsBand = nullptr;   // bands of kBandRows rows
-    SwsContext* swsLast = nullptr;   // the last band, when shorter
+    SwsContext* sws = nullptr;       // pictures of another size or format
     std::unique_ptr<uint8_t, AvFree> block;
     size_t blockBytes = 0;
     bool drainMarked = false;
@@ -243,8 +413,6 @@ struct MovieDecoder::Impl {
     ~Impl() {
         Shutdown();
         sws_freeContext(sws);
-        sws_freeContext(swsBand);
-        sws_freeContext(swsLast);
     }
 
     bool HasAudio() const { return voice != 0 && !audioDead.load(); }
@@ -424,32 +592,30 @@ struct MovieDecoder::Impl {
         return block.get();
     }
 
-    // The lower half's luma is the alpha plane, in the video range 16..235: rows [top, top + n)
-    // of the picture, kept in `rows` from their first.
+    // The lower half's luma is the alpha plane, in the video range 16..235: pixels
+    // [x0, x0 + w) of rows [top, top + n) of the picture, kept in `rows` from the first row's
+    // pixel x0.
     void FillAlpha(const AVFrame* f, int srcH, int32_t top, int32_t n, uint8_t* rows,
-                   int32_t stride) const {
+                   int32_t stride, int32_t x0, int32_t w) const {
         for (int32_t y = top; y < top + n; ++y) {
             const int sy = srcH + static_cast<int>(int64_t{y} * srcH / head.height);
             if (sy >= f->height) break;
             const uint8_t* luma = f->data[0] + static_cast<ptrdiff_t>(sy) * f->linesize[0];
             uint8_t* row = rows + static_cast<ptrdiff_t>(y - top) * stride;
-            for (int x = 0; x < head.width; ++x) {
-                const int v = luma[int64_t{x} * f->width / head.width];
+            for (int32_t x = 0; x < w; ++x) {
+                const int v = luma[int64_t{x0 + x} * f->width / head.width];
                 row[x * 4 + 3] = static_cast<uint8_t>(std::clamp((v - 16) * 255 / 219, 0, 255));
             }
         }
     }
 
-    // Copies rows [top, top + n) of the picture, kept in `rows` from their first, where they
-    // meet the rectangle (srcX, srcY, w, h) that goes to dest.
-    void CopyOut(const uint8_t* rows, int32_t stride, int32_t top, int32_t n, uint8_t* dest,
-                 int32_t pitch, int32_t dst, int32_t srcX, int32_t srcY, int32_t w,
-                 int32_t h) const {
-        const int32_t from = std::max(top, srcY), to = std::min(top + n, srcY + h);
+    // Copies the rectangle (srcX, srcY, w, h) of the whole converted picture in `rows` to dest.
+    void CopyOut(const uint8_t* rows, int32_t stride, uint8_t* dest, int32_t pitch, int32_t dst,
+                 int32_t srcX, int32_t srcY, int32_t w, int32_t h) const {
         const int src = bytesPerPixel;
-        for (int32_t y = from; y < to; ++y) {
-            const uint8_t* s = rows + static_cast<ptrdiff_t>(y - top) * stride +
-                               static_cast<ptrdiff_t>(srcX) * src;
+        for (int32_t y = srcY; y < srcY + h; ++y) {
+            const uint8_t* s =
+                rows + static_cast<ptrdiff_t>(y) * stride + static_cast<ptrdiff_t>(srcX) * src;
             uint8_t* d = dest + static_cast<ptrdiff_t>(y - srcY) * pitch;
             if (src == dst) {
                 std::memcpy(d, s, static_cast<size_t>(w) * src);
@@ -464,68 +630,39 @@ struct MovieDecoder::Impl {
         }
     }
 
-    // Converts a decoded picture to the head's size in the caller's rows and copies the
-    // rectangle (srcX, srcY, w, h), already cut to the picture, to dest. A picture of the
-    // head's size in 4:2:0 goes through the cache band by band, only the bands the rectangle
-    // needs; any other is converted whole into the block first, and so is a picture of an odd
-    // height, whose last row libswscale converts differently when it is a band's.
+    // Converts the rectangle (srcX, srcY, w, h) of a decoded picture, already cut to the
+    // picture, into dest. A 4:2:0 picture of the head's size is converted row by row straight
+    // into the caller's rows, exactly the rectangle's pixels; any other is scaled whole with
+    // libswscale into the block first and copied from there.
     bool Convert(const AVFrame* f, uint8_t* dest, int32_t pitch, int32_t dst, int32_t srcX,
                  int32_t srcY, int32_t w, int32_t h) {
         const int srcH = head.alpha ? f->height / 2 : f->height;
         if (f->width <= 0 || srcH <= 0) return false;
-        const AVPixelFormat to = bytesPerPixel == 3 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_BGRA;
         const auto format = static_cast<AVPixelFormat>(f->format);
-        if (format != AV_PIX_FMT_YUV420P || f->width != head.width || srcH != head.height ||
-            head.height % 2 != 0) {
-            sws = sws_getCachedContext(sws, f->width, srcH, format, head.width, head.height, to,
-                                       SWS_BILINEAR, nullptr, nullptr, nullptr);
-            const MoviePictureRows rows = PictureRows(head.width, head.height, bytesPerPixel);
-            uint8_t* out = Block(rows.bytes);
-            if (!sws || !out) return false;
-            uint8_t* outData[4] = {out, nullptr, nullptr, nullptr};
-            int outStride[4] = {rows.stride, 0, 0, 0};
-            if (sws_scale(sws, f->data, f->linesize, 0, srcH, outData, outStride) <= 0)
-                return false;
-            if (head.alpha && format == AV_PIX_FMT_YUV420P)
-                FillAlpha(f, srcH, srcY, h, out + static_cast<ptrdiff_t>(srcY) * rows.stride,
-                          rows.stride);
-            CopyOut(out, rows.stride, 0, head.height, dest, pitch, dst, srcX, srcY, w, h);
+        if (format == AV_PIX_FMT_YUV420P && f->width == head.width && srcH == head.height) {
+            for (int32_t y = srcY; y < srcY + h; ++y) {
+                uint8_t* row = dest + static_cast<ptrdiff_t>(y - srcY) * pitch;
+                YuvRowToBgr(f->data[0] + static_cast<ptrdiff_t>(y) * f->linesize[0],
+                            f->data[1] + static_cast<ptrdiff_t>(y / 2) * f->linesize[1],
+                            f->data[2] + static_cast<ptrdiff_t>(y / 2) * f->linesize[2], srcX, w,
+                            row, dst);
+                if (head.alpha && dst == 4) FillAlpha(f, srcH, y, 1, row, pitch, srcX, w);
+            }
             return true;
         }
-        const MoviePictureRows rows = PictureRows(head.width, kBandRows, bytesPerPixel);
+        const AVPixelFormat to = bytesPerPixel == 3 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_BGRA;
+        sws = sws_getCachedContext(sws, f->width, srcH, format, head.width, head.height, to,
+                                   SWS_BILINEAR, nullptr, nullptr, nullptr);
+        const MoviePictureRows rows = PictureRows(head.width, head.height, bytesPerPixel);
         uint8_t* out = Block(rows.bytes);
-        if (!out) return false;
-        // Whole rows of a width that is a multiple of every vector libswscale stores, into
-        // aligned rows of the same pixel size, are converted where they go: nothing is written
-        // past a row's last pixel, so the copy from the cache is not needed.
-        const bool straight = !head.alpha && dst == bytesPerPixel && srcX == 0 && w == head.width &&
-                              head.width % 64 == 0 && pitch > 0 && pitch % 16 == 0 &&
-                              reinterpret_cast<uintptr_t>(dest) % 16 == 0;
-        for (int32_t top = srcY / kBandRows * kBandRows; top < srcY + h; top += kBandRows) {
-            const int32_t n = std::min(kBandRows, head.height - top);
-            SwsContext*& c = n == kBandRows ? swsBand : swsLast;
-            c = sws_getCachedContext(c, head.width, n, format, head.width, n, to, SWS_BILINEAR,
-                                     nullptr, nullptr, nullptr);
-            if (!c) return false;
-            // The band as a picture of its own: its rows of the luma and half as many of the
-            // chroma, since every band starts on an even row and has an even height.
-            const uint8_t* in[4] = {f->data[0] + static_cast<ptrdiff_t>(top) * f->linesize[0],
-                                    f->data[1] + static_cast<ptrdiff_t>(top / 2) * f->linesize[1],
-                                    f->data[2] + static_cast<ptrdiff_t>(top / 2) * f->linesize[2],
-                                    nullptr};
-            if (straight && top >= srcY && top + n <= srcY + h) {
-                uint8_t* rowsHere[4] = {dest + static_cast<ptrdiff_t>(top - srcY) * pitch, nullptr,
-                                        nullptr, nullptr};
-                int pitchHere[4] = {pitch, 0, 0, 0};
-                if (sws_scale(c, in, f->linesize, 0, n, rowsHere, pitchHere) <= 0) return false;
-                continue;
-            }
-            uint8_t* outData[4] = {out, nullptr, nullptr, nullptr};
-            int outStride[4] = {rows.stride, 0, 0, 0};
-            if (sws_scale(c, in, f->linesize, 0, n, outData, outStride) <= 0) return false;
-            if (head.alpha) FillAlpha(f, srcH, top, n, out, rows.stride);
-            CopyOut(out, rows.stride, top, n, dest, pitch, dst, srcX, srcY, w, h);
-        }
+        if (!sws || !out) return false;
+        uint8_t* outData[4] = {out, nullptr, nullptr, nullptr};
+        int outStride[4] = {rows.stride, 0, 0, 0};
+        if (sws_scale(sws, f->data, f->linesize, 0, srcH, outData, outStride) <= 0) return false;
+        if (head.alpha && format == AV_PIX_FMT_YUV420P)
+            FillAlpha(f, srcH, srcY, h, out + static_cast<ptrdiff_t>(srcY) * rows.stride,
+                      rows.stride, 0, head.width);
+        CopyOut(out, rows.stride, dest, pitch, dst, srcX, srcY, w, h);
         return true;
     }
 

@@ -37,10 +37,17 @@ struct MovieHead {
 // our marker packet; false when there is no complete sequence header or its size is 0.
 bool ParseMovieHead(const uint8_t* data, size_t size, MovieHead* head);
 
-// The block a picture is converted into. libswscale's vector paths store whole vectors, so
-// they write past the last pixel of a row (and of the picture) unless the width happens to be
-// a multiple of the vector: rows are padded to libavutil's widest alignment and the block
-// carries a tail of the same size.
+// Pixels [x, x + w) of one row of a 4:2:0 picture in the video range as blue, green, red and
+// 255 (bytesPerPixel 4) or blue, green, red (3), by the standard-definition colour matrix:
+// `luma` is the row's luma, `cb` and `cr` the chroma rows it uses (half as wide, rounded up).
+// Writes exactly w pixels at out, which needs no alignment.
+void YuvRowToBgr(const uint8_t* luma, const uint8_t* cb, const uint8_t* cr, int32_t x, int32_t w,
+                 uint8_t* out, int32_t bytesPerPixel);
+
+// The block a picture of another size or format is scaled into. libswscale's vector paths store
+// whole vectors, so they write past the last pixel of a row (and of the picture) unless the width
+// happens to be a multiple of the vector: rows are padded to libavutil's widest alignment and the
+// block carries a tail of the same size.
 struct MoviePictureRows {
     int32_t stride = 0;  // bytes from one row to the next
     size_t bytes = 0;    // the whole block, tail included
@@ -51,7 +58,7 @@ struct MovieOptions {
     bool loop = false;
     int32_t volume = 0;      // hundredths of a decibel
     int32_t speed = 1000;    // thousandths of normal speed
-    int32_t frameBits = 32;  // rows a picture is converted to (24 or 32) before the draw's copy
+    int32_t frameBits = 32;  // rows a picture of another size or format is scaled to (24 or 32)
     SoundMixer* mixer = nullptr;
 };
 

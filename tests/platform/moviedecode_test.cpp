@@ -113,34 +113,115 @@ AVFrame* FirstPicture(const std::vector<uint8_t>& bytes) {
     return frame;
 }
 
-// The whole picture converted in one pass into rows laid out by PictureRows, alpha included:
-// what a drawn picture must look like.
-std::vector<uint8_t> WholeConversion(const AVFrame* f, int width, int height, bool alpha, int bpp,
-                                     int32_t* stride) {
-    const plat::MoviePictureRows rows = plat::PictureRows(width, height, bpp);
-    std::vector<uint8_t> out(rows.bytes);
-    SwsContext* sws = sws_getContext(f->width, height, static_cast<AVPixelFormat>(f->format), width,
-                                     height, bpp == 3 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_BGRA,
-                                     SWS_BILINEAR, nullptr, nullptr, nullptr);
-    uint8_t* data[4] = {out.data(), nullptr, nullptr, nullptr};
-    int lines[4] = {rows.stride, 0, 0, 0};
-    sws_scale(sws, f->data, f->linesize, 0, height, data, lines);
-    sws_freeContext(sws);
-    if (alpha)
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                out[y * rows.stride + x * 4 + 3] = static_cast<uint8_t>(std::clamp(
-                    (f->data[0][(height + y) * f->linesize[0] + x] - 16) * 255 / 219, 0, 255));
-    *stride = rows.stride;
+// Standard-definition video's colours: luma weights 0.299 (red) and 0.114 (blue), luma over
+// 16..235 and chroma over 16..240 about 128; a colour rounded to the nearest byte.
+struct Bgr {
+    int b, g, r;
+};
+Bgr VideoColour(int y, int u, int v) {
+    constexpr double kr = 0.299, kb = 0.114, kg = 1 - kr - kb;
+    const double luma = (y - 16) * 255.0 / 219, cb = (u - 128) * 255.0 / 224,
+                 cr = (v - 128) * 255.0 / 224;
+    const auto byte = [](double c) {
+        return static_cast<int>(std::clamp(std::lround(c), 0L, 255L));
+    };
+    return {byte(luma + 2 * (1 - kb) * cb),
+            byte(luma - 2 * (1 - kb) * kb / kg * cb - 2 * (1 - kr) * kr / kg * cr),
+            byte(luma + 2 * (1 - kr) * cr)};
+}
+
+// Every luma, blue-difference and red-difference value there is, through every path a row
+// takes (one pixel, runs of 16 and of 32): within one step of the exact colour, four-byte
+// pixels opaque.
+TEST(YuvRows, EveryColourIsWithinOneStepOfTheMatrix) {
+    std::vector<uint8_t> luma(256), cb(128), cr(128), out(256 * 4);
+    for (int i = 0; i < 256; ++i) luma[i] = static_cast<uint8_t>((i * 167) & 255);
+    int worst = 0, notOpaque = 0;
+    for (int u = 0; u < 256; ++u)
+        for (int v = 0; v < 256; ++v) {
+            std::fill(cb.begin(), cb.end(), static_cast<uint8_t>(u));
+            std::fill(cr.begin(), cr.end(), static_cast<uint8_t>(v));
+            // 1 + 207 + 31 + 17: one odd pixel alone, then runs of each width, then single ones.
+            for (const auto& [x, w] : {std::pair{1, 207}, std::pair{0, 1}, std::pair{208, 48}}) {
+                plat::YuvRowToBgr(luma.data(), cb.data(), cr.data(), x, w, out.data() + x * 4, 4);
+            }
+            for (int i = 0; i < 256; ++i) {
+                const Bgr want = VideoColour(luma[i], u, v);
+                const uint8_t* px = &out[i * 4];
+                worst = std::max({worst, std::abs(px[0] - want.b), std::abs(px[1] - want.g),
+                                  std::abs(px[2] - want.r)});
+                notOpaque += px[3] != 0xFF;
+            }
+        }
+    EXPECT_LE(worst, 1);
+    EXPECT_EQ(notOpaque, 0);
+}
+
+// A row from any pixel, of any width, into three- or four-byte pixels at any address: each
+// pixel takes its own luma and the chroma of its pair (pixels 2k and 2k + 1), and not a byte
+// before or after the row's pixels is written.
+TEST(YuvRows, EachPixelTakesItsPairsChromaAndNothingElseIsWritten) {
+    constexpr int kWidth = 1283;  // the chroma rows are 642 wide
+    constexpr uint8_t kFill = 0xA5;
+    std::vector<uint8_t> luma(kWidth), cb((kWidth + 1) / 2), cr((kWidth + 1) / 2);
+    uint32_t seed = 12345;
+    const auto next = [&] {
+        return static_cast<uint8_t>((seed = seed * 1103515245 + 12345) >> 23);
+    };
+    for (auto* plane : {&luma, &cb, &cr})
+        for (uint8_t& b : *plane) b = next();
+    struct Run {
+        int x, w;
+    };
+    const Run runs[] = {{0, kWidth}, {1, kWidth - 1}, {0, 1},  {kWidth - 1, 1}, {3, 16}, {2, 31},
+                        {5, 33},     {6, 64},         {7, 97}, {640, 643},      {1, 2},  {2, 1}};
+    for (const int bpp : {3, 4})
+        for (const Run& run : runs)
+            for (const int shift : {0, 1}) {
+                SCOPED_TRACE(testing::Message() << bpp << " bytes, pixels " << run.x << "+" << run.w
+                                                << ", out shifted " << shift);
+                constexpr int kGuard = 64;
+                std::vector<uint8_t> out(kGuard * 2 + shift + run.w * bpp, kFill);
+                plat::YuvRowToBgr(luma.data(), cb.data(), cr.data(), run.x, run.w,
+                                  out.data() + kGuard + shift, bpp);
+                int wrong = 0, outside = 0;
+                for (size_t i = 0; i < out.size(); ++i) {
+                    const int at = static_cast<int>(i) - kGuard - shift;
+                    if (at < 0 || at >= run.w * bpp) {
+                        outside += out[i] != kFill;
+                        continue;
+                    }
+                    const int x = run.x + at / bpp, channel = at % bpp;
+                    const Bgr c = VideoColour(luma[x], cb[x / 2], cr[x / 2]);
+                    const int want = channel == 0   ? c.b
+                                     : channel == 1 ? c.g
+                                     : channel == 2 ? c.r
+                                                    : 255;
+                    wrong += std::abs(out[i] - want) > (channel == 3 ? 0 : 1);
+                }
+                EXPECT_EQ(wrong, 0);
+                EXPECT_EQ(outside, 0);
+            }
+}
+
+// What a drawn picture must look like, four bytes a pixel: each pixel by the colour matrix from
+// its luma and its 2x2 block's chroma, and for an alpha movie the lower half's luma over the
+// video range as its alpha.
+std::vector<Bgr> ExpectedColours(const AVFrame* f, int width, int height) {
+    std::vector<Bgr> out;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            out.push_back(VideoColour(f->data[0][y * f->linesize[0] + x],
+                                      f->data[1][y / 2 * f->linesize[1] + x / 2],
+                                      f->data[2][y / 2 * f->linesize[2] + x / 2]));
     return out;
 }
 
-// A drawn picture is converted a band of rows at a time, straight from the decoder's picture:
-// it must come out as the whole picture converted in one pass would, in 24- and 32-bit rows,
-// opaque and with alpha, for sizes that do not fill the last band or a whole vector or have an
-// odd height, and for rectangles that start and end inside bands. Nothing outside the
-// rectangle is written.
-TEST(MovieDraw, BandsMatchTheWholePictureConvertedAtOnce) {
+// A drawn picture is converted straight from the decoder's picture into the caller's rows:
+// in 24- and 32-bit rows, opaque and with alpha, for sizes that fill no whole vector or have an
+// odd height, rectangles that start and end anywhere, and destinations at any alignment.
+// Nothing outside the rectangle is written.
+TEST(MovieDraw, RectanglesMatchTheColourMatrixWithNothingWrittenOutside) {
     struct Case {
         int width, height;
         bool alpha;
@@ -157,7 +238,7 @@ TEST(MovieDraw, BandsMatchTheWholePictureConvertedAtOnce) {
         {66, 50, true, 32, 32, 0, 0, 66, 50},
         {66, 50, true, 32, 32, 9, 31, 40, 19},
         {48, 45, false, 32, 32, 0, 30, 48, 15},
-        // Whole rows of a width every vector divides, into aligned rows: converted in place.
+        // Whole rows of a width every vector divides, into aligned rows and not.
         {128, 48, false, 32, 32, 0, 0, 128, 48, 16},
         {128, 40, false, 24, 24, 0, 0, 128, 40, 16},
         {128, 48, false, 32, 32, 0, 10, 128, 30, 16},
@@ -173,10 +254,15 @@ TEST(MovieDraw, BandsMatchTheWholePictureConvertedAtOnce) {
         ASSERT_FALSE(bytes->empty());
         AVFrame* first = FirstPicture(*bytes);
         ASSERT_NE(first, nullptr);
-        const int srcBpp = c.movieBits / 8, dstBpp = c.destBits / 8;
-        int32_t stride = 0;
-        const std::vector<uint8_t> whole =
-            WholeConversion(first, c.width, c.height, c.alpha, srcBpp, &stride);
+        const int dstBpp = c.destBits / 8;
+        const std::vector<Bgr> colours = ExpectedColours(first, c.width, c.height);
+        std::vector<int> alphas(colours.size(), 0xFF);
+        if (c.alpha)
+            for (int y = 0; y < c.height; ++y)
+                for (int x = 0; x < c.width; ++x)
+                    alphas[y * c.width + x] = std::clamp(
+                        (first->data[0][(c.height + y) * first->linesize[0] + x] - 16) * 255 / 219,
+                        0, 255);
         av_frame_free(&first);
 
         plat::MovieOptions mo;
@@ -200,12 +286,13 @@ TEST(MovieDraw, BandsMatchTheWholePictureConvertedAtOnce) {
                     outside += got != kFill;
                     continue;
                 }
-                const int channel = x % dstBpp;
-                const uint8_t want =
-                    channel < 3 || srcBpp == 4
-                        ? whole[(c.y + py) * stride + (c.x + px) * srcBpp + channel]
-                        : 0xFF;
-                wrong += got != want;
+                const int channel = x % dstBpp, at = (c.y + py) * c.width + c.x + px;
+                const Bgr& colour = colours[at];
+                const int want = channel == 0   ? colour.b
+                                 : channel == 1 ? colour.g
+                                 : channel == 2 ? colour.r
+                                                : alphas[at];
+                wrong += std::abs(got - want) > (channel == 3 ? 0 : 1);
             }
         EXPECT_EQ(wrong, 0);
         EXPECT_EQ(outside, 0);
