@@ -293,6 +293,8 @@ bool HasAvx2() {
 }
 #endif
 
+std::atomic<bool> wideYuvSteps{true};
+
 // Pixels [x, x + w) of a row into 4-byte pixels at out.
 void YuvRowToBgra(const uint8_t* luma, const uint8_t* cb, const uint8_t* cr, int32_t x, int32_t w,
                   uint8_t* out) {
@@ -303,7 +305,7 @@ void YuvRowToBgra(const uint8_t* luma, const uint8_t* cb, const uint8_t* cr, int
         out += 4;
     }
 #if defined(__x86_64__) || defined(__i386__)
-    if (HasAvx2()) {
+    if (wideYuvSteps.load(std::memory_order_relaxed) && HasAvx2()) {
         const int32_t n = (end - x) / 32 * 32;
         YuvRunAvx2(luma + x, cb + x / 2, cr + x / 2, n, out);
         x += n;
@@ -318,6 +320,10 @@ void YuvRowToBgra(const uint8_t* luma, const uint8_t* cb, const uint8_t* cr, int
 }
 
 }  // namespace
+
+void UseWideYuvSteps(bool on) {
+    wideYuvSteps = on;
+}
 
 void YuvRowToBgr(const uint8_t* luma, const uint8_t* cb, const uint8_t* cr, int32_t x, int32_t w,
                  uint8_t* out, int32_t bytesPerPixel) {

@@ -43,6 +43,9 @@ bool ParseMovieHead(const uint8_t* data, size_t size, MovieHead* head);
 // Writes exactly w pixels at out, which needs no alignment.
 void YuvRowToBgr(const uint8_t* luma, const uint8_t* cb, const uint8_t* cr, int32_t x, int32_t w,
                  uint8_t* out, int32_t bytesPerPixel);
+// Rows go 32 pixels a step where the processor has the instructions for it (the default);
+// turned off, 16 a step, as on processors without them.
+void UseWideYuvSteps(bool on);
 
 // The block a picture of another size or format is scaled into. libswscale's vector paths store
 // whole vectors, so they write past the last pixel of a row (and of the picture) unless the width

@@ -130,10 +130,21 @@ Bgr VideoColour(int y, int u, int v) {
             byte(luma + 2 * (1 - kr) * cr)};
 }
 
+// Both step widths a row can go in: 32 pixels a step where the processor has it, 16 otherwise.
+class YuvRows : public testing::TestWithParam<bool> {
+  protected:
+    void SetUp() override { plat::UseWideYuvSteps(GetParam()); }
+    void TearDown() override { plat::UseWideYuvSteps(true); }
+};
+INSTANTIATE_TEST_SUITE_P(Steps, YuvRows, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& i) {
+                             return std::string(i.param ? "Wide" : "Narrow");
+                         });
+
 // Every luma, blue-difference and red-difference value there is, through every path a row
-// takes (one pixel, runs of 16 and of 32): within one step of the exact colour, four-byte
+// takes (one pixel, runs of vectors, the tail): within one step of the exact colour, four-byte
 // pixels opaque.
-TEST(YuvRows, EveryColourIsWithinOneStepOfTheMatrix) {
+TEST_P(YuvRows, EveryColourIsWithinOneStepOfTheMatrix) {
     std::vector<uint8_t> luma(256), cb(128), cr(128), out(256 * 4);
     for (int i = 0; i < 256; ++i) luma[i] = static_cast<uint8_t>((i * 167) & 255);
     int worst = 0, notOpaque = 0;
@@ -160,7 +171,7 @@ TEST(YuvRows, EveryColourIsWithinOneStepOfTheMatrix) {
 // A row from any pixel, of any width, into three- or four-byte pixels at any address: each
 // pixel takes its own luma and the chroma of its pair (pixels 2k and 2k + 1), and not a byte
 // before or after the row's pixels is written.
-TEST(YuvRows, EachPixelTakesItsPairsChromaAndNothingElseIsWritten) {
+TEST_P(YuvRows, EachPixelTakesItsPairsChromaAndNothingElseIsWritten) {
     constexpr int kWidth = 1283;  // the chroma rows are 642 wide
     constexpr uint8_t kFill = 0xA5;
     std::vector<uint8_t> luma(kWidth), cb((kWidth + 1) / 2), cr((kWidth + 1) / 2);
