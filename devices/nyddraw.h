@@ -199,6 +199,11 @@ class TDDraw : public plat::TComponent {
     // Presentation.
     void Flip();
     void FlipModifyRect(ZRRectSet rects);
+    // In a window, sends the rectangles to the screen straight from src (a surface of the
+    // screen's format laid out as the back surface), which then does not receive them. False,
+    // with nothing done, where the frame must go through the back surface: full screen,
+    // sprites, strips, a lost primary or a frame the window still owes.
+    bool ShowModifyRect(TDSurface* src, ZRRectSet rects);
     void SetModifyRect(const ZRRect& r);
     bool CanFlip();
     bool CanDraw();

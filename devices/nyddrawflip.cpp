@@ -104,6 +104,24 @@ void TDDraw::FlipModifyRect(ZRRectSet rects) {
     Present();
 }
 
+bool TDDraw::ShowModifyRect(TDSurface* src, ZRRectSet rects) {
+    if (!FEnabled || !src || FBackType == btNone || FBufferCount > 0 || FFlipChain || Blt4Div ||
+        FSpritesShown)
+        return false;
+    RestorePrimary();
+    if (FPrimaryLost || FWindowOwesFrame) return false;
+    rects.IntersectRect(ScreenRect());
+    int x, y;
+    ClientOrigin(x, y);
+    plat::RectList list;
+    for (const ZRRect& r : rects) list.Add(ToDisplay(r));
+    const plat::BlitResult shown = FPrimarySurface->Surface()->Show(x, y, *src->Surface(), list);
+    if (shown == plat::BlitResult::Invalid) return false;
+    // What did not reach the screen comes from the back surface with the next present.
+    FWindowOwesFrame = !Copied(shown);
+    return true;
+}
+
 bool TDDraw::WriteWindowRects(TDSurface* src, const ZRRectSet& rects) {
     int x, y;
     ClientOrigin(x, y);

@@ -345,6 +345,9 @@ class TGameForm : public plat::WindowComponent {
     std::atomic<int32_t> SubTick{0};
     FpsCounter Fps;
     DirectX::TDSurface* ConvertBits = nullptr;
+    // Where the display's draw surface still lacks the picture: frames shown on a window
+    // straight from ConvertBits. Copied over before anything presents the draw surface.
+    ZRRectSet DrawSurfaceBehind;
     TNyRGBBits* CursorBits = nullptr;
     TNyAlpha* CursorAlpha = nullptr;
     std::atomic<int32_t> CursorType{-1};
@@ -428,6 +431,8 @@ class TGameForm : public plat::WindowComponent {
     // The mouse shows the cursor where it was drawn last, of the type drawn last.
     bool CursorAtRest();
     void TakeAway(TNyRGBBits* target, int yoff);
+    // Copies DrawSurfaceBehind from ConvertBits into the draw surface.
+    void CatchUpDrawSurface();
     TNyRGBBits* MakeBits(int w, int h);
     bool LoadPicture(const char* name, TNyRGBBits*& bits, TNyAlpha** alpha, ZRBitDepth depth);
     void DeleteBits(TNyRGBBits*& bits);

@@ -50,6 +50,7 @@ bool TGameForm::SetupDisplay(uint8_t kind) {
     if (!Display->Enabled()) return false;
 
     FullRenderPending.store(true);
+    DrawSurfaceBehind.SetRectEmpty();
     if (kind == kDisplayWindow || Display->BitDepth() != WorkBitDepth) {
         const bool deep = WorkBitDepth == bd32;
         ConvertBits = Display->CreateSurface(deep ? bd32 : bd24, deep ? pf32_888 : pf24_888, 1280,

@@ -227,6 +227,18 @@ void TGameForm::TakeAway(TNyRGBBits* target, int yoff) {
         target->Draw(kFpsX, 0, FpsSave, 0, 0, kFpsW, kFpsH);
 }
 
+void TGameForm::CatchUpDrawSurface() {
+    if (DrawSurfaceBehind.IsRectEmpty()) return;
+    TNyRGBBits* surface = ConvertBits && Display ? Display->DrawSurface() : nullptr;
+    if (!surface || !surface->Lock()) return;
+    const int displayY = DisplayKind == 1 ? PictureOffsetY : 0;
+    for (const ZRRect& r : DrawSurfaceBehind)
+        surface->ConvertCopy(r.left, r.top + displayY, ConvertBits, r.left, r.top, r.right - r.left,
+                             r.bottom - r.top);
+    surface->Unlock();
+    DrawSurfaceBehind.SetRectEmpty();
+}
+
 void TGameForm::SetOnDraw(const ZRBaseCallback2<void, TNyRGBBits*, int>& r) {
     if (DrawLock) DrawLock->Enter();
     OnDraw = r;
@@ -269,8 +281,10 @@ void TGameForm::RenderFull() {
         if (ShowFps) DrawFpsBox(target);
         DrawCursor(target, yoff);
         const int displayY = DisplayKind == 1 ? PictureOffsetY : 0;
-        if (ConvertBits)
+        if (ConvertBits) {
             Display->DrawSurface()->ConvertCopy(0, displayY, ConvertBits, 0, 0, 1280, 720);
+            DrawSurfaceBehind.SetRectEmpty();
+        }
         if (DisplayKind == kDisplayWindow || ApplicationActive()) {
             if (DisplayKind == 1) ClearBorders();
             Display->Flip();
@@ -338,6 +352,18 @@ void TGameForm::RenderModified(int ticks) {
                                    CursorY + yoff + kCursorSize});
         const int displayY = DisplayKind == 1 ? PictureOffsetY : 0;
         rects.IntersectRect(ZRRect{0, 0, 1280, ConvertBits ? 720 : Display->Height()});
+        // A window shows the conversion bitmap's rectangles straight from it when nothing is
+        // taken off it after presenting (no cursor, no frame-rate box): the copy into the
+        // draw surface waits until something presents the draw surface itself. A movie
+        // playing in a panel is such a frame, thirty times a second.
+        if (ConvertBits && DisplayKind == kDisplayWindow && !ShowFps && CursorType.load() < 0 &&
+            !rects.IsRectEmpty() && Display->ShowModifyRect(ConvertBits, rects)) {
+            DrawSurfaceBehind.UnionRectSet(rects);
+            ShownFps = fps;
+            RenderClose(logic);
+            return;
+        }
+        CatchUpDrawSurface();
         if (ConvertBits && !rects.IsRectEmpty()) {
             TNyRGBBits* surface = Display->DrawSurface();
             if (surface->Lock()) {
@@ -363,6 +389,7 @@ void TGameForm::RenderMovie() {
     if (!RenderOpen(logic)) return;
     if (GetScreenMode() != smClosing && WaitCanDraw()) {
         Fps.Count();
+        CatchUpDrawSurface();
         // The frame step runs this at the timer's rate, several times a movie picture: only a
         // step that drew a new picture presents, the others would present the same frame again.
         const bool drawn =

@@ -1,5 +1,7 @@
 // Rendering probed on the presented screen: the widget picture, the cursor drawn on top and
 // taken away again, the frame-rate box, and the wait animation's cells.
+#include <functional>
+
 #include "form_harness.h"
 #include "platform/clock.h"
 
@@ -270,6 +272,96 @@ TEST_F(RenderTest, MovieStepsPresentOnlyNewPictures) {
     EXPECT_EQ(ScreenAt(640, 360), 0x0000FFu);
     form->SetOnMovieDraw(ZRBaseCallback2<bool, TNyRGBBits*, int>());
     form->ScreenMode.store(smStarted);
+}
+
+// With no cursor and no frame-rate box, a window's changed rectangles go to the screen straight
+// from the conversion bitmap and the draw surface is left as it was. Whatever presents the draw
+// surface next must find the whole picture in it: a screen that lost its picture, a frame with
+// the cursor, the movie render.
+struct CornerMovie {
+    bool Draw(TNyRGBBits* bits, int yoff) {
+        if (bits->Lock()) {
+            bits->BoxFill(1200, yoff, 1279, yoff + 39, bits->TNyRGBtoPixel(ZRRGB{0, 255, 0}));
+            bits->Unlock();
+        }
+        return true;
+    }
+};
+
+TEST_F(RenderTest, FramesShownFromTheConversionBitmapReachTheDrawSurfaceBeforeItIsShown) {
+    CornerMovie movie;
+    const struct {
+        const char* name;
+        std::function<void()> next;
+        bool cursor;
+    } cases[] = {
+        {"lost screen",
+         [&] {
+             display.Screen().LoseScreen();
+             Tick(1);
+             form->FrameStep();
+         },
+         false},
+        {"cursor shown",
+         [&] {
+             form->SetCursorType(0);
+             Tick(1);
+             form->FrameStep();
+             display.Screen().LoseScreen();
+             Tick(1);
+             form->FrameStep();
+         },
+         true},
+        {"movie render",
+         [&] {
+             form->SetOnMovieDraw(
+                 ZRBaseCallback2<bool, TNyRGBBits*, int>(&movie, &CornerMovie::Draw));
+             form->ScreenMode.store(smMovie);
+             form->RenderMovie();
+             form->SetOnMovieDraw(ZRBaseCallback2<bool, TNyRGBBits*, int>());
+         },
+         false},
+    };
+    AddPicture();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        form->MouseX.store(400);
+        form->MouseY.store(300);
+        form->SetCursorType(-1);
+        picture.BoxFill(0, 0, 199, 99, picture.TNyRGBtoPixel(ZRRGB{255, 0, 0}));
+        form->BeginMenuMode();
+        ASSERT_EQ(ScreenAt(150, 100), 0xFF0000u);
+        TNyRGBBits* surface = form->Display->DrawSurface();
+        ASSERT_EQ(surface->PGet(150, 100) & 0xFFFFFF, 0xFF0000u);
+
+        // A picture of its own in every pixel, shown once from the conversion bitmap.
+        for (int y = 0; y < 100; ++y)
+            for (int x = 0; x < 200; ++x)
+                picture.PSet(x, y, picture.TNyRGBtoPixel(ZRRGB{uint8_t(x), uint8_t(y), 0x80}));
+        panel.SetModify();
+        display.Screen().ResetCounts();
+        Tick(1);
+        form->FrameStep();
+        EXPECT_GT(display.Screen().Uploads(), 0);
+        std::vector<uint32_t> screen;
+        int32_t w = 0, h = 0, wrong = 0;
+        ASSERT_TRUE(display.Screen().ReadScreen(screen, w, h) && w == 1280 && h == 720);
+        for (int y = 0; y < 720; ++y)
+            for (int x = 0; x < 1280; ++x)
+                wrong +=
+                    ((screen[size_t(y) * w + x] ^ form->ConvertBits->PGet(x, y)) & 0xFFFFFF) != 0;
+        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(ScreenAt(150, 100), 0x323280u);
+        EXPECT_EQ(surface->PGet(150, 100) & 0xFFFFFF, 0xFF0000u) << "the copy was not skipped";
+
+        c.next();
+        EXPECT_EQ(ScreenAt(150, 100), 0x323280u);
+        EXPECT_EQ(ScreenAt(299, 149), 0xC76380u);
+        EXPECT_EQ(ScreenAt(700, 500), 0x000000u);
+        EXPECT_EQ(surface->PGet(150, 100) & 0xFFFFFF, 0x323280u);
+        if (c.cursor) EXPECT_EQ(ScreenAt(405, 305), kCursorColour);
+        form->ScreenMode.store(smStarted);
+    }
 }
 
 }  // namespace
