@@ -5,19 +5,23 @@
 // (goal: at most 2 times); a stopped movie should take none. The benchmark fails when the
 // playing movie shows no picture: timing a render that draws nothing would flatter it.
 //
-// Two peers: libavcodec's loop decoding back to back, and the same loop at a player's pace,
-// one picture each 1/30 s. Woken thirty times a second, the decode costs more CPU a picture
-// than back to back, and the movie render, which decodes at that pace, pays the same.
+// Three peers: libavcodec's loop decoding back to back; the same loop at a player's pace, one
+// picture each 1/30 s (woken thirty times a second, the decode costs more CPU a picture than
+// back to back, and the movie render, which decodes at that pace, pays the same); and the paced
+// loop converting and copying each picture once, the floor of any render at that pace.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <vector>
 
 #include "bench/frame_fixture.h"
 #include "bench/movie_fixture.h"
 #include "devices/crisofdec.h"
+#include "platform/moviedecode.h"
 
 namespace {
 
@@ -113,24 +117,45 @@ void BM_PlainDecodeOneSecondCpu(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainDecodeOneSecondCpu)->Iterations(5)->Unit(benchmark::kMillisecond);
 
-// The second peer: the same loop waiting after each picture until the next one is due, as a
-// player at 30 pictures a second does.
+// At a player's pace, one picture each 1/30 s; with `show`, each picture is also converted into
+// 32-bit rows and those rows copied once, as onto a screen: the least any movie render that
+// decodes, converts and presents can cost at this pace.
+double PacedDecodeCpu(bool show) {
+    std::vector<uint8_t> rows(show ? size_t{kW} * kH * 4 : 0), screen(rows.size());
+    const double c0 = CpuSeconds();
+    const auto start = std::chrono::steady_clock::now();
+    int pictures = 0;
+    PlainDecode(*Movie(), [&](const AVFrame* f) {
+        if (show) {
+            for (int y = 0; y < kH; ++y)
+                plat::YuvRowToBgr(
+                    f->data[0] + f->linesize[0] * y, f->data[1] + f->linesize[1] * (y / 2),
+                    f->data[2] + f->linesize[2] * (y / 2), 0, kW, &rows[size_t{kW} * 4 * y], 4);
+            std::memcpy(screen.data(), rows.data(), rows.size());
+            benchmark::DoNotOptimize(screen.data());
+        }
+        std::this_thread::sleep_until(start + std::chrono::microseconds(1000000 / 30) * ++pictures);
+    });
+    return (CpuSeconds() - c0) * 30 / kFrames;
+}
+
+// The second peer: the plain loop at a player's pace.
 void BM_PlainDecodePacedOneSecondCpu(benchmark::State& state) {
     Movie();
     double cpu = 0;
-    for (auto _ : state) {
-        const double c0 = CpuSeconds();
-        const auto start = std::chrono::steady_clock::now();
-        int pictures = 0;
-        PlainDecode(*Movie(), [&](const AVFrame*) {
-            std::this_thread::sleep_until(start +
-                                          std::chrono::microseconds(1000000 / 30) * ++pictures);
-        });
-        cpu += (CpuSeconds() - c0) * 30 / kFrames;
-    }
+    for (auto _ : state) cpu += PacedDecodeCpu(false);
     state.counters["cpu_per_movie_s"] = cpu / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_PlainDecodePacedOneSecondCpu)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// The third: the paced loop converting and copying each picture, the floor of the movie render.
+void BM_PacedDecodeConvertCopyOneSecondCpu(benchmark::State& state) {
+    Movie();
+    double cpu = 0;
+    for (auto _ : state) cpu += PacedDecodeCpu(true);
+    state.counters["cpu_per_movie_s"] = cpu / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_PacedDecodeConvertCopyOneSecondCpu)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
