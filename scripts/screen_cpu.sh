@@ -10,7 +10,9 @@
 # GAMEDIR holds a Release build's program and its demo data (default build/release, as
 # ./run.sh makes it). The run plays a scratch copy in which the first battle's enemy falls to
 # the first hit, so the won screen is reached without luck; screenshots of every measured
-# screen go to build/screen_cpu/.
+# screen go to build/screen_cpu/. Last, with the game closed, the peer: a process that only
+# wakes up as often as the game does on a still screen (scripts/wakeups_alone.cpp), the floor
+# under the unchanged screens.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 src=$(realpath "${1:-build/release}")
@@ -21,6 +23,7 @@ done
 [ -x "$src/solvane" ] && [ -f "$src/scr_c.pak" ] || { echo "screen_cpu.sh: no game in $src (run ./run.sh once)" >&2; exit 2; }
 
 rm -rf "$out" && mkdir -p "$out/game" "$out/x"
+${CXX:-c++} -O2 -std=c++20 -pthread -o "$out/wakeups_alone" scripts/wakeups_alone.cpp
 for f in EvBG.pak EvCG.pak EvSE.pak BGM Movie Battle Voice; do ln -s "$src/$f" "$out/game/$f"; done
 cp "$src/solvane" "$src/Solvane.ini" "$src/scr_c.pak" "$out/game/"
 "$src/tools/nypack" extract "$out/game/scr_c.pak" -o "$out/x" BtlData.csv >/dev/null
@@ -113,4 +116,6 @@ press Return
 until_seen "the won screen" 'r > 170 && g > 150 && b < r - 30' - 400 30 520 30 880 30
 sleep 2
 measure "won screen (unchanged)" 10
+kill $game 2>/dev/null && wait $game 2>/dev/null || true
+"$out/wakeups_alone" 10
 echo "screenshots: $out"
