@@ -117,43 +117,43 @@ void BM_PlainDecodeOneSecondCpu(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainDecodeOneSecondCpu)->Iterations(5)->Unit(benchmark::kMillisecond);
 
-// At a player's pace, one picture each 1/30 s; with `show`, each picture is also converted into
-// 32-bit rows and those rows copied once, as onto a screen: the least any movie render that
-// decodes, converts and presents can cost at this pace.
-double PacedDecodeCpu(bool show) {
+// A second of movie at a player's pace, one picture each 1/30 s; with `show`, each picture is
+// also converted into 32-bit rows and those rows copied once, as onto a screen: the least any
+// movie render that decodes, converts and presents can cost at this pace.
+void PacedDecodeOneSecond(benchmark::State& state, bool show) {
     std::vector<uint8_t> rows(show ? size_t{kW} * kH * 4 : 0), screen(rows.size());
-    const double c0 = CpuSeconds();
-    const auto start = std::chrono::steady_clock::now();
-    int pictures = 0;
-    PlainDecode(*Movie(), [&](const AVFrame* f) {
-        if (show) {
-            for (int y = 0; y < kH; ++y)
-                plat::YuvRowToBgr(
-                    f->data[0] + f->linesize[0] * y, f->data[1] + f->linesize[1] * (y / 2),
-                    f->data[2] + f->linesize[2] * (y / 2), 0, kW, &rows[size_t{kW} * 4 * y], 4);
-            std::memcpy(screen.data(), rows.data(), rows.size());
-            benchmark::DoNotOptimize(screen.data());
-        }
-        std::this_thread::sleep_until(start + std::chrono::microseconds(1000000 / 30) * ++pictures);
-    });
-    return (CpuSeconds() - c0) * 30 / kFrames;
+    Movie();
+    double cpu = 0;
+    for (auto _ : state) {
+        const double c0 = CpuSeconds();
+        const auto start = std::chrono::steady_clock::now();
+        int pictures = 0;
+        PlainDecode(*Movie(), [&](const AVFrame* f) {
+            if (show) {
+                for (int y = 0; y < kH; ++y)
+                    plat::YuvRowToBgr(
+                        f->data[0] + f->linesize[0] * y, f->data[1] + f->linesize[1] * (y / 2),
+                        f->data[2] + f->linesize[2] * (y / 2), 0, kW, &rows[size_t{kW} * 4 * y], 4);
+                std::memcpy(screen.data(), rows.data(), rows.size());
+                benchmark::DoNotOptimize(screen.data());
+            }
+            std::this_thread::sleep_until(start +
+                                          std::chrono::microseconds(1000000 / 30) * ++pictures);
+        });
+        cpu += (CpuSeconds() - c0) * 30 / kFrames;
+    }
+    state.counters["cpu_per_movie_s"] = cpu / static_cast<double>(state.iterations());
 }
 
 // The second peer: the plain loop at a player's pace.
 void BM_PlainDecodePacedOneSecondCpu(benchmark::State& state) {
-    Movie();
-    double cpu = 0;
-    for (auto _ : state) cpu += PacedDecodeCpu(false);
-    state.counters["cpu_per_movie_s"] = cpu / static_cast<double>(state.iterations());
+    PacedDecodeOneSecond(state, false);
 }
 BENCHMARK(BM_PlainDecodePacedOneSecondCpu)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 // The third: the paced loop converting and copying each picture, the floor of the movie render.
 void BM_PacedDecodeConvertCopyOneSecondCpu(benchmark::State& state) {
-    Movie();
-    double cpu = 0;
-    for (auto _ : state) cpu += PacedDecodeCpu(true);
-    state.counters["cpu_per_movie_s"] = cpu / static_cast<double>(state.iterations());
+    PacedDecodeOneSecond(state, true);
 }
 BENCHMARK(BM_PacedDecodeConvertCopyOneSecondCpu)->Iterations(3)->Unit(benchmark::kMillisecond);
 

@@ -96,24 +96,22 @@ struct PeriodicTimer::Run {
         pending = std::min(maxPending, pending + passed);
     }
     // Points the guard at a steady-clock time point (the steady clock is CLOCK_MONOTONIC);
-    // zero disarms it. Under the mutex; a stopping run keeps the guard as Stop left it.
+    // zero disarms it, a point already passed fires it at once. Under the mutex; a stopping
+    // run keeps the guard as Stop left it.
     void SetGuard(Clock::duration at) {
         if (stop) return;
-        itimerspec spec{};
         const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(at).count();
-        spec.it_value.tv_sec = ns / 1000000000;
-        spec.it_value.tv_nsec = ns % 1000000000;
-        timerfd_settime(guard, TFD_TIMER_ABSTIME, &spec, nullptr);
+        itimerspec deadline{};
+        deadline.it_value.tv_sec = ns / 1000000000;
+        deadline.it_value.tv_nsec = ns % 1000000000;
+        timerfd_settime(guard, TFD_TIMER_ABSTIME, &deadline, nullptr);
     }
     void ArmGuard() { SetGuard(next.time_since_epoch()); }
     void DisarmGuard() { SetGuard(Clock::duration::zero()); }
     // Under the mutex: the clock thread is told by its condition variable, the helper by its
     // guard firing at once.
     void Stopping() {
-        if (stop) return;
-        itimerspec now{};
-        now.it_value.tv_nsec = 1;
-        timerfd_settime(guard, 0, &now, nullptr);
+        SetGuard(std::chrono::nanoseconds(1));
         stop = true;
     }
 
