@@ -209,6 +209,9 @@ void TScriptEngine::EnterFrame() {
 
 void TScriptEngine::FarCall(const ZRString& text) {
     GameState& s = *state_;
+    // The frame goes on first and the script number changes as soon as the file has loaded:
+    // a call that halts half way is saved with the state it had reached.
+    EnterFrame();
     const std::string& t = text.GetConstStr();
     const size_t sep = t.find("::");
     // The part before "::" is "scr" and a number of at most five digits' worth: 0-65,535.
@@ -223,12 +226,11 @@ void TScriptEngine::FarCall(const ZRString& text) {
             return Halt("far call script number is not 0-65535");
         }
     }
-    EnterFrame();
     if (!LoadScript(static_cast<int32_t>(number))) return Halt("far call script does not load");
-    const int32_t pc = GetLabelPc(FindLabel(t.c_str() + sep + 2));
-    if (pc < 0) return Halt("far call label not found");
     s.ScriptNo = scriptNo_;
     s.ScriptSum = HeaderChecksum();
+    const int32_t pc = GetLabelPc(FindLabel(t.c_str() + sep + 2));
+    if (pc < 0) return Halt("far call label not found");
     nextPc_ = static_cast<uint32_t>(pc);
 }
 

@@ -237,6 +237,47 @@ TEST(ScriptVm, BrokenCallsHalt) {
     }
 }
 
+// A far call that cannot go on halts where it stopped: its frame is pushed and the registers
+// cleared before the text is read, and once the file has loaded the script number and
+// checksum are the called file's, also when its label is missing.
+TEST(ScriptVm, AFarCallThatCannotGoOnHaltsWithItsFramePushed) {
+    const struct {
+        const char* text;
+        int32_t scriptAfter;
+    } cases[] = {
+        {"scr70000::F", 1}, {"::F", 1}, {"scx2::F", 1}, {"scr00044::F", 1}, {"scr00002::Nope", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        ScriptRig rig;
+        std::vector<nys::Unit> units;
+        std::vector<nys::Diag> errors;
+        for (const std::string& src :
+             {OneLabel("PUSH 9\nSETRES\nPUSH 5\nCALL \"" + std::string(c.text) + "\"\nPUSH 1\n"),
+              std::string("script 2\nF:\n    RET\n")}) {
+            nys::Unit u;
+            ASSERT_TRUE(nys::Assemble("t.nys", src, u, errors));
+            rig.WriteVnx(u.number, u.vnx);
+            units.push_back(u);
+        }
+        const std::vector<uint8_t> t = nys::BuildSceneTable(units);
+        rig.dir.Write("Scene.tbl", std::string(t.begin(), t.end()));
+        rig.Start("S");
+        EXPECT_TRUE(rig.engine->Run());
+        EXPECT_EQ(rig.state->CallDepth, 1);
+        if (rig.state->CallDepth < 1) continue;
+        const CallFrame& f = rig.state->Frames[0];
+        EXPECT_EQ(f.ScriptNo, 1);
+        EXPECT_EQ(f.Checksum, rig.engine->GetScriptChecksum(1));
+        EXPECT_EQ(f.ReturnPc, rig.state->Pc);
+        EXPECT_EQ(f.Top, 1);
+        EXPECT_EQ(f.Result, 9);
+        EXPECT_EQ(rig.state->GetResult(), 0);
+        EXPECT_EQ(rig.state->ScriptNo, c.scriptAfter);
+        EXPECT_EQ(rig.state->ScriptSum, rig.engine->GetScriptChecksum(c.scriptAfter));
+    }
+}
+
 struct CountingHost : ScriptHost {
     int rebuilds = 0;
     void RebuildScene() override { ++rebuilds; }
