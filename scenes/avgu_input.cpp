@@ -124,9 +124,8 @@ void TAvgUnit::InputOperation(int32_t ticks, const InputFrame& in) {
                 RefreshModeLooks();
             } else if (SceneState == asChoiceWaiting &&
                        (in.direction == kUp || in.direction == kDown)) {
-                const int32_t before = windows_->SelectIndex();
                 windows_->SelectCursor(in.direction == kUp);
-                if (windows_->SelectIndex() != before) audio_->PlaySystemSound(kSndCursor);
+                audio_->PlaySystemSound(kSndCursor);
             }
             break;
     }
@@ -382,7 +381,6 @@ bool TAvgUnit::OpenMenuBar(int32_t item, bool sub) {
         windows_->MenuBarOpenSubAt(item);
     else
         windows_->MenuBarOpenAt(item);
-    audio_->PlaySystemSound(kSndOpen);
     MenuBarState = 1;
     RecomputeOverlay();
     UpdateCursorMode();

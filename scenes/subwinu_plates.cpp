@@ -356,14 +356,15 @@ bool TSubWinUnit::MenuFrame(int32_t ticks, bool skipping) {
 }
 
 void TSubWinUnit::MenuCursorUp() {
+    // Every step at rest sounds, also one that ends where it began.
     if (menuState_ != swRest) return;
+    Sound(3);
     const int n = menuSub_ ? kSubItems : kMenuItems;
     const int from = MenuCursor();
     int i = from < 0 ? n - 1 : from - 1;
     for (int step = 0; step < n; ++step, --i) {
         if (i < 0) i = n - 1;
         if (MenuItemTakes(i)) {
-            if (i != from) Sound(3);
             MenuSetCursor(i);
             return;
         }
@@ -371,14 +372,15 @@ void TSubWinUnit::MenuCursorUp() {
 }
 
 void TSubWinUnit::MenuCursorDown() {
+    // Every step at rest sounds, also one that ends where it began.
     if (menuState_ != swRest) return;
+    Sound(3);
     const int n = menuSub_ ? kSubItems : kMenuItems;
     const int from = MenuCursor();
     int i = from < 0 ? 0 : from + 1;
     for (int step = 0; step < n; ++step, ++i) {
         if (i >= n) i = 0;
         if (MenuItemTakes(i)) {
-            if (i != from) Sound(3);
             MenuSetCursor(i);
             return;
         }
@@ -422,7 +424,7 @@ void TSubWinUnit::MenuCancel() {
 }
 
 void TSubWinUnit::MenuButtonEntered(int i) {
-    if (menuState_ != swRest || !MenuItemTakes(i) || MenuCursor() == i) return;
+    if (menuState_ != swRest || !MenuItemTakes(i)) return;
     Sound(3);
     MenuSetCursor(i);
 }

@@ -1,6 +1,8 @@
 // The scene's input against the real windows: the logical buttons level by level, the right
 // click for each RightClickType, the click in each state, hold skip, the wheel and the
 // message window's button codes.
+#include <functional>
+
 #include "scenes/avgu.h"
 #include "subwin_fixture.h"
 
@@ -130,6 +132,101 @@ TEST_F(SceneInput, AClickInTheChoiceStateLeavesEverythingAsItIs) {
     Push({}, 4);
     EXPECT_EQ(win->SelGetFocused(), 1);
     EXPECT_EQ(sound.sounds, (std::vector<int>{3, 3}));
+}
+
+// The cursor sound goes with the step, not with the move: every step the bar or the choice
+// window takes at rest sounds, also one that leaves the cursor where it was, and so does the
+// mouse entering an enabled bar item, also the one under the cursor. A bar that is switching
+// takes no step and stays silent; opening the bar is silent as well.
+TEST_F(SceneInput, EveryCursorStepAtRestSoundsAndTheBarOpensSilently) {
+    auto bar = [this] {
+        Enter(asClickWait);
+        ASSERT_TRUE(host.OpenMenuBar(-1));
+        Settle();
+        ASSERT_EQ(host.MenuBarState, 2);
+        ASSERT_EQ(win->MenuCursor(), 7);
+    };
+    auto choices = [this](int count) {
+        win->SelClear();
+        for (int i = 0; i < count; ++i) win->SelSetText(i, Gbk("选项"));
+        win->SelShow(true);
+        Enter(asChoiceWaiting);
+    };
+    auto enter = [this](int item) { win->MenuBtn[item]->OnMouseEnter(win->MenuBtn[item]); };
+    const std::function<int32_t()> barCursor = [this] { return win->MenuCursor(); };
+    const std::function<int32_t()> choiceCursor = [this] { return win->SelGetFocused(); };
+    const struct Case {
+        const char* name;
+        std::function<void()> prepare, act;
+        std::function<int32_t()> cursor;
+        int32_t cursorAfter;
+        std::vector<int> sounds;
+    } cases[] = {
+        {"bar up", bar, [&] { Push({}, 0); }, barCursor, 6, {3}},
+        {"bar down from the last item wraps", bar, [&] { Push({}, 4); }, barCursor, 0, {3}},
+        {"bar with Cancel its only item",
+         [&] {
+             bar();
+             for (int k = 0; k < 7; ++k) win->MenuEnable(k, false);
+         },
+         [&] { Push({}, 0); },
+         barCursor,
+         7,
+         {3}},
+        {"bar switching to the sub-menu",
+         [&] {
+             bar();
+             win->MenuEnable(0, true);
+             Push({}, 4);
+             Push({0});
+             ASSERT_TRUE(win->MenuIsMoving());
+             sound.sounds.clear();
+         },
+         [&] { Push({}, 4); },
+         barCursor,
+         -1,
+         {}},
+        {"mouse onto the item under the cursor", bar, [&] { enter(7); }, barCursor, 7, {3}},
+        {"mouse onto another item", bar, [&] { enter(3); }, barCursor, 3, {3}},
+        {"mouse onto a disabled item",
+         [&] {
+             bar();
+             win->MenuEnable(2, false);
+         },
+         [&] { enter(2); },
+         barCursor,
+         7,
+         {}},
+        {"one choice, down twice",
+         [&] { choices(1); },
+         [&] { Push({}, 4), Push({}, 4); },
+         choiceCursor,
+         0,
+         {3, 3}},
+        {"two choices, up from none",
+         [&] { choices(2); },
+         [&] { Push({}, 0); },
+         choiceCursor,
+         1,
+         {3}},
+        {"opening the bar",
+         [&] { Enter(asClickWait); },
+         [&] { host.OpenMenuBar(-1); },
+         barCursor,
+         -1,
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.prepare();
+        sound.sounds.clear();
+        c.act();
+        EXPECT_EQ(c.cursor(), c.cursorAfter);
+        EXPECT_EQ(sound.sounds, c.sounds);
+        win->MenuClose(true), win->SelHide(true);
+        for (int k = 0; k < 8; ++k) win->MenuEnable(k, true);
+        host.MenuBarState = 0;
+    }
 }
 
 TEST_F(SceneInput, RightClickFollowsRightClickType) {
