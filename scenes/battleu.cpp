@@ -150,8 +150,10 @@ void TBattleUnit::BuildLayout() {
         return true;
     };
     for (int b = 0; b < 2; ++b) {
-        SelectBtn[b] = new TNyRGBPanel(this, SelectPanel);
+        SelectBtn[b] = new TNyRGBSimple(this, SelectPanel);
         SelectBtn[b]->SetOffsetY(b == 0 ? 330 : 464);
+        SelectBtn[b]->SetFrameNum(1, 2);
+        SelectBtn[b]->SetAnimeWait(6);
         SelectBtn[b]->OnClick = [this, b](TNyRGBPanel*) { core_.SelectClick(b); };
         SelectBtn[b]->OnMouseEnter = [this, b](TNyRGBPanel*) { core_.SelectHover(b); };
         plat::TFont font;
@@ -405,8 +407,9 @@ void TBattleUnit::FreeBattle() {
     drop(barVoice_);
     bgMovie_.Close();
     efMovie_.Close();
-    for (TNyRGBPanel* p : {SelCharLeft, SelCharRight, SelectMes, SelectBtn[0], SelectBtn[1],
-                           CutinChar, WinPanel, WinCharLeft, WinCharRight, WinMes, SlotMes})
+    for (TNyRGBPanel* p : std::initializer_list<TNyRGBPanel*>{
+             SelCharLeft, SelCharRight, SelectMes, SelectBtn[0], SelectBtn[1], CutinChar, WinPanel,
+             WinCharLeft, WinCharRight, WinMes, SlotMes})
         if (p) ReleasePanelImage(p);
     for (TNyRGBText* t : {SelectShadow[0], SelectShadow[1], SelectText[0], SelectText[1]})
         if (t) t->ReleaseBuffer();
@@ -524,12 +527,9 @@ void TBattleUnit::SyncSelect() {
             const char* captions[2] = {heroines ? "莉娜" : "重新挑战",
                                        heroines ? "贝丝" : "返回标题"};
             for (int b = 0; b < 2; ++b) {
+                // One block of the three tall, or the first would cover the second's top and
+                // its caption would sit below the bar it names.
                 LoadPicture(SelectBtn[b], heroines ? "SelBase8.png" : "SelBase16.png");
-                // Three blocks one above the other (at rest, lit, pressed): the button is one
-                // block tall, or the first would cover the second's top and its caption
-                // would sit below the bar it names.
-                SelectBtn[b]->SetNumBlock(3);
-                SelectBtn[b]->SetSizeY(SelectBtn[b]->GetSizeY() / 3);
                 for (TNyRGBText* t : {SelectShadow[b], SelectText[b]}) {
                     t->SetOffsetY(std::max(0, (SelectBtn[b]->GetSizeY() - 38) / 2) +
                                   (t == SelectShadow[b] ? 2 : 0));
@@ -553,7 +553,7 @@ void TBattleUnit::SyncSelect() {
         const int w = SelectBtn[b]->GetSizeX();
         const int centre = (kScreenW - w) / 2;
         SelectBtn[b]->SetOffsetX(b == 0 ? slide(-w, centre) : slide(kScreenW, centre));
-        SelectBtn[b]->SetBlockIndex(core_.selected == b ? 1 : 0);
+        SelectBtn[b]->SetGroupIndex(core_.selected == b ? 1 : 0);
         for (TNyRGBText* t : {SelectShadow[b], SelectText[b]})
             t->SetOffsetX(std::max(0, (w - 608) / 2) + (t == SelectShadow[b] ? 2 : 0));
     }

@@ -16,6 +16,7 @@
 class TDInputUnit;
 class TNyRGBBits;
 class TNyRGBProgram;
+class TNyRGBSimple;
 class TNyRGBText;
 class ZRFileMan;
 namespace DirectX {
@@ -60,7 +61,8 @@ class TBattleUnit : public plat::TComponent, private BattleView {
     TNyRGBPanel* SlotBtn[kReels] = {};
     TNyRGBPanel *SlotMes = nullptr, *SelectPanel = nullptr, *SelCharLeft = nullptr,
                 *SelCharRight = nullptr, *SelectMes = nullptr;
-    TNyRGBPanel* SelectBtn[2] = {};
+    // Three blocks: the first at rest, the other two played in turn while the answer is chosen.
+    TNyRGBSimple* SelectBtn[2] = {};
     TNyRGBText* SelectShadow[2] = {};
     TNyRGBText* SelectText[2] = {};
     TNyRGBPanel *EffectPanel = nullptr, *BGMoviePanel = nullptr, *CutinChar = nullptr,

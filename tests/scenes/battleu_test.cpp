@@ -15,11 +15,12 @@
 #include "foundation/zrmemman.h"
 #include "foundation/zrstream.h"
 #include "game/gamedef.h"
-#include "widgets/nyrgbtext.h"
 #include "game/gamef.h"
 #include "media/zrpng.h"
 #include "scenes/avgu.h"
+#include "widgets/nyrgbanime.h"
 #include "widgets/nyrgbbits.h"
+#include "widgets/nyrgbtext.h"
 
 namespace {
 
@@ -91,6 +92,16 @@ class BattleUnitTest : public ::testing::Test {
             bgr[i] = rgb & 0xFF, bgr[i + 1] = (rgb >> 8) & 0xFF, bgr[i + 2] = rgb >> 16;
         ZRFileStream out(dir.Host(name).c_str(), zrfmCreate);
         ASSERT_TRUE(SavePng(&out, bgr.data(), w, h, pf24_888));
+    }
+    // Blocks of one colour each, stacked.
+    void WriteBlocks(const std::string& name, int w, int h, const std::vector<uint32_t>& rgbs) {
+        std::vector<unsigned char> bgr(static_cast<size_t>(w) * h * rgbs.size() * 3);
+        for (size_t i = 0; i < bgr.size(); i += 3) {
+            const uint32_t rgb = rgbs[i / 3 / (static_cast<size_t>(w) * h)];
+            bgr[i] = rgb & 0xFF, bgr[i + 1] = (rgb >> 8) & 0xFF, bgr[i + 2] = rgb >> 16;
+        }
+        ZRFileStream out(dir.Host(name).c_str(), zrfmCreate);
+        ASSERT_TRUE(SavePng(&out, bgr.data(), w, h * static_cast<int>(rgbs.size()), pf24_888));
     }
     void WriteStrip() {
         constexpr int w = 212, cell = 106;
@@ -266,7 +277,8 @@ TEST_F(BattleUnitTest, AFrameWithoutATickAsksForNoDrawing) {
 TEST_F(BattleUnitTest, GameOverOffersARetryWithFullGauges) {
     WriteData("#,2,4,100,200,0,-1,100,0,0,0,0,0,0,0,0,0,0,0\n");
     WriteReels(12, 5, 5, 5);
-    WriteSolid("SelBase16.png", 640, 64 * 3, 0x804040);
+    const uint32_t looks[3] = {0x804040, 0x40A040, 0x4040C0};
+    WriteBlocks("SelBase16.png", 640, 64, {looks[0], looks[1], looks[2]});
     TBattleUnit u;
     ASSERT_TRUE(u.Setup(&files));
     ASSERT_TRUE(u.PrepareBattle(2));
@@ -288,6 +300,28 @@ TEST_F(BattleUnitTest, GameOverOffersARetryWithFullGauges) {
         EXPECT_LE(u.SelectText[b]->GetOffsetY() + 38, 64);
     }
     EXPECT_LE(u.SelectBtn[0]->GetOffsetY() + 64, u.SelectBtn[1]->GetOffsetY());
+    // The answer chosen plays its second and third blocks in turn, six animation ticks each;
+    // the other rests on its first. On screen, at each answer's top left corner.
+    auto shown = [&] {
+        auto shot = Present(u);
+        std::vector<uint32_t> got;
+        for (int b = 0; b < 2; ++b)
+            got.push_back(
+                shot->PGet(u.SelectBtn[b]->GetOffsetX() + 2, u.SelectBtn[b]->GetOffsetY() + 2) &
+                0xFFFFFF);
+        return got;
+    };
+    EXPECT_EQ(shown(), (std::vector<uint32_t>{looks[1], looks[0]}));
+    for (int t = 0; t < 5; ++t) u.RootPanel->Anime();
+    EXPECT_EQ(shown(), (std::vector<uint32_t>{looks[1], looks[0]}));
+    u.RootPanel->Anime();
+    EXPECT_EQ(shown(), (std::vector<uint32_t>{looks[2], looks[0]}));
+    for (int t = 0; t < 6; ++t) u.RootPanel->Anime();
+    EXPECT_EQ(shown(), (std::vector<uint32_t>{looks[1], looks[0]}));
+    u.FrameInput(1, {false, 4});
+    ASSERT_EQ(u.Core().selected, 1);
+    EXPECT_EQ(shown(), (std::vector<uint32_t>{looks[0], looks[1]}));
+    u.FrameInput(1, {false, 0});
     u.SelectBtn[0]->OnClick(u.SelectBtn[0]);  // retry
     u.FrameInput(1, {});
     EXPECT_FALSE(u.SelectPanel->GetVisible());
