@@ -441,6 +441,70 @@ TEST_F(InGame, SaveMenuWithoutItsMaskOpensAtOnceAndSavesAfterTheQuestion) {
     EXPECT_EQ(AvgUnit->Windows->MenuCursor(), 0);
 }
 
+// A save that fails changes nothing: the error sound, the slot file as it was, no report to
+// the scene, the menu open on its page and cursor with the newest mark where it stood. The
+// next save over the same slot goes through.
+TEST_F(InGame, AFailedSaveLeavesTheSlotTheMenuAndTheNewestMarkAsTheyWere) {
+    WriteSlot(13, 0, kThumbnailMaxSize);
+    WriteSlot(14, 0, kThumbnailMaxSize);
+    // Slot 13 is the newest.
+    const struct timespec older[2] = {{1700000000, 0}, {1700000000, 0}},
+                          newer[2] = {{1700000100, 0}, {1700000100, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, dir.Host("SV13.sav").c_str(), newer, 0), 0);
+    ASSERT_EQ(utimensat(AT_FDCWD, dir.Host("SV14.sav").c_str(), older, 0), 0);
+    auto slot14 = [this] {
+        std::string bytes;
+        EXPECT_TRUE(plat::ReadWholeFile(dir.Host("SV14.sav"), bytes));
+        return bytes;
+    };
+    const std::string before = slot14();
+    ASSERT_TRUE(InScene());
+    UserSettings.SaveConfirm = false;
+    UserSettings.RightClickType = 3;
+    RightClick();
+    ASSERT_EQ(AvgUnit->SaveMenuState, 2);
+    ASSERT_EQ(SaveMenu->Mode, 0);
+    EXPECT_EQ(SaveMenu->Newest, 12);
+    Tap(kPageNext);  // slots 13-24
+    Tap(kRight);     // slot 14
+    ASSERT_EQ(SaveMenu->Page, 1);
+    ASSERT_EQ(SaveMenu->Cursor, 1);
+    struct Codes {
+        ZRBaseCallback1<void, int> next;
+        std::vector<int> seen;
+        void Code(int c) {
+            seen.push_back(c);
+            if (next.IsSet()) next.Call(c);
+        }
+    } codes{SaveMenu->Callback, {}};
+    SaveMenu->SetCallback(ZRBaseCallback1<void, int>(&codes, &Codes::Code));
+    // The writer loses its finished temporary file before the rename.
+    plat::SetAtomicWriteHook([](const std::string& temp) { std::remove(temp.c_str()); });
+    Sounds();
+    Tap(kOk);
+    plat::SetAtomicWriteHook({});
+    EXPECT_EQ(Sounds(), std::vector<int32_t>{menu::seError});
+    EXPECT_EQ(slot14(), before);
+    EXPECT_TRUE(codes.seen.empty());
+    EXPECT_EQ(AvgUnit->SaveMenuState, 2);
+    EXPECT_EQ(SaveMenu->Page, 1);
+    EXPECT_EQ(SaveMenu->Cursor, 1);
+    EXPECT_EQ(SaveMenu->Newest, 12);
+    EXPECT_TRUE(SaveMenu->NewIcon->GetVisible());
+    EXPECT_EQ(SaveMenu->NewIcon->GetOffsetX(), SaveMenu->ThumbNail[0]->GetOffsetX());
+    EXPECT_TRUE(SaveMenu->Records[13].exists);
+
+    Tap(kOk);
+    EXPECT_EQ(Sounds(), std::vector<int32_t>{menu::seOK});
+    EXPECT_NE(slot14(), before);
+    EXPECT_EQ(codes.seen, std::vector<int>{5});
+    EXPECT_EQ(AvgUnit->SaveMenuState, 2);
+    EXPECT_EQ(SaveMenu->Page, 1);
+    EXPECT_EQ(SaveMenu->Cursor, 1);
+    EXPECT_EQ(SaveMenu->Newest, 13);
+    EXPECT_EQ(SaveMenu->NewIcon->GetOffsetX(), SaveMenu->ThumbNail[1]->GetOffsetX());
+}
+
 TEST_F(InGame, LoadMenuChosenFromTheBarClosesBackToTheSubMenuOnLoad) {
     ASSERT_TRUE(InScene());
     UserSettings.RightClickType = 0;

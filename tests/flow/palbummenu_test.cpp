@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -132,6 +133,69 @@ TEST_F(Album, PagesShowTheirEntriesAndTheLastPageEndsAtThirtyEight) {
     album->ShowPage(0);
     EXPECT_EQ(album->FadeCounter, -1);
     for (int i = 0; i < 16; ++i) EXPECT_FALSE(album->Fading[i]) << i;
+}
+
+// Half way through the cross-fade to the next page each position has its own level, from its
+// row plus its column: at the cursor the old picture fades into the new one, elsewhere the old
+// one fades out and the new one in over the background so that the pair stays at half
+// strength.
+TEST_F(Album, ThumbnailsCrossFadeByRowPlusColumnAndAtTheCursor) {
+    constexpr uint32_t kGround = 0x203040, kOld = 0xF00000, kNew = 0x0000F0;
+    album->ShowPage(0);  // the same page: the fade of the first showing ends
+    ASSERT_EQ(album->FadeCounter, -1);
+    album->ShowPage(1);
+    ASSERT_EQ(album->FadeCounter, 0);
+    for (int i : {0, 3, 5, 7}) ASSERT_TRUE(album->Shown[i] && album->Fading[i]) << i;
+    for (int i = 0; i < 16; ++i) {
+        album->Previous[i]->BoxFill(0, 0, 166, 92, kOld);
+        album->Current[i]->BoxFill(0, 0, 166, 92, kNew);
+    }
+    // rate / 128 of the way from a to b, channel by channel.
+    auto blend = [](uint32_t a, uint32_t b, int rate) {
+        uint32_t out = 0;
+        for (int shift : {0, 8, 16}) {
+            const int ca = int((a >> shift) & 0xFF), cb = int((b >> shift) & 0xFF);
+            out |= uint32_t(ca + (cb - ca) * rate / 128) << shift;
+        }
+        return out;
+    };
+    auto near = [](uint32_t got, uint32_t want) {
+        for (int shift : {0, 8, 16}) {
+            const int d = int((got >> shift) & 0xFF) - int((want >> shift) & 0xFF);
+            if (d < -2 || d > 2) return false;
+        }
+        return true;
+    };
+    const struct {
+        int counter, cursor, position;
+    } cases[] = {
+        {6, 0, 0}, {6, 0, 3}, {6, 0, 7}, {6, 0, 5}, {6, 7, 7}, {6, 7, 0}, {4, 0, 7}, {9, 0, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "fade " << c.counter << ", cursor " << c.cursor
+                                        << ", position " << c.position);
+        album->FadeCounter = c.counter;
+        album->SetCursor(c.cursor);
+        const int delay = c.position / 4 + c.position % 4;
+        const int level = std::clamp(c.counter - delay, 0, 8) * 16;
+        uint32_t want;
+        if (c.position == c.cursor) {
+            want = blend(kOld, kNew, level);
+        } else {
+            want = blend(kGround, kOld, (128 - level) * 128 / (256 - level));
+            want = blend(want, kNew, level / 2);
+        }
+        TNyRGBBits shot(nullptr);
+        shot.SetBitDepth(bd32);
+        shot.SetPixFormat(pf32_888);
+        shot.SetWidth(167);
+        shot.SetHeight(93);
+        ASSERT_TRUE(shot.Create());
+        shot.BoxFill(0, 0, 166, 92, kGround);
+        album->ThumbNail[c.position]->Draw(&shot, 0, 0);
+        const uint32_t got = shot.PGet(80, 40) & 0xFFFFFF;
+        EXPECT_PRED2(near, got, want) << std::hex << got << " " << want;
+    }
 }
 
 TEST_F(Album, LockedEntrySoundsOkAndOpensNothing) {

@@ -343,6 +343,72 @@ TEST(BattleCore, ReelsStopStrictlyLeftToRight) {
     for (const ReelRecord& r : core.reels) EXPECT_EQ(r.position % kSymbolUnits, 0);
 }
 
+// A reel landing on a bar draws its special from one number below 100; both sides of every
+// bound of that number, with the slot voice and the change sound each special brings.
+TEST(BattleCore, LandingSpecialsAtTheBoundsOfTheRandomNumber) {
+    constexpr int R = 0, B = 1, BAR = 2, X = 5;
+    const struct Case {
+        int reel;  // the reel that lands; those to its left have stopped
+        int s0, s1, s2;
+        int roll;
+        int special;
+        const char* voice;  // the slot voice heard, "" none
+    } cases[] = {
+        // Reel 1 on a bar after an emblem: below 30 special 9.
+        {1, R, BAR, X, 29, 9, ""},
+        {1, R, BAR, X, 30, -1, ""},
+        {1, B, BAR, X, 0, 9, ""},
+        {1, B, BAR, X, 99, -1, ""},
+        // Reel 2 on a bar after an emblem: below 20 special 9, below 60 special 10.
+        {2, X, R, BAR, 19, 9, ""},
+        {2, X, R, BAR, 20, 10, ""},
+        {2, R, B, BAR, 59, 10, ""},
+        {2, R, B, BAR, 60, -1, ""},
+        // Three bars: below 5 special 11 and below 10 special 12, each with the bar voice;
+        // from 55 special 8 with the second heroine's voice, between them 7 with the first's.
+        {2, BAR, BAR, BAR, 4, 11, "slotvo20"},
+        {2, BAR, BAR, BAR, 5, 12, "slotvo20"},
+        {2, BAR, BAR, BAR, 9, 12, "slotvo20"},
+        {2, BAR, BAR, BAR, 10, 7, "slotvo00"},
+        {2, BAR, BAR, BAR, 54, 7, "slotvo00"},
+        {2, BAR, BAR, BAR, 55, 8, "slotvo10"},
+        {2, BAR, BAR, BAR, 99, 8, "slotvo10"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "reel " << c.reel << " roll " << c.roll << " over "
+                                        << c.s0 << c.s1 << c.s2);
+        std::vector<int> asked;
+        BattleCore core([&](int n) {
+            asked.push_back(n);
+            return asked.size() == 1 ? c.roll : 0;
+        });
+        Recorder view;
+        core.SetView(&view);
+        core.record = Record();
+        const int s[3] = {c.s0, c.s1, c.s2};
+        for (int i = 0; i < 3; ++i) {
+            ReelRecord& r = core.reels[i];
+            for (int32_t& sym : r.symbol) sym = s[i];
+            r.state = i < c.reel ? 0 : i == c.reel ? 4 : 3;
+            r.counter = 1;
+            r.position = i == c.reel ? 1 : 0;  // one unit above the symbol it lands on
+        }
+        core.state = 2;
+        core.step = 0;
+        core.ReelStep(1, {});
+        ASSERT_FALSE(asked.empty());
+        EXPECT_EQ(asked[0], 100);
+        EXPECT_EQ(core.reels[c.reel].special, c.special);
+        EXPECT_EQ(core.reels[c.reel].state, c.special >= 0 ? 5 : 0);
+        std::vector<std::string> voices;
+        for (const std::string& l : view.log)
+            if (l.rfind("slotvo", 0) == 0) voices.push_back(l);
+        EXPECT_EQ(voices,
+                  *c.voice ? std::vector<std::string>{c.voice} : std::vector<std::string>{});
+        EXPECT_EQ(view.Count("slot2"), c.special >= 0 && c.special != 7 && c.special != 8);
+    }
+}
+
 // A table of reels that always land on `s`.
 void FillTable(ReelTable& t, int s0, int s1, int s2) {
     for (int i = 0; i < kReelSymbols; ++i) t[0][0][i] = s0, t[0][1][i] = s1, t[0][2][i] = s2;
