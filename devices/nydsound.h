@@ -55,7 +55,9 @@ struct TDSNotifyParam {
 };
 
 // Waits on a buffer's notification events and calls the buffer back on this thread. Made held
-// at its start gate; the destructor asks it to end and joins it.
+// at its start gate; the destructor asks it to end and joins it. What the loop reads is shared
+// with the running thread, so a buffer may release itself (and delete this object) from its
+// own callback: the thread is then detached and ends as soon as the callback returns.
 class TDSoundThread {
 public:
     TDSoundThread(TCustomDSoundBuffer* owner, TDSNotifyParam* param);
@@ -64,20 +66,25 @@ public:
     TDSoundThread& operator=(const TDSoundThread&) = delete;
 
     void Resume();
-    void Terminate() { terminated_.store(true); }
+    void Terminate() { state_->terminated.store(true); }
+    // Joins the thread; does nothing when called on the thread itself.
     void WaitFor();
-    int LastIndex() const { return lastIndex_.load(); }
+    int LastIndex() const { return state_->lastIndex.load(); }
     TCustomDSoundBuffer* Owner() const { return owner_; }
 
 private:
-    void Execute();
+    struct State {
+        std::shared_ptr<plat::EventGroup> events;
+        int count = 0;
+        TDSNotifyCallback callback;
+        TDSoundThread* thread = nullptr;  // handed to the callback, which may delete it
+        std::atomic<int> lastIndex{-1};
+        std::atomic<bool> terminated{false};
+    };
+    static void Execute(const std::shared_ptr<State>& state);
 
     TCustomDSoundBuffer* owner_;
-    std::shared_ptr<plat::EventGroup> events_;
-    int count_;
-    TDSNotifyCallback callback_;
-    std::atomic<int> lastIndex_{-1};
-    std::atomic<bool> terminated_{false};
+    std::shared_ptr<State> state_;
     std::thread thread_;
 };
 
@@ -132,9 +139,15 @@ protected:
     bool MakeVoice(TDSBufferParam* param, TDSNotifyParam* notify, uint32_t controls);
     TDSBufferParam BufferParam() const;
     bool ValidSettings() const;
-    // Ends the notification thread (joined before anything it calls goes), then drops the
-    // voice.
+    // Ends the notification thread (joined before anything it calls goes; left to end by
+    // itself when this runs on it), then drops the voice.
     void ReleaseVoice();
+    // Moves the play number on: called by Play once the previous play is stopped.
+    void NextPlay() { playMark_->play.fetch_add(1); }
+    // Whether the stop the notification thread woke for is an end by itself: no Stop was asked
+    // for, and the stop signal came during the play still current. A restart or a seek stops
+    // the voice and at once plays it again; its stop signal then names an older play.
+    bool EndedByItself() const;
     void RestoreIfLost();
     // Stops the mixer's voice (or the primary output); false when there is none.
     bool StopVoice();
@@ -162,6 +175,12 @@ protected:
     std::atomic<bool> stopRequested_{false};
 
 private:
+    // Shared with the mixer's stop signal, which may run after the buffer is gone.
+    struct PlayMark {
+        std::atomic<uint32_t> play{0};
+        std::atomic<uint32_t> stopped{0};
+    };
+    std::shared_ptr<PlayMark> playMark_ = std::make_shared<PlayMark>();
     mutable std::mutex notifyLock_;
     plat::TNotifyEvent onNotify_;
 };
@@ -259,8 +278,8 @@ public:
 
     bool IsStreamOpen() const { return streamOpen_; }
     bool GetLoop() const { return loop_; }
-    uint32_t GetLoopStart() const { return loopStart_; }
-    uint32_t GetLoopEnd() const { return loopEnd_; }
+    uint32_t GetLoopStart() const { return loopStart_.load(); }
+    uint32_t GetLoopEnd() const { return loopEnd_.load(); }
     uint32_t GetBlockStart(int block) const { return blockStart_[block]; }
     bool GetBlockEnd(int block) const { return blockEnd_[block]; }
 
@@ -284,9 +303,11 @@ protected:
     std::mutex fillLock_;
     std::mutex positionLock_;
     std::atomic<bool> stopping_{false};
-    uint32_t loopStart_ = 0;
-    uint32_t loopEnd_ = 0;
-    uint32_t wrapPoint_ = 0;
+    // Set by the caller's thread, read by refills on the notification thread (loop points), or
+    // the other way round (the wrap point, read by GetPosition): each is read once where used.
+    std::atomic<uint32_t> loopStart_{0};
+    std::atomic<uint32_t> loopEnd_{0};
+    std::atomic<uint32_t> wrapPoint_{0};
 };
 
 class TDSoundStream3D : public TDSoundStream {

@@ -19,36 +19,40 @@ bool ValidFormat(uint16_t channels, uint32_t rate, uint16_t bits) {
 // ---- TDSoundThread ----
 
 TDSoundThread::TDSoundThread(TCustomDSoundBuffer* owner, TDSNotifyParam* param)
-    : owner_(owner),
-      events_(std::make_shared<plat::EventGroup>(param->count)),
-      count_(events_->Count()),
-      callback_(param->callback) {
-    param->events = events_;
-    param->count = static_cast<uint32_t>(count_);
+    : owner_(owner), state_(std::make_shared<State>()) {
+    state_->events = std::make_shared<plat::EventGroup>(param->count);
+    state_->count = state_->events->Count();
+    state_->callback = param->callback;
+    state_->thread = this;
+    param->events = state_->events;
+    param->count = static_cast<uint32_t>(state_->count);
 }
 
 TDSoundThread::~TDSoundThread() {
     Terminate();
-    WaitFor();
+    if (thread_.joinable() && thread_.get_id() == std::this_thread::get_id())
+        thread_.detach();
+    else
+        WaitFor();
 }
 
 void TDSoundThread::Resume() {
-    if (!thread_.joinable()) thread_ = std::thread([this] { Execute(); });
+    if (!thread_.joinable()) thread_ = std::thread([state = state_] { Execute(state); });
 }
 
 void TDSoundThread::WaitFor() {
     if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
 }
 
-void TDSoundThread::Execute() {
+void TDSoundThread::Execute(const std::shared_ptr<State>& state) {
     // Refilling a stream must not wait behind the game's own threads; where the system does
     // not allow the step up the thread runs at normal priority.
     plat::RaiseThreadPriority();
-    while (count_ > 0 && !terminated_.load()) {
-        const int i = events_->WaitAny(100);
+    while (state->count > 0 && !state->terminated.load()) {
+        const int i = state->events->WaitAny(100);
         if (i < 0) continue;
-        lastIndex_.store(i);
-        if (callback_.IsSet()) callback_.Call(this, i);
+        state->lastIndex.store(i);
+        if (state->callback.IsSet()) state->callback.Call(state->thread, i);
     }
 }
 
@@ -240,7 +244,10 @@ bool TCustomDSoundBuffer::CreateEventThread(TDSBufferParam* param, TDSNotifyPara
     std::vector<plat::NotifyPoint> points;
     std::shared_ptr<plat::EventGroup> events = notify->events;
     auto signal = [events](int i) { return [events, i] { events->Set(i); }; };
-    points.push_back({plat::NotifyPoint::kAtStop, signal(0)});
+    points.push_back({plat::NotifyPoint::kAtStop, [events, mark = playMark_] {
+                          mark->stopped.store(mark->play.load());
+                          events->Set(0);
+                      }});
     if (notify->count == 5) {
         const uint32_t len = param->length;
         points.push_back({0, signal(1)});
@@ -254,6 +261,12 @@ bool TCustomDSoundBuffer::CreateEventThread(TDSBufferParam* param, TDSNotifyPara
     thread_ = notify->thread;
     events_ = events;
     return true;
+}
+
+bool TCustomDSoundBuffer::EndedByItself() const {
+    // Read in this order: a Play that clears the request has moved the play number on first.
+    if (stopRequested_.load()) return false;
+    return playMark_->stopped.load() == playMark_->play.load();
 }
 
 void TCustomDSoundBuffer::ReleaseVoice() {
@@ -400,6 +413,7 @@ bool TDSoundBuffer::Play(bool loop) {
     Stop();
     RestoreIfLost();
     voice_.mixer->SetPlayCursor(voice_.voice, 0);
+    NextPlay();
     stopRequested_.store(false);
     return voice_.mixer->Play(voice_.voice, loop);
 }
@@ -436,7 +450,7 @@ void TDSoundBuffer::SetOnNotify(plat::TNotifyEvent e) {
 }
 
 void TDSoundBuffer::NotifyCallBack(TDSoundThread*, int index) {
-    if (!created_ || index != 0 || stopRequested_.load()) return;
+    if (!created_ || index != 0 || !EndedByItself()) return;
     if (const plat::TNotifyEvent handler = LoadNotify()) handler(this);
 }
 

@@ -117,9 +117,9 @@ bool TDSoundStream::OpenPcmStream(ZRPcmStream* decoder) {
         samplesPerSec_ = rate;
         bitsPerSample_ = bits;
     }
-    loopStart_ = 0;
-    loopEnd_ = 0;
-    wrapPoint_ = static_cast<uint32_t>(std::max(0, decoder->GetSize()));
+    loopStart_.store(0);
+    loopEnd_.store(0);
+    wrapPoint_.store(static_cast<uint32_t>(std::max(0, decoder->GetSize())));
     decoder_ = decoder;
     streamOpen_ = true;
     return true;
@@ -214,6 +214,7 @@ bool TDSoundStream::Play(bool loop, uint32_t position) {
     BlockCopy(q, q);
     if (decoder_->IsEnd()) blockEnd_[2] = true;
     voice_.mixer->SetPlayCursor(voice_.voice, 0);
+    NextPlay();
     stopRequested_.store(false);
     stopping_.store(false);
     return voice_.mixer->Play(voice_.voice, true);
@@ -230,12 +231,13 @@ bool TDSoundStream::BlockCopy(uint32_t offset, uint32_t size) {
     int emptyReads = 0;
     try {
         while (filled < size) {
-            if (loop_ && (decoder_->IsEnd() ||
-                          (loopEnd_ > 0 &&
-                           static_cast<uint32_t>(decoder_->GetPosition()) >= loopEnd_))) {
-                wrapPoint_ = static_cast<uint32_t>(decoder_->GetPosition());
+            const uint32_t loopEnd = loop_ ? loopEnd_.load() : 0;
+            if (loop_ &&
+                (decoder_->IsEnd() ||
+                 (loopEnd > 0 && static_cast<uint32_t>(decoder_->GetPosition()) >= loopEnd))) {
+                wrapPoint_.store(static_cast<uint32_t>(decoder_->GetPosition()));
                 if (decoder_->IsSeekable())
-                    decoder_->Seek(static_cast<int>(loopStart_), zrSeekSet);
+                    decoder_->Seek(static_cast<int>(loopStart_.load()), zrSeekSet);
                 else
                     decoder_->Reset();
             }
@@ -245,7 +247,7 @@ bool TDSoundStream::BlockCopy(uint32_t offset, uint32_t size) {
             if (!decoder_->IsEnd()) {
                 uint32_t n = static_cast<uint32_t>(size) - filled;
                 const uint32_t at = static_cast<uint32_t>(decoder_->GetPosition());
-                if (loop_ && loopEnd_ > 0 && loopEnd_ > at) n = std::min(n, loopEnd_ - at);
+                if (loopEnd > at) n = std::min(n, loopEnd - at);
                 got = std::max(0, decoder_->Read(block_.data() + filled, static_cast<int>(n)));
                 filled += static_cast<uint32_t>(got);
             }
@@ -263,7 +265,7 @@ bool TDSoundStream::BlockCopy(uint32_t offset, uint32_t size) {
 
 void TDSoundStream::StreamCallBack(TDSoundThread*, int index) {
     if (index == 0) {
-        if (stopRequested_.load()) return;
+        if (!EndedByItself()) return;
         if (const plat::TNotifyEvent handler = LoadNotify()) handler(this);
         return;
     }
@@ -311,7 +313,8 @@ uint32_t TDSoundStream::GetPosition() {
     const uint32_t q = length_ / 4;
     const uint32_t k = std::min(cursor / q, 3u);
     uint32_t pos = blockStart_[k] + (cursor - k * q);
-    if (loop_ && wrapPoint_ > 0 && pos >= wrapPoint_) pos = pos % wrapPoint_ + loopStart_;
+    const uint32_t wrap = wrapPoint_.load();
+    if (loop_ && wrap > 0 && pos >= wrap) pos = pos % wrap + loopStart_.load();
     return pos;
 }
 
@@ -322,16 +325,14 @@ uint32_t TDSoundStream::GetStreamSize() {
 
 void TDSoundStream::SetLoopPoint(uint32_t start) {
     if (!created_ || !streamOpen_) return;
-    loopStart_ = start < GetStreamSize() ? static_cast<uint32_t>(start) : 0;
+    loopStart_.store(start < GetStreamSize() ? start : 0);
 }
 
 void TDSoundStream::SetLoopPoint(uint32_t start, uint32_t end) {
     if (!created_ || !streamOpen_) return;
     const bool inside = start < GetStreamSize();
-    loopStart_ = inside ? static_cast<uint32_t>(start) : 0;
-    loopEnd_ = inside && end >= static_cast<uint64_t>(loopStart_) + length_
-                   ? static_cast<uint32_t>(end)
-                   : 0;
+    loopStart_.store(inside ? start : 0);
+    loopEnd_.store(inside && end >= static_cast<uint64_t>(start) + length_ ? end : 0);
 }
 
 // ---- TDSoundStream3D ----

@@ -8,8 +8,10 @@ void ZRCriticalSectionEx::Acquire() {
         return;
     }
     if (count_ > 0 || waiting_ > 0) {
+        const uint32_t ticket = nextTicket_++;
         ++waiting_;
-        freed_.wait(lock, [&] { return count_ == 0; });
+        freed_.wait(lock, [&] { return count_ == 0 && served_ == ticket; });
+        ++served_;
         --waiting_;
     }
     owner_ = me;
@@ -33,5 +35,11 @@ void ZRCriticalSectionEx::Release() {
     uint32_t me = plat::CurrentThreadId();
     std::lock_guard lock(guard_);
     if (count_ == 0 || owner_ != me) return;
-    if (--count_ == 0 && waiting_ > 0) freed_.notify_one();
+    // Every waiter wakes to compare its ticket; only the one served takes the lock.
+    if (--count_ == 0 && waiting_ > 0) freed_.notify_all();
+}
+
+uint32_t ZRCriticalSectionEx::Waiting() {
+    std::lock_guard lock(guard_);
+    return waiting_;
 }

@@ -36,13 +36,20 @@ class ZRCriticalSectionEx {
     // false at once when another thread holds it or threads wait for it.
     bool Check();
     // Gives up one level of the calling thread's hold; does nothing for other threads or
-    // when the lock is free. The last level hands the lock to one waiting thread.
+    // when the lock is free. The last level hands the lock to the thread that has waited
+    // longest: no newcomer, the releasing thread included, can take it first.
     void Release();
+    // Threads blocked in Acquire.
+    uint32_t Waiting();
 
   private:
     uint32_t owner_ = 0;  // the last holder stays here after the final release
     uint32_t count_ = 0;  // depth of the hold; 0 = free
     uint32_t waiting_ = 0;
+    // Waiters are served in the order they came: each draws the next ticket and takes the
+    // lock when it is free and its ticket is the one served.
+    uint32_t nextTicket_ = 0;
+    uint32_t served_ = 0;
     // Guards the three fields and is held only while they change, never while holding the
     // lock they describe.
     std::mutex guard_;

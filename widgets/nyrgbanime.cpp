@@ -88,9 +88,11 @@ void TNyRGBSimple::CallOnAnime() {
     if (GetVisible() && FPlay != kStopped && ++FTick >= FAnimeWait) {
         FTick = 0;
         const int n = GetFrameMax(FGroupIndex);
-        if (n == 1) FPlay = kStopped;
         int f = FFrameIndex;
-        if (FPlay == kBackward) {
+        if (n == 1) {
+            // Nothing to step through: every play mode stops here.
+            FPlay = kStopped;
+        } else if (FPlay == kBackward) {
             if (--f < 0) {
                 FPlay = kForward;
                 f = 1;

@@ -73,6 +73,8 @@ class TNyRGBSimple : public TNyRGBAnime {
     void SetAnimeWait(int n);
     TPanelAnimeType GetAnimeType() const { return FAnimeType; }
     void SetAnimeType(TPanelAnimeType type);
+    // The animation stopped: the end of a patStop play, or a group of one frame.
+    bool Stopped() const { return FPlay == kStopped; }
 
   protected:
     enum PlayState : uint8_t { kForward = 0, kBackward = 1, kStopped = 2 };

@@ -50,7 +50,9 @@ void TNyRGBPanel::SetModifyToParent(ZRRect r) {
 void TNyRGBPanel::SetModifyToParent() { SetModifyToParent(ClientRect()); }
 
 void TNyRGBPanel::SetModifyToChild(TNyRGBPanel* except, ZRRect r) {
-    for (TNyRGBPanel* c : FChildren) {
+    // An OnChange handler may rearrange the children; walk a copy.
+    const std::vector<TNyRGBPanel*> children = FChildren;
+    for (TNyRGBPanel* c : children) {
         if (c == except) continue;
         const ZRRect moved = MovedInto(r, -c->FOffsetX, -c->FOffsetY, c->FSizeX, c->FSizeY);
         if (!moved.IsRectEmpty()) c->SetModifyFromParent(moved);

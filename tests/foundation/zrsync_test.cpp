@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "wait_for.h"
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -69,6 +71,24 @@ TEST(ZRCriticalSectionEx, OtherThreadsFailCheckAndBlockInAcquireUntilTheLastRele
     EXPECT_FALSE(CheckElsewhere(cs));
     cs.Release();
     EXPECT_TRUE(CheckElsewhere(cs));
+}
+
+TEST(ZRCriticalSectionEx, TheReleasingThreadQueuesBehindTheWaiter) {
+    ZRCriticalSectionEx cs;
+    std::vector<char> order;  // written only by the holder
+    cs.Acquire();
+    std::thread b([&] {
+        cs.Acquire();
+        order.push_back('B');
+        cs.Release();
+    });
+    ASSERT_TRUE(WaitFor([&] { return cs.Waiting() == 1; }));
+    cs.Release();
+    cs.Acquire();
+    order.push_back('A');
+    cs.Release();
+    b.join();
+    EXPECT_EQ(order, (std::vector<char>{'B', 'A'}));
 }
 
 TEST(ZRCriticalSectionEx, TakesFromManyThreadsExcludeEachOther) {

@@ -75,6 +75,22 @@ TEST(SimpleAnime, GroupsLieOneAfterAnother) {
     EXPECT_EQ(p->GetGroupIndex(), 5);
 }
 
+TEST(SimpleAnime, OneFrameGroupStopsInEveryPlayMode) {
+    for (TPanelAnimeType type : {patLoop, patTurn, patStop}) {
+        SCOPED_TRACE(static_cast<int>(type));
+        plat::TComponent owner;
+        auto* p = new TNyRGBSimple(&owner);
+        p->Create();
+        p->SetFrameNum(1, 3);
+        p->SetAnimeType(type);
+        EXPECT_EQ(Ticks(p, 3), (V{0, 0, 0}));
+        EXPECT_TRUE(p->Stopped());
+        p->SetGroupIndex(1);
+        EXPECT_FALSE(p->Stopped());
+        EXPECT_EQ(Ticks(p, 2), (V{2, 3}));
+    }
+}
+
 TEST(SimpleButton, GroupFollowsPointerPressAndState) {
     int clicks = 0;
     plat::TComponent owner;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <utility>
 
 #include "bitmaps.h"
 #include "panels.h"
@@ -68,6 +69,26 @@ TEST(PanelDirty, MarksSpreadToAncestorsSiblingsAndOverlappedDescendants) {
     EXPECT_TRUE(t.root->GetModified());
     t.root->ClrModifyToChild();
     EXPECT_FALSE(t.root->GetModified());
+}
+
+TEST(PanelDirty, ChangeHandlersMayRearrangeTheChildrenBeingMarked) {
+    Tree t;
+    TNyRGBPanel* c = Place(&t.owner, t.root, 80, 80, 20, 20);
+    c->Create();
+    t.root->ClrModifyToChild();
+    bool moved = false, left = false;
+    // a adds enough children to move the parent's list.
+    t.a->OnChange = [&](TNyRGBPanel*) {
+        if (std::exchange(moved, true)) return;
+        for (int i = 0; i < 64; ++i) Place(&t.owner, t.root, 0, 0, 1, 1);
+    };
+    // b leaves its parent while the parent's marks go down; c, after it, is still marked.
+    t.b->OnChange = [&](TNyRGBPanel* self) {
+        if (!std::exchange(left, true)) self->SetParent(nullptr);
+    };
+    t.root->SetModify();
+    EXPECT_EQ(Rects(c->GetOwnModified()), (RV{ZRRect{0, 0, 20, 20}}));
+    EXPECT_EQ(t.root->GetChildCount(), 66);
 }
 
 TEST(PanelDirty, HiddenPanelsGainNothingButStillDirtyTheirOldArea) {
