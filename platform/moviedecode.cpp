@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +17,7 @@
 #endif
 
 #include "platform/clock.h"
+#include "platform/hostfs.h"
 #include "platform/soundmixer.h"
 
 extern "C" {
@@ -894,9 +896,10 @@ std::unique_ptr<MovieDecoder> MovieDecoder::OpenFile(const std::string& hostPath
     auto impl = std::make_unique<Impl>();
     impl->options = options;
     impl->source = std::make_unique<ByteSource>();
-    impl->source->file = std::fopen(hostPath.c_str(), "rb");
+    impl->source->file = OpenRegularStream(hostPath, "rb");
     if (!impl->source->file) {
-        if (error) *error = "cannot open " + hostPath;
+        if (error)
+            *error = "cannot open " + hostPath + (errno == EINVAL ? ": not a regular file" : "");
         return nullptr;
     }
     if (!impl->Open(error)) return nullptr;
