@@ -39,8 +39,8 @@ rc=0; "$NYSCRIPT" check "$work/bad/Scene.tbl" 2> "$work/idx.err" || rc=$?
 [ $rc -eq 1 ] || fail "check of a bad scene label: status $rc"
 grep -q 'Scene.tbl: offset 0x16: error: .* is not the start of a label record' "$work/idx.err" ||
   fail "bad scene label text: $(cat "$work/idx.err")"
-# check's scratch folder is its own: a link planted under the name it would once have taken
-# (the process id is known before it starts) is neither written through nor removed.
+# check's scratch folder is its own: a link planted under a name made of its process id (known
+# before it starts) is neither written through nor removed.
 mkdir "$work/tmp" "$work/victim"
 TMPDIR=$work/tmp NYSCRIPT_SRC=$src sh -c \
   'ln -s "$0" "$TMPDIR/nyscript-check-$$" && exec "$NYSCRIPT" check "$NYSCRIPT_SRC"/*.nys' \

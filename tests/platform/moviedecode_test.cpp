@@ -324,25 +324,9 @@ TEST(MovieConvert, FullHeightChromaPicturesConvertInsideTheirBlock) {
     for (const Case c :
          {Case{1001, 96, 32}, Case{1001, 96, 24}, Case{2, 96, 32}, Case{2, 96, 24}}) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " " << c.bits);
-        plat::MovieWriteOptions o;
-        o.width = c.width;
-        o.height = c.height;
-        o.frames = 2;
-        o.chroma422 = true;
-        std::string error;
-        const auto bytes = std::make_shared<const std::vector<uint8_t>>(plat::WriteMovie(
-            o,
-            [&](int32_t, uint8_t* bgra, int32_t pitch) {
-                for (int y = 0; y < c.height; ++y)
-                    for (int x = 0; x < c.width; ++x) {
-                        uint8_t* p = bgra + y * pitch + x * 4;
-                        p[0] = static_cast<uint8_t>(x * 255 / c.width);
-                        p[1] = static_cast<uint8_t>(y * 2);
-                        p[2] = static_cast<uint8_t>(255 - x * 255 / c.width);
-                    }
-            },
-            &error));
-        ASSERT_FALSE(bytes->empty()) << error;
+        const auto bytes = std::make_shared<const std::vector<uint8_t>>(
+            PatternMovie(c.width, c.height, false, true));
+        ASSERT_FALSE(bytes->empty());
         AVFrame* first = FirstPicture(*bytes);
         ASSERT_NE(first, nullptr);
         ASSERT_EQ(first->format, AV_PIX_FMT_YUV422P);
