@@ -1,6 +1,7 @@
 #include "platform/moviedecode.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -77,7 +78,9 @@ TEST(MoviePictureRows, ConversionStaysInsideTheBlockForEveryWidth) {
 
 // The first picture of a movie as libavcodec's own loop decodes it.
 AVFrame* FirstPicture(const std::vector<uint8_t>& bytes) {
-    const std::string path = testing::TempDir() + "first_picture.sfd";
+    // Named for the process: tests of this binary run side by side under CTest.
+    const std::string path =
+        testing::TempDir() + "first_picture_" + std::to_string(getpid()) + ".sfd";
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
@@ -329,7 +332,9 @@ TEST(MovieConvert, FullHeightChromaPicturesConvertInsideTheirBlock) {
         ASSERT_FALSE(bytes->empty());
         AVFrame* first = FirstPicture(*bytes);
         ASSERT_NE(first, nullptr);
-        ASSERT_EQ(first->format, AV_PIX_FMT_YUV422P);
+        const int format = first->format;
+        if (format != AV_PIX_FMT_YUV422P) av_frame_free(&first);
+        ASSERT_EQ(format, AV_PIX_FMT_YUV422P);
         std::vector<Bgr> colours;
         for (int y = 0; y < c.height; ++y)
             for (int x = 0; x < c.width; ++x)
