@@ -99,8 +99,10 @@ ZRMemMan::~ZRMemMan() {
     for (plat::TComponent* c : watched_) c->RemoveWatcher(this);
     watched_.clear();
     if (!OnError.IsSet() && !OnNotRelease.IsSet()) return;
+    // Each record leaves the list before it is reported: a callback may release the block.
     while (!records_.empty()) {
-        ZRMemPointer r = records_.back();
+        const ZRMemPointer r = records_.back();
+        records_.pop_back();
         try {
             Report("NotRelease %016" PRIxPTR ":Call(%016" PRIxPTR ")", r.pointer, r.caller);
         } catch (...) {
@@ -109,6 +111,5 @@ ZRMemMan::~ZRMemMan() {
             if (OnNotRelease.IsSet()) OnNotRelease.Call(this, r);
         } catch (...) {
         }
-        records_.pop_back();
     }
 }

@@ -1,10 +1,11 @@
 // The system save and the slot saves: an 8-byte header and one range-coded block. Files are
 // built whole in memory and then replace the old file atomically, so a failed or interrupted
 // save keeps the previous one.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <new>
 #include <vector>
@@ -259,22 +260,45 @@ bool SaveSystemData() {
     return plat::WriteFileAtomic(HostOf(SystemSavePath()), bytes);
 }
 
+namespace {
+
+constexpr int kRefusedKept = 9;
+
+std::string RefusedName(const std::string& host, int n) {
+    return host + ".bad" + (n > 1 ? std::to_string(n) : std::string());
+}
+
+// The next save would overwrite the album and flags for good: a system save that was refused
+// for any reason (damaged, too large, unreadable) moves aside under the first free name of
+// "SVSys.sav.bad", "SVSys.sav.bad2", ... up to kRefusedKept. When all are taken the oldest,
+// "SVSys.sav.bad", goes and the others move down one place. Moved, never copied: the file may
+// be of any size, or no regular file at all.
+void KeepRefusedSystemSave(const std::string& host) {
+    struct stat st;
+    if (lstat(host.c_str(), &st) != 0) return;  // nothing there to keep
+    int n = 1;
+    while (n <= kRefusedKept && lstat(RefusedName(host, n).c_str(), &st) == 0) ++n;
+    if (n > kRefusedKept) {
+        for (n = 1; n < kRefusedKept; ++n)
+            std::rename(RefusedName(host, n + 1).c_str(), RefusedName(host, n).c_str());
+    }
+    const std::string kept = RefusedName(host, n);
+    if (std::rename(host.c_str(), kept.c_str()) == 0)
+        std::fprintf(stderr, "%s could not be read; kept as %s\n", host.c_str(), kept.c_str());
+    else
+        std::fprintf(stderr, "%s could not be read\n", host.c_str());
+}
+
+}  // namespace
+
 bool LoadSystemData() {
-    const ZRString path = SystemSavePath();
+    const std::string host = HostOf(SystemSavePath());
     std::string bytes;
-    if (!ReadFile(path, kSystemFileMax, bytes)) return false;
     SystemData sys;
     ReadHistory hist;
-    if (!DecodeSystemSave(Bytes(bytes), bytes.size(), sys, hist)) {
-        // The next save would overwrite the album and flags for good; keep the first file
-        // that could not be read beside it, for the player or for us to look at.
-        const std::string host = HostOf(path);
-        const std::string bad = host + ".bad";
-        std::error_code ec;
-        if (!std::filesystem::exists(bad, ec) && plat::WriteFileAtomic(bad, bytes))
-            std::fprintf(stderr, "%s could not be read; kept as %s\n", host.c_str(), bad.c_str());
-        else
-            std::fprintf(stderr, "%s could not be read\n", host.c_str());
+    if (!plat::ReadWholeFile(host, bytes, kSystemFileMax) ||
+        !DecodeSystemSave(Bytes(bytes), bytes.size(), sys, hist)) {
+        KeepRefusedSystemSave(host);
         return false;
     }
     SysData = sys;

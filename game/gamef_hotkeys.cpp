@@ -5,6 +5,7 @@
 // Hot keys are keys of the game window here, not of the whole desktop: they act only while the
 // window has the focus and is not minimised, and they never reach the game as input.
 #include <SDL.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <chrono>
@@ -71,14 +72,14 @@ FILE* CreateSnapFile(std::string& name) {
     return nullptr;
 }
 
+// A name is taken by any entry under it, as CreateSnapFile's exclusive create sees it; the
+// entry is not opened, which would block on a FIFO.
 bool AnySnapNameFree() {
     for (int i = 0; i < kSnapNames; ++i) {
         char buf[32];
         std::snprintf(buf, sizeof buf, "Snap%03d.png", i);
-        if (FILE* f = std::fopen(buf, "rb"))
-            std::fclose(f);
-        else
-            return true;
+        struct stat st;
+        if (lstat(buf, &st) != 0) return true;
     }
     return false;
 }

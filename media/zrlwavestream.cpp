@@ -203,7 +203,9 @@ constexpr uint16_t kBitrates[6][16] = {
     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
 };
-constexpr uint32_t kRates[2][3] = {{44100, 48000, 32000}, {22050, 24000, 16000}};
+// Hz by [MPEG-1, MPEG-2, MPEG 2.5][index].
+constexpr uint32_t kRates[3][3] = {
+    {44100, 48000, 32000}, {22050, 24000, 16000}, {11025, 12000, 8000}};
 constexpr uint16_t kMpegCodecDelay = 1393;
 
 }  // namespace
@@ -218,8 +220,13 @@ uint32_t ZRMp3Stream::Mp3HeaderFormat(const uint8_t header[4], plat::AudioFormat
     const uint32_t rateIndex = (header[2] >> 2) & 3;
     if (header[0] != 0xFF || layerField == 0 || rateIndex == 3) return 0;
     const uint32_t layer = 4 - layerField;
-    const uint32_t version = (header[1] & 0x08) ? 0 : 1;  // 0: MPEG-1, 1: MPEG-2
-    const uint32_t bitrate = kBitrates[version * 3 + layer - 1][header[2] >> 4];
+    // Bit 3 set is MPEG-1. With it clear, bit 4 tells MPEG-2 from MPEG 2.5, the extension to
+    // the lowest rates whose sync word is one bit shorter; it shares MPEG-2's bitrates and
+    // frame layout at half its rates. Reading it as MPEG-2 would double the rate, and the
+    // decoder would then have to resample every such file.
+    const uint32_t version = (header[1] & 0x08) ? 0 : (header[1] & 0x10) ? 1 : 2;
+    const uint32_t bitrate =
+        kBitrates[std::min<uint32_t>(version, 1) * 3 + layer - 1][header[2] >> 4];
     if (bitrate == 0) return 0;
     const uint32_t rate = kRates[version][rateIndex];
     const uint32_t frameLength = 144000 * bitrate / rate;

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "platform/hostfs.h"
+
 namespace plat {
 
 namespace {
@@ -92,11 +94,10 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes) {
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes, size_t maxBytes) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = OpenRegularFile(path, false);
     if (fd < 0) return false;
     struct stat st;
-    if (fstat(fd, &st) != 0 ||
-        (S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) > maxBytes)) {
+    if (fstat(fd, &st) != 0 || static_cast<uint64_t>(st.st_size) > maxBytes) {
         close(fd);
         return false;
     }
@@ -114,7 +115,7 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, size_t maxBytes)
         if (n == 0) break;
         if (static_cast<size_t>(n) > room) {
             close(fd);
-            return false;  // grew past the limit while being read, or not a regular file
+            return false;  // grew past the limit while being read
         }
         out.append(buf, static_cast<size_t>(n));
     }

@@ -13,9 +13,10 @@ namespace plat {
 // A target that is a symbolic link is replaced where the link points.
 bool WriteFileAtomic(const std::string& path, const std::string& bytes);
 
-// Reads a whole file; false when it cannot be opened or read, or when it holds more than
-// maxBytes. At most maxBytes + 1 bytes are read, so a device or a file larger than memory is
-// refused without filling memory first.
+// Reads a whole regular file; false when it cannot be opened or read, when it is anything
+// else (a FIFO, a device: refused without blocking), or when it holds more than maxBytes. At
+// most maxBytes + 1 bytes are read, so a file larger than memory, or one that grows while it
+// is read, is refused without filling memory first.
 bool ReadWholeFile(const std::string& path, std::string& bytes, size_t maxBytes = SIZE_MAX);
 
 // Tests only: called with the temporary file's path after it is complete and before the

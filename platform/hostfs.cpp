@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -114,8 +115,42 @@ std::string ResolveHostPath(const std::string& host) {
 std::string ToHost(const char* path) { return ResolveHostPath(HostPath(path)); }
 
 FILE* OpenFile(const char* path, const char* mode) {
-    if (!path || !*path) return nullptr;
+    if (!path || !*path || !mode) return nullptr;
+    if (mode[0] == 'r') return OpenRegularStream(ToHost(path), mode);
     return std::fopen(ToHost(path).c_str(), mode);
+}
+
+int OpenRegularFile(const std::string& host, bool readWrite) {
+    // Non-blocking only for the open itself, so that a FIFO is seen without a writer.
+    const int fd =
+        open(host.c_str(), (readWrite ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
+
+FILE* OpenRegularStream(const std::string& host, const char* mode) {
+    if (!mode || mode[0] != 'r') {
+        errno = EINVAL;
+        return nullptr;
+    }
+    const int fd = OpenRegularFile(host, std::strchr(mode, '+') != nullptr);
+    if (fd < 0) return nullptr;
+    FILE* f = fdopen(fd, mode);
+    if (!f) close(fd);
+    return f;
 }
 
 EntryKind KindOf(const char* path) {

@@ -29,8 +29,16 @@ std::string ResolveHostPath(const std::string& host);
 // HostPath then ResolveHostPath: what every OS call receives.
 std::string ToHost(const char* path);
 
-// fopen of a game path.
+// fopen of a game path. The read modes ("rb", "r+b") take only regular files, as
+// OpenRegularStream does.
 FILE* OpenFile(const char* path, const char* mode);
+
+// open(2) of a host path for reading, or for reading and writing, that takes only a regular
+// file. A FIFO, a device or a directory is refused at once with errno EINVAL: a FIFO nobody
+// writes to would block the open or the first read for good. The descriptor is blocking.
+int OpenRegularFile(const std::string& host, bool readWrite);
+// The same as a stdio stream; `mode` is a read mode ("rb" or "r+b").
+FILE* OpenRegularStream(const std::string& host, const char* mode);
 
 enum class EntryKind { kNone, kFile, kDirectory };
 EntryKind KindOf(const char* path);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +17,7 @@
 #endif
 
 #include "platform/clock.h"
+#include "platform/hostfs.h"
 #include "platform/soundmixer.h"
 
 extern "C" {
@@ -40,9 +42,20 @@ constexpr size_t kHardPictures = 8;
 constexpr double kPcmSeconds = 1.0;
 constexpr int kIoBufferBytes = 32 * 1024;
 
-// Where the bytes come from: a file read as it plays, or a block in memory. The head read
-// before FFmpeg starts is kept and served again, so a source that cannot seek (a pipe) still
-// plays from its first byte.
+std::mutex g_readHookMutex;
+std::function<void(int64_t)> g_readHook;
+
+void CallReadHook(int64_t position) {
+    std::function<void(int64_t)> hook;
+    {
+        std::lock_guard<std::mutex> lock(g_readHookMutex);
+        hook = g_readHook;
+    }
+    if (hook) hook(position);
+}
+
+// Where the bytes come from: a regular file read as it plays, or a block in memory. The head
+// read before FFmpeg starts is kept and served again from memory.
 struct ByteSource {
     std::shared_ptr<const std::vector<uint8_t>> memory;
     FILE* file = nullptr;
@@ -93,6 +106,7 @@ struct ByteSource {
             if (std::fseek(s->file, static_cast<long>(s->pos), SEEK_SET) != 0) return AVERROR(EIO);
             s->filePos = s->pos;
         }
+        CallReadHook(s->pos);
         const size_t n = std::fread(buf, 1, static_cast<size_t>(size), s->file);
         if (n == 0) return AVERROR_EOF;
         s->pos += static_cast<int64_t>(n);
@@ -118,7 +132,7 @@ struct ByteSource {
                 return -1;
         }
         if (to < 0 || (size >= 0 && to > size)) return -1;
-        // A pipe goes only forward past the head it has kept.
+        // A source of unknown size goes only forward past the head it has kept.
         if (size < 0 && to > static_cast<int64_t>(s->head.size()) && to != s->filePos) return -1;
         s->pos = to;
         return to;
@@ -339,6 +353,11 @@ void YuvRowToBgr(const uint8_t* luma, const uint8_t* cb, const uint8_t* cr, int3
         YuvRowToBgra(luma, cb, cr, x + done, n, run);
         for (int32_t i = 0; i < n; ++i, out += 3) std::memcpy(out, run + i * 4, 3);
     }
+}
+
+void SetMovieReadHook(std::function<void(int64_t position)> hook) {
+    std::lock_guard<std::mutex> lock(g_readHookMutex);
+    g_readHook = std::move(hook);
 }
 
 MoviePictureRows PictureRows(int32_t width, int32_t height, int32_t bytesPerPixel) {
@@ -894,9 +913,10 @@ std::unique_ptr<MovieDecoder> MovieDecoder::OpenFile(const std::string& hostPath
     auto impl = std::make_unique<Impl>();
     impl->options = options;
     impl->source = std::make_unique<ByteSource>();
-    impl->source->file = std::fopen(hostPath.c_str(), "rb");
+    impl->source->file = OpenRegularStream(hostPath, "rb");
     if (!impl->source->file) {
-        if (error) *error = "cannot open " + hostPath;
+        if (error)
+            *error = "cannot open " + hostPath + (errno == EINVAL ? ": not a regular file" : "");
         return nullptr;
     }
     if (!impl->Open(error)) return nullptr;

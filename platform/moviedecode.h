@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,6 +57,11 @@ struct MoviePictureRows {
     size_t bytes = 0;    // the whole block, tail included
 };
 MoviePictureRows PictureRows(int32_t width, int32_t height, int32_t bytesPerPixel);
+
+// Tests only: called on the decode thread before each read from a movie file beyond its head,
+// with the position read from, so that a test can hold the reader there as a stalled drive
+// would. An empty hook removes it.
+void SetMovieReadHook(std::function<void(int64_t position)> hook);
 
 struct MovieOptions {
     bool loop = false;

@@ -84,17 +84,18 @@ struct Encoded {
 bool EncodeVideo(const MovieWriteOptions& o, const MoviePainter& paint,
                  std::vector<Encoded>* pictures, std::string* error) {
     const int codedH = o.alpha ? o.height * 2 : o.height;
-    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MPEG1VIDEO);
+    const AVCodec* codec =
+        avcodec_find_encoder(o.chroma422 ? AV_CODEC_ID_MPEG2VIDEO : AV_CODEC_ID_MPEG1VIDEO);
     AVCodecContext* c = codec ? avcodec_alloc_context3(codec) : nullptr;
     if (!c) {
-        if (error) *error = "no MPEG-1 encoder";
+        if (error) *error = "no MPEG video encoder";
         return false;
     }
     c->width = o.width;
     c->height = codedH;
     c->time_base = AVRational{1, o.fps};
     c->framerate = AVRational{o.fps, 1};
-    c->pix_fmt = AV_PIX_FMT_YUV420P;
+    c->pix_fmt = o.chroma422 ? AV_PIX_FMT_YUV422P : AV_PIX_FMT_YUV420P;
     c->bit_rate = o.bitRate;
     c->gop_size = 15;
     c->max_b_frames = 0;
@@ -108,7 +109,7 @@ bool EncodeVideo(const MovieWriteOptions& o, const MoviePainter& paint,
         frame->width = c->width;
         frame->height = c->height;
         ok = av_frame_get_buffer(frame, 0) >= 0;
-        sws = sws_getContext(o.width, codedH, AV_PIX_FMT_BGRA, o.width, codedH, AV_PIX_FMT_YUV420P,
+        sws = sws_getContext(o.width, codedH, AV_PIX_FMT_BGRA, o.width, codedH, c->pix_fmt,
                              SWS_BILINEAR, nullptr, nullptr, nullptr);
         ok = ok && sws;
     }
@@ -148,7 +149,7 @@ bool EncodeVideo(const MovieWriteOptions& o, const MoviePainter& paint,
         avcodec_send_frame(c, nullptr);
         drain();
     }
-    if (!ok && error) *error = "the MPEG-1 encoder refused the pictures";
+    if (!ok && error) *error = "the MPEG video encoder refused the pictures";
     sws_freeContext(sws);
     av_packet_free(&pkt);
     av_frame_free(&frame);

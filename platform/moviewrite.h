@@ -1,7 +1,7 @@
-// Writes movies the decoder reads: MPEG-1 video from libavcodec's encoder, packed by hand with
-// optional ADX sound into an MPEG-1 program stream (libavformat's muxer refuses ADX), behind
-// the marker packet that tells the reader the sound is ADX and carries our flags. For the demo
-// data, the tests, the benchmarks and the fuzz seeds. Pictures can carry their own number as
+// Writes movies the decoder reads: MPEG-1 (or MPEG-2 4:2:2) video from libavcodec's encoder, packed
+// by hand with optional ADX sound into an MPEG-1 program stream (libavformat's muxer refuses ADX),
+// behind the marker packet that tells the reader the sound is ADX and carries our flags. For the
+// demo data, the tests, the benchmarks and the fuzz seeds. Pictures can carry their own number as
 // a row of bars, so a reader of the decoded picture can tell which one it got.
 #pragma once
 #include <cstdint>
@@ -18,6 +18,7 @@ struct MovieWriteOptions {
     int32_t frames = 30;
     int32_t bitRate = 4000000;
     bool alpha = false;
+    bool chroma422 = false;    // MPEG-2 video with full-height chroma instead of MPEG-1 4:2:0
     bool marker = true;        // without it the sound is taken for MPEG audio
     std::vector<uint8_t> adx;  // a whole ADX file (header, blocks, end block), or none
     uint32_t adxRate = 0;      // its rate and channels, to time its packets

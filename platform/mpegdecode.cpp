@@ -1,5 +1,7 @@
 // MPEG audio decoder behind the conversion service: libmpg123 in feed mode, fixed to signed
-// 16-bit output at the format's rate and channel count.
+// 16-bit output at the format's rate and channel count. A stream whose frames carry another
+// rate fails instead of being resampled: with resampling, libmpg123 works through every frame
+// a damaged "Info" header claims, billions of them, inside a single call.
 #include <mpg123.h>
 
 #include <algorithm>
@@ -75,7 +77,8 @@ private:
         long rate = 0;
         int channels = 0, encoding = 0;
         return mpg123_getformat(handle_, &rate, &channels, &encoding) == MPG123_OK &&
-               channels == channels_ && encoding == MPG123_ENC_SIGNED_16;
+               channels == channels_ && rate == static_cast<long>(rate_) &&
+               encoding == MPG123_ENC_SIGNED_16;
     }
 
     mpg123_handle* handle_;
@@ -98,6 +101,7 @@ std::unique_ptr<AudioConverter> OpenMpegDecoder(const AudioFormat& source) {
     if (!h) return nullptr;
     const int channels = source.channels == 1 ? MPG123_MONO : MPG123_STEREO;
     if (mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET, 0) != MPG123_OK ||
+        mpg123_param(h, MPG123_REMOVE_FLAGS, MPG123_AUTO_RESAMPLE, 0) != MPG123_OK ||
         mpg123_format_none(h) != MPG123_OK ||
         mpg123_format(h, source.rate, channels, MPG123_ENC_SIGNED_16) != MPG123_OK) {
         mpg123_delete(h);

@@ -10,7 +10,7 @@ command -v valgrind >/dev/null || { echo "valgrind is missing (scripts/deps.sh i
 
 # binary and gtest filter: the movie glue and scene, the picture decoders, the sound decoders
 runs=(
-  "test_platform MoviePictureRows.*:MovieDraw.*:*YuvRows.EachPixel*:AudioConverter.*"
+  "test_platform MoviePictureRows.*:MovieDraw.*:MovieConvert.*:*YuvRows.EachPixel*:AudioConverter.*"
   "test_devices GlueTest.*:DisplayTest.Movies*:SoundTest.*:StreamTest.*"
   "test_scenes MovieUnitTest.*"
   "test_media LoadBmp.*:BmpReaders.*:LoadAlpha.*:LoadPalette.*:LoadGny.*:LoadJpeg.*:LoadPng*:ChkChannelPng.*:SavePng.*:ZRAdx.*:Msm6258Codec.*:ZRAdpStream.*:ZROggStream.*:ZRWaveStream.*:ZRMp3Stream.*"

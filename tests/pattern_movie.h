@@ -6,12 +6,14 @@
 
 #include "platform/moviewrite.h"
 
-inline std::vector<uint8_t> PatternMovie(int32_t width, int32_t height, bool alpha = false) {
+inline std::vector<uint8_t> PatternMovie(int32_t width, int32_t height, bool alpha = false,
+                                         bool chroma422 = false) {
     plat::MovieWriteOptions o;
     o.width = width;
     o.height = height;
     o.frames = 2;
     o.alpha = alpha;
+    o.chroma422 = chroma422;
     return plat::WriteMovie(
         o,
         [&](int32_t, uint8_t* bgra, int32_t pitch) {

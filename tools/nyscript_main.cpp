@@ -1,8 +1,7 @@
 // nyscript: builds script files and the scene index from source, prints source back from a
 // script file, and checks sources and built files the way the engine loads them.
-#include <unistd.h>
-
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -289,11 +288,12 @@ bool LoadBuilt(const std::vector<nys::Unit>& units) {
         }
     }
 
+    // A fresh folder of our own: a predictable name could be a link planted by someone else.
     std::error_code ec;
-    const fs::path dir =
-        fs::temp_directory_path(ec) / ("nyscript-check-" + std::to_string(::getpid()));
-    fs::create_directories(dir, ec);
-    bool written = !ec;
+    std::string pattern = (fs::temp_directory_path(ec) / "nyscript-check-XXXXXX").string();
+    const bool made = !ec && ::mkdtemp(pattern.data()) != nullptr;
+    const fs::path dir = made ? fs::path(pattern) : fs::path();
+    bool written = made;
     for (const nys::Unit& u : units) {
         char name[32];
         std::snprintf(name, sizeof name, "scr%05u.vnx", u.number);
@@ -301,7 +301,8 @@ bool LoadBuilt(const std::vector<nys::Unit>& units) {
     }
     written = written && WriteFile(dir / "Scene.tbl", table);
     if (!written) {
-        std::fprintf(stderr, "nyscript: error: cannot write the built files to %s\n", dir.c_str());
+        std::fprintf(stderr, "nyscript: error: cannot write the built files to %s\n",
+                     pattern.c_str());
         ok = false;
     } else {
         ZRFileMan files;
@@ -334,7 +335,7 @@ bool LoadBuilt(const std::vector<nys::Unit>& units) {
             ok = false;
         }
     }
-    fs::remove_all(dir, ec);
+    if (made) fs::remove_all(dir, ec);
     return ok;
 }
 

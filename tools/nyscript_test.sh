@@ -39,6 +39,16 @@ rc=0; "$NYSCRIPT" check "$work/bad/Scene.tbl" 2> "$work/idx.err" || rc=$?
 [ $rc -eq 1 ] || fail "check of a bad scene label: status $rc"
 grep -q 'Scene.tbl: offset 0x16: error: .* is not the start of a label record' "$work/idx.err" ||
   fail "bad scene label text: $(cat "$work/idx.err")"
+# check's scratch folder is its own: a link planted under a name made of its process id (known
+# before it starts) is neither written through nor removed.
+mkdir "$work/tmp" "$work/victim"
+TMPDIR=$work/tmp NYSCRIPT_SRC=$src sh -c \
+  'ln -s "$0" "$TMPDIR/nyscript-check-$$" && exec "$NYSCRIPT" check "$NYSCRIPT_SRC"/*.nys' \
+  "$work/victim" || fail "check with a planted link"
+[ -z "$(ls -A "$work/victim")" ] || fail "check wrote through a planted link: $(ls "$work/victim")"
+left=$(ls -A "$work/tmp")
+[ "$(echo "$left" | wc -l)" -eq 1 ] && [ -L "$work/tmp/$left" ] ||
+  fail "check left its scratch folder or removed the planted link: $left"
 rc=0; "$NYSCRIPT" frobnicate 2> /dev/null || rc=$?
 [ $rc -eq 2 ] || fail "usage error status $rc"
 echo "nyscript_test: ok"

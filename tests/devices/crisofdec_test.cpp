@@ -639,35 +639,37 @@ TEST_F(GlueTest, WaitingForTheFirstPictureGivesUpAfterThreeSeconds) {
     // A source that delivers the head and then nothing, like a stalled drive.
     const auto movie = MakeMovie({160, 96, 30, false});
     std::filesystem::create_directories(dir.Host("Movie"));
-    ASSERT_EQ(mkfifo(dir.Host("Movie/Stuck.sfd").c_str(), 0600), 0);
-    // The source stays stalled until the wait has returned (a minute at most, so a wait that
-    // never gives up fails instead of hanging).
-    std::promise<void> release;
-    std::atomic<bool> releasedInTime{false};
-    std::thread writer([&] {
-        std::ofstream out(dir.Host("Movie/Stuck.sfd"), std::ios::binary);
-        // The head and the start of the first picture, then a padding packet as long as the
+    {
+        // The head and the start of the first picture, then a padding packet longer than the
         // head the reader takes first.
+        std::ofstream out(dir.Host("Movie/Stuck.sfd"), std::ios::binary);
         out.write(reinterpret_cast<const char*>(movie->data()), 120);
         std::vector<char> padding(4 + 2 + 30000, '\xFF');
         padding[0] = 0, padding[1] = 0, padding[2] = 1, padding[3] = '\xBE';
         padding[4] = static_cast<char>(30000 >> 8), padding[5] = static_cast<char>(30000 & 0xFF);
         out.write(padding.data(), static_cast<std::streamsize>(padding.size()));
-        out.flush();
-        releasedInTime = release.get_future().wait_for(60s) == std::future_status::ready;
+    }
+    // The drive stalls at the end of what was written until the wait has returned (a minute at
+    // most, so a wait that never gives up fails instead of hanging).
+    std::promise<void> release;
+    const std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> releasedInTime{true};
+    plat::SetMovieReadHook([&](int64_t position) {
+        if (position >= 120 + 30006 && released.wait_for(60s) != std::future_status::ready)
+            releasedInTime = false;
     });
     const uint32_t h = ThePlayback().OpenMovie("Movie\\Stuck.sfd", false, 0, 1000);
-    ASSERT_NE(h, 0u);
+    EXPECT_NE(h, 0u);
     const auto t0 = Clock::now();
     ThePlayback().WaitStart(h);
     const auto waited = Clock::now() - t0;
     const bool playing = ThePlayback().MovieIsPlay(h);
     release.set_value();
-    writer.join();
+    ThePlayback().CloseMovie(h);
+    plat::SetMovieReadHook({});
     EXPECT_TRUE(releasedInTime.load()) << "the wait did not give up while the source stalled";
     EXPECT_GE(waited, 3s);
     EXPECT_FALSE(playing);
-    ThePlayback().CloseMovie(h);
 }
 
 // The movie scene draws straight into the display's draw surface, which hands out its pixels

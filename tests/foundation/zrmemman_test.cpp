@@ -207,6 +207,30 @@ TEST(ZRMemMan, ThrowingCallbacksDoNotStopTheLeakReport) {
     EXPECT_EQ(th.seen, 2);
 }
 
+// A leak callback that releases the block it is told of: every record is still reported,
+// each once, and the list is never emptied past its end.
+TEST(ZRMemMan, LeakCallbacksMayReleaseTheReportedBlock) {
+    struct Releaser {
+        std::vector<uintptr_t> seen;
+        void Leak(ZRMemMan* m, ZRMemPointer p) {
+            seen.push_back(p.pointer);
+            m->DelPointerList({p.kind, p.pointer, 0, p.size});
+            std::free(reinterpret_cast<void*>(p.pointer));
+        }
+    };
+    for (int blocks : {1, 3}) {
+        Releaser rel;
+        std::vector<uintptr_t> made;
+        {
+            ZRMemMan m;
+            m.OnNotRelease = ZRMemPointerCallback(&rel, &Releaser::Leak);
+            for (int i = 0; i < blocks; ++i)
+                made.insert(made.begin(), reinterpret_cast<uintptr_t>(m.Alloc<uint32_t>(4)));
+        }
+        EXPECT_EQ(rel.seen, made) << blocks << " blocks";
+    }
+}
+
 }  // namespace
 
 // The game makes and frees through one manager from several threads at once (the logic

@@ -4,9 +4,11 @@
 #include <SDL.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 
+#include "fifo_guard.h"
 #include "form_harness.h"
 
 namespace {
@@ -97,6 +99,15 @@ TEST_F(ShotTest, FilesTakeTheFirstFreeNumberAndHoldThePresentedFrame) {
     EXPECT_TRUE(shot == screen);
     std::ifstream kept(dir.Host("Snap001.png"));
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep");
+}
+
+// A FIFO under the first name takes it, as any entry does; it is not opened to find that out.
+TEST_F(ShotTest, AFifoTakesItsNameWithoutBeingOpened) {
+    CapEnable = true;
+    ASSERT_EQ(mkfifo(dir.Host("Snap000.png").c_str(), 0600), 0);
+    EXPECT_TRUE(
+        ReturnsWithoutAWriter(dir.Host("Snap000.png"), [&] { form->TakeScreenshot(false); }));
+    EXPECT_TRUE(Exists(dir.Host("Snap001.png")));
 }
 
 TEST_F(ShotTest, AFailedWriteLeavesNoFile) {

@@ -359,13 +359,14 @@ TEST_F(Saves, InterruptedOrRefusedWritesKeepTheOldSave) {
     EXPECT_EQ(names[3].rfind("SVSys.sav.tmp", 0), 0u) << names[3];
 }
 
-TEST_F(Saves, AnUnreadableSystemSaveIsKeptOnceBesideIt) {
+TEST_F(Saves, AnUnreadableSystemSaveIsKeptBesideIt) {
     dir_.Write("SVSys.sav", "SOLV broken");
     EXPECT_FALSE(LoadSystemData());
     EXPECT_EQ(dir_.Read("SVSys.sav.bad"), "SOLV broken");
     dir_.Write("SVSys.sav", "second broken");
     EXPECT_FALSE(LoadSystemData());
     EXPECT_EQ(dir_.Read("SVSys.sav.bad"), "SOLV broken");
+    EXPECT_EQ(dir_.Read("SVSys.sav.bad2"), "second broken");
     EXPECT_TRUE(SaveSystemData());
     EXPECT_TRUE(LoadSystemData());
 
@@ -382,6 +383,41 @@ TEST_F(Saves, AnUnreadableSystemSaveIsKeptOnceBesideIt) {
     EXPECT_FALSE(LoadSystemData());
     EXPECT_EQ(Globals(), before);
     EXPECT_EQ(dir_.Read("SVSys.sav.bad"), damaged);
+}
+
+// Each refused system save, damaged or too large, is moved aside before the title's first
+// save writes the defaults over it: under the first free name of nine, the oldest going when
+// all are taken. Moved, not copied: the kept file is the refused one itself.
+TEST_F(Saves, RefusedSystemSavesAreMovedAsideUnderNineNames) {
+    const std::string sys = dir_.Host("SVSys.sav");
+    auto kept = [&](int n) {
+        return dir_.Host("SVSys.sav.bad" + (n > 1 ? std::to_string(n) : std::string()));
+    };
+    std::vector<ino_t> refused;
+    for (int i = 1; i <= 11; ++i) {
+        dir_.Write("SVSys.sav", "SOLV damaged " + std::to_string(i));
+        if (i % 3 == 0) {
+            ASSERT_EQ(truncate(sys.c_str(), 64LL << 20), 0);  // sparse, too large
+        }
+        struct stat st;
+        ASSERT_EQ(stat(sys.c_str(), &st), 0);
+        refused.push_back(st.st_ino);
+        EXPECT_FALSE(LoadSystemData()) << i;
+        EXPECT_FALSE(std::filesystem::exists(sys)) << i;
+        ASSERT_TRUE(SaveSystemData()) << i;
+        if (i == 2) {
+            EXPECT_EQ(dir_.Read("SVSys.sav.bad"), "SOLV damaged 1");
+            EXPECT_EQ(dir_.Read("SVSys.sav.bad2"), "SOLV damaged 2");
+        }
+    }
+    // Eleven refusals: the first two went, the other nine are kept from the oldest on.
+    for (int n = 1; n <= 9; ++n) {
+        struct stat st;
+        ASSERT_EQ(stat(kept(n).c_str(), &st), 0) << n;
+        EXPECT_EQ(st.st_ino, refused[n + 1]) << n;
+    }
+    EXPECT_FALSE(std::filesystem::exists(kept(10)));
+    EXPECT_TRUE(LoadSystemData());
 }
 
 // One flipped bit anywhere in a small system save: the file is refused, or it loads exactly
@@ -470,10 +506,14 @@ TEST_F(Saves, OversizedOrEndlessSaveFilesAreRefusedWithoutReadingThemWhole) {
         int status = 0;
         ASSERT_EQ(waitpid(pid, &status, 0), pid);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.name << " " << status;
-        // Nothing of that size is copied beside it.
-        EXPECT_FALSE(std::filesystem::exists(dir_.Host("SVSys.sav.bad"))) << c.name;
+        // The system save is moved aside, not copied.
+        std::error_code ec;
+        EXPECT_TRUE(std::filesystem::is_symlink(dir_.Host("SVSys.sav.bad"), ec) ||
+                    std::filesystem::file_size(dir_.Host("SVSys.sav.bad"), ec) == 6ULL << 30)
+            << c.name;
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(sys))) << c.name;
         std::filesystem::remove(slot);
-        std::filesystem::remove(sys);
+        std::filesystem::remove(dir_.Host("SVSys.sav.bad"));
         ASSERT_TRUE(SaveGameSlot(4));
         ASSERT_TRUE(SaveSystemData());
     }
