@@ -36,6 +36,11 @@ public:
     void LoadConfig(const ZRString& path);
 
     void Update(int32_t ticks);
+    // Presses made since the last Update that are released again are not seen by the next
+    // one; keys and buttons still held are. For a screen that begins now.
+    void ForgetTaps() {
+        if (input_) input_->ForgetTaps();
+    }
     bool IsPress(int32_t button) const { return (current_[button] & 0x80) != 0; }
     bool IsPush(int32_t button) const {
         return (current_[button] & 0x80) && !(previous_[button] & 0x80);

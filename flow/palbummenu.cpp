@@ -453,7 +453,7 @@ void TAlbumMenu::ViewFrame(int ticks, bool decide) {
                 }
                 break;
             }
-            Grace = Grace > ticks ? Grace - ticks : 0;
+            if (Grace > 0) --Grace;  // one a frame, however many ticks the frame carries
             Movie.Draw();
             if (Movie.IsPlay() && Grace == 0 && decide) {
                 services_->PlaySysSE(menu::seOK);

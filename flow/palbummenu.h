@@ -72,7 +72,7 @@ class TAlbumMenu {
     int32_t ViewedEntry = -1;
     int32_t ItemIndex = 0;
     int32_t ShownKind = 0;  // 0 picture, 1 movie
-    int32_t Grace = 0;
+    int32_t Grace = 0;      // frames left in which a movie cannot be skipped
     CriMovie Movie;
 
   private:

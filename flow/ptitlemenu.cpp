@@ -53,9 +53,7 @@ TTitleMenu::TTitleMenu() {
     ScrTimeText = MakeInfoText("SCR 2003/01/01 00:00");
     TitleCallPanel = Make<TNyRGBPanel>(nullptr, 0, 0, 1280, 720);
     BtnSound = Make<TMenuSimple>(TitleBack, 486, 454, 0, 0, "TitleSound.png");
-    TitleCallPanel->OnMouseDown = [this](TNyRGBPanel*, TMouseButton, TShiftState, int, int) {
-        CallStep = -1;
-    };
+    TitleCallPanel->OnClick = [this](TNyRGBPanel*) { CallStep = -1; };
     TMenuSimple* order[6] = {BtnStart, BtnLoad, BtnAlbum, BtnSound, BtnConfig, BtnExit};
     for (int i = 0; i < 6; ++i) {
         TMenuSimple* b = order[i];

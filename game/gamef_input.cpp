@@ -57,6 +57,9 @@ void TGameForm::FlushInput() {
     InputLock->Enter();
     InputQueue.clear();
     InputLock->Leave();
+    // A key or button tapped during a load or a transition is latched for the next read;
+    // that read belongs to the screen that begins now, which must not act on it.
+    if (InputUnit) InputUnit->ForgetTaps();
 }
 
 size_t TGameForm::QueuedInput() {

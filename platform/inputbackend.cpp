@@ -69,9 +69,26 @@ void SdlInput::HandleEvent(const SDL_Event& e) {
             if (sc < 0 || sc >= 512) return;
             // The game reads the keys once a frame; a tap that is down and up again between
             // two reads still shows as down in the next one, so a slow frame loses no press.
-            down_[sc] = e.type == SDL_KEYDOWN;
-            if (down_[sc]) unread_[sc] = true;
+            // Only the press itself counts: the system's repeats of a held key must not keep
+            // it down for one more read once it is released.
+            const bool down = e.type == SDL_KEYDOWN;
+            if (down && !down_[sc]) unread_[sc] = true;
+            down_[sc] = down;
             Rebuild();
+            break;
+        }
+        case SDL_JOYAXISMOTION:
+            if (joystick_ && e.jaxis.which == joystickId_ && e.jaxis.axis < 2)
+                axes_[e.jaxis.axis] = ScaleAxis(e.jaxis.value);
+            break;
+        case SDL_JOYBUTTONDOWN:
+        case SDL_JOYBUTTONUP: {
+            // Buttons are latched as keys are: a tap between two reads is seen by the next.
+            const int b = e.jbutton.button;
+            if (!joystick_ || e.jbutton.which != joystickId_ || b >= 32) break;
+            const bool down = e.jbutton.state == SDL_PRESSED;
+            if (down && !buttonDown_[b]) buttonUnread_[b] = true;
+            buttonDown_[b] = down;
             break;
         }
         case SDL_WINDOWEVENT:
@@ -81,6 +98,7 @@ void SdlInput::HandleEvent(const SDL_Event& e) {
                 active_ = false;
                 acquired_ = false;
                 ClearKeys();
+                std::memset(buttonUnread_, 0, sizeof buttonUnread_);
             }
             break;
         case SDL_JOYDEVICEREMOVED:
@@ -122,6 +140,12 @@ bool SdlInput::ReadVirtualKeys(uint8_t states[256]) {
     return true;
 }
 
+void SdlInput::ForgetTaps() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::memset(buttonUnread_, 0, sizeof buttonUnread_);
+    MarkRead();
+}
+
 void SdlInput::MarkRead() {
     bool any = false;
     for (int sc = 0; sc < 512; ++sc) {
@@ -137,6 +161,12 @@ bool SdlInput::FindJoystick(JoystickId* id) {
     return *id >= 0;
 }
 
+void SdlInput::ClearJoystick() {
+    std::memset(axes_, 0, sizeof axes_);
+    std::memset(buttonDown_, 0, sizeof buttonDown_);
+    std::memset(buttonUnread_, 0, sizeof buttonUnread_);
+}
+
 bool SdlInput::OpenJoystick(JoystickId id) {
     CloseJoystick();
     for (int i = 0, n = SDL_NumJoysticks(); i < n; ++i) {
@@ -147,6 +177,14 @@ bool SdlInput::OpenJoystick(JoystickId id) {
         joystick_ = j;
         joystickId_ = id;
         joystickLost_ = false;
+        // From here on the main thread's events keep the state; they start from the state the
+        // joystick has now. An event already queued but older than this only repeats a state
+        // that a later one in the queue ends.
+        ClearJoystick();
+        axes_[0] = ScaleAxis(SDL_JoystickGetAxis(j, 0));
+        axes_[1] = ScaleAxis(SDL_JoystickGetAxis(j, 1));
+        const int buttons = std::min(SDL_JoystickNumButtons(j), 32);
+        for (int b = 0; b < buttons; ++b) buttonDown_[b] = SDL_JoystickGetButton(j, b) != 0;
         return true;
     }
     return false;
@@ -158,6 +196,7 @@ void SdlInput::CloseJoystick() {
         std::lock_guard<std::mutex> lock(mutex_);
         std::swap(j, joystick_);
         joystickId_ = -1;
+        ClearJoystick();
     }
     if (j) SDL_JoystickClose(j);
 }
@@ -165,12 +204,13 @@ void SdlInput::CloseJoystick() {
 InputResult SdlInput::ReadJoystick(JoystickState* state) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!joystick_) return InputResult::NotAcquired;
-    if (joystickLost_ || !SDL_JoystickGetAttached(joystick_)) return InputResult::InputLost;
-    state->x = ScaleAxis(SDL_JoystickGetAxis(joystick_, 0));
-    state->y = ScaleAxis(SDL_JoystickGetAxis(joystick_, 1));
-    const int buttons = std::min(SDL_JoystickNumButtons(joystick_), 32);
-    for (int i = 0; i < 32; ++i)
-        state->buttons[i] = i < buttons && SDL_JoystickGetButton(joystick_, i) ? 0x80 : 0;
+    if (joystickLost_) return InputResult::InputLost;
+    state->x = axes_[0];
+    state->y = axes_[1];
+    for (int b = 0; b < 32; ++b) {
+        state->buttons[b] = buttonDown_[b] || buttonUnread_[b] ? 0x80 : 0;
+        buttonUnread_[b] = false;
+    }
     return InputResult::Ok;
 }
 

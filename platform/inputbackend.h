@@ -1,8 +1,8 @@
 // The keyboard and joystick as the input unit reads them: a keyboard device that must be
 // acquired and gives the key states by scan code, the system's key-state array by virtual-key
 // code, and the first joystick with its two axes (-100..100) and 32 buttons (bit 7 = down).
-// The SDL backend keeps snapshots that the main thread updates from window events; the fake
-// backend lets tests set every state and result.
+// The SDL backend keeps snapshots that the main thread updates from window and joystick
+// events; the fake backend lets tests set every state and result.
 #pragma once
 #include <cstdint>
 #include <mutex>
@@ -38,6 +38,10 @@ public:
     virtual bool OpenJoystick(JoystickId id) = 0;
     virtual void CloseJoystick() = 0;
     virtual InputResult ReadJoystick(JoystickState* state) = 0;
+
+    // Forgets the presses of keys and buttons made since the last read that are up again, so
+    // that a screen which starts now does not act on them; what is still held stays down.
+    virtual void ForgetTaps() = 0;
 };
 
 // The process's input backend: the installed one, else the SDL backend once its joystick
@@ -51,7 +55,8 @@ public:
     static SdlInput& Instance();
     bool Start();
 
-    // The main thread hands every window event here: keys, focus and joystick removal.
+    // The main thread hands every event here: keys, focus, and the opened joystick's axes,
+    // buttons and removal.
     void HandleEvent(const SDL_Event& e);
 
     bool AppActive() override;
@@ -63,12 +68,14 @@ public:
     bool OpenJoystick(JoystickId id) override;
     void CloseJoystick() override;
     InputResult ReadJoystick(JoystickState* state) override;
+    void ForgetTaps() override;
 
 private:
     SdlInput() = default;
     void Rebuild();
     void MarkRead();  // under mutex_
     void ClearKeys();
+    void ClearJoystick();  // under mutex_
 
     std::mutex mutex_;
     bool started_ = false;
@@ -81,6 +88,9 @@ private:
     _SDL_Joystick* joystick_ = nullptr;
     JoystickId joystickId_ = -1;
     bool joystickLost_ = false;
+    int32_t axes_[2] = {};
+    bool buttonDown_[32] = {};
+    bool buttonUnread_[32] = {};  // went down since the last read, as unread_ for keys
 };
 
 // Every state and result is a public field the test sets.
@@ -95,6 +105,7 @@ public:
     bool OpenJoystick(JoystickId id) override;
     void CloseJoystick() override { joystickOpen = false; }
     InputResult ReadJoystick(JoystickState* state) override;
+    void ForgetTaps() override {}  // the states are the test's, with no taps kept
 
     void Press(uint8_t scanCode, uint8_t virtualKey, bool down);
 

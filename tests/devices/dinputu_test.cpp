@@ -1,9 +1,11 @@
 #include "devices/dinputu.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <memory>
 
+#include "frame_pacing.h"
 #include "tempdir.h"
 
 namespace {
@@ -275,6 +277,79 @@ TEST_F(InputUnit, ControlFromEitherSideOrTheSystemArray) {
     unit->Update(1);
     EXPECT_TRUE(unit->IsCtrlDown());
 }
+
+// A direction and a button held into the system's key repeat, on the SDL keyboard, read at a
+// frame mode's pacing. The time line counts tenths of a tick: the system repeats a held key
+// after about half a second, then every 11 (about 27 a second); the key is released right
+// after a repeat, before the next read, at twenty different moments of the game's repeat
+// cycle. No step, and no press, follows the release.
+class KeyRepeatRelease : public ::testing::TestWithParam<Pacing> {};
+
+TEST_P(KeyRepeatRelease, NoStepAfterTheRelease) {
+    plat::SetInputBackend(nullptr);
+    plat::SdlInput& sdl = plat::SdlInput::Instance();
+    auto send = [&sdl](SDL_Scancode sc, bool down, bool repeat) {
+        SDL_Event e{};
+        e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        e.key.keysym.scancode = sc;
+        e.key.repeat = repeat;
+        sdl.HandleEvent(e);
+    };
+    SDL_Event focus{};
+    focus.type = SDL_WINDOWEVENT;
+    focus.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
+    sdl.HandleEvent(focus);
+    const int32_t unitsPerRead = GetParam() == Pacing::Full    ? 1
+                                 : GetParam() == Pacing::Fps15 ? 20
+                                                               : 10;
+    struct Held {
+        SDL_Scancode key;
+        const char* name;
+        bool (*step)(const TDInputUnit&);
+    };
+    const Held keys[] = {
+        {SDL_SCANCODE_DOWN, "down",
+         [](const TDInputUnit& u) { return u.GetDirectionRepeat() == 4; }},
+        {SDL_SCANCODE_RETURN, "OK", [](const TDInputUnit& u) { return u.IsRepeat(0); }},
+    };
+    for (const Held& k : keys) {
+        for (int32_t shift = 0; shift < 20; ++shift) {
+            TDInputUnit unit;
+            ASSERT_TRUE(unit.Initialize(nullptr));
+            ASSERT_TRUE(unit.SetKeyboardEnable(true));
+            FrameClock clock(GetParam());
+            const int32_t firstRepeat = 150 + shift, every = 11;
+            const int32_t release = firstRepeat + 8 * every;
+            int heldSteps = 0, afterSteps = 0, afterPresses = 0;
+            for (int32_t t = 0; t < release + 60; ++t) {
+                if (t == 0) send(k.key, true, false);
+                if (t >= firstRepeat && t <= release && (t - firstRepeat) % every == 0)
+                    send(k.key, true, true);
+                if (t == release) send(k.key, false, false);
+                if ((t + 1) % unitsPerRead) continue;
+                unit.Update(clock.Next().ticks);
+                const bool step = k.step(unit);
+                if (t < release) {
+                    heldSteps += step;
+                } else {
+                    afterSteps += step;
+                    afterPresses += unit.IsPress(0) || unit.GetDirectionRepeat() >= 0;
+                }
+            }
+            EXPECT_GT(heldSteps, 2) << k.name << " shifted " << shift;
+            EXPECT_EQ(afterSteps, 0) << k.name << " shifted " << shift;
+            EXPECT_EQ(afterPresses, 0) << k.name << " shifted " << shift;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EachFrameMode, KeyRepeatRelease,
+                         ::testing::Values(Pacing::Full, Pacing::OneTick, Pacing::Fps15),
+                         [](const ::testing::TestParamInfo<Pacing>& i) {
+                             return i.param == Pacing::Full    ? std::string("Full")
+                                    : i.param == Pacing::Fps15 ? std::string("Fps15")
+                                                               : std::string("OneTick");
+                         });
 
 TEST(InputUnitWithoutBackend, FlagsOnlyAndSystemKeysNeverRead) {
     TDInputUnit unit;

@@ -14,6 +14,12 @@ SDL_Event Key(SDL_Scancode sc, bool down) {
     return e;
 }
 
+SDL_Event Repeat(SDL_Scancode sc) {
+    SDL_Event e = Key(sc, true);
+    e.key.repeat = 1;
+    return e;
+}
+
 SDL_Event Focus(bool gained) {
     SDL_Event e{};
     e.type = SDL_WINDOWEVENT;
@@ -118,6 +124,106 @@ TEST(SdlInput, ATapBetweenTwoReadsIsSeenOnce) {
     EXPECT_EQ(vk[' '], 0);
     in.HandleEvent(Focus(true));
     in.UnacquireKeyboard();
+}
+
+// A key held into the system's repeats and released between two reads is up in the next one,
+// and a flush forgets a tap nobody read while a held key stays down.
+TEST(SdlInput, RepeatsAndFlushesLeaveNoPressBehind) {
+    plat::SdlInput& in = plat::SdlInput::Instance();
+    in.HandleEvent(Focus(true));
+    ASSERT_TRUE(in.AcquireKeyboard());
+    uint8_t scan[256], vk[256];
+    in.HandleEvent(Key(SDL_SCANCODE_DOWN, true));
+    ASSERT_EQ(in.ReadScanCodes(scan), plat::InputResult::Ok);
+    EXPECT_EQ(scan[0xD0], 0x80);
+    in.HandleEvent(Repeat(SDL_SCANCODE_DOWN));
+    in.HandleEvent(Repeat(SDL_SCANCODE_DOWN));
+    ASSERT_TRUE(in.ReadVirtualKeys(vk));
+    EXPECT_EQ(vk[0x28], 0x80);
+    in.HandleEvent(Repeat(SDL_SCANCODE_DOWN));
+    in.HandleEvent(Key(SDL_SCANCODE_DOWN, false));
+    ASSERT_EQ(in.ReadScanCodes(scan), plat::InputResult::Ok);
+    EXPECT_EQ(scan[0xD0], 0);
+
+    in.HandleEvent(Key(SDL_SCANCODE_ESCAPE, true));
+    in.HandleEvent(Key(SDL_SCANCODE_ESCAPE, false));
+    in.HandleEvent(Key(SDL_SCANCODE_X, true));
+    in.HandleEvent(Key(SDL_SCANCODE_Z, true));
+    in.HandleEvent(Key(SDL_SCANCODE_Z, false));
+    in.HandleEvent(Key(SDL_SCANCODE_Z, true));  // down again: held
+    in.ForgetTaps();
+    ASSERT_EQ(in.ReadScanCodes(scan), plat::InputResult::Ok);
+    EXPECT_EQ(scan[0x01], 0);
+    EXPECT_EQ(scan[0x2D], 0x80);
+    EXPECT_EQ(scan[0x2C], 0x80);
+    in.HandleEvent(Key(SDL_SCANCODE_X, false));
+    in.HandleEvent(Key(SDL_SCANCODE_Z, false));
+    ASSERT_TRUE(in.ReadVirtualKeys(vk));
+    EXPECT_EQ(vk[0x1B], 0);
+    EXPECT_EQ(vk['X'], 0);
+    in.UnacquireKeyboard();
+}
+
+// SDL's virtual joystick, pumped as the main thread pumps: the stick and a held button are read
+// as they are, a tap between two reads is seen by the next read only, a flush forgets it, and
+// the joystick's removal is reported.
+TEST(SdlInput, JoystickFollowsThePumpedEventsAndLatchesTaps) {
+    plat::SdlInput& in = plat::SdlInput::Instance();
+    ASSERT_TRUE(in.Start());
+    const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 2, 12, 0);
+    ASSERT_GE(index, 0) << SDL_GetError();
+    SDL_Joystick* pad = SDL_JoystickOpen(index);
+    ASSERT_NE(pad, nullptr);
+    auto pump = [&in] {
+        SDL_Event e;
+        while (SDL_PollEvent(&e)) in.HandleEvent(e);
+    };
+    auto button = [&](int b, bool down) {
+        SDL_JoystickSetVirtualButton(pad, b, down ? 1 : 0);
+        pump();
+    };
+    pump();
+    plat::JoystickId id = -1;
+    ASSERT_TRUE(in.FindJoystick(&id));
+    ASSERT_TRUE(in.OpenJoystick(id));
+    plat::JoystickState st;
+
+    SDL_JoystickSetVirtualAxis(pad, 0, -32768);
+    SDL_JoystickSetVirtualAxis(pad, 1, 32767);
+    button(2, true);
+    button(3, true);
+    button(3, false);
+    ASSERT_EQ(in.ReadJoystick(&st), plat::InputResult::Ok);
+    EXPECT_EQ(st.x, -100);
+    EXPECT_EQ(st.y, 100);
+    EXPECT_EQ(st.buttons[2], 0x80);
+    EXPECT_EQ(st.buttons[3], 0x80);
+    ASSERT_EQ(in.ReadJoystick(&st), plat::InputResult::Ok);
+    EXPECT_EQ(st.buttons[2], 0x80);
+    EXPECT_EQ(st.buttons[3], 0);
+
+    button(4, true);
+    button(4, false);
+    button(6, true);
+    in.ForgetTaps();
+    button(2, false);
+    button(5, true);
+    button(5, false);
+    SDL_JoystickSetVirtualAxis(pad, 0, 0);
+    pump();
+    ASSERT_EQ(in.ReadJoystick(&st), plat::InputResult::Ok);
+    EXPECT_EQ(st.x, 0);
+    EXPECT_EQ(st.buttons[2], 0);
+    EXPECT_EQ(st.buttons[4], 0);
+    EXPECT_EQ(st.buttons[5], 0x80);  // tapped after the flush
+    EXPECT_EQ(st.buttons[6], 0x80);  // held across it
+
+    SDL_JoystickClose(pad);
+    SDL_JoystickDetachVirtual(index);
+    pump();
+    EXPECT_EQ(in.ReadJoystick(&st), plat::InputResult::InputLost);
+    in.CloseJoystick();
+    EXPECT_EQ(in.ReadJoystick(&st), plat::InputResult::NotAcquired);
 }
 
 TEST(SdlInput, NoJoystickUnderTheDummyDrivers) {
