@@ -405,7 +405,9 @@ TEST_F(RenderTest, FramesShownFromTheConversionBitmapReachTheDrawSurfaceBeforeIt
         EXPECT_EQ(ScreenAt(299, 149), 0xC76380u);
         EXPECT_EQ(ScreenAt(700, 500), 0x000000u);
         EXPECT_EQ(surface->PGet(150, 100) & 0xFFFFFF, 0x323280u);
-        if (c.cursor) EXPECT_EQ(ScreenAt(405, 305), kCursorColour);
+        if (c.cursor) {
+            EXPECT_EQ(ScreenAt(405, 305), kCursorColour);
+        }
         form->ScreenMode.store(smStarted);
     }
 }
