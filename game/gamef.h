@@ -15,6 +15,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -90,6 +91,25 @@ class FpsCounter {
     int32_t count_[5] = {};
     int32_t index_ = 0;
     int32_t value_ = 0;
+};
+
+// Keeps the display's surfaces locked while a render or a capture draws into them or reads
+// them. A presenter still reading one (a frame shown straight from it) is waited for, for at
+// most a second as WaitCanDraw waits for the draw surface, and no presenter starts reading
+// them before the hold ends, so every lock taken inside it succeeds. Null surfaces are
+// passed over; Held is false when one could not be locked (and then none is).
+class PictureHold {
+  public:
+    explicit PictureHold(DirectX::TDSurface* first, DirectX::TDSurface* second = nullptr);
+    ~PictureHold();
+    PictureHold(const PictureHold&) = delete;
+    PictureHold& operator=(const PictureHold&) = delete;
+    bool Held() const { return held_; }
+
+  private:
+    DirectX::TDSurface* locked_[2] = {};
+    int count_ = 0;
+    bool held_ = true;
 };
 
 class TGameForm : public plat::WindowComponent {
@@ -197,8 +217,8 @@ class TGameForm : public plat::WindowComponent {
     void StopVoice();
     bool IsVoicePlaying();
     DirectX::TDSoundBuffer* LoadVoiceBuffer(ZRFileMan* files, const ZRString& name);
-    DirectX::TDSoundBuffer* CreateVoiceBuffer(ZRFileMan* files, const ZRString& name,
-                                              int32_t first, int32_t second);
+    DirectX::TDSoundBuffer* CreateVoiceBuffer(ZRFileMan* files, const ZRString& name, int32_t first,
+                                              int32_t second);
     void SetVolumeSE(int32_t v);
     int32_t GetVolumeSE();
     void SetSEVol(int32_t v);
@@ -322,12 +342,19 @@ class TGameForm : public plat::WindowComponent {
     void AlphaBufferOverRun(plat::TComponent* sender);
     // Whether the window is minimised; hot keys do nothing then.
     std::atomic<bool> Minimized{false};
-    // Runs TakeScreenshot on a worker, so the window thread never waits for the picture.
+    // Window thread: takes the picture of this press at once and leaves writing it to the
+    // screenshot worker, which writes the pictures in the order of their presses. At most
+    // kWaitingShots pictures wait for the worker; a press beyond that is refused with a
+    // message on the error output.
     void StartScreenshot(bool withCursor);
+    // Waits until every picture taken is written.
     void JoinScreenshot();
     // ResetDisplay from the window thread, running the main queue while it waits for locks.
     bool ResetDisplayServicing(uint8_t kind);
-    std::thread ScreenshotThread;
+    static constexpr size_t kWaitingShots = 4;
+    // Called by the screenshot worker before it writes each picture; tests hold it there.
+    std::function<void()> ScreenshotWriteGate;
+    // A picture waits for the worker or is being written.
     std::atomic<bool> ScreenshotBusy{false};
 
     const bool Hosted;
@@ -426,11 +453,21 @@ class TGameForm : public plat::WindowComponent {
     void RenderClose(bool logicTaken);
     void DrawWaitCell(TNyRGBBits* target, int yoff);
     void WaitStep(TNyRGBBits* target, int yoff, ZRRectSet& rects);
-    void DrawFpsBox(TNyRGBBits* target);
+    // The render bodies, run with the locks taken, the display ready and the pictures held.
+    void DrawFull();
+    void DrawModified(int ticks);
+    void DrawMovie();
+    // False when the corner under the box could not be saved: nothing was drawn then.
+    bool DrawFpsBox(TNyRGBBits* target);
+    // False when no cursor was drawn (hidden, or the pixels under it could not be saved).
     bool DrawCursor(TNyRGBBits* target, int yoff);
     // The mouse shows the cursor where it was drawn last, of the type drawn last.
     bool CursorAtRest();
-    void TakeAway(TNyRGBBits* target, int yoff);
+    // Puts back what the cursor and the frame-rate box covered, each only when it was drawn.
+    void TakeAway(TNyRGBBits* target, int yoff, bool cursor, bool fps);
+    // The display's draw surface when it is its back surface, else null: the surface a render
+    // holds besides ConvertBits (a visible one is written only by copies that wait for it).
+    DirectX::TDSurface* BackDrawSurface() const;
     // Copies DrawSurfaceBehind from ConvertBits into the draw surface.
     void CatchUpDrawSurface();
     TNyRGBBits* MakeBits(int w, int h);
@@ -438,8 +475,20 @@ class TGameForm : public plat::WindowComponent {
     void DeleteBits(TNyRGBBits*& bits);
     void DeleteAlpha(TNyAlpha*& alpha);
 
+    // Screenshots: the picture of the screen (with the cursor when asked), null when there is
+    // none; and writing a taken picture to its file or the clipboard, which frees it.
+    TNyRGBBits* CaptureShot(bool withCursor);
+    void WriteShot(TNyRGBBits* shot);
+    // The worker's loop: writes the waiting pictures until none is left.
+    void WriteWaitingShots();
+
     bool hideRan_ = false;
     bool destroyRan_ = false;
+    std::thread shotThread_;
+    std::mutex shotMutex_;
+    std::deque<TNyRGBBits*> waitingShots_;
+    // The worker runs (it ends when it finds no picture waiting).
+    bool shotWorker_ = false;
 };
 
 // The application's title (GBK): the window caption and the exit question's caption.

@@ -189,6 +189,7 @@ void TGameForm::BeginWaitMode() {
     {
         Hold draw(DrawLock);
         if (Display && Display->Enabled() && WaitCanDraw()) {
+            const PictureHold hold(ConvertBits, BackDrawSurface());
             TNyRGBBits* surface = Display->DrawSurface();
             if (DisplayKind == 1) {
                 surface->BoxFill(0, PictureOffsetY, 1279, PictureOffsetY + 719, 0);

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "game/gamedef.h"
@@ -133,35 +134,73 @@ bool TGameForm::ResetDisplayServicing(uint8_t kind) {
 }
 
 void TGameForm::StartScreenshot(bool withCursor) {
-    // One screenshot at a time; a key pressed while one is being written is dropped.
-    if (ScreenshotBusy.exchange(true)) return;
-    if (ScreenshotThread.joinable()) ScreenshotThread.join();
-    ScreenshotThread = std::thread([this, withCursor] {
-        TakeScreenshot(withCursor);
-        ScreenshotBusy.store(false);
-    });
+    if (!AnySnapNameFree()) return;
+    {
+        std::lock_guard<std::mutex> lock(shotMutex_);
+        if (waitingShots_.size() >= kWaitingShots) {
+            std::fprintf(stderr,
+                         "Screenshot not taken: %zu pictures are still waiting to be written.\n",
+                         waitingShots_.size());
+            return;
+        }
+    }
+    TNyRGBBits* shot = CaptureShot(withCursor);
+    if (!shot) return;
+    bool start;
+    {
+        std::lock_guard<std::mutex> lock(shotMutex_);
+        waitingShots_.push_back(shot);
+        ScreenshotBusy.store(true);
+        start = !std::exchange(shotWorker_, true);
+    }
+    if (!start) return;
+    // A worker that found nothing left has ended or is about to.
+    if (shotThread_.joinable()) shotThread_.join();
+    shotThread_ = std::thread([this] { WriteWaitingShots(); });
+}
+
+void TGameForm::WriteWaitingShots() {
+    for (;;) {
+        TNyRGBBits* shot;
+        {
+            std::lock_guard<std::mutex> lock(shotMutex_);
+            if (waitingShots_.empty()) {
+                shotWorker_ = false;
+                ScreenshotBusy.store(false);
+                return;
+            }
+            shot = waitingShots_.front();
+            waitingShots_.pop_front();
+        }
+        if (ScreenshotWriteGate) ScreenshotWriteGate();
+        WriteShot(shot);
+    }
 }
 
 void TGameForm::JoinScreenshot() {
-    if (ScreenshotThread.joinable()) ScreenshotThread.join();
-    ScreenshotBusy.store(false);
+    if (shotThread_.joinable()) shotThread_.join();
 }
 
 void TGameForm::TakeScreenshot(bool withCursor) {
-    if (!MemMan || !DrawLock) return;
     if (!AnySnapNameFree()) return;
+    if (TNyRGBBits* shot = CaptureShot(withCursor)) WriteShot(shot);
+}
+
+TNyRGBBits* TGameForm::CaptureShot(bool withCursor) {
+    if (!MemMan || !DrawLock) return nullptr;
     TNyRGBBits* shot = MemMan->CreateVCL<TNyRGBBits>(nullptr);
-    if (!shot) return;
+    if (!shot) return nullptr;
     shot->SetBitDepth(bd24);
     shot->SetPixFormat(pf24_888);
     shot->Resize(kShotW, kShotH);
     if (!shot->Create()) {
         MemMan->Delete(shot);
-        return;
+        return nullptr;
     }
     bool copied = false;
-    DrawLock->Enter();
-    TNyRGBBits* source = ConvertBits;
+    // The window thread never waits on the lock without running the main queue.
+    EnterServicing(DrawLock);
+    DirectX::TDSurface* source = ConvertBits;
     int32_t y = 0;
     if (!source && Display && Display->Enabled()) {
         source = Display->DrawSurface();
@@ -169,44 +208,49 @@ void TGameForm::TakeScreenshot(bool withCursor) {
         // it at its row on the screen.
         if (DisplayKind == 1) y = PictureOffsetY;
     }
-    if (source && source->Lock()) {
-        copied = shot->ConvertCopy(0, 0, source, 0, y, kShotW, kShotH);
-        source->Unlock();
+    if (source) {
+        // A frame shown straight from the conversion bitmap may still be read by the presenter.
+        const PictureHold hold(source);
+        copied = hold.Held() && shot->ConvertCopy(0, 0, source, 0, y, kShotW, kShotH);
     }
     // Read under the lock: a display switch changes the display kind the position depends on.
     const int32_t cursor = CursorType.load();
     TPoint mouse;
     GetMousePos(mouse);
     DrawLock->Leave();
+    if (!copied) {
+        MemMan->Delete(shot);
+        return nullptr;
+    }
+    // The cursor goes into the copy only: the live picture stays as it was.
+    if (withCursor && cursor >= 0 && CursorBits && CursorBits->Created()) {
+        const int h = cursor >= 4 ? 15 : 0;
+        shot->DrawAlphaMask(mouse.x - h, mouse.y - h, CursorBits, cursor * kCursorCell, 0,
+                            kCursorCell, kCursorCell, CursorAlpha);
+    }
+    return shot;
+}
 
-    if (copied) {
-        // The cursor and the stamps go into the copy only: the live picture stays as it was.
-        if (withCursor && cursor >= 0 && CursorBits && CursorBits->Created()) {
-            const int h = cursor >= 4 ? 15 : 0;
-            shot->DrawAlphaMask(mouse.x - h, mouse.y - h, CursorBits, cursor * kCursorCell, 0,
-                                kCursorCell, kCursorCell, CursorAlpha);
+void TGameForm::WriteShot(TNyRGBBits* shot) {
+    if (CapEnable) {
+        std::string name;
+        std::vector<unsigned char> png;
+        if (FILE* f = CreateSnapFile(name)) {
+            bool ok = EncodePng(shot, png);
+            ok = ok && std::fwrite(png.data(), 1, png.size(), f) == png.size();
+            ok = std::fclose(f) == 0 && ok;
+            // A half-written picture would take the name of a good one.
+            if (!ok) std::remove(name.c_str());
         }
-        if (CapEnable) {
-            std::string name;
-            std::vector<unsigned char> png;
-            if (FILE* f = CreateSnapFile(name)) {
-                bool ok = EncodePng(shot, png);
-                ok = ok && std::fwrite(png.data(), 1, png.size(), f) == png.size();
-                ok = std::fclose(f) == 0 && ok;
-                // A half-written picture would take the name of a good one.
-                if (!ok) std::remove(name.c_str());
-            }
-        } else {
-            if (LogoBits && LogoBits->Created())
-                shot->DrawAlphaMask(8, kShotH - LogoBits->Height(), LogoBits, 0, 0,
-                                    LogoBits->Width(), LogoBits->Height(), LogoAlpha);
-            if (CopyBits && CopyBits->Created())
-                shot->DrawAlphaMask(kShotW - CopyBits->Width(), kShotH - CopyBits->Height(),
-                                    CopyBits, 0, 0, CopyBits->Width(), CopyBits->Height(),
-                                    CopyAlpha);
-            std::vector<unsigned char> png;
-            if (EncodePng(shot, png)) plat::CopyPngToClipboard(png);
-        }
+    } else {
+        if (LogoBits && LogoBits->Created())
+            shot->DrawAlphaMask(8, kShotH - LogoBits->Height(), LogoBits, 0, 0, LogoBits->Width(),
+                                LogoBits->Height(), LogoAlpha);
+        if (CopyBits && CopyBits->Created())
+            shot->DrawAlphaMask(kShotW - CopyBits->Width(), kShotH - CopyBits->Height(), CopyBits,
+                                0, 0, CopyBits->Width(), CopyBits->Height(), CopyAlpha);
+        std::vector<unsigned char> png;
+        if (EncodePng(shot, png)) plat::CopyPngToClipboard(png);
     }
     MemMan->Delete(shot);
 }

@@ -77,17 +77,15 @@ void TGameForm::CaptureScreen(TNyRGBBits* dest) {
     }
     // The conversion bitmap holds the picture at its row 0 in every display kind; only the
     // display's own surface has the picture at its row on the screen.
-    TNyRGBBits* source = ConvertBits;
+    DirectX::TDSurface* source = ConvertBits;
     int32_t y = 0;
     if (!source) {
         source = Display->DrawSurface();
         if (DisplayKind == 1) y = PictureOffsetY;
     }
-    if (!source) {
-        dest->Cls();
-        return;
-    }
-    dest->Draw(0, 0, source, 0, y, 1280, 720);
+    // A frame shown straight from the conversion bitmap may still be read by the presenter.
+    const PictureHold hold(source);
+    if (!source || !hold.Held() || !dest->Draw(0, 0, source, 0, y, 1280, 720)) dest->Cls();
 }
 
 void TGameForm::DrawPanelsTo(TNyRGBBits* dest) {

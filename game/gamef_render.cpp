@@ -4,6 +4,7 @@
 //
 // With a conversion bitmap the picture is drawn at row 0 of it in every display kind; the
 // picture's row on the display is added only when copying to the display.
+#include <chrono>
 #include <thread>
 
 #include "game/gamedef.h"
@@ -178,14 +179,14 @@ void TGameForm::WaitStep(TNyRGBBits* target, int yoff, ZRRectSet& rects) {
         rects.UnionRect(ZRRect{1024, 632 + yoff, 1264, 704 + yoff});
 }
 
-void TGameForm::DrawFpsBox(TNyRGBBits* target) {
-    if (!FpsSave || !FpsSave->Created()) return;
-    FpsSave->Draw(0, 0, target, kFpsX, 0, kFpsW, kFpsH);
+bool TGameForm::DrawFpsBox(TNyRGBBits* target) {
+    if (!FpsSave || !FpsSave->Created()) return false;
+    if (!FpsSave->Draw(0, 0, target, kFpsX, 0, kFpsW, kFpsH)) return false;
     target->ToneChange(kFpsX, 0, 1279, kFpsH - 1, 0x404040);
     ZRString text;
     text.sprintf("%2d FPS", Fps.Value());
     void* dc = nullptr;
-    if (!LargeFont || !target->GetDC(&dc)) return;
+    if (!LargeFont || !target->GetDC(&dc)) return true;
     auto* surface = static_cast<plat::DrawSurface*>(dc);
     if (LargeFont->StartTextOut(surface, 0x000000)) {
         ZRSize size{0, 0};
@@ -197,6 +198,7 @@ void TGameForm::DrawFpsBox(TNyRGBBits* target) {
         LargeFont->EndTextOut();
     }
     target->ReleaseDC(dc);
+    return true;
 }
 
 bool TGameForm::CursorAtRest() {
@@ -213,18 +215,19 @@ bool TGameForm::DrawCursor(TNyRGBBits* target, int yoff) {
     const int32_t type = CursorType.load();
     ShownCursorType = type;
     if (type < 0 || !CursorSave || !CursorSave->Created() || !CursorBits) return false;
+    // A cursor drawn over pixels that were not saved could only be taken away by a black box.
     CursorSave->Cls();
-    CursorSave->ClipDraw(0, 0, target, CursorX, CursorY + yoff, kCursorSize, kCursorSize);
+    if (!CursorSave->ClipDraw(0, 0, target, CursorX, CursorY + yoff, kCursorSize, kCursorSize))
+        return false;
     target->DrawAlphaMask(CursorX, CursorY + yoff, CursorBits, type * kCursorSize, 0, kCursorSize,
                           kCursorSize, CursorAlpha);
     return true;
 }
 
-void TGameForm::TakeAway(TNyRGBBits* target, int yoff) {
-    if (CursorType.load() >= 0 && CursorSave && CursorSave->Created())
+void TGameForm::TakeAway(TNyRGBBits* target, int yoff, bool cursor, bool fps) {
+    if (cursor)
         target->ClipDraw(CursorX, CursorY + yoff, CursorSave, 0, 0, kCursorSize, kCursorSize);
-    if (ShowFps && FpsSave && FpsSave->Created())
-        target->Draw(kFpsX, 0, FpsSave, 0, 0, kFpsW, kFpsH);
+    if (fps) target->Draw(kFpsX, 0, FpsSave, 0, 0, kFpsW, kFpsH);
 }
 
 void TGameForm::CatchUpDrawSurface() {
@@ -232,11 +235,37 @@ void TGameForm::CatchUpDrawSurface() {
     TNyRGBBits* surface = ConvertBits && Display ? Display->DrawSurface() : nullptr;
     if (!surface || !surface->Lock()) return;
     const int displayY = DisplayKind == 1 ? PictureOffsetY : 0;
+    bool copied = true;
     for (const ZRRect& r : DrawSurfaceBehind)
-        surface->ConvertCopy(r.left, r.top + displayY, ConvertBits, r.left, r.top, r.right - r.left,
-                             r.bottom - r.top);
+        copied = surface->ConvertCopy(r.left, r.top + displayY, ConvertBits, r.left, r.top,
+                                      r.right - r.left, r.bottom - r.top) &&
+                 copied;
     surface->Unlock();
-    DrawSurfaceBehind.SetRectEmpty();
+    // What was not copied is still owed.
+    if (copied) DrawSurfaceBehind.SetRectEmpty();
+}
+
+DirectX::TDSurface* TGameForm::BackDrawSurface() const {
+    return Display && Display->BackType() != DirectX::btNone ? Display->DrawSurface() : nullptr;
+}
+
+PictureHold::PictureHold(DirectX::TDSurface* first, DirectX::TDSurface* second) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    for (DirectX::TDSurface* s : {first, second}) {
+        if (!s) continue;
+        // Each try waits up to a frame for a presenter's read to end.
+        while (!s->Lock()) {
+            if (!s->Created() || s->IsLost() || std::chrono::steady_clock::now() > limit) {
+                held_ = false;
+                return;
+            }
+        }
+        locked_[count_++] = s;
+    }
+}
+
+PictureHold::~PictureHold() {
+    while (count_ > 0) locked_[--count_]->Unlock();
 }
 
 void TGameForm::SetOnDraw(const ZRBaseCallback2<void, TNyRGBBits*, int>& r) {
@@ -255,43 +284,8 @@ void TGameForm::RenderFull() {
     bool logic;
     if (!RenderOpen(logic)) return;
     if (GetScreenMode() != smClosing && WaitCanDraw()) {
-        Fps.Count();
-        TNyRGBBits* target = RenderTarget();
-        const int yoff = PictureY();
-        const uint8_t mode = GetScreenMode();
-        if (OnDraw.IsSet()) {
-            if (target->Lock()) {
-                OnDraw.Call(target, yoff);
-                target->Unlock();
-            }
-        } else if (mode == smMenu || mode == smBattle || mode == smAdventure) {
-            if (target->Lock()) {
-                RootPanel->Draw(target, 0, yoff);
-                target->Unlock();
-            }
-        } else if (mode == smWait) {
-            target->Cls();
-            if (WaitLevel > 0) DrawWaitCell(target, yoff);
-        } else if (mode == smTransition) {
-            if (target->Lock()) {
-                DrawTransition(target, yoff, nullptr);
-                target->Unlock();
-            }
-        }
-        if (ShowFps) DrawFpsBox(target);
-        DrawCursor(target, yoff);
-        const int displayY = DisplayKind == 1 ? PictureOffsetY : 0;
-        if (ConvertBits) {
-            Display->DrawSurface()->ConvertCopy(0, displayY, ConvertBits, 0, 0, 1280, 720);
-            DrawSurfaceBehind.SetRectEmpty();
-        }
-        if (DisplayKind == kDisplayWindow || ApplicationActive()) {
-            if (DisplayKind == 1) ClearBorders();
-            Display->Flip();
-            FullRenderPending.store(false);
-            ShownFps = ShowFps ? Fps.Value() : -1;
-        }
-        TakeAway(target, yoff);
+        PictureHold hold(ConvertBits, BackDrawSurface());
+        if (hold.Held()) DrawFull();
     }
     RenderClose(logic);
 }
@@ -300,86 +294,8 @@ void TGameForm::RenderModified(int ticks) {
     bool logic;
     if (!RenderOpen(logic)) return;
     if (WaitCanDraw()) {
-        Fps.Count();
-        TNyRGBBits* target = RenderTarget();
-        const int yoff = PictureY();
-        const uint8_t mode = GetScreenMode();
-        ZRRectSet rects;
-        if (CursorX > -kCursorSize && CursorX < 1280 && CursorY > -kCursorSize && CursorY < 720)
-            rects.UnionRect(ZRRect{CursorX, CursorY + yoff, CursorX + kCursorSize,
-                                   CursorY + yoff + kCursorSize});
-        const uint32_t beforePicture = rects.Additions();
-        if (OnDrawModified.IsSet()) {
-            if (target->Lock()) {
-                OnDrawModified.Call(target, yoff, &rects);
-                target->Unlock();
-            }
-        } else if (mode == smMenu || mode == smBattle || mode == smAdventure) {
-            ZRRectSet changed;
-            RootPanel->GetModifiedRectSet(&changed);
-            if (!changed.IsRectEmpty()) {
-                if (target->Lock()) {
-                    RootPanel->Update(target, 0, yoff);
-                    target->Unlock();
-                }
-                changed.OffsetRect(0, yoff);
-                rects.UnionRectSet(changed);
-            }
-        } else if (mode == smWait && ticks > 0) {
-            WaitStep(target, yoff, rects);
-        } else if (mode == smTransition) {
-            if (target->Lock()) {
-                DrawTransition(target, yoff, &rects);
-                target->Unlock();
-            }
-        }
-        // Nothing drawn, a cursor that stayed where it was shown and a frame-rate box (if any)
-        // with the value it shows: the display already holds this very frame, unless the
-        // screen lost it. Whether anything was drawn is what the picture reported, never the
-        // area: a change inside the cursor's box leaves the area as it was.
-        const int32_t fps = ShowFps ? Fps.Value() : -1;
-        if (fps == ShownFps && rects.Additions() == beforePicture && CursorAtRest() &&
-            !Display->PrimaryLost()) {
-            RenderClose(logic);
-            return;
-        }
-        if (ShowFps) {
-            DrawFpsBox(target);
-            rects.UnionRect(ZRRect{kFpsX, 0, 1280, kFpsH});
-        }
-        if (DrawCursor(target, yoff))
-            rects.UnionRect(ZRRect{CursorX, CursorY + yoff, CursorX + kCursorSize,
-                                   CursorY + yoff + kCursorSize});
-        const int displayY = DisplayKind == 1 ? PictureOffsetY : 0;
-        rects.IntersectRect(ZRRect{0, 0, 1280, ConvertBits ? 720 : Display->Height()});
-        // A window shows the conversion bitmap's rectangles straight from it when nothing is
-        // taken off it after presenting (no cursor, no frame-rate box): the copy into the
-        // draw surface waits until something presents the draw surface itself. A movie
-        // playing in a panel is such a frame, thirty times a second.
-        if (ConvertBits && DisplayKind == kDisplayWindow && !ShowFps && CursorType.load() < 0 &&
-            !rects.IsRectEmpty() && Display->ShowModifyRect(ConvertBits, rects)) {
-            DrawSurfaceBehind.UnionRectSet(rects);
-            ShownFps = fps;
-            RenderClose(logic);
-            return;
-        }
-        CatchUpDrawSurface();
-        if (ConvertBits && !rects.IsRectEmpty()) {
-            TNyRGBBits* surface = Display->DrawSurface();
-            if (surface->Lock()) {
-                for (const ZRRect& r : rects)
-                    surface->ConvertCopy(r.left, r.top + displayY, ConvertBits, r.left, r.top,
-                                         r.right - r.left, r.bottom - r.top);
-                surface->Unlock();
-            }
-        }
-        if (DisplayKind == kDisplayWindow || ApplicationActive()) {
-            ZRRectSet shown = rects;
-            shown.OffsetRect(0, displayY - yoff);
-            Display->FlipModifyRect(shown);
-            ShownFps = fps;
-        }
-        TakeAway(target, yoff);
+        PictureHold hold(ConvertBits, BackDrawSurface());
+        if (hold.Held()) DrawModified(ticks);
     }
     RenderClose(logic);
 }
@@ -388,18 +304,150 @@ void TGameForm::RenderMovie() {
     bool logic;
     if (!RenderOpen(logic)) return;
     if (GetScreenMode() != smClosing && WaitCanDraw()) {
-        Fps.Count();
-        CatchUpDrawSurface();
-        // The frame step runs this at the timer's rate, several times a movie picture: only a
-        // step that drew a new picture presents, the others would present the same frame again.
-        const bool drawn =
-            !OnMovieDraw.IsSet() ||
-            OnMovieDraw.Call(Display->DrawSurface(), DisplayKind == 1 ? PictureOffsetY : 0);
-        if (drawn && (DisplayKind == kDisplayWindow || ApplicationActive())) {
-            if (DisplayKind == 1) ClearBorders();
-            Display->Flip();
-            ShownFps = -1;
-        }
+        PictureHold hold(ConvertBits, BackDrawSurface());
+        if (hold.Held()) DrawMovie();
     }
     RenderClose(logic);
+}
+
+void TGameForm::DrawFull() {
+    Fps.Count();
+    TNyRGBBits* target = RenderTarget();
+    const int yoff = PictureY();
+    const uint8_t mode = GetScreenMode();
+    if (OnDraw.IsSet()) {
+        if (target->Lock()) {
+            OnDraw.Call(target, yoff);
+            target->Unlock();
+        }
+    } else if (mode == smMenu || mode == smBattle || mode == smAdventure) {
+        if (target->Lock()) {
+            RootPanel->Draw(target, 0, yoff);
+            target->Unlock();
+        }
+    } else if (mode == smWait) {
+        target->Cls();
+        if (WaitLevel > 0) DrawWaitCell(target, yoff);
+    } else if (mode == smTransition) {
+        if (target->Lock()) {
+            DrawTransition(target, yoff, nullptr);
+            target->Unlock();
+        }
+    }
+    const bool fps = ShowFps && DrawFpsBox(target);
+    const bool cursor = DrawCursor(target, yoff);
+    const int displayY = DisplayKind == 1 ? PictureOffsetY : 0;
+    if (ConvertBits) {
+        if (Display->DrawSurface()->ConvertCopy(0, displayY, ConvertBits, 0, 0, 1280, 720))
+            DrawSurfaceBehind.SetRectEmpty();
+        else
+            DrawSurfaceBehind.UnionRect(ZRRect{0, 0, 1280, 720});
+    }
+    if (DisplayKind == kDisplayWindow || ApplicationActive()) {
+        if (DisplayKind == 1) ClearBorders();
+        Display->Flip();
+        FullRenderPending.store(false);
+        ShownFps = ShowFps ? Fps.Value() : -1;
+    }
+    TakeAway(target, yoff, cursor, fps);
+}
+
+void TGameForm::DrawModified(int ticks) {
+    Fps.Count();
+    TNyRGBBits* target = RenderTarget();
+    const int yoff = PictureY();
+    const uint8_t mode = GetScreenMode();
+    ZRRectSet rects;
+    if (CursorX > -kCursorSize && CursorX < 1280 && CursorY > -kCursorSize && CursorY < 720)
+        rects.UnionRect(
+            ZRRect{CursorX, CursorY + yoff, CursorX + kCursorSize, CursorY + yoff + kCursorSize});
+    const uint32_t beforePicture = rects.Additions();
+    if (OnDrawModified.IsSet()) {
+        if (target->Lock()) {
+            OnDrawModified.Call(target, yoff, &rects);
+            target->Unlock();
+        }
+    } else if (mode == smMenu || mode == smBattle || mode == smAdventure) {
+        ZRRectSet changed;
+        RootPanel->GetModifiedRectSet(&changed);
+        if (!changed.IsRectEmpty()) {
+            if (target->Lock()) {
+                RootPanel->Update(target, 0, yoff);
+                target->Unlock();
+            }
+            changed.OffsetRect(0, yoff);
+            rects.UnionRectSet(changed);
+        }
+    } else if (mode == smWait && ticks > 0) {
+        WaitStep(target, yoff, rects);
+    } else if (mode == smTransition) {
+        if (target->Lock()) {
+            DrawTransition(target, yoff, &rects);
+            target->Unlock();
+        }
+    }
+    // Nothing drawn, a cursor that stayed where it was shown and a frame-rate box (if any)
+    // with the value it shows: the display already holds this very frame, unless the
+    // screen lost it. Whether anything was drawn is what the picture reported, never the
+    // area: a change inside the cursor's box leaves the area as it was.
+    const int32_t fps = ShowFps ? Fps.Value() : -1;
+    if (fps == ShownFps && rects.Additions() == beforePicture && CursorAtRest() &&
+        !Display->PrimaryLost())
+        return;
+    const bool fpsDrawn = ShowFps && DrawFpsBox(target);
+    if (ShowFps) rects.UnionRect(ZRRect{kFpsX, 0, 1280, kFpsH});
+    const bool cursor = DrawCursor(target, yoff);
+    if (cursor)
+        rects.UnionRect(
+            ZRRect{CursorX, CursorY + yoff, CursorX + kCursorSize, CursorY + yoff + kCursorSize});
+    const int displayY = DisplayKind == 1 ? PictureOffsetY : 0;
+    rects.IntersectRect(ZRRect{0, 0, 1280, ConvertBits ? 720 : Display->Height()});
+    // A window shows the conversion bitmap's rectangles straight from it when nothing is
+    // taken off it after presenting (no cursor, no frame-rate box): the copy into the
+    // draw surface waits until something presents the draw surface itself. A movie
+    // playing in a panel is such a frame, thirty times a second. The presenter reads the
+    // rectangles once the render lets go of the bitmap.
+    if (ConvertBits && DisplayKind == kDisplayWindow && !ShowFps && CursorType.load() < 0 &&
+        !rects.IsRectEmpty() && Display->ShowModifyRect(ConvertBits, rects)) {
+        DrawSurfaceBehind.UnionRectSet(rects);
+        ShownFps = fps;
+        return;
+    }
+    CatchUpDrawSurface();
+    if (ConvertBits && !rects.IsRectEmpty()) {
+        TNyRGBBits* surface = Display->DrawSurface();
+        bool copied = surface->Lock();
+        if (copied) {
+            for (const ZRRect& r : rects)
+                copied = surface->ConvertCopy(r.left, r.top + displayY, ConvertBits, r.left, r.top,
+                                              r.right - r.left, r.bottom - r.top) &&
+                         copied;
+            surface->Unlock();
+        }
+        if (!copied) DrawSurfaceBehind.UnionRectSet(rects);
+    }
+    if (DisplayKind == kDisplayWindow || ApplicationActive()) {
+        ZRRectSet shown = rects;
+        shown.OffsetRect(0, displayY - yoff);
+        Display->FlipModifyRect(shown);
+        ShownFps = fps;
+    }
+    TakeAway(target, yoff, cursor, fpsDrawn);
+}
+
+void TGameForm::DrawMovie() {
+    Fps.Count();
+    CatchUpDrawSurface();
+    // The frame step runs this at the timer's rate, several times a movie picture: a step
+    // presents when it drew a new picture, or when the screen lost the one it showed (the
+    // draw surface still holds it), else it would present the same frame again.
+    const bool drawn =
+        !OnMovieDraw.IsSet() ||
+        OnMovieDraw.Call(Display->DrawSurface(), DisplayKind == 1 ? PictureOffsetY : 0);
+    if ((drawn || Display->PrimaryLost()) &&
+        (DisplayKind == kDisplayWindow || ApplicationActive())) {
+        if (DisplayKind == 1) ClearBorders();
+        Display->Flip();
+        ShownFps = -1;
+    }
 }

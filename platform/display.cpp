@@ -111,9 +111,17 @@ uint64_t Presenter::LastTicket() {
 
 bool Presenter::BeginWrite(const uint8_t* pixels) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (reading_ == pixels) return false;
+    if (reading_ == pixels) {
+        ++refusedWrites_;
+        return false;
+    }
     writing_.push_back(pixels);
     return true;
+}
+
+uint64_t Presenter::RefusedWrites() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return refusedWrites_;
 }
 
 void Presenter::EndWrite(const uint8_t* pixels) {

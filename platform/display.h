@@ -224,6 +224,8 @@ class Presenter {
     // them. A hand-off of pixels being written waits until the writer is done.
     bool BeginWrite(const uint8_t* pixels);
     void EndWrite(const uint8_t* pixels);
+    // How many times BeginWrite found the pixels being read (tests see a writer waiting).
+    uint64_t RefusedWrites();
     // The shown screen as 32-bit pixels (blue, green, red, unused), its size in w and h; a
     // window shows it scaled to its own size.
     virtual bool ReadScreen(std::vector<uint32_t>& pixels, int32_t& w, int32_t& h) = 0;
@@ -254,6 +256,7 @@ class Presenter {
     std::vector<const uint8_t*> writing_;
     uint64_t nextTicket_ = 1;
     uint64_t ackedTicket_ = 0;
+    uint64_t refusedWrites_ = 0;
     bool screenLost_ = false;
     bool turnedAway_ = false;
 };

@@ -31,15 +31,23 @@ sed -i 's/^#first,0,4,[0-9]*,/#first,0,4,1,/' "$out/x/BtlData.csv"
 "$src/tools/nypack" delete "$out/game/scr_c.pak" BtlData.csv >/dev/null
 "$src/tools/nypack" add "$out/game/scr_c.pak" "$out/x/BtlData.csv" >/dev/null
 
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1920x1080x24 >/dev/null 2>&1 &
+# The X server takes the first free display number and writes it to the pipe when it is ready.
+game=
+stop() {
+    # Only the script itself: a subshell forked for the game inherits the trap until it execs.
+    [ "$BASHPID" = $$ ] || return 0
+    # Each step may find its process gone already; none of them may keep the next from running.
+    [ -z "$game" ] || { kill "$game" 2>/dev/null && sleep 0.5; } || true
+    kill "$xvfb" 2>/dev/null || true
+}
+exec 3< <(exec Xvfb -displayfd 1 -screen 0 1920x1080x24 2>/dev/null)
 xvfb=$!
-export DISPLAY=$display
-sleep 1
+trap stop EXIT
+read -r -t 10 number <&3 || { echo "screen_cpu.sh: Xvfb did not start" >&2; exit 2; }
+export DISPLAY=:$number
 (cd "$out/game" && SDL_AUDIODRIVER=dummy SOLVANE_INSTANCE_NAME=screen-cpu-$$ exec ./solvane) \
     >"$out/game.log" 2>&1 &
 game=$!
-trap 'kill $game 2>/dev/null; sleep 0.5; kill $xvfb 2>/dev/null' EXIT
 
 hz=$(getconf CLK_TCK)
 ticks() { awk '{print $14 + $15}' "/proc/$game/stat"; }
@@ -117,5 +125,6 @@ until_seen "the won screen" 'r > 170 && g > 150 && b < r - 30' - 400 30 520 30 8
 sleep 2
 measure "won screen (unchanged)" 10
 kill $game 2>/dev/null && wait $game 2>/dev/null || true
+game=
 "$out/wakeups_alone" 10
 echo "screenshots: $out"

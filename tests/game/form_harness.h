@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -96,6 +97,19 @@ inline void WritePngPicture(const std::string& path, int w, int h, uint32_t rgb,
         }
     ZRFileStream out(path.c_str(), zrfmCreate);
     SavePng(&out, colour.data(), alpha.data(), w, h, pf24_888);
+}
+
+// A PNG file's pixels as 0xRRGGBB, its size in w and h; empty when it cannot be read.
+inline std::vector<uint32_t> DecodePng(const std::string& path, int& w, int& h) {
+    std::vector<uint32_t> out;
+    ZRFileStream in(path.c_str(), zrfmRead);
+    unsigned char* rgb = nullptr;
+    if (!LoadPng(&in, &rgb, &w, &h, pf24_888)) return out;
+    out.resize(size_t(w) * h);
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = rgb[i * 3] | (rgb[i * 3 + 1] << 8) | (uint32_t(rgb[i * 3 + 2]) << 16);
+    std::free(rgb);
+    return out;
 }
 
 class FormHarness : public ::testing::Test {

@@ -6,24 +6,14 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 
 #include "fifo_guard.h"
 #include "form_harness.h"
 
 namespace {
-
-std::vector<uint32_t> DecodePng(const std::string& path, int& w, int& h) {
-    std::vector<uint32_t> out;
-    ZRFileStream in(path.c_str(), zrfmRead);
-    unsigned char* rgb = nullptr;
-    if (!LoadPng(&in, &rgb, &w, &h, pf24_888)) return out;
-    out.resize(size_t(w) * h);
-    for (size_t i = 0; i < out.size(); ++i)
-        out[i] = rgb[i * 3] | (rgb[i * 3 + 1] << 8) | (uint32_t(rgb[i * 3 + 2]) << 16);
-    std::free(rgb);
-    return out;
-}
 
 bool Exists(const std::string& p) {
     return std::filesystem::exists(p);
@@ -180,6 +170,57 @@ TEST_F(ShotTest, HotKeysActOnlyOnAFocusedShownWindowAndAreNeverInput) {
     EXPECT_EQ(TGameForm::HotKeyOf(e), TGameForm::hkToggleDisplay);
     e.key.keysym.mod = 0;
     EXPECT_EQ(TGameForm::HotKeyOf(e), TGameForm::hkNone) << "plain Enter is game input";
+}
+
+// Each press gives a file with the picture of its own moment, also while earlier pictures are
+// still being written; a press that finds four pictures waiting says so and gives none.
+TEST_F(ShotTest, PressesWhileAPictureIsWrittenGiveTheirOwnPictures) {
+    CapEnable = true;
+    std::mutex m;
+    std::condition_variable cv;
+    int writing = 0;
+    bool open = false;
+    form->ScreenshotWriteGate = [&] {
+        std::unique_lock<std::mutex> lock(m);
+        ++writing;
+        cv.notify_all();
+        cv.wait(lock, [&] { return open; });
+    };
+    const uint32_t marks[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0x00FFFF, 0xFF00FF};
+    std::string refused;
+    for (int press = 0; press < 6; ++press) {
+        picture.BoxFill(
+            0, 0, 99, 99,
+            picture.TNyRGBtoPixel(ZRRGB{uint8_t(marks[press] >> 16), uint8_t(marks[press] >> 8),
+                                        uint8_t(marks[press])}));
+        panel.SetModify();
+        Tick(1);
+        form->FrameStep();
+        if (press == 5) testing::internal::CaptureStderr();
+        EXPECT_TRUE(form->HandleHotKey(TGameForm::hkScreenshot));
+        if (press == 5) refused = testing::internal::GetCapturedStderr();
+        // The first picture is being written while the others are pressed.
+        std::unique_lock<std::mutex> lock(m);
+        ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(5), [&] { return writing == 1; }));
+    }
+    EXPECT_NE(refused.find("Screenshot not taken"), std::string::npos) << refused;
+    {
+        std::lock_guard<std::mutex> lock(m);
+        open = true;
+    }
+    cv.notify_all();
+    form->JoinScreenshot();
+    form->ScreenshotWriteGate = nullptr;
+    for (int press = 0; press < 5; ++press) {
+        SCOPED_TRACE(press);
+        int w = 0, h = 0;
+        const std::vector<uint32_t> shot =
+            DecodePng(dir.Host("Snap00" + std::to_string(press) + ".png"), w, h);
+        ASSERT_EQ(shot.size(), size_t(1280 * 720));
+        EXPECT_EQ(shot[size_t(50) * 1280 + 50], marks[press]);
+        EXPECT_EQ(shot[size_t(300) * 1280 + 500], picture.PGet(500, 300) & 0xFFFFFF);
+    }
+    EXPECT_FALSE(Exists(dir.Host("Snap005.png")));
 }
 
 TEST_F(ShotTest, AltEnterAndModeRequestsSwitchOnlyWhereTheyMay) {

@@ -1,6 +1,8 @@
 // Rendering probed on the presented screen: the widget picture, the cursor drawn on top and
 // taken away again, the frame-rate box, and the wait animation's cells.
+#include <atomic>
 #include <functional>
+#include <thread>
 
 #include "form_harness.h"
 #include "platform/clock.h"
@@ -35,6 +37,29 @@ class RenderTest : public FormHarness {
     void TearDown() override {
         panel.SetParent(nullptr);
         FormHarness::TearDown();
+    }
+
+    // Keeps the presenter reading the frame handed last while `call` runs, until `call` has
+    // been refused those pixels for longer than a frame (a lock that gives up after a frame
+    // has given up by then) or has returned.
+    void HoldReadAcross(const std::function<void()>& call) {
+        plat::MemoryPresenter& screen = display.Screen();
+        ASSERT_TRUE(screen.StartReading());
+        screen.Hold(false);
+        std::atomic<bool> done{false};
+        std::thread reader([&] {
+            auto refusedAfter = [&](uint64_t count) {
+                while (!done.load() && screen.RefusedWrites() <= count)
+                    std::this_thread::sleep_for(std::chrono::microseconds(50));
+            };
+            refusedAfter(screen.RefusedWrites());
+            std::this_thread::sleep_for(screen.FramePeriod());
+            refusedAfter(screen.RefusedWrites());
+            screen.FinishReading();
+        });
+        call();
+        done.store(true);
+        reader.join();
     }
 
     TNyRGBBits picture;
@@ -274,6 +299,27 @@ TEST_F(RenderTest, MovieStepsPresentOnlyNewPictures) {
     form->ScreenMode.store(smStarted);
 }
 
+// Between movie pictures and after the last one the draw surface holds the picture shown: a
+// screen that lost it gets it again at the next step.
+TEST_F(RenderTest, StillMovieScreenThatLostItsPictureIsPaintedAgain) {
+    MovieProbe movie;
+    form->SetOnMovieDraw(ZRBaseCallback2<bool, TNyRGBBits*, int>(&movie, &MovieProbe::Draw));
+    form->ScreenMode.store(smMovie);
+    movie.picture = true;
+    form->RenderMovie();
+    ASSERT_EQ(ScreenAt(640, 360), 0x0000FFu);
+    movie.picture = false;
+    display.Screen().LoseScreen();
+    form->RenderMovie();
+    EXPECT_EQ(ScreenAt(640, 360), 0x0000FFu);
+    EXPECT_EQ(ScreenAt(5, 715), 0x0000FFu);
+    display.Screen().ResetCounts();
+    form->RenderMovie();
+    EXPECT_EQ(display.Screen().Uploads(), 0);
+    form->SetOnMovieDraw(ZRBaseCallback2<bool, TNyRGBBits*, int>());
+    form->ScreenMode.store(smStarted);
+}
+
 // With no cursor and no frame-rate box, a window's changed rectangles go to the screen straight
 // from the conversion bitmap and the draw surface is left as it was. Whatever presents the draw
 // surface next must find the whole picture in it: a screen that lost its picture, a frame with
@@ -359,7 +405,87 @@ TEST_F(RenderTest, FramesShownFromTheConversionBitmapReachTheDrawSurfaceBeforeIt
         EXPECT_EQ(ScreenAt(299, 149), 0xC76380u);
         EXPECT_EQ(ScreenAt(700, 500), 0x000000u);
         EXPECT_EQ(surface->PGet(150, 100) & 0xFFFFFF, 0x323280u);
-        if (c.cursor) EXPECT_EQ(ScreenAt(405, 305), kCursorColour);
+        if (c.cursor) {
+            EXPECT_EQ(ScreenAt(405, 305), kCursorColour);
+        }
+        form->ScreenMode.store(smStarted);
+    }
+}
+
+// The presenter may still be reading a frame shown straight from the conversion bitmap when the
+// next render, a capture or a screenshot needs that bitmap: each waits for the read and then
+// does all of its work.
+TEST_F(RenderTest, WorkOnTheConversionBitmapWaitsForThePresentersRead) {
+    TNyRGBBits captured;
+    captured.SetBitDepth(bd32);
+    captured.SetPixFormat(pf32_888);
+    captured.Resize(1280, 720);
+    ASSERT_TRUE(captured.Create());
+    const struct {
+        const char* name;
+        std::function<void()> during, after;
+    } cases[] = {
+        {"cursor shown",
+         [&] {
+             form->SetCursorType(0);
+             Tick(1);
+             form->FrameStep();
+         },
+         [&] {
+             EXPECT_EQ(ScreenAt(155, 105), kCursorColour);
+             EXPECT_EQ(form->ConvertBits->PGet(155, 105) & 0xFFFFFF, 0x373780u);
+             form->SetCursorType(-1);
+             Tick(1);
+             form->FrameStep();
+             EXPECT_EQ(ScreenAt(155, 105), 0x373780u) << "what the cursor covered is back";
+         }},
+        {"lost screen",
+         [&] {
+             display.Screen().LoseScreen();
+             Tick(1);
+             form->FrameStep();
+         },
+         [&] {
+             EXPECT_EQ(ScreenAt(299, 149), 0xC76380u);
+             EXPECT_EQ(ScreenAt(700, 500), 0x000000u);
+             EXPECT_EQ(form->Display->DrawSurface()->PGet(150, 100) & 0xFFFFFF, 0x323280u);
+         }},
+        {"capture", [&] { form->CaptureScreen(&captured); },
+         [&] { EXPECT_EQ(captured.PGet(150, 100) & 0xFFFFFF, 0x323280u); }},
+        {"screenshot",
+         [&] {
+             CapEnable = true;
+             EXPECT_TRUE(form->HandleHotKey(TGameForm::hkScreenshot));
+             form->JoinScreenshot();
+             CapEnable = false;
+         },
+         [&] {
+             int w = 0, h = 0;
+             const std::vector<uint32_t> shot = DecodePng(dir.Host("Snap000.png"), w, h);
+             ASSERT_EQ(shot.size(), size_t(1280 * 720));
+             EXPECT_EQ(shot[size_t(100) * 1280 + 150], 0x323280u);
+         }},
+    };
+    AddPicture();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        form->MouseX.store(150);
+        form->MouseY.store(100);
+        form->SetCursorType(-1);
+        picture.BoxFill(0, 0, 199, 99, picture.TNyRGBtoPixel(ZRRGB{255, 0, 0}));
+        form->BeginMenuMode();
+        for (int y = 0; y < 100; ++y)
+            for (int x = 0; x < 200; ++x)
+                picture.PSet(x, y, picture.TNyRGBtoPixel(ZRRGB{uint8_t(x), uint8_t(y), 0x80}));
+        panel.SetModify();
+        display.Screen().Hold(true);
+        Tick(1);
+        form->FrameStep();
+        ASSERT_EQ(form->Display->DrawSurface()->PGet(150, 100) & 0xFFFFFF, 0xFF0000u)
+            << "the frame was not shown straight from the conversion bitmap";
+        HoldReadAcross(c.during);
+        EXPECT_EQ(ScreenAt(120, 60), 0x140A80u);
+        c.after();
         form->ScreenMode.store(smStarted);
     }
 }
