@@ -17,8 +17,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 src=$(realpath "${1:-build/release}")
 out=$PWD/build/screen_cpu
+# Xvfb and xdotool come with the test set-up; import is ImageMagick's (apt-get install imagemagick).
 for tool in Xvfb xdotool import; do
-    command -v $tool >/dev/null || { echo "screen_cpu.sh: $tool is needed" >&2; exit 2; }
+    command -v $tool >/dev/null || { echo "screen_cpu.sh: $tool is needed (import: Debian's imagemagick)" >&2; exit 2; }
 done
 [ -x "$src/solvane" ] && [ -f "$src/scr_c.pak" ] || { echo "screen_cpu.sh: no game in $src (run ./run.sh once)" >&2; exit 2; }
 
