@@ -110,9 +110,10 @@ TEST_F(LayersTest, TransitionModeEndsTheLogicThreadsWait) {
             if (!g->BeginTransitionMode(15, make(0xFF0000), 100, make(0x0000FF))) return;
             EXPECT_EQ(g->GetScreenMode(), smTransition);
             self.WaitFrame();
-            result = self.Result.load();
             modeAfter = g->GetScreenMode();
             shown = g->ConvertBits->PGet(640, 360) & 0xFFFFFF;
+            // Last: the test thread reads the other two as soon as it sees this one.
+            result = self.Result.load();
         };
         return s;
     };
