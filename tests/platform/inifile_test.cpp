@@ -218,15 +218,6 @@ TEST(AtomicFile, AFileThisUserMayNotWriteIsRefused) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(Slurp(ro), "[s]\nk=old\n");
-    struct stat st {};
-    ASSERT_EQ(stat(ro.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0444u);
-    int files = 0;
-    for (const auto& e : std::filesystem::directory_iterator(dir.Host())) {
-        (void)e;
-        ++files;
-    }
-    EXPECT_EQ(files, 3) << "no temporary file is left behind";
 }
 
 }  // namespace
