@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "foundation/zrstream.h"
 #include "foundation/zrsys.h"
@@ -62,17 +64,20 @@ bool SwitchedOn(const plat::IniFile& ini, const char* section, const char* key) 
     return Upper(ini.ReadString(section, key, "")) == "ON";
 }
 
-void WriteInt(plat::IniFile& ini, const char* key, int32_t value) {
-    ini.WriteString(kGame, key, plat::IntToStr(value));
-}
+// One writer's [Game] keys in table order, stored with one rewrite of the file: a quit then
+// costs one write per writer rather than one per key, and a crash leaves the group all old or
+// all new.
+class GameKeys {
+  public:
+    void Text(const char* key, std::string value) { keys_.emplace_back(key, std::move(value)); }
+    void Int(const char* key, int32_t value) { Text(key, plat::IntToStr(value)); }
+    void Switch(const char* key, bool on) { Text(key, on ? "ON" : "OFF"); }
+    void WindowMode() { Switch("WindowMode", DisplayKind == kDisplayWindow); }
+    void WriteTo(plat::IniFile& ini) const { ini.WriteStrings(kGame, keys_); }
 
-void WriteSwitch(plat::IniFile& ini, const char* key, bool on) {
-    ini.WriteString(kGame, key, on ? "ON" : "OFF");
-}
-
-void WriteWindowMode(plat::IniFile& ini) {
-    WriteSwitch(ini, "WindowMode", DisplayKind == kDisplayWindow);
-}
+  private:
+    std::vector<std::pair<std::string, std::string>> keys_;
+};
 
 }  // namespace
 
@@ -116,17 +121,19 @@ void UserConfig::Load() {
 void UserConfig::Save() const {
     auto ini = OpenForWriting(ConfigFilePath());
     if (!ini) return;
-    WriteInt(*ini, "MesBoxTrans", MesBoxTrans);
-    WriteInt(*ini, "UserTextSpeed", UserTextSpeed);
-    WriteInt(*ini, "AutoSkipWait", AutoSkipWait);
-    WriteSwitch(*ini, "SimpleDisplay", SimpleDisplay);
-    WriteSwitch(*ini, "ShowPlaceName", ShowPlaceName);
-    WriteSwitch(*ini, "AllTextSkip", AllTextSkip);
-    WriteSwitch(*ini, "EffectCanSkip", EffectCanSkip);
-    WriteInt(*ini, "RightClickType", RightClickType);
-    WriteSwitch(*ini, "ExitConfirm", ExitConfirm);
-    WriteSwitch(*ini, "SaveConfirm", SaveConfirm);
-    WriteSwitch(*ini, "LoadConfirm", LoadConfirm);
+    GameKeys keys;
+    keys.Int("MesBoxTrans", MesBoxTrans);
+    keys.Int("UserTextSpeed", UserTextSpeed);
+    keys.Int("AutoSkipWait", AutoSkipWait);
+    keys.Switch("SimpleDisplay", SimpleDisplay);
+    keys.Switch("ShowPlaceName", ShowPlaceName);
+    keys.Switch("AllTextSkip", AllTextSkip);
+    keys.Switch("EffectCanSkip", EffectCanSkip);
+    keys.Int("RightClickType", RightClickType);
+    keys.Switch("ExitConfirm", ExitConfirm);
+    keys.Switch("SaveConfirm", SaveConfirm);
+    keys.Switch("LoadConfirm", LoadConfirm);
+    keys.WriteTo(*ini);
 }
 
 void LoadConfigFile() {
@@ -146,7 +153,9 @@ void LoadConfigFile() {
 void SaveWindowMode() {
     auto ini = OpenForWriting(ConfigFilePath());
     if (!ini) return;
-    WriteWindowMode(*ini);
+    GameKeys keys;
+    keys.WindowMode();
+    keys.WriteTo(*ini);
 }
 
 void LoadFormSettings(FormSettings& s) {
@@ -166,11 +175,13 @@ void LoadFormSettings(FormSettings& s) {
 void SaveFormSettings(const FormSettings& s) {
     auto ini = OpenForWriting(ConfigFilePath());
     if (!ini) return;
-    WriteWindowMode(*ini);
+    GameKeys keys;
+    keys.WindowMode();
     static const char* const kFpsNames[] = {"15fps", "30fps", "Full", "NoSync"};
-    if (s.FpsMode < 4) ini->WriteString(kGame, "FPSMode", kFpsNames[s.FpsMode]);
-    WriteInt(*ini, "VolumeBGM", s.VolumeBGM);
-    WriteInt(*ini, "VolumeVoice", s.VolumeVoice);
-    WriteInt(*ini, "VolumeSE", s.VolumeSE);
-    WriteInt(*ini, "VolumeRear", s.VolumeRear);
+    if (s.FpsMode < 4) keys.Text("FPSMode", kFpsNames[s.FpsMode]);
+    keys.Int("VolumeBGM", s.VolumeBGM);
+    keys.Int("VolumeVoice", s.VolumeVoice);
+    keys.Int("VolumeSE", s.VolumeSE);
+    keys.Int("VolumeRear", s.VolumeRear);
+    keys.WriteTo(*ini);
 }

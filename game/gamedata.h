@@ -448,3 +448,6 @@ bool ReadSlotFile(int32_t slot, std::string& bytes);
 bool LoadGameSlotData(int32_t slot, GameState* current, GameState* snapshot, uint32_t& thumbSize,
                       uint8_t* thumb);
 bool LoadGameSlot(int32_t slot);
+// Start-up, before anything is read or written: removes the temporary files that a process
+// ended between writing a save or the settings file and renaming it left beside them.
+void RemoveInterruptedWrites();

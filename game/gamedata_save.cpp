@@ -4,10 +4,13 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "foundation/zrrangecoder.h"
@@ -40,6 +43,12 @@ constexpr size_t kSystemFileMax = kHeaderSize + 4 + kSystemCodedMax - kDecoderSl
 constexpr size_t kSlotFileMax = kHeaderSize + kSlotCodedMax - kDecoderSlack;
 
 ZRString g_dirOverride;
+
+ZRString SlotFileName(int32_t slot) {
+    ZRString name;
+    name.sprintf("SV%02d.sav", slot);
+    return name;
+}
 
 void PutHeader(std::string& out, uint16_t version) {
     uint8_t h[kHeaderSize] = {'S', 'O', 'L', 'V', 0, 0, 0, 0};
@@ -123,9 +132,7 @@ ZRString SystemSavePath() {
 }
 
 ZRString SlotSavePath(int32_t slot) {
-    ZRString name;
-    name.sprintf("SV%02d.sav", slot);
-    return SaveDirectory() + name;
+    return SaveDirectory() + SlotFileName(slot);
 }
 
 // ---- images ----
@@ -270,20 +277,28 @@ std::string RefusedName(const std::string& host, int n) {
 
 // The next save would overwrite the album and flags for good: a system save that was refused
 // for any reason (damaged, too large, unreadable) moves aside under the first free name of
-// "SVSys.sav.bad", "SVSys.sav.bad2", ... up to kRefusedKept. When all are taken the oldest,
-// "SVSys.sav.bad", goes and the others move down one place. Moved, never copied: the file may
-// be of any size, or no regular file at all.
+// "SVSys.sav.bad", "SVSys.sav.bad2", ... up to kRefusedKept. When all are taken,
+// "SVSys.sav.bad", most likely the player's own long-lived save, stays; the oldest of the
+// others goes and the rest move down one place. A step that fails ends the moving, so that the
+// next step cannot land on a file that did not move. Moved, never copied: the file may be of
+// any size, or no regular file at all.
 void KeepRefusedSystemSave(const std::string& host) {
     struct stat st;
     if (lstat(host.c_str(), &st) != 0) return;  // nothing there to keep
     int n = 1;
     while (n <= kRefusedKept && lstat(RefusedName(host, n).c_str(), &st) == 0) ++n;
     if (n > kRefusedKept) {
-        for (n = 1; n < kRefusedKept; ++n)
-            std::rename(RefusedName(host, n + 1).c_str(), RefusedName(host, n).c_str());
+        // Each move frees the name it comes from; the refused save takes the last one freed.
+        int freed = 0;
+        for (int to = 2; to < kRefusedKept; ++to) {
+            if (std::rename(RefusedName(host, to + 1).c_str(), RefusedName(host, to).c_str()) != 0)
+                break;
+            freed = to + 1;
+        }
+        n = freed;
     }
-    const std::string kept = RefusedName(host, n);
-    if (std::rename(host.c_str(), kept.c_str()) == 0)
+    const std::string kept = n > 0 ? RefusedName(host, n) : std::string();
+    if (n > 0 && std::rename(host.c_str(), kept.c_str()) == 0)
         std::fprintf(stderr, "%s could not be read; kept as %s\n", host.c_str(), kept.c_str());
     else
         std::fprintf(stderr, "%s could not be read\n", host.c_str());
@@ -332,6 +347,41 @@ bool LoadGameSlotData(int32_t slot, GameState* current, GameState* snapshot, uin
     std::string bytes;
     if (!ReadSlotFile(slot, bytes)) return false;
     return DecodeSlotSave(Bytes(bytes), bytes.size(), current, snapshot, thumbSize, thumb);
+}
+
+namespace {
+
+// "SVSys.sav" or a slot file's name as SlotSavePath makes it.
+bool IsSaveFileName(std::string_view name) {
+    if (name == "SVSys.sav") return true;
+    constexpr std::string_view kHead = "SV", kTail = ".sav";
+    if (name.size() < kHead.size() + 2 + kTail.size() || name.substr(0, kHead.size()) != kHead ||
+        name.substr(name.size() - kTail.size()) != kTail)
+        return false;
+    const std::string_view digits =
+        name.substr(kHead.size(), name.size() - kHead.size() - kTail.size());
+    if (digits.size() > 10 ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    const int64_t slot = std::stoll(std::string(digits));
+    return slot <= INT32_MAX && name == SlotFileName(static_cast<int32_t>(slot)).c_str();
+}
+
+// The host folder and file name of a game path.
+std::pair<std::string, std::string> SplitHost(const ZRString& path) {
+    const std::string host = HostOf(path);
+    const size_t slash = host.find_last_of('/');
+    if (slash == std::string::npos) return {".", host};
+    return {slash == 0 ? "/" : host.substr(0, slash), host.substr(slash + 1)};
+}
+
+}  // namespace
+
+void RemoveInterruptedWrites() {
+    const std::string saves = SplitHost(SystemSavePath()).first;
+    plat::RemoveAbandonedTemporaryFiles(saves, IsSaveFileName);
+    const auto [dir, name] = SplitHost(ConfigFilePath());
+    plat::RemoveAbandonedTemporaryFiles(dir, [&name](std::string_view n) { return n == name; });
 }
 
 bool LoadGameSlot(int32_t slot) {

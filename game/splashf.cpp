@@ -137,6 +137,8 @@ int WinMain() {
 
     bool started = false;
     try {
+        // Only now that no other copy can be writing them.
+        RemoveInterruptedWrites();
         LoadConfigFile();
         for (int i = 1; i <= ZRParamCount(); ++i) {
             const ZRString arg = ZRParamStr(i);

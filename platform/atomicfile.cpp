@@ -1,14 +1,17 @@
 // Atomic file rewrite through a temporary file and rename.
 #include "platform/atomicfile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <mutex>
+#include <vector>
 
 #include "platform/hostfs.h"
 
@@ -60,6 +63,9 @@ void SyncDirectoryOf(const std::string& path) {
 
 bool WriteFileAtomic(const std::string& path, const std::string& bytes) {
     const std::string target = RealTarget(path);
+    // The rename needs only the directory's permission, so without this a file the user made
+    // read-only would be replaced, and the caller told that it was written.
+    if (faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT) return false;
     std::string temp = target + ".tmpXXXXXX";
     const int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) return false;
@@ -91,6 +97,40 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes) {
     }
     SyncDirectoryOf(target);
     return true;
+}
+
+void RemoveAbandonedTemporaryFiles(const std::string& dir,
+                                   const std::function<bool(std::string_view)>& isTarget) {
+    const int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd < 0) return;
+    DIR* d = fdopendir(dfd);
+    if (!d) {
+        close(dfd);
+        return;
+    }
+    // mkostemp's suffix: six characters from its alphabet.
+    constexpr std::string_view kTmp = ".tmp";
+    constexpr size_t kSuffix = 6;
+    std::vector<std::string> found;
+    while (const dirent* e = readdir(d)) {
+        const std::string_view name = e->d_name;
+        if (name.size() <= kTmp.size() + kSuffix) continue;
+        const size_t dot = name.size() - kTmp.size() - kSuffix;
+        if (name.substr(dot, kTmp.size()) != kTmp) continue;
+        const std::string_view suffix = name.substr(dot + kTmp.size());
+        if (!std::all_of(suffix.begin(), suffix.end(), [](char c) {
+                return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+            }))
+            continue;
+        if (isTarget(name.substr(0, dot))) found.emplace_back(name);
+    }
+    // Only regular files: a directory or a link of that name is someone else's.
+    for (const std::string& name : found) {
+        struct stat st {};
+        if (fstatat(dfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+            unlinkat(dfd, name.c_str(), 0);
+    }
+    closedir(d);
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes, size_t maxBytes) {

@@ -6,12 +6,20 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace plat {
 
 // False when any step fails; the target is then untouched and the temporary file removed.
-// A target that is a symbolic link is replaced where the link points.
+// A target that exists but that this process may not write is refused before anything is
+// written. A target that is a symbolic link is replaced where the link points.
 bool WriteFileAtomic(const std::string& path, const std::string& bytes);
+
+// Removes what a process ended between writing and renaming left behind: the regular files in
+// dir named as WriteFileAtomic names its temporary files, a target's name, ".tmp" and six
+// letters or digits, for the target names that isTarget accepts. Nothing else is touched.
+void RemoveAbandonedTemporaryFiles(const std::string& dir,
+                                   const std::function<bool(std::string_view)>& isTarget);
 
 // Reads a whole regular file; false when it cannot be opened or read, when it is anything
 // else (a FIFO, a device: refused without blocking), or when it holds more than maxBytes. At

@@ -234,6 +234,15 @@ bool IniFile::WriteString(std::string_view section, std::string_view key, std::s
     return WriteFileAtomic(path_, doc.Serialize());
 }
 
+bool IniFile::WriteStrings(std::string_view section,
+                           const std::vector<std::pair<std::string, std::string>>& keys) {
+    IniDocument doc;
+    if (!Load(doc)) return false;
+    for (const auto& [key, value] : keys)
+        if (!doc.Set(section, key, value)) return false;
+    return WriteFileAtomic(path_, doc.Serialize());
+}
+
 bool IniFile::SectionExists(std::string_view section) const {
     IniDocument doc;
     Load(doc);

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace plat {
@@ -66,6 +67,10 @@ class IniFile {
     // Writes the key and rewrites the file at once, creating it when missing. False when the
     // text cannot be stored or the file cannot be written; the file is then as it was.
     bool WriteString(std::string_view section, std::string_view key, std::string_view value);
+    // Writes the keys in their order with one rewrite, so the file holds all of them or none.
+    // False, writing nothing, when any of them cannot be stored or the file cannot be written.
+    bool WriteStrings(std::string_view section,
+                      const std::vector<std::pair<std::string, std::string>>& keys);
     bool SectionExists(std::string_view section) const;
 
   private:

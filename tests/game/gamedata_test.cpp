@@ -190,10 +190,15 @@ TEST_F(Settings, NoFileKeepsEveryDefaultAndANormalRunWritesTheGameSection) {
     EXPECT_EQ(f.FpsMode, 2);
     EXPECT_EQ(f.VolumeBGM, 50);
 
-    // Shut-down order: user settings, main window, window mode.
+    // Shut-down order: user settings, main window, window mode. Each writes its keys with one
+    // rewrite of the file.
+    int writes = 0;
+    plat::SetAtomicWriteHook([&writes](const std::string&) { ++writes; });
     u.Save();
     SaveFormSettings(f);
     SaveWindowMode();
+    plat::SetAtomicWriteHook({});
+    EXPECT_EQ(writes, 3);
     const plat::IniDocument doc(ReadFile());
     EXPECT_EQ(doc.Sections(), std::vector<std::string>{"Game"});
     EXPECT_EQ(doc.Keys("Game"),

@@ -310,15 +310,27 @@ TEST_F(Saves, AnInvalidFieldInEitherStateRefusesTheSlot) {
 }
 
 // The writers never leave a broken file: a process killed between the temporary file and
-// the rename, or a directory that cannot be written, leaves the old save loadable.
+// the rename, a directory that cannot be written, or save files the player made read-only
+// leave the old save loadable, and the refused writes report failure.
 TEST_F(Saves, InterruptedOrRefusedWritesKeepTheOldSave) {
     ASSERT_TRUE(SaveGameSlot(1));
     ASSERT_TRUE(SaveSystemData());
     const std::string oldSlot = dir_.Read("SV01.sav"), oldSys = dir_.Read("SVSys.sav");
     CurrentState = fx::RandomState(77);
     SysData.SetValue(0, 12345);
+    const uid_t nobody = 65534;
 
-    for (int kind = 0; kind < 3; ++kind) {
+    for (int kind = 0; kind < 4; ++kind) {
+        if (kind == 3) {
+            // A folder the player owns and may write, holding saves of theirs made read-only;
+            // as root, the child becomes that player, since root's writes ignore the mode.
+            for (const char* name : {"", "SV01.sav", "SVSys.sav"}) {
+                if (geteuid() == 0) {
+                    ASSERT_EQ(chown(dir_.Host(name).c_str(), nobody, nobody), 0);
+                }
+                ASSERT_EQ(chmod(dir_.Host(name).c_str(), *name ? 0444 : 0755), 0);
+            }
+        }
         const pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
@@ -329,8 +341,8 @@ TEST_F(Saves, InterruptedOrRefusedWritesKeepTheOldSave) {
                 _exit(0);
             }
             // An unwritable directory; as root, give up the rights that would ignore it.
-            chmod(dir_.Host().c_str(), 0555);
-            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(4);
+            if (kind == 2) chmod(dir_.Host().c_str(), 0555);
+            if (geteuid() == 0 && (setgid(nobody) != 0 || setuid(nobody) != 0)) _exit(4);
             _exit(!SaveGameSlot(1) && !SaveSystemData() ? 5 : 6);
         }
         int status = 0;
@@ -357,6 +369,30 @@ TEST_F(Saves, InterruptedOrRefusedWritesKeepTheOldSave) {
     EXPECT_EQ(names[1].rfind("SV01.sav.tmp", 0), 0u) << names[1];
     EXPECT_EQ(names[2], "SVSys.sav");
     EXPECT_EQ(names[3].rfind("SVSys.sav.tmp", 0), 0u) << names[3];
+
+    // The next start removes such leftovers, those of the settings file too, and only files
+    // named exactly as the writers name them.
+    SetConfigFilePath(dir_.Game("Solvane.ini").c_str());
+    const std::vector<std::string> others = {
+        "SV1.sav.tmpAbC123",   "SV007.sav.tmpAbC123",    "SV01.sav.tmpAbC12",
+        "SV01.sav.tmpAbC1234", "SV01.sav.tmpAb-123",     "SV01.sav.bak",
+        "SVSys.sav.bad",       "sv02.sav.tmpAbC123",     "Other.ini.tmpAbC123",
+        "Solvane.ini.tmp",     "SVSys.sav.bad.tmpAbC123"};
+    for (const std::string& name : others) dir_.Write(name, "mine");
+    dir_.Write("Solvane.ini.tmp9zZ0aA", "left");
+    dir_.Write("SV123.sav.tmpQwErTy", "left");
+    std::filesystem::create_directory(dir_.Host("SV02.sav.tmpAbC123"));
+    std::filesystem::create_symlink(dir_.Host("SV01.sav"), dir_.Host("SV03.sav.tmpAbC123"));
+    RemoveInterruptedWrites();
+    SetConfigFilePath("");
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(dir_.Host()))
+        left.push_back(e.path().filename().string());
+    std::vector<std::string> want = others;
+    want.insert(want.end(), {"SV01.sav", "SVSys.sav", "SV02.sav.tmpAbC123", "SV03.sav.tmpAbC123"});
+    std::sort(left.begin(), left.end());
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(left, want);
 }
 
 TEST_F(Saves, AnUnreadableSystemSaveIsKeptBesideIt) {
@@ -386,8 +422,9 @@ TEST_F(Saves, AnUnreadableSystemSaveIsKeptBesideIt) {
 }
 
 // Each refused system save, damaged or too large, is moved aside before the title's first
-// save writes the defaults over it: under the first free name of nine, the oldest going when
-// all are taken. Moved, not copied: the kept file is the refused one itself.
+// save writes the defaults over it: under the first free name of nine. When all are taken the
+// first stays (most likely the player's own save) and the oldest of the others goes. Moved, not
+// copied: the kept file is the refused one itself.
 TEST_F(Saves, RefusedSystemSavesAreMovedAsideUnderNineNames) {
     const std::string sys = dir_.Host("SVSys.sav");
     auto kept = [&](int n) {
@@ -410,14 +447,27 @@ TEST_F(Saves, RefusedSystemSavesAreMovedAsideUnderNineNames) {
             EXPECT_EQ(dir_.Read("SVSys.sav.bad2"), "SOLV damaged 2");
         }
     }
-    // Eleven refusals: the first two went, the other nine are kept from the oldest on.
-    for (int n = 1; n <= 9; ++n) {
-        struct stat st;
-        ASSERT_EQ(stat(kept(n).c_str(), &st), 0) << n;
-        EXPECT_EQ(st.st_ino, refused[n + 1]) << n;
-    }
+    // Eleven refusals: the first is kept, the second and third went, the other eight are kept
+    // from the oldest on.
+    auto inode = [&](int n) {
+        struct stat st {};
+        EXPECT_EQ(lstat(kept(n).c_str(), &st), 0) << n;
+        return st.st_ino;
+    };
+    for (int n = 1; n <= 9; ++n) EXPECT_EQ(inode(n), refused[n == 1 ? 0 : n + 1]) << n;
     EXPECT_FALSE(std::filesystem::exists(kept(10)));
     EXPECT_TRUE(LoadSystemData());
+
+    // A move that fails (a refused save that was a folder sits where the next must go) ends
+    // the moving: every kept file stays where it was, none is overwritten by the next move.
+    std::filesystem::remove(kept(2));
+    std::filesystem::create_directories(kept(2) + "/inner");
+    std::vector<ino_t> before;
+    for (int n = 1; n <= 9; ++n) before.push_back(inode(n));
+    dir_.Write("SVSys.sav", "SOLV damaged 12");
+    EXPECT_FALSE(LoadSystemData());
+    for (int n = 1; n <= 9; ++n) EXPECT_EQ(inode(n), before[n - 1]) << n;
+    EXPECT_EQ(dir_.Read("SVSys.sav.bad3"), "SOLV damaged 5");
 }
 
 // One flipped bit anywhere in a small system save: the file is refused, or it loads exactly

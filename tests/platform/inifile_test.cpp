@@ -189,4 +189,35 @@ TEST(AtomicFile, KeepsTheModeAndWritesThroughASymbolicLink) {
     EXPECT_FALSE(plat::WriteFileAtomic(dir.Host("no/such/dir.ini"), "x"));
 }
 
+// A file the user made read-only stays as it is, written directly, through a link or as a
+// settings file, although the folder would let a rename replace it. Run by a user the mode
+// binds: as root, in a child that becomes nobody in a folder that nobody owns.
+TEST(AtomicFile, AFileThisUserMayNotWriteIsRefused) {
+    TempDir dir;
+    const std::string ro = dir.Host("ro.ini"), link = dir.Host("link.ini");
+    Spit(ro, "[s]\nk=old\n");
+    std::filesystem::create_symlink(ro, link);
+    const uid_t nobody = 65534;
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(dir.Host().c_str(), nobody, nobody), 0);
+        ASSERT_EQ(chown(ro.c_str(), nobody, nobody), 0);
+    }
+    ASSERT_EQ(chmod(ro.c_str(), 0444), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(nobody) != 0 || setuid(nobody) != 0)) _exit(2);
+        plat::IniFile ini(ro);
+        const bool refused = !plat::WriteFileAtomic(ro, "new") &&
+                             !plat::WriteFileAtomic(link, "new") &&
+                             !ini.WriteString("s", "k", "new");
+        _exit(refused && plat::WriteFileAtomic(dir.Host("fresh.ini"), "new") ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(Slurp(ro), "[s]\nk=old\n");
+}
+
 }  // namespace
