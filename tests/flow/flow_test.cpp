@@ -365,6 +365,7 @@ TEST_F(Flow, LoadInsideTheSceneResumesTheLoadedGame) {
 // A click wait loaded in the scene from a choice that a timed wait led to: the page waits for a
 // click, or with auto on for the whole auto time, whatever count the earlier waits left behind.
 TEST_F(Flow, ClickWaitLoadedInTheSceneWaitsAfresh) {
+    UsePacing(Pacing::Full);
     WriteGame({Scene(0, "GameStart", R"(
     TextShow
     Text "PageOne"
