@@ -1,6 +1,7 @@
 // Readers of the album and music-room tables.
 #include "flow/pmenutables.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "foundation/zrcsvread.h"
@@ -54,7 +55,10 @@ bool ReadSoundTable(ZRStream* stream, SoundTable& table) {
     if (!stream) return false;
     ZRCsvRead csv;
     if (!csv.Read(stream)) return false;
-    for (int row = 0; row < csv.GetSizeY() && table.Count < kSoundTracks; ++row) {
+    // Only the first 50 rows count, skipped ones among them, so a row's place in the file
+    // decides whether it is listed.
+    const int rows = std::min(csv.GetSizeY(), kSoundTracks);
+    for (int row = 0; row < rows; ++row) {
         int32_t track = csv.GetValue(0, row);
         if (track < 1) continue;
         table.Tracks[table.Count] = track;

@@ -210,6 +210,9 @@ void TAvgUnit::ResumeSequence() {
     switch (kind) {
         case 1:
             windows_->WaitIcon(st.NovelMode != 0, true);
+            // The unit outlives each scene, so the count left by the last wait must not end
+            // this one on its first frame.
+            WaitCounter = FramesFromMs(UserSettings.AutoSkipWait);
             SetSceneState(asClickWait);
             break;
         case 2:

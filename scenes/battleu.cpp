@@ -554,8 +554,10 @@ void TBattleUnit::SyncSelect() {
         const int centre = (kScreenW - w) / 2;
         SelectBtn[b]->SetOffsetX(b == 0 ? slide(-w, centre) : slide(kScreenW, centre));
         SelectBtn[b]->SetGroupIndex(core_.selected == b ? 1 : 0);
+        // The caption panel is centred on its answer; on a base narrower than the panel it
+        // starts left of the base, and its centred text still sits on the bar.
         for (TNyRGBText* t : {SelectShadow[b], SelectText[b]})
-            t->SetOffsetX(std::max(0, (w - 608) / 2) + (t == SelectShadow[b] ? 2 : 0));
+            t->SetOffsetX((w - 608) / 2 + (t == SelectShadow[b] ? 2 : 0));
     }
     // The dimmed screen and the fading message are drawn from the slide's state: draw again
     // only when they or the answer changed, not on every frame the selection waits.

@@ -510,9 +510,18 @@ bool TStageUnit::StageTransition(int32_t effect, int32_t speed) {
     UpdatePriority(keep);
     if (effect != 0) {
         SnapshotInto(ToBits, false);
-        const uint8_t kind = TransitionKindOf(effect);
+        uint8_t kind = kTransitionIdle;
+        bool started = false;
+        try {
+            kind = TransitionKindOf(effect);
+            started = Transition.Start(kind, FromBits, speed, ToBits);
+        } catch (const EGameErr&) {
+            // A missing or damaged mask (its loader names the file) changes the stage at once,
+            // as any step that cannot start does, instead of ending the story half applied.
+            Transition.mask.Free();
+        }
         TransKind = kind;
-        if (!Transition.Start(kind, FromBits, speed, ToBits)) {
+        if (!started) {
             FreeTransitionResource(kind);
             DeletePictures();
             BG[1] = StageRecord{};

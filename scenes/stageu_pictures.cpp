@@ -8,6 +8,7 @@
 
 #include "game/gamedef.h"
 #include "game/gamefunc.h"
+#include "media/zrpng.h"
 #include "platform/exception.h"
 #include "scenes/stageu.h"
 
@@ -307,6 +308,24 @@ bool TStageUnit::FindBackgroundFile(int32_t n, uint8_t letter, ZRString& name) {
 
 namespace {
 
+// The PNG decoder fills a plane for any file it is given one for, all opaque when the file has
+// no alpha channel, so whether there is one is read from the file's header.
+bool PngHasAlpha(ZRFileMan* files, const ZRString& name) {
+    struct Opened {
+        ZRFileMan* files;
+        ZRStream* stream;
+        ~Opened() {
+            if (stream) files->Close(stream);
+        }
+    } f{files, files ? files->Open(name) : nullptr};
+    if (!f.stream) return false;
+    try {
+        return ChkChannelPng(f.stream) == 4;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 void ApplyColourEffect(TNyRGBBits* b, int32_t effect) {
     if (!b || !b->Created() || effect == 0) return;
     const int x2 = b->Width() - 1, y2 = b->Height() - 1;
@@ -446,31 +465,24 @@ void TStageUnit::UpdateBackground(bool keep) {
         } else if (found) {
             // A smaller file must not leave the old picture around it.
             pic->Cls();
-            auto alpha = std::make_shared<TNyAlpha>(nullptr);
-            const bool png = ImageKindOf(file) == 3;
-            if (!DrawImageFile(pic, png ? alpha.get() : nullptr, file, 0, 0, BGFiles.get())) {
+            // Only a file with an alpha channel gets a plane, opaque or not: the plane is what
+            // lets the weather through over a class-A background.
+            std::shared_ptr<TNyAlpha> alpha;
+            if (ImageKindOf(file) == 3 && PngHasAlpha(BGFiles.get(), file))
+                alpha = std::make_shared<TNyAlpha>(nullptr);
+            if (!DrawImageFile(pic, alpha.get(), file, 0, 0, BGFiles.get())) {
                 pic->Cls();
-            } else if (png && alpha->Created()) {
-                bool any = false;
-                for (int y = 0; y < alpha->Height() && !any; ++y)
-                    for (int x = 0; x < alpha->Width(); ++x)
-                        if (*alpha->ValueAt(x, y) != 255) {
-                            any = true;
-                            break;
-                        }
-                if (any) {
-                    if (alpha->Width() != pic->Width() || alpha->Height() != pic->Height()) {
-                        auto full = std::make_shared<TNyAlpha>(nullptr);
-                        full->Resize(pic->Width(), pic->Height());
-                        if (full->Create()) {
-                            full->Draw(0, 0, alpha.get(), 0, 0,
-                                       std::min(alpha->Width(), pic->Width()),
-                                       std::min(alpha->Height(), pic->Height()));
-                            rec0.alpha = full;
-                        }
-                    } else {
-                        rec0.alpha = alpha;
+            } else if (alpha && alpha->Created()) {
+                if (alpha->Width() != pic->Width() || alpha->Height() != pic->Height()) {
+                    auto full = std::make_shared<TNyAlpha>(nullptr);
+                    full->Resize(pic->Width(), pic->Height());
+                    if (full->Create()) {
+                        full->Draw(0, 0, alpha.get(), 0, 0, std::min(alpha->Width(), pic->Width()),
+                                   std::min(alpha->Height(), pic->Height()));
+                        rec0.alpha = full;
                     }
+                } else {
+                    rec0.alpha = alpha;
                 }
             }
             ApplyColourEffect(pic, e);

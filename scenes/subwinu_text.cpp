@@ -52,7 +52,8 @@ void TSubWinUnit::MesSetPlate(int32_t width) {
 
 void TSubWinUnit::MesUpdateIcons() {
     if (!MesWait) return;
-    const bool shown = MesWin->GetVisible() && mes_.state != swDisappear;
+    // Neither icon shows while the window fades in or out; the end of the fade-in shows them.
+    const bool shown = MesWin->GetVisible() && mes_.state != swDisappear && mes_.state != swAppear;
     Vis(MesFF, ffShown_ && shown);
     Vis(MesWait, mes_.waitIcon && shown && mes_.state == swRest && !ffShown_);
 }

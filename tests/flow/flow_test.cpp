@@ -362,6 +362,45 @@ TEST_F(Flow, LoadInsideTheSceneResumesTheLoadedGame) {
     ASSERT_TRUE(RunUntil([this] { return OnTitle(); }));
 }
 
+// A click wait loaded in the scene from a choice that a timed wait led to: the page waits for a
+// click, or with auto on for the whole auto time, whatever count the earlier waits left behind.
+TEST_F(Flow, ClickWaitLoadedInTheSceneWaitsAfresh) {
+    UsePacing(Pacing::Full);
+    WriteGame({Scene(0, "GameStart", R"(
+    TextShow
+    Text "PageOne"
+    KeyWait
+    Wait 20
+    Select "Left", "Right", "", ""
+    EXIT)")});
+    Start();
+    ASSERT_TRUE(StartNewGame());
+    ASSERT_TRUE(RunUntil([this] { return SceneState() == asClickWait; }));
+    ASSERT_TRUE(SaveGameSlot(1));
+    Click();
+    ASSERT_TRUE(RunUntil([this] { return SceneState() == asChoiceWaiting; }));
+    for (const bool autoMode : {false, true}) {
+        SCOPED_TRACE(autoMode);
+        ASSERT_TRUE(LoadGameSlot(1));
+        AvgUnit->EndScene(4);
+        // The load fades the scene in; the wait counts from the first adventure frame.
+        ASSERT_TRUE(RunUntil([this] { return SceneState() == asClickWait; }));
+        ASSERT_TRUE(RunUntil([this] { return Mode() == smAdventure; }));
+        EXPECT_EQ(SceneState(), asClickWait);
+        if (!autoMode) {
+            RunTicks(90);
+            EXPECT_EQ(SceneState(), asClickWait);
+            Click();
+        } else {
+            AvgUnit->AutoMode = true;
+            RunTicks(15);  // the default auto time, 500 ms, is 15 ticks; the wait ends after it
+            EXPECT_EQ(SceneState(), asClickWait);
+        }
+        EXPECT_TRUE(RunUntil([this] { return SceneState() != asClickWait; }, 1));
+        ASSERT_TRUE(RunUntil([this] { return SceneState() == asChoiceWaiting; }));
+    }
+}
+
 // The close button while the title, a scene, a battle or a movie waits: the exit question is
 // asked once, the thread ends, settings and system save are written, nothing is left over.
 TEST_F(Flow, CloseButtonDuringEveryWait) {

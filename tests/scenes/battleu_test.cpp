@@ -332,6 +332,40 @@ TEST_F(BattleUnitTest, GameOverOffersARetryWithFullGauges) {
     u.Release();
 }
 
+// A caption's 608-wide panel is centred on its answer whatever the base's width: the heroine
+// choice's base is narrower than the panel, the game-over's wider.
+TEST_F(BattleUnitTest, CaptionsAreCentredOnTheirAnswers) {
+    struct Case {
+        int battle;
+        const char* base;
+        int width;
+        int state;
+    } cases[] = {{0, "SelBase8.png", 478, 4}, {2, "SelBase16.png", 780, 5}};
+    WriteData(
+        "#,0,4,100,10,0,-1,100,0,60,60,60,0,0,50,50,50,0,0\n"
+        "#,2,4,100,200,0,-1,100,0,0,0,0,0,0,0,0,0,0,0\n");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.base);
+        WriteReels(12, c.state == 5 ? 5 : 0, c.state == 5 ? 5 : 0, c.state == 5 ? 5 : 0);
+        WriteBlocks(c.base, c.width, 64, {0x804040, 0x40A040, 0x4040C0});
+        TBattleUnit u;
+        ASSERT_TRUE(u.Setup(&files));
+        ASSERT_TRUE(u.PrepareBattle(c.battle));
+        u.Start();
+        for (int f = 0; f < 5000 && !(u.Core().state == c.state && u.Core().step == 2); ++f)
+            u.FrameInput(1, {u.Core().state == 2, -1});
+        ASSERT_EQ(u.Core().state, c.state);
+        u.FrameInput(1, {});
+        for (int b = 0; b < 2; ++b) {
+            ASSERT_EQ(u.SelectBtn[b]->GetSizeX(), c.width);
+            EXPECT_EQ(u.SelectText[b]->GetOffsetX() * 2 + 608, c.width);
+            EXPECT_EQ(u.SelectShadow[b]->GetOffsetX(), u.SelectText[b]->GetOffsetX() + 2);
+        }
+        u.FreeBattle();
+        u.Release();
+    }
+}
+
 TEST_F(BattleUnitTest, ReelsAndGaugesOnThePresentedFrame) {
     WriteReels(12, 0, 1, 2);  // R on reel 0, B on reel 1, bar on reel 2
     TBattleUnit u;

@@ -15,6 +15,18 @@ namespace {
 
 class StagePictures : public StageTest {};
 
+// A 1280x720 PNG of one colour without an alpha channel.
+std::string RgbPng(uint32_t rgb) {
+    PngSpec desc;
+    desc.width = 1280;
+    desc.height = 720;
+    Bytes row;
+    for (int x = 0; x < 1280; ++x)
+        row.insert(row.end(), {uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb)});
+    const Bytes out = EncodePng(desc, std::vector<Bytes>(720, row));
+    return std::string(out.begin(), out.end());
+}
+
 TEST_F(StagePictures, BackgroundsFollowCodeTimeAndWeather) {
     struct Case {
         const char* what;
@@ -89,6 +101,27 @@ TEST_F(StagePictures, BackgroundsFollowCodeTimeAndWeather) {
          2,
          0x404040},
         {"nothing found keeps the code's number", {}, 30, 0, 0, 30, 0xFF, 0, 0, 0},
+        // A class-1 background keeps its rain when its file has an alpha channel, opaque or not.
+        {"class 1 rain, opaque RGBA picture",
+         {{"bg014.png", Png(1280, 720, [](int, int) { return 0xFF00FF00u; })}},
+         1010,
+         0,
+         2,
+         14,
+         0xFF,
+         2,
+         5,
+         0x00FF00},
+        {"class 1 rain, RGB picture",
+         {{"bg014.png", RgbPng(0x00FF00)}},
+         1010,
+         0,
+         2,
+         14,
+         0xFF,
+         2,
+         0,
+         0x00FF00},
     };
     for (const Case& c : cases) {
         std::filesystem::remove_all(dir.Host("EvBG_Pak"));

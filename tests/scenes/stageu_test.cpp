@@ -1,5 +1,6 @@
 // The stage: position codes, character moves and fades frame by frame, priorities as z-order,
 // transitions with their kinds and resources, tone reloads, effects and the composed picture.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -248,9 +249,29 @@ TEST_F(StageTransitions, EachEffectStartsItsKindWithItsResource) {
     }
 }
 
-TEST_F(StageTransitions, AMissingMaskEndsTheGame) {
-    stage->SetBackground(20);
-    EXPECT_THROW(stage->StageTransition(16), EGameErr);
+// Without its mask, missing or damaged, a wipe changes the stage at once and says which file
+// it lacked, rather than ending the game.
+TEST_F(StageTransitions, AMissingOrDamagedMaskChangesTheStageAtOnce) {
+    int bg = 10;
+    for (const bool damaged : {false, true}) {
+        SCOPED_TRACE(damaged);
+        if (damaged) Game("FadeMask04_Circle.bmp", Mask8().substr(0, 4000));
+        Show(bg);
+        bg = bg == 10 ? 20 : 10;
+        stage->SetBackground(bg);
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(stage->StageTransition(16));
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_NE(err.find("FadeMask04_Circle.bmp"), std::string::npos) << err;
+        EXPECT_EQ(stage->StageState, TStageUnit::ssIdle);
+        EXPECT_EQ(stage->Transition.mask.loaded, 0);
+        EXPECT_EQ(stage->FromBits, nullptr);
+        EXPECT_EQ(stage->ToBits, nullptr);
+        EXPECT_EQ(stage->SecondBG, 0);
+        EXPECT_EQ(At(640, 360), bg == 10 ? 0x0000FFu : 0xFF0000u);
+        EXPECT_FALSE(stage->StageFrame(1, false));
+    }
 }
 
 TEST_F(StageTransitions, CrossFadeRunsToItsEndAndKeepsTheOldPictureMoving) {

@@ -172,15 +172,21 @@ TEST_F(TextWindows, NamePlateGrowsACharacterAFrameAndJumpsWhenSkipping) {
 TEST_F(TextWindows, FadesReachTheScreenAtEachFramesRate) {
     // MesBack is 0x204060 at (640, 470 + 54 + 100); the ground is black.
     const int x = 20, y = 470 + 54 + 150;
+    // The fast-forward icon, on before the show or turned on during it, waits for the window
+    // to stand.
+    win->MesFFIcon(true);
     win->MesShow(false);
     const int expectIn[5] = {25, 51, 76, 102, 128};
     for (int f = 0; f < 5; ++f) {
         const uint32_t p = Probe(x, y);
         EXPECT_NEAR(int((p >> 16) & 0xFF), 0x20 * (f * 128 / 5) / 128, 1) << f;
+        EXPECT_FALSE(win->MesFF->GetVisible()) << f;
+        if (f == 2) win->MesFFIcon(true);
         win->MesFrame(1, false);
         (void)expectIn;
     }
     EXPECT_EQ(Probe(x, y), 0x204060u);
+    EXPECT_TRUE(win->MesFF->GetVisible());
     win->MesHide(false);
     for (int f = 5; f > 0; --f) {
         EXPECT_NEAR(int(Probe(x, y) & 0xFF), 0x60 * (f * 128 / 5) / 128, 1) << f;
