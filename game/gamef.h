@@ -355,7 +355,7 @@ class TGameForm : public plat::WindowComponent {
     // Called by the screenshot worker before it writes each picture; tests hold it there.
     std::function<void()> ScreenshotWriteGate;
     // A picture waits for the worker or is being written.
-    std::atomic<bool> ScreenshotBusy{false};
+    bool ScreenshotBusy();
 
     const bool Hosted;
     const ZRString GameArchiveName;
