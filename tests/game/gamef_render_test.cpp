@@ -321,24 +321,25 @@ TEST_F(RenderTest, StillMovieScreenThatLostItsPictureIsPaintedAgain) {
     form->ScreenMode.store(smStarted);
 }
 
-// A present the screen refuses (its own pixels are being read while another hand-off waits)
-// leaves the frame owed, and the next frame step presents it even when nothing changed: the
-// cursor shown by a dirty-rectangle frame, a whole frame, a movie picture.
+// A present the screen refuses (its own pixels are being read) leaves the frame owed, and the
+// next frame step presents it even when nothing changed: the cursor shown by a dirty-rectangle
+// frame, a whole frame, a movie picture, and in full screen the one buffer's missed copy.
 TEST_F(RenderTest, APresentTheScreenRefusedIsMadeOnTheStillFramesAfter) {
     MovieProbe movie;
+    const auto cursorShown = [&] { form->SetCursorType(0); };
     const struct {
         const char* name;
         std::function<void()> refused;
         uint32_t atCursor;
-        bool whole;
+        bool whole, fullScreen;
     } cases[] = {
-        {"dirty rectangles", [&] { form->SetCursorType(0); }, kCursorColour, false},
+        {"dirty rectangles", cursorShown, kCursorColour, false, false},
         {"whole frame",
          [&] {
              form->SetCursorType(0);
              form->FullRenderPending.store(true);
          },
-         kCursorColour, true},
+         kCursorColour, true, false},
         {"movie",
          [&] {
              form->SetOnMovieDraw(
@@ -346,7 +347,8 @@ TEST_F(RenderTest, APresentTheScreenRefusedIsMadeOnTheStillFramesAfter) {
              form->ScreenMode.store(smMovie);
              movie.picture = true;
          },
-         0x0000FFu, false},
+         0x0000FFu, false, false},
+        {"full screen", cursorShown, kCursorColour, false, true},
     };
     AddPicture();
     plat::MemoryPresenter& screen = display.Screen();
@@ -357,22 +359,29 @@ TEST_F(RenderTest, APresentTheScreenRefusedIsMadeOnTheStillFramesAfter) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        if (c.fullScreen) {
+            display.Offer().maxBackBuffers = 0;  // every frame is copied into the screen's pixels
+            ASSERT_TRUE(form->ResetDisplay(0));
+        }
         form->MouseX.store(150);
         form->MouseY.store(100);
         form->SetCursorType(-1);
         picture.BoxFill(0, 0, 199, 99, picture.TNyRGBtoPixel(ZRRGB{255, 0, 0}));
         form->BeginMenuMode();
-        // The screen's own pixels are read while a frame shown straight from the conversion
-        // bitmap waits behind them.
         screen.Hold(true);
-        form->SetCursorType(0);
-        frame();
-        form->SetCursorType(-1);
-        frame();
-        ASSERT_TRUE(screen.StartReading());
+        // A window's own pixels are written only while another hand-off waits; the read of
+        // them keeps a frame shown straight from the conversion bitmap waiting behind it.
+        if (!c.fullScreen) {
+            form->SetCursorType(0);
+            frame();
+            form->SetCursorType(-1);
+            frame();
+            ASSERT_TRUE(screen.StartReading());
+        }
         picture.BoxFill(0, 0, 199, 99, picture.TNyRGBtoPixel(ZRRGB{0, 255, 255}));
         panel.SetModify();
         frame();
+        if (c.fullScreen) ASSERT_TRUE(screen.StartReading());
         const uint64_t refusedBefore = screen.RefusedWrites();
         c.refused();
         frame();
