@@ -196,8 +196,9 @@ class TDDraw : public plat::TComponent {
     void AddSurfaceList(TDSurface* s);
     void DelSurfaceList(TDSurface* s);
 
-    // Presentation.
-    void Flip();
+    // Presentation. Flip is false when the frame did not reach the display buffer it was
+    // meant for (the display then owes it).
+    bool Flip();
     void FlipModifyRect(ZRRectSet rects);
     // In a window, sends the rectangles to the screen straight from src (a surface of the
     // screen's format laid out as the back surface), which then does not receive them. False,
@@ -205,6 +206,9 @@ class TDDraw : public plat::TComponent {
     // sprites, strips, a lost primary or a frame the window still owes.
     bool ShowModifyRect(TDSurface* src, ZRRectSet rects);
     void SetModifyRect(const ZRRect& r);
+    // The screen lacks some of the last frame presented: a present did not reach it, so the
+    // next present must be made even when nothing changed.
+    bool OwesFrame() const;
     bool CanFlip();
     bool CanDraw();
     bool WriteDisplay(TDSurface* src);

@@ -54,9 +54,10 @@ void TDDraw::Present() {
     }
 }
 
-void TDDraw::Flip() {
-    if (!FEnabled) return;
+bool TDDraw::Flip() {
+    if (!FEnabled) return false;
     RestorePrimary();
+    bool copied = true;
     if (FBackType != btNone) {
         FPrimaryLost = false;
         FWindowOwesFrame = true;
@@ -69,11 +70,20 @@ void TDDraw::Flip() {
             AdvanceBuffer();
         }
         // A buffer that did not receive the frame still lacks all of it.
-        const bool copied = WriteDisplayFast(FBackSurface);
+        copied = WriteDisplayFast(FBackSurface);
         if (!copied && FBufferCount > 0) FModifyRects[written].UnionRect(ScreenRect());
         FWindowOwesFrame = !copied;
     }
     Present();
+    return copied;
+}
+
+bool TDDraw::OwesFrame() const {
+    if (!FEnabled || FBackType == btNone) return false;
+    if (FBufferCount == 0) return FWindowOwesFrame;
+    // The buffer written last is the one shown; the others wait for their turn anyway.
+    const int shown = (FCurrentBuffer + FBufferCount - 1) % FBufferCount;
+    return !FModifyRects[shown].IsRectEmpty();
 }
 
 void TDDraw::FlipModifyRect(ZRRectSet rects) {

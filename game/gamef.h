@@ -355,7 +355,7 @@ class TGameForm : public plat::WindowComponent {
     // Called by the screenshot worker before it writes each picture; tests hold it there.
     std::function<void()> ScreenshotWriteGate;
     // A picture waits for the worker or is being written.
-    std::atomic<bool> ScreenshotBusy{false};
+    bool ScreenshotBusy();
 
     const bool Hosted;
     const ZRString GameArchiveName;
@@ -449,8 +449,9 @@ class TGameForm : public plat::WindowComponent {
     void BeginMode(uint8_t mode);
     TNyRGBBits* RenderTarget() const;
     int32_t PictureY() const;
-    bool RenderOpen(bool& logicTaken);
-    void RenderClose(bool logicTaken);
+    // Runs draw inside the locks and holds of a render; closingStops: not while closing.
+    template <typename Draw>
+    void RenderFrame(bool closingStops, Draw draw);
     void DrawWaitCell(TNyRGBBits* target, int yoff);
     void WaitStep(TNyRGBBits* target, int yoff, ZRRectSet& rects);
     // The render bodies, run with the locks taken, the display ready and the pictures held.

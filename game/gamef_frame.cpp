@@ -189,17 +189,21 @@ void TGameForm::BeginWaitMode() {
     {
         Hold draw(DrawLock);
         if (Display && Display->Enabled() && WaitCanDraw()) {
+            // Without both pictures held nothing is cleared: one cleared and the other not
+            // would leave the screen and the next frames disagreeing.
             const PictureHold hold(ConvertBits, BackDrawSurface());
-            TNyRGBBits* surface = Display->DrawSurface();
-            if (DisplayKind == 1) {
-                surface->BoxFill(0, PictureOffsetY, 1279, PictureOffsetY + 719, 0);
-                ClearBorders();
-                Display->SetModifyRect(ZRRect{0, 0, 1280, FullScreenHeight});
-            } else {
-                surface->Cls();
-                Display->SetModifyRect(ZRRect{0, 0, 1280, 720});
+            if (hold.Held()) {
+                TNyRGBBits* surface = Display->DrawSurface();
+                if (DisplayKind == 1) {
+                    surface->BoxFill(0, PictureOffsetY, 1279, PictureOffsetY + 719, 0);
+                    ClearBorders();
+                    Display->SetModifyRect(ZRRect{0, 0, 1280, FullScreenHeight});
+                } else {
+                    surface->Cls();
+                    Display->SetModifyRect(ZRRect{0, 0, 1280, 720});
+                }
+                if (ConvertBits) ConvertBits->Cls();
             }
-            if (ConvertBits) ConvertBits->Cls();
         }
     }
     RenderFull();

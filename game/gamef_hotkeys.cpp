@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <exception>
+#include <memory>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -29,14 +31,23 @@ constexpr int kShotH = 720;
 constexpr int kCursorCell = 32;
 constexpr int kSnapNames = 999;
 
-// Takes a lock on the main thread without stalling it: the thread that holds the lock may be
-// waiting for a call queued to the main thread.
-void EnterServicing(ZRCriticalSection* lock) {
-    while (!lock->TryEnter()) {
-        plat::MainQueue::Instance().Service();
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
+// Holds a lock taken on the main thread without stalling it: the thread that holds the lock
+// may be waiting for a call queued to the main thread.
+class ServicingHold {
+  public:
+    explicit ServicingHold(ZRCriticalSection* lock) : lock_(lock) {
+        while (!lock_->TryEnter()) {
+            plat::MainQueue::Instance().Service();
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
     }
-}
+    ~ServicingHold() { lock_->Leave(); }
+    ServicingHold(const ServicingHold&) = delete;
+    ServicingHold& operator=(const ServicingHold&) = delete;
+
+  private:
+    ZRCriticalSection* lock_;
+};
 
 // The picture's pixel rows as tightly packed 24-bit bytes, as the PNG writer takes them.
 std::vector<unsigned char> PackedRows(TNyRGBBits* shot) {
@@ -58,8 +69,10 @@ bool EncodePng(TNyRGBBits* shot, std::vector<unsigned char>& out) {
 }
 
 // Creates the first free "Snap%03d.png" exclusively, so an existing picture is never
-// overwritten even when another process takes a name meanwhile.
-FILE* CreateSnapFile(std::string& name) {
+// overwritten even when another process takes a name meanwhile. Null when no name is free
+// (allTaken) or the file cannot be made.
+FILE* CreateSnapFile(std::string& name, bool& allTaken) {
+    allTaken = false;
     for (int i = 0; i < kSnapNames; ++i) {
         char buf[32];
         std::snprintf(buf, sizeof buf, "Snap%03d.png", i);
@@ -70,8 +83,14 @@ FILE* CreateSnapFile(std::string& name) {
         }
         if (errno != EEXIST) return nullptr;
     }
+    allTaken = true;
     return nullptr;
 }
+
+// Frees a taken picture on every path out of writing it.
+struct ShotRelease {
+    void operator()(TNyRGBBits* shot) const { MemMan->Delete(shot); }
+};
 
 // A name is taken by any entry under it, as CreateSnapFile's exclusive create sees it; the
 // entry is not opened, which would block on a FIFO.
@@ -125,12 +144,9 @@ bool TGameForm::HandleHotKey(HotKey id) {
 }
 
 bool TGameForm::ResetDisplayServicing(uint8_t kind) {
-    EnterServicing(LogicLock);
-    EnterServicing(DrawLock);
-    const bool ok = ResetDisplay(kind);
-    DrawLock->Leave();
-    LogicLock->Leave();
-    return ok;
+    const ServicingHold logic(LogicLock);
+    const ServicingHold draw(DrawLock);
+    return ResetDisplay(kind);
 }
 
 void TGameForm::StartScreenshot(bool withCursor) {
@@ -150,7 +166,6 @@ void TGameForm::StartScreenshot(bool withCursor) {
     {
         std::lock_guard<std::mutex> lock(shotMutex_);
         waitingShots_.push_back(shot);
-        ScreenshotBusy.store(true);
         start = !std::exchange(shotWorker_, true);
     }
     if (!start) return;
@@ -166,15 +181,28 @@ void TGameForm::WriteWaitingShots() {
             std::lock_guard<std::mutex> lock(shotMutex_);
             if (waitingShots_.empty()) {
                 shotWorker_ = false;
-                ScreenshotBusy.store(false);
                 return;
             }
             shot = waitingShots_.front();
             waitingShots_.pop_front();
         }
-        if (ScreenshotWriteGate) ScreenshotWriteGate();
-        WriteShot(shot);
+        // A failure (memory running out while encoding) costs this picture only, never the
+        // game: an exception leaving the worker would end the process.
+        std::unique_ptr<TNyRGBBits, ShotRelease> owned(shot);
+        try {
+            if (ScreenshotWriteGate) ScreenshotWriteGate();
+            WriteShot(owned.release());
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "Screenshot not written: %s\n", e.what());
+        } catch (...) {
+            std::fprintf(stderr, "Screenshot not written.\n");
+        }
     }
+}
+
+bool TGameForm::ScreenshotBusy() {
+    std::lock_guard<std::mutex> lock(shotMutex_);
+    return shotWorker_;
 }
 
 void TGameForm::JoinScreenshot() {
@@ -198,26 +226,30 @@ TNyRGBBits* TGameForm::CaptureShot(bool withCursor) {
         return nullptr;
     }
     bool copied = false;
-    // The window thread never waits on the lock without running the main queue.
-    EnterServicing(DrawLock);
-    DirectX::TDSurface* source = ConvertBits;
-    int32_t y = 0;
-    if (!source && Display && Display->Enabled()) {
-        source = Display->DrawSurface();
-        // The conversion bitmap holds the picture at row 0; only the display's own surface has
-        // it at its row on the screen.
-        if (DisplayKind == 1) y = PictureOffsetY;
-    }
-    if (source) {
-        // A frame shown straight from the conversion bitmap may still be read by the presenter.
-        const PictureHold hold(source);
-        copied = hold.Held() && shot->ConvertCopy(0, 0, source, 0, y, kShotW, kShotH);
-    }
-    // Read under the lock: a display switch changes the display kind the position depends on.
-    const int32_t cursor = CursorType.load();
+    int32_t cursor;
     TPoint mouse;
-    GetMousePos(mouse);
-    DrawLock->Leave();
+    {
+        // The window thread never waits on the lock without running the main queue.
+        const ServicingHold draw(DrawLock);
+        DirectX::TDSurface* source = ConvertBits;
+        int32_t y = 0;
+        if (!source && Display && Display->Enabled()) {
+            source = Display->DrawSurface();
+            // The conversion bitmap holds the picture at row 0; only the display's own surface
+            // has it at its row on the screen.
+            if (DisplayKind == 1) y = PictureOffsetY;
+        }
+        if (source) {
+            // A frame shown straight from the conversion bitmap may still be read by the
+            // presenter.
+            const PictureHold hold(source);
+            copied = hold.Held() && shot->ConvertCopy(0, 0, source, 0, y, kShotW, kShotH);
+        }
+        // Read under the lock: a display switch changes the display kind the position depends
+        // on.
+        cursor = CursorType.load();
+        GetMousePos(mouse);
+    }
     if (!copied) {
         MemMan->Delete(shot);
         return nullptr;
@@ -231,17 +263,28 @@ TNyRGBBits* TGameForm::CaptureShot(bool withCursor) {
     return shot;
 }
 
-void TGameForm::WriteShot(TNyRGBBits* shot) {
+void TGameForm::WriteShot(TNyRGBBits* taken) {
+    const std::unique_ptr<TNyRGBBits, ShotRelease> shot(taken);
     if (CapEnable) {
-        std::string name;
+        // Encoded before a name is taken: a failure then leaves no empty file behind.
         std::vector<unsigned char> png;
-        if (FILE* f = CreateSnapFile(name)) {
-            bool ok = EncodePng(shot, png);
-            ok = ok && std::fwrite(png.data(), 1, png.size(), f) == png.size();
-            ok = std::fclose(f) == 0 && ok;
-            // A half-written picture would take the name of a good one.
-            if (!ok) std::remove(name.c_str());
+        if (!EncodePng(shot.get(), png)) return;
+        std::string name;
+        bool allTaken;
+        FILE* f = CreateSnapFile(name, allTaken);
+        if (!f) {
+            // The names were checked at the press; others took the last ones meanwhile.
+            if (allTaken)
+                std::fprintf(stderr,
+                             "Screenshot not written: the names Snap000.png to Snap%03d.png are "
+                             "all taken.\n",
+                             kSnapNames - 1);
+            return;
         }
+        bool ok = std::fwrite(png.data(), 1, png.size(), f) == png.size();
+        ok = std::fclose(f) == 0 && ok;
+        // A half-written picture would take the name of a good one.
+        if (!ok) std::remove(name.c_str());
     } else {
         if (LogoBits && LogoBits->Created())
             shot->DrawAlphaMask(8, kShotH - LogoBits->Height(), LogoBits, 0, 0, LogoBits->Width(),
@@ -250,9 +293,8 @@ void TGameForm::WriteShot(TNyRGBBits* shot) {
             shot->DrawAlphaMask(kShotW - CopyBits->Width(), kShotH - CopyBits->Height(), CopyBits,
                                 0, 0, CopyBits->Width(), CopyBits->Height(), CopyAlpha);
         std::vector<unsigned char> png;
-        if (EncodePng(shot, png)) plat::CopyPngToClipboard(png);
+        if (EncodePng(shot.get(), png)) plat::CopyPngToClipboard(png);
     }
-    MemMan->Delete(shot);
 }
 
 void TGameForm::PostDisplayModeRequest(int32_t mode) {

@@ -19,6 +19,53 @@ constexpr int kFpsW = 96;
 constexpr int kFpsH = 26;
 constexpr int kCursorSize = 32;
 
+// A critical section held for a scope; a null lock is passed over.
+class SectionHold {
+  public:
+    explicit SectionHold(ZRCriticalSection* lock) : lock_(lock) {
+        if (lock_) lock_->Enter();
+    }
+    ~SectionHold() {
+        if (lock_) lock_->Leave();
+    }
+    SectionHold(const SectionHold&) = delete;
+    SectionHold& operator=(const SectionHold&) = delete;
+
+  private:
+    ZRCriticalSection* lock_;
+};
+
+// The render gate, tried without waiting and held for a scope when taken.
+class GateTry {
+  public:
+    explicit GateTry(ZRCriticalSectionEx* gate) : gate_(gate && gate->Check() ? gate : nullptr) {}
+    ~GateTry() {
+        if (gate_) gate_->Release();
+    }
+    GateTry(const GateTry&) = delete;
+    GateTry& operator=(const GateTry&) = delete;
+    bool Held() const { return gate_ != nullptr; }
+
+  private:
+    ZRCriticalSectionEx* gate_;
+};
+
+// A bitmap locked for a scope, when it could be locked.
+class BitsLock {
+  public:
+    explicit BitsLock(TNyRGBBits* bits) : bits_(bits), held_(bits->Lock()) {}
+    ~BitsLock() {
+        if (held_) bits_->Unlock();
+    }
+    BitsLock(const BitsLock&) = delete;
+    BitsLock& operator=(const BitsLock&) = delete;
+    bool Held() const { return held_; }
+
+  private:
+    TNyRGBBits* bits_;
+    bool held_;
+};
+
 }  // namespace
 
 void FpsCounter::Reset() {
@@ -58,7 +105,7 @@ int32_t TGameForm::PictureY() const {
 }
 
 bool TGameForm::WaitCanDraw() {
-    DrawLock->Enter();
+    const SectionHold draw(DrawLock);
     const uint32_t start = plat::GetTickCount();
     bool ok = false;
     while (Display && Display->Enabled()) {
@@ -69,7 +116,6 @@ bool TGameForm::WaitCanDraw() {
         if (plat::GetTickCount() - start > 1000) break;
         std::this_thread::yield();
     }
-    DrawLock->Leave();
     return ok;
 }
 
@@ -99,22 +145,20 @@ void TGameForm::SetCursorPosition(int x, int y) {
 
 void TGameForm::SetCursorType(int32_t type) {
     if (type < -2 || type > 7) return;
-    DrawLock->Enter();
+    const SectionHold draw(DrawLock);
     CursorType.store(type);
-    DrawLock->Leave();
 }
 
 bool TGameForm::PushCursorType() {
-    DrawLock->Enter();
+    const SectionHold draw(DrawLock);
     const bool ok = CursorDepth < 16;
     if (ok) CursorStack[CursorDepth] = CursorType.load();
     ++CursorDepth;
-    DrawLock->Leave();
     return ok;
 }
 
 bool TGameForm::PopCursorType() {
-    DrawLock->Enter();
+    const SectionHold draw(DrawLock);
     bool ok = false;
     if (CursorDepth > 0) {
         --CursorDepth;
@@ -123,26 +167,7 @@ bool TGameForm::PopCursorType() {
             ok = true;
         }
     }
-    DrawLock->Leave();
     return ok;
-}
-
-bool TGameForm::RenderOpen(bool& logicTaken) {
-    logicTaken = false;
-    if (!RenderGate || !RenderGate->Check()) return false;
-    const uint8_t mode = GetScreenMode();
-    if (mode != smWait && mode != smHold) {
-        LogicLock->Enter();
-        logicTaken = true;
-    }
-    DrawLock->Enter();
-    return true;
-}
-
-void TGameForm::RenderClose(bool logicTaken) {
-    DrawLock->Leave();
-    if (logicTaken) LogicLock->Leave();
-    RenderGate->Release();
 }
 
 void TGameForm::DrawWaitCell(TNyRGBBits* target, int yoff) {
@@ -233,14 +258,15 @@ void TGameForm::TakeAway(TNyRGBBits* target, int yoff, bool cursor, bool fps) {
 void TGameForm::CatchUpDrawSurface() {
     if (DrawSurfaceBehind.IsRectEmpty()) return;
     TNyRGBBits* surface = ConvertBits && Display ? Display->DrawSurface() : nullptr;
-    if (!surface || !surface->Lock()) return;
+    if (!surface) return;
+    const BitsLock lock(surface);
+    if (!lock.Held()) return;
     const int displayY = DisplayKind == 1 ? PictureOffsetY : 0;
     bool copied = true;
     for (const ZRRect& r : DrawSurfaceBehind)
         copied = surface->ConvertCopy(r.left, r.top + displayY, ConvertBits, r.left, r.top,
                                       r.right - r.left, r.bottom - r.top) &&
                  copied;
-    surface->Unlock();
     // What was not copied is still owed.
     if (copied) DrawSurfaceBehind.SetRectEmpty();
 }
@@ -269,45 +295,42 @@ PictureHold::~PictureHold() {
 }
 
 void TGameForm::SetOnDraw(const ZRBaseCallback2<void, TNyRGBBits*, int>& r) {
-    if (DrawLock) DrawLock->Enter();
+    const SectionHold draw(DrawLock);
     OnDraw = r;
-    if (DrawLock) DrawLock->Leave();
 }
 
 void TGameForm::SetOnDrawModified(const ZRBaseCallback3<void, TNyRGBBits*, int, ZRRectSet*>& r) {
-    if (DrawLock) DrawLock->Enter();
+    const SectionHold draw(DrawLock);
     OnDrawModified = r;
-    if (DrawLock) DrawLock->Leave();
+}
+
+// The frame the three renders share. Whatever leaves a draw, an exception too, gives back the
+// pictures, the draw lock, the logic lock and the gate, in that order: the frame step ends the
+// game on it, and the close waits for the logic lock.
+template <typename Draw>
+void TGameForm::RenderFrame(bool closingStops, Draw draw) {
+    const GateTry gate(RenderGate);
+    if (!gate.Held()) return;
+    // In the wait modes the logic thread holds the logic lock while the wait thread renders.
+    const uint8_t mode = GetScreenMode();
+    const SectionHold logic(mode != smWait && mode != smHold ? LogicLock : nullptr);
+    const SectionHold drawing(DrawLock);
+    if (closingStops && GetScreenMode() == smClosing) return;
+    if (!WaitCanDraw()) return;
+    const PictureHold hold(ConvertBits, BackDrawSurface());
+    if (hold.Held()) draw();
 }
 
 void TGameForm::RenderFull() {
-    bool logic;
-    if (!RenderOpen(logic)) return;
-    if (GetScreenMode() != smClosing && WaitCanDraw()) {
-        PictureHold hold(ConvertBits, BackDrawSurface());
-        if (hold.Held()) DrawFull();
-    }
-    RenderClose(logic);
+    RenderFrame(true, [this] { DrawFull(); });
 }
 
 void TGameForm::RenderModified(int ticks) {
-    bool logic;
-    if (!RenderOpen(logic)) return;
-    if (WaitCanDraw()) {
-        PictureHold hold(ConvertBits, BackDrawSurface());
-        if (hold.Held()) DrawModified(ticks);
-    }
-    RenderClose(logic);
+    RenderFrame(false, [this, ticks] { DrawModified(ticks); });
 }
 
 void TGameForm::RenderMovie() {
-    bool logic;
-    if (!RenderOpen(logic)) return;
-    if (GetScreenMode() != smClosing && WaitCanDraw()) {
-        PictureHold hold(ConvertBits, BackDrawSurface());
-        if (hold.Held()) DrawMovie();
-    }
-    RenderClose(logic);
+    RenderFrame(true, [this] { DrawMovie(); });
 }
 
 void TGameForm::DrawFull() {
@@ -316,38 +339,39 @@ void TGameForm::DrawFull() {
     const int yoff = PictureY();
     const uint8_t mode = GetScreenMode();
     if (OnDraw.IsSet()) {
-        if (target->Lock()) {
-            OnDraw.Call(target, yoff);
-            target->Unlock();
-        }
+        const BitsLock lock(target);
+        if (lock.Held()) OnDraw.Call(target, yoff);
     } else if (mode == smMenu || mode == smBattle || mode == smAdventure) {
-        if (target->Lock()) {
-            RootPanel->Draw(target, 0, yoff);
-            target->Unlock();
-        }
+        const BitsLock lock(target);
+        if (lock.Held()) RootPanel->Draw(target, 0, yoff);
     } else if (mode == smWait) {
         target->Cls();
         if (WaitLevel > 0) DrawWaitCell(target, yoff);
     } else if (mode == smTransition) {
-        if (target->Lock()) {
-            DrawTransition(target, yoff, nullptr);
-            target->Unlock();
-        }
+        const BitsLock lock(target);
+        if (lock.Held()) DrawTransition(target, yoff, nullptr);
     }
     const bool fps = ShowFps && DrawFpsBox(target);
     const bool cursor = DrawCursor(target, yoff);
     const int displayY = DisplayKind == 1 ? PictureOffsetY : 0;
+    bool copied = true;
     if (ConvertBits) {
-        if (Display->DrawSurface()->ConvertCopy(0, displayY, ConvertBits, 0, 0, 1280, 720))
+        copied = Display->DrawSurface()->ConvertCopy(0, displayY, ConvertBits, 0, 0, 1280, 720);
+        if (copied)
             DrawSurfaceBehind.SetRectEmpty();
         else
             DrawSurfaceBehind.UnionRect(ZRRect{0, 0, 1280, 720});
     }
-    if (DisplayKind == kDisplayWindow || ApplicationActive()) {
+    // A draw surface the picture did not reach may hold an older frame than the screen shows:
+    // it is not presented, and the next frame step renders whole again.
+    if (!copied) {
+        FullRenderPending.store(true);
+    } else if (DisplayKind == kDisplayWindow || ApplicationActive()) {
         if (DisplayKind == 1) ClearBorders();
-        Display->Flip();
-        FullRenderPending.store(false);
-        ShownFps = ShowFps ? Fps.Value() : -1;
+        if (Display->Flip()) {
+            FullRenderPending.store(false);
+            ShownFps = ShowFps ? Fps.Value() : -1;
+        }
     }
     TakeAway(target, yoff, cursor, fps);
 }
@@ -363,17 +387,15 @@ void TGameForm::DrawModified(int ticks) {
             ZRRect{CursorX, CursorY + yoff, CursorX + kCursorSize, CursorY + yoff + kCursorSize});
     const uint32_t beforePicture = rects.Additions();
     if (OnDrawModified.IsSet()) {
-        if (target->Lock()) {
-            OnDrawModified.Call(target, yoff, &rects);
-            target->Unlock();
-        }
+        const BitsLock lock(target);
+        if (lock.Held()) OnDrawModified.Call(target, yoff, &rects);
     } else if (mode == smMenu || mode == smBattle || mode == smAdventure) {
         ZRRectSet changed;
         RootPanel->GetModifiedRectSet(&changed);
         if (!changed.IsRectEmpty()) {
-            if (target->Lock()) {
-                RootPanel->Update(target, 0, yoff);
-                target->Unlock();
+            {
+                const BitsLock lock(target);
+                if (lock.Held()) RootPanel->Update(target, 0, yoff);
             }
             changed.OffsetRect(0, yoff);
             rects.UnionRectSet(changed);
@@ -381,18 +403,17 @@ void TGameForm::DrawModified(int ticks) {
     } else if (mode == smWait && ticks > 0) {
         WaitStep(target, yoff, rects);
     } else if (mode == smTransition) {
-        if (target->Lock()) {
-            DrawTransition(target, yoff, &rects);
-            target->Unlock();
-        }
+        const BitsLock lock(target);
+        if (lock.Held()) DrawTransition(target, yoff, &rects);
     }
     // Nothing drawn, a cursor that stayed where it was shown and a frame-rate box (if any)
     // with the value it shows: the display already holds this very frame, unless the
-    // screen lost it. Whether anything was drawn is what the picture reported, never the
-    // area: a change inside the cursor's box leaves the area as it was.
+    // screen lost it or a present did not reach it. Whether anything was drawn is what the
+    // picture reported, never the area: a change inside the cursor's box leaves the area as
+    // it was.
     const int32_t fps = ShowFps ? Fps.Value() : -1;
     if (fps == ShownFps && rects.Additions() == beforePicture && CursorAtRest() &&
-        !Display->PrimaryLost())
+        !Display->PrimaryLost() && !Display->OwesFrame())
         return;
     const bool fpsDrawn = ShowFps && DrawFpsBox(target);
     if (ShowFps) rects.UnionRect(ZRRect{kFpsX, 0, 1280, kFpsH});
@@ -416,14 +437,13 @@ void TGameForm::DrawModified(int ticks) {
     CatchUpDrawSurface();
     if (ConvertBits && !rects.IsRectEmpty()) {
         TNyRGBBits* surface = Display->DrawSurface();
-        bool copied = surface->Lock();
-        if (copied) {
+        const BitsLock lock(surface);
+        bool copied = lock.Held();
+        if (copied)
             for (const ZRRect& r : rects)
                 copied = surface->ConvertCopy(r.left, r.top + displayY, ConvertBits, r.left, r.top,
                                               r.right - r.left, r.bottom - r.top) &&
                          copied;
-            surface->Unlock();
-        }
         if (!copied) DrawSurfaceBehind.UnionRectSet(rects);
     }
     if (DisplayKind == kDisplayWindow || ApplicationActive()) {
@@ -439,12 +459,12 @@ void TGameForm::DrawMovie() {
     Fps.Count();
     CatchUpDrawSurface();
     // The frame step runs this at the timer's rate, several times a movie picture: a step
-    // presents when it drew a new picture, or when the screen lost the one it showed (the
-    // draw surface still holds it), else it would present the same frame again.
+    // presents when it drew a new picture, or when the screen lost or never got the one it
+    // shows (the draw surface still holds it), else it would present the same frame again.
     const bool drawn =
         !OnMovieDraw.IsSet() ||
         OnMovieDraw.Call(Display->DrawSurface(), DisplayKind == 1 ? PictureOffsetY : 0);
-    if ((drawn || Display->PrimaryLost()) &&
+    if ((drawn || Display->PrimaryLost() || Display->OwesFrame()) &&
         (DisplayKind == kDisplayWindow || ApplicationActive())) {
         if (DisplayKind == 1) ClearBorders();
         Display->Flip();

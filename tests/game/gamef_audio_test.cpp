@@ -587,7 +587,7 @@ TEST_F(AudioTest, PrintScreenWhileVoicesStartAndStop) {
         do {
             ASSERT_TRUE(form->PlayVoice(GameFileMan, shot % 2 ? "Voice" : "Voice2"));
             form->StopVoice();
-        } while (form->ScreenshotBusy.load());
+        } while (form->ScreenshotBusy());
     }
     form->JoinScreenshot();
     CapEnable = false;

@@ -1,5 +1,6 @@
 // The frame clock and the frame step, driven in lock step.
 #include <algorithm>
+#include <new>
 #include <numeric>
 #include <stdexcept>
 
@@ -19,13 +20,21 @@ struct FrameProbe {
     }
     bool OnMovie(TNyRGBBits*, int) {
         ++movies;
+        if (throwFromDraw) throw std::bad_alloc();
         return true;
+    }
+    void OnDraw(TNyRGBBits*, int) {
+        if (throwFromDraw) throw std::bad_alloc();
+    }
+    void OnDrawModified(TNyRGBBits*, int, ZRRectSet*) {
+        if (throwFromDraw) throw std::runtime_error("fatal");
     }
     int frames = 0;
     int last = -1;
     int movies = 0;
     bool throwClassLibrary = false;
     bool throwOther = false;
+    bool throwFromDraw = false;
 };
 
 class FrameTest : public FormHarness {
@@ -136,6 +145,43 @@ TEST_F(FrameTest, ExceptionsOutOfAFrame) {
     EXPECT_EQ(probe.frames, 2);
     std::thread other([this] { form->FrameStep(); });
     other.join();
+    probe.throwOther = false;
+
+    // A draw that throws out of any of the three renders closes the game too, and gives back
+    // every lock and hold of the render: the close waits for the logic lock on another thread.
+    form->SetOnDraw(ZRBaseCallback2<void, TNyRGBBits*, int>(&probe, &FrameProbe::OnDraw));
+    form->SetOnDrawModified(
+        ZRBaseCallback3<void, TNyRGBBits*, int, ZRRectSet*>(&probe, &FrameProbe::OnDrawModified));
+    form->SetOnMovieDraw(ZRBaseCallback2<bool, TNyRGBBits*, int>(&probe, &FrameProbe::OnMovie));
+    const struct {
+        const char* name;
+        uint8_t mode;
+        bool full;
+    } renders[] = {{"full", smMenu, true}, {"modified", smMenu, false}, {"movie", smMovie, false}};
+    for (const auto& r : renders) {
+        SCOPED_TRACE(r.name);
+        form->ScreenMode.store(r.mode);
+        form->FullRenderPending.store(r.full);
+        probe.throwFromDraw = true;
+        form->FrameStep();
+        probe.throwFromDraw = false;
+        EXPECT_EQ(form->GetScreenMode(), smClosing);
+        bool logicFree = false, drawFree = false, gateFree = false;
+        std::thread closer([&] {
+            if ((logicFree = form->LogicLock->TryEnter())) form->LogicLock->Leave();
+            if ((drawFree = form->DrawLock->TryEnter())) form->DrawLock->Leave();
+            if ((gateFree = form->RenderGate->Check())) form->RenderGate->Release();
+        });
+        closer.join();
+        EXPECT_TRUE(logicFree);
+        EXPECT_TRUE(drawFree);
+        EXPECT_TRUE(gateFree);
+        EXPECT_FALSE(form->ConvertBits->Locked());
+        EXPECT_FALSE(form->Display->DrawSurface()->Locked());
+    }
+    form->SetOnDraw(ZRBaseCallback2<void, TNyRGBBits*, int>());
+    form->SetOnDrawModified(ZRBaseCallback3<void, TNyRGBBits*, int, ZRRectSet*>());
+    form->SetOnMovieDraw(ZRBaseCallback2<bool, TNyRGBBits*, int>());
 }
 
 TEST_F(FrameTest, NoCallbacksAfterTheWaitEnded) {

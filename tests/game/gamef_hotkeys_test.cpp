@@ -7,8 +7,10 @@
 #include <sys/stat.h>
 
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <new>
 
 #include "fifo_guard.h"
 #include "form_harness.h"
@@ -221,6 +223,50 @@ TEST_F(ShotTest, PressesWhileAPictureIsWrittenGiveTheirOwnPictures) {
         EXPECT_EQ(shot[size_t(300) * 1280 + 500], picture.PGet(500, 300) & 0xFFFFFF);
     }
     EXPECT_FALSE(Exists(dir.Host("Snap005.png")));
+}
+
+// A picture that cannot be written is dropped with a line on the error output, and the game
+// and the worker go on: memory running out while it is written (the gate throws as the encoder
+// would), or every name taken between the press and the write.
+TEST_F(ShotTest, APictureThatCannotBeWrittenIsDroppedWithAMessage) {
+    CapEnable = true;
+    const int live = MemMan->Count();
+    const struct {
+        const char* name;
+        std::function<void()> atWrite;
+        const char* said;
+    } cases[] = {
+        {"memory", [] { throw std::bad_alloc(); }, "Screenshot not written"},
+        {"names",
+         [&] {
+             for (int i = 0; i < 999; ++i) {
+                 char name[32];
+                 std::snprintf(name, sizeof name, "Snap%03d.png", i);
+                 dir.Write(name, "taken");
+             }
+         },
+         "Snap998.png"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        form->ScreenshotWriteGate = c.atWrite;
+        testing::internal::CaptureStderr();
+        EXPECT_TRUE(form->HandleHotKey(TGameForm::hkScreenshot));
+        form->JoinScreenshot();
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+        EXPECT_FALSE(form->ScreenshotBusy());
+        EXPECT_EQ(MemMan->Count(), live);
+        EXPECT_EQ(form->GetScreenMode(), smMenu);
+        std::ifstream first(dir.Host("Snap000.png"));
+        EXPECT_NE(std::string(std::istreambuf_iterator<char>(first), {}).substr(0, 4), "\x89PNG");
+    }
+    form->ScreenshotWriteGate = nullptr;
+    std::filesystem::remove(dir.Host("Snap000.png"));
+    EXPECT_TRUE(form->HandleHotKey(TGameForm::hkScreenshot));
+    form->JoinScreenshot();
+    int w = 0, h = 0;
+    EXPECT_EQ(DecodePng(dir.Host("Snap000.png"), w, h).size(), size_t(1280 * 720));
 }
 
 TEST_F(ShotTest, AltEnterAndModeRequestsSwitchOnlyWhereTheyMay) {

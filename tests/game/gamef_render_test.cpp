@@ -3,6 +3,7 @@
 #include <atomic>
 #include <functional>
 #include <thread>
+#include <utility>
 
 #include "form_harness.h"
 #include "platform/clock.h"
@@ -317,6 +318,162 @@ TEST_F(RenderTest, StillMovieScreenThatLostItsPictureIsPaintedAgain) {
     form->RenderMovie();
     EXPECT_EQ(display.Screen().Uploads(), 0);
     form->SetOnMovieDraw(ZRBaseCallback2<bool, TNyRGBBits*, int>());
+    form->ScreenMode.store(smStarted);
+}
+
+// A present the screen refuses (its own pixels are being read) leaves the frame owed, and the
+// next frame step presents it even when nothing changed: the cursor shown by a dirty-rectangle
+// frame, a whole frame, a movie picture, and in full screen the one buffer's missed copy.
+TEST_F(RenderTest, APresentTheScreenRefusedIsMadeOnTheStillFramesAfter) {
+    MovieProbe movie;
+    const auto cursorShown = [&] { form->SetCursorType(0); };
+    const struct {
+        const char* name;
+        std::function<void()> refused;
+        uint32_t atCursor;
+        bool whole, fullScreen;
+    } cases[] = {
+        {"dirty rectangles", cursorShown, kCursorColour, false, false},
+        {"whole frame",
+         [&] {
+             form->SetCursorType(0);
+             form->FullRenderPending.store(true);
+         },
+         kCursorColour, true, false},
+        {"movie",
+         [&] {
+             form->SetOnMovieDraw(
+                 ZRBaseCallback2<bool, TNyRGBBits*, int>(&movie, &MovieProbe::Draw));
+             form->ScreenMode.store(smMovie);
+             movie.picture = true;
+         },
+         0x0000FFu, false, false},
+        {"full screen", cursorShown, kCursorColour, false, true},
+    };
+    AddPicture();
+    plat::MemoryPresenter& screen = display.Screen();
+    auto frame = [&] {
+        Tick(1);
+        form->FrameStep();
+        movie.picture = false;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.fullScreen) {
+            display.Offer().maxBackBuffers = 0;  // every frame is copied into the screen's pixels
+            ASSERT_TRUE(form->ResetDisplay(0));
+        }
+        form->MouseX.store(150);
+        form->MouseY.store(100);
+        form->SetCursorType(-1);
+        picture.BoxFill(0, 0, 199, 99, picture.TNyRGBtoPixel(ZRRGB{255, 0, 0}));
+        form->BeginMenuMode();
+        screen.Hold(true);
+        // A window's own pixels are written only while another hand-off waits; the read of
+        // them keeps a frame shown straight from the conversion bitmap waiting behind it.
+        if (!c.fullScreen) {
+            form->SetCursorType(0);
+            frame();
+            form->SetCursorType(-1);
+            frame();
+            ASSERT_TRUE(screen.StartReading());
+        }
+        picture.BoxFill(0, 0, 199, 99, picture.TNyRGBtoPixel(ZRRGB{0, 255, 255}));
+        panel.SetModify();
+        frame();
+        if (c.fullScreen) ASSERT_TRUE(screen.StartReading());
+        const uint64_t refusedBefore = screen.RefusedWrites();
+        c.refused();
+        frame();
+        EXPECT_EQ(screen.RefusedWrites(), refusedBefore + 1);
+        // A whole frame the screen did not get stays owed as a whole frame.
+        EXPECT_EQ(form->FullRenderPending.load(), c.whole);
+        screen.FinishReading();
+        screen.Hold(false);
+        screen.Release();
+        for (int i = 0; i < 10; ++i) frame();
+        EXPECT_EQ(ScreenAt(155, 105), c.atCursor);
+        EXPECT_EQ(ScreenAt(250, 140), c.atCursor == kCursorColour ? 0x00FFFFu : 0x0000FFu);
+        form->SetOnMovieDraw(ZRBaseCallback2<bool, TNyRGBBits*, int>());
+        form->ScreenMode.store(smStarted);
+    }
+}
+
+// A whole picture that could not be copied into the draw surface (it was being read) leaves the
+// surface's older picture there: that is not presented, and the next frame renders whole again.
+struct WholeDraw {
+    void Draw(TNyRGBBits* bits, int) {
+        bits->BoxFill(0, 0, 1279, 719, colour);
+        if (!busy) return;
+        busy = false;
+        TNyRGBBits* surface = GameForm->Display->DrawSurface();
+        const uint8_t* pixels = surface->Bits();
+        const int32_t pitch = surface->Pitch();
+        while (surface->Locked()) surface->Unlock();
+        screen->Hold(true);
+        screen->Hand(pixels, pitch, plat::Xrgb8888(), {0, 0, 1280, 720}, plat::RectList(), true);
+        reading = screen->StartReading();
+    }
+    plat::MemoryPresenter* screen;
+    uint32_t colour = 0;
+    bool busy = false;
+    bool reading = false;
+};
+
+TEST_F(RenderTest, AWholeFrameThatMissedTheDrawSurfaceIsNotPresented) {
+    WholeDraw whole{&display.Screen()};
+    form->SetOnDraw(ZRBaseCallback2<void, TNyRGBBits*, int>(&whole, &WholeDraw::Draw));
+    form->ScreenMode.store(smMenu);
+    whole.colour = form->ConvertBits->TNyRGBtoPixel(ZRRGB{255, 0, 0});
+    form->FullRenderPending.store(true);
+    Tick(1);
+    form->FrameStep();
+    ASSERT_EQ(ScreenAt(640, 360), 0xFF0000u);
+
+    whole.colour = form->ConvertBits->TNyRGBtoPixel(ZRRGB{0, 0, 255});
+    whole.busy = true;
+    form->FullRenderPending.store(true);
+    const uint64_t handed = display.Screen().LastTicket();
+    Tick(1);
+    form->FrameStep();
+    ASSERT_TRUE(whole.reading);
+    EXPECT_EQ(display.Screen().LastTicket(), handed + 1) << "only the test's own hand-off";
+    EXPECT_TRUE(form->FullRenderPending.load());
+    display.Screen().FinishReading();
+    display.Screen().Hold(false);
+    display.Screen().Release();
+    for (int i = 0; i < 3; ++i) {
+        Tick(1);
+        form->FrameStep();
+    }
+    EXPECT_EQ(ScreenAt(640, 360), 0x0000FFu);
+    EXPECT_EQ(form->Display->DrawSurface()->PGet(640, 360) & 0xFFFFFF, 0x0000FFu);
+    form->SetOnDraw(ZRBaseCallback2<void, TNyRGBBits*, int>());
+    form->ScreenMode.store(smStarted);
+}
+
+// The wait mode begins on a cleared screen only when it holds both pictures: a presenter still
+// reading a frame shown straight from the conversion bitmap for longer than the hold waits
+// leaves both as they were, never the draw surface cleared beside a conversion bitmap that
+// still holds the picture.
+TEST_F(RenderTest, WaitModeClearsBothPicturesOrNeither) {
+    AddPicture();
+    form->SetCursorType(-1);
+    form->BeginMenuMode();
+    picture.BoxFill(0, 0, 199, 99, picture.TNyRGBtoPixel(ZRRGB{0, 0, 255}));
+    panel.SetModify();
+    display.Screen().Hold(true);
+    Tick(1);
+    form->FrameStep();
+    ASSERT_TRUE(display.Screen().StartReading());
+    TWaitThread* waiter = std::exchange(form->WaitThread, nullptr);  // frames stay in lock step
+    form->BeginWaitMode();
+    form->WaitThread = waiter;
+    display.Screen().FinishReading();
+    display.Screen().Hold(false);
+    EXPECT_EQ(form->ConvertBits->PGet(150, 100) & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(form->Display->DrawSurface()->PGet(150, 100) & 0xFFFFFF, 0xFF0000u)
+        << "the draw surface still lacks only the frame shown from the conversion bitmap";
     form->ScreenMode.store(smStarted);
 }
 
