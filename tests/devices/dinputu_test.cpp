@@ -91,7 +91,8 @@ TEST_F(InputUnit, JoystickButtonsFollowTheMapAndOnlyTheFirstTenAreMapped) {
     EXPECT_EQ(Pressed(), std::vector<int>({3, 12}));
 }
 
-TEST_F(InputUnit, SettingsFileMapsTheFirstTenButtonsWithinTheJoysticksRange) {
+// Every number is kept as written; one that names no joystick button maps nothing.
+TEST_F(InputUnit, SettingsFileMapsTheFirstTenButtonsAndNumbersOutsideTheJoystickMapNothing) {
     TempDir dir;
     dir.Write("Solvane.ini",
               "[joypad]\nButton1=5\nButton2=-1\nButton3=x\nButton4=\nButton5=31\nButton6=32\n"
@@ -102,7 +103,7 @@ TEST_F(InputUnit, SettingsFileMapsTheFirstTenButtonsWithinTheJoysticksRange) {
     unit->LoadConfig((dir.Game() + "\\SOLVANE.INI").c_str());
     unit->LoadConfig((dir.Game() + "\\Missing.ini").c_str());
     // Logical button -> joystick button after loading; -1 maps none.
-    const int32_t want[] = {5, -1, 2, 20, 31, 5, 6, 7, 21, 0, 22};
+    const int32_t want[] = {5, -1, 2, 20, 31, -1, -1, -1, 21, 0, 22};
     fake.joystickAttached = true;
     ASSERT_TRUE(unit->SetJoypadEnable(true));
     for (int j = 0; j < 32; ++j) {
