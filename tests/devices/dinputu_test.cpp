@@ -352,6 +352,54 @@ INSTANTIATE_TEST_SUITE_P(EachFrameMode, KeyRepeatRelease,
                                                                : std::string("OneTick");
                          });
 
+// SDL's virtual joystick pulled out while the unit opens it, its removal handled by the main
+// thread before the backend follows the pad: the unit goes off at its next read, and the frame
+// step's retry finds and reads a pad plugged in later.
+TEST(InputUnitOnSdl, APadRemovedWhileItOpensGoesOffAndALaterPadWorks) {
+    plat::SdlInput& in = plat::SdlInput::Instance();
+    ASSERT_TRUE(in.Start());
+    plat::SetInputBackend(&in);
+    auto pump = [&in] {
+        SDL_Event e;
+        while (SDL_PollEvent(&e)) in.HandleEvent(e);
+    };
+    struct Restore {
+        ~Restore() {
+            plat::SdlInput::Instance().SetOpenHook({});
+            plat::SetInputBackend(nullptr);
+        }
+    } restore;
+    TDInputUnit unit;
+    ASSERT_TRUE(unit.Initialize(nullptr));
+    const int first = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 2, 12, 0);
+    ASSERT_GE(first, 0) << SDL_GetError();
+    pump();
+    in.SetOpenHook([&] {
+        SDL_JoystickDetachVirtual(first);
+        pump();
+    });
+    unit.SetJoypadEnable(true);
+    in.SetOpenHook({});
+    unit.Update(1);
+    EXPECT_FALSE(unit.IsJoypadEnable());
+
+    const int second = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 2, 12, 0);
+    ASSERT_GE(second, 0) << SDL_GetError();
+    pump();
+    if (!unit.IsJoypadEnable() && unit.FindJoypad()) unit.SetJoypadEnable(true);
+    SDL_Joystick* pad = SDL_JoystickOpen(second);
+    ASSERT_NE(pad, nullptr);
+    SDL_JoystickSetVirtualButton(pad, 1, 1);
+    pump();
+    unit.Update(1);
+    EXPECT_TRUE(unit.IsJoypadEnable());
+    EXPECT_TRUE(unit.IsPress(1));
+    unit.SetJoypadEnable(false);
+    SDL_JoystickClose(pad);
+    SDL_JoystickDetachVirtual(second);
+    pump();
+}
+
 TEST(InputUnitWithoutBackend, FlagsOnlyAndSystemKeysNeverRead) {
     TDInputUnit unit;
     EXPECT_TRUE(unit.SetKeyboardEnable(true));
