@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 
@@ -431,6 +432,7 @@ TEST(ZRWaveStream, MpegFramesAtAnotherRateThanTheFormatsAreNotResampledByTheirDe
     ZRPutLE32(&format[8], 1000);
     ZRPutLE16(&format[12], 1);
     const Bytes file = Riff({{"fmt ", format}, {"data", mp3}});
+    std::fflush(nullptr);
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
