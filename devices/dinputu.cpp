@@ -169,8 +169,9 @@ void TDInputUnit::LoadConfig(const ZRString& path) {
     for (int32_t i = 0; i < 10; ++i) {
         const std::string value = ini.ReadString("Joypad", "Button" + std::to_string(i + 1), "");
         if (value.empty()) continue;
-        const int32_t b = plat::StrToIntDef(value, i);
-        buttonMap_[i] = b < -1 || b >= kJoystickButtons ? i : b;
+        // Any number is kept as written: one that names no joystick button maps nothing,
+        // which Update sees to. Only text that is no number falls back to the default.
+        buttonMap_[i] = plat::StrToIntDef(value, i);
     }
 }
 

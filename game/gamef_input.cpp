@@ -8,6 +8,7 @@
 #include "game/maint.h"
 #include "platform/inputbackend.h"
 #include "platform/keymap.h"
+#include "platform/sdldisplay.h"
 
 namespace {
 
@@ -202,7 +203,10 @@ void TGameForm::ProcessInput() {
     }
 }
 
-void TGameForm::HandleWindowEvent(const SDL_Event& e) {
+void TGameForm::HandleWindowEvent(const SDL_Event& windowEvent) {
+    // Mouse positions are the picture's, however the window scales and letterboxes it.
+    SDL_Event e = windowEvent;
+    plat::SdlDisplay::Instance().Presenter().ToPicture(e);
     plat::SdlInput::Instance().HandleEvent(e);
     switch (e.type) {
         case SDL_MOUSEMOTION:

@@ -173,10 +173,14 @@ bool SdlInput::OpenJoystick(JoystickId id) {
         if (SDL_JoystickGetDeviceInstanceID(i) != id) continue;
         SDL_Joystick* j = SDL_JoystickOpen(i);
         if (!j) return false;
+        if (openHook_) openHook_();
         std::lock_guard<std::mutex> lock(mutex_);
         joystick_ = j;
-        joystickId_ = id;
-        joystickLost_ = false;
+        // Until the lock the main thread drops this pad's events, its removal among them, and
+        // the list may have changed under the index: the pad itself tells which one it is
+        // and whether it is still there.
+        joystickId_ = SDL_JoystickInstanceID(j);
+        joystickLost_ = !SDL_JoystickGetAttached(j);
         // From here on the main thread's events keep the state; they start from the state the
         // joystick has now. An event already queued but older than this only repeats a state
         // that a later one in the queue ends.

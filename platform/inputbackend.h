@@ -5,6 +5,7 @@
 // events; the fake backend lets tests set every state and result.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <mutex>
 
 union SDL_Event;
@@ -70,6 +71,10 @@ public:
     InputResult ReadJoystick(JoystickState* state) override;
     void ForgetTaps() override;
 
+    // Tests: runs on the opening thread between the joystick's open and the moment this
+    // backend starts following its events.
+    void SetOpenHook(std::function<void()> hook) { openHook_ = std::move(hook); }
+
 private:
     SdlInput() = default;
     void Rebuild();
@@ -91,6 +96,7 @@ private:
     int32_t axes_[2] = {};
     bool buttonDown_[32] = {};
     bool buttonUnread_[32] = {};  // went down since the last read, as unread_ for keys
+    std::function<void()> openHook_;
 };
 
 // Every state and result is a public field the test sets.

@@ -1,11 +1,15 @@
 // MPEG audio decoder behind the conversion service: libmpg123 in feed mode, fixed to signed
-// 16-bit output at the format's rate and channel count. A stream whose frames carry another
-// rate fails instead of being resampled: with resampling, libmpg123 works through every frame
-// a damaged "Info" header claims, billions of them, inside a single call.
+// 16-bit output at the format's channel count. libmpg123 never resamples: with resampling it
+// works through every frame a damaged "Info" header claims, billions of them, inside a single
+// call. It decodes each frame at the frame's own rate instead, and frames at another rate
+// than the stream's (files joined from different sources) are brought to the stream's rate
+// here, by linear interpolation.
 #include <mpg123.h>
 
 #include <algorithm>
+#include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "platform/audioconverters.h"
 
@@ -13,13 +17,52 @@ namespace plat {
 
 namespace {
 
+// Linear interpolation of interleaved 16-bit frames from one rate to another, carried across
+// pieces: the last frame of one piece begins the first interval of the next.
+class RateChange {
+  public:
+    void Start(uint32_t from, uint32_t to, int channels) {
+        active_ = from != to;
+        step_ = (uint64_t{from} << 32) / to;
+        at_ = 0;
+        have_ = false;
+        channels_ = channels;
+    }
+    bool Active() const { return active_; }
+    void Push(const int16_t* in, size_t frames, std::vector<int16_t>& out) {
+        constexpr uint64_t kOne = uint64_t{1} << 32;
+        for (size_t f = 0; f < frames; ++f) {
+            const int16_t* next = in + f * size_t(channels_);
+            if (have_) {
+                // Output frames that fall between the last frame (at 0) and this one.
+                for (; at_ < kOne; at_ += step_)
+                    for (int c = 0; c < channels_; ++c)
+                        out.push_back(static_cast<int16_t>(
+                            last_[c] + ((int64_t{next[c]} - last_[c]) * int64_t(at_) >> 32)));
+                at_ -= kOne;
+            }
+            std::memcpy(last_, next, sizeof(int16_t) * size_t(channels_));
+            have_ = true;
+        }
+    }
+
+  private:
+    bool active_ = false;
+    uint64_t step_ = 0;  // input frames per output frame, 32.32 fixed point
+    uint64_t at_ = 0;    // the next output frame's place after the last input frame
+    bool have_ = false;
+    int channels_ = 1;
+    int16_t last_[2] = {};
+};
+
 class MpegDecoder : public AudioConverter {
 public:
     MpegDecoder(mpg123_handle* handle, const AudioFormat& source)
         : handle_(handle),
           channels_(source.channels),
           rate_(source.rate),
-          bytesPerSecond_(source.bytesPerSecond) {}
+          bytesPerSecond_(source.bytesPerSecond),
+          decoded_(mpg123_outblock(handle)) {}
     ~MpegDecoder() override { mpg123_delete(handle_); }
 
     bool DestinationSize(uint32_t sourceBytes, uint32_t* destBytes) const override {
@@ -40,14 +83,37 @@ public:
         uint32_t fed = std::min(carried_, io.sourceLength);
         carried_ = 0;
         while (io.destUsed < io.destLength) {
+            if (pendingAt_ < pending_.size() * 2) {
+                // Converted frames that did not fit last time go first.
+                const size_t n =
+                    std::min<size_t>(pending_.size() * 2 - pendingAt_, io.destLength - io.destUsed);
+                std::memcpy(io.dest + io.destUsed,
+                            reinterpret_cast<const uint8_t*>(pending_.data()) + pendingAt_, n);
+                io.destUsed += static_cast<uint32_t>(n);
+                pendingAt_ += n;
+                continue;
+            }
+            pending_.clear();
+            pendingAt_ = 0;
             size_t done = 0;
-            int r = mpg123_read(handle_, io.dest + io.destUsed, io.destLength - io.destUsed,
+            int r;
+            if (change_.Active()) {
+                r = mpg123_read(handle_, decoded_.data(), decoded_.size(), &done);
+                change_.Push(reinterpret_cast<const int16_t*>(decoded_.data()),
+                             done / (2 * size_t(channels_)), pending_);
+            } else {
+                r = mpg123_read(handle_, io.dest + io.destUsed, io.destLength - io.destUsed,
                                 &done);
-            io.destUsed += static_cast<uint32_t>(done);
+                io.destUsed += static_cast<uint32_t>(done);
+            }
             if (r == MPG123_NEW_FORMAT) {
-                if (!FormatMatches()) return false;
+                if (!TakeFormat()) return false;
             } else if (r == MPG123_NEED_MORE || r == MPG123_DONE) {
-                if (fed == io.sourceLength) break;
+                // Out of input: what this read converted still goes out first.
+                if (fed == io.sourceLength) {
+                    if (pendingAt_ < pending_.size() * 2) continue;
+                    break;
+                }
                 if (mpg123_feed(handle_, io.source + fed, io.sourceLength - fed) != MPG123_OK)
                     return false;
                 fed = io.sourceLength;
@@ -68,17 +134,24 @@ public:
 
     bool Restart() {
         carried_ = 0;
+        pending_.clear();
+        pendingAt_ = 0;
+        change_.Start(rate_, rate_, channels_);
         mpg123_close(handle_);
         return mpg123_open_feed(handle_) == MPG123_OK;
     }
 
 private:
-    bool FormatMatches() {
+    // The frames from here on come at their own rate; any but the stream's is converted.
+    bool TakeFormat() {
         long rate = 0;
         int channels = 0, encoding = 0;
-        return mpg123_getformat(handle_, &rate, &channels, &encoding) == MPG123_OK &&
-               channels == channels_ && rate == static_cast<long>(rate_) &&
-               encoding == MPG123_ENC_SIGNED_16;
+        if (mpg123_getformat(handle_, &rate, &channels, &encoding) != MPG123_OK ||
+            channels != channels_ || encoding != MPG123_ENC_SIGNED_16 || rate <= 0 ||
+            rate > 1000000)
+            return false;
+        change_.Start(static_cast<uint32_t>(rate), rate_, channels_);
+        return true;
     }
 
     mpg123_handle* handle_;
@@ -86,6 +159,10 @@ private:
     uint32_t rate_;
     uint32_t bytesPerSecond_;
     uint32_t carried_ = 0;
+    std::vector<uint8_t> decoded_;  // one read's output at a frame rate not the stream's
+    RateChange change_;
+    std::vector<int16_t> pending_;  // converted frames, sent from byte pendingAt_ on
+    size_t pendingAt_ = 0;
 };
 
 }  // namespace
@@ -107,6 +184,13 @@ std::unique_ptr<AudioConverter> OpenMpegDecoder(const AudioFormat& source) {
         mpg123_delete(h);
         return nullptr;
     }
+    // Every frame's own rate is an output format, so libmpg123 never has to refuse a frame
+    // (it says so on the error output whatever its quiet flag) or to resample one.
+    const long* rates = nullptr;
+    size_t count = 0;
+    mpg123_rates(&rates, &count);
+    for (size_t i = 0; i < count; ++i)
+        mpg123_format(h, rates[i], channels, MPG123_ENC_SIGNED_16);
     auto decoder = std::make_unique<MpegDecoder>(h, source);
     if (!decoder->Restart()) return nullptr;
     return decoder;

@@ -220,6 +220,39 @@ DisplayRect SdlPresenter::WindowArea(const DisplayRect& r) const {
                        first(r.bottom, vh, texH_)};
 }
 
+void SdlPresenter::ToPicture(SDL_Event& e) const {
+    // SDL's renderer keeps its own letterbox and maps positions into its logical size before
+    // the event is queued; the window surface's letterbox is ours, so we map with it.
+    if (!surfaceMode_ || !window_ || viewport_.Empty()) return;
+    int32_t* x;
+    int32_t* y;
+    uint32_t windowId;
+    switch (e.type) {
+        case SDL_MOUSEMOTION:
+            x = &e.motion.x;
+            y = &e.motion.y;
+            windowId = e.motion.windowID;
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+            x = &e.button.x;
+            y = &e.button.y;
+            windowId = e.button.windowID;
+            break;
+        default:
+            return;
+    }
+    if (SDL_GetWindowFromID(windowId) != window_) return;
+    // The picture pixel that the window pixel shows (the columns and rows ScaleToSurface
+    // picks); positions on the bars fall outside the picture.
+    auto map = [](int64_t at, int64_t origin, int64_t out, int64_t in) {
+        const int64_t n = (at - origin) * in;
+        return int32_t(n >= 0 ? n / out : -((-n + out - 1) / out));
+    };
+    *x = map(*x, viewport_.left, viewport_.Width(), texW_);
+    *y = map(*y, viewport_.top, viewport_.Height(), texH_);
+}
+
 void SdlPresenter::ScaleToSurface(SDL_Surface* surface, const DisplayRect& r) {
     const DisplayRect a = WindowArea(r);
     if (a.Empty()) return;
@@ -444,6 +477,7 @@ void SdlPresenter::Shutdown() {
     surfW_ = surfH_ = 0;
     surface_ = nullptr;
     surfacePixels_ = nullptr;
+    viewport_ = DisplayRect{};
 }
 
 // ---- backend

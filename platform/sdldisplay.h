@@ -41,6 +41,9 @@ class SdlPresenter : public Presenter {
     // Takes effect when the presenter next sets up its window (after Shutdown).
     void SetPath(Path path) { path_ = path; }
     bool PresentsThroughSurface() const { return surfaceMode_; }
+    // Main thread: moves the position of a mouse motion or button event in the presented
+    // window from window pixels to the picture's, as SDL does by itself for a renderer.
+    void ToPicture(SDL_Event& e) const;
     void Shutdown();
 
   protected:

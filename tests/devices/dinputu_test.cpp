@@ -91,7 +91,8 @@ TEST_F(InputUnit, JoystickButtonsFollowTheMapAndOnlyTheFirstTenAreMapped) {
     EXPECT_EQ(Pressed(), std::vector<int>({3, 12}));
 }
 
-TEST_F(InputUnit, SettingsFileMapsTheFirstTenButtonsWithinTheJoysticksRange) {
+// Every number is kept as written; one that names no joystick button maps nothing.
+TEST_F(InputUnit, SettingsFileMapsTheFirstTenButtonsAndNumbersOutsideTheJoystickMapNothing) {
     TempDir dir;
     dir.Write("Solvane.ini",
               "[joypad]\nButton1=5\nButton2=-1\nButton3=x\nButton4=\nButton5=31\nButton6=32\n"
@@ -102,7 +103,7 @@ TEST_F(InputUnit, SettingsFileMapsTheFirstTenButtonsWithinTheJoysticksRange) {
     unit->LoadConfig((dir.Game() + "\\SOLVANE.INI").c_str());
     unit->LoadConfig((dir.Game() + "\\Missing.ini").c_str());
     // Logical button -> joystick button after loading; -1 maps none.
-    const int32_t want[] = {5, -1, 2, 20, 31, 5, 6, 7, 21, 0, 22};
+    const int32_t want[] = {5, -1, 2, 20, 31, -1, -1, -1, 21, 0, 22};
     fake.joystickAttached = true;
     ASSERT_TRUE(unit->SetJoypadEnable(true));
     for (int j = 0; j < 32; ++j) {
@@ -350,6 +351,54 @@ INSTANTIATE_TEST_SUITE_P(EachFrameMode, KeyRepeatRelease,
                                     : i.param == Pacing::Fps15 ? std::string("Fps15")
                                                                : std::string("OneTick");
                          });
+
+// SDL's virtual joystick pulled out while the unit opens it, its removal handled by the main
+// thread before the backend follows the pad: the unit goes off at its next read, and the frame
+// step's retry finds and reads a pad plugged in later.
+TEST(InputUnitOnSdl, APadRemovedWhileItOpensGoesOffAndALaterPadWorks) {
+    plat::SdlInput& in = plat::SdlInput::Instance();
+    ASSERT_TRUE(in.Start());
+    plat::SetInputBackend(&in);
+    auto pump = [&in] {
+        SDL_Event e;
+        while (SDL_PollEvent(&e)) in.HandleEvent(e);
+    };
+    struct Restore {
+        ~Restore() {
+            plat::SdlInput::Instance().SetOpenHook({});
+            plat::SetInputBackend(nullptr);
+        }
+    } restore;
+    TDInputUnit unit;
+    ASSERT_TRUE(unit.Initialize(nullptr));
+    const int first = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 2, 12, 0);
+    ASSERT_GE(first, 0) << SDL_GetError();
+    pump();
+    in.SetOpenHook([&] {
+        SDL_JoystickDetachVirtual(first);
+        pump();
+    });
+    unit.SetJoypadEnable(true);
+    in.SetOpenHook({});
+    unit.Update(1);
+    EXPECT_FALSE(unit.IsJoypadEnable());
+
+    const int second = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 2, 12, 0);
+    ASSERT_GE(second, 0) << SDL_GetError();
+    pump();
+    if (!unit.IsJoypadEnable() && unit.FindJoypad()) unit.SetJoypadEnable(true);
+    SDL_Joystick* pad = SDL_JoystickOpen(second);
+    ASSERT_NE(pad, nullptr);
+    SDL_JoystickSetVirtualButton(pad, 1, 1);
+    pump();
+    unit.Update(1);
+    EXPECT_TRUE(unit.IsJoypadEnable());
+    EXPECT_TRUE(unit.IsPress(1));
+    unit.SetJoypadEnable(false);
+    SDL_JoystickClose(pad);
+    SDL_JoystickDetachVirtual(second);
+    pump();
+}
 
 TEST(InputUnitWithoutBackend, FlagsOnlyAndSystemKeysNeverRead) {
     TDInputUnit unit;

@@ -2,8 +2,11 @@
 #include <SDL.h>
 
 #include <cstring>
+#include <thread>
 
 #include "form_harness.h"
+#include "platform/sdldisplay.h"
+#include "platform/windowcomponent.h"
 
 namespace {
 
@@ -135,6 +138,57 @@ TEST_F(InputTest, TallFullScreenShiftsClicksAndClampsTheWheel) {
     ASSERT_EQ(target->log.size(), 2u);  // the click at y -142 misses every panel
     EXPECT_EQ(target->log[0], "down0@5,0");
     EXPECT_EQ(target->log[1], "wheel120@1279,0");
+}
+
+// Under SDL's dummy driver, which has no graphics processor, a window larger than the
+// picture shows it scaled between bars, through the window surface as through the renderer:
+// the pointer's positions in the window reach the game as positions in the picture.
+TEST_F(InputTest, PointerPositionsAreThePicturesInAWindowLargerThanIt) {
+    using Path = plat::SdlPresenter::Path;
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    SDL_Window* native = SDL_CreateWindow("pointer", 0, 0, 1280, 720, 0);
+    ASSERT_NE(native, nullptr) << SDL_GetError();
+    plat::WindowComponent window(nullptr, native);
+    plat::SdlPresenter& presenter = plat::SdlDisplay::Instance().Presenter();
+    presenter.SetMainThread(std::this_thread::get_id());
+    struct Case {
+        int wx, wy, px, py;
+    };
+    // 1920 x 1200 shows the picture half as large again, with bars 60 high above and below.
+    const Case cases[] = {{0, 60, 0, 0},           {960, 600, 640, 360}, {961, 601, 640, 360},
+                          {1919, 1139, 1279, 719}, {100, 30, 66, -20}};
+    for (Path path : {Path::Surface, Path::Renderer}) {
+        presenter.Shutdown();
+        presenter.SetPath(path);
+        presenter.SetScreen(&window, 1280, 720, false);
+        SDL_SetWindowSize(native, 1920, 1200);
+        SDL_Event e;
+        while (SDL_PollEvent(&e)) presenter.HandleEvent(e);
+        EXPECT_EQ(presenter.PresentsThroughSurface(), path == Path::Surface);
+        for (const Case& c : cases) {
+            SDL_Event move{};
+            move.type = SDL_MOUSEMOTION;
+            move.motion.windowID = SDL_GetWindowID(native);
+            move.motion.x = c.wx;
+            move.motion.y = c.wy;
+            // Queued as the system queues it: SDL maps it on the way in for its renderer.
+            SDL_PushEvent(&move);
+            form->InputQueue.clear();
+            while (SDL_PollEvent(&e))
+                if (e.type == SDL_MOUSEMOTION) form->HandleWindowEvent(e);
+            ASSERT_EQ(form->InputQueue.size(), 1u);
+            TPoint p;
+            form->GetMousePos(p);
+            EXPECT_EQ((std::vector<int>{form->InputQueue[0].x, form->InputQueue[0].y, p.x, p.y}),
+                      (std::vector<int>{c.px, c.py, c.px, c.py}))
+                << (path == Path::Surface ? "surface" : "renderer") << " at " << c.wx << ","
+                << c.wy;
+        }
+    }
+    presenter.Shutdown();
+    presenter.SetPath(Path::Automatic);
+    SDL_DestroyWindow(native);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 TEST_F(InputTest, RecordsKeepTheirFields) {

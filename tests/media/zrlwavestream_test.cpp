@@ -1,9 +1,13 @@
 #include "media/zrlwavestream.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 
@@ -367,6 +371,38 @@ TEST(ZRMp3Stream, LowRateFilesPlayAtTheirSpeedAndLength) {
     }
 }
 
+// Two files joined, the second at half the first one's rate: the stream keeps the rate it
+// opened with and plays the whole of both, the second as long and at the same pitch as the
+// first, and the decoding library prints nothing of its own.
+TEST(ZRMp3Stream, AFileWhoseRateDropsPartWayPlaysWholeAtItsFirstRate) {
+    ASSERT_TRUE(HaveSox()) << "scripts/deps.sh installs sox";
+    const Bytes first = Sox("-r 44100 -c 2 -C 128", "mp3");
+    const Bytes second = Sox("-r 22050 -c 2 -C 128", "mp3");
+    ASSERT_GT(second.size(), 1000u);
+    auto seconds = [](const Bytes& alone, uint32_t rate) {
+        Source src(alone);
+        ZRMp3Stream s(&src.stream);
+        return ReadAll(s).size() / (4.0 * rate);
+    };
+    const double both = seconds(first, 44100) + seconds(second, 22050);
+    Bytes file = first;
+    file.insert(file.end(), second.begin(), second.end());
+    Source src(file);
+    ZRMp3Stream s(&src.stream);
+    ASSERT_TRUE(s.IsOpen());
+    ASSERT_EQ(s.GetRate(), 44100u);
+    testing::internal::CaptureStderr();
+    const Bytes pcm = ReadAll(s);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_GT(both, 1.9);
+    ASSERT_NEAR(pcm.size() / 176400.0, both, 2 * 1152 / 44100.0);
+    // Each second away from its ends and from the join.
+    for (const double from : {0.2, 1.2}) {
+        const auto at = pcm.begin() + ptrdiff_t(from * 44100) * 4;
+        EXPECT_GT(Energy440(Bytes(at, at + 26460 * 4), 2, 44100), 0.95) << "from " << from;
+    }
+}
+
 // A damaged "Info" frame at a rate the header's version bits tell wrongly, found by the fuzzer:
 // it must decode, or fail, at once rather than hold the sound thread for half a minute.
 TEST(ZRMp3Stream, DamagedInfoFrameIsDealtWithAtOnce) {
@@ -380,6 +416,39 @@ TEST(ZRMp3Stream, DamagedInfoFrameIsDealtWithAtOnce) {
     for (int i = 0; i < 100 && s.Read(buffer, sizeof buffer) > 0; ++i) {
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+// The same damaged frames filed in a wave file whose format says 16,000 Hz, twice their own
+// rate: they are decoded at their own rate and brought to the format's here. Were libmpg123
+// left to resample them, it would work through every frame the damaged header claims, half a
+// minute of processor time in one call; the child that decodes gets a few seconds of it.
+TEST(ZRWaveStream, MpegFramesAtAnotherRateThanTheFormatsAreNotResampledByTheirDecoder) {
+    std::ifstream in(ZR_FUZZ_SEEDS "/media_mp3/info_frame_damaged.mp3", std::ios::binary);
+    const Bytes mp3{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_EQ(mp3.size(), 507u);
+    ASSERT_EQ(mp3[1] & 0x18, 0) << "not an 8,000 Hz frame";
+    Bytes format = PcmFormatBody(1, 16000, 0);
+    ZRPutLE16(&format[0], plat::afMpegLayer3);
+    ZRPutLE32(&format[8], 1000);
+    ZRPutLE16(&format[12], 1);
+    const Bytes file = Riff({{"fmt ", format}, {"data", mp3}});
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit cpu{5, 5};
+        setrlimit(RLIMIT_CPU, &cpu);
+        Source src(file);
+        ZRWaveStream s(&src.stream);
+        uint8_t buffer[7000];
+        for (int i = 0; i < 100 && s.Read(buffer, sizeof buffer) > 0; ++i) {
+        }
+        _exit(s.IsOpen() && s.GetRate() == 16000 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "stopped by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(ZRMp3Stream, ForwardOnlySourceDecodesAndRewinds) {
