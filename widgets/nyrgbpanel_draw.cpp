@@ -50,10 +50,12 @@ void TNyRGBPanel::SetModifyToParent(ZRRect r) {
 void TNyRGBPanel::SetModifyToParent() { SetModifyToParent(ClientRect()); }
 
 void TNyRGBPanel::SetModifyToChild(TNyRGBPanel* except, ZRRect r) {
-    // An OnChange handler may rearrange the children; walk a copy.
+    // An OnChange handler may rearrange the children, or delete one, so walk a copy and pass
+    // over any child that is no longer in the list: it may be gone, and must not be touched.
     const std::vector<TNyRGBPanel*> children = FChildren;
     for (TNyRGBPanel* c : children) {
         if (c == except) continue;
+        if (std::find(FChildren.begin(), FChildren.end(), c) == FChildren.end()) continue;
         const ZRRect moved = MovedInto(r, -c->FOffsetX, -c->FOffsetY, c->FSizeX, c->FSizeY);
         if (!moved.IsRectEmpty()) c->SetModifyFromParent(moved);
     }

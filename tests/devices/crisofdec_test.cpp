@@ -442,7 +442,13 @@ TEST_F(GlueTest, StopAndCloseWakeTheWaitingDecoderAndLeaveNoThread) {
     }
     for (int i = 0; i < 100; ++i) {
         CriMovie m;
-        ASSERT_TRUE(m.Open(nullptr, i % 2 == 0, "Movie\\A.sfd")) << i;
+        // A start that waits gives up after three seconds of the machine's time, which a busy
+        // machine can take; given up or not, the movie and its threads must go with it.
+        const bool wait = i % 2 == 0;
+        const bool opened = m.Open(nullptr, wait, "Movie\\A.sfd");
+        if (!wait) {
+            ASSERT_TRUE(opened) << i;
+        }
     }
     EXPECT_EQ(ThreadCount(), threads);
     EXPECT_EQ(ThePlayback().OpenCount(), 0);

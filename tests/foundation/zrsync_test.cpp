@@ -53,7 +53,8 @@ TEST(ZRCriticalSectionEx, OtherThreadsFailCheckAndBlockInAcquireUntilTheLastRele
         // A Release from a thread that does not hold it changes nothing.
         cs.Release();
     });
-    std::this_thread::sleep_for(50ms);
+    // B must have tried while both levels were held, however late the machine starts it.
+    EXPECT_TRUE(WaitFor([&] { return cs.Waiting() == 1; }));
     EXPECT_FALSE(taken);
     cs.Release();
     std::this_thread::sleep_for(50ms);
@@ -82,7 +83,7 @@ TEST(ZRCriticalSectionEx, TheReleasingThreadQueuesBehindTheWaiter) {
         order.push_back('B');
         cs.Release();
     });
-    ASSERT_TRUE(WaitFor([&] { return cs.Waiting() == 1; }));
+    EXPECT_TRUE(WaitFor([&] { return cs.Waiting() == 1; }));
     cs.Release();
     cs.Acquire();
     order.push_back('A');

@@ -75,12 +75,15 @@ TEST(PanelDirty, ChangeHandlersMayRearrangeTheChildrenBeingMarked) {
     Tree t;
     TNyRGBPanel* c = Place(&t.owner, t.root, 80, 80, 20, 20);
     c->Create();
+    TNyRGBPanel* d = Place(&t.owner, t.root, 60, 60, 20, 20);
+    d->Create();
     t.root->ClrModifyToChild();
     bool moved = false, left = false;
-    // a adds enough children to move the parent's list.
+    // a adds enough children to move the parent's list, and deletes d, which comes later.
     t.a->OnChange = [&](TNyRGBPanel*) {
         if (std::exchange(moved, true)) return;
         for (int i = 0; i < 64; ++i) Place(&t.owner, t.root, 0, 0, 1, 1);
+        delete d;
     };
     // b leaves its parent while the parent's marks go down; c, after it, is still marked.
     t.b->OnChange = [&](TNyRGBPanel* self) {

@@ -50,11 +50,12 @@ class DemoHarness : public FlowHarness {
     }
 
     // From the start through the title call and the opening movie to the waiting title, within
-    // a minute of game time: the limit counts ticks, so a loaded machine or a sanitizer that
-    // slows every frame does not move it.
+    // a minute of game time. The limit counts the frames this lets through, as RunUntil does:
+    // the gate's clock also moves with the frames the wait thread runs by itself while the
+    // logic thread loads, and how many those are depends on how busy the machine is.
     bool ToTitle() {
-        const int64_t until = gate.Clock().Ticks() + 1800;
-        while (!OnTitle() && !Finished() && gate.Clock().Ticks() < until) {
+        const int64_t steps = gate.Clock().StepsFor(1800);
+        for (int64_t i = 0; i < steps && !OnTitle() && !Finished(); ++i) {
             if (MovieUnit && MovieUnit->IsOpen()) {
                 sawOpening = true;
                 GiveMovieTime();
