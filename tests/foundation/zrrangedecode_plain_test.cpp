@@ -240,7 +240,9 @@ TEST(ZRRangeDecodePlain, SideBySideMatchesOneAfterTheOther) {
             lastResult[which[k]] = result;
         }
         for (int d = 0; d < kDecoders; ++d)
-            if (lastResult[d] >= 0) ASSERT_EQ(fast[d].GetResultSize(), lastResult[d]) << call;
+            if (lastResult[d] >= 0) {
+                ASSERT_EQ(fast[d].GetResultSize(), lastResult[d]) << call;
+            }
     }
 }
 

@@ -381,7 +381,9 @@ TEST_F(RenderTest, APresentTheScreenRefusedIsMadeOnTheStillFramesAfter) {
         picture.BoxFill(0, 0, 199, 99, picture.TNyRGBtoPixel(ZRRGB{0, 255, 255}));
         panel.SetModify();
         frame();
-        if (c.fullScreen) ASSERT_TRUE(screen.StartReading());
+        if (c.fullScreen) {
+            ASSERT_TRUE(screen.StartReading());
+        }
         const uint64_t refusedBefore = screen.RefusedWrites();
         c.refused();
         frame();

@@ -114,7 +114,9 @@ TEST(PeriodicTimer, StopEndsAtOnceAndWaitsForEveryCallInProgress) {
             }
             --inside;
         }));
-        if (c.slowCalls) EXPECT_TRUE(WaitFor([&] { return release.load(); }));
+        if (c.slowCalls) {
+            EXPECT_TRUE(WaitFor([&] { return release.load(); }));
+        }
         const auto before = Clock::now();
         t.Stop();
         EXPECT_LT(Clock::now() - before, 2s);

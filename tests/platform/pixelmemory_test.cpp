@@ -27,7 +27,9 @@ TEST(PixelMemory, EveryByteAskedForIsUsableAndLargeBlocksStartOnALargePage) {
         std::unique_ptr<uint8_t[], plat::FreePixels> p(
             static_cast<uint8_t*>(plat::AllocPixels(c.bytes)));
         ASSERT_NE(p, nullptr);
-        if (c.large) EXPECT_EQ(reinterpret_cast<uintptr_t>(p.get()) % kLarge, 0u);
+        if (c.large) {
+            EXPECT_EQ(reinterpret_cast<uintptr_t>(p.get()) % kLarge, 0u);
+        }
         // The address sanitizer sees a write past the block.
         std::memset(p.get(), 0xA5, c.bytes);
         EXPECT_EQ(p[c.bytes - 1], 0xA5);
