@@ -206,7 +206,7 @@ bool TGameForm::CreateDevices() {
 
     LogicLock = MemMan->Create<ZRCriticalSection>();
     DrawLock = MemMan->Create<ZRCriticalSection>();
-    FrameLock = MemMan->Create<ZRCriticalSection>();
+    FrameLock = MemMan->Create<ZRCriticalSectionEx>();
     RenderGate = MemMan->Create<ZRCriticalSectionEx>();
     SoundLock = MemMan->Create<ZRCriticalSection>();
     InputLock = MemMan->Create<ZRCriticalSection>();

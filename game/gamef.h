@@ -7,8 +7,11 @@
 //
 // Lock order, where several are held: FrameLock, then LogicLock, then DrawLock. SoundLock and
 // InputLock are always taken alone. RenderGate is only ever tried, never waited for: a render
-// that finds it taken is skipped. The memory manager's registry lock comes after all of these:
-// it may be taken under any of them and is never held while another is taken.
+// that finds it taken is skipped. ClockLock and the memory manager's registry lock come after
+// all of these: they may be taken under any of them and are never held while another is taken.
+// FrameLock serves its takers in the order they came, since the wait thread and the logic
+// thread both step frames back to back and a thread that took it back at once would starve
+// the other.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -417,9 +420,13 @@ class TGameForm : public plat::WindowComponent {
     TNyRGBPanel* RootPanel = nullptr;
     ZRCriticalSection* LogicLock = nullptr;
     ZRCriticalSection* DrawLock = nullptr;
-    ZRCriticalSection* FrameLock = nullptr;
+    ZRCriticalSectionEx* FrameLock = nullptr;
     std::atomic<int32_t> FrameTicks{0};
     std::atomic<int32_t> ConsumedTicks{0};
+    // Keeps a clock reset from landing between a frame step's reading of the ticks and its
+    // storing of what it consumed: the reset comes from threads that may hold the logic lock,
+    // so it cannot wait for the frame lock.
+    ZRCriticalSectionEx ClockLock;
     ZRFont* SmallFont = nullptr;
     ZRFont* LargeFont = nullptr;
     std::atomic<bool> Started{false};
@@ -501,6 +508,9 @@ extern TGameForm::ThreadFactory DefaultLogicThread;
 // or a short sleep). A lock-step test installs a gate here that lets one frame through at a
 // time and adds its tick itself; it is called with the frame lock held.
 extern std::function<void(TGameForm*)> FramePacer;
+// Called by a frame step between reading the clock and storing the ticks it consumed, with
+// the clock's lock held; a test stops a step there.
+extern std::function<void(TGameForm*)> FrameClockProbe;
 
 const std::string& ApplicationTitle();
 

@@ -20,10 +20,20 @@ struct Hold {
     ZRCriticalSection* lock;
 };
 
+// The same for a lock that serves its waiters in turn.
+struct Turn {
+    explicit Turn(ZRCriticalSectionEx* l) : lock(l) { lock->Acquire(); }
+    ~Turn() { lock->Release(); }
+    Turn(const Turn&) = delete;
+    Turn& operator=(const Turn&) = delete;
+    ZRCriticalSectionEx* lock;
+};
+
 }  // namespace
 
 TGameForm::ThreadFactory DefaultLogicThread;
 std::function<void(TGameForm*)> FramePacer;
+std::function<void(TGameForm*)> FrameClockProbe;
 
 void TGameForm::OnTimerTick(void*) {
     TimerTick();
@@ -51,6 +61,7 @@ void TGameForm::TimerTick() {
 }
 
 void TGameForm::ResetFrameClock() {
+    const Turn clock(&ClockLock);
     SubTick.store(0);
     FrameTicks.store(0);
     ConsumedTicks.store(0);
@@ -62,7 +73,7 @@ void TGameForm::SetJoypadEnabled(bool on) {
 }
 
 void TGameForm::FrameStep() {
-    Hold frame(FrameLock);
+    const Turn frame(FrameLock);
     if (FramePacer)
         FramePacer(this);
     else if (FrameRateMode <= 1)
@@ -71,26 +82,37 @@ void TGameForm::FrameStep() {
         std::this_thread::sleep_for(std::chrono::milliseconds(3));
     if (GetScreenMode() == smClosing) return;
 
-    // The timer only ever adds, so folding the consumed count out of the produced one in a
-    // single subtraction loses no tick that arrives meanwhile.
-    const int32_t consumed = ConsumedTicks.load();
-    if (consumed > kTickWrap) {
-        FrameTicks.fetch_sub(consumed);
-        ConsumedTicks.store(0);
-    }
-    const int32_t produced = FrameTicks.load();
-    const int32_t d = produced - ConsumedTicks.load();
-    bool due;
-    switch (FrameRateMode) {
-        case 0:
-            due = d >= 2;
-            break;
-        case 1:
-            due = d != 0;
-            break;
-        default:
-            due = true;
-            break;
+    // The ticks are read, judged and marked consumed in one hold of the clock's lock: a reset
+    // in between would leave the old count consumed against a clock started again from 0, and
+    // no frame would be due until the clock climbed back to it.
+    int32_t d;
+    bool runs;
+    {
+        const Turn clock(&ClockLock);
+        // The timer only ever adds, so folding the consumed count out of the produced one in
+        // a single subtraction loses no tick that arrives meanwhile.
+        const int32_t consumed = ConsumedTicks.load();
+        if (consumed > kTickWrap) {
+            FrameTicks.fetch_sub(consumed);
+            ConsumedTicks.store(0);
+        }
+        const int32_t produced = FrameTicks.load();
+        d = produced - ConsumedTicks.load();
+        bool due;
+        switch (FrameRateMode) {
+            case 0:
+                due = d >= 2;
+                break;
+            case 1:
+                due = d != 0;
+                break;
+            default:
+                due = true;
+                break;
+        }
+        runs = due || GetScreenMode() == smMovie;
+        if (FrameClockProbe) FrameClockProbe(this);
+        if (runs) ConsumedTicks.store(produced);
     }
     DeviceCheckTicks += d;
     if (DeviceCheckTicks > 30) {
@@ -100,9 +122,7 @@ void TGameForm::FrameStep() {
             InputUnit->SetJoypadEnable(true);
     }
     if (d > 0) CriMwSystemExec();
-    const uint8_t mode = GetScreenMode();
-    if (!due && mode != smMovie) return;
-    ConsumedTicks.store(produced);
+    if (!runs) return;
 
     try {
         if (GetScreenMode() != smClosing) {

@@ -130,6 +130,7 @@ class FormHarness : public ::testing::Test {
     void TearDown() override {
         Stop();
         FramePacer = nullptr;
+        FrameClockProbe = nullptr;
         SetAvailableMemoryProbe({});
         plat::SetMessageResponder(nullptr);
         plat::SetInputBackend(nullptr);
@@ -175,7 +176,13 @@ class FormHarness : public ::testing::Test {
     void Stop() {
         if (!form) return;
         form->Close();
-        ServiceUntil([this] { return form->GetScreenMode() == smClosing && !MainThread.load(); });
+        // A test that failed may leave a close still under way: the window is not deleted
+        // under threads that still use it while there is any hope they finish.
+        const auto closed = [this] {
+            return form->GetScreenMode() == smClosing && !MainThread.load();
+        };
+        for (int i = 0; i < 6 && !ServiceUntil(closed); ++i) {
+        }
         form->Close();
         GameForm = nullptr;
         delete form;

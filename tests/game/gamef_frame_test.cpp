@@ -130,6 +130,38 @@ TEST_F(FrameTest, CounterWrapKeepsTicksThatArrived) {
     EXPECT_EQ(form->ConsumedTicks.load(), 3);
 }
 
+// A mode change on the logic thread resets the clock while the wait thread may be stepping:
+// here the reset comes after a step has read 40 ticks and before it has marked them consumed.
+// At 15 fps the second tick after the reset must bring a frame again, not the 42nd.
+TEST_F(FrameTest, ClockResetDuringAStepKeepsTheClockWhole) {
+    form->FrameRateMode = 0;
+    FramePacer = [](TGameForm*) {};
+    Tick(40);
+    std::atomic<bool> atProbe{false}, goOn{false}, resetDone{false};
+    FrameClockProbe = [&](TGameForm*) {
+        atProbe = true;
+        while (!goOn.load()) std::this_thread::yield();
+    };
+    std::thread stepper([this] { form->FrameStep(); });
+    while (!atProbe.load()) std::this_thread::yield();
+    std::thread resetter([&] {
+        form->ResetFrameClock();
+        resetDone = true;
+    });
+    // The reset either lands now or waits for the step to finish.
+    while (!resetDone.load() && form->ClockLock.Waiting() == 0) std::this_thread::yield();
+    goOn = true;
+    stepper.join();
+    resetter.join();
+    FrameClockProbe = nullptr;
+    EXPECT_EQ(probe.frames, 1);
+    EXPECT_EQ(probe.last, 40);
+    Tick(2);
+    form->FrameStep();
+    EXPECT_EQ(probe.frames, 2);
+    EXPECT_EQ(probe.last, 2);
+}
+
 TEST_F(FrameTest, ExceptionsOutOfAFrame) {
     // The class library's exceptions from a callback are dropped; the game goes on.
     probe.throwClassLibrary = true;

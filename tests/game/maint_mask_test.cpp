@@ -180,8 +180,8 @@ class MaskTransitionTest : public FormHarness {
             ASSERT_LT(std::chrono::steady_clock::now(), until);
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
-        form->FrameLock->Enter();
-        form->FrameLock->Leave();
+        form->FrameLock->Acquire();
+        form->FrameLock->Release();
     }
 
     void WaitForMode(uint8_t mode) {

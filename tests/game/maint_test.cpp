@@ -2,6 +2,7 @@
 // and the command-line switches.
 #include "form_harness.h"
 #include "game/splashf.h"
+#include "platform/locks.h"
 #include "wait_for.h"
 
 namespace {
@@ -184,6 +185,45 @@ TEST_F(MainThreadTest, DrawHooksChangeWhileTheWaitThreadRenders) {
     for (int i = 0; i < 6 && !done.load(); ++i) ServiceUntil([&] { return done.load(); });
     ASSERT_TRUE(done.load());
     EXPECT_GE(counter.drawn.load(), 20);
+}
+
+// The wait thread steps frames back to back in the wait mode while the logic thread waits for
+// frames too. Each step is held, with the frame lock and asleep as the window's own pacing is,
+// until the other thread queues for the lock, so the holder asks again the moment it lets go:
+// the two must take strict turns, and the logic thread must leave its wait for a close while
+// the wait thread keeps stepping.
+TEST_F(MainThreadTest, LogicAndWaitThreadsTakeTurnsAtTheFrameLock) {
+    constexpr size_t kSteps = 40;
+    constexpr int kStepsAfterClose = 100;  // then a starved logic thread is let through
+    std::atomic<uint32_t> logicId{0};
+    std::string turns;  // written under the frame lock until it is full
+    std::atomic<bool> recorded{false}, closing{false};
+    std::atomic<int> waitStepsAfterClose{0};
+    FramePacer = [&](TGameForm* f) {
+        const bool logic = plat::CurrentThreadId() == logicId.load();
+        if (turns.size() < kSteps) {
+            turns += logic ? 'L' : 'W';
+            if (turns.size() == kSteps) recorded = true;
+        }
+        if (!logic && closing.load() && ++waitStepsAfterClose == kStepsAfterClose)
+            f->ScreenMode.store(smMenu);
+        while (f->GetScreenMode() == smWait && f->FrameLock->Waiting() == 0)
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+    };
+    ScriptThread* t = StartWith([&](ScriptThread& self) {
+        logicId = plat::CurrentThreadId();
+        self.BeginWaitMode();
+        self.WaitFrame();  // ended only by the close
+    });
+    ASSERT_NE(t, nullptr);
+    ASSERT_TRUE(ServiceUntil([&] { return recorded.load(); }));
+    EXPECT_EQ(turns.find("LL"), std::string::npos) << turns;
+    EXPECT_EQ(turns.find("WW"), std::string::npos) << turns;
+    // The close as the window's close button makes it, without the question.
+    closing = true;
+    t->Terminate();
+    ASSERT_TRUE(ServiceUntil([&] { return !MainThread.load(); }));
+    EXPECT_LE(waitStepsAfterClose.load(), 2);
 }
 
 // With no logic thread running, EndWait ends nothing: the window's frames go on calling the

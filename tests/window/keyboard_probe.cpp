@@ -69,7 +69,7 @@ Look Snapshot() {
     TGameForm* form = theForm.load();
     if (!form || !form->Started.load() || !form->FrameLock || !form->LogicLock) return l;
     // The window's lock order: the frame lock, then the logic lock.
-    form->FrameLock->Enter();
+    form->FrameLock->Acquire();
     form->LogicLock->Enter();
     l.started = true;
     const uint8_t mode = form->GetScreenMode();
@@ -96,7 +96,7 @@ Look Snapshot() {
         l.selected = c.selected;
     }
     form->LogicLock->Leave();
-    form->FrameLock->Leave();
+    form->FrameLock->Release();
     return l;
 }
 
