@@ -197,11 +197,10 @@ void TDSound::HandlerStarted() {
 }
 
 void TDSound::HandlerEnded() {
-    {
-        std::lock_guard<std::mutex> lock(listLock_);
-        --handlers_;
-        --tReportsHere;
-    }
+    // Told under the lock: once a closing device sees the count fall it may be gone.
+    std::lock_guard<std::mutex> lock(listLock_);
+    --handlers_;
+    --tReportsHere;
     handlersDone_.notify_all();
 }
 
