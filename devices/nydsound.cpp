@@ -7,10 +7,22 @@
 
 namespace DirectX {
 
+namespace {
+
+// End reports running on this thread: a handler that closes the device waits for the others,
+// not for itself.
+thread_local int tReportsHere = 0;
+
+}  // namespace
+
 TDSound::TDSound(plat::TComponent* owner) : plat::TComponent(owner), window_(owner) {}
 
 TDSound::~TDSound() {
     if (enabled_) DSoundRelease();
+    // Buffers made on a device that was never enabled, or taken off its list when it was,
+    // unlist themselves from this object as they go: they go while its members are here.
+    DeleteBuffers();
+    for (int n = ComponentCount(); n > 0; n = ComponentCount()) delete Component(n - 1);
 }
 
 void TDSound::SetChannels(uint16_t v) {
@@ -47,7 +59,10 @@ bool TDSound::DSoundCreate() {
     // Any owner stands for the window the device plays for.
     if (!window_) return false;
     if (enabled_) return true;
-    buffers_.clear();
+    {
+        std::lock_guard<std::mutex> lock(listLock_);
+        buffers_.clear();
+    }
     mixer_ = std::make_unique<plat::SoundMixer>(48000);
     output_ = plat::MakeAudioOutput();
     if (!output_ || !output_->Open(mixer_.get())) {
@@ -91,9 +106,10 @@ void TDSound::DSoundRelease() {
     enabled_ = false;
     listener_ = false;
     if (primary_->IsPlay()) primary_->Stop();
+    EndNotifications();
     delete primary_;
     primary_ = nullptr;
-    while (!buffers_.empty()) delete buffers_.back();
+    DeleteBuffers();
     output_->Close();
     output_.reset();
     mixer_.reset();
@@ -143,7 +159,12 @@ TDSoundBuffer* TDSound::CreateBufferMute(int seconds) {
 
 bool TDSound::RestoreAllBuffers() {
     if (!enabled_) return false;
-    for (TCustomDSoundBuffer* b : std::vector<TCustomDSoundBuffer*>(buffers_)) b->IsLostAndRestore();
+    std::vector<TCustomDSoundBuffer*> all;
+    {
+        std::lock_guard<std::mutex> lock(listLock_);
+        all = buffers_;
+    }
+    for (TCustomDSoundBuffer* b : all) b->IsLostAndRestore();
     return true;
 }
 
@@ -153,11 +174,68 @@ bool TDSound::GetCaps(plat::SoundCaps* caps) {
     return true;
 }
 
-void TDSound::AddBufferList(TCustomDSoundBuffer* b) { buffers_.push_back(b); }
+void TDSound::AddBufferList(TCustomDSoundBuffer* b) {
+    std::lock_guard<std::mutex> lock(listLock_);
+    buffers_.push_back(b);
+}
 
 void TDSound::DelBufferList(TCustomDSoundBuffer* b) {
+    std::lock_guard<std::mutex> lock(listLock_);
     auto it = std::find(buffers_.begin(), buffers_.end(), b);
     if (it != buffers_.end()) buffers_.erase(it);
+}
+
+int TDSound::BufferCount() const {
+    std::lock_guard<std::mutex> lock(listLock_);
+    return static_cast<int>(buffers_.size());
+}
+
+void TDSound::HandlerStarted() {
+    std::lock_guard<std::mutex> lock(listLock_);
+    ++handlers_;
+    ++tReportsHere;
+}
+
+void TDSound::HandlerEnded() {
+    // Told under the lock: once a closing device sees the count fall it may be gone.
+    std::lock_guard<std::mutex> lock(listLock_);
+    --handlers_;
+    --tReportsHere;
+    handlersDone_.notify_all();
+}
+
+void TDSound::EndNotifications() {
+    // A buffer is only touched here through what its base keeps, under the list lock: one
+    // that a handler is deleting may be part way through its destructor, but it is freed only
+    // after it left the list.
+    std::vector<TDSoundThread*> threads;
+    {
+        std::lock_guard<std::mutex> lock(listLock_);
+        for (TCustomDSoundBuffer* b : buffers_) {
+            // From here nothing the device closes ends by itself.
+            b->stopRequested_.store(true);
+            if (TDSoundThread* t = b->thread_.exchange(nullptr)) threads.push_back(t);
+        }
+    }
+    for (TDSoundThread* t : threads) t->Terminate();
+    // Joins each; a handler under way on one finishes first, deleting its buffer if it will.
+    for (TDSoundThread* t : threads) delete t;
+    // A buffer that deleted itself before its thread could be taken has let that thread go;
+    // its handler is still counted until it returns.
+    std::unique_lock<std::mutex> lock(listLock_);
+    handlersDone_.wait(lock, [this] { return handlers_ <= tReportsHere; });
+}
+
+void TDSound::DeleteBuffers() {
+    for (;;) {
+        TCustomDSoundBuffer* b = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(listLock_);
+            if (buffers_.empty()) return;
+            b = buffers_.back();
+        }
+        delete b;
+    }
 }
 
 }  // namespace DirectX

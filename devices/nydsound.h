@@ -5,6 +5,7 @@
 // Failures are false, 0 or null results; nothing is shown.
 #pragma once
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -144,10 +145,19 @@ protected:
     void ReleaseVoice();
     // Moves the play number on: called by Play once the previous play is stopped.
     void NextPlay() { playMark_->play.fetch_add(1); }
+    // Whether the mixer collected the signal of event `index` during the play still current.
+    // The mixer collects signals under its lock and runs them after it; a Play or a Seek in
+    // between makes the signal one of an earlier play.
+    bool OfThisPlay(int index) const;
     // Whether the stop the notification thread woke for is an end by itself: no Stop was asked
     // for, and the stop signal came during the play still current. A restart or a seek stops
-    // the voice and at once plays it again; its stop signal then names an older play.
-    bool EndedByItself() const;
+    // the voice and at once plays it again; its stop signal then names an older play. True
+    // once a play: a late signal of the play before may wake the thread again after this
+    // play's own was collected.
+    bool EndedByItself();
+    // Calls OnNotify. The handler may delete this buffer; the device, which waits for the
+    // handlers under way when it closes, is told when it returns.
+    void ReportEnd();
     void RestoreIfLost();
     // Stops the mixer's voice (or the primary output); false when there is none.
     bool StopVoice();
@@ -171,16 +181,23 @@ protected:
     TDSound* device_ = nullptr;
     TDSVoiceRef voice_;
     std::shared_ptr<plat::EventGroup> events_;
-    TDSoundThread* thread_ = nullptr;
+    // Taken by whoever ends the thread: the buffer's release, or the device closing while a
+    // handler on that thread may be deleting the buffer.
+    std::atomic<TDSoundThread*> thread_{nullptr};
     std::atomic<bool> stopRequested_{false};
 
 private:
-    // Shared with the mixer's stop signal, which may run after the buffer is gone.
+    friend class TDSound;
+
+    // Shared with the mixer's signals, which may run after the buffer is gone.
     struct PlayMark {
         std::atomic<uint32_t> play{0};
-        std::atomic<uint32_t> stopped{0};
+        // The play during which each event's signal was collected: 0 the stop, 1 to 4 a
+        // stream's entries into its blocks.
+        std::atomic<uint32_t> collected[5] = {};
     };
     std::shared_ptr<PlayMark> playMark_ = std::make_shared<PlayMark>();
+    std::atomic<uint32_t> endReported_{0};  // the last play whose end was reported
     mutable std::mutex notifyLock_;
     plat::TNotifyEvent onNotify_;
 };
@@ -280,7 +297,7 @@ public:
     bool GetLoop() const { return loop_; }
     uint32_t GetLoopStart() const { return loopStart_.load(); }
     uint32_t GetLoopEnd() const { return loopEnd_.load(); }
-    uint32_t GetBlockStart(int block) const { return blockStart_[block]; }
+    uint32_t GetBlockStart(int block);
     bool GetBlockEnd(int block) const { return blockEnd_[block]; }
 
 protected:
@@ -300,6 +317,9 @@ protected:
     bool loop_ = false;
     uint32_t blockStart_[4] = {};
     bool blockEnd_[4] = {};
+    // The block whose entry was last acted on in this play (-1 none): a late event of the
+    // same block, let through because the new play's own came first, is not acted on twice.
+    int lastBlock_ = -1;
     std::mutex fillLock_;
     std::mutex positionLock_;
     std::atomic<bool> stopping_{false};
@@ -392,7 +412,7 @@ public:
 
     void AddBufferList(TCustomDSoundBuffer* b);
     void DelBufferList(TCustomDSoundBuffer* b);
-    int BufferCount() const { return static_cast<int>(buffers_.size()); }
+    int BufferCount() const;
 
     // The mixer while enabled, else null; buffers make their voices in it.
     plat::SoundMixer* Mixer() const { return mixer_.get(); }
@@ -407,6 +427,15 @@ private:
     template <typename Source>
     TDSoundStream* StreamFrom(bool (TDSoundStream::*create)(Source*, bool, bool), Source* s,
                               bool pan, bool freq);
+    friend class TCustomDSoundBuffer;
+    void HandlerStarted();
+    void HandlerEnded();
+    // Ends every buffer's notification thread and waits for the end reports under way, so
+    // that no handler deletes a buffer while the device deletes it too.
+    void EndNotifications();
+    // Deletes every listed buffer, newest first, reading the list afresh for each: a buffer's
+    // destruction may take others with it.
+    void DeleteBuffers();
 
     uint16_t channels_ = 2;
     uint32_t samplesPerSec_ = 44100;
@@ -418,6 +447,11 @@ private:
     std::unique_ptr<plat::AudioOutput> output_;
     bool listener_ = false;
     TDSoundBuffer* primary_ = nullptr;
+    // Buffers join and leave the list on whatever thread makes or deletes them, a sound's end
+    // report included; the count of end reports under way is kept with it.
+    mutable std::mutex listLock_;
+    std::condition_variable handlersDone_;
+    int handlers_ = 0;
     std::vector<TCustomDSoundBuffer*> buffers_;
 };
 

@@ -243,17 +243,19 @@ bool TCustomDSoundBuffer::CreateEventThread(TDSBufferParam* param, TDSNotifyPara
     plat::SoundMixer* mixer = voice_.mixer;
     std::vector<plat::NotifyPoint> points;
     std::shared_ptr<plat::EventGroup> events = notify->events;
-    auto signal = [events](int i) { return [events, i] { events->Set(i); }; };
-    points.push_back({plat::NotifyPoint::kAtStop, [events, mark = playMark_] {
-                          mark->stopped.store(mark->play.load());
-                          events->Set(0);
-                      }});
+    // Each signal is stamped with the play it belongs to as the mixer collects it: it runs
+    // later, when a Play may already have started the next one.
+    auto point = [events, mark = playMark_](uint32_t offset, int i) {
+        return plat::NotifyPoint{offset, [events, i] { events->Set(i); },
+                                 [mark, i] { mark->collected[i].store(mark->play.load()); }};
+    };
+    points.push_back(point(plat::NotifyPoint::kAtStop, 0));
     if (notify->count == 5) {
         const uint32_t len = param->length;
-        points.push_back({0, signal(1)});
-        points.push_back({len / 4, signal(2)});
-        points.push_back({(len / 2) & ~1u, signal(3)});
-        points.push_back({3 * (len / 4), signal(4)});
+        points.push_back(point(0, 1));
+        points.push_back(point(len / 4, 2));
+        points.push_back(point((len / 2) & ~1u, 3));
+        points.push_back(point(3 * (len / 4), 4));
     }
     if (!mixer->SetNotifications(param->buffer, std::move(points))) return false;
     thread->Resume();
@@ -263,18 +265,37 @@ bool TCustomDSoundBuffer::CreateEventThread(TDSBufferParam* param, TDSNotifyPara
     return true;
 }
 
-bool TCustomDSoundBuffer::EndedByItself() const {
+bool TCustomDSoundBuffer::OfThisPlay(int index) const {
+    return playMark_->collected[index].load() == playMark_->play.load();
+}
+
+bool TCustomDSoundBuffer::EndedByItself() {
     // Read in this order: a Play that clears the request has moved the play number on first.
     if (stopRequested_.load()) return false;
-    return playMark_->stopped.load() == playMark_->play.load();
+    const uint32_t play = playMark_->play.load();
+    if (playMark_->collected[0].load() != play) return false;
+    return endReported_.exchange(play) != play;
+}
+
+void TCustomDSoundBuffer::ReportEnd() {
+    const plat::TNotifyEvent handler = LoadNotify();
+    if (!handler) return;
+    TDSound* const device = device_;
+    if (device) device->HandlerStarted();
+    struct Ended {
+        TDSound* device;
+        ~Ended() {
+            if (device) device->HandlerEnded();
+        }
+    } ended{device};
+    handler(this);
 }
 
 void TCustomDSoundBuffer::ReleaseVoice() {
-    if (thread_) {
-        thread_->Terminate();
-        thread_->WaitFor();
-        delete thread_;
-        thread_ = nullptr;
+    if (TDSoundThread* thread = thread_.exchange(nullptr)) {
+        thread->Terminate();
+        thread->WaitFor();
+        delete thread;
     }
     events_.reset();
     if (voice_.mixer && !voice_.primary) voice_.mixer->DestroyVoice(voice_.voice);
@@ -451,7 +472,7 @@ void TDSoundBuffer::SetOnNotify(plat::TNotifyEvent e) {
 
 void TDSoundBuffer::NotifyCallBack(TDSoundThread*, int index) {
     if (!created_ || index != 0 || !EndedByItself()) return;
-    if (const plat::TNotifyEvent handler = LoadNotify()) handler(this);
+    ReportEnd();
 }
 
 // ---- TDSoundBuffer3D ----

@@ -200,6 +200,7 @@ bool TDSoundStream::Play(bool loop, uint32_t position) {
     loop_ = loop;
     std::fill(std::begin(blockStart_), std::end(blockStart_), 0u);
     std::fill(std::begin(blockEnd_), std::end(blockEnd_), false);
+    lastBlock_ = -1;
     if (position != static_cast<uint32_t>(decoder_->GetPosition())) {
         if (position > 0 && decoder_->IsSeekable())
             decoder_->Seek(static_cast<int>(position), zrSeekSet);
@@ -265,14 +266,17 @@ bool TDSoundStream::BlockCopy(uint32_t offset, uint32_t size) {
 
 void TDSoundStream::StreamCallBack(TDSoundThread*, int index) {
     if (index == 0) {
-        if (!EndedByItself()) return;
-        if (const plat::TNotifyEvent handler = LoadNotify()) handler(this);
+        if (EndedByItself()) ReportEnd();
         return;
     }
     if (index < 1 || index > 4) return;
     const int b = index - 1;
     std::lock_guard<std::mutex> fill(fillLock_);
     if (stopping_.load() || !created_ || !streamOpen_) return;
+    // An entry the mixer saw before the last Play or Seek is about the ring as it was; acted
+    // on now it would stop the new play or refill the wrong block.
+    if (!OfThisPlay(index) || b == lastBlock_) return;
+    lastBlock_ = b;
     if (blockEnd_[b] && !loop_) {
         StopInSync();
         return;
@@ -316,6 +320,12 @@ uint32_t TDSoundStream::GetPosition() {
     const uint32_t wrap = wrapPoint_.load();
     if (loop_ && wrap > 0 && pos >= wrap) pos = pos % wrap + loopStart_.load();
     return pos;
+}
+
+// Refills write the block starts on the notification thread.
+uint32_t TDSoundStream::GetBlockStart(int block) {
+    std::lock_guard<std::mutex> position(positionLock_);
+    return blockStart_[block];
 }
 
 uint32_t TDSoundStream::GetStreamSize() {

@@ -7,8 +7,17 @@ namespace plat {
 TComponent::TComponent(TComponent* owner) { SetOwner(owner); }
 
 TComponent::~TComponent() {
-    // Children are destroyed newest first; each one unlinks itself as it goes.
-    while (!owned_.empty()) delete owned_.back();
+    // Children are destroyed newest first; each one unlinks itself as it goes, so the list is
+    // read afresh for each and not held while a child is destroyed.
+    for (;;) {
+        TComponent* c = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(ownedLock_);
+            if (owned_.empty()) break;
+            c = owned_.back();
+        }
+        delete c;
+    }
     if (owner_) owner_->Remove(this);
     std::vector<ComponentWatcher*> w;
     w.swap(watchers_);
@@ -24,14 +33,30 @@ void TComponent::RemoveWatcher(ComponentWatcher* w) {
     if (it != watchers_.end()) watchers_.erase(it);
 }
 
+int TComponent::ComponentCount() const {
+    std::lock_guard<std::mutex> lock(ownedLock_);
+    return static_cast<int>(owned_.size());
+}
+
+TComponent* TComponent::Component(int index) const {
+    std::lock_guard<std::mutex> lock(ownedLock_);
+    return owned_.at(static_cast<size_t>(index));
+}
+
 void TComponent::SetOwner(TComponent* owner) {
     if (owner_ == owner) return;
     if (owner_) owner_->Remove(this);
     owner_ = owner;
-    if (owner_) owner_->owned_.push_back(this);
+    if (owner_) owner_->Add(this);
+}
+
+void TComponent::Add(TComponent* c) {
+    std::lock_guard<std::mutex> lock(ownedLock_);
+    owned_.push_back(c);
 }
 
 void TComponent::Remove(TComponent* c) {
+    std::lock_guard<std::mutex> lock(ownedLock_);
     auto it = std::find(owned_.begin(), owned_.end(), c);
     if (it != owned_.end()) owned_.erase(it);
 }

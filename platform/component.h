@@ -1,8 +1,11 @@
 // Components with owners: an owner destroys what it owns when it is destroyed, and a
-// component destroyed by someone else leaves its owner's list first.
+// component destroyed by someone else leaves its owner's list first. The list of what a
+// component owns is guarded: a sound may delete itself on its notification thread while the
+// game makes and frees others under the same owner.
 #pragma once
 #include <cstddef>
 #include <functional>
+#include <mutex>
 #include <vector>
 
 namespace plat {
@@ -26,8 +29,8 @@ public:
     TComponent& operator=(const TComponent&) = delete;
 
     TComponent* GetOwner() const { return owner_; }
-    int ComponentCount() const { return static_cast<int>(owned_.size()); }
-    TComponent* Component(int index) const { return owned_.at(static_cast<size_t>(index)); }
+    int ComponentCount() const;
+    TComponent* Component(int index) const;
 
     // Moves the component to another owner (or none).
     void SetOwner(TComponent* owner);
@@ -36,10 +39,12 @@ public:
     void RemoveWatcher(ComponentWatcher* w);
 
 private:
+    void Add(TComponent* c);
     void Remove(TComponent* c);
 
     std::vector<ComponentWatcher*> watchers_;
     TComponent* owner_ = nullptr;
+    mutable std::mutex ownedLock_;
     std::vector<TComponent*> owned_;
 };
 

@@ -253,7 +253,12 @@ void SoundMixer::StopVoice(Voice& v, std::vector<SignalFn>* fired) {
     if (!v.playing) return;
     v.playing = false;
     for (const NotifyPoint& p : v.notes)
-        if (p.offset == NotifyPoint::kAtStop && p.signal) fired->push_back(p.signal);
+        if (p.offset == NotifyPoint::kAtStop && p.signal) Collect(p, fired);
+}
+
+void SoundMixer::Collect(const NotifyPoint& p, std::vector<SignalFn>* fired) {
+    if (p.onCollect) p.onCollect();
+    fired->push_back(p.signal);
 }
 
 bool SoundMixer::Stop(VoiceId id) {
@@ -487,16 +492,16 @@ void SoundMixer::Notify(Voice& v, std::vector<SignalFn>* fired) {
     const uint32_t r0 = static_cast<uint32_t>((v.startFrame + v.checked) % v.frames);
     v.checked = reached + 1;
     // In the order the cursor reached them.
-    std::vector<std::pair<uint32_t, const SignalFn*>> hit;
+    std::vector<std::pair<uint32_t, const NotifyPoint*>> hit;
     for (const NotifyPoint& p : v.notes) {
         if (p.offset == NotifyPoint::kAtStop || !p.signal) continue;
         const uint32_t at = p.offset / v.block;
         const uint32_t ahead = (at + v.frames - r0) % v.frames;
-        if (n >= v.frames || ahead < n) hit.emplace_back(ahead, &p.signal);
+        if (n >= v.frames || ahead < n) hit.emplace_back(ahead, &p);
     }
     std::stable_sort(hit.begin(), hit.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (const auto& h : hit) fired->push_back(*h.second);
+    for (const auto& h : hit) Collect(*h.second, fired);
 }
 
 void SoundMixer::MixVoice(Voice& v, float* acc, uint32_t frames, std::vector<SignalFn>* fired) {

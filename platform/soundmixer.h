@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace plat {
@@ -67,8 +68,16 @@ using PullFn = std::function<uint32_t(void* dest, uint32_t bytes)>;
 
 struct NotifyPoint {
     static constexpr uint32_t kAtStop = 0xFFFFFFFFu;
+    NotifyPoint() = default;
+    NotifyPoint(uint32_t at, SignalFn fn, SignalFn collect = {})
+        : offset(at), signal(std::move(fn)), onCollect(std::move(collect)) {}
+
     uint32_t offset = 0;  // byte offset reached by the play cursor, or kAtStop
     SignalFn signal;
+    // Run inside the mixer's lock at the moment the signal is collected, for what must be
+    // recorded then and not when the signal runs (the owner may have played the voice again
+    // in between). It must not call the mixer.
+    SignalFn onCollect;
 };
 
 constexpr int32_t kVolumeSilent = -10000;
@@ -150,6 +159,7 @@ private:
     Voice* FindWithControl(VoiceId id, uint32_t control);
     VoiceId Add(std::unique_ptr<Voice> v);
     void StopVoice(Voice& v, std::vector<SignalFn>* fired);
+    static void Collect(const NotifyPoint& p, std::vector<SignalFn>* fired);
     void VoiceGains(const Voice& v, float* left, float* right) const;
     void MixVoice(Voice& v, float* acc, uint32_t frames, std::vector<SignalFn>* fired);
     void MixStream(Voice& v, float* acc, uint32_t frames);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "sound_fixture.h"
+#include "wait_for.h"
 
 namespace {
 
@@ -24,6 +25,7 @@ std::vector<uint8_t> Ramp16(int frames, int channels) {
 
 TEST_F(SoundTest, DeviceNeedsAWindowAndAnOutputAndKeepsItsSettingsValid) {
     TDSound orphan(nullptr);
+    new TDSoundBuffer(&orphan);  // never enabled, the device still deletes what it owns
     orphan.SetEnabled(true);
     EXPECT_FALSE(orphan.Enabled());
     EXPECT_EQ(orphan.CreateBuffer(100), nullptr);
@@ -230,6 +232,61 @@ TEST_F(SoundTest, ReleaseJoinsTheNotificationThreadBeforeTheBufferGoes) {
     ASSERT_TRUE(Eventually([&] { return inside.load(); }));
     delete b;
     EXPECT_EQ(seen.load(), 200u);
+}
+
+// Sounds delete themselves from their end reports on their own threads while this one makes
+// and frees buffers on the same device: the device's list and its owner's list change on both
+// sides at once.
+TEST_F(SoundTest, SoundsDeleteThemselvesWhileOthersAreMadeAndFreed) {
+    ASSERT_TRUE(Enable());
+    constexpr int kSounds = 8;
+    std::atomic<bool> go{false};
+    std::atomic<int> gone{0};
+    for (int i = 0; i < kSounds; ++i) {
+        auto* b = new TDSoundBuffer(device);
+        b->SetOnNotify([&](plat::TComponent* sender) {
+            while (!go.load()) std::this_thread::yield();
+            delete sender;
+            ++gone;
+        });
+        ASSERT_TRUE(b->Create(1, 48000, 16, 200, false, false));
+        ASSERT_TRUE(b->Play(false));
+    }
+    Render(200);  // every sound ends; each report waits for the go
+    go = true;
+    for (int i = 0; i < 20000 && gone.load() < kSounds; ++i) delete device->CreateBuffer(100);
+    EXPECT_TRUE(WaitFor([&] { return gone.load() == kSounds; }));
+    EXPECT_EQ(device->BufferCount(), 1);  // the primary
+    EXPECT_EQ(device->ComponentCount(), 1);
+}
+
+// The device closes while an end report deletes its sound. The report is held until the
+// closing device has asked the sound to stop, where the device used to be inside the sound's
+// deletion, waiting for this very report to end; then it deletes its sender.
+TEST_F(SoundTest, AnEndReportDeletesItsSoundWhileTheDeviceCloses) {
+    struct Held : TDSoundBuffer {
+        using TDSoundBuffer::TDSoundBuffer;
+        const std::atomic<bool>* StopFlag() const { return &stopRequested_; }
+    };
+    ASSERT_TRUE(Enable());
+    auto* b = new Held(device);
+    const std::atomic<bool>* stopAsked = b->StopFlag();
+    std::atomic<bool> inside{false}, gone{false};
+    b->SetOnNotify([&](plat::TComponent* sender) {
+        inside = true;
+        EXPECT_TRUE(WaitFor([&] { return stopAsked->load(); }));
+        delete sender;
+        gone = true;
+    });
+    ASSERT_TRUE(b->Create(1, 48000, 16, 200, false, false));
+    device->CreateBuffer(100);  // and one the device deletes itself
+    ASSERT_TRUE(b->Play(false));
+    Render(200);
+    ASSERT_TRUE(WaitFor([&] { return inside.load(); }));
+    device->SetEnabled(false);
+    EXPECT_TRUE(gone.load());
+    EXPECT_EQ(device->BufferCount(), 0);
+    EXPECT_EQ(device->ComponentCount(), 0);
 }
 
 TEST_F(SoundTest, ReleasingTheDeviceDeletesEveryBufferMadeThroughIt) {

@@ -55,6 +55,25 @@ protected:
         }
         return all;
     }
+    // Plays a stream begun at 0 in tenths of a second. After each step that takes the cursor
+    // into a block it waits for what the notification thread owes that entry: the refill of
+    // the block two ahead, which starts where the source then stands, or the stop at the end.
+    std::vector<int16_t> PlayInStep(TDSoundStream* s, uint32_t seconds10) {
+        const uint32_t q = s->GetLength() / 4;
+        const uint32_t size = s->GetStreamSize();
+        std::vector<int16_t> all;
+        for (uint32_t m = 1; m <= seconds10; ++m) {
+            auto out = Render(4800);
+            all.insert(all.end(), out.begin(), out.end());
+            if ((m - 1) % 10 != 0) continue;
+            const uint32_t n = (m - 1) / 10;  // the block just entered, counted from the start
+            const uint32_t want = std::min((n + 2) * q, size);
+            EXPECT_TRUE(WaitFor([&] {
+                return s->GetBlockStart((n + 2) % 4) == want || !s->IsPlay();
+            })) << n;
+        }
+        return all;
+    }
     // The source lives as long as the test, past the stream made over it.
     TDSoundStream* Open(const std::vector<int16_t>& samples) {
         wave = fixtures::PcmWave(1, kRate, 16, fixtures::ToBytes(samples));
@@ -245,6 +264,77 @@ TEST_F(StreamTest, RestartsAndSeeksAreNotEnds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
         EXPECT_EQ(ends.load(), 2);
         delete sound;
+    }
+}
+
+// The sound card's thread collects a mix's signals under the mixer's lock and runs them after
+// it, so a Play may come in between. Each sound plays into its second block (or past its end),
+// is played again, and only then gets the first play's signals, which its notification thread
+// acts on whenever it wakes (here at once, on this thread, as well). Nothing of the first play
+// may reach the second: no end report, no stop, no refill; the second is heard whole and ends
+// once.
+TEST_F(StreamTest, SignalsCollectedBeforeARestartAreNotTakenForIt) {
+    struct Row {
+        const char* name;
+        bool stream;
+        uint32_t frames;
+    };
+    for (const Row& row :
+         {Row{"half-second sound", false, kRate / 2}, Row{"half-second stream", true, kRate / 2},
+          Row{"3.5 s stream", true, kRate * 7 / 2}}) {
+        SCOPED_TRACE(row.name);
+        const auto src = Counting(row.frames);
+        DirectX::TCustomDSoundBuffer* sound = nullptr;
+        if (row.stream) {
+            sound = Open(src);
+        } else {
+            auto* b = new DirectX::TDSoundBuffer(device);
+            sound = b;
+            b->SetOnNotify([](plat::TComponent*) {});
+            const auto bytes = fixtures::ToBytes(src);
+            b->Create(1, kRate, 16, static_cast<uint32_t>(bytes.size()), false, false);
+            b->WriteBuffer(0, bytes.data(), static_cast<uint32_t>(bytes.size()));
+        }
+        ASSERT_TRUE(sound && sound->IsCreated());
+        std::atomic<int> ends{0};
+        sound->SetOnNotify([&](plat::TComponent*) { ++ends; });
+        ASSERT_TRUE(sound->Play(false));
+        std::vector<plat::SignalFn> fired;
+        RenderHeld(49000, &fired);  // one second and a little, at six output frames a frame
+        ASSERT_FALSE(fired.empty());
+        ASSERT_TRUE(sound->Play(false));
+        plat::SoundMixer::Signal(fired);
+        auto* s = row.stream ? static_cast<TDSoundStream*>(sound) : nullptr;
+        if (s) {
+            s->StreamCallBack(nullptr, 1);
+            s->StreamCallBack(nullptr, 2);
+            EXPECT_EQ(s->GetBlockStart(2), 0u);
+            EXPECT_EQ(s->GetBlockStart(3), 0u);
+        } else {
+            static_cast<DirectX::TDSoundBuffer*>(sound)->NotifyCallBack(nullptr, 0);
+        }
+        EXPECT_TRUE(sound->IsPlay());
+        EXPECT_EQ(ends.load(), 0);
+
+        const uint32_t steps = (row.frames * 10 + kRate - 1) / kRate + 11;
+        std::vector<int16_t> out;
+        if (s) {
+            out = PlayInStep(s, steps);
+        } else {
+            // With its end collected, the thread may wake twice for it: for the first play's
+            // signal, read only now, and for its own.
+            std::vector<plat::SignalFn> last;
+            out = RenderHeld(steps * 4800, &last);
+            static_cast<DirectX::TDSoundBuffer*>(sound)->NotifyCallBack(nullptr, 0);
+            static_cast<DirectX::TDSoundBuffer*>(sound)->NotifyCallBack(nullptr, 0);
+            plat::SoundMixer::Signal(last);
+        }
+        for (uint32_t k = 0; k < src.size(); ++k) ASSERT_EQ(out[2 * 6 * k], src[k]) << k;
+        for (size_t i = 2 * 6 * (src.size() + 1); i < out.size(); ++i) ASSERT_EQ(out[i], 0) << i;
+        EXPECT_TRUE(WaitFor([&] { return ends.load() == 1; }));
+        EXPECT_FALSE(sound->IsPlay());
+        delete sound;
+        EXPECT_EQ(ends.load(), 1);
     }
 }
 

@@ -31,6 +31,13 @@ protected:
         return device->Enabled();
     }
     std::vector<int16_t> Render(uint32_t frames) { return output->Render(frames); }
+    // Mixes as the output does but hands the signals back instead of running them, as a sound
+    // card's thread may still hold them when the game acts.
+    std::vector<int16_t> RenderHeld(uint32_t frames, std::vector<plat::SignalFn>* fired) {
+        std::vector<int16_t> out(static_cast<size_t>(frames) * 2);
+        device->Mixer()->Mix(out.data(), frames, fired);
+        return out;
+    }
     // Waits for something the notification thread does.
     static bool Eventually(const std::function<bool()>& done) {
         for (int i = 0; i < 400; ++i) {

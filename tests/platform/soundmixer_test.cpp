@@ -143,14 +143,21 @@ TEST(SoundMixer, LoopsWrapAndOneShotsStopAtTheEndWithTheStopNotification) {
 
     VoiceId once = m.CreateVoice({1, 48000, 16}, 200, plat::kControlNotify);
     m.Write(once, 0, bytes.data(), 200);
-    int stops = 0;
-    ASSERT_TRUE(m.SetNotifications(once, {{plat::NotifyPoint::kAtStop, [&] { ++stops; }}}));
+    int stops = 0, collected = 0;
+    // What the signal's owner records at the stop is recorded in the mix, not when the signal
+    // runs later.
+    ASSERT_TRUE(m.SetNotifications(
+        once, {{plat::NotifyPoint::kAtStop, [&] { ++stops; }, [&] { ++collected; }}}));
     m.Play(once, false);
     out = Mix(m, 60);
-    EXPECT_EQ(stops, 0);
-    out = Mix(m, 60);
+    EXPECT_EQ(stops + collected, 0);
+    std::vector<plat::SignalFn> fired;
+    out = Mix(m, 60, &fired);
     EXPECT_EQ(out[2 * 39], s[99]);
     EXPECT_EQ(out[2 * 40], 0);
+    EXPECT_EQ(collected, 1);
+    EXPECT_EQ(stops, 0);
+    SoundMixer::Signal(fired);
     EXPECT_EQ(stops, 1);
     plat::VoiceStatus st;
     m.GetStatus(once, &st);
