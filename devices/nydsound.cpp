@@ -126,9 +126,7 @@ void TDSound::DSoundRelease() {
     mixer_.reset();
 }
 
-bool TDSound::IsPlay() {
-    return enabled_ && primary_->IsPlay();
-}
+bool TDSound::IsPlay() { return enabled_ && primary_->IsPlay(); }
 
 void TDSound::Play() {
     if (enabled_) primary_->Play(true);

@@ -40,7 +40,7 @@ void ExpectHeard(const std::vector<int16_t>& out, const std::vector<int16_t>& sr
 }
 
 class StreamTest : public SoundTest {
-  protected:
+protected:
     void SetUp() override {
         SoundTest::SetUp();
         ASSERT_TRUE(Enable());
@@ -153,8 +153,7 @@ TEST_F(StreamTest, LoopingStreamWrapsAndCountsItsPositionFromTheLoopStart) {
     s->SetLoopPoint(0);
     ASSERT_TRUE(s->Play(true));
     auto out = PlayInStep(s, 50);
-    for (uint32_t k = 0; k < 5 * kRate - 1; k += 13)
-        ASSERT_EQ(out[2 * 6 * k], src[k % src.size()]) << k;
+    for (uint32_t k = 0; k < 5 * kRate - 1; k += 13) ASSERT_EQ(out[2 * 6 * k], src[k % src.size()]) << k;
     EXPECT_LT(s->GetPosition(), src.size() * 2);
     s->SetLoopPoint(1 << 30);  // past the end: back to 0
     EXPECT_EQ(s->GetLoopStart(), 0u);
@@ -397,7 +396,8 @@ TEST_F(StreamTest, ReleasedWithItsSourceOpenAndFromAClassLibraryStream) {
     ASSERT_TRUE(s->Play(true));
     Play(2);
     delete s;  // joins the thread, then lets go of the decoder and the adapter it made
-    EXPECT_EQ(device->CreateStreamFromWave(static_cast<ZRStream*>(nullptr), false, false), nullptr);
+    EXPECT_EQ(device->CreateStreamFromWave(static_cast<ZRStream*>(nullptr), false, false),
+              nullptr);
     fixtures::Bytes junk(64, 7);
     ZRMemoryStream bad(junk.data(), 64);
     EXPECT_EQ(device->CreateStreamFromOgg(&bad, false, false), nullptr);

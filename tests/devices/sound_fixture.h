@@ -11,7 +11,7 @@
 #include "wait_for.h"
 
 class SoundTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         plat::SetAudioOutputFactory([this] {
             auto o = std::make_unique<plat::ManualAudioOutput>();

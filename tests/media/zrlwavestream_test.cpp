@@ -105,8 +105,8 @@ TEST(ZRWaveStream, MalformedHeadersStayClosed) {
     badWave[8] = 'X';
     Bytes shortRiff = PcmWave(1, 8000, 8, data);
     ZRPutLE32(&shortRiff[4], 20);  // ends inside the format chunk
-    Bytes hugeChunk =
-        Riff({{"LIST", Bytes(4, 0)}, {"fmt ", PcmFormatBody(1, 8000, 8)}, {"data", data}});
+    Bytes hugeChunk = Riff({{"LIST", Bytes(4, 0)}, {"fmt ", PcmFormatBody(1, 8000, 8)},
+                            {"data", data}});
     ZRPutLE32(&hugeChunk[16], 0xFFFFFFF0u);  // would wrap a 32-bit offset back to the start
 
     const std::vector<std::pair<const char*, Bytes>> cases = {
@@ -120,9 +120,9 @@ TEST(ZRWaveStream, MalformedHeadersStayClosed) {
         {"format after data", Riff({{"data", data}, {"fmt ", PcmFormatBody(1, 8000, 8)}})},
         {"no data", Riff({{"fmt ", PcmFormatBody(1, 8000, 8)}})},
         {"empty data", Riff({{"fmt ", PcmFormatBody(1, 8000, 8)}, {"data", {}}})},
-        {"unknown codec",
-         Riff({{"fmt ", Bytes{0x99, 0, 1, 0, 0x40, 0x1F, 0, 0, 0x40, 0x1F, 0, 0, 1, 0, 8, 0}},
-               {"data", data}})},
+        {"unknown codec", Riff({{"fmt ", Bytes{0x99, 0, 1, 0, 0x40, 0x1F, 0, 0, 0x40, 0x1F, 0,
+                                               0, 1, 0, 8, 0}},
+                                {"data", data}})},
         {"not RIFF", badRiff},
         {"not WAVE", badWave},
         {"RIFF ends early", shortRiff},
@@ -403,8 +403,6 @@ TEST(ZRMp3Stream, AFileWhoseRateDropsPartWayPlaysWholeAtItsFirstRate) {
     }
 }
 
-// A damaged "Info" frame at a rate the header's version bits tell wrongly, found by the fuzzer:
-// it must decode, or fail, at once rather than hold the sound thread for half a minute.
 // Runs `decode` in a forked child under a limit of processor time, which a stalling decoder
 // runs into however busy the machine is. The child's answer is its exit status.
 template <typename Decode>
@@ -423,6 +421,8 @@ void ExpectDecodedWithin(rlim_t cpuSeconds, Decode decode) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
+// A damaged "Info" frame at a rate the header's version bits tell wrongly, found by the fuzzer:
+// it must decode, or fail, at once rather than hold the sound thread for half a minute.
 TEST(ZRMp3Stream, DamagedInfoFrameIsDealtWithAtOnce) {
     std::ifstream in(ZR_FUZZ_SEEDS "/media_mp3/info_frame_damaged.mp3", std::ios::binary);
     const Bytes file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

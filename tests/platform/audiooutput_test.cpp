@@ -4,8 +4,8 @@
 #include <stdlib.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstring>
+#include <chrono>
 #include <thread>
 
 #include "platform/soundmixer.h"
