@@ -3,7 +3,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <new>
+#include <string>
+
+#include "platform/messagebox.h"
 
 namespace DirectX {
 
@@ -12,6 +16,13 @@ namespace {
 // End reports running on this thread: a handler that closes the device waits for the others,
 // not for itself.
 thread_local int tReportsHere = 0;
+
+// A fault while a buffer lets its sound go is shown as any caught exception is, and the
+// release goes on: the device still lets every other buffer go.
+void ShowReleaseFault(const std::string& what) {
+    plat::ShowMessage(what, "Sound", plat::CodePage::ShiftJis, plat::MsgButtons::Ok,
+                      plat::MsgIcon::Error);
+}
 
 }  // namespace
 
@@ -233,6 +244,15 @@ void TDSound::DeleteBuffers() {
             std::lock_guard<std::mutex> lock(listLock_);
             if (buffers_.empty()) return;
             b = buffers_.back();
+        }
+        // Release is the part of a buffer's end that can fail (its voice, its source); run
+        // here it can be caught, and the destructor then finishes what it left.
+        try {
+            b->Release();
+        } catch (const std::exception& e) {
+            ShowReleaseFault(e.what());
+        } catch (...) {
+            ShowReleaseFault("unknown exception");
         }
         delete b;
     }

@@ -1,12 +1,12 @@
-// Polls a condition that another thread makes true, giving up after five seconds: long enough
-// for a loaded machine, short enough that a fault fails the test instead of hanging it.
+// Polls a condition that another thread makes true. The limit only guards against a hang: far
+// above what any loaded machine needs, yet a fault still fails the test instead of hanging it.
 #pragma once
 #include <chrono>
 #include <thread>
 
 template <typename F>
 bool WaitFor(F done) {
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!done()) {
         if (std::chrono::steady_clock::now() > until) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -4,7 +4,11 @@
 
 #include <atomic>
 #include <cstring>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
+#include "platform/messagebox.h"
 #include "sound_fixture.h"
 #include "wait_for.h"
 
@@ -289,19 +293,43 @@ TEST_F(SoundTest, AnEndReportDeletesItsSoundWhileTheDeviceCloses) {
     EXPECT_EQ(device->ComponentCount(), 0);
 }
 
+// A buffer whose release fails once, as a stuck voice or source might.
+struct FaultyRelease : TDSoundBuffer {
+    using TDSoundBuffer::TDSoundBuffer;
+    void Release() override {
+        if (!thrown) {
+            thrown = true;
+            throw std::runtime_error("voice stuck");
+        }
+        TDSoundBuffer::Release();
+    }
+    bool thrown = false;
+};
+
 TEST_F(SoundTest, ReleasingTheDeviceDeletesEveryBufferMadeThroughIt) {
     ASSERT_TRUE(Enable());
+    std::vector<std::string> shown;
+    plat::HeadlessMessageResponder boxes(plat::MsgAnswer::Ok,
+                                         [&](const std::string& line) { shown.push_back(line); });
+    plat::SetMessageResponder(&boxes);
     struct Watch : plat::ComponentWatcher {
         int gone = 0;
         void ComponentDestroyed(plat::TComponent*) override { ++gone; }
     } watch;
     for (int i = 0; i < 3; ++i) device->CreateBuffer(100)->AddWatcher(&watch);
+    // Its fault is shown and the buffers listed before it still go.
+    auto* faulty = new FaultyRelease(device);
+    ASSERT_TRUE(faulty->Create(1, 8000, 16, 100, false, false));
+    faulty->AddWatcher(&watch);
     TDSoundBuffer* dup = device->CreateBuffer(100)->Duplicate();
     ASSERT_NE(dup, nullptr);
     dup->AddWatcher(&watch);
-    EXPECT_EQ(device->BufferCount(), 6);  // primary, four made, one duplicate
+    EXPECT_EQ(device->BufferCount(), 7);  // primary, five made, one duplicate
     device->SetEnabled(false);
-    EXPECT_EQ(watch.gone, 4);
+    plat::SetMessageResponder(nullptr);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_NE(shown[0].find("voice stuck"), std::string::npos) << shown[0];
+    EXPECT_EQ(watch.gone, 5);
     EXPECT_EQ(device->BufferCount(), 0);
     EXPECT_EQ(device->Mixer(), nullptr);
     ASSERT_TRUE(Enable());

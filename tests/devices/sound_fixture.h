@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "devices/nydsound.h"
+#include "wait_for.h"
 
 class SoundTest : public ::testing::Test {
 protected:
@@ -39,13 +40,7 @@ protected:
         return out;
     }
     // Waits for something the notification thread does.
-    static bool Eventually(const std::function<bool()>& done) {
-        for (int i = 0; i < 400; ++i) {
-            if (done()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return done();
-    }
+    static bool Eventually(const std::function<bool()>& done) { return WaitFor(done); }
 
     plat::TComponent window;
     DirectX::TDSound* device = nullptr;

@@ -128,7 +128,7 @@ TEST(ZRProcess, FileExecStartsTheOpenerWithoutAShell) {
     bool started = ZRFileExec(nullptr, (t.Game("DOC DIR") + "\\a;b.txt").c_str());
     setenv("PATH", oldPath.c_str(), 1);
     ASSERT_TRUE(started);
-    for (int i = 0; i < 500 && access(t.Host("out").c_str(), F_OK) != 0; ++i) {
+    for (int i = 0; i < 6000 && access(t.Host("out").c_str(), F_OK) != 0; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_EQ(t.Read("out"), t.Host("doc dir/a;b.txt") + "|" + t.Host("doc dir"));

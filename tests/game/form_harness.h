@@ -47,10 +47,10 @@ class RecordingResponder : public plat::MessageResponder {
     plat::MsgAnswer answer = plat::MsgAnswer::Ok;
 };
 
-// Runs the main thread's queued calls until done holds, for at most five seconds. Conditions
-// that other threads make true do not wake the queue, so it is polled.
+// Runs the main thread's queued calls until done holds. Conditions that other threads make true
+// do not wake the queue, so it is polled; the limit, a minute, only turns a hang into a failure.
 inline bool ServiceUntil(const std::function<bool()>& done) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     for (;;) {
         plat::MainQueue::Instance().Service();
         if (done()) return true;
@@ -181,8 +181,7 @@ class FormHarness : public ::testing::Test {
         const auto closed = [this] {
             return form->GetScreenMode() == smClosing && !MainThread.load();
         };
-        for (int i = 0; i < 6 && !ServiceUntil(closed); ++i) {
-        }
+        ServiceUntil(closed);
         form->Close();
         GameForm = nullptr;
         delete form;

@@ -175,7 +175,8 @@ class MaskTransitionTest : public FormHarness {
         const uint8_t mode = form->GetScreenMode();
         ASSERT_TRUE(mode > smCreated && mode <= smTransition) << int(mode);
         Tick(1);
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        // A hang guard only: the frame runs at whatever pace the machine allows.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (form->ConsumedTicks.load() != form->FrameTicks.load() && !finished_.load()) {
             ASSERT_LT(std::chrono::steady_clock::now(), until);
             std::this_thread::sleep_for(std::chrono::microseconds(200));

@@ -119,7 +119,8 @@ TEST(PeriodicTimer, StopEndsAtOnceAndWaitsForEveryCallInProgress) {
         }
         const auto before = Clock::now();
         t.Stop();
-        EXPECT_LT(Clock::now() - before, 2s);
+        // Far below the long interval, far above what a busy machine needs to end the calls.
+        EXPECT_LT(Clock::now() - before, 30s);
         EXPECT_EQ(inside.load(), 0);
         const int seen = calls.load();
         std::this_thread::sleep_for(10ms);

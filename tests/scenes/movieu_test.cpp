@@ -115,7 +115,8 @@ TEST_F(MovieUnitTest, BothDrawingPathsShowTheMoviesColour) {
         screen.SetHeight(720);
         ASSERT_TRUE(screen.Create());
         bool shown = false;
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        const auto until =
+            std::chrono::steady_clock::now() + std::chrono::seconds(60);  // hang guard
         while (!shown && std::chrono::steady_clock::now() < until) {
             u->Frame(1);
             if (panel) {
