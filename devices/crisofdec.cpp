@@ -226,7 +226,8 @@ bool CriMovie::DrawTo(TNyRGBBits* bits, int32_t x, int32_t y) {
     MediaPlayback& service = ThePlayback();
     if (service.MovieIsEnd(handle_) || service.MovieIsStop(handle_)) return false;
     // A display surface hands out its pixels only while locked.
-    if (!bits->Lock()) return false;
+    const TNyBitsLock lock(bits);
+    if (!lock.Held()) return false;
     bool drawn = false;
     if (bits->Bits()) {
         const int32_t bpp = bits->BitDepth() == bd24 ? 3 : 4;
@@ -247,7 +248,6 @@ bool CriMovie::DrawTo(TNyRGBBits* bits, int32_t x, int32_t y) {
                                       right - left, bottom - top);
         }
     }
-    bits->Unlock();
     return drawn;
 }
 

@@ -241,9 +241,9 @@ bool TDDraw::SpritePatternWrite(TNyRGBBits* dest, TNyRGBBits** pages, int patter
     const int h = int(std::min<int64_t>(p.Height, int64_t(page->Height()) - p.Y));
     const Clipped c = ClipPattern(x, y, w, h, dest->Width(), dest->Height());
     if (c.Empty()) return true;
-    if (!dest->Lock()) return false;
+    const TNyBitsLock lock(dest);
+    if (!lock.Held()) return false;
     dest->DrawKey(c.x, c.y, page, p.X + c.sx, p.Y + c.sy, c.w, c.h, p.Key);
-    dest->Unlock();
     return true;
 }
 

@@ -52,7 +52,7 @@ TCommonThread::TCommonThread(TGameForm* form) : TMainThread(form) {
 TCommonThread::~TCommonThread() = default;
 
 void TCommonThread::Execute() {
-    Form->LogicLock->Enter();
+    const ZRSectionHold logic(Form->LogicLock);
     bool ended = false;
     try {
         Form->SetOnFrame(ZRBaseCallback1<void, int>(static_cast<TMainThread*>(this),
@@ -85,7 +85,6 @@ void TCommonThread::Execute() {
     Form->SetOnFrame(ZRBaseCallback1<void, int>());
     Form->SetOnInput(ZRBaseCallback2<void, int, TDInputUnit*>());
     Form->RequestClose();
-    Form->LogicLock->Leave();
 }
 
 void TCommonThread::CreateScreenUnits() {

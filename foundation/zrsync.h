@@ -55,3 +55,36 @@ class ZRCriticalSectionEx {
     std::mutex guard_;
     std::condition_variable freed_;
 };
+
+// A ZRCriticalSection held for a scope, so that every way out, an exception included, gives it
+// back. A null lock is passed over: some locks exist only while the window does.
+class ZRSectionHold {
+  public:
+    explicit ZRSectionHold(ZRCriticalSection* lock) : lock_(lock) {
+        if (lock_) lock_->Enter();
+    }
+    ~ZRSectionHold() {
+        if (lock_) lock_->Leave();
+    }
+    ZRSectionHold(const ZRSectionHold&) = delete;
+    ZRSectionHold& operator=(const ZRSectionHold&) = delete;
+
+  private:
+    ZRCriticalSection* lock_;
+};
+
+// The same for a ZRCriticalSectionEx, taken in turn behind the threads already waiting.
+class ZRSectionTurn {
+  public:
+    explicit ZRSectionTurn(ZRCriticalSectionEx* lock) : lock_(lock) {
+        if (lock_) lock_->Acquire();
+    }
+    ~ZRSectionTurn() {
+        if (lock_) lock_->Release();
+    }
+    ZRSectionTurn(const ZRSectionTurn&) = delete;
+    ZRSectionTurn& operator=(const ZRSectionTurn&) = delete;
+
+  private:
+    ZRCriticalSectionEx* lock_;
+};

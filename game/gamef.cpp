@@ -50,9 +50,8 @@ TGameForm::TGameForm(plat::TComponent* owner, bool hosted, ZRString gameArchive,
 
 void TGameForm::Init() {
     SetClientSize(1280, 720);
-    MakeLogicThread = DefaultLogicThread
-                          ? DefaultLogicThread
-                          : [](TGameForm* form) { return new TMainThread(form); };
+    MakeLogicThread = DefaultLogicThread ? DefaultLogicThread
+                                         : [](TGameForm* form) { return new TMainThread(form); };
     LoadSettings();
     ProbeOk = ProbeDisplay();
 }
@@ -356,10 +355,11 @@ void TGameForm::FormHide() {
 
     if (TMainThread* t = MainThread.load()) {
         t->Terminate();
-        LogicLock->Enter();
-        t->Resume();
-        FrameEvent->Pulse();
-        LogicLock->Leave();
+        {
+            const ZRSectionHold logic(LogicLock);
+            t->Resume();
+            FrameEvent->Pulse();
+        }
         t->WaitFor();
         MainThread.store(nullptr);
         delete t;
@@ -372,12 +372,11 @@ void TGameForm::FormHide() {
         WaitThread = nullptr;
     }
     if (RootPanel && LogicLock) {
-        LogicLock->Enter();
+        const ZRSectionHold logic(LogicLock);
         RootPanel->SetCreated(false);
-        LogicLock->Leave();
     }
     if (DrawLock) {
-        DrawLock->Enter();
+        const ZRSectionHold draw(DrawLock);
         ReleaseDisplayMembers();
         // Music and movies let go of the mixer before the sound device goes.
         ReleaseChannels();
@@ -387,7 +386,6 @@ void TGameForm::FormHide() {
             MemMan->Delete(MuteBuffer);
         }
         if (Sound) Sound->SetEnabled(false);
-        DrawLock->Leave();
     }
     QuitApplication();
 }
@@ -451,9 +449,8 @@ void TGameForm::FormDestroy() {
 }
 
 void TGameForm::SetScreenMode(uint8_t mode) {
-    if (LogicLock) LogicLock->Enter();
+    const ZRSectionHold logic(LogicLock);
     ScreenMode.store(mode);
-    if (LogicLock) LogicLock->Leave();
 }
 
 void TGameForm::RequestClose() {

@@ -18,21 +18,7 @@ const char* const kSysSENames[6] = {"SysSE_OK",     "SysSE_Cancel", "SysSE_Error
                                     "SysSE_Cursor", "SysSE_Open",   "SysSE_Close"};
 
 // SoundLock exists from the create handler to the destroy handler; the settings reader runs
-// before it, when no other thread can see the window yet.
-class SoundHold {
-  public:
-    explicit SoundHold(ZRCriticalSection* lock) : lock_(lock) {
-        if (lock_) lock_->Enter();
-    }
-    ~SoundHold() {
-        if (lock_) lock_->Leave();
-    }
-    SoundHold(const SoundHold&) = delete;
-    SoundHold& operator=(const SoundHold&) = delete;
-
-  private:
-    ZRCriticalSection* lock_;
-};
+// before it, when no other thread can see the window yet, and its holds pass over the null lock.
 
 bool InRange(int32_t v) {
     return v >= 0 && v <= 100;
@@ -122,7 +108,7 @@ DirectX::TDSoundBuffer* MakeBuffer(TGameForm& f, ZRFileMan* files, const ZRStrin
 bool PlayChannel(TGameForm& f, Channel c, ZRFileMan* files, const ZRString& name, int32_t first,
                  int32_t second) {
     if (NoDevice(f)) return true;
-    SoundHold hold(f.SoundLock);
+    const ZRSectionHold hold(f.SoundLock);
     if (c.buffer && c.name == name && c.pos[0] == first && c.pos[1] == second)
         return c.buffer->Play(false);
     StopChannel(f, c);
@@ -135,14 +121,14 @@ bool PlayChannel(TGameForm& f, Channel c, ZRFileMan* files, const ZRString& name
 }
 
 bool ChannelPlaying(TGameForm& f, Channel c) {
-    SoundHold hold(f.SoundLock);
+    const ZRSectionHold hold(f.SoundLock);
     return c.buffer && c.buffer->IsPlay();
 }
 
 DirectX::TDSoundBuffer* ChannelBuffer(TGameForm& f, Channel c, ZRFileMan* files,
                                       const ZRString& name, int32_t second) {
     if (NoDevice(f)) return nullptr;
-    SoundHold hold(f.SoundLock);
+    const ZRSectionHold hold(f.SoundLock);
     return MakeBuffer(f, files, name, ChannelLevel(f, c, second));
 }
 
@@ -182,7 +168,7 @@ void RetireCurrent(TGameForm& f, bool fade) {
 
 void TGameForm::SetVolumeBGM(int32_t v) {
     if (!InRange(v)) return;
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     VolumeBGM = v;
     if (const uint32_t h = BGMHandle[BGMSlot]) {
         BGMVolume = Percent(VolumeBGM, SceneBGMVolume);
@@ -191,19 +177,19 @@ void TGameForm::SetVolumeBGM(int32_t v) {
 }
 
 int32_t TGameForm::GetVolumeBGM() {
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     return VolumeBGM;
 }
 
 void TGameForm::SetBGMVol(int32_t v) {
     if (!InRange(v)) return;
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     SceneBGMVolume = v;
 }
 
 bool TGameForm::PlayBGM(int32_t track, bool loop, bool fade) {
     if (NoDevice(*this)) return true;
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     const uint32_t current = BGMHandle[BGMSlot];
     if (track == BGMTrack && loop == BGMLoop && current && CriMwSoundIsPlay(current)) return true;
     RetireCurrent(*this, fade);
@@ -216,19 +202,19 @@ bool TGameForm::PlayBGM(int32_t track, bool loop, bool fade) {
 
 void TGameForm::StopBGM(bool fade) {
     if (NoDevice(*this)) return;
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     RetireCurrent(*this, fade);
     BGMTrack = 0;
     BGMLoop = false;
 }
 
 int32_t TGameForm::GetBGMTrack() {
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     return BGMTrack;
 }
 
 bool TGameForm::IsBGMPlaying() {
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     const uint32_t h = BGMHandle[BGMSlot];
     return h && CriMwSoundIsPlay(h);
 }
@@ -236,7 +222,7 @@ bool TGameForm::IsBGMPlaying() {
 bool TGameForm::OpenBGM(int32_t slot, int32_t track, bool loop, int32_t volume) {
     if (NoDevice(*this)) return true;
     if (slot != 0 && slot != 1) return false;
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     CloseSlot(*this, slot, true);
     const uint32_t h = CriMwSoundOpen(TrackName(track).c_str(), loop);
     BGMHandle[slot] = h;
@@ -248,26 +234,26 @@ bool TGameForm::OpenBGM(int32_t slot, int32_t track, bool loop, int32_t volume) 
 bool TGameForm::CloseBGM(int32_t slot) {
     if (NoDevice(*this)) return true;
     if (slot != 0 && slot != 1) return true;
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     CloseSlot(*this, slot, true);
     return true;
 }
 
 void TGameForm::SetVolumeVoice(int32_t v) {
     if (!InRange(v)) return;
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     VolumeVoice = v;
     ApplyChannel(*this, VoiceChannel(*this), true, false);
 }
 
 int32_t TGameForm::GetVolumeVoice() {
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     return VolumeVoice;
 }
 
 void TGameForm::SetVoiceVol(int32_t v) {
     if (!InRange(v)) return;
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     SceneVoiceVolume = v;
     ApplyChannel(*this, VoiceChannel(*this), true, true);
 }
@@ -281,7 +267,7 @@ bool TGameForm::PlayVoiceEx(ZRFileMan* files, const ZRString& name, int32_t firs
 }
 
 void TGameForm::StopVoice() {
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     StopChannel(*this, VoiceChannel(*this));
 }
 
@@ -300,7 +286,7 @@ DirectX::TDSoundBuffer* TGameForm::CreateVoiceBuffer(ZRFileMan* files, const ZRS
 
 void TGameForm::SetVolumeSE(int32_t v) {
     if (!InRange(v)) return;
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     VolumeSE = v;
     ApplyChannel(*this, SEChannel(*this), true, false);
     for (DirectX::TDSoundBuffer* b : SysSEBuffer)
@@ -308,13 +294,13 @@ void TGameForm::SetVolumeSE(int32_t v) {
 }
 
 int32_t TGameForm::GetVolumeSE() {
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     return VolumeSE;
 }
 
 void TGameForm::SetSEVol(int32_t v) {
     if (!InRange(v)) return;
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     SceneSEVolume = v;
     ApplyChannel(*this, SEChannel(*this), true, true);
 }
@@ -328,7 +314,7 @@ bool TGameForm::PlaySEEx(ZRFileMan* files, const ZRString& name, int32_t first, 
 }
 
 void TGameForm::StopSE() {
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     StopChannel(*this, SEChannel(*this));
 }
 
@@ -347,14 +333,14 @@ DirectX::TDSoundBuffer* TGameForm::CreateSEBuffer(ZRFileMan* files, const ZRStri
 
 void TGameForm::SetEnvVol(int32_t v) {
     if (!InRange(v)) return;
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     SceneEnvVolume = v;
 }
 
 bool TGameForm::PlayEnv(ZRFileMan* files, bool fadeIn, const ZRString& name, int32_t first,
                         int32_t second) {
     if (NoDevice(*this)) return true;
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     if (EnvBuffer && EnvName == name && EnvPos[0] == first && EnvPos[1] == second) {
         // A fade-out in progress turns back; the update brings the volume up again.
         EnvFadingOut = false;
@@ -373,7 +359,7 @@ bool TGameForm::PlayEnv(ZRFileMan* files, bool fadeIn, const ZRString& name, int
 
 void TGameForm::StopEnv(bool fade) {
     if (NoDevice(*this)) return;
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     if (!EnvBuffer) return;
     if (fade && EnvVolume > 0) {
         EnvFadingOut = true;
@@ -387,13 +373,13 @@ void TGameForm::StopEnv(bool fade) {
 }
 
 bool TGameForm::IsEnvPlaying() {
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     return EnvBuffer && !EnvFadingOut && EnvBuffer->IsPlay();
 }
 
 void TGameForm::SetVolumeRear(int32_t v) {
     if (!InRange(v)) return;
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     VolumeRear = v;
     ApplyChannel(*this, VoiceChannel(*this), false, true);
     ApplyChannel(*this, SEChannel(*this), false, true);
@@ -401,7 +387,7 @@ void TGameForm::SetVolumeRear(int32_t v) {
 
 void TGameForm::SetRainVol(int32_t v) {
     if (!InRange(v)) return;
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     RainVolume = v;
 }
 
@@ -418,7 +404,7 @@ bool TGameForm::IsRainPlaying() {
 bool TGameForm::PlaySysSE(int32_t n) {
     if (n < 0 || n > 5) return false;
     if (NoDevice(*this)) return true;
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     // A sound still playing keeps its buffer: the next one takes the following buffer. Only
     // one step, so a burst of sounds reuses the oldest buffer even while it plays.
     if (SysSEBuffer[SysSEIndex] && SysSEBuffer[SysSEIndex]->IsPlay())
@@ -440,7 +426,7 @@ bool TGameForm::PlaySysSE(int32_t n) {
 
 void TGameForm::FreeSysSE(int32_t index) {
     if (index < 0 || index > 3) return;
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     if (!SysSEBuffer[index]) return;
     PlayMuteBuffer();
     DropBuffer(SysSEBuffer[index]);
@@ -449,7 +435,7 @@ void TGameForm::FreeSysSE(int32_t index) {
 
 void TGameForm::UpdateChannels(int32_t ticks) {
     if (ticks <= 0 || !SoundLock) return;
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     const int64_t step = int64_t(ticks) * 2;
     if (const uint32_t h = BGMHandle[BGMSlot]) {
         const int32_t target = Percent(VolumeBGM, SceneBGMVolume);
@@ -485,7 +471,7 @@ void TGameForm::LoadSettings() {
     s.VolumeRear = VolumeRear;
     LoadFormSettings(s);
     FrameRateMode = s.FpsMode;
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     VolumeBGM = s.VolumeBGM;
     VolumeVoice = s.VolumeVoice;
     VolumeSE = s.VolumeSE;
@@ -496,7 +482,7 @@ void TGameForm::SaveSettings() {
     FormSettings s;
     s.FpsMode = FrameRateMode;
     {
-        SoundHold hold(SoundLock);
+        const ZRSectionHold hold(SoundLock);
         s.VolumeBGM = VolumeBGM;
         s.VolumeVoice = VolumeVoice;
         s.VolumeSE = VolumeSE;
@@ -522,7 +508,7 @@ void TGameForm::FinishStreamService() {
 }
 
 void TGameForm::ReleaseChannels() {
-    SoundHold hold(SoundLock);
+    const ZRSectionHold hold(SoundLock);
     for (uint32_t& h : BGMHandle) {
         if (!h) continue;
         CriMwSoundStop(h);

@@ -64,23 +64,24 @@ bool TGameForm::SetupDisplay(uint8_t kind) {
 bool TGameForm::ResetDisplay(uint8_t kind) {
     Started.store(false);
     bool ok = false;
-    LogicLock->Enter();
-    DrawLock->Enter();
-    if (Display->Enabled()) {
-        for (const auto& h : RestoreHandlers)
-            if (h.IsSet()) h.Call(true);
-        if (ConvertBits) MemMan->Delete(ConvertBits);
-        Display->SetEnabled(false);
-        if (SetupDisplay(kind)) {
-            if (RootPanel) RootPanel->SetModify();
-            Display->SetModifyRect(ZRRect{0, 0, 1280, DisplayKind == 1 ? FullScreenHeight : 720});
-            ok = true;
+    {
+        const ZRSectionHold logic(LogicLock);
+        const ZRSectionHold draw(DrawLock);
+        if (Display->Enabled()) {
+            for (const auto& h : RestoreHandlers)
+                if (h.IsSet()) h.Call(true);
+            if (ConvertBits) MemMan->Delete(ConvertBits);
+            Display->SetEnabled(false);
+            if (SetupDisplay(kind)) {
+                if (RootPanel) RootPanel->SetModify();
+                Display->SetModifyRect(
+                    ZRRect{0, 0, 1280, DisplayKind == 1 ? FullScreenHeight : 720});
+                ok = true;
+            }
+            for (const auto& h : RestoreHandlers)
+                if (h.IsSet()) h.Call(false);
         }
-        for (const auto& h : RestoreHandlers)
-            if (h.IsSet()) h.Call(false);
     }
-    DrawLock->Leave();
-    LogicLock->Leave();
     Started.store(true);
     return ok;
 }

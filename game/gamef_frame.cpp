@@ -14,21 +14,6 @@ namespace {
 // Counter values beyond this are folded back so the tick counts never overflow.
 constexpr int32_t kTickWrap = 1000000;
 
-struct Hold {
-    explicit Hold(ZRCriticalSection* l) : lock(l) { lock->Enter(); }
-    ~Hold() { lock->Leave(); }
-    ZRCriticalSection* lock;
-};
-
-// The same for a lock that serves its waiters in turn.
-struct Turn {
-    explicit Turn(ZRCriticalSectionEx* l) : lock(l) { lock->Acquire(); }
-    ~Turn() { lock->Release(); }
-    Turn(const Turn&) = delete;
-    Turn& operator=(const Turn&) = delete;
-    ZRCriticalSectionEx* lock;
-};
-
 }  // namespace
 
 TGameForm::ThreadFactory DefaultLogicThread;
@@ -61,7 +46,7 @@ void TGameForm::TimerTick() {
 }
 
 void TGameForm::ResetFrameClock() {
-    const Turn clock(&ClockLock);
+    const ZRSectionTurn clock(&ClockLock);
     SubTick.store(0);
     FrameTicks.store(0);
     ConsumedTicks.store(0);
@@ -73,7 +58,7 @@ void TGameForm::SetJoypadEnabled(bool on) {
 }
 
 void TGameForm::FrameStep() {
-    const Turn frame(FrameLock);
+    const ZRSectionTurn frame(FrameLock);
     if (FramePacer)
         FramePacer(this);
     else if (FrameRateMode <= 1)
@@ -88,7 +73,7 @@ void TGameForm::FrameStep() {
     int32_t d;
     bool runs;
     {
-        const Turn clock(&ClockLock);
+        const ZRSectionTurn clock(&ClockLock);
         // The timer only ever adds, so folding the consumed count out of the produced one in
         // a single subtraction loses no tick that arrives meanwhile.
         const int32_t consumed = ConsumedTicks.load();
@@ -143,7 +128,7 @@ void TGameForm::Update(int d) {
     if (GetScreenMode() != smTransition) ProcessInput();
     const uint8_t mode = GetScreenMode();
     if ((mode == smMenu || mode == smBattle || mode == smAdventure) && !WaitEnded.load() && d > 0) {
-        Hold logic(LogicLock);
+        const ZRSectionHold logic(LogicLock);
         for (int i = 0; i < d; ++i) RootPanel->Anime();
     }
     if (GetScreenMode() != smTransition) {
@@ -207,7 +192,7 @@ void TGameForm::BeginWaitMode() {
     BeginMode(smWait);
     WaitLevel = WaitCount = WaitCell = 0;
     {
-        Hold draw(DrawLock);
+        const ZRSectionHold draw(DrawLock);
         if (Display && Display->Enabled() && WaitCanDraw()) {
             // Without both pictures held nothing is cleared: one cleared and the other not
             // would leave the screen and the next frames disagreeing.

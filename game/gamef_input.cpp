@@ -49,25 +49,23 @@ bool ButtonFromSdl(uint8_t sdl, TMouseButton& b) {
 }  // namespace
 
 void TGameForm::PushInput(const InputRecord& r) {
-    InputLock->Enter();
+    const ZRSectionHold input(InputLock);
     InputQueue.push_back(r);
-    InputLock->Leave();
 }
 
 void TGameForm::FlushInput() {
-    InputLock->Enter();
-    InputQueue.clear();
-    InputLock->Leave();
+    {
+        const ZRSectionHold input(InputLock);
+        InputQueue.clear();
+    }
     // A key or button tapped during a load or a transition is latched for the next read;
     // that read belongs to the screen that begins now, which must not act on it.
     if (InputUnit) InputUnit->ForgetTaps();
 }
 
 size_t TGameForm::QueuedInput() {
-    InputLock->Enter();
-    const size_t n = InputQueue.size();
-    InputLock->Leave();
-    return n;
+    const ZRSectionHold input(InputLock);
+    return InputQueue.size();
 }
 
 void TGameForm::FormMouseMove(TShiftState shift, int x, int y) {
@@ -153,14 +151,10 @@ void TGameForm::ProcessInput() {
     while (!WaitEnded.load()) {
         InputRecord r;
         {
-            InputLock->Enter();
-            if (InputQueue.empty()) {
-                InputLock->Leave();
-                return;
-            }
+            const ZRSectionHold input(InputLock);
+            if (InputQueue.empty()) return;
             r = InputQueue.front();
             InputQueue.pop_front();
-            InputLock->Leave();
         }
         const bool mouse = CursorType.load() >= -1;
         uint16_t key = r.key;

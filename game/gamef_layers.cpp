@@ -4,23 +4,13 @@
 #include "game/gamef.h"
 #include "game/maint.h"
 
-namespace {
-
-struct Hold {
-    explicit Hold(ZRCriticalSection* l) : lock(l) { lock->Enter(); }
-    ~Hold() { lock->Leave(); }
-    ZRCriticalSection* lock;
-};
-
-}  // namespace
-
 void TGameForm::AttachLayer(TNyRGBPanel* layer) {
-    Hold logic(LogicLock);
+    const ZRSectionHold logic(LogicLock);
     layer->SetParent(RootPanel);
 }
 
 void TGameForm::DetachLayer(TNyRGBPanel* layer) {
-    Hold logic(LogicLock);
+    const ZRSectionHold logic(LogicLock);
     layer->SetParent(nullptr);
 }
 
@@ -55,7 +45,7 @@ void TGameForm::BeginMovieMode() {
 }
 
 bool TGameForm::BeginTransitionMode(int32_t kind, TNyRGBBits* from, int32_t speed, TNyRGBBits* to) {
-    Hold logic(LogicLock);
+    const ZRSectionHold logic(LogicLock);
     SetScreenMode(smTransition);
     if (!StartTransitionEx(kind, from, speed, to)) {
         SetScreenMode(smStarted);
@@ -67,8 +57,8 @@ bool TGameForm::BeginTransitionMode(int32_t kind, TNyRGBBits* from, int32_t spee
 }
 
 void TGameForm::CaptureScreen(TNyRGBBits* dest) {
-    Hold logic(LogicLock);
-    Hold draw(DrawLock);
+    const ZRSectionHold logic(LogicLock);
+    const ZRSectionHold draw(DrawLock);
     // Without a display that can be drawn there is no picture to copy; a capture that kept
     // the bitmap's old contents would show a stale or uninitialised screen in the transition.
     if (!WaitCanDraw()) {
@@ -89,13 +79,13 @@ void TGameForm::CaptureScreen(TNyRGBBits* dest) {
 }
 
 void TGameForm::DrawPanelsTo(TNyRGBBits* dest) {
-    Hold logic(LogicLock);
+    const ZRSectionHold logic(LogicLock);
     RootPanel->Draw(dest, 0, 0);
 }
 
 void TGameForm::ClearBitsLocked(TNyRGBBits* bits) {
-    Hold logic(LogicLock);
-    Hold draw(DrawLock);
+    const ZRSectionHold logic(LogicLock);
+    const ZRSectionHold draw(DrawLock);
     bits->Cls();
 }
 
@@ -104,10 +94,10 @@ bool TGameForm::StartTransition(int32_t kind, TNyRGBBits* from, TNyRGBBits* to) 
 }
 
 bool TGameForm::StartTransitionEx(int32_t kind, TNyRGBBits* from, int32_t speed, TNyRGBBits* to) {
-    Hold logic(LogicLock);
+    const ZRSectionHold logic(LogicLock);
     // A render begun in the wait or hold mode holds only the draw lock, and may still be
     // drawing when the mode turns to the transition: it must not see the effect half started.
-    Hold draw(DrawLock);
+    const ZRSectionHold draw(DrawLock);
     // The effect forgets the old pair before it is freed, so a refused start below cannot
     // leave it pointing at freed pictures.
     StopTransition();

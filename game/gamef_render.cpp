@@ -19,22 +19,6 @@ constexpr int kFpsW = 96;
 constexpr int kFpsH = 26;
 constexpr int kCursorSize = 32;
 
-// A critical section held for a scope; a null lock is passed over.
-class SectionHold {
-  public:
-    explicit SectionHold(ZRCriticalSection* lock) : lock_(lock) {
-        if (lock_) lock_->Enter();
-    }
-    ~SectionHold() {
-        if (lock_) lock_->Leave();
-    }
-    SectionHold(const SectionHold&) = delete;
-    SectionHold& operator=(const SectionHold&) = delete;
-
-  private:
-    ZRCriticalSection* lock_;
-};
-
 // The render gate, tried without waiting and held for a scope when taken.
 class GateTry {
   public:
@@ -48,22 +32,6 @@ class GateTry {
 
   private:
     ZRCriticalSectionEx* gate_;
-};
-
-// A bitmap locked for a scope, when it could be locked.
-class BitsLock {
-  public:
-    explicit BitsLock(TNyRGBBits* bits) : bits_(bits), held_(bits->Lock()) {}
-    ~BitsLock() {
-        if (held_) bits_->Unlock();
-    }
-    BitsLock(const BitsLock&) = delete;
-    BitsLock& operator=(const BitsLock&) = delete;
-    bool Held() const { return held_; }
-
-  private:
-    TNyRGBBits* bits_;
-    bool held_;
 };
 
 }  // namespace
@@ -105,7 +73,7 @@ int32_t TGameForm::PictureY() const {
 }
 
 bool TGameForm::WaitCanDraw() {
-    const SectionHold draw(DrawLock);
+    const ZRSectionHold draw(DrawLock);
     const uint32_t start = plat::GetTickCount();
     bool ok = false;
     while (Display && Display->Enabled()) {
@@ -145,12 +113,12 @@ void TGameForm::SetCursorPosition(int x, int y) {
 
 void TGameForm::SetCursorType(int32_t type) {
     if (type < -2 || type > 7) return;
-    const SectionHold draw(DrawLock);
+    const ZRSectionHold draw(DrawLock);
     CursorType.store(type);
 }
 
 bool TGameForm::PushCursorType() {
-    const SectionHold draw(DrawLock);
+    const ZRSectionHold draw(DrawLock);
     const bool ok = CursorDepth < 16;
     if (ok) CursorStack[CursorDepth] = CursorType.load();
     ++CursorDepth;
@@ -158,7 +126,7 @@ bool TGameForm::PushCursorType() {
 }
 
 bool TGameForm::PopCursorType() {
-    const SectionHold draw(DrawLock);
+    const ZRSectionHold draw(DrawLock);
     bool ok = false;
     if (CursorDepth > 0) {
         --CursorDepth;
@@ -259,7 +227,7 @@ void TGameForm::CatchUpDrawSurface() {
     if (DrawSurfaceBehind.IsRectEmpty()) return;
     TNyRGBBits* surface = ConvertBits && Display ? Display->DrawSurface() : nullptr;
     if (!surface) return;
-    const BitsLock lock(surface);
+    const TNyBitsLock lock(surface);
     if (!lock.Held()) return;
     const int displayY = DisplayKind == 1 ? PictureOffsetY : 0;
     bool copied = true;
@@ -295,12 +263,12 @@ PictureHold::~PictureHold() {
 }
 
 void TGameForm::SetOnDraw(const ZRBaseCallback2<void, TNyRGBBits*, int>& r) {
-    const SectionHold draw(DrawLock);
+    const ZRSectionHold draw(DrawLock);
     OnDraw = r;
 }
 
 void TGameForm::SetOnDrawModified(const ZRBaseCallback3<void, TNyRGBBits*, int, ZRRectSet*>& r) {
-    const SectionHold draw(DrawLock);
+    const ZRSectionHold draw(DrawLock);
     OnDrawModified = r;
 }
 
@@ -313,8 +281,8 @@ void TGameForm::RenderFrame(bool closingStops, Draw draw) {
     if (!gate.Held()) return;
     // In the wait modes the logic thread holds the logic lock while the wait thread renders.
     const uint8_t mode = GetScreenMode();
-    const SectionHold logic(mode != smWait && mode != smHold ? LogicLock : nullptr);
-    const SectionHold drawing(DrawLock);
+    const ZRSectionHold logic(mode != smWait && mode != smHold ? LogicLock : nullptr);
+    const ZRSectionHold drawing(DrawLock);
     if (closingStops && GetScreenMode() == smClosing) return;
     if (!WaitCanDraw()) return;
     const PictureHold hold(ConvertBits, BackDrawSurface());
@@ -339,16 +307,16 @@ void TGameForm::DrawFull() {
     const int yoff = PictureY();
     const uint8_t mode = GetScreenMode();
     if (OnDraw.IsSet()) {
-        const BitsLock lock(target);
+        const TNyBitsLock lock(target);
         if (lock.Held()) OnDraw.Call(target, yoff);
     } else if (mode == smMenu || mode == smBattle || mode == smAdventure) {
-        const BitsLock lock(target);
+        const TNyBitsLock lock(target);
         if (lock.Held()) RootPanel->Draw(target, 0, yoff);
     } else if (mode == smWait) {
         target->Cls();
         if (WaitLevel > 0) DrawWaitCell(target, yoff);
     } else if (mode == smTransition) {
-        const BitsLock lock(target);
+        const TNyBitsLock lock(target);
         if (lock.Held()) DrawTransition(target, yoff, nullptr);
     }
     const bool fps = ShowFps && DrawFpsBox(target);
@@ -387,14 +355,14 @@ void TGameForm::DrawModified(int ticks) {
             ZRRect{CursorX, CursorY + yoff, CursorX + kCursorSize, CursorY + yoff + kCursorSize});
     const uint32_t beforePicture = rects.Additions();
     if (OnDrawModified.IsSet()) {
-        const BitsLock lock(target);
+        const TNyBitsLock lock(target);
         if (lock.Held()) OnDrawModified.Call(target, yoff, &rects);
     } else if (mode == smMenu || mode == smBattle || mode == smAdventure) {
         ZRRectSet changed;
         RootPanel->GetModifiedRectSet(&changed);
         if (!changed.IsRectEmpty()) {
             {
-                const BitsLock lock(target);
+                const TNyBitsLock lock(target);
                 if (lock.Held()) RootPanel->Update(target, 0, yoff);
             }
             changed.OffsetRect(0, yoff);
@@ -403,7 +371,7 @@ void TGameForm::DrawModified(int ticks) {
     } else if (mode == smWait && ticks > 0) {
         WaitStep(target, yoff, rects);
     } else if (mode == smTransition) {
-        const BitsLock lock(target);
+        const TNyBitsLock lock(target);
         if (lock.Held()) DrawTransition(target, yoff, &rects);
     }
     // Nothing drawn, a cursor that stayed where it was shown and a frame-rate box (if any)
@@ -437,7 +405,7 @@ void TGameForm::DrawModified(int ticks) {
     CatchUpDrawSurface();
     if (ConvertBits && !rects.IsRectEmpty()) {
         TNyRGBBits* surface = Display->DrawSurface();
-        const BitsLock lock(surface);
+        const TNyBitsLock lock(surface);
         bool copied = lock.Held();
         if (copied)
             for (const ZRRect& r : rects)

@@ -79,7 +79,8 @@ bool WalkLine(TNyRGBBits* bits, int x1, int y1, int x2, int y2, ZRRect clip, Rul
     if (left >= right || top >= bottom) return true;
     if (y1 >= bottom || y2 < top) return true;
     if (std::max(x1, x2) < left || std::min(x1, x2) >= right) return true;
-    if (!bits->Lock()) return false;
+    const TNyBitsLock lock(bits);
+    if (!lock.Held()) return false;
 
     // Every product below can pass 2^32 (both counts reach 65537), so all of it is 64-bit.
     const int64_t nx = int64_t(std::abs(x2 - x1)) + 1, ny = int64_t(y2) - y1 + 1;
@@ -128,7 +129,6 @@ bool WalkLine(TNyRGBBits* bits, int x1, int y1, int x2, int y2, ZRRect clip, Rul
             }
         }
     }
-    bits->Unlock();
     return true;
 }
 

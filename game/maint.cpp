@@ -145,7 +145,7 @@ void TMainThread::BeginMenuMode() {
 }
 
 void TMainThread::Execute() {
-    Form->LogicLock->Enter();
+    const ZRSectionHold logic(Form->LogicLock);
     try {
         Result.store(0);
         BeginWaitMode();
@@ -153,7 +153,6 @@ void TMainThread::Execute() {
     } catch (...) {
     }
     Form->RequestClose();
-    Form->LogicLock->Leave();
 }
 
 TWaitThread::TWaitThread(TGameForm* form) : Form(form) {}

@@ -47,18 +47,21 @@ void TSplashForm::PaintPicture() {
     pic.SetPixFormat(pf32_888);
     pic.SetDirection(ddTopDown);
     pic.Resize(kWidth, kHeight);
-    if (!pic.Create() || !pic.Lock()) return;
-    for (int y = 0; y < kHeight; ++y) {
-        auto* row =
-            reinterpret_cast<uint32_t*>(pic.Bits() + static_cast<ptrdiff_t>(y) * pic.Pitch());
-        for (int x = 0; x < kWidth; ++x) {
-            const uint32_t r = 10 + y / 6, g = 16 + y / 4, b = 48 + y + x / 12;
-            row[x] = (r << 16) | (g << 8) | b;
+    if (!pic.Create()) return;
+    {
+        const TNyBitsLock lock(&pic);
+        if (!lock.Held()) return;
+        for (int y = 0; y < kHeight; ++y) {
+            auto* row =
+                reinterpret_cast<uint32_t*>(pic.Bits() + static_cast<ptrdiff_t>(y) * pic.Pitch());
+            for (int x = 0; x < kWidth; ++x) {
+                const uint32_t r = 10 + y / 6, g = 16 + y / 4, b = 48 + y + x / 12;
+                row[x] = (r << 16) | (g << 8) | b;
+            }
+            if (y == 70)
+                for (int x = 40; x < kWidth - 40; ++x) row[x] = 0xC8A040;
         }
-        if (y == 70)
-            for (int x = 40; x < kWidth - 40; ++x) row[x] = 0xC8A040;
     }
-    pic.Unlock();
     void* dc = nullptr;
     if (pic.GetDC(&dc)) {
         ZRFont font;
@@ -74,7 +77,9 @@ void TSplashForm::PaintPicture() {
         pic.ReleaseDC(dc);
     }
     SDL_Surface* screen = SDL_GetWindowSurface(window);
-    if (!screen || !pic.Lock()) return;
+    if (!screen) return;
+    const TNyBitsLock lock(&pic);
+    if (!lock.Held()) return;
     SDL_Surface* src = SDL_CreateRGBSurfaceWithFormatFrom(pic.Bits(), kWidth, kHeight, 32,
                                                           pic.Pitch(), SDL_PIXELFORMAT_RGB888);
     if (src) {
@@ -82,7 +87,6 @@ void TSplashForm::PaintPicture() {
         SDL_FreeSurface(src);
         SDL_UpdateWindowSurface(window);
     }
-    pic.Unlock();
 }
 
 void TSplashForm::StartGame() {

@@ -109,17 +109,16 @@ void TMovieUnit::Frame(int ticks) {
         Stop();
         return;
     }
-    ZRCriticalSection* logic = GameForm ? GameForm->LogicLock : nullptr;
-    ZRCriticalSection* draw = GameForm ? GameForm->DrawLock : nullptr;
-    if (logic) logic->Enter();
-    if (draw) draw->Enter();
-    if (panelMode_)
-        Draw();
-    else if (GameForm)
-        GameForm->RenderMovie();
-    const bool ended = movie_.IsEnd();
-    if (draw) draw->Leave();
-    if (logic) logic->Leave();
+    bool ended;
+    {
+        const ZRSectionHold logic(GameForm ? GameForm->LogicLock : nullptr);
+        const ZRSectionHold draw(GameForm ? GameForm->DrawLock : nullptr);
+        if (panelMode_)
+            Draw();
+        else if (GameForm)
+            GameForm->RenderMovie();
+        ended = movie_.IsEnd();
+    }
     if (ended) Stop();
 }
 

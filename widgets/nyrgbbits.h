@@ -251,6 +251,23 @@ class TNyRGBBits : public plat::TComponent {
     bool PlaceDecoded(Decoded& d, int x, int y, TNyAlpha* alpha);
 };
 
+// A bitmap locked for a scope when it could be locked; a display surface hands out its pixels
+// only while locked, and every way out must give the lock back.
+class TNyBitsLock {
+  public:
+    explicit TNyBitsLock(TNyRGBBits* bits) : bits_(bits), held_(bits->Lock()) {}
+    ~TNyBitsLock() {
+        if (held_) bits_->Unlock();
+    }
+    TNyBitsLock(const TNyBitsLock&) = delete;
+    TNyBitsLock& operator=(const TNyBitsLock&) = delete;
+    bool Held() const { return held_; }
+
+  private:
+    TNyRGBBits* bits_;
+    bool held_;
+};
+
 class TNyAlpha : public plat::TComponent {
   public:
     explicit TNyAlpha(plat::TComponent* owner = nullptr);

@@ -29,6 +29,9 @@ struct FrameProbe {
     void OnDrawModified(TNyRGBBits*, int, ZRRectSet*) {
         if (throwFromDraw) throw std::runtime_error("fatal");
     }
+    void OnRestore(bool) {
+        if (throwFromDraw) throw std::runtime_error("fatal");
+    }
     int frames = 0;
     int last = -1;
     int movies = 0;
@@ -181,6 +184,7 @@ TEST_F(FrameTest, ExceptionsOutOfAFrame) {
 
     // A draw that throws out of any of the three renders closes the game too, and gives back
     // every lock and hold of the render: the close waits for the logic lock on another thread.
+    // A display reset whose restore handler throws gives back its locks the same way.
     form->SetOnDraw(ZRBaseCallback2<void, TNyRGBBits*, int>(&probe, &FrameProbe::OnDraw));
     form->SetOnDrawModified(
         ZRBaseCallback3<void, TNyRGBBits*, int, ZRRectSet*>(&probe, &FrameProbe::OnDrawModified));
@@ -189,15 +193,25 @@ TEST_F(FrameTest, ExceptionsOutOfAFrame) {
         const char* name;
         uint8_t mode;
         bool full;
-    } renders[] = {{"full", smMenu, true}, {"modified", smMenu, false}, {"movie", smMovie, false}};
+        bool reset;
+    } renders[] = {{"full", smMenu, true, false},
+                   {"modified", smMenu, false, false},
+                   {"movie", smMovie, false, false},
+                   {"display reset", smMenu, false, true}};
     for (const auto& r : renders) {
         SCOPED_TRACE(r.name);
         form->ScreenMode.store(r.mode);
         form->FullRenderPending.store(r.full);
         probe.throwFromDraw = true;
-        form->FrameStep();
+        if (r.reset) {
+            form->RestoreHandlers.emplace_back(&probe, &FrameProbe::OnRestore);
+            EXPECT_THROW(form->ResetDisplay(DisplayKind), std::runtime_error);
+            form->RestoreHandlers.clear();
+        } else {
+            form->FrameStep();
+            EXPECT_EQ(form->GetScreenMode(), smClosing);
+        }
         probe.throwFromDraw = false;
-        EXPECT_EQ(form->GetScreenMode(), smClosing);
         bool logicFree = false, drawFree = false, gateFree = false;
         std::thread closer([&] {
             if ((logicFree = form->LogicLock->TryEnter())) form->LogicLock->Leave();
