@@ -380,8 +380,10 @@ std::pair<std::string, std::string> SplitHost(const ZRString& path) {
 void RemoveInterruptedWrites() {
     const std::string saves = SplitHost(SystemSavePath()).first;
     plat::RemoveAbandonedTemporaryFiles(saves, IsSaveFileName);
-    const auto [dir, name] = SplitHost(ConfigFilePath());
-    plat::RemoveAbandonedTemporaryFiles(dir, [&name](std::string_view n) { return n == name; });
+    const std::pair<std::string, std::string> config = SplitHost(ConfigFilePath());
+    const std::string& name = config.second;
+    plat::RemoveAbandonedTemporaryFiles(config.first,
+                                        [&name](std::string_view n) { return n == name; });
 }
 
 bool LoadGameSlot(int32_t slot) {
