@@ -33,7 +33,7 @@ TDSound::~TDSound() {
     // Buffers made on a device that was never enabled, or taken off its list when it was,
     // unlist themselves from this object as they go: they go while its members are here.
     DeleteBuffers();
-    for (int n = ComponentCount(); n > 0; n = ComponentCount()) delete Component(n - 1);
+    DestroyOwned();
 }
 
 void TDSound::SetChannels(uint16_t v) {

@@ -56,35 +56,26 @@ class ZRCriticalSectionEx {
     std::condition_variable freed_;
 };
 
-// A ZRCriticalSection held for a scope, so that every way out, an exception included, gives it
-// back. A null lock is passed over: some locks exist only while the window does.
-class ZRSectionHold {
+// A lock held for a scope, so that every way out, an exception included, gives it back. A
+// null lock is passed over: some locks exist only while the window does.
+template <typename Lock, void (Lock::*Take)(), void (Lock::*Give)()>
+class ZRScopeHold {
   public:
-    explicit ZRSectionHold(ZRCriticalSection* lock) : lock_(lock) {
-        if (lock_) lock_->Enter();
+    explicit ZRScopeHold(Lock* lock) : lock_(lock) {
+        if (lock_) (lock_->*Take)();
     }
-    ~ZRSectionHold() {
-        if (lock_) lock_->Leave();
+    ~ZRScopeHold() {
+        if (lock_) (lock_->*Give)();
     }
-    ZRSectionHold(const ZRSectionHold&) = delete;
-    ZRSectionHold& operator=(const ZRSectionHold&) = delete;
+    ZRScopeHold(const ZRScopeHold&) = delete;
+    ZRScopeHold& operator=(const ZRScopeHold&) = delete;
 
   private:
-    ZRCriticalSection* lock_;
+    Lock* lock_;
 };
 
-// The same for a ZRCriticalSectionEx, taken in turn behind the threads already waiting.
-class ZRSectionTurn {
-  public:
-    explicit ZRSectionTurn(ZRCriticalSectionEx* lock) : lock_(lock) {
-        if (lock_) lock_->Acquire();
-    }
-    ~ZRSectionTurn() {
-        if (lock_) lock_->Release();
-    }
-    ZRSectionTurn(const ZRSectionTurn&) = delete;
-    ZRSectionTurn& operator=(const ZRSectionTurn&) = delete;
-
-  private:
-    ZRCriticalSectionEx* lock_;
-};
+using ZRSectionHold =
+    ZRScopeHold<ZRCriticalSection, &ZRCriticalSection::Enter, &ZRCriticalSection::Leave>;
+// Taken in turn behind the threads already waiting.
+using ZRSectionTurn =
+    ZRScopeHold<ZRCriticalSectionEx, &ZRCriticalSectionEx::Acquire, &ZRCriticalSectionEx::Release>;

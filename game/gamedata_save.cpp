@@ -379,11 +379,17 @@ std::pair<std::string, std::string> SplitHost(const ZRString& path) {
 
 void RemoveInterruptedWrites() {
     const std::string saves = SplitHost(SystemSavePath()).first;
-    plat::RemoveAbandonedTemporaryFiles(saves, IsSaveFileName);
     const std::pair<std::string, std::string> config = SplitHost(ConfigFilePath());
     const std::string& name = config.second;
-    plat::RemoveAbandonedTemporaryFiles(config.first,
-                                        [&name](std::string_view n) { return n == name; });
+    auto isConfig = [&name](std::string_view n) { return n == name; };
+    // Both sit beside the program unless a save folder was set: one read of it then serves.
+    if (config.first == saves) {
+        plat::RemoveAbandonedTemporaryFiles(
+            saves, [&isConfig](std::string_view n) { return IsSaveFileName(n) || isConfig(n); });
+        return;
+    }
+    plat::RemoveAbandonedTemporaryFiles(saves, IsSaveFileName);
+    plat::RemoveAbandonedTemporaryFiles(config.first, isConfig);
 }
 
 bool LoadGameSlot(int32_t slot) {

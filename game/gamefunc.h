@@ -17,6 +17,20 @@
 using ImageKind = int32_t;
 ImageKind ImageKindOf(const ZRString& name);
 
+// A file of a file manager, open for a scope: its stream (null when it could not be opened) is
+// closed when the scope ends, also on the failure paths.
+struct OpenedFile {
+    OpenedFile(ZRFileMan* f, const ZRString& name)
+        : files(f), stream(f ? f->Open(name) : nullptr) {}
+    ~OpenedFile() {
+        if (stream) files->Close(stream);
+    }
+    OpenedFile(const OpenedFile&) = delete;
+    OpenedFile& operator=(const OpenedFile&) = delete;
+    ZRFileMan* files;
+    ZRStream* stream;
+};
+
 // A picture some other code owns, to bind to a panel.
 struct ImagePair {
     TNyRGBBits* image = nullptr;

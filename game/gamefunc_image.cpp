@@ -23,16 +23,6 @@ T* NewTracked() {
     return MemMan ? MemMan->CreateVCL<T>(nullptr) : nullptr;
 }
 
-// Closes a stream of a file manager when the scope ends, also on the failure paths.
-struct OpenFile {
-    OpenFile(ZRFileMan* f, const ZRString& name) : files(f), stream(f ? f->Open(name) : nullptr) {}
-    ~OpenFile() {
-        if (stream) files->Close(stream);
-    }
-    ZRFileMan* files;
-    ZRStream* stream;
-};
-
 }  // namespace
 
 ImageKind ImageKindOf(const ZRString& name) {
@@ -115,7 +105,7 @@ bool LoadImageFile(TNyRGBBits** bits, TNyAlpha** alpha, ZRFileMan* files, const 
     const ImageKind kind = ImageKindOf(name);
     if (kind == 0) return false;
     try {
-        OpenFile file(files, name);
+        const OpenedFile file(files, name);
         if (!file.stream) Fail("FileOpen Error");
         return LoadImageStream(bits, alpha, kind, file.stream);
     } catch (const std::exception&) {
@@ -128,7 +118,7 @@ bool DrawImageFile(TNyRGBBits* bits, TNyAlpha* alpha, const ZRString& name, int 
     const ImageKind kind = ImageKindOf(name);
     if (kind == 0) return false;
     try {
-        OpenFile file(files, name);
+        const OpenedFile file(files, name);
         if (!file.stream) Fail("FileOpen Error");
         if (!DrawImageStream(bits, alpha, kind, x, y, file.stream)) Fail("FileLoad Error");
         return true;
@@ -141,7 +131,7 @@ bool LoadAnimeData(ZRAnimeData** data, ZRFileMan* files, const ZRString& name) {
     if (!data) return false;
     *data = nullptr;
     try {
-        OpenFile file(files, name);
+        const OpenedFile file(files, name);
         if (!file.stream) Fail("FileOpen Error");
         *data = MemMan ? MemMan->Create<ZRAnimeData>() : nullptr;
         if (!*data) Fail("Alloc Error");

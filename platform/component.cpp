@@ -7,17 +7,7 @@ namespace plat {
 TComponent::TComponent(TComponent* owner) { SetOwner(owner); }
 
 TComponent::~TComponent() {
-    // Children are destroyed newest first; each one unlinks itself as it goes, so the list is
-    // read afresh for each and not held while a child is destroyed.
-    for (;;) {
-        TComponent* c = nullptr;
-        {
-            std::lock_guard<std::mutex> lock(ownedLock_);
-            if (owned_.empty()) break;
-            c = owned_.back();
-        }
-        delete c;
-    }
+    DestroyOwned();
     if (owner_) owner_->Remove(this);
     std::vector<ComponentWatcher*> w;
     w.swap(watchers_);
@@ -41,6 +31,18 @@ int TComponent::ComponentCount() const {
 TComponent* TComponent::Component(int index) const {
     std::lock_guard<std::mutex> lock(ownedLock_);
     return owned_.at(static_cast<size_t>(index));
+}
+
+void TComponent::DestroyOwned() {
+    for (;;) {
+        TComponent* c = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(ownedLock_);
+            if (owned_.empty()) return;
+            c = owned_.back();
+        }
+        delete c;
+    }
 }
 
 void TComponent::SetOwner(TComponent* owner) {

@@ -38,6 +38,12 @@ public:
     void AddWatcher(ComponentWatcher* w);
     void RemoveWatcher(ComponentWatcher* w);
 
+protected:
+    // Destroys what this component owns, newest first. Each child unlinks itself as it goes,
+    // so the list is read afresh for each and not held while a child is destroyed. A derived
+    // destructor calls it when its children need its own members while they go.
+    void DestroyOwned();
+
 private:
     void Add(TComponent* c);
     void Remove(TComponent* c);

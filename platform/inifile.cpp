@@ -229,9 +229,7 @@ std::string IniFile::ReadString(std::string_view section, std::string_view key,
 }
 
 bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-    IniDocument doc;
-    if (!Load(doc) || !doc.Set(section, key, value)) return false;
-    return WriteFileAtomic(path_, doc.Serialize());
+    return WriteStrings(section, {{std::string(key), std::string(value)}});
 }
 
 bool IniFile::WriteStrings(std::string_view section,

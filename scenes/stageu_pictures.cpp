@@ -309,21 +309,16 @@ bool TStageUnit::FindBackgroundFile(int32_t n, uint8_t letter, ZRString& name) {
 namespace {
 
 // The PNG decoder fills a plane for any file it is given one for, all opaque when the file has
-// no alpha channel, so whether there is one is read from the file's header.
-bool PngHasAlpha(ZRFileMan* files, const ZRString& name) {
-    struct Opened {
-        ZRFileMan* files;
-        ZRStream* stream;
-        ~Opened() {
-            if (stream) files->Close(stream);
-        }
-    } f{files, files ? files->Open(name) : nullptr};
-    if (!f.stream) return false;
+// no alpha channel, so whether there is one is read from the file's header. The stream is left
+// at its start for the decoder.
+bool PngHasAlpha(ZRStream* stream) {
+    bool four = false;
     try {
-        return ChkChannelPng(f.stream) == 4;
+        four = ChkChannelPng(stream) == 4;
     } catch (const std::exception&) {
-        return false;
     }
+    stream->Seek(0, zrSeekSet);
+    return four;
 }
 
 void ApplyColourEffect(TNyRGBBits* b, int32_t effect) {
@@ -467,10 +462,14 @@ void TStageUnit::UpdateBackground(bool keep) {
             pic->Cls();
             // Only a file with an alpha channel gets a plane, opaque or not: the plane is what
             // lets the weather through over a class-A background.
+            // The file is opened once for the look at its header and the drawing.
+            const ImageKind kind = ImageKindOf(file);
+            const OpenedFile opened(BGFiles.get(), file);
             std::shared_ptr<TNyAlpha> alpha;
-            if (ImageKindOf(file) == 3 && PngHasAlpha(BGFiles.get(), file))
+            if (kind == 3 && opened.stream && PngHasAlpha(opened.stream))
                 alpha = std::make_shared<TNyAlpha>(nullptr);
-            if (!DrawImageFile(pic, alpha.get(), file, 0, 0, BGFiles.get())) {
+            if (kind == 0 || !opened.stream ||
+                !DrawImageStream(pic, alpha.get(), kind, 0, 0, opened.stream)) {
                 pic->Cls();
             } else if (alpha && alpha->Created()) {
                 if (alpha->Width() != pic->Width() || alpha->Height() != pic->Height()) {

@@ -15,6 +15,7 @@
 #include "platform/ansistring.h"
 #include "platform/component.h"
 #include "platform/tstream.h"
+#include "widgets/nyclip.h"
 
 class ZRStream;
 
@@ -253,20 +254,7 @@ class TNyRGBBits : public plat::TComponent {
 
 // A bitmap locked for a scope when it could be locked; a display surface hands out its pixels
 // only while locked, and every way out must give the lock back.
-class TNyBitsLock {
-  public:
-    explicit TNyBitsLock(TNyRGBBits* bits) : bits_(bits), held_(bits->Lock()) {}
-    ~TNyBitsLock() {
-        if (held_) bits_->Unlock();
-    }
-    TNyBitsLock(const TNyBitsLock&) = delete;
-    TNyBitsLock& operator=(const TNyBitsLock&) = delete;
-    bool Held() const { return held_; }
-
-  private:
-    TNyRGBBits* bits_;
-    bool held_;
-};
+using TNyBitsLock = ny_clip::LockGuard<TNyRGBBits>;
 
 class TNyAlpha : public plat::TComponent {
   public:
