@@ -62,6 +62,12 @@ bool TGameForm::SetupDisplay(uint8_t kind) {
 }
 
 bool TGameForm::ResetDisplay(uint8_t kind) {
+    // Started again however the reset ends, a throw from the set-up or a restore handler too:
+    // otherwise no later hot key or request would switch the display again.
+    struct StartedAgain {
+        std::atomic<bool>& started;
+        ~StartedAgain() { started.store(true); }
+    } const again{Started};
     Started.store(false);
     bool ok = false;
     {
@@ -82,6 +88,5 @@ bool TGameForm::ResetDisplay(uint8_t kind) {
                 if (h.IsSet()) h.Call(false);
         }
     }
-    Started.store(true);
     return ok;
 }

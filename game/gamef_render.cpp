@@ -403,10 +403,11 @@ void TGameForm::DrawModified(int ticks) {
         return;
     }
     CatchUpDrawSurface();
+    bool copied = true;
     if (ConvertBits && !rects.IsRectEmpty()) {
         TNyRGBBits* surface = Display->DrawSurface();
         const TNyBitsLock lock(surface);
-        bool copied = lock.Held();
+        copied = lock.Held();
         if (copied)
             for (const ZRRect& r : rects)
                 copied = surface->ConvertCopy(r.left, r.top + displayY, ConvertBits, r.left, r.top,
@@ -414,11 +415,19 @@ void TGameForm::DrawModified(int ticks) {
                          copied;
         if (!copied) DrawSurfaceBehind.UnionRectSet(rects);
     }
-    if (DisplayKind == kDisplayWindow || ApplicationActive()) {
-        ZRRectSet shown = rects;
-        shown.OffsetRect(0, displayY - yoff);
+    ZRRectSet shown = rects;
+    shown.OffsetRect(0, displayY - yoff);
+    // Where the changed rectangles did not reach the draw surface it holds an older picture:
+    // that is not presented, and the next frame step renders whole again.
+    if (!copied) {
+        FullRenderPending.store(true);
+    } else if (DisplayKind == kDisplayWindow || ApplicationActive()) {
         Display->FlipModifyRect(shown);
         ShownFps = fps;
+    } else {
+        // Full screen behind another application: the display keeps what it was not given as
+        // owed, and the first frame back presents it, however still.
+        for (const ZRRect& r : shown) Display->SetModifyRect(r);
     }
     TakeAway(target, yoff, cursor, fpsDrawn);
 }
@@ -437,5 +446,8 @@ void TGameForm::DrawMovie() {
         if (DisplayKind == 1) ClearBorders();
         Display->Flip();
         ShownFps = -1;
+    } else if (drawn) {
+        // Not shown behind another application: owed until the game is back.
+        Display->SetModifyRect(ZRRect{0, 0, Display->Width(), Display->Height()});
     }
 }

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <new>
+#include <stdexcept>
 
 #include "fifo_guard.h"
 #include "form_harness.h"
@@ -269,11 +270,26 @@ TEST_F(ShotTest, APictureThatCannotBeWrittenIsDroppedWithAMessage) {
     EXPECT_EQ(DecodePng(dir.Host("Snap000.png"), w, h).size(), size_t(1280 * 720));
 }
 
+// A restore handler that throws when told the display goes, or when told it is back.
+struct FailingRestore {
+    void OnRestore(bool going) {
+        if (going ? before : after) throw std::runtime_error("restore");
+    }
+    bool before = false, after = false;
+};
+
+// Answers every question with a throw.
+struct ThrowingResponder : plat::MessageResponder {
+    plat::MsgAnswer Ask(const plat::MsgRequest&) override { throw std::runtime_error("asked"); }
+};
+
 TEST_F(ShotTest, AltEnterAndModeRequestsSwitchOnlyWhereTheyMay) {
     ASSERT_TRUE(HasTallMode);
+    enum Fault { kNone, kBefore, kAfter };
     struct Step {
         bool started, tall, wide;
         uint8_t expect;
+        Fault fault = kNone;  // a restore handler throws out of the switch
     };
     const Step steps[] = {
         {false, true, true, kDisplayWindow},  // before the show handler finished: swallowed
@@ -282,13 +298,31 @@ TEST_F(ShotTest, AltEnterAndModeRequestsSwitchOnlyWhereTheyMay) {
         {true, false, true, 0},               // only 1280x720 is there
         {true, true, true, kDisplayWindow},
         {true, false, false, kDisplayWindow},  // neither: nothing
+        // A switch that throws leaves the next press working.
+        {true, true, true, kDisplayWindow, kBefore},
+        {true, true, true, 1},
+        {true, true, true, kDisplayWindow, kAfter},
+        {true, true, true, 1},
+        {true, true, true, kDisplayWindow},
     };
+    FailingRestore restore;
+    form->RestoreHandlers.emplace_back(&restore, &FailingRestore::OnRestore);
+    // Started as the show handler and each switch leave it, but for the first step.
+    ASSERT_TRUE(form->Started.load());
     for (const Step& s : steps) {
-        form->Started.store(s.started);
+        if (!s.started) form->Started.store(false);
         HasTallMode = s.tall, Has720Mode = s.wide;
-        EXPECT_TRUE(form->HandleHotKey(TGameForm::hkToggleDisplay));
+        restore.before = s.fault == kBefore;
+        restore.after = s.fault == kAfter;
+        if (s.fault == kNone) {
+            EXPECT_TRUE(form->HandleHotKey(TGameForm::hkToggleDisplay));
+        } else {
+            EXPECT_THROW(form->HandleHotKey(TGameForm::hkToggleDisplay), std::runtime_error);
+        }
         EXPECT_EQ(DisplayKind, s.expect);
+        if (!s.started) form->Started.store(true);
     }
+    form->RestoreHandlers.clear();
     HasTallMode = Has720Mode = true;
     form->Started.store(true);
     form->WMChangeDisplayMode(3);
@@ -306,6 +340,20 @@ TEST_F(ShotTest, AltEnterAndModeRequestsSwitchOnlyWhereTheyMay) {
     form->WMDisplayChange(16);
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_EQ(boxes.Boxes()[0].substr(0, 7), "警告|");
+
+    // A set-up that throws (here out of its question whether to go full screen) leaves the
+    // display down: the next request is still acted on, and a switch that cannot be made
+    // closes the game.
+    form->WMChangeDisplayMode(1);
+    ASSERT_EQ(DisplayKind, 1);
+    ThrowingResponder thrower;
+    plat::SetMessageResponder(&thrower);
+    display.failOpen = true;
+    EXPECT_THROW(form->WMChangeDisplayMode(kDisplayWindow), std::runtime_error);
+    display.failOpen = false;
+    plat::SetMessageResponder(&boxes);
+    form->WMChangeDisplayMode(1);
+    EXPECT_EQ(form->GetScreenMode(), smClosing);
 }
 
 }  // namespace

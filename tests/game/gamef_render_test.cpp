@@ -401,9 +401,91 @@ TEST_F(RenderTest, APresentTheScreenRefusedIsMadeOnTheStillFramesAfter) {
     }
 }
 
-// A whole picture that could not be copied into the draw surface (it was being read) leaves the
-// surface's older picture there: that is not presented, and the next frame renders whole again.
+// Full screen behind another application nothing is presented: what is drawn meanwhile is owed
+// and shown by the first frame back, however still, on a lone display buffer and on flip chains
+// of two and three, a second time after coming back and again after a display reset. A window
+// presents throughout.
+TEST_F(RenderTest, WhatIsDrawnBehindAnotherApplicationIsShownOnComingBack) {
+    MovieProbe movie;
+    const struct {
+        const char* name;
+        int backBuffers;  // -1: a window
+        bool movie;
+    } cases[] = {
+        {"window", -1, false},
+        {"lone buffer", 0, false},
+        {"chain of two", 1, false},
+        {"chain of three", 2, false},
+        {"movie, window", -1, true},
+        {"movie, lone buffer", 0, true},
+        {"movie, chain of two", 1, true},
+        {"movie, chain of three", 2, true},
+    };
+    AddPicture();
+    form->SetCursorType(-1);
+    auto frame = [&] {
+        Tick(1);
+        form->FrameStep();
+        movie.picture = false;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const uint8_t kind = c.backBuffers < 0 ? kDisplayWindow : 0;
+        if (c.backBuffers >= 0) display.Offer().maxBackBuffers = c.backBuffers;
+        for (int pass = 0; pass < 3; ++pass) {
+            SCOPED_TRACE(pass == 2 ? "after a reset" : pass == 1 ? "second time" : "first time");
+            if (pass != 1) {
+                ASSERT_TRUE(form->ResetDisplay(kind));
+            }
+            if (pass == 0 && kind == 0) {
+                ASSERT_EQ(form->Display->BufferCount(), c.backBuffers + 1);
+            }
+            picture.BoxFill(0, 0, 199, 99, picture.TNyRGBtoPixel(ZRRGB{255, 0, 0}));
+            panel.SetModify();
+            form->BeginMenuMode();
+            frame();
+            ASSERT_EQ(ScreenAt(250, 140), 0xFF0000u);
+
+            form->Active.store(false);
+            if (c.movie) {
+                form->SetOnMovieDraw(
+                    ZRBaseCallback2<bool, TNyRGBBits*, int>(&movie, &MovieProbe::Draw));
+                form->ScreenMode.store(smMovie);
+                movie.picture = true;
+            } else {
+                picture.BoxFill(0, 0, 199, 99, picture.TNyRGBtoPixel(ZRRGB{0, 0, 255}));
+                panel.SetModify();
+            }
+            for (int i = 0; i < 3; ++i) frame();
+            EXPECT_EQ(ScreenAt(250, 140), kind == kDisplayWindow ? 0x0000FFu : 0xFF0000u);
+
+            form->Active.store(true);
+            frame();
+            EXPECT_EQ(ScreenAt(250, 140), 0x0000FFu);
+            if (c.movie) {
+                EXPECT_EQ(ScreenAt(1000, 600), 0x0000FFu);
+            }
+            // Once shown, a still screen is quiet again.
+            display.Screen().ResetCounts();
+            for (int i = 0; i < 3; ++i) frame();
+            EXPECT_EQ(display.Screen().Uploads(), 0);
+            form->SetOnMovieDraw(ZRBaseCallback2<bool, TNyRGBBits*, int>());
+            form->ScreenMode.store(smStarted);
+        }
+    }
+}
+
+// A picture that could not be copied into the draw surface (it was being read) leaves the
+// surface's older picture there: that is not presented, whether a whole frame or changed
+// rectangles, and the next frame renders whole again.
 struct WholeDraw {
+    // As a dirty-rectangle draw: the whole picture once when asked, else nothing.
+    void DrawModified(TNyRGBBits* bits, int y, ZRRectSet* rects) {
+        if (!changed) return;
+        changed = false;
+        Draw(bits, y);
+        rects->UnionRect(ZRRect{0, 0, 1280, 720});
+    }
     void Draw(TNyRGBBits* bits, int) {
         bits->BoxFill(0, 0, 1279, 719, colour);
         if (!busy) return;
@@ -419,39 +501,56 @@ struct WholeDraw {
     plat::MemoryPresenter* screen;
     uint32_t colour = 0;
     bool busy = false;
+    bool changed = false;
     bool reading = false;
 };
 
-TEST_F(RenderTest, AWholeFrameThatMissedTheDrawSurfaceIsNotPresented) {
+TEST_F(RenderTest, AFrameThatMissedTheDrawSurfaceIsNotPresented) {
     WholeDraw whole{&display.Screen()};
     form->SetOnDraw(ZRBaseCallback2<void, TNyRGBBits*, int>(&whole, &WholeDraw::Draw));
-    form->ScreenMode.store(smMenu);
-    whole.colour = form->ConvertBits->TNyRGBtoPixel(ZRRGB{255, 0, 0});
-    form->FullRenderPending.store(true);
-    Tick(1);
-    form->FrameStep();
-    ASSERT_EQ(ScreenAt(640, 360), 0xFF0000u);
+    form->SetOnDrawModified(
+        ZRBaseCallback3<void, TNyRGBBits*, int, ZRRectSet*>(&whole, &WholeDraw::DrawModified));
+    // The cursor keeps a window's changed rectangles going through the draw surface.
+    form->SetCursorType(0);
+    for (const bool full : {true, false}) {
+        for (int pass = 0; pass < 2; ++pass) {
+            SCOPED_TRACE(full ? "whole frame" : "changed rectangles");
+            SCOPED_TRACE(pass ? "after a reset" : "first time");
+            if (pass) {
+                ASSERT_TRUE(form->ResetDisplay(kDisplayWindow));
+            }
+            form->ScreenMode.store(smMenu);
+            whole.colour = form->ConvertBits->TNyRGBtoPixel(ZRRGB{255, 0, 0});
+            form->FullRenderPending.store(true);
+            Tick(1);
+            form->FrameStep();
+            ASSERT_EQ(ScreenAt(640, 360), 0xFF0000u);
 
-    whole.colour = form->ConvertBits->TNyRGBtoPixel(ZRRGB{0, 0, 255});
-    whole.busy = true;
-    form->FullRenderPending.store(true);
-    const uint64_t handed = display.Screen().LastTicket();
-    Tick(1);
-    form->FrameStep();
-    ASSERT_TRUE(whole.reading);
-    EXPECT_EQ(display.Screen().LastTicket(), handed + 1) << "only the test's own hand-off";
-    EXPECT_TRUE(form->FullRenderPending.load());
-    display.Screen().FinishReading();
-    display.Screen().Hold(false);
-    display.Screen().Release();
-    for (int i = 0; i < 3; ++i) {
-        Tick(1);
-        form->FrameStep();
+            whole.colour = form->ConvertBits->TNyRGBtoPixel(ZRRGB{0, 0, 255});
+            whole.busy = true;
+            form->FullRenderPending.store(full);
+            whole.changed = !full;
+            const uint64_t handed = display.Screen().LastTicket();
+            Tick(1);
+            form->FrameStep();
+            ASSERT_TRUE(whole.reading);
+            EXPECT_EQ(display.Screen().LastTicket(), handed + 1) << "only the test's own hand-off";
+            EXPECT_TRUE(form->FullRenderPending.load());
+            display.Screen().FinishReading();
+            display.Screen().Hold(false);
+            display.Screen().Release();
+            EXPECT_EQ(ScreenAt(640, 360), 0xFF0000u);
+            for (int i = 0; i < 3; ++i) {
+                Tick(1);
+                form->FrameStep();
+            }
+            EXPECT_EQ(ScreenAt(640, 360), 0x0000FFu);
+            EXPECT_EQ(form->Display->DrawSurface()->PGet(640, 360) & 0xFFFFFF, 0x0000FFu);
+            form->ScreenMode.store(smStarted);
+        }
     }
-    EXPECT_EQ(ScreenAt(640, 360), 0x0000FFu);
-    EXPECT_EQ(form->Display->DrawSurface()->PGet(640, 360) & 0xFFFFFF, 0x0000FFu);
     form->SetOnDraw(ZRBaseCallback2<void, TNyRGBBits*, int>());
-    form->ScreenMode.store(smStarted);
+    form->SetOnDrawModified(ZRBaseCallback3<void, TNyRGBBits*, int, ZRRectSet*>());
 }
 
 // The wait mode begins on a cleared screen only when it holds both pictures: a presenter still
