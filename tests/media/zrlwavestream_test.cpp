@@ -437,28 +437,46 @@ TEST(ZRMp3Stream, DamagedInfoFrameIsDealtWithAtOnce) {
     });
 }
 
-// The same damaged frames filed in a wave file whose format says 16,000 Hz, twice their own
-// rate: they are decoded at their own rate and brought to the format's here. Were libmpg123
-// left to resample them, it would work through every frame the damaged header claims, half a
-// minute of processor time in one call; the child that decodes gets a few seconds of it.
+// MPEG frames filed in a wave file whose format says twice their own rate: they are decoded
+// at their own rate and brought to the format's here, on every pass, for the sound device
+// rewinds for each loop and replay. The damaged ones are what the fuzzer found: were
+// libmpg123 left to resample them, it would work through every frame the damaged header
+// claims, half a minute of processor time in one call; the child that decodes gets a few
+// seconds of it.
 TEST(ZRWaveStream, MpegFramesAtAnotherRateThanTheFormatsAreNotResampledByTheirDecoder) {
     std::ifstream in(ZR_FUZZ_SEEDS "/media_mp3/info_frame_damaged.mp3", std::ios::binary);
-    const Bytes mp3{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    ASSERT_EQ(mp3.size(), 507u);
-    ASSERT_EQ(mp3[1] & 0x18, 0) << "not an 8,000 Hz frame";
-    Bytes format = PcmFormatBody(1, 16000, 0);
-    ZRPutLE16(&format[0], plat::afMpegLayer3);
-    ZRPutLE32(&format[8], 1000);
-    ZRPutLE16(&format[12], 1);
-    const Bytes file = Riff({{"fmt ", format}, {"data", mp3}});
-    ExpectDecodedWithin(5, [&] {
-        Source src(file);
-        ZRWaveStream s(&src.stream);
-        uint8_t buffer[7000];
-        for (int i = 0; i < 100 && s.Read(buffer, sizeof buffer) > 0; ++i) {
-        }
-        return s.IsOpen() && s.GetRate() == 16000;
-    });
+    const Bytes damaged{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_EQ(damaged.size(), 507u);
+    ASSERT_EQ(damaged[1] & 0x18, 0) << "not an 8,000 Hz frame";
+    struct Case {
+        const char* name;
+        Bytes mp3;
+        uint16_t channels;
+        uint32_t rate, bytesPerSecond;
+        double seconds;  // 0: not measured
+    };
+    const Case cases[] = {
+        {"damaged 8,000 Hz", damaged, 1, 16000, 1000, 0},
+        {"22,050 Hz tone", Sox("-r 22050 -c 2 -C 64", "mp3"), 2, 44100, 8000, 1.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_GT(c.mp3.size(), 500u);
+        Bytes format = PcmFormatBody(c.channels, c.rate, 0);
+        ZRPutLE16(&format[0], plat::afMpegLayer3);
+        ZRPutLE32(&format[8], c.bytesPerSecond);
+        ZRPutLE16(&format[12], 1);
+        const Bytes file = Riff({{"fmt ", format}, {"data", c.mp3}});
+        ExpectDecodedWithin(5, [&] {
+            Source src(file);
+            ZRWaveStream s(&src.stream);
+            const Bytes once = ReadAll(s, 7000);
+            if (!s.IsOpen() || s.GetRate() != c.rate || !s.Reset()) return false;
+            const Bytes twice = ReadAll(s, 5000);
+            const double seconds = once.size() / (2.0 * c.channels * c.rate);
+            return twice == once && (c.seconds == 0 || std::fabs(seconds - c.seconds) < 0.1);
+        });
+    }
 }
 
 TEST(ZRMp3Stream, ForwardOnlySourceDecodesAndRewinds) {
