@@ -378,14 +378,14 @@ Bytes WithInfoFrame(const Bytes& cbr) {
     constexpr size_t kFrame = 417;  // one more byte when the padding bit is set
     uint32_t frames = 0;
     for (size_t at = 0; at + 4 <= cbr.size(); at += kFrame + ((cbr[at + 2] >> 1) & 1)) ++frames;
-    Bytes file(kFrame, 0);
+    Bytes file(kFrame + cbr.size(), 0);
+    std::copy(cbr.begin(), cbr.end(), file.begin() + kFrame);
     std::copy(cbr.begin(), cbr.begin() + 4, file.begin());
     file[2] &= ~2;
     std::memcpy(&file[36], "Info", 4);  // after the stereo side information
     ZRPutBE32(&file[40], 3);            // frames and bytes given
     ZRPutBE32(&file[44], frames);
-    ZRPutBE32(&file[48], static_cast<uint32_t>(kFrame + cbr.size()));
-    file.insert(file.end(), cbr.begin(), cbr.end());
+    ZRPutBE32(&file[48], static_cast<uint32_t>(file.size()));
     return file;
 }
 
