@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <vector>
 
 #include "foundation/zrstd.h"
 
@@ -208,6 +209,101 @@ constexpr uint32_t kRates[3][3] = {
     {44100, 48000, 32000}, {22050, 24000, 16000}, {11025, 12000, 8000}};
 constexpr uint16_t kMpegCodecDelay = 1393;
 
+// What the header of one MPEG audio frame says of the frame.
+struct MpegFrame {
+    uint32_t length;   // bytes, header and padding included
+    uint32_t samples;  // per channel
+    uint32_t version;  // 0 MPEG-1, 1 MPEG-2, 2 MPEG 2.5: the row of kRates
+    uint32_t rateIndex;
+};
+
+// False for anything but the header of an audio frame whose length it gives (free-format
+// frames give none).
+bool ReadMpegFrame(const uint8_t h[4], MpegFrame* frame) {
+    const uint32_t versionField = (h[1] >> 3) & 3;  // 0 MPEG 2.5, 1 reserved, 2 MPEG-2, 3 MPEG-1
+    const uint32_t layerField = (h[1] >> 1) & 3;
+    const uint32_t rateIndex = (h[2] >> 2) & 3;
+    if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0 || versionField == 1 || layerField == 0 ||
+        rateIndex == 3)
+        return false;
+    const uint32_t layer = 4 - layerField;
+    const uint32_t version = versionField == 3 ? 0 : versionField == 2 ? 1 : 2;
+    const uint32_t bitrate = kBitrates[std::min<uint32_t>(version, 1) * 3 + layer - 1][h[2] >> 4];
+    if (bitrate == 0) return false;
+    const uint32_t rate = kRates[version][rateIndex];
+    const uint32_t padding = (h[2] >> 1) & 1;
+    frame->version = version;
+    frame->rateIndex = rateIndex;
+    if (layer == 1) {
+        frame->samples = 384;
+        frame->length = (12000 * bitrate / rate + padding) * 4;
+    } else {
+        frame->samples = layer == 3 && version > 0 ? 576 : 1152;
+        frame->length = frame->samples / 8 * 1000 * bitrate / rate + padding;
+    }
+    return true;
+}
+
+// The frame and byte counts of the variable-bitrate record (Xing, Info or VBRI) in a file's
+// first frame, `size` bytes of it; false when it has none. A count it does not give is 0.
+bool ReadVbrRecord(const uint8_t* frame, uint32_t size, uint32_t* frames, uint32_t* bytes) {
+    *frames = *bytes = 0;
+    if (size < 4) return false;
+    const bool mpeg1 = (frame[1] & 0x08) != 0;
+    const bool mono = (frame[3] >> 6) == 3;
+    // The Xing (or Info) record follows the side information, whose size depends on the
+    // version and the channels; a VBRI record always sits 32 bytes after the header.
+    const uint32_t xing = 4 + (mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17));
+    if (uint64_t{xing} + 8 <= size &&
+        (std::memcmp(frame + xing, "Xing", 4) == 0 || std::memcmp(frame + xing, "Info", 4) == 0)) {
+        const uint32_t flags = ZRGetBE32(frame + xing + 4);
+        uint32_t at = xing + 8;
+        if ((flags & 1) && at + 4 <= size) *frames = ZRGetBE32(frame + at), at += 4;
+        if ((flags & 2) && at + 4 <= size) *bytes = ZRGetBE32(frame + at);
+        return true;
+    }
+    constexpr uint32_t vbri = 36;
+    if (vbri + 18 <= size && std::memcmp(frame + vbri, "VBRI", 4) == 0) {
+        *bytes = ZRGetBE32(frame + vbri + 10);
+        *frames = ZRGetBE32(frame + vbri + 14);
+        return true;
+    }
+    return false;
+}
+
+// Samples at `rate` that the frames of the source's first `end` bytes decode to, by a walk
+// over their headers: frames at other rates count as what they become at `rate`, bytes that
+// begin no frame are stepped over one at a time, a frame that the end cuts off counts for
+// nothing, and neither does a first frame that only describes the file (`skipFirst`). Each
+// step moves forward, so the walk ends within `end` steps. 0 when the source fails to read.
+uint64_t CountMpegSamples(ZRStream* source, uint32_t end, uint32_t rate, bool skipFirst) {
+    std::vector<uint8_t> buffer(64 * 1024);
+    uint32_t bufferStart = 0, bufferLength = 0;
+    uint64_t samples[3][3] = {};  // by kRates
+    for (uint32_t at = 0; end - at >= 4;) {
+        if (at < bufferStart || uint64_t{at} + 4 > uint64_t{bufferStart} + bufferLength) {
+            const uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(buffer.size()), end - at);
+            if (!source->SetPosition(static_cast<int>(at)) ||
+                source->Read(buffer.data(), static_cast<int>(n)) != static_cast<int>(n))
+                return 0;
+            bufferStart = at;
+            bufferLength = n;
+        }
+        MpegFrame frame;
+        if (!ReadMpegFrame(&buffer[at - bufferStart], &frame) || frame.length > end - at) {
+            ++at;
+            continue;
+        }
+        if (at > 0 || !skipFirst) samples[frame.version][frame.rateIndex] += frame.samples;
+        at += frame.length;
+    }
+    uint64_t total = 0;
+    for (int v = 0; v < 3; ++v)
+        for (int r = 0; r < 3; ++r)
+            total += (samples[v][r] * rate + kRates[v][r] - 1) / kRates[v][r];
+    return total;
+}
+
 }  // namespace
 
 ZRMp3Stream::ZRMp3Stream(ZRStream* source, bool realTime) : ZRAcmStream(source),
@@ -248,20 +344,9 @@ uint32_t ZRMp3Stream::Mp3HeaderFormat(const uint8_t header[4], plat::AudioFormat
 }
 
 uint32_t ZRMp3Stream::VbrFrameCount(const uint8_t* frame, uint32_t size) {
-    if (size < 4) return 0;
-    const bool mpeg1 = (frame[1] & 0x08) != 0;
-    const bool mono = (frame[3] >> 6) == 3;
-    // The Xing (or Info) record follows the side information, whose size depends on the
-    // version and the channels; a VBRI record always sits 32 bytes after the header.
-    const uint32_t xing = 4 + (mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17));
-    if (uint64_t{xing} + 12 <= size &&
-        (std::memcmp(frame + xing, "Xing", 4) == 0 || std::memcmp(frame + xing, "Info", 4) == 0) &&
-        (ZRGetBE32(frame + xing + 4) & 1))
-        return ZRGetBE32(frame + xing + 8);
-    constexpr uint32_t vbri = 36;
-    if (vbri + 18 <= size && std::memcmp(frame + vbri, "VBRI", 4) == 0)
-        return ZRGetBE32(frame + vbri + 14);
-    return 0;
+    uint32_t frames = 0, bytes = 0;
+    ReadVbrRecord(frame, size, &frames, &bytes);
+    return frames;
 }
 
 bool ZRMp3Stream::Mp3FileOpen() {
@@ -272,21 +357,36 @@ bool ZRMp3Stream::Mp3FileOpen() {
     if (size <= 128 || !code_->Reset() || code_->Read(header, 4) < 4 ||
         Mp3HeaderFormat(header, &format) == 0)
         return false;
-    if (code_->IsSeekable()) {
+    const bool seekable = code_->IsSeekable();
+    if (seekable) {
         uint8_t tag[3];
         if (code_->SetPosition(size - 128) && code_->Read(tag, 3) == 3 &&
             std::memcmp(tag, "TAG", 3) == 0)
             size -= 128;
     }
-    // A variable-bitrate file's first frame is a header at some nominal bitrate that says
-    // nothing of the rest; its frame count gives the length instead. The rate handed on is
-    // the file's average, so that the length estimated from it covers every frame.
+    // The first frame's bitrate says little of a file's length when the file is of variable
+    // bitrate, or joined from files of different formats. The length is counted from the
+    // frames' headers where the source can seek; otherwise a variable-bitrate (or "Info")
+    // record in the first frame gives the frames it covers, and what lies past the bytes it
+    // covers is reckoned at the first frame's bitrate. The rate handed on is the average over
+    // the samples so found, so that the length estimated from it covers every frame.
     uint8_t first[128];
     if (code_->Reset() && code_->Read(first, sizeof first) == int(sizeof first)) {
-        const uint64_t frames = VbrFrameCount(first, sizeof first);
-        const uint32_t layer = 4 - ((header[1] >> 1) & 3);
-        const uint64_t perFrame = layer == 1 ? 384 : layer == 2 || (header[1] & 0x08) ? 1152 : 576;
-        const uint64_t samples = frames * perFrame;
+        uint32_t frames = 0, bytes = 0;
+        const bool described = ReadVbrRecord(first, sizeof first, &frames, &bytes);
+        uint64_t samples =
+            seekable ? CountMpegSamples(code_, static_cast<uint32_t>(size), format.rate, described)
+                     : 0;
+        if (samples == 0 && frames > 0) {
+            const uint32_t layer = 4 - ((header[1] >> 1) & 3);
+            const uint64_t perFrame =
+                layer == 1 ? 384 : layer == 2 || (header[1] & 0x08) ? 1152 : 576;
+            samples = uint64_t{frames} * perFrame;
+            if (bytes > 0 && bytes < static_cast<uint32_t>(size))
+                samples += (uint64_t(static_cast<uint32_t>(size) - bytes) * format.rate +
+                            format.bytesPerSecond - 1) /
+                           format.bytesPerSecond;
+        }
         if (samples > 0) {
             const uint64_t average = uint64_t(size) * format.rate / samples;
             if (average > 0 && average <= UINT32_MAX) format.bytesPerSecond = uint32_t(average);

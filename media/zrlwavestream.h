@@ -1,7 +1,8 @@
 // Decoders for RIFF WAVE and MP3 files. ZRAcmStream turns a block of compressed sound into
 // PCM through the audio conversion service, or hands plain PCM straight on; ZRWaveStream finds
 // the format and data chunks of a WAVE file, ZRMp3Stream describes an MP3 file by its first
-// frame header. None of them owns its source stream.
+// frame header and measures it by the headers of all its frames. None of them owns its
+// source stream.
 #pragma once
 #include <cstdint>
 #include <memory>

@@ -136,7 +136,10 @@ public:
         carried_ = 0;
         pending_.clear();
         pendingAt_ = 0;
-        change_.Start(rate_, rate_, channels_);
+        // A reopened handle keeps the output format it last reported and reports it again
+        // only if the first frame brings another, so frames at that rate are converted from
+        // the start.
+        change_.Start(lastRate_, rate_, channels_);
         mpg123_close(handle_);
         return mpg123_open_feed(handle_) == MPG123_OK;
     }
@@ -150,13 +153,15 @@ private:
             channels != channels_ || encoding != MPG123_ENC_SIGNED_16 || rate <= 0 ||
             rate > 1000000)
             return false;
-        change_.Start(static_cast<uint32_t>(rate), rate_, channels_);
+        lastRate_ = static_cast<uint32_t>(rate);
+        change_.Start(lastRate_, rate_, channels_);
         return true;
     }
 
     mpg123_handle* handle_;
     int channels_;
     uint32_t rate_;
+    uint32_t lastRate_ = rate_;  // of the frames libmpg123 last reported
     uint32_t bytesPerSecond_;
     uint32_t carried_ = 0;
     std::vector<uint8_t> decoded_;  // one read's output at a frame rate not the stream's
