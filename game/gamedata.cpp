@@ -1,13 +1,15 @@
 // Settings file readers and writers.
 #include "game/gamedata.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#include "foundation/zrstream.h"
 #include "foundation/zrsys.h"
 #include "game/gamedef.h"
 #include "platform/hostfs.h"
@@ -34,12 +36,6 @@ std::string Upper(std::string s) {
 std::optional<plat::IniFile> OpenExisting(const ZRString& path) {
     if (!ZRFileIsExist(path.c_str())) return std::nullopt;
     return plat::IniFile(plat::ToHost(path.c_str()));
-}
-
-// Writers start from an existing file, making an empty one first when there is none.
-std::optional<plat::IniFile> OpenForWriting(const ZRString& path) {
-    if (!ZRFileIsExist(path.c_str())) ZRFileStream create(path, zrfmCreate);
-    return OpenExisting(path);
 }
 
 // An integer key: empty leaves the value; text that does not convert, or a number outside
@@ -73,7 +69,16 @@ class GameKeys {
     void Int(const char* key, int32_t value) { Text(key, plat::IntToStr(value)); }
     void Switch(const char* key, bool on) { Text(key, on ? "ON" : "OFF"); }
     void WindowMode() { Switch("WindowMode", DisplayKind == kDisplayWindow); }
-    void WriteTo(plat::IniFile& ini) const { ini.WriteStrings(kGame, keys_); }
+    // A missing file is made with the keys. A write that fails loses the player's choices
+    // at quit, so it says which file and why.
+    void Store() const {
+        const std::string host = plat::ToHost(ConfigFilePath().c_str());
+        errno = 0;
+        if (plat::IniFile(host).WriteStrings(kGame, keys_)) return;
+        const int err = errno;
+        std::fprintf(stderr, "%s could not be written: %s\n", host.c_str(),
+                     err ? std::strerror(err) : "unknown error");
+    }
 
   private:
     std::vector<std::pair<std::string, std::string>> keys_;
@@ -119,8 +124,6 @@ void UserConfig::Load() {
 }
 
 void UserConfig::Save() const {
-    auto ini = OpenForWriting(ConfigFilePath());
-    if (!ini) return;
     GameKeys keys;
     keys.Int("MesBoxTrans", MesBoxTrans);
     keys.Int("UserTextSpeed", UserTextSpeed);
@@ -133,7 +136,7 @@ void UserConfig::Save() const {
     keys.Switch("ExitConfirm", ExitConfirm);
     keys.Switch("SaveConfirm", SaveConfirm);
     keys.Switch("LoadConfirm", LoadConfirm);
-    keys.WriteTo(*ini);
+    keys.Store();
 }
 
 void LoadConfigFile() {
@@ -151,11 +154,9 @@ void LoadConfigFile() {
 }
 
 void SaveWindowMode() {
-    auto ini = OpenForWriting(ConfigFilePath());
-    if (!ini) return;
     GameKeys keys;
     keys.WindowMode();
-    keys.WriteTo(*ini);
+    keys.Store();
 }
 
 void LoadFormSettings(FormSettings& s) {
@@ -173,8 +174,6 @@ void LoadFormSettings(FormSettings& s) {
 }
 
 void SaveFormSettings(const FormSettings& s) {
-    auto ini = OpenForWriting(ConfigFilePath());
-    if (!ini) return;
     GameKeys keys;
     keys.WindowMode();
     static const char* const kFpsNames[] = {"15fps", "30fps", "Full", "NoSync"};
@@ -183,5 +182,5 @@ void SaveFormSettings(const FormSettings& s) {
     keys.Int("VolumeVoice", s.VolumeVoice);
     keys.Int("VolumeSE", s.VolumeSE);
     keys.Int("VolumeRear", s.VolumeRear);
-    keys.WriteTo(*ini);
+    keys.Store();
 }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -261,10 +262,22 @@ void DecodeSlotSaves(SlotSaveDecode* slots, int count) {
 
 // ---- files ----
 
+// A system save that fails loses the album, flags and read marks of this play, and its callers
+// go on without a word: it says which file and why.
 bool SaveSystemData() {
+    const std::string host = HostOf(SystemSavePath());
     std::string bytes;
-    if (!EncodeSystemSave(SysData, ReadHist, bytes)) return false;
-    return plat::WriteFileAtomic(HostOf(SystemSavePath()), bytes);
+    if (!EncodeSystemSave(SysData, ReadHist, bytes)) {
+        std::fprintf(stderr, "%s could not be written: its data could not be encoded\n",
+                     host.c_str());
+        return false;
+    }
+    errno = 0;
+    if (plat::WriteFileAtomic(host, bytes)) return true;
+    const int err = errno;
+    std::fprintf(stderr, "%s could not be written: %s\n", host.c_str(),
+                 err ? std::strerror(err) : "unknown error");
+    return false;
 }
 
 namespace {
@@ -351,12 +364,20 @@ bool LoadGameSlotData(int32_t slot, GameState* current, GameState* snapshot, uin
 
 namespace {
 
+// Names compared as the writers find their files on disk: without regard to ASCII case.
+bool SameName(std::string_view a, std::string_view b) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
+}
+
 // "SVSys.sav" or a slot file's name as SlotSavePath makes it.
 bool IsSaveFileName(std::string_view name) {
-    if (name == "SVSys.sav") return true;
+    if (SameName(name, "SVSys.sav")) return true;
     constexpr std::string_view kHead = "SV", kTail = ".sav";
-    if (name.size() < kHead.size() + 2 + kTail.size() || name.substr(0, kHead.size()) != kHead ||
-        name.substr(name.size() - kTail.size()) != kTail)
+    if (name.size() < kHead.size() + 2 + kTail.size() ||
+        !SameName(name.substr(0, kHead.size()), kHead) ||
+        !SameName(name.substr(name.size() - kTail.size()), kTail))
         return false;
     const std::string_view digits =
         name.substr(kHead.size(), name.size() - kHead.size() - kTail.size());
@@ -364,7 +385,7 @@ bool IsSaveFileName(std::string_view name) {
         !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return false;
     const int64_t slot = std::stoll(std::string(digits));
-    return slot <= INT32_MAX && name == SlotFileName(static_cast<int32_t>(slot)).c_str();
+    return slot <= INT32_MAX && SameName(name, SlotFileName(static_cast<int32_t>(slot)).c_str());
 }
 
 // The host folder and file name of a game path.
@@ -381,7 +402,7 @@ void RemoveInterruptedWrites() {
     const std::string saves = SplitHost(SystemSavePath()).first;
     const std::pair<std::string, std::string> config = SplitHost(ConfigFilePath());
     const std::string& name = config.second;
-    auto isConfig = [&name](std::string_view n) { return n == name; };
+    auto isConfig = [&name](std::string_view n) { return SameName(n, name); };
     // Both sit beside the program unless a save folder was set: one read of it then serves.
     if (config.first == saves) {
         plat::RemoveAbandonedTemporaryFiles(

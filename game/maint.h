@@ -84,8 +84,9 @@ class TMainThread : public plat::Thread {
     // Screen changes through the window's transition: the screen now shown turns into a
     // cleared, black or white screen, into a panel tree, or `from` into `to`, while this
     // thread waits. The number picks the kind and the resource it needs; the wait's result
-    // from before the transition is kept. The window owns both pictures of FadeTransition
-    // once it is called, whatever happens.
+    // from before the transition is kept. A resource that cannot be loaded shows the next
+    // picture at once. The window owns both pictures of FadeTransition once it is called,
+    // whatever happens.
     void MaskTransitionToClear(int8_t number);
     void MaskTransitionToBlack(int8_t number);
     void MaskTransitionToWhite(int8_t number);

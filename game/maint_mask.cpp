@@ -31,11 +31,15 @@ void Free(TNyRGBBits*& bits) {
     if (MemMan) MemMan->Delete(bits);
 }
 
+// A kind without a routine: its first frame shows the next picture whole and ends it.
+constexpr int32_t kCut = 15;
+
 }  // namespace
 
 void TMainThread::FadeTransition(int8_t number, TNyRGBBits* from, TNyRGBBits* to) {
     const int32_t kept = Result.load();
     const int32_t kind = KindOf(number);
+    int32_t shown = kind;
     try {
         if (kind == 11)
             Form->LoadWaterTables();
@@ -43,13 +47,17 @@ void TMainThread::FadeTransition(int8_t number, TNyRGBBits* from, TNyRGBBits* to
             Form->LoadHalo();
         else if (kind >= 13)
             Form->LoadTransitionMask(kMaskFiles[number - 13]);
+    } catch (const EGameErr&) {
+        // A missing or damaged resource (its loader names it) changes the screen at once, as
+        // the stage and the menus do, instead of ending the game.
+        shown = kCut;
     } catch (...) {
         // The pictures were never handed to the window.
         Free(from);
         Free(to);
         throw;
     }
-    if (Form->BeginTransitionMode(kind, from, MaskSpeed, to)) WaitFrame();
+    if (Form->BeginTransitionMode(shown, from, MaskSpeed, to)) WaitFrame();
     if (kind == 11)
         Form->FreeWaterTables();
     else if (kind == 12)

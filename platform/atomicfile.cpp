@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <ctime>
 #include <mutex>
 #include <vector>
 
@@ -81,7 +82,11 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes) {
         mode = 0666 & ~mask;
     }
     bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, bytes) && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
+    int err = ok ? 0 : errno;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
     if (ok) {
         std::function<void(const std::string&)> hook;
         {
@@ -89,10 +94,14 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes) {
             hook = g_hook;
         }
         if (hook) hook(temp);
-        ok = rename(temp.c_str(), target.c_str()) == 0;
+        if (rename(temp.c_str(), target.c_str()) != 0) {
+            ok = false;
+            err = errno;
+        }
     }
     if (!ok) {
         unlink(temp.c_str());
+        errno = err;
         return false;
     }
     SyncDirectoryOf(target);
@@ -124,10 +133,18 @@ void RemoveAbandonedTemporaryFiles(const std::string& dir,
             continue;
         if (isTarget(name.substr(0, dot))) found.emplace_back(name);
     }
-    // Only regular files: a directory or a link of that name is someone else's.
+    // Only regular files: a directory or a link of that name is someone else's. Another copy
+    // of the game may share the folder (another user's, or one whose instance lock lives in
+    // another runtime folder) and be between its write and its rename: only this user's
+    // files, last changed well before now, were left behind. A write takes milliseconds.
+    constexpr time_t kAbandonedAfter = 10 * 60;
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const uid_t me = geteuid();
     for (const std::string& name : found) {
         struct stat st {};
-        if (fstatat(dfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+        if (fstatat(dfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+            st.st_uid == me && st.st_mtim.tv_sec < now.tv_sec - kAbandonedAfter)
             unlinkat(dfd, name.c_str(), 0);
     }
     closedir(d);

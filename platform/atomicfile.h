@@ -10,14 +10,16 @@
 
 namespace plat {
 
-// False when any step fails; the target is then untouched and the temporary file removed.
+// False when any step fails, with errno saying why; the target is then untouched and the
+// temporary file removed.
 // A target that exists but that this process may not write is refused before anything is
 // written. A target that is a symbolic link is replaced where the link points.
 bool WriteFileAtomic(const std::string& path, const std::string& bytes);
 
 // Removes what a process ended between writing and renaming left behind: the regular files in
 // dir named as WriteFileAtomic names its temporary files, a target's name, ".tmp" and six
-// letters or digits, for the target names that isTarget accepts. Nothing else is touched.
+// letters or digits, for the target names that isTarget accepts, owned by this user and last
+// changed more than ten minutes ago. Nothing else is touched.
 void RemoveAbandonedTemporaryFiles(const std::string& dir,
                                    const std::function<bool(std::string_view)>& isTarget);
 

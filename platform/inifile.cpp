@@ -237,7 +237,10 @@ bool IniFile::WriteStrings(std::string_view section,
     IniDocument doc;
     if (!Load(doc)) return false;
     for (const auto& [key, value] : keys)
-        if (!doc.Set(section, key, value)) return false;
+        if (!doc.Set(section, key, value)) {
+            errno = EINVAL;
+            return false;
+        }
     return WriteFileAtomic(path_, doc.Serialize());
 }
 

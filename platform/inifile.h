@@ -68,7 +68,8 @@ class IniFile {
     // text cannot be stored or the file cannot be written; the file is then as it was.
     bool WriteString(std::string_view section, std::string_view key, std::string_view value);
     // Writes the keys in their order with one rewrite, so the file holds all of them or none.
-    // False, writing nothing, when any of them cannot be stored or the file cannot be written.
+    // False, writing nothing, when any of them cannot be stored or the file cannot be written;
+    // errno then says why.
     bool WriteStrings(std::string_view section,
                       const std::vector<std::pair<std::string, std::string>>& keys);
     bool SectionExists(std::string_view section) const;

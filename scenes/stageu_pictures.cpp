@@ -476,6 +476,8 @@ void TStageUnit::UpdateBackground(bool keep) {
                     auto full = std::make_shared<TNyAlpha>(nullptr);
                     full->Resize(pic->Width(), pic->Height());
                     if (full->Create()) {
+                        // The margin around a smaller picture lets no weather through.
+                        full->Fill(0);
                         full->Draw(0, 0, alpha.get(), 0, 0, std::min(alpha->Width(), pic->Width()),
                                    std::min(alpha->Height(), pic->Height()));
                         rec0.alpha = full;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -252,14 +253,20 @@ TEST_F(Settings, WindowModeIsWrittenFromTheDisplayKind) {
     EXPECT_EQ(Value("Game", "WindowMode"), "ON");
 }
 
-TEST_F(Settings, WritersCreateTheFileAndGiveUpQuietlyWhereTheyCannot) {
+// Where they cannot, each writer leaves one line naming the file and the reason: the player's
+// choices would otherwise be lost without a word.
+TEST_F(Settings, WritersCreateTheFileAndSayWhyWhereTheyCannot) {
     UserConfig u;
     u.Save();
     EXPECT_TRUE(FileExists());
     SetConfigFilePath((dir_.Host("missing") + "/Solvane.ini").c_str());
+    ::testing::internal::CaptureStderr();
     u.Save();
     SaveWindowMode();
     SaveFormSettings(FormSettings{});
+    const std::string line =
+        dir_.Host("missing/Solvane.ini") + " could not be written: " + std::strerror(ENOENT) + "\n";
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), line + line + line);
     EXPECT_FALSE(std::filesystem::exists(dir_.Host("missing")));
 }
 

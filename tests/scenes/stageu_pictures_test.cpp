@@ -112,6 +112,16 @@ TEST_F(StagePictures, BackgroundsFollowCodeTimeAndWeather) {
          2,
          5,
          0x00FF00},
+        {"class 1 rain, smaller RGBA picture",
+         {{"bg014.png", Png(640, 360, [](int, int) { return 0xFF00FF00u; })}},
+         1010,
+         0,
+         2,
+         14,
+         0xFF,
+         2,
+         5,
+         0},
         {"class 1 rain, RGB picture",
          {{"bg014.png", RgbPng(0x00FF00)}},
          1010,
@@ -144,6 +154,12 @@ TEST_F(StagePictures, BackgroundsFollowCodeTimeAndWeather) {
         EXPECT_EQ(stage->ToneMode, c.tone);
         EXPECT_EQ(stage->BG[0].variant, c.variant);
         EXPECT_EQ(stage->BG[0].picture->PGet(700, 700) & 0xFFFFFF, c.pixel);
+        // The plane lets the weather through over the file's picture only: in these rows the
+        // probed pixel is black exactly where no file pixel is.
+        if (const TNyAlpha* a = stage->BG[0].alpha.get()) {
+            EXPECT_EQ(a->PGet(700, 700), c.pixel ? 255 : 0);
+            EXPECT_EQ(a->PGet(100, 100), 255);
+        }
         if (c.letter != 0xFF) {
             EXPECT_EQ(stage->BG[0].pageWait, 4);
             EXPECT_EQ(stage->BG[0].picture->PGet(8, 8) & 0xF0F0F0, 0x808080u & 0xF0F0F0);
