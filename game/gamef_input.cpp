@@ -229,6 +229,8 @@ void TGameForm::HandleWindowEvent(const SDL_Event& windowEvent) {
     SDL_Event e = windowEvent;
     plat::SdlDisplay::Instance().Presenter().ToPicture(e);
     OntoDisplayMode(e);
+    // A press a hot key took reaches neither the widgets nor the input unit.
+    if (TakeHotKey(e)) return;
     plat::SdlInput::Instance().HandleEvent(e);
     switch (e.type) {
         case SDL_MOUSEMOTION:
@@ -258,10 +260,6 @@ void TGameForm::HandleWindowEvent(const SDL_Event& windowEvent) {
         }
         case SDL_KEYDOWN:
         case SDL_KEYUP: {
-            if (const HotKey hot = HotKeyOf(e); hot != hkNone) {
-                if (e.type == SDL_KEYDOWN && !e.key.repeat) HandleHotKey(hot);
-                break;
-            }
             const uint16_t vk = plat::VirtualKeyFromSdl(e.key.keysym.scancode);
             if (!vk) break;
             if (e.type == SDL_KEYDOWN) {
