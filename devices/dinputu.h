@@ -30,9 +30,9 @@ public:
 
     void SetButtonMap(int32_t button, int32_t joystickButton);
     // Maps logical buttons 0-9 from [Joypad] Button1-Button10 of the settings file at path (a
-    // game path). An empty or missing value leaves the entry; one that does not convert, or
-    // that names no joystick button (outside -1..31, -1 mapping none), gives the entry its
-    // default, the logical button's own number.
+    // game path). An empty or missing value leaves the entry, and text that is no number gives
+    // it its default, the logical button's own number. Any number is kept as written: one
+    // outside 0..31, the joystick's buttons, maps none (as -1 does).
     void LoadConfig(const ZRString& path);
 
     void Update(int32_t ticks);

@@ -14,6 +14,7 @@
 // the other.
 #pragma once
 #include <atomic>
+#include <bitset>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -334,8 +335,11 @@ class TGameForm : public plat::WindowComponent {
     };
     // Window thread: the hot key a key-down event is (hkNone for any other event).
     static HotKey HotKeyOf(const SDL_Event& e);
-    // Window thread: acts on a hot key; true when handled (never queued as input then).
+    // Window thread: acts on a hot key; true when handled.
     bool HandleHotKey(HotKey id);
+    // Window thread: acts on a key event that presses a hot key. True when the event belongs
+    // to a press a hot key took: that press, its repeats and its release are no game input.
+    bool TakeHotKey(const SDL_Event& e);
     void TakeScreenshot(bool withCursor);
     // Posts a display-mode request (0, 1 or 2) to the main queue.
     void PostDisplayModeRequest(int32_t mode);
@@ -492,6 +496,8 @@ class TGameForm : public plat::WindowComponent {
 
     bool hideRan_ = false;
     bool destroyRan_ = false;
+    // Window thread: the keys, by SDL scan code, whose press down now a hot key took.
+    std::bitset<512> hotKeyPresses_;
     std::thread shotThread_;
     std::mutex shotMutex_;
     std::deque<TNyRGBBits*> waitingShots_;

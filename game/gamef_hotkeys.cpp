@@ -120,6 +120,23 @@ TGameForm::HotKey TGameForm::HotKeyOf(const SDL_Event& e) {
     }
 }
 
+bool TGameForm::TakeHotKey(const SDL_Event& e) {
+    static_assert(SDL_NUM_SCANCODES == 512, "hot key presses sized for SDL2's scan codes");
+    if (e.type != SDL_KEYDOWN && e.type != SDL_KEYUP) return false;
+    const int key = e.key.keysym.scancode;
+    if (key < 0 || key >= SDL_NUM_SCANCODES) return false;
+    // Only a new press decides: the modifiers may change before the key is let go, and Enter
+    // that repeats or is released after Alt must not turn into game input then.
+    if (e.type == SDL_KEYDOWN && !e.key.repeat) {
+        const HotKey hot = HotKeyOf(e);
+        hotKeyPresses_[size_t(key)] = hot != hkNone;
+        if (hot != hkNone) HandleHotKey(hot);
+    }
+    const bool taken = hotKeyPresses_[size_t(key)];
+    if (e.type == SDL_KEYUP) hotKeyPresses_[size_t(key)] = false;
+    return taken;
+}
+
 bool TGameForm::HandleHotKey(HotKey id) {
     if (id == hkNone) return false;
     if (!ApplicationActive() || Minimized.load()) return false;

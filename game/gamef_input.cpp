@@ -3,6 +3,8 @@
 // wait so that the rest waits for the next one.
 #include <SDL.h>
 
+#include <algorithm>
+
 #include "game/gamedef.h"
 #include "game/gamef.h"
 #include "game/maint.h"
@@ -44,6 +46,31 @@ bool ButtonFromSdl(uint8_t sdl, TMouseButton& b) {
         default:
             return false;
     }
+}
+
+// Full screen shows nothing but the display mode, so the pointer is always on it. Where the
+// desktop's shape differs from the mode's, a position on the bars beside it stands on the
+// mode's nearest edge, where the cursor is drawn; a window takes positions as they are.
+void OntoDisplayMode(SDL_Event& e) {
+    if (DisplayKind == kDisplayWindow) return;
+    int32_t* x;
+    int32_t* y;
+    switch (e.type) {
+        case SDL_MOUSEMOTION:
+            x = &e.motion.x;
+            y = &e.motion.y;
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+            x = &e.button.x;
+            y = &e.button.y;
+            break;
+        default:
+            return;
+    }
+    const int32_t height = DisplayKind == 1 ? FullScreenHeight : 720;
+    *x = std::clamp(*x, 0, 1279);
+    *y = std::clamp(*y, 0, height - 1);
 }
 
 }  // namespace
@@ -201,6 +228,9 @@ void TGameForm::HandleWindowEvent(const SDL_Event& windowEvent) {
     // Mouse positions are the picture's, however the window scales and letterboxes it.
     SDL_Event e = windowEvent;
     plat::SdlDisplay::Instance().Presenter().ToPicture(e);
+    OntoDisplayMode(e);
+    // A press a hot key took reaches neither the widgets nor the input unit.
+    if (TakeHotKey(e)) return;
     plat::SdlInput::Instance().HandleEvent(e);
     switch (e.type) {
         case SDL_MOUSEMOTION:
@@ -230,10 +260,6 @@ void TGameForm::HandleWindowEvent(const SDL_Event& windowEvent) {
         }
         case SDL_KEYDOWN:
         case SDL_KEYUP: {
-            if (const HotKey hot = HotKeyOf(e); hot != hkNone) {
-                if (e.type == SDL_KEYDOWN && !e.key.repeat) HandleHotKey(hot);
-                break;
-            }
             const uint16_t vk = plat::VirtualKeyFromSdl(e.key.keysym.scancode);
             if (!vk) break;
             if (e.type == SDL_KEYDOWN) {

@@ -13,6 +13,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "devices/dinputu.h"
 #include "fifo_guard.h"
 #include "form_harness.h"
 
@@ -173,6 +174,69 @@ TEST_F(ShotTest, HotKeysActOnlyOnAFocusedShownWindowAndAreNeverInput) {
     EXPECT_EQ(TGameForm::HotKeyOf(e), TGameForm::hkToggleDisplay);
     e.key.keysym.mod = 0;
     EXPECT_EQ(TGameForm::HotKeyOf(e), TGameForm::hkNone) << "plain Enter is game input";
+}
+
+// A press that a hot key takes reaches neither the widgets nor the input unit, also while it
+// repeats after Alt is let go, until the key is released and pressed again; Enter alone is the
+// OK button.
+TEST_F(ShotTest, APressAHotKeyTookIsNoInputUntilTheKeyIsPressedAgain) {
+    CapEnable = true;
+    HasTallMode = Has720Mode = true;
+    plat::SetInputBackend(nullptr);  // the SDL keyboard
+    for (uint8_t focus : {SDL_WINDOWEVENT_FOCUS_LOST, SDL_WINDOWEVENT_FOCUS_GAINED}) {
+        SDL_Event e{};
+        e.type = SDL_WINDOWEVENT;
+        e.window.event = focus;
+        form->HandleWindowEvent(e);
+    }
+    TDInputUnit unit;
+    ASSERT_TRUE(unit.Initialize(nullptr));
+    ASSERT_TRUE(unit.SetKeyboardEnable(true));
+    // One key event on the window, then one frame's read.
+    auto key = [&](bool down, SDL_Scancode sc, uint16_t mod, bool repeat) {
+        SDL_Event e{};
+        e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        e.key.keysym.scancode = sc;
+        e.key.keysym.mod = mod;
+        e.key.repeat = repeat;
+        form->HandleWindowEvent(e);
+        unit.Update(1);
+    };
+    const struct {
+        const char* name;
+        SDL_Scancode key;
+        uint16_t mod;
+        bool hot, againHot;
+    } rows[] = {
+        {"Enter", SDL_SCANCODE_RETURN, KMOD_NONE, false, false},
+        {"Alt+Enter", SDL_SCANCODE_RETURN, KMOD_LALT, true, false},
+        {"Alt+keypad Enter", SDL_SCANCODE_KP_ENTER, KMOD_RALT, true, false},
+        {"Print Screen", SDL_SCANCODE_PRINTSCREEN, KMOD_NONE, true, true},
+        {"Alt+Print Screen", SDL_SCANCODE_PRINTSCREEN, KMOD_LALT, true, true},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        const bool ok = r.key == SDL_SCANCODE_RETURN;
+        const uint8_t kind = DisplayKind;
+        form->InputQueue.clear();
+        key(true, r.key, r.mod, false);
+        EXPECT_EQ(unit.IsPush(0), ok && !r.hot);
+        // Alt let go: the key repeats, then is released.
+        key(true, r.key, KMOD_NONE, true);
+        EXPECT_EQ(unit.IsPress(0), ok && !r.hot);
+        key(false, r.key, KMOD_NONE, false);
+        EXPECT_EQ(form->QueuedInput() == 0, r.hot);
+        if (r.key != SDL_SCANCODE_PRINTSCREEN) {
+            EXPECT_EQ(DisplayKind != kind, r.hot);
+        }
+        form->InputQueue.clear();
+        key(true, r.key, KMOD_NONE, false);
+        EXPECT_EQ(unit.IsPush(0), ok);
+        EXPECT_EQ(form->QueuedInput() == 0, r.againHot);
+        key(false, r.key, KMOD_NONE, false);
+    }
+    form->JoinScreenshot();
+    EXPECT_TRUE(Exists(dir.Host("Snap003.png")));  // one picture for each Print Screen press
 }
 
 // Each press gives a file with the picture of its own moment, also while earlier pictures are

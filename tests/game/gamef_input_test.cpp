@@ -142,7 +142,9 @@ TEST_F(InputTest, TallFullScreenShiftsClicksAndClampsTheWheel) {
 
 // Under SDL's dummy driver, which has no graphics processor, a window larger than the
 // picture shows it scaled between bars, through the window surface as through the renderer:
-// the pointer's positions in the window reach the game as positions in the picture.
+// the pointer's positions in the window reach the game as positions in the picture. In full
+// screen the display mode is all there is, so a pointer on a bar stands on the mode's edge, as
+// the cursor drawn there shows; a window is taken as it is.
 TEST_F(InputTest, PointerPositionsAreThePicturesInAWindowLargerThanIt) {
     using Path = plat::SdlPresenter::Path;
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
@@ -152,39 +154,83 @@ TEST_F(InputTest, PointerPositionsAreThePicturesInAWindowLargerThanIt) {
     plat::SdlPresenter& presenter = plat::SdlDisplay::Instance().Presenter();
     presenter.SetMainThread(std::this_thread::get_id());
     struct Case {
-        int wx, wy, px, py;
+        uint8_t kind;
+        int modeH, ww, wh;  // the display mode's height, the window's size
+        int wx, wy;
+        int px, py;  // the record's position
+        int mx, my;  // GetMousePos, where the cursor is drawn
     };
-    // 1920 x 1200 shows the picture half as large again, with bars 60 high above and below.
-    const Case cases[] = {{0, 60, 0, 0},           {960, 600, 640, 360}, {961, 601, 640, 360},
-                          {1919, 1139, 1279, 719}, {100, 30, 66, -20}};
+    // 1920 x 1200 shows 1280 x 720 half as large again, with bars 60 high above and below;
+    // 2560 x 1080 the same between bars 320 wide; 1280 x 800 at 1.35 between bars 416 wide.
+    const Case cases[] = {
+        {kDisplayWindow, 720, 1920, 1200, 0, 60, 0, 0, 0, 0},
+        {kDisplayWindow, 720, 1920, 1200, 960, 600, 640, 360, 640, 360},
+        {kDisplayWindow, 720, 1920, 1200, 961, 601, 640, 360, 640, 360},
+        {kDisplayWindow, 720, 1920, 1200, 1919, 1139, 1279, 719, 1279, 719},
+        {kDisplayWindow, 720, 1920, 1200, 100, 30, 66, -20, 66, -20},
+        {0, 720, 1920, 1200, 100, 30, 66, 0, 66, 0},
+        {0, 720, 1920, 1200, 1919, 1199, 1279, 719, 1279, 719},
+        {0, 720, 1920, 1200, 961, 601, 640, 360, 640, 360},
+        {0, 720, 2560, 1080, 10, 500, 0, 333, 0, 333},
+        {0, 720, 2560, 1080, 2559, 0, 1279, 0, 1279, 0},
+        {0, 720, 2560, 1080, 320, 1079, 0, 719, 0, 719},
+        // The bands above and below the picture belong to the mode: a click there misses it.
+        {1, 800, 2560, 1080, 100, 541, 0, 360, 0, 360},
+        {1, 800, 2560, 1080, 2500, 10, 1279, -33, 1279, 0},
+        {1, 800, 2560, 1080, 1281, 1079, 640, 759, 640, 719},
+    };
+    const int32_t height = FullScreenHeight, offset = PictureOffsetY;
     for (Path path : {Path::Surface, Path::Renderer}) {
-        presenter.Shutdown();
-        presenter.SetPath(path);
-        presenter.SetScreen(&window, 1280, 720, false);
-        SDL_SetWindowSize(native, 1920, 1200);
-        SDL_Event e;
-        while (SDL_PollEvent(&e)) presenter.HandleEvent(e);
-        EXPECT_EQ(presenter.PresentsThroughSurface(), path == Path::Surface);
+        const Case* screen = nullptr;
         for (const Case& c : cases) {
+            if (!screen || screen->modeH != c.modeH || screen->ww != c.ww || screen->wh != c.wh) {
+                screen = &c;
+                presenter.Shutdown();
+                presenter.SetPath(path);
+                presenter.SetScreen(&window, 1280, c.modeH, false);
+                SDL_SetWindowSize(native, c.ww, c.wh);
+                SDL_Event e;
+                while (SDL_PollEvent(&e)) presenter.HandleEvent(e);
+                EXPECT_EQ(presenter.PresentsThroughSurface(), path == Path::Surface);
+            }
+            DisplayKind = c.kind;
+            FullScreenHeight = c.modeH;
+            PictureOffsetY = (c.modeH - 720) / 2;
+            // A move, then a click where it ended.
             SDL_Event move{};
             move.type = SDL_MOUSEMOTION;
             move.motion.windowID = SDL_GetWindowID(native);
             move.motion.x = c.wx;
             move.motion.y = c.wy;
-            // Queued as the system queues it: SDL maps it on the way in for its renderer.
+            SDL_Event click{};
+            click.type = SDL_MOUSEBUTTONDOWN;
+            click.button.windowID = move.motion.windowID;
+            click.button.button = SDL_BUTTON_LEFT;
+            click.button.x = c.wx;
+            click.button.y = c.wy;
+            // Queued as the system queues them: SDL maps them on the way in for its renderer.
             SDL_PushEvent(&move);
+            SDL_PushEvent(&click);
             form->InputQueue.clear();
+            SDL_Event e;
             while (SDL_PollEvent(&e))
-                if (e.type == SDL_MOUSEMOTION) form->HandleWindowEvent(e);
-            ASSERT_EQ(form->InputQueue.size(), 1u);
+                if (e.type == SDL_MOUSEMOTION || e.type == SDL_MOUSEBUTTONDOWN)
+                    form->HandleWindowEvent(e);
+            ASSERT_EQ(form->InputQueue.size(), 2u);
             TPoint p;
             form->GetMousePos(p);
-            EXPECT_EQ((std::vector<int>{form->InputQueue[0].x, form->InputQueue[0].y, p.x, p.y}),
-                      (std::vector<int>{c.px, c.py, c.px, c.py}))
+            const InputRecord& m = form->InputQueue[0];
+            const InputRecord& d = form->InputQueue[1];
+            EXPECT_EQ((std::vector<int>{m.x, m.y, d.x, d.y, p.x, p.y}),
+                      (std::vector<int>{c.px, c.py, c.px, c.py, c.mx, c.my}))
+                << "kind " << int(c.kind) << " on " << c.ww << "x" << c.wh << ", "
                 << (path == Path::Surface ? "surface" : "renderer") << " at " << c.wx << ","
                 << c.wy;
         }
     }
+    DisplayKind = kDisplayWindow;
+    FullScreenHeight = height;
+    PictureOffsetY = offset;
     presenter.Shutdown();
     presenter.SetPath(Path::Automatic);
     SDL_DestroyWindow(native);
