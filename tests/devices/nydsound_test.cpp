@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/mainqueue.h"
 #include "platform/messagebox.h"
 #include "sound_fixture.h"
 #include "wait_for.h"
@@ -16,6 +17,33 @@ namespace {
 
 using DirectX::TDSound;
 using DirectX::TDSoundBuffer;
+
+// A sound that shows whether the closing device has asked it to stop, which the device does
+// once it has taken every notification thread.
+struct Held : TDSoundBuffer {
+    using TDSoundBuffer::TDSoundBuffer;
+    const std::atomic<bool>* StopFlag() const { return &stopRequested_; }
+};
+
+// Notification threads that ran MarkReportThread and have since ended: what a report does
+// after its handler returns is over once its thread is gone.
+std::atomic<int> gMarkedGone{0};
+void MarkReportThread() {
+    struct Mark {
+        ~Mark() { ++gMarkedGone; }
+    };
+    static thread_local Mark mark;
+    (void)mark;
+}
+
+// Waits on the main thread, serving its queue, until done holds.
+template <typename F>
+bool ServeUntil(F done) {
+    return WaitFor([&] {
+        plat::MainQueue::Instance().Service();
+        return done();
+    });
+}
 
 std::vector<uint8_t> Ramp16(int frames, int channels) {
     std::vector<uint8_t> b(static_cast<size_t>(frames) * channels * 2);
@@ -268,10 +296,6 @@ TEST_F(SoundTest, SoundsDeleteThemselvesWhileOthersAreMadeAndFreed) {
 // closing device has asked the sound to stop, where the device used to be inside the sound's
 // deletion, waiting for this very report to end; then it deletes its sender.
 TEST_F(SoundTest, AnEndReportDeletesItsSoundWhileTheDeviceCloses) {
-    struct Held : TDSoundBuffer {
-        using TDSoundBuffer::TDSoundBuffer;
-        const std::atomic<bool>* StopFlag() const { return &stopRequested_; }
-    };
     ASSERT_TRUE(Enable());
     auto* b = new Held(device);
     const std::atomic<bool>* stopAsked = b->StopFlag();
@@ -291,6 +315,123 @@ TEST_F(SoundTest, AnEndReportDeletesItsSoundWhileTheDeviceCloses) {
     EXPECT_TRUE(gone.load());
     EXPECT_EQ(device->BufferCount(), 0);
     EXPECT_EQ(device->ComponentCount(), 0);
+}
+
+// While the device closes, one sound's end report deletes another sound whose thread the
+// device has taken: that sound's own report is still under way, or its thread wakes for its
+// stop only once it is deleted. Either way its deletion waits for its thread.
+TEST_F(SoundTest, AReportDeletesAnotherSoundWhileTheDeviceCloses) {
+    struct Watch : plat::ComponentWatcher {
+        std::atomic<bool> gone{false};
+        void ComponentDestroyed(plat::TComponent*) override { gone = true; }
+    };
+    for (const bool otherReporting : {true, false}) {
+        SCOPED_TRACE(otherReporting);
+        ASSERT_TRUE(Enable());
+        auto* a = new Held(device);
+        auto* c = new TDSoundBuffer(device);
+        Watch watch;
+        c->AddWatcher(&watch);
+        const uint32_t cLength = otherReporting ? 200 : 400;
+        std::vector<plat::SignalFn> cStop;  // held while c plays out alone
+        std::atomic<bool> aInside{false}, cInside{false}, deleting{false}, deleted{false};
+        std::atomic<int> cReports{0};
+        const std::atomic<bool>* stopAsked = a->StopFlag();
+        a->SetOnNotify([&](plat::TComponent*) {
+            aInside = true;
+            EXPECT_TRUE(WaitFor([&] { return stopAsked->load(); }));
+            deleting = true;
+            delete c;
+            plat::SoundMixer::Signal(cStop);
+            deleted = true;
+        });
+        c->SetOnNotify([&](plat::TComponent* sender) {
+            ++cReports;
+            cInside = true;
+            EXPECT_TRUE(WaitFor([&] { return deleting.load(); }));
+            // Its deletion waits for this report: were it freed, it would be gone by now.
+            for (int i = 0; i < 100 && !watch.gone.load(); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            EXPECT_EQ(static_cast<TDSoundBuffer*>(sender)->GetLength(), cLength);
+        });
+        ASSERT_TRUE(a->Create(1, 48000, 16, 200, false, false));
+        ASSERT_TRUE(c->Create(1, 48000, 16, cLength, false, false));
+        ASSERT_TRUE(a->Play(false));
+        ASSERT_TRUE(c->Play(false));
+        Render(100);
+        if (!otherReporting) RenderHeld(100, &cStop);
+        ASSERT_TRUE(WaitFor([&] { return aInside.load() && (cInside.load() || !otherReporting); }));
+        device->SetEnabled(false);
+        EXPECT_TRUE(deleted.load());
+        EXPECT_TRUE(watch.gone.load());
+        EXPECT_EQ(cReports.load(), otherReporting ? 1 : 0);
+        EXPECT_EQ(device->BufferCount(), 0);
+    }
+}
+
+// An end report closes the device, or deletes it, and is still under way when the device
+// goes: the device waits for it, and it is counted out after the device is gone.
+TEST_F(SoundTest, AReportThatClosesOrDeletesTheDeviceFinishesFirst) {
+    for (const bool reportDeletes : {false, true}) {
+        SCOPED_TRACE(reportDeletes);
+        if (!device) device = new TDSound(&window);
+        ASSERT_TRUE(Enable());
+        TDSound* const dev = device;
+        auto* b = new TDSoundBuffer(device);
+        const int gone = gMarkedGone.load();
+        std::atomic<bool> closed{false}, onMain{false};
+        b->SetOnNotify([&, dev](plat::TComponent*) {
+            MarkReportThread();
+            if (reportDeletes) {
+                delete dev;
+                closed = true;
+                return;
+            }
+            dev->SetEnabled(false);
+            plat::MainQueue::Instance().Post([&] { onMain = true; });
+            closed = true;
+            // The owner is deleting the device by now; it serves the main queue meanwhile.
+            EXPECT_TRUE(WaitFor([&] { return onMain.load(); }));
+            EXPECT_FALSE(dev->Enabled());
+        });
+        ASSERT_TRUE(b->Create(1, 48000, 16, 200, false, false));
+        ASSERT_TRUE(b->Play(false));
+        Render(200);
+        ASSERT_TRUE(WaitFor([&] { return closed.load(); }));
+        if (!reportDeletes) delete device;
+        device = nullptr;
+        EXPECT_TRUE(ServeUntil([&] { return onMain.load() || reportDeletes; }));
+        EXPECT_TRUE(WaitFor([&] { return gMarkedGone.load() == gone + 1; }));
+        EXPECT_EQ(window.ComponentCount(), 0);
+    }
+}
+
+// An end report hands a call to the main thread and waits for it while the main thread
+// closes the device or deletes the sound: each such wait keeps serving the main queue.
+TEST_F(SoundTest, WaitsOnTheMainThreadServeAReportThatWaitsForIt) {
+    enum class Act { Close, DeleteSound, CloseAfterTheSoundDeletedItself };
+    for (const Act act : {Act::Close, Act::DeleteSound, Act::CloseAfterTheSoundDeletedItself}) {
+        SCOPED_TRACE(static_cast<int>(act));
+        ASSERT_TRUE(Enable());
+        auto* b = new TDSoundBuffer(device);
+        std::atomic<bool> inside{false}, ran{false}, served{false};
+        b->SetOnNotify([&](plat::TComponent* sender) {
+            if (act == Act::CloseAfterTheSoundDeletedItself) delete sender;
+            plat::MainQueue::Instance().Post([&] { ran = true; });
+            inside = true;
+            served = WaitFor([&] { return ran.load(); });
+        });
+        ASSERT_TRUE(b->Create(1, 48000, 16, 200, false, false));
+        ASSERT_TRUE(b->Play(false));
+        Render(200);
+        ASSERT_TRUE(WaitFor([&] { return inside.load(); }));
+        if (act == Act::DeleteSound)
+            delete b;
+        else
+            device->SetEnabled(false);
+        EXPECT_TRUE(served.load());
+        plat::MainQueue::Instance().Service();  // what a wait that did not serve left
+    }
 }
 
 // A buffer whose release fails once, as a stuck voice or source might.
@@ -373,6 +514,40 @@ TEST_F(SoundTest, LostBuffersAreRestoredByTheNextPlayOrByTheDevice) {
     EXPECT_FALSE(b->IsLost());
     EXPECT_TRUE(a->IsLostAndRestore());
     EXPECT_EQ(restored, 2);
+}
+
+// Sounds delete themselves from their end reports while the device restores its list: the
+// walk never reaches a sound that is gone.
+TEST_F(SoundTest, SoundsDeleteThemselvesWhileTheListIsRestored) {
+    ASSERT_TRUE(Enable());
+    TDSoundBuffer* first = device->CreateBuffer(100);  // walked before the sounds
+    constexpr int kSounds = 4;
+    std::atomic<bool> go{false};
+    std::atomic<int> gone{0};
+    for (int i = 0; i < kSounds; ++i) {
+        auto* b = new TDSoundBuffer(device);
+        b->SetOnNotify([&](plat::TComponent* sender) {
+            EXPECT_TRUE(WaitFor([&] { return go.load(); }));
+            delete sender;
+            ++gone;
+        });
+        ASSERT_TRUE(b->Create(1, 48000, 16, 200, false, false));
+        ASSERT_TRUE(b->Play(false));
+    }
+    Render(100);  // every sound ends; each report waits for the go
+    int restored = 0;
+    first->SetOnRestore([&](plat::TComponent*) {
+        ++restored;
+        go = true;
+        // The sounds go from inside the walk: freed, they would be gone by now.
+        for (int i = 0; i < 100 && gone.load() < kSounds; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    device->Mixer()->LoseAll();
+    EXPECT_TRUE(device->RestoreAllBuffers());
+    EXPECT_EQ(restored, 1);
+    EXPECT_TRUE(WaitFor([&] { return gone.load() == kSounds; }));
+    EXPECT_EQ(device->BufferCount(), 2);  // the primary and the first
 }
 
 TEST_F(SoundTest, PositionalBufferFollowsItsPosition) {
