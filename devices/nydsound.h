@@ -49,6 +49,11 @@ struct TDSBufferParam {
 
 using TDSNotifyCallback = ZRBaseCallback2<void, TDSoundThread*, int>;
 
+// For tests: called on a notification thread while it weighs whether a stop was an end by
+// itself, after its first look at the stop request; null for none.
+using TDSEndCheckHook = void (*)(TCustomDSoundBuffer* buffer);
+void SetEndCheckHook(TDSEndCheckHook hook);
+
 struct TDSNotifyParam {
     std::shared_ptr<plat::EventGroup> events;  // out
     uint32_t count = 1;                        // in: 1 or 5; out: events made

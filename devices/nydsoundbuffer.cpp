@@ -13,11 +13,15 @@ constexpr uint32_t kMinLength = 4;
 // The notification thread running on this thread, if any.
 thread_local const TDSoundThread::Shared* tRunning = nullptr;
 
+std::atomic<TDSEndCheckHook> gEndCheckHook{nullptr};
+
 bool ValidFormat(uint16_t channels, uint32_t rate, uint16_t bits) {
     return (channels == 1 || channels == 2) && rate != 0 && (bits == 8 || bits == 16);
 }
 
 }  // namespace
+
+void SetEndCheckHook(TDSEndCheckHook hook) { gEndCheckHook.store(hook); }
 
 // ---- TDSoundThread ----
 
@@ -290,6 +294,7 @@ bool TCustomDSoundBuffer::OfThisPlay(int index) const {
 bool TCustomDSoundBuffer::EndedByItself() {
     // Read in this order: a Play that clears the request has moved the play number on first.
     if (stopRequested_.load()) return false;
+    if (const TDSEndCheckHook hook = gEndCheckHook.load()) hook(this);
     const uint32_t play = playMark_->play.load();
     if (playMark_->collected[0].load() != play) return false;
     // And again: a Stop since the first read must not see a report after it.

@@ -220,7 +220,21 @@ TEST_F(SoundTest, OnNotifyReportsAnEndByItselfButNotAStop) {
     TDSoundBuffer* fixed = device->CreateBuffer(1, 48000, 16, 200, true, false, false);
     fixed->SetOnNotify([](plat::TComponent*) {});
     EXPECT_FALSE(fixed->GetOnNotify());
+
+    // A Stop that lands while the thread weighs an end holds that report back. Deleting the
+    // buffer waits for its thread, so the count is final after it.
+    static std::atomic<bool> stopped;
+    stopped = false;
+    DirectX::SetEndCheckHook([](DirectX::TCustomDSoundBuffer* x) {
+        x->Stop();
+        stopped = true;
+    });
+    ASSERT_TRUE(b->Play(false));
+    Render(200);
+    ASSERT_TRUE(Eventually([] { return stopped.load(); }));
     delete b;
+    DirectX::SetEndCheckHook(nullptr);
+    EXPECT_EQ(ends.load(), 1);
 }
 
 // The handler is replaced on this thread while the notification thread calls it, and the
@@ -319,14 +333,17 @@ TEST_F(SoundTest, AnEndReportDeletesItsSoundWhileTheDeviceCloses) {
 
 // While the device closes, one sound's end report deletes another sound whose thread the
 // device has taken: that sound's own report is still under way, or its thread wakes for its
-// stop only once it is deleted. Either way its deletion waits for its thread.
+// stop only once it is deleted. Either way its deletion waits for its thread. The second
+// shape runs five times: a thread told to end leaves at its next 100 ms wait, and a stop
+// that comes after it left shows nothing.
 TEST_F(SoundTest, AReportDeletesAnotherSoundWhileTheDeviceCloses) {
     struct Watch : plat::ComponentWatcher {
         std::atomic<bool> gone{false};
         void ComponentDestroyed(plat::TComponent*) override { gone = true; }
     };
-    for (const bool otherReporting : {true, false}) {
-        SCOPED_TRACE(otherReporting);
+    for (const int round : {0, 1, 2, 3, 4, 5}) {
+        const bool otherReporting = round == 0;
+        SCOPED_TRACE(round);
         ASSERT_TRUE(Enable());
         auto* a = new Held(device);
         auto* c = new TDSoundBuffer(device);
@@ -339,7 +356,8 @@ TEST_F(SoundTest, AReportDeletesAnotherSoundWhileTheDeviceCloses) {
         const std::atomic<bool>* stopAsked = a->StopFlag();
         a->SetOnNotify([&](plat::TComponent*) {
             aInside = true;
-            EXPECT_TRUE(WaitFor([&] { return stopAsked->load(); }));
+            // At once: c's thread, told to end, must still be waiting when its stop comes.
+            while (!stopAsked->load()) std::this_thread::yield();
             deleting = true;
             delete c;
             plat::SoundMixer::Signal(cStop);
@@ -360,6 +378,7 @@ TEST_F(SoundTest, AReportDeletesAnotherSoundWhileTheDeviceCloses) {
         ASSERT_TRUE(c->Play(false));
         Render(100);
         if (!otherReporting) RenderHeld(100, &cStop);
+        ASSERT_EQ(cStop.size(), otherReporting ? 0u : 1u);
         ASSERT_TRUE(WaitFor([&] { return aInside.load() && (cInside.load() || !otherReporting); }));
         device->SetEnabled(false);
         EXPECT_TRUE(deleted.load());
