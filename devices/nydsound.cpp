@@ -220,16 +220,18 @@ void TDSound::HandlerEnded(Reports& reports) {
 
 void TDSound::WaitForReports() {
     Reports& r = *reports_;
-    auto done = [&r] { return r.count <= tReportsHere; };
+    auto done = [&r] {
+        std::lock_guard<std::mutex> lock(r.lock);
+        return r.count <= tReportsHere;
+    };
+    // With nothing under way the main queue is left alone.
+    if (done()) return;
     if (plat::IsMainThread()) {
-        plat::MainQueue::Instance().ServiceUntil([&] {
-            std::lock_guard<std::mutex> lock(r.lock);
-            return done();
-        });
+        plat::MainQueue::Instance().ServiceUntil(done);
         return;
     }
     std::unique_lock<std::mutex> lock(r.lock);
-    r.done.wait(lock, done);
+    r.done.wait(lock, [&r] { return r.count <= tReportsHere; });
 }
 
 void TDSound::EndNotifications() {

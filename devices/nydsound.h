@@ -167,10 +167,9 @@ protected:
     bool OfThisPlay(int index) const;
     // Whether the stop the notification thread woke for is an end by itself: no Stop was asked
     // for, before or after the play was compared, and the stop signal came during the play
-    // still current. A restart or a seek stops
-    // the voice and at once plays it again; its stop signal then names an older play. True
-    // once a play: a late signal of the play before may wake the thread again after this
-    // play's own was collected.
+    // still current. A restart or a seek stops the voice and at once plays it again; its stop
+    // signal then names an older play. True once a play: a late signal of the play before may
+    // wake the thread again after this play's own was collected.
     bool EndedByItself();
     // Calls OnNotify. The handler may delete this buffer or the device; the device, which
     // waits for the handlers under way when it closes or goes, is told through the count it
