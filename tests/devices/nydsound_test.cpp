@@ -388,68 +388,51 @@ TEST_F(SoundTest, AReportDeletesAnotherSoundWhileTheDeviceCloses) {
     }
 }
 
-// An end report closes the device, or deletes it, and is still under way when the device
-// goes: the device waits for it, and it is counted out after the device is gone.
-TEST_F(SoundTest, AReportThatClosesOrDeletesTheDeviceFinishesFirst) {
-    for (const bool reportDeletes : {false, true}) {
-        SCOPED_TRACE(reportDeletes);
+// An end report hands a call to the main thread and waits for it while the main thread closes
+// the device, deletes the sound or deletes the device the report closed; or the report deletes
+// the device itself. Each wait on the main thread keeps serving its queue, the device goes
+// only after the reports under way, and a report is counted out after its device is gone.
+TEST_F(SoundTest, EndReportsAndTheMainThreadWaitForEachOther) {
+    enum class Act { Close, DeleteSound, CloseAfterItDeletedItself, DeleteClosed, ReportDeletes };
+    for (const Act act : {Act::Close, Act::DeleteSound, Act::CloseAfterItDeletedItself,
+                          Act::DeleteClosed, Act::ReportDeletes}) {
+        SCOPED_TRACE(static_cast<int>(act));
         if (!device) device = new TDSound(&window);
         ASSERT_TRUE(Enable());
         TDSound* const dev = device;
         auto* b = new TDSoundBuffer(device);
         const int gone = gMarkedGone.load();
-        std::atomic<bool> closed{false}, onMain{false};
-        b->SetOnNotify([&, dev](plat::TComponent*) {
-            MarkReportThread();
-            if (reportDeletes) {
-                delete dev;
-                closed = true;
-                return;
-            }
-            dev->SetEnabled(false);
-            plat::MainQueue::Instance().Post([&] { onMain = true; });
-            closed = true;
-            // The owner is deleting the device by now; it serves the main queue meanwhile.
-            EXPECT_TRUE(WaitFor([&] { return onMain.load(); }));
-            EXPECT_FALSE(dev->Enabled());
-        });
-        ASSERT_TRUE(b->Create(1, 48000, 16, 200, false, false));
-        ASSERT_TRUE(b->Play(false));
-        Render(200);
-        ASSERT_TRUE(WaitFor([&] { return closed.load(); }));
-        if (!reportDeletes) delete device;
-        device = nullptr;
-        EXPECT_TRUE(ServeUntil([&] { return onMain.load() || reportDeletes; }));
-        EXPECT_TRUE(WaitFor([&] { return gMarkedGone.load() == gone + 1; }));
-        EXPECT_EQ(window.ComponentCount(), 0);
-    }
-}
-
-// An end report hands a call to the main thread and waits for it while the main thread
-// closes the device or deletes the sound: each such wait keeps serving the main queue.
-TEST_F(SoundTest, WaitsOnTheMainThreadServeAReportThatWaitsForIt) {
-    enum class Act { Close, DeleteSound, CloseAfterTheSoundDeletedItself };
-    for (const Act act : {Act::Close, Act::DeleteSound, Act::CloseAfterTheSoundDeletedItself}) {
-        SCOPED_TRACE(static_cast<int>(act));
-        ASSERT_TRUE(Enable());
-        auto* b = new TDSoundBuffer(device);
         std::atomic<bool> inside{false}, ran{false}, served{false};
-        b->SetOnNotify([&](plat::TComponent* sender) {
-            if (act == Act::CloseAfterTheSoundDeletedItself) delete sender;
+        b->SetOnNotify([&, dev](plat::TComponent* sender) {
+            MarkReportThread();
+            if (act == Act::CloseAfterItDeletedItself) delete sender;
+            if (act == Act::DeleteClosed) dev->SetEnabled(false);
             plat::MainQueue::Instance().Post([&] { ran = true; });
             inside = true;
             served = WaitFor([&] { return ran.load(); });
+            if (act == Act::DeleteClosed) {
+                EXPECT_FALSE(dev->Enabled());  // the device is still here
+            }
+            if (act == Act::ReportDeletes) delete dev;
         });
         ASSERT_TRUE(b->Create(1, 48000, 16, 200, false, false));
         ASSERT_TRUE(b->Play(false));
         Render(200);
         ASSERT_TRUE(WaitFor([&] { return inside.load(); }));
-        if (act == Act::DeleteSound)
+        if (act == Act::DeleteSound) {
             delete b;
-        else
+        } else if (act == Act::DeleteClosed) {
+            delete device;
+            device = nullptr;
+        } else if (act == Act::ReportDeletes) {
+            device = nullptr;
+            ServeUntil([&] { return served.load(); });
+        } else {
             device->SetEnabled(false);
+        }
         EXPECT_TRUE(served.load());
-        plat::MainQueue::Instance().Service();  // what a wait that did not serve left
+        EXPECT_TRUE(ServeUntil([&] { return gMarkedGone.load() == gone + 1; }));
+        EXPECT_EQ(window.ComponentCount(), device ? 1 : 0);
     }
 }
 
