@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "platform/mainqueue.h"
 #include "platform/messagebox.h"
 
 namespace DirectX {
@@ -30,6 +31,8 @@ TDSound::TDSound(plat::TComponent* owner) : plat::TComponent(owner), window_(own
 
 TDSound::~TDSound() {
     if (enabled_) DSoundRelease();
+    // A report that closed the device may still be finishing, and may still reach for it.
+    WaitForReports();
     // Buffers made on a device that was never enabled, or taken off its list when it was,
     // unlist themselves from this object as they go: they go while its members are here.
     DeleteBuffers();
@@ -170,12 +173,9 @@ TDSoundBuffer* TDSound::CreateBufferMute(int seconds) {
 
 bool TDSound::RestoreAllBuffers() {
     if (!enabled_) return false;
-    std::vector<TCustomDSoundBuffer*> all;
-    {
-        std::lock_guard<std::mutex> lock(listLock_);
-        all = buffers_;
-    }
-    for (TCustomDSoundBuffer* b : all) b->IsLostAndRestore();
+    // A buffer going meanwhile has let its voice go, or waits for this walk to end first.
+    std::lock_guard<std::mutex> lock(listLock_);
+    for (TCustomDSoundBuffer* b : buffers_) b->IsLostAndRestore();
     return true;
 }
 
@@ -201,18 +201,37 @@ int TDSound::BufferCount() const {
     return static_cast<int>(buffers_.size());
 }
 
-void TDSound::HandlerStarted() {
-    std::lock_guard<std::mutex> lock(listLock_);
-    ++handlers_;
+std::shared_ptr<TDSound::Reports> TDSound::HandlerStarted() {
+    std::lock_guard<std::mutex> lock(reports_->lock);
+    ++reports_->count;
     ++tReportsHere;
+    return reports_;
 }
 
-void TDSound::HandlerEnded() {
-    // Told under the lock: once a closing device sees the count fall it may be gone.
-    std::lock_guard<std::mutex> lock(listLock_);
-    --handlers_;
-    --tReportsHere;
-    handlersDone_.notify_all();
+void TDSound::HandlerEnded(Reports& reports) {
+    {
+        std::lock_guard<std::mutex> lock(reports.lock);
+        --reports.count;
+        --tReportsHere;
+        reports.done.notify_all();
+    }
+    plat::MainQueue::Instance().Wake();
+}
+
+void TDSound::WaitForReports() {
+    Reports& r = *reports_;
+    auto done = [&r] {
+        std::lock_guard<std::mutex> lock(r.lock);
+        return r.count <= tReportsHere;
+    };
+    // With nothing under way the main queue is left alone.
+    if (done()) return;
+    if (plat::IsMainThread()) {
+        plat::MainQueue::Instance().ServiceUntil(done);
+        return;
+    }
+    std::unique_lock<std::mutex> lock(r.lock);
+    r.done.wait(lock, [&r] { return r.count <= tReportsHere; });
 }
 
 void TDSound::EndNotifications() {
@@ -233,8 +252,7 @@ void TDSound::EndNotifications() {
     for (TDSoundThread* t : threads) delete t;
     // A buffer that deleted itself before its thread could be taken has let that thread go;
     // its handler is still counted until it returns.
-    std::unique_lock<std::mutex> lock(listLock_);
-    handlersDone_.wait(lock, [this] { return handlers_ <= tReportsHere; });
+    WaitForReports();
 }
 
 void TDSound::DeleteBuffers() {

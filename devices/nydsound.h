@@ -16,6 +16,7 @@
 #include "foundation/zrstream.h"
 #include "platform/audiooutput.h"
 #include "platform/component.h"
+#include "platform/event.h"
 #include "platform/eventgroup.h"
 #include "platform/soundmixer.h"
 #include "platform/tstream.h"
@@ -48,6 +49,11 @@ struct TDSBufferParam {
 
 using TDSNotifyCallback = ZRBaseCallback2<void, TDSoundThread*, int>;
 
+// For tests: called on a notification thread while it weighs whether a stop was an end by
+// itself, after its first look at the stop request; null for none.
+using TDSEndCheckHook = void (*)(TCustomDSoundBuffer* buffer);
+void SetEndCheckHook(TDSEndCheckHook hook);
+
 struct TDSNotifyParam {
     std::shared_ptr<plat::EventGroup> events;  // out
     uint32_t count = 1;                        // in: 1 or 5; out: events made
@@ -61,6 +67,21 @@ struct TDSNotifyParam {
 // own callback: the thread is then detached and ends as soon as the callback returns.
 class TDSoundThread {
 public:
+    // The part the running thread shares; it outlives this object. A buffer whose thread the
+    // closing device took, and deletes, still ends that thread and waits for it through this.
+    struct Shared {
+        std::shared_ptr<plat::EventGroup> events;
+        int count = 0;
+        TDSNotifyCallback callback;
+        TDSoundThread* thread = nullptr;  // handed to the callback, which may delete it
+        std::atomic<int> lastIndex{-1};
+        std::atomic<bool> terminated{false};
+        plat::Event ended{true, false};
+        // Asks the thread to end and waits until it has, unless called on it; on the main
+        // thread the wait keeps serving the main queue, which a callback may be waiting for.
+        void EndAndWait();
+    };
+
     TDSoundThread(TCustomDSoundBuffer* owner, TDSNotifyParam* param);
     ~TDSoundThread();
     TDSoundThread(const TDSoundThread&) = delete;
@@ -68,24 +89,18 @@ public:
 
     void Resume();
     void Terminate() { state_->terminated.store(true); }
-    // Joins the thread; does nothing when called on the thread itself.
+    // Joins the thread, serving the main queue while it waits there; does nothing when called
+    // on the thread itself.
     void WaitFor();
     int LastIndex() const { return state_->lastIndex.load(); }
     TCustomDSoundBuffer* Owner() const { return owner_; }
+    const std::shared_ptr<Shared>& Share() const { return state_; }
 
 private:
-    struct State {
-        std::shared_ptr<plat::EventGroup> events;
-        int count = 0;
-        TDSNotifyCallback callback;
-        TDSoundThread* thread = nullptr;  // handed to the callback, which may delete it
-        std::atomic<int> lastIndex{-1};
-        std::atomic<bool> terminated{false};
-    };
-    static void Execute(const std::shared_ptr<State>& state);
+    static void Execute(const std::shared_ptr<Shared>& state);
 
     TCustomDSoundBuffer* owner_;
-    std::shared_ptr<State> state_;
+    std::shared_ptr<Shared> state_;
     std::thread thread_;
 };
 
@@ -140,8 +155,9 @@ protected:
     bool MakeVoice(TDSBufferParam* param, TDSNotifyParam* notify, uint32_t controls);
     TDSBufferParam BufferParam() const;
     bool ValidSettings() const;
-    // Ends the notification thread (joined before anything it calls goes; left to end by
-    // itself when this runs on it), then drops the voice.
+    // Ends the notification thread and waits for it before anything it calls goes, whoever
+    // holds the thread object (left to end by itself when this runs on it), then drops the
+    // voice. The voice is dropped under the device's list lock, which a restore walk holds.
     void ReleaseVoice();
     // Moves the play number on: called by Play once the previous play is stopped.
     void NextPlay() { playMark_->play.fetch_add(1); }
@@ -150,13 +166,14 @@ protected:
     // between makes the signal one of an earlier play.
     bool OfThisPlay(int index) const;
     // Whether the stop the notification thread woke for is an end by itself: no Stop was asked
-    // for, and the stop signal came during the play still current. A restart or a seek stops
-    // the voice and at once plays it again; its stop signal then names an older play. True
-    // once a play: a late signal of the play before may wake the thread again after this
-    // play's own was collected.
+    // for, before or after the play was compared, and the stop signal came during the play
+    // still current. A restart or a seek stops the voice and at once plays it again; its stop
+    // signal then names an older play. True once a play: a late signal of the play before may
+    // wake the thread again after this play's own was collected.
     bool EndedByItself();
-    // Calls OnNotify. The handler may delete this buffer; the device, which waits for the
-    // handlers under way when it closes, is told when it returns.
+    // Calls OnNotify. The handler may delete this buffer or the device; the device, which
+    // waits for the handlers under way when it closes or goes, is told through the count it
+    // shares with the report when the handler returns.
     void ReportEnd();
     void RestoreIfLost();
     // Stops the mixer's voice (or the primary output); false when there is none.
@@ -184,6 +201,9 @@ protected:
     // Taken by whoever ends the thread: the buffer's release, or the device closing while a
     // handler on that thread may be deleting the buffer.
     std::atomic<TDSoundThread*> thread_{nullptr};
+    // Kept by the buffer alone: its release waits for the thread through it even when the
+    // device took the thread object.
+    std::shared_ptr<TDSoundThread::Shared> threadLife_;
     std::atomic<bool> stopRequested_{false};
 
 private:
@@ -407,6 +427,9 @@ public:
     TDSoundStream* CreateStreamFromOgg(plat::TStream* s, bool pan, bool freq);
 
     TDSoundBuffer* CreateBufferMute(int seconds);
+    // Restores every listed buffer that was lost, walking the list under its lock: a sound
+    // that deletes itself meanwhile waits. An OnRestore handler run from here may therefore
+    // neither make nor free buffers of this device.
     bool RestoreAllBuffers();
     bool GetCaps(plat::SoundCaps* caps);
 
@@ -428,8 +451,18 @@ private:
     TDSoundStream* StreamFrom(bool (TDSoundStream::*create)(Source*, bool, bool), Source* s,
                               bool pan, bool freq);
     friend class TCustomDSoundBuffer;
-    void HandlerStarted();
-    void HandlerEnded();
+    // End reports under way on this device's buffers. Each report keeps a hold on it until
+    // its handler has returned, so a handler may delete the device and still be counted out.
+    struct Reports {
+        std::mutex lock;
+        std::condition_variable done;
+        int count = 0;
+    };
+    std::shared_ptr<Reports> HandlerStarted();
+    static void HandlerEnded(Reports& reports);
+    // Waits until no end report is under way but those on this thread; on the main thread
+    // the wait keeps serving the main queue, which a handler may be waiting for.
+    void WaitForReports();
     // Ends every buffer's notification thread and waits for the end reports under way, so
     // that no handler deletes a buffer while the device deletes it too.
     void EndNotifications();
@@ -448,11 +481,10 @@ private:
     bool listener_ = false;
     TDSoundBuffer* primary_ = nullptr;
     // Buffers join and leave the list on whatever thread makes or deletes them, a sound's end
-    // report included; the count of end reports under way is kept with it.
+    // report included.
     mutable std::mutex listLock_;
-    std::condition_variable handlersDone_;
-    int handlers_ = 0;
     std::vector<TCustomDSoundBuffer*> buffers_;
+    std::shared_ptr<Reports> reports_ = std::make_shared<Reports>();
 };
 
 }  // namespace DirectX

@@ -10,16 +10,23 @@ namespace {
 
 constexpr uint32_t kMinLength = 4;
 
+// The notification thread running on this thread, if any.
+thread_local const TDSoundThread::Shared* tRunning = nullptr;
+
+std::atomic<TDSEndCheckHook> gEndCheckHook{nullptr};
+
 bool ValidFormat(uint16_t channels, uint32_t rate, uint16_t bits) {
     return (channels == 1 || channels == 2) && rate != 0 && (bits == 8 || bits == 16);
 }
 
 }  // namespace
 
+void SetEndCheckHook(TDSEndCheckHook hook) { gEndCheckHook.store(hook); }
+
 // ---- TDSoundThread ----
 
 TDSoundThread::TDSoundThread(TCustomDSoundBuffer* owner, TDSNotifyParam* param)
-    : owner_(owner), state_(std::make_shared<State>()) {
+    : owner_(owner), state_(std::make_shared<Shared>()) {
     state_->events = std::make_shared<plat::EventGroup>(param->count);
     state_->count = state_->events->Count();
     state_->callback = param->callback;
@@ -41,16 +48,30 @@ void TDSoundThread::Resume() {
 }
 
 void TDSoundThread::WaitFor() {
-    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+    if (!thread_.joinable() || thread_.get_id() == std::this_thread::get_id()) return;
+    state_->ended.WaitFor();
+    thread_.join();
 }
 
-void TDSoundThread::Execute(const std::shared_ptr<State>& state) {
+void TDSoundThread::Shared::EndAndWait() {
+    terminated.store(true);
+    if (tRunning != this) ended.WaitFor();
+}
+
+void TDSoundThread::Execute(const std::shared_ptr<Shared>& state) {
+    tRunning = state.get();
+    struct Ended {
+        plat::Event& ended;
+        ~Ended() { ended.Set(); }
+    } ended{state->ended};
     // Refilling a stream must not wait behind the game's own threads; where the system does
     // not allow the step up the thread runs at normal priority.
     plat::RaiseThreadPriority();
     while (state->count > 0 && !state->terminated.load()) {
         const int i = state->events->WaitAny(100);
-        if (i < 0) continue;
+        // Told to end while it waited: what woke it may be the release of the buffer it
+        // would call.
+        if (i < 0 || state->terminated.load()) continue;
         state->lastIndex.store(i);
         if (state->callback.IsSet()) state->callback.Call(state->thread, i);
     }
@@ -259,6 +280,7 @@ bool TCustomDSoundBuffer::CreateEventThread(TDSBufferParam* param, TDSNotifyPara
     }
     if (!mixer->SetNotifications(param->buffer, std::move(points))) return false;
     thread->Resume();
+    threadLife_ = thread->Share();
     notify->thread = thread.release();
     thread_ = notify->thread;
     events_ = events;
@@ -272,34 +294,43 @@ bool TCustomDSoundBuffer::OfThisPlay(int index) const {
 bool TCustomDSoundBuffer::EndedByItself() {
     // Read in this order: a Play that clears the request has moved the play number on first.
     if (stopRequested_.load()) return false;
+    if (const TDSEndCheckHook hook = gEndCheckHook.load()) hook(this);
     const uint32_t play = playMark_->play.load();
     if (playMark_->collected[0].load() != play) return false;
+    // And again: a Stop since the first read must not see a report after it.
+    if (stopRequested_.load()) return false;
     return endReported_.exchange(play) != play;
 }
 
 void TCustomDSoundBuffer::ReportEnd() {
     const plat::TNotifyEvent handler = LoadNotify();
     if (!handler) return;
-    TDSound* const device = device_;
-    if (device) device->HandlerStarted();
     struct Ended {
-        TDSound* device;
+        std::shared_ptr<TDSound::Reports> reports;
         ~Ended() {
-            if (device) device->HandlerEnded();
+            if (reports) TDSound::HandlerEnded(*reports);
         }
-    } ended{device};
+    } ended{device_ ? device_->HandlerStarted() : nullptr};
     handler(this);
 }
 
 void TCustomDSoundBuffer::ReleaseVoice() {
-    if (TDSoundThread* thread = thread_.exchange(nullptr)) {
-        thread->Terminate();
-        thread->WaitFor();
-        delete thread;
+    // The device closing may hold the thread object while the thread is still inside this
+    // buffer's report, or about to wake for its stop.
+    if (threadLife_) {
+        threadLife_->EndAndWait();
+        threadLife_.reset();
     }
+    delete thread_.exchange(nullptr);
     events_.reset();
-    if (voice_.mixer && !voice_.primary) voice_.mixer->DestroyVoice(voice_.voice);
-    voice_ = {};
+    TDSVoiceRef voice;
+    {
+        std::unique_lock<std::mutex> list;
+        if (device_) list = std::unique_lock<std::mutex>(device_->listLock_);
+        voice = voice_;
+        voice_ = {};
+    }
+    if (voice.mixer && !voice.primary) voice.mixer->DestroyVoice(voice.voice);
 }
 
 // ---- TDSoundBuffer ----

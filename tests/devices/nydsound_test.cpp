@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/mainqueue.h"
 #include "platform/messagebox.h"
 #include "sound_fixture.h"
 #include "wait_for.h"
@@ -16,6 +17,33 @@ namespace {
 
 using DirectX::TDSound;
 using DirectX::TDSoundBuffer;
+
+// A sound that shows whether the closing device has asked it to stop, which the device does
+// once it has taken every notification thread.
+struct Held : TDSoundBuffer {
+    using TDSoundBuffer::TDSoundBuffer;
+    const std::atomic<bool>* StopFlag() const { return &stopRequested_; }
+};
+
+// Notification threads that ran MarkReportThread and have since ended: what a report does
+// after its handler returns is over once its thread is gone.
+std::atomic<int> gMarkedGone{0};
+void MarkReportThread() {
+    struct Mark {
+        ~Mark() { ++gMarkedGone; }
+    };
+    static thread_local Mark mark;
+    (void)mark;
+}
+
+// Waits on the main thread, serving its queue, until done holds.
+template <typename F>
+bool ServeUntil(F done) {
+    return WaitFor([&] {
+        plat::MainQueue::Instance().Service();
+        return done();
+    });
+}
 
 std::vector<uint8_t> Ramp16(int frames, int channels) {
     std::vector<uint8_t> b(static_cast<size_t>(frames) * channels * 2);
@@ -192,7 +220,21 @@ TEST_F(SoundTest, OnNotifyReportsAnEndByItselfButNotAStop) {
     TDSoundBuffer* fixed = device->CreateBuffer(1, 48000, 16, 200, true, false, false);
     fixed->SetOnNotify([](plat::TComponent*) {});
     EXPECT_FALSE(fixed->GetOnNotify());
+
+    // A Stop that lands while the thread weighs an end holds that report back. Deleting the
+    // buffer waits for its thread, so the count is final after it.
+    static std::atomic<bool> stopped;
+    stopped = false;
+    DirectX::SetEndCheckHook([](DirectX::TCustomDSoundBuffer* x) {
+        x->Stop();
+        stopped = true;
+    });
+    ASSERT_TRUE(b->Play(false));
+    Render(200);
+    ASSERT_TRUE(Eventually([] { return stopped.load(); }));
     delete b;
+    DirectX::SetEndCheckHook(nullptr);
+    EXPECT_EQ(ends.load(), 1);
 }
 
 // The handler is replaced on this thread while the notification thread calls it, and the
@@ -268,10 +310,6 @@ TEST_F(SoundTest, SoundsDeleteThemselvesWhileOthersAreMadeAndFreed) {
 // closing device has asked the sound to stop, where the device used to be inside the sound's
 // deletion, waiting for this very report to end; then it deletes its sender.
 TEST_F(SoundTest, AnEndReportDeletesItsSoundWhileTheDeviceCloses) {
-    struct Held : TDSoundBuffer {
-        using TDSoundBuffer::TDSoundBuffer;
-        const std::atomic<bool>* StopFlag() const { return &stopRequested_; }
-    };
     ASSERT_TRUE(Enable());
     auto* b = new Held(device);
     const std::atomic<bool>* stopAsked = b->StopFlag();
@@ -291,6 +329,111 @@ TEST_F(SoundTest, AnEndReportDeletesItsSoundWhileTheDeviceCloses) {
     EXPECT_TRUE(gone.load());
     EXPECT_EQ(device->BufferCount(), 0);
     EXPECT_EQ(device->ComponentCount(), 0);
+}
+
+// While the device closes, one sound's end report deletes another sound whose thread the
+// device has taken: that sound's own report is still under way, or its thread wakes for its
+// stop only once it is deleted. Either way its deletion waits for its thread. The second
+// shape runs five times: a thread told to end leaves at its next 100 ms wait, and a stop
+// that comes after it left shows nothing.
+TEST_F(SoundTest, AReportDeletesAnotherSoundWhileTheDeviceCloses) {
+    struct Watch : plat::ComponentWatcher {
+        std::atomic<bool> gone{false};
+        void ComponentDestroyed(plat::TComponent*) override { gone = true; }
+    };
+    for (const int round : {0, 1, 2, 3, 4, 5}) {
+        const bool otherReporting = round == 0;
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(Enable());
+        auto* a = new Held(device);
+        auto* c = new TDSoundBuffer(device);
+        Watch watch;
+        c->AddWatcher(&watch);
+        const uint32_t cLength = otherReporting ? 200 : 400;
+        std::vector<plat::SignalFn> cStop;  // held while c plays out alone
+        std::atomic<bool> aInside{false}, cInside{false}, deleting{false}, deleted{false};
+        std::atomic<int> cReports{0};
+        const std::atomic<bool>* stopAsked = a->StopFlag();
+        a->SetOnNotify([&](plat::TComponent*) {
+            aInside = true;
+            // At once: c's thread, told to end, must still be waiting when its stop comes.
+            while (!stopAsked->load()) std::this_thread::yield();
+            deleting = true;
+            delete c;
+            plat::SoundMixer::Signal(cStop);
+            deleted = true;
+        });
+        c->SetOnNotify([&](plat::TComponent* sender) {
+            ++cReports;
+            cInside = true;
+            EXPECT_TRUE(WaitFor([&] { return deleting.load(); }));
+            // Its deletion waits for this report: were it freed, it would be gone by now.
+            for (int i = 0; i < 100 && !watch.gone.load(); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            EXPECT_EQ(static_cast<TDSoundBuffer*>(sender)->GetLength(), cLength);
+        });
+        ASSERT_TRUE(a->Create(1, 48000, 16, 200, false, false));
+        ASSERT_TRUE(c->Create(1, 48000, 16, cLength, false, false));
+        ASSERT_TRUE(a->Play(false));
+        ASSERT_TRUE(c->Play(false));
+        Render(100);
+        if (!otherReporting) RenderHeld(100, &cStop);
+        ASSERT_EQ(cStop.size(), otherReporting ? 0u : 1u);
+        ASSERT_TRUE(WaitFor([&] { return aInside.load() && (cInside.load() || !otherReporting); }));
+        device->SetEnabled(false);
+        EXPECT_TRUE(deleted.load());
+        EXPECT_TRUE(watch.gone.load());
+        EXPECT_EQ(cReports.load(), otherReporting ? 1 : 0);
+        EXPECT_EQ(device->BufferCount(), 0);
+    }
+}
+
+// An end report hands a call to the main thread and waits for it while the main thread closes
+// the device, deletes the sound or deletes the device the report closed; or the report deletes
+// the device itself. Each wait on the main thread keeps serving its queue, the device goes
+// only after the reports under way, and a report is counted out after its device is gone.
+TEST_F(SoundTest, EndReportsAndTheMainThreadWaitForEachOther) {
+    enum class Act { Close, DeleteSound, CloseAfterItDeletedItself, DeleteClosed, ReportDeletes };
+    for (const Act act : {Act::Close, Act::DeleteSound, Act::CloseAfterItDeletedItself,
+                          Act::DeleteClosed, Act::ReportDeletes}) {
+        SCOPED_TRACE(static_cast<int>(act));
+        if (!device) device = new TDSound(&window);
+        ASSERT_TRUE(Enable());
+        TDSound* const dev = device;
+        auto* b = new TDSoundBuffer(device);
+        const int gone = gMarkedGone.load();
+        std::atomic<bool> inside{false}, ran{false}, served{false};
+        b->SetOnNotify([&, dev](plat::TComponent* sender) {
+            MarkReportThread();
+            if (act == Act::CloseAfterItDeletedItself) delete sender;
+            if (act == Act::DeleteClosed) dev->SetEnabled(false);
+            plat::MainQueue::Instance().Post([&] { ran = true; });
+            inside = true;
+            served = WaitFor([&] { return ran.load(); });
+            if (act == Act::DeleteClosed) {
+                EXPECT_FALSE(dev->Enabled());  // the device is still here
+            }
+            if (act == Act::ReportDeletes) delete dev;
+        });
+        ASSERT_TRUE(b->Create(1, 48000, 16, 200, false, false));
+        ASSERT_TRUE(b->Play(false));
+        Render(200);
+        ASSERT_TRUE(WaitFor([&] { return inside.load(); }));
+        if (act == Act::DeleteSound) {
+            delete b;
+        } else if (act == Act::DeleteClosed) {
+            delete device;
+            device = nullptr;
+        } else if (act == Act::ReportDeletes) {
+            device = nullptr;
+            ServeUntil([&] { return served.load(); });
+        } else {
+            device->SetEnabled(false);
+        }
+        EXPECT_TRUE(served.load());
+        EXPECT_TRUE(ServeUntil([&] { return gMarkedGone.load() == gone + 1; }));
+        EXPECT_EQ(window.ComponentCount(), device ? 1 : 0);
+    }
 }
 
 // A buffer whose release fails once, as a stuck voice or source might.
@@ -373,6 +516,40 @@ TEST_F(SoundTest, LostBuffersAreRestoredByTheNextPlayOrByTheDevice) {
     EXPECT_FALSE(b->IsLost());
     EXPECT_TRUE(a->IsLostAndRestore());
     EXPECT_EQ(restored, 2);
+}
+
+// Sounds delete themselves from their end reports while the device restores its list: the
+// walk never reaches a sound that is gone.
+TEST_F(SoundTest, SoundsDeleteThemselvesWhileTheListIsRestored) {
+    ASSERT_TRUE(Enable());
+    TDSoundBuffer* first = device->CreateBuffer(100);  // walked before the sounds
+    constexpr int kSounds = 4;
+    std::atomic<bool> go{false};
+    std::atomic<int> gone{0};
+    for (int i = 0; i < kSounds; ++i) {
+        auto* b = new TDSoundBuffer(device);
+        b->SetOnNotify([&](plat::TComponent* sender) {
+            EXPECT_TRUE(WaitFor([&] { return go.load(); }));
+            delete sender;
+            ++gone;
+        });
+        ASSERT_TRUE(b->Create(1, 48000, 16, 200, false, false));
+        ASSERT_TRUE(b->Play(false));
+    }
+    Render(100);  // every sound ends; each report waits for the go
+    int restored = 0;
+    first->SetOnRestore([&](plat::TComponent*) {
+        ++restored;
+        go = true;
+        // The sounds go from inside the walk: freed, they would be gone by now.
+        for (int i = 0; i < 100 && gone.load() < kSounds; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    device->Mixer()->LoseAll();
+    EXPECT_TRUE(device->RestoreAllBuffers());
+    EXPECT_EQ(restored, 1);
+    EXPECT_TRUE(WaitFor([&] { return gone.load() == kSounds; }));
+    EXPECT_EQ(device->BufferCount(), 2);  // the primary and the first
 }
 
 TEST_F(SoundTest, PositionalBufferFollowsItsPosition) {
