@@ -52,6 +52,31 @@ Picture Screen(uint32_t top, uint32_t bottom, const char* heading) {
     return p;
 }
 
+// Mixes the box's pixels t/n of the way towards rgb; the picture stays opaque.
+void Shade(Picture& p, int x0, int y0, int x1, int y1, uint32_t rgb, int t, int n) {
+    for (int y = std::max(y0, 0); y < std::min(y1, p.h); ++y)
+        for (int x = std::max(x0, 0); x < std::min(x1, p.w); ++x) {
+            uint32_t& c = p.px[size_t(y) * p.w + x];
+            c = 0xFF000000u | demo::Mix(c, rgb, t, n);
+        }
+}
+
+// The save and load page: a heading and the twelve slots, each a card with a sunken well
+// where the save menu draws the thumbnail (167 x 93, four columns 192 apart from x 444, three
+// rows 151 apart from y 168) and room below it for the slot's title and date, so that an
+// empty slot shows as an empty frame.
+Picture SavePage(uint32_t top, uint32_t bottom, const char* heading, uint32_t edge) {
+    Picture p = Screen(top, bottom, heading);
+    for (int i = 0; i < 12; ++i) {
+        const int x = 444 + 192 * (i % 4), y = 168 + 151 * (i / 4);
+        Shade(p, x - 6, y - 6, x + 173, y + 142, 0x000000, 2, 5);
+        p.Frame(x - 6, y - 6, x + 173, y + 142, 1, 0xFF000000u | edge);
+        Shade(p, x, y, x + 167, y + 93, 0x000000, 1, 3);
+        p.Frame(x - 1, y - 1, x + 168, y + 94, 1, 0xFF000000u | demo::Mix(edge, 0, 1, 2));
+    }
+    return p;
+}
+
 }  // namespace
 
 bool WriteMenuPictures(const fs::path& stage,
@@ -97,7 +122,7 @@ bool WriteMenuPictures(const fs::path& stage,
         const char* file;
         const char* question;
     } bases[3] = {{"CfmBaseExit.png", "要结束游戏吗？"},
-                  {"CfmBaseSave.png", "要覆盖这个存档吗？"},
+                  {"CfmBaseSave.png", "要保存到这个位置吗？"},
                   {"CfmBaseTitle.png", "要返回标题画面吗？"}};
     for (const auto& b : bases) {
         Picture base(558, 329, 0xE0182038);
@@ -105,9 +130,10 @@ bool WriteMenuPictures(const fs::path& stage,
         base.Centred(80, 32, b.question, 0xFFFFFF);
         put(b.file, base);
     }
-    put("CfmYes.png", Button(247, 56, "是", 32));
-    put("CfmNo.png", Button(247, 56, "否", 32));
-    put("CfmLight.png", Light(247, 56, 0x405080));
+    // The dialog sets its two buttons 231 pixels apart.
+    put("CfmYes.png", Button(223, 56, "是", 32));
+    put("CfmNo.png", Button(223, 56, "否", 32));
+    put("CfmLight.png", Light(223, 56, 0x405080));
 
     Picture config = Screen(0xFF183018, 0xFF304830, "环境设定");
     const char* rows[5] = {"音乐音量", "语音音量", "音效音量", "文字速度", "画面模式"};
@@ -149,8 +175,8 @@ bool WriteMenuPictures(const fs::path& stage,
     put("CfgLightS.png", Light(256, 68, 0x305030));
     put("CmBtnBack.png", Button(140, 48, "返回", 28));
 
-    put("SaveBG_S.png", Screen(0xFF301818, 0xFF503028, "保存进度"));
-    put("SaveBG_L.png", Screen(0xFF181830, 0xFF283050, "读取进度"));
+    put("SaveBG_S.png", SavePage(0xFF301818, 0xFF503028, "保存进度", 0xC08070));
+    put("SaveBG_L.png", SavePage(0xFF181830, 0xFF283050, "读取进度", 0x8090C0));
     Picture tn(189, 115 * 6);
     for (int f = 0; f < 6; ++f)
         tn.Frame(0, 115 * f, 189, 115 * (f + 1), 3 + f % 3, 0xFF6070A0 + uint32_t(f) * 0x101008);

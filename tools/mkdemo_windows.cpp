@@ -46,6 +46,69 @@ Canvas Turning(int w, int h, uint32_t rgb, int frames) {
     return c;
 }
 
+// The ten digits of a calendar plate, one cell of cellW x cellH each, stacked. The plate sets
+// its digit cells closer together than a cell is wide, so each digit keeps to the w x h box at
+// (x, y) of its cell and the cell is transparent elsewhere: drawn large, averaged down to the
+// box, with a dark rim one pixel wide (inside the box's one-pixel margin) that keeps it
+// readable over any background.
+Canvas PlateDigits(int cellW, int cellH, int x, int y, int w, int h, uint32_t rgb) {
+    constexpr int kBig = 96;
+    std::vector<Canvas> big;
+    int top = kBig, bottom = 0, widest = 1;
+    int left[10], right[10];
+    const char* wide[10] = {"０", "１", "２", "３", "４", "５", "６", "７", "８", "９"};
+    for (int d = 0; d < 10; ++d) {
+        big.emplace_back(kBig, kBig);
+        big[d].Text(8, 8, 72, wide[d], 0xFFFFFF);
+        left[d] = kBig, right[d] = 0;
+        for (int yy = 0; yy < kBig; ++yy)
+            for (int xx = 0; xx < kBig; ++xx)
+                if (big[d].px[size_t(yy) * kBig + xx] >> 24) {
+                    left[d] = std::min(left[d], xx), right[d] = std::max(right[d], xx + 1);
+                    top = std::min(top, yy), bottom = std::max(bottom, yy + 1);
+                }
+        widest = std::max(widest, right[d] - left[d]);
+    }
+    Canvas c(cellW, cellH * 10);
+    if (bottom <= top) return c;
+    const double scale = std::min(double(h) / (bottom - top), double(w) / widest);
+    const int gh = std::min(h, int(std::lround((bottom - top) * scale)));
+    for (int d = 0; d < 10; ++d) {
+        const int gw = std::clamp(int(std::lround((right[d] - left[d]) * scale)), 1, w);
+        const int ox = x + (w - gw) / 2, oy = y + (h - gh) / 2;
+        // Coverage in the cell, each pixel the mean of 4 x 4 samples of the large glyph.
+        std::vector<int> cover(size_t(cellW) * cellH, 0);
+        for (int ty = 0; ty < gh; ++ty)
+            for (int tx = 0; tx < gw; ++tx) {
+                int sum = 0;
+                for (int j = 0; j < 4; ++j)
+                    for (int i = 0; i < 4; ++i) {
+                        const int sx = left[d] + int((tx + (i + 0.5) / 4) / scale);
+                        const int sy = top + int((ty + (j + 0.5) / 4) / scale);
+                        if (sx < kBig && sy < kBig) sum += big[d].px[size_t(sy) * kBig + sx] >> 24;
+                    }
+                const int cx = ox + tx, cy = oy + ty;
+                if (cx >= 0 && cx < cellW && cy >= 0 && cy < cellH)
+                    cover[size_t(cy) * cellW + cx] = sum / 16;
+            }
+        for (int cy = 0; cy < cellH; ++cy)
+            for (int cx = 0; cx < cellW; ++cx) {
+                int rim = 0;
+                for (int j = -1; j <= 1; ++j)
+                    for (int i = -1; i <= 1; ++i) {
+                        const int nx = cx + i, ny = cy + j;
+                        if (nx >= 0 && nx < cellW && ny >= 0 && ny < cellH)
+                            rim = std::max(rim, cover[size_t(ny) * cellW + nx]);
+                    }
+                const int g = cover[size_t(cy) * cellW + cx];
+                const int a = std::max(g, rim * 7 / 8);
+                if (a == 0) continue;
+                c.Set(cx, d * cellH + cy, Argb(uint32_t(a), demo::Mix(0x101018, rgb, g, a)));
+            }
+    }
+    return c;
+}
+
 }  // namespace
 
 bool WriteWindowPictures(const fs::path& stage) {
@@ -100,20 +163,20 @@ bool WriteWindowPictures(const fs::path& stage) {
     save("BacklogUp.png", up);
     save("BacklogDown.png", down);
 
-    Canvas dates(26, 240), times(22, 260);
-    for (int d = 0; d < 10; ++d) {
-        const char* wide[10] = {"０", "１", "２", "３", "４", "５", "６", "７", "８", "９"};
-        dates.Box(0, d * 24, 26, (d + 1) * 24, Argb(160, 0x202020));
-        dates.Text(1, d * 24 + 0, 24, wide[d], 0xFFF0C0);
-        times.Box(0, d * 26, 22, (d + 1) * 26, Argb(160, 0x202020));
-        times.Text(-1, d * 26 + 2, 22, wide[d], 0xC0F0FF);
-    }
-    save("CalDateNum.png", dates);
-    save("CalTimeNum.png", times);
+    // The date plate sets its digit cells (26 x 24) 16 pixels apart, with the slash's 9
+    // between month and day; the time plate sets the hour's cells (22 x 26) 10 apart and the
+    // minute's 16 apart, with the colon's 8 between them. Each digit keeps to the first pitch
+    // of its cell less a pixel each side; the hour's stand where the colon falls midway
+    // between the hour and the minute.
+    save("CalDateNum.png", PlateDigits(26, 24, 2, 2, 12, 20, 0xFFF0C0));
+    save("CalTimeNum.png", PlateDigits(22, 26, 9, 3, 8, 20, 0xC0F0FF));
     Canvas slash(9, 26), colon(8, 22);
-    for (int i = 0; i < 22; ++i) slash.Box(7 - i / 3, 2 + i, 9 - i / 3, 3 + i, Argb(255, 0xFFF0C0));
-    colon.Box(2, 4, 6, 8, Argb(255, 0xC0F0FF));
-    colon.Box(2, 14, 6, 18, Argb(255, 0xC0F0FF));
+    for (int i = 0; i < 20; ++i) slash.Box(4 - i / 4, 2 + i, 8 - i / 4, 5 + i, Argb(170, 0x101018));
+    for (int i = 0; i < 20; ++i) slash.Box(5 - i / 4, 3 + i, 7 - i / 4, 4 + i, Argb(255, 0xFFF0C0));
+    for (int y : {6, 14}) {
+        colon.Box(2, y - 1, 7, y + 4, Argb(190, 0x101018));
+        colon.Box(3, y, 6, y + 3, Argb(255, 0xC0F0FF));
+    }
     save("CalSlash.png", slash);
     save("CalColon.png", colon);
 

@@ -85,6 +85,14 @@ TEST_F(KeysBetweenTicks, TitleAndEveryMenuItOpens) {
         [this] { return SaveMenu && SaveMenu->RootPanel->GetParent() && Mode() == smMenu; }));
     RunTicks(20);
     EXPECT_EQ(SaveMenu->Cursor, -1);
+    // Nothing saved yet: every slot of the page is empty and still shows where it is, its
+    // thumbnail's place in another colour than the page beside it on the same row.
+    for (int i = 0; i < TSaveMenu::kPerPage; ++i) {
+        const TNyRGBPanel* t = SaveMenu->ThumbNail[i];
+        const int x = t->GetOffsetX(), y = t->GetOffsetY() + t->GetSizeY() / 2;
+        EXPECT_FALSE(SaveMenu->Shown[i]);
+        EXPECT_NE(Seen(x + t->GetSizeX() / 2, y), Seen(x - 12, y)) << "slot " << i;
+    }
     Hit(kDown);
     EXPECT_EQ(SaveMenu->Cursor, 0);
     Hit(kRight);

@@ -32,7 +32,37 @@ class DemoPlay : public DemoHarness, public ::testing::WithParamInterface<Pacing
         bool enemyMoved = false;  // a hit shivered or dashed the enemy off the centre
         int choices = 0, clicks = 0;
         std::set<std::string> speakers;  // UTF-8
+        std::set<std::string> backlogSpeakers;  // UTF-8, the lines the backlog brackets
+        // At the first click wait after each battle: the stage holds no character.
+        std::vector<bool> stageEmptyAfterBattle;
+        bool homeFirstSentenceWaits = false;  // the way home stops after its first sentence
     };
+
+    // At a click wait: the lines the backlog keeps as a speaker's (in "【" and "】") name only
+    // those who spoke on the name plate.
+    static void CollectBacklogSpeakers(Trip& s) {
+        const std::string open = "\xA1\xBE", close = "\xA1\xBF";
+        for (int32_t i = 0; i < CurrentState.GetBacklogCount(); ++i) {
+            const std::string line = CurrentState.GetBacklogLine(i).c_str();
+            if (line.rfind(open, 0) != 0) continue;
+            std::string name = line.substr(open.size());
+            if (name.size() >= close.size() &&
+                name.compare(name.size() - close.size(), close.size(), close) == 0)
+                name.resize(name.size() - close.size());
+            s.backlogSpeakers.insert(plat::ToUtf8(name, plat::CodePage::Gbk));
+        }
+    }
+
+    // No character left standing, on the stage or in the game state (which saves and the
+    // fade to the title show); one that has left may still be named as leaving.
+    bool StageEmpty() const {
+        const TStageUnit* stage = AvgUnit->Stage;
+        for (int i = 0; i < CharSlots::kSlots; ++i) {
+            if (CurrentState.CharShown.ShowId[i] >= 0) return false;
+            if (stage && stage->ShownId[i] >= 0) return false;
+        }
+        return true;
+    }
 
     // At a click wait in the message window: the page's first line is the speaker, and that
     // line alone is on the name plate (narration leaves it empty and the plate closed).
@@ -56,6 +86,7 @@ class DemoPlay : public DemoHarness, public ::testing::WithParamInterface<Pacing
     // click wait before it is answered and may stop the play by returning false.
     bool PlayStory(int branch, Trip& s, const std::function<bool(Trip&)>& atClick = {}) {
         int32_t battleSeen = -1;
+        bool afterBattle = false;
         // Frame steps, ten to a tick under the Full pacing.
         for (int f = 0; f < 600000; ++f) {
             if (Finished()) return false;
@@ -91,6 +122,7 @@ class DemoPlay : public DemoHarness, public ::testing::WithParamInterface<Pacing
             if (battleSeen >= 0 && Mode() == smAdventure) {
                 s.outcomes.push_back(CurrentState.BattleResult);
                 battleSeen = -1;
+                afterBattle = true;
             }
             if (MovieUnit && MovieUnit->IsOpen()) GiveMovieTime();
             if (MovieUnit && MovieUnit->IsOpen() && Mode() != smAdventure) {
@@ -131,6 +163,19 @@ class DemoPlay : public DemoHarness, public ::testing::WithParamInterface<Pacing
                 case asClickWait:
                     ++s.clicks;
                     CheckNamePlate(s);
+                    CollectBacklogSpeakers(s);
+                    if (afterBattle) {
+                        afterBattle = false;
+                        s.stageEmptyAfterBattle.push_back(StageEmpty());
+                        KeyFrame("after_battle_" + std::to_string(s.outcomes.size()));
+                    }
+                    if (CurrentState.NovelMode && PageHas("回家的路上，雨一直下着。")) {
+                        // On the page and in the window, before anything turns the page.
+                        const std::string want = Gbk("回家的路上，雨一直下着。");
+                        for (int i = 0; i < TSubWinUnit::kNovelLines; ++i)
+                            if (std::strstr(AvgUnit->Windows->NovelLine(i), want.c_str()))
+                                s.homeFirstSentenceWaits = true;
+                    }
                     if (atClick && !atClick(s)) return true;
                     Tap(kOk);
                     break;
@@ -163,6 +208,23 @@ class DemoPlay : public DemoHarness, public ::testing::WithParamInterface<Pacing
                       << " step " << (BattleUnit ? BattleUnit->Core().step : -1);
         KeyFrame("stuck");
         return false;
+    }
+
+    // The first and last columns, in its plate, where some block of the panel's picture is not
+    // transparent (a picture without alpha is solid throughout).
+    static std::pair<int, int> Ink(const TNyRGBPanel* p) {
+        const TNyRGBBits* image = p->GetImage();
+        const TNyAlpha* alpha = p->GetAlpha();
+        int lo = 1 << 20, hi = -1;
+        for (int y = 0; image && y < image->Height(); ++y)
+            for (int x = 0; x < image->Width(); ++x)
+                if (!alpha || alpha->PGet(x, y) != 0) lo = std::min(lo, x), hi = std::max(hi, x);
+        return {p->GetOffsetX() + lo, p->GetOffsetX() + hi};
+    }
+    // Along a plate, left to right, no picture reaches over the next one's first column.
+    static void CheckPlate(const std::vector<const TNyRGBPanel*>& row, const char* plate) {
+        for (size_t i = 0; i + 1 < row.size(); ++i)
+            EXPECT_LT(Ink(row[i]).second, Ink(row[i + 1]).first) << plate << " cell " << i;
     }
 
     static std::string Gbk(const char* utf8) {
@@ -215,6 +277,14 @@ TEST_P(DemoPlay, FromTheFirstStartToTheExit) {
                                                  << plat::ToUtf8(CurrentState.GetPageLine(0).c_str(), plat::CodePage::Gbk) << "|"
                                                  << plat::ToUtf8(CurrentState.GetPageLine(1).c_str(), plat::CodePage::Gbk);
             EXPECT_TRUE(SaveGameSlot(1));
+            const TSubWinUnit* w = AvgUnit->Windows;
+            EXPECT_TRUE(w->DateWin->GetVisible() && w->TimeWin->GetVisible());
+            CheckPlate({w->DateDigit[0], w->DateDigit[1], w->DateSep, w->DateDigit[2],
+                        w->DateDigit[3]},
+                       "date");
+            CheckPlate({w->TimeDigit[0], w->TimeDigit[1], w->TimeSep, w->TimeDigit[2],
+                        w->TimeDigit[3]},
+                       "time");
         }
         if (s.novel && !frames_.count("novel")) {
             frames_["novel"] = 1;
@@ -243,6 +313,9 @@ TEST_P(DemoPlay, FromTheFirstStartToTheExit) {
     EXPECT_EQ(first.battles, (std::vector<int32_t>{0, 5}));
     EXPECT_TRUE(first.enemyMoved);
     EXPECT_EQ(first.speakers, (std::set<std::string>{"小林", "老师"}));
+    EXPECT_EQ(first.backlogSpeakers, first.speakers);
+    // The won battle and the lost one that the story goes on after both leave the stage empty.
+    EXPECT_EQ(first.stageEmptyAfterBattle, (std::vector<bool>{true, true}));
     // Battle 0 won by the stop keys, battle 5 lost and the story went on.
     ASSERT_EQ(first.outcomes.size(), 2u);
     EXPECT_EQ(first.outcomes[0], 0);
@@ -281,6 +354,10 @@ TEST_P(DemoPlay, FromTheFirstStartToTheExit) {
     EXPECT_NE(first.novel, second.novel) << "one branch reads a novel page, the other not";
     EXPECT_EQ(second.battles.size(), 2u);
     EXPECT_EQ(second.speakers, first.speakers);
+    EXPECT_EQ(second.backlogSpeakers, first.speakers);
+    EXPECT_EQ(second.stageEmptyAfterBattle, (std::vector<bool>{true, true}));
+    EXPECT_EQ(first.homeFirstSentenceWaits, first.novel);
+    EXPECT_EQ(second.homeFirstSentenceWaits, second.novel);
 
     // The album and the music room open from the title now, and close back into it.
     RunTicks(10);
