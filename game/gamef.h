@@ -460,14 +460,15 @@ class TGameForm : public plat::WindowComponent {
     void BeginMode(uint8_t mode);
     TNyRGBBits* RenderTarget() const;
     int32_t PictureY() const;
-    // Runs draw inside the locks and holds of a render; closingStops: not while closing.
+    // Runs draw(mode) inside the locks and holds of a render, with the screen mode they were
+    // chosen for; closingStops: not while closing. False when it did not run.
     template <typename Draw>
-    void RenderFrame(bool closingStops, Draw draw);
+    bool RenderFrame(bool closingStops, Draw draw);
     void DrawWaitCell(TNyRGBBits* target, int yoff);
     void WaitStep(TNyRGBBits* target, int yoff, ZRRectSet& rects);
     // The render bodies, run with the locks taken, the display ready and the pictures held.
-    void DrawFull();
-    void DrawModified(int ticks);
+    void DrawFull(uint8_t mode);
+    void DrawModified(int ticks, uint8_t mode);
     void DrawMovie();
     // False when the corner under the box could not be saved: nothing was drawn then.
     bool DrawFpsBox(TNyRGBBits* target);

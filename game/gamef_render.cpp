@@ -274,38 +274,47 @@ void TGameForm::SetOnDrawModified(const ZRBaseCallback3<void, TNyRGBBits*, int, 
 
 // The frame the three renders share. Whatever leaves a draw, an exception too, gives back the
 // pictures, the draw lock, the logic lock and the gate, in that order: the frame step ends the
-// game on it, and the close waits for the logic lock.
+// game on it, and the close waits for the logic lock. False when nothing was drawn.
 template <typename Draw>
-void TGameForm::RenderFrame(bool closingStops, Draw draw) {
+bool TGameForm::RenderFrame(bool closingStops, Draw draw) {
     const GateTry gate(RenderGate);
-    if (!gate.Held()) return;
+    if (!gate.Held()) return false;
     // In the wait modes the logic thread holds the logic lock while the wait thread renders.
+    // The frame is drawn in the mode read here, the one its locks were chosen for.
     const uint8_t mode = GetScreenMode();
     const ZRSectionHold logic(mode != smWait && mode != smHold ? LogicLock : nullptr);
     const ZRSectionHold drawing(DrawLock);
-    if (closingStops && GetScreenMode() == smClosing) return;
-    if (!WaitCanDraw()) return;
+    if (closingStops && GetScreenMode() == smClosing) return false;
+    if (!WaitCanDraw()) return false;
     const PictureHold hold(ConvertBits, BackDrawSurface());
-    if (hold.Held()) draw();
+    // The waits above may last a second. A mode begun meanwhile is not drawn with the locks of
+    // the old one, and its whole first frame is owed: its own opening render may have found the
+    // gate taken by this one, or a whole frame of the old mode may have settled the debt.
+    const bool drawn = hold.Held() && GetScreenMode() == mode;
+    if (drawn) draw(mode);
+    if (GetScreenMode() != mode) FullRenderPending.store(true);
+    return drawn;
 }
 
 void TGameForm::RenderFull() {
-    RenderFrame(true, [this] { DrawFull(); });
+    // A whole frame that could not be drawn (another render holds the gate, the display or the
+    // pictures could not be had) stays owed to the next frame step.
+    if (!RenderFrame(true, [this](uint8_t mode) { DrawFull(mode); }))
+        FullRenderPending.store(true);
 }
 
 void TGameForm::RenderModified(int ticks) {
-    RenderFrame(false, [this, ticks] { DrawModified(ticks); });
+    RenderFrame(false, [this, ticks](uint8_t mode) { DrawModified(ticks, mode); });
 }
 
 void TGameForm::RenderMovie() {
-    RenderFrame(true, [this] { DrawMovie(); });
+    RenderFrame(true, [this](uint8_t) { DrawMovie(); });
 }
 
-void TGameForm::DrawFull() {
+void TGameForm::DrawFull(uint8_t mode) {
     Fps.Count();
     TNyRGBBits* target = RenderTarget();
     const int yoff = PictureY();
-    const uint8_t mode = GetScreenMode();
     if (OnDraw.IsSet()) {
         const TNyBitsLock lock(target);
         if (lock.Held()) OnDraw.Call(target, yoff);
@@ -344,11 +353,10 @@ void TGameForm::DrawFull() {
     TakeAway(target, yoff, cursor, fps);
 }
 
-void TGameForm::DrawModified(int ticks) {
+void TGameForm::DrawModified(int ticks, uint8_t mode) {
     Fps.Count();
     TNyRGBBits* target = RenderTarget();
     const int yoff = PictureY();
-    const uint8_t mode = GetScreenMode();
     ZRRectSet rects;
     if (CursorX > -kCursorSize && CursorX < 1280 && CursorY > -kCursorSize && CursorY < 720)
         rects.UnionRect(

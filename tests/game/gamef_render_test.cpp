@@ -37,6 +37,7 @@ class RenderTest : public FormHarness {
     }
     void TearDown() override {
         panel.SetParent(nullptr);
+        layer.SetParent(nullptr);
         FormHarness::TearDown();
     }
 
@@ -65,6 +66,9 @@ class RenderTest : public FormHarness {
 
     TNyRGBBits picture;
     TNyRGBPanel panel{nullptr};
+    // A battle's layer, attached by the test when it begins one.
+    TNyRGBBits layerPicture;
+    TNyRGBPanel layer{nullptr};
 };
 
 TEST_F(RenderTest, WidgetPictureAndCursorReachTheScreen) {
@@ -215,6 +219,35 @@ TEST_F(RenderTest, RenderGateSkipsAConcurrentRender) {
     form->RenderFull();
     EXPECT_EQ(draws.count, 2);
     form->RenderGate->Release();
+
+    // A mode's opening whole frame that finds the gate taken is owed to the next frame step.
+    TWaitThread* waiter = std::exchange(form->WaitThread, nullptr);  // frames stay in lock step
+    const struct {
+        const char* name;
+        std::function<void()> begin;
+    } openings[] = {
+        {"menu", [this] { form->BeginMenuMode(); }},
+        {"battle", [this] { form->BeginBattleMode(); }},
+        {"adventure", [this] { form->BeginAvgMode(); }},
+        {"wait", [this] { form->BeginWaitMode(); }},
+    };
+    for (const auto& o : openings) {
+        SCOPED_TRACE(o.name);
+        form->ScreenMode.store(smStarted);
+        const int before = draws.count;
+        form->RenderGate->Acquire();
+        std::thread opener(o.begin);
+        opener.join();
+        form->RenderGate->Release();
+        EXPECT_EQ(draws.count, before);
+        EXPECT_TRUE(form->FullRenderPending.load());
+        Tick(1);
+        form->FrameStep();
+        EXPECT_EQ(draws.count, before + 1);
+        EXPECT_FALSE(form->FullRenderPending.load());
+    }
+    form->WaitThread = waiter;
+    form->ScreenMode.store(smStarted);
     form->SetOnDraw(ZRBaseCallback2<void, TNyRGBBits*, int>());
 }
 
@@ -575,7 +608,94 @@ TEST_F(RenderTest, WaitModeClearsBothPicturesOrNeither) {
     EXPECT_EQ(form->ConvertBits->PGet(150, 100) & 0xFFFFFF, 0x0000FFu);
     EXPECT_EQ(form->Display->DrawSurface()->PGet(150, 100) & 0xFFFFFF, 0xFF0000u)
         << "the draw surface still lacks only the frame shown from the conversion bitmap";
+    // Its opening whole frame is owed, and the next frame step clears both.
+    EXPECT_TRUE(form->FullRenderPending.load());
+    Tick(1);
+    form->FrameStep();
+    EXPECT_FALSE(form->FullRenderPending.load());
+    EXPECT_EQ(form->ConvertBits->PGet(150, 100) & 0xFFFFFF, 0u);
+    EXPECT_EQ(ScreenAt(150, 100), 0u);
     form->ScreenMode.store(smStarted);
+}
+
+// The wait thread renders the wait and hold modes without the logic lock, and may wait up to a
+// second for the display or the pictures. When the logic thread begins a mode of panels in the
+// meantime and goes on changing them, that frame draws nothing of the new mode: it was not
+// given the lock the panels need. The new mode's whole first frame is owed to the next step.
+TEST_F(RenderTest, AWaitModeFrameDrawsNothingOfAModeBegunDuringItsWait) {
+    AddPicture();
+    layerPicture.SetBitDepth(bd32);
+    layerPicture.SetPixFormat(pf32_888);
+    layerPicture.Resize(100, 100);
+    ASSERT_TRUE(layerPicture.Create());
+    layer.SetImage(&layerPicture);
+    layer.SetSizeX(100);
+    layer.SetSizeY(100);
+    layer.SetOffsetX(600);
+    layer.SetOffsetY(300);
+    layer.SetCreated(true);
+    layer.SetVisible(true);
+    const struct {
+        const char* name;
+        uint8_t mode;
+        bool full;
+        uint32_t colour;  // the layer's, new in each case: the panels leave the rest as it was
+    } cases[] = {
+        {"wait, changed rectangles", smWait, false, 0x00FF00},
+        {"wait, whole frame", smWait, true, 0xFFFF00},
+        {"hold, changed rectangles", smHold, false, 0xFF00FF},
+    };
+    plat::MemoryPresenter& screen = display.Screen();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        layerPicture.BoxFill(0, 0, 99, 99, layerPicture.TNyRGBtoPixel(ZRRGB(c.colour)));
+        form->SetCursorType(-1);
+        form->BeginMenuMode();
+        // A frame shown straight from the conversion bitmap and still read by the presenter
+        // keeps the next render waiting for its pictures.
+        picture.BoxFill(0, 0, 199, 99, picture.TNyRGBtoPixel(ZRRGB{0, 0, 255}));
+        panel.SetModify();
+        screen.Hold(true);
+        Tick(1);
+        form->FrameStep();
+        ASSERT_TRUE(screen.StartReading());
+        screen.Hold(false);
+        form->ScreenMode.store(c.mode);  // kept off the wait thread: no mode entry
+        form->FullRenderPending.store(false);
+        const uint64_t refused = screen.RefusedWrites();
+        std::atomic<bool> rendered{false};
+        std::thread render([&] {
+            if (c.full)
+                form->RenderFull();
+            else
+                form->RenderModified(1);
+            rendered.store(true);
+        });
+        while (!rendered.load() && screen.RefusedWrites() == refused)
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        EXPECT_FALSE(rendered.load()) << "the render did not wait for the pictures";
+        {
+            // The logic thread, which holds its lock all along, begins a battle.
+            const ZRSectionHold logic(form->LogicLock);
+            form->AttachLayer(&layer);
+            form->BeginBattleMode();
+            screen.FinishReading();
+            for (int i = 0; i < 20; ++i) {
+                form->DetachLayer(&panel);
+                form->AttachLayer(&panel);
+            }
+            render.join();
+        }
+        EXPECT_TRUE(form->FullRenderPending.load());
+        EXPECT_NE(ScreenAt(650, 350), c.colour);
+        Tick(1);
+        form->FrameStep();
+        EXPECT_FALSE(form->FullRenderPending.load());
+        EXPECT_EQ(ScreenAt(650, 350), c.colour);
+        EXPECT_EQ(ScreenAt(150, 100), 0x0000FFu);
+        form->DetachLayer(&layer);
+        form->ScreenMode.store(smStarted);
+    }
 }
 
 // With no cursor and no frame-rate box, a window's changed rectangles go to the screen straight
