@@ -19,21 +19,36 @@ class RenderTest : public FormHarness {
         form->FrameRateMode = 2;
     }
 
-    // A red picture panel under the root, 200x100 at (100, 50) unless told.
+    // A shown panel of a red picture, w x h at (x, y).
+    static void MakePanel(TNyRGBBits& bits, TNyRGBPanel& p, int w, int h, int x, int y) {
+        bits.SetBitDepth(bd32);
+        bits.SetPixFormat(pf32_888);
+        bits.Resize(w, h);
+        ASSERT_TRUE(bits.Create());
+        bits.BoxFill(0, 0, w - 1, h - 1, bits.TNyRGBtoPixel(ZRRGB{255, 0, 0}));
+        p.SetImage(&bits);
+        p.SetSizeX(w);
+        p.SetSizeY(h);
+        p.SetOffsetX(x);
+        p.SetOffsetY(y);
+        p.SetCreated(true);
+        p.SetVisible(true);
+    }
+    // The red picture panel under the root, 200x100 at (100, 50) unless told.
     void AddPicture(int w = 200, int h = 100, int x = 100, int y = 50) {
-        picture.SetBitDepth(bd32);
-        picture.SetPixFormat(pf32_888);
-        picture.Resize(w, h);
-        ASSERT_TRUE(picture.Create());
-        picture.BoxFill(0, 0, w - 1, h - 1, picture.TNyRGBtoPixel(ZRRGB{255, 0, 0}));
-        panel.SetImage(&picture);
-        panel.SetSizeX(w);
-        panel.SetSizeY(h);
-        panel.SetOffsetX(x);
-        panel.SetOffsetY(y);
+        MakePanel(picture, panel, w, h, x, y);
         panel.SetParent(form->RootPanel);
-        panel.SetCreated(true);
-        panel.SetVisible(true);
+    }
+    // The 200x100 picture changed to one colour.
+    void Paint(ZRRGB c) {
+        picture.BoxFill(0, 0, 199, 99, picture.TNyRGBtoPixel(c));
+        panel.SetModify();
+    }
+    void Frames(int n = 1) {
+        for (int i = 0; i < n; ++i) {
+            Tick(1);
+            form->FrameStep();
+        }
     }
     void TearDown() override {
         panel.SetParent(nullptr);
@@ -222,29 +237,19 @@ TEST_F(RenderTest, RenderGateSkipsAConcurrentRender) {
 
     // A mode's opening whole frame that finds the gate taken is owed to the next frame step.
     TWaitThread* waiter = std::exchange(form->WaitThread, nullptr);  // frames stay in lock step
-    const struct {
-        const char* name;
-        std::function<void()> begin;
-    } openings[] = {
-        {"menu", [this] { form->BeginMenuMode(); }},
-        {"battle", [this] { form->BeginBattleMode(); }},
-        {"adventure", [this] { form->BeginAvgMode(); }},
-        {"wait", [this] { form->BeginWaitMode(); }},
-    };
-    for (const auto& o : openings) {
-        SCOPED_TRACE(o.name);
+    const std::function<void()> begins[] = {
+        [this] { form->BeginMenuMode(); }, [this] { form->BeginBattleMode(); },
+        [this] { form->BeginAvgMode(); }, [this] { form->BeginWaitMode(); }};
+    for (const auto& begin : begins) {
+        SCOPED_TRACE(draws.count);
         form->ScreenMode.store(smStarted);
         const int before = draws.count;
         form->RenderGate->Acquire();
-        std::thread opener(o.begin);
-        opener.join();
+        std::thread(begin).join();
         form->RenderGate->Release();
-        EXPECT_EQ(draws.count, before);
         EXPECT_TRUE(form->FullRenderPending.load());
-        Tick(1);
-        form->FrameStep();
+        Frames();
         EXPECT_EQ(draws.count, before + 1);
-        EXPECT_FALSE(form->FullRenderPending.load());
     }
     form->WaitThread = waiter;
     form->ScreenMode.store(smStarted);
@@ -435,77 +440,53 @@ TEST_F(RenderTest, APresentTheScreenRefusedIsMadeOnTheStillFramesAfter) {
 }
 
 // Full screen behind another application nothing is presented: what is drawn meanwhile is owed
-// and shown by the first frame back, however still, on a lone display buffer and on flip chains
-// of two and three, a second time after coming back and again after a display reset. A window
-// presents throughout.
+// and shown by the first frame back, however still, on a lone buffer and flip chains of two and
+// three, again after coming back and after a reset. A window presents throughout.
 TEST_F(RenderTest, WhatIsDrawnBehindAnotherApplicationIsShownOnComingBack) {
     MovieProbe movie;
-    const struct {
-        const char* name;
-        int backBuffers;  // -1: a window
-        bool movie;
-    } cases[] = {
-        {"window", -1, false},
-        {"lone buffer", 0, false},
-        {"chain of two", 1, false},
-        {"chain of three", 2, false},
-        {"movie, window", -1, true},
-        {"movie, lone buffer", 0, true},
-        {"movie, chain of two", 1, true},
-        {"movie, chain of three", 2, true},
-    };
+    form->SetOnMovieDraw(ZRBaseCallback2<bool, TNyRGBBits*, int>(&movie, &MovieProbe::Draw));
     AddPicture();
     form->SetCursorType(-1);
     auto frame = [&] {
-        Tick(1);
-        form->FrameStep();
+        Frames();
         movie.picture = false;
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const uint8_t kind = c.backBuffers < 0 ? kDisplayWindow : 0;
-        if (c.backBuffers >= 0) display.Offer().maxBackBuffers = c.backBuffers;
-        for (int pass = 0; pass < 3; ++pass) {
-            SCOPED_TRACE(pass == 2 ? "after a reset" : pass == 1 ? "second time" : "first time");
-            if (pass != 1) {
-                ASSERT_TRUE(form->ResetDisplay(kind));
+    for (const bool isMovie : {false, true})
+        for (const int backBuffers : {-1, 0, 1, 2})  // -1: a window
+            for (int pass = 0; pass < 3; ++pass) {  // first, second, after a reset
+                SCOPED_TRACE(testing::Message() << isMovie << " " << backBuffers << " " << pass);
+                const uint8_t kind = backBuffers < 0 ? kDisplayWindow : 0;
+                if (pass != 1) {
+                    if (kind == 0) display.Offer().maxBackBuffers = backBuffers;
+                    ASSERT_TRUE(form->ResetDisplay(kind));
+                    if (kind == 0) {
+                        ASSERT_EQ(form->Display->BufferCount(), backBuffers + 1);
+                    }
+                }
+                Paint(ZRRGB{255, 0, 0});
+                form->BeginMenuMode();
+                frame();
+                ASSERT_EQ(ScreenAt(250, 140), 0xFF0000u);
+                form->Active.store(false);
+                if (isMovie) {
+                    form->ScreenMode.store(smMovie);
+                    movie.picture = true;
+                } else {
+                    Paint(ZRRGB{0, 0, 255});
+                }
+                for (int i = 0; i < 3; ++i) frame();
+                EXPECT_EQ(ScreenAt(250, 140), kind == kDisplayWindow ? 0x0000FFu : 0xFF0000u);
+                form->Active.store(true);
+                frame();
+                EXPECT_EQ(ScreenAt(250, 140), 0x0000FFu);
+                EXPECT_EQ(ScreenAt(1000, 600), isMovie ? 0x0000FFu : 0u);
+                // Once shown, a still screen is quiet again.
+                display.Screen().ResetCounts();
+                for (int i = 0; i < 3; ++i) frame();
+                EXPECT_EQ(display.Screen().Uploads(), 0);
+                form->ScreenMode.store(smStarted);
             }
-            if (pass == 0 && kind == 0) {
-                ASSERT_EQ(form->Display->BufferCount(), c.backBuffers + 1);
-            }
-            picture.BoxFill(0, 0, 199, 99, picture.TNyRGBtoPixel(ZRRGB{255, 0, 0}));
-            panel.SetModify();
-            form->BeginMenuMode();
-            frame();
-            ASSERT_EQ(ScreenAt(250, 140), 0xFF0000u);
-
-            form->Active.store(false);
-            if (c.movie) {
-                form->SetOnMovieDraw(
-                    ZRBaseCallback2<bool, TNyRGBBits*, int>(&movie, &MovieProbe::Draw));
-                form->ScreenMode.store(smMovie);
-                movie.picture = true;
-            } else {
-                picture.BoxFill(0, 0, 199, 99, picture.TNyRGBtoPixel(ZRRGB{0, 0, 255}));
-                panel.SetModify();
-            }
-            for (int i = 0; i < 3; ++i) frame();
-            EXPECT_EQ(ScreenAt(250, 140), kind == kDisplayWindow ? 0x0000FFu : 0xFF0000u);
-
-            form->Active.store(true);
-            frame();
-            EXPECT_EQ(ScreenAt(250, 140), 0x0000FFu);
-            if (c.movie) {
-                EXPECT_EQ(ScreenAt(1000, 600), 0x0000FFu);
-            }
-            // Once shown, a still screen is quiet again.
-            display.Screen().ResetCounts();
-            for (int i = 0; i < 3; ++i) frame();
-            EXPECT_EQ(display.Screen().Uploads(), 0);
-            form->SetOnMovieDraw(ZRBaseCallback2<bool, TNyRGBBits*, int>());
-            form->ScreenMode.store(smStarted);
-        }
-    }
+    form->SetOnMovieDraw(ZRBaseCallback2<bool, TNyRGBBits*, int>());
 }
 
 // A picture that could not be copied into the draw surface (it was being read) leaves the
@@ -545,42 +526,35 @@ TEST_F(RenderTest, AFrameThatMissedTheDrawSurfaceIsNotPresented) {
         ZRBaseCallback3<void, TNyRGBBits*, int, ZRRectSet*>(&whole, &WholeDraw::DrawModified));
     // The cursor keeps a window's changed rectangles going through the draw surface.
     form->SetCursorType(0);
-    for (const bool full : {true, false}) {
-        for (int pass = 0; pass < 2; ++pass) {
-            SCOPED_TRACE(full ? "whole frame" : "changed rectangles");
-            SCOPED_TRACE(pass ? "after a reset" : "first time");
-            if (pass) {
-                ASSERT_TRUE(form->ResetDisplay(kDisplayWindow));
-            }
-            form->ScreenMode.store(smMenu);
-            whole.colour = form->ConvertBits->TNyRGBtoPixel(ZRRGB{255, 0, 0});
-            form->FullRenderPending.store(true);
-            Tick(1);
-            form->FrameStep();
-            ASSERT_EQ(ScreenAt(640, 360), 0xFF0000u);
-
-            whole.colour = form->ConvertBits->TNyRGBtoPixel(ZRRGB{0, 0, 255});
-            whole.busy = true;
-            form->FullRenderPending.store(full);
-            whole.changed = !full;
-            const uint64_t handed = display.Screen().LastTicket();
-            Tick(1);
-            form->FrameStep();
-            ASSERT_TRUE(whole.reading);
-            EXPECT_EQ(display.Screen().LastTicket(), handed + 1) << "only the test's own hand-off";
-            EXPECT_TRUE(form->FullRenderPending.load());
-            display.Screen().FinishReading();
-            display.Screen().Hold(false);
-            display.Screen().Release();
-            EXPECT_EQ(ScreenAt(640, 360), 0xFF0000u);
-            for (int i = 0; i < 3; ++i) {
-                Tick(1);
-                form->FrameStep();
-            }
-            EXPECT_EQ(ScreenAt(640, 360), 0x0000FFu);
-            EXPECT_EQ(form->Display->DrawSurface()->PGet(640, 360) & 0xFFFFFF, 0x0000FFu);
-            form->ScreenMode.store(smStarted);
+    for (int run = 0; run < 4; ++run) {
+        const bool full = run < 2;
+        SCOPED_TRACE(full ? "whole frame" : "changed rectangles");
+        SCOPED_TRACE(run % 2 ? "after a reset" : "first time");
+        if (run % 2) {
+            ASSERT_TRUE(form->ResetDisplay(kDisplayWindow));
         }
+        form->ScreenMode.store(smMenu);
+        whole.colour = form->ConvertBits->TNyRGBtoPixel(ZRRGB{255, 0, 0});
+        form->FullRenderPending.store(true);
+        Frames();
+        ASSERT_EQ(ScreenAt(640, 360), 0xFF0000u);
+
+        whole.colour = form->ConvertBits->TNyRGBtoPixel(ZRRGB{0, 0, 255});
+        whole.busy = true;
+        form->FullRenderPending.store(full);
+        whole.changed = !full;
+        const uint64_t handed = display.Screen().LastTicket();
+        Frames();
+        ASSERT_TRUE(whole.reading);
+        EXPECT_EQ(display.Screen().LastTicket(), handed + 1) << "only the test's own hand-off";
+        EXPECT_TRUE(form->FullRenderPending.load());
+        display.Screen().FinishReading();
+        display.Screen().Hold(false);
+        display.Screen().Release();
+        Frames(3);
+        EXPECT_EQ(ScreenAt(640, 360), 0x0000FFu);
+        EXPECT_EQ(form->Display->DrawSurface()->PGet(640, 360) & 0xFFFFFF, 0x0000FFu);
+        form->ScreenMode.store(smStarted);
     }
     form->SetOnDraw(ZRBaseCallback2<void, TNyRGBBits*, int>());
     form->SetOnDrawModified(ZRBaseCallback3<void, TNyRGBBits*, int, ZRRectSet*>());
@@ -608,46 +582,26 @@ TEST_F(RenderTest, WaitModeClearsBothPicturesOrNeither) {
     EXPECT_EQ(form->ConvertBits->PGet(150, 100) & 0xFFFFFF, 0x0000FFu);
     EXPECT_EQ(form->Display->DrawSurface()->PGet(150, 100) & 0xFFFFFF, 0xFF0000u)
         << "the draw surface still lacks only the frame shown from the conversion bitmap";
-    // Its opening whole frame is owed, and the next frame step clears both.
-    EXPECT_TRUE(form->FullRenderPending.load());
-    Tick(1);
-    form->FrameStep();
-    EXPECT_FALSE(form->FullRenderPending.load());
-    EXPECT_EQ(form->ConvertBits->PGet(150, 100) & 0xFFFFFF, 0u);
+    // Its opening whole frame is owed: the next frame step clears the screen.
+    Frames();
     EXPECT_EQ(ScreenAt(150, 100), 0u);
     form->ScreenMode.store(smStarted);
 }
 
 // The wait thread renders the wait and hold modes without the logic lock, and may wait up to a
-// second for the display or the pictures. When the logic thread begins a mode of panels in the
-// meantime and goes on changing them, that frame draws nothing of the new mode: it was not
-// given the lock the panels need. The new mode's whole first frame is owed to the next step.
+// second for the pictures. A mode of panels the logic thread begins meanwhile, and goes on
+// changing, is not drawn by that frame; its whole first frame is owed to the next step.
 TEST_F(RenderTest, AWaitModeFrameDrawsNothingOfAModeBegunDuringItsWait) {
     AddPicture();
-    layerPicture.SetBitDepth(bd32);
-    layerPicture.SetPixFormat(pf32_888);
-    layerPicture.Resize(100, 100);
-    ASSERT_TRUE(layerPicture.Create());
-    layer.SetImage(&layerPicture);
-    layer.SetSizeX(100);
-    layer.SetSizeY(100);
-    layer.SetOffsetX(600);
-    layer.SetOffsetY(300);
-    layer.SetCreated(true);
-    layer.SetVisible(true);
+    MakePanel(layerPicture, layer, 100, 100, 600, 300);
     const struct {
-        const char* name;
         uint8_t mode;
         bool full;
         uint32_t colour;  // the layer's, new in each case: the panels leave the rest as it was
-    } cases[] = {
-        {"wait, changed rectangles", smWait, false, 0x00FF00},
-        {"wait, whole frame", smWait, true, 0xFFFF00},
-        {"hold, changed rectangles", smHold, false, 0xFF00FF},
-    };
+    } cases[] = {{smWait, false, 0x00FF00}, {smWait, true, 0xFFFF00}, {smHold, false, 0xFF00FF}};
     plat::MemoryPresenter& screen = display.Screen();
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.colour);
         layerPicture.BoxFill(0, 0, 99, 99, layerPicture.TNyRGBtoPixel(ZRRGB(c.colour)));
         // The render gives up its wait after a second. A round in which it had already given up
         // when the battle began shows nothing and is played again.
@@ -656,11 +610,9 @@ TEST_F(RenderTest, AWaitModeFrameDrawsNothingOfAModeBegunDuringItsWait) {
             form->BeginMenuMode();
             // A frame shown straight from the conversion bitmap and still read by the presenter
             // keeps the next render waiting for its pictures.
-            picture.BoxFill(0, 0, 199, 99, picture.TNyRGBtoPixel(ZRRGB{0, 0, 255}));
-            panel.SetModify();
+            Paint(ZRRGB{0, 0, 255});
             screen.Hold(true);
-            Tick(1);
-            form->FrameStep();
+            Frames();
             ASSERT_TRUE(screen.StartReading());
             screen.Hold(false);
             form->ScreenMode.store(c.mode);  // kept off the wait thread: no mode entry
@@ -668,10 +620,7 @@ TEST_F(RenderTest, AWaitModeFrameDrawsNothingOfAModeBegunDuringItsWait) {
             const uint64_t refused = screen.RefusedWrites();
             std::atomic<bool> rendered{false};
             std::thread render([&] {
-                if (c.full)
-                    form->RenderFull();
-                else
-                    form->RenderModified(1);
+                c.full ? form->RenderFull() : form->RenderModified(1);
                 rendered.store(true);
             });
             while (!rendered.load() && screen.RefusedWrites() == refused)
@@ -694,11 +643,8 @@ TEST_F(RenderTest, AWaitModeFrameDrawsNothingOfAModeBegunDuringItsWait) {
             if (!late) {
                 EXPECT_TRUE(form->FullRenderPending.load());
                 EXPECT_NE(ScreenAt(650, 350), c.colour);
-                Tick(1);
-                form->FrameStep();
-                EXPECT_FALSE(form->FullRenderPending.load());
+                Frames();
                 EXPECT_EQ(ScreenAt(650, 350), c.colour);
-                EXPECT_EQ(ScreenAt(150, 100), 0x0000FFu);
             }
             form->DetachLayer(&layer);
             form->ScreenMode.store(smStarted);
