@@ -143,8 +143,7 @@ TEST_F(InputTest, TallFullScreenShiftsClicksAndClampsTheWheel) {
 // Under SDL's dummy driver, which has no graphics processor, a window larger than the
 // picture shows it scaled between bars, through the window surface as through the renderer:
 // the pointer's positions in the window reach the game as positions in the picture. In full
-// screen the display mode is all there is, so a pointer on a bar stands on the mode's edge, as
-// the cursor drawn there shows; a window is taken as it is.
+// screen a pointer on a bar stands on the mode's edge, where the cursor is drawn.
 TEST_F(InputTest, PointerPositionsAreThePicturesInAWindowLargerThanIt) {
     using Path = plat::SdlPresenter::Path;
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
@@ -170,10 +169,8 @@ TEST_F(InputTest, PointerPositionsAreThePicturesInAWindowLargerThanIt) {
         {kDisplayWindow, 720, 1920, 1200, 100, 30, 66, -20, 66, -20},
         {0, 720, 1920, 1200, 100, 30, 66, 0, 66, 0},
         {0, 720, 1920, 1200, 1919, 1199, 1279, 719, 1279, 719},
-        {0, 720, 1920, 1200, 961, 601, 640, 360, 640, 360},
         {0, 720, 2560, 1080, 10, 500, 0, 333, 0, 333},
         {0, 720, 2560, 1080, 2559, 0, 1279, 0, 1279, 0},
-        {0, 720, 2560, 1080, 320, 1079, 0, 719, 0, 719},
         // The bands above and below the picture belong to the mode: a click there misses it.
         {1, 800, 2560, 1080, 100, 541, 0, 360, 0, 360},
         {1, 800, 2560, 1080, 2500, 10, 1279, -33, 1279, 0},
@@ -196,8 +193,7 @@ TEST_F(InputTest, PointerPositionsAreThePicturesInAWindowLargerThanIt) {
             DisplayKind = c.kind;
             FullScreenHeight = c.modeH;
             PictureOffsetY = (c.modeH - 720) / 2;
-            // A move, then a click where it ended.
-            SDL_Event move{};
+            SDL_Event move{};  // then a click where it ended
             move.type = SDL_MOUSEMOTION;
             move.motion.windowID = SDL_GetWindowID(native);
             move.motion.x = c.wx;
