@@ -241,7 +241,7 @@ TEST_F(RenderTest, RenderGateSkipsAConcurrentRender) {
         [this] { form->BeginMenuMode(); }, [this] { form->BeginBattleMode(); },
         [this] { form->BeginAvgMode(); }, [this] { form->BeginWaitMode(); }};
     for (const auto& begin : begins) {
-        SCOPED_TRACE(draws.count);
+        SCOPED_TRACE(&begin - begins);
         form->ScreenMode.store(smStarted);
         const int before = draws.count;
         form->RenderGate->Acquire();
