@@ -475,10 +475,9 @@ TEST(ZRMp3Stream, DamagedInfoFrameIsDealtWithAtOnce) {
     });
 }
 
-// MPEG frames filed in a wave file whose format says twice their own rate are decoded at their
-// own rate and brought to the format's here, on every pass: the sound device rewinds for each
-// loop. Were libmpg123 left to resample the damaged ones the fuzzer found, it would work through
-// every frame their header claims, half a minute of processor time; the child gets a few seconds.
+// MPEG frames in a wave file whose format says twice their rate are brought to it here, on every
+// pass (the device rewinds for each loop): libmpg123 would work through every frame the fuzzer's
+// damaged header claims, half a minute of processor time; the child gets a few seconds.
 TEST(ZRWaveStream, MpegFramesAtAnotherRateThanTheFormatsAreNotResampledByTheirDecoder) {
     std::ifstream in(ZR_FUZZ_SEEDS "/media_mp3/info_frame_damaged.mp3", std::ios::binary);
     const Bytes damaged{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
