@@ -18,31 +18,19 @@ namespace {
 using DirectX::TDSound;
 using DirectX::TDSoundBuffer;
 
-// A sound that shows whether the closing device has asked it to stop, which the device does
-// once it has taken every notification thread.
+// Shows whether the closing device, holding every notification thread, asked it to stop.
 struct Held : TDSoundBuffer {
     using TDSoundBuffer::TDSoundBuffer;
     const std::atomic<bool>* StopFlag() const { return &stopRequested_; }
 };
 
-// Notification threads that ran MarkReportThread and have since ended: what a report does
-// after its handler returns is over once its thread is gone.
-std::atomic<int> gMarkedGone{0};
-void MarkReportThread() {
-    struct Mark {
-        ~Mark() { ++gMarkedGone; }
-    };
-    static thread_local Mark mark;
+// Report threads that ran MarkThread and have ended: a report is wholly over by then.
+std::atomic<int> gThreadsGone{0};
+void MarkThread() {
+    static thread_local struct Mark {
+        ~Mark() { ++gThreadsGone; }
+    } mark;
     (void)mark;
-}
-
-// Waits on the main thread, serving its queue, until done holds.
-template <typename F>
-bool ServeUntil(F done) {
-    return WaitFor([&] {
-        plat::MainQueue::Instance().Service();
-        return done();
-    });
 }
 
 std::vector<uint8_t> Ramp16(int frames, int channels) {
@@ -221,18 +209,14 @@ TEST_F(SoundTest, OnNotifyReportsAnEndByItselfButNotAStop) {
     fixed->SetOnNotify([](plat::TComponent*) {});
     EXPECT_FALSE(fixed->GetOnNotify());
 
-    // A Stop that lands while the thread weighs an end holds that report back. Deleting the
-    // buffer waits for its thread, so the count is final after it.
+    // A Stop while the thread weighs an end holds that report back.
     static std::atomic<bool> stopped;
     stopped = false;
-    DirectX::SetEndCheckHook([](DirectX::TCustomDSoundBuffer* x) {
-        x->Stop();
-        stopped = true;
-    });
+    DirectX::SetEndCheckHook([](DirectX::TCustomDSoundBuffer* x) { stopped = x->Stop(); });
     ASSERT_TRUE(b->Play(false));
     Render(200);
     ASSERT_TRUE(Eventually([] { return stopped.load(); }));
-    delete b;
+    delete b;  // waits for its thread
     DirectX::SetEndCheckHook(nullptr);
     EXPECT_EQ(ends.load(), 1);
 }
@@ -281,117 +265,96 @@ TEST_F(SoundTest, ReleaseJoinsTheNotificationThreadBeforeTheBufferGoes) {
 }
 
 // Sounds delete themselves from their end reports on their own threads while this one makes
-// and frees buffers on the same device: the device's list and its owner's list change on both
-// sides at once.
+// and frees buffers on the same device, or restores the device's list: the device's list and
+// its owner's list change on both sides at once, and the walk never reaches a sound that is gone.
 TEST_F(SoundTest, SoundsDeleteThemselvesWhileOthersAreMadeAndFreed) {
-    ASSERT_TRUE(Enable());
     constexpr int kSounds = 8;
-    std::atomic<bool> go{false};
-    std::atomic<int> gone{0};
-    for (int i = 0; i < kSounds; ++i) {
-        auto* b = new TDSoundBuffer(device);
-        b->SetOnNotify([&](plat::TComponent* sender) {
-            while (!go.load()) std::this_thread::yield();
-            delete sender;
-            ++gone;
-        });
-        ASSERT_TRUE(b->Create(1, 48000, 16, 200, false, false));
-        ASSERT_TRUE(b->Play(false));
+    for (const bool restore : {false, true}) {
+        SCOPED_TRACE(restore);
+        ASSERT_TRUE(Enable());
+        TDSoundBuffer* first = device->CreateBuffer(100);  // walked before the sounds
+        std::atomic<bool> go{false};
+        std::atomic<int> gone{0};
+        for (int i = 0; i < kSounds; ++i)
+            PlayReporting(new TDSoundBuffer(device), 200, [&](plat::TComponent* sender) {
+                while (!go.load()) std::this_thread::yield();
+                delete sender;
+                ++gone;
+            });
+        Render(200);  // every sound ends; each report waits for the go
+        if (restore) {
+            first->SetOnRestore([&](plat::TComponent*) {
+                go = true;
+                // Freed from inside the walk, they would be gone well within this.
+                for (int i = 0; i < 100 && gone.load() < kSounds; ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            });
+            device->Mixer()->LoseAll();
+            EXPECT_TRUE(device->RestoreAllBuffers());
+            EXPECT_TRUE(go.load());  // the walk restored the first
+        }
+        go = true;
+        for (int i = 0; i < 20000 && !restore && gone.load() < kSounds; ++i)
+            delete device->CreateBuffer(100);
+        EXPECT_TRUE(WaitFor([&] { return gone.load() == kSounds; }));
+        EXPECT_EQ(device->BufferCount(), 2);  // the primary and the first
+        EXPECT_EQ(device->ComponentCount(), 2);
+        device->SetEnabled(false);
     }
-    Render(200);  // every sound ends; each report waits for the go
-    go = true;
-    for (int i = 0; i < 20000 && gone.load() < kSounds; ++i) delete device->CreateBuffer(100);
-    EXPECT_TRUE(WaitFor([&] { return gone.load() == kSounds; }));
-    EXPECT_EQ(device->BufferCount(), 1);  // the primary
-    EXPECT_EQ(device->ComponentCount(), 1);
 }
 
-// The device closes while an end report deletes its sound. The report is held until the
-// closing device has asked the sound to stop, where the device used to be inside the sound's
-// deletion, waiting for this very report to end; then it deletes its sender.
-TEST_F(SoundTest, AnEndReportDeletesItsSoundWhileTheDeviceCloses) {
-    ASSERT_TRUE(Enable());
-    auto* b = new Held(device);
-    const std::atomic<bool>* stopAsked = b->StopFlag();
-    std::atomic<bool> inside{false}, gone{false};
-    b->SetOnNotify([&](plat::TComponent* sender) {
-        inside = true;
-        EXPECT_TRUE(WaitFor([&] { return stopAsked->load(); }));
-        delete sender;
-        gone = true;
-    });
-    ASSERT_TRUE(b->Create(1, 48000, 16, 200, false, false));
-    device->CreateBuffer(100);  // and one the device deletes itself
-    ASSERT_TRUE(b->Play(false));
-    Render(200);
-    ASSERT_TRUE(WaitFor([&] { return inside.load(); }));
-    device->SetEnabled(false);
-    EXPECT_TRUE(gone.load());
-    EXPECT_EQ(device->BufferCount(), 0);
-    EXPECT_EQ(device->ComponentCount(), 0);
-}
-
-// While the device closes, one sound's end report deletes another sound whose thread the
-// device has taken: that sound's own report is still under way, or its thread wakes for its
-// stop only once it is deleted. Either way its deletion waits for its thread. The second
-// shape runs five times: a thread told to end leaves at its next 100 ms wait, and a stop
-// that comes after it left shows nothing.
-TEST_F(SoundTest, AReportDeletesAnotherSoundWhileTheDeviceCloses) {
-    struct Watch : plat::ComponentWatcher {
-        std::atomic<bool> gone{false};
-        void ComponentDestroyed(plat::TComponent*) override { gone = true; }
-    };
-    for (const int round : {0, 1, 2, 3, 4, 5}) {
-        const bool otherReporting = round == 0;
-        SCOPED_TRACE(round);
+// The device closes while an end report, held until the device asks its sound to stop, deletes
+// its own sound (the device used to wait inside that deletion for this very report), another
+// whose report is under way, or another whose thread wakes for its stop only once it is deleted
+// (five rounds: a thread told to end leaves at its next 100 ms wait, and a stop after it left
+// shows nothing). Each deletion waits for that sound's thread.
+TEST_F(SoundTest, AnEndReportDeletesASoundWhileTheDeviceCloses) {
+    enum class Other { None, Reporting, StopsLater };
+    for (const Other other : {Other::None, Other::Reporting, Other::StopsLater, Other::StopsLater,
+                              Other::StopsLater, Other::StopsLater, Other::StopsLater}) {
+        SCOPED_TRACE(static_cast<int>(other));
         ASSERT_TRUE(Enable());
         auto* a = new Held(device);
-        auto* c = new TDSoundBuffer(device);
-        Watch watch;
-        c->AddWatcher(&watch);
-        const uint32_t cLength = otherReporting ? 200 : 400;
-        std::vector<plat::SignalFn> cStop;  // held while c plays out alone
-        std::atomic<bool> aInside{false}, cInside{false}, deleting{false}, deleted{false};
+        TDSoundBuffer* c = other == Other::None ? a : new TDSoundBuffer(device);
+        device->CreateBuffer(100);  // and one the device deletes itself
+        const uint32_t cLength = other == Other::StopsLater ? 400 : 200;  // its stop then held
+        std::vector<plat::SignalFn> cStop;
+        std::atomic<bool> aInside{false}, deleting{false}, deleted{false};
         std::atomic<int> cReports{0};
         const std::atomic<bool>* stopAsked = a->StopFlag();
-        a->SetOnNotify([&](plat::TComponent*) {
+        PlayReporting(a, 200, [&](plat::TComponent*) {
             aInside = true;
             // At once: c's thread, told to end, must still be waiting when its stop comes.
             while (!stopAsked->load()) std::this_thread::yield();
             deleting = true;
             delete c;
-            plat::SoundMixer::Signal(cStop);
             deleted = true;
+            plat::SoundMixer::Signal(cStop);
         });
-        c->SetOnNotify([&](plat::TComponent* sender) {
-            ++cReports;
-            cInside = true;
-            EXPECT_TRUE(WaitFor([&] { return deleting.load(); }));
-            // Its deletion waits for this report: were it freed, it would be gone by now.
-            for (int i = 0; i < 100 && !watch.gone.load(); ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            EXPECT_EQ(static_cast<TDSoundBuffer*>(sender)->GetLength(), cLength);
-        });
-        ASSERT_TRUE(a->Create(1, 48000, 16, 200, false, false));
-        ASSERT_TRUE(c->Create(1, 48000, 16, cLength, false, false));
-        ASSERT_TRUE(a->Play(false));
-        ASSERT_TRUE(c->Play(false));
+        if (c != a)
+            PlayReporting(c, cLength, [&](plat::TComponent* sender) {
+                ++cReports;
+                EXPECT_TRUE(WaitFor([&] { return deleting.load(); }));
+                // Freed, it would be gone well within this.
+                for (int i = 0; i < 100 && !deleted.load(); ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                EXPECT_EQ(static_cast<TDSoundBuffer*>(sender)->GetLength(), cLength);
+            });
         Render(100);
-        if (!otherReporting) RenderHeld(100, &cStop);
-        ASSERT_EQ(cStop.size(), otherReporting ? 0u : 1u);
-        ASSERT_TRUE(WaitFor([&] { return aInside.load() && (cInside.load() || !otherReporting); }));
+        if (other == Other::StopsLater) RenderHeld(100, &cStop);
+        ASSERT_EQ(cStop.size(), other == Other::StopsLater ? 1u : 0u);
+        ASSERT_TRUE(WaitFor([&] { return aInside && (cReports || other != Other::Reporting); }));
         device->SetEnabled(false);
         EXPECT_TRUE(deleted.load());
-        EXPECT_TRUE(watch.gone.load());
-        EXPECT_EQ(cReports.load(), otherReporting ? 1 : 0);
+        EXPECT_EQ(cReports.load(), other == Other::Reporting ? 1 : 0);
         EXPECT_EQ(device->BufferCount(), 0);
+        EXPECT_EQ(device->ComponentCount(), 0);
     }
 }
 
-// An end report hands a call to the main thread and waits for it while the main thread closes
-// the device, deletes the sound or deletes the device the report closed; or the report deletes
-// the device itself. Each wait on the main thread keeps serving its queue, the device goes
-// only after the reports under way, and a report is counted out after its device is gone.
+// An end report waits for a call it hands the main thread while that closes the device, deletes
+// the sound or deletes the device the report closed; or it deletes the device itself. Waits on
+// the main thread serve its queue, and a device goes only after the reports under way.
 TEST_F(SoundTest, EndReportsAndTheMainThreadWaitForEachOther) {
     enum class Act { Close, DeleteSound, CloseAfterItDeletedItself, DeleteClosed, ReportDeletes };
     for (const Act act : {Act::Close, Act::DeleteSound, Act::CloseAfterItDeletedItself,
@@ -401,37 +364,28 @@ TEST_F(SoundTest, EndReportsAndTheMainThreadWaitForEachOther) {
         ASSERT_TRUE(Enable());
         TDSound* const dev = device;
         auto* b = new TDSoundBuffer(device);
-        const int gone = gMarkedGone.load();
+        const int gone = gThreadsGone.load();
         std::atomic<bool> inside{false}, ran{false}, served{false};
-        b->SetOnNotify([&, dev](plat::TComponent* sender) {
-            MarkReportThread();
+        PlayReporting(b, 200, [&, dev](plat::TComponent* sender) {
+            MarkThread();
             if (act == Act::CloseAfterItDeletedItself) delete sender;
             if (act == Act::DeleteClosed) dev->SetEnabled(false);
             plat::MainQueue::Instance().Post([&] { ran = true; });
             inside = true;
             served = WaitFor([&] { return ran.load(); });
-            if (act == Act::DeleteClosed) {
-                EXPECT_FALSE(dev->Enabled());  // the device is still here
-            }
+            EXPECT_TRUE(act != Act::DeleteClosed || !dev->Enabled());  // still here
             if (act == Act::ReportDeletes) delete dev;
         });
-        ASSERT_TRUE(b->Create(1, 48000, 16, 200, false, false));
-        ASSERT_TRUE(b->Play(false));
         Render(200);
         ASSERT_TRUE(WaitFor([&] { return inside.load(); }));
-        if (act == Act::DeleteSound) {
-            delete b;
-        } else if (act == Act::DeleteClosed) {
-            delete device;
-            device = nullptr;
-        } else if (act == Act::ReportDeletes) {
-            device = nullptr;
-            ServeUntil([&] { return served.load(); });
-        } else {
-            device->SetEnabled(false);
-        }
+        if (act == Act::DeleteSound) delete b;
+        if (act == Act::DeleteClosed) delete device;
+        if (act == Act::DeleteClosed || act == Act::ReportDeletes) device = nullptr;
+        if (device) device->SetEnabled(false);
+        EXPECT_TRUE(WaitFor([&] {  // serving the main queue
+            return plat::MainQueue::Instance().Service(), gThreadsGone.load() == gone + 1;
+        }));
         EXPECT_TRUE(served.load());
-        EXPECT_TRUE(ServeUntil([&] { return gMarkedGone.load() == gone + 1; }));
         EXPECT_EQ(window.ComponentCount(), device ? 1 : 0);
     }
 }
@@ -516,40 +470,6 @@ TEST_F(SoundTest, LostBuffersAreRestoredByTheNextPlayOrByTheDevice) {
     EXPECT_FALSE(b->IsLost());
     EXPECT_TRUE(a->IsLostAndRestore());
     EXPECT_EQ(restored, 2);
-}
-
-// Sounds delete themselves from their end reports while the device restores its list: the
-// walk never reaches a sound that is gone.
-TEST_F(SoundTest, SoundsDeleteThemselvesWhileTheListIsRestored) {
-    ASSERT_TRUE(Enable());
-    TDSoundBuffer* first = device->CreateBuffer(100);  // walked before the sounds
-    constexpr int kSounds = 4;
-    std::atomic<bool> go{false};
-    std::atomic<int> gone{0};
-    for (int i = 0; i < kSounds; ++i) {
-        auto* b = new TDSoundBuffer(device);
-        b->SetOnNotify([&](plat::TComponent* sender) {
-            EXPECT_TRUE(WaitFor([&] { return go.load(); }));
-            delete sender;
-            ++gone;
-        });
-        ASSERT_TRUE(b->Create(1, 48000, 16, 200, false, false));
-        ASSERT_TRUE(b->Play(false));
-    }
-    Render(100);  // every sound ends; each report waits for the go
-    int restored = 0;
-    first->SetOnRestore([&](plat::TComponent*) {
-        ++restored;
-        go = true;
-        // The sounds go from inside the walk: freed, they would be gone by now.
-        for (int i = 0; i < 100 && gone.load() < kSounds; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    });
-    device->Mixer()->LoseAll();
-    EXPECT_TRUE(device->RestoreAllBuffers());
-    EXPECT_EQ(restored, 1);
-    EXPECT_TRUE(WaitFor([&] { return gone.load() == kSounds; }));
-    EXPECT_EQ(device->BufferCount(), 2);  // the primary and the first
 }
 
 TEST_F(SoundTest, PositionalBufferFollowsItsPosition) {

@@ -39,6 +39,11 @@ protected:
         device->Mixer()->Mix(out.data(), frames, fired);
         return out;
     }
+    // Gives b an end report, makes it a mono sound of `length` bytes and plays it.
+    void PlayReporting(DirectX::TDSoundBuffer* b, uint32_t length, plat::TNotifyEvent report) {
+        b->SetOnNotify(std::move(report));
+        ASSERT_TRUE(b->Create(1, 48000, 16, length, false, false) && b->Play(false));
+    }
     // Waits for something the notification thread does.
     static bool Eventually(const std::function<bool()>& done) { return WaitFor(done); }
 

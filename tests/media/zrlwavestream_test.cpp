@@ -375,9 +375,8 @@ TEST(ZRMp3Stream, LowRateFilesPlayAtTheirSpeedAndLength) {
 // A constant-bitrate file at 44,100 Hz and 128 kbit/s as an encoder that writes an "Info"
 // frame makes it: that frame, silent, goes first and counts the frames and bytes behind it.
 Bytes WithInfoFrame(const Bytes& cbr) {
-    constexpr size_t kFrame = 417;  // one more byte when the padding bit is set
-    uint32_t frames = 0;
-    for (size_t at = 0; at + 4 <= cbr.size(); at += kFrame + ((cbr[at + 2] >> 1) & 1)) ++frames;
+    constexpr size_t kFrame = 417;  // 417.96 bytes on average, with the padding bytes
+    const auto frames = static_cast<uint32_t>(std::lround(cbr.size() / 417.96));
     Bytes file(kFrame + cbr.size(), 0);
     std::copy(cbr.begin(), cbr.end(), file.begin() + kFrame);
     std::copy(cbr.begin(), cbr.begin() + 4, file.begin());
@@ -389,28 +388,24 @@ Bytes WithInfoFrame(const Bytes& cbr) {
     return file;
 }
 
-// Two files joined, the second at another rate, bitrate or channel count than the first: the
-// stream keeps the format it opened with and plays the whole of both, each at its own pitch,
-// on every pass; its length is what it plays, not an estimate from the first frame; and the
-// decoding library prints nothing of its own. A source that cannot seek has its length
-// estimated, past what an "Info" frame counts at the first frame's bitrate.
+// Two files joined, the second at another rate, bitrate or channel count: the stream keeps the
+// first one's format and plays the whole of both at their own pitch on every pass; its length
+// is what it plays, not an estimate from the first frame; the decoding library prints nothing.
+// A source that cannot seek reckons what lies past an "Info" frame's bytes at its bitrate.
 TEST(ZRMp3Stream, JoinedFilesPlayWholeAtTheFirstOnesFormat) {
     ASSERT_TRUE(HaveSox()) << "scripts/deps.sh installs sox";
     struct Case {
         const char *first, *second;
-        bool info;     // the first part begins with an "Info" frame
-        bool forward;  // a source that cannot seek gets the length right too
+        bool info, forward;  // an "Info" frame first; read from a source that cannot seek too
     };
     for (const Case c : {Case{"-r 44100 -c 2 -C 128", "-r 22050 -c 2 -C 128", false, true},
                          Case{"-r 44100 -c 2 -C 128", "-r 22050 -c 2 -C 128", true, true},
                          Case{"-r 44100 -c 2 -C 128", "-r 22050 -c 2 -C 64", false, false},
                          Case{"-r 8000 -c 2 -C 32", "-r 44100 -c 2 -C 128", false, false},
                          Case{"-r 44100 -c 2 -C 128", "-r 44100 -c 1 -C 64", false, false}}) {
-        const std::string name = std::string(c.first) + (c.info ? " with Info, " : ", ") + c.second;
-        SCOPED_TRACE(name);
+        SCOPED_TRACE(std::string(c.first) + (c.info ? " with Info, " : ", ") + c.second);
         const Bytes first = c.info ? WithInfoFrame(Sox(c.first, "mp3")) : Sox(c.first, "mp3");
         const Bytes second = Sox(c.second, "mp3");
-        ASSERT_GT(second.size(), 1000u);
         ASSERT_TRUE(!c.info || (first[417] == 0xFF && (first[419] & 0xFC) == 0x90));
         auto seconds = [](const Bytes& alone) {
             Source src(alone);
@@ -418,7 +413,7 @@ TEST(ZRMp3Stream, JoinedFilesPlayWholeAtTheFirstOnesFormat) {
             return ReadAll(s).size() / (2.0 * s.GetChannels() * s.GetRate());
         };
         const double one = seconds(first), both = one + seconds(second);
-        EXPECT_GT(both, 1.9);
+        ASSERT_GT(both, 1.9);
         Bytes file = first;
         file.insert(file.end(), second.begin(), second.end());
         Source src(file);
@@ -430,22 +425,19 @@ TEST(ZRMp3Stream, JoinedFilesPlayWholeAtTheFirstOnesFormat) {
         testing::internal::CaptureStderr();
         const Bytes pcm = ReadAll(s);
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-        EXPECT_NEAR(pcm.size() / perSecond, both, 2 * frame);
         EXPECT_NEAR(s.GetSize() / perSecond, pcm.size() / perSecond, 2 * frame);
+        EXPECT_NEAR(pcm.size() / perSecond, both, 2 * frame);
         if (pcm.size() / perSecond < both - 2 * frame) continue;
-        // Each part away from its ends.
-        for (const double from : {0.2, one + 0.2}) {
+        for (const double from : {0.2, one + 0.2}) {  // each part away from its ends
             const auto at = pcm.begin() + ptrdiff_t(from * rate) * 2 * channels;
             const Bytes part(at, at + ptrdiff_t(0.6 * rate) * 2 * channels);
             EXPECT_GT(Energy440(part, channels, rate), 0.95) << "from " << from;
         }
         EXPECT_TRUE(s.Reset());
         EXPECT_EQ(ReadAll(s, 1000), pcm);
-        if (c.forward) {
-            ForwardStream forward(file);
-            ZRMp3Stream f(&forward);
-            EXPECT_EQ(ReadAll(f), pcm);
-        }
+        ForwardStream forward(file);
+        ZRMp3Stream f(&forward);
+        EXPECT_TRUE(!c.forward || ReadAll(f) == pcm);
     }
 }
 
@@ -483,31 +475,23 @@ TEST(ZRMp3Stream, DamagedInfoFrameIsDealtWithAtOnce) {
     });
 }
 
-// MPEG frames filed in a wave file whose format says twice their own rate: they are decoded
-// at their own rate and brought to the format's here, on every pass, for the sound device
-// rewinds for each loop and replay. The damaged ones are what the fuzzer found: were
-// libmpg123 left to resample them, it would work through every frame the damaged header
-// claims, half a minute of processor time in one call; the child that decodes gets a few
-// seconds of it.
+// MPEG frames in a wave file whose format says twice their rate are brought to it here, on every
+// pass (the device rewinds for each loop): libmpg123 would work through every frame the fuzzer's
+// damaged header claims, half a minute of processor time; the child gets a few seconds.
 TEST(ZRWaveStream, MpegFramesAtAnotherRateThanTheFormatsAreNotResampledByTheirDecoder) {
     std::ifstream in(ZR_FUZZ_SEEDS "/media_mp3/info_frame_damaged.mp3", std::ios::binary);
     const Bytes damaged{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     ASSERT_EQ(damaged.size(), 507u);
     ASSERT_EQ(damaged[1] & 0x18, 0) << "not an 8,000 Hz frame";
     struct Case {
-        const char* name;
         Bytes mp3;
         uint16_t channels;
         uint32_t rate, bytesPerSecond;
         double seconds;  // 0: not measured
     };
-    const Case cases[] = {
-        {"damaged 8,000 Hz", damaged, 1, 16000, 1000, 0},
-        {"22,050 Hz tone", Sox("-r 22050 -c 2 -C 64", "mp3"), 2, 44100, 8000, 1.0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ASSERT_GT(c.mp3.size(), 500u);
+    for (const Case& c : {Case{damaged, 1, 16000, 1000, 0},
+                          Case{Sox("-r 22050 -c 2 -C 64", "mp3"), 2, 44100, 8000, 1.0}}) {
+        SCOPED_TRACE(c.rate);
         Bytes format = PcmFormatBody(c.channels, c.rate, 0);
         ZRPutLE16(&format[0], plat::afMpegLayer3);
         ZRPutLE32(&format[8], c.bytesPerSecond);
