@@ -2,8 +2,6 @@
 #include "game/gamedata.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -69,15 +67,11 @@ class GameKeys {
     void Int(const char* key, int32_t value) { Text(key, plat::IntToStr(value)); }
     void Switch(const char* key, bool on) { Text(key, on ? "ON" : "OFF"); }
     void WindowMode() { Switch("WindowMode", DisplayKind == kDisplayWindow); }
-    // A missing file is made with the keys. A write that fails loses the player's choices
-    // at quit, so it says which file and why.
+    // A missing file is made with the keys; a write that fails says which file and why.
     void Store() const {
         const std::string host = plat::ToHost(ConfigFilePath().c_str());
         errno = 0;
-        if (plat::IniFile(host).WriteStrings(kGame, keys_)) return;
-        const int err = errno;
-        std::fprintf(stderr, "%s could not be written: %s\n", host.c_str(),
-                     err ? std::strerror(err) : "unknown error");
+        if (!plat::IniFile(host).WriteStrings(kGame, keys_)) SayNotWritten(host, errno);
     }
 
   private:

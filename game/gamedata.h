@@ -408,6 +408,10 @@ void SetSaveDirectory(const ZRString& dir);
 // "SVSys.sav" and "SV%02d.sav" inside SaveDirectory().
 ZRString SystemSavePath();
 ZRString SlotSavePath(int32_t slot);
+// One line on the error output naming a file (host path) that could not be written and why,
+// from errno (0: reason unknown). Settings and system data that fail to be written are lost
+// at quit, and their callers go on without a word.
+void SayNotWritten(const std::string& host, int err);
 
 // The file images. Encoders give false when the coder fails; decoders check every length and
 // field and give false (outputs untouched) for anything malformed.

@@ -262,8 +262,8 @@ void DecodeSlotSaves(SlotSaveDecode* slots, int count) {
 
 // ---- files ----
 
-// A system save that fails loses the album, flags and read marks of this play, and its callers
-// go on without a word: it says which file and why.
+// A system save that fails loses the album, flags and read marks of this play: it says which
+// file and why.
 bool SaveSystemData() {
     const std::string host = HostOf(SystemSavePath());
     std::string bytes;
@@ -274,10 +274,13 @@ bool SaveSystemData() {
     }
     errno = 0;
     if (plat::WriteFileAtomic(host, bytes)) return true;
-    const int err = errno;
+    SayNotWritten(host, errno);
+    return false;
+}
+
+void SayNotWritten(const std::string& host, int err) {
     std::fprintf(stderr, "%s could not be written: %s\n", host.c_str(),
                  err ? std::strerror(err) : "unknown error");
-    return false;
 }
 
 namespace {

@@ -209,6 +209,11 @@ constexpr uint32_t kRates[3][3] = {
     {44100, 48000, 32000}, {22050, 24000, 16000}, {11025, 12000, 8000}};
 constexpr uint16_t kMpegCodecDelay = 1393;
 
+// Samples per channel in a frame of the layer; MPEG-2 and 2.5 halve layer III's.
+uint32_t SamplesPerFrame(uint32_t layer, bool mpeg1) {
+    return layer == 1 ? 384 : layer == 3 && !mpeg1 ? 576 : 1152;
+}
+
 // What the header of one MPEG audio frame says of the frame.
 struct MpegFrame {
     uint32_t length;   // bytes, header and padding included
@@ -234,13 +239,9 @@ bool ReadMpegFrame(const uint8_t h[4], MpegFrame* frame) {
     const uint32_t padding = (h[2] >> 1) & 1;
     frame->version = version;
     frame->rateIndex = rateIndex;
-    if (layer == 1) {
-        frame->samples = 384;
-        frame->length = (12000 * bitrate / rate + padding) * 4;
-    } else {
-        frame->samples = layer == 3 && version > 0 ? 576 : 1152;
-        frame->length = frame->samples / 8 * 1000 * bitrate / rate + padding;
-    }
+    frame->samples = SamplesPerFrame(layer, version == 0);
+    frame->length = layer == 1 ? (12000 * bitrate / rate + padding) * 4
+                               : frame->samples / 8 * 1000 * bitrate / rate + padding;
     return true;
 }
 
@@ -378,10 +379,8 @@ bool ZRMp3Stream::Mp3FileOpen() {
             seekable ? CountMpegSamples(code_, static_cast<uint32_t>(size), format.rate, described)
                      : 0;
         if (samples == 0 && frames > 0) {
-            const uint32_t layer = 4 - ((header[1] >> 1) & 3);
-            const uint64_t perFrame =
-                layer == 1 ? 384 : layer == 2 || (header[1] & 0x08) ? 1152 : 576;
-            samples = uint64_t{frames} * perFrame;
+            samples = uint64_t{frames} *
+                      SamplesPerFrame(4 - ((header[1] >> 1) & 3), (header[1] & 0x08) != 0);
             if (bytes > 0 && bytes < static_cast<uint32_t>(size))
                 samples += (uint64_t(static_cast<uint32_t>(size) - bytes) * format.rate +
                             format.bytesPerSecond - 1) /
