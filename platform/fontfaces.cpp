@@ -31,22 +31,9 @@ constexpr FaceMapping kFixedPitch[] = {
 constexpr const char* kJapaneseDefault = "IPAGothic";
 constexpr const char* kChineseDefault = "WenQuanYi Zen Hei";
 
-}  // namespace
-
-namespace {
-std::string FamilyForFace(const std::string& face_bytes, uint8_t charset);
-}  // namespace
-
-std::string InstalledFamilyFor(const std::string& face_bytes, uint8_t charset, uint8_t pitch) {
-    std::string family = FamilyForFace(face_bytes, charset);
-    if (pitch == 2)
-        for (const FaceMapping& m : kFixedPitch)
-            if (family == m.requested) return m.installed;
-    return family;
-}
-
-namespace {
-std::string FamilyForFace(const std::string& face_bytes, uint8_t charset) {
+// The stand-in for a face the layouts name or for the character set's default face; null
+// for any other name.
+const char* StandInFor(const std::string& face_bytes, uint8_t charset) {
     // A face name's bytes may be in either code page whatever the font's character set.
     const std::string decoded[] = {ToUtf8(face_bytes, CodePageForCharset(charset)),
                                    ToUtf8(face_bytes, CodePage::ShiftJis),
@@ -60,9 +47,23 @@ std::string FamilyForFace(const std::string& face_bytes, uint8_t charset) {
         return CodePageForCharset(charset) == CodePage::ShiftJis ? kJapaneseDefault
                                                                  : kChineseDefault;
     }
-    return decoded[0];
+    return nullptr;
 }
+
 }  // namespace
+
+std::string InstalledFamilyFor(const std::string& face_bytes, uint8_t charset, uint8_t pitch) {
+    const char* stand_in = StandInFor(face_bytes, charset);
+    std::string family = stand_in ? stand_in : ToUtf8(face_bytes, CodePageForCharset(charset));
+    if (pitch == 2)
+        for (const FaceMapping& m : kFixedPitch)
+            if (family == m.requested) return m.installed;
+    return family;
+}
+
+bool IsStandIn(const std::string& face_bytes, uint8_t charset) {
+    return StandInFor(face_bytes, charset) != nullptr;
+}
 
 const char* FallbackFamilyFor(const std::string& family) {
     return family.rfind(kChineseDefault, 0) == 0 ? kJapaneseDefault : kChineseDefault;

@@ -12,6 +12,10 @@ namespace plat {
 std::string InstalledFamilyFor(const std::string& face_bytes, uint8_t charset,
                                uint8_t pitch = 0);
 
+// Whether the face name is one the layouts name (or the default face). Those faces' cell at
+// a character height is their em box, and their stand-ins are laid out the same way.
+bool IsStandIn(const std::string& face_bytes, uint8_t charset);
+
 // A face that covers the characters a primary face may lack.
 const char* FallbackFamilyFor(const std::string& family);
 

@@ -82,6 +82,8 @@ class RasterFont {
     int32_t ascent = 0;
     int32_t descent = 0;
     int32_t em = 0;  // pixels per em
+    // The cell is the em box (a stand-in at a character height): glyphs are kept inside it.
+    bool em_cell = false;
 
     bool Open();
     FT_Face FaceFor(char32_t cp, FT_UInt& glyph);
@@ -136,16 +138,61 @@ void CellUnits(FT_Face f, int32_t& asc, int32_t& desc) {
     }
 }
 
+// The em box of a stand-in face in font units, split at the baseline: the typographic
+// ascender and descender span it in the faces installed here. Ideographs are designed in a
+// frame centred in the em box; where a face's typographic lines miss that frame (WenQuanYi
+// Zen Hei draws its ideographs up to 0.05 em above its ascender and keeps 0.06 em free below
+// them), the box is centred on the frame, which 国, 中 and 水 outline between them.
+void EmBoxUnits(FT_Face f, int32_t& asc, int32_t& desc) {
+    auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(f, FT_SFNT_OS2));
+    if (os2 && os2->version != 0xFFFF && os2->sTypoAscender - os2->sTypoDescender > 0) {
+        asc = os2->sTypoAscender;
+        desc = -os2->sTypoDescender;
+    } else if (f->ascender - f->descender > 0) {
+        asc = f->ascender;
+        desc = -f->descender;
+    } else {
+        asc = f->units_per_EM * 7 / 8;
+        desc = f->units_per_EM - asc;
+    }
+    FT_Pos top = 0, bottom = 0;
+    bool found = false;
+    for (char32_t cp : {U'国', U'中', U'水'}) {
+        const FT_UInt glyph = FT_Get_Char_Index(f, cp);
+        if (glyph == 0 || FT_Load_Glyph(f, glyph, FT_LOAD_NO_SCALE) != 0 ||
+            f->glyph->format != FT_GLYPH_FORMAT_OUTLINE)
+            continue;
+        FT_BBox box;
+        FT_Outline_Get_CBox(&f->glyph->outline, &box);
+        top = found ? std::max(top, box.yMax) : box.yMax;
+        bottom = found ? std::min(bottom, box.yMin) : box.yMin;
+        found = true;
+    }
+    if (found && (top > asc || bottom < -desc)) {
+        const int32_t span = asc + desc;
+        asc = static_cast<int32_t>(std::clamp<FT_Pos>((top + bottom + span) / 2, 0, span));
+        desc = span - asc;
+    }
+}
+
 }  // namespace
 
 bool RasterFont::Open() {
     std::string wanted = InstalledFamilyFor(desc.face, desc.charset, desc.pitch);
     face = OpenFace(wanted, desc.bold, desc.italic, &family);
     if (!face) return false;
+    int32_t h = desc.height == 0 ? -16 : desc.height;
+    em_cell = h < 0 && IsStandIn(desc.face, desc.charset);
     int32_t asc_u, desc_u;
+    if (em_cell) {
+        EmBoxUnits(face.get(), asc_u, desc_u);
+        em = -h;
+        ascent = static_cast<int32_t>(std::lround(double(asc_u) * em / (asc_u + desc_u)));
+        descent = em - ascent;
+        return SizeFace(face.get());
+    }
     CellUnits(face.get(), asc_u, desc_u);
     int32_t upem = face->units_per_EM ? face->units_per_EM : 1000;
-    int32_t h = desc.height == 0 ? -16 : desc.height;
     if (h < 0) {
         em = -h;
     } else {
@@ -282,6 +329,13 @@ void FillBox(DrawSurface& s, int32_t x0, int32_t y0, int32_t x1, int32_t y1, Rgb
     }
 }
 
+// Where a glyph's bitmap of the given extent starts along one axis so that it lies inside
+// the span [from, from + size), when it fits there.
+int32_t Inside(int32_t at, uint32_t extent, int32_t from, int32_t size) {
+    if (extent > static_cast<uint32_t>(std::max(size, 0))) return at;
+    return std::clamp(at, from, from + size - static_cast<int32_t>(extent));
+}
+
 void BlitGlyph(DrawSurface& s, const FT_Bitmap& bm, int32_t left, int32_t top, Rgb c) {
     if (s.kind == SurfaceKind::Grey8) {
         // Text into alpha planes is the common case: clip once and write the grey directly.
@@ -351,6 +405,17 @@ bool DrawCodePoints(DrawSurface& s, int32_t x, int32_t y, std::u32string_view cp
     Rgb colour = FromColourRef(s.text_colour);
     int32_t baseline = y + f.ascent;
     int32_t pen = x;
+    // In an em-box cell a glyph that reaches a row or a column past its cell (the em high,
+    // its advance wide) but fits in it is moved inside: whole strokes matter more than a pixel
+    // of position, and drawing it smaller would not always help, as hinting snaps it back.
+    auto blit = [&](const FT_Bitmap& bm, int32_t left, int32_t top, int32_t advance) {
+        int32_t gx = pen + left, gy = baseline - top;
+        if (f.em_cell) {
+            gx = Inside(gx, bm.width, pen, advance);
+            gy = Inside(gy, bm.rows, y, f.em);
+        }
+        BlitGlyph(s, bm, gx, gy, colour);
+    };
     if (!s.transparent) {
         int32_t width = 0;
         for (char32_t cp : cps) {
@@ -374,8 +439,7 @@ bool DrawCodePoints(DrawSurface& s, int32_t x, int32_t y, std::u32string_view cp
                 const FT_Bitmap& bm = slot->bitmap;
                 if (bm.pitch < 0) {
                     // Rows running upward are rare enough to be drawn without keeping them.
-                    BlitGlyph(s, bm, pen + slot->bitmap_left, baseline - slot->bitmap_top,
-                              colour);
+                    blit(bm, slot->bitmap_left, slot->bitmap_top, adv);
                     pen += adv;
                     continue;
                 }
@@ -399,7 +463,7 @@ bool DrawCodePoints(DrawSurface& s, int32_t x, int32_t y, std::u32string_view cp
             bm.pitch = r.pitch;
             bm.pixel_mode = r.pixelMode;
             bm.buffer = const_cast<uint8_t*>(r.bits.data());
-            BlitGlyph(s, bm, pen + r.left, baseline - r.top, colour);
+            blit(bm, r.left, r.top, r.advance);
         }
         pen += r.advance;
     }

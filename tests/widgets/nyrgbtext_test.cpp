@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <set>
+#include <sstream>
 #include <vector>
 
 #include "platform/codepage.h"
@@ -254,6 +257,83 @@ TEST(TNyRGBText, SwitchingRenderingsRebuildsAndRendersTheBuffers) {
     EXPECT_FALSE(t.GetTextFont().IsCreated());
     EXPECT_EQ(_ZRDBG_GetFontSize(), fonts - 1);
     t.DrawTextA();  // nothing to draw into
+}
+
+// Every character other than ASCII of the story's strings and of the menus mkdemo draws.
+std::set<std::string> DemoCharacters() {
+    std::string texts =
+        "清晨的校园走廊图书馆放学后雨天夜空约定回家路尾声星之轨迹开始游戏读取进度鉴赏画音"
+        "乐欣环境设结束第一章二三要吗？保存到这个位置返标题面是否量语效文字速模式恢复默认"
+        "全屏窗口新０１２３４５６７８９商店街系统菜单档／快自动隐藏想消";
+    for (const auto& script : std::filesystem::directory_iterator(ZR_DEMO_SCRIPTS)) {
+        std::ifstream in(script.path());
+        std::string s;
+        while (std::getline(in, s, '"') && std::getline(in, s, '"')) texts += s;
+    }
+    std::set<std::string> chars;
+    for (size_t i = 0, n; i < texts.size(); i += n) {
+        for (n = 1; (uint8_t(texts[i + n]) & 0xC0) == 0x80; ++n) {
+        }
+        if (n > 1) chars.insert(texts.substr(i, n));
+    }
+    return chars;
+}
+
+TEST(TNyRGBText, EveryCharacterOfTheDemoKeepsItsInkInAWindowOneCharacterHigh) {
+    // Set up as the scenes' windows set theirs up.
+    const struct {
+        const char* window;
+        uint8_t charset;
+        const char* face;
+        int size, shade;
+    } rows[] = {{"message and name", 134, "黑体", 38, 0},
+                {"novel", 134, "黑体", 30, 1},
+                {"backlog", 134, "黑体", 30, 0},
+                {"Japanese face", 128, "ＭＳ ゴシック", 38, 0}};
+    const std::set<std::string> chars = DemoCharacters();
+    ASSERT_GT(chars.size(), 150u);
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.window);
+        const plat::CodePage cp = plat::CodePageForCharset(r.charset);
+        // A panel one character square, and one three square that centres the character.
+        TNyRGBText tight(nullptr), room(nullptr);
+        for (int k : {1, 3}) {
+            TNyRGBText& t = k == 1 ? tight : room;
+            t.SetSizeX(k * r.size);
+            t.SetSizeY(k * r.size);
+            plat::TFont font;
+            font.charset = r.charset;
+            font.name = plat::FromUtf8(r.face, cp);
+            t.SetFont(&font);
+            t.SetFontSize(r.size);
+            t.SetAntiAliase(true);
+            t.SetAAShade(r.shade);
+            t.SetCentering(k == 3);
+            ASSERT_TRUE(t.MakeBuffer(pf32_888));
+        }
+        TNyAlpha &a = *tight.GetAlpha(), &b = *room.GetAlpha();
+        std::string cut;
+        int tallest = 0;
+        for (const std::string& c : chars) {
+            std::string bytes;
+            size_t bad = 0;
+            if (!plat::FromUtf8Strict(c, cp, bytes, bad) || bytes.size() != 2) continue;
+            tight.SetText(bytes.c_str());
+            room.SetText(bytes.c_str());
+            bool same = true;
+            for (int y = 0; y < b.Height(); ++y)
+                for (int x = 0; x < b.Width(); ++x) {
+                    const bool in = x / r.size == 1 && y / r.size == 1;
+                    same &= b.PGet(x, y) == (in ? a.PGet(x - r.size, y - r.size) : 0);
+                }
+            if (!same) cut += c;
+            const Box ink = InkOf(b);
+            if (c >= "一" && c <= "鿿" && !ink.Empty())
+                tallest = std::max(tallest, ink.y1 - ink.y0);
+        }
+        EXPECT_EQ(cut, "");
+        EXPECT_GE(tallest * 5, r.size * 4);  // drawn at its size, not shrunk to fit
+    }
 }
 
 TEST(TNyRGBText, RefusedBuffersLeaveThePanelWithout) {
