@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "foundation/zrstd.h"
@@ -222,8 +223,8 @@ struct MpegFrame {
     uint32_t rateIndex;
 };
 
-// False for anything but the header of an audio frame whose length it gives (free-format
-// frames give none).
+// False for anything but the header of an audio frame. A free-format frame's header does not
+// give its length: 0.
 bool ReadMpegFrame(const uint8_t h[4], MpegFrame* frame) {
     const uint32_t versionField = (h[1] >> 3) & 3;  // 0 MPEG 2.5, 1 reserved, 2 MPEG-2, 3 MPEG-1
     const uint32_t layerField = (h[1] >> 1) & 3;
@@ -233,15 +234,18 @@ bool ReadMpegFrame(const uint8_t h[4], MpegFrame* frame) {
         return false;
     const uint32_t layer = 4 - layerField;
     const uint32_t version = versionField == 3 ? 0 : versionField == 2 ? 1 : 2;
-    const uint32_t bitrate = kBitrates[std::min<uint32_t>(version, 1) * 3 + layer - 1][h[2] >> 4];
-    if (bitrate == 0) return false;
+    const uint32_t bitrateIndex = h[2] >> 4;
+    if (bitrateIndex == 15) return false;
+    const uint32_t bitrate =
+        kBitrates[std::min<uint32_t>(version, 1) * 3 + layer - 1][bitrateIndex];
     const uint32_t rate = kRates[version][rateIndex];
     const uint32_t padding = (h[2] >> 1) & 1;
     frame->version = version;
     frame->rateIndex = rateIndex;
     frame->samples = SamplesPerFrame(layer, version == 0);
-    frame->length = layer == 1 ? (12000 * bitrate / rate + padding) * 4
-                               : frame->samples / 8 * 1000 * bitrate / rate + padding;
+    frame->length = bitrate == 0 ? 0
+                    : layer == 1 ? (12000 * bitrate / rate + padding) * 4
+                                 : frame->samples / 8 * 1000 * bitrate / rate + padding;
     return true;
 }
 
@@ -272,31 +276,58 @@ bool ReadVbrRecord(const uint8_t* frame, uint32_t size, uint32_t* frames, uint32
     return false;
 }
 
+// Bytes that begin no frame the decoder steps over before it gives the stream up: libmpg123's
+// resync limit, which the decoder leaves at its default.
+constexpr uint32_t kResyncLimit = 1024;
+
 // Samples at `rate` that the frames of the source's first `end` bytes decode to, by a walk
-// over their headers: frames at other rates count as what they become at `rate`, bytes that
-// begin no frame are stepped over one at a time, a frame that the end cuts off counts for
-// nothing, and neither does a first frame that only describes the file (`skipFirst`). Each
-// step moves forward, so the walk ends within `end` steps. 0 when the source fails to read.
-uint64_t CountMpegSamples(ZRStream* source, uint32_t end, uint32_t rate, bool skipFirst) {
+// over their headers. A header counts only where the next frame's header, or the end, follows
+// where it says, so chance headers in damaged data count for nothing; frames at other rates
+// count as what they become at `rate`; a first frame that only describes the file
+// (`skipFirst`) counts for nothing either. Bytes that begin no frame are stepped over one at a
+// time, and the walk ends where the decoder would give up. Nothing when it cannot tell: the
+// source fails to read, or a frame in free format, whose length its header does not give.
+std::optional<uint64_t> CountMpegSamples(ZRStream* source, uint32_t end, uint32_t rate,
+                                         bool skipFirst) {
     std::vector<uint8_t> buffer(64 * 1024);
     uint32_t bufferStart = 0, bufferLength = 0;
-    uint64_t samples[3][3] = {};  // by kRates
-    for (uint32_t at = 0; end - at >= 4;) {
-        if (at < bufferStart || uint64_t{at} + 4 > uint64_t{bufferStart} + bufferLength) {
+    // The 4 bytes `offset` past `at`, which lie before the end, read with those from `at` on so
+    // that a frame and the header after it share the buffer. Null where the source fails.
+    auto bytesAt = [&](uint32_t at, uint32_t offset) -> const uint8_t* {
+        if (at < bufferStart || uint64_t{at} + offset + 4 > uint64_t{bufferStart} + bufferLength) {
             const uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(buffer.size()), end - at);
             if (!source->SetPosition(static_cast<int>(at)) ||
                 source->Read(buffer.data(), static_cast<int>(n)) != static_cast<int>(n))
-                return 0;
+                return nullptr;
             bufferStart = at;
             bufferLength = n;
         }
-        MpegFrame frame;
-        if (!ReadMpegFrame(&buffer[at - bufferStart], &frame) || frame.length > end - at) {
-            ++at;
-            continue;
+        return &buffer[at - bufferStart + offset];
+    };
+    uint64_t samples[3][3] = {};  // by kRates
+    for (uint32_t at = 0, skipped = 0; end - at >= 4 && skipped <= kResyncLimit;) {
+        const uint8_t* header = bytesAt(at, 0);
+        if (!header) return std::nullopt;
+        MpegFrame frame, next;
+        const bool isFrame = ReadMpegFrame(header, &frame);
+        if (isFrame && frame.length == 0 && skipped == 0) return std::nullopt;  // free format
+        bool followed = false;
+        if (isFrame && frame.length > 0 && frame.length <= end - at) {
+            followed = frame.length == end - at;
+            if (end - at - frame.length >= 4) {
+                const uint8_t* after = bytesAt(at, frame.length);
+                if (!after) return std::nullopt;
+                followed = ReadMpegFrame(after, &next);
+            }
         }
-        if (at > 0 || !skipFirst) samples[frame.version][frame.rateIndex] += frame.samples;
-        at += frame.length;
+        if (followed) {
+            if (at > 0 || !skipFirst) samples[frame.version][frame.rateIndex] += frame.samples;
+            at += frame.length;
+            skipped = 0;
+        } else {
+            ++at;
+            ++skipped;
+        }
     }
     uint64_t total = 0;
     for (int v = 0; v < 3; ++v)
@@ -367,20 +398,27 @@ bool ZRMp3Stream::Mp3FileOpen() {
     }
     // The first frame's bitrate says little of a file's length when the file is of variable
     // bitrate, or joined from files of different formats. The length is counted from the
-    // frames' headers where the source can seek; otherwise a variable-bitrate (or "Info")
-    // record in the first frame gives the frames it covers, and what lies past the bytes it
-    // covers is reckoned at the first frame's bitrate. The rate handed on is the average over
-    // the samples so found, so that the length estimated from it covers every frame.
+    // frames' headers where the source can seek and the frames say their lengths; otherwise a
+    // variable-bitrate (or "Info") record in the first frame gives the frames it covers, and
+    // what lies past the bytes it covers is reckoned at the first frame's bitrate. The rate
+    // handed on is the average over the samples so found, so that the length estimated from it
+    // covers every frame.
     uint8_t first[128];
     if (code_->Reset() && code_->Read(first, sizeof first) == int(sizeof first)) {
         uint32_t frames = 0, bytes = 0;
         const bool described = ReadVbrRecord(first, sizeof first, &frames, &bytes);
-        uint64_t samples =
+        const uint32_t perFrame =
+            SamplesPerFrame(4 - ((header[1] >> 1) & 3), (header[1] & 0x08) != 0);
+        const std::optional<uint64_t> counted =
             seekable ? CountMpegSamples(code_, static_cast<uint32_t>(size), format.rate, described)
-                     : 0;
-        if (samples == 0 && frames > 0) {
-            samples = uint64_t{frames} *
-                      SamplesPerFrame(4 - ((header[1] >> 1) & 3), (header[1] & 0x08) != 0);
+                     : std::nullopt;
+        uint64_t samples = 0;
+        if (counted) {
+            // A file damaged right after its first frame counts nothing; it is kept a frame
+            // long rather than measured by the damage.
+            samples = std::max<uint64_t>(*counted, perFrame);
+        } else if (frames > 0) {
+            samples = uint64_t{frames} * perFrame;
             if (bytes > 0 && bytes < static_cast<uint32_t>(size))
                 samples += (uint64_t(static_cast<uint32_t>(size) - bytes) * format.rate +
                             format.bytesPerSecond - 1) /

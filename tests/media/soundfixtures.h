@@ -59,6 +59,19 @@ public:
     }
 };
 
+// A memory stream that counts the bytes read from it.
+class CountingStream : public ZRMemoryStream {
+public:
+    explicit CountingStream(const Bytes& data)
+        : ZRMemoryStream(data.data(), static_cast<int>(data.size())) {}
+    int64_t bytesRead = 0;
+    int Read(void* buffer, int count) override {
+        const int n = ZRMemoryStream::Read(buffer, count);
+        bytesRead += n;
+        return n;
+    }
+};
+
 // Claims to seek but every seek fails.
 class BrokenSeekStream : public ZRMemoryStream {
 public:
