@@ -466,6 +466,10 @@ class TGameForm : public plat::WindowComponent {
     bool RenderFrame(bool closingStops, Draw draw);
     void DrawWaitCell(TNyRGBBits* target, int yoff);
     void WaitStep(TNyRGBBits* target, int yoff, ZRRectSet& rects);
+    // Whether a drawn frame may be presented now. Full screen behind another application it
+    // may not: the display keeps what was drawn (drawn, or the whole display when null) as
+    // owed, and the first frame back presents it, however still.
+    bool MayPresent(const ZRRectSet* drawn);
     // The render bodies, run with the locks taken, the display ready and the pictures held.
     void DrawFull(uint8_t mode);
     void DrawModified(int ticks, uint8_t mode);

@@ -311,6 +311,15 @@ void TGameForm::RenderMovie() {
     RenderFrame(true, [this](uint8_t) { DrawMovie(); });
 }
 
+bool TGameForm::MayPresent(const ZRRectSet* drawn) {
+    if (DisplayKind == kDisplayWindow || ApplicationActive()) return true;
+    if (!drawn)
+        Display->SetModifyRect(ZRRect{0, 0, Display->Width(), Display->Height()});
+    else
+        for (const ZRRect& r : *drawn) Display->SetModifyRect(r);
+    return false;
+}
+
 void TGameForm::DrawFull(uint8_t mode) {
     Fps.Count();
     TNyRGBBits* target = RenderTarget();
@@ -343,7 +352,7 @@ void TGameForm::DrawFull(uint8_t mode) {
     // it is not presented, and the next frame step renders whole again.
     if (!copied) {
         FullRenderPending.store(true);
-    } else if (DisplayKind == kDisplayWindow || ApplicationActive()) {
+    } else if (MayPresent(nullptr)) {
         if (DisplayKind == 1) ClearBorders();
         if (Display->Flip()) {
             FullRenderPending.store(false);
@@ -429,13 +438,9 @@ void TGameForm::DrawModified(int ticks, uint8_t mode) {
     // that is not presented, and the next frame step renders whole again.
     if (!copied) {
         FullRenderPending.store(true);
-    } else if (DisplayKind == kDisplayWindow || ApplicationActive()) {
+    } else if (MayPresent(&shown)) {
         Display->FlipModifyRect(shown);
         ShownFps = fps;
-    } else {
-        // Full screen behind another application: the display keeps what it was not given as
-        // owed, and the first frame back presents it, however still.
-        for (const ZRRect& r : shown) Display->SetModifyRect(r);
     }
     TakeAway(target, yoff, cursor, fpsDrawn);
 }
@@ -449,13 +454,9 @@ void TGameForm::DrawMovie() {
     const bool drawn =
         !OnMovieDraw.IsSet() ||
         OnMovieDraw.Call(Display->DrawSurface(), DisplayKind == 1 ? PictureOffsetY : 0);
-    if ((drawn || Display->PrimaryLost() || Display->OwesFrame()) &&
-        (DisplayKind == kDisplayWindow || ApplicationActive())) {
+    if ((drawn || Display->PrimaryLost() || Display->OwesFrame()) && MayPresent(nullptr)) {
         if (DisplayKind == 1) ClearBorders();
         Display->Flip();
         ShownFps = -1;
-    } else if (drawn) {
-        // Not shown behind another application: owed until the game is back.
-        Display->SetModifyRect(ZRRect{0, 0, Display->Width(), Display->Height()});
     }
 }

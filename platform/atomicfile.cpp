@@ -36,17 +36,22 @@ bool WriteAll(int fd, const std::string& bytes) {
     return true;
 }
 
-// The file a rename must replace: the link's target when path is a symbolic link.
+// The file a rename must replace: where path's links lead, also to a file not made yet, each
+// relative link read from its own folder. Past as many links as the system itself follows (a
+// loop) it is where the last one leads, which opens as the loop it is.
 std::string RealTarget(const std::string& path) {
-    struct stat st {};
-    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = realpath(path.c_str(), nullptr)) {
-            std::string out = real;
-            free(real);
-            return out;
-        }
+    std::string target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+        char link[PATH_MAX];
+        const ssize_t n = readlink(target.c_str(), link, sizeof link);
+        if (n <= 0 || n == static_cast<ssize_t>(sizeof link)) break;
+        const size_t slash = link[0] == '/' ? std::string::npos : target.find_last_of('/');
+        target = (slash == std::string::npos ? "" : target.substr(0, slash + 1)) +
+                 std::string(link, static_cast<size_t>(n));
     }
-    return path;
+    return target;
 }
 
 // The rename is durable only once the directory entry is on disk. Some file systems refuse

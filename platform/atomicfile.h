@@ -13,7 +13,8 @@ namespace plat {
 // False when any step fails, with errno saying why; the target is then untouched and the
 // temporary file removed.
 // A target that exists but that this process may not write is refused before anything is
-// written. A target that is a symbolic link is replaced where the link points.
+// written. A target that is a symbolic link is replaced where the link points, made there when
+// the link points to a file not made yet.
 bool WriteFileAtomic(const std::string& path, const std::string& bytes);
 
 // Removes what a process ended between writing and renaming left behind: the regular files in

@@ -439,9 +439,10 @@ TEST_F(RenderTest, APresentTheScreenRefusedIsMadeOnTheStillFramesAfter) {
     }
 }
 
-// Full screen behind another application nothing is presented: what is drawn meanwhile is owed
-// and shown by the first frame back, however still, on a lone buffer and flip chains of two and
-// three, again after coming back and after a reset. A window presents throughout.
+// Full screen behind another application nothing is presented: what is drawn meanwhile (changed
+// rectangles, a movie, the whole opening frame of a mode begun there) is owed and shown by the
+// first frame back, however still, on a lone buffer and flip chains of two and three, again
+// after coming back and after a reset. A window presents throughout.
 TEST_F(RenderTest, WhatIsDrawnBehindAnotherApplicationIsShownOnComingBack) {
     MovieProbe movie;
     form->SetOnMovieDraw(ZRBaseCallback2<bool, TNyRGBBits*, int>(&movie, &MovieProbe::Draw));
@@ -451,10 +452,11 @@ TEST_F(RenderTest, WhatIsDrawnBehindAnotherApplicationIsShownOnComingBack) {
         Frames();
         movie.picture = false;
     };
-    for (const bool isMovie : {false, true})
+    enum Drawn { kChanges, kMovie, kOpening };
+    for (const Drawn drawn : {kChanges, kMovie, kOpening})
         for (const int backBuffers : {-1, 0, 1, 2})  // -1: a window
             for (int pass = 0; pass < 3; ++pass) {  // first, second, after a reset
-                SCOPED_TRACE(testing::Message() << isMovie << " " << backBuffers << " " << pass);
+                SCOPED_TRACE(testing::Message() << drawn << " " << backBuffers << " " << pass);
                 const uint8_t kind = backBuffers < 0 ? kDisplayWindow : 0;
                 if (pass != 1) {
                     if (kind == 0) display.Offer().maxBackBuffers = backBuffers;
@@ -468,9 +470,13 @@ TEST_F(RenderTest, WhatIsDrawnBehindAnotherApplicationIsShownOnComingBack) {
                 frame();
                 ASSERT_EQ(ScreenAt(250, 140), 0xFF0000u);
                 form->Active.store(false);
-                if (isMovie) {
+                if (drawn == kMovie) {
                     form->ScreenMode.store(smMovie);
                     movie.picture = true;
+                } else if (drawn == kOpening) {
+                    // Unmarked: only the whole frame draws it.
+                    picture.BoxFill(0, 0, 199, 99, picture.TNyRGBtoPixel(ZRRGB{0, 0, 255}));
+                    form->BeginBattleMode();
                 } else {
                     Paint(ZRRGB{0, 0, 255});
                 }
@@ -479,7 +485,7 @@ TEST_F(RenderTest, WhatIsDrawnBehindAnotherApplicationIsShownOnComingBack) {
                 form->Active.store(true);
                 frame();
                 EXPECT_EQ(ScreenAt(250, 140), 0x0000FFu);
-                EXPECT_EQ(ScreenAt(1000, 600), isMovie ? 0x0000FFu : 0u);
+                EXPECT_EQ(ScreenAt(1000, 600), drawn == kMovie ? 0x0000FFu : 0u);
                 // Once shown, a still screen is quiet again.
                 display.Screen().ResetCounts();
                 for (int i = 0; i < 3; ++i) frame();
