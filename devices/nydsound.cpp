@@ -6,6 +6,7 @@
 #include <exception>
 #include <new>
 #include <string>
+#include <thread>
 
 #include "platform/mainqueue.h"
 #include "platform/messagebox.h"
@@ -173,9 +174,35 @@ TDSoundBuffer* TDSound::CreateBufferMute(int seconds) {
 
 bool TDSound::RestoreAllBuffers() {
     if (!enabled_) return false;
-    // A buffer going meanwhile has let its voice go, or waits for this walk to end first.
-    std::lock_guard<std::mutex> lock(listLock_);
-    for (TCustomDSoundBuffer* b : buffers_) b->IsLostAndRestore();
+    std::vector<TCustomDSoundBuffer*> walk;
+    {
+        std::lock_guard<std::mutex> lock(listLock_);
+        walk = buffers_;
+    }
+    // Marks the buffer the walk is on, under the list lock; its deletion on another thread
+    // waits for the mark to go.
+    struct On {
+        TDSound& device;
+        std::pair<TCustomDSoundBuffer*, std::thread::id> mark;
+        ~On() {
+            {
+                std::lock_guard<std::mutex> lock(device.listLock_);
+                auto& r = device.restoring_;
+                r.erase(std::find(r.begin(), r.end(), mark));
+            }
+            device.walkLeft_.notify_all();
+            plat::MainQueue::Instance().Wake();
+        }
+    };
+    for (TCustomDSoundBuffer* b : walk) {
+        {
+            std::lock_guard<std::mutex> lock(listLock_);
+            if (std::find(buffers_.begin(), buffers_.end(), b) == buffers_.end()) continue;
+            restoring_.emplace_back(b, std::this_thread::get_id());
+        }
+        const On on{*this, {b, std::this_thread::get_id()}};
+        b->IsLostAndRestore();
+    }
     return true;
 }
 
@@ -191,7 +218,8 @@ void TDSound::AddBufferList(TCustomDSoundBuffer* b) {
 }
 
 void TDSound::DelBufferList(TCustomDSoundBuffer* b) {
-    std::lock_guard<std::mutex> lock(listLock_);
+    std::unique_lock<std::mutex> lock(listLock_);
+    WaitOutOfWalks(b, lock);
     auto it = std::find(buffers_.begin(), buffers_.end(), b);
     if (it != buffers_.end()) buffers_.erase(it);
 }
@@ -203,7 +231,7 @@ int TDSound::BufferCount() const {
 
 std::shared_ptr<TDSound::Reports> TDSound::HandlerStarted() {
     std::lock_guard<std::mutex> lock(reports_->lock);
-    ++reports_->count;
+    reports_->threads.push_back(std::this_thread::get_id());
     ++tReportsHere;
     return reports_;
 }
@@ -211,27 +239,38 @@ std::shared_ptr<TDSound::Reports> TDSound::HandlerStarted() {
 void TDSound::HandlerEnded(Reports& reports) {
     {
         std::lock_guard<std::mutex> lock(reports.lock);
-        --reports.count;
+        auto& t = reports.threads;
+        t.erase(std::find(t.begin(), t.end(), std::this_thread::get_id()));
         --tReportsHere;
         reports.done.notify_all();
     }
     plat::MainQueue::Instance().Wake();
 }
 
-void TDSound::WaitForReports() {
+void TDSound::WaitForReports(const std::vector<TDSoundThread*>& threads) {
     Reports& r = *reports_;
-    auto done = [&r] {
-        std::lock_guard<std::mutex> lock(r.lock);
-        return r.count <= tReportsHere;
-    };
-    // With nothing under way the main queue is left alone.
-    if (done()) return;
-    if (plat::IsMainThread()) {
-        plat::MainQueue::Instance().ServiceUntil(done);
+    auto reportsDone = [&r] { return static_cast<int>(r.threads.size()) <= tReportsHere; };
+    if (!plat::IsMainThread()) {
+        for (TDSoundThread* t : threads) t->WaitFor();
+        std::unique_lock<std::mutex> lock(r.lock);
+        r.done.wait(lock, reportsDone);
         return;
     }
-    std::unique_lock<std::mutex> lock(r.lock);
-    r.done.wait(lock, [&r] { return r.count <= tReportsHere; });
+    const plat::Callers callers = [&] {
+        std::vector<std::thread::id> ids;
+        for (TDSoundThread* t : threads) {
+            const std::vector<std::thread::id> running = t->Share()->Running();
+            ids.insert(ids.end(), running.begin(), running.end());
+        }
+        std::lock_guard<std::mutex> lock(r.lock);
+        ids.insert(ids.end(), r.threads.begin(), r.threads.end());
+        return ids;
+    };
+    for (TDSoundThread* t : threads) t->Share()->ended.WaitFor(plat::Event::kInfinite, callers);
+    plat::MainQueue::Instance().ServiceCallersUntil(callers, [&] {
+        std::lock_guard<std::mutex> lock(r.lock);
+        return reportsDone();
+    });
 }
 
 void TDSound::EndNotifications() {
@@ -248,11 +287,38 @@ void TDSound::EndNotifications() {
         }
     }
     for (TDSoundThread* t : threads) t->Terminate();
-    // Joins each; a handler under way on one finishes first, deleting its buffer if it will.
+    // A handler under way on one finishes first, deleting its buffer if it will. A buffer that
+    // deleted itself before its thread could be taken has let that thread go; its handler is
+    // still counted until it returns.
+    WaitForReports(threads);
     for (TDSoundThread* t : threads) delete t;
-    // A buffer that deleted itself before its thread could be taken has let that thread go;
-    // its handler is still counted until it returns.
-    WaitForReports();
+}
+
+void TDSound::WaitOutOfWalks(TCustomDSoundBuffer* b, std::unique_lock<std::mutex>& lock) {
+    // Called with the lock held.
+    auto walkers = [this, b] {
+        std::vector<std::thread::id> ids;
+        for (const auto& [on, thread] : restoring_)
+            if (on == b && thread != std::this_thread::get_id()) ids.push_back(thread);
+        return ids;
+    };
+    if (!plat::IsMainThread()) {
+        walkLeft_.wait(lock, [&] { return walkers().empty(); });
+        return;
+    }
+    while (!walkers().empty()) {
+        lock.unlock();
+        plat::MainQueue::Instance().ServiceCallersUntil(
+            [&] {
+                std::lock_guard<std::mutex> inner(listLock_);
+                return walkers();
+            },
+            [&] {
+                std::lock_guard<std::mutex> inner(listLock_);
+                return walkers().empty();
+            });
+        lock.lock();
+    }
 }
 
 void TDSound::DeleteBuffers() {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "foundation/zrcallback.h"
@@ -76,10 +77,15 @@ public:
         TDSoundThread* thread = nullptr;  // handed to the callback, which may delete it
         std::atomic<int> lastIndex{-1};
         std::atomic<bool> terminated{false};
+        std::atomic<std::thread::id> id{};  // set by the thread as it starts
         plat::Event ended{true, false};
-        // Asks the thread to end and waits until it has, unless called on it; on the main
-        // thread the wait keeps serving the main queue, which a callback may be waiting for.
+        // Asks the thread to end and waits until it has, unless called on it. On the main
+        // thread the wait runs only the calls this thread is blocked on (a callback showing a
+        // message): a call queued before may free what the waiting call still uses.
         void EndAndWait();
+        // The thread while it runs, for a main-thread wait to serve: an ended one's id may
+        // already name another thread.
+        std::vector<std::thread::id> Running();
     };
 
     TDSoundThread(TCustomDSoundBuffer* owner, TDSNotifyParam* param);
@@ -89,8 +95,8 @@ public:
 
     void Resume();
     void Terminate() { state_->terminated.store(true); }
-    // Joins the thread, serving the main queue while it waits there; does nothing when called
-    // on the thread itself.
+    // Joins the thread, serving on the main thread the calls it is blocked on; does nothing
+    // when called on the thread itself.
     void WaitFor();
     int LastIndex() const { return state_->lastIndex.load(); }
     TCustomDSoundBuffer* Owner() const { return owner_; }
@@ -157,7 +163,7 @@ protected:
     bool ValidSettings() const;
     // Ends the notification thread and waits for it before anything it calls goes, whoever
     // holds the thread object (left to end by itself when this runs on it), then drops the
-    // voice. The voice is dropped under the device's list lock, which a restore walk holds.
+    // voice, once no restore walk on another thread is on this buffer.
     void ReleaseVoice();
     // Moves the play number on: called by Play once the previous play is stopped.
     void NextPlay() { playMark_->play.fetch_add(1); }
@@ -427,9 +433,10 @@ public:
     TDSoundStream* CreateStreamFromOgg(plat::TStream* s, bool pan, bool freq);
 
     TDSoundBuffer* CreateBufferMute(int seconds);
-    // Restores every listed buffer that was lost, walking the list under its lock: a sound
-    // that deletes itself meanwhile waits. An OnRestore handler run from here may therefore
-    // neither make nor free buffers of this device.
+    // Restores every listed buffer that was lost. The OnRestore handlers run without the list
+    // lock, so one may show a message while the main thread makes or frees buffers; a buffer
+    // freed meanwhile is passed over, and the one the walk is on waits to go until the walk
+    // has left it. A handler may make, free or close but not delete this device.
     bool RestoreAllBuffers();
     bool GetCaps(plat::SoundCaps* caps);
 
@@ -451,24 +458,31 @@ private:
     TDSoundStream* StreamFrom(bool (TDSoundStream::*create)(Source*, bool, bool), Source* s,
                               bool pan, bool freq);
     friend class TCustomDSoundBuffer;
-    // End reports under way on this device's buffers. Each report keeps a hold on it until
-    // its handler has returned, so a handler may delete the device and still be counted out.
+    // End reports under way on this device's buffers, by the thread each runs on. Each report
+    // keeps a hold on it until its handler has returned, so a handler may delete the device and
+    // still be counted out.
     struct Reports {
         std::mutex lock;
         std::condition_variable done;
-        int count = 0;
+        std::vector<std::thread::id> threads;
     };
     std::shared_ptr<Reports> HandlerStarted();
     static void HandlerEnded(Reports& reports);
-    // Waits until no end report is under way but those on this thread; on the main thread
-    // the wait keeps serving the main queue, which a handler may be waiting for.
-    void WaitForReports();
+    // Waits until the given notification threads have ended and no end report is under way
+    // but those on this thread. On the main thread it runs only the calls those threads and
+    // reports are blocked on (one may wait for another), and leaves every other queued call
+    // for later: one may close or delete this device.
+    void WaitForReports(const std::vector<TDSoundThread*>& threads = {});
     // Ends every buffer's notification thread and waits for the end reports under way, so
     // that no handler deletes a buffer while the device deletes it too.
     void EndNotifications();
     // Deletes every listed buffer, newest first, reading the list afresh for each: a buffer's
     // destruction may take others with it.
     void DeleteBuffers();
+    // With the list lock held: waits until no restore walk on another thread is on b, and
+    // holds the lock again. On the main thread it runs only the calls those walks' threads are
+    // blocked on.
+    void WaitOutOfWalks(TCustomDSoundBuffer* b, std::unique_lock<std::mutex>& lock);
 
     uint16_t channels_ = 2;
     uint32_t samplesPerSec_ = 44100;
@@ -481,9 +495,12 @@ private:
     bool listener_ = false;
     TDSoundBuffer* primary_ = nullptr;
     // Buffers join and leave the list on whatever thread makes or deletes them, a sound's end
-    // report included.
+    // report included. The list lock also guards the buffers restore walks are on, each with
+    // its walking thread.
     mutable std::mutex listLock_;
     std::vector<TCustomDSoundBuffer*> buffers_;
+    std::vector<std::pair<TCustomDSoundBuffer*, std::thread::id>> restoring_;
+    std::condition_variable walkLeft_;
     std::shared_ptr<Reports> reports_ = std::make_shared<Reports>();
 };
 

@@ -49,17 +49,23 @@ void TDSoundThread::Resume() {
 
 void TDSoundThread::WaitFor() {
     if (!thread_.joinable() || thread_.get_id() == std::this_thread::get_id()) return;
-    state_->ended.WaitFor();
+    state_->ended.WaitFor(plat::Event::kInfinite, [s = state_.get()] { return s->Running(); });
     thread_.join();
 }
 
 void TDSoundThread::Shared::EndAndWait() {
     terminated.store(true);
-    if (tRunning != this) ended.WaitFor();
+    if (tRunning != this) ended.WaitFor(plat::Event::kInfinite, [this] { return Running(); });
+}
+
+std::vector<std::thread::id> TDSoundThread::Shared::Running() {
+    if (ended.WaitFor(0)) return {};
+    return {id.load()};
 }
 
 void TDSoundThread::Execute(const std::shared_ptr<Shared>& state) {
     tRunning = state.get();
+    state->id.store(std::this_thread::get_id());
     struct Ended {
         plat::Event& ended;
         ~Ended() { ended.Set(); }
@@ -326,7 +332,10 @@ void TCustomDSoundBuffer::ReleaseVoice() {
     TDSVoiceRef voice;
     {
         std::unique_lock<std::mutex> list;
-        if (device_) list = std::unique_lock<std::mutex>(device_->listLock_);
+        if (device_) {
+            list = std::unique_lock<std::mutex>(device_->listLock_);
+            device_->WaitOutOfWalks(this, list);
+        }
         voice = voice_;
         voice_ = {};
     }

@@ -77,7 +77,7 @@ int Event::Waiters() {
     return waiters_;
 }
 
-bool Event::WaitFor(uint32_t timeoutMs) {
+bool Event::WaitFor(uint32_t timeoutMs, const Callers& callers) {
     using Clock = std::chrono::steady_clock;
     std::optional<Clock::time_point> deadline;
     if (timeoutMs != kInfinite) deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -92,12 +92,12 @@ bool Event::WaitFor(uint32_t timeoutMs) {
     if (IsMainThread()) {
         ++mainWaiters_;
         lock.unlock();
-        taken = MainQueue::Instance().ServiceUntil(
-            [&] {
-                std::lock_guard inner(mutex_);
-                return TryTake(w);
-            },
-            deadline);
+        auto done = [&] {
+            std::lock_guard inner(mutex_);
+            return TryTake(w);
+        };
+        taken = callers ? MainQueue::Instance().ServiceCallersUntil(callers, done, deadline)
+                        : MainQueue::Instance().ServiceUntil(done, deadline);
         lock.lock();
         --mainWaiters_;
     } else if (deadline) {

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <mutex>
 
+#include "platform/mainqueue.h"
+
 namespace plat {
 
 class Event {
@@ -21,8 +23,9 @@ class Event {
     void Reset();
     void Pulse();
     // True when the event released the caller, false after the timeout. On the main
-    // thread the wait keeps running the main queue.
-    bool WaitFor(uint32_t timeoutMs = kInfinite);
+    // thread the wait keeps running the main queue, or with callers only the calls those
+    // threads are blocked on.
+    bool WaitFor(uint32_t timeoutMs = kInfinite, const Callers& callers = nullptr);
     // Threads waiting now.
     int Waiters();
 
