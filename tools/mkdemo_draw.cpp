@@ -65,14 +65,23 @@ void Canvas::Gradient(uint32_t top, uint32_t bottom) {
     for (int y = 0; y < h; ++y) Box(0, y, w, y + 1, 0xFF000000u | Mix(top, bottom, y, h - 1));
 }
 
-void Canvas::Text(int x, int y, int height, const char* utf8, uint32_t rgb) {
+namespace {
+
+// The captions' face, at a character height of `height` pixels.
+plat::RasterFont* CaptionFont(int height) {
     plat::FontSpec desc;
     desc.charset = 134;
     desc.face = plat::GbkText("黑体");
     desc.height = -height;
     desc.pitch = 2;
     desc.quality = 4;
-    plat::RasterFont* font = plat::CreateRasterFont(desc);
+    return plat::CreateRasterFont(desc);
+}
+
+}  // namespace
+
+void Canvas::Text(int x, int y, int height, const char* utf8, uint32_t rgb) {
+    plat::RasterFont* font = CaptionFont(height);
     if (!font) return;
     std::vector<uint8_t> cover(size_t(w) * h, 0);
     plat::DrawSurface s;
@@ -98,8 +107,11 @@ void Canvas::Text(int x, int y, int height, const char* utf8, uint32_t rgb) {
 }
 
 void Canvas::Centred(int y, int height, const char* utf8, uint32_t rgb) {
-    const int chars = int(plat::GbkText(utf8).size()) / 2;
-    Text((w - chars * height) / 2, y, height, utf8, rgb);
+    plat::RasterFont* font = CaptionFont(height);
+    plat::TextExtent size;
+    const bool measured = font && plat::MeasureText(font, plat::GbkText(utf8), size);
+    plat::DeleteRasterFont(font);
+    if (measured) Text((w - size.cx) / 2, y, height, utf8, rgb);
 }
 
 uint32_t Mix(uint32_t a, uint32_t b, int t, int n) {

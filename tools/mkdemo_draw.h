@@ -42,7 +42,8 @@ struct Canvas {
     // GBK text of the given pixel height, blended in its colour through the renderer's
     // coverage; the alpha keeps the larger of the old one and the coverage.
     void Text(int x, int y, int height, const char* utf8, uint32_t rgb);
-    // Centred across the width, every character taken as a square of the height.
+    // Centred across the width by the advance the face gives the text (Latin letters are
+    // narrower than ideographs).
     void Centred(int y, int height, const char* utf8, uint32_t rgb);
 };
 

@@ -99,7 +99,9 @@ bool WriteMenuPictures(const fs::path& stage,
     };
 
     Picture title = Screen(0xFF102048, 0xFF402060, nullptr);
-    title.Centred(150, 72, "星之轨迹", 0xFFF0C0);
+    // The game's name as the window's caption gives it, the subtitle under the name.
+    title.Centred(96, 96, "Solvane", 0xFFF0C0);
+    title.Centred(206, 44, "～星辰回廊～", 0xFFF0C0);
     put("TitleBack.png", title);
     const struct {
         const char* file;

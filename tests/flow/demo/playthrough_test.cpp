@@ -36,6 +36,8 @@ class DemoPlay : public DemoHarness, public ::testing::WithParamInterface<Pacing
         // At the first click wait after each battle: the stage holds no character.
         std::vector<bool> stageEmptyAfterBattle;
         bool homeFirstSentenceWaits = false;  // the way home stops after its first sentence
+        // At the click wait on each event picture: no character stands in front of it.
+        std::map<int32_t, bool> eventPictureClear;
     };
 
     // At a click wait: the lines the backlog keeps as a speaker's (in "【" and "】") name only
@@ -61,6 +63,15 @@ class DemoPlay : public DemoHarness, public ::testing::WithParamInterface<Pacing
             if (CurrentState.CharShown.ShowId[i] >= 0) return false;
             if (stage && stage->ShownId[i] >= 0) return false;
         }
+        return true;
+    }
+    // StageEmpty, and no slot's panel (shown, second or leaving set) on the screen either.
+    bool NoCharacterShows() const {
+        const TStageUnit* stage = AvgUnit->Stage;
+        if (!StageEmpty()) return false;
+        for (int set = 0; stage && set < 3; ++set)
+            for (int i = 0; i < CharSlots::kSlots; ++i)
+                if (stage->CharPanel(set, i)->GetVisible()) return false;
         return true;
     }
 
@@ -168,6 +179,11 @@ class DemoPlay : public DemoHarness, public ::testing::WithParamInterface<Pacing
                         afterBattle = false;
                         s.stageEmptyAfterBattle.push_back(StageEmpty());
                         KeyFrame("after_battle_" + std::to_string(s.outcomes.size()));
+                    }
+                    if (const int32_t bg = CurrentState.BgShown; bg == 500 || bg == 501) {
+                        s.eventPictureClear[bg] = NoCharacterShows();
+                        RunTicks(10);
+                        KeyFrame("event" + std::to_string(bg) + (branch ? "_home" : "_library"));
                     }
                     if (CurrentState.NovelMode && PageHas("回家的路上，雨一直下着。")) {
                         // On the page and in the window, before anything turns the page.
@@ -316,6 +332,8 @@ TEST_P(DemoPlay, FromTheFirstStartToTheExit) {
     EXPECT_EQ(first.backlogSpeakers, first.speakers);
     // The won battle and the lost one that the story goes on after both leave the stage empty.
     EXPECT_EQ(first.stageEmptyAfterBattle, (std::vector<bool>{true, true}));
+    const std::map<int32_t, bool> eventsClear = {{500, true}, {501, true}};
+    EXPECT_EQ(first.eventPictureClear, eventsClear);
     // Battle 0 won by the stop keys, battle 5 lost and the story went on.
     ASSERT_EQ(first.outcomes.size(), 2u);
     EXPECT_EQ(first.outcomes[0], 0);
@@ -356,6 +374,7 @@ TEST_P(DemoPlay, FromTheFirstStartToTheExit) {
     EXPECT_EQ(second.speakers, first.speakers);
     EXPECT_EQ(second.backlogSpeakers, first.speakers);
     EXPECT_EQ(second.stageEmptyAfterBattle, (std::vector<bool>{true, true}));
+    EXPECT_EQ(second.eventPictureClear, eventsClear);
     EXPECT_EQ(first.homeFirstSentenceWaits, first.novel);
     EXPECT_EQ(second.homeFirstSentenceWaits, second.novel);
 
