@@ -23,6 +23,8 @@ bool TGameForm::SetupDisplay(uint8_t kind) {
     if (kind != DisplayKind) DisplayKind = kind;
     SetClientSize(1280, kind == 1 ? FullScreenHeight : 720);
     if (SDL_Window* w = NativeWindow()) {
+        // A window still full screen keeps its border as it is: the display gives the frame
+        // back as it leaves full screen.
         SDL_SetWindowBordered(w, kind == kDisplayWindow ? SDL_TRUE : SDL_FALSE);
         if (kind == kDisplayWindow) {
             SDL_SetWindowSize(w, 1280, 720);

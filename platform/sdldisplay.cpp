@@ -116,8 +116,13 @@ bool SdlPresenter::ApplyScreen() {
         // The window surface is about to be replaced: what only it holds goes to the shadow.
         if (surfaceMode_ && !stale_.Empty())
             if (SDL_Surface* surface = SDL_GetWindowSurface(window_)) CatchUpShadow(surface);
+        const bool leaving = !fullScreen && (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN);
         SDL_SetWindowFullscreen(window_, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
         if (!fullScreen) SDL_SetWindowSize(window_, w, h);
+        // A window comes back from full screen with its frame. Whoever took the frame off for
+        // full screen cannot give it back earlier: SDL ignores a border change on a window
+        // that is still full screen.
+        if (leaving) SDL_SetWindowBordered(window_, SDL_TRUE);
         texFullScreen_ = fullScreen;
         screenKnown_ = true;
         changed = true;

@@ -11,6 +11,7 @@ PACKAGES=(
   fonts-ipafont-gothic fonts-wqy-zenhei
   libgtest-dev libgmock-dev xvfb xauth
   xdotool  # synthetic X key events for the keyboard test in a real window
+  openbox x11-utils  # a window manager, and xprop to wait for it, for the window-frame test
   libbenchmark-dev libbz2-dev libpixman-1-dev libclang-rt-14-dev
   sox libsox-fmt-mp3  # makes the ADPCM and MP3 sound fixtures of the tests
   valgrind  # the CI pass over the decoders that write into our buffers

@@ -1,14 +1,16 @@
 // Presents through SDL into a real window (run under a virtual X server) and reads back
-// what the window shows.
+// what the window shows; and the game's own window under a window manager.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <random>
 #include <string>
 
 #include "devices/nyddraw.h"
+#include "game/form_harness.h"
 #include "platform/sdldisplay.h"
 #include "platform/windowcomponent.h"
 
@@ -264,6 +266,104 @@ TEST_F(WindowDisplayTest, TheWindowSurfaceShowsEveryPixelAtThePicturesSize) {
     device->SetEnabled(false);
     presenter.Shutdown();
     presenter.SetPath(Path::Automatic);
+}
+
+// The game in its own window over the SDL display, under a window manager (run by
+// run_under_xvfb.sh --window-manager).
+class GameWindowTest : public FormHarness {
+  protected:
+    void SetUp() override {
+        FormHarness::SetUp();
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
+        plat::SetDisplayBackend(nullptr);
+        ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+        ASSERT_TRUE(plat::SdlDisplay::Instance().Start());
+    }
+    void TearDown() override {
+        FormHarness::TearDown();
+        plat::SdlDisplay::Instance().Presenter().Shutdown();
+        if (native) SDL_DestroyWindow(native);
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+
+    // The game started afresh in a new window, as the program starts it, in display `kind`.
+    void StartAfresh(uint8_t kind) {
+        Stop();
+        plat::SdlDisplay::Instance().Presenter().Shutdown();
+        if (native) SDL_DestroyWindow(native);
+        native = SDL_CreateWindow("frame test", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                  1280, 720, 0);
+        ASSERT_NE(native, nullptr) << SDL_GetError();
+        DisplayKind = kind;
+        Start(false, native);
+    }
+
+    // Waits a bounded time for the window manager to show the window as `framed` tells: a
+    // 1280 x 720 window with a frame around it, or full screen with none. What SDL keeps of the
+    // frame is only brought up to date by the window's events.
+    ::testing::AssertionResult Shows(bool framed) {
+        uint32_t flags = 0;
+        int top = 0, left = 0, bottom = 0, right = 0, w = 0, h = 0;
+        for (int tries = 0; tries < 1000; ++tries) {
+            SDL_Event e;
+            while (SDL_PollEvent(&e)) plat::SdlDisplay::Instance().Presenter().HandleEvent(e);
+            flags = SDL_GetWindowFlags(native);
+            SDL_GetWindowBordersSize(native, &top, &left, &bottom, &right);
+            SDL_GetWindowSize(native, &w, &h);
+            const bool full = flags & SDL_WINDOW_FULLSCREEN;
+            if (framed
+                    ? !full && !(flags & SDL_WINDOW_BORDERLESS) && top > 0 && w == 1280 && h == 720
+                    : full && top == 0)
+                return ::testing::AssertionSuccess();
+            SDL_Delay(10);
+        }
+        return ::testing::AssertionFailure()
+               << (flags & SDL_WINDOW_FULLSCREEN ? "full screen" : "a window")
+               << (flags & SDL_WINDOW_BORDERLESS ? ", borderless" : "") << ", " << w << " x " << h
+               << ", frame " << top << "/" << left << "/" << bottom << "/" << right;
+    }
+
+    SDL_Window* native = nullptr;
+};
+
+// Window, full screen and back, by Alt+Enter and by display requests, round after round, and
+// from a start in full screen: the window comes back with its frame each time, though the frame
+// was taken off for full screen.
+TEST_F(GameWindowTest, EveryWayBackFromFullScreenKeepsTheFrame) {
+    enum class Do { Start, AltEnter, Request };
+    struct Round {
+        Do out;        // to full screen: Alt+Enter, a request or a start afresh
+        uint8_t kind;  // that full screen's display kind
+        Do back;       // to the window: Alt+Enter or a request
+    };
+    const Round rounds[] = {
+        {Do::AltEnter, 1, Do::AltEnter}, {Do::Request, 0, Do::Request},
+        {Do::AltEnter, 1, Do::AltEnter}, {Do::Request, 1, Do::Request},
+        {Do::Request, 0, Do::AltEnter},  {Do::Start, 1, Do::AltEnter},
+        {Do::Request, 1, Do::Request},
+    };
+    StartAfresh(kDisplayWindow);
+    ASSERT_TRUE(Has720Mode && HasTallMode);
+    ASSERT_TRUE(Shows(true)) << "at the start: is a window manager running?";
+    auto to = [this](Do how, uint8_t kind) {
+        if (how == Do::Start) {
+            StartAfresh(kind);
+        } else if (how == Do::AltEnter) {
+            form->HandleHotKey(TGameForm::hkToggleDisplay);
+        } else {
+            form->PostDisplayModeRequest(kind);
+            ServiceUntil([&] { return DisplayKind == kind; });
+        }
+    };
+    for (size_t i = 0; i < std::size(rounds); ++i) {
+        const Round& r = rounds[i];
+        to(r.out, r.kind);
+        ASSERT_EQ(DisplayKind, r.kind) << "round " << i;
+        ASSERT_TRUE(Shows(false)) << "full screen in round " << i;
+        to(r.back, kDisplayWindow);
+        ASSERT_EQ(DisplayKind, kDisplayWindow) << "round " << i;
+        ASSERT_TRUE(Shows(true)) << "back in the window in round " << i;
+    }
 }
 
 }  // namespace
