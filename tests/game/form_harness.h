@@ -150,8 +150,8 @@ class FormHarness : public ::testing::Test {
         dir.Write("scr_c_Pak/SysSE_OK.ogg", "OggS");
     }
 
-    // Makes, creates and shows the window, in `native` when given. Without a logic thread the
-    // clock is stopped and the test drives every frame.
+    // Makes, creates and shows the window. Without a logic thread the clock is stopped and
+    // the test drives every frame.
     TGameForm* Start(bool logicThread = false, SDL_Window* native = nullptr) {
         form = new TGameForm(nullptr, true, "scr_c", "scr_c");
         GameForm = form;

@@ -439,10 +439,9 @@ TEST_F(RenderTest, APresentTheScreenRefusedIsMadeOnTheStillFramesAfter) {
     }
 }
 
-// Full screen behind another application nothing is presented: what is drawn meanwhile (changed
-// rectangles, a movie, the whole opening frame of a mode begun there) is owed and shown by the
-// first frame back, however still, on a lone buffer and flip chains of two and three, again
-// after coming back and after a reset. A window presents throughout.
+// Full screen behind another application nothing is presented: what is drawn meanwhile is owed
+// and shown by the first frame back, however still, on a lone buffer and flip chains of two and
+// three, again after coming back and after a reset. A window presents throughout.
 TEST_F(RenderTest, WhatIsDrawnBehindAnotherApplicationIsShownOnComingBack) {
     MovieProbe movie;
     form->SetOnMovieDraw(ZRBaseCallback2<bool, TNyRGBBits*, int>(&movie, &MovieProbe::Draw));
@@ -452,7 +451,7 @@ TEST_F(RenderTest, WhatIsDrawnBehindAnotherApplicationIsShownOnComingBack) {
         Frames();
         movie.picture = false;
     };
-    enum Drawn { kChanges, kMovie, kOpening };
+    enum Drawn { kChanges, kMovie, kOpening };  // kOpening: a mode's whole opening frame
     for (const Drawn drawn : {kChanges, kMovie, kOpening})
         for (const int backBuffers : {-1, 0, 1, 2})  // -1: a window
             for (int pass = 0; pass < 3; ++pass) {  // first, second, after a reset
@@ -473,8 +472,7 @@ TEST_F(RenderTest, WhatIsDrawnBehindAnotherApplicationIsShownOnComingBack) {
                 if (drawn == kMovie) {
                     form->ScreenMode.store(smMovie);
                     movie.picture = true;
-                } else if (drawn == kOpening) {
-                    // Unmarked: only the whole frame draws it.
+                } else if (drawn == kOpening) {  // unmarked: only a whole frame shows it
                     picture.BoxFill(0, 0, 199, 99, picture.TNyRGBtoPixel(ZRRGB{0, 0, 255}));
                     form->BeginBattleMode();
                 } else {

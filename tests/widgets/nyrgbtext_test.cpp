@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <vector>
 
 #include "platform/codepage.h"
@@ -271,9 +270,8 @@ std::set<std::string> DemoCharacters() {
         while (std::getline(in, s, '"') && std::getline(in, s, '"')) texts += s;
     }
     std::set<std::string> chars;
-    for (size_t i = 0, n; i < texts.size(); i += n) {
-        for (n = 1; (uint8_t(texts[i + n]) & 0xC0) == 0x80; ++n) {
-        }
+    for (size_t i = 0, n = 1; i < texts.size(); i += n, n = 1) {
+        while ((uint8_t(texts[i + n]) & 0xC0) == 0x80) ++n;
         if (n > 1) chars.insert(texts.substr(i, n));
     }
     return chars;
@@ -287,8 +285,7 @@ TEST(TNyRGBText, EveryCharacterOfTheDemoKeepsItsInkInAWindowOneCharacterHigh) {
         const char* face;
         int size, shade;
     } rows[] = {{"message and name", 134, "黑体", 38, 0},
-                {"novel", 134, "黑体", 30, 1},
-                {"backlog", 134, "黑体", 30, 0},
+                {"novel, backlog size", 134, "黑体", 30, 1},
                 {"Japanese face", 128, "ＭＳ ゴシック", 38, 0}};
     const std::set<std::string> chars = DemoCharacters();
     ASSERT_GT(chars.size(), 150u);
@@ -311,25 +308,16 @@ TEST(TNyRGBText, EveryCharacterOfTheDemoKeepsItsInkInAWindowOneCharacterHigh) {
             t.SetCentering(k == 3);
             ASSERT_TRUE(t.MakeBuffer(pf32_888));
         }
-        TNyAlpha &a = *tight.GetAlpha(), &b = *room.GetAlpha();
         std::string cut;
         int tallest = 0;
         for (const std::string& c : chars) {
-            std::string bytes;
-            size_t bad = 0;
-            if (!plat::FromUtf8Strict(c, cp, bytes, bad) || bytes.size() != 2) continue;
+            const std::string bytes = plat::FromUtf8(c, cp);  // '?' where the page lacks it
+            if (bytes.size() != 2) continue;
             tight.SetText(bytes.c_str());
             room.SetText(bytes.c_str());
-            bool same = true;
-            for (int y = 0; y < b.Height(); ++y)
-                for (int x = 0; x < b.Width(); ++x) {
-                    const bool in = x / r.size == 1 && y / r.size == 1;
-                    same &= b.PGet(x, y) == (in ? a.PGet(x - r.size, y - r.size) : 0);
-                }
-            if (!same) cut += c;
-            const Box ink = InkOf(b);
-            if (c >= "一" && c <= "鿿" && !ink.Empty())
-                tallest = std::max(tallest, ink.y1 - ink.y0);
+            const Box in = InkOf(*tight.GetAlpha()), ink = InkOf(*room.GetAlpha());
+            if (in.Empty() ? !ink.Empty() : Shifted(in, r.size, r.size) != ink) cut += c;
+            if (c >= "一" && c <= "鿿") tallest = std::max(tallest, ink.y1 - ink.y0);
         }
         EXPECT_EQ(cut, "");
         EXPECT_GE(tallest * 5, r.size * 4);  // drawn at its size, not shrunk to fit

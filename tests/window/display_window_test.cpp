@@ -8,6 +8,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
 
 #include "devices/nyddraw.h"
 #include "game/form_harness.h"
@@ -268,8 +269,7 @@ TEST_F(WindowDisplayTest, TheWindowSurfaceShowsEveryPixelAtThePicturesSize) {
     presenter.SetPath(Path::Automatic);
 }
 
-// The game in its own window over the SDL display, under a window manager (run by
-// run_under_xvfb.sh --window-manager).
+// The game in its own window over the SDL display, under a window manager.
 class GameWindowTest : public FormHarness {
   protected:
     void SetUp() override {
@@ -286,7 +286,7 @@ class GameWindowTest : public FormHarness {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
 
-    // The game started afresh in a new window, as the program starts it, in display `kind`.
+    // The game started afresh in display `kind` in a new window, as the program starts it.
     void StartAfresh(uint8_t kind) {
         Stop();
         plat::SdlDisplay::Instance().Presenter().Shutdown();
@@ -298,71 +298,57 @@ class GameWindowTest : public FormHarness {
         Start(false, native);
     }
 
-    // Waits a bounded time for the window manager to show the window as `framed` tells: a
-    // 1280 x 720 window with a frame around it, or full screen with none. What SDL keeps of the
-    // frame is only brought up to date by the window's events.
-    ::testing::AssertionResult Shows(bool framed) {
+    // Waits up to 10 s for display `kind`: a framed 1280 x 720 window, or full screen without a
+    // frame. SDL learns the frame the manager gives only from the window's events.
+    ::testing::AssertionResult Shows(uint8_t kind) {
         uint32_t flags = 0;
-        int top = 0, left = 0, bottom = 0, right = 0, w = 0, h = 0;
-        for (int tries = 0; tries < 1000; ++tries) {
-            SDL_Event e;
-            while (SDL_PollEvent(&e)) plat::SdlDisplay::Instance().Presenter().HandleEvent(e);
+        int top = 0, w = 0, h = 0;
+        for (int tries = 0; tries < 1000; ++tries, SDL_Delay(10)) {
+            for (SDL_Event e; SDL_PollEvent(&e);)
+                plat::SdlDisplay::Instance().Presenter().HandleEvent(e);
             flags = SDL_GetWindowFlags(native);
-            SDL_GetWindowBordersSize(native, &top, &left, &bottom, &right);
+            SDL_GetWindowBordersSize(native, &top, nullptr, nullptr, nullptr);
             SDL_GetWindowSize(native, &w, &h);
             const bool full = flags & SDL_WINDOW_FULLSCREEN;
-            if (framed
-                    ? !full && !(flags & SDL_WINDOW_BORDERLESS) && top > 0 && w == 1280 && h == 720
-                    : full && top == 0)
+            if (DisplayKind == kind &&
+                (kind == kDisplayWindow
+                     ? !full && !(flags & SDL_WINDOW_BORDERLESS) && top > 0 && w == 1280 && h == 720
+                     : full && top == 0))
                 return ::testing::AssertionSuccess();
-            SDL_Delay(10);
         }
         return ::testing::AssertionFailure()
+               << "display kind " << int(DisplayKind) << ", "
                << (flags & SDL_WINDOW_FULLSCREEN ? "full screen" : "a window")
                << (flags & SDL_WINDOW_BORDERLESS ? ", borderless" : "") << ", " << w << " x " << h
-               << ", frame " << top << "/" << left << "/" << bottom << "/" << right;
+               << ", frame top " << top;
     }
 
     SDL_Window* native = nullptr;
 };
 
-// Window, full screen and back, by Alt+Enter and by display requests, round after round, and
-// from a start in full screen: the window comes back with its frame each time, though the frame
-// was taken off for full screen.
+// Out of full screen by Alt+Enter and by a display request, round after round and after a
+// start in full screen: the window gets back the frame that full screen took off.
 TEST_F(GameWindowTest, EveryWayBackFromFullScreenKeepsTheFrame) {
-    enum class Do { Start, AltEnter, Request };
-    struct Round {
-        Do out;        // to full screen: Alt+Enter, a request or a start afresh
-        uint8_t kind;  // that full screen's display kind
-        Do back;       // to the window: Alt+Enter or a request
-    };
-    const Round rounds[] = {
-        {Do::AltEnter, 1, Do::AltEnter}, {Do::Request, 0, Do::Request},
-        {Do::AltEnter, 1, Do::AltEnter}, {Do::Request, 1, Do::Request},
-        {Do::Request, 0, Do::AltEnter},  {Do::Start, 1, Do::AltEnter},
-        {Do::Request, 1, Do::Request},
-    };
-    StartAfresh(kDisplayWindow);
+    enum Way { kAltEnter, kRequest, kStart };
+    const uint8_t kWindow = kDisplayWindow;
+    const std::pair<Way, uint8_t> steps[] = {
+        {kAltEnter, 1}, {kAltEnter, kWindow}, {kRequest, 0}, {kRequest, kWindow},
+        {kRequest, 1},  {kAltEnter, kWindow}, {kStart, 1},   {kRequest, kWindow}};
+    StartAfresh(kWindow);
     ASSERT_TRUE(Has720Mode && HasTallMode);
-    ASSERT_TRUE(Shows(true)) << "at the start: is a window manager running?";
-    auto to = [this](Do how, uint8_t kind) {
-        if (how == Do::Start) {
+    ASSERT_TRUE(Shows(kWindow)) << "at the start: is a window manager running?";
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        const Way way = steps[i].first;
+        const uint8_t kind = steps[i].second;
+        if (way == kStart) {
             StartAfresh(kind);
-        } else if (how == Do::AltEnter) {
+        } else if (way == kAltEnter) {
             form->HandleHotKey(TGameForm::hkToggleDisplay);
         } else {
             form->PostDisplayModeRequest(kind);
             ServiceUntil([&] { return DisplayKind == kind; });
         }
-    };
-    for (size_t i = 0; i < std::size(rounds); ++i) {
-        const Round& r = rounds[i];
-        to(r.out, r.kind);
-        ASSERT_EQ(DisplayKind, r.kind) << "round " << i;
-        ASSERT_TRUE(Shows(false)) << "full screen in round " << i;
-        to(r.back, kDisplayWindow);
-        ASSERT_EQ(DisplayKind, kDisplayWindow) << "round " << i;
-        ASSERT_TRUE(Shows(true)) << "back in the window in round " << i;
+        ASSERT_TRUE(Shows(kind)) << "step " << i;
     }
 }
 

@@ -36,8 +36,7 @@ class DemoPlay : public DemoHarness, public ::testing::WithParamInterface<Pacing
         // At the first click wait after each battle: the stage holds no character.
         std::vector<bool> stageEmptyAfterBattle;
         bool homeFirstSentenceWaits = false;  // the way home stops after its first sentence
-        // At the click wait on each event picture: no character stands in front of it.
-        std::map<int32_t, bool> eventPictureClear;
+        std::map<int32_t, bool> eventPictureClear;  // no character before an event picture
     };
 
     // At a click wait: the lines the backlog keeps as a speaker's (in "【" and "】") name only
@@ -65,14 +64,12 @@ class DemoPlay : public DemoHarness, public ::testing::WithParamInterface<Pacing
         }
         return true;
     }
-    // StageEmpty, and no slot's panel (shown, second or leaving set) on the screen either.
+    // StageEmpty, and no slot's panel of any set (shown, second, leaving) on the screen.
     bool NoCharacterShows() const {
-        const TStageUnit* stage = AvgUnit->Stage;
-        if (!StageEmpty()) return false;
-        for (int set = 0; stage && set < 3; ++set)
+        for (int set = 0; AvgUnit->Stage && set < 3; ++set)
             for (int i = 0; i < CharSlots::kSlots; ++i)
-                if (stage->CharPanel(set, i)->GetVisible()) return false;
-        return true;
+                if (AvgUnit->Stage->CharPanel(set, i)->GetVisible()) return false;
+        return StageEmpty();
     }
 
     // At a click wait in the message window: the page's first line is the speaker, and that
@@ -180,11 +177,8 @@ class DemoPlay : public DemoHarness, public ::testing::WithParamInterface<Pacing
                         s.stageEmptyAfterBattle.push_back(StageEmpty());
                         KeyFrame("after_battle_" + std::to_string(s.outcomes.size()));
                     }
-                    if (const int32_t bg = CurrentState.BgShown; bg == 500 || bg == 501) {
+                    if (const int32_t bg = CurrentState.BgShown; bg == 500 || bg == 501)
                         s.eventPictureClear[bg] = NoCharacterShows();
-                        RunTicks(10);
-                        KeyFrame("event" + std::to_string(bg) + (branch ? "_home" : "_library"));
-                    }
                     if (CurrentState.NovelMode && PageHas("回家的路上，雨一直下着。")) {
                         // On the page and in the window, before anything turns the page.
                         const std::string want = Gbk("回家的路上，雨一直下着。");
