@@ -365,12 +365,13 @@ TEST_F(SoundTest, EndReportsAndTheMainThreadWaitForEachOther) {
         CloseAfterItDeletedItself,
         DeleteClosed,
         ReportDeletes,
+        DeleteSoundWithCloseQueued,
         DeleteSoundWithDeletionQueued,
         CloseWithDeletionQueued
     };
-    for (const Act act :
-         {Act::Close, Act::DeleteSound, Act::CloseAfterItDeletedItself, Act::DeleteClosed,
-          Act::ReportDeletes, Act::DeleteSoundWithDeletionQueued, Act::CloseWithDeletionQueued}) {
+    for (const Act act : {Act::Close, Act::DeleteSound, Act::CloseAfterItDeletedItself,
+                          Act::DeleteClosed, Act::ReportDeletes, Act::DeleteSoundWithCloseQueued,
+                          Act::DeleteSoundWithDeletionQueued, Act::CloseWithDeletionQueued}) {
         SCOPED_TRACE(static_cast<int>(act));
         if (!device) device = new TDSound(&window);
         ASSERT_TRUE(Enable());
@@ -390,9 +391,13 @@ TEST_F(SoundTest, EndReportsAndTheMainThreadWaitForEachOther) {
         Render(200);
         ASSERT_TRUE(WaitFor([&] { return plat::MainQueue::Instance().HasPending(); }));
         ASSERT_TRUE(inside.load());
+        if (act == Act::DeleteSoundWithCloseQueued)
+            plat::MainQueue::Instance().Post([this] { device->SetEnabled(false); });
         if (act == Act::DeleteSoundWithDeletionQueued || act == Act::CloseWithDeletionQueued)
             plat::MainQueue::Instance().Post([this] { delete std::exchange(device, nullptr); });
-        if (act == Act::DeleteSound || act == Act::DeleteSoundWithDeletionQueued) delete b;
+        if (act == Act::DeleteSound || act == Act::DeleteSoundWithCloseQueued ||
+            act == Act::DeleteSoundWithDeletionQueued)
+            delete b;
         if (act == Act::DeleteClosed) delete device;
         if (act == Act::DeleteClosed || act == Act::ReportDeletes) device = nullptr;
         if (device) device->SetEnabled(false);
