@@ -253,6 +253,7 @@ void TDSound::WaitForReports(const std::vector<TDSoundThread*>& threads) {
     if (!plat::IsMainThread()) {
         for (TDSoundThread* t : threads) t->WaitFor();
         std::unique_lock<std::mutex> lock(r.lock);
+        const TDSoundThread::Awaiting awaiting(r.threads);
         r.done.wait(lock, reportsDone);
         return;
     }
@@ -262,9 +263,11 @@ void TDSound::WaitForReports(const std::vector<TDSoundThread*>& threads) {
             const std::vector<std::thread::id> running = t->Share()->Running();
             ids.insert(ids.end(), running.begin(), running.end());
         }
-        std::lock_guard<std::mutex> lock(r.lock);
-        ids.insert(ids.end(), r.threads.begin(), r.threads.end());
-        return ids;
+        {
+            std::lock_guard<std::mutex> lock(r.lock);
+            ids.insert(ids.end(), r.threads.begin(), r.threads.end());
+        }
+        return TDSoundThread::WithAwaited(std::move(ids));
     };
     for (TDSoundThread* t : threads) t->Share()->ended.WaitFor(plat::Event::kInfinite, callers);
     plat::MainQueue::Instance().ServiceCallersUntil(callers, [&] {
@@ -303,6 +306,7 @@ void TDSound::WaitOutOfWalks(TCustomDSoundBuffer* b, std::unique_lock<std::mutex
         return ids;
     };
     if (!plat::IsMainThread()) {
+        const TDSoundThread::Awaiting awaiting(walkers());
         walkLeft_.wait(lock, [&] { return walkers().empty(); });
         return;
     }
@@ -310,8 +314,10 @@ void TDSound::WaitOutOfWalks(TCustomDSoundBuffer* b, std::unique_lock<std::mutex
         lock.unlock();
         plat::MainQueue::Instance().ServiceCallersUntil(
             [&] {
-                std::lock_guard<std::mutex> inner(listLock_);
-                return walkers();
+                std::unique_lock<std::mutex> inner(listLock_);
+                std::vector<std::thread::id> ids = walkers();
+                inner.unlock();
+                return TDSoundThread::WithAwaited(std::move(ids));
             },
             [&] {
                 std::lock_guard<std::mutex> inner(listLock_);

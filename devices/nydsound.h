@@ -88,6 +88,19 @@ public:
         std::vector<std::thread::id> Running();
     };
 
+    // Marks, while it lives, that the calling thread waits off the main thread for `awaited`
+    // (a report deleting another sound or closing the device, a walk's buffer going).
+    class Awaiting {
+    public:
+        explicit Awaiting(const std::vector<std::thread::id>& awaited);
+        ~Awaiting();
+        Awaiting(const Awaiting&) = delete;
+        Awaiting& operator=(const Awaiting&) = delete;
+    };
+    // The threads given and every thread they wait for, down the chain: a main-thread wait
+    // for one of them must serve the calls of all, or the first waits for ever.
+    static std::vector<std::thread::id> WithAwaited(std::vector<std::thread::id> ids);
+
     TDSoundThread(TCustomDSoundBuffer* owner, TDSNotifyParam* param);
     ~TDSoundThread();
     TDSoundThread(const TDSoundThread&) = delete;

@@ -1,7 +1,10 @@
 // The notification thread, the buffer base and the whole-sound buffers.
 #include <algorithm>
+#include <map>
+#include <mutex>
 
 #include "devices/nydsound.h"
+#include "platform/mainqueue.h"
 #include "platform/thread.h"
 
 namespace DirectX {
@@ -14,6 +17,16 @@ constexpr uint32_t kMinLength = 4;
 thread_local const TDSoundThread::Shared* tRunning = nullptr;
 
 std::atomic<TDSEndCheckHook> gEndCheckHook{nullptr};
+
+// Which thread waits for which, off the main thread (TDSoundThread::Awaiting).
+struct AwaitChain {
+    std::mutex lock;
+    std::multimap<std::thread::id, std::thread::id> edges;
+};
+AwaitChain& Chain() {
+    static AwaitChain chain;
+    return chain;
+}
 
 bool ValidFormat(uint16_t channels, uint32_t rate, uint16_t bits) {
     return (channels == 1 || channels == 2) && rate != 0 && (bits == 8 || bits == 16);
@@ -49,13 +62,46 @@ void TDSoundThread::Resume() {
 
 void TDSoundThread::WaitFor() {
     if (!thread_.joinable() || thread_.get_id() == std::this_thread::get_id()) return;
-    state_->ended.WaitFor(plat::Event::kInfinite, [s = state_.get()] { return s->Running(); });
+    {
+        const Awaiting awaiting({thread_.get_id()});
+        state_->ended.WaitFor(plat::Event::kInfinite,
+                              [s = state_.get()] { return WithAwaited(s->Running()); });
+    }
     thread_.join();
 }
 
 void TDSoundThread::Shared::EndAndWait() {
     terminated.store(true);
-    if (tRunning != this) ended.WaitFor(plat::Event::kInfinite, [this] { return Running(); });
+    if (tRunning == this) return;
+    const Awaiting awaiting({id.load()});
+    ended.WaitFor(plat::Event::kInfinite, [this] { return WithAwaited(Running()); });
+}
+
+TDSoundThread::Awaiting::Awaiting(const std::vector<std::thread::id>& awaited) {
+    if (plat::IsMainThread()) return;
+    {
+        std::lock_guard<std::mutex> lock(Chain().lock);
+        for (std::thread::id t : awaited)
+            if (t != std::thread::id()) Chain().edges.emplace(std::this_thread::get_id(), t);
+    }
+    // A main-thread wait for this thread looks at the chain again.
+    plat::MainQueue::Instance().Wake();
+}
+
+TDSoundThread::Awaiting::~Awaiting() {
+    std::lock_guard<std::mutex> lock(Chain().lock);
+    Chain().edges.erase(std::this_thread::get_id());
+}
+
+std::vector<std::thread::id> TDSoundThread::WithAwaited(std::vector<std::thread::id> ids) {
+    std::lock_guard<std::mutex> lock(Chain().lock);
+    for (size_t i = 0; i < ids.size(); ++i) {
+        const auto [from, to] = Chain().edges.equal_range(ids[i]);
+        for (auto it = from; it != to; ++it)
+            if (std::find(ids.begin(), ids.end(), it->second) == ids.end())
+                ids.push_back(it->second);
+    }
+    return ids;
 }
 
 std::vector<std::thread::id> TDSoundThread::Shared::Running() {

@@ -356,12 +356,14 @@ TEST_F(SoundTest, AnEndReportDeletesASoundWhileTheDeviceCloses) {
 
 // An end report waits for a call it hands the main thread while that closes the device, deletes
 // the sound or deletes the device the report closed; or it deletes the device itself. Waits on
-// the main thread serve only that call, and a device goes only after the reports under way: a
-// deletion of the device queued before (as the game posts its close) would free what they use.
+// the main thread serve only that call (and those of a report it waits for in turn), and a
+// device goes only after the reports under way: a deletion of the device queued before (as the
+// game posts its close) would free what they use.
 TEST_F(SoundTest, EndReportsAndTheMainThreadWaitForEachOther) {
     enum class Act {
         Close,
         DeleteSound,
+        DeleteSoundWhoseReportDeletesAnother,
         CloseAfterItDeletedItself,
         DeleteClosed,
         ReportDeletes,
@@ -369,18 +371,32 @@ TEST_F(SoundTest, EndReportsAndTheMainThreadWaitForEachOther) {
         DeleteSoundWithDeletionQueued,
         CloseWithDeletionQueued
     };
-    for (const Act act : {Act::Close, Act::DeleteSound, Act::CloseAfterItDeletedItself,
-                          Act::DeleteClosed, Act::ReportDeletes, Act::DeleteSoundWithCloseQueued,
-                          Act::DeleteSoundWithDeletionQueued, Act::CloseWithDeletionQueued}) {
+    for (const Act act : {Act::Close, Act::DeleteSound, Act::DeleteSoundWhoseReportDeletesAnother,
+                          Act::CloseAfterItDeletedItself, Act::DeleteClosed, Act::ReportDeletes,
+                          Act::DeleteSoundWithCloseQueued, Act::DeleteSoundWithDeletionQueued,
+                          Act::CloseWithDeletionQueued}) {
         SCOPED_TRACE(static_cast<int>(act));
         if (!device) device = new TDSound(&window);
         ASSERT_TRUE(Enable());
         TDSound* const dev = device;
         auto* b = new TDSoundBuffer(device);
         const int gone = gThreadsGone.load();
-        std::atomic<bool> inside{false}, ran{false};
+        std::atomic<bool> inside{false}, ran{false}, otherInside{false};
+        TDSoundBuffer* other = nullptr;  // its report shows a message while b's deletes it
+        if (act == Act::DeleteSoundWhoseReportDeletesAnother) {
+            other = new TDSoundBuffer(device);
+            PlayReporting(other, 200, [&](plat::TComponent*) {
+                otherInside = true;
+                plat::MainQueue::Instance().Invoke([] {});
+            });
+        }
         PlayReporting(b, 200, [&, dev](plat::TComponent* sender) {
             MarkThread();
+            if (other) {
+                EXPECT_TRUE(WaitFor([&] { return otherInside.load(); }));
+                inside = true;
+                delete other;
+            }
             if (act == Act::CloseAfterItDeletedItself) delete sender;
             if (act == Act::DeleteClosed) dev->SetEnabled(false);
             inside = true;
@@ -389,14 +405,15 @@ TEST_F(SoundTest, EndReportsAndTheMainThreadWaitForEachOther) {
             if (act == Act::ReportDeletes) delete dev;
         });
         Render(200);
-        ASSERT_TRUE(WaitFor([&] { return plat::MainQueue::Instance().HasPending(); }));
-        ASSERT_TRUE(inside.load());
+        ASSERT_TRUE(
+            WaitFor([&] { return plat::MainQueue::Instance().HasPending() && inside.load(); }));
+        const HangGuard guard("the main thread's close or deletion");
         if (act == Act::DeleteSoundWithCloseQueued)
             plat::MainQueue::Instance().Post([this] { device->SetEnabled(false); });
         if (act == Act::DeleteSoundWithDeletionQueued || act == Act::CloseWithDeletionQueued)
             plat::MainQueue::Instance().Post([this] { delete std::exchange(device, nullptr); });
-        if (act == Act::DeleteSound || act == Act::DeleteSoundWithCloseQueued ||
-            act == Act::DeleteSoundWithDeletionQueued)
+        if (act == Act::DeleteSound || act == Act::DeleteSoundWhoseReportDeletesAnother ||
+            act == Act::DeleteSoundWithCloseQueued || act == Act::DeleteSoundWithDeletionQueued)
             delete b;
         if (act == Act::DeleteClosed) delete device;
         if (act == Act::DeleteClosed || act == Act::ReportDeletes) device = nullptr;
