@@ -276,6 +276,16 @@ bool ReadVbrRecord(const uint8_t* frame, uint32_t size, uint32_t* frames, uint32
     return false;
 }
 
+// Bytes of the ID3v2 tag whose 10-byte header `h` is, header and footer included; 0 where `h`
+// is no such header.
+uint32_t Id3v2TagLength(const uint8_t h[10]) {
+    if (std::memcmp(h, "ID3", 3) != 0 || h[3] == 0xFF || h[4] == 0xFF ||
+        ((h[6] | h[7] | h[8] | h[9]) & 0x80) != 0)
+        return 0;
+    const uint32_t size = uint32_t{h[6]} << 21 | uint32_t{h[7]} << 14 | uint32_t{h[8]} << 7 | h[9];
+    return 10 + size + ((h[5] & 0x10) != 0 ? 10 : 0);
+}
+
 // Bytes that begin no frame the decoder steps over before it gives the stream up: libmpg123's
 // resync limit, which the decoder leaves at its default.
 constexpr uint32_t kResyncLimit = 1024;
@@ -285,7 +295,9 @@ constexpr uint32_t kResyncLimit = 1024;
 // where it says, so chance headers in damaged data count for nothing; frames at other rates
 // count as what they become at `rate`; a first frame that only describes the file
 // (`skipFirst`) counts for nothing either. Bytes that begin no frame are stepped over one at a
-// time, and the walk ends where the decoder would give up. Nothing when it cannot tell: the
+// time, and the walk ends where the decoder would give up. An ID3v2 tag, as files joined with
+// their tags have between them, is stepped over whole, as the decoder does, and counts as
+// neither a frame nor bytes stepped over. Nothing when it cannot tell: the
 // source fails to read, or a frame in free format, whose length its header does not give.
 std::optional<uint64_t> CountMpegSamples(ZRStream* source, uint32_t end, uint32_t rate,
                                          bool skipFirst) {
@@ -304,8 +316,23 @@ std::optional<uint64_t> CountMpegSamples(ZRStream* source, uint32_t end, uint32_
         }
         return &buffer[at - bufferStart + offset];
     };
+    // Bytes of the ID3v2 tag `offset` past `at`, 0 where none begins there; nothing where the
+    // source fails.
+    auto tagAt = [&](uint32_t at, uint32_t offset) -> std::optional<uint32_t> {
+        if (end - at - offset < 10) return 0;
+        const uint8_t* h = bytesAt(at, offset + 6);
+        if (!h) return std::nullopt;
+        return Id3v2TagLength(h - 6);
+    };
     uint64_t samples[3][3] = {};  // by kRates
     for (uint32_t at = 0, skipped = 0; end - at >= 4 && skipped <= kResyncLimit;) {
+        const std::optional<uint32_t> tag = tagAt(at, 0);
+        if (!tag) return std::nullopt;
+        if (*tag > 0) {
+            at += std::min(*tag, end - at);
+            skipped = 0;
+            continue;
+        }
         const uint8_t* header = bytesAt(at, 0);
         if (!header) return std::nullopt;
         MpegFrame frame, next;
@@ -318,6 +345,11 @@ std::optional<uint64_t> CountMpegSamples(ZRStream* source, uint32_t end, uint32_
                 const uint8_t* after = bytesAt(at, frame.length);
                 if (!after) return std::nullopt;
                 followed = ReadMpegFrame(after, &next);
+                if (!followed) {
+                    const std::optional<uint32_t> tagAfter = tagAt(at, frame.length);
+                    if (!tagAfter) return std::nullopt;
+                    followed = *tagAfter > 0;
+                }
             }
         }
         if (followed) {

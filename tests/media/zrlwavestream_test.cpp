@@ -399,26 +399,30 @@ Bytes FreeFormat(Bytes cbr) {
     return cbr;
 }
 
-// Two files joined, the second at another rate, bitrate, channel count or in free format: the
-// stream keeps the first one's format and plays the whole of both at their own pitch on every
-// pass; its length is what it plays, not an estimate from the first frame; the decoding library
-// prints nothing. A source that cannot seek reckons what lies past an "Info" frame's bytes at
-// its bitrate, and so does any where the frames' lengths cannot be read (free format).
+// Two files joined, the second at another rate, bitrate, channel count or in free format, or
+// with an ID3v2 tag longer than the decoder's resync limit between them: the stream keeps the first
+// one's format and plays the whole of both at their own pitch on every pass; its length is what it
+// plays, not an estimate from the first frame; the decoding library prints nothing. A source that
+// cannot seek reckons what lies past an "Info" frame's bytes at its bitrate, and so does any where
+// the frames' lengths cannot be read (free format).
 TEST(ZRMp3Stream, JoinedFilesPlayWholeAtTheFirstOnesFormat) {
     ASSERT_TRUE(HaveSox()) << "scripts/deps.sh installs sox";
     struct Case {
         const char *first, *second;
         // an "Info" frame first; read from a source that cannot seek too; second in free format
         bool info, forward, freeFormat = false;
+        uint32_t tag = 0;  // bytes of an ID3v2 tag between them, its header included
     };
-    for (const Case c : {Case{"-r 44100 -c 2 -C 128", "-r 22050 -c 2 -C 128", false, true},
-                         Case{"-r 44100 -c 2 -C 128", "-r 22050 -c 2 -C 128", true, true},
-                         Case{"-r 44100 -c 2 -C 128", "-r 22050 -c 2 -C 64", false, false},
-                         Case{"-r 8000 -c 2 -C 32", "-r 44100 -c 2 -C 128", false, false},
-                         Case{"-r 44100 -c 2 -C 128", "-r 44100 -c 1 -C 64", false, false},
-                         Case{"-r 44100 -c 2 -C 128", "-r 44100 -c 2 -C 128", false, true, true}}) {
+    for (const Case c :
+         {Case{"-r 44100 -c 2 -C 128", "-r 22050 -c 2 -C 128", false, true},
+          Case{"-r 44100 -c 2 -C 128", "-r 22050 -c 2 -C 128", true, true},
+          Case{"-r 44100 -c 2 -C 128", "-r 22050 -c 2 -C 64", false, false},
+          Case{"-r 8000 -c 2 -C 32", "-r 44100 -c 2 -C 128", false, false},
+          Case{"-r 44100 -c 2 -C 128", "-r 44100 -c 1 -C 64", false, false},
+          Case{"-r 44100 -c 2 -C 128", "-r 44100 -c 2 -C 128", false, true, true},
+          Case{"-r 44100 -c 2 -C 128", "-r 44100 -c 2 -C 128", false, true, false, 4096}}) {
         SCOPED_TRACE(std::string(c.first) + (c.info ? " with Info, " : ", ") + c.second +
-                     (c.freeFormat ? " in free format" : ""));
+                     (c.freeFormat ? " in free format" : "") + (c.tag ? " after a tag" : ""));
         const Bytes first = c.info ? WithInfoFrame(Sox(c.first, "mp3")) : Sox(c.first, "mp3");
         Bytes second = Sox(c.second, "mp3");
         ASSERT_TRUE(!c.info || (first[417] == 0xFF && (first[419] & 0xFC) == 0x90));
@@ -431,6 +435,21 @@ TEST(ZRMp3Stream, JoinedFilesPlayWholeAtTheFirstOnesFormat) {
         ASSERT_GT(both, 1.9);
         if (c.freeFormat) second = FreeFormat(second);
         Bytes file = first;
+        if (c.tag > 0) {
+            const uint32_t size = c.tag - 10;  // in 7-bit bytes
+            const uint8_t header[10] = {'I',
+                                        'D',
+                                        '3',
+                                        3,
+                                        0,
+                                        0,
+                                        uint8_t(size >> 21 & 127),
+                                        uint8_t(size >> 14 & 127),
+                                        uint8_t(size >> 7 & 127),
+                                        uint8_t(size & 127)};
+            file.insert(file.end(), header, header + 10);
+            file.resize(file.size() + size, 0);
+        }
         file.insert(file.end(), second.begin(), second.end());
         Source src(file);
         ZRMp3Stream s(&src.stream);
