@@ -83,6 +83,9 @@ public:
         // thread the wait runs only the calls this thread is blocked on (a callback showing a
         // message): a call queued before may free what the waiting call still uses.
         void EndAndWait();
+        // Waits until the thread has ended (never on the thread itself), serving on the main
+        // thread its calls and those of the threads it waits for.
+        void WaitEnded();
         // The thread while it runs, for a main-thread wait to serve: an ended one's id may
         // already name another thread.
         std::vector<std::thread::id> Running();

@@ -62,17 +62,16 @@ void TDSoundThread::Resume() {
 
 void TDSoundThread::WaitFor() {
     if (!thread_.joinable() || thread_.get_id() == std::this_thread::get_id()) return;
-    {
-        const Awaiting awaiting({thread_.get_id()});
-        state_->ended.WaitFor(plat::Event::kInfinite,
-                              [s = state_.get()] { return WithAwaited(s->Running()); });
-    }
+    state_->WaitEnded();
     thread_.join();
 }
 
 void TDSoundThread::Shared::EndAndWait() {
     terminated.store(true);
-    if (tRunning == this) return;
+    if (tRunning != this) WaitEnded();
+}
+
+void TDSoundThread::Shared::WaitEnded() {
     const Awaiting awaiting({id.load()});
     ended.WaitFor(plat::Event::kInfinite, [this] { return WithAwaited(Running()); });
 }

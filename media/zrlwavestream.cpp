@@ -303,10 +303,11 @@ std::optional<uint64_t> CountMpegSamples(ZRStream* source, uint32_t end, uint32_
                                          bool skipFirst) {
     std::vector<uint8_t> buffer(64 * 1024);
     uint32_t bufferStart = 0, bufferLength = 0;
-    // The 4 bytes `offset` past `at`, which lie before the end, read with those from `at` on so
-    // that a frame and the header after it share the buffer. Null where the source fails.
-    auto bytesAt = [&](uint32_t at, uint32_t offset) -> const uint8_t* {
-        if (at < bufferStart || uint64_t{at} + offset + 4 > uint64_t{bufferStart} + bufferLength) {
+    // The `count` bytes `offset` past `at`, which lie before the end, read with those from `at`
+    // on so that a frame and what follows it share the buffer. Null where the source fails.
+    auto bytesAt = [&](uint32_t at, uint32_t offset, uint32_t count) -> const uint8_t* {
+        if (at < bufferStart ||
+            uint64_t{at} + offset + count > uint64_t{bufferStart} + bufferLength) {
             const uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(buffer.size()), end - at);
             if (!source->SetPosition(static_cast<int>(at)) ||
                 source->Read(buffer.data(), static_cast<int>(n)) != static_cast<int>(n))
@@ -320,9 +321,23 @@ std::optional<uint64_t> CountMpegSamples(ZRStream* source, uint32_t end, uint32_
     // source fails.
     auto tagAt = [&](uint32_t at, uint32_t offset) -> std::optional<uint32_t> {
         if (end - at - offset < 10) return 0;
-        const uint8_t* h = bytesAt(at, offset + 6);
+        const uint8_t* h = bytesAt(at, offset, 10);
         if (!h) return std::nullopt;
-        return Id3v2TagLength(h - 6);
+        return Id3v2TagLength(h);
+    };
+    // Whether the frame of `length` bytes at `at` is followed by the end, another frame or a
+    // tag; nothing where the source fails.
+    auto followed = [&](uint32_t at, uint32_t length) -> std::optional<bool> {
+        const uint32_t rest = end - at - length;
+        if (rest == 0) return true;
+        if (rest < 4) return false;
+        const uint8_t* after = bytesAt(at, length, 4);
+        if (!after) return std::nullopt;
+        MpegFrame next;
+        if (ReadMpegFrame(after, &next)) return true;
+        const std::optional<uint32_t> tag = tagAt(at, length);
+        if (!tag) return std::nullopt;
+        return *tag > 0;
     };
     uint64_t samples[3][3] = {};  // by kRates
     for (uint32_t at = 0, skipped = 0; end - at >= 4 && skipped <= kResyncLimit;) {
@@ -333,26 +348,16 @@ std::optional<uint64_t> CountMpegSamples(ZRStream* source, uint32_t end, uint32_
             skipped = 0;
             continue;
         }
-        const uint8_t* header = bytesAt(at, 0);
+        const uint8_t* header = bytesAt(at, 0, 4);
         if (!header) return std::nullopt;
-        MpegFrame frame, next;
+        MpegFrame frame;
         const bool isFrame = ReadMpegFrame(header, &frame);
         if (isFrame && frame.length == 0 && skipped == 0) return std::nullopt;  // free format
-        bool followed = false;
-        if (isFrame && frame.length > 0 && frame.length <= end - at) {
-            followed = frame.length == end - at;
-            if (end - at - frame.length >= 4) {
-                const uint8_t* after = bytesAt(at, frame.length);
-                if (!after) return std::nullopt;
-                followed = ReadMpegFrame(after, &next);
-                if (!followed) {
-                    const std::optional<uint32_t> tagAfter = tagAt(at, frame.length);
-                    if (!tagAfter) return std::nullopt;
-                    followed = *tagAfter > 0;
-                }
-            }
-        }
-        if (followed) {
+        std::optional<bool> counts = false;
+        if (isFrame && frame.length > 0 && frame.length <= end - at)
+            counts = followed(at, frame.length);
+        if (!counts) return std::nullopt;
+        if (*counts) {
             if (at > 0 || !skipFirst) samples[frame.version][frame.rateIndex] += frame.samples;
             at += frame.length;
             skipped = 0;

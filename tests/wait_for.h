@@ -2,11 +2,11 @@
 // above what any loaded machine needs, yet a fault still fails the test instead of hanging it.
 #pragma once
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 #include <thread>
+
+#include "platform/event.h"
 
 template <typename F>
 bool WaitFor(F done) {
@@ -24,24 +24,17 @@ class HangGuard {
   public:
     explicit HangGuard(const char* what)
         : watch_([this, what] {
-              std::unique_lock<std::mutex> lock(mutex_);
-              if (!left_.wait_for(lock, std::chrono::seconds(60), [this] { return done_; })) {
+              if (!left_.WaitFor(60 * 1000)) {
                   std::fprintf(stderr, "hung: %s\n", what);
                   std::_Exit(3);
               }
           }) {}
     ~HangGuard() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            done_ = true;
-        }
-        left_.notify_all();
+        left_.Set();
         watch_.join();
     }
 
   private:
-    std::mutex mutex_;
-    std::condition_variable left_;
-    bool done_ = false;
+    plat::Event left_{true, false};
     std::thread watch_;
 };

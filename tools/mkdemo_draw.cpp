@@ -83,6 +83,20 @@ plat::RasterFont* CaptionFont(int height) {
 void Canvas::Text(int x, int y, int height, const char* utf8, uint32_t rgb) {
     plat::RasterFont* font = CaptionFont(height);
     if (!font) return;
+    Print(font, x, y, utf8, rgb);
+    plat::DeleteRasterFont(font);
+}
+
+void Canvas::Centred(int y, int height, const char* utf8, uint32_t rgb) {
+    plat::RasterFont* font = CaptionFont(height);
+    if (!font) return;
+    plat::TextExtent size;
+    if (plat::MeasureText(font, plat::GbkText(utf8), size))
+        Print(font, (w - size.cx) / 2, y, utf8, rgb);
+    plat::DeleteRasterFont(font);
+}
+
+void Canvas::Print(plat::RasterFont* font, int x, int y, const char* utf8, uint32_t rgb) {
     std::vector<uint8_t> cover(size_t(w) * h, 0);
     plat::DrawSurface s;
     s.pixels = cover.data();
@@ -93,7 +107,6 @@ void Canvas::Text(int x, int y, int height, const char* utf8, uint32_t rgb) {
     s.font = font;
     s.text_colour = 0xFFFFFF;
     plat::DrawText(s, x, y, plat::GbkText(utf8));
-    plat::DeleteRasterFont(font);
     for (size_t i = 0; i < cover.size(); ++i) {
         const uint32_t a = cover[i];
         if (a == 0) continue;
@@ -104,14 +117,6 @@ void Canvas::Text(int x, int y, int height, const char* utf8, uint32_t rgb) {
         };
         px[i] = std::max(old >> 24, a) << 24 | mix(16) | mix(8) | mix(0);
     }
-}
-
-void Canvas::Centred(int y, int height, const char* utf8, uint32_t rgb) {
-    plat::RasterFont* font = CaptionFont(height);
-    plat::TextExtent size;
-    const bool measured = font && plat::MeasureText(font, plat::GbkText(utf8), size);
-    plat::DeleteRasterFont(font);
-    if (measured) Text((w - size.cx) / 2, y, height, utf8, rgb);
 }
 
 uint32_t Mix(uint32_t a, uint32_t b, int t, int n) {

@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+namespace plat {
+class RasterFont;
+}
+
 namespace demo {
 
 namespace fs = std::filesystem;
@@ -45,6 +49,8 @@ struct Canvas {
     // Centred across the width by the advance the face gives the text (Latin letters are
     // narrower than ideographs).
     void Centred(int y, int height, const char* utf8, uint32_t rgb);
+    // Text in a face already made.
+    void Print(plat::RasterFont* font, int x, int y, const char* utf8, uint32_t rgb);
 };
 
 inline uint32_t Argb(uint32_t a, uint32_t rgb) {
