@@ -77,6 +77,7 @@ bool ZRChunkPipe::Start(ZRStream* code, uint32_t dataSize) {
     dataSize_ = dataSize;
     consumed_ = leftover_ = 0;
     start_ = true;
+    stopped_ = false;
     io_ = {};
     io_.source = source_;
     io_.dest = dest_;
@@ -100,13 +101,19 @@ bool ZRChunkPipe::Convert(uint8_t* out, uint32_t wanted, uint32_t* delivered, Co
     if (done) std::memcpy(out, dest_ + io_.destUsed - leftover_, done);
     leftover_ -= done;
     *delivered = done;
-    while (done < wanted) {
+    // What this call converted before a failure is delivered; the stream ends there.
+    auto stop = [&] {
+        stopped_ = true;
+        io_.destUsed = 0;
+        return done > 0;
+    };
+    while (done < wanted && !stopped_) {
         if (io_.sourceUsed > 0) {
             const uint32_t keep = io_.sourceLength - io_.sourceUsed;
             std::memmove(source_, source_ + io_.sourceUsed, keep);
             io_.sourceUsed = 0;
             io_.sourceLength = keep;
-            if (!ReadData(keep)) return false;
+            if (!ReadData(keep)) return stop();
         }
         if (io_.sourceLength == 0) {
             io_.destUsed = 0;
@@ -114,8 +121,9 @@ bool ZRChunkPipe::Convert(uint8_t* out, uint32_t wanted, uint32_t* delivered, Co
         }
         const bool first = start_;
         start_ = false;
-        if (!fn(owner, io_, first, consumed_ >= dataSize_)) return false;
-        if (io_.sourceUsed == 0 && io_.destUsed == 0) return false;
+        if (!fn(owner, io_, first, consumed_ >= dataSize_) ||
+            (io_.sourceUsed == 0 && io_.destUsed == 0))
+            return stop();
         const uint32_t n = std::min(io_.destUsed, wanted - done);
         std::memcpy(out + done, dest_, n);
         leftover_ = io_.destUsed - n;
@@ -132,6 +140,6 @@ bool ZRChunkPipe::Decode(uint8_t* out, uint32_t wanted, uint32_t decodeLength,
     delivered = 0;
     if (wanted > 0 && !Convert(out, wanted, &delivered, fn, owner)) return false;
     decodePoint += delivered;
-    if (Drained() || decodePoint >= decodeLength) end = true;
+    if (Drained() || stopped_ || decodePoint >= decodeLength) end = true;
     return true;
 }

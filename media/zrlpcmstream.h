@@ -80,8 +80,9 @@ public:
     // Refills the source buffer behind `keep` bytes already there; false on a short read.
     bool ReadData(uint32_t keep);
     // Delivers up to `wanted` bytes of converted PCM, no further than `decodeLength`, and
-    // advances `decodePoint`; `end` is set once everything was delivered. False on a read or
-    // conversion failure.
+    // advances `decodePoint`; `end` is set once everything was delivered. A read or
+    // conversion failure ends the stream: what was converted before it is delivered, and
+    // false only when nothing was.
     bool Decode(uint8_t* out, uint32_t wanted, uint32_t decodeLength, uint32_t& decodePoint,
                 bool& end, uint32_t& delivered, ConvertFn fn, void* owner);
 private:
@@ -101,4 +102,5 @@ private:
     uint32_t dataSize_ = 0;
     uint32_t leftover_ = 0;
     bool start_ = true;
+    bool stopped_ = false;  // a failure ended the stream; nothing more until Start
 };

@@ -215,40 +215,6 @@ uint32_t SamplesPerFrame(uint32_t layer, bool mpeg1) {
     return layer == 1 ? 384 : layer == 3 && !mpeg1 ? 576 : 1152;
 }
 
-// What the header of one MPEG audio frame says of the frame.
-struct MpegFrame {
-    uint32_t length;   // bytes, header and padding included
-    uint32_t samples;  // per channel
-    uint32_t version;  // 0 MPEG-1, 1 MPEG-2, 2 MPEG 2.5: the row of kRates
-    uint32_t rateIndex;
-};
-
-// False for anything but the header of an audio frame. A free-format frame's header does not
-// give its length: 0.
-bool ReadMpegFrame(const uint8_t h[4], MpegFrame* frame) {
-    const uint32_t versionField = (h[1] >> 3) & 3;  // 0 MPEG 2.5, 1 reserved, 2 MPEG-2, 3 MPEG-1
-    const uint32_t layerField = (h[1] >> 1) & 3;
-    const uint32_t rateIndex = (h[2] >> 2) & 3;
-    if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0 || versionField == 1 || layerField == 0 ||
-        rateIndex == 3)
-        return false;
-    const uint32_t layer = 4 - layerField;
-    const uint32_t version = versionField == 3 ? 0 : versionField == 2 ? 1 : 2;
-    const uint32_t bitrateIndex = h[2] >> 4;
-    if (bitrateIndex == 15) return false;
-    const uint32_t bitrate =
-        kBitrates[std::min<uint32_t>(version, 1) * 3 + layer - 1][bitrateIndex];
-    const uint32_t rate = kRates[version][rateIndex];
-    const uint32_t padding = (h[2] >> 1) & 1;
-    frame->version = version;
-    frame->rateIndex = rateIndex;
-    frame->samples = SamplesPerFrame(layer, version == 0);
-    frame->length = bitrate == 0 ? 0
-                    : layer == 1 ? (12000 * bitrate / rate + padding) * 4
-                                 : frame->samples / 8 * 1000 * bitrate / rate + padding;
-    return true;
-}
-
 // The frame and byte counts of the variable-bitrate record (Xing, Info or VBRI) in a file's
 // first frame, `size` bytes of it; false when it has none. A count it does not give is 0.
 bool ReadVbrRecord(const uint8_t* frame, uint32_t size, uint32_t* frames, uint32_t* bytes) {
@@ -276,101 +242,20 @@ bool ReadVbrRecord(const uint8_t* frame, uint32_t size, uint32_t* frames, uint32
     return false;
 }
 
-// Bytes of the ID3v2 tag whose 10-byte header `h` is, header and footer included; 0 where `h`
-// is no such header.
-uint32_t Id3v2TagLength(const uint8_t h[10]) {
-    if (std::memcmp(h, "ID3", 3) != 0 || h[3] == 0xFF || h[4] == 0xFF ||
-        ((h[6] | h[7] | h[8] | h[9]) & 0x80) != 0)
-        return 0;
-    const uint32_t size = uint32_t{h[6]} << 21 | uint32_t{h[7]} << 14 | uint32_t{h[8]} << 7 | h[9];
-    return 10 + size + ((h[5] & 0x10) != 0 ? 10 : 0);
-}
-
-// Bytes that begin no frame the decoder steps over before it gives the stream up: libmpg123's
-// resync limit, which the decoder leaves at its default.
-constexpr uint32_t kResyncLimit = 1024;
-
-// Samples at `rate` that the frames of the source's first `end` bytes decode to, by a walk
-// over their headers. A header counts only where the next frame's header, or the end, follows
-// where it says, so chance headers in damaged data count for nothing; frames at other rates
-// count as what they become at `rate`; a first frame that only describes the file
-// (`skipFirst`) counts for nothing either. Bytes that begin no frame are stepped over one at a
-// time, and the walk ends where the decoder would give up. An ID3v2 tag, as files joined with
-// their tags have between them, is stepped over whole, as the decoder does, and counts as
-// neither a frame nor bytes stepped over. Nothing when it cannot tell: the
-// source fails to read, or a frame in free format, whose length its header does not give.
-std::optional<uint64_t> CountMpegSamples(ZRStream* source, uint32_t end, uint32_t rate,
-                                         bool skipFirst) {
-    std::vector<uint8_t> buffer(64 * 1024);
-    uint32_t bufferStart = 0, bufferLength = 0;
-    // The `count` bytes `offset` past `at`, which lie before the end, read with those from `at`
-    // on so that a frame and what follows it share the buffer. Null where the source fails.
-    auto bytesAt = [&](uint32_t at, uint32_t offset, uint32_t count) -> const uint8_t* {
-        if (at < bufferStart ||
-            uint64_t{at} + offset + count > uint64_t{bufferStart} + bufferLength) {
-            const uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(buffer.size()), end - at);
-            if (!source->SetPosition(static_cast<int>(at)) ||
-                source->Read(buffer.data(), static_cast<int>(n)) != static_cast<int>(n))
-                return nullptr;
-            bufferStart = at;
-            bufferLength = n;
-        }
-        return &buffer[at - bufferStart + offset];
-    };
-    // Bytes of the ID3v2 tag `offset` past `at`, 0 where none begins there; nothing where the
-    // source fails.
-    auto tagAt = [&](uint32_t at, uint32_t offset) -> std::optional<uint32_t> {
-        if (end - at - offset < 10) return 0;
-        const uint8_t* h = bytesAt(at, offset, 10);
-        if (!h) return std::nullopt;
-        return Id3v2TagLength(h);
-    };
-    // Whether the frame of `length` bytes at `at` is followed by the end, another frame or a
-    // tag; nothing where the source fails.
-    auto followed = [&](uint32_t at, uint32_t length) -> std::optional<bool> {
-        const uint32_t rest = end - at - length;
-        if (rest == 0) return true;
-        if (rest < 4) return false;
-        const uint8_t* after = bytesAt(at, length, 4);
-        if (!after) return std::nullopt;
-        MpegFrame next;
-        if (ReadMpegFrame(after, &next)) return true;
-        const std::optional<uint32_t> tag = tagAt(at, length);
-        if (!tag) return std::nullopt;
-        return *tag > 0;
-    };
-    uint64_t samples[3][3] = {};  // by kRates
-    for (uint32_t at = 0, skipped = 0; end - at >= 4 && skipped <= kResyncLimit;) {
-        const std::optional<uint32_t> tag = tagAt(at, 0);
-        if (!tag) return std::nullopt;
-        if (*tag > 0) {
-            at += std::min(*tag, end - at);
-            skipped = 0;
-            continue;
-        }
-        const uint8_t* header = bytesAt(at, 0, 4);
-        if (!header) return std::nullopt;
-        MpegFrame frame;
-        const bool isFrame = ReadMpegFrame(header, &frame);
-        if (isFrame && frame.length == 0 && skipped == 0) return std::nullopt;  // free format
-        std::optional<bool> counts = false;
-        if (isFrame && frame.length > 0 && frame.length <= end - at)
-            counts = followed(at, frame.length);
-        if (!counts) return std::nullopt;
-        if (*counts) {
-            if (at > 0 || !skipFirst) samples[frame.version][frame.rateIndex] += frame.samples;
-            at += frame.length;
-            skipped = 0;
-        } else {
-            ++at;
-            ++skipped;
-        }
-    }
-    uint64_t total = 0;
-    for (int v = 0; v < 3; ++v)
-        for (int r = 0; r < 3; ++r)
-            total += (samples[v][r] * rate + kRates[v][r] - 1) / kRates[v][r];
-    return total;
+// Samples at `rate` that the decoder gives for the source's first `end` bytes, counted by
+// the decoder's own parser: it steps over tags and junk and gives up where decoding would.
+// Nothing when the source fails to read.
+std::optional<uint64_t> CountMpegSamples(ZRStream* source, uint32_t end, uint16_t channels,
+                                         uint32_t rate) {
+    if (!source->Reset()) return std::nullopt;
+    uint32_t at = 0;
+    return plat::CountMpegSamples(channels, rate, [&](uint8_t* buffer, uint32_t n) {
+        n = std::min(n, end - at);
+        if (n == 0) return 0;
+        if (source->Read(buffer, static_cast<int>(n)) != static_cast<int>(n)) return -1;
+        at += n;
+        return static_cast<int>(n);
+    });
 }
 
 }  // namespace
@@ -434,21 +319,21 @@ bool ZRMp3Stream::Mp3FileOpen() {
             size -= 128;
     }
     // The first frame's bitrate says little of a file's length when the file is of variable
-    // bitrate, or joined from files of different formats. The length is counted from the
-    // frames' headers where the source can seek and the frames say their lengths; otherwise a
-    // variable-bitrate (or "Info") record in the first frame gives the frames it covers, and
-    // what lies past the bytes it covers is reckoned at the first frame's bitrate. The rate
-    // handed on is the average over the samples so found, so that the length estimated from it
-    // covers every frame.
+    // bitrate, joined from files of different formats, or damaged. The length is counted by
+    // the decoder's parser where the source can seek; otherwise a variable-bitrate (or "Info")
+    // record in the first frame gives the frames it covers, and what lies past the bytes it
+    // covers is reckoned at the first frame's bitrate. The rate handed on is the average over
+    // the samples so found, so that the length estimated from it covers every frame.
     uint8_t first[128];
     if (code_->Reset() && code_->Read(first, sizeof first) == int(sizeof first)) {
         uint32_t frames = 0, bytes = 0;
-        const bool described = ReadVbrRecord(first, sizeof first, &frames, &bytes);
+        ReadVbrRecord(first, sizeof first, &frames, &bytes);
         const uint32_t perFrame =
             SamplesPerFrame(4 - ((header[1] >> 1) & 3), (header[1] & 0x08) != 0);
         const std::optional<uint64_t> counted =
-            seekable ? CountMpegSamples(code_, static_cast<uint32_t>(size), format.rate, described)
-                     : std::nullopt;
+            seekable
+                ? CountMpegSamples(code_, static_cast<uint32_t>(size), format.channels, format.rate)
+                : std::nullopt;
         uint64_t samples = 0;
         if (counted) {
             // A file damaged right after its first frame counts nothing; it is kept a frame

@@ -4,7 +4,9 @@
 // their source buffer and collect what it produced. Formats without a converter fail to open.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace plat {
@@ -64,5 +66,13 @@ public:
     // False on corrupt data.
     virtual bool Convert(ConvertBuffers& io, uint32_t flags) = 0;
 };
+
+// Samples at `rate` that the MPEG audio converter gives for the stream `read` delivers, frames
+// at other rates counted as what they become at `rate`. The converter's own parser walks the
+// frames without decoding them, so the tags, junk and damaged headers it steps over in
+// decoding are stepped over here, and the walk ends where decoding would. `read` fills up to
+// `n` bytes and returns how many, 0 at the end and -1 on failure; nothing when it fails.
+std::optional<uint64_t> CountMpegSamples(uint16_t channels, uint32_t rate,
+                                         const std::function<int(uint8_t*, uint32_t)>& read);
 
 }  // namespace plat

@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "platform/audioconverters.h"
@@ -95,6 +97,7 @@ public:
             }
             pending_.clear();
             pendingAt_ = 0;
+            if (stopped_) break;
             size_t done = 0;
             int r;
             if (change_.Active()) {
@@ -107,19 +110,27 @@ public:
                 io.destUsed += static_cast<uint32_t>(done);
             }
             if (r == MPG123_NEW_FORMAT) {
-                if (!TakeFormat()) return false;
-            } else if (r == MPG123_NEED_MORE || r == MPG123_DONE) {
+                if (!TakeFormat()) stopped_ = true;
+            } else if (r == MPG123_NEED_MORE) {
                 // Out of input: what this read converted still goes out first.
                 if (fed == io.sourceLength) {
                     if (pendingAt_ < pending_.size() * 2) continue;
                     break;
                 }
                 if (mpg123_feed(handle_, io.source + fed, io.sourceLength - fed) != MPG123_OK)
-                    return false;
+                    stopped_ = true;
                 fed = io.sourceLength;
             } else if (r != MPG123_OK) {
-                return false;
+                // The library gave the stream up: junk it could not resync through, or no
+                // first frame in the junk it searched. What this call converted goes out,
+                // and the stream ends there, as after its last frame.
+                stopped_ = true;
             }
+        }
+        if (stopped_) {
+            if (io.destUsed == 0) return false;
+            io.sourceUsed = io.sourceLength;
+            return true;
         }
         io.sourceUsed = fed;
         // Output may still wait inside the decoder: hold back the last byte so that the
@@ -133,6 +144,7 @@ public:
     }
 
     bool Restart() {
+        stopped_ = false;
         carried_ = 0;
         pending_.clear();
         pendingAt_ = 0;
@@ -164,6 +176,7 @@ private:
     uint32_t lastRate_ = rate_;  // of the frames libmpg123 last reported
     uint32_t bytesPerSecond_;
     uint32_t carried_ = 0;
+    bool stopped_ = false;  // the library gave the stream up; nothing more comes until a restart
     std::vector<uint8_t> decoded_;  // one read's output at a frame rate not the stream's
     RateChange change_;
     std::vector<int16_t> pending_;  // converted frames, sent from byte pendingAt_ on
@@ -172,33 +185,80 @@ private:
 
 }  // namespace
 
-std::unique_ptr<AudioConverter> OpenMpegDecoder(const AudioFormat& source) {
-    if (source.channels < 1 || source.channels > 2 || source.rate == 0 ||
-        source.bytesPerSecond == 0)
-        return nullptr;
+namespace {
+
+// A feed-mode handle that gives signed 16-bit output at `channels` (1 or 2) for every rate
+// the library decodes, and `extraRate` too, so that it never has to refuse a frame (it says
+// so on the error output whatever its quiet flag) or to resample one.
+mpg123_handle* NewFeedHandle(int channels, long extraRate) {
     static std::once_flag once;
     std::call_once(once, [] { mpg123_init(); });
     int err = 0;
     mpg123_handle* h = mpg123_new(nullptr, &err);
     if (!h) return nullptr;
-    const int channels = source.channels == 1 ? MPG123_MONO : MPG123_STEREO;
+    const int layout = channels == 1 ? MPG123_MONO : MPG123_STEREO;
     if (mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET, 0) != MPG123_OK ||
         mpg123_param(h, MPG123_REMOVE_FLAGS, MPG123_AUTO_RESAMPLE, 0) != MPG123_OK ||
         mpg123_format_none(h) != MPG123_OK ||
-        mpg123_format(h, source.rate, channels, MPG123_ENC_SIGNED_16) != MPG123_OK) {
+        mpg123_format(h, extraRate, layout, MPG123_ENC_SIGNED_16) != MPG123_OK) {
         mpg123_delete(h);
         return nullptr;
     }
-    // Every frame's own rate is an output format, so libmpg123 never has to refuse a frame
-    // (it says so on the error output whatever its quiet flag) or to resample one.
     const long* rates = nullptr;
     size_t count = 0;
     mpg123_rates(&rates, &count);
-    for (size_t i = 0; i < count; ++i)
-        mpg123_format(h, rates[i], channels, MPG123_ENC_SIGNED_16);
+    for (size_t i = 0; i < count; ++i) mpg123_format(h, rates[i], layout, MPG123_ENC_SIGNED_16);
+    if (mpg123_open_feed(h) != MPG123_OK) {
+        mpg123_delete(h);
+        return nullptr;
+    }
+    return h;
+}
+
+}  // namespace
+
+std::unique_ptr<AudioConverter> OpenMpegDecoder(const AudioFormat& source) {
+    if (source.channels < 1 || source.channels > 2 || source.rate == 0 ||
+        source.bytesPerSecond == 0)
+        return nullptr;
+    mpg123_handle* h = NewFeedHandle(source.channels, long(source.rate));
+    if (!h) return nullptr;
     auto decoder = std::make_unique<MpegDecoder>(h, source);
     if (!decoder->Restart()) return nullptr;
     return decoder;
+}
+
+std::optional<uint64_t> CountMpegSamples(uint16_t channels, uint32_t rate,
+                                         const std::function<int(uint8_t*, uint32_t)>& read) {
+    if (channels < 1 || channels > 2 || rate == 0) return std::nullopt;
+    const std::unique_ptr<mpg123_handle, void (*)(mpg123_handle*)> h(
+        NewFeedHandle(channels, long(rate)), &mpg123_delete);
+    if (!h) return std::nullopt;
+    // Samples per channel by the rate of their frames; a stream has a few rates at most.
+    std::vector<std::pair<uint64_t, uint64_t>> byRate;
+    std::vector<uint8_t> piece(64 * 1024);
+    for (;;) {
+        const int r = mpg123_framebyframe_next(h.get());
+        if (r == MPG123_OK || r == MPG123_NEW_FORMAT) {
+            mpg123_frameinfo info;
+            const int spf = mpg123_spf(h.get());
+            if (mpg123_info(h.get(), &info) != MPG123_OK || info.rate <= 0 || spf <= 0)
+                return std::nullopt;
+            auto at = std::find_if(byRate.begin(), byRate.end(),
+                                   [&](const auto& e) { return e.first == uint64_t(info.rate); });
+            if (at == byRate.end()) at = byRate.insert(byRate.end(), {uint64_t(info.rate), 0});
+            at->second += uint64_t(spf);
+            continue;
+        }
+        // The decoder stops where the parser gives up, so the count does too.
+        if (r != MPG123_NEED_MORE) break;
+        const int n = read(piece.data(), uint32_t(piece.size()));
+        if (n < 0) return std::nullopt;
+        if (n == 0 || mpg123_feed(h.get(), piece.data(), size_t(n)) != MPG123_OK) break;
+    }
+    uint64_t total = 0;
+    for (const auto& [from, samples] : byRate) total += (samples * rate + from - 1) / from;
+    return total;
 }
 
 }  // namespace plat
