@@ -2,6 +2,7 @@
 // Ogg Vorbis files through libvorbisenc, ADPCM and MP3 files through sox, and source streams
 // with awkward behaviour.
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -70,6 +71,19 @@ public:
         bytesRead += n;
         return n;
     }
+};
+
+// A memory stream whose reads stop short at byte `limit`, as a file cut off under its reader.
+class CutStream : public ZRMemoryStream {
+public:
+    CutStream(const Bytes& data, int limit)
+        : ZRMemoryStream(data.data(), static_cast<int>(data.size())), limit_(limit) {}
+    int Read(void* buffer, int count) override {
+        return ZRMemoryStream::Read(buffer, std::max(0, std::min(count, limit_ - GetPosition())));
+    }
+
+private:
+    int limit_;
 };
 
 // Claims to seek but every seek fails.

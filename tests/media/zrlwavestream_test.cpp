@@ -200,6 +200,31 @@ TEST(ZRWaveStream, AdpcmFilesDecodeToTheToneAndCannotSeek) {
     }
 }
 
+// A source whose reads fail partway: what was converted before the failure is delivered,
+// whatever the piece size, and the stream ends there.
+TEST(ZRWaveStream, ASourceFailingPartwayGivesWhatCameBefore) {
+    ASSERT_TRUE(HaveSox()) << "scripts/deps.sh installs sox";
+    const Bytes file = Sox("-r 22050 -c 1 -e ms-adpcm", "wav", 3.0);
+    Source whole(file);
+    ZRWaveStream all(&whole.stream);
+    const Bytes reference = ReadAll(all);
+    Bytes first;
+    for (const int piece : {4096, 1000}) {
+        CutStream cut(file, static_cast<int>(file.size() * 2 / 3));
+        ZRWaveStream s(&cut);
+        ASSERT_TRUE(s.IsOpen());
+        const Bytes pcm = ReadAll(s, piece);
+        EXPECT_TRUE(s.IsEnd());
+        uint8_t more;
+        EXPECT_EQ(s.Read(&more, 1), 0);
+        EXPECT_GT(pcm.size() / (2.0 * 22050), 1.9);  // the two seconds read whole
+        ASSERT_LE(pcm.size(), reference.size());
+        EXPECT_TRUE(std::equal(pcm.begin(), pcm.end(), reference.begin()));
+        if (first.empty()) first = pcm;
+        EXPECT_EQ(pcm, first) << piece;
+    }
+}
+
 // The sounds were made with the system codec, whose predictor rounds down; sox decodes
 // exactly as it does, so every sample must agree with sox's own decode.
 TEST(ZRWaveStream, MsAdpcmMatchesSoxSampleForSample) {
