@@ -88,11 +88,13 @@ bool ZRChunkPipe::Start(ZRStream* code, uint32_t dataSize) {
 bool ZRChunkPipe::ReadData(uint32_t keep) {
     if (keep >= chunkSize_) return true;
     const uint32_t n = std::min(chunkSize_ - keep, dataSize_ - consumed_);
-    if (n > 0 && code_->Read(source_ + keep, static_cast<int>(n)) < static_cast<int>(n))
-        return false;
-    consumed_ += n;
-    io_.sourceLength = keep + n;
-    return true;
+    const int got = n > 0 ? std::max(code_->Read(source_ + keep, static_cast<int>(n)), 0) : 0;
+    consumed_ += static_cast<uint32_t>(got);
+    io_.sourceLength = keep + static_cast<uint32_t>(got);
+    if (static_cast<uint32_t>(got) == n) return true;
+    // The source failed partway: the data block ends with what it gave.
+    dataSize_ = consumed_;
+    return false;
 }
 
 bool ZRChunkPipe::Convert(uint8_t* out, uint32_t wanted, uint32_t* delivered, ConvertFn fn,
@@ -113,7 +115,7 @@ bool ZRChunkPipe::Convert(uint8_t* out, uint32_t wanted, uint32_t* delivered, Co
             std::memmove(source_, source_ + io_.sourceUsed, keep);
             io_.sourceUsed = 0;
             io_.sourceLength = keep;
-            if (!ReadData(keep)) return stop();
+            ReadData(keep);  // a short read ends the block; what it gave is converted
         }
         if (io_.sourceLength == 0) {
             io_.destUsed = 0;

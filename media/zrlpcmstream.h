@@ -77,7 +77,8 @@ public:
     void Free();
     // Forgets all progress and reads the first chunk of a data block of `dataSize` bytes.
     bool Start(ZRStream* code, uint32_t dataSize);
-    // Refills the source buffer behind `keep` bytes already there; false on a short read.
+    // Refills the source buffer behind `keep` bytes already there; false on a short read,
+    // after which the data block ends with what the read gave.
     bool ReadData(uint32_t keep);
     // Delivers up to `wanted` bytes of converted PCM, no further than `decodeLength`, and
     // advances `decodePoint`; `end` is set once everything was delivered. A read or

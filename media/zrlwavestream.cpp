@@ -93,6 +93,12 @@ bool ZRAcmStream::AcmReset() {
     return true;
 }
 
+void ZRAcmStream::LimitDecodeLength(uint32_t samples) {
+    if (!open_ || samples >= samples_) return;
+    samples_ = samples;
+    decodeLength_ = samples * destFormat_.blockAlign;
+}
+
 bool ZRAcmStream::AcmSeek(int sample) {
     if (!open_ || sample < 0 || static_cast<uint32_t>(sample) > samples_ || !seekable_ ||
         converting_)
@@ -125,12 +131,14 @@ int ZRAcmStream::Decode(void* buffer, int bytes) {
 
 bool ZRAcmStream::PcmRead(uint8_t* buffer, uint32_t n) {
     n = std::min({n, dataSize_ - consumed_, decodeLength_ - decodePoint_});
-    if (n > 0 && code_->Read(buffer, static_cast<int>(n)) < static_cast<int>(n)) return false;
-    consumed_ += n;
-    decodePoint_ += n;
-    if (consumed_ >= dataSize_ || decodePoint_ >= decodeLength_) end_ = true;
-    lastCount_ = n;
-    return true;
+    const int got = n > 0 ? std::max(code_->Read(buffer, static_cast<int>(n)), 0) : 0;
+    // A source that fails partway ends the sound with what it gave.
+    const uint32_t have = static_cast<uint32_t>(got);
+    consumed_ += have;
+    decodePoint_ += have;
+    if (have < n || consumed_ >= dataSize_ || decodePoint_ >= decodeLength_) end_ = true;
+    lastCount_ = have;
+    return have > 0 || n == 0;
 }
 
 bool ZRAcmStream::ConvertPiece(void* self, plat::ConvertBuffers& io, bool first, bool last) {
@@ -324,6 +332,7 @@ bool ZRMp3Stream::Mp3FileOpen() {
     // record in the first frame gives the frames it covers, and what lies past the bytes it
     // covers is reckoned at the first frame's bitrate. The rate handed on is the average over
     // the samples so found, so that the length estimated from it covers every frame.
+    uint64_t exact = 0;  // samples counted by the parser; 0 when estimated
     uint8_t first[128];
     if (code_->Reset() && code_->Read(first, sizeof first) == int(sizeof first)) {
         uint32_t frames = 0, bytes = 0;
@@ -338,7 +347,7 @@ bool ZRMp3Stream::Mp3FileOpen() {
         if (counted) {
             // A file damaged right after its first frame counts nothing; it is kept a frame
             // long rather than measured by the damage.
-            samples = std::max<uint64_t>(*counted, perFrame);
+            samples = exact = std::max<uint64_t>(*counted, perFrame);
         } else if (frames > 0) {
             samples = uint64_t{frames} * perFrame;
             if (bytes > 0 && bytes < static_cast<uint32_t>(size))
@@ -352,5 +361,10 @@ bool ZRMp3Stream::Mp3FileOpen() {
         }
     }
     // The decoder gets the file from its first frame header on, so the first frame is heard.
-    return code_->Reset() && AcmOpen(format, static_cast<uint32_t>(size), 0, 0, 0, realTime_);
+    if (!code_->Reset() || !AcmOpen(format, static_cast<uint32_t>(size), 0, 0, 0, realTime_))
+        return false;
+    // The conversion service reckons whole frames at the average rate; what was counted is
+    // what the decoder gives.
+    if (exact > 0) LimitDecodeLength(static_cast<uint32_t>(std::min<uint64_t>(exact, UINT32_MAX)));
+    return true;
 }

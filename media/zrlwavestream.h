@@ -1,8 +1,8 @@
 // Decoders for RIFF WAVE and MP3 files. ZRAcmStream turns a block of compressed sound into
 // PCM through the audio conversion service, or hands plain PCM straight on; ZRWaveStream finds
 // the format and data chunks of a WAVE file, ZRMp3Stream describes an MP3 file by its first
-// frame header and measures it by the headers of all its frames. None of them owns its
-// source stream.
+// frame header and measures it with the decoder's own parser. None of them owns its source
+// stream.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -28,6 +28,11 @@ public:
     int Decode(void* buffer, int bytes) override;
     bool Rewind() override { return AcmReset(); }
     bool SeekSample(int sample) override { return AcmSeek(sample); }
+
+protected:
+    // Shortens the decode length to `samples` when the caller knows better than the
+    // conversion service's estimate; never lengthens it.
+    void LimitDecodeLength(uint32_t samples);
 
 private:
     bool PcmRead(uint8_t* buffer, uint32_t n);

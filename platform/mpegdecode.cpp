@@ -236,6 +236,8 @@ std::optional<uint64_t> CountMpegSamples(uint16_t channels, uint32_t rate,
     if (!h) return std::nullopt;
     // Samples per channel by the rate of their frames; a stream has a few rates at most.
     std::vector<std::pair<uint64_t, uint64_t>> byRate;
+    int firstSpf = 0;
+    bool oneKind = true;  // every frame at the first one's rate and length
     std::vector<uint8_t> piece(64 * 1024);
     for (;;) {
         const int r = mpg123_framebyframe_next(h.get());
@@ -248,6 +250,8 @@ std::optional<uint64_t> CountMpegSamples(uint16_t channels, uint32_t rate,
                                    [&](const auto& e) { return e.first == uint64_t(info.rate); });
             if (at == byRate.end()) at = byRate.insert(byRate.end(), {uint64_t(info.rate), 0});
             at->second += uint64_t(spf);
+            if (firstSpf == 0) firstSpf = spf;
+            oneKind = oneKind && byRate.size() == 1 && spf == firstSpf;
             continue;
         }
         // The decoder stops where the parser gives up, so the count does too.
@@ -255,6 +259,16 @@ std::optional<uint64_t> CountMpegSamples(uint16_t channels, uint32_t rate,
         const int n = read(piece.data(), uint32_t(piece.size()));
         if (n < 0) return std::nullopt;
         if (n == 0 || mpg123_feed(h.get(), piece.data(), size_t(n)) != MPG123_OK) break;
+    }
+    // The decoder leaves out the encoder's delay and padding that a LAME tag names, and the
+    // frames wholly inside them. Where the frames are all of one kind, the parser's output
+    // position after the last one counts exactly what the decoder gives; it reckons every
+    // frame at the current frame's length, so a stream of mixed kinds is counted in whole
+    // frames.
+    if (oneKind && !byRate.empty()) {
+        const off_t told = mpg123_tell(h.get());
+        if (told >= 0 && uint64_t(told) <= byRate[0].second + uint64_t(firstSpf) * 2)
+            byRate[0].second = uint64_t(told);
     }
     uint64_t total = 0;
     for (const auto& [from, samples] : byRate) total += (samples * rate + from - 1) / from;
