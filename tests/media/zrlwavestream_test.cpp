@@ -398,6 +398,7 @@ TEST(ZRMp3Stream, PlaysAsLongAsAnIndependentDecoder) {
         const Bytes pcm = ReadAll(s);
         EXPECT_TRUE(s.IsEnd());
         EXPECT_NEAR(pcm.size() / perSecond, reference, c.near);
+        EXPECT_NEAR(s.GetSize() / perSecond, reference, c.near);
         EXPECT_NEAR(s.GetSize() / perSecond, pcm.size() / perSecond, 0.005);
         if (pcm.size() / perSecond < reference - c.near) continue;
         for (const double from : {0.2, reference - 0.8}) {  // the start, and the end of the sound
