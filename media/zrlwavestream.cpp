@@ -255,13 +255,12 @@ bool ReadVbrRecord(const uint8_t* frame, uint32_t size, uint32_t* frames, uint32
 // Nothing when the source fails to read.
 std::optional<uint64_t> CountMpegSamples(ZRStream* source, uint32_t end, uint16_t channels,
                                          uint32_t rate) {
-    if (!source->Reset()) return std::nullopt;
-    uint32_t at = 0;
-    return plat::CountMpegSamples(channels, rate, [&](uint8_t* buffer, uint32_t n) {
-        n = std::min(n, end - at);
-        if (n == 0) return 0;
-        if (source->Read(buffer, static_cast<int>(n)) != static_cast<int>(n)) return -1;
-        at += n;
+    return plat::CountMpegSamples(channels, rate, [&](uint64_t at, uint8_t* buffer, uint32_t n) {
+        if (at >= end) return 0;
+        n = std::min<uint32_t>(n, end - static_cast<uint32_t>(at));
+        if (!source->SetPosition(static_cast<int>(at)) ||
+            source->Read(buffer, static_cast<int>(n)) != static_cast<int>(n))
+            return -1;
         return static_cast<int>(n);
     });
 }
@@ -345,9 +344,9 @@ bool ZRMp3Stream::Mp3FileOpen() {
                 : std::nullopt;
         uint64_t samples = 0;
         if (counted) {
-            // A file damaged right after its first frame counts nothing; it is kept a frame
-            // long rather than measured by the damage.
-            samples = exact = std::max<uint64_t>(*counted, perFrame);
+            // A file the decoder finds no frame in is kept a frame long rather than measured
+            // by its damage.
+            samples = exact = *counted > 0 ? *counted : perFrame;
         } else if (frames > 0) {
             samples = uint64_t{frames} * perFrame;
             if (bytes > 0 && bytes < static_cast<uint32_t>(size))

@@ -67,12 +67,14 @@ public:
     virtual bool Convert(ConvertBuffers& io, uint32_t flags) = 0;
 };
 
+// Reads up to `n` bytes of a stream from byte `offset` on; returns how many, 0 at the end and
+// -1 on failure.
+using MpegReader = std::function<int(uint64_t offset, uint8_t* buffer, uint32_t n)>;
 // Samples at `rate` that the MPEG audio converter gives for the stream `read` delivers, frames
 // at other rates counted as what they become at `rate`. The converter's own parser walks the
 // frames without decoding them, so the tags, junk and damaged headers it steps over in
-// decoding are stepped over here, and the walk ends where decoding would. `read` fills up to
-// `n` bytes and returns how many, 0 at the end and -1 on failure; nothing when it fails.
-std::optional<uint64_t> CountMpegSamples(uint16_t channels, uint32_t rate,
-                                         const std::function<int(uint8_t*, uint32_t)>& read);
+// decoding are stepped over here, and the walk ends where decoding would. Nothing when `read`
+// fails.
+std::optional<uint64_t> CountMpegSamples(uint16_t channels, uint32_t rate, const MpegReader& read);
 
 }  // namespace plat

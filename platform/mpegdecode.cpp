@@ -129,7 +129,10 @@ public:
         }
         if (stopped_) {
             if (io.destUsed == 0) return false;
-            io.sourceUsed = io.sourceLength;
+            // Converted frames that did not fit are still owed: a byte held back brings the
+            // caller back for them even when this was its last piece.
+            const bool owed = pendingAt_ < pending_.size() * 2;
+            io.sourceUsed = io.sourceLength - (owed ? 1 : 0);
             return true;
         }
         io.sourceUsed = fed;
@@ -228,50 +231,82 @@ std::unique_ptr<AudioConverter> OpenMpegDecoder(const AudioFormat& source) {
     return decoder;
 }
 
-std::optional<uint64_t> CountMpegSamples(uint16_t channels, uint32_t rate,
-                                         const std::function<int(uint8_t*, uint32_t)>& read) {
-    if (channels < 1 || channels > 2 || rate == 0) return std::nullopt;
+namespace {
+
+// What the parser finds in a stream's first `limit` bytes.
+struct FrameWalk {
+    std::vector<std::pair<uint64_t, uint64_t>> byRate;  // samples per channel by frame rate
+    uint64_t frames = 0;
+    // The leading frames, up to the first of another rate or length: their samples, how many
+    // they are, the parser's output position after them (valid while no other kind came),
+    // and where the first frame of another kind begins (0: none came).
+    uint64_t leading = 0, leadingFrames = 0, told = 0, otherAt = 0;
+};
+
+std::optional<FrameWalk> WalkFrames(int channels, uint32_t rate, const MpegReader& read,
+                                    uint64_t limit) {
     const std::unique_ptr<mpg123_handle, void (*)(mpg123_handle*)> h(
         NewFeedHandle(channels, long(rate)), &mpg123_delete);
     if (!h) return std::nullopt;
-    // Samples per channel by the rate of their frames; a stream has a few rates at most.
-    std::vector<std::pair<uint64_t, uint64_t>> byRate;
+    FrameWalk walk;
     int firstSpf = 0;
-    bool oneKind = true;  // every frame at the first one's rate and length
+    long firstRate = 0;
     std::vector<uint8_t> piece(64 * 1024);
-    for (;;) {
+    for (uint64_t fed = 0;;) {
         const int r = mpg123_framebyframe_next(h.get());
         if (r == MPG123_OK || r == MPG123_NEW_FORMAT) {
             mpg123_frameinfo info;
             const int spf = mpg123_spf(h.get());
             if (mpg123_info(h.get(), &info) != MPG123_OK || info.rate <= 0 || spf <= 0)
                 return std::nullopt;
+            auto& byRate = walk.byRate;
             auto at = std::find_if(byRate.begin(), byRate.end(),
                                    [&](const auto& e) { return e.first == uint64_t(info.rate); });
             if (at == byRate.end()) at = byRate.insert(byRate.end(), {uint64_t(info.rate), 0});
             at->second += uint64_t(spf);
-            if (firstSpf == 0) firstSpf = spf;
-            oneKind = oneKind && byRate.size() == 1 && spf == firstSpf;
+            ++walk.frames;
+            if (firstSpf == 0) firstSpf = spf, firstRate = info.rate;
+            if (walk.otherAt == 0 && (spf != firstSpf || info.rate != firstRate))
+                walk.otherAt = uint64_t(std::max<off_t>(mpg123_framepos(h.get()), 1));
+            if (walk.otherAt == 0) walk.leading += uint64_t(spf), ++walk.leadingFrames;
             continue;
         }
         // The decoder stops where the parser gives up, so the count does too.
-        if (r != MPG123_NEED_MORE) break;
-        const int n = read(piece.data(), uint32_t(piece.size()));
+        if (r != MPG123_NEED_MORE || fed >= limit) break;
+        const int n =
+            read(fed, piece.data(), uint32_t(std::min<uint64_t>(piece.size(), limit - fed)));
         if (n < 0) return std::nullopt;
         if (n == 0 || mpg123_feed(h.get(), piece.data(), size_t(n)) != MPG123_OK) break;
+        fed += uint64_t(n);
     }
+    const off_t told = mpg123_tell(h.get());
+    walk.told = told > 0 ? uint64_t(told) : 0;
+    return walk;
+}
+
+}  // namespace
+
+std::optional<uint64_t> CountMpegSamples(uint16_t channels, uint32_t rate, const MpegReader& read) {
+    if (channels < 1 || channels > 2 || rate == 0) return std::nullopt;
+    std::optional<FrameWalk> walk = WalkFrames(channels, rate, read, UINT64_MAX);
+    if (!walk) return std::nullopt;
     // The decoder leaves out the encoder's delay and padding that a LAME tag names, and the
-    // frames wholly inside them. Where the frames are all of one kind, the parser's output
-    // position after the last one counts exactly what the decoder gives; it reckons every
-    // frame at the current frame's length, so a stream of mixed kinds is counted in whole
-    // frames.
-    if (oneKind && !byRate.empty()) {
-        const off_t told = mpg123_tell(h.get());
-        if (told >= 0 && uint64_t(told) <= byRate[0].second + uint64_t(firstSpf) * 2)
-            byRate[0].second = uint64_t(told);
+    // frames wholly inside them. The parser's output position counts exactly what the
+    // decoder gives of frames of one kind; it reckons every frame at the current frame's
+    // length, so where another kind follows, the leading frames are walked again alone.
+    if (!walk->byRate.empty()) {
+        std::optional<uint64_t> leading = walk->told;
+        if (walk->otherAt > 0) {
+            const std::optional<FrameWalk> alone = WalkFrames(channels, rate, read, walk->otherAt);
+            leading = alone && alone->frames == walk->leadingFrames && alone->otherAt == 0
+                          ? std::optional<uint64_t>(alone->told)
+                          : std::nullopt;
+        }
+        if (leading && *leading <= walk->leading)
+            walk->byRate[0].second -= walk->leading - *leading;
     }
     uint64_t total = 0;
-    for (const auto& [from, samples] : byRate) total += (samples * rate + from - 1) / from;
+    for (const auto& [from, samples] : walk->byRate) total += (samples * rate + from - 1) / from;
     return total;
 }
 
