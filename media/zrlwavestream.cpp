@@ -250,18 +250,19 @@ bool ReadVbrRecord(const uint8_t* frame, uint32_t size, uint32_t* frames, uint32
     return false;
 }
 
-// Samples at `rate` that the decoder gives for the source's first `end` bytes, counted by
+// Samples at `rate` that the decoder gives for the source's first `*end` bytes, counted by
 // the decoder's own parser: it steps over tags and junk and gives up where decoding would.
-// Nothing when the source fails to read.
-std::optional<uint64_t> CountMpegSamples(ZRStream* source, uint32_t end, uint16_t channels,
+// A read that stops short ends the stream there, as it ends the decoding: `*end` becomes
+// where. Nothing when the source fails to seek.
+std::optional<uint64_t> CountMpegSamples(ZRStream* source, uint32_t* end, uint16_t channels,
                                          uint32_t rate) {
     return plat::CountMpegSamples(channels, rate, [&](uint64_t at, uint8_t* buffer, uint32_t n) {
-        if (at >= end) return 0;
-        n = std::min<uint32_t>(n, end - static_cast<uint32_t>(at));
-        if (!source->SetPosition(static_cast<int>(at)) ||
-            source->Read(buffer, static_cast<int>(n)) != static_cast<int>(n))
-            return -1;
-        return static_cast<int>(n);
+        if (at >= *end) return 0;
+        n = std::min<uint32_t>(n, *end - static_cast<uint32_t>(at));
+        if (!source->SetPosition(static_cast<int>(at))) return -1;
+        const int got = std::max(source->Read(buffer, static_cast<int>(n)), 0);
+        if (static_cast<uint32_t>(got) < n) *end = static_cast<uint32_t>(at) + got;
+        return got;
     });
 }
 
@@ -338,10 +339,11 @@ bool ZRMp3Stream::Mp3FileOpen() {
         ReadVbrRecord(first, sizeof first, &frames, &bytes);
         const uint32_t perFrame =
             SamplesPerFrame(4 - ((header[1] >> 1) & 3), (header[1] & 0x08) != 0);
+        uint32_t readable = static_cast<uint32_t>(size);
         const std::optional<uint64_t> counted =
-            seekable
-                ? CountMpegSamples(code_, static_cast<uint32_t>(size), format.channels, format.rate)
-                : std::nullopt;
+            seekable ? CountMpegSamples(code_, &readable, format.channels, format.rate)
+                     : std::nullopt;
+        size = static_cast<int>(readable);  // a source cut short is measured as what it holds
         uint64_t samples = 0;
         if (counted) {
             // A file the decoder finds no frame in is kept a frame long rather than measured

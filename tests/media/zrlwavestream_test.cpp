@@ -411,6 +411,14 @@ TEST(ZRMp3Stream, PlaysAsLongAsAnIndependentDecoder) {
         ForwardStream forward(file);
         ZRMp3Stream f(&forward);
         EXPECT_EQ(ReadAll(f, 3000), pcm);
+        // A source whose reads stop short plays, and opens with, what the file cut there does.
+        const int end = static_cast<int>(file.size() * 3 / 5);
+        Source shorter(Bytes(file.begin(), file.begin() + end));
+        ZRMp3Stream whole(&shorter.stream);
+        CutStream cut(file, end);
+        ZRMp3Stream partway(&cut);
+        EXPECT_EQ(ReadAll(partway), ReadAll(whole));
+        EXPECT_EQ(partway.GetSize(), whole.GetSize());
     }
 }
 
