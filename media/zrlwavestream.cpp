@@ -132,8 +132,12 @@ int ZRAcmStream::Decode(void* buffer, int bytes) {
 bool ZRAcmStream::PcmRead(uint8_t* buffer, uint32_t n) {
     n = std::min({n, dataSize_ - consumed_, decodeLength_ - decodePoint_});
     const int got = n > 0 ? std::max(code_->Read(buffer, static_cast<int>(n)), 0) : 0;
-    // A source that fails partway ends the sound with what it gave.
-    const uint32_t have = static_cast<uint32_t>(got);
+    // A source that fails partway ends the sound with the whole sample frames it gave.
+    uint32_t have = static_cast<uint32_t>(got);
+    if (have < n) {
+        const uint32_t whole = (decodePoint_ + have) / BlockSize() * BlockSize();
+        have = whole > decodePoint_ ? whole - decodePoint_ : 0;
+    }
     consumed_ += have;
     decodePoint_ += have;
     if (have < n || consumed_ >= dataSize_ || decodePoint_ >= decodeLength_) end_ = true;
@@ -260,7 +264,8 @@ std::optional<uint64_t> CountMpegSamples(ZRStream* source, uint32_t* end, uint16
         if (at >= *end) return 0;
         n = std::min<uint32_t>(n, *end - static_cast<uint32_t>(at));
         if (!source->SetPosition(static_cast<int>(at))) return -1;
-        const int got = std::max(source->Read(buffer, static_cast<int>(n)), 0);
+        const int got = source->Read(buffer, static_cast<int>(n));
+        if (got < 0) return -1;
         if (static_cast<uint32_t>(got) < n) *end = static_cast<uint32_t>(at) + got;
         return got;
     });
@@ -344,6 +349,7 @@ bool ZRMp3Stream::Mp3FileOpen() {
             seekable ? CountMpegSamples(code_, &readable, format.channels, format.rate)
                      : std::nullopt;
         size = static_cast<int>(readable);  // a source cut short is measured as what it holds
+        if (size <= 128) return false;
         uint64_t samples = 0;
         if (counted) {
             // A file the decoder finds no frame in is kept a frame long rather than measured

@@ -73,17 +73,22 @@ public:
     }
 };
 
-// A memory stream whose reads stop short at byte `limit`, as a file cut off under its reader.
+// A memory stream whose reads stop short at byte `limit`, as a file cut off under its reader;
+// or, `failing`, whose reads that reach it fail.
 class CutStream : public ZRMemoryStream {
 public:
-    CutStream(const Bytes& data, int limit)
-        : ZRMemoryStream(data.data(), static_cast<int>(data.size())), limit_(limit) {}
+    CutStream(const Bytes& data, int limit, bool failing = false)
+        : ZRMemoryStream(data.data(), static_cast<int>(data.size())),
+          limit_(limit),
+          failing_(failing) {}
     int Read(void* buffer, int count) override {
+        if (failing_ && GetPosition() + count > limit_) return -1;
         return ZRMemoryStream::Read(buffer, std::max(0, std::min(count, limit_ - GetPosition())));
     }
 
 private:
     int limit_;
+    bool failing_;
 };
 
 // Claims to seek but every seek fails.
