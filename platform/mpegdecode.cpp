@@ -186,10 +186,6 @@ private:
     size_t pendingAt_ = 0;
 };
 
-}  // namespace
-
-namespace {
-
 // A feed-mode handle that gives signed 16-bit output at `channels` (1 or 2) for every rate
 // the library decodes, and `extraRate` too, so that it never has to refuse a frame (it says
 // so on the error output whatever its quiet flag) or to resample one.
@@ -218,25 +214,9 @@ mpg123_handle* NewFeedHandle(int channels, long extraRate) {
     return h;
 }
 
-}  // namespace
-
-std::unique_ptr<AudioConverter> OpenMpegDecoder(const AudioFormat& source) {
-    if (source.channels < 1 || source.channels > 2 || source.rate == 0 ||
-        source.bytesPerSecond == 0)
-        return nullptr;
-    mpg123_handle* h = NewFeedHandle(source.channels, long(source.rate));
-    if (!h) return nullptr;
-    auto decoder = std::make_unique<MpegDecoder>(h, source);
-    if (!decoder->Restart()) return nullptr;
-    return decoder;
-}
-
-namespace {
-
 // What the parser finds in a stream's first `limit` bytes.
 struct FrameWalk {
     std::vector<std::pair<uint64_t, uint64_t>> byRate;  // samples per channel by frame rate
-    uint64_t frames = 0;
     // The leading frames, up to the first of another rate or length: their samples, how many
     // they are, the parser's output position after them (valid while no other kind came),
     // and where the first frame of another kind begins (0: none came).
@@ -264,7 +244,6 @@ std::optional<FrameWalk> WalkFrames(int channels, uint32_t rate, const MpegReade
                                    [&](const auto& e) { return e.first == uint64_t(info.rate); });
             if (at == byRate.end()) at = byRate.insert(byRate.end(), {uint64_t(info.rate), 0});
             at->second += uint64_t(spf);
-            ++walk.frames;
             if (firstSpf == 0) firstSpf = spf, firstRate = info.rate;
             if (walk.otherAt == 0 && (spf != firstSpf || info.rate != firstRate))
                 walk.otherAt = uint64_t(std::max<off_t>(mpg123_framepos(h.get()), 1));
@@ -286,6 +265,17 @@ std::optional<FrameWalk> WalkFrames(int channels, uint32_t rate, const MpegReade
 
 }  // namespace
 
+std::unique_ptr<AudioConverter> OpenMpegDecoder(const AudioFormat& source) {
+    if (source.channels < 1 || source.channels > 2 || source.rate == 0 ||
+        source.bytesPerSecond == 0)
+        return nullptr;
+    mpg123_handle* h = NewFeedHandle(source.channels, long(source.rate));
+    if (!h) return nullptr;
+    auto decoder = std::make_unique<MpegDecoder>(h, source);
+    if (!decoder->Restart()) return nullptr;
+    return decoder;
+}
+
 std::optional<uint64_t> CountMpegSamples(uint16_t channels, uint32_t rate, const MpegReader& read) {
     if (channels < 1 || channels > 2 || rate == 0) return std::nullopt;
     std::optional<FrameWalk> walk = WalkFrames(channels, rate, read, UINT64_MAX);
@@ -298,7 +288,7 @@ std::optional<uint64_t> CountMpegSamples(uint16_t channels, uint32_t rate, const
         std::optional<uint64_t> leading = walk->told;
         if (walk->otherAt > 0) {
             const std::optional<FrameWalk> alone = WalkFrames(channels, rate, read, walk->otherAt);
-            leading = alone && alone->frames == walk->leadingFrames && alone->otherAt == 0
+            leading = alone && alone->otherAt == 0 && alone->leadingFrames == walk->leadingFrames
                           ? std::optional<uint64_t>(alone->told)
                           : std::nullopt;
         }
